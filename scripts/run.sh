@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Vantora and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build --parallel
+if [ -x build/app/vantora ]; then
+    exec build/app/vantora "$@"
+fi
+echo "Built; the program itself is not there yet."
