@@ -50,7 +50,9 @@ void LogManager::logTo(const QString &loggerName, const QString &text, int level
     const QSharedPointer<Logger> logger = m_loggers.value(loggerName);
     if (logger)
         writeLog(logger, text, level);
-    if (!logger || logger->name() != FileLoggerName)
+    // Keyed by name, so this also stops the file copy from calling itself
+    // when the UI file logger has been removed.
+    if (loggerName != FileLoggerName)
         logToFile(text, level);
 }
 

@@ -319,10 +319,14 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<bool>("console");
         QTest::addColumn<int>("fileCopies");
-        QTest::newRow("unregistered") << "nobody" << 4 << false << 1;
-        QTest::newRow("unregistered below debug") << "nobody" << 0 << false << 0;
-        QTest::newRow("console") << "mainConsole" << 3 << true << 1;
-        QTest::newRow("file") << "file_logger" << 2 << false << 1;
+        QTest::addColumn<QString>("removed"); // unregistered before the call
+        QTest::newRow("unregistered") << "nobody" << 4 << false << 1 << QString();
+        QTest::newRow("unregistered below debug") << "nobody" << 0 << false << 0 << QString();
+        QTest::newRow("console") << "mainConsole" << 3 << true << 1 << QString();
+        QTest::newRow("file") << "file_logger" << 2 << false << 1 << QString();
+        QTest::newRow("file logger removed") << "file_logger" << 4 << false << 0 << "file_logger";
+        QTest::newRow("unregistered, file logger removed") << "nobody" << 4 << false << 0 << "file_logger";
+        QTest::newRow("console, file logger removed") << "mainConsole" << 3 << true << 0 << "file_logger";
     }
 
     void logToRoutes()
@@ -331,7 +335,10 @@ private slots:
         QFETCH(int, level);
         QFETCH(bool, console);
         QFETCH(int, fileCopies);
+        QFETCH(QString, removed);
         QScopedPointer<LogManager> manager(makeManager("LogTo"));
+        if (!removed.isEmpty())
+            manager->removeLogger(removed);
         manager->logTo(logger, "routed", level);
         manager->flushLogFiles();
         QCOMPARE(g_console.contains("routed"), console);
