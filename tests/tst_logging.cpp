@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTextBrowser>
 #include <QtTest>
@@ -388,6 +389,42 @@ private slots:
         manager->flushLogFiles();
         QVERIFY(!readFile(uiLog(manager.data())).contains("nowhere"));
         QVERIFY(!g_console.contains("nowhere"));
+    }
+
+    void sameLoggerAddedTwiceStaysAlive_data()
+    {
+        QTest::addColumn<QString>("set");
+        QTest::newRow("registered") << "registered";
+        QTest::newRow("dongle") << "dongle";
+        QTest::newRow("aux") << "aux";
+    }
+
+    void sameLoggerAddedTwiceStaysAlive()
+    {
+        QFETCH(QString, set);
+        QScopedPointer<LogManager> manager(makeManager("Twice"));
+        QTextBrowser browser;
+        auto *logger = new TextBrowserLogger("pane", &browser);
+        QPointer<Logger> alive(logger);
+        for (int i = 0; i < 2; ++i) {
+            if (set == "registered")
+                manager->addLogger(logger);
+            else if (set == "dongle")
+                manager->addDongleLogger(logger);
+            else
+                manager->addAuxLogger(logger);
+        }
+        QVERIFY(!alive.isNull());
+        if (set == "registered")
+            manager->log("still here", 2);
+        else if (set == "dongle")
+            manager->dongleLog("still here");
+        else
+            manager->auxLog("still here");
+        QCoreApplication::processEvents();
+        QCOMPARE(browser.toPlainText().count("still here"), 1);
+        manager.reset();
+        QVERIFY(alive.isNull());
     }
 
     void loggerEquality()
