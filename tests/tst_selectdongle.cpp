@@ -110,6 +110,7 @@ private slots:
     void removingOtherPortOnlyUpdatesLists();
     void removingOpenPortReportsAndAsksAgain();
     void removingOpenPortWhileShowingDoesNotNest();
+    void portLeavingDuringProbeIsNotListed();
 };
 
 void TestSelectDongle::initialState()
@@ -434,6 +435,32 @@ void TestSelectDongle::removingOpenPortWhileShowingDoesNotNest()
     QVERIFY(!rig.link.isOpen());
     QCOMPARE(status.count(), 2);
     QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Connect"));
+}
+
+void TestSelectDongle::portLeavingDuringProbeIsNotListed()
+{
+    Rig rig(2);
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    dialog.on_pb_Refresh_clicked();
+    QVERIFY(dialog.isRefreshing());
+    dialog.on_SerialPortRemoved(rig.path(1));
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+    QCOMPARE(rootOf(dialog)->child(0)->data(0, CSelectDongleDialog::PortNameRole).toString(), rig.path(0));
+    QVERIFY(!dialog.foundDongles().contains(rig.path(1)));
+    QVERIFY(!dialog.portsWithoutDongle().contains(rig.path(1)));
+
+    // A second refresh while one runs keeps the running one and logs the inconsistency.
+    dialog.on_pb_Refresh_clicked();
+    QVERIFY(dialog.isRefreshing());
+    dialog.on_pb_Refresh_clicked();
+    bool internal = false;
+    for (const QString &text : rig.recorder->texts())
+        internal = internal || (text.startsWith(QLatin1String("FILE:cselectdongledlg LINE:"))
+                                && text.endsWith(QLatin1String(" FUNCTION:CSelectDongleDialog::on_pb_Refresh_clicked Internal error.")));
+    QVERIFY(internal);
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
 }
 
 QTEST_MAIN(TestSelectDongle)
