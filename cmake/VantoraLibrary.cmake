@@ -10,8 +10,6 @@ function(vantora_library name)
         ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
     add_library(${name} STATIC ${sources} ${ARG_EXTRA})
     target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-    # Classes that derive from their generated form include ui_*.h in their own header.
-    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/include)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
     set_property(GLOBAL APPEND PROPERTY VANTORA_LIBRARIES ${name})
 endfunction()
