@@ -64,12 +64,6 @@ bool readDocument(const QString &path, QDomDocument &document)
     return true;
 }
 
-// Text that is not a number reads as 0, as toUInt() and friends give.
-quint32 toUInt32(const QString &text, int base)
-{
-    return text.toUInt(nullptr, base);
-}
-
 bool isEnumerated(const QString &type)
 {
     return type == QLatin1String("enum") || type == QLatin1String("enum_mask")
@@ -208,12 +202,13 @@ int CCfgFileParse::parseCmdFile(const QString &path, QMap<QString, QVector<CmdFi
     for (QDomElement command = root.firstChildElement(); !command.isNull();
          command = command.nextSiblingElement()) {
         QVector<CmdFieldInfo> fields;
+        // A number that does not parse reads as 0.
         for (QDomElement element = command.firstChildElement(); !element.isNull();
              element = element.nextSiblingElement()) {
             CmdFieldInfo field;
             field.key = element.attribute(QStringLiteral("key"));
-            field.index = toUInt32(element.attribute(QStringLiteral("index")), 10);
-            field.length = toUInt32(element.attribute(QStringLiteral("length")), 10);
+            field.index = element.attribute(QStringLiteral("index")).toUInt(nullptr, 10);
+            field.length = element.attribute(QStringLiteral("length")).toUInt(nullptr, 10);
             field.src = element.attribute(QStringLiteral("src"));
             fields.append(field);
         }
@@ -282,7 +277,8 @@ int CCfgFileParse::parseAdvData(const QString &path, QMap<QString, QVector<AdvDa
             type.key = element.attribute(QStringLiteral("key"));
             type.title = element.attribute(QStringLiteral("title"));
             type.type = element.attribute(QStringLiteral("type"));
-            type.length = toUInt32(element.attribute(QStringLiteral("length")), 16);
+            // Written in hexadecimal: "10" is 16 bytes, "FF" 255.
+            type.length = element.attribute(QStringLiteral("length")).toUInt(nullptr, 16);
             type.value = element.attribute(QStringLiteral("value"));
             types.append(type);
         }
