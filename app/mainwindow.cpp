@@ -126,7 +126,10 @@ MainWindow::~MainWindow()
 
 bool MainWindow::saveConfig()
 {
-    m_settings->sync();
+    // A fresh object: a failed earlier write leaves its status behind.
+    const QString fileName = m_settings->fileName();
+    delete m_settings;
+    m_settings = new QSettings(fileName, QSettings::IniFormat);
     m_settings->clear();
     for (int i = 0; i < m_dongles.size(); ++i) {
         MainDongleWidget *widget = m_dongles.at(i).first;
