@@ -6,11 +6,21 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QStandardItemModel>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QTextBrowser>
 #include <QToolButton>
+#include <QToolTip>
+#include <QTreeView>
+#include <QTreeWidget>
 
+#include "ccustomtableview.h"
 #include "cflatdialog.h"
 #include "cflatmessage.h"
+#include "cstyledcombobox.h"
 #include "modalanswerer.h"
+#include "tflatscrollarea.h"
 #include "widgetresources.h"
 
 class TestFlatWidgets : public QObject
@@ -32,6 +42,17 @@ private slots:
     void dragOnlyByTitleBar();
     void noTitleBarCannotBeDragged();
     void explicitPositionIsUsed();
+
+    void overlayPageStep_data();
+    void overlayPageStep();
+    void overlayShownOnlyWhileHoveredAndScrollable();
+    void overlayValuesFollowBothWays();
+    void overlayGeometry_data();
+    void overlayGeometry();
+    void overlayOverEveryViewKind();
+    void styledComboBoxDelegate();
+    void tableToolTipOnlyForCutText_data();
+    void tableToolTipOnlyForCutText();
 };
 
 namespace {
@@ -240,6 +261,223 @@ void TestFlatWidgets::explicitPositionIsUsed()
 {
     CFlatDialog dialog(QStringLiteral("t"), nullptr, 123, 77);
     QCOMPARE(dialog.pos(), QPoint(123, 77));
+}
+
+namespace {
+
+void enter(QWidget *view)
+{
+    QEvent event(QEvent::Enter);
+    QApplication::sendEvent(view, &event);
+}
+
+void leave(QWidget *view)
+{
+    QEvent event(QEvent::Leave);
+    QApplication::sendEvent(view, &event);
+}
+
+QString lines(int count)
+{
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list << QStringLiteral("line %1 with some text to read").arg(i);
+    return list.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+void TestFlatWidgets::overlayPageStep_data()
+{
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("pageStep");
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("0") << 0 << 0 << true;
+    QTest::newRow("2") << 2 << 0 << false;
+    QTest::newRow("3") << 3 << 1 << false;
+    QTest::newRow("100") << 100 << 33 << false;
+}
+
+void TestFlatWidgets::overlayPageStep()
+{
+    QFETCH(int, maximum);
+    QFETCH(int, pageStep);
+    QFETCH(bool, hidden);
+
+    QWidget parent;
+    CFlatScrollBar bar(Qt::Vertical, &parent);
+    QVERIFY(bar.isHidden());
+    QCOMPARE(bar.maximum(), 0);
+    bar.show();
+    bar.onRangeChanged(5, maximum);
+    QCOMPARE(bar.minimum(), 0);
+    QCOMPARE(bar.maximum(), maximum);
+    QCOMPARE(bar.pageStep(), pageStep);
+    QCOMPARE(bar.isHidden(), hidden);
+}
+
+void TestFlatWidgets::overlayShownOnlyWhileHoveredAndScrollable()
+{
+    TFlatScrollArea<QPlainTextEdit> view;
+    view.resize(200, 120);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(view.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QVERIFY(view.testAttribute(Qt::WA_MouseTracking));
+
+    // Content that fits: nothing shows, also while hovered.
+    view.setPlainText(QStringLiteral("short"));
+    QApplication::processEvents();
+    enter(&view);
+    QVERIFY(!view.verticalOverlay()->isVisible());
+    QVERIFY(!view.horizontalOverlay()->isVisible());
+
+    // Content grows while hovered: still hidden until the mouse comes back.
+    view.setPlainText(lines(200));
+    QApplication::processEvents();
+    QVERIFY(view.verticalScrollBar()->maximum() > 0);
+    QCOMPARE(view.verticalOverlay()->maximum(), view.verticalScrollBar()->maximum());
+    QVERIFY(!view.verticalOverlay()->isVisible());
+    leave(&view);
+    enter(&view);
+    QVERIFY(view.verticalOverlay()->isVisible());
+    leave(&view);
+    QVERIFY(!view.verticalOverlay()->isVisible());
+
+    // Content that shrinks to fit hides the bar at once.
+    enter(&view);
+    QVERIFY(view.verticalOverlay()->isVisible());
+    view.clear();
+    QApplication::processEvents();
+    QVERIFY(!view.verticalOverlay()->isVisible());
+}
+
+void TestFlatWidgets::overlayValuesFollowBothWays()
+{
+    TFlatScrollArea<QPlainTextEdit> view;
+    view.setLineWrapMode(QPlainTextEdit::NoWrap);
+    view.resize(200, 120);
+    view.setPlainText(lines(200));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(view.verticalScrollBar()->maximum() > 20);
+
+    // Dragging the overlay scrolls the view.
+    view.verticalOverlay()->setValue(10);
+    QCOMPARE(view.verticalScrollBar()->value(), 10);
+
+    // Scrolling the view by keyboard moves the overlay.
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    QApplication::processEvents();
+    QCOMPARE(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+    QCOMPARE(view.verticalOverlay()->value(), view.verticalScrollBar()->value());
+}
+
+void TestFlatWidgets::overlayGeometry_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("small") << QSize(120, 80);
+    QTest::newRow("large") << QSize(500, 300);
+}
+
+void TestFlatWidgets::overlayGeometry()
+{
+    QFETCH(QSize, size);
+    TFlatScrollArea<QTextBrowser> view;
+    view.setFrameShape(QFrame::NoFrame);
+    view.show();
+    view.resize(size);
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QApplication::processEvents();
+    const int w = size.width(), h = size.height();
+    QCOMPARE(view.verticalOverlay()->geometry(), QRect(w - 11, 0, 10, h));
+    QCOMPARE(view.horizontalOverlay()->geometry(), QRect(0, h - 11, w, 10));
+    QCOMPARE(view.verticalOverlay()->parentWidget(), static_cast<QWidget *>(&view));
+}
+
+void TestFlatWidgets::overlayOverEveryViewKind()
+{
+    // Each kind of view gets both bars and keeps its own resize handling.
+    QStandardItemModel model(200, 30);
+    TFlatScrollArea<QTableView> table;
+    table.setModel(&model);
+    TFlatScrollArea<QTreeView> tree;
+    tree.setModel(&model);
+    TFlatScrollArea<QTreeWidget> treeWidget;
+    TFlatScrollArea<QTableWidget> tableWidget;
+    TFlatScrollArea<QListWidget> list;
+    for (int i = 0; i < 100; ++i)
+        list.addItem(QString::number(i));
+    TFlatScrollArea<QScrollArea> area;
+    auto *inner = new QWidget;
+    inner->setMinimumSize(1000, 1000);
+    area.setWidget(inner);
+    TFlatScrollArea<QTextEdit> edit;
+
+    const QList<QAbstractScrollArea *> views{&table, &tree, &treeWidget, &tableWidget, &list, &area, &edit};
+    for (QAbstractScrollArea *view : views) {
+        view->resize(150, 100);
+        view->show();
+    }
+    QApplication::processEvents();
+    for (QAbstractScrollArea *view : {static_cast<QAbstractScrollArea *>(&table), static_cast<QAbstractScrollArea *>(&list),
+                                       static_cast<QAbstractScrollArea *>(&area)}) {
+        enter(view);
+        const auto overlays = view->findChildren<CFlatScrollBar *>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(overlays.size(), 2);
+        bool anyVisible = false;
+        for (CFlatScrollBar *bar : overlays)
+            anyVisible = anyVisible || bar->isVisible();
+        QVERIFY2(anyVisible, view->metaObject()->className());
+        leave(view);
+    }
+}
+
+void TestFlatWidgets::styledComboBoxDelegate()
+{
+    CStyledComboBox combo;
+    combo.addItems({QStringLiteral("a"), QStringLiteral("b")});
+    QVERIFY(qobject_cast<QStyledItemDelegate *>(combo.itemDelegate()));
+    QVERIFY(combo.itemDelegate()->parent() != &combo); // the member, not Qt's default
+}
+
+void TestFlatWidgets::tableToolTipOnlyForCutText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("tipShown");
+    QTest::newRow("fits") << "ab" << 0 << false;
+    QTest::newRow("cut") << "a rather long text that cannot fit into a narrow column" << 0 << true;
+    QTest::newRow("below last row") << "a rather long text that cannot fit into a narrow column" << -1 << false;
+}
+
+void TestFlatWidgets::tableToolTipOnlyForCutText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, row);
+    QFETCH(bool, tipShown);
+
+    QStandardItemModel model(1, 1);
+    auto *item = new QStandardItem(text);
+    item->setToolTip(QStringLiteral("the tip"));
+    model.setItem(0, 0, item);
+
+    CCustomTableView view;
+    view.setModel(&model);
+    view.setColumnWidth(0, 60);
+    view.resize(300, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QToolTip::hideText();
+    QApplication::processEvents();
+
+    const QPoint pos = row >= 0 ? view.visualRect(model.index(row, 0)).center() : QPoint(20, 250);
+    QHelpEvent help(QEvent::ToolTip, pos, view.viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(view.viewport(), &help);
+    QCOMPARE(QToolTip::isVisible() && QToolTip::text() == QStringLiteral("the tip"), tipShown);
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(TestFlatWidgets)
