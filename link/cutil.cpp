@@ -1,0 +1,100 @@
+#include "cutil.h"
+
+#include <QTime>
+
+#include <random>
+
+bool CUtil::s_seeded = false;
+
+int CUtil::arrayToValue(int endian, const QByteArray &array, quint64 *value)
+{
+    if (array.size() > 8 || value == nullptr)
+        return -1;
+    *value = 0;
+    if (endian != 0 && endian != 1)
+        return -1;
+    const int size = array.size();
+    quint64 result = 0;
+    for (int i = 0; i < size; ++i) {
+        const int position = endian == 0 ? i : size - 1 - i;
+        result |= quint64(quint8(array.at(position))) << (8 * i);
+    }
+    *value = result;
+    return 0;
+}
+
+QByteArray CUtil::valueToArray(int endian, quint64 value, int length)
+{
+    if ((endian != 0 && endian != 1) || length <= 0)
+        return QByteArray();
+    QByteArray array(length, '\0');
+    for (int i = 0; i < length && i < 8; ++i) {
+        const int position = endian == 0 ? i : length - 1 - i;
+        array[position] = char(value & 0xFF);
+        value >>= 8;
+    }
+    return array;
+}
+
+QByteArray CUtil::fitArray(const QByteArray &array, int length)
+{
+    if (length <= 0)
+        return QByteArray();
+    QByteArray fitted = array.left(length);
+    if (fitted.size() < length)
+        fitted.append(QByteArray(length - fitted.size(), '\0'));
+    return fitted;
+}
+
+quint16 CUtil::byteAraryToShort(const QByteArray &array, int endian)
+{
+    if (array.size() < 2 || endian != 0)
+        return 0;
+    return quint16(quint8(array.at(0)) | (quint8(array.at(1)) << 8));
+}
+
+int CUtil::cmpArray(const QByteArray &first, const QByteArray &second)
+{
+    if (first.size() != second.size())
+        return -1;
+    for (int i = 0; i < first.size(); ++i) {
+        if (first.at(i) != second.at(i))
+            return -1;
+    }
+    return 0;
+}
+
+QString CUtil::reverseString(const QString &text, int unit)
+{
+    if (unit < 1 || text.size() % unit != 0)
+        return QStringLiteral("CUtil::reverseString");
+    if (unit == 1) {
+        QString reversed;
+        reversed.reserve(text.size());
+        for (int i = text.size() - 1; i >= 0; --i)
+            reversed += text.at(i);
+        return reversed;
+    }
+    QString result;
+    result.reserve(text.size());
+    for (int start = 0; start < text.size(); start += unit) {
+        for (int i = start + unit - 1; i >= start; --i)
+            result += text.at(i);
+    }
+    return result;
+}
+
+int CUtil::random(int lower, int upper)
+{
+    static std::minstd_rand generator;
+    if (lower > upper)
+        return -1;
+    if (lower == upper)
+        return lower;
+    if (!s_seeded) {
+        generator.seed(std::minstd_rand::result_type(QTime(0, 0).secsTo(QTime::currentTime())) + 1);
+        s_seeded = true;
+    }
+    const qint64 span = qint64(upper) - qint64(lower);
+    return int(qint64(lower) + qint64(generator() % quint64(span)));
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "logger.h"
+
+#include <QByteArray>
+#include <QFile>
+
+// Buffered log file: lines gather in memory and reach the file in pieces of
+// at least 2048 bytes, on clear, on flushBuffer and when the logger dies.
+class FileLogger : public Logger
+{
+    Q_OBJECT
+
+public:
+    explicit FileLogger(const QString &name);
+    ~FileLogger() override;
+
+    void log(const QString &text, int level) override;
+    void clear() override;
+    virtual void flushBuffer();
+    virtual void setFileName(const QString &fileName);
+    virtual QString fileName() const;
+
+    // The file line for a text at a level: time, tag, text, CR LF.
+    static QString formatLine(const QString &text, int level);
+
+signals:
+    void sig_append(QString msg);
+    void sig_clear();
+
+public slots:
+    void fileAppend(QString outMsg);
+    void fileClear();
+
+private:
+    QFile m_file;
+    QString m_fileName;
+    QByteArray m_buffer;
+};

@@ -1,0 +1,189 @@
+#include "logmanager.h"
+
+#include "datafolder.h"
+#include "dummylogger.h"
+#include "filelogger.h"
+#include "standradoutlogger.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+namespace {
+const QString ConsoleName = QStringLiteral("mainConsole");
+const QString FileLoggerName = QStringLiteral("file_logger");
+const QString DummyName = QStringLiteral("dummy");
+} // namespace
+
+LogManager::LogManager(const QString &dongleName)
+    : QObject(nullptr)
+{
+    m_consoleLogger = QSharedPointer<Logger>(new StandradOutLogger(ConsoleName));
+    m_fileLogger = QSharedPointer<FileLogger>(new FileLogger(FileLoggerName));
+    m_dongleFileLogger = QSharedPointer<FileLogger>(new FileLogger(FileLoggerName));
+    m_dummyLogger = QSharedPointer<Logger>(new DummyLogger(DummyName));
+
+    // The name only becomes a folder component in its safe form.
+    const QString folder = Platform::dataFolder() + QStringLiteral("/Log/")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss_ddd")) + QLatin1Char('_')
+        + Platform::safeFolderName(dongleName);
+    m_logDir = QDir::toNativeSeparators(folder);
+    if (!QDir(folder).exists())
+        QDir().mkpath(folder);
+
+    m_fileLogger->setFileName(QDir::toNativeSeparators(folder + QStringLiteral("/UI_log.txt")));
+    addLogger(m_consoleLogger);
+    addLogger(m_fileLogger.staticCast<Logger>());
+    addLogger(m_dummyLogger);
+
+    m_dongleFileLogger->setFileName(QDir::toNativeSeparators(folder + QStringLiteral("/dongle_log.txt")));
+    m_dongleLoggers.insert(m_dongleFileLogger->name(), m_dongleFileLogger.staticCast<Logger>());
+
+    m_selectedLogger = m_consoleLogger;
+}
+
+LogManager::~LogManager() = default;
+
+void LogManager::logTo(const QString &loggerName, const QString &text, int level)
+{
+    const QSharedPointer<Logger> logger = m_loggers.value(loggerName);
+    if (logger)
+        writeLog(logger, text, level);
+    if (!logger || logger->name() != FileLoggerName)
+        logToFile(text, level);
+}
+
+void LogManager::log(const QString &text, int level)
+{
+    // A copy, so a logger may be added or removed from inside a write.
+    const auto loggers = m_loggers;
+    for (const QSharedPointer<Logger> &logger : loggers)
+        writeLog(logger, text, level);
+}
+
+void LogManager::logToConsole(const QString &text)
+{
+    logTo(ConsoleName, text, m_consoleLogger->level());
+}
+
+void LogManager::logToFile(const QString &text, int level)
+{
+    logTo(FileLoggerName, text, level);
+}
+
+void LogManager::dongleLog(const QString &text)
+{
+    const auto loggers = m_dongleLoggers;
+    for (const QSharedPointer<Logger> &logger : loggers)
+        logger->log(text, LogLevel::Dongle);
+}
+
+void LogManager::auxLog(const QString &text)
+{
+    const auto loggers = m_auxLoggers;
+    for (const QSharedPointer<Logger> &logger : loggers)
+        logger->log(text, LogLevel::Dongle);
+}
+
+void LogManager::addAndSelectLogger(Logger *logger)
+{
+    if (logger == nullptr)
+        return;
+    const QString name = logger->name();
+    if (!m_loggers.contains(name))
+        addLogger(logger);
+    selectLogger(name);
+}
+
+void LogManager::selectLogger(const QString &name)
+{
+    const QSharedPointer<Logger> logger = m_loggers.value(name);
+    if (logger)
+        m_selectedLogger = logger;
+}
+
+void LogManager::addLogger(Logger *logger)
+{
+    if (logger == nullptr)
+        return;
+    addLogger(QSharedPointer<Logger>(logger));
+}
+
+void LogManager::addLogger(const QSharedPointer<Logger> &logger)
+{
+    if (!logger)
+        return;
+    m_loggers.remove(logger->name());
+    m_loggers.insert(logger->name(), logger);
+}
+
+void LogManager::removeLogger(const QString &name)
+{
+    m_loggers.remove(name);
+    if (m_loggers.isEmpty())
+        m_selectedLogger = m_dummyLogger;
+    else
+        m_selectedLogger = m_loggers.begin().value();
+}
+
+QSharedPointer<Logger> LogManager::getLogger(const QString &name) const
+{
+    return m_loggers.value(name, m_dummyLogger);
+}
+
+bool LogManager::containsLogger(const QString &name) const
+{
+    return getLogger(name)->name() != DummyName;
+}
+
+void LogManager::addDongleLogger(Logger *logger)
+{
+    if (logger == nullptr)
+        return;
+    m_dongleLoggers.insert(logger->name(), QSharedPointer<Logger>(logger));
+}
+
+void LogManager::addAuxLogger(Logger *logger)
+{
+    if (logger == nullptr)
+        return;
+    m_auxLoggers.insert(logger->name(), QSharedPointer<Logger>(logger));
+}
+
+QString LogManager::logFolder() const
+{
+    return QDir::toNativeSeparators(QFileInfo(m_fileLogger->fileName()).absolutePath());
+}
+
+void LogManager::clearAll()
+{
+    const auto loggers = m_loggers;
+    for (const QSharedPointer<Logger> &logger : loggers)
+        logger->clear();
+}
+
+void LogManager::writeLog(const QSharedPointer<Logger> &logger, const QString &text, int level)
+{
+    if (!logger)
+        return;
+    QMutexLocker locker(&m_mutex);
+    if (level >= logger->level())
+        logger->log(text, level);
+}
+
+void LogManager::flushLogFiles()
+{
+    m_fileLogger->flushBuffer();
+    m_dongleFileLogger->flushBuffer();
+}
+
+QString LogManager::logDir() const
+{
+    return m_logDir;
+}
+
+QSharedPointer<Logger> LogManager::selectedLogger() const
+{
+    return m_selectedLogger;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QHash>
+#include <QMutex>
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+
+class Logger;
+class FileLogger;
+
+// One per dongle: fans each line out to the dongle's loggers by level, and
+// owns the run's log folder with "UI_log.txt" and "dongle_log.txt".
+class LogManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit LogManager(const QString &dongleName);
+    ~LogManager() override;
+
+    virtual void logTo(const QString &loggerName, const QString &text, int level);
+    virtual void log(const QString &text, int level);
+    virtual void logToConsole(const QString &text);
+    virtual void logToFile(const QString &text, int level);
+    virtual void dongleLog(const QString &text);
+    virtual void auxLog(const QString &text);
+    virtual void addAndSelectLogger(Logger *logger);
+    virtual void selectLogger(const QString &name);
+    virtual void addLogger(Logger *logger);
+    virtual void addLogger(const QSharedPointer<Logger> &logger);
+    virtual void removeLogger(const QString &name);
+    virtual QSharedPointer<Logger> getLogger(const QString &name) const;
+    virtual bool containsLogger(const QString &name) const;
+    virtual void addDongleLogger(Logger *logger);
+    virtual void addAuxLogger(Logger *logger);
+    virtual QString logFolder() const;
+    virtual void clearAll();
+    virtual void writeLog(const QSharedPointer<Logger> &logger, const QString &text, int level);
+
+    void flushLogFiles();
+    QString logDir() const;
+    QSharedPointer<Logger> selectedLogger() const;
+
+private:
+    QHash<QString, QSharedPointer<Logger>> m_loggers;
+    QHash<QString, QSharedPointer<Logger>> m_dongleLoggers;
+    QHash<QString, QSharedPointer<Logger>> m_auxLoggers;
+    QSharedPointer<Logger> m_consoleLogger;
+    QSharedPointer<FileLogger> m_fileLogger;
+    QSharedPointer<FileLogger> m_dongleFileLogger;
+    QSharedPointer<Logger> m_dummyLogger;
+    QSharedPointer<Logger> m_selectedLogger;
+    QString m_logDir;
+    QMutex m_mutex;
+};

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace Platform {
+
+// One serial device, opened exclusively and set up the way every dongle
+// expects it: raw, 460800 baud, 8 data bits, no parity, 1 stop bit.
+//
+// Reading and writing may happen on two different threads (the reader thread
+// reads, the GUI thread writes); open() and close() only while neither runs.
+class SerialPort
+{
+public:
+    enum OpenResult {
+        Opened,
+        OpenFailed,       // missing, not accessible, or held by someone else
+        GetStateFailed,   // not a terminal device
+        SetStateFailed,   // the device refused the line settings
+        AlreadyOpen
+    };
+
+    SerialPort() = default;
+    ~SerialPort();
+    SerialPort(const SerialPort &) = delete;
+    SerialPort &operator=(const SerialPort &) = delete;
+
+    // A name without "/" is a device under /dev ("ttyUSB0" -> "/dev/ttyUSB0").
+    static QString devicePath(const QString &name);
+
+    OpenResult open(const QString &name);
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+    int handle() const { return m_fd; }
+    QString path() const { return m_path; }
+    // The operating system's reason for the last failure of open or write,
+    // and of read (kept apart: the two run on different threads).
+    QString errorString() const { return m_error; }
+    QString readErrorString() const { return m_readError; }
+
+    // Throws away whatever waits in either direction, including a pending write.
+    void purge();
+
+    // Bytes waiting in the driver, without waiting (-1 when closed).
+    qint64 bytesAvailable() const;
+    // Waits up to timeoutMs for input, then reads what is there (at most size
+    // bytes). Returns the count read, 0 when nothing came, -1 on a failure
+    // (the device vanished or hung up); readErrorString() then tells why.
+    qint64 read(char *buffer, qint64 size, int timeoutMs);
+
+    // Starts writing one frame without blocking. What the driver does not take
+    // at once stays here, unchanged, until continueWrite() has sent it all; no
+    // next frame may start before. True when the frame went out or waits;
+    // false on a failure (the rest of that frame is dropped).
+    bool write(const QByteArray &frame);
+    bool continueWrite();
+    bool isWritePending() const { return m_writeOffset < m_writing.size(); }
+    qint64 pendingWriteBytes() const { return m_writing.size() - m_writeOffset; }
+
+private:
+    bool writeSome();
+    void fail(const char *what);
+
+    int m_fd = -1;
+    QString m_path;
+    QString m_error;
+    QString m_readError;
+    QByteArray m_writing;
+    int m_writeOffset = 0;
+};
+
+} // namespace Platform

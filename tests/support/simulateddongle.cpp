@@ -1,0 +1,350 @@
+#include "simulateddongle.h"
+
+#include "framebuilder.h"
+
+#include <QCoreApplication>
+#include <QMap>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+QMap<QString, SimulatedDongle::Installer> &behaviourRegistry()
+{
+    static QMap<QString, SimulatedDongle::Installer> registry;
+    return registry;
+}
+
+quint16 le16(const QByteArray &bytes, int offset)
+{
+    return quint16(quint8(bytes.at(offset)) | (quint8(bytes.at(offset + 1)) << 8));
+}
+
+QByteArray lengthPrefixed(const QByteArray &text)
+{
+    QByteArray bytes;
+    bytes.append(char(text.size() & 0xFF));
+    bytes.append(char((text.size() >> 8) & 0xFF));
+    return bytes + text;
+}
+
+QByteArray probeReply()
+{
+    QByteArray reply = FrameBuilder::fromHex("BB 00 00");
+    for (const char *text : {"Simulated Dongle", "Vantora Test", "1.0.0", "1.0",
+                             "Simulated dongle on a pseudo-terminal", "1.0"})
+        reply += lengthPrefixed(QByteArray(text));
+    return reply;
+}
+
+} // namespace
+
+SimulatedDongle::SimulatedDongle(QObject *parent)
+    : QObject(parent)
+{
+    m_clock.start();
+    m_defaultResponder = &SimulatedDongle::defaultAnswer;
+
+    m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master < 0) {
+        qWarning("SimulatedDongle: posix_openpt failed: %s", strerror(errno));
+        return;
+    }
+    char name[128] = {};
+    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0 || ptsname_r(m_master, name, sizeof name) != 0) {
+        qWarning("SimulatedDongle: cannot prepare the pseudo-terminal: %s", strerror(errno));
+        closeAll();
+        return;
+    }
+    // Raw before anyone opens the slave, so no byte is ever echoed or translated.
+    termios tio {};
+    if (tcgetattr(m_master, &tio) == 0) {
+        cfmakeraw(&tio);
+        cfsetspeed(&tio, B460800);
+        tcsetattr(m_master, TCSANOW, &tio);
+    }
+    m_portPath = QString::fromLocal8Bit(name);
+    // Kept open so that the program closing its side never hangs up the master.
+    m_slaveKeeper = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+
+    m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &SimulatedDongle::onReadable);
+    m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &SimulatedDongle::onWritable);
+}
+
+SimulatedDongle::~SimulatedDongle()
+{
+    closeAll();
+}
+
+void SimulatedDongle::closeAll()
+{
+    delete m_readNotifier;
+    m_readNotifier = nullptr;
+    delete m_writeNotifier;
+    m_writeNotifier = nullptr;
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slaveKeeper >= 0)
+        ::close(m_slaveKeeper);
+    m_master = -1;
+    m_slaveKeeper = -1;
+}
+
+QString SimulatedDongle::downlinkId(const QByteArray &frame)
+{
+    if (frame.startsWith("QK") && frame.size() >= 4)
+        return QStringLiteral("QK@%1").arg(le16(frame, 2), 4, 16, QLatin1Char('0')).toUpper();
+    if (frame.size() < 3)
+        return QString();
+    return QStringLiteral("%1@%2")
+        .arg(quint8(frame.at(1)), 2, 16, QLatin1Char('0'))
+        .arg(quint8(frame.at(2)), 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+void SimulatedDongle::setResponder(const QString &id, Responder responder)
+{
+    m_responders.insert(id.toUpper(), std::move(responder));
+}
+
+void SimulatedDongle::removeResponder(const QString &id)
+{
+    m_responders.remove(id.toUpper());
+}
+
+void SimulatedDongle::setDefaultResponder(Responder responder)
+{
+    m_defaultResponder = std::move(responder);
+}
+
+QByteArray SimulatedDongle::acknowledgement(const QByteArray &frame, quint8 status)
+{
+    if (frame.size() < 3)
+        return QByteArray();
+    return FrameBuilder::frame(0xBB, quint8(frame.at(1)), quint8(frame.at(2)), QByteArray(1, char(status)));
+}
+
+QList<QByteArray> SimulatedDongle::defaultAnswer(const QByteArray &frame)
+{
+    if (frame.startsWith("QK"))
+        return {};
+    const QString id = downlinkId(frame);
+    if (id == QLatin1String("00@00"))
+        return {probeReply()};
+    if (id == QLatin1String("00@01"))
+        return {acknowledgement(frame), FrameBuilder::fromHex("CC 00 02 01 00 00")};
+    return {acknowledgement(frame)};
+}
+
+bool SimulatedDongle::registerBehaviour(const QString &name, Installer installer)
+{
+    behaviourRegistry().insert(name, std::move(installer));
+    return true;
+}
+
+QStringList SimulatedDongle::registeredBehaviours()
+{
+    return behaviourRegistry().keys();
+}
+
+void SimulatedDongle::installRegisteredBehaviours()
+{
+    for (const Installer &install : behaviourRegistry())
+        install(*this);
+}
+
+void SimulatedDongle::sendUplink(const QByteArray &frameWithoutChecksum)
+{
+    if (frameWithoutChecksum.startsWith("QK")) {
+        const quint16 sum = FrameBuilder::bootSum(frameWithoutChecksum);
+        sendRaw(frameWithoutChecksum + char(sum & 0xFF) + char(sum >> 8));
+    } else {
+        sendRaw(FrameBuilder::withChecksum(frameWithoutChecksum));
+    }
+}
+
+void SimulatedDongle::sendUplinks(const QList<QByteArray> &framesWithoutChecksum)
+{
+    for (const QByteArray &frame : framesWithoutChecksum)
+        sendUplink(frame);
+}
+
+void SimulatedDongle::sendRaw(const QByteArray &bytes)
+{
+    if (m_master < 0)
+        return;
+    m_out.append(bytes);
+    flushOut();
+}
+
+void SimulatedDongle::sendResetEvent()
+{
+    sendRaw(FrameBuilder::resetEvent());
+}
+
+void SimulatedDongle::sendDongleLog(const QByteArray &text, quint8 layer)
+{
+    sendRaw(FrameBuilder::dongleLog(text, layer));
+}
+
+void SimulatedDongle::vanish()
+{
+    m_vanished = true;
+    m_out.clear();
+    closeAll();
+}
+
+QList<QByteArray> SimulatedDongle::receivedBytes() const
+{
+    QList<QByteArray> frames;
+    for (const ReceivedFrame &frame : m_received)
+        frames.append(frame.bytes);
+    return frames;
+}
+
+QStringList SimulatedDongle::receivedIds() const
+{
+    QStringList ids;
+    for (const ReceivedFrame &frame : m_received)
+        ids.append(frame.id);
+    return ids;
+}
+
+void SimulatedDongle::clearReceived()
+{
+    m_received.clear();
+    m_discarded.clear();
+    m_badChecksums = 0;
+}
+
+bool SimulatedDongle::waitForFrames(int count, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return m_received.size() >= count; }, timeoutMs);
+}
+
+void SimulatedDongle::flushOut()
+{
+    while (!m_out.isEmpty() && m_master >= 0) {
+        const ssize_t written = ::write(m_master, m_out.constData(), size_t(m_out.size()));
+        if (written > 0) {
+            m_out.remove(0, int(written));
+            continue;
+        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        break;  // full: the rest goes when the master is writable again
+    }
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(!m_out.isEmpty());
+}
+
+void SimulatedDongle::onWritable()
+{
+    flushOut();
+}
+
+void SimulatedDongle::onReadable()
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(m_master, buffer, sizeof buffer);
+        if (got > 0) {
+            m_in.append(buffer, int(got));
+            continue;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        // EIO means no one holds the slave; the kept descriptor prevents it,
+        // but never spin on it.
+        if (got < 0 && errno == EIO && m_readNotifier)
+            m_readNotifier->setEnabled(false);
+        break;
+    }
+    cutFrames();
+}
+
+void SimulatedDongle::cutFrames()
+{
+    while (!m_in.isEmpty()) {
+        const quint8 first = quint8(m_in.at(0));
+        if (first == 0xAA) {
+            if (m_in.size() < 5)
+                return;
+            const int total = le16(m_in, 3) + 6;
+            if (m_in.size() < total)
+                return;
+            const QByteArray frame = m_in.left(total);
+            if (FrameBuilder::checksum(frame) == 0) {
+                m_in.remove(0, total);
+                handleFrame(frame);
+                continue;
+            }
+            ++m_badChecksums;
+        } else if (first == 'Q') {
+            if (m_in.size() < 2)
+                return;
+            if (m_in.at(1) == 'K') {
+                if (m_in.size() < 6)
+                    return;
+                const int total = le16(m_in, 4) + 8;
+                if (m_in.size() < total)
+                    return;
+                const QByteArray frame = m_in.left(total);
+                if (le16(frame, total - 2) == FrameBuilder::bootSum(frame.left(total - 2))) {
+                    m_in.remove(0, total);
+                    handleFrame(frame);
+                    continue;
+                }
+                ++m_badChecksums;
+            }
+        }
+        m_discarded.append(m_in.at(0));
+        m_in.remove(0, 1);
+    }
+}
+
+void SimulatedDongle::handleFrame(const QByteArray &frame)
+{
+    ReceivedFrame record;
+    record.bytes = frame;
+    record.id = downlinkId(frame);
+    record.atMs = m_clock.elapsed();
+    m_received.append(record);
+    emit frameReceived(frame);
+
+    if (m_silent)
+        return;
+    const auto row = m_responders.constFind(record.id);
+    const QList<QByteArray> answers = row != m_responders.constEnd() ? (*row)(frame)
+                                      : m_defaultResponder           ? m_defaultResponder(frame)
+                                                                     : QList<QByteArray>();
+    if (answers.isEmpty())
+        return;
+    if (m_responseDelayMs <= 0) {
+        answer(answers);
+        return;
+    }
+    QPointer<SimulatedDongle> self(this);
+    QTimer::singleShot(m_responseDelayMs, this, [self, answers] {
+        if (self)
+            self->answer(answers);
+    });
+}
+
+void SimulatedDongle::answer(const QList<QByteArray> &frames)
+{
+    if (m_silent)
+        return;
+    sendUplinks(frames);
+}

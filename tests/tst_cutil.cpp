@@ -1,0 +1,202 @@
+#include "cutil.h"
+
+#include <QtTest>
+
+class TestCUtil : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void arrayToValue_data()
+    {
+        QTest::addColumn<int>("endian");
+        QTest::addColumn<QByteArray>("array");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<quint64>("value");
+        // The output starts as a marker so an untouched output is visible.
+        QTest::newRow("little") << 0 << QByteArray::fromHex("3412") << 0 << quint64(0x1234);
+        QTest::newRow("big") << 1 << QByteArray::fromHex("3412") << 0 << quint64(0x3412);
+        QTest::newRow("nine bytes untouched") << 0 << QByteArray(9, '\x01') << -1 << quint64(0xABCD);
+        QTest::newRow("eight FF") << 0 << QByteArray(8, '\xFF') << 0 << std::numeric_limits<quint64>::max();
+        QTest::newRow("eight FF big") << 1 << QByteArray(8, '\xFF') << 0 << std::numeric_limits<quint64>::max();
+        QTest::newRow("empty") << 0 << QByteArray() << 0 << quint64(0);
+        QTest::newRow("bad selector zeroes") << 2 << QByteArray::fromHex("01") << -1 << quint64(0);
+        QTest::newRow("high byte little") << 0 << QByteArray::fromHex("0000000000000080") << 0
+                                          << quint64(0x8000000000000000ULL);
+        QTest::newRow("three bytes big") << 1 << QByteArray::fromHex("010203") << 0 << quint64(0x010203);
+    }
+
+    void arrayToValue()
+    {
+        QFETCH(int, endian);
+        QFETCH(QByteArray, array);
+        QFETCH(int, result);
+        QFETCH(quint64, value);
+        quint64 output = 0xABCD;
+        QCOMPARE(CUtil::arrayToValue(endian, array, &output), result);
+        QCOMPARE(output, value);
+    }
+
+    void valueToArray_data()
+    {
+        QTest::addColumn<int>("endian");
+        QTest::addColumn<quint64>("value");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("little 3") << 0 << quint64(0x1234) << 3 << QByteArray::fromHex("341200");
+        QTest::newRow("big 3") << 1 << quint64(0x1234) << 3 << QByteArray::fromHex("001234");
+        QTest::newRow("length 0") << 0 << quint64(0x1234) << 0 << QByteArray();
+        QTest::newRow("bad selector") << 2 << quint64(0x1234) << 3 << QByteArray();
+        QTest::newRow("cut") << 0 << quint64(0x123456) << 2 << QByteArray::fromHex("5634");
+        QTest::newRow("beyond eighth zero") << 0 << std::numeric_limits<quint64>::max() << 10
+                                            << QByteArray::fromHex("ffffffffffffffff0000");
+        QTest::newRow("beyond eighth zero big") << 1 << std::numeric_limits<quint64>::max() << 10
+                                                << QByteArray::fromHex("0000ffffffffffffffff");
+    }
+
+    void valueToArray()
+    {
+        QFETCH(int, endian);
+        QFETCH(quint64, value);
+        QFETCH(int, length);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(CUtil::valueToArray(endian, value, length), expected);
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("endian");
+        QTest::newRow("little") << 0;
+        QTest::newRow("big") << 1;
+    }
+
+    void roundTrip()
+    {
+        QFETCH(int, endian);
+        const quint64 value = 0x0102030405060708ULL;
+        quint64 back = 0;
+        QCOMPARE(CUtil::arrayToValue(endian, CUtil::valueToArray(endian, value, 8), &back), 0);
+        QCOMPARE(back, value);
+    }
+
+    void fitArray_data()
+    {
+        QTest::addColumn<QByteArray>("array");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("cut") << QByteArray::fromHex("010203") << 2 << QByteArray::fromHex("0102");
+        QTest::newRow("pad") << QByteArray::fromHex("010203") << 5 << QByteArray::fromHex("0102030000");
+        QTest::newRow("same") << QByteArray::fromHex("010203") << 3 << QByteArray::fromHex("010203");
+        QTest::newRow("zero") << QByteArray::fromHex("010203") << 0 << QByteArray();
+        QTest::newRow("empty padded") << QByteArray() << 2 << QByteArray::fromHex("0000");
+    }
+
+    void fitArray()
+    {
+        QFETCH(QByteArray, array);
+        QFETCH(int, length);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(CUtil::fitArray(array, length), expected);
+    }
+
+    void byteAraryToShort_data()
+    {
+        QTest::addColumn<QByteArray>("array");
+        QTest::addColumn<int>("endian");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("little") << QByteArray::fromHex("3412") << 0 << 0x1234;
+        QTest::newRow("first two only") << QByteArray::fromHex("341256") << 0 << 0x1234;
+        QTest::newRow("short") << QByteArray::fromHex("34") << 0 << 0;
+        QTest::newRow("empty") << QByteArray() << 0 << 0;
+        QTest::newRow("other selector") << QByteArray::fromHex("3412") << 1 << 0;
+        QTest::newRow("high bytes unsigned") << QByteArray::fromHex("ffff") << 0 << 0xFFFF;
+    }
+
+    void byteAraryToShort()
+    {
+        QFETCH(QByteArray, array);
+        QFETCH(int, endian);
+        QFETCH(int, expected);
+        QCOMPARE(int(CUtil::byteAraryToShort(array, endian)), expected);
+    }
+
+    void cmpArray_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("both empty") << QByteArray() << QByteArray() << 0;
+        QTest::newRow("size differs") << QByteArray::fromHex("01") << QByteArray::fromHex("0100") << -1;
+        QTest::newRow("equal") << QByteArray::fromHex("a1b2") << QByteArray::fromHex("a1b2") << 0;
+        QTest::newRow("last byte differs") << QByteArray::fromHex("a1b2") << QByteArray::fromHex("a1b3") << -1;
+    }
+
+    void cmpArray()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(int, expected);
+        QCOMPARE(CUtil::cmpArray(first, second), expected);
+    }
+
+    void reverseString_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("unit 1") << "abc" << 1 << "cba";
+        QTest::newRow("unit 2") << "A1B2" << 2 << "1A2B";
+        QTest::newRow("empty") << "" << 2 << "";
+        QTest::newRow("unit 3") << "abcdef" << 3 << "cbafed";
+        QTest::newRow("not a multiple") << "abc" << 2 << "CUtil::reverseString";
+    }
+
+    void reverseString()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, unit);
+        QFETCH(QString, expected);
+        QCOMPARE(CUtil::reverseString(text, unit), expected);
+    }
+
+    void reverseByteOrder()
+    {
+        // Two and then one: hexadecimal byte text from one byte order into the other.
+        QCOMPARE(CUtil::reverseString(CUtil::reverseString("0A1B2C", 2), 1), QString("2C1B0A"));
+    }
+
+    void random_data()
+    {
+        QTest::addColumn<int>("lower");
+        QTest::addColumn<int>("upper");
+        QTest::newRow("0..2") << 0 << 2;
+        QTest::newRow("negative") << -5 << 5;
+        QTest::newRow("wide") << 0 << std::numeric_limits<int>::max();
+    }
+
+    void random()
+    {
+        QFETCH(int, lower);
+        QFETCH(int, upper);
+        for (int i = 0; i < 200; ++i) {
+            const int value = CUtil::random(lower, upper);
+            QVERIFY2(value >= lower && value < upper, qPrintable(QString::number(value)));
+        }
+    }
+
+    void randomBothValuesAppear()
+    {
+        QSet<int> seen;
+        for (int i = 0; i < 500 && seen.size() < 2; ++i)
+            seen.insert(CUtil::random(0, 2));
+        QCOMPARE(seen, (QSet<int>{0, 1}));
+    }
+
+    void randomReversedBounds()
+    {
+        QCOMPARE(CUtil::random(6, 5), -1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCUtil)
+#include "tst_cutil.moc"

@@ -1,0 +1,400 @@
+#include "datafolder.h"
+#include "filelogger.h"
+#include "logmanager.h"
+#include "textbrowserlogger.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QTextBrowser>
+#include <QtTest>
+
+namespace {
+QStringList g_console;
+QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
+
+void captureConsole(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg)
+        g_console << message;
+}
+
+// The test environment silences debug output; the console logger writes there.
+void enableDefaultDebug(QLoggingCategory *category)
+{
+    if (g_previousFilter)
+        g_previousFilter(category);
+    if (qstrcmp(category->categoryName(), "default") == 0)
+        category->setEnabled(QtDebugMsg, true);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<cannot open>");
+    return file.readAll();
+}
+
+const QString TimePattern = QStringLiteral("\\d\\d:\\d\\d:\\d\\d:\\d\\d\\d");
+} // namespace
+
+class TestLogging : public QObject
+{
+    Q_OBJECT
+
+private:
+    QStringList m_folders;
+
+    LogManager *makeManager(const QString &name)
+    {
+        auto *manager = new LogManager(name);
+        m_folders << manager->logDir();
+        return manager;
+    }
+
+    QString uiLog(LogManager *manager) const { return manager->logDir() + QStringLiteral("/UI_log.txt"); }
+    QString dongleLogFile(LogManager *manager) const { return manager->logDir() + QStringLiteral("/dongle_log.txt"); }
+
+private slots:
+    void initTestCase()
+    {
+        g_previousFilter = QLoggingCategory::installFilter(enableDefaultDebug);
+        qInstallMessageHandler(captureConsole);
+    }
+
+    void cleanup()
+    {
+        for (const QString &folder : qAsConst(m_folders))
+            QDir(folder).removeRecursively();
+        m_folders.clear();
+        g_console.clear();
+    }
+
+    void runFolderHasEmptyFiles()
+    {
+        QScopedPointer<LogManager> manager(makeManager("Dongle1"));
+        const QString folder = manager->logDir();
+        const QString logRoot = QDir::cleanPath(Platform::dataFolder() + "/Log");
+        QCOMPARE(QFileInfo(folder).absolutePath(), logRoot);
+        const QRegularExpression folderName(
+            "^\\d{4}-\\d\\d-\\d\\d_\\d\\d_\\d\\d_\\d\\d_[^_/]+_Dongle1$");
+        QVERIFY2(folderName.match(QFileInfo(folder).fileName()).hasMatch(), qPrintable(folder));
+        QVERIFY(QFileInfo(uiLog(manager.data())).isFile());
+        QVERIFY(QFileInfo(dongleLogFile(manager.data())).isFile());
+        QCOMPARE(QFileInfo(uiLog(manager.data())).size(), 0);
+        QCOMPARE(QFileInfo(dongleLogFile(manager.data())).size(), 0);
+        QCOMPARE(manager->logFolder(), folder);
+        manager.reset();
+        // Nothing logged: the files stay, empty.
+        QCOMPARE(QFileInfo(folder + "/UI_log.txt").size(), 0);
+        QCOMPARE(QFileInfo(folder + "/dongle_log.txt").size(), 0);
+    }
+
+    void twoDonglesSameSecondGetTwoFolders()
+    {
+        QScopedPointer<LogManager> first(makeManager("Dongle1"));
+        QScopedPointer<LogManager> second(makeManager("Dongle2"));
+        QVERIFY(first->logDir() != second->logDir());
+        QVERIFY(QFileInfo(first->logDir()).isDir());
+        QVERIFY(QFileInfo(second->logDir()).isDir());
+    }
+
+    void levelsReachTheirLoggers_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("console");
+        QTest::addColumn<bool>("file");
+        QTest::addColumn<bool>("pane");
+        QTest::newRow("error") << 4 << true << true << true;
+        QTest::newRow("warn") << 3 << true << true << true;
+        QTest::newRow("info") << 2 << false << true << true;
+        QTest::newRow("debug") << 1 << false << true << false;
+        QTest::newRow("dongle") << 0 << false << false << false;
+    }
+
+    void levelsReachTheirLoggers()
+    {
+        QFETCH(int, level);
+        QFETCH(bool, console);
+        QFETCH(bool, file);
+        QFETCH(bool, pane);
+        QScopedPointer<LogManager> manager(makeManager("Levels"));
+        QTextBrowser browser;
+        manager->addLogger(new TextBrowserLogger("main_logger", &browser));
+        manager->selectLogger("main_logger");
+        QCOMPARE(manager->selectedLogger()->name(), QString("main_logger"));
+
+        manager->log("the line", level);
+        QCoreApplication::processEvents();
+        manager->flushLogFiles();
+
+        QCOMPARE(g_console.contains("the line"), console);
+        QCOMPARE(readFile(uiLog(manager.data())).contains("the line"), file);
+        QCOMPARE(browser.toPlainText().contains("the line"), pane);
+        QVERIFY(!readFile(dongleLogFile(manager.data())).contains("the line"));
+    }
+
+    void fileLineFormat_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("tag");
+        QTest::newRow("error") << 4 << ": [ERROR]";
+        QTest::newRow("warn") << 3 << ": [WARN]";
+        QTest::newRow("info") << 2 << ": [INFO]";
+        QTest::newRow("debug") << 1 << ": [DEBUG]";
+    }
+
+    void fileLineFormat()
+    {
+        QFETCH(int, level);
+        QFETCH(QString, tag);
+        QScopedPointer<LogManager> manager(makeManager("Format"));
+        manager->log("first\r\nsecond", level);
+        manager->flushLogFiles();
+        const QString content = QString::fromUtf8(readFile(uiLog(manager.data())));
+        const QRegularExpression line("^" + TimePattern + QRegularExpression::escape(tag) + "first\r\nsecond\r\n$");
+        QVERIFY2(line.match(content).hasMatch(), qPrintable(content));
+    }
+
+    void dongleTextReachesDongleLoggers()
+    {
+        QScopedPointer<LogManager> manager(makeManager("DongleText"));
+        QTextBrowser browser;
+        manager->addDongleLogger(new TextBrowserLogger("dongle_text_browser_logger", &browser));
+        manager->dongleLog(QString::fromUtf8("boot \xc3\xa9 done"));
+        QCoreApplication::processEvents();
+        manager->flushLogFiles();
+
+        const QString content = QString::fromUtf8(readFile(dongleLogFile(manager.data())));
+        const QRegularExpression line("^" + TimePattern + ": \\[DONGLE\\]boot \u00e9 done\r\n$");
+        QVERIFY2(line.match(content).hasMatch(), qPrintable(content));
+        QVERIFY(browser.toPlainText().contains(QString::fromUtf8("boot \xc3\xa9 done")));
+        QVERIFY(!readFile(uiLog(manager.data())).contains("boot"));
+        QVERIFY(g_console.isEmpty());
+    }
+
+    void paneLineFormat_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("head");
+        QTest::addColumn<QString>("tail");
+        QTest::newRow("error") << 4 << "<img src=\":/icons/error\"/><span style=\"color:#ff0000;\"> " << " - [ERROR] - ";
+        QTest::newRow("warn") << 3 << "<img src=\":/icons/warning\"/><span style=\"color:#ff9900;\"> " << " - [WARN] - ";
+        QTest::newRow("info") << 2 << "<img src=\":/icons/info\"/><span style=\"color:#000000;\"> " << " - [INFO] - ";
+    }
+
+    void paneLineFormat()
+    {
+        QFETCH(int, level);
+        QFETCH(QString, head);
+        QFETCH(QString, tail);
+        const QString html = TextBrowserLogger::formatLine("one\r\ntwo", level);
+        const QRegularExpression shape("^" + QRegularExpression::escape(head) + TimePattern
+                                       + QRegularExpression::escape(tail) + "one<br>two </span><br>$");
+        QVERIFY2(shape.match(html).hasMatch(), qPrintable(html));
+    }
+
+    void paneDongleLineFormat()
+    {
+        const QString html = TextBrowserLogger::formatLine("text", 0);
+        QVERIFY2(QRegularExpression("^<span>" + TimePattern + " - text</span>$").match(html).hasMatch(),
+                 qPrintable(html));
+    }
+
+    void paneShowsEscapedText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("less than") << "a<b";
+        QTest::newRow("markup") << "<b>bold</b> & <img src=x>";
+        QTest::newRow("entity") << "&lt;";
+    }
+
+    void paneShowsEscapedText()
+    {
+        QFETCH(QString, text);
+        QTextBrowser browser;
+        TextBrowserLogger logger("main_logger", &browser);
+        logger.log(text, 4);
+        logger.log(text, 0);
+        QCoreApplication::processEvents();
+        const QString shown = browser.toPlainText();
+        QCOMPARE(shown.count(text), 2);
+        QVERIFY(!browser.toHtml().contains("<b>bold</b>"));
+    }
+
+    void paneClear()
+    {
+        QTextBrowser browser;
+        TextBrowserLogger logger("main_logger", &browser);
+        logger.log("something", 2);
+        QCoreApplication::processEvents();
+        QVERIFY(!browser.toPlainText().isEmpty());
+        logger.clear();
+        QCoreApplication::processEvents();
+        QVERIFY(browser.toPlainText().isEmpty());
+    }
+
+    void hostileNameStaysInsideLog_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("climb") << "../../../evil";
+        QTest::newRow("absolute") << "/tmp/evil";
+        QTest::newRow("backslash") << "..\\..\\evil";
+        QTest::newRow("control") << QString("a\nb\x01");
+        QTest::newRow("dots") << "..";
+    }
+
+    void hostileNameStaysInsideLog()
+    {
+        QFETCH(QString, name);
+        QScopedPointer<LogManager> manager(makeManager(name));
+        const QString logRoot = QDir(Platform::dataFolder() + "/Log").canonicalPath();
+        const QString folder = QFileInfo(manager->logDir()).canonicalFilePath();
+        QVERIFY2(!folder.isEmpty(), qPrintable(manager->logDir()));
+        QCOMPARE(QFileInfo(folder).absolutePath(), logRoot);
+        QVERIFY(QFileInfo(folder + "/UI_log.txt").isFile());
+        manager->log("inside", 2);
+        manager.reset();
+        QVERIFY(readFile(folder + "/UI_log.txt").contains("inside"));
+    }
+
+    void bufferedUntilThreshold()
+    {
+        QScopedPointer<LogManager> manager(makeManager("Buffer"));
+        const QString path = uiLog(manager.data());
+        manager->log("short line", 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(QFileInfo(path).size(), 0);
+        manager->flushLogFiles();
+        QVERIFY(readFile(path).contains("short line"));
+
+        // Once 2048 bytes gather, they are written without being asked.
+        const qint64 before = QFileInfo(path).size();
+        manager->log(QString(2100, QLatin1Char('x')), 2);
+        QVERIFY(QFileInfo(path).size() > before + 2048);
+    }
+
+    void clearWritesBufferOut()
+    {
+        QScopedPointer<LogManager> manager(makeManager("Clear"));
+        manager->log("kept", 2);
+        manager->clearAll();
+        QCoreApplication::processEvents();
+        QVERIFY(readFile(uiLog(manager.data())).contains("kept"));
+    }
+
+    void shutdownLinesReachTheFile()
+    {
+        // No event loop runs after these lines, as during shutdown.
+        LogManager *manager = makeManager("Shutdown");
+        const QString path = uiLog(manager);
+        const QString donglePath = dongleLogFile(manager);
+        manager->log("last words", 4);
+        manager->dongleLog("dongle last words");
+        delete manager;
+        QVERIFY(readFile(path).contains("last words"));
+        QVERIFY(readFile(donglePath).contains("dongle last words"));
+    }
+
+    void emptyTextWritesNothing()
+    {
+        QScopedPointer<LogManager> manager(makeManager("Empty"));
+        QTextBrowser browser;
+        manager->addLogger(new TextBrowserLogger("main_logger", &browser));
+        manager->log(QString(), 4);
+        manager->dongleLog(QString());
+        QCoreApplication::processEvents();
+        manager->flushLogFiles();
+        QCOMPARE(QFileInfo(uiLog(manager.data())).size(), 0);
+        QCOMPARE(QFileInfo(dongleLogFile(manager.data())).size(), 0);
+        QVERIFY(browser.toPlainText().isEmpty());
+        QVERIFY(g_console.isEmpty());
+    }
+
+    void logToRoutes_data()
+    {
+        QTest::addColumn<QString>("logger");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("console");
+        QTest::addColumn<int>("fileCopies");
+        QTest::newRow("unregistered") << "nobody" << 4 << false << 1;
+        QTest::newRow("unregistered below debug") << "nobody" << 0 << false << 0;
+        QTest::newRow("console") << "mainConsole" << 3 << true << 1;
+        QTest::newRow("file") << "file_logger" << 2 << false << 1;
+    }
+
+    void logToRoutes()
+    {
+        QFETCH(QString, logger);
+        QFETCH(int, level);
+        QFETCH(bool, console);
+        QFETCH(int, fileCopies);
+        QScopedPointer<LogManager> manager(makeManager("LogTo"));
+        manager->logTo(logger, "routed", level);
+        manager->flushLogFiles();
+        QCOMPARE(g_console.contains("routed"), console);
+        QCOMPARE(QString::fromUtf8(readFile(uiLog(manager.data()))).count("routed"), fileCopies);
+    }
+
+    void logToConsoleAlsoWritesFile()
+    {
+        QScopedPointer<LogManager> manager(makeManager("Console"));
+        manager->logToConsole("to console");
+        manager->flushLogFiles();
+        QVERIFY(g_console.contains("to console"));
+        QVERIFY(readFile(uiLog(manager.data())).contains(": [WARN]to console"));
+    }
+
+    void registry()
+    {
+        QScopedPointer<LogManager> manager(makeManager("Registry"));
+        QVERIFY(manager->containsLogger("mainConsole"));
+        QVERIFY(manager->containsLogger("file_logger"));
+        QVERIFY(!manager->containsLogger("dummy"));
+        QVERIFY(!manager->containsLogger("main_logger"));
+        QCOMPARE(manager->getLogger("absent")->name(), QString("dummy"));
+        QCOMPARE(manager->selectedLogger()->name(), QString("mainConsole"));
+
+        QTextBrowser browser;
+        manager->addAndSelectLogger(new TextBrowserLogger("main_logger", &browser));
+        QVERIFY(manager->containsLogger("main_logger"));
+        QCOMPARE(manager->selectedLogger()->name(), QString("main_logger"));
+
+        // Same name replaces the earlier logger.
+        QTextBrowser other;
+        manager->addLogger(new TextBrowserLogger("main_logger", &other));
+        manager->log("replaced", 2);
+        QCoreApplication::processEvents();
+        QVERIFY(other.toPlainText().contains("replaced"));
+        QVERIFY(!browser.toPlainText().contains("replaced"));
+
+        manager->removeLogger("main_logger");
+        QVERIFY(!manager->containsLogger("main_logger"));
+        QVERIFY(manager->selectedLogger()->name() != QString("main_logger"));
+        manager->removeLogger("mainConsole");
+        manager->removeLogger("file_logger");
+        manager->removeLogger("dummy");
+        QCOMPARE(manager->selectedLogger()->name(), QString("dummy"));
+        manager->log("nowhere", 4);
+        manager->flushLogFiles();
+        QVERIFY(!readFile(uiLog(manager.data())).contains("nowhere"));
+        QVERIFY(!g_console.contains("nowhere"));
+    }
+
+    void loggerEquality()
+    {
+        FileLogger first("same");
+        FileLogger second("same");
+        FileLogger third("other");
+        QVERIFY(first == second);
+        QVERIFY(!(first != second));
+        QVERIFY(first != third);
+        QCOMPARE(first.level(), 1);
+        QCOMPARE(first.type(), 3);
+    }
+};
+
+QTEST_MAIN(TestLogging)
+#include "tst_logging.moc"
