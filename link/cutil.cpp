@@ -84,6 +84,19 @@ QString CUtil::reverseString(const QString &text, int unit)
     return result;
 }
 
+int CUtil::findNameToUiElement(const QVector<UiComponentFields> &components, const QString &name,
+                               UiComponentFields *component)
+{
+    for (const UiComponentFields &candidate : components) {
+        if (candidate.name == name) {
+            if (component != nullptr)
+                *component = candidate;
+            return 0;
+        }
+    }
+    return -1;
+}
+
 int CUtil::random(int lower, int upper)
 {
     static std::minstd_rand generator;

@@ -165,6 +165,36 @@ private slots:
         QCOMPARE(CUtil::reverseString(CUtil::reverseString("0A1B2C", 2), 1), QString("2C1B0A"));
     }
 
+    void findNameToUiElement_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("firstKey");
+        QTest::newRow("first of two with the name") << "Connect" << 0 << "interval_min";
+        QTest::newRow("other") << "Reset" << 0 << "";
+        QTest::newRow("case-sensitive") << "connect" << -1 << "untouched";
+        QTest::newRow("absent") << "Nothing" << -1 << "untouched";
+    }
+
+    void findNameToUiElement()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, result);
+        QFETCH(QString, firstKey);
+        UiFieldInfo first;
+        first.key = "interval_min";
+        UiFieldInfo second;
+        second.key = "second_copy";
+        const QVector<UiComponentFields> components{{"Reset", {}}, {"Connect", {first}}, {"Connect", {second}}};
+        UiFieldInfo marker;
+        marker.key = "untouched";
+        UiComponentFields output{"output", {marker}};
+        QCOMPARE(CUtil::findNameToUiElement(components, name, &output), result);
+        QCOMPARE(output.fields.isEmpty() ? QString() : output.fields.first().key, firstKey);
+        if (result == 0)
+            QCOMPARE(output.name, name);
+    }
+
     void random_data()
     {
         QTest::addColumn<int>("lower");

@@ -1,0 +1,117 @@
+#include "refreshdonglethread.h"
+
+#include "serialport.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+constexpr int ReplyWaitMs = 200;
+constexpr qint64 ReadChunk = 1024 * 1024;
+
+// A 16-bit length read as signed: 0x8000 and up mean "to the end".
+QString takeText(const QByteArray &reply, int *offset)
+{
+    int length = 0;
+    if (*offset + 2 <= reply.size())
+        length = qint16(quint16(quint8(reply.at(*offset)) | (quint8(reply.at(*offset + 1)) << 8)));
+    *offset += 2;
+    const int available = qMax(0, reply.size() - *offset);
+    if (length < 0 || length > available)
+        length = available;
+    const QString text = QString::fromUtf8(reply.mid(qMin(*offset, reply.size()), length));
+    *offset += length;
+    return text;
+}
+} // namespace
+
+RefreshDongleThread::RefreshDongleThread(QObject *parent)
+    : QThread(parent)
+{
+}
+
+RefreshDongleThread::~RefreshDongleThread()
+{
+    requestInterruption();
+    wait();
+}
+
+void RefreshDongleThread::setPortList(const QVector<QString> &ports)
+{
+    m_ports = ports;
+}
+
+QVector<DongleProbeResult> RefreshDongleThread::getResults() const
+{
+    return m_results;
+}
+
+QByteArray RefreshDongleThread::probeRequest()
+{
+    return QByteArray::fromHex("aa0000000056");
+}
+
+DongleProbeInfo RefreshDongleThread::parseReply(const QByteArray &reply)
+{
+    DongleProbeInfo info;
+    const int start = reply.indexOf(char(0xBB));
+    if (start < 0 || reply.size() < 3 || start + 2 >= reply.size())
+        return info;
+    if (reply.at(start + 1) != 0 || reply.at(start + 2) != 0)
+        return info;
+    const QByteArray body = reply.mid(start);
+    int offset = 3;
+    info.dongleName = takeText(body, &offset);
+    info.product = info.dongleName;
+    info.manufacturer = takeText(body, &offset);
+    info.firmwareVersion = takeText(body, &offset);
+    info.hardwareVersion = takeText(body, &offset);
+    info.description = takeText(body, &offset);
+    info.sdkVersion = takeText(body, &offset);
+    return info;
+}
+
+void RefreshDongleThread::run()
+{
+    struct Opened
+    {
+        QString name;
+        std::unique_ptr<Platform::SerialPort> port;
+    };
+    std::vector<Opened> opened;
+    const QByteArray request = probeRequest();
+    for (const QString &name : qAsConst(m_ports)) {
+        if (isInterruptionRequested())
+            break;
+        auto port = std::make_unique<Platform::SerialPort>();
+        if (port->open(name) != Platform::SerialPort::Opened)
+            continue;
+        port->write(request);
+        opened.push_back({name, std::move(port)});
+    }
+
+    QThread::msleep(ReplyWaitMs);
+
+    QByteArray buffer;
+    for (Opened &entry : opened) {
+        Platform::SerialPort &port = *entry.port;
+        QByteArray reply;
+        bool failed = false;
+        qint64 waiting = port.bytesAvailable();
+        while (waiting > 0 && !failed) {
+            buffer.resize(int(qMin(waiting, ReadChunk)));
+            const qint64 got = port.read(buffer.data(), buffer.size(), 0);
+            if (got <= 0)
+                failed = true;
+            else
+                reply.append(buffer.constData(), int(got));
+            waiting = port.bytesAvailable();
+        }
+        port.close();
+        if (failed || reply.isEmpty())
+            continue;
+        const DongleProbeInfo info = parseReply(reply);
+        if (info.dongleName != QLatin1String("Unknown"))
+            m_results.append({entry.name, info});
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QThread>
+#include <QVector>
+
+// What a dongle tells about itself in its probe reply.
+struct DongleProbeInfo
+{
+    QString dongleName = QStringLiteral("Unknown");
+    QString manufacturer = QStringLiteral("Unknown");
+    QString product = QStringLiteral("Unknown");
+    QString firmwareVersion = QStringLiteral("Unknown");
+    QString hardwareVersion = QStringLiteral("Unknown");
+    QString description;
+    QString sdkVersion = QStringLiteral("Unknown");
+};
+
+struct DongleProbeResult
+{
+    QString portName;
+    DongleProbeInfo info;
+};
+
+// Asks every listed port whether a dongle answers behind it. One object per
+// refresh: set the list, start it, take the results after finished().
+class RefreshDongleThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit RefreshDongleThread(QObject *parent = nullptr);
+    // Waits for a running probe: it ends by itself within a few hundred ms.
+    ~RefreshDongleThread() override;
+
+    void setPortList(const QVector<QString> &ports);
+    QVector<DongleProbeResult> getResults() const;
+
+    // The request every port is sent: layer 0, opcode 0, no payload, checksum.
+    static QByteArray probeRequest();
+    // The record of a reply; every field keeps its default unless the reply
+    // holds 0xBB 00 00 followed by the six length-prefixed texts.
+    static DongleProbeInfo parseReply(const QByteArray &reply);
+
+protected:
+    void run() override;
+
+private:
+    QVector<QString> m_ports;
+    QVector<DongleProbeResult> m_results;
+};

@@ -1,0 +1,192 @@
+#include "framebuilder.h"
+#include "portlister.h"
+#include "refreshdonglethread.h"
+#include "serialport.h"
+#include "simbehaviour_link.h"
+#include "simulateddongle.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+#include <QSerialPortInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestProbe : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QVector<DongleProbeResult> probe(const QVector<QString> &ports)
+    {
+        RefreshDongleThread thread;
+        QSignalSpy finished(&thread, &QThread::finished);
+        thread.setPortList(ports);
+        thread.start(QThread::InheritPriority);
+        // The simulated dongles answer from this thread's event loop.
+        if (!finished.wait(10000))
+            qWarning("probe did not finish");
+        return thread.getResults();
+    }
+
+private slots:
+    void request()
+    {
+        QCOMPARE(FrameBuilder::toHex(RefreshDongleThread::probeRequest()), QString("AA 00 00 00 00 56"));
+    }
+
+    void parseReply_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QStringList>("expected"); // name, manufacturer, product, firmware, hardware, description, SDK
+        const QStringList defaults{"Unknown", "Unknown", "Unknown", "Unknown", "Unknown", "", "Unknown"};
+        const QStringList texts{"Board", "Maker", "2.1", "B", "A <b>test</b> board", "5.0"};
+        const QStringList record{"Board", "Maker", "Board", "2.1", "B", "A <b>test</b> board", "5.0"};
+        QTest::newRow("six texts") << LinkBehaviour::probeReply(texts) << record;
+        QTest::newRow("trailing bytes ignored") << LinkBehaviour::probeReply(texts) + QByteArray::fromHex("d1ffee")
+                                                << record;
+        QTest::newRow("leading noise") << QByteArray::fromHex("0011aa") + LinkBehaviour::probeReply(texts) << record;
+        QTest::newRow("six empty texts") << QByteArray::fromHex("bb0000000000000000000000000000")
+                                         << QStringList{"", "", "", "", "", "", ""};
+        QTest::newRow("wrong layer") << QByteArray::fromHex("bb0100") + LinkBehaviour::probeReply(texts).mid(3)
+                                     << defaults;
+        QTest::newRow("no BB") << QByteArray::fromHex("aa0000050041") << defaults;
+        QTest::newRow("BB at the end") << QByteArray::fromHex("0102bb00") << defaults;
+        QTest::newRow("empty") << QByteArray() << defaults;
+        QTest::newRow("utf8") << LinkBehaviour::probeReply({QString::fromUtf8("Cl\xc3\xa9"), "", "", "", "", ""})
+                              << QStringList{QString::fromUtf8("Cl\xc3\xa9"), "", QString::fromUtf8("Cl\xc3\xa9"),
+                                             "", "", "", ""};
+        QTest::newRow("length to the end") << QByteArray::fromHex("bb00000080") + QByteArray("rest of it")
+                                           << QStringList{"rest of it", "", "rest of it", "", "", "", ""};
+        QTest::newRow("text runs past the end") << QByteArray::fromHex("bb00000a00") + QByteArray("abc")
+                                                << QStringList{"abc", "", "abc", "", "", "", ""};
+        QTest::newRow("length cut short") << QByteArray::fromHex("bb0000020041420c")
+                                          << QStringList{"AB", "", "AB", "", "", "", ""};
+        QTest::newRow("named Unknown") << LinkBehaviour::probeReply({"Unknown", "M", "1", "2", "d", "3"})
+                                       << QStringList{"Unknown", "M", "Unknown", "1", "2", "d", "3"};
+    }
+
+    void parseReply()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, expected);
+        const DongleProbeInfo info = RefreshDongleThread::parseReply(reply);
+        const QStringList got{info.dongleName,      info.manufacturer, info.product,   info.firmwareVersion,
+                              info.hardwareVersion, info.description,  info.sdkVersion};
+        QCOMPARE(got, expected);
+    }
+
+    void probeFindsTheAnsweringDongleOnly()
+    {
+        SimulatedDongle answering;
+        SimulatedDongle late;
+        SimulatedDongle silent;
+        SimulatedDongle unknown;
+        for (SimulatedDongle *dongle : {&answering, &late, &silent, &unknown}) {
+            QVERIFY(dongle->isValid());
+            installLinkBehaviour(*dongle);
+        }
+        const QStringList texts{"Board", "Maker", "2.1", "B", "Description", "5.0"};
+        LinkBehaviour::setProbeAnswer(answering, texts);
+        late.setResponseDelay(600);
+        silent.setSilent(true);
+        LinkBehaviour::setProbeAnswer(unknown, {"Unknown", "Maker", "2.1", "B", "Description", "5.0"});
+
+        QTemporaryDir dir;
+        const QVector<QString> ports{silent.portPath(), dir.filePath("missing"), late.portPath(),
+                                     answering.portPath(), unknown.portPath()};
+        const QVector<DongleProbeResult> results = probe(ports);
+
+        QCOMPARE(results.size(), 1);
+        QCOMPARE(results.at(0).portName, answering.portPath());
+        const DongleProbeInfo &info = results.at(0).info;
+        QCOMPARE(info.dongleName, QString("Board"));
+        QCOMPARE(info.manufacturer, QString("Maker"));
+        QCOMPARE(info.product, QString("Board"));
+        QCOMPARE(info.firmwareVersion, QString("2.1"));
+        QCOMPARE(info.hardwareVersion, QString("B"));
+        QCOMPARE(info.description, QString("Description"));
+        QCOMPARE(info.sdkVersion, QString("5.0"));
+
+        // Every reachable port got exactly the probe request.
+        for (SimulatedDongle *dongle : {&answering, &late, &silent, &unknown}) {
+            QCOMPARE(dongle->receivedBytes(), QList<QByteArray>{RefreshDongleThread::probeRequest()});
+        }
+        // No port is left open behind the probe.
+        for (SimulatedDongle *dongle : {&answering, &late, &silent, &unknown}) {
+            Platform::SerialPort port;
+            QCOMPARE(port.open(dongle->portPath()), Platform::SerialPort::Opened);
+        }
+    }
+
+    void noPorts()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(probe({}).isEmpty());
+        QVERIFY(clock.elapsed() >= 190);
+    }
+
+    void portHeldElsewhereIsSkipped()
+    {
+        SimulatedDongle dongle;
+        installLinkBehaviour(dongle);
+        Platform::SerialPort holder;
+        QCOMPARE(holder.open(dongle.portPath()), Platform::SerialPort::Opened);
+        QVERIFY(probe({dongle.portPath()}).isEmpty());
+        QCOMPARE(dongle.receivedCount(), 0);
+    }
+
+    void destroyedWhileRunningWaits()
+    {
+        SimulatedDongle dongle;
+        installLinkBehaviour(dongle);
+        auto *owner = new QObject;
+        auto *thread = new RefreshDongleThread(owner);
+        thread->setPortList({dongle.portPath()});
+        thread->start();
+        QVERIFY(thread->isRunning());
+        delete owner;
+        Platform::SerialPort port;
+        QCOMPARE(port.open(dongle.portPath()), Platform::SerialPort::Opened);
+    }
+
+    void extraPortsAreListed()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString first = dir.filePath("ttyFIRST0");
+        const QString second = dir.filePath("ttySECOND1");
+        for (const QString &path : {first, second}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const QString missing = dir.filePath("ttyGONE2");
+        // Empty entries, a missing device and a repeated path.
+        qputenv("VANTORA_EXTRA_PORTS", QString("::%1:%2:%3:%1").arg(first, missing, second).toLocal8Bit());
+        const QList<Platform::PortInfo> ports = Platform::availablePorts();
+        qunsetenv("VANTORA_EXTRA_PORTS");
+
+        QStringList extra;
+        for (const Platform::PortInfo &port : ports) {
+            if (port.systemLocation.startsWith(dir.path())) {
+                extra << port.portName;
+                QCOMPARE(port.systemLocation, port.portName);
+            }
+        }
+        QCOMPARE(extra, (QStringList{first, second}));
+    }
+
+    void systemPortsComeFirstAndMatchNames()
+    {
+        qunsetenv("VANTORA_EXTRA_PORTS");
+        const QList<Platform::PortInfo> ports = Platform::availablePorts();
+        QCOMPARE(ports.size(), QSerialPortInfo::availablePorts().size());
+        QCOMPARE(Platform::availablePortNames().size(), ports.size());
+        for (const Platform::PortInfo &port : ports)
+            QVERIFY(!port.portName.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProbe)
+#include "tst_probe.moc"

@@ -1,0 +1,36 @@
+#ifndef CFLATDIALOG_H
+#define CFLATDIALOG_H
+
+#include <QDialog>
+#include <QPoint>
+
+#include "ui_cflatdialog.h"
+
+class QMouseEvent;
+
+// Frameless base of every dialog: blue title bar, thin border, drop shadow.
+// Derived dialogs build their own form into m_content.
+class CFlatDialog : public QDialog, public Ui_FlatDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CFlatDialog(const QString &title, QWidget *parent = nullptr, int x = 0, int y = 0,
+                         bool noTitleBar = false);
+    ~CFlatDialog() override;
+
+    void setTitle(const QString &text);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+public slots:
+    virtual void on_closeClicked();
+
+private:
+    QPoint m_dragOffset;
+    bool m_noTitleBar = false;
+};
+
+#endif // CFLATDIALOG_H

@@ -1,0 +1,63 @@
+#include "cflatmessage.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QPointer>
+#include <QSpacerItem>
+#include <QVBoxLayout>
+
+CFlatMessage::CFlatMessage(QWidget *parent)
+    : CFlatDialog(QStringLiteral("message"), parent, 0, 0, false),
+      m_lbMessage(new QLabel(this)),
+      m_pbOk(new QPushButton(QStringLiteral("Ok"), this)),
+      m_pbYes(new QPushButton(QStringLiteral("Yes"), this)),
+      m_pbNo(new QPushButton(QStringLiteral("No"), this))
+{
+    // Object names let tests and the style sheet find the parts.
+    m_lbMessage->setObjectName(QStringLiteral("m_lbMessage"));
+    m_pbOk->setObjectName(QStringLiteral("m_pbOk"));
+    m_pbYes->setObjectName(QStringLiteral("m_pbYes"));
+    m_pbNo->setObjectName(QStringLiteral("m_pbNo"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    buttons->addWidget(m_pbYes);
+    buttons->addWidget(m_pbNo);
+    buttons->addWidget(m_pbOk);
+
+    auto *column = new QVBoxLayout;
+    column->addWidget(m_lbMessage, 1);
+    column->addLayout(buttons);
+    m_content->setLayout(column);
+
+    connect(m_pbOk, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_pbYes, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_pbNo, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int CFlatMessage::information(QWidget *parent, const QString &title, const QString &text)
+{
+    // The parent may die inside the nested event loop and take the box with it.
+    QPointer<CFlatMessage> box = new CFlatMessage(parent);
+    box->setTitle(title);
+    box->m_lbMessage->setText(text);
+    box->m_lbMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box->m_pbNo->hide();
+    box->m_pbYes->hide();
+    box->exec();
+    delete box;
+    return QMessageBox::Ok;
+}
+
+int CFlatMessage::question(QWidget *parent, const QString &title, const QString &text)
+{
+    QPointer<CFlatMessage> box = new CFlatMessage(parent);
+    box->setTitle(title);
+    box->m_lbMessage->setText(text);
+    box->m_pbOk->hide();
+    const int result = box->exec();
+    delete box;
+    return result == QDialog::Accepted ? QMessageBox::Yes : QMessageBox::No;
+}

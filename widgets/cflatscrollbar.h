@@ -1,0 +1,19 @@
+#ifndef CFLATSCROLLBAR_H
+#define CFLATSCROLLBAR_H
+
+#include <QScrollBar>
+
+// Thin bar that floats over a view; the view's own (hidden) bar stays the
+// source of range and value.
+class CFlatScrollBar : public QScrollBar
+{
+    Q_OBJECT
+
+public:
+    CFlatScrollBar(Qt::Orientation orientation, QWidget *parent = nullptr);
+
+public slots:
+    void onRangeChanged(int min, int max);
+};
+
+#endif // CFLATSCROLLBAR_H

@@ -1,0 +1,6 @@
+#include "cstyledcombobox.h"
+
+CStyledComboBox::CStyledComboBox(QWidget *parent) : QComboBox(parent)
+{
+    setItemDelegate(&m_delegate);
+}
