@@ -5,6 +5,7 @@
 #include "cflatmessage.h"
 #include "confirmdeletedialog.h"
 #include "maindonglewidget.h"
+#include "portwatcher.h"
 #include "widgetresources.h"
 
 #include <QAction>
@@ -69,6 +70,10 @@ MainWindow::MainWindow(QWidget *parent)
         m_firstDongle->initWidgets();
 
     m_addDialog = new CConfigDongleNameDialog(&m_dongles, this);
+
+    auto *ports = new Platform::PortWatcher(this);
+    connect(ports, &Platform::PortWatcher::arrived, this, &MainWindow::onSerialPortArrived);
+    connect(ports, &Platform::PortWatcher::removed, this, &MainWindow::onSerialPortRemoved);
 }
 
 void MainWindow::restoreTabs(const QStringList &groups)
