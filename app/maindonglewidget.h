@@ -84,6 +84,11 @@ public:
     static QString storedDeviceName(const QByteArray &nameBytes);
     // The enabled profile ids of a stored profile list ([enabled][L][id][name...]
     // records); stops at a truncated record and reports it.
+    // Where the settings description is read from; tests point it at a file
+    // that cannot be loaded to see an inactive tab.
+    static QString settingsDescriptionPath();
+    static void setSettingsDescriptionPath(const QString &path);
+
     static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
 
 signals:

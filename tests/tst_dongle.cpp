@@ -88,6 +88,7 @@ private slots:
     void statusAcknowledgements();
     void dongleLogReachesDongleLoggers();
     void unsendableNameIsRefused();
+    void inactiveWithoutSettingsDescription();
 
     void deviceNameFrame_data();
     void deviceNameFrame();
@@ -319,6 +320,34 @@ void TestDongle::unsendableNameIsRefused()
     QVERIFY(!sentIds().contains(QStringLiteral("01@59")));
     QVERIFY(m_log->texts().contains(QStringLiteral(
         "Downlink Command: Device Name Set not sent: the stored name holds a character that is not a hex digit.")));
+}
+
+void TestDongle::inactiveWithoutSettingsDescription()
+{
+    const QString previous = MainDongleWidget::settingsDescriptionPath();
+    MainDongleWidget::setSettingsDescriptionPath(QStringLiteral(":/no/such/description.xml"));
+    MainDongleWidget inert(QStringLiteral("Inert"));
+    MainDongleWidget::setSettingsDescriptionPath(previous);
+
+    QVERIFY(!inert.isOperational());
+    QVERIFY(inert.settingsMap()->isEmpty());
+    for (QToolButton *button : inert.findChildren<QToolButton *>())
+        QVERIFY2(!button->isEnabled(), qPrintable(button->objectName()));
+    inert.initWidgets();
+    QVERIFY(inert.isInitialized());
+    QVERIFY(!inert.connectionWidget());
+    inert.onConnectionStatusChanged(true);
+    QVERIFY(!inert.heartBeat()->isRunning());
+    QVERIFY(!inert.pageTabWidget()->isEnabled());
+
+    // It says why, in its log file.
+    inert.logManager()->flushLogFiles();
+    QFile log(inert.logManager()->logFolder() + QStringLiteral("/UI_log.txt"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    QVERIFY2(text.contains(QStringLiteral("[ERROR]MainDongleWidget::MainDongleWidget, the settings description "
+                                          ":/no/such/description.xml cannot be loaded; dongle Inert stays inactive.")),
+             qPrintable(text));
 }
 
 void TestDongle::deviceNameFrame_data()
