@@ -105,6 +105,9 @@ MainDongleWidget::~MainDongleWidget()
         }
         qDeleteAll(pages);
     }
+    for (const QPointer<DynamicPage> &page : qAsConst(m_removedPages))
+        delete page.data();
+    m_removedPages.clear();
     delete m_connectionWidget.data();
     delete m_advertisingPage.data();
     delete m_psmDialog.data();
@@ -773,6 +776,8 @@ void MainDongleWidget::removePage(DynamicPage *page)
         ui->tabWidget->removeTab(index);
     page->hide();
     page->setParent(nullptr);
+    m_removedPages.removeAll(QPointer<DynamicPage>());
+    m_removedPages.append(page);
     page->deleteLater();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMap>
 #include <QPointer>
 #include <QString>
@@ -154,6 +155,8 @@ private:
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;
     QPointer<QDialog> m_psmDialog;
+    // Pages taken out of their tab and waiting to be deleted.
+    QList<QPointer<DynamicPage>> m_removedPages;
     CLogWidget *m_toolLog = nullptr;
     CLogWidget *m_dongleLog = nullptr;
     CHeartBeat *m_heartBeat = nullptr;

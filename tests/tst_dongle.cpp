@@ -102,6 +102,7 @@ private slots:
     void resetClosesConnectionTabs();
     void pageSurvivesItsOwnDialog();
     void placeholderPageSendsDisconnect();
+    void removedPageGoesBeforeTheLink();
 
 private:
     void openDongle();
@@ -548,6 +549,18 @@ void TestDongle::placeholderPageSendsDisconnect()
     button->click();
     QVERIFY(waitForSent(1));
     QCOMPARE(FrameBuilder::toHex(m_dongle->receivedBytes().first()).left(17), QStringLiteral("AA 01 07 01 00 03"));
+}
+
+void TestDongle::removedPageGoesBeforeTheLink()
+{
+    QPointer<RecordingConnectionPage> page = new RecordingConnectionPage(8, 0, QStringLiteral("late"));
+    m_widget->on_connectSuccess(0, QStringLiteral("late"), page);
+    m_widget->on_disConnectRequest(8);
+    QVERIFY(!page.isNull());
+    // The tab goes before the event loop had a chance to delete the page.
+    delete m_widget;
+    m_widget = nullptr;
+    QVERIFY(page.isNull());
 }
 
 QTEST_MAIN(TestDongle)
