@@ -400,8 +400,9 @@ private slots:
             rig.link.sendMsg(FrameBuilder::fromHex("AA 01 84 00 00"));
             rig.link.closePort();
         }
-        QCOMPARE(openDescriptors(), descriptors);
-        QTRY_COMPARE(threadCount(), threads);
+        // other threads of the process may end meanwhile, none may stay behind
+        QVERIFY2(openDescriptors() <= descriptors, qPrintable(QString::number(openDescriptors())));
+        QTRY_VERIFY2(threadCount() <= threads, qPrintable(QString::number(threadCount())));
     }
 
     void destroyingAnOpenLinkClosesIt()
@@ -413,7 +414,7 @@ private slots:
             CMsg link(&logs);
             QCOMPARE(link.openPort(dongle.portPath()), 0);
         }
-        QTRY_COMPARE(threadCount(), threads);
+        QTRY_VERIFY(threadCount() <= threads);
         LogManager logs(QStringLiteral("serial-test"));
         CMsg again(&logs);
         QCOMPARE(again.openPort(dongle.portPath()), 0);
