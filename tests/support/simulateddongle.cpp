@@ -198,6 +198,15 @@ void SimulatedDongle::sendDongleLog(const QByteArray &text, quint8 layer)
     sendRaw(FrameBuilder::dongleLog(text, layer));
 }
 
+void SimulatedDongle::setReading(bool reading)
+{
+    m_reading = reading;
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(reading);
+    if (reading && m_master >= 0)
+        onReadable();
+}
+
 void SimulatedDongle::vanish()
 {
     m_vanished = true;
@@ -256,6 +265,8 @@ void SimulatedDongle::onWritable()
 
 void SimulatedDongle::onReadable()
 {
+    if (!m_reading)
+        return;
     char buffer[4096];
     for (;;) {
         const ssize_t got = ::read(m_master, buffer, sizeof buffer);

@@ -85,6 +85,10 @@ public:
     void sendRaw(const QByteArray &bytes);
     void sendResetEvent();
     void sendDongleLog(const QByteArray &text, quint8 layer = 0);
+    // A dongle that stops reading lets the pseudo-terminal fill up, so the
+    // program's writes are taken only in part.
+    void setReading(bool reading);
+    bool isReading() const { return m_reading; }
     // Closes the master (and the kept slave): the device is gone.
     void vanish();
     bool hasVanished() const { return m_vanished; }
@@ -131,4 +135,5 @@ private:
     int m_responseDelayMs = 0;
     bool m_silent = false;
     bool m_vanished = false;
+    bool m_reading = true;
 };

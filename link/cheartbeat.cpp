@@ -1,0 +1,89 @@
+#include "cheartbeat.h"
+
+#include "ccommand.h"
+#include "cmsg.h"
+#include "commandnames.h"
+#include "logger.h"
+#include "logmanager.h"
+
+#include <QTimer>
+
+CHeartBeat::CHeartBeat(CMsg *link, LogManager *logger, int interval, QObject *parent, int deadThresholdMs)
+    : QObject(parent)
+    , m_link(link)
+    , m_logger(logger)
+    , m_timer(new QTimer(this))
+    , m_deadThresholdMs(deadThresholdMs)
+{
+    m_timer->setInterval(interval);
+    m_lastAnswer.start();
+    if (m_link != nullptr)
+        connect(m_link, &CMsg::sig_rcvGapMsg, this, &CHeartBeat::onRcvMsg);
+    m_handlers.insert(QStringLiteral("BB@01@84"), &CHeartBeat::onHeartBeatAnswer);
+}
+
+void CHeartBeat::start()
+{
+    if (!m_timer->isActive()) {
+        m_timer->start();
+        connect(m_timer, &QTimer::timeout, this, &CHeartBeat::check, Qt::UniqueConnection);
+    }
+    m_lastAnswer.restart();
+}
+
+void CHeartBeat::stop()
+{
+    if (!m_timer->isActive())
+        return;
+    m_timer->stop();
+    disconnect(m_timer, &QTimer::timeout, this, &CHeartBeat::check);
+}
+
+bool CHeartBeat::isRunning() const
+{
+    return m_timer->isActive();
+}
+
+void CHeartBeat::setInterval(int ms)
+{
+    m_timer->setInterval(ms);
+}
+
+int CHeartBeat::interval() const
+{
+    return m_timer->interval();
+}
+
+void CHeartBeat::setDeadThreshold(int ms)
+{
+    m_deadThresholdMs = ms;
+}
+
+void CHeartBeat::check()
+{
+    if (m_lastAnswer.elapsed() >= m_deadThresholdMs) {
+        m_logger->log(QStringLiteral("system busy or firmware dead"), LogLevel::Debug);
+        stop();
+        emit dead();
+        return;
+    }
+    static const QMap<QString, QVariant> noFields;
+    if (!CCommand::sendMsg(m_link, m_logger, QString::fromLatin1(CMD_HEART_BEAT_DETECT), noFields, noFields))
+        CCommand::logSendFailed(m_logger, QString::fromLatin1(CMD_HEART_BEAT_DETECT));
+}
+
+void CHeartBeat::onRcvMsg(QByteArray msg)
+{
+    if (!CCommand::isInvalidUpLinkMsg(m_logger, msg))
+        return;
+    const auto handler = m_handlers.value(CCommand::getUpLinkId(msg), nullptr);
+    if (handler != nullptr)
+        (this->*handler)(msg);
+}
+
+void CHeartBeat::onHeartBeatAnswer(QByteArray msg)
+{
+    CCommand::SDKProc(m_logger, msg);
+    if (msg.size() == 6 && msg.at(5) == 0)
+        m_lastAnswer.restart();
+}

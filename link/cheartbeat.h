@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+class CMsg;
+class LogManager;
+class QTimer;
+
+// Watches whether the dongle's firmware still answers: sends "Heart Beat
+// Detect" once per interval and declares the dongle dead when no answer with
+// status 0 came for the dead threshold (20 s unless set otherwise).
+class CHeartBeat : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DefaultIntervalMs = 1000;
+    static constexpr int DefaultDeadThresholdMs = 20000;
+
+    CHeartBeat(CMsg *link, LogManager *logger, int interval = DefaultIntervalMs, QObject *parent = nullptr,
+               int deadThresholdMs = DefaultDeadThresholdMs);
+
+    void start();
+    void stop();
+    bool isRunning() const;
+
+    void setInterval(int ms);
+    int interval() const;
+    void setDeadThreshold(int ms);
+    int deadThreshold() const { return m_deadThresholdMs; }
+
+signals:
+    void dead();
+
+public slots:
+    void check();
+    void onRcvMsg(QByteArray msg);
+
+private:
+    void onHeartBeatAnswer(QByteArray msg);
+
+    QMap<QString, void (CHeartBeat::*)(QByteArray)> m_handlers;
+    CMsg *m_link = nullptr;
+    LogManager *m_logger = nullptr;
+    // Monotonic, so a step of the wall clock neither kills a live dongle nor hides a dead one.
+    QElapsedTimer m_lastAnswer;
+    QTimer *m_timer = nullptr;
+    int m_deadThresholdMs = DefaultDeadThresholdMs;
+};

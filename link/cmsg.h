@@ -1,0 +1,76 @@
+#pragma once
+
+#include "serialport.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QQueue>
+#include <QString>
+
+class LogManager;
+class QSocketNotifier;
+class QTimer;
+class SerialPortThread;
+
+// The link of one dongle: its serial port, the reader thread and the send
+// queue. Frames queued by sendMsg leave one per tick of the send timer, in
+// order; uplink frames leave again on the signal of their layer.
+class CMsg : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int HEADER_LENTH = 5;
+    static constexpr int DefaultSendIntervalMs = 100;
+
+    explicit CMsg(LogManager *logManager, QObject *parent = nullptr, int sendIntervalMs = DefaultSendIntervalMs);
+    ~CMsg() override;
+
+    int openPort(const QString &portName);
+    void closePort();
+    int sendMsg(const QByteArray &msg);
+    void sendRawMsg(const QByteArray &msg);
+    char generateCheckSum(const QByteArray &msg, char *checkSum);
+    bool isOpen() const { return m_isOpen; }
+    QString getPortName() const { return m_portName; }
+
+    // Takes effect at once when the port is open, else at the next opening.
+    void setSendInterval(int ms);
+    int sendInterval() const { return m_sendIntervalMs; }
+    SerialPortThread *portThread() const { return m_portThread; }
+
+signals:
+    void sig_rcvCommonMsg(QByteArray msg);
+    void sig_rcvGapMsg(QByteArray msg);
+    void sig_rcvSmMsg(QByteArray msg);
+    void sig_rcvGattMsg(QByteArray msg);
+    void sig_rcvL2capMsg(QByteArray msg);
+    void sig_rcvRfuMsg(QByteArray msg);
+    void sig_rcvBIGCIGMsg(QByteArray msg);
+    void sig_rcvDownLoadMsg(QByteArray msg);
+    void sig_rcvDongleLog(QByteArray msg);
+    void sig_rcvLCPMsg(QByteArray msg);
+    void sig_rcvIDTMsg(QByteArray msg);
+
+public slots:
+    void onSendTimer();
+    void processPortThreadLog(QString text, int level);
+    void on_rcvLCPMsg(QByteArray msg);
+    void on_rcvIDTMsg(QByteArray msg);
+
+private:
+    bool writeOverlapped(const QByteArray &msg);
+    void onPortWritable();
+    void log(const QString &text, int level);
+
+    SerialPortThread *m_portThread = nullptr;
+    bool m_isOpen = false;
+    QString m_portName;
+    LogManager *m_logManager = nullptr;
+    Platform::SerialPort m_port;
+    QTimer *m_sendTimer = nullptr;
+    QQueue<QByteArray> *m_sendQueue = nullptr;
+    // Finishes a frame the driver took only in part, before any next frame.
+    QSocketNotifier *m_writeNotifier = nullptr;
+    int m_sendIntervalMs = DefaultSendIntervalMs;
+};

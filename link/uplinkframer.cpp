@@ -1,0 +1,171 @@
+#include "uplinkframer.h"
+
+#include <cstring>
+
+namespace {
+
+const char resetEvent[] = {'\xCC', '\x00', '\x02', '\x01', '\x00', '\x00'};
+
+quint64 le16(const uchar *bytes)
+{
+    return quint64(bytes[0]) | (quint64(bytes[1]) << 8);
+}
+
+QString hexByte(uchar byte)
+{
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+UplinkFramer::UplinkFramer(Listener *listener)
+    : m_listener(listener)
+{
+}
+
+quint8 UplinkFramer::checksumOf(const char *data, qint64 size)
+{
+    quint8 sum = 0;
+    for (qint64 i = 0; i < size; ++i)
+        sum = quint8(sum + quint8(data[i]));
+    return quint8(-sum);
+}
+
+UplinkFramer::Route UplinkFramer::routeOf(const QByteArray &frame)
+{
+    if (frame.startsWith("QK"))
+        return DownLoadRoute;
+    if (frame.size() < 2)
+        return OtherRoute;
+    if (quint8(frame.at(0)) == 0xFF)
+        return DongleLogRoute;
+    switch (quint8(frame.at(1))) {
+    case 0: return CommonRoute;
+    case 1: return GapRoute;
+    case 2: return SmRoute;
+    case 3: return GattRoute;
+    case 4: return L2capRoute;
+    case 6: return IsochronousRoute;
+    case 9: return LcpRoute;
+    case 10: return IdtRoute;
+    default: return OtherRoute;
+    }
+}
+
+void UplinkFramer::parse(const char *data, qint64 size)
+{
+    if (size > 0)
+        m_queue.append(data, int(size));
+
+    for (;;) {
+        const qint64 available = m_queue.size() - m_head;
+        const char *head = m_queue.constData() + m_head;
+        const uchar *bytes = reinterpret_cast<const uchar *>(head);
+        bool needMore = false;
+
+        switch (m_state) {
+        case WaitReset:
+            if (available < qint64(sizeof resetEvent)) {
+                needMore = true;
+            } else if (std::memcmp(head, resetEvent, sizeof resetEvent) == 0) {
+                m_head += int(sizeof resetEvent);
+                m_state = FrameStart;
+                m_listener->uplinkFrame(CommonRoute, QByteArray(resetEvent, int(sizeof resetEvent)));
+            } else {
+                dropOne();
+            }
+            break;
+
+        case FrameStart:
+            // Two bytes even for a firmware frame: the boot-loader magic takes two.
+            if (available < 2) {
+                needMore = true;
+            } else if (bytes[0] == 'Q' && bytes[1] == 'K') {
+                m_state = BootHeader;
+            } else if (bytes[0] == 0xBB || bytes[0] == 0xCC || bytes[0] == 0xDD || bytes[0] == 0xFF) {
+                m_state = FrameHeader;
+            } else {
+                m_listener->framingLog(
+                    QStringLiteral("The fix header of the uplink msg is 0x%1,it should be 0xBB or 0xCC or 0xDD or 0xFF")
+                        .arg(hexByte(bytes[0])),
+                    1);
+                dropOne();
+            }
+            break;
+
+        case FrameHeader:
+            if (available < HeaderLength) {
+                needMore = true;
+                break;
+            }
+            m_header = QByteArray(head, HeaderLength);
+            m_expectedLength = le16(bytes + 3);
+            if (m_expectedLength <= MaxPayloadLength) {
+                m_state = FrameBody;
+            } else {
+                m_listener->framingLog(
+                    QStringLiteral("The uplink msg's length is wrong.Throw the head is 0x%1.").arg(hexByte(bytes[0])), 1);
+                dropOne();
+                m_state = FrameStart;
+            }
+            break;
+
+        case FrameBody: {
+            const qint64 frameLength = HeaderLength + qint64(m_expectedLength);
+            if (available < frameLength + 1) {
+                needMore = true;
+                break;
+            }
+            const QByteArray frame(head, int(frameLength));
+            if (checksumOf(head, frameLength) != bytes[frameLength]) {
+                dropOne();
+                m_state = FrameStart;
+                m_listener->framingLog(QStringLiteral("The msg check checksum failed."), 1);
+                m_listener->framingLog(QStringLiteral("Raw Data: ") + QString::fromLatin1(frame.toHex()), 1);
+            } else {
+                m_head += int(frameLength + 1);
+                m_state = FrameStart;
+                m_listener->uplinkFrame(routeOf(frame), frame);
+            }
+            break;
+        }
+
+        case BootHeader:
+            if (available < BootHeaderLength) {
+                needMore = true;
+                break;
+            }
+            m_header = QByteArray(head, BootHeaderLength);
+            m_expectedLength = le16(bytes + 4);
+            if (m_expectedLength <= MaxPayloadLength) {
+                m_state = BootBody;
+            } else {
+                m_listener->framingLog(
+                    QStringLiteral("The uplink msg's length is wrong.Throw the head is 0x%1.").arg(hexByte(bytes[0])), 1);
+                dropOne();
+                m_state = FrameStart;
+            }
+            break;
+
+        case BootBody: {
+            const qint64 frameLength = BootHeaderLength + qint64(m_expectedLength) + 2;
+            if (available < frameLength) {
+                needMore = true;
+                break;
+            }
+            const QByteArray frame(head, int(frameLength));
+            m_head += int(frameLength);
+            m_state = FrameStart;
+            m_listener->uplinkFrame(DownLoadRoute, frame);
+            break;
+        }
+        }
+        if (needMore)
+            break;
+    }
+
+    if (m_head > 0) {
+        m_queue.remove(0, m_head);
+        m_head = 0;
+    }
+}

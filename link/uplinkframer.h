@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Cuts the dongle's uplink byte stream into frames and checks them; knows no
+// thread and no port, so the reader, the fuzz target and the benchmark share it.
+//
+// Until the dongle's reset event (CC 00 02 01 00 00) has been seen, every
+// other byte is dropped silently. Then it cuts firmware frames (BB/CC/DD/FF,
+// layer, opcode, u16 length, payload, 8-bit checksum) and boot-loader frames
+// ("QK", command, u16 length, payload, 16-bit sum, not checked here). A bad
+// start, length or checksum costs one byte and a log line, so a true frame
+// behind a false start is still found.
+class UplinkFramer
+{
+public:
+    enum State { WaitReset, FrameStart, FrameHeader, FrameBody, BootHeader, BootBody };
+
+    // Which of the reader's signals a frame leaves by.
+    enum Route {
+        CommonRoute,       // layer 0, and the reset event
+        GapRoute,          // layer 1
+        SmRoute,           // layer 2
+        GattRoute,         // layer 3
+        L2capRoute,        // layer 4
+        IsochronousRoute,  // layer 6: both the BIG/CIG and the spare signal
+        LcpRoute,          // layer 9
+        IdtRoute,          // layer 10
+        OtherRoute,        // every other layer
+        DownLoadRoute,     // boot-loader frame
+        DongleLogRoute     // type 0xFF, any layer
+    };
+
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+        // frame: header and payload without the checksum; a boot-loader frame whole.
+        virtual void uplinkFrame(Route route, const QByteArray &frame) = 0;
+        virtual void framingLog(const QString &text, int level) = 0;
+    };
+
+    static constexpr int HeaderLength = 5;
+    static constexpr int BootHeaderLength = 6;
+    static constexpr quint64 MaxPayloadLength = 5000;
+
+    explicit UplinkFramer(Listener *listener);
+
+    // Queues the bytes and cuts every frame that is complete; the rest waits
+    // for the next call.
+    void parse(const char *data, qint64 size);
+    void parse(const QByteArray &data) { parse(data.constData(), data.size()); }
+
+    State state() const { return m_state; }
+    qint64 queuedBytes() const { return m_queue.size() - m_head; }
+
+    static Route routeOf(const QByteArray &frame);
+    static quint8 checksumOf(const char *data, qint64 size);
+
+private:
+    void dropOne() { ++m_head; }
+
+    Listener *m_listener;
+    State m_state = WaitReset;
+    QByteArray m_header;
+    quint64 m_expectedLength = 0;
+    // Received and not yet consumed: bytes from m_head on.
+    QByteArray m_queue;
+    int m_head = 0;
+};

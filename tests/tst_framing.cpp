@@ -1,0 +1,270 @@
+#include "cmsg.h"
+#include "framebuilder.h"
+#include "logmanager.h"
+#include "recordinglogger.h"
+#include "serialportthread.h"
+#include "simulateddongle.h"
+#include "uplinkframer.h"
+#include "uplinkrecorder.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+// Bad input on the uplink, fed through a real pseudo-terminal into the reader.
+namespace {
+
+struct Rig
+{
+    Rig()
+        : recorder(new RecordingLogger)
+        , link(&logs)
+        , uplinks(&link)
+    {
+        logs.addLogger(recorder);
+    }
+
+    bool openAndSync()
+    {
+        if (link.openPort(dongle.portPath()) != 0)
+            return false;
+        dongle.sendRaw(FrameBuilder::fromHex("CC 00 02 01 00 00"));
+        if (!uplinks.waitFor(1))
+            return false;
+        uplinks.clear();
+        recorder->clear();
+        return true;
+    }
+
+    LogManager logs {QStringLiteral("framing-test")};
+    RecordingLogger *recorder;
+    SimulatedDongle dongle;
+    CMsg link;
+    UplinkRecorder uplinks;
+};
+
+QString fixHeader(const char *hexByte)
+{
+    return QStringLiteral("The fix header of the uplink msg is 0x%1,it should be 0xBB or 0xCC or 0xDD or 0xFF")
+        .arg(QLatin1String(hexByte));
+}
+
+QString lengthWrong(const char *hexByte)
+{
+    return QStringLiteral("The uplink msg's length is wrong.Throw the head is 0x%1.").arg(QLatin1String(hexByte));
+}
+
+const QString checksumFailed = QStringLiteral("The msg check checksum failed.");
+
+// status of "Heart Beat Detect", layer 1
+const QByteArray good = FrameBuilder::status(0x01, 0x84);
+const QString goodOut = QStringLiteral("sig_rcvGapMsg bb0184010000");
+// an event with fields, layer 1
+const QByteArray other = FrameBuilder::uplink(0xDD, 0x01, 0x02, FrameBuilder::fromHex("01 02 03"));
+const QString otherOut = QStringLiteral("sig_rcvGapMsg dd010203000102" "03");
+
+} // namespace
+
+class TestFraming : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void badInput_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");  // sent with a pause between
+        QTest::addColumn<bool>("vanish");              // the device goes after the chunks
+        QTest::addColumn<QStringList>("frames");
+        QTest::addColumn<QStringList>("logLines");
+        const auto hex = [](const char *text) { return FrameBuilder::fromHex(QLatin1String(text)); };
+
+        QTest::newRow("leading garbage")
+            << QList<QByteArray>{hex("00 13 7E") + good} << false << QStringList{goodOut}
+            << QStringList{fixHeader("00"), fixHeader("13"), fixHeader("7e")};
+
+        // AA is no uplink start; the BB opens a header whose length is absurd
+        QTest::newRow("stray AA and BB inside garbage")
+            << QList<QByteArray>{hex("01 AA BB 02") + good} << false << QStringList{goodOut}
+            << QStringList{fixHeader("01"), fixHeader("aa"), lengthWrong("bb"), fixHeader("02")};
+
+        QTest::newRow("many frames in one read")
+            << QList<QByteArray>{good + other + good + other + good} << false
+            << QStringList{goodOut, otherOut, goodOut, otherOut, goodOut} << QStringList();
+
+        QTest::newRow("bad checksum")
+            << QList<QByteArray>{hex("BB 01 84 01 00 00 C0") + other} << false << QStringList{otherOut}
+            << QStringList{checksumFailed, "Raw Data: bb0184010000", fixHeader("01"), fixHeader("84"),
+                           fixHeader("01"), fixHeader("00"), fixHeader("00"), fixHeader("c0")};
+
+        QTest::newRow("length over the limit")
+            << QList<QByteArray>{hex("BB 01 84 89 13") + good} << false << QStringList{goodOut}
+            << QStringList{lengthWrong("bb"), fixHeader("01"), fixHeader("84"), fixHeader("89"), fixHeader("13")};
+
+        const QByteArray longest = FrameBuilder::uplink(0xDD, 0x03, 0x28, QByteArray(5000, '\x42'));
+        QTest::newRow("length at the limit")
+            << QList<QByteArray>{longest} << false
+            << QStringList{"sig_rcvGattMsg " + QString::fromLatin1(FrameBuilder::withoutChecksum(longest).toHex())}
+            << QStringList();
+
+        // The cut-off frame waits for its ten payload bytes; the good frame
+        // completes them, the checksum fails and the reader walks on byte by
+        // byte until it finds both good frames.
+        QTest::newRow("truncated frame, silence, good frames")
+            << QList<QByteArray>{hex("DD 01 02 0A 00 11 22 33"), good, other} << false
+            << QStringList{goodOut, otherOut}
+            << QStringList{checksumFailed, "Raw Data: dd01020a00112233bb0184010000bf", fixHeader("01"), fixHeader("02"),
+                           fixHeader("0a"), fixHeader("00"), fixHeader("11"), fixHeader("22"), fixHeader("33")};
+
+        QTest::newRow("false start hides a true frame")
+            << QList<QByteArray>{hex("CC 05 06 02 00") + good + other} << false << QStringList{goodOut, otherOut}
+            << QStringList{checksumFailed, "Raw Data: cc05060200bb01", fixHeader("05"), fixHeader("06"),
+                           fixHeader("02"), fixHeader("00")};
+
+        QTest::newRow("unknown layer")
+            << QList<QByteArray>{FrameBuilder::status(0x0C, 0x01)} << false
+            << QStringList{"sig_rcvRfuMsg bb0c01010000"} << QStringList();
+
+        const QByteArray boot = FrameBuilder::bootFrame(0x23, QByteArray(1, 1));
+        QTest::newRow("boot-loader frame, whole with its sum")
+            << QList<QByteArray>{boot} << false << QStringList{"sig_rcvDownLoadMsg " + QString::fromLatin1(boot.toHex())}
+            << QStringList();
+
+        QTest::newRow("boot-loader frame with a bad sum is handed on")
+            << QList<QByteArray>{hex("51 4B 23 00 01 00 01 00 00")} << false
+            << QStringList{"sig_rcvDownLoadMsg 514b230001000100" "00"} << QStringList();
+
+        QTest::newRow("boot-loader length over the limit")
+            << QList<QByteArray>{hex("51 4B 23 00 89 13") + good} << false << QStringList{goodOut}
+            << QStringList{lengthWrong("51"), fixHeader("4b"), fixHeader("23"), fixHeader("00"), fixHeader("89"),
+                           fixHeader("13")};
+
+        QTest::newRow("dongle log frame")
+            << QList<QByteArray>{FrameBuilder::dongleLog("hello", 0x03)} << false
+            << QStringList{"sig_rcvDongleLog ff03000500" + QString::fromLatin1(QByteArray("hello").toHex())}
+            << QStringList();
+
+        // once in step, the event with its checksum is an ordinary frame
+        QTest::newRow("reset event later on")
+            << QList<QByteArray>{FrameBuilder::resetEvent() + good} << false
+            << QStringList{"sig_rcvCommonMsg cc0002010000", goodOut} << QStringList();
+
+        QTest::newRow("a lone byte waits for the next")
+            << QList<QByteArray>{good.left(1), good.mid(1)} << false << QStringList{goodOut} << QStringList();
+
+        QTest::newRow("device vanishing mid-frame")
+            << QList<QByteArray>{hex("DD 01 02 0A 00 11 22")} << true << QStringList()
+            << QStringList{"GetLastError() != ERROR_IO_PENDING"};
+    }
+
+    void badInput()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(bool, vanish);
+        QFETCH(QStringList, frames);
+        QFETCH(QStringList, logLines);
+
+        Rig rig;
+        QVERIFY(rig.openAndSync());
+        for (int i = 0; i < chunks.size(); ++i) {
+            if (i > 0)
+                QTest::qWait(150);
+            rig.dongle.sendRaw(chunks.at(i));
+        }
+        if (vanish) {
+            QTest::qWait(50);
+            rig.dongle.vanish();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(rig.uplinks.count() >= frames.size() && rig.recorder->texts().size() >= logLines.size(),
+                                 5000);
+        QTest::qWait(150);  // and nothing more comes
+        QCOMPARE(rig.uplinks.lines(), frames);
+        QCOMPARE(rig.recorder->texts(), logLines);
+        for (const auto &line : rig.recorder->lines()) {
+            const int expectedLevel = line.first.startsWith("GetLastError") ? 4 : 1;
+            QCOMPARE(line.second, expectedLevel);
+        }
+        rig.link.closePort();
+        QVERIFY(!rig.link.portThread()->isRunning());
+    }
+
+    void frameSplitAtEveryOffset()
+    {
+        Rig rig;
+        QVERIFY(rig.openAndSync());
+        const QByteArray frame = FrameBuilder::uplink(0xDD, 0x04, 0x0A, FrameBuilder::fromHex("00 01 02 03 04 05 06 07 08 09 0A 0B"));
+        for (int offset = 1; offset < frame.size(); ++offset) {
+            rig.dongle.sendRaw(frame.left(offset));
+            QTest::qWait(20);
+            QCOMPARE(rig.uplinks.count(), offset - 1);
+            rig.dongle.sendRaw(frame.mid(offset));
+            QVERIFY(rig.uplinks.waitFor(offset));
+        }
+        for (const auto &entry : rig.uplinks.entries())
+            QCOMPARE(entry.frame, FrameBuilder::withoutChecksum(frame));
+        QVERIFY(rig.recorder->texts().isEmpty());
+    }
+
+    void streamCutAtRandomKeepsEveryFrame()
+    {
+        Rig rig;
+        QVERIFY(rig.openAndSync());
+        QRandomGenerator random(20261209);
+        QByteArray stream;
+        QStringList expected;
+        for (int i = 0; i < 400; ++i) {
+            const QByteArray payload(int(random.bounded(0, 300)), char(i));
+            const QByteArray frame = FrameBuilder::frame(0xDD, quint8(i % 5), quint8(i), payload);
+            stream += FrameBuilder::withChecksum(frame);
+            expected.append(QString::fromLatin1(frame.toHex()));
+        }
+        for (int at = 0; at < stream.size();) {
+            const int piece = int(random.bounded(1, 700));
+            rig.dongle.sendRaw(stream.mid(at, piece));
+            at += piece;
+            if (random.bounded(4) == 0)
+                QTest::qWait(1);
+        }
+        QVERIFY(rig.uplinks.waitFor(400, 10000));
+        QStringList got;
+        for (const auto &entry : rig.uplinks.entries())
+            got.append(QString::fromLatin1(entry.frame.toHex()));
+        QCOMPARE(got, expected);
+        QVERIFY(rig.recorder->texts().isEmpty());
+    }
+
+    // The framer by itself, for what needs no port: the wait for the reset event.
+    void waitsForTheResetEvent_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("state");
+        QTest::newRow("noise then the event") << FrameBuilder::fromHex("00 11 CC 00 02 01 00 00") << 1 << int(UplinkFramer::FrameStart);
+        QTest::newRow("frames before the event are dropped") << good + other << 0 << int(UplinkFramer::WaitReset);
+        QTest::newRow("event with a wrong byte") << FrameBuilder::fromHex("CC 00 02 01 00 01") << 0 << int(UplinkFramer::WaitReset);
+        QTest::newRow("event in the middle") << good + FrameBuilder::fromHex("CC 00 02 01 00 00") + good << 2 << int(UplinkFramer::FrameStart);
+    }
+
+    void waitsForTheResetEvent()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, frames);
+        QFETCH(int, state);
+        struct Collect : UplinkFramer::Listener
+        {
+            QList<QByteArray> frames;
+            QStringList lines;
+            void uplinkFrame(UplinkFramer::Route, const QByteArray &frame) override { frames.append(frame); }
+            void framingLog(const QString &text, int) override { lines.append(text); }
+        } collect;
+        UplinkFramer framer(&collect);
+        framer.parse(bytes);
+        QCOMPARE(collect.frames.size(), frames);
+        QCOMPARE(int(framer.state()), state);
+        if (frames > 0)
+            QCOMPARE(collect.frames.first(), FrameBuilder::fromHex("CC 00 02 01 00 00"));
+        if (state == UplinkFramer::WaitReset)
+            QVERIFY(collect.lines.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFraming)
+#include "tst_framing.moc"

@@ -1,0 +1,236 @@
+#include "cheartbeat.h"
+#include "cmsg.h"
+#include "framebuilder.h"
+#include "logger.h"
+#include "logmanager.h"
+#include "simbehaviour_link.h"
+#include "simulateddongle.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+class RecordingLogger : public Logger
+{
+public:
+    RecordingLogger()
+        : Logger(QStringLiteral("recorder"), 0, TypeDummy)
+    {
+    }
+    void log(const QString &text, int level) override { lines.append({level, text}); }
+    void clear() override { lines.clear(); }
+    int count(const QString &text, int level = -1) const
+    {
+        int n = 0;
+        for (const auto &line : lines)
+            n += line.second == text && (level < 0 || line.first == level) ? 1 : 0;
+        return n;
+    }
+    QList<QPair<int, QString>> lines;
+};
+
+const QString DeadLine = QStringLiteral("system busy or firmware dead");
+const QString HeartBeatFrame = QStringLiteral("AA 01 84 00 00 D1");
+
+// Short timings; the link ticks fast so that it never paces the heartbeat.
+constexpr int IntervalMs = 100;
+constexpr int ThresholdMs = 600;
+
+} // namespace
+
+class TestHeartBeat : public QObject
+{
+    Q_OBJECT
+
+private:
+    LogManager *m_manager = nullptr;
+    RecordingLogger *m_recorder = nullptr;
+    std::unique_ptr<SimulatedDongle> m_dongle;
+    std::unique_ptr<CMsg> m_link;
+
+private slots:
+    void initTestCase()
+    {
+        m_manager = new LogManager("HeartBeatTest");
+        m_recorder = new RecordingLogger;
+        m_manager->addLogger(m_recorder);
+    }
+
+    void cleanupTestCase()
+    {
+        const QString folder = m_manager->logDir();
+        delete m_manager;
+        QDir(folder).removeRecursively();
+    }
+
+    void init()
+    {
+        m_recorder->lines.clear();
+        m_dongle = std::make_unique<SimulatedDongle>();
+        QVERIFY(m_dongle->isValid());
+        installLinkBehaviour(*m_dongle);
+        m_link = std::make_unique<CMsg>(m_manager, nullptr, 10);
+        QCOMPARE(m_link->openPort(m_dongle->portPath()), 0);
+        // The reader hands out nothing before the dongle's reset event.
+        m_dongle->sendResetEvent();
+    }
+
+    void cleanup()
+    {
+        m_link.reset();
+        m_dongle.reset();
+    }
+
+    void defaults()
+    {
+        CHeartBeat heartBeat(m_link.get(), m_manager);
+        QCOMPARE(heartBeat.interval(), 1000);
+        QCOMPARE(heartBeat.deadThreshold(), 20000);
+        QVERIFY(!heartBeat.isRunning());
+    }
+
+    void sendsEveryInterval()
+    {
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        heartBeat.start();
+        QVERIFY(m_dongle->waitForFrames(5));
+        const auto frames = m_dongle->receivedFrames();
+        for (int i = 0; i < frames.size(); ++i) {
+            QCOMPARE(FrameBuilder::toHex(frames.at(i).bytes), HeartBeatFrame);
+            if (i > 0)
+                QVERIFY2(frames.at(i).atMs - frames.at(i - 1).atMs >= IntervalMs / 2,
+                         qPrintable(QString::number(frames.at(i).atMs - frames.at(i - 1).atMs)));
+        }
+        // The entry of each heartbeat is logged at DEBUG.
+        QVERIFY(m_recorder->count("Downlink Command Name: Heart Beat Detect\r\nRaw Data: aa01840000\r\nField Data: ",
+                                  LogLevel::Debug)
+                >= 5);
+    }
+
+    void answeredDongleStaysAlive()
+    {
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
+        heartBeat.start();
+        QVERIFY(!dead.wait(ThresholdMs * 3));
+        QVERIFY(heartBeat.isRunning());
+        QCOMPARE(m_recorder->count(DeadLine), 0);
+        QVERIFY(m_dongle->receivedCount() >= 10);
+    }
+
+    void silentDongleDiesOnce()
+    {
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
+        heartBeat.start();
+        QVERIFY(m_dongle->waitForFrames(3));
+        LinkBehaviour::setHeartbeatAnswer(*m_dongle, -1);
+        QElapsedTimer silence;
+        silence.start();
+        QVERIFY(dead.wait(ThresholdMs * 5));
+        QVERIFY(silence.elapsed() >= ThresholdMs - IntervalMs);
+        QCOMPARE(m_recorder->count(DeadLine, LogLevel::Debug), 1);
+        QVERIFY(!heartBeat.isRunning());
+
+        // Nothing more is sent or declared after death.
+        QTest::qWait(IntervalMs * 4);
+        const int sent = m_dongle->receivedCount();
+        QTest::qWait(IntervalMs * 4);
+        QCOMPARE(m_dongle->receivedCount(), sent);
+        QCOMPARE(dead.count(), 1);
+        QCOMPARE(m_recorder->count(DeadLine), 1);
+
+        // Started again, it sends one heartbeat per interval.
+        m_dongle->clearReceived();
+        heartBeat.start();
+        QVERIFY(m_dongle->waitForFrames(1));
+        QTest::qWait(IntervalMs / 2);
+        QCOMPARE(m_dongle->receivedCount(), 1);
+    }
+
+    void errorStatusIsNotLife()
+    {
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
+        LinkBehaviour::setHeartbeatAnswer(*m_dongle, 6);
+        heartBeat.start();
+        QVERIFY(dead.wait(ThresholdMs * 5));
+        QVERIFY(m_recorder->count("[SDK Result] Uplink Command Name:Heart Beat Detect Result:SDK ERR BUSY",
+                                  LogLevel::Error)
+                >= 2);
+        QCOMPARE(m_recorder->count(DeadLine), 1);
+    }
+
+    void malformedAnswersAreNotLife_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("five bytes") << QByteArray::fromHex("bb01840100");
+        QTest::newRow("seven bytes") << QByteArray::fromHex("bb0184020000 00");
+        QTest::newRow("other opcode") << QByteArray::fromHex("bb0185010000");
+        QTest::newRow("other type") << QByteArray::fromHex("dd0184010000");
+    }
+
+    void malformedAnswersAreNotLife()
+    {
+        QFETCH(QByteArray, answer);
+        LinkBehaviour::setHeartbeatAnswer(*m_dongle, -1);
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
+        connect(m_dongle.get(), &SimulatedDongle::frameReceived, &heartBeat,
+                [&heartBeat, answer] { heartBeat.onRcvMsg(answer); });
+        heartBeat.start();
+        QVERIFY(dead.wait(ThresholdMs * 5));
+    }
+
+    void restartResetsTheCountWithoutASecondConnection()
+    {
+        LinkBehaviour::setHeartbeatAnswer(*m_dongle, -1);
+        CHeartBeat heartBeat(m_link.get(), m_manager, 400, nullptr, ThresholdMs);
+        QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
+        heartBeat.start();
+        heartBeat.start();
+        QVERIFY(m_dongle->waitForFrames(1));
+        // A doubled connection would send a second frame on the same tick.
+        QTest::qWait(150);
+        QCOMPARE(m_dongle->receivedCount(), 1);
+
+        // Restarting before the threshold keeps the silent dongle alive a while longer.
+        QTest::qWait(ThresholdMs / 2);
+        heartBeat.start();
+        QElapsedTimer sinceRestart;
+        sinceRestart.start();
+        QVERIFY(dead.wait(ThresholdMs * 5));
+        QVERIFY(sinceRestart.elapsed() >= ThresholdMs - 50);
+    }
+
+    void stopWhileIdleDoesNothing()
+    {
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
+        heartBeat.stop();
+        QVERIFY(!heartBeat.isRunning());
+        heartBeat.start();
+        heartBeat.stop();
+        heartBeat.stop();
+        QTest::qWait(IntervalMs * 3);
+        QCOMPARE(m_dongle->receivedCount(), 0);
+        QCOMPARE(dead.count(), 0);
+    }
+
+    void closedPortLogsEachFailedSend()
+    {
+        m_link->closePort();
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
+        heartBeat.start();
+        QVERIFY(dead.wait(ThresholdMs * 5));
+        QVERIFY(m_recorder->count("send heart beat detect message failed", LogLevel::Error) >= 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHeartBeat)
+#include "tst_heartbeat.moc"
