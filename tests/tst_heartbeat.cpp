@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QElapsedTimer>
 #include <QtTest>
 
 #include <memory>
@@ -96,15 +97,16 @@ private slots:
     void sendsEveryInterval()
     {
         CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        QElapsedTimer sinceStart;
+        sinceStart.start();
         heartBeat.start();
         QVERIFY(m_dongle->waitForFrames(5));
+        // Arrival gaps depend on the machine's load; what must hold is that the heartbeat never
+        // runs ahead of its interval: five beats take at least four intervals.
+        QVERIFY2(sinceStart.elapsed() >= 4 * IntervalMs, qPrintable(QString::number(sinceStart.elapsed())));
         const auto frames = m_dongle->receivedFrames();
-        for (int i = 0; i < frames.size(); ++i) {
+        for (int i = 0; i < frames.size(); ++i)
             QCOMPARE(FrameBuilder::toHex(frames.at(i).bytes), HeartBeatFrame);
-            if (i > 0)
-                QVERIFY2(frames.at(i).atMs - frames.at(i - 1).atMs >= IntervalMs / 2,
-                         qPrintable(QString::number(frames.at(i).atMs - frames.at(i - 1).atMs)));
-        }
         // The entry of each heartbeat is logged at DEBUG.
         QVERIFY(m_recorder->count("Downlink Command Name: Heart Beat Detect\r\nRaw Data: aa01840000\r\nField Data: ",
                                   LogLevel::Debug)
