@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QMap>
 #include <QModelIndex>
 #include <QPointer>
@@ -17,7 +18,7 @@
 
 class CMsg;
 class LogManager;
-class CLayerWidget;
+class ConnectionPage;
 class CCigCisWidget;
 class DevicesTableModel;
 class DevicePeriodicListModel;
@@ -76,7 +77,7 @@ public:
     QSet<uchar> openCondixSet() const { return m_openCondix; }
 
 signals:
-    void connectSuccess(uint8_t role, QString addr, CLayerWidget *dialog);
+    void connectSuccess(uint8_t role, QString addr, ConnectionPage *dialog);
     void disConnectRequest(uint8_t condix);
     void cigcisSuccess(CCigCisWidget *dailog);
     void sig_masterCondixChanged();
@@ -160,8 +161,9 @@ private:
     int currentDeviceRow() const;
     QPlainTextEdit *createPeriodicTextArea();
     void removePeriodicSync(uchar syncIndex);
-    void applyStatusToPending(PendingKind kind, const QByteArray &frame, bool lastSdk,
-                              int line, const QString &function);
+    void applyStatusToPending(int kind, const QByteArray &frame, bool lastSdk, int line,
+                              const QString &function);
+    int findDeviceRow(const QByteArray &addr, const QByteArray &addrType);
     void takeListResult(const QByteArray &frame, int recordSize, const QString &failureText,
                         int listKind);
     void search(SearchBox *sb, bool forward);
@@ -174,6 +176,9 @@ private:
     Ui_ConnectionWidget *ui = nullptr;
     DevicesTableModel *m_devicesModel = nullptr;
     QVector<QMap<QString, QByteArray>> m_devices;
+    // Row of each known (address, address type), so a report finds its row
+    // without walking the table.
+    QHash<QByteArray, int> m_deviceRows;
     DeviceListModel *m_whiteListModel = nullptr;
     DeviceListModel *m_bondListModel = nullptr;
     DevicePeriodicListModel *m_periodicListModel = nullptr;

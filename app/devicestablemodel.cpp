@@ -3,11 +3,11 @@
 #include <QColor>
 #include <QIcon>
 
+#include "ccfgfileparse.h"
+#include "commandnames.h"
 #include "listmodeltext.h"
 
 namespace {
-
-const QString kDevicesTable = QStringLiteral("DEVICES_TABLE");
 
 // Little-endian unsigned value of at most 8 bytes.
 bool littleEndianValue(const QByteArray &bytes, quint64 *value)
@@ -26,6 +26,15 @@ bool littleEndianValue(const QByteArray &bytes, quint64 *value)
 DevicesTableModel::DevicesTableModel(LogManager *logger, QObject *parent)
     : QAbstractTableModel(parent), m_logger(logger)
 {
+    // The last component of that name wins, as a later definition would.
+    const QVector<UiComponentFields> components = CCfgFileParse::instance()->m_uplinkNameToUiVec;
+    for (const UiComponentFields &component : components) {
+        if (component.name != QLatin1String(CMD_DEVICES_TABLE))
+            continue;
+        m_columns.clear();
+        for (const UiFieldInfo &field : component.fields)
+            m_columns.append(Column{field.key, field.title, field.type, field.valueDescMap});
+    }
 }
 
 DevicesTableModel::~DevicesTableModel() = default;

@@ -1,30 +1,17 @@
 #pragma once
 
-// Widget kinds of the scanning page's form that the flat toolkit provides.
-#include <QComboBox>
+// Widget kinds of the scanning page's form, under names the form compiler
+// can use.
+#include <QPlainTextEdit>
 #include <QTableView>
 #include <QTextBrowser>
 #include <QTreeWidget>
 
-#if __has_include("ccustomtableview.h")
 #include "ccustomtableview.h"
-#else
-using CCustomTableView = QTableView;
-#endif
-
-#if __has_include("cstyledcombobox.h")
 #include "cstyledcombobox.h"
-#else
-using CStyledComboBox = QComboBox;
-#endif
-
-#if __has_include("tflatscrollarea.h")
 #include "tflatscrollarea.h"
+
 using FlatTableView = TFlatScrollArea<QTableView>;
 using FlatTreeWidget = TFlatScrollArea<QTreeWidget>;
 using FlatTextBrowser = TFlatScrollArea<QTextBrowser>;
-#else
-using FlatTableView = QTableView;
-using FlatTreeWidget = QTreeWidget;
-using FlatTextBrowser = QTextBrowser;
-#endif
+using FlatPlainTextEdit = TFlatScrollArea<QPlainTextEdit>;

@@ -2,11 +2,17 @@
 
 #include "ui_searchbox.h"
 
-SearchBox::SearchBox(QWidget *parent) : QDialog(parent), ui(new Ui::SearchBox)
+SearchBox::SearchBox(QWidget *parent)
+    : CFlatDialog(QStringLiteral("search"), parent), ui(new Ui::SearchBox)
 {
-    ui->setupUi(this);
+    ui->setupUi(m_content);
     setWindowTitle(QStringLiteral("search"));
     setWindowModality(Qt::NonModal);
+    resize(247, 111);
+    // The form lives in the content frame, so its slots are wired here.
+    connect(ui->buttonNext, &QPushButton::clicked, this, &SearchBox::on_buttonNext_clicked);
+    connect(ui->buttonPrevious, &QPushButton::clicked, this, &SearchBox::on_buttonPrevious_clicked);
+    connect(ui->lineEdit, &QLineEdit::textChanged, this, &SearchBox::on_lineEdit_textChanged);
 }
 
 SearchBox::~SearchBox()
@@ -29,8 +35,9 @@ void SearchBox::on_buttonPrevious_clicked()
     emit searchPrevious(this);
 }
 
-void SearchBox::on_lineEdit_textChanged(const QString &)
+void SearchBox::on_lineEdit_textChanged(const QString &arg1)
 {
+    Q_UNUSED(arg1)
     m_matchRow = -1;
     m_matchColumn = -1;
 }

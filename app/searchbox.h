@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include <QDialog>
+#include "cflatdialog.h"
 
 namespace Ui {
 class SearchBox;
@@ -10,7 +10,7 @@ class SearchBox;
 
 // The find box of the scanning page's discovery table. It searches nothing
 // itself: the page walks the table and keeps the last match here.
-class SearchBox : public QDialog
+class SearchBox : public CFlatDialog
 {
     Q_OBJECT
 
