@@ -77,7 +77,8 @@ public:
     // Builds the "Device Name Set" frame (without checksum) from a stored
     // name: two hex digits per byte, last byte first. Empty when the text
     // cannot be sent (odd length, non-hex digits, more than 255 bytes).
-    static QByteArray deviceNameSetFrame(const QString &storedName, QString *error = nullptr);
+    static QByteArray deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
+                                         QString *error = nullptr);
     // Stored form of a device name: every byte as two lower-case hex digits,
     // last byte first.
     static QString storedDeviceName(const QByteArray &nameBytes);
@@ -99,6 +100,7 @@ public slots:
     void onConnectionStatusChanged(bool connected);
     void on_toolButton_configureSettings_clicked();
     void on_toolButton_registerPSM_clicked();
+    void on_toolButton_about_clicked();
     void on_toolButton_reset_clicked();
     void on_connectSuccess(uint8_t role, QString addr, ConnectionPage *page);
     void on_disConnectRequest(uint8_t condix);
@@ -114,11 +116,12 @@ private:
 
     void registerHandlers();
     void sendNamed(const QString &name);
-    void sendWithFields(const QString &name, QMap<QString, QVariant> &fields);
+    void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
     void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
     void logLine(const QString &text, int level);
-    void logInternalError(const char *file, int line, const char *function);
+    void logInternalError(int line, const char *function);
     void setToolBarEnabled(bool enabled);
+    bool parseFields(const QByteArray &frame, QMap<QString, QByteArray> &fields);
     // Takes a page out of the tab widget and deletes it once its own code has
     // returned; its open dialogs are closed first.
     void removePage(DynamicPage *page);
@@ -136,7 +139,9 @@ private:
     void profileGetProc(const QByteArray &frame);
     void channelMapSetProc(const QByteArray &frame);
     void profileSetProc(const QByteArray &frame);
-    void statusFieldProc(const QByteArray &frame, const char *function);
+    void cisRequestProc(const QByteArray &frame);
+    void acceptCisProc(const QByteArray &frame);
+    void statusFieldProc(const QByteArray &frame, int line, const char *function);
 
     Ui::MainDongleWidget *ui;
     QHash<QString, Handler> m_handlers;
@@ -157,4 +162,5 @@ private:
     bool m_addressQueryPending = false;
     bool m_downloading = false;
     int m_deviceType = -1;
+    quint64 m_cisHandle = 0;
 };

@@ -48,7 +48,8 @@ void CProfileTableSetting::createWidget(QBoxLayout *layout)
     m_tableView->setColumnWidth(0, 100);
     m_tableView->setColumnWidth(1, 250);
     layout->addWidget(m_tableView);
-    setValue(m_value);
+    // Only shown: building the page must not turn an unset value into the default.
+    m_model->fromByteArray(m_value.toByteArray());
 }
 
 QTableView *CProfileTableSetting::tableView() const
