@@ -18,7 +18,8 @@ int main(int argc, char **argv)
 
     QTextStream out(stdout);
     out << dongle.portPath() << '\n'
-        << "VANTORA_EXTRA_PORTS=" << dongle.portPath() << '\n';
+        << "VANTORA_EXTRA_PORTS=" << dongle.portPath() << '\n'
+        << "behaviours: " << SimulatedDongle::registeredBehaviours().join(QStringLiteral(", ")) << '\n';
     out.flush();
 
     QObject::connect(&dongle, &SimulatedDongle::frameReceived, [](const QByteArray &frame) {
