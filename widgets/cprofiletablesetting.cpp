@@ -1,6 +1,7 @@
 #include "cprofiletablesetting.h"
 
 #include "cprofiletablemodel.h"
+#include "tflatscrollarea.h"
 
 #include <QBoxLayout>
 #include <QHeaderView>
@@ -32,7 +33,7 @@ void CProfileTableSetting::createWidget(QBoxLayout *layout)
 {
     if (m_tableView)
         return;
-    m_tableView = new QTableView;
+    m_tableView = new TFlatScrollArea<QTableView>;
     m_model = new CProfileTableModel(m_tableView);
     m_tableView->setModel(m_model);
     m_tableView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
