@@ -1,9 +1,6 @@
 #include "listmodeltext.h"
 
-#if __has_include("logmanager.h")
 #include "logmanager.h"
-#define VANTORA_HAS_LOGMANAGER 1
-#endif
 
 namespace ListModelText {
 
@@ -35,14 +32,8 @@ QString lowerAddressType(const QByteArray &type)
 
 void log(LogManager *logger, const QString &text, int level)
 {
-#ifdef VANTORA_HAS_LOGMANAGER
     if (logger)
         logger->log(text, level);
-#else
-    Q_UNUSED(logger)
-    Q_UNUSED(text)
-    Q_UNUSED(level)
-#endif
 }
 
 } // namespace ListModelText

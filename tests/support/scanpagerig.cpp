@@ -59,9 +59,21 @@ bool ScanPageRig::open()
 
 bool ScanPageRig::feed(const QList<QByteArray> &frames, int timeoutMs)
 {
-    const int target = uplinks.count() + frames.size();
+    // Answers to earlier commands may arrive in between: wait for these very
+    // frames, in order.
+    const int from = uplinks.count();
     dongle.sendUplinks(frames);
-    return uplinks.waitFor(target, timeoutMs);
+    return waitUntil(
+        [&] {
+            const QVector<UplinkRecorder::Entry> entries = uplinks.entries();
+            int next = 0;
+            for (int i = from; i < entries.size() && next < frames.size(); ++i) {
+                if (entries.at(i).frame == frames.at(next))
+                    ++next;
+            }
+            return next == frames.size();
+        },
+        timeoutMs);
 }
 
 bool ScanPageRig::waitUntil(const std::function<bool()> &condition, int timeoutMs)
