@@ -29,7 +29,7 @@ QByteArray readAll(const QString &path)
 }
 
 template <typename T>
-T *part(QWidget *dialog, const char *name)
+T *childOf(QWidget *dialog, const char *name)
 {
     return dialog->findChild<T *>(QString::fromLatin1(name));
 }
@@ -306,10 +306,10 @@ void TestLogWidget::levelButtonShowsSwitchWithoutModality()
     QVERIFY(logSwitch->isVisible());
     QVERIFY(!logSwitch->isModal());
     QCOMPARE(logSwitch->m_lbTitle->text(), QStringLiteral("log switch"));
-    QCOMPARE(part<QLabel>(logSwitch, "label")->text(), QStringLiteral("print sdk log"));
-    QCOMPARE(part<QLabel>(logSwitch, "label_2")->text(), QStringLiteral("print stack log"));
-    QVERIFY(!part<QCheckBox>(logSwitch, "sdkCheckBox")->isChecked());
-    QVERIFY(!part<QCheckBox>(logSwitch, "stackCheckBox")->isChecked());
+    QCOMPARE(childOf<QLabel>(logSwitch, "label")->text(), QStringLiteral("print sdk log"));
+    QCOMPARE(childOf<QLabel>(logSwitch, "label_2")->text(), QStringLiteral("print stack log"));
+    QVERIFY(!childOf<QCheckBox>(logSwitch, "sdkCheckBox")->isChecked());
+    QVERIFY(!childOf<QCheckBox>(logSwitch, "stackCheckBox")->isChecked());
 }
 
 void TestLogWidget::switchSendsChoiceOnClose_data()
@@ -335,8 +335,8 @@ void TestLogWidget::switchSendsChoiceOnClose()
     pane.show();
     pane.m_tbLevel->click();
     LogSwtich *logSwitch = pane.logSwitch();
-    part<QCheckBox>(logSwitch, "sdkCheckBox")->setChecked(sdk);
-    part<QCheckBox>(logSwitch, "stackCheckBox")->setChecked(stack);
+    childOf<QCheckBox>(logSwitch, "sdkCheckBox")->setChecked(sdk);
+    childOf<QCheckBox>(logSwitch, "stackCheckBox")->setChecked(stack);
     QSignalSpy rejected(logSwitch, &QDialog::rejected);
 
     logSwitch->m_tbClose->click();
@@ -347,8 +347,8 @@ void TestLogWidget::switchSendsChoiceOnClose()
 
     // Shown again, the boxes are as they were left; closing sends again.
     pane.m_tbLevel->click();
-    QCOMPARE(part<QCheckBox>(logSwitch, "sdkCheckBox")->isChecked(), sdk);
-    QCOMPARE(part<QCheckBox>(logSwitch, "stackCheckBox")->isChecked(), stack);
+    QCOMPARE(childOf<QCheckBox>(logSwitch, "sdkCheckBox")->isChecked(), sdk);
+    QCOMPARE(childOf<QCheckBox>(logSwitch, "stackCheckBox")->isChecked(), stack);
     logSwitch->m_tbClose->click();
     QVERIFY(rig.dongle.waitForFrames(2));
     QCOMPARE(rig.dongle.receivedBytes().at(1), rig.dongle.receivedBytes().at(0));
@@ -362,7 +362,7 @@ void TestLogWidget::switchWithClosedPortLogsFailure()
     pane.show();
     pane.m_tbLevel->click();
     LogSwtich *logSwitch = pane.logSwitch();
-    part<QCheckBox>(logSwitch, "sdkCheckBox")->setChecked(true);
+    childOf<QCheckBox>(logSwitch, "sdkCheckBox")->setChecked(true);
     logSwitch->m_tbClose->click();
 
     QVERIFY(!logSwitch->isVisible());
@@ -373,7 +373,7 @@ void TestLogWidget::switchWithClosedPortLogsFailure()
             atError = line.second == LogLevel::Error;
     }
     QVERIFY(atError);
-    QVERIFY(part<QCheckBox>(logSwitch, "sdkCheckBox")->isChecked());
+    QVERIFY(childOf<QCheckBox>(logSwitch, "sdkCheckBox")->isChecked());
     QCOMPARE(rig.dongle.receivedCount(), 0);
 }
 

@@ -22,11 +22,11 @@
 namespace {
 
 template <typename T>
-T *part(QWidget *dialog, const char *name)
+T *childOf(QWidget *dialog, const char *name)
 {
     T *found = dialog->findChild<T *>(QString::fromLatin1(name));
     if (!found)
-        qFatal("no part %s", name);
+        qFatal("no child %s", name);
     return found;
 }
 
@@ -68,7 +68,7 @@ struct Rig
 
 QTreeWidget *treeOf(CSelectDongleDialog &dialog)
 {
-    return part<QTreeWidget>(&dialog, "treeWidget_device");
+    return childOf<QTreeWidget>(&dialog, "treeWidget_device");
 }
 
 QTreeWidgetItem *rootOf(CSelectDongleDialog &dialog)
@@ -86,7 +86,7 @@ bool waitForFirstRefresh(CSelectDongleDialog &dialog)
 
 QPushButton *connectButton(CSelectDongleDialog &dialog)
 {
-    return part<QPushButton>(&dialog, "PB_Connect");
+    return childOf<QPushButton>(&dialog, "PB_Connect");
 }
 
 } // namespace
@@ -110,6 +110,7 @@ private slots:
     void removingOtherPortOnlyUpdatesLists();
     void removingOpenPortReportsAndAsksAgain();
     void removingOpenPortWhileShowingDoesNotNest();
+    void portLeavingDuringProbeIsNotListed();
 };
 
 void TestSelectDongle::initialState()
@@ -124,11 +125,11 @@ void TestSelectDongle::initialState()
     QCOMPARE(rootOf(dialog)->text(0), QStringLiteral("Supported Targets"));
     QCOMPARE(rootOf(dialog)->childCount(), 0);
     QVERIFY(dialog.availablePorts().contains(rig.path()));
-    QVERIFY(part<QProgressBar>(&dialog, "progressBar")->isHidden());
-    QCOMPARE(part<QProgressBar>(&dialog, "progressBar")->maximum(), 0);
+    QVERIFY(childOf<QProgressBar>(&dialog, "progressBar")->isHidden());
+    QCOMPARE(childOf<QProgressBar>(&dialog, "progressBar")->maximum(), 0);
     QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Connect"));
     QVERIFY(!connectButton(dialog)->isEnabled());
-    QCOMPARE(part<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Dongle Name"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Dongle Name"));
     QVERIFY(dialog.m_content->minimumSize().width() >= 640);
     QVERIFY(!dialog.isRefreshing());
 }
@@ -143,13 +144,13 @@ void TestSelectDongle::refreshListsProbedDongles()
 
     QVERIFY(QTest::qWaitFor([&] { return dialog.isRefreshing(); }, 10000));
     // While probing, nothing can be picked.
-    QVERIFY(part<QProgressBar>(&dialog, "progressBar")->isVisible());
-    QVERIFY(!part<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
+    QVERIFY(childOf<QProgressBar>(&dialog, "progressBar")->isVisible());
+    QVERIFY(!childOf<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
     QVERIFY(!connectButton(dialog)->isEnabled());
     QVERIFY(!treeOf(dialog)->isEnabled());
     QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
-    QVERIFY(part<QProgressBar>(&dialog, "progressBar")->isHidden());
-    QVERIFY(part<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
+    QVERIFY(childOf<QProgressBar>(&dialog, "progressBar")->isHidden());
+    QVERIFY(childOf<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
     QVERIFY(treeOf(dialog)->isEnabled());
 
     // Children in port-name order, "Name(port)", the port kept in the item.
@@ -169,13 +170,13 @@ void TestSelectDongle::refreshListsProbedDongles()
     QCOMPARE(treeOf(dialog)->currentItem(), root->child(0));
     QVERIFY(connectButton(dialog)->isEnabled());
     treeOf(dialog)->setCurrentItem(root->child(ports.indexOf(rig.path(1))));
-    QCOMPARE(part<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Second"));
-    QCOMPARE(part<QLabel>(&dialog, "LB_Manufacture")->text(), QStringLiteral("Maker"));
-    QCOMPARE(part<QLabel>(&dialog, "LB_Product")->text(), QStringLiteral("Second"));
-    QCOMPARE(part<QLabel>(&dialog, "LB_FirmwareVer")->text(), QStringLiteral("2.0"));
-    QCOMPARE(part<QLabel>(&dialog, "LB_HardwareVer")->text(), QStringLiteral("B"));
-    QCOMPARE(part<QLabel>(&dialog, "LB_SDKVer")->text(), QStringLiteral("7.1"));
-    QCOMPARE(part<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(), QStringLiteral("rich text"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Second"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Manufacture")->text(), QStringLiteral("Maker"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Product")->text(), QStringLiteral("Second"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_FirmwareVer")->text(), QStringLiteral("2.0"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_HardwareVer")->text(), QStringLiteral("B"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_SDKVer")->text(), QStringLiteral("7.1"));
+    QCOMPARE(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(), QStringLiteral("rich text"));
 }
 
 void TestSelectDongle::rootSelectionShowsDefaultsAndBlocksConnect()
@@ -188,10 +189,10 @@ void TestSelectDongle::rootSelectionShowsDefaultsAndBlocksConnect()
 
     treeOf(dialog)->setCurrentItem(rootOf(dialog));
     QVERIFY(!connectButton(dialog)->isEnabled());
-    QCOMPARE(part<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Unknown"));
-    QCOMPARE(part<QLabel>(&dialog, "LB_Manufacture")->text(), QStringLiteral("Unknown"));
-    QCOMPARE(part<QLabel>(&dialog, "LB_SDKVer")->text(), QStringLiteral("Unknown"));
-    QVERIFY(part<QTextBrowser>(&dialog, "TB_Decs")->toPlainText().isEmpty());
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Unknown"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Manufacture")->text(), QStringLiteral("Unknown"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_SDKVer")->text(), QStringLiteral("Unknown"));
+    QVERIFY(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText().isEmpty());
 
     // Clicking anyway (the button is disabled, so call the slot) opens nothing.
     dialog.on_PB_Connect_clicked();
@@ -227,7 +228,7 @@ void TestSelectDongle::connectAndDisconnect()
     QCOMPARE(status.at(0).at(0).toBool(), true);
     QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Disconnect"));
     QVERIFY(!treeOf(dialog)->isEnabled());
-    QVERIFY(!part<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
+    QVERIFY(!childOf<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
     QVERIFY(!dialog.isVisible());
 
     // The link really talks to the dongle.
@@ -242,7 +243,7 @@ void TestSelectDongle::connectAndDisconnect()
     QCOMPARE(status.at(1).at(0).toBool(), false);
     QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Connect"));
     QVERIFY(treeOf(dialog)->isEnabled());
-    QVERIFY(part<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
+    QVERIFY(childOf<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
     QVERIFY(!dialog.isVisible());
 }
 
@@ -256,7 +257,7 @@ void TestSelectDongle::connectWithUnusualProductName()
     QVERIFY(waitForFirstRefresh(dialog));
     QCOMPARE(rootOf(dialog)->childCount(), 1);
     QCOMPARE(rootOf(dialog)->child(0)->text(0), "(" + rig.path() + ")");
-    QCOMPARE(part<QLabel>(&dialog, "LB_Dongle_name")->text(), QString());
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), QString());
 
     connectButton(dialog)->click();
     QVERIFY(rig.link.isOpen());
@@ -434,6 +435,32 @@ void TestSelectDongle::removingOpenPortWhileShowingDoesNotNest()
     QVERIFY(!rig.link.isOpen());
     QCOMPARE(status.count(), 2);
     QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Connect"));
+}
+
+void TestSelectDongle::portLeavingDuringProbeIsNotListed()
+{
+    Rig rig(2);
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    dialog.on_pb_Refresh_clicked();
+    QVERIFY(dialog.isRefreshing());
+    dialog.on_SerialPortRemoved(rig.path(1));
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+    QCOMPARE(rootOf(dialog)->child(0)->data(0, CSelectDongleDialog::PortNameRole).toString(), rig.path(0));
+    QVERIFY(!dialog.foundDongles().contains(rig.path(1)));
+    QVERIFY(!dialog.portsWithoutDongle().contains(rig.path(1)));
+
+    // A second refresh while one runs keeps the running one and logs the inconsistency.
+    dialog.on_pb_Refresh_clicked();
+    QVERIFY(dialog.isRefreshing());
+    dialog.on_pb_Refresh_clicked();
+    bool internal = false;
+    for (const QString &text : rig.recorder->texts())
+        internal = internal || (text.startsWith(QLatin1String("FILE:cselectdongledlg LINE:"))
+                                && text.endsWith(QLatin1String(" FUNCTION:CSelectDongleDialog::on_pb_Refresh_clicked Internal error.")));
+    QVERIFY(internal);
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
 }
 
 QTEST_MAIN(TestSelectDongle)

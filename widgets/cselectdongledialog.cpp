@@ -106,6 +106,9 @@ void CSelectDongleDialog::on_refreshFinish()
     m_refreshThread = nullptr;
 
     for (const DongleProbeResult &result : results) {
+        // A port that left while the probe ran is not listed again.
+        if (!m_availablePorts.contains(result.portName))
+            continue;
         m_portsWithoutDongle.removeAll(result.portName);
         m_foundDongles.insert(result.portName, result.info);
     }
