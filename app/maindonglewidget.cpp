@@ -28,7 +28,11 @@
 
 namespace {
 
-const char kSettingsDescription[] = ":/config/resources/conf/sample_config_5_0.xml";
+QString &settingsDescription()
+{
+    static QString path = QStringLiteral(":/config/resources/conf/sample_config_5_0.xml");
+    return path;
+}
 const char kPeerAddressPrefix[] = "Peer Address: ";
 const char kSlaveTab[] = "Slave";
 
@@ -59,12 +63,12 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
 
     {
         CSettingDialog description(m_logManager, m_settings, this);
-        if (!description.loadSettingFile(QString::fromLatin1(kSettingsDescription))) {
+        if (!description.loadSettingFile(settingsDescription())) {
             // Without its settings the tab cannot configure a dongle: it stays
             // inert, and says so.
             logLine(QStringLiteral("MainDongleWidget::MainDongleWidget, the settings description %1 cannot be "
                                    "loaded; dongle %2 stays inactive.")
-                        .arg(QString::fromLatin1(kSettingsDescription), m_name),
+                        .arg(settingsDescription(), m_name),
                     Error);
             setToolBarEnabled(false);
             ui->toolButton_selectDongle->setEnabled(false);
@@ -101,6 +105,9 @@ MainDongleWidget::~MainDongleWidget()
         }
         qDeleteAll(pages);
     }
+    for (const QPointer<DynamicPage> &page : qAsConst(m_removedPages))
+        delete page.data();
+    m_removedPages.clear();
     delete m_connectionWidget.data();
     delete m_advertisingPage.data();
     delete m_psmDialog.data();
@@ -167,6 +174,16 @@ void MainDongleWidget::registerHandlers()
     };
     for (const auto &row : table)
         m_handlers.insert(QString::fromLatin1(row.id), row.handler);
+}
+
+QString MainDongleWidget::settingsDescriptionPath()
+{
+    return settingsDescription();
+}
+
+void MainDongleWidget::setSettingsDescriptionPath(const QString &path)
+{
+    settingsDescription() = path;
 }
 
 QString MainDongleWidget::portName() const
@@ -365,7 +382,7 @@ void MainDongleWidget::on_toolButton_configureSettings_clicked()
         connect(&dialog, &CSettingDialog::sig_openAutomaticConnect, m_connectionWidget.data(),
                 &CConnectionWidget::on_openAutoConnect);
     connect(&dialog, &CSettingDialog::sig_isPairEnable, this, &MainDongleWidget::on_isPairEnable);
-    if (dialog.loadSettingFile(QString::fromLatin1(kSettingsDescription))) {
+    if (dialog.loadSettingFile(settingsDescription())) {
         dialog.loadSettingsMap();
         dialog.exec();
     }
@@ -759,6 +776,8 @@ void MainDongleWidget::removePage(DynamicPage *page)
         ui->tabWidget->removeTab(index);
     page->hide();
     page->setParent(nullptr);
+    m_removedPages.removeAll(QPointer<DynamicPage>());
+    m_removedPages.append(page);
     page->deleteLater();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMap>
 #include <QPointer>
 #include <QString>
@@ -84,6 +85,11 @@ public:
     static QString storedDeviceName(const QByteArray &nameBytes);
     // The enabled profile ids of a stored profile list ([enabled][L][id][name...]
     // records); stops at a truncated record and reports it.
+    // Where the settings description is read from; tests point it at a file
+    // that cannot be loaded to see an inactive tab.
+    static QString settingsDescriptionPath();
+    static void setSettingsDescriptionPath(const QString &path);
+
     static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
 
 signals:
@@ -149,6 +155,8 @@ private:
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;
     QPointer<QDialog> m_psmDialog;
+    // Pages taken out of their tab and waiting to be deleted.
+    QList<QPointer<DynamicPage>> m_removedPages;
     CLogWidget *m_toolLog = nullptr;
     CLogWidget *m_dongleLog = nullptr;
     CHeartBeat *m_heartBeat = nullptr;

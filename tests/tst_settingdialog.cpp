@@ -56,6 +56,7 @@ void clickTree(CSettingDialog &dialog, const QString &title)
 {
     QTreeWidgetItem *item = treeItem(dialog, title);
     QVERIFY2(item, qPrintable(title));
+    dialog.form()->catalogTreeWidget->setCurrentItem(item);
     emit dialog.form()->catalogTreeWidget->itemClicked(item, 0);
 }
 

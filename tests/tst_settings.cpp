@@ -103,6 +103,8 @@ private slots:
     void shippedPageOrder();
     void shippedDefaults_data();
     void shippedDefaults();
+    void shippedLimits_data();
+    void shippedLimits();
     void loaderFixtures_data();
     void loaderFixtures();
     void loaderDefaults();
@@ -589,6 +591,45 @@ void TestSettings::shippedDefaults()
     QCOMPARE(map.value(key).userType(), value.userType());
     QCOMPARE(map.value(key), value);
     QCOMPARE(map.value("TabWidgetNumber"), QVariant(3));
+}
+
+// What the shipped fields make of typed texts: limits, steps and field widths.
+void TestSettings::shippedLimits_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("interval fits two bytes") << "address_generation_interval" << "65535" << "ffff";
+    QTest::newRow("interval above two bytes") << "address_generation_interval" << "65536" << "ffff";
+    QTest::newRow("rf 0.3 dB") << "tx_path_comp" << "0.3" << "0003";
+    QTest::newRow("rf -12.3 dB") << "rx_path_comp" << "-12.3" << "ff85";
+    QTest::newRow("mtu below min") << "max_mtu" << "5" << "0041";
+    QTest::newRow("scan interval max") << "5_0_scan_interval_1m" << "40959.375" << "ffff";
+    QTest::newRow("scan period 1.28 s") << "5_0_scan_period" << "1.28" << "0001";
+    QTest::newRow("sync timeout max") << "sync_timeout" << "163840" << "4000";
+    QTest::newRow("key size") << "encryption_key_size" << "7" << "07";
+    QTest::newRow("irk shown msb first") << "key" << "01:02" << QString("00").repeated(14) + "0201";
+    QTest::newRow("device name") << "device_name" << "AB" << "4241";
+}
+
+void TestSettings::shippedLimits()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+    QFETCH(QString, value);
+
+    QMap<QString, QVariant> map;
+    CSettingDialog dialog(m_log, &map, nullptr);
+    QVERIFY(dialog.loadSettingFile(SHIPPED));
+    dialog.initSettingsMap();
+    auto *item = qobject_cast<CLineEditSetting *>(dialog.setting(key));
+    QVERIFY(item);
+    QWidget page;
+    auto *layout = new QVBoxLayout(&page);
+    item->createWidget(layout);
+    item->lineEdit()->setText(text);
+    QCOMPARE(item->value(), QVariant(value));
 }
 
 void TestSettings::loaderFixtures_data()

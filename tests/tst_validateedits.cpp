@@ -118,8 +118,12 @@ void TestValidateEdits::lineEditValue_data()
     QTest::newRow("int below min") << intMtu << "5" << "65" << "0041";
     QTest::newRow("int empty is min") << intMtu << "" << "65" << "0041";
     QTest::newRow("int at min") << intMtu << "65" << "65" << "0041";
-    QTest::newRow("int never cut") << Setup{"int", "0", "32", "1", "10"} << "300" << "300"
+    QTest::newRow("int never cut") << Setup{"int", "0", "1000", "1", "10"} << "300" << "300"
                                    << "12c";
+    QTest::newRow("int above max") << Setup{"int", "0", "65535", "2", "0"} << "65536" << "65535"
+                                   << "ffff";
+    QTest::newRow("int8 above max") << Setup{"int8", "-10", "10", "1", "0"} << "99" << "10"
+                                    << "0a";
     QTest::newRow("int8 -1") << Setup{"int8", "-128", "127", "1", "0"} << "-1" << "-1" << "ff";
     QTest::newRow("int8 5") << Setup{"int8", "-128", "127", "1", "0"} << "5" << "5" << "05";
     QTest::newRow("int8 below min") << Setup{"int8", "-20", "127", "1", "0"} << "-30" << "-20"
