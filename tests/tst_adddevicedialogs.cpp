@@ -165,12 +165,9 @@ private slots:
         QTest::newRow("sid 15") << "11:22:33:44:55:66" << 1 << "15" << "" << hex("66 55 44 33 22 11") << hex("0f");
         QTest::newRow("sid 0") << "01:02:03:04:05:06" << 0 << "0" << "" << hex("06 05 04 03 02 01") << hex("00");
         QTest::newRow("sid 9") << "01:02:03:04:05:06" << 0 << "9" << "" << hex("06 05 04 03 02 01") << hex("09");
-        QTest::newRow("sid 16") << "11:22:33:44:55:66" << 0 << "16"
-                                << "4 Add Periodic Adv List Error, The adv sid must be 0 to 15." << QByteArray()
-                                << QByteArray();
-        QTest::newRow("sid 99") << "11:22:33:44:55:66" << 0 << "99"
-                                << "4 Add Periodic Adv List Error, The adv sid must be 0 to 15." << QByteArray()
-                                << QByteArray();
+        // The edit holds the field to its maximum when it is read.
+        QTest::newRow("sid 16") << "11:22:33:44:55:66" << 0 << "16" << "" << hex("66 55 44 33 22 11") << hex("0f");
+        QTest::newRow("sid 99") << "11:22:33:44:55:66" << 0 << "99" << "" << hex("66 55 44 33 22 11") << hex("0f");
         QTest::newRow("zero address") << "00:00:00:00:00:00" << 0 << "3"
                                       << "4 Add Periodic Adv List Error, The address 00:00:00:00:00:00 is invalid."
                                       << QByteArray() << QByteArray();
