@@ -38,7 +38,7 @@ void AddPeriodicDeviceDialog::on_pushButton_ok_clicked()
                           LogLevel::Error);
         return;
     }
-    // The validator lets "16" to "99" stand while typing; the controller takes 0 to 15 only.
+    // The controller takes 0 to 15 only; never send more than the edit should allow.
     bool ok = false;
     const uint sid = ui->lineEdit_advSid->getValue().toUInt(&ok, 16);
     if (!ok || sid > MaxAdvSid) {
