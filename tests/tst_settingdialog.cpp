@@ -81,6 +81,7 @@ class TestSettingDialog : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
 
     void firstPageIsDevice();
@@ -111,6 +112,12 @@ void TestSettingDialog::initTestCase()
 {
     m_log = new LogManager(QStringLiteral("setting dialog test"));
     m_log->addLogger(new CaptureLogger(&m_lines));
+}
+
+void TestSettingDialog::cleanupTestCase()
+{
+    delete m_log;
+    m_log = nullptr;
 }
 
 void TestSettingDialog::init()

@@ -82,6 +82,7 @@ class TestSettings : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
 
     void maskComboSetValue_data();
     void maskComboSetValue();
@@ -119,6 +120,12 @@ void TestSettings::initTestCase()
 {
     m_log = new LogManager(QStringLiteral("settings test"));
     m_log->addLogger(new CaptureLogger(&m_lines));
+}
+
+void TestSettings::cleanupTestCase()
+{
+    delete m_log;
+    m_log = nullptr;
 }
 
 void TestSettings::maskComboSetValue_data()
