@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMap>
 #include <QPointer>
 #include <QString>
@@ -77,12 +78,18 @@ public:
     // Builds the "Device Name Set" frame (without checksum) from a stored
     // name: two hex digits per byte, last byte first. Empty when the text
     // cannot be sent (odd length, non-hex digits, more than 255 bytes).
-    static QByteArray deviceNameSetFrame(const QString &storedName, QString *error = nullptr);
+    static QByteArray deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
+                                         QString *error = nullptr);
     // Stored form of a device name: every byte as two lower-case hex digits,
     // last byte first.
     static QString storedDeviceName(const QByteArray &nameBytes);
     // The enabled profile ids of a stored profile list ([enabled][L][id][name...]
     // records); stops at a truncated record and reports it.
+    // Where the settings description is read from; tests point it at a file
+    // that cannot be loaded to see an inactive tab.
+    static QString settingsDescriptionPath();
+    static void setSettingsDescriptionPath(const QString &path);
+
     static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
 
 signals:
@@ -99,6 +106,7 @@ public slots:
     void onConnectionStatusChanged(bool connected);
     void on_toolButton_configureSettings_clicked();
     void on_toolButton_registerPSM_clicked();
+    void on_toolButton_about_clicked();
     void on_toolButton_reset_clicked();
     void on_connectSuccess(uint8_t role, QString addr, ConnectionPage *page);
     void on_disConnectRequest(uint8_t condix);
@@ -114,11 +122,12 @@ private:
 
     void registerHandlers();
     void sendNamed(const QString &name);
-    void sendWithFields(const QString &name, QMap<QString, QVariant> &fields);
+    void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
     void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
     void logLine(const QString &text, int level);
-    void logInternalError(const char *file, int line, const char *function);
+    void logInternalError(int line, const char *function);
     void setToolBarEnabled(bool enabled);
+    bool parseFields(const QByteArray &frame, QMap<QString, QByteArray> &fields);
     // Takes a page out of the tab widget and deletes it once its own code has
     // returned; its open dialogs are closed first.
     void removePage(DynamicPage *page);
@@ -136,7 +145,9 @@ private:
     void profileGetProc(const QByteArray &frame);
     void channelMapSetProc(const QByteArray &frame);
     void profileSetProc(const QByteArray &frame);
-    void statusFieldProc(const QByteArray &frame, const char *function);
+    void cisRequestProc(const QByteArray &frame);
+    void acceptCisProc(const QByteArray &frame);
+    void statusFieldProc(const QByteArray &frame, int line, const char *function);
 
     Ui::MainDongleWidget *ui;
     QHash<QString, Handler> m_handlers;
@@ -144,6 +155,8 @@ private:
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;
     QPointer<QDialog> m_psmDialog;
+    // Pages taken out of their tab and waiting to be deleted.
+    QList<QPointer<DynamicPage>> m_removedPages;
     CLogWidget *m_toolLog = nullptr;
     CLogWidget *m_dongleLog = nullptr;
     CHeartBeat *m_heartBeat = nullptr;
@@ -157,4 +170,5 @@ private:
     bool m_addressQueryPending = false;
     bool m_downloading = false;
     int m_deviceType = -1;
+    quint64 m_cisHandle = 0;
 };

@@ -5,6 +5,7 @@
 #include "cflatmessage.h"
 #include "confirmdeletedialog.h"
 #include "maindonglewidget.h"
+#include "portwatcher.h"
 #include "widgetresources.h"
 
 #include <QAction>
@@ -69,6 +70,10 @@ MainWindow::MainWindow(QWidget *parent)
         m_firstDongle->initWidgets();
 
     m_addDialog = new CConfigDongleNameDialog(&m_dongles, this);
+
+    auto *ports = new Platform::PortWatcher(this);
+    connect(ports, &Platform::PortWatcher::arrived, this, &MainWindow::onSerialPortArrived);
+    connect(ports, &Platform::PortWatcher::removed, this, &MainWindow::onSerialPortRemoved);
 }
 
 void MainWindow::restoreTabs(const QStringList &groups)
@@ -126,7 +131,10 @@ MainWindow::~MainWindow()
 
 bool MainWindow::saveConfig()
 {
-    m_settings->sync();
+    // A fresh object: a failed earlier write leaves its status behind.
+    const QString fileName = m_settings->fileName();
+    delete m_settings;
+    m_settings = new QSettings(fileName, QSettings::IniFormat);
     m_settings->clear();
     for (int i = 0; i < m_dongles.size(); ++i) {
         MainDongleWidget *widget = m_dongles.at(i).first;

@@ -1,5 +1,8 @@
 #include "placeholderconnectionpage.h"
 
+#include "ccommand.h"
+#include "commandnames.h"
+
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -22,4 +25,8 @@ PlaceholderConnectionPage::~PlaceholderConnectionPage() = default;
 
 void PlaceholderConnectionPage::disconnect()
 {
+    const QString command = QString::fromLatin1(CMD_DISCONNECT);
+    const QMap<QString, QVariant> fields{{QStringLiteral("condix"), QByteArray(1, char(m_condix))}};
+    if (!CCommand::sendMsg(m_link, m_logger, command, fields, QMap<QString, QVariant>()))
+        CCommand::logSendFailed(m_logger, command);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config qtbase5-dev libqt5serialport5-dev libudev-dev)
+packages=(cmake ninja-build g++ pkg-config qtbase5-dev libqt5serialport5-dev libudev-dev clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

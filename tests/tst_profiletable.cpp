@@ -41,7 +41,7 @@ void TestProfileTable::fromBytes_data()
     QTest::addColumn<QStringList>("rows");
 
     QTest::newRow("one enabled") << QByteArray::fromHex("010407414243") << QStringList{"2/7/ABC"};
-    QTest::newRow("spec pair") << QByteArray::fromHex("00020558010309595a")
+    QTest::newRow("two records") << QByteArray::fromHex("00020558010309595a")
                                << QStringList{"0/5/X", "2/9/YZ"};
     QTest::newRow("empty") << QByteArray() << QStringList{};
     QTest::newRow("any non-zero enables") << QByteArray::fromHex("800103") << QStringList{"2/3/"};

@@ -417,6 +417,37 @@ private slots:
         QVERIFY(wire.lists()->syncs().isEmpty());
     }
 
+    void connectionsAndSyncsAreAnnounced()
+    {
+        Wire wire;
+        QSignalSpy opened(wire.lists(), &ListsBehaviour::connectionOpened);
+        QSignalSpy closed(wire.lists(), &ListsBehaviour::connectionClosed);
+        QSignalSpy established(wire.lists(), &ListsBehaviour::syncEstablished);
+        QSignalSpy ended(wire.lists(), &ListsBehaviour::syncEnded);
+
+        QCOMPARE(wire.exchange(0x3F, connectPayload(hex("11 22 33 44 55 66"), 1), 2).size(), 2);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.first().at(0).value<quint8>(), quint8(0));
+        QCOMPARE(opened.first().at(1).toByteArray(), hex("11 22 33 44 55 66"));
+        QCOMPARE(wire.exchange(0x07, hex("00"), 2).size(), 2);
+        QCOMPARE(closed.count(), 1);
+
+        QCOMPARE(wire.exchange(0x1F, syncPayload(2, 0, hex("21 22 33 44 55 66"), 1, 4), 2).size(), 2);
+        QCOMPARE(established.count(), 1);
+        QCOMPARE(established.first().at(0).value<quint8>(), quint8(2));
+        QCOMPARE(established.first().at(4).value<quint8>(), quint8(4));
+        QCOMPARE(wire.exchange(0x22, hex("02"), 2).size(), 2);
+        QCOMPARE(ended.count(), 1);
+
+        // A reset ends whatever is still open.
+        wire.lists()->peerConnects(hex("31 22 33 44 55 66"), 0);
+        QCOMPARE(wire.exchange(0x1F, syncPayload(0, 0, hex("21 22 33 44 55 66"), 1, 4), 3).size(), 3);
+        wire.send(0x01, QByteArray(), 0x00);
+        QCOMPARE(wire.receive(2).size(), 2);
+        QTRY_COMPARE(closed.count(), 2);
+        QTRY_COMPARE(ended.count(), 2);
+    }
+
     void resetForgetsWhatTheControllerForgets()
     {
         Wire wire;

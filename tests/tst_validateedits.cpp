@@ -1,6 +1,12 @@
+#include "cinputdialog.h"
 #include "cvalidatelineedit.h"
+#include "cvalidatetextedit.h"
+#include "modalanswerer.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QPushButton>
 #include <QIntValidator>
 #include <QSignalSpy>
 #include <QVBoxLayout>
@@ -67,6 +73,19 @@ private slots:
     void lineEditRetypeForgetsEarlierType();
     void stringRoundTrip_data();
     void stringRoundTrip();
+
+    void textEditValue_data();
+    void textEditValue();
+    void textEditFilters_data();
+    void textEditFilters();
+    void textEditPasteLimit_data();
+    void textEditPasteLimit();
+    void textEditDropInsertsDroppedText();
+    void textEditSize();
+    void inputDialogTyping_data();
+    void inputDialogTyping();
+    void inputDialogButtons_data();
+    void inputDialogButtons();
 };
 
 // Shown text after getValue (which normalises first) and the message value.
@@ -99,8 +118,12 @@ void TestValidateEdits::lineEditValue_data()
     QTest::newRow("int below min") << intMtu << "5" << "65" << "0041";
     QTest::newRow("int empty is min") << intMtu << "" << "65" << "0041";
     QTest::newRow("int at min") << intMtu << "65" << "65" << "0041";
-    QTest::newRow("int never cut") << Setup{"int", "0", "32", "1", "10"} << "300" << "300"
+    QTest::newRow("int never cut") << Setup{"int", "0", "1000", "1", "10"} << "300" << "300"
                                    << "12c";
+    QTest::newRow("int above max") << Setup{"int", "0", "65535", "2", "0"} << "65536" << "65535"
+                                   << "ffff";
+    QTest::newRow("int8 above max") << Setup{"int8", "-10", "10", "1", "0"} << "99" << "10"
+                                    << "0a";
     QTest::newRow("int8 -1") << Setup{"int8", "-128", "127", "1", "0"} << "-1" << "-1" << "ff";
     QTest::newRow("int8 5") << Setup{"int8", "-128", "127", "1", "0"} << "5" << "5" << "05";
     QTest::newRow("int8 below min") << Setup{"int8", "-20", "127", "1", "0"} << "-30" << "-20"
@@ -345,6 +368,229 @@ void TestValidateEdits::stringRoundTrip()
     other.setStringType("", "128");
     other.setValue(value);
     QCOMPARE(other.text(), name);
+}
+
+namespace {
+
+void focusOut(QWidget *widget)
+{
+    QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(widget, &event);
+}
+
+} // namespace
+
+// Shown text, emitted digit count and value; the value follows the focus-out
+// rule for the bytes whether or not the field was left.
+void TestValidateEdits::textEditValue_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("leave");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("new edit") << QString() << true << "00:00" << 4 << "0000";
+    QTest::newRow("new edit kept") << QString() << false << "00:00" << -1 << "0000";
+    QTest::newRow("odd, left") << "123" << true << "12:30" << 4 << "3012";
+    QTest::newRow("odd, still focused") << "123" << false << "123" << -1 << "3012";
+    QTest::newRow("pairs reversed") << "11:22:33" << false << "11:22:33" << -1 << "332211";
+    QTest::newRow("odd with colons") << "01:23:4" << true << "01:23:40" << 6 << "402301";
+    QTest::newRow("loose colons") << "1:2:3:4" << true << "12:34" << 4 << "3412";
+    QTest::newRow("empty") << "" << false << "" << -1 << "";
+    QTest::newRow("empty, left") << "" << true << "" << 0 << "";
+    QTest::newRow("upper case kept") << "AbCd" << true << "Ab:Cd" << 4 << "CdAb";
+}
+
+void TestValidateEdits::textEditValue()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, leave);
+    QFETCH(QString, shown);
+    QFETCH(int, digits);
+    QFETCH(QString, value);
+
+    CValidateTextEdit edit;
+    if (!text.isNull())
+        edit.setPlainText(text);
+    QSignalSpy length(&edit, &CValidateTextEdit::sig_textEditLength);
+    const QString before = edit.getByteArray();
+    if (leave)
+        focusOut(&edit);
+    QCOMPARE(edit.getText(), shown);
+    QCOMPARE(length.count(), digits < 0 ? 0 : 1);
+    if (digits >= 0)
+        QCOMPARE(length.first().first().toInt(), digits);
+    QCOMPARE(edit.getByteArray(), value);
+    QCOMPARE(before, value);
+}
+
+void TestValidateEdits::textEditFilters_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("cursor");
+
+    QTest::newRow("g after 0") << "0" << "g" << "0" << 1;
+    QTest::newRow("letters inside") << "" << "1x2y" << "12" << 2;
+    QTest::newRow("hex and colons pass") << "" << "aB:09" << "aB:09" << 5;
+    QTest::newRow("space refused") << "12" << " " << "12" << 2;
+}
+
+void TestValidateEdits::textEditFilters()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(int, cursor);
+
+    CValidateTextEdit edit;
+    edit.setPlainText(start);
+    edit.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&edit, typed);
+    QCOMPARE(edit.getText(), shown);
+    QCOMPARE(edit.textCursor().position(), cursor);
+}
+
+void TestValidateEdits::textEditPasteLimit_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("inserted");
+
+    QTest::newRow("1024") << 1024 << true;
+    QTest::newRow("1025") << 1025 << false;
+    QTest::newRow("short with foreign characters") << 6 << true;
+}
+
+void TestValidateEdits::textEditPasteLimit()
+{
+    QFETCH(int, length);
+    QFETCH(bool, inserted);
+
+    const QString text = length == 6 ? QString("12zz34") : QString(length, QLatin1Char('a'));
+    QApplication::clipboard()->setText(text);
+    CValidateTextEdit edit;
+    edit.clear();
+    ModalAnswerer answerer;
+    if (!inserted)
+        answerer.click("m_pbOk");
+    edit.paste();
+    if (inserted) {
+        QCOMPARE(edit.getText(), length == 6 ? QString("1234") : text);
+        QVERIFY(answerer.seen().isEmpty());
+    } else {
+        QVERIFY(answerer.waitUntilAnswered());
+        QCOMPARE(edit.getText(), QString());
+        QCOMPARE(answerer.seen().size(), 1);
+        QCOMPARE(answerer.seen().first().title, QString("error"));
+        QCOMPARE(answerer.seen().first().text, QString("text length should < 1kb"));
+    }
+}
+
+void TestValidateEdits::textEditDropInsertsDroppedText()
+{
+    QApplication::clipboard()->setText("ffff");
+    CValidateTextEdit edit;
+    edit.clear();
+    edit.resize(200, 80);
+    QMimeData data;
+    data.setText("abcd");
+    const QPoint position(5, 5);
+    QDragEnterEvent enter(position, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit.viewport(), &enter);
+    QDragMoveEvent move(position, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit.viewport(), &move);
+    QDropEvent drop(position, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit.viewport(), &drop);
+    QCOMPARE(edit.getText(), QString("abcd"));
+
+    // Dropped data without text inserts nothing.
+    QMimeData image;
+    image.setData("image/png", QByteArray("\x89PNG", 4));
+    QDropEvent imageDrop(position, Qt::CopyAction, &image, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit.viewport(), &imageDrop);
+    QCOMPARE(edit.getText(), QString("abcd"));
+}
+
+void TestValidateEdits::textEditSize()
+{
+    CValidateTextEdit edit;
+    QCOMPARE(edit.sizeHint().height(), 50);
+    QCOMPARE(edit.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+void TestValidateEdits::inputDialogTyping_data()
+{
+    QTest::addColumn<int>("base");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("decimal letter after 12") << 10 << "12a" << "12";
+    QTest::newRow("decimal colon") << 10 << "1:2" << "12";
+    QTest::newRow("hex g") << 16 << "1g2" << "12";
+    QTest::newRow("hex pairs") << 16 << "ab:0F" << "ab:0F";
+    QTest::newRow("decimal point") << 10 << "12.3" << "123";
+}
+
+void TestValidateEdits::inputDialogTyping()
+{
+    QFETCH(int, base);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+
+    CInputDialog dialog{quint8(base), QString()};
+    CValidatorTextEdit *edit = dialog.findChild<CValidatorTextEdit *>("textEditInput");
+    QVERIFY(edit);
+    QCOMPARE(int(edit->base()), base);
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->toPlainText(), shown);
+
+    // A refused key restores the text as it was, not a shortened one.
+    edit->setPlainText(shown);
+    QTextCursor cursor = edit->textCursor();
+    cursor.setPosition(1);
+    edit->setTextCursor(cursor);
+    QTest::keyClicks(edit, "z");
+    QCOMPARE(edit->toPlainText(), shown);
+    QCOMPARE(edit->textCursor().position(), 1);
+    // Emptying the field is allowed.
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->toPlainText(), QString());
+}
+
+void TestValidateEdits::inputDialogButtons_data()
+{
+    QTest::addColumn<int>("base");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("emitted");
+
+    QTest::newRow("decimal 123") << 10 << "123" << "pushButtonOK" << "12:03";
+    QTest::newRow("hex with colons") << 16 << "12:3" << "pushButtonOK" << "12:03";
+    QTest::newRow("even") << 16 << "abcd" << "pushButtonOK" << "ab:cd";
+    QTest::newRow("cancel") << 16 << "abcd" << "pushButtonCancel" << QString();
+}
+
+void TestValidateEdits::inputDialogButtons()
+{
+    QFETCH(int, base);
+    QFETCH(QString, text);
+    QFETCH(QString, button);
+    QFETCH(QString, emitted);
+
+    CInputDialog dialog(quint8(base), text);
+    QCOMPARE(dialog.m_lbTitle->text(), QString());
+    QCOMPARE(dialog.findChild<CValidatorTextEdit *>("textEditInput")->toPlainText(), text);
+    QSignalSpy result(&dialog, &CInputDialog::sig_inputTextChanged);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.findChild<QPushButton *>(button)->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(result.count(), emitted.isNull() ? 0 : 1);
+    if (!emitted.isNull())
+        QCOMPARE(result.first().first().toString(), emitted);
 }
 
 QTEST_MAIN(TestValidateEdits)

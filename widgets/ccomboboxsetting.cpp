@@ -1,5 +1,7 @@
 #include "ccomboboxsetting.h"
 
+#include "cstyledcombobox.h"
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -62,7 +64,10 @@ void CComboBoxSetting::createWidget(QBoxLayout *layout)
     m_rowLayout = new QHBoxLayout;
     m_rowLayout->setContentsMargins(0, 0, 0, 0);
     m_label = new QLabel(m_title);
-    m_comboBox = new QComboBox;
+    m_comboBox = new CStyledComboBox;
+    // Long choice texts must not widen the row beyond the other editors.
+    m_comboBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_comboBox->setMinimumContentsLength(10);
     connect(m_comboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &CComboBoxSetting::onCurIndexChanged);
     auto *model = qobject_cast<QStandardItemModel *>(m_comboBox->model());

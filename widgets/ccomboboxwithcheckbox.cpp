@@ -44,6 +44,9 @@ CComboBoxWithCheckBox::CComboBoxWithCheckBox(const QMap<uint, QString> &choices,
         m_list->setItemWidget(item, checkBox);
         connect(checkBox, &QCheckBox::clicked, this, &CComboBoxWithCheckBox::onCheckBoxClicked);
     }
+    // Long descriptions must not widen the row beyond the other editors.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(10);
     setModel(m_list->model());
     setView(m_list);
     m_lineEdit->setReadOnly(true);

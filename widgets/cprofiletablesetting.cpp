@@ -1,6 +1,7 @@
 #include "cprofiletablesetting.h"
 
 #include "cprofiletablemodel.h"
+#include "tflatscrollarea.h"
 
 #include <QBoxLayout>
 #include <QHeaderView>
@@ -32,7 +33,7 @@ void CProfileTableSetting::createWidget(QBoxLayout *layout)
 {
     if (m_tableView)
         return;
-    m_tableView = new QTableView;
+    m_tableView = new TFlatScrollArea<QTableView>;
     m_model = new CProfileTableModel(m_tableView);
     m_tableView->setModel(m_model);
     m_tableView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
@@ -48,7 +49,8 @@ void CProfileTableSetting::createWidget(QBoxLayout *layout)
     m_tableView->setColumnWidth(0, 100);
     m_tableView->setColumnWidth(1, 250);
     layout->addWidget(m_tableView);
-    setValue(m_value);
+    // Only shown: building the page must not turn an unset value into the default.
+    m_model->fromByteArray(m_value.toByteArray());
 }
 
 QTableView *CProfileTableSetting::tableView() const

@@ -306,8 +306,13 @@ void CValidateLineEdit::normalizeText()
 {
     const QString current = text();
     if (m_subType == QLatin1String("int") || m_subType == QLatin1String("int8")) {
-        if (current.toLongLong() <= m_min.toLongLong())
+        const qint64 value = current.toLongLong();
+        if (value <= m_min.toLongLong())
             setText(m_min);
+        // The integer validator lets a text of the maximum's digit count
+        // through (65536 against 65535), so the maximum is enforced here.
+        else if (!m_max.isEmpty() && value > m_max.toLongLong())
+            setText(m_max);
     } else if (m_subType == QLatin1String("double") || m_subType == QLatin1String("int16double")) {
         const double value = current.toDouble();
         const double min = m_min.toDouble();

@@ -9,11 +9,19 @@
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTextBrowser>
 #include <QTextEdit>
+#include <QTreeView>
+#include <QTreeWidget>
 
 #include <type_traits>
 
 #include "cflatscrollbar.h"
+
+// The view classes above are included so that forms can name
+// TFlatScrollArea<QTextBrowser> and the like with this header alone.
 
 // Any scroll-area widget T with thin overlay bars in place of its own: the bars
 // float over the right and bottom edge while the mouse is over the view and

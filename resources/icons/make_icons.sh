@@ -149,6 +149,16 @@ canvas -fill none -stroke "$GREY" -strokewidth 3 -draw "circle 13,13 13,5" -draw
 canvas -fill none -stroke "$GREY" -strokewidth 3 -draw "circle 16,16 16,6" -fill "$GREY" -stroke none \
     -draw "circle 16,16 16,13" resources/icons/setdown1.png
 
+# The level marks stand inline in the log panes' 8-point lines: keep them small.
+for f in info.png warning.png error.png; do
+    convert "$f" -resize 14x14 "$f"
+done
+
+# Eight-bit PNGs without time stamps, so that a rerun changes only what was redrawn.
+for f in *.png resources/icons/*.png; do
+    convert "$f" -depth 8 -define png:exclude-chunks=date,time -strip "$f"
+done
+
 # The resource list: every PNG under its alias (path without folder and suffix),
 # the ones under resources/icons/ under their full path.
 {

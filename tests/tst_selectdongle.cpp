@@ -1,0 +1,467 @@
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+#include <vector>
+
+#include "cmsg.h"
+#include "cselectdongledialog.h"
+#include "logger.h"
+#include "logmanager.h"
+#include "modalanswerer.h"
+#include "recordinglogger.h"
+#include "simbehaviour_link.h"
+#include "simulateddongle.h"
+
+namespace {
+
+template <typename T>
+T *childOf(QWidget *dialog, const char *name)
+{
+    T *found = dialog->findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+// Simulated dongles listed as ports, a dongle tab's logging and its link.
+struct Rig
+{
+    explicit Rig(int dongles = 1) : recorder(new RecordingLogger), link(&logs, nullptr, 20)
+    {
+        logs.addLogger(recorder);
+        QStringList paths;
+        for (int i = 0; i < dongles; ++i) {
+            dongle.emplace_back(std::make_unique<SimulatedDongle>());
+            installLinkBehaviour(*dongle.back());
+            paths << dongle.back()->portPath();
+        }
+        qputenv("VANTORA_EXTRA_PORTS", paths.join(QLatin1Char(':')).toLocal8Bit());
+    }
+    ~Rig()
+    {
+        link.closePort();
+        qunsetenv("VANTORA_EXTRA_PORTS");
+    }
+
+    QString path(int i = 0) const { return dongle.at(size_t(i))->portPath(); }
+    bool logged(const QString &text, int level) const
+    {
+        for (const auto &line : recorder->lines()) {
+            if (line.first == text && line.second == level)
+                return true;
+        }
+        return false;
+    }
+
+    LogManager logs{QStringLiteral("select-test")};
+    RecordingLogger *recorder;
+    std::vector<std::unique_ptr<SimulatedDongle>> dongle;
+    CMsg link;
+};
+
+QTreeWidget *treeOf(CSelectDongleDialog &dialog)
+{
+    return childOf<QTreeWidget>(&dialog, "treeWidget_device");
+}
+
+QTreeWidgetItem *rootOf(CSelectDongleDialog &dialog)
+{
+    return treeOf(dialog)->topLevelItem(0);
+}
+
+// The probe starts by itself two seconds after the dialog was made.
+bool waitForFirstRefresh(CSelectDongleDialog &dialog)
+{
+    if (!QTest::qWaitFor([&] { return dialog.isRefreshing(); }, 10000))
+        return false;
+    return QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000);
+}
+
+QPushButton *connectButton(CSelectDongleDialog &dialog)
+{
+    return childOf<QPushButton>(&dialog, "PB_Connect");
+}
+
+} // namespace
+
+class TestSelectDongle : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initialState();
+    void refreshListsProbedDongles();
+    void rootSelectionShowsDefaultsAndBlocksConnect();
+    void noDongleLeavesOnlyTheRoot();
+    void connectAndDisconnect();
+    void connectWithUnusualProductName();
+    void connectRefusedWhileLinkOpen();
+    void connectFailureKeepsDialog();
+    void refreshWhileOpenChangesNothing();
+    void ownerConnectAndDisconnect();
+    void arrivalTwiceLogsRepeated();
+    void removingOtherPortOnlyUpdatesLists();
+    void removingOpenPortReportsAndAsksAgain();
+    void removingOpenPortWhileShowingDoesNotNest();
+    void portLeavingDuringProbeIsNotListed();
+};
+
+void TestSelectDongle::initialState()
+{
+    Rig rig;
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QCOMPARE(dialog.m_lbTitle->text(), QStringLiteral("Select BLE Dongle Target"));
+    QVERIFY(dialog.m_titleBar->isVisibleTo(&dialog));
+    QTreeWidget *tree = treeOf(dialog);
+    QCOMPARE(tree->headerItem()->text(0), QStringLiteral("device"));
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QCOMPARE(rootOf(dialog)->text(0), QStringLiteral("Supported Targets"));
+    QCOMPARE(rootOf(dialog)->childCount(), 0);
+    QVERIFY(dialog.availablePorts().contains(rig.path()));
+    QVERIFY(childOf<QProgressBar>(&dialog, "progressBar")->isHidden());
+    QCOMPARE(childOf<QProgressBar>(&dialog, "progressBar")->maximum(), 0);
+    QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Connect"));
+    QVERIFY(!connectButton(dialog)->isEnabled());
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Dongle Name"));
+    QVERIFY(dialog.m_content->minimumSize().width() >= 640);
+    QVERIFY(!dialog.isRefreshing());
+}
+
+void TestSelectDongle::refreshListsProbedDongles()
+{
+    Rig rig(2);
+    LinkBehaviour::setProbeAnswer(*rig.dongle[1],
+                                  {"Second", "Maker", "2.0", "B", "<b>rich</b> text", "7.1"});
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    dialog.show();
+
+    QVERIFY(QTest::qWaitFor([&] { return dialog.isRefreshing(); }, 10000));
+    // While probing, nothing can be picked.
+    QVERIFY(childOf<QProgressBar>(&dialog, "progressBar")->isVisible());
+    QVERIFY(!childOf<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
+    QVERIFY(!connectButton(dialog)->isEnabled());
+    QVERIFY(!treeOf(dialog)->isEnabled());
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QVERIFY(childOf<QProgressBar>(&dialog, "progressBar")->isHidden());
+    QVERIFY(childOf<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
+    QVERIFY(treeOf(dialog)->isEnabled());
+
+    // Children in port-name order, "Name(port)", the port kept in the item.
+    QTreeWidgetItem *root = rootOf(dialog);
+    QCOMPARE(root->childCount(), 2);
+    QStringList ports{rig.path(0), rig.path(1)};
+    std::sort(ports.begin(), ports.end());
+    for (int i = 0; i < 2; ++i) {
+        const QString port = ports.at(i);
+        const QString product = port == rig.path(1) ? QStringLiteral("Second") : QStringLiteral("Simulated Dongle");
+        QCOMPARE(root->child(i)->text(0), product + "(" + port + ")");
+        QCOMPARE(root->child(i)->data(0, CSelectDongleDialog::PortNameRole).toString(), port);
+    }
+    QVERIFY(dialog.portsWithoutDongle().isEmpty() || !dialog.portsWithoutDongle().contains(rig.path()));
+
+    // The first child is current and its details show.
+    QCOMPARE(treeOf(dialog)->currentItem(), root->child(0));
+    QVERIFY(connectButton(dialog)->isEnabled());
+    treeOf(dialog)->setCurrentItem(root->child(ports.indexOf(rig.path(1))));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Second"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Manufacture")->text(), QStringLiteral("Maker"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Product")->text(), QStringLiteral("Second"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_FirmwareVer")->text(), QStringLiteral("2.0"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_HardwareVer")->text(), QStringLiteral("B"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_SDKVer")->text(), QStringLiteral("7.1"));
+    QCOMPARE(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(), QStringLiteral("rich text"));
+}
+
+void TestSelectDongle::rootSelectionShowsDefaultsAndBlocksConnect()
+{
+    Rig rig;
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QVERIFY(waitForFirstRefresh(dialog));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+    QVERIFY(connectButton(dialog)->isEnabled());
+
+    treeOf(dialog)->setCurrentItem(rootOf(dialog));
+    QVERIFY(!connectButton(dialog)->isEnabled());
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Unknown"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Manufacture")->text(), QStringLiteral("Unknown"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_SDKVer")->text(), QStringLiteral("Unknown"));
+    QVERIFY(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText().isEmpty());
+
+    // Clicking anyway (the button is disabled, so call the slot) opens nothing.
+    dialog.on_PB_Connect_clicked();
+    QVERIFY(!rig.link.isOpen());
+    QVERIFY(rig.logged(QStringLiteral("Get selected serial port name failed."), LogLevel::Error));
+}
+
+void TestSelectDongle::noDongleLeavesOnlyTheRoot()
+{
+    Rig rig;
+    LinkBehaviour::setProbeAnswer(*rig.dongle[0], {});
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QVERIFY(waitForFirstRefresh(dialog));
+    QCOMPARE(rootOf(dialog)->childCount(), 0);
+    QVERIFY(dialog.portsWithoutDongle().contains(rig.path()));
+    QVERIFY(dialog.foundDongles().isEmpty());
+    treeOf(dialog)->setCurrentItem(rootOf(dialog));
+    QVERIFY(!connectButton(dialog)->isEnabled());
+}
+
+void TestSelectDongle::connectAndDisconnect()
+{
+    Rig rig;
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
+    dialog.show();
+    QVERIFY(waitForFirstRefresh(dialog));
+
+    connectButton(dialog)->click();
+    QVERIFY(rig.link.isOpen());
+    QCOMPARE(rig.link.getPortName(), rig.path());
+    QCOMPARE(status.count(), 1);
+    QCOMPARE(status.at(0).at(0).toBool(), true);
+    QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Disconnect"));
+    QVERIFY(!treeOf(dialog)->isEnabled());
+    QVERIFY(!childOf<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
+    QVERIFY(!dialog.isVisible());
+
+    // The link really talks to the dongle.
+    QVERIFY(rig.link.sendMsg(QByteArray::fromHex("aa01840000")) == 0);
+    QVERIFY(rig.dongle[0]->waitForFrames(2)); // the probe, then this
+
+    dialog.show();
+    QVERIFY(connectButton(dialog)->isEnabled());
+    connectButton(dialog)->click();
+    QVERIFY(!rig.link.isOpen());
+    QCOMPARE(status.count(), 2);
+    QCOMPARE(status.at(1).at(0).toBool(), false);
+    QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Connect"));
+    QVERIFY(treeOf(dialog)->isEnabled());
+    QVERIFY(childOf<QPushButton>(&dialog, "pb_Refresh")->isEnabled());
+    QVERIFY(!dialog.isVisible());
+}
+
+void TestSelectDongle::connectWithUnusualProductName()
+{
+    // An empty product makes the item text "(port)"; the port still comes from the item.
+    Rig rig;
+    LinkBehaviour::setProbeAnswer(*rig.dongle[0], {"", "", "", "", "", ""});
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
+    QVERIFY(waitForFirstRefresh(dialog));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+    QCOMPARE(rootOf(dialog)->child(0)->text(0), "(" + rig.path() + ")");
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), QString());
+
+    connectButton(dialog)->click();
+    QVERIFY(rig.link.isOpen());
+    QCOMPARE(rig.link.getPortName(), rig.path());
+    QCOMPARE(status.count(), 1);
+}
+
+void TestSelectDongle::connectRefusedWhileLinkOpen()
+{
+    Rig rig(2);
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
+    dialog.show();
+    QVERIFY(waitForFirstRefresh(dialog));
+    QCOMPARE(rig.link.openPort(rig.path(1)), 0);
+
+    connectButton(dialog)->click();
+    QVERIFY(rig.logged(QStringLiteral("Another serial port has been connected."), LogLevel::Error));
+    QCOMPARE(rig.link.getPortName(), rig.path(1));
+    QCOMPARE(status.count(), 0);
+    QVERIFY(dialog.isVisible());
+}
+
+void TestSelectDongle::connectFailureKeepsDialog()
+{
+    Rig rig;
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
+    dialog.show();
+    QVERIFY(waitForFirstRefresh(dialog));
+    rig.dongle[0].reset(); // unplugged after the probe, before the click
+
+    connectButton(dialog)->click();
+    QVERIFY(!rig.link.isOpen());
+    QVERIFY(rig.logged(QStringLiteral("open port failed."), LogLevel::Error));
+    QCOMPARE(status.count(), 0);
+    QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Connect"));
+    QVERIFY(dialog.isVisible());
+}
+
+void TestSelectDongle::refreshWhileOpenChangesNothing()
+{
+    Rig rig;
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QVERIFY(waitForFirstRefresh(dialog));
+    connectButton(dialog)->click();
+    QVERIFY(rig.link.isOpen());
+    const QString before = rootOf(dialog)->child(0)->text(0);
+
+    dialog.on_pb_Refresh_clicked();
+    QVERIFY(!dialog.isRefreshing());
+    QVERIFY(rig.logged(QStringLiteral("CSelectDongleDialog::on_pb_Refresh_pressed: the serial port has been opened."),
+                       LogLevel::Debug));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+    QCOMPARE(rootOf(dialog)->child(0)->text(0), before);
+    QCOMPARE(dialog.foundDongles().size(), 1);
+}
+
+void TestSelectDongle::ownerConnectAndDisconnect()
+{
+    Rig rig;
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
+
+    dialog.connectPort(rig.path());
+    QVERIFY(rig.link.isOpen());
+    QCOMPARE(status.count(), 1);
+    QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Disconnect"));
+    // Disconnecting needs no dongle item, even with the root current.
+    QVERIFY(connectButton(dialog)->isEnabled());
+    QVERIFY(!dialog.isVisible());
+
+    dialog.disconnectPort(QStringLiteral("ignored"));
+    QVERIFY(!rig.link.isOpen());
+    QCOMPARE(status.count(), 2);
+    QCOMPARE(status.at(1).at(0).toBool(), false);
+    QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Connect"));
+
+    dialog.connectPort(QStringLiteral("/nonexistent/port"));
+    QVERIFY(rig.logged(QStringLiteral("open port failed."), LogLevel::Error));
+    QCOMPARE(status.count(), 2);
+}
+
+void TestSelectDongle::arrivalTwiceLogsRepeated()
+{
+    Rig rig;
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    const QString repeated = QStringLiteral("CSelectDongleDialog::on_SerialPortArrived, port is repeated.");
+    dialog.on_SerialPortArrived(QStringLiteral("ttyNEW0"));
+    QVERIFY(dialog.availablePorts().contains(QStringLiteral("ttyNEW0")));
+    QVERIFY(dialog.portsWithoutDongle().contains(QStringLiteral("ttyNEW0")));
+    QCOMPARE(rig.recorder->count(repeated), 0);
+    dialog.on_SerialPortArrived(QStringLiteral("ttyNEW0"));
+    QCOMPARE(rig.recorder->count(repeated), 1);
+    QVERIFY(rig.logged(repeated, LogLevel::Debug));
+    QCOMPARE(dialog.availablePorts().count(QStringLiteral("ttyNEW0")), 1);
+    // The already listed dongle port counts as known too.
+    dialog.on_SerialPortArrived(rig.path());
+    QCOMPARE(rig.recorder->count(repeated), 2);
+}
+
+void TestSelectDongle::removingOtherPortOnlyUpdatesLists()
+{
+    Rig rig(2);
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
+    QVERIFY(waitForFirstRefresh(dialog));
+    QCOMPARE(rootOf(dialog)->childCount(), 2);
+    dialog.connectPort(rig.path(0));
+    QCOMPARE(status.count(), 1);
+
+    ModalAnswerer answerer(500);
+    answerer.click("m_pbOk");
+    dialog.on_SerialPortRemoved(rig.path(1));
+    QVERIFY(answerer.seen().isEmpty());
+    QVERIFY(rig.link.isOpen());
+    QCOMPARE(status.count(), 1);
+    QVERIFY(!dialog.availablePorts().contains(rig.path(1)));
+    QVERIFY(!dialog.foundDongles().contains(rig.path(1)));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+    QCOMPARE(rootOf(dialog)->child(0)->data(0, CSelectDongleDialog::PortNameRole).toString(), rig.path(0));
+}
+
+void TestSelectDongle::removingOpenPortReportsAndAsksAgain()
+{
+    Rig rig;
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
+    QVERIFY(waitForFirstRefresh(dialog));
+    connectButton(dialog)->click();
+    QVERIFY(rig.link.isOpen());
+    QVERIFY(!dialog.isVisible());
+
+    const QString path = rig.path();
+    rig.dongle[0]->vanish();
+    ModalAnswerer answerer;
+    answerer.click("m_pbOk");   // the error box
+    answerer.click("PB_Close"); // then the dialog itself, run modally
+    dialog.on_SerialPortRemoved(path);
+
+    QVERIFY2(answerer.failures().isEmpty(), qPrintable(answerer.failures().join("; ")));
+    QVERIFY(answerer.allAnswered());
+    QCOMPARE(answerer.seen().size(), 2);
+    QCOMPARE(answerer.seen().at(0).title, QStringLiteral("ERROR"));
+    QCOMPARE(answerer.seen().at(0).text,
+             QStringLiteral("The dongle hardware connection has been cut,\r\nPlease check it."));
+    QCOMPARE(answerer.seen().at(1).className, QStringLiteral("CSelectDongleDialog"));
+
+    QVERIFY(!rig.link.isOpen());
+    QCOMPARE(status.count(), 2);
+    QCOMPARE(status.at(1).at(0).toBool(), false);
+    QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Connect"));
+    QCOMPARE(rootOf(dialog)->childCount(), 0);
+    QVERIFY(!dialog.availablePorts().contains(path));
+}
+
+void TestSelectDongle::removingOpenPortWhileShowingDoesNotNest()
+{
+    Rig rig;
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
+    QVERIFY(waitForFirstRefresh(dialog));
+    dialog.connectPort(rig.path());
+    dialog.show();
+
+    // Should the dialog run a nested modal loop, this ends it and the checks below fail.
+    QTimer::singleShot(3000, &dialog, &QDialog::reject);
+    ModalAnswerer answerer;
+    answerer.click("m_pbOk");
+    dialog.on_SerialPortRemoved(rig.path());
+
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("ERROR"));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!rig.link.isOpen());
+    QCOMPARE(status.count(), 2);
+    QCOMPARE(connectButton(dialog)->text(), QStringLiteral("Connect"));
+}
+
+void TestSelectDongle::portLeavingDuringProbeIsNotListed()
+{
+    Rig rig(2);
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    dialog.on_pb_Refresh_clicked();
+    QVERIFY(dialog.isRefreshing());
+    dialog.on_SerialPortRemoved(rig.path(1));
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+    QCOMPARE(rootOf(dialog)->child(0)->data(0, CSelectDongleDialog::PortNameRole).toString(), rig.path(0));
+    QVERIFY(!dialog.foundDongles().contains(rig.path(1)));
+    QVERIFY(!dialog.portsWithoutDongle().contains(rig.path(1)));
+
+    // A second refresh while one runs keeps the running one and logs the inconsistency.
+    dialog.on_pb_Refresh_clicked();
+    QVERIFY(dialog.isRefreshing());
+    dialog.on_pb_Refresh_clicked();
+    bool internal = false;
+    for (const QString &text : rig.recorder->texts())
+        internal = internal || (text.startsWith(QLatin1String("FILE:cselectdongledlg LINE:"))
+                                && text.endsWith(QLatin1String(" FUNCTION:CSelectDongleDialog::on_pb_Refresh_clicked Internal error.")));
+    QVERIFY(internal);
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+}
+
+QTEST_MAIN(TestSelectDongle)
+#include "tst_selectdongle.moc"

@@ -1,0 +1,109 @@
+#include "clogwidget.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "filechooser.h"
+#include "logger.h"
+#include "logmanager.h"
+#include "logswtich.h"
+#include "widgetresources.h"
+
+namespace {
+constexpr int MaximumLines = 2000;
+}
+
+CLogWidget::CLogWidget(CMsg *msg, LogManager *logManager, int logType, QWidget *parent)
+    : QWidget(parent), m_logSwitch(nullptr), m_logManager(logManager), m_msg(msg), m_logType(logType)
+{
+    initWidgetResources();
+    setupUi(this);
+    m_logBrowser->document()->setMaximumBlockCount(MaximumLines);
+    connect(m_tbClear, &QToolButton::clicked, this, &CLogWidget::onLogClear);
+    connect(m_tbSave, &QToolButton::clicked, this, &CLogWidget::onLogSave);
+    m_logSwitch = new LogSwtich(m_msg, m_logManager, this);
+    m_logSwitch->hide();
+}
+
+CLogWidget::~CLogWidget() = default;
+
+QTextBrowser *CLogWidget::getTextBrowser() const
+{
+    return m_logBrowser;
+}
+
+void CLogWidget::setTitle(const QString &title)
+{
+    m_label_title->setText(title);
+}
+
+void CLogWidget::onLogClear()
+{
+    m_logBrowser->clear();
+}
+
+void CLogWidget::onLogSave()
+{
+    const QString target =
+        chooseSaveFileName(this, tr("save File..."), QStringLiteral(".log"), tr("Log file(*.log)"));
+    if (target.isEmpty())
+        return;
+    if (!m_logManager)
+        return;
+
+    m_logManager->flushLogFiles();
+    QString source = m_logManager->logDir();
+    if (m_logType == 0)
+        source += QStringLiteral("/UI_log.txt");
+    else if (m_logType == 1)
+        source += QStringLiteral("/dongle_log.txt");
+
+    if (!copyFileToPath(source, target))
+        m_logManager->log(QStringLiteral("save fail!"), LogLevel::Debug);
+}
+
+void CLogWidget::on_m_tbLevel_clicked()
+{
+    m_logSwitch->show();
+    m_logSwitch->raise();
+    m_logSwitch->activateWindow();
+}
+
+bool CLogWidget::copyFileToPath(QString sourcePath, QString targetPath)
+{
+    sourcePath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    targetPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (sourcePath == targetPath)
+        return true;
+
+    const QFileInfo sourceInfo(sourcePath);
+    if (!sourceInfo.exists() || !sourceInfo.isFile())
+        return false;
+
+    // The live log reached through a symlink, "..", or a relative spelling is
+    // still the live log: copying it onto itself would truncate it.
+    const QFileInfo targetInfo(targetPath);
+    if (targetInfo.exists() && targetInfo.canonicalFilePath() == sourceInfo.canonicalFilePath())
+        return true;
+
+    QFile source(sourcePath);
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+
+    // Written beside the target and renamed over it only once complete, so a
+    // failure on the way leaves the old target as it was.
+    QSaveFile target(targetPath);
+    if (!target.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray chunk;
+    while (!(chunk = source.read(64 * 1024)).isEmpty()) {
+        if (target.write(chunk) != chunk.size()) {
+            target.cancelWriting();
+            break;
+        }
+    }
+    if (source.error() != QFileDevice::NoError)
+        target.cancelWriting();
+    return target.commit();
+}
