@@ -199,6 +199,8 @@ private slots:
     // CmsgField
     void fieldEditorsByType();
     void securityLevelIsCollectedByValue();
+    void choiceDefaults_data();
+    void choiceDefaults();
     void choiceValuesAreHexadecimalText();
     void longFieldsGetTextEdits();
     void readMultipleListValue();
@@ -306,6 +308,44 @@ void TestCommandForms::securityLevelIsCollectedByValue()
     QCOMPARE(values.value("sec_level").toString(), QStringLiteral("3"));
     QCOMPARE(values.value("use_mks").toString(), QStringLiteral("0"));
     QCOMPARE(values.value("ls_psm").toString(), QStringLiteral("01"));
+}
+
+void TestCommandForms::choiceDefaults_data()
+{
+    QTest::addColumn<bool>("commandForm");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("shown");
+    // A field form reads the default as a value, a command form as a position.
+    QTest::newRow("field form, value 2") << false << "CIS Parameter Get" << "PHY M2S" << "LE 2M";
+    QTest::newRow("field form, value 1") << false << "Slave BIG Parameter Get" << "PHY" << "LE 1M";
+    QTest::newRow("field form, value without entry") << false << "PHY Update" << "Specify options for PHYs"
+                                                     << "S=2(without change)";
+    QTest::newRow("command form, position 2") << true << "CIS Parameter Get" << "PHY M2S" << "LE Coded";
+    QTest::newRow("command form, position 1") << true << "Slave BIG Parameter Get" << "PHY" << "LE 2M";
+    QTest::newRow("command form, position 0") << true << "PHY Update" << "Specify options for PHYs"
+                                              << "S=2(without change)";
+}
+
+void TestCommandForms::choiceDefaults()
+{
+    QFETCH(bool, commandForm);
+    QFETCH(QString, command);
+    QFETCH(QString, title);
+    QFETCH(QString, shown);
+    QComboBox *combo = nullptr;
+    QTimer timer;
+    CmsgField field(m_log, command);
+    CCommandUiWidget form(nullptr, m_log, nullptr, command, &timer, true, 0, true);
+    if (commandForm) {
+        form.initUi(formFields(command));
+        combo = qobject_cast<QComboBox *>(formEditor(form, title));
+    } else {
+        field.buildForm(false);
+        combo = editorFor<QComboBox>(&field, title);
+    }
+    QVERIFY(combo);
+    QCOMPARE(combo->currentText(), shown);
 }
 
 void TestCommandForms::choiceValuesAreHexadecimalText()
@@ -859,9 +899,11 @@ void TestCommandForms::connectionParameterRequestOnTheWire()
     enterConnectionParameters(form, "7.5", "0", "100");
 
     form.findChild<QPushButton *>("btn_command")->click();
-    QVERIFY(dongle.waitForFrames(1));
+    QVERIFY(dongle.waitForFrames(1, 20000));
     QCOMPARE(FrameBuilder::toHex(dongle.receivedFrames().first().bytes),
              QStringLiteral("AA 01 37 0B 00 06 00 06 00 00 00 0A 00 02 00 03 F8"));
+    // One click sends once: the button reaches its slot by one connection only.
+    QVERIFY(!dongle.waitForFrames(2, 500));
     QCOMPARE(diagram.getState(), 1);
     QVERIFY(timer.isActive());
     QCOMPARE(timer.interval(), 5000);
@@ -933,7 +975,7 @@ void TestCommandForms::readOnlyFormSendsConnectionIndexAndShowsAnswer()
     // The reader passes frames on only after the dongle's reset event.
     QSignalSpy resetSeen(&link, &CMsg::sig_rcvCommonMsg);
     dongle.sendResetEvent();
-    QVERIFY(resetSeen.wait(5000));
+    QVERIFY(resetSeen.wait(20000));
 
     QTimer timer;
     const QString name = QStringLiteral("Get Peer Features");
@@ -952,10 +994,11 @@ void TestCommandForms::readOnlyFormSendsConnectionIndexAndShowsAnswer()
     });
 
     form.findChild<QPushButton *>("btn_command")->click();
-    QVERIFY(dongle.waitForFrames(1));
+    QVERIFY(dongle.waitForFrames(1, 20000));
     QCOMPARE(FrameBuilder::toHex(dongle.receivedFrames().first().bytes),
              FrameBuilder::toHex(FrameBuilder::downlink(0x01, 0x4F, QByteArray(1, 3))));
-    QTRY_VERIFY2(model->data(model->index(0, 1), Qt::DecorationRole).isValid(), qPrintable(m_lines.join("\n")));
+    QTRY_VERIFY2_WITH_TIMEOUT(model->data(model->index(0, 1), Qt::DecorationRole).isValid(),
+                              qPrintable(m_lines.join("\n")), 20000);
     QVERIFY(model->data(model->index(4, 1), Qt::DecorationRole).isValid());
     QVERIFY(model->data(model->index(8, 1), Qt::DecorationRole).isValid());
     QVERIFY(!model->data(model->index(0, 3), Qt::DecorationRole).isValid());
@@ -986,7 +1029,7 @@ void TestCommandForms::listFormsAsTheyOpenOnTheWire()
     QMap<QString, QVariant> values = form.getFieldValues(false);
     values.insert(QStringLiteral("condix"), 3);
     QVERIFY2(CCommand::sendMsg(&link, m_log, command, values, {}), qPrintable(m_lines.join("\n")));
-    QVERIFY(dongle.waitForFrames(1));
+    QVERIFY(dongle.waitForFrames(1, 20000));
     const QByteArray sent = dongle.receivedFrames().first().bytes;
     QCOMPARE(FrameBuilder::toHex(FrameBuilder::withoutChecksum(sent)), wire);
     link.closePort();
