@@ -208,6 +208,7 @@ private slots:
     void listValueOfSeveralRows();
     void addAppendsEditRewritesCancelLeaves();
     void editWritesOverTheDoubleClickedRow();
+    void mouseDoubleClickEditsThatRow();
     void removeWithoutCurrentRowRemovesNothing();
     void checkSubFieldEmitsPerList();
     void unknownCommandLogsAndYieldsNothing();
@@ -509,6 +510,39 @@ void TestCommandForms::editWritesOverTheDoubleClickedRow()
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(rowTexts(table, 0), QStringList({"0x0001", "0x0000", "0"}));
     QCOMPARE(rowTexts(table, 1), QStringList({"0x0005", "0x0000", "33:44:55"}));
+}
+
+void TestCommandForms::mouseDoubleClickEditsThatRow()
+{
+    CmsgField form(m_log, QStringLiteral("Reliable Characteristic Value Writes"));
+    form.buildForm(false);
+    QTableWidget *table = listTable(form.findChild<QGridLayout *>());
+    table->insertRow(1);
+    table->setItem(1, 0, new QTableWidgetItem("0x0005"));
+    table->setItem(1, 1, new QTableWidgetItem("0x0002"));
+    table->setItem(1, 2, new QTableWidgetItem("11:22"));
+    form.resize(400, 200);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    table->setCurrentCell(1, 0);
+
+    QString shownOffset;
+    ModalAnswerer answerer;
+    answerer.answerWith([&](QWidget *modal) {
+        shownOffset = editorFor<CValidateLineEdit>(modal, "Offset")->text();
+        editorFor<CValidateLineEdit>(modal, "Offset")->setText("0x0007");
+        modal->findChild<QPushButton *>("pushButtonOK")->click();
+    });
+    const QPoint target = table->visualRect(table->model()->index(0, 1)).center();
+    // A real double click is a click followed by the double-click event.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, target);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, target);
+    QVERIFY(answerer.waitUntilAnswered());
+
+    QCOMPARE(shownOffset, QStringLiteral("0x0000"));
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(rowTexts(table, 0), QStringList({"0x0001", "0x0007", "0"}));
+    QCOMPARE(rowTexts(table, 1), QStringList({"0x0005", "0x0002", "11:22"}));
 }
 
 void TestCommandForms::removeWithoutCurrentRowRemovesNothing()
