@@ -209,6 +209,7 @@ private slots:
     void addAppendsEditRewritesCancelLeaves();
     void editWritesOverTheDoubleClickedRow();
     void mouseDoubleClickEditsThatRow();
+    void addedRowReachesTheListValue();
     void removeWithoutCurrentRowRemovesNothing();
     void checkSubFieldEmitsPerList();
     void unknownCommandLogsAndYieldsNothing();
@@ -543,6 +544,39 @@ void TestCommandForms::mouseDoubleClickEditsThatRow()
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(rowTexts(table, 0), QStringList({"0x0001", "0x0007", "0"}));
     QCOMPARE(rowTexts(table, 1), QStringList({"0x0005", "0x0002", "11:22"}));
+}
+
+void TestCommandForms::addedRowReachesTheListValue()
+{
+    CmsgField form(m_log, QStringLiteral("Reliable Characteristic Value Writes"));
+    form.buildForm(false);
+    QTableWidget *table = listTable(form.findChild<QGridLayout *>());
+    table->setCurrentCell(0, 0);
+
+    form.on_btnAddSubFieldClicked();
+    auto *dialog = new CStandardMsgDlg(m_log, QStringLiteral("Add Attribute"),
+                                       QStringLiteral("Reliable Characteristic Value Writes"), &form);
+    connect(dialog, &CStandardMsgDlg::sig_standardOKClicked, &form, &CmsgField::on_addElemToTableWidget);
+    dialog->buildSubFieldForm();
+    ModalAnswerer answerer;
+    answerer.answerWith([](QWidget *modal) {
+        editorFor<CValidateLineEdit>(modal, "Attribute Handle")->setText("0x0203");
+        editorFor<CValidateLineEdit>(modal, "Offset")->setText("0x0004");
+        editorFor<CValidateTextEdit>(modal, "Value")->setPlainText("aa:bb");
+        modal->findChild<QPushButton *>("pushButtonOK")->click();
+    });
+    dialog->exec();
+    QVERIFY(answerer.allAnswered());
+
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(rowTexts(table, 1), QStringList({"0x0203", "0x0004", "aa:bb"}));
+    QCOMPARE(table->currentRow(), 1);
+    QCOMPARE(table->currentColumn(), 2);
+    const QString value = form.getFieldValues(false).value("attrible_handle_list").toString();
+    QByteArray wire;
+    for (int i = value.size() - 2; i >= 0; i -= 2)
+        wire.append(char(value.mid(i, 2).toUInt(nullptr, 16)));
+    QCOMPARE(wire.toHex(' '), QByteArray("01 00 00 00 01 00 00 03 02 04 00 02 00 aa bb"));
 }
 
 void TestCommandForms::removeWithoutCurrentRowRemovesNothing()
