@@ -215,6 +215,7 @@ private slots:
     void unknownCommandLogsAndYieldsNothing();
     void setFieldValuesWritesEditors();
     void rebuildClearsSharedGrid();
+    void listOperationsAfterAnotherFormClearedTheGrid();
 
     // CStandardMsgDlg
     void dialogOkEmitsThenDeletes();
@@ -652,6 +653,36 @@ void TestCommandForms::rebuildClearsSharedGrid()
     // A sub-field build of a command without a list keeps the command's own fields.
     second.buildForm(true);
     QCOMPARE(grid->count(), 6);
+}
+
+void TestCommandForms::listOperationsAfterAnotherFormClearedTheGrid()
+{
+    QWidget host;
+    auto *grid = new QGridLayout(&host);
+    CmsgField list(m_log, QStringLiteral("Read Multiple Characteristic Values"), grid, &host);
+    list.buildForm(false);
+    QPointer<QTableWidget> table = listTable(grid);
+    QVERIFY(table);
+
+    // Another form building into the same grid destroys the list's table.
+    CmsgField other(m_log, QStringLiteral("Register PSM"), grid, &host);
+    other.buildForm(false);
+    QVERIFY(table.isNull());
+
+    // The list form now has no table: its list operations do nothing.
+    list.on_btnAddSubFieldClicked();
+    list.removeCurrentSubFieldRow();
+    list.on_subFieldWidgetCellDoubleClicked(0, 0);
+    auto *dialog = new CStandardMsgDlg(m_log, QStringLiteral("Add Attribute"),
+                                       QStringLiteral("Read Multiple Characteristic Values"), &host);
+    connect(dialog, &CStandardMsgDlg::sig_standardOKClicked, &list, &CmsgField::on_addElemToTableWidget);
+    dialog->buildSubFieldForm();
+    ModalAnswerer answerer;
+    answerer.click("pushButtonOK");
+    dialog->exec();
+    QVERIFY(answerer.allAnswered());
+    QCOMPARE(grid->count(), 6);
+    QCOMPARE(qobject_cast<QLabel *>(cell(grid, 0, 0))->text(), QStringLiteral("LS PSM"));
 }
 
 void TestCommandForms::dialogOkEmitsThenDeletes()
