@@ -114,6 +114,10 @@ void TestValidateEdits::lineEditValue_data()
         << Setup{"double", "0", "83884.8", "1.28", "2", "2", "0"} << "1.28" << "1.28" << "0001";
     QTest::newRow("double 0.7 step 0.1")
         << Setup{"double", "0", "100", "0.1", "1", "2", "0"} << "0.7" << "0.7" << "0007";
+    QTest::newRow("double without step")
+        << Setup{"double", "0", "100", "", "2", "2", "0"} << "5" << "0.00" << "0000";
+    QTest::newRow("int16double without step")
+        << Setup{"int16double", "-128", "128", "", "1", "2", "0"} << "-5" << "0.0" << "0000";
     QTest::newRow("int 512 length 2") << intMtu << "512" << "512" << "0200";
     QTest::newRow("int below min") << intMtu << "5" << "65" << "0041";
     QTest::newRow("int empty is min") << intMtu << "" << "65" << "0041";

@@ -59,6 +59,10 @@ CValidateLineEdit::CValidateLineEdit(QWidget *parent)
 double CValidateLineEdit::flooredQuotient(double value, double step)
 {
     const double quotient = value / step;
+    // A description without a usable step gives no number of units; never
+    // hand infinity or NaN to an integer conversion.
+    if (!std::isfinite(quotient))
+        return 0.0;
     const double nearest = std::round(quotient);
     // A few units in the last place: far below any step the descriptions use,
     // well above the error of one division.
