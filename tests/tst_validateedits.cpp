@@ -273,6 +273,8 @@ void TestValidateEdits::lineEditTyping_data()
 
     QTest::newRow("int refuses letters") << intMtu << "1a2" << "12";
     QTest::newRow("int refuses more digits than max") << intMtu << "5139" << "513";
+    QTest::newRow("int refuses group separators") << intMtu << "1,2" << "12";
+    QTest::newRow("int8 refuses group separators") << Setup{"int8", "-128", "127", "1", "0"} << "-1,2" << "-12";
     QTest::newRow("hex refuses non hex") << hexSix << "1g2" << "0x12";
     QTest::newRow("double refuses letters") << doubleInterval << "7x.5" << "7.5";
     QTest::newRow("double precision") << doubleInterval << "7.505" << "7.50";

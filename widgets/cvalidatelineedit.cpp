@@ -1,6 +1,7 @@
 #include "cvalidatelineedit.h"
 
 #include <QIntValidator>
+#include <QLocale>
 #include <QRegExp>
 #include <QRegExpValidator>
 #include <QStringList>
@@ -54,6 +55,11 @@ CValidateLineEdit::CValidateLineEdit(QWidget *parent)
     , m_regExpValidator(new QRegExpValidator(this))
     , m_intValidator(new QIntValidator(this))
 {
+    // Plain decimal digits only: a group separator would pass the validator
+    // and then read as no number at all.
+    QLocale plain = QLocale::c();
+    plain.setNumberOptions(QLocale::RejectGroupSeparator);
+    m_intValidator->setLocale(plain);
 }
 
 double CValidateLineEdit::flooredQuotient(double value, double step)
