@@ -153,6 +153,7 @@ void TestValidateEdits::lineEditValue_data()
         << littleEnd47 << QString("ab").repeated(17) << QString("ab:").repeated(15) + "ab"
         << QString("ab").repeated(16);
     QTest::newRow("16bit pads parts") << uuid16 << "1234,5" << "12:34,00:05" << "12:34,00:05";
+    QTest::newRow("16bit typed list") << uuid16 << "1234,5678" << "12:34,56:78" << "12:34,56:78";
     QTest::newRow("16bit empty part") << uuid16 << "1234," << "12:34,00:00" << "12:34,00:00";
     QTest::newRow("string AB") << stringName << "AB" << "AB" << "4241";
     QTest::newRow("string empty") << stringName << "" << "" << "";
