@@ -50,7 +50,9 @@ void LogManager::logTo(const QString &loggerName, const QString &text, int level
     const QSharedPointer<Logger> logger = m_loggers.value(loggerName);
     if (logger)
         writeLog(logger, text, level);
-    if (!logger || logger->name() != FileLoggerName)
+    // Keyed by name, so this also stops the file copy from calling itself
+    // when the UI file logger has been removed.
+    if (loggerName != FileLoggerName)
         logToFile(text, level);
 }
 
@@ -105,7 +107,8 @@ void LogManager::selectLogger(const QString &name)
 
 void LogManager::addLogger(Logger *logger)
 {
-    if (logger == nullptr)
+    // A second shared owner of a registered logger would delete it under the first.
+    if (logger == nullptr || m_loggers.value(logger->name()).data() == logger)
         return;
     addLogger(QSharedPointer<Logger>(logger));
 }
@@ -139,14 +142,14 @@ bool LogManager::containsLogger(const QString &name) const
 
 void LogManager::addDongleLogger(Logger *logger)
 {
-    if (logger == nullptr)
+    if (logger == nullptr || m_dongleLoggers.value(logger->name()).data() == logger)
         return;
     m_dongleLoggers.insert(logger->name(), QSharedPointer<Logger>(logger));
 }
 
 void LogManager::addAuxLogger(Logger *logger)
 {
-    if (logger == nullptr)
+    if (logger == nullptr || m_auxLoggers.value(logger->name()).data() == logger)
         return;
     m_auxLoggers.insert(logger->name(), QSharedPointer<Logger>(logger));
 }

@@ -97,15 +97,18 @@ void RefreshDongleThread::run()
         Platform::SerialPort &port = *entry.port;
         QByteArray reply;
         bool failed = false;
+        // Only what waits now: a port that never stops sending must not keep
+        // the probe, and the dialog that waits for it, busy for ever.
         qint64 waiting = port.bytesAvailable();
         while (waiting > 0 && !failed) {
             buffer.resize(int(qMin(waiting, ReadChunk)));
             const qint64 got = port.read(buffer.data(), buffer.size(), 0);
-            if (got <= 0)
+            if (got <= 0) {
                 failed = true;
-            else
+            } else {
                 reply.append(buffer.constData(), int(got));
-            waiting = port.bytesAvailable();
+                waiting -= got;
+            }
         }
         port.close();
         if (failed || reply.isEmpty())

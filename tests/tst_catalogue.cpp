@@ -2,6 +2,7 @@
 #include "commandnames.h"
 
 #include <QDir>
+#include <QDomDocument>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -272,6 +273,31 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, id);
         QCOMPARE(CCfgFileParse::instance()->m_uplinkNameToIdMap.value(name), id);
+    }
+
+    // The file itself, not the tables (where a later entry hides an earlier
+    // one): which uplink entries carry fields.
+    void uplinkEntriesWithFieldsInTheFile()
+    {
+        QFile file(EMBEDDED + QStringLiteral("up_link_command.xml"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QDomDocument document;
+        QVERIFY(document.setContent(&file));
+        int withFields = 0;
+        int entries = 0;
+        QStringList sharedEvent;
+        for (QDomElement command = document.documentElement().firstChildElement(); !command.isNull();
+             command = command.nextSiblingElement()) {
+            ++entries;
+            const bool hasFields = !command.firstChildElement().isNull();
+            withFields += hasFields ? 1 : 0;
+            if (command.attribute(QStringLiteral("ID")) == QLatin1String("DD@06@03"))
+                sharedEvent << command.attribute(QStringLiteral("name")) + (hasFields ? " fields" : " none");
+        }
+        QCOMPARE(entries, 229);
+        // The listed layouts plus the status of the channel map result.
+        QCOMPARE(withFields, 102);
+        QCOMPARE(sharedEvent, (QStringList{"Create CIS none", "Accept CIS Established fields"}));
     }
 
     void idsAreWellFormed()

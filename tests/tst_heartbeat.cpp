@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -21,9 +22,18 @@ public:
     RecordingLogger()
         : Logger(QStringLiteral("recorder"), 0, TypeDummy)
     {
+        clock.start();
     }
-    void log(const QString &text, int level) override { lines.append({level, text}); }
-    void clear() override { lines.clear(); }
+    void log(const QString &text, int level) override
+    {
+        lines.append({level, text});
+        stamps.append(clock.elapsed());
+    }
+    void clear() override
+    {
+        lines.clear();
+        stamps.clear();
+    }
     int count(const QString &text, int level = -1) const
     {
         int n = 0;
@@ -31,15 +41,44 @@ public:
             n += line.second == text && (level < 0 || line.first == level) ? 1 : 0;
         return n;
     }
+    // When a line was last logged (monotonic ms), -1 if never.
+    qint64 lastStamp(const QString &text) const
+    {
+        for (int i = lines.size() - 1; i >= 0; --i) {
+            if (lines.at(i).second == text)
+                return stamps.at(i);
+        }
+        return -1;
+    }
+    int countStartingWith(const QString &head) const
+    {
+        int n = 0;
+        for (const auto &line : lines)
+            n += line.second.startsWith(head) ? 1 : 0;
+        return n;
+    }
     QList<QPair<int, QString>> lines;
+    QList<qint64> stamps;
+    QElapsedTimer clock;
 };
 
 const QString DeadLine = QStringLiteral("system busy or firmware dead");
 const QString HeartBeatFrame = QStringLiteral("AA 01 84 00 00 D1");
+const QString HeartBeatEntry = QStringLiteral("Downlink Command Name: Heart Beat Detect\r\n");
+const QString GoodAnswerLine = QStringLiteral("[SDKProc] bb0184010000");
 
 // Short timings; the link ticks fast so that it never paces the heartbeat.
 constexpr int IntervalMs = 100;
 constexpr int ThresholdMs = 600;
+// Where a test needs the dongle to stay alive, or several beats to happen,
+// through the machine's load.
+constexpr int RoomyThresholdMs = 1500;
+
+// The heartbeat's own timer: each of its ticks must send exactly one frame.
+QTimer *tickTimer(CHeartBeat &heartBeat)
+{
+    return heartBeat.findChild<QTimer *>();
+}
 
 } // namespace
 
@@ -70,7 +109,7 @@ private slots:
 
     void init()
     {
-        m_recorder->lines.clear();
+        m_recorder->clear();
         m_dongle = std::make_unique<SimulatedDongle>();
         QVERIFY(m_dongle->isValid());
         installLinkBehaviour(*m_dongle);
@@ -115,10 +154,11 @@ private slots:
 
     void answeredDongleStaysAlive()
     {
-        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        // Roomy, so a stalled event loop on a loaded machine is not taken for a dead dongle.
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, RoomyThresholdMs);
         QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
         heartBeat.start();
-        QVERIFY(!dead.wait(ThresholdMs * 3));
+        QVERIFY(!dead.wait(RoomyThresholdMs * 3));
         QVERIFY(heartBeat.isRunning());
         QCOMPARE(m_recorder->count(DeadLine), 0);
         QVERIFY(m_dongle->receivedCount() >= 10);
@@ -131,10 +171,12 @@ private slots:
         heartBeat.start();
         QVERIFY(m_dongle->waitForFrames(3));
         LinkBehaviour::setHeartbeatAnswer(*m_dongle, -1);
-        QElapsedTimer silence;
-        silence.start();
         QVERIFY(dead.wait(ThresholdMs * 5));
-        QVERIFY(silence.elapsed() >= ThresholdMs - IntervalMs);
+        // Declared dead no sooner than the threshold after the last good answer, whatever the load.
+        const qint64 lastAnswer = m_recorder->lastStamp(GoodAnswerLine);
+        QVERIFY(lastAnswer >= 0);
+        QVERIFY2(m_recorder->lastStamp(DeadLine) - lastAnswer >= ThresholdMs,
+                 qPrintable(QString::number(m_recorder->lastStamp(DeadLine) - lastAnswer)));
         QCOMPARE(m_recorder->count(DeadLine, LogLevel::Debug), 1);
         QVERIFY(!heartBeat.isRunning());
 
@@ -146,21 +188,25 @@ private slots:
         QCOMPARE(dead.count(), 1);
         QCOMPARE(m_recorder->count(DeadLine), 1);
 
-        // Started again, it sends one heartbeat per interval.
+        // Started again, it sends one heartbeat per tick of its interval.
         m_dongle->clearReceived();
+        m_recorder->clear();
+        QSignalSpy ticks(tickTimer(heartBeat), &QTimer::timeout);
         heartBeat.start();
-        QVERIFY(m_dongle->waitForFrames(1));
-        QTest::qWait(IntervalMs / 2);
-        QCOMPARE(m_dongle->receivedCount(), 1);
+        QVERIFY(m_dongle->waitForFrames(3));
+        heartBeat.stop();
+        QCOMPARE(m_recorder->countStartingWith(HeartBeatEntry), ticks.count());
+        QVERIFY(m_dongle->waitForFrames(ticks.count()));
+        QCOMPARE(m_dongle->receivedCount(), ticks.count());
     }
 
     void errorStatusIsNotLife()
     {
-        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, RoomyThresholdMs);
         QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
         LinkBehaviour::setHeartbeatAnswer(*m_dongle, 6);
         heartBeat.start();
-        QVERIFY(dead.wait(ThresholdMs * 5));
+        QVERIFY(dead.wait(RoomyThresholdMs * 5));
         QVERIFY(m_recorder->count("[SDK Result] Uplink Command Name:Heart Beat Detect Result:SDK ERR BUSY",
                                   LogLevel::Error)
                 >= 2);
@@ -191,22 +237,26 @@ private slots:
     void restartResetsTheCountWithoutASecondConnection()
     {
         LinkBehaviour::setHeartbeatAnswer(*m_dongle, -1);
-        CHeartBeat heartBeat(m_link.get(), m_manager, 400, nullptr, ThresholdMs);
+        CHeartBeat heartBeat(m_link.get(), m_manager, 400, nullptr, RoomyThresholdMs);
         QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
+        QSignalSpy ticks(tickTimer(heartBeat), &QTimer::timeout);
         heartBeat.start();
         heartBeat.start();
         QVERIFY(m_dongle->waitForFrames(1));
         // A doubled connection would send a second frame on the same tick.
-        QTest::qWait(150);
-        QCOMPARE(m_dongle->receivedCount(), 1);
+        QCOMPARE(m_recorder->countStartingWith(HeartBeatEntry), ticks.count());
+        QVERIFY(m_dongle->waitForFrames(ticks.count()));
+        QCOMPARE(m_dongle->receivedCount(), ticks.count());
 
         // Restarting before the threshold keeps the silent dongle alive a while longer.
-        QTest::qWait(ThresholdMs / 2);
+        QTest::qWait(RoomyThresholdMs / 5);
+        QVERIFY(dead.isEmpty());
         heartBeat.start();
         QElapsedTimer sinceRestart;
         sinceRestart.start();
-        QVERIFY(dead.wait(ThresholdMs * 5));
-        QVERIFY(sinceRestart.elapsed() >= ThresholdMs - 50);
+        QVERIFY(dead.wait(RoomyThresholdMs * 5));
+        QVERIFY(sinceRestart.elapsed() >= RoomyThresholdMs - 50);
+        QCOMPARE(m_recorder->countStartingWith(HeartBeatEntry), ticks.count() - 1);
     }
 
     void stopWhileIdleDoesNothing()
@@ -226,10 +276,10 @@ private slots:
     void closedPortLogsEachFailedSend()
     {
         m_link->closePort();
-        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, ThresholdMs);
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, RoomyThresholdMs);
         QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
         heartBeat.start();
-        QVERIFY(dead.wait(ThresholdMs * 5));
+        QVERIFY(dead.wait(RoomyThresholdMs * 5));
         QVERIFY(m_recorder->count("send heart beat detect message failed", LogLevel::Error) >= 2);
     }
 };

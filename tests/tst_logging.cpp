@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTextBrowser>
 #include <QtTest>
@@ -319,10 +320,14 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<bool>("console");
         QTest::addColumn<int>("fileCopies");
-        QTest::newRow("unregistered") << "nobody" << 4 << false << 1;
-        QTest::newRow("unregistered below debug") << "nobody" << 0 << false << 0;
-        QTest::newRow("console") << "mainConsole" << 3 << true << 1;
-        QTest::newRow("file") << "file_logger" << 2 << false << 1;
+        QTest::addColumn<QString>("removed"); // unregistered before the call
+        QTest::newRow("unregistered") << "nobody" << 4 << false << 1 << QString();
+        QTest::newRow("unregistered below debug") << "nobody" << 0 << false << 0 << QString();
+        QTest::newRow("console") << "mainConsole" << 3 << true << 1 << QString();
+        QTest::newRow("file") << "file_logger" << 2 << false << 1 << QString();
+        QTest::newRow("file logger removed") << "file_logger" << 4 << false << 0 << "file_logger";
+        QTest::newRow("unregistered, file logger removed") << "nobody" << 4 << false << 0 << "file_logger";
+        QTest::newRow("console, file logger removed") << "mainConsole" << 3 << true << 0 << "file_logger";
     }
 
     void logToRoutes()
@@ -331,7 +336,10 @@ private slots:
         QFETCH(int, level);
         QFETCH(bool, console);
         QFETCH(int, fileCopies);
+        QFETCH(QString, removed);
         QScopedPointer<LogManager> manager(makeManager("LogTo"));
+        if (!removed.isEmpty())
+            manager->removeLogger(removed);
         manager->logTo(logger, "routed", level);
         manager->flushLogFiles();
         QCOMPARE(g_console.contains("routed"), console);
@@ -381,6 +389,42 @@ private slots:
         manager->flushLogFiles();
         QVERIFY(!readFile(uiLog(manager.data())).contains("nowhere"));
         QVERIFY(!g_console.contains("nowhere"));
+    }
+
+    void sameLoggerAddedTwiceStaysAlive_data()
+    {
+        QTest::addColumn<QString>("set");
+        QTest::newRow("registered") << "registered";
+        QTest::newRow("dongle") << "dongle";
+        QTest::newRow("aux") << "aux";
+    }
+
+    void sameLoggerAddedTwiceStaysAlive()
+    {
+        QFETCH(QString, set);
+        QScopedPointer<LogManager> manager(makeManager("Twice"));
+        QTextBrowser browser;
+        auto *logger = new TextBrowserLogger("pane", &browser);
+        QPointer<Logger> alive(logger);
+        for (int i = 0; i < 2; ++i) {
+            if (set == "registered")
+                manager->addLogger(logger);
+            else if (set == "dongle")
+                manager->addDongleLogger(logger);
+            else
+                manager->addAuxLogger(logger);
+        }
+        QVERIFY(!alive.isNull());
+        if (set == "registered")
+            manager->log("still here", 2);
+        else if (set == "dongle")
+            manager->dongleLog("still here");
+        else
+            manager->auxLog("still here");
+        QCoreApplication::processEvents();
+        QCOMPARE(browser.toPlainText().count("still here"), 1);
+        manager.reset();
+        QVERIFY(alive.isNull());
     }
 
     void loggerEquality()

@@ -12,6 +12,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 class TestProbe : public QObject
 {
     Q_OBJECT
@@ -149,6 +156,36 @@ private slots:
         delete owner;
         Platform::SerialPort port;
         QCOMPARE(port.open(dongle.portPath()), Platform::SerialPort::Opened);
+    }
+
+    void floodingPortDoesNotHoldTheProbe()
+    {
+        // A device that never stops sending (and never answers like a dongle).
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(master >= 0);
+        QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QString slave = QString::fromLocal8Bit(::ptsname(master));
+        std::atomic<bool> stop{false};
+        std::thread flood([master, &stop] {
+            const QByteArray noise(4096, 'x');
+            while (!stop) {
+                if (::write(master, noise.constData(), size_t(noise.size())) < 0)
+                    ::usleep(200);
+                char sink[4096];
+                while (::read(master, sink, sizeof sink) > 0) {
+                }
+            }
+        });
+
+        RefreshDongleThread thread;
+        thread.setPortList({slave});
+        thread.start();
+        const bool ended = thread.wait(30000);
+        stop = true;
+        flood.join();
+        ::close(master);
+        QVERIFY2(ended, "the probe kept reading a port that never stops sending");
+        QVERIFY(thread.getResults().isEmpty());
     }
 
     void extraPortsAreListed()

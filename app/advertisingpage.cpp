@@ -1,0 +1,8 @@
+#include "advertisingpage.h"
+
+AdvertisingPage::AdvertisingPage(QWidget *parent)
+    : QWidget(parent)
+{
+}
+
+AdvertisingPage::~AdvertisingPage() = default;

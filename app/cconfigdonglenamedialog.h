@@ -1,0 +1,44 @@
+#pragma once
+
+#include "cflatdialog.h"
+
+#include <QPair>
+#include <QString>
+#include <QVector>
+
+class MainDongleWidget;
+
+namespace Ui {
+class ConfigDongleName;
+}
+
+// Asks for the name of a dongle tab. The name becomes a log folder, a data
+// folder and a config.ini group, so names that could not be any of those are
+// refused, as are names another tab carries.
+class CConfigDongleNameDialog : public CFlatDialog
+{
+    Q_OBJECT
+public:
+    using TabList = QVector<QPair<MainDongleWidget *, QString>>;
+
+    CConfigDongleNameDialog(TabList *tabs, QWidget *parent = nullptr);
+    ~CConfigDongleNameDialog() override;
+
+    void setName(const QString &name);
+    QString getName() const;
+
+    // Empty, ".", "..", or holding "/", "\" or a control character.
+    static bool isUsableName(const QString &name);
+
+signals:
+    void showDongleTab(CConfigDongleNameDialog *dialog);
+
+public slots:
+    void on_PB_Config_clicked();
+    void on_PB_Cancle_clicked();
+    void on_close();
+
+private:
+    Ui::ConfigDongleName *ui;
+    TabList *m_tabs;
+};

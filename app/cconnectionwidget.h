@@ -1,0 +1,201 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QMap>
+#include <QModelIndex>
+#include <QPointer>
+#include <QQueue>
+#include <QSet>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <QWidget>
+#include <cstdint>
+
+#include "devicelistmodel.h"
+#include "devicerpalistmodel.h"
+
+class CMsg;
+class LogManager;
+class ConnectionPage;
+class CCigCisWidget;
+class DevicesTableModel;
+class DevicePeriodicListModel;
+class SearchBox;
+class QPlainTextEdit;
+class QTreeWidget;
+class Ui_ConnectionWidget;
+
+// One periodic advertising train the page is synchronised to (or asking for).
+struct PeriodicSyncEntry
+{
+    quint16 syncHandle = 0;
+    QPlainTextEdit *textArea = nullptr;
+};
+
+// The scanning and connecting page of one dongle: discovery table, the
+// controller's device lists and the received periodic advertising data.
+class CConnectionWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    CConnectionWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
+                      const QString &dongleName, QWidget *parent = nullptr);
+    ~CConnectionWidget() override;
+
+    void reset();
+
+    bool isAutoConnecting() const;
+    bool hasConnection() const;
+    bool isScanning() const;
+    bool isSyncing() const;
+
+    // The owner clears this when it closes the central CIG/CIS page.
+    void setCigCisOpened(bool opened);
+    bool isCigCisOpened() const;
+
+    void refreshSettings();
+    void applyWhiteListLayout();
+    void showWhiteListView();
+    void showAdvRawData(const QByteArray &advData, const QByteArray &scanRspData);
+    void decodeAdvData(QTreeWidget *tree, const QByteArray &data);
+
+    // Read-only views for the owner and for tests.
+    const QVector<QMap<QString, QByteArray>> &devices() const { return m_devices; }
+    DevicesTableModel *devicesModel() const { return m_devicesModel; }
+    DeviceListModel *whiteListModel() const { return m_whiteListModel; }
+    DeviceListModel *bondListModel() const { return m_bondListModel; }
+    DevicePeriodicListModel *periodicListModel() const { return m_periodicListModel; }
+    DeviceRpaListModel *rpaListModel() const { return m_rpaListModel; }
+    SearchBox *searchBox() const { return m_searchBox; }
+    QList<uchar> periodicSyncIndexes() const { return m_periodicSyncs.keys(); }
+    QPlainTextEdit *periodicTextArea(uchar syncIndex) const;
+    quint16 periodicSyncHandle(uchar syncIndex) const;
+    const QVector<uchar> &masterCondixList() const { return m_masterCondixList; }
+    QSet<uchar> openCondixSet() const { return m_openCondix; }
+
+signals:
+    void connectSuccess(uint8_t role, QString addr, ConnectionPage *dialog);
+    void disConnectRequest(uint8_t condix);
+    void cigcisSuccess(CCigCisWidget *dailog);
+    void sig_masterCondixChanged();
+    void masterBIGSucceed(uint16_t syncValue);
+    void toCIGCISWidget();
+
+public slots:
+    void on_buttonScan_clicked();
+    void on_buttonConnect_clicked();
+    void on_buttonSync_clicked();
+    void on_buttonAddToWhiteList_clicked();
+    void on_buttonAutoConnect_clicked();
+    void on_buttonCIGCIS_clicked();
+    void on_buttonMasterBIG_clicked();
+    void on_buttonSearch_clicked();
+    void on_deviceListType_currentIndexChanged(int index);
+    void on_deviceListAdd_clicked();
+    void on_deviceListDelete_clicked();
+    void on_deviceListClear_clicked();
+    void on_deviceListRefresh_clicked();
+    void on_devicePrivacyModeUpdate_clicked();
+    void onTableView_devicesClicked(const QModelIndex &index);
+    void on_comboBox_peerAddr_currentIndexChanged(int index);
+    void onRcvMsg(QByteArray rcvMsg);
+    void on_openAutoConnect(bool autoConnect);
+    void on_masterCondixChanged();
+    void onPeriodicAdvDataClear();
+    void on_m_tbStopSync_clicked();
+    void onPeriodicAdvDataSave();
+    void on_searchPrevious(SearchBox *sb);
+    void on_searchNext(SearchBox *sb);
+
+private:
+    using Handler = void (CConnectionWidget::*)(QByteArray);
+
+    // The kinds of list request whose entry waits for the dongle's status.
+    enum PendingKind {
+        PendingAddWhite,
+        PendingDeleteWhite,
+        PendingDeleteBond,
+        PendingAddPeriodic,
+        PendingDeletePeriodic
+    };
+
+    void sdkStatusProc(QByteArray frame);
+    void startScanResultProc(QByteArray frame);
+    void startScanProc(QByteArray frame);
+    void stopScanProc(QByteArray frame);
+    void disconnectProc(QByteArray frame);
+    void addWhitelistProc(QByteArray frame);
+    void operateWhitelistProc(QByteArray frame);
+    void deleteWhitelistProc(QByteArray frame);
+    void getWhitelistProc(QByteArray frame);
+    void clearWhitelistProc(QByteArray frame);
+    void deleteBondlistProc(QByteArray frame);
+    void getBondlistProc(QByteArray frame);
+    void clearBondlistProc(QByteArray frame);
+    void addPeriodicAdvlistProc(QByteArray frame);
+    void OperateBondlistProc(QByteArray frame);
+    void deletePeriodicAdvlistProc(QByteArray frame);
+    void getPeriodicAdvlistProc(QByteArray frame);
+    void clearPeriodicAdvlistProc(QByteArray frame);
+    void getRpalistProc(QByteArray frame);
+    void updatePrivacyModeProc(QByteArray frame);
+    void createSyncStartSDKProc(QByteArray frame);
+    void createSyncStartProc(QByteArray frame);
+    void createSyncStopProc(QByteArray frame);
+    void syncPassiveStopProc(QByteArray frame);
+    void connectStatusProc(QByteArray frame);
+    void connectProc(QByteArray frame);
+    void autoConnectTimeoutProc(QByteArray frame);
+    void cancelConnectProc(QByteArray frame);
+
+    // Shared steps of the handlers.
+    bool sendCommand(const QString &name, QMap<QString, QVariant> *values,
+                     QMap<QString, QVariant> *overrides);
+    bool parseAndLog(const QByteArray &frame, QMap<QString, QByteArray> *fields);
+    void logInternalError(int line, const QString &function);
+    void connectStateReset();
+    void resetAutoConnectButton();
+    int currentDeviceRow() const;
+    QPlainTextEdit *createPeriodicTextArea();
+    void removePeriodicSync(uchar syncIndex);
+    void applyStatusToPending(int kind, const QByteArray &frame, bool lastSdk, int line,
+                              const QString &function);
+    int findDeviceRow(const QByteArray &addr, const QByteArray &addrType);
+    void takeListResult(const QByteArray &frame, int recordSize, const QString &failureText,
+                        int listKind);
+    void search(SearchBox *sb, bool forward);
+
+    QSet<uchar> m_openCondix;
+    bool m_isScanning = false;
+    QMap<QString, QByteArray> m_connectingDevice;
+    int m_periodicSyncType = 0;
+    QMap<QString, Handler> m_handlers;
+    Ui_ConnectionWidget *ui = nullptr;
+    DevicesTableModel *m_devicesModel = nullptr;
+    QVector<QMap<QString, QByteArray>> m_devices;
+    // Row of each known (address, address type), so a report finds its row
+    // without walking the table.
+    QHash<QByteArray, int> m_deviceRows;
+    DeviceListModel *m_whiteListModel = nullptr;
+    DeviceListModel *m_bondListModel = nullptr;
+    DevicePeriodicListModel *m_periodicListModel = nullptr;
+    DeviceRpaListModel *m_rpaListModel = nullptr;
+    QMap<QString, QVariant> m_settings;
+    QMap<int, QQueue<DeviceListEntry>> m_pendingDevices;
+    QQueue<DeviceRpaEntry> m_pendingRpaEntries;
+    QMap<uchar, QString> m_adTypeNames;
+    bool m_autoConnect = false;
+    QByteArray m_autoCondix;
+    QVector<uchar> m_masterCondixList;
+    bool m_cigCisOpened = false;
+    CMsg *m_link = nullptr;
+    LogManager *m_logger = nullptr;
+    QMap<QString, QVariant> *m_dongleSettings = nullptr;
+    const QString *m_dongleName = nullptr;
+    QMap<uchar, PeriodicSyncEntry> m_periodicSyncs;
+    uchar m_pendingSyncIndex = 0;
+    SearchBox *m_searchBox = nullptr;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "mytabstyle.h"
+
+#include <QTabWidget>
+
+class QToolButton;
+
+// The main window's tab widget: one tab per dongle, with an add button that
+// follows the last tab.
+class CDongleTabWidget : public QTabWidget
+{
+    Q_OBJECT
+public:
+    explicit CDongleTabWidget(QWidget *parent = nullptr);
+    ~CDongleTabWidget() override;
+
+    QToolButton *addButton() const { return m_addButton; }
+
+signals:
+    void addDongleTab();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QToolButton *m_addButton;
+    MyTabStyle m_tabStyle;
+};

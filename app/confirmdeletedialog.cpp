@@ -1,0 +1,26 @@
+#include "confirmdeletedialog.h"
+#include "ui_confirmdeletedialog.h"
+
+confirmdeletedialog::confirmdeletedialog(QWidget *parent)
+    : CFlatDialog(tr("confirm delete"), parent, 0, 0, false)
+    , ui(new Ui::confirmdeletedialog)
+{
+    ui->setupUi(this);
+}
+
+confirmdeletedialog::~confirmdeletedialog()
+{
+    delete ui;
+}
+
+void confirmdeletedialog::on_buttonYes_clicked()
+{
+    emit confirmDelete();
+    close();
+}
+
+void confirmdeletedialog::on_buttonNo_clicked()
+{
+    emit cancelDelete();
+    close();
+}

@@ -1,0 +1,8 @@
+#include "connectionpage.h"
+
+ConnectionPage::ConnectionPage(QWidget *parent)
+    : DynamicPage(parent)
+{
+}
+
+ConnectionPage::~ConnectionPage() = default;

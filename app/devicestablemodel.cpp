@@ -1,0 +1,228 @@
+#include "devicestablemodel.h"
+
+#include <QColor>
+#include <QIcon>
+
+#include "ccfgfileparse.h"
+#include "commandnames.h"
+#include "listmodeltext.h"
+
+namespace {
+
+// Little-endian unsigned value of at most 8 bytes.
+bool littleEndianValue(const QByteArray &bytes, quint64 *value)
+{
+    if (bytes.size() > 8)
+        return false;
+    quint64 result = 0;
+    for (int i = bytes.size() - 1; i >= 0; --i)
+        result = (result << 8) | uchar(bytes.at(i));
+    *value = result;
+    return true;
+}
+
+} // namespace
+
+DevicesTableModel::DevicesTableModel(LogManager *logger, QObject *parent)
+    : QAbstractTableModel(parent), m_logger(logger)
+{
+    // The last component of that name wins, as a later definition would.
+    const QVector<UiComponentFields> components = CCfgFileParse::instance()->m_uplinkNameToUiVec;
+    for (const UiComponentFields &component : components) {
+        if (component.name != QLatin1String(CMD_DEVICES_TABLE))
+            continue;
+        m_columns.clear();
+        for (const UiFieldInfo &field : component.fields)
+            m_columns.append(Column{field.key, field.title, field.type, field.valueDescMap});
+    }
+}
+
+DevicesTableModel::~DevicesTableModel() = default;
+
+int DevicesTableModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid() || !m_items)
+        return 0;
+    return m_items->size();
+}
+
+int DevicesTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_columns.size();
+}
+
+QVariant DevicesTableModel::displayValue(const Record &record, const Column &column) const
+{
+    const QByteArray bytes = record.value(column.key);
+    if (bytes.isEmpty())
+        return QVariant();
+
+    if (column.key == QLatin1String("addr")) {
+        if (bytes.size() != 6) {
+            ListModelText::log(m_logger, QStringLiteral("Bluetooth Address's format is wrong."), 4);
+            return QVariant();
+        }
+        return ListModelText::reversedColonHex(bytes);
+    }
+    if (column.key == QLatin1String("rssi")) {
+        quint64 value = 0;
+        if (!littleEndianValue(bytes, &value)) {
+            ListModelText::log(m_logger, QStringLiteral("Number format is wrong"), 4);
+            return QVariant();
+        }
+        return int(qint8(quint8(value & 0xFF)));
+    }
+    if (column.key == QLatin1String("connected"))
+        return QVariant();
+
+    if (column.type == QLatin1String("string")) {
+        const int end = bytes.indexOf('\0');
+        return QString::fromUtf8(end < 0 ? bytes : bytes.left(end));
+    }
+    if (column.type == QLatin1String("number")) {
+        quint64 value = 0;
+        if (!littleEndianValue(bytes, &value)) {
+            ListModelText::log(m_logger, QStringLiteral("Number format is wrong"), 4);
+            return QVariant();
+        }
+        return value;
+    }
+    if (column.type == QLatin1String("enum")) {
+        const quint64 value = quint64(qint64(qint8(bytes.at(0))));
+        return column.elements.value(value);
+    }
+    if (column.type == QLatin1String("enum_mask")) {
+        const uchar b = uchar(bytes.at(0));
+        QString text;
+        for (int i = 0; i < column.elements.size() && i < 8; ++i) {
+            if (b & (1u << i)) {
+                text += QStringLiteral(" | ");
+                text += column.elements.value(quint64(1) << i);
+            }
+        }
+        if (!text.isEmpty())
+            text.remove(0, 3);
+        return text;
+    }
+    if (column.type == QLatin1String("bool")) {
+        switch (uchar(bytes.at(0))) {
+        case 0:
+            return QStringLiteral("false");
+        case 1:
+            return QStringLiteral("true");
+        default:
+            return QString();
+        }
+    }
+    return QVariant();
+}
+
+QVariant DevicesTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || !m_items || index.row() >= m_items->size()
+        || index.column() >= m_columns.size())
+        return QVariant();
+
+    switch (role) {
+    case Qt::BackgroundRole:
+        if (index == m_currentIndex)
+            return QColor(0, 255, 0, 255);
+        return QVariant();
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return displayValue(m_items->at(index.row()), m_columns.at(index.column()));
+    case Qt::DecorationRole: {
+        const Column &column = m_columns.at(index.column());
+        if (column.key != QLatin1String("connected"))
+            return QVariant();
+        const QByteArray bytes = m_items->at(index.row()).value(column.key);
+        if (bytes.size() != 1) {
+            ListModelText::log(m_logger,
+                               QStringLiteral("DevicesTableModel::data: connected field is wrong."), 1);
+            return QVariant();
+        }
+        if (uchar(bytes.at(0)) == 2)
+            return QIcon(QStringLiteral(":/icons/status"));
+        return QVariant();
+    }
+    default:
+        return QVariant();
+    }
+}
+
+bool DevicesTableModel::setData(const QModelIndex &, const QVariant &, int)
+{
+    return true;
+}
+
+QVariant DevicesTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Horizontal) {
+        if (section < 0 || section >= m_columns.size())
+            return QVariant();
+        return m_columns.at(section).title;
+    }
+    return QString::number(section + 1);
+}
+
+Qt::ItemFlags DevicesTableModel::flags(const QModelIndex &index) const
+{
+    return QAbstractTableModel::flags(index);
+}
+
+void DevicesTableModel::setItems(QVector<Record> *items)
+{
+    beginResetModel();
+    m_items = items;
+    endResetModel();
+}
+
+void DevicesTableModel::addItem(const Record &record)
+{
+    if (!m_items)
+        return;
+    const int row = m_items->size();
+    beginInsertRows(QModelIndex(), row, row);
+    m_items->append(record);
+    endInsertRows();
+}
+
+void DevicesTableModel::updateItem(int row, const Record &record)
+{
+    if (!m_items || row < 0 || row >= m_items->size()) {
+        ListModelText::log(m_logger, QStringLiteral("Update item failed."), 4);
+        return;
+    }
+    (*m_items)[row] = record;
+    if (!m_columns.isEmpty())
+        emit dataChanged(index(row, 0), index(row, m_columns.size() - 1));
+}
+
+void DevicesTableModel::clear()
+{
+    beginResetModel();
+    if (m_items)
+        m_items->resize(0);
+    m_currentIndex = QModelIndex();
+    endResetModel();
+}
+
+void DevicesTableModel::setCurrentIndex(const QModelIndex &index)
+{
+    const QModelIndex previous = m_currentIndex;
+    m_currentIndex = index.isValid() ? QModelIndex(this->index(index.row(), index.column()))
+                                     : QModelIndex();
+    if (previous.isValid())
+        emit dataChanged(previous, previous);
+    if (m_currentIndex.isValid())
+        emit dataChanged(m_currentIndex, m_currentIndex);
+}
+
+QString DevicesTableModel::cellText(int row, int column) const
+{
+    return data(index(row, column), Qt::DisplayRole).toString();
+}

@@ -1,0 +1,29 @@
+#include "crashhandler.h"
+#include "maindonglewidget.h"
+#include "mainwindow.h"
+#include "widgetresources.h"
+
+#include <QApplication>
+#include <QFile>
+
+int main(int argc, char **argv)
+{
+    Platform::installCrashHandler();
+
+    QApplication app(argc, argv);
+    initWidgetResources();
+    QFile styleSheet(QStringLiteral(":/qss/flat"));
+    if (styleSheet.open(QIODevice::ReadOnly)) {
+        app.setStyleSheet(QString::fromLatin1(styleSheet.readAll()));
+        styleSheet.close();
+    }
+
+    // Later layers register the pages they build here (PageFactory).
+
+    MainWindow window;
+    window.show();
+    window.configureFirstDongle();
+    if (MainDongleWidget *first = window.firstDongleWidget())
+        first->on_toolButton_selectDongle_clicked();
+    return app.exec();
+}

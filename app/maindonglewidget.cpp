@@ -1,0 +1,873 @@
+#include "maindonglewidget.h"
+#include "ui_maindonglewidget.h"
+
+#include "advertisingpage.h"
+#include "caboutdialog.h"
+#include "ccfgfileparse.h"
+#include "ccommand.h"
+#include "cconnectionwidget.h"
+#include "cheartbeat.h"
+#include "cflatmessage.h"
+#include "clogwidget.h"
+#include "cmsg.h"
+#include "commandnames.h"
+#include "connectionpage.h"
+#include "cselectdongledialog.h"
+#include "csettingdialog.h"
+#include "dynamicpage.h"
+#include "logmanager.h"
+#include "pagefactory.h"
+#include "psmlistholder.h"
+#include "textbrowserlogger.h"
+
+#include <QDialog>
+#include <QSettings>
+#include <QTabBar>
+#include <QTextBrowser>
+#include <QToolButton>
+
+namespace {
+
+QString &settingsDescription()
+{
+    static QString path = QStringLiteral(":/config/resources/conf/sample_config_5_0.xml");
+    return path;
+}
+const char kPeerAddressPrefix[] = "Peer Address: ";
+const char kSlaveTab[] = "Slave";
+
+enum Level { Dongle = 0, Debug = 1, Info = 2, Warn = 3, Error = 4 };
+
+quint64 littleEndian(const QByteArray &bytes)
+{
+    quint64 value = 0;
+    for (int i = qMin(bytes.size(), 8) - 1; i >= 0; --i)
+        value = (value << 8) | uchar(bytes.at(i));
+    return value;
+}
+
+} // namespace
+
+MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::MainDongleWidget)
+    , m_name(name)
+{
+    ui->setupUi(this);
+
+    m_logManager = new LogManager(name);
+    m_link = new CMsg(m_logManager);
+    m_settings = new QMap<QString, QVariant>;
+    m_heartBeat = new CHeartBeat(m_link, m_logManager, 1000);
+    connect(m_heartBeat, &CHeartBeat::dead, this, &MainDongleWidget::on_deviceDead);
+
+    {
+        CSettingDialog description(m_logManager, m_settings, this);
+        if (!description.loadSettingFile(settingsDescription())) {
+            // Without its settings the tab cannot configure a dongle: it stays
+            // inert, and says so.
+            logLine(QStringLiteral("MainDongleWidget::MainDongleWidget, the settings description %1 cannot be "
+                                   "loaded; dongle %2 stays inactive.")
+                        .arg(settingsDescription(), m_name),
+                    Error);
+            setToolBarEnabled(false);
+            ui->toolButton_selectDongle->setEnabled(false);
+            return;
+        }
+        description.initSettingsMap();
+    }
+    m_operational = true;
+
+    ui->splitter->setStretchFactor(0, 7);
+    ui->splitter->setStretchFactor(1, 3);
+    ui->tabWidget->setCurrentIndex(0);
+    onConnectionStatusChanged(false);
+
+    connect(m_link, &CMsg::sig_rcvCommonMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(m_link, &CMsg::sig_rcvL2capMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(m_link, &CMsg::sig_rcvGapMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(m_link, &CMsg::sig_rcvSmMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(m_link, &CMsg::sig_rcvRfuMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(m_link, &CMsg::sig_rcvDongleLog, this, &MainDongleWidget::onRcvDongleLog);
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainDongleWidget::onTabWidgetCurrentChanged);
+
+    registerHandlers();
+}
+
+MainDongleWidget::~MainDongleWidget()
+{
+    // Pages first: they use the link, the settings and the log manager.
+    if (ui->tabWidget) {
+        QList<QWidget *> pages;
+        for (int i = 0; i < ui->tabWidget->count(); ++i) {
+            if (qobject_cast<DynamicPage *>(ui->tabWidget->widget(i)))
+                pages << ui->tabWidget->widget(i);
+        }
+        qDeleteAll(pages);
+    }
+    for (const QPointer<DynamicPage> &page : qAsConst(m_removedPages))
+        delete page.data();
+    m_removedPages.clear();
+    delete m_connectionWidget.data();
+    delete m_advertisingPage.data();
+    delete m_psmDialog.data();
+    delete m_selectDialog;
+    m_selectDialog = nullptr;
+    delete m_toolLog;
+    m_toolLog = nullptr;
+    delete m_dongleLog;
+    m_dongleLog = nullptr;
+
+    delete m_heartBeat;
+    m_heartBeat = nullptr;
+    // Stops the reader thread and closes the port.
+    delete m_link;
+    m_link = nullptr;
+    delete m_settings;
+    m_settings = nullptr;
+    // Last, so that nothing logs through it once it is gone.
+    delete m_logManager;
+    m_logManager = nullptr;
+    delete ui;
+}
+
+void MainDongleWidget::registerHandlers()
+{
+    const struct
+    {
+        const char *id;
+        Handler handler;
+    } table[] = {
+        {"BB@00@01", &MainDongleWidget::sdkStatusProc},
+        {"CC@00@02", &MainDongleWidget::resetEventProc},
+        {"DD@00@03", &MainDongleWidget::deviceTypeGetProc},
+        {"BB@01@41", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@01@45", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@01@47", &MainDongleWidget::sdkStatusProc},
+        {"DD@01@48", &MainDongleWidget::bdAddressGetProc},
+        {"BB@01@59", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@01@5B", &MainDongleWidget::sdkStatusProc},
+        {"DD@01@5C", &MainDongleWidget::deviceNameGetProc},
+        {"BB@01@5D", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@01@5F", &MainDongleWidget::sdkStatusProc},
+        {"DD@01@60", &MainDongleWidget::appearanceGetProc},
+        {"BB@01@61", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@01@63", &MainDongleWidget::sdkStatusProc},
+        {"DD@01@64", &MainDongleWidget::ppcpGetProc},
+        {"BB@01@65", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@01@67", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@01@69", &MainDongleWidget::sdkStatusProc},
+        {"DD@01@6A", &MainDongleWidget::channelMapSetProc},
+        {"BB@01@6B", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@01@6D", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@02@01", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@02@09", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@04@11", &MainDongleWidget::lastSdkStatusProc},
+        {"BB@05@01", &MainDongleWidget::sdkStatusProc},
+        {"DD@05@02", &MainDongleWidget::profileGetProc},
+        {"BB@05@03", &MainDongleWidget::sdkStatusProc},
+        {"DD@05@04", &MainDongleWidget::profileSetProc},
+        {"DD@06@10", &MainDongleWidget::cisRequestProc},
+        {"BB@06@05", &MainDongleWidget::sdkStatusProc},
+        {"DD@06@03", &MainDongleWidget::acceptCisProc},
+        {"BB@06@06", &MainDongleWidget::sdkStatusProc},
+    };
+    for (const auto &row : table)
+        m_handlers.insert(QString::fromLatin1(row.id), row.handler);
+}
+
+QString MainDongleWidget::settingsDescriptionPath()
+{
+    return settingsDescription();
+}
+
+void MainDongleWidget::setSettingsDescriptionPath(const QString &path)
+{
+    settingsDescription() = path;
+}
+
+QString MainDongleWidget::portName() const
+{
+    return m_link ? m_link->getPortName() : QString();
+}
+
+CConnectionWidget *MainDongleWidget::connectionWidget() const
+{
+    return m_connectionWidget.data();
+}
+
+AdvertisingPage *MainDongleWidget::advertisingPage() const
+{
+    return m_advertisingPage.data();
+}
+
+QTabWidget *MainDongleWidget::pageTabWidget() const
+{
+    return ui->tabWidget;
+}
+
+bool MainDongleWidget::isBusy() const
+{
+    if (m_connectionWidget
+        && (m_connectionWidget->isAutoConnecting() || m_connectionWidget->isScanning()
+            || m_connectionWidget->hasConnection() || m_connectionWidget->isSyncing()))
+        return true;
+    return m_advertisingPage && m_advertisingPage->isAdvertising();
+}
+
+void MainDongleWidget::logLine(const QString &text, int level)
+{
+    if (m_logManager)
+        m_logManager->log(text, level);
+}
+
+void MainDongleWidget::logInternalError(int line, const char *function)
+{
+    logLine(QStringLiteral("FILE:.\\maindonglewidget LINE:%1 FUNCTION:%2 Internal error.")
+                .arg(line)
+                .arg(QLatin1String(function)),
+            Debug);
+}
+
+void MainDongleWidget::initWidgets()
+{
+    if (m_initialized)
+        return;
+    m_initialized = true;
+    if (!m_operational)
+        return;
+
+    m_connectionWidget = new CConnectionWidget(m_link, m_logManager, m_settings, m_name, this);
+    m_advertisingPage = PageFactory::makeAdvertisingPage(m_link, m_logManager, m_settings, this);
+    m_psmDialog = PageFactory::makePsmDialog(m_link, m_logManager, this);
+    m_toolLog = new CLogWidget(m_link, m_logManager, 0);
+    m_dongleLog = new CLogWidget(m_link, m_logManager, 1);
+
+    ui->splitter->setStretchFactor(0, 7);
+    ui->splitter->setStretchFactor(1, 3);
+    ui->tabWidget->setCurrentIndex(0);
+    onConnectionStatusChanged(m_connected);
+
+    ui->verticalLayout_2->addWidget(m_connectionWidget);
+    ui->horizontalLayout->addWidget(m_advertisingPage);
+
+    connect(m_connectionWidget, &CConnectionWidget::connectSuccess, this, &MainDongleWidget::on_connectSuccess);
+    connect(m_connectionWidget, &CConnectionWidget::disConnectRequest, this, &MainDongleWidget::on_disConnectRequest);
+    connect(m_link, &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
+    connect(m_link, &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
+    connect(m_link, &CMsg::sig_rcvGapMsg, m_advertisingPage, &AdvertisingPage::onRcvMsg);
+
+    m_toolLog->setTitle(QStringLiteral("Tool Log"));
+    m_logManager->addLogger(new TextBrowserLogger(QStringLiteral("main_logger"), m_toolLog->getTextBrowser()));
+    m_logManager->selectLogger(QStringLiteral("main_logger"));
+    m_dongleLog->setTitle(QStringLiteral("Dongle Log"));
+    m_logManager->addDongleLogger(
+        new TextBrowserLogger(QStringLiteral("dongle_text_browser_logger"), m_dongleLog->getTextBrowser()));
+
+    ui->verticalLayout->addWidget(m_toolLog);
+    ui->verticalLayout_3->addWidget(m_dongleLog);
+}
+
+void MainDongleWidget::setToolBarEnabled(bool enabled)
+{
+    // Buttons whose dialogs are not part of this program yet stay off.
+    ui->toolButton_configureSettings->setEnabled(enabled);
+    ui->toolButton_registerPSM->setEnabled(enabled && m_psmDialog);
+    ui->toolButton_about->setEnabled(enabled);
+    ui->toolButton_getInfo->setEnabled(false);
+    ui->toolButton_reset->setEnabled(enabled);
+    ui->toolButton_RfCalibraion->setEnabled(false);
+    ui->toolButton_address->setEnabled(false);
+    ui->toolButton_download->setEnabled(false);
+    ui->toolButton_lcp->setEnabled(false);
+    ui->toolButton_idt->setEnabled(false);
+    ui->tabWidget->setEnabled(enabled);
+    ui->tabWidget_log->setEnabled(enabled);
+}
+
+void MainDongleWidget::onConnectionStatusChanged(bool connected)
+{
+    m_connected = connected;
+    if (!m_operational) {
+        setToolBarEnabled(false);
+        return;
+    }
+    setToolBarEnabled(connected);
+    if (connected) {
+        m_heartBeat->start();
+        sendNamed(QString::fromLatin1(CMD_RESET));
+        return;
+    }
+    m_heartBeat->stop();
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        auto *page = qobject_cast<DynamicPage *>(ui->tabWidget->widget(i));
+        if (page && !page->closesOnReset())
+            page->resetPage(false);
+    }
+}
+
+void MainDongleWidget::on_toolButton_selectDongle_clicked()
+{
+    if (!m_operational)
+        return;
+    if (!m_selectDialog) {
+        m_selectDialog = new CSelectDongleDialog(m_link, m_logManager, this);
+        connect(m_selectDialog, &CSelectDongleDialog::sig_connectionStatusChanged, this,
+                &MainDongleWidget::onConnectionStatusChanged);
+    }
+    m_selectDialog->exec();
+}
+
+void MainDongleWidget::on_configDongleName(QString name)
+{
+    m_name = name;
+    emit updateDongleName(this, name);
+}
+
+void MainDongleWidget::serialPortArrived(const QString &port)
+{
+    emit sig_SerialPortArrived(port);
+}
+
+void MainDongleWidget::serialPortRemoved(const QString &port)
+{
+    emit showThisDongleTab(m_name);
+    emit sig_SerialPortRemoved(port);
+}
+
+void MainDongleWidget::closeTestPages()
+{
+    // Test pages come with their own layer; closing the tab resets them to off.
+    for (int i = ui->tabWidget->count() - 1; i >= 0; --i) {
+        auto *page = qobject_cast<DynamicPage *>(ui->tabWidget->widget(i));
+        if (page && !page->closesOnReset())
+            removePage(page);
+    }
+}
+
+void MainDongleWidget::closePort()
+{
+    if (m_link)
+        m_link->closePort();
+    if (m_heartBeat)
+        m_heartBeat->stop();
+}
+
+void MainDongleWidget::sendNamed(const QString &name)
+{
+    sendWithFields(name, QMap<QString, QVariant>());
+}
+
+void MainDongleWidget::sendWithFields(const QString &name, const QMap<QString, QVariant> &fields)
+{
+    if (!CCommand::sendMsg(m_link, m_logManager, name, fields, QMap<QString, QVariant>()))
+        CCommand::logSendFailed(m_logManager, name);
+}
+
+void MainDongleWidget::on_toolButton_reset_clicked()
+{
+    CCommand::sendMsg(m_link, m_logManager, QString::fromLatin1(CMD_RESET), QMap<QString, QVariant>(),
+                      QMap<QString, QVariant>());
+}
+
+void MainDongleWidget::on_toolButton_configureSettings_clicked()
+{
+    if (!m_operational)
+        return;
+    CSettingDialog dialog(m_logManager, m_settings, this, parentWidget());
+    dialog.setBusyQuery([this] { return isBusy(); });
+    connect(&dialog, &CSettingDialog::staticSettingsUpdated, this, &MainDongleWidget::on_staticConfigSet);
+    connect(&dialog, &CSettingDialog::dynamicSettingsUpdated, this, &MainDongleWidget::on_DynamicConfigApply);
+    if (m_connectionWidget)
+        connect(&dialog, &CSettingDialog::sig_openAutomaticConnect, m_connectionWidget.data(),
+                &CConnectionWidget::on_openAutoConnect);
+    connect(&dialog, &CSettingDialog::sig_isPairEnable, this, &MainDongleWidget::on_isPairEnable);
+    if (dialog.loadSettingFile(settingsDescription())) {
+        dialog.loadSettingsMap();
+        dialog.exec();
+    }
+}
+
+void MainDongleWidget::on_toolButton_registerPSM_clicked()
+{
+    if (m_psmDialog)
+        m_psmDialog->exec();
+}
+
+void MainDongleWidget::on_toolButton_about_clicked()
+{
+    CAboutDialog dialog(nullptr);
+    dialog.exec();
+}
+
+void MainDongleWidget::onRcvMsg(QByteArray frame)
+{
+    if (!m_operational || !CCommand::isInvalidUpLinkMsg(m_logManager, frame))
+        return;
+    const auto it = m_handlers.constFind(CCommand::getUpLinkId(frame));
+    if (it == m_handlers.cend() || !it.value())
+        return;
+    (this->*it.value())(frame);
+}
+
+void MainDongleWidget::onRcvDongleLog(QByteArray frame)
+{
+    if (m_logManager && frame.size() > CMsg::HEADER_LENTH)
+        m_logManager->dongleLog(QString::fromUtf8(frame.mid(CMsg::HEADER_LENTH)));
+}
+
+bool MainDongleWidget::parseFields(const QByteArray &frame, QMap<QString, QByteArray> &fields)
+{
+    if (CCommand::parseUpLinkCmd(m_logManager, frame, fields) != 0)
+        return false;
+    CCommand::uplinkMsgToLog(m_logManager, frame, fields);
+    return true;
+}
+
+void MainDongleWidget::sdkStatusProc(const QByteArray &frame)
+{
+    CCommand::SDKProc(m_logManager, frame);
+}
+
+void MainDongleWidget::lastSdkStatusProc(const QByteArray &frame)
+{
+    CCommand::lastSDKProc(m_logManager, frame);
+}
+
+void MainDongleWidget::resetEventProc(const QByteArray &frame)
+{
+    CCommand::lastCompleteProc(m_logManager, frame);
+    if (frame.size() < CMsg::HEADER_LENTH + 1) {
+        logInternalError(__LINE__, "MainDongleWidget::resetEventProc");
+        return;
+    }
+    if (frame.at(CMsg::HEADER_LENTH) != 0)
+        return;
+
+    // The dongle forgot its connections and groups: their pages go; pages
+    // that survive a reset go back to their start.
+    QList<DynamicPage *> closing;
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        auto *page = qobject_cast<DynamicPage *>(ui->tabWidget->widget(i));
+        if (!page)
+            continue;
+        if (page->closesOnReset())
+            closing << page;
+        else
+            page->resetPage(true);
+    }
+    for (DynamicPage *page : qAsConst(closing))
+        removePage(page);
+    ui->tabWidget->setCurrentIndex(0);
+
+    if (m_connectionWidget) {
+        m_connectionWidget->setCigCisOpened(false);
+        m_connectionWidget->reset();
+    }
+    if (m_advertisingPage)
+        m_advertisingPage->resetAdvList();
+    if (auto *psm = dynamic_cast<PsmListHolder *>(m_psmDialog.data()))
+        psm->clearPsmList();
+    if (!m_downloading)
+        m_heartBeat->start();
+    queryDeviceInfo();
+}
+
+void MainDongleWidget::queryDeviceInfo()
+{
+    m_deviceType = -1;
+    sendNamed(QString::fromLatin1(CMD_DEVICE_TYPE_GET));
+    sendNamed(QString::fromLatin1(CMD_DEVICE_BD_ADDRESS_GET));
+    m_addressQueryPending = true;
+    sendNamed(QString::fromLatin1(CMD_DEVICE_NAME_GET));
+    sendNamed(QString::fromLatin1(CMD_APPEARANCE_GET));
+    sendNamed(QString::fromLatin1(CMD_PERIPHERAL_PREFERRED_CONNECTION_PARAMETERS_GET));
+    sendNamed(QString::fromLatin1(CMD_GET_PROFILE_ID));
+    sendNamed(QString::fromLatin1(CMD_GET_WHITELIST));
+}
+
+void MainDongleWidget::deviceTypeGetProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (!parseFields(frame, fields))
+        return;
+    const QByteArray type = fields.value(QStringLiteral("type"));
+    if (type.isEmpty()) {
+        logInternalError(__LINE__, "MainDongleWidget::deviceTypeGetProc");
+        return;
+    }
+    m_deviceType = int(qint8(type.at(0)));
+}
+
+void MainDongleWidget::bdAddressGetProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (!parseFields(frame, fields))
+        return;
+    // Other dialogs ask for the address too; only the reset's query is stored.
+    if (!m_addressQueryPending)
+        return;
+    m_addressQueryPending = false;
+    const QByteArray address = fields.value(QStringLiteral("identity_addr"));
+    QString text;
+    for (int i = address.size() - 1; i >= 0; --i)
+        text += QStringLiteral("%1").arg(uint(uchar(address.at(i))), 2, 16, QLatin1Char('0'));
+    m_settings->insert(QStringLiteral("identity_addr"), text);
+    const QByteArray type = fields.value(QStringLiteral("identity_addr_type"));
+    if (type.size() == 1)
+        m_settings->insert(QStringLiteral("identity_addr_type"), int(qint8(type.at(0))));
+}
+
+void MainDongleWidget::deviceNameGetProc(const QByteArray &frame)
+{
+    CCommand::uplinkRawMsgToLog(m_logManager, frame);
+    const QByteArray payload = frame.mid(CMsg::HEADER_LENTH);
+    const QString command = QString::fromLatin1(CMD_DEVICE_NAME_GET);
+    if (payload.isEmpty()) {
+        logLine(QStringLiteral("Uplink Command: ") + command + QStringLiteral(" is wrong."), Error);
+        return;
+    }
+    if (payload.size() != uchar(payload.at(0)) + 1) {
+        logLine(QStringLiteral("uplink msg: ") + command + QStringLiteral(" is wrong."), Error);
+        return;
+    }
+    m_settings->insert(QStringLiteral("device_name"), storedDeviceName(payload.mid(1)));
+}
+
+void MainDongleWidget::appearanceGetProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (!parseFields(frame, fields))
+        return;
+    m_settings->insert(QStringLiteral("appearance"),
+                       QString::number(littleEndian(fields.value(QStringLiteral("appearance"))), 16));
+}
+
+void MainDongleWidget::ppcpGetProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (!parseFields(frame, fields))
+        return;
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+        m_settings->insert(it.key(), QString::number(littleEndian(it.value()), 16).rightJustified(4, QLatin1Char('0')));
+}
+
+void MainDongleWidget::profileGetProc(const QByteArray &frame)
+{
+    CCommand::uplinkRawMsgToLog(m_logManager, frame);
+    const QByteArray payload = frame.mid(CMsg::HEADER_LENTH);
+    // Records [L][id][name...]; stored with a leading "disabled" byte each.
+    QByteArray profiles;
+    int pos = 0;
+    while (pos < payload.size()) {
+        const int length = uchar(payload.at(pos));
+        if (length < 1 || pos + 1 + length > payload.size()) {
+            logLine(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
+                                   "the records after it are dropped.")
+                        .arg(pos),
+                    Error);
+            break;
+        }
+        profiles.append(char(0));
+        profiles.append(payload.mid(pos, 1 + length));
+        pos += 1 + length;
+    }
+    m_settings->insert(QStringLiteral("profile"), profiles);
+}
+
+void MainDongleWidget::cisRequestProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (!parseFields(frame, fields))
+        return;
+    m_cisHandle = littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
+    // Answering the request needs the isochronous pages, which this program
+    // does not have yet; the request is logged and left to time out.
+    logLine(QStringLiteral("MainDongleWidget::cisRequestProc, a peer asks for a CIS; isochronous channels are not "
+                           "available in this version."),
+            Warn);
+}
+
+void MainDongleWidget::acceptCisProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (CCommand::parseUpLinkCmd(m_logManager, frame, fields) != 0)
+        return;
+    // The same ID also answers the central side's "Create CIS".
+    if (littleEndian(fields.value(QStringLiteral("cis_connection_handle"))) != m_cisHandle)
+        return;
+    CCommand::uplinkMsgToLog(m_logManager, frame, fields);
+    const QByteArray status = fields.value(QStringLiteral("status"));
+    if (status.size() == 1 && status.at(0) != 0) {
+        const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
+        logLine(QStringLiteral("[Complete Result] Uplink Command Name:") + name + QStringLiteral(" Result:")
+                    + CCommand::enumText("STATUS_RSP", uchar(status.at(0))),
+                Error);
+    }
+}
+
+void MainDongleWidget::statusFieldProc(const QByteArray &frame, int line, const char *function)
+{
+    QMap<QString, QByteArray> fields;
+    if (!parseFields(frame, fields))
+        return;
+    const QByteArray status = fields.value(QStringLiteral("status"));
+    if (status.size() != 1) {
+        logInternalError(line, function);
+        return;
+    }
+    if (status.at(0) != 0)
+        CCommand::statusRspToLog(m_logManager, frame, uchar(status.at(0)));
+}
+
+void MainDongleWidget::channelMapSetProc(const QByteArray &frame)
+{
+    statusFieldProc(frame, __LINE__, "MainDongleWidget::channelMapSetProc");
+}
+
+void MainDongleWidget::profileSetProc(const QByteArray &frame)
+{
+    statusFieldProc(frame, __LINE__, "MainDongleWidget::profileSetProc");
+}
+
+void MainDongleWidget::on_staticConfigSet()
+{
+    QMap<QString, QVariant> fields = *m_settings;
+    sendWithFields(QString::fromLatin1(CMD_L2CAP_PARAMETERS_SETTINGS), fields);
+    sendWithFields(QString::fromLatin1(CMD_DATA_LENGTH_SET), fields);
+    sendWithFields(QString::fromLatin1(CMD_PRIVACY_SET), fields);
+    sendWithFields(QString::fromLatin1(CMD_IDENTITY_ADDRESS_SET), fields);
+    sendDeviceNameSet(fields);
+    sendWithFields(QString::fromLatin1(CMD_APPEARANCE_SET), fields);
+    sendWithFields(QString::fromLatin1(CMD_PERIPHERAL_PREFERRED_CONNECTION_PARAMETERS_SET), fields);
+    sendWithFields(QString::fromLatin1(CMD_LOCAL_IRK_SET), fields);
+    sendWithFields(QString::fromLatin1(CMD_PREFERRED_PHY_SET), fields);
+    sendWithFields(QString::fromLatin1(CMD_RF_PATH_COMPENSATION_SET), fields);
+    bool truncated = false;
+    fields.insert(QStringLiteral("profile"),
+                  enabledProfileIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
+    if (truncated)
+        logLine(QStringLiteral("MainDongleWidget::on_staticConfigSet, the stored profile list ends in a truncated "
+                               "record; only the records before it are sent."),
+                Error);
+    sendWithFields(QString::fromLatin1(CMD_SET_PROFILE_ID), fields);
+    sendWithFields(QString::fromLatin1(CMD_SET_SECURITY_PAIR_ENABLE), fields);
+}
+
+void MainDongleWidget::sendDeviceNameSet(const QMap<QString, QVariant> &fields)
+{
+    const QString command = QString::fromLatin1(CMD_DEVICE_NAME_SET);
+    const QString id = CCfgFileParse::instance()->m_downlinkNameToIdMap.value(command);
+    const QStringList parts = id.split(QLatin1Char('@'));
+    bool layerOk = false;
+    bool opcodeOk = false;
+    const uint layer = parts.size() == 2 ? parts.at(0).toUInt(&layerOk, 16) : 0;
+    const uint opcode = parts.size() == 2 ? parts.at(1).toUInt(&opcodeOk, 16) : 0;
+    if (!layerOk || !opcodeOk) {
+        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), Error);
+        return;
+    }
+    QString why;
+    const QByteArray frame =
+        deviceNameSetFrame(fields.value(QStringLiteral("device_name")).toString(), uchar(layer), uchar(opcode), &why);
+    if (frame.isEmpty()) {
+        // Sending a corrupted name would rename the dongle to garbage.
+        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" not sent: ") + why + QLatin1Char('.'),
+                Error);
+        return;
+    }
+    if (m_link->sendMsg(frame) != 0)
+        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), Error);
+    logLine(QStringLiteral("Downlink Command Name: ") + command + QStringLiteral("\r\nRaw Data: ")
+                + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: "),
+            Info);
+}
+
+void MainDongleWidget::on_DynamicConfigApply()
+{
+    sendWithFields(QString::fromLatin1(CMD_SET_SECURITY_PARAMETER), *m_settings);
+}
+
+void MainDongleWidget::on_isPairEnable(bool enabled)
+{
+    emit sig_pairEnable(enabled);
+}
+
+void MainDongleWidget::on_deviceDead()
+{
+    emit showThisDongleTab(m_name);
+    CFlatMessage::information(this, m_name + QStringLiteral(": Firmware Error"),
+                              QStringLiteral("Some Error happened on Firmware!\r\nPlease Press Reset Button on the Dongle."));
+    logLine(QStringLiteral("Firmware Error"), Error);
+}
+
+int MainDongleWidget::slaveTabIndex() const
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (ui->tabWidget->tabText(i) == QLatin1String(kSlaveTab))
+            return i;
+    }
+    return -1;
+}
+
+QToolButton *MainDongleWidget::createCloseButton(const QString &toolTip)
+{
+    auto *button = new QToolButton;
+    button->setIcon(QIcon(QStringLiteral(":/icons/Close")));
+    button->setToolTip(toolTip);
+    button->setStyleSheet(QStringLiteral("QToolButton{background-color:none;border: none;}"
+                                         "QToolButton:hover{background-color:#ceebff; border: none;}"));
+    return button;
+}
+
+void MainDongleWidget::on_connectSuccess(uint8_t role, QString addr, ConnectionPage *page)
+{
+    if (!page)
+        return;
+    int index = ui->tabWidget->count();
+    if (role == 0) {
+        const int slave = slaveTabIndex();
+        index = slave < 0 ? 0 : slave;
+    }
+    ui->tabWidget->insertTab(index, page, QLatin1String(kPeerAddressPrefix) + addr);
+    ui->tabWidget->setCurrentWidget(page);
+    const int placed = ui->tabWidget->indexOf(page);
+    if (placed < 0) {
+        logLine(QStringLiteral("Create connect tab failed. "), Error);
+        return;
+    }
+    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
+    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    const QPointer<ConnectionPage> guarded(page);
+    connect(button, &QToolButton::clicked, page, [guarded] {
+        if (guarded)
+            guarded->disconnect();
+    });
+    connect(this, &MainDongleWidget::sig_pairEnable, page, &ConnectionPage::on_pairEnable);
+    connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
+}
+
+void MainDongleWidget::on_disConnectRequest(uint8_t condix)
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        auto *page = qobject_cast<ConnectionPage *>(ui->tabWidget->widget(i));
+        if (!page || page->condix() != condix)
+            continue;
+        const uint8_t role = page->role();
+        if (!ui->tabWidget->tabBar()->tabButton(i, QTabBar::RightSide))
+            logLine(QStringLiteral("delete close button failed"), Debug);
+        removePage(page);
+        logLine(QStringLiteral("delete widget"), Debug);
+        if (role == 0)
+            ui->tabWidget->setCurrentIndex(0);
+        else
+            ui->tabWidget->setCurrentIndex(qMax(0, slaveTabIndex()));
+        return;
+    }
+}
+
+void MainDongleWidget::removePage(DynamicPage *page)
+{
+    // The page may be the one whose handler or dialog we are called from:
+    // close its dialogs, take it out now, delete it once its code returned.
+    page->closeDialogs();
+    const int index = ui->tabWidget->indexOf(page);
+    if (index >= 0)
+        ui->tabWidget->removeTab(index);
+    page->hide();
+    page->setParent(nullptr);
+    m_removedPages.removeAll(QPointer<DynamicPage>());
+    m_removedPages.append(page);
+    page->deleteLater();
+}
+
+void MainDongleWidget::onTabWidgetCurrentChanged(int index)
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (auto *page = qobject_cast<DynamicPage *>(ui->tabWidget->widget(i)))
+            page->setIsCurrentTab(i == index);
+    }
+}
+
+void MainDongleWidget::readSettingsGroup(QSettings &settings, const QString &group)
+{
+    settings.beginGroup(group);
+    const QStringList keys = settings.childKeys();
+    for (const QString &key : keys) {
+        QVariant value = settings.value(key);
+        // Unsigned integers are stored as the point (value, 0).
+        if (value.userType() == QMetaType::QPoint)
+            value = QVariant(uint(value.toPoint().x()));
+        m_settings->insert(key, value);
+    }
+    settings.endGroup();
+}
+QByteArray MainDongleWidget::deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return QByteArray();
+    };
+    if (storedName.size() % 2 != 0)
+        return fail(QStringLiteral("the stored name has an odd number of hex digits"));
+    const int length = storedName.size() / 2;
+    if (length > 255)
+        return fail(QStringLiteral("the name is longer than 255 bytes"));
+    QByteArray name;
+    name.reserve(length);
+    // Stored last byte first: the pair at the end of the text is the first byte.
+    for (int i = storedName.size() - 2; i >= 0; i -= 2) {
+        bool ok = false;
+        const uint byte = storedName.midRef(i, 2).toUInt(&ok, 16);
+        if (!ok)
+            return fail(QStringLiteral("the stored name holds a character that is not a hex digit"));
+        name.append(char(byte));
+    }
+    QByteArray frame;
+    frame.append(char(0xAA));
+    frame.append(char(layer));
+    frame.append(char(opcode));
+    const int payloadLength = 1 + name.size();
+    frame.append(char(payloadLength & 0xFF));
+    frame.append(char((payloadLength >> 8) & 0xFF));
+    frame.append(char(name.size()));
+    frame.append(name);
+    if (error)
+        error->clear();
+    return frame;
+}
+
+QString MainDongleWidget::storedDeviceName(const QByteArray &nameBytes)
+{
+    QString text;
+    text.reserve(nameBytes.size() * 2);
+    for (int i = nameBytes.size() - 1; i >= 0; --i)
+        text += QStringLiteral("%1").arg(uint(uchar(nameBytes.at(i))), 2, 16, QLatin1Char('0'));
+    return text;
+}
+
+QByteArray MainDongleWidget::enabledProfileIds(const QByteArray &profiles, bool *truncated)
+{
+    QByteArray ids;
+    bool cut = false;
+    int pos = 0;
+    while (pos < profiles.size()) {
+        // [enabled][L][id][name...], L counting the id and the name.
+        if (pos + 2 > profiles.size()) {
+            cut = true;
+            break;
+        }
+        const int length = uchar(profiles.at(pos + 1));
+        if (length < 1 || pos + 2 + length > profiles.size()) {
+            cut = true;
+            break;
+        }
+        if (profiles.at(pos) == 1)
+            ids.append(profiles.at(pos + 2));
+        pos += 2 + length;
+    }
+    if (truncated)
+        *truncated = cut;
+    return ids;
+}

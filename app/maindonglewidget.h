@@ -1,0 +1,174 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include <cstdint>
+
+class AdvertisingPage;
+class CConnectionWidget;
+class CHeartBeat;
+class CLogWidget;
+class CMsg;
+class ConnectionPage;
+class CSelectDongleDialog;
+class DynamicPage;
+class LogManager;
+class QDialog;
+class QSettings;
+class QTabWidget;
+class QToolButton;
+
+namespace Ui {
+class MainDongleWidget;
+}
+
+// The page of one dongle tab: owns the dongle's log manager, link, heartbeat,
+// settings values and pages, routes the dongle-wide uplinks to its handlers,
+// runs the reset handshake and sends the configuration.
+class MainDongleWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit MainDongleWidget(const QString &name, QWidget *parent = nullptr);
+    ~MainDongleWidget() override;
+
+    QString dongleName() const { return m_name; }
+    QString getDongleName() const { return m_name; }
+    QString portName() const;
+    QMap<QString, QVariant> *settingsMap() { return m_settings; }
+    bool isInitialized() const { return m_initialized; }
+    bool isConnected() const { return m_connected; }
+    // False when the settings description could not be loaded: the tab then
+    // routes nothing and keeps its toolbar disabled.
+    bool isOperational() const { return m_operational; }
+    bool isBusy() const;
+    // Device type answered to "Device Type Get"; -1 until known.
+    int deviceType() const { return m_deviceType; }
+
+    CMsg *link() const { return m_link; }
+    LogManager *logManager() const { return m_logManager; }
+    CHeartBeat *heartBeat() const { return m_heartBeat; }
+    CConnectionWidget *connectionWidget() const;
+    AdvertisingPage *advertisingPage() const;
+    QTabWidget *pageTabWidget() const;
+    CSelectDongleDialog *selectDialog() const { return m_selectDialog; }
+
+    // Creates the fixed pages and the log panes, once.
+    void initWidgets();
+
+    // Reads one stored group of config.ini into the settings values; a point
+    // is how an unsigned integer is stored and comes back as its x.
+    void readSettingsGroup(QSettings &settings, const QString &group);
+
+    void serialPortArrived(const QString &port);
+    void serialPortRemoved(const QString &port);
+    void closeTestPages();
+    void closePort();
+
+    // The seven queries that follow a successful reset.
+    void queryDeviceInfo();
+
+    // Builds the "Device Name Set" frame (without checksum) from a stored
+    // name: two hex digits per byte, last byte first. Empty when the text
+    // cannot be sent (odd length, non-hex digits, more than 255 bytes).
+    static QByteArray deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
+                                         QString *error = nullptr);
+    // Stored form of a device name: every byte as two lower-case hex digits,
+    // last byte first.
+    static QString storedDeviceName(const QByteArray &nameBytes);
+    // The enabled profile ids of a stored profile list ([enabled][L][id][name...]
+    // records); stops at a truncated record and reports it.
+    // Where the settings description is read from; tests point it at a file
+    // that cannot be loaded to see an inactive tab.
+    static QString settingsDescriptionPath();
+    static void setSettingsDescriptionPath(const QString &path);
+
+    static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
+
+signals:
+    void sig_SerialPortArrived(QString port);
+    void sig_SerialPortRemoved(QString port);
+    void sig_pairEnable(bool enabled);
+    void showThisDongleTab(QString dongleName);
+    void updateDongleName(MainDongleWidget *widget, QString name);
+
+public slots:
+    void on_toolButton_selectDongle_clicked();
+    void on_configDongleName(QString name);
+    void onTabWidgetCurrentChanged(int index);
+    void onConnectionStatusChanged(bool connected);
+    void on_toolButton_configureSettings_clicked();
+    void on_toolButton_registerPSM_clicked();
+    void on_toolButton_about_clicked();
+    void on_toolButton_reset_clicked();
+    void on_connectSuccess(uint8_t role, QString addr, ConnectionPage *page);
+    void on_disConnectRequest(uint8_t condix);
+    void on_staticConfigSet();
+    void on_DynamicConfigApply();
+    void onRcvMsg(QByteArray frame);
+    void onRcvDongleLog(QByteArray frame);
+    void on_isPairEnable(bool enabled);
+    void on_deviceDead();
+
+private:
+    using Handler = void (MainDongleWidget::*)(const QByteArray &);
+
+    void registerHandlers();
+    void sendNamed(const QString &name);
+    void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
+    void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
+    void logLine(const QString &text, int level);
+    void logInternalError(int line, const char *function);
+    void setToolBarEnabled(bool enabled);
+    bool parseFields(const QByteArray &frame, QMap<QString, QByteArray> &fields);
+    // Takes a page out of the tab widget and deletes it once its own code has
+    // returned; its open dialogs are closed first.
+    void removePage(DynamicPage *page);
+    QToolButton *createCloseButton(const QString &toolTip);
+    int slaveTabIndex() const;
+
+    void sdkStatusProc(const QByteArray &frame);
+    void lastSdkStatusProc(const QByteArray &frame);
+    void resetEventProc(const QByteArray &frame);
+    void deviceTypeGetProc(const QByteArray &frame);
+    void bdAddressGetProc(const QByteArray &frame);
+    void deviceNameGetProc(const QByteArray &frame);
+    void appearanceGetProc(const QByteArray &frame);
+    void ppcpGetProc(const QByteArray &frame);
+    void profileGetProc(const QByteArray &frame);
+    void channelMapSetProc(const QByteArray &frame);
+    void profileSetProc(const QByteArray &frame);
+    void cisRequestProc(const QByteArray &frame);
+    void acceptCisProc(const QByteArray &frame);
+    void statusFieldProc(const QByteArray &frame, int line, const char *function);
+
+    Ui::MainDongleWidget *ui;
+    QHash<QString, Handler> m_handlers;
+    CSelectDongleDialog *m_selectDialog = nullptr;
+    QPointer<CConnectionWidget> m_connectionWidget;
+    QPointer<AdvertisingPage> m_advertisingPage;
+    QPointer<QDialog> m_psmDialog;
+    // Pages taken out of their tab and waiting to be deleted.
+    QList<QPointer<DynamicPage>> m_removedPages;
+    CLogWidget *m_toolLog = nullptr;
+    CLogWidget *m_dongleLog = nullptr;
+    CHeartBeat *m_heartBeat = nullptr;
+    CMsg *m_link = nullptr;
+    LogManager *m_logManager = nullptr;
+    QMap<QString, QVariant> *m_settings = nullptr;
+    QString m_name;
+    bool m_connected = false;
+    bool m_initialized = false;
+    bool m_operational = false;
+    bool m_addressQueryPending = false;
+    bool m_downloading = false;
+    int m_deviceType = -1;
+    quint64 m_cisHandle = 0;
+};

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPair>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QVector>
+
+class CConfigDongleNameDialog;
+class MainDongleWidget;
+class QAction;
+class QMenu;
+class QSettings;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The one top-level window: frameless, its own title bar, one tab per dongle
+// (at most five). Restores the tabs from config.ini and writes them back.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxDongles = 5;
+
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // First run only: asks for the first dongle's name.
+    void configureFirstDongle();
+    MainDongleWidget *firstDongleWidget() const { return m_firstDongle; }
+    // "Dongle" followed by the lowest positive number no tab carries.
+    QString nextDongleName() const;
+
+    // Rewrites config.ini from the live tabs; false (and a log line) when the
+    // file could not be written, in which case the previous file is kept.
+    bool saveConfig();
+
+    const QVector<QPair<MainDongleWidget *, QString>> &dongles() const { return m_dongles; }
+    CConfigDongleNameDialog *addDialog() const { return m_addDialog; }
+    CConfigDongleNameDialog *nameDialog() const { return m_nameDialog; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+public slots:
+    void on_btnMin_clicked();
+    void on_btnMax_clicked();
+    void on_btnExit_clicked();
+    void on_addDongleTab();
+    void on_deleteDongleTab(int index);
+    void on_showThisDongleTab(QString name);
+    void on_updateDongleName(MainDongleWidget *widget, QString name);
+    void on_currentChanged(int index);
+    void on_tabBarRightClick(QPoint pos);
+    void on_ConfirmDeleteDongleTab();
+    void on_CancelDeleteDongleTab();
+    void on_m_tabDongleWidget_tabBarClicked(int index);
+    // A serial port appeared or went away; every dongle tab hears of it, in tab order.
+    void onSerialPortArrived(const QString &port);
+    void onSerialPortRemoved(const QString &port);
+
+private:
+    void restoreTabs(const QStringList &groups);
+    MainDongleWidget *createDongle(const QString &name);
+
+    Ui::MainWindow *ui;
+    bool m_dragging = false;
+    QPoint m_dragOffset;
+    bool m_maximised = false;
+    QRect m_normalGeometry;
+    MainDongleWidget *m_firstDongle = nullptr;
+    CConfigDongleNameDialog *m_nameDialog = nullptr;
+    QVector<QPair<MainDongleWidget *, QString>> m_dongles;
+    QSettings *m_settings = nullptr;
+    int m_tabIndex = -1;
+    CConfigDongleNameDialog *m_addDialog = nullptr;
+    QMenu *m_menu = nullptr;
+    QAction *m_editAction = nullptr;
+    bool m_firstRun = false;
+};

@@ -1,0 +1,32 @@
+#include "placeholderconnectionpage.h"
+
+#include "ccommand.h"
+#include "commandnames.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+PlaceholderConnectionPage::PlaceholderConnectionPage(const PageFactory::ConnectionPageArgs &args)
+    : ConnectionPage(args.parent)
+    , m_link(args.link)
+    , m_logger(args.logger)
+    , m_peerAddress(args.peerAddress)
+    , m_role(args.role)
+    , m_condix(args.condix)
+{
+    setObjectName(QStringLiteral("LayerWidget"));
+    auto *layout = new QVBoxLayout(this);
+    auto *label = new QLabel(tr("Connected to %1 (%2)").arg(args.peerName, args.peerAddress), this);
+    label->setAlignment(Qt::AlignCenter);
+    layout->addWidget(label);
+}
+
+PlaceholderConnectionPage::~PlaceholderConnectionPage() = default;
+
+void PlaceholderConnectionPage::disconnect()
+{
+    const QString command = QString::fromLatin1(CMD_DISCONNECT);
+    const QMap<QString, QVariant> fields{{QStringLiteral("condix"), QByteArray(1, char(m_condix))}};
+    if (!CCommand::sendMsg(m_link, m_logger, command, fields, QMap<QString, QVariant>()))
+        CCommand::logSendFailed(m_logger, command);
+}

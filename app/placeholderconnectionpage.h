@@ -1,0 +1,30 @@
+#pragma once
+
+#include "connectionpage.h"
+#include "pagefactory.h"
+
+class QLabel;
+
+// The least a connection tab needs until the connection layer registers its
+// page: it knows its connection and can ask the dongle to drop it.
+class PlaceholderConnectionPage : public ConnectionPage
+{
+    Q_OBJECT
+public:
+    explicit PlaceholderConnectionPage(const PageFactory::ConnectionPageArgs &args);
+    ~PlaceholderConnectionPage() override;
+
+    uint8_t condix() const override { return m_condix; }
+    uint8_t role() const override { return m_role; }
+    QString peerAddress() const override { return m_peerAddress; }
+
+public slots:
+    void disconnect() override;
+
+private:
+    CMsg *m_link;
+    LogManager *m_logger;
+    QString m_peerAddress;
+    uint8_t m_role;
+    uint8_t m_condix;
+};

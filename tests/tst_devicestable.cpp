@@ -1,0 +1,252 @@
+#include "devicestablemodel.h"
+#include "logmanager.h"
+#include "recordinglogger.h"
+
+#include <QAbstractItemModelTester>
+#include <QColor>
+#include <QIcon>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+using Record = QMap<QString, QByteArray>;
+
+Record device(const QByteArray &addrHex, quint8 type = 0)
+{
+    Record record;
+    record.insert(QStringLiteral("device"), QByteArrayLiteral("Peer Device"));
+    record.insert(QStringLiteral("addr"), QByteArray::fromHex(addrHex));
+    record.insert(QStringLiteral("addr_type"), QByteArray(1, char(type)));
+    record.insert(QStringLiteral("rssi"), QByteArray(1, char(0xC4)));
+    record.insert(QStringLiteral("adv_type"), QByteArray(1, char(0x03)));
+    record.insert(QStringLiteral("phy_prim"), QByteArray(1, char(1)));
+    record.insert(QStringLiteral("phy_second"), QByteArray(1, char(0x0C)));
+    record.insert(QStringLiteral("adv_classification"), QByteArray(1, char(1)));
+    record.insert(QStringLiteral("connected"), QByteArray(1, char(0)));
+    return record;
+}
+
+int columnOf(const DevicesTableModel &model, const QString &key)
+{
+    for (int i = 0; i < model.columns().size(); ++i) {
+        if (model.columns().at(i).key == key)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestDevicesTable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void columnsFromFormDescription();
+    void cellText_data();
+    void cellText();
+    void missingKeyGivesEmptyCell();
+    void connectedIcon_data();
+    void connectedIcon();
+    void rowsThroughTheModel();
+    void updateOutOfRange_data();
+    void updateOutOfRange();
+    void highlight();
+    void alignmentAndHeaders();
+
+private:
+    LogManager *m_logs = nullptr;
+    RecordingLogger *m_recorder = nullptr;
+    QVector<Record> m_rows;
+    DevicesTableModel *m_model = nullptr;
+    QAbstractItemModelTester *m_tester = nullptr;
+};
+
+void TestDevicesTable::init()
+{
+    m_logs = new LogManager(QStringLiteral("devicestable-test"));
+    m_recorder = new RecordingLogger;
+    m_logs->addLogger(m_recorder);
+    m_rows.clear();
+    m_model = new DevicesTableModel(m_logs);
+    m_model->setItems(&m_rows);
+    m_tester = new QAbstractItemModelTester(m_model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+}
+
+void TestDevicesTable::cleanup()
+{
+    delete m_tester;
+    delete m_model;
+    delete m_logs;
+}
+
+void TestDevicesTable::columnsFromFormDescription()
+{
+    const QStringList keys{"device", "addr", "addr_type", "rssi", "adv_type",
+                           "phy_prim", "phy_second", "adv_classification", "connected"};
+    QCOMPARE(m_model->columnCount(), keys.size());
+    for (int i = 0; i < keys.size(); ++i)
+        QCOMPARE(m_model->columns().at(i).key, keys.at(i));
+    QCOMPARE(m_model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Device"));
+    QCOMPARE(m_model->headerData(3, Qt::Horizontal).toString(), QStringLiteral("RSSI(dBm)"));
+}
+
+void TestDevicesTable::cellText_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QVariant>("shown");
+
+    QTest::newRow("address reversed") << "addr" << QByteArray::fromHex("112233445566")
+                                      << QVariant(QStringLiteral("66:55:44:33:22:11"));
+    QTest::newRow("address of five bytes") << "addr" << QByteArray::fromHex("1122334455") << QVariant();
+    QTest::newRow("address type random") << "addr_type" << QByteArray(1, char(1)) << QVariant("Random");
+    QTest::newRow("address type static identity") << "addr_type" << QByteArray(1, char(3))
+                                                  << QVariant("Static(identity)");
+    QTest::newRow("enum byte 0x80 matches nothing") << "addr_type" << QByteArray(1, char(0x80))
+                                                    << QVariant(QString());
+    QTest::newRow("rssi 0xC4") << "rssi" << QByteArray(1, char(0xC4)) << QVariant(-60);
+    QTest::newRow("rssi 0x00") << "rssi" << QByteArray(1, char(0)) << QVariant(0);
+    QTest::newRow("rssi 0xFF") << "rssi" << QByteArray(1, char(0xFF)) << QVariant(-1);
+    QTest::newRow("adv type 0") << "adv_type" << QByteArray(1, char(0)) << QVariant(QString());
+    QTest::newRow("adv type 0x03") << "adv_type" << QByteArray(1, char(3))
+                                   << QVariant("Report Is Complete | Connectable");
+    QTest::newRow("adv type 0x1F") << "adv_type" << QByteArray(1, char(0x1F))
+                                   << QVariant("Report Is Complete | Connectable | Scannable | Directed | Syncable");
+    QTest::newRow("legacy secondary phy") << "phy_second" << QByteArray(1, char(0x0C)) << QVariant("N/A");
+    QTest::newRow("periodic classification") << "adv_classification" << QByteArray(1, char(4))
+                                             << QVariant("Periodic");
+    QTest::newRow("name up to a zero") << "device" << QByteArray("Tag\0xyz", 7) << QVariant("Tag");
+    QTest::newRow("connected has no text") << "connected" << QByteArray(1, char(2)) << QVariant();
+}
+
+void TestDevicesTable::cellText()
+{
+    QFETCH(QString, key);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QVariant, shown);
+    Record record = device("010203040506");
+    record.insert(key, bytes);
+    m_model->addItem(record);
+    const QModelIndex index = m_model->index(0, columnOf(*m_model, key));
+    QVERIFY(index.isValid());
+    QCOMPARE(m_model->data(index, Qt::DisplayRole), shown);
+    QCOMPARE(m_model->data(index, Qt::ToolTipRole), shown);
+    if (key == QLatin1String("addr") && bytes.size() != 6)
+        QVERIFY(m_recorder->count(QStringLiteral("Bluetooth Address's format is wrong.")) >= 1);
+}
+
+void TestDevicesTable::missingKeyGivesEmptyCell()
+{
+    Record record = device("010203040506");
+    record.remove(QStringLiteral("rssi"));
+    record.insert(QStringLiteral("connected"), QByteArray());
+    m_model->addItem(record);
+    const QModelIndex rssi = m_model->index(0, columnOf(*m_model, QStringLiteral("rssi")));
+    QVERIFY(!m_model->data(rssi, Qt::DisplayRole).isValid());
+    QVERIFY(!m_model->data(rssi, Qt::DecorationRole).isValid());
+    QCOMPARE(m_model->data(rssi, Qt::TextAlignmentRole).toInt(), int(Qt::AlignLeft | Qt::AlignVCenter));
+
+    const QModelIndex connected = m_model->index(0, columnOf(*m_model, QStringLiteral("connected")));
+    QVERIFY(!m_model->data(connected, Qt::DecorationRole).isValid());
+    QCOMPARE(m_recorder->count(QStringLiteral("DevicesTableModel::data: connected field is wrong.")), 1);
+}
+
+void TestDevicesTable::connectedIcon_data()
+{
+    QTest::addColumn<int>("connected");
+    QTest::addColumn<bool>("icon");
+    QTest::newRow("not connected") << 0 << false;
+    QTest::newRow("connecting") << 1 << false;
+    QTest::newRow("connected") << 2 << true;
+}
+
+void TestDevicesTable::connectedIcon()
+{
+    QFETCH(int, connected);
+    QFETCH(bool, icon);
+    Record record = device("010203040506");
+    record.insert(QStringLiteral("connected"), QByteArray(1, char(connected)));
+    m_model->addItem(record);
+    const QModelIndex index = m_model->index(0, columnOf(*m_model, QStringLiteral("connected")));
+    QCOMPARE(m_model->data(index, Qt::DecorationRole).canConvert<QIcon>(), icon);
+    QVERIFY(!m_model->data(index, Qt::DisplayRole).isValid());
+}
+
+void TestDevicesTable::rowsThroughTheModel()
+{
+    QSignalSpy inserted(m_model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(m_model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(m_model, &QAbstractItemModel::modelReset);
+
+    m_model->addItem(device("010203040506"));
+    m_model->addItem(device("010203040506", 1));
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(m_rows.size(), 2);
+    QCOMPARE(m_model->rowCount(), 2);
+
+    Record renamed = device("010203040506", 1);
+    renamed.insert(QStringLiteral("device"), QByteArrayLiteral("Sensor"));
+    m_model->updateItem(1, renamed);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).toModelIndex(), m_model->index(1, 0));
+    QCOMPARE(changed.at(0).at(1).toModelIndex(), m_model->index(1, m_model->columnCount() - 1));
+    QCOMPARE(m_model->data(m_model->index(1, 0)).toString(), QStringLiteral("Sensor"));
+    QCOMPARE(m_model->headerData(1, Qt::Vertical).toString(), QStringLiteral("2"));
+
+    m_model->clear();
+    QCOMPARE(reset.count(), 1);
+    QVERIFY(m_rows.isEmpty());
+    QCOMPARE(m_model->rowCount(), 0);
+}
+
+void TestDevicesTable::updateOutOfRange_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::newRow("-1") << -1;
+    QTest::newRow("row count") << 1;
+}
+
+void TestDevicesTable::updateOutOfRange()
+{
+    QFETCH(int, row);
+    m_model->addItem(device("010203040506"));
+    QSignalSpy changed(m_model, &QAbstractItemModel::dataChanged);
+    m_model->updateItem(row, device("0a0b0c0d0e0f"));
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(m_rows.size(), 1);
+    QCOMPARE(m_rows.at(0).value(QStringLiteral("addr")), QByteArray::fromHex("010203040506"));
+    QCOMPARE(m_recorder->count(QStringLiteral("Update item failed.")), 1);
+    QCOMPARE(m_recorder->lines().constLast().second, 4);
+}
+
+void TestDevicesTable::highlight()
+{
+    m_model->addItem(device("010203040506"));
+    m_model->addItem(device("0a0b0c0d0e0f"));
+    QSignalSpy changed(m_model, &QAbstractItemModel::dataChanged);
+    const QModelIndex cell = m_model->index(1, 2);
+    m_model->setCurrentIndex(cell);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(m_model->data(cell, Qt::BackgroundRole).value<QColor>(), QColor(0, 255, 0, 255));
+    QVERIFY(!m_model->data(m_model->index(1, 1), Qt::BackgroundRole).isValid());
+
+    m_model->setCurrentIndex(QModelIndex());
+    QVERIFY(!m_model->data(cell, Qt::BackgroundRole).isValid());
+}
+
+void TestDevicesTable::alignmentAndHeaders()
+{
+    m_model->addItem(device("010203040506"));
+    QCOMPARE(m_model->data(m_model->index(0, 0), Qt::TextAlignmentRole).toInt(), 0x81);
+    QVERIFY(!m_model->headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
+    QVERIFY(!m_model->data(QModelIndex()).isValid());
+    QVERIFY(m_model->setData(m_model->index(0, 0), QStringLiteral("x")));
+    QCOMPARE(m_model->data(m_model->index(0, 0)).toString(), QStringLiteral("Peer Device"));
+}
+
+QTEST_MAIN(TestDevicesTable)
+#include "tst_devicestable.moc"

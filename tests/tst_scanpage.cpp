@@ -1,0 +1,469 @@
+#include "cconnectionwidget.h"
+#include "devicestablemodel.h"
+#include "framebuilder.h"
+#include "modalanswerer.h"
+#include "recordinglogger.h"
+#include "scanpagerig.h"
+#include "searchbox.h"
+#include "simbehaviour_scan.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+using Record = QMap<QString, QByteArray>;
+
+SimAdvertiser advertiser(const char *addrHex, quint8 type = 0)
+{
+    SimAdvertiser a;
+    a.addr = QByteArray::fromHex(addrHex);
+    a.addrType = type;
+    return a;
+}
+
+QByteArray adReport(const SimAdvertiser &a, const char *adHex, quint8 classification = 0)
+{
+    return ScanBehaviour::reportFrame(a, classification, FrameBuilder::fromHex(QString::fromLatin1(adHex)));
+}
+
+QString buttonText(ScanPageRig &rig, const char *name)
+{
+    return rig.widget<QToolButton>(QString::fromLatin1(name))->text();
+}
+
+QString cell(ScanPageRig &rig, int row, const QString &key)
+{
+    DevicesTableModel *model = rig.page->devicesModel();
+    for (int column = 0; column < model->columnCount(); ++column) {
+        if (model->columns().at(column).key == key)
+            return model->data(model->index(row, column)).toString();
+    }
+    return QStringLiteral("<no column>");
+}
+
+} // namespace
+
+class TestScanPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startScanSendsSettingsAndWaitsForResult();
+    void refusedStartLeavesButton();
+    void failedSendChangesNothing();
+    void reportRows_data();
+    void reportRows();
+    void shortReportDataReadsNothingPastTheEnd_data();
+    void shortReportDataReadsNothingPastTheEnd();
+    void dispatchIgnoresOtherIdsAndBrokenFrames();
+    void choosingRowShowsRawAndDecodedData();
+    void searchWalksMatchingCells();
+    void periodicReportsGoToTheirView();
+    void resetEmptiesThePage();
+    void operateWhitelistLogsStatus_data();
+    void operateWhitelistLogsStatus();
+    void autoModeFromSettings();
+};
+
+void TestScanPage::startScanSendsSettingsAndWaitsForResult()
+{
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    rig.dongle.setResponseDelay(200);
+    QToolButton *scan = rig.widget<QToolButton>(QStringLiteral("buttonScan"));
+
+    scan->click();
+    QVERIFY(rig.waitForDownlink(QStringLiteral("01@3D")));
+    const QByteArray expected = FrameBuilder::withChecksum(
+        FrameBuilder::fromHex("AA 01 3D 10 00 01 00 60 00 30 00 00 00 00 00 00 00 00 00 00 00"));
+    QCOMPARE(FrameBuilder::toHex(rig.downlinks(QStringLiteral("01@3D")).constFirst()),
+             FrameBuilder::toHex(expected));
+    // Sent, but not confirmed yet.
+    QCOMPARE(scan->text(), QStringLiteral("Start Scan"));
+    QVERIFY(!rig.page->isScanning());
+
+    QVERIFY(ScanPageRig::waitUntil([&] { return scan->text() == QLatin1String("Stop Scan"); }));
+    QCOMPARE(scan->toolTip(), QStringLiteral("Stop Scan"));
+    QVERIFY(rig.page->isScanning());
+
+    const int before = rig.dongle.receivedCount();
+    scan->click();
+    QVERIFY(rig.waitForDownlink(QStringLiteral("01@03"), before));
+    QCOMPARE(scan->text(), QStringLiteral("Stop Scan"));
+    QVERIFY(ScanPageRig::waitUntil([&] { return scan->text() == QLatin1String("Start Scan"); }));
+    QVERIFY(!rig.page->isScanning());
+}
+
+void TestScanPage::refusedStartLeavesButton()
+{
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    rig.scan->setStartScanStatus(0x0C);
+    QToolButton *scan = rig.widget<QToolButton>(QStringLiteral("buttonScan"));
+    scan->click();
+    QVERIFY(rig.waitForDownlink(QStringLiteral("01@3D")));
+    QVERIFY(ScanPageRig::waitUntil([&] {
+        for (const QString &line : rig.recorder->texts()) {
+            if (line.startsWith(QLatin1String("Uplink Command Name:Start Extended Scan Result:")))
+                return true;
+        }
+        return false;
+    }));
+    QCOMPARE(scan->text(), QStringLiteral("Start Scan"));
+    QVERIFY(!rig.page->isScanning());
+}
+
+void TestScanPage::failedSendChangesNothing()
+{
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.feed(adReport(advertiser("010203040506"), "020106")));
+    QCOMPARE(rig.page->devices().size(), 1);
+    rig.link.closePort();
+
+    QToolButton *scan = rig.widget<QToolButton>(QStringLiteral("buttonScan"));
+    scan->click();
+    QCOMPARE(scan->text(), QStringLiteral("Start Scan"));
+    QVERIFY(!rig.page->isScanning());
+    // The table of the last scan stays while no new scan started.
+    QCOMPARE(rig.page->devices().size(), 1);
+    QCOMPARE(rig.recorder->count(QStringLiteral("send 5_0_start scan message failed")), 1);
+}
+
+void TestScanPage::reportRows_data()
+{
+    QTest::addColumn<QList<QByteArray>>("reports");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("advTypes");
+    QTest::addColumn<QStringList>("secondaryPhys");
+
+    const SimAdvertiser a = advertiser("112233445566");
+    SimAdvertiser legacy = advertiser("010203040506", 1);
+    legacy.phySecond = 2;
+    SimAdvertiser periodic = advertiser("0a0b0c0d0e0f");
+    periodic.periodicInterval = 0x0100;
+    periodic.advType = 0x03;
+
+    QTest::newRow("no name is Peer Device")
+        << QList<QByteArray>{adReport(a, "020106")} << QStringList{"Peer Device"}
+        << QStringList{"Report Is Complete | Connectable"} << QStringList{"1M"};
+    QTest::newRow("a later name renames, a report without keeps it")
+        << QList<QByteArray>{adReport(a, "020106"), adReport(a, "05094142444500"), adReport(a, "020106")}
+        << QStringList{"ABDE"} << QStringList{"Report Is Complete | Connectable"} << QStringList{"1M"};
+    QTest::newRow("complete name wins whatever the order")
+        << QList<QByteArray>{adReport(a, "03094142 040858595A")} << QStringList{"AB"}
+        << QStringList{"Report Is Complete | Connectable"} << QStringList{"1M"};
+    QTest::newRow("shortened name alone")
+        << QList<QByteArray>{adReport(a, "040858595A")} << QStringList{"XYZ"}
+        << QStringList{"Report Is Complete | Connectable"} << QStringList{"1M"};
+    QTest::newRow("name structure of two bytes is ignored")
+        << QList<QByteArray>{adReport(a, "0109")} << QStringList{"Peer Device"}
+        << QStringList{"Report Is Complete | Connectable"} << QStringList{"1M"};
+    QTest::newRow("same address, other type: second row")
+        << QList<QByteArray>{adReport(a, "020106"), adReport(advertiser("112233445566", 1), "020106")}
+        << QStringList{"Peer Device", "Peer Device"}
+        << QStringList{"Report Is Complete | Connectable", "Report Is Complete | Connectable"}
+        << QStringList{"1M", "1M"};
+    QTest::newRow("legacy report: secondary phy N/A")
+        << QList<QByteArray>{adReport(legacy, "020106", 1)} << QStringList{"Peer Device"}
+        << QStringList{"Report Is Complete | Connectable"} << QStringList{"N/A"};
+    QTest::newRow("periodic train marks syncable, repeated too")
+        << QList<QByteArray>{adReport(periodic, "020106"), adReport(periodic, "020106")}
+        << QStringList{"Peer Device"} << QStringList{"Report Is Complete | Connectable | Syncable"}
+        << QStringList{"1M"};
+    SimAdvertiser syncableAlready = periodic;
+    syncableAlready.advType = 0x13;
+    QTest::newRow("syncable bit set once, never carried")
+        << QList<QByteArray>{adReport(syncableAlready, "020106")} << QStringList{"Peer Device"}
+        << QStringList{"Report Is Complete | Connectable | Syncable"} << QStringList{"1M"};
+    SimAdvertiser scannable = advertiser("212223242526");
+    scannable.advType = 0x05;
+    SimAdvertiser responder = scannable;
+    responder.advType = 0x03;
+    QTest::newRow("scan response keeps the row's type, takes the name")
+        << QList<QByteArray>{adReport(scannable, "020106"), adReport(responder, "0409525354", 2)}
+        << QStringList{"RST"} << QStringList{"Report Is Complete | Scannable"} << QStringList{"1M"};
+    QTest::newRow("scan response of an unknown device makes its row")
+        << QList<QByteArray>{adReport(responder, "03ff4c00", 3)} << QStringList{"Peer Device"}
+        << QStringList{"Report Is Complete | Connectable"} << QStringList{"N/A"};
+}
+
+void TestScanPage::reportRows()
+{
+    QFETCH(QList<QByteArray>, reports);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, advTypes);
+    QFETCH(QStringList, secondaryPhys);
+
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.feed(reports));
+    QCOMPARE(rig.page->devices().size(), names.size());
+    for (int row = 0; row < names.size(); ++row) {
+        QCOMPARE(cell(rig, row, QStringLiteral("device")), names.at(row));
+        QCOMPARE(cell(rig, row, QStringLiteral("adv_type")), advTypes.at(row));
+        QCOMPARE(cell(rig, row, QStringLiteral("phy_second")), secondaryPhys.at(row));
+        QCOMPARE(rig.page->devices().at(row).value(QStringLiteral("connected")), QByteArray(1, '\0'));
+    }
+    QCOMPARE(cell(rig, 0, QStringLiteral("rssi")), QStringLiteral("-60"));
+}
+
+void TestScanPage::shortReportDataReadsNothingPastTheEnd_data()
+{
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<QByteArray>("advData");
+    QTest::addColumn<int>("internalErrors");
+    QTest::newRow("no data bytes") << QByteArray() << QByteArray() << 0;
+    QTest::newRow("one leading byte") << QByteArray(1, '\0') << QByteArray() << 0;
+    QTest::newRow("two leading bytes only") << QByteArray(2, '\0') << QByteArray() << 0;
+    QTest::newRow("structure past the end keeps the earlier ones")
+        << FrameBuilder::fromHex("0000 0409414243 0509")
+        << FrameBuilder::fromHex("0409414243 0509") << 1;
+}
+
+void TestScanPage::shortReportDataReadsNothingPastTheEnd()
+{
+    QFETCH(QByteArray, tail);
+    QFETCH(QByteArray, advData);
+    QFETCH(int, internalErrors);
+
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    QByteArray frame = ScanBehaviour::reportFrame(advertiser("010203040506"), 0, QByteArray());
+    frame.chop(2); // without the two leading bytes
+    frame.append(tail);
+    frame[3] = char((frame.size() - 5) & 0xFF);
+    frame[4] = char((frame.size() - 5) >> 8);
+    QVERIFY(rig.feed(frame));
+    QCOMPARE(rig.page->devices().size(), 1);
+    QCOMPARE(rig.page->devices().at(0).value(QStringLiteral("adv_data")), advData);
+    if (internalErrors)
+        QCOMPARE(cell(rig, 0, QStringLiteral("device")), QStringLiteral("ABC"));
+    int errors = 0;
+    for (const QString &line : rig.recorder->texts())
+        errors += line.contains(QLatin1String("FUNCTION:CConnectionWidget::startScanProc Internal error.")) ? 1 : 0;
+    QCOMPARE(errors, internalErrors);
+}
+
+void TestScanPage::dispatchIgnoresOtherIdsAndBrokenFrames()
+{
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    const int lines = rig.recorder->lines().size();
+    // Another page's uplink: no handler, no log line.
+    rig.page->onRcvMsg(FrameBuilder::frame(0xDD, 0x00, 0x03, QByteArray(1, '\0')));
+    QCOMPARE(rig.recorder->lines().size(), lines);
+
+    // Shorter than its length field claims: dropped before the lookup.
+    QByteArray truncated = adReport(advertiser("010203040506"), "020106");
+    truncated.chop(3);
+    rig.page->onRcvMsg(truncated);
+    QCOMPARE(rig.page->devices().size(), 0);
+
+    rig.page->onRcvMsg(adReport(advertiser("010203040506"), "020106"));
+    QCOMPARE(rig.page->devices().size(), 1);
+}
+
+void TestScanPage::choosingRowShowsRawAndDecodedData()
+{
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    SimAdvertiser a = advertiser("112233445566");
+    QVERIFY(rig.feed(QList<QByteArray>{adReport(a, "020106050941424445"), adReport(a, "03ff4c00", 2)}));
+    QCOMPARE(rig.page->devices().size(), 1);
+
+    auto *view = rig.widget<QTableView>(QStringLiteral("tableView_devices"));
+    view->setCurrentIndex(rig.page->devicesModel()->index(0, 0));
+    rig.page->onTableView_devicesClicked(view->currentIndex());
+
+    QCOMPARE(rig.widget<QLabel>(QStringLiteral("labelAdv"))->text(), QStringLiteral("raw data(9)"));
+    QCOMPARE(rig.widget<QTextBrowser>(QStringLiteral("rawData_advertising"))->toPlainText(),
+             QStringLiteral("02:01:06:05:09:41:42:44:45"));
+    QCOMPARE(rig.widget<QLabel>(QStringLiteral("labelScan"))->text(), QStringLiteral("raw data(4)"));
+    auto *tree = rig.widget<QTreeWidget>(QStringLiteral("treeWidget_advertising"));
+    QCOMPARE(tree->topLevelItemCount(), 2);
+    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Data 0:<<Flags>>"));
+    QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Data 1:<<Complete Local Name>>"));
+    auto *rsp = rig.widget<QTreeWidget>(QStringLiteral("treeWidget_scanRsp"));
+    QCOMPARE(rsp->topLevelItem(0)->text(0), QStringLiteral("Data 0:<<Manufacturer Specific Data>>"));
+
+    // Connectable row in direct mode: Connect offered, white list too.
+    QVERIFY(rig.widget<QToolButton>(QStringLiteral("buttonConnect"))->isEnabled());
+    QCOMPARE(buttonText(rig, "buttonConnect"), QStringLiteral("Connect"));
+    QVERIFY(rig.widget<QToolButton>(QStringLiteral("buttonAddToWhiteList"))->isEnabled());
+
+    // A device without a scan response.
+    QVERIFY(rig.feed(adReport(advertiser("0a0b0c0d0e0f"), "020106")));
+    view->setCurrentIndex(rig.page->devicesModel()->index(1, 0));
+    rig.page->onTableView_devicesClicked(view->currentIndex());
+    QCOMPARE(rig.widget<QLabel>(QStringLiteral("labelScan"))->text(), QStringLiteral("raw data(0)"));
+    QCOMPARE(rig.widget<QTextBrowser>(QStringLiteral("rawData_scanRsp"))->toPlainText(), QString());
+
+    rig.page->onTableView_devicesClicked(QModelIndex());
+    QCOMPARE(rig.recorder->count(QStringLiteral("CConnectionWidget::onTableView_devices:Clicked index is not valid.")), 1);
+}
+
+void TestScanPage::searchWalksMatchingCells()
+{
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    // Cells with "abc" in any case: the names of rows 0 and 3.
+    QVERIFY(rig.feed(QList<QByteArray>{adReport(advertiser("010203040506"), "0409616263"),
+                      adReport(advertiser("111111111111"), "020106"),
+                      adReport(advertiser("222222222222"), "020106"),
+                      adReport(advertiser("333333333333"), "06095841424358")}));
+    QCOMPARE(rig.page->devices().size(), 4);
+
+    rig.page->on_buttonSearch_clicked();
+    SearchBox *box = rig.page->searchBox();
+    QVERIFY(box->isVisible());
+    box->findChild<QLineEdit *>(QStringLiteral("lineEdit"))->setText(QStringLiteral("abc"));
+    QCOMPARE(box->m_matchRow, -1);
+    DevicesTableModel *model = rig.page->devicesModel();
+    QPushButton *next = box->findChild<QPushButton *>(QStringLiteral("buttonNext"));
+    QPushButton *previous = box->findChild<QPushButton *>(QStringLiteral("buttonPrevious"));
+
+    // Nothing lies before the start.
+    previous->click();
+    QVERIFY(!model->currentIndex().isValid());
+
+    next->click();
+    QCOMPARE(model->currentIndex(), model->index(0, 0));
+    QCOMPARE(box->m_matchText, QStringLiteral("abc"));
+    next->click();
+    QCOMPARE(model->currentIndex(), model->index(3, 0));
+    next->click();
+    QCOMPARE(model->currentIndex(), model->index(3, 0));
+    previous->click();
+    QCOMPARE(model->currentIndex(), model->index(0, 0));
+    QCOMPARE(model->data(model->index(0, 0), Qt::BackgroundRole).value<QColor>(), QColor(0, 255, 0));
+
+    // A text that matches nothing clears the mark.
+    box->findChild<QLineEdit *>(QStringLiteral("lineEdit"))->setText(QStringLiteral("zzz"));
+    next->click();
+    QVERIFY(!model->currentIndex().isValid());
+}
+
+void TestScanPage::periodicReportsGoToTheirView()
+{
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    QPlainTextEdit *fallback = rig.page->periodicTextArea(0xFF);
+    QVERIFY(fallback);
+
+    SimAdvertiser train = advertiser("0102030405c0");
+    // Sync index 0xFF is the default view.
+    QVERIFY(rig.feed(ScanBehaviour::reportFrame(train, 4, QByteArray::fromHex("05ff59000102"), 0xFF)));
+    QCOMPARE(fallback->blockCount(), 3);
+    QVERIFY(fallback->toPlainText().startsWith(QLatin1String("Time:")));
+    QVERIFY(fallback->toPlainText().contains(QLatin1String("Field Data: adv_data_response_data->00:00:05:ff:59:00:01:02  rssi->c4  tx_power->00  ")));
+    QCOMPARE(rig.page->devices().size(), 0);
+
+    // No entry for index 3.
+    QVERIFY(rig.feed(ScanBehaviour::reportFrame(train, 4, QByteArray::fromHex("020106"), 3)));
+    QCOMPARE(rig.recorder->count(QStringLiteral("The sync index of periodic advertising is wrong.")), 1);
+    QCOMPARE(rig.recorder->lines().constLast().second, 4);
+}
+
+void TestScanPage::resetEmptiesThePage()
+{
+    ScanPageRig rig({{QStringLiteral("type"), 1}});
+    QVERIFY(rig.open());
+    QToolButton *scan = rig.widget<QToolButton>(QStringLiteral("buttonScan"));
+    scan->click();
+    QVERIFY(ScanPageRig::waitUntil([&] { return rig.page->isScanning(); }));
+    QVERIFY(rig.feed(adReport(advertiser("010203040506"), "020106")));
+
+    // Two syncs through the periodic advertiser list.
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    answerer.click(QStringLiteral("m_pbOk"));
+    QToolButton *sync = rig.widget<QToolButton>(QStringLiteral("buttonSync"));
+    QVERIFY(sync->isEnabled());
+    sync->click();
+    QVERIFY(ScanPageRig::waitUntil([&] { return sync->toolTip() == QLatin1String("Start Sync")
+                                                && rig.page->periodicSyncIndexes().size() == 2; }));
+    sync->click();
+    QVERIFY(ScanPageRig::waitUntil([&] { return rig.page->periodicSyncIndexes().size() == 3
+                                                && sync->toolTip() == QLatin1String("Start Sync"); }));
+    QVERIFY(answerer.waitUntilAnswered());
+    auto *combo = rig.widget<QComboBox>(QStringLiteral("comboBox_peerAddr"));
+    QCOMPARE(combo->count(), 2);
+    QVERIFY(rig.page->isSyncing());
+
+    rig.page->reset();
+    QCOMPARE(rig.page->devices().size(), 0);
+    QCOMPARE(scan->text(), QStringLiteral("Start Scan"));
+    QVERIFY(scan->isEnabled());
+    QVERIFY(!rig.page->isScanning());
+    QCOMPARE(rig.page->periodicSyncIndexes(), QList<uchar>{0xFF});
+    QVERIFY(rig.page->periodicTextArea(0xFF));
+    QCOMPARE(combo->count(), 0);
+    QVERIFY(!rig.page->isSyncing());
+    QVERIFY(!sync->isEnabled());
+    QCOMPARE(sync->toolTip(), QStringLiteral("Start Sync"));
+    QVERIFY(!rig.widget<QToolButton>(QStringLiteral("buttonConnect"))->isEnabled());
+    QCOMPARE(rig.widget<QTreeWidget>(QStringLiteral("treeWidget_advertising"))->topLevelItemCount(), 0);
+
+    // The next click starts a new scan.
+    const int before = rig.dongle.receivedCount();
+    scan->click();
+    QVERIFY(rig.waitForDownlink(QStringLiteral("01@3D"), before));
+}
+
+void TestScanPage::operateWhitelistLogsStatus_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("status 0") << QByteArray(1, '\0') << QString();
+    QTest::newRow("status 0x12") << QByteArray(1, char(0x12)) << "Uplink Command Name:Operate whiltelist Result:";
+    // The catalogue refuses a frame without its status byte before the page sees a field.
+    QTest::newRow("no status") << QByteArray() << "Parse uplink Command:Operate whiltelist failed";
+}
+
+void TestScanPage::operateWhitelistLogsStatus()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, expected);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    rig.recorder->clear();
+    rig.page->onRcvMsg(FrameBuilder::frame(0xDD, 0x01, 0x0A, payload));
+    const QStringList texts = rig.recorder->texts();
+    QVERIFY(!texts.isEmpty());
+    if (!payload.isEmpty())
+        QVERIFY(texts.first().startsWith(QLatin1String("Uplink Command Name: Operate whiltelist")));
+    if (expected.isEmpty()) {
+        QCOMPARE(texts.size(), 1);
+    } else {
+        QVERIFY2(texts.last().startsWith(expected), qPrintable(texts.last()));
+    }
+}
+
+void TestScanPage::autoModeFromSettings()
+{
+    ScanPageRig rig({{QStringLiteral("5_0_conn_type"), 1}});
+    QVERIFY(rig.open());
+    QVERIFY(!rig.widget<QToolButton>(QStringLiteral("buttonConnect"))->isEnabled());
+    QVERIFY(rig.widget<QToolButton>(QStringLiteral("buttonAutoConnect"))->isEnabled());
+    QVERIFY(rig.widget<QToolButton>(QStringLiteral("buttonCIGCIS"))->isHidden());
+    QVERIFY(rig.widget<QToolButton>(QStringLiteral("buttonMasterBIG"))->isHidden());
+
+    QVERIFY(rig.feed(adReport(advertiser("010203040506"), "020106")));
+    auto *view = rig.widget<QTableView>(QStringLiteral("tableView_devices"));
+    view->setCurrentIndex(rig.page->devicesModel()->index(0, 0));
+    rig.page->onTableView_devicesClicked(view->currentIndex());
+    QVERIFY(!rig.widget<QToolButton>(QStringLiteral("buttonConnect"))->isEnabled());
+}
+
+QTEST_MAIN(TestScanPage)
+#include "tst_scanpage.moc"

@@ -1,0 +1,67 @@
+#ifndef CCOMMANDUIWIDGET_H
+#define CCOMMANDUIWIDGET_H
+
+#include "cfgtypes.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <QWidget>
+
+namespace Ui {
+class CCommandUiWidget;
+}
+
+class CMsg;
+class DiagramWidget;
+class LogManager;
+class QBoxLayout;
+class QLayout;
+class QTimer;
+
+// One collapsible form for one command. A "write" form sends its command with
+// the entered values; a "read" form sends it with the connection index only and
+// shows the values the answer brings.
+class CCommandUiWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    CCommandUiWidget(CMsg *msg, LogManager *log, DiagramWidget *diagram, QString cmdName,
+                     QTimer *timer, bool editable, quint8 condix, bool expanded,
+                     QWidget *parent = nullptr);
+    ~CCommandUiWidget() override;
+
+    void initUi(QVector<UiFieldInfo> fields);
+    QString getCmdName() const;
+    void setFieldValueInGlayout(QMap<QString, QByteArray> values);
+    QMap<QString, QVariant> collectFieldValues();
+
+public slots:
+    void onWidgetPressed();
+    void on_btn_command_clicked();
+    void on_timeout();
+    void on_toolButton_clicked();
+
+private:
+    void splitFields(const QVector<UiFieldInfo> &fields, QVector<UiFieldInfo> *editors,
+                     QVector<UiFieldInfo> *halfTables, QVector<UiFieldInfo> *fullTables) const;
+    void createFieldWidget(const UiFieldInfo &field, QBoxLayout *row);
+    bool findComponent(UiComponentFields *component) const;
+    bool showFieldValue(const UiFieldInfo &field, QWidget *editor, const QByteArray &value);
+    bool checkConnectionParameters(const QMap<QString, QVariant> &values);
+
+    Ui::CCommandUiWidget *ui;
+    bool m_expanded;
+    bool m_editable;
+    QString m_cmdName;
+    quint8 m_condix;
+    QTimer *m_timer;
+    DiagramWidget *m_diagram;
+    CMsg *m_msg;
+    LogManager *m_log;
+};
+
+#endif // CCOMMANDUIWIDGET_H

@@ -1,0 +1,125 @@
+#include "clineeditsetting.h"
+
+#include "cvalidatelineedit.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+
+namespace {
+
+QString paddedHex(quint64 number, const QString &length)
+{
+    return QString::number(number, 16).rightJustified(2 * int(length.toUInt()), QLatin1Char('0'));
+}
+
+} // namespace
+
+CLineEditSetting::CLineEditSetting(const QString &key, const QString &title, const QString &type,
+                                   const QString &minValue, const QString &maxValue,
+                                   const QString &defaultValue, const QString &length,
+                                   const QString &singleStep, const QString &precision,
+                                   const QString &description, CSetting *parent)
+    : CSetting(key, title, parent)
+    , m_minValue(minValue)
+    , m_maxValue(maxValue)
+    , m_length(length)
+    , m_defaultText(defaultValue)
+    , m_description(description)
+    , m_type(type)
+    , m_singleStep(singleStep)
+    , m_precision(precision)
+{
+    m_defaultValue = messageValue(type, defaultValue, length, singleStep);
+}
+
+QString CLineEditSetting::messageValue(const QString &type, const QString &text,
+                                       const QString &length, const QString &singleStep)
+{
+    if (type == QLatin1String("int"))
+        return paddedHex(text.toULongLong(), length);
+    if (type == QLatin1String("hex"))
+        return text.mid(2);
+    if (type == QLatin1String("addr") || type == QLatin1String("littleEnd")) {
+        QString digits = text;
+        return digits.remove(QLatin1Char(':'));
+    }
+    if (type == QLatin1String("string")) {
+        const QByteArray bytes = text.toUtf8();
+        QString value;
+        for (int i = bytes.size() - 1; i >= 0; --i)
+            value += QString::number(quint8(bytes.at(i)), 16).rightJustified(2, QLatin1Char('0'));
+        return value;
+    }
+    if (type == QLatin1String("double")) {
+        const double units = CValidateLineEdit::flooredQuotient(text.toDouble(), singleStep.toDouble());
+        return paddedHex(units <= 0 ? 0 : quint64(units), length);
+    }
+    if (type == QLatin1String("int16double")) {
+        const double units = CValidateLineEdit::flooredQuotient(text.toDouble(), singleStep.toDouble());
+        const quint16 low = quint16(quint32(qint32(qint64(units))));
+        return paddedHex(low, length);
+    }
+    return QString();
+}
+
+void CLineEditSetting::setEditable(bool editable)
+{
+    if (m_lineEdit)
+        m_lineEdit->setEnabled(editable);
+}
+
+QVariant CLineEditSetting::value() const
+{
+    if (!m_lineEdit)
+        return m_value;
+    return m_lineEdit->getValue();
+}
+
+void CLineEditSetting::setValue(const QVariant &value)
+{
+    m_value = value;
+    if (m_lineEdit)
+        m_lineEdit->setValue(value.toString());
+}
+
+void CLineEditSetting::createWidget(QBoxLayout *layout)
+{
+    if (m_lineEdit)
+        return;
+    m_rowLayout = new QHBoxLayout;
+    m_rowLayout->setContentsMargins(0, 0, 0, 0);
+    m_label = new QLabel(m_title);
+    m_lineEdit = new CValidateLineEdit;
+    m_lineEdit->setToolTip(m_description);
+    if (m_type == QLatin1String("int"))
+        m_lineEdit->setIntType(m_minValue, m_maxValue, m_length, m_defaultText);
+    else if (m_type == QLatin1String("hex"))
+        m_lineEdit->setHexType(m_length, m_minValue, m_maxValue, QString(),
+                               QStringLiteral("0x[0-9a-fA-F]*"));
+    else if (m_type == QLatin1String("addr"))
+        m_lineEdit->setAddrType(m_length, QString(), QStringLiteral("[0-9a-fA-F:]*"));
+    else if (m_type == QLatin1String("string"))
+        m_lineEdit->setStringType(m_defaultText, m_length);
+    else if (m_type == QLatin1String("littleEnd"))
+        m_lineEdit->setLittleEndType(m_length, m_defaultText, QStringLiteral("[0-9a-fA-F:]*"));
+    else if (m_type == QLatin1String("double"))
+        m_lineEdit->setDoubleType(m_minValue, m_maxValue, m_singleStep, m_precision, m_length,
+                                  m_defaultText);
+    else if (m_type == QLatin1String("int16double"))
+        m_lineEdit->setInt16DoubleType(m_minValue, m_maxValue, m_singleStep, m_precision, m_length,
+                                       m_defaultText);
+    m_rowLayout->addWidget(m_label, 4);
+    m_rowLayout->addWidget(m_lineEdit, 6);
+    layout->addLayout(m_rowLayout);
+    setValue(m_value);
+}
+
+CValidateLineEdit *CLineEditSetting::lineEdit() const
+{
+    return m_lineEdit;
+}
+
+QString CLineEditSetting::type() const
+{
+    return m_type;
+}

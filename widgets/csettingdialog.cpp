@@ -1,0 +1,549 @@
+#include "csettingdialog.h"
+
+#include "ccheckboxsetting.h"
+#include "ccomboboxsetting.h"
+#include "ccomboboxwithcheckboxsetting.h"
+#include "cflatmessage.h"
+#include "clineeditsetting.h"
+#include "cprofiletablesetting.h"
+#include "csettingcategory.h"
+#include "csettinggroup.h"
+#include "logmanager.h"
+
+#include <QDomDocument>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMetaObject>
+#include <QTreeWidget>
+
+// Static libraries do not register their resources on their own.
+static void initSettingsResource()
+{
+    Q_INIT_RESOURCE(settings);
+}
+
+namespace {
+
+constexpr int DebugLevel = 1;
+constexpr int ErrorLevel = 4;
+
+const char STATIC_CONFIGURATION[] = "Static Configuration";
+const char DYNAMIC_CONFIGURATION[] = "Dynamic Configuration";
+const char SET_ALL_STATIC[] = "Set All Static";
+const char APPLY_ALL_DYNAMIC[] = "Apply All Dynamic";
+const char SCAN_ERROR_TITLE[] = "Scan Parameters Setting Error";
+
+quint64 hexValue(const QVariant &value)
+{
+    return value.toString().toULongLong(nullptr, 16);
+}
+
+} // namespace
+
+CSettingDialog::CSettingDialog(LogManager *log, QMap<QString, QVariant> *settingsMap,
+                               QWidget *dongleWidget, QWidget *parent)
+    : CFlatDialog(QStringLiteral("Settings"), parent, 0, 0, false)
+    , m_log(log)
+    , m_settingsMap(settingsMap)
+    , m_dongleWidget(dongleWidget)
+{
+    initSettingsResource();
+    m_ui.setupUi(m_content);
+
+    m_connectFieldKeys = {
+        {QStringLiteral("5_0_conn_scan_interval_1m"), QStringLiteral("5_0_conn_scan_window_1m"),
+         QStringLiteral("5_0_conn_interval_min_1m"), QStringLiteral("5_0_conn_interval_max_1m"),
+         QStringLiteral("5_0_conn_latency_1m"), QStringLiteral("5_0_conn_supervision_timeout_1m"),
+         QStringLiteral("5_0_conn_ce_1m")},
+        {QStringLiteral("5_0_conn_interval_min_2m"), QStringLiteral("5_0_conn_interval_max_2m"),
+         QStringLiteral("5_0_conn_latency_2m"), QStringLiteral("5_0_conn_supervision_timeout_2m"),
+         QStringLiteral("5_0_conn_ce_2m")},
+        {QStringLiteral("5_0_conn_scan_interval_coded"), QStringLiteral("5_0_conn_scan_window_coded"),
+         QStringLiteral("5_0_conn_interval_min_coded"), QStringLiteral("5_0_conn_interval_max_coded"),
+         QStringLiteral("5_0_conn_latency_coded"),
+         QStringLiteral("5_0_conn_supervision_timeout_coded"), QStringLiteral("5_0_conn_ce_coded")},
+    };
+    m_scanFieldKeys = {
+        {QStringLiteral("5_0_scan_interval_1m"), QStringLiteral("5_0_scan_window_1m")},
+        {QStringLiteral("5_0_scan_interval_coded"), QStringLiteral("5_0_scan_window_coded")},
+    };
+
+    connect(m_ui.pb_restoreAll, &QPushButton::clicked, this, &CSettingDialog::on_pb_restoreAll_clicked);
+    connect(m_ui.pb_restoreCurrentPage, &QPushButton::clicked, this,
+            &CSettingDialog::on_pb_restoreCurrentPage_clicked);
+    connect(m_ui.btn_apply, &QPushButton::clicked, this, &CSettingDialog::on_btn_apply_clicked);
+    connect(m_ui.btn_cancel, &QPushButton::clicked, this, &CSettingDialog::on_btn_cancel_clicked);
+    connect(m_ui.pb_setAll, &QPushButton::clicked, this, &CSettingDialog::on_pb_setAll_clicked);
+}
+
+CSettingDialog::~CSettingDialog() = default;
+
+void CSettingDialog::setBusyQuery(BusyQuery query)
+{
+    m_busyQuery = std::move(query);
+}
+
+void CSettingDialog::debugLog(const QString &text) const
+{
+    if (m_log)
+        m_log->log(text, DebugLevel);
+}
+
+bool CSettingDialog::loadSettingFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QDomDocument document;
+    if (!document.setContent(&file)) {
+        file.close();
+        return false;
+    }
+    file.close();
+
+    // A failing top-level group does not stop the next one.
+    const QDomNodeList groups = document.documentElement().childNodes();
+    for (int i = 0; i < groups.count(); ++i)
+        parseGroup(groups.at(i), nullptr);
+
+    buildCatalogTree();
+    showFirstSettingGroup();
+    connect(m_ui.catalogTreeWidget, &QTreeWidget::itemClicked, this,
+            &CSettingDialog::onCatalogItemClicked, Qt::UniqueConnection);
+    return true;
+}
+
+bool CSettingDialog::parseGroup(const QDomNode &node, CSettingGroup *parent)
+{
+    if (!node.isElement())
+        return true;
+    const QDomElement element = node.toElement();
+    if (element.tagName() != QLatin1String("SettingGroup"))
+        return false;
+
+    const QString title = element.attribute(QStringLiteral("title"));
+    auto *group = parent ? new CSettingGroup(title, parent) : new CSettingGroup(title, this);
+    m_groups.append(group);
+
+    const QDomNodeList children = element.childNodes();
+    for (int i = 0; i < children.count(); ++i) {
+        const QDomNode child = children.at(i);
+        if (!child.isElement())
+            continue;
+        const QDomElement childElement = child.toElement();
+        if (childElement.tagName() == QLatin1String("SettingGroup")) {
+            if (!parseGroup(child, group))
+                return false;
+        } else if (childElement.tagName() == QLatin1String("SettingCategory")) {
+            auto *category = new CSettingCategory(childElement.attribute(QStringLiteral("title")), group);
+            const QDomNodeList settings = childElement.childNodes();
+            for (int j = 0; j < settings.count(); ++j) {
+                if (!parseSetting(settings.at(j), category))
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool CSettingDialog::parseSetting(const QDomNode &node, CSettingCategory *category)
+{
+    if (!node.isElement())
+        return true;
+    const QDomElement element = node.toElement();
+    const QString tag = element.tagName();
+    const QString key = element.attribute(QStringLiteral("key"));
+    const QString title = element.attribute(QStringLiteral("title"));
+
+    if (tag == QLatin1String("LineEditSetting")) {
+        auto *item = new CLineEditSetting(
+            key, title, element.attribute(QStringLiteral("type")),
+            element.attribute(QStringLiteral("minValue")), element.attribute(QStringLiteral("maxValue")),
+            element.attribute(QStringLiteral("defaultValue")), element.attribute(QStringLiteral("length")),
+            element.attribute(QStringLiteral("singleStep")), element.attribute(QStringLiteral("precision")),
+            element.attribute(QStringLiteral("description")), category);
+        m_settings.insert(key, item);
+    } else if (tag == QLatin1String("ComboBoxSetting")) {
+        auto *item = new CComboBoxSetting(key, title, category);
+        connect(item, &CComboBoxSetting::connectTypeChanged, this, &CSettingDialog::on_connectTypeChanged);
+        QStringList texts;
+        QList<QVariant> values;
+        for (QDomElement list = element.firstChildElement(QStringLiteral("UserTexts")); !list.isNull();
+             list = list.nextSiblingElement(QStringLiteral("UserTexts"))) {
+            for (QDomElement text = list.firstChildElement(QStringLiteral("UserText")); !text.isNull();
+                 text = text.nextSiblingElement(QStringLiteral("UserText")))
+                texts << text.text();
+        }
+        for (QDomElement list = element.firstChildElement(QStringLiteral("UserValues")); !list.isNull();
+             list = list.nextSiblingElement(QStringLiteral("UserValues"))) {
+            for (QDomElement value = list.firstChildElement(QStringLiteral("UserValue")); !value.isNull();
+                 value = value.nextSiblingElement(QStringLiteral("UserValue")))
+                // Unsigned, never int: the command sender reads text as hexadecimal.
+                values << QVariant(value.text().toUInt());
+        }
+        if (texts.size() != values.size() || texts.isEmpty() || values.isEmpty()) {
+            debugLog(QStringLiteral("Invalid Configuare XML! ") + tag);
+            return false;
+        }
+        item->setUserTextsAndValues(texts, values);
+        if (element.hasAttribute(QStringLiteral("defaultValue"))) {
+            const QVariant wanted(element.attribute(QStringLiteral("defaultValue")).toUInt());
+            item->setDefaultValue(values.contains(wanted) ? wanted : values.first());
+        }
+        m_settings.insert(key, item);
+    } else if (tag == QLatin1String("ComboBoxWithCheckBoxSetting")) {
+        QMap<uint, QString> choices;
+        for (QDomElement bit = element.firstChildElement(); !bit.isNull(); bit = bit.nextSiblingElement())
+            choices.insert(bit.attribute(QStringLiteral("value")).toUInt(),
+                           bit.attribute(QStringLiteral("valueDesc")));
+        auto *item = new CComboBoxWithCheckBoxSetting(choices, key, title, category);
+        item->setDefaultValue(QVariant(element.attribute(QStringLiteral("defaultValue")).toUInt()));
+        m_settings.insert(key, item);
+        connect(item, &CComboBoxWithCheckBoxSetting::connectPropertiesChanged, this,
+                &CSettingDialog::on_connectPropertiesChanged);
+        connect(item, &CComboBoxWithCheckBoxSetting::scanPropertiesChanged, this,
+                &CSettingDialog::on_scanPropertiesChanged);
+    } else if (tag == QLatin1String("CheckBoxSetting")) {
+        auto *item = new CCheckBoxSetting(key, title, category);
+        if (element.hasAttribute(QStringLiteral("defaultValue"))) {
+            const QString text = element.attribute(QStringLiteral("defaultValue"));
+            if (text == QLatin1String("true")) {
+                item->setDefaultValue(true);
+            } else if (text == QLatin1String("false")) {
+                item->setDefaultValue(false);
+            } else {
+                debugLog(QStringLiteral("Invalid bool string: ") + text);
+                return false;
+            }
+        }
+        m_settings.insert(key, item);
+    } else if (tag == QLatin1String("ProfileTableSetting")) {
+        auto *item = new CProfileTableSetting(key, title, category);
+        item->setDefaultValue(QByteArray());
+        m_settings.insert(key, item);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CSettingDialog::buildCatalogTree()
+{
+    for (CSettingGroup *group : qAsConst(m_groups))
+        group->createTreeItem(m_ui.catalogTreeWidget);
+}
+
+void CSettingDialog::showFirstSettingGroup()
+{
+    for (CSettingGroup *group : qAsConst(m_groups)) {
+        if (group->subGroupCount() != 0)
+            continue;
+        m_currentSettingGroup = group;
+        m_ui.catalogTreeWidget->setCurrentItem(group->treeItem());
+        m_ui.groupLabel->setText(group->title());
+        group->createWidget(m_ui.settingContentLayout);
+        group->showWidget();
+        return;
+    }
+    debugLog(QStringLiteral(
+        "CSettingDialog::showFirstSettingGroup: can't find the first leaf setting group."));
+}
+
+void CSettingDialog::onCatalogItemClicked(QTreeWidgetItem *item, int /*column*/)
+{
+    CSettingGroup *group = nullptr;
+    for (CSettingGroup *candidate : qAsConst(m_groups)) {
+        if (candidate->treeItem() == item) {
+            group = candidate;
+            break;
+        }
+    }
+    if (!group || !m_currentSettingGroup) {
+        debugLog(QStringLiteral("CSettingDialog::onCatalogItemClicked:SettingGroup is null."));
+        return;
+    }
+
+    QTreeWidgetItem *top = item->parent() ? item->parent() : item;
+    if (top->text(0) == QLatin1String(STATIC_CONFIGURATION))
+        m_ui.btn_apply->setText(QString::fromLatin1(SET_ALL_STATIC));
+    else if (top->text(0) == QLatin1String(DYNAMIC_CONFIGURATION))
+        m_ui.btn_apply->setText(QString::fromLatin1(APPLY_ALL_DYNAMIC));
+
+    if (group->subGroupCount() == 0) {
+        m_ui.groupLabel->clear();
+        m_currentSettingGroup->hideWidget();
+        m_ui.groupLabel->setText(group->title());
+        group->createWidget(m_ui.settingContentLayout);
+        group->showWidget();
+        m_currentSettingGroup = group;
+    }
+    updateDynamicFieldStates();
+}
+
+void CSettingDialog::updateDynamicFieldStates()
+{
+    updateConnectFields(settingValue(QStringLiteral("5_0_conn_properties")).toInt());
+    updateScanFields(settingValue(QStringLiteral("5_0_scan_properties")).toInt());
+}
+
+void CSettingDialog::setFieldsEditable(const QStringList &keys, bool editable)
+{
+    for (const QString &key : keys) {
+        if (auto *field = qobject_cast<CLineEditSetting *>(m_settings.value(key)))
+            field->setEditable(editable);
+    }
+}
+
+void CSettingDialog::updateConnectFields(int mask)
+{
+    const int bits[] = {1, 2, 4};
+    for (int i = 0; i < m_connectFieldKeys.size(); ++i)
+        setFieldsEditable(m_connectFieldKeys.at(i), (mask & bits[i]) != 0);
+}
+
+void CSettingDialog::updateScanFields(int mask)
+{
+    // Active scanning on a PHY needs scanning on that PHY: clearing the scan
+    // bit clears the active bit, setting the active bit sets the scan bit.
+    auto *item = qobject_cast<CComboBoxWithCheckBoxSetting *>(
+        m_settings.value(QStringLiteral("5_0_scan_properties")));
+    if (item) {
+        const auto adjust = [&](int scanBit, int activeBit) {
+            const int pair = scanBit | activeBit;
+            if ((m_lastScanPropertiesMask & scanBit) && (mask & pair) == activeBit) {
+                mask &= ~pair & 0x3F;
+                m_lastScanPropertiesMask = mask;
+                item->setValue(QVariant(uint(mask)));
+            }
+            if (!(m_lastScanPropertiesMask & activeBit) && (mask & pair) == activeBit) {
+                mask |= scanBit;
+                m_lastScanPropertiesMask = mask;
+                item->setValue(QVariant(uint(mask)));
+            }
+        };
+        adjust(1, 4);
+        adjust(2, 8);
+    }
+    m_lastScanPropertiesMask = mask;
+    setFieldsEditable(m_scanFieldKeys.value(0), (mask & 5) != 0);
+    setFieldsEditable(m_scanFieldKeys.value(1), (mask & 10) != 0);
+}
+
+void CSettingDialog::on_connectPropertiesChanged(int mask)
+{
+    updateConnectFields(mask);
+}
+
+void CSettingDialog::on_scanPropertiesChanged(int mask)
+{
+    updateScanFields(mask);
+}
+
+void CSettingDialog::on_connectTypeChanged(bool /*isAuto*/)
+{
+    if (auto *timeout = qobject_cast<CLineEditSetting *>(m_settings.value(QStringLiteral("5_0_conn_timeout"))))
+        timeout->setEditable(true);
+}
+
+void CSettingDialog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        m_ui.btn_apply->setFocus();
+        on_btn_apply_clicked();
+        return;
+    }
+    // Escape included: the dialog closes only through its buttons.
+    event->ignore();
+}
+
+void CSettingDialog::on_pb_restoreAll_clicked()
+{
+    for (CSetting *item : qAsConst(m_settings))
+        item->setValue(item->defaultValue());
+}
+
+void CSettingDialog::on_pb_restoreCurrentPage_clicked()
+{
+    if (!m_currentSettingGroup) {
+        debugLog(QStringLiteral("CSettingDialog::on_btn_default_pressed:m_currentSettingGroup is null."));
+        return;
+    }
+    const QList<CSetting *> children = m_currentSettingGroup->children();
+    for (CSetting *child : children) {
+        auto *category = dynamic_cast<CSettingCategory *>(child);
+        if (!category) {
+            debugLog(QStringLiteral(
+                "CSettingDialog::on_btn_default_pressed: dynamic_cast to psettingCategory failed."));
+            return;
+        }
+        const QList<CSetting *> settings = category->children();
+        for (CSetting *item : settings)
+            item->setValue(item->defaultValue());
+    }
+}
+
+void CSettingDialog::writeSettingsMap()
+{
+    if (!m_settingsMap)
+        return;
+    for (auto it = m_settings.cbegin(); it != m_settings.cend(); ++it)
+        m_settingsMap->insert(it.key(), it.value()->value());
+}
+
+bool CSettingDialog::dongleIsBusy() const
+{
+    if (m_busyQuery)
+        return m_busyQuery();
+    bool busy = false;
+    if (m_dongleWidget && m_dongleWidget->metaObject()->indexOfMethod("isBusy()") >= 0)
+        QMetaObject::invokeMethod(m_dongleWidget, "isBusy", Qt::DirectConnection, Q_RETURN_ARG(bool, busy));
+    return busy;
+}
+
+void CSettingDialog::on_btn_apply_clicked()
+{
+    if (!checkSettings())
+        return;
+    writeSettingsMap();
+    const QString button = m_ui.btn_apply->text();
+    if (button == QLatin1String(SET_ALL_STATIC)) {
+        if (dongleIsBusy()) {
+            CFlatMessage::information(this, QStringLiteral("error"),
+                                      QStringLiteral("cannot set params when air action is on"));
+            return;
+        }
+        emit staticSettingsUpdated();
+        emit sig_isPairEnable(settingValue(QStringLiteral("pair_enable_flag")).toUInt() != 0);
+    } else if (button == QLatin1String(APPLY_ALL_DYNAMIC)) {
+        emit dynamicSettingsUpdated();
+        emit sig_openAutomaticConnect(settingValue(QStringLiteral("5_0_conn_type")).toUInt() != 0);
+    }
+    accept();
+}
+
+void CSettingDialog::on_pb_setAll_clicked()
+{
+    if (!checkSettings())
+        return;
+    writeSettingsMap();
+    if (dongleIsBusy()) {
+        CFlatMessage::information(this, QStringLiteral("error"),
+                                  QStringLiteral("cannot set params when air action is on"));
+        return;
+    }
+    emit staticSettingsUpdated();
+    emit dynamicSettingsUpdated();
+    emit sig_openAutomaticConnect(settingValue(QStringLiteral("5_0_conn_type")).toUInt() != 0);
+    emit sig_isPairEnable(settingValue(QStringLiteral("pair_enable_flag")).toUInt() != 0);
+    accept();
+}
+
+void CSettingDialog::on_btn_cancel_clicked()
+{
+    reject();
+}
+
+void CSettingDialog::initSettingsMap()
+{
+    on_pb_restoreAll_clicked();
+    writeSettingsMap();
+}
+
+bool CSettingDialog::loadSettingsMap()
+{
+    for (auto it = m_settings.cbegin(); it != m_settings.cend(); ++it) {
+        const QVariant stored = m_settingsMap ? m_settingsMap->value(it.key()) : QVariant();
+        it.value()->setValue(stored.isNull() ? it.value()->defaultValue() : stored);
+    }
+    return true;
+}
+
+QVariant CSettingDialog::settingValue(const QString &key) const
+{
+    CSetting *item = m_settings.value(key);
+    return item ? item->value() : QVariant();
+}
+
+bool CSettingDialog::refuse(const QString &title, const QString &text, const QString &logText)
+{
+    CFlatMessage::information(this, title, text);
+    if (m_log)
+        m_log->log(logText, ErrorLevel);
+    return false;
+}
+
+bool CSettingDialog::checkSettings()
+{
+    const QString identityAddress = settingValue(QStringLiteral("identity_addr")).toString();
+    if (identityAddress == QLatin1String("000000000000")) {
+        const QString title = QStringLiteral("Identity Address Setting Error");
+        return refuse(title, QStringLiteral("Identity Address: 00:00:00:00:00:00 is invalid."), title);
+    }
+
+    const QString scanTitle = QString::fromLatin1(SCAN_ERROR_TITLE);
+    const quint64 duration = hexValue(settingValue(QStringLiteral("5_0_scan_duration"))) * 10;
+    // 1.28 s in whole milliseconds, without the rounding of a floating-point product.
+    const quint64 period = hexValue(settingValue(QStringLiteral("5_0_scan_period"))) * 1280;
+    if (duration != 0 && period != 0 && period <= duration)
+        return refuse(scanTitle, QStringLiteral("Scan Parameter's Period should greater than Duration."),
+                      scanTitle);
+
+    if (settingValue(QStringLiteral("5_0_scan_duplicate_filter_policy")).toUInt() == 2
+        && (duration == 0 || period == 0))
+        return refuse(scanTitle,
+                      QStringLiteral("This Duplicate Filter policy need both Duration and Period are not Zero"),
+                      scanTitle);
+
+    const uint scanType = settingValue(QStringLiteral("5_0_scan_type")).toUInt();
+    if ((scanType == 0 || scanType == 1) && duration != 0 && duration < 10240)
+        return refuse(scanTitle,
+                      QStringLiteral("When Scan Type is General discovery or Limited discovery, the "
+                                     "Duration should be 0 or bigger than 10240ms"),
+                      scanTitle);
+
+    if (settingValue(QStringLiteral("5_0_scan_own_addr_type")).toUInt() == 1
+        && settingValue(QStringLiteral("privacy_config")).toUInt() == 0
+        && (settingValue(QStringLiteral("5_0_scan_properties")).toUInt() & 16) != 0)
+        return refuse(scanTitle,
+                      QStringLiteral("When Own Address Type is Generated resolvable private random "
+                                     "address and the Privacy Config is\r\nDisabled,the Scan properties "
+                                     "of Accept directed advertising packets if the used RPA and "
+                                     "target\r\naddress cannot be solved by the controller can not "
+                                     "choosed."),
+                      scanTitle);
+
+    if (settingValue(QStringLiteral("identity_addr_type")).toUInt() == 1) {
+        const quint64 address = identityAddress.toULongLong(nullptr, 16) & 0xFFFFFFFFFFFFULL;
+        if (((address >> 46) & 0x3) != 0x3) {
+            const QString text =
+                QStringLiteral("Static addr: The two most significant bits of the address shall be equal to 1");
+            return refuse(scanTitle, text, text);
+        }
+    }
+    return true;
+}
+
+CSetting *CSettingDialog::setting(const QString &key) const
+{
+    return m_settings.value(key);
+}
+
+QMap<QString, CSetting *> CSettingDialog::settingItems() const
+{
+    return m_settings;
+}
+
+QList<CSettingGroup *> CSettingDialog::settingGroups() const
+{
+    return m_groups;
+}
+
+CSettingGroup *CSettingDialog::currentSettingGroup() const
+{
+    return m_currentSettingGroup;
+}
+
+Ui::SettingDialog *CSettingDialog::form()
+{
+    return &m_ui;
+}

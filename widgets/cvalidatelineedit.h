@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QString>
+
+class QRegExpValidator;
+class QIntValidator;
+
+// One-line editor of a typed field. The subType decides what may be typed, how
+// the text is made canonical on focus out, and how the shown text turns into
+// the field's message value (hexadecimal digits, most significant first) and back.
+class CValidateLineEdit : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    explicit CValidateLineEdit(QWidget *parent = nullptr);
+
+    void setIntType(const QString &min, const QString &max, const QString &length,
+                    const QString &defaultValue);
+    void setInt8Type(const QString &min, const QString &max, const QString &length,
+                     const QString &defaultValue);
+    void setDoubleType(const QString &min, const QString &max, const QString &singleStep,
+                       const QString &precision, const QString &length, const QString &defaultValue);
+    void setInt16DoubleType(const QString &min, const QString &max, const QString &singleStep,
+                            const QString &precision, const QString &length,
+                            const QString &defaultValue);
+    void setHexType(const QString &maxLength, const QString &min, const QString &max,
+                    const QString &defaultValue, const QString &regExp);
+    void setAddrType(const QString &maxLength, const QString &defaultValue, const QString &regExp);
+    void setUuidType(const QString &maxLength, const QString &defaultValue, const QString &regExp);
+    void setLittleEndType(const QString &maxLength, const QString &defaultValue,
+                          const QString &regExp);
+    void setStringType(const QString &defaultValue, const QString &maxLength);
+
+    QString getValue();
+    void setValue(const QString &value);
+    QString getSubType() const;
+
+    void normalizeText();
+
+    // floor(value / step) that keeps exact multiples exact: 0.3 / 0.1 is
+    // 2.9999999999999996 in double precision and must still give 3.
+    static double flooredQuotient(double value, double step);
+
+public slots:
+    void on_hexTextEdited(const QString &text);
+    void on_stringTextEdit(const QString &text);
+    void on_advDataTextEdited(const QString &text);
+
+protected:
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void resetType();
+    void installRegExp(const QString &regExp);
+    bool matchesRegExp(const QString &text, const QString &regExp) const;
+    QString colonDefault(const QString &maxLength) const;
+    QString padded(const QString &digits) const;
+    int uuidGroupSize() const;
+
+    QString m_min;
+    QString m_max;
+    QString m_initial;
+    QString m_length;
+    QString m_step;
+    QString m_precision;
+    QString m_subType;
+    QRegExpValidator *m_regExpValidator;
+    QIntValidator *m_intValidator;
+};

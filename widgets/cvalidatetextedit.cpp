@@ -1,0 +1,139 @@
+#include "cvalidatetextedit.h"
+
+#include "cflatmessage.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QRegExp>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace {
+
+const char HEX_CHARACTERS[] = "[0-9a-fA-F:]";
+
+// The digits without colons, made even by a trailing "0": the bytes as focus-out shows them.
+QString evenDigits(const QString &text)
+{
+    QString digits = text;
+    digits.remove(QLatin1Char(':'));
+    if (digits.size() % 2 != 0)
+        digits.append(QLatin1Char('0'));
+    return digits;
+}
+
+QString colonPairs(const QString &digits)
+{
+    QStringList pairs;
+    for (int i = 0; i < digits.size(); i += 2)
+        pairs << digits.mid(i, 2);
+    return pairs.join(QLatin1Char(':'));
+}
+
+} // namespace
+
+CValidateTextEdit::CValidateTextEdit(QWidget *parent)
+    : TFlatScrollArea<QTextEdit>(parent)
+{
+    setPlainText(QStringLiteral("00:00"));
+    connect(this, &QTextEdit::textChanged, this, &CValidateTextEdit::on_textChanged);
+}
+
+QString CValidateTextEdit::getText() const
+{
+    return toPlainText();
+}
+
+QString CValidateTextEdit::getByteArray() const
+{
+    const QString digits = evenDigits(toPlainText());
+    QString value;
+    for (int i = digits.size() - 2; i >= 0; i -= 2)
+        value += digits.mid(i, 2);
+    return value;
+}
+
+QSize CValidateTextEdit::sizeHint() const
+{
+    return QSize(TFlatScrollArea<QTextEdit>::sizeHint().width(), 50);
+}
+
+void CValidateTextEdit::on_textChanged()
+{
+    const QString text = toPlainText();
+    if (QRegExp(QStringLiteral("%1*").arg(QLatin1String(HEX_CHARACTERS))).exactMatch(text))
+        return;
+    const QRegExp allowed{QString::fromLatin1(HEX_CHARACTERS)};
+    QString kept;
+    int firstRemoved = -1;
+    for (int i = 0; i < text.size(); ++i) {
+        if (allowed.exactMatch(QString(text.at(i))))
+            kept.append(text.at(i));
+        else if (firstRemoved < 0)
+            firstRemoved = i;
+    }
+    setPlainText(kept);
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(qMin(firstRemoved, kept.size()));
+    setTextCursor(cursor);
+}
+
+void CValidateTextEdit::focusOutEvent(QFocusEvent *event)
+{
+    const QString digits = evenDigits(toPlainText());
+    setPlainText(colonPairs(digits));
+    emit sig_textEditLength(digits.size());
+    TFlatScrollArea<QTextEdit>::focusOutEvent(event);
+}
+
+void CValidateTextEdit::insertFromMimeData(const QMimeData *source)
+{
+    // A paste brings the clipboard's data, a drop the dragged data: insert
+    // what arrived, never whatever the clipboard holds.
+    if (!source || !source->hasText())
+        return;
+    const QString text = source->text();
+    if (text.size() > MaxInsertLength) {
+        CFlatMessage::information(this, QStringLiteral("error"), QStringLiteral("text length should < 1kb"));
+        return;
+    }
+    QTextCursor cursor = textCursor();
+    const int state = cursor.block().userState();
+    cursor.insertText(text);
+    cursor.block().setUserState(state);
+    setTextCursor(cursor);
+}
+
+CValidatorTextEdit::CValidatorTextEdit(QWidget *parent)
+    : QTextEdit(parent)
+{
+}
+
+void CValidatorTextEdit::setBase(quint8 base)
+{
+    m_base = base;
+}
+
+quint8 CValidatorTextEdit::base() const
+{
+    return m_base;
+}
+
+void CValidatorTextEdit::keyPressEvent(QKeyEvent *event)
+{
+    const QString before = toPlainText();
+    const int position = textCursor().position();
+    QTextEdit::keyPressEvent(event);
+    const QString text = toPlainText();
+    if (text.isEmpty() || text == before)
+        return;
+    const QRegExp pattern(m_base == 10 ? QStringLiteral("[\\d]+") : QStringLiteral("[0-9a-fA-F:]+"));
+    if (pattern.exactMatch(text))
+        return;
+    // Refused: the text goes back to what it was before the key.
+    setPlainText(before);
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(qMin(position, before.size()));
+    setTextCursor(cursor);
+}
