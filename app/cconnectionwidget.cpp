@@ -1510,13 +1510,11 @@ void CConnectionWidget::on_buttonMasterBIG_clicked()
 
 void CConnectionWidget::on_buttonCIGCIS_clicked()
 {
-    // The central CIG/CIS page belongs to a later layer; the owner opens it
-    // when asked and reports back through setCigCisOpened.
-    if (!m_cigCisOpened) {
-        emit cigcisSuccess(nullptr);
-        return;
-    }
-    emit toCIGCISWidget();
+    // The central CIG/CIS page belongs to a later layer: the owner builds it
+    // and reports it open through setCigCisOpened. Until then there is
+    // nothing to bring forward.
+    if (m_cigCisOpened)
+        emit toCIGCISWidget();
 }
 
 void CConnectionWidget::on_masterCondixChanged()

@@ -1,24 +1,11 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QByteArray>
 #include <QVector>
 
+#include "devicelistentry.h"
+
 class LogManager;
-
-// One entry of a controller device list. The advertising SID is empty for the
-// white and bond lists.
-struct DeviceListEntry
-{
-    QByteArray addr;     // 6 bytes, least significant first as on the air
-    QByteArray addrType; // 1 byte: 0 public, 1 random
-    QByteArray advSid;   // 1 byte (periodic advertiser list) or empty
-
-    bool operator==(const DeviceListEntry &other) const
-    {
-        return addr == other.addr && addrType == other.addrType && advSid == other.advSid;
-    }
-};
 
 // The white list or the bond list of the controller, as it last reported it.
 class DeviceListModel : public QAbstractTableModel

@@ -3,7 +3,7 @@
 #include <QAbstractTableModel>
 #include <QVector>
 
-#include "devicelistmodel.h"
+#include "devicelistentry.h"
 
 class LogManager;
 

@@ -1,20 +1,11 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QByteArray>
 #include <QVector>
 
-class LogManager;
+#include "devicelistentry.h"
 
-// One entry of the controller's resolving list.
-struct DeviceRpaEntry
-{
-    QByteArray peerAddr;     // 6 bytes, least significant first
-    QByteArray peerAddrType; // 1 byte
-    QByteArray privacyMode;  // 1 byte: 0 network, 1 device
-    QByteArray peerIrk;      // 16 bytes
-    QByteArray localIrk;     // 16 bytes
-};
+class LogManager;
 
 // The resolving list of the controller, as it last reported it.
 class DeviceRpaListModel : public QAbstractTableModel

@@ -134,6 +134,9 @@ private slots:
         };
         QTest::newRow("white list command too short") << QStringList{
             "09: 11 22 33 -> BB 01 09 01 00 01",
+            "09: 11 22 33 44 55 66 -> BB 01 09 01 00 01",
+            "17: 11 22 33 44 55 66 01 -> BB 01 17 01 00 01",
+            "0D: -> BB 01 0D 01 00 00 / DD 01 0E 00 00",
         };
         QTest::newRow("periodic list with sids and its limit") << QStringList{
             "17: 11 22 33 44 55 66 01 05 -> BB 01 17 01 00 00 / DD 01 18 01 00 00",
@@ -415,6 +418,37 @@ private slots:
         wire.lists()->setSyncPlan(plan);
         QCOMPARE(wire.exchange(0x1F, syncPayload(0, 0, advertiser, 0, 1), 1), QStringList{"BB 01 1F 01 00 06"});
         QVERIFY(wire.lists()->syncs().isEmpty());
+    }
+
+    void connectionsAndSyncsAreAnnounced()
+    {
+        Wire wire;
+        QSignalSpy opened(wire.lists(), &ListsBehaviour::connectionOpened);
+        QSignalSpy closed(wire.lists(), &ListsBehaviour::connectionClosed);
+        QSignalSpy established(wire.lists(), &ListsBehaviour::syncEstablished);
+        QSignalSpy ended(wire.lists(), &ListsBehaviour::syncEnded);
+
+        QCOMPARE(wire.exchange(0x3F, connectPayload(hex("11 22 33 44 55 66"), 1), 2).size(), 2);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.first().at(0).value<quint8>(), quint8(0));
+        QCOMPARE(opened.first().at(1).toByteArray(), hex("11 22 33 44 55 66"));
+        QCOMPARE(wire.exchange(0x07, hex("00"), 2).size(), 2);
+        QCOMPARE(closed.count(), 1);
+
+        QCOMPARE(wire.exchange(0x1F, syncPayload(2, 0, hex("21 22 33 44 55 66"), 1, 4), 2).size(), 2);
+        QCOMPARE(established.count(), 1);
+        QCOMPARE(established.first().at(0).value<quint8>(), quint8(2));
+        QCOMPARE(established.first().at(4).value<quint8>(), quint8(4));
+        QCOMPARE(wire.exchange(0x22, hex("02"), 2).size(), 2);
+        QCOMPARE(ended.count(), 1);
+
+        // A reset ends whatever is still open.
+        wire.lists()->peerConnects(hex("31 22 33 44 55 66"), 0);
+        QCOMPARE(wire.exchange(0x1F, syncPayload(0, 0, hex("21 22 33 44 55 66"), 1, 4), 3).size(), 3);
+        wire.send(0x01, QByteArray(), 0x00);
+        QCOMPARE(wire.receive(2).size(), 2);
+        QTRY_COMPARE(closed.count(), 2);
+        QTRY_COMPARE(ended.count(), 2);
     }
 
     void resetForgetsWhatTheControllerForgets()

@@ -10,10 +10,14 @@ namespace {
 const quint8 GapLayer = 0x01;
 const quint8 ResultType = 0xDD;
 
-// A downlink field at catalogue index i starts at wire byte i + 1.
+// A downlink field at catalogue index i starts at wire byte i + 1; fields
+// end with the payload its length claims, never in the checksum.
 QByteArray field(const QByteArray &frame, int index, int length)
 {
-    if (frame.size() < index + 1 + length)
+    if (frame.size() < 5)
+        return QByteArray();
+    const int payloadEnd = 5 + (quint8(frame.at(3)) | (quint8(frame.at(4)) << 8));
+    if (qMin(payloadEnd, frame.size()) < index + 1 + length)
         return QByteArray();
     return frame.mid(index + 1, length);
 }
@@ -241,6 +245,7 @@ int ListsBehaviour::peerConnects(const QByteArray &addr, quint8 addrType)
     if (condix < 0 || addr.size() != 6)
         return -1;
     m_connections.append(Connection{quint8(condix), addr, addrType, 1, false});
+    announceConnectionOpened(m_connections.last());
     send({connectionEvent(EventSuccess, quint8(condix), addr, addrType, 1)});
     return condix;
 }
@@ -251,6 +256,7 @@ bool ListsBehaviour::peerDisconnects(quint8 condix, quint8 reason)
     if (row < 0)
         return false;
     m_connections.remove(row);
+    announceConnectionClosed(condix);
     send({disconnectionEvent(EventSuccess, condix, reason)});
     return true;
 }
@@ -261,6 +267,7 @@ bool ListsBehaviour::loseSync(quint8 index)
     if (row < 0 || !m_syncs.at(row).established)
         return false;
     m_syncs.remove(row);
+    announceSyncEnded(index);
     send({syncLostEvent(index)});
     return true;
 }
@@ -359,6 +366,7 @@ QList<QByteArray> ListsBehaviour::finishConnect()
 
     m_connections.append(
         Connection{quint8(condix), peer.addr, peer.addrType, m_connectPlan.role, attempt.automatic});
+    announceConnectionOpened(m_connections.last());
     return {connectionEvent(EventSuccess, quint8(condix), peer.addr, peer.addrType, m_connectPlan.role,
                             attempt.interval, attempt.latency, attempt.timeout)};
 }
@@ -380,6 +388,7 @@ QList<QByteArray> ListsBehaviour::onDisconnect(const QByteArray &frame)
     if (row < 0)
         return {ack(frame, AckInvalidConnectionIndex)};
     m_connections.remove(row);
+    announceConnectionClosed(quint8(condix));
     return {ack(frame, AckSuccess), disconnectionEvent(EventSuccess, quint8(condix), ReasonLocalHost)};
 }
 
@@ -444,6 +453,7 @@ QList<QByteArray> ListsBehaviour::finishSync(quint8 index)
     Sync &sync = m_syncs[row];
     sync.established = true;
     sync.handle = m_nextSyncHandle++;
+    announceSyncEstablished(sync);
     return {syncEstablishedEvent(index, EventSuccess, advertiser, sync.handle)};
 }
 
@@ -455,6 +465,8 @@ QList<QByteArray> ListsBehaviour::onSyncStop(const QByteArray &frame)
     const int row = syncRow(quint8(index));
     if (row < 0)
         return {ack(frame, AckItemNotFound)};
+    if (m_syncs.at(row).established)
+        announceSyncEnded(quint8(index));
     m_syncs.remove(row);
     return {ack(frame, AckSuccess), syncStoppedEvent(quint8(index), EventSuccess)};
 }
@@ -618,6 +630,12 @@ void ListsBehaviour::forgetVolatileState()
 {
     ++m_generation;
     m_pending = PendingConnect();
+    for (const Connection &connection : qAsConst(m_connections))
+        announceConnectionClosed(connection.condix);
+    for (const Sync &sync : qAsConst(m_syncs)) {
+        if (sync.established)
+            announceSyncEnded(sync.index);
+    }
     m_connections.clear();
     m_syncs.clear();
     m_whiteList.clear();
@@ -664,6 +682,34 @@ bool ListsBehaviour::periodicListInUse() const
             return true;
     }
     return false;
+}
+
+void ListsBehaviour::announceConnectionOpened(const Connection &connection)
+{
+    QMetaObject::invokeMethod(
+        this, [this, connection] { emit connectionOpened(connection.condix, connection.addr, connection.addrType, connection.role); },
+        Qt::QueuedConnection);
+}
+
+void ListsBehaviour::announceConnectionClosed(quint8 condix)
+{
+    QMetaObject::invokeMethod(this, [this, condix] { emit connectionClosed(condix); }, Qt::QueuedConnection);
+}
+
+void ListsBehaviour::announceSyncEstablished(const Sync &sync)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, sync] {
+            emit syncEstablished(sync.index, sync.handle, sync.advertiser.addr, sync.advertiser.addrType,
+                                 sync.advertiser.advSid);
+        },
+        Qt::QueuedConnection);
+}
+
+void ListsBehaviour::announceSyncEnded(quint8 index)
+{
+    QMetaObject::invokeMethod(this, [this, index] { emit syncEnded(index); }, Qt::QueuedConnection);
 }
 
 void ListsBehaviour::send(const QList<QByteArray> &frames)

@@ -165,8 +165,23 @@ public:
     static QByteArray autoConnectTimeoutEvent();
     static QByteArray listEvent(quint8 opcode, const QByteArray &records);
 
+signals:
+    // For behaviours that act on connections and syncs (data on a
+    // connection, periodic reports of a sync) without owning their commands.
+    void connectionOpened(quint8 condix, const QByteArray &addr, quint8 addrType, quint8 role);
+    void connectionClosed(quint8 condix);
+    void syncEstablished(quint8 index, quint16 handle, const QByteArray &addr, quint8 addrType, quint8 advSid);
+    void syncEnded(quint8 index);
+
 private:
     using Handler = QList<QByteArray> (ListsBehaviour::*)(const QByteArray &frame);
+
+    // Announced from the event loop after the change, so after the frames
+    // that tell the program about it (with no response delay set).
+    void announceConnectionOpened(const Connection &connection);
+    void announceConnectionClosed(quint8 condix);
+    void announceSyncEstablished(const Sync &sync);
+    void announceSyncEnded(quint8 index);
 
     struct PendingConnect
     {

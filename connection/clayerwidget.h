@@ -1,0 +1,56 @@
+#pragma once
+
+#include "connectionpage.h"
+#include "customtabstyle.h"
+
+#include <QMap>
+#include <QString>
+#include <QVariant>
+
+class CMsg;
+class LogManager;
+class QTabWidget;
+
+namespace Ui {
+class LayerWidget;
+}
+
+// The page of one connection of one dongle: a frame of west tabs for the
+// connection's GATT, GAP and L2CAP pages. The dongle tab finds it by its
+// connection index and closes it when the dongle reports the disconnection.
+class CLayerWidget : public ConnectionPage
+{
+    Q_OBJECT
+
+public:
+    CLayerWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings, const QString &dongleName,
+                 uint8_t role, quint16 interval, quint16 latency, quint16 supervisionTimeout,
+                 const QString &peerName, const QString &peerAddress, uint8_t condix, QWidget *parent = nullptr);
+    ~CLayerWidget() override;
+
+    uint8_t condix() const override { return m_condix; }
+    uint8_t role() const override { return m_role; }
+    QString peerAddress() const override { return m_peerAddress; }
+    QString dongleName() const { return m_dongleName; }
+    // Holds the GATT, GAP and L2CAP pages, in this order.
+    QTabWidget *tabWidget() const;
+
+signals:
+    void sig_disConnect();
+
+public slots:
+    // Asks the dongle to drop this connection; the page stays until the
+    // dongle reports the disconnection.
+    void disconnect() override;
+
+private:
+    Ui::LayerWidget *ui;
+    QString m_peerAddress;
+    uint8_t m_role;
+    uint8_t m_condix;
+    CMsg *m_link;
+    LogManager *m_logger;
+    QString m_dongleName;
+    // Must outlive the tab bar that uses it (see the destructor).
+    CustomTabStyle m_tabStyle;
+};
