@@ -385,6 +385,18 @@ bool CConnectionWidget::isSyncing() const
     return !(m_periodicSyncs.size() == 1 && m_periodicSyncs.contains(kDefaultSyncIndex));
 }
 
+bool CConnectionWidget::isConnecting() const
+{
+    if (isAutoConnecting())
+        return true;
+    const QByteArray connecting(1, char(1));
+    for (const auto &device : m_devices) {
+        if (device.value(QStringLiteral("connected")) == connecting)
+            return true;
+    }
+    return false;
+}
+
 void CConnectionWidget::setCigCisOpened(bool opened)
 {
     m_cigCisOpened = opened;
@@ -707,6 +719,8 @@ void CConnectionWidget::syncPassiveStopProc(QByteArray frame)
 void CConnectionWidget::updatePrivacyModeProc(QByteArray frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
+    if (!m_pendingRpaEntries.isEmpty())
+        m_pendingRpaEntries.dequeue();
     if (frame.size() == 6 && frame.at(5) == 0)
         on_deviceListRefresh_clicked();
 }

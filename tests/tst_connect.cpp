@@ -117,6 +117,8 @@ void TestConnect::directConnectAndDisconnect()
 
     // Connecting until the event.
     QCOMPARE(rig.connectedOf(1), quint8(1));
+    QVERIFY(rig.page->isConnecting());
+    QVERIFY(!rig.page->isAutoConnecting());
     QCOMPARE(connect->text(), QStringLiteral("Cancel"));
     QVERIFY(!rig.button("buttonScan")->isEnabled());
     QVERIFY(!rig.widget<QTableView>(QStringLiteral("tableView_devices"))->isEnabled());
@@ -129,6 +131,7 @@ void TestConnect::directConnectAndDisconnect()
     QVERIFY(page);
     QCOMPARE(rig.connectedOf(1), quint8(2));
     QCOMPARE(rig.connectedOf(0), quint8(0));
+    QVERIFY(!rig.page->isConnecting());
     const quint8 condix = quint8(rig.page->devices().at(1).value(QStringLiteral("condix")).at(0));
     QCOMPARE(page->condix(), condix);
     QVERIFY(rig.page->hasConnection());
@@ -291,6 +294,7 @@ void TestConnect::autoConnect()
     QCOMPARE(quint8(frame.at(5)), quint8(1)); // the connection type from the settings
     QCOMPARE(automatic->text(), QStringLiteral("Cancel Auto Connect"));
     QVERIFY(rig.page->isAutoConnecting());
+    QVERIFY(rig.page->isConnecting());
 
     QVERIFY(ScanPageRig::waitUntil([&] { return success.count() == 1; }));
     QCOMPARE(automatic->text(), QStringLiteral("Disconnect"));
@@ -373,13 +377,13 @@ void TestConnect::periodicSync()
     ModalAnswerer answerer;
     answerer.click(QStringLiteral("m_pbOk"));
     sync->click();
+    QCOMPARE(sync->toolTip(), QStringLiteral("Cancel Sync"));
+    QVERIFY(rig.page->isSyncing());
     QVERIFY(rig.waitForDownlink(QStringLiteral("01@1F")));
     const QByteArray frame = rig.downlinks(QStringLiteral("01@1F")).constFirst();
     // index, skip, sync_timeout, type, then the row's address, type and SID
     QCOMPARE(FrameBuilder::toHex(frame.mid(5, 14)),
              FrameBuilder::toHex(FrameBuilder::fromHex("00 0000 0001 00 0102030405c0 01 03")));
-    QCOMPARE(sync->toolTip(), QStringLiteral("Cancel Sync"));
-    QVERIFY(rig.page->isSyncing());
 
     QVERIFY(answerer.waitUntilAnswered());
     QCOMPARE(answerer.seen().constFirst().text, QStringLiteral("synchronize succeeded."));
