@@ -9,6 +9,7 @@
 #include "simbehaviour_scan.h"
 
 #include <QComboBox>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTabWidget>
@@ -36,6 +37,7 @@ struct ConnectRig : ScanPageRig
     explicit ConnectRig(const QMap<QString, QVariant> &extra = {}) : ScanPageRig(extra)
     {
         lists = ListsBehaviour::install(dongle);
+        scan->followSyncsOf(lists);
     }
 
     // Reports the devices and selects row `row` as the user would.
@@ -394,6 +396,11 @@ void TestConnect::periodicSync()
     QCOMPARE(sync->toolTip(), QStringLiteral("Start Sync"));
     QVERIFY(rig.page->periodicSyncHandle(0) != 0);
     QCOMPARE(rig.widget<QTabWidget>(QStringLiteral("tabWidget_device"))->currentIndex(), 2);
+    // The train's reports go to its own view.
+    QVERIFY(ScanPageRig::waitUntil([&] {
+        return rig.page->periodicTextArea(0)->toPlainText().contains(QLatin1String("Field Data: adv_data_response_data->"));
+    }));
+    QVERIFY(rig.page->periodicTextArea(0xFF)->toPlainText().isEmpty());
 
     // A second sync takes the next index.
     answerer.click(QStringLiteral("m_pbOk"));
