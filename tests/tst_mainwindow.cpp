@@ -65,6 +65,7 @@ private slots:
     void firstRunProposesDongle1();
     void firstRunNaming_data();
     void firstRunNaming();
+    void laterRunAsksNoName();
     void tabsFollowStoredNumbers_data();
     void tabsFollowStoredNumbers();
     void configRoundTrip();
@@ -147,6 +148,19 @@ void TestMainWindow::firstRunNaming()
     QCOMPARE(window.dongles().size(), 1);
     QCOMPARE(window.dongles().first().second, expected);
     QCOMPARE(window.firstDongleWidget()->dongleName(), expected);
+}
+
+void TestMainWindow::laterRunAsksNoName()
+{
+    writeConfig({{"Stored", numbered(0)}});
+    MainWindow window;
+    // Should a naming dialog come up, this answer closes it and the test sees it.
+    ModalAnswerer answerer(2000);
+    answerer.click(QStringLiteral("PB_Cancle"));
+    window.configureFirstDongle();
+    QVERIFY(!answerer.allAnswered());
+    QCOMPARE(tabTexts(window), QStringList{"Stored"});
+    QCOMPARE(window.dongles().size(), 1);
 }
 
 void TestMainWindow::tabsFollowStoredNumbers_data()

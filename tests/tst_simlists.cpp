@@ -134,6 +134,9 @@ private slots:
         };
         QTest::newRow("white list command too short") << QStringList{
             "09: 11 22 33 -> BB 01 09 01 00 01",
+            "09: 11 22 33 44 55 66 -> BB 01 09 01 00 01",
+            "17: 11 22 33 44 55 66 01 -> BB 01 17 01 00 01",
+            "0D: -> BB 01 0D 01 00 00 / DD 01 0E 00 00",
         };
         QTest::newRow("periodic list with sids and its limit") << QStringList{
             "17: 11 22 33 44 55 66 01 05 -> BB 01 17 01 00 00 / DD 01 18 01 00 00",

@@ -1,3 +1,4 @@
+#include "connectionpages.h"
 #include "crashhandler.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
@@ -19,6 +20,7 @@ int main(int argc, char **argv)
     }
 
     // Later layers register the pages they build here (PageFactory).
+    registerConnectionPages();
 
     MainWindow window;
     window.show();

@@ -10,10 +10,14 @@ namespace {
 const quint8 GapLayer = 0x01;
 const quint8 ResultType = 0xDD;
 
-// A downlink field at catalogue index i starts at wire byte i + 1.
+// A downlink field at catalogue index i starts at wire byte i + 1; fields
+// end with the payload its length claims, never in the checksum.
 QByteArray field(const QByteArray &frame, int index, int length)
 {
-    if (frame.size() < index + 1 + length)
+    if (frame.size() < 5)
+        return QByteArray();
+    const int payloadEnd = 5 + (quint8(frame.at(3)) | (quint8(frame.at(4)) << 8));
+    if (qMin(payloadEnd, frame.size()) < index + 1 + length)
         return QByteArray();
     return frame.mid(index + 1, length);
 }
