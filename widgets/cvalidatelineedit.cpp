@@ -13,12 +13,17 @@ namespace {
 
 const char STRING_PLACEHOLDER[] = "Default Name(String)";
 
+QStringList splitEvery(const QString &text, int size)
+{
+    QStringList groups;
+    for (int i = 0; i < text.size(); i += size)
+        groups << text.mid(i, size);
+    return groups;
+}
+
 QStringList splitPairs(const QString &digits)
 {
-    QStringList pairs;
-    for (int i = 0; i < digits.size(); i += 2)
-        pairs << digits.mid(i, 2);
-    return pairs;
+    return splitEvery(digits, 2);
 }
 
 QString joinPairs(const QString &digits, const QString &separator)
@@ -114,6 +119,15 @@ QString CValidateLineEdit::colonDefault(const QString &maxLength) const
     return text;
 }
 
+QString CValidateLineEdit::matchingOrColonDefault(const QString &defaultValue,
+                                                  const QString &regExp,
+                                                  const QString &maxLength) const
+{
+    if (!defaultValue.isEmpty() && matchesRegExp(defaultValue, regExp))
+        return defaultValue;
+    return colonDefault(maxLength);
+}
+
 QString CValidateLineEdit::padded(const QString &digits) const
 {
     const int width = 2 * static_cast<int>(m_length.toUInt());
@@ -133,16 +147,39 @@ int CValidateLineEdit::uuidGroupSize() const
     return 0;
 }
 
-void CValidateLineEdit::setIntType(const QString &min, const QString &max, const QString &length,
-                                   const QString &defaultValue)
+void CValidateLineEdit::setRangeType(const QString &subType, const QString &min,
+                                     const QString &max, const QString &length)
 {
     resetType();
-    m_subType = QStringLiteral("int");
+    m_subType = subType;
     m_min = min;
     m_max = max;
     m_length = length;
     m_intValidator->setRange(min.toInt(), max.toInt());
     setValidator(m_intValidator);
+}
+
+void CValidateLineEdit::setScaledType(const QString &subType, const QString &min,
+                                      const QString &max, const QString &singleStep,
+                                      const QString &precision, const QString &length,
+                                      const QString &integerPattern, const QString &defaultValue)
+{
+    resetType();
+    m_subType = subType;
+    m_min = min;
+    m_max = max;
+    m_step = singleStep;
+    m_precision = precision;
+    m_length = length;
+    installRegExp(integerPattern + QStringLiteral("\\.[0-9]{") + precision + QStringLiteral("}"));
+    m_initial = defaultValue;
+    setText(m_initial);
+}
+
+void CValidateLineEdit::setIntType(const QString &min, const QString &max, const QString &length,
+                                   const QString &defaultValue)
+{
+    setRangeType(QStringLiteral("int"), min, max, length);
     m_initial = defaultValue.isEmpty() ? min : defaultValue;
     setText(m_initial);
 }
@@ -150,13 +187,7 @@ void CValidateLineEdit::setIntType(const QString &min, const QString &max, const
 void CValidateLineEdit::setInt8Type(const QString &min, const QString &max, const QString &length,
                                     const QString &defaultValue)
 {
-    resetType();
-    m_subType = QStringLiteral("int8");
-    m_min = min;
-    m_max = max;
-    m_length = length;
-    m_intValidator->setRange(min.toInt(), max.toInt());
-    setValidator(m_intValidator);
+    setRangeType(QStringLiteral("int8"), min, max, length);
     m_initial = defaultValue;
     setText(m_initial);
 }
@@ -165,32 +196,16 @@ void CValidateLineEdit::setDoubleType(const QString &min, const QString &max,
                                       const QString &singleStep, const QString &precision,
                                       const QString &length, const QString &defaultValue)
 {
-    resetType();
-    m_subType = QStringLiteral("double");
-    m_min = min;
-    m_max = max;
-    m_step = singleStep;
-    m_precision = precision;
-    m_length = length;
-    installRegExp(QStringLiteral("[0-9]+\\.[0-9]{") + precision + QStringLiteral("}"));
-    m_initial = defaultValue;
-    setText(m_initial);
+    setScaledType(QStringLiteral("double"), min, max, singleStep, precision, length,
+                  QStringLiteral("[0-9]+"), defaultValue);
 }
 
 void CValidateLineEdit::setInt16DoubleType(const QString &min, const QString &max,
                                            const QString &singleStep, const QString &precision,
                                            const QString &length, const QString &defaultValue)
 {
-    resetType();
-    m_subType = QStringLiteral("int16double");
-    m_min = min;
-    m_max = max;
-    m_step = singleStep;
-    m_precision = precision;
-    m_length = length;
-    installRegExp(QStringLiteral("^[\\-|0-9][0-9]*\\.[0-9]{") + precision + QStringLiteral("}"));
-    m_initial = defaultValue;
-    setText(m_initial);
+    setScaledType(QStringLiteral("int16double"), min, max, singleStep, precision, length,
+                  QStringLiteral("^[\\-|0-9][0-9]*"), defaultValue);
 }
 
 void CValidateLineEdit::setHexType(const QString &maxLength, const QString &min,
@@ -224,9 +239,7 @@ void CValidateLineEdit::setAddrType(const QString &maxLength, const QString &def
     m_length = maxLength;
     installRegExp(regExp);
     setMaxLength(maxLength.toInt());
-    m_initial = (!defaultValue.isEmpty() && matchesRegExp(defaultValue, regExp))
-                    ? defaultValue
-                    : colonDefault(maxLength);
+    m_initial = matchingOrColonDefault(defaultValue, regExp, maxLength);
     setText(m_initial);
 }
 
@@ -242,9 +255,7 @@ void CValidateLineEdit::setUuidType(const QString &maxLength, const QString &def
         m_subType = QStringLiteral("128bit");
     m_length = maxLength;
     installRegExp(regExp);
-    m_initial = (!defaultValue.isEmpty() && matchesRegExp(defaultValue, regExp))
-                    ? defaultValue
-                    : colonDefault(maxLength);
+    m_initial = matchingOrColonDefault(defaultValue, regExp, maxLength);
     setText(m_initial);
     connect(this, &QLineEdit::textEdited, this, &CValidateLineEdit::on_advDataTextEdited);
 }
@@ -258,9 +269,7 @@ void CValidateLineEdit::setLittleEndType(const QString &maxLength, const QString
     installRegExp(regExp);
     const int length = maxLength.toInt();
     setMaxLength(length == 0 ? 5000 : length);
-    m_initial = (!defaultValue.isEmpty() && matchesRegExp(defaultValue, regExp))
-                    ? defaultValue
-                    : colonDefault(maxLength);
+    m_initial = matchingOrColonDefault(defaultValue, regExp, maxLength);
     setText(m_initial);
 }
 
@@ -306,10 +315,7 @@ void CValidateLineEdit::on_advDataTextEdited(const QString &text)
     cleaned.remove(QLatin1Char(',')).remove(QLatin1Char(':'));
     if (cleaned.size() < group)
         return;
-    QStringList groups;
-    for (int i = 0; i < cleaned.size(); i += group)
-        groups << cleaned.mid(i, group);
-    setText(groups.join(QLatin1Char(',')));
+    setText(splitEvery(cleaned, group).join(QLatin1Char(',')));
 }
 
 void CValidateLineEdit::normalizeText()
