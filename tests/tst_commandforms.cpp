@@ -1,6 +1,7 @@
+#include "capturelogger.h"
 #include "ccfgfileparse.h"
-#include "ccommanduiwidget.h"
 #include "ccommand.h"
+#include "ccommanduiwidget.h"
 #include "cmsg.h"
 #include "cmsgfield.h"
 #include "cstandardmsgdlg.h"
@@ -11,9 +12,9 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "modalanswerer.h"
+#include "sigwidget.h"
 #include "simbehaviour_forms.h"
 #include "simulateddongle.h"
-#include "sigwidget.h"
 #include "uplinkmsghalftablemodel.h"
 #include "uplinkmsgtablemodel.h"
 
@@ -32,22 +33,6 @@
 #include <QtTest>
 
 namespace {
-
-// Keeps every line the forms log, whatever its level.
-class CaptureLogger : public Logger
-{
-public:
-    explicit CaptureLogger(QStringList *lines)
-        : Logger(QStringLiteral("capture"), 0, TypeDummy)
-        , m_lines(lines)
-    {
-    }
-    void log(const QString &text, int level) override { m_lines->append(QStringLiteral("%1|%2").arg(level).arg(text)); }
-    void clear() override {}
-
-private:
-    QStringList *m_lines;
-};
 
 // Forms kept in the catalogue only for this test: cases the shipped forms do not have.
 void addTestForms()
@@ -251,7 +236,8 @@ private:
 void TestCommandForms::initTestCase()
 {
     m_log = new LogManager(QStringLiteral("forms-test"));
-    m_log->addLogger(new CaptureLogger(&m_lines));
+    // Every line the forms log, whatever its level.
+    m_log->addLogger(new CaptureLogger(&m_lines, LogLevel::Dongle, QStringLiteral("|")));
     addTestForms();
 }
 
