@@ -2,9 +2,6 @@
 
 #include "cvalidatelineedit.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
-
 namespace {
 
 QString paddedHex(quint64 number, const QString &length)
@@ -86,9 +83,6 @@ void CLineEditSetting::createWidget(QBoxLayout *layout)
 {
     if (m_lineEdit)
         return;
-    m_rowLayout = new QHBoxLayout;
-    m_rowLayout->setContentsMargins(0, 0, 0, 0);
-    m_label = new QLabel(m_title);
     m_lineEdit = new CValidateLineEdit;
     m_lineEdit->setToolTip(m_description);
     if (m_type == QLatin1String("int"))
@@ -108,9 +102,7 @@ void CLineEditSetting::createWidget(QBoxLayout *layout)
     else if (m_type == QLatin1String("int16double"))
         m_lineEdit->setInt16DoubleType(m_minValue, m_maxValue, m_singleStep, m_precision, m_length,
                                        m_defaultText);
-    m_rowLayout->addWidget(m_label, 4);
-    m_rowLayout->addWidget(m_lineEdit, 6);
-    layout->addLayout(m_rowLayout);
+    m_rowLayout = addTitledRow(layout, m_lineEdit, &m_label);
     setValue(m_value);
 }
 
