@@ -1,5 +1,7 @@
 #include "cvalidatelineedit.h"
 
+#include "fieldvalue.h"
+
 #include <QIntValidator>
 #include <QLocale>
 #include <QRegExp>
@@ -126,14 +128,6 @@ QString CValidateLineEdit::matchingOrColonDefault(const QString &defaultValue,
     if (!defaultValue.isEmpty() && matchesRegExp(defaultValue, regExp))
         return defaultValue;
     return colonDefault(maxLength);
-}
-
-QString CValidateLineEdit::padded(const QString &digits) const
-{
-    const int width = 2 * static_cast<int>(m_length.toUInt());
-    if (digits.size() >= width)
-        return digits;
-    return QString(width - digits.size(), QLatin1Char('0')) + digits;
 }
 
 int CValidateLineEdit::uuidGroupSize() const
@@ -394,31 +388,18 @@ QString CValidateLineEdit::getValue()
         const uint length = m_length.toUInt();
         if (number < 0 && length > 0 && length < 8)
             bits &= (quint64(1) << (8 * length)) - 1;
-        return padded(QString::number(bits, 16));
+        return FieldValue::paddedHex(bits, m_length);
     }
     if (m_subType == QLatin1String("int8")) {
         const quint8 low = static_cast<quint8>(current.toLongLong() & 0xff);
         return QString::number(low, 16).rightJustified(2, QLatin1Char('0'));
     }
-    if (m_subType == QLatin1String("double")) {
-        const double quotient = flooredQuotient(current.toDouble(), m_step.toDouble());
-        const quint64 units = quotient <= 0 ? 0 : static_cast<quint64>(quotient);
-        return padded(QString::number(units, 16));
-    }
-    if (m_subType == QLatin1String("int16double")) {
-        const double quotient = flooredQuotient(current.toDouble(), m_step.toDouble());
-        const qint64 wide = static_cast<qint64>(quotient);
-        const quint16 low = static_cast<quint16>(static_cast<quint32>(static_cast<qint32>(wide)));
-        return padded(QString::number(low, 16));
-    }
-    if (m_subType == QLatin1String("string")) {
-        // UTF-8 is the local 8-bit encoding here; setValue decodes with the same codec.
-        const QByteArray bytes = current.toUtf8();
-        QString value;
-        for (int i = bytes.size() - 1; i >= 0; --i)
-            value += QString::number(static_cast<quint8>(bytes.at(i)), 16).rightJustified(2, QLatin1Char('0'));
-        return value;
-    }
+    if (m_subType == QLatin1String("double"))
+        return FieldValue::unsignedStepsHex(current, m_step, m_length);
+    if (m_subType == QLatin1String("int16double"))
+        return FieldValue::signed16StepsHex(current, m_step, m_length);
+    if (m_subType == QLatin1String("string"))
+        return FieldValue::stringHex(current);
     if (m_subType == QLatin1String("hex")) {
         QString digits = current;
         return digits.remove(QStringLiteral("0x"));

@@ -65,7 +65,6 @@ private:
     QString colonDefault(const QString &maxLength) const;
     QString matchingOrColonDefault(const QString &defaultValue, const QString &regExp,
                                    const QString &maxLength) const;
-    QString padded(const QString &digits) const;
     int uuidGroupSize() const;
 
     QString m_min;
