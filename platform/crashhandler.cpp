@@ -20,7 +20,12 @@ constexpr int kMaxFrames = 128;
 // Local time offset taken at install: localtime is not safe inside a handler.
 long g_utcOffset = 0;
 std::atomic<bool> g_installed{false};
-volatile sig_atomic_t g_handling = 0;
+// The thread that writes the report, and whether it has finished.
+std::atomic<long> g_reportingThread{0};
+std::atomic<bool> g_reportDone{false};
+static_assert(std::atomic<long>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the crash handler needs lock-free atomics");
+constexpr int kWaitForReportMs = 3000;
 
 // Small writers that use nothing but write(2).
 struct Out
@@ -127,19 +132,29 @@ void writeReport(int sig, siginfo_t *info)
     void *frames[kMaxFrames];
     const int count = ::backtrace(frames, kMaxFrames);
     ::backtrace_symbols_fd(frames, count, fd);
+    // Lets a reader tell a whole report from one cut short.
+    out.text("end of report\n");
     ::fsync(fd);
     ::close(fd);
 }
 
 void crashHandler(int sig, siginfo_t *info, void *)
 {
-    // A second fault (another thread, or inside this handler) goes straight to
-    // the default action.
-    if (g_handling == 0) {
-        g_handling = 1;
+    const long self = long(::syscall(SYS_gettid));
+    long writer = 0;
+    if (g_reportingThread.compare_exchange_strong(writer, self)) {
         if (!debuggerAttached())
             writeReport(sig, info);
+        g_reportDone.store(true);
+    } else if (writer != self) {
+        // Another thread is writing the report; ending the process now would
+        // cut it short, so give it a moment to finish.
+        for (int waited = 0; waited < kWaitForReportMs && !g_reportDone.load(); waited += 10) {
+            struct timespec pause = {0, 10 * 1000 * 1000};
+            ::nanosleep(&pause, nullptr);
+        }
     }
+    // A fault inside the handler itself goes straight to the default action.
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof(dfl));
     dfl.sa_handler = SIG_DFL;
