@@ -86,6 +86,8 @@ private slots:
     void addressAnswerWithoutQueryIgnored();
     void statusAcknowledgements_data();
     void statusAcknowledgements();
+    void resultHandlers_data();
+    void resultHandlers();
     void dongleLogReachesDongleLoggers();
     void unsendableNameIsRefused();
     void inactiveWithoutSettingsDescription();
@@ -296,6 +298,53 @@ void TestDongle::statusAcknowledgements()
             ++counted;
     }
     QCOMPARE(counted, lines);
+}
+
+void TestDongle::resultHandlers_data()
+{
+    // `before` goes in first; then `frame`. An empty `prefix` and `suffix` mean
+    // the frame must leave no line at all.
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("level");
+    const QByteArray cisRequest = FrameBuilder::frame(0xDD, 0x06, 0x10, QByteArray::fromHex("02" "0500" "01" "01"));
+    const QByteArray cisTimings = QByteArray(16, '\0') + QByteArray::fromHex("0202");
+    QTest::newRow("profile set refused")
+        << QByteArray() << FrameBuilder::frame(0xDD, 0x05, 0x04, QByteArray(1, '\1'))
+        << "Uplink Command Name:Profile Set Result:" << "BLE ATT ERR INVALID HANDLE" << 4;
+    QTest::newRow("profile set without status")
+        << QByteArray() << FrameBuilder::frame(0xDD, 0x05, 0x04)
+        << "Parse uplink Command:Profile Set failed,the file up_link_command.xml is wrong." << "" << 4;
+    QTest::newRow("CIS of another handle")
+        << cisRequest << FrameBuilder::frame(0xDD, 0x06, 0x03, QByteArray::fromHex("00" "0600") + cisTimings)
+        << QString() << QString() << 0;
+    QTest::newRow("CIS of the requested handle refused")
+        << cisRequest << FrameBuilder::frame(0xDD, 0x06, 0x03, QByteArray::fromHex("01" "0500") + cisTimings)
+        << "[Complete Result] Uplink Command Name:" << " Result:BLE ATT ERR INVALID HANDLE" << 4;
+}
+
+void TestDongle::resultHandlers()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, prefix);
+    QFETCH(QString, suffix);
+    QFETCH(int, level);
+    if (!before.isEmpty())
+        m_widget->onRcvMsg(before);
+    m_log->clear();
+    m_widget->onRcvMsg(frame);
+    const auto lines = m_log->lines();
+    if (prefix.isEmpty()) {
+        QVERIFY2(lines.isEmpty(), qPrintable(m_log->texts().join(QLatin1Char('\n'))));
+        return;
+    }
+    bool found = false;
+    for (const auto &line : lines)
+        found = found || (line.first.startsWith(prefix) && line.first.endsWith(suffix) && line.second == level);
+    QVERIFY2(found, qPrintable(m_log->texts().join(QLatin1Char('\n'))));
 }
 
 void TestDongle::dongleLogReachesDongleLoggers()
