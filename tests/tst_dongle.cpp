@@ -22,6 +22,8 @@
 namespace {
 
 const QString kHeartBeat = QStringLiteral("01@84");
+// Answers cross a pseudo-terminal; a loaded machine may take its time.
+constexpr int kAnswerWaitMs = 20000;
 const QStringList kQueries{"00@03", "01@47", "01@5B", "01@5F", "01@63", "05@01", "01@0D"};
 const QStringList kStaticCommands{"04@11", "01@41", "01@65", "01@45", "01@59", "01@5D",
                                   "01@61", "01@67", "01@6B", "01@6D", "05@03", "02@09"};
@@ -162,8 +164,8 @@ void TestDongle::openDongle()
     m_widget->onConnectionStatusChanged(true);
     QVERIFY(waitForSent(1 + kQueries.size()));
     // Let the last answers arrive.
-    QTRY_VERIFY(m_widget->settingsMap()->value(QStringLiteral("profile")).toByteArray().size() > 0);
-    QTRY_COMPARE(m_widget->deviceType(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(m_widget->settingsMap()->value(QStringLiteral("profile")).toByteArray().size() > 0, kAnswerWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_widget->deviceType(), 1, kAnswerWaitMs);
     m_dongle->clearReceived();
 }
 
@@ -180,8 +182,9 @@ void TestDongle::resetThenQueriesFillSettings()
     QCOMPARE(sentIds(), QStringList{"00@01"} + kQueries);
 
     QMap<QString, QVariant> *values = m_widget->settingsMap();
-    QTRY_COMPARE(values->value(QStringLiteral("profile")).toByteArray(), QByteArray::fromHex("0003014142" "000402434445"));
-    QTRY_COMPARE(m_widget->deviceType(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(values->value(QStringLiteral("profile")).toByteArray(),
+                              QByteArray::fromHex("0003014142" "000402434445"), kAnswerWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_widget->deviceType(), 1, kAnswerWaitMs);
     QCOMPARE(values->value(QStringLiteral("identity_addr")).toString(), QStringLiteral("112233445566"));
     QCOMPARE(values->value(QStringLiteral("identity_addr_type")).toInt(), 0);
     QCOMPARE(values->value(QStringLiteral("device_name")).toString(), QStringLiteral("4241"));
@@ -232,8 +235,9 @@ void TestDongle::failedResetSendsNothing()
     openDongle();
     m_widget->settingsMap()->insert(QStringLiteral("device_name"), QStringLiteral("unchanged"));
     m_dongle->sendUplink(FrameBuilder::fromHex(QStringLiteral("CC 00 02 01 00 01")));
-    QTRY_VERIFY(m_log->texts().contains(
-        QStringLiteral("[Complete Result] Uplink Command Name:Reset Result:BLE ATT ERR INVALID HANDLE")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_log->texts().contains(QStringLiteral(
+                                 "[Complete Result] Uplink Command Name:Reset Result:BLE ATT ERR INVALID HANDLE")),
+                             kAnswerWaitMs);
     QTest::qWait(200);
     QCOMPARE(sentIds(), QStringList());
     QCOMPARE(m_widget->deviceType(), 1);
@@ -354,7 +358,7 @@ void TestDongle::dongleLogReachesDongleLoggers()
     QCOMPARE(m_widget->link()->openPort(m_dongle->portPath()), 0);
     m_dongle->sendResetEvent();
     m_dongle->sendDongleLog("hello from the dongle");
-    QTRY_VERIFY(dongleLines->texts().contains(QStringLiteral("hello from the dongle")));
+    QTRY_VERIFY_WITH_TIMEOUT(dongleLines->texts().contains(QStringLiteral("hello from the dongle")), kAnswerWaitMs);
 }
 
 void TestDongle::unsendableNameIsRefused()
