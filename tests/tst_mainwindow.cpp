@@ -128,6 +128,7 @@ void TestMainWindow::firstRunNaming_data()
     QTest::newRow("emptied and cancelled") << "" << true << "Dongle1";
     QTest::newRow("dot dot cancelled") << ".." << true << "Dongle1";
     QTest::newRow("slash cancelled") << "a/b" << true << "Dongle1";
+    QTest::newRow("too long cancelled") << QString(201, QLatin1Char('x')) << true << "Dongle1";
 }
 
 void TestMainWindow::firstRunNaming()
@@ -419,6 +420,10 @@ void TestMainWindow::namingDialog_data()
     QTest::newRow("control character") << "lab\t1" << false << true;
     QTest::newRow("dots inside") << "v1.2" << true << false;
     QTest::newRow("blank kept as typed") << " Dongle1" << true << false;
+    // The name ends up in a log folder name after a time stamp.
+    QTest::newRow("longest") << QString(200, QLatin1Char('a')) << true << false;
+    QTest::newRow("too long") << QString(201, QLatin1Char('a')) << false << true;
+    QTest::newRow("too long in UTF-8") << QString(101, QChar(0x00e9)) << false << true;
 }
 
 void TestMainWindow::namingDialog()
