@@ -6,6 +6,8 @@
 #include <QTime>
 #include <QTreeWidget>
 
+#include "adddevicedialog.h"
+#include "addperiodicdevicedialog.h"
 #include "advdatadecoder.h"
 #include "ccommand.h"
 #include "cflatmessage.h"
@@ -19,11 +21,6 @@
 #include "searchbox.h"
 #include "ui_cconnectionwidget.h"
 
-#if __has_include("adddevicedialog.h")
-#include "adddevicedialog.h"
-#include "addperiodicdevicedialog.h"
-#define VANTORA_HAS_ADD_DIALOGS 1
-#endif
 
 namespace {
 
@@ -388,6 +385,18 @@ bool CConnectionWidget::isSyncing() const
     return !(m_periodicSyncs.size() == 1 && m_periodicSyncs.contains(kDefaultSyncIndex));
 }
 
+bool CConnectionWidget::isConnecting() const
+{
+    if (isAutoConnecting())
+        return true;
+    const QByteArray connecting(1, char(1));
+    for (const auto &device : m_devices) {
+        if (device.value(QStringLiteral("connected")) == connecting)
+            return true;
+    }
+    return false;
+}
+
 void CConnectionWidget::setCigCisOpened(bool opened)
 {
     m_cigCisOpened = opened;
@@ -710,6 +719,8 @@ void CConnectionWidget::syncPassiveStopProc(QByteArray frame)
 void CConnectionWidget::updatePrivacyModeProc(QByteArray frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
+    if (!m_pendingRpaEntries.isEmpty())
+        m_pendingRpaEntries.dequeue();
     if (frame.size() == 6 && frame.at(5) == 0)
         on_deviceListRefresh_clicked();
 }
@@ -1606,15 +1617,10 @@ void CConnectionWidget::on_deviceListAdd_clicked()
             CFlatMessage::information(this, QStringLiteral("error"), text);
             return;
         }
-#ifdef VANTORA_HAS_ADD_DIALOGS
         AddDeviceDialog dialog(m_logger, nullptr);
         if (dialog.exec() != QDialog::Accepted || !self)
             return;
         const DeviceListEntry entry = dialog.getDevice();
-#else
-        const DeviceListEntry entry;
-        return;
-#endif
         QMap<QString, QVariant> values;
         values.insert(QStringLiteral("addr"), entry.addr);
         values.insert(QStringLiteral("addr_type"), entry.addrType);
@@ -1623,9 +1629,7 @@ void CConnectionWidget::on_deviceListAdd_clicked()
         return;
     }
     if (type == 2) {
-#ifdef VANTORA_HAS_ADD_DIALOGS
         AddPeriodicDeviceDialog dialog(m_logger, nullptr);
-#endif
         if (m_periodicListModel->deviceCount() >= kPeriodicListLimit) {
             const QString text =
                 QStringLiteral("Can not add periodic advertising list because periodic advertising list is full.");
@@ -1633,14 +1637,9 @@ void CConnectionWidget::on_deviceListAdd_clicked()
             CFlatMessage::information(this, QStringLiteral("error"), text);
             return;
         }
-#ifdef VANTORA_HAS_ADD_DIALOGS
         if (dialog.exec() != QDialog::Accepted || !self)
             return;
         const DeviceListEntry entry = dialog.getDevice();
-#else
-        const DeviceListEntry entry;
-        return;
-#endif
         QMap<QString, QVariant> values;
         values.insert(QStringLiteral("addr"), entry.addr);
         values.insert(QStringLiteral("addr_type"), entry.addrType);

@@ -51,6 +51,8 @@ public:
     bool hasConnection() const;
     bool isScanning() const;
     bool isSyncing() const;
+    // A connection attempt is pending, automatic or to a row of the table.
+    bool isConnecting() const;
 
     // The owner clears this when it closes the central CIG/CIS page.
     void setCigCisOpened(bool opened);

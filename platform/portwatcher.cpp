@@ -7,6 +7,7 @@
 
 #ifdef VANTORA_HAVE_UDEV
 #include <libudev.h>
+#include <unistd.h>
 #endif
 
 namespace Platform {
@@ -58,6 +59,10 @@ bool PortWatcher::usesUdev() const
 bool PortWatcher::startUdev()
 {
 #ifdef VANTORA_HAVE_UDEV
+    // Without the udev daemon (containers) the monitor opens fine but never
+    // hears of a device: libudev only passes on what the daemon rebroadcasts.
+    if (::access("/run/udev/control", F_OK) != 0)
+        return false;
     m_udev = new Udev;
     m_udev->context = udev_new();
     if (!m_udev->context)

@@ -199,6 +199,8 @@ private slots:
     // CmsgField
     void fieldEditorsByType();
     void securityLevelIsCollectedByValue();
+    void choiceDefaults_data();
+    void choiceDefaults();
     void choiceValuesAreHexadecimalText();
     void longFieldsGetTextEdits();
     void readMultipleListValue();
@@ -206,11 +208,14 @@ private slots:
     void listValueOfSeveralRows();
     void addAppendsEditRewritesCancelLeaves();
     void editWritesOverTheDoubleClickedRow();
+    void mouseDoubleClickEditsThatRow();
+    void addedRowReachesTheListValue();
     void removeWithoutCurrentRowRemovesNothing();
     void checkSubFieldEmitsPerList();
     void unknownCommandLogsAndYieldsNothing();
     void setFieldValuesWritesEditors();
     void rebuildClearsSharedGrid();
+    void listOperationsAfterAnotherFormClearedTheGrid();
 
     // CStandardMsgDlg
     void dialogOkEmitsThenDeletes();
@@ -306,6 +311,44 @@ void TestCommandForms::securityLevelIsCollectedByValue()
     QCOMPARE(values.value("sec_level").toString(), QStringLiteral("3"));
     QCOMPARE(values.value("use_mks").toString(), QStringLiteral("0"));
     QCOMPARE(values.value("ls_psm").toString(), QStringLiteral("01"));
+}
+
+void TestCommandForms::choiceDefaults_data()
+{
+    QTest::addColumn<bool>("commandForm");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("shown");
+    // A field form reads the default as a value, a command form as a position.
+    QTest::newRow("field form, value 2") << false << "CIS Parameter Get" << "PHY M2S" << "LE 2M";
+    QTest::newRow("field form, value 1") << false << "Slave BIG Parameter Get" << "PHY" << "LE 1M";
+    QTest::newRow("field form, value without entry") << false << "PHY Update" << "Specify options for PHYs"
+                                                     << "S=2(without change)";
+    QTest::newRow("command form, position 2") << true << "CIS Parameter Get" << "PHY M2S" << "LE Coded";
+    QTest::newRow("command form, position 1") << true << "Slave BIG Parameter Get" << "PHY" << "LE 2M";
+    QTest::newRow("command form, position 0") << true << "PHY Update" << "Specify options for PHYs"
+                                              << "S=2(without change)";
+}
+
+void TestCommandForms::choiceDefaults()
+{
+    QFETCH(bool, commandForm);
+    QFETCH(QString, command);
+    QFETCH(QString, title);
+    QFETCH(QString, shown);
+    QComboBox *combo = nullptr;
+    QTimer timer;
+    CmsgField field(m_log, command);
+    CCommandUiWidget form(nullptr, m_log, nullptr, command, &timer, true, 0, true);
+    if (commandForm) {
+        form.initUi(formFields(command));
+        combo = qobject_cast<QComboBox *>(formEditor(form, title));
+    } else {
+        field.buildForm(false);
+        combo = editorFor<QComboBox>(&field, title);
+    }
+    QVERIFY(combo);
+    QCOMPARE(combo->currentText(), shown);
 }
 
 void TestCommandForms::choiceValuesAreHexadecimalText()
@@ -471,6 +514,72 @@ void TestCommandForms::editWritesOverTheDoubleClickedRow()
     QCOMPARE(rowTexts(table, 1), QStringList({"0x0005", "0x0000", "33:44:55"}));
 }
 
+void TestCommandForms::mouseDoubleClickEditsThatRow()
+{
+    CmsgField form(m_log, QStringLiteral("Reliable Characteristic Value Writes"));
+    form.buildForm(false);
+    QTableWidget *table = listTable(form.findChild<QGridLayout *>());
+    table->insertRow(1);
+    table->setItem(1, 0, new QTableWidgetItem("0x0005"));
+    table->setItem(1, 1, new QTableWidgetItem("0x0002"));
+    table->setItem(1, 2, new QTableWidgetItem("11:22"));
+    form.resize(400, 200);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    table->setCurrentCell(1, 0);
+
+    QString shownOffset;
+    ModalAnswerer answerer;
+    answerer.answerWith([&](QWidget *modal) {
+        shownOffset = editorFor<CValidateLineEdit>(modal, "Offset")->text();
+        editorFor<CValidateLineEdit>(modal, "Offset")->setText("0x0007");
+        modal->findChild<QPushButton *>("pushButtonOK")->click();
+    });
+    const QPoint target = table->visualRect(table->model()->index(0, 1)).center();
+    // A real double click is a click followed by the double-click event.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, target);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, target);
+    QVERIFY(answerer.waitUntilAnswered());
+
+    QCOMPARE(shownOffset, QStringLiteral("0x0000"));
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(rowTexts(table, 0), QStringList({"0x0001", "0x0007", "0"}));
+    QCOMPARE(rowTexts(table, 1), QStringList({"0x0005", "0x0002", "11:22"}));
+}
+
+void TestCommandForms::addedRowReachesTheListValue()
+{
+    CmsgField form(m_log, QStringLiteral("Reliable Characteristic Value Writes"));
+    form.buildForm(false);
+    QTableWidget *table = listTable(form.findChild<QGridLayout *>());
+    table->setCurrentCell(0, 0);
+
+    form.on_btnAddSubFieldClicked();
+    auto *dialog = new CStandardMsgDlg(m_log, QStringLiteral("Add Attribute"),
+                                       QStringLiteral("Reliable Characteristic Value Writes"), &form);
+    connect(dialog, &CStandardMsgDlg::sig_standardOKClicked, &form, &CmsgField::on_addElemToTableWidget);
+    dialog->buildSubFieldForm();
+    ModalAnswerer answerer;
+    answerer.answerWith([](QWidget *modal) {
+        editorFor<CValidateLineEdit>(modal, "Attribute Handle")->setText("0x0203");
+        editorFor<CValidateLineEdit>(modal, "Offset")->setText("0x0004");
+        editorFor<CValidateTextEdit>(modal, "Value")->setPlainText("aa:bb");
+        modal->findChild<QPushButton *>("pushButtonOK")->click();
+    });
+    dialog->exec();
+    QVERIFY(answerer.allAnswered());
+
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(rowTexts(table, 1), QStringList({"0x0203", "0x0004", "aa:bb"}));
+    QCOMPARE(table->currentRow(), 1);
+    QCOMPARE(table->currentColumn(), 2);
+    const QString value = form.getFieldValues(false).value("attrible_handle_list").toString();
+    QByteArray wire;
+    for (int i = value.size() - 2; i >= 0; i -= 2)
+        wire.append(char(value.mid(i, 2).toUInt(nullptr, 16)));
+    QCOMPARE(wire.toHex(' '), QByteArray("01 00 00 00 01 00 00 03 02 04 00 02 00 aa bb"));
+}
+
 void TestCommandForms::removeWithoutCurrentRowRemovesNothing()
 {
     CmsgField form(m_log, QStringLiteral("Read Multiple Characteristic Values"));
@@ -544,6 +653,36 @@ void TestCommandForms::rebuildClearsSharedGrid()
     // A sub-field build of a command without a list keeps the command's own fields.
     second.buildForm(true);
     QCOMPARE(grid->count(), 6);
+}
+
+void TestCommandForms::listOperationsAfterAnotherFormClearedTheGrid()
+{
+    QWidget host;
+    auto *grid = new QGridLayout(&host);
+    CmsgField list(m_log, QStringLiteral("Read Multiple Characteristic Values"), grid, &host);
+    list.buildForm(false);
+    QPointer<QTableWidget> table = listTable(grid);
+    QVERIFY(table);
+
+    // Another form building into the same grid destroys the list's table.
+    CmsgField other(m_log, QStringLiteral("Register PSM"), grid, &host);
+    other.buildForm(false);
+    QVERIFY(table.isNull());
+
+    // The list form now has no table: its list operations do nothing.
+    list.on_btnAddSubFieldClicked();
+    list.removeCurrentSubFieldRow();
+    list.on_subFieldWidgetCellDoubleClicked(0, 0);
+    auto *dialog = new CStandardMsgDlg(m_log, QStringLiteral("Add Attribute"),
+                                       QStringLiteral("Read Multiple Characteristic Values"), &host);
+    connect(dialog, &CStandardMsgDlg::sig_standardOKClicked, &list, &CmsgField::on_addElemToTableWidget);
+    dialog->buildSubFieldForm();
+    ModalAnswerer answerer;
+    answerer.click("pushButtonOK");
+    dialog->exec();
+    QVERIFY(answerer.allAnswered());
+    QCOMPARE(grid->count(), 6);
+    QCOMPARE(qobject_cast<QLabel *>(cell(grid, 0, 0))->text(), QStringLiteral("LS PSM"));
 }
 
 void TestCommandForms::dialogOkEmitsThenDeletes()
@@ -859,9 +998,11 @@ void TestCommandForms::connectionParameterRequestOnTheWire()
     enterConnectionParameters(form, "7.5", "0", "100");
 
     form.findChild<QPushButton *>("btn_command")->click();
-    QVERIFY(dongle.waitForFrames(1));
+    QVERIFY(dongle.waitForFrames(1, 20000));
     QCOMPARE(FrameBuilder::toHex(dongle.receivedFrames().first().bytes),
              QStringLiteral("AA 01 37 0B 00 06 00 06 00 00 00 0A 00 02 00 03 F8"));
+    // One click sends once: the button reaches its slot by one connection only.
+    QVERIFY(!dongle.waitForFrames(2, 500));
     QCOMPARE(diagram.getState(), 1);
     QVERIFY(timer.isActive());
     QCOMPARE(timer.interval(), 5000);
@@ -933,7 +1074,7 @@ void TestCommandForms::readOnlyFormSendsConnectionIndexAndShowsAnswer()
     // The reader passes frames on only after the dongle's reset event.
     QSignalSpy resetSeen(&link, &CMsg::sig_rcvCommonMsg);
     dongle.sendResetEvent();
-    QVERIFY(resetSeen.wait(5000));
+    QVERIFY(resetSeen.wait(20000));
 
     QTimer timer;
     const QString name = QStringLiteral("Get Peer Features");
@@ -952,10 +1093,11 @@ void TestCommandForms::readOnlyFormSendsConnectionIndexAndShowsAnswer()
     });
 
     form.findChild<QPushButton *>("btn_command")->click();
-    QVERIFY(dongle.waitForFrames(1));
+    QVERIFY(dongle.waitForFrames(1, 20000));
     QCOMPARE(FrameBuilder::toHex(dongle.receivedFrames().first().bytes),
              FrameBuilder::toHex(FrameBuilder::downlink(0x01, 0x4F, QByteArray(1, 3))));
-    QTRY_VERIFY2(model->data(model->index(0, 1), Qt::DecorationRole).isValid(), qPrintable(m_lines.join("\n")));
+    QTRY_VERIFY2_WITH_TIMEOUT(model->data(model->index(0, 1), Qt::DecorationRole).isValid(),
+                              qPrintable(m_lines.join("\n")), 20000);
     QVERIFY(model->data(model->index(4, 1), Qt::DecorationRole).isValid());
     QVERIFY(model->data(model->index(8, 1), Qt::DecorationRole).isValid());
     QVERIFY(!model->data(model->index(0, 3), Qt::DecorationRole).isValid());
@@ -986,7 +1128,7 @@ void TestCommandForms::listFormsAsTheyOpenOnTheWire()
     QMap<QString, QVariant> values = form.getFieldValues(false);
     values.insert(QStringLiteral("condix"), 3);
     QVERIFY2(CCommand::sendMsg(&link, m_log, command, values, {}), qPrintable(m_lines.join("\n")));
-    QVERIFY(dongle.waitForFrames(1));
+    QVERIFY(dongle.waitForFrames(1, 20000));
     const QByteArray sent = dongle.receivedFrames().first().bytes;
     QCOMPARE(FrameBuilder::toHex(FrameBuilder::withoutChecksum(sent)), wire);
     link.closePort();

@@ -9,6 +9,7 @@
 #include "simbehaviour_scan.h"
 
 #include <QComboBox>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTabWidget>
@@ -36,6 +37,7 @@ struct ConnectRig : ScanPageRig
     explicit ConnectRig(const QMap<QString, QVariant> &extra = {}) : ScanPageRig(extra)
     {
         lists = ListsBehaviour::install(dongle);
+        scan->followSyncsOf(lists);
     }
 
     // Reports the devices and selects row `row` as the user would.
@@ -117,6 +119,8 @@ void TestConnect::directConnectAndDisconnect()
 
     // Connecting until the event.
     QCOMPARE(rig.connectedOf(1), quint8(1));
+    QVERIFY(rig.page->isConnecting());
+    QVERIFY(!rig.page->isAutoConnecting());
     QCOMPARE(connect->text(), QStringLiteral("Cancel"));
     QVERIFY(!rig.button("buttonScan")->isEnabled());
     QVERIFY(!rig.widget<QTableView>(QStringLiteral("tableView_devices"))->isEnabled());
@@ -129,6 +133,7 @@ void TestConnect::directConnectAndDisconnect()
     QVERIFY(page);
     QCOMPARE(rig.connectedOf(1), quint8(2));
     QCOMPARE(rig.connectedOf(0), quint8(0));
+    QVERIFY(!rig.page->isConnecting());
     const quint8 condix = quint8(rig.page->devices().at(1).value(QStringLiteral("condix")).at(0));
     QCOMPARE(page->condix(), condix);
     QVERIFY(rig.page->hasConnection());
@@ -291,6 +296,7 @@ void TestConnect::autoConnect()
     QCOMPARE(quint8(frame.at(5)), quint8(1)); // the connection type from the settings
     QCOMPARE(automatic->text(), QStringLiteral("Cancel Auto Connect"));
     QVERIFY(rig.page->isAutoConnecting());
+    QVERIFY(rig.page->isConnecting());
 
     QVERIFY(ScanPageRig::waitUntil([&] { return success.count() == 1; }));
     QCOMPARE(automatic->text(), QStringLiteral("Disconnect"));
@@ -373,13 +379,13 @@ void TestConnect::periodicSync()
     ModalAnswerer answerer;
     answerer.click(QStringLiteral("m_pbOk"));
     sync->click();
+    QCOMPARE(sync->toolTip(), QStringLiteral("Cancel Sync"));
+    QVERIFY(rig.page->isSyncing());
     QVERIFY(rig.waitForDownlink(QStringLiteral("01@1F")));
     const QByteArray frame = rig.downlinks(QStringLiteral("01@1F")).constFirst();
     // index, skip, sync_timeout, type, then the row's address, type and SID
     QCOMPARE(FrameBuilder::toHex(frame.mid(5, 14)),
              FrameBuilder::toHex(FrameBuilder::fromHex("00 0000 0001 00 0102030405c0 01 03")));
-    QCOMPARE(sync->toolTip(), QStringLiteral("Cancel Sync"));
-    QVERIFY(rig.page->isSyncing());
 
     QVERIFY(answerer.waitUntilAnswered());
     QCOMPARE(answerer.seen().constFirst().text, QStringLiteral("synchronize succeeded."));
@@ -390,6 +396,11 @@ void TestConnect::periodicSync()
     QCOMPARE(sync->toolTip(), QStringLiteral("Start Sync"));
     QVERIFY(rig.page->periodicSyncHandle(0) != 0);
     QCOMPARE(rig.widget<QTabWidget>(QStringLiteral("tabWidget_device"))->currentIndex(), 2);
+    // The train's reports go to its own view.
+    QVERIFY(ScanPageRig::waitUntil([&] {
+        return rig.page->periodicTextArea(0)->toPlainText().contains(QLatin1String("Field Data: adv_data_response_data->"));
+    }));
+    QVERIFY(rig.page->periodicTextArea(0xFF)->toPlainText().isEmpty());
 
     // A second sync takes the next index.
     answerer.click(QStringLiteral("m_pbOk"));

@@ -1,6 +1,8 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,6 +16,7 @@
 #include <QToolTip>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "ccustomtableview.h"
 #include "cflatdialog.h"
@@ -37,6 +40,8 @@ private slots:
     void answererReportsMissingModal();
 
     void flatDialogFrame();
+    void onlyFlatDialogsLeaveTheirMarginUnpainted_data();
+    void onlyFlatDialogsLeaveTheirMarginUnpainted();
     void closeButtonGoesThroughVirtualSlot();
     void dragOnlyByTitleBar_data();
     void dragOnlyByTitleBar();
@@ -177,6 +182,58 @@ void TestFlatWidgets::flatDialogFrame()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QVERIFY(dialog.m_titleBar->isVisible());
     QCOMPARE(dialog.m_titleBar->height(), 25);
+}
+
+void TestFlatWidgets::onlyFlatDialogsLeaveTheirMarginUnpainted_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("opaqueCorner");
+    QTest::newRow("flat dialog") << "flat" << false;
+    QTest::newRow("flat message box") << "message" << false;
+    QTest::newRow("plain dialog") << "plain" << true;
+    QTest::newRow("input dialog") << "input" << true;
+    QTest::newRow("file dialog") << "file" << true;
+}
+
+void TestFlatWidgets::onlyFlatDialogsLeaveTheirMarginUnpainted()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, opaqueCorner);
+
+    QScopedPointer<QDialog> dialog;
+    if (kind == QLatin1String("flat")) {
+        dialog.reset(new CFlatDialog(QStringLiteral("t")));
+    } else if (kind == QLatin1String("message")) {
+        dialog.reset(new CFlatMessage);
+    } else if (kind == QLatin1String("plain")) {
+        dialog.reset(new QDialog);
+        auto *layout = new QVBoxLayout(dialog.data());
+        layout->addWidget(new QLabel(QStringLiteral("text"), dialog.data()));
+    } else if (kind == QLatin1String("input")) {
+        auto *input = new QInputDialog;
+        input->setLabelText(QStringLiteral("label"));
+        dialog.reset(input);
+    } else {
+        auto *file = new QFileDialog;
+        file->setOption(QFileDialog::DontUseNativeDialog);
+        dialog.reset(file);
+    }
+    if (!opaqueCorner && !translucentWindowsSupported())
+        QSKIP("no transparent window areas here: the flat frame leaves no margin");
+    dialog->resize(dialog->sizeHint().expandedTo(QSize(200, 100)));
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.data()));
+
+    // The bottom-right corner is the shadow margin of a flat dialog and plain
+    // background (or a layout margin) of any other.
+    const QImage image = dialog->grab().toImage();
+    const QRgb corner = image.pixel(image.width() - 1, image.height() - 1);
+    if (opaqueCorner) {
+        QCOMPARE(qAlpha(corner), 255);
+        QCOMPARE(QColor(corner), QColor(Qt::white));
+    } else {
+        QVERIFY2(qAlpha(corner) < 255, qPrintable(QString::number(qAlpha(corner))));
+    }
 }
 
 void TestFlatWidgets::closeButtonGoesThroughVirtualSlot()

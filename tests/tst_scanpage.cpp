@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -457,6 +458,9 @@ void TestScanPage::autoModeFromSettings()
     QVERIFY(rig.widget<QToolButton>(QStringLiteral("buttonAutoConnect"))->isEnabled());
     QVERIFY(rig.widget<QToolButton>(QStringLiteral("buttonCIGCIS"))->isHidden());
     QVERIFY(rig.widget<QToolButton>(QStringLiteral("buttonMasterBIG"))->isHidden());
+    QVERIFY(rig.widget<QToolButton>(QStringLiteral("devicePrivacyModeUpdate"))->isHidden());
+    // The periodic data tab is the one shown first.
+    QCOMPARE(rig.widget<QTabWidget>(QStringLiteral("tabWidget_device"))->currentIndex(), 2);
 
     QVERIFY(rig.feed(adReport(advertiser("010203040506"), "020106")));
     auto *view = rig.widget<QTableView>(QStringLiteral("tableView_devices"));

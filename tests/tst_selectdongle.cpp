@@ -1,7 +1,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -98,6 +100,7 @@ class TestSelectDongle : public QObject
 private slots:
     void initialState();
     void refreshListsProbedDongles();
+    void donglesAreListedInTextOrderOfTheirPorts();
     void rootSelectionShowsDefaultsAndBlocksConnect();
     void noDongleLeavesOnlyTheRoot();
     void connectAndDisconnect();
@@ -177,6 +180,33 @@ void TestSelectDongle::refreshListsProbedDongles()
     QCOMPARE(childOf<QLabel>(&dialog, "LB_HardwareVer")->text(), QStringLiteral("B"));
     QCOMPARE(childOf<QLabel>(&dialog, "LB_SDKVer")->text(), QStringLiteral("7.1"));
     QCOMPARE(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(), QStringLiteral("rich text"));
+}
+
+void TestSelectDongle::donglesAreListedInTextOrderOfTheirPorts()
+{
+    // Ports named like COM3 and COM12: text order puts COM12 first.
+    Rig rig(2);
+    QTemporaryDir dir;
+    const QString com3 = dir.filePath(QStringLiteral("COM3"));
+    const QString com12 = dir.filePath(QStringLiteral("COM12"));
+    QVERIFY(QFile::link(rig.path(0), com3));
+    QVERIFY(QFile::link(rig.path(1), com12));
+    qputenv("VANTORA_EXTRA_PORTS", (com3 + QLatin1Char(':') + com12).toLocal8Bit());
+
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QVERIFY(dialog.availablePorts().contains(com3));
+    QVERIFY(dialog.availablePorts().contains(com12));
+    QVERIFY(waitForFirstRefresh(dialog));
+    QTreeWidgetItem *root = rootOf(dialog);
+    QCOMPARE(root->childCount(), 2);
+    QCOMPARE(root->child(0)->text(0), QStringLiteral("Simulated Dongle(") + com12 + QLatin1Char(')'));
+    QCOMPARE(root->child(1)->text(0), QStringLiteral("Simulated Dongle(") + com3 + QLatin1Char(')'));
+
+    // The second item opens the port it names.
+    treeOf(dialog)->setCurrentItem(root->child(1));
+    connectButton(dialog)->click();
+    QVERIFY(rig.link.isOpen());
+    QCOMPARE(rig.link.getPortName(), com3);
 }
 
 void TestSelectDongle::rootSelectionShowsDefaultsAndBlocksConnect()

@@ -648,6 +648,16 @@ void TestSettingDialog::screenshot()
     clickTree(dialog, "Connection Parameters");
     QTest::qWait(300);
     QVERIFY(dialog.grab().save(folder + "/settings-connection.png"));
+    // Every other page, for a look at each kind of editor.
+    const QStringList pages{"Privacy", "Local Irk Set", "Preferred PHY Set", "RF Path Compensation Set",
+                            "L2CAP Parameters", "Data Length Set", "Profile", "Security Pair",
+                            "Scan Parameters", "Security Parameters", "Sync Parameters"};
+    for (const QString &page : pages) {
+        clickTree(dialog, page);
+        QTest::qWait(100);
+        const QString name = page.toLower().replace(' ', '-');
+        QVERIFY(dialog.grab().save(folder + "/settings-" + name + ".png"));
+    }
     if (qEnvironmentVariableIsSet("VANTORA_SCREENSHOT_WAIT"))
         QTest::qWait(qEnvironmentVariableIntValue("VANTORA_SCREENSHOT_WAIT"));
 }

@@ -292,6 +292,8 @@ void TestSettings::lineEditDefaults_data()
     QTest::newRow("double 0.3 exact") << "double" << "0.3" << "2" << "0.1" << "0003";
     QTest::newRow("int16double") << "int16double" << "-12.3" << "2" << "0.1" << "ff85";
     QTest::newRow("int16double zero") << "int16double" << "0" << "2" << "0.1" << "0000";
+    QTest::newRow("double without step") << "double" << "7.5" << "2" << "" << "0000";
+    QTest::newRow("int16double without step") << "int16double" << "-1" << "2" << "" << "0000";
     QTest::newRow("unknown type") << "spin" << "5" << "1" << "" << "";
 }
 

@@ -114,6 +114,10 @@ void TestValidateEdits::lineEditValue_data()
         << Setup{"double", "0", "83884.8", "1.28", "2", "2", "0"} << "1.28" << "1.28" << "0001";
     QTest::newRow("double 0.7 step 0.1")
         << Setup{"double", "0", "100", "0.1", "1", "2", "0"} << "0.7" << "0.7" << "0007";
+    QTest::newRow("double without step")
+        << Setup{"double", "0", "100", "", "2", "2", "0"} << "5" << "0.00" << "0000";
+    QTest::newRow("int16double without step")
+        << Setup{"int16double", "-128", "128", "", "1", "2", "0"} << "-5" << "0.0" << "0000";
     QTest::newRow("int 512 length 2") << intMtu << "512" << "512" << "0200";
     QTest::newRow("int below min") << intMtu << "5" << "65" << "0041";
     QTest::newRow("int empty is min") << intMtu << "" << "65" << "0041";
@@ -149,6 +153,7 @@ void TestValidateEdits::lineEditValue_data()
         << littleEnd47 << QString("ab").repeated(17) << QString("ab:").repeated(15) + "ab"
         << QString("ab").repeated(16);
     QTest::newRow("16bit pads parts") << uuid16 << "1234,5" << "12:34,00:05" << "12:34,00:05";
+    QTest::newRow("16bit typed list") << uuid16 << "1234,5678" << "12:34,56:78" << "12:34,56:78";
     QTest::newRow("16bit empty part") << uuid16 << "1234," << "12:34,00:00" << "12:34,00:00";
     QTest::newRow("string AB") << stringName << "AB" << "AB" << "4241";
     QTest::newRow("string empty") << stringName << "" << "" << "";
@@ -269,6 +274,8 @@ void TestValidateEdits::lineEditTyping_data()
 
     QTest::newRow("int refuses letters") << intMtu << "1a2" << "12";
     QTest::newRow("int refuses more digits than max") << intMtu << "5139" << "513";
+    QTest::newRow("int refuses group separators") << intMtu << "1,2" << "12";
+    QTest::newRow("int8 refuses group separators") << Setup{"int8", "-128", "127", "1", "0"} << "-1,2" << "-12";
     QTest::newRow("hex refuses non hex") << hexSix << "1g2" << "0x12";
     QTest::newRow("double refuses letters") << doubleInterval << "7x.5" << "7.5";
     QTest::newRow("double precision") << doubleInterval << "7.505" << "7.50";

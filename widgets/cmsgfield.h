@@ -4,6 +4,7 @@
 #include "cfgtypes.h"
 
 #include <QMap>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -49,7 +50,8 @@ private:
 
     QGridLayout *m_gridLayout;
     QString m_cmdName;
-    TFlatScrollArea<QTableWidget> *m_subFieldTable;
+    // Guarded: another form building into the same grid destroys the table.
+    QPointer<TFlatScrollArea<QTableWidget>> m_subFieldTable;
     QMap<QString, QString> m_subFieldTitleMap;
     bool m_ownsLayout;
     LogManager *m_log;

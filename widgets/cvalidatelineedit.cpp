@@ -1,6 +1,7 @@
 #include "cvalidatelineedit.h"
 
 #include <QIntValidator>
+#include <QLocale>
 #include <QRegExp>
 #include <QRegExpValidator>
 #include <QStringList>
@@ -54,11 +55,20 @@ CValidateLineEdit::CValidateLineEdit(QWidget *parent)
     , m_regExpValidator(new QRegExpValidator(this))
     , m_intValidator(new QIntValidator(this))
 {
+    // Plain decimal digits only: a group separator would pass the validator
+    // and then read as no number at all.
+    QLocale plain = QLocale::c();
+    plain.setNumberOptions(QLocale::RejectGroupSeparator);
+    m_intValidator->setLocale(plain);
 }
 
 double CValidateLineEdit::flooredQuotient(double value, double step)
 {
     const double quotient = value / step;
+    // A description without a usable step gives no number of units; never
+    // hand infinity or NaN to an integer conversion.
+    if (!std::isfinite(quotient))
+        return 0.0;
     const double nearest = std::round(quotient);
     // A few units in the last place: far below any step the descriptions use,
     // well above the error of one division.

@@ -40,7 +40,8 @@ public:
     void normalizeText();
 
     // floor(value / step) that keeps exact multiples exact: 0.3 / 0.1 is
-    // 2.9999999999999996 in double precision and must still give 3.
+    // 2.9999999999999996 in double precision and must still give 3. A step
+    // that is zero or no number gives 0.
     static double flooredQuotient(double value, double step);
 
 public slots:

@@ -126,8 +126,9 @@ badge updateMode.png "$ORANGE" U 18
 badge rfCalibration.png "$GREEN" XO 12
 
 # Tree expand and collapse.
-stroke GapExpand.png "$GREY" 3 "polyline 8,12 16,20 24,12"
-stroke GapCollapse.png "$GREY" 3 "polyline 12,8 20,16 12,24"
+# An open form shows GapCollapse, a folded one GapExpand: draw each as the state it marks.
+stroke GapExpand.png "$GREY" 3 "polyline 12,8 20,16 12,24"
+stroke GapCollapse.png "$GREY" 3 "polyline 8,12 16,20 24,12"
 stroke expandAll.png "$BLUE" 3 "polyline 8,7 16,15 24,7 polyline 8,17 16,25 24,17"
 stroke callpseAll.png "$BLUE" 3 "polyline 8,15 16,7 24,15 polyline 8,25 16,17 24,25"
 

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "framebuilder.h"
+#include "simbehaviour_lists.h"
 #include "simulateddongle.h"
 
 namespace {
@@ -47,6 +48,9 @@ ScanBehaviour::ScanBehaviour(SimulatedDongle *dongle)
         return QList<QByteArray>{SimulatedDongle::acknowledgement(frame),
                                  header(0xDD, 0x01, 0x04, QByteArray::fromHex("0000"))};
     });
+    // Sync commands are answered here only where no other behaviour keeps syncs.
+    if (dongle->hasResponder(QStringLiteral("01@1F")))
+        return;
     dongle->setResponder(QStringLiteral("01@1F"), [this](const QByteArray &frame) {
         const QByteArray payload = payloadOf(frame);
         const quint8 index = payload.isEmpty() ? 0 : quint8(payload.at(0));
@@ -86,6 +90,22 @@ ScanBehaviour::ScanBehaviour(SimulatedDongle *dongle)
         result.append(char(index)).append(char(0));
         return QList<QByteArray>{SimulatedDongle::acknowledgement(frame),
                                  header(0xDD, 0x01, 0x23, result)};
+    });
+}
+
+void ScanBehaviour::followSyncsOf(ListsBehaviour *lists)
+{
+    connect(lists, &ListsBehaviour::syncEstablished, this,
+            [this](quint8 index, quint16, const QByteArray &, quint8, quint8) {
+                if (!m_syncs.contains(index))
+                    m_syncs.append(index);
+                m_lastTickMs = m_dongle ? m_dongle->elapsedMs() : 0;
+                m_timer->start();
+            });
+    connect(lists, &ListsBehaviour::syncEnded, this, [this](quint8 index) {
+        m_syncs.removeAll(index);
+        if (!m_scanning && m_syncs.isEmpty())
+            m_timer->stop();
     });
 }
 
@@ -225,6 +245,8 @@ void installForProgram(SimulatedDongle &dongle)
 {
     // By hand: a few hundred advertisers at a readable rate.
     ScanBehaviour *behaviour = installScanBehaviour(dongle);
+    if (ListsBehaviour *lists = ListsBehaviour::of(dongle))
+        behaviour->followSyncsOf(lists);
     behaviour->setAdvertisers(ScanBehaviour::sampleAdvertisers(300));
     behaviour->setReportsPerSecond(200);
 }

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QVector>
 
+class ListsBehaviour;
 class QTimer;
 class SimulatedDongle;
 
@@ -47,6 +48,8 @@ public:
     void setSyncStatus(quint8 status) { m_syncStatus = status; }
     // Streams periodic reports of established syncs with the others.
     void setPeriodicReports(bool on) { m_periodicReports = on; }
+    // Where another behaviour keeps the syncs, report for its syncs instead.
+    void followSyncsOf(ListsBehaviour *lists);
 
     bool isScanning() const { return m_scanning; }
     qint64 reportsSent() const { return m_reportsSent; }
