@@ -288,6 +288,31 @@ void TestDongle::statusAcknowledgements_data()
     QTest::newRow("status with success line") << FrameBuilder::frame(0xBB, 0x01, 0x41, QByteArray(1, '\0')) << 1;
     QTest::newRow("not routed") << FrameBuilder::frame(0xBB, 0x01, 0x03, QByteArray(1, '\0')) << 0;
     QTest::newRow("malformed length") << QByteArray::fromHex("bb01410500") << 0;
+
+    // Every acknowledgement the dongle tab routes: those of the settings it
+    // sends report success too, the others only a failure.
+    const struct
+    {
+        quint8 layer;
+        quint8 opcode;
+        bool reportsSuccess;
+    } routed[] = {
+        {0x00, 0x01, false}, {0x01, 0x41, true},  {0x01, 0x45, true},  {0x01, 0x47, false}, {0x01, 0x59, true},
+        {0x01, 0x5B, false}, {0x01, 0x5D, true},  {0x01, 0x5F, false}, {0x01, 0x61, true},  {0x01, 0x63, false},
+        {0x01, 0x65, true},  {0x01, 0x67, true},  {0x01, 0x69, false}, {0x01, 0x6B, true},  {0x01, 0x6D, true},
+        {0x02, 0x01, true},  {0x02, 0x09, true},  {0x04, 0x11, true},  {0x05, 0x01, false}, {0x05, 0x03, false},
+        {0x06, 0x05, false}, {0x06, 0x06, false},
+    };
+    for (const auto &row : routed) {
+        const QString id = QStringLiteral("BB@%1@%2")
+                               .arg(row.layer, 2, 16, QLatin1Char('0'))
+                               .arg(row.opcode, 2, 16, QLatin1Char('0'))
+                               .toUpper();
+        QTest::newRow(qPrintable(id + QStringLiteral(" success")))
+            << FrameBuilder::frame(0xBB, row.layer, row.opcode, QByteArray(1, '\0')) << (row.reportsSuccess ? 1 : 0);
+        QTest::newRow(qPrintable(id + QStringLiteral(" failure")))
+            << FrameBuilder::frame(0xBB, row.layer, row.opcode, QByteArray(1, '\1')) << 1;
+    }
 }
 
 void TestDongle::statusAcknowledgements()
