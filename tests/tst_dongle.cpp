@@ -1,4 +1,6 @@
 #include "ccommand.h"
+#include "cconnectionwidget.h"
+#include "clogwidget.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "connectionpage.h"
@@ -91,6 +93,7 @@ private slots:
     void resultHandlers_data();
     void resultHandlers();
     void dongleLogReachesDongleLoggers();
+    void secondInitBuildsNothing();
     void unsendableNameIsRefused();
     void inactiveWithoutSettingsDescription();
 
@@ -374,6 +377,19 @@ void TestDongle::resultHandlers()
     for (const auto &line : lines)
         found = found || (line.first.startsWith(prefix) && line.first.endsWith(suffix) && line.second == level);
     QVERIFY2(found, qPrintable(m_log->texts().join(QLatin1Char('\n'))));
+}
+
+void TestDongle::secondInitBuildsNothing()
+{
+    // init() ran the init step once already.
+    QCOMPARE(m_widget->findChildren<CConnectionWidget *>().size(), 1);
+    QCOMPARE(m_widget->findChildren<CLogWidget *>().size(), 2);
+    CConnectionWidget *page = m_widget->connectionWidget();
+    m_widget->initWidgets();
+    QCOMPARE(m_widget->findChildren<CConnectionWidget *>().size(), 1);
+    QCOMPARE(m_widget->findChildren<CLogWidget *>().size(), 2);
+    QCOMPARE(m_widget->connectionWidget(), page);
+    QCOMPARE(m_widget->pageTabWidget()->widget(0)->findChild<CConnectionWidget *>(), page);
 }
 
 void TestDongle::dongleLogReachesDongleLoggers()
