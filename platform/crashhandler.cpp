@@ -210,12 +210,34 @@ void formatCrashFileName(long long epochSeconds, int milliseconds, long utcOffse
     std::memcpy(p, ".dmp", 5);
 }
 
+namespace {
+
+// Owns a thread's alternate signal stack and hands it back when the thread ends,
+// so threads started and stopped again and again (a port's reader) do not pile up stacks.
+struct AlternateStack
+{
+    void *memory = nullptr;
+
+    ~AlternateStack()
+    {
+        if (!memory)
+            return;
+        stack_t off;
+        std::memset(&off, 0, sizeof(off));
+        off.ss_flags = SS_DISABLE;
+        ::sigaltstack(&off, nullptr);
+        std::free(memory);
+    }
+};
+
+} // namespace
+
 void installCrashStackForThisThread()
 {
     stack_t current;
     if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
         return;
-    // Kept for the life of the thread; a thread's stack is never handed back.
+    static thread_local AlternateStack owner;
     const size_t size = size_t(SIGSTKSZ) < 65536 ? 65536 : size_t(SIGSTKSZ);
     void *memory = std::malloc(size);
     if (!memory)
@@ -224,8 +246,11 @@ void installCrashStackForThisThread()
     std::memset(&stack, 0, sizeof(stack));
     stack.ss_sp = memory;
     stack.ss_size = size;
-    if (::sigaltstack(&stack, nullptr) != 0)
+    if (::sigaltstack(&stack, nullptr) != 0) {
         std::free(memory);
+        return;
+    }
+    owner.memory = memory;
 }
 
 void installCrashHandler()
