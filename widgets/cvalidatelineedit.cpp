@@ -225,46 +225,46 @@ void CValidateLineEdit::setHexType(const QString &maxLength, const QString &min,
     connect(this, &QLineEdit::textEdited, this, &CValidateLineEdit::on_hexTextEdited);
 }
 
+void CValidateLineEdit::setColonType(const QString &subType, const QString &maxLength,
+                                     const QString &defaultValue, const QString &regExp,
+                                     int maxChars)
+{
+    resetType();
+    m_subType = subType;
+    m_length = maxLength;
+    installRegExp(regExp);
+    setMaxLength(maxChars);
+    m_initial = matchingOrColonDefault(defaultValue, regExp, maxLength);
+    setText(m_initial);
+}
+
 void CValidateLineEdit::setAddrType(const QString &maxLength, const QString &defaultValue,
                                     const QString &regExp)
 {
-    resetType();
-    m_subType = QStringLiteral("addr");
-    m_length = maxLength;
-    installRegExp(regExp);
-    setMaxLength(maxLength.toInt());
-    m_initial = matchingOrColonDefault(defaultValue, regExp, maxLength);
-    setText(m_initial);
+    setColonType(QStringLiteral("addr"), maxLength, defaultValue, regExp, maxLength.toInt());
 }
 
 void CValidateLineEdit::setUuidType(const QString &maxLength, const QString &defaultValue,
                                     const QString &regExp)
 {
-    resetType();
+    QString subType;
     if (maxLength == QLatin1String("5"))
-        m_subType = QStringLiteral("16bit");
+        subType = QStringLiteral("16bit");
     else if (maxLength == QLatin1String("11"))
-        m_subType = QStringLiteral("32bit");
+        subType = QStringLiteral("32bit");
     else if (maxLength == QLatin1String("47"))
-        m_subType = QStringLiteral("128bit");
-    m_length = maxLength;
-    installRegExp(regExp);
-    m_initial = matchingOrColonDefault(defaultValue, regExp, maxLength);
-    setText(m_initial);
+        subType = QStringLiteral("128bit");
+    // A list of UUIDs may be longer than its maxLength: the default limit stays.
+    setColonType(subType, maxLength, defaultValue, regExp, 255);
     connect(this, &QLineEdit::textEdited, this, &CValidateLineEdit::on_advDataTextEdited);
 }
 
 void CValidateLineEdit::setLittleEndType(const QString &maxLength, const QString &defaultValue,
                                          const QString &regExp)
 {
-    resetType();
-    m_subType = QStringLiteral("littleEnd");
-    m_length = maxLength;
-    installRegExp(regExp);
     const int length = maxLength.toInt();
-    setMaxLength(length == 0 ? 5000 : length);
-    m_initial = matchingOrColonDefault(defaultValue, regExp, maxLength);
-    setText(m_initial);
+    setColonType(QStringLiteral("littleEnd"), maxLength, defaultValue, regExp,
+                 length == 0 ? 5000 : length);
 }
 
 void CValidateLineEdit::setStringType(const QString &defaultValue, const QString &maxLength)

@@ -62,6 +62,9 @@ private:
                        const QString &integerPattern, const QString &defaultValue);
     void installRegExp(const QString &regExp);
     bool matchesRegExp(const QString &text, const QString &regExp) const;
+    // Hexadecimal pairs between colons.
+    void setColonType(const QString &subType, const QString &maxLength, const QString &defaultValue,
+                      const QString &regExp, int maxChars);
     QString colonDefault(const QString &maxLength) const;
     QString matchingOrColonDefault(const QString &defaultValue, const QString &regExp,
                                    const QString &maxLength) const;
