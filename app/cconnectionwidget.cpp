@@ -855,7 +855,9 @@ void CConnectionWidget::connectProc(QByteArray frame)
 
 void CConnectionWidget::autoConnectTimeoutProc(QByteArray frame)
 {
-    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    QMap<QString, QByteArray> fields;
+    if (!parseAndLog(frame, &fields))
+        return;
     if (m_autoConnect) {
         if (ui->buttonAutoConnect->text() == kCancelAutoConnect)
             resetAutoConnectButton();

@@ -73,6 +73,8 @@ private slots:
     void operateWhitelistLogsStatus_data();
     void operateWhitelistLogsStatus();
     void autoModeFromSettings();
+    void eventsLogTheirFrameAndFields_data();
+    void eventsLogTheirFrameAndFields();
 };
 
 void TestScanPage::startScanSendsSettingsAndWaitsForResult()
@@ -467,6 +469,37 @@ void TestScanPage::autoModeFromSettings()
     view->setCurrentIndex(rig.page->devicesModel()->index(0, 0));
     rig.page->onTableView_devicesClicked(view->currentIndex());
     QVERIFY(!rig.widget<QToolButton>(QStringLiteral("buttonConnect"))->isEnabled());
+}
+
+
+void TestScanPage::eventsLogTheirFrameAndFields_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("fieldLine");
+    // An event without fields still carries its (empty) field part.
+    QTest::newRow("auto-connect time-out") << FrameBuilder::frame(0xDD, 0x01, 0x80) << "Auto Connect Time Out"
+                                           << QString();
+    QTest::newRow("cancel connect") << FrameBuilder::frame(0xDD, 0x01, 0x4A, QByteArray(1, '\0'))
+                                    << "Cancel Connect" << "status->00  ";
+    QTest::newRow("scan stopped") << FrameBuilder::frame(0xDD, 0x01, 0x04, QByteArray(2, '\0')) << "Stop Scan"
+                                  << "reason->00  status->00  ";
+}
+
+void TestScanPage::eventsLogTheirFrameAndFields()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, name);
+    QFETCH(QString, fieldLine);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    rig.recorder->clear();
+    rig.page->onRcvMsg(frame);
+    const QStringList texts = rig.recorder->texts();
+    QVERIFY(!texts.isEmpty());
+    QCOMPARE(texts.first(), QStringLiteral("Uplink Command Name: ") + name + QStringLiteral("\r\nRaw Data: ")
+                                + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: ")
+                                + fieldLine);
 }
 
 QTEST_MAIN(TestScanPage)
