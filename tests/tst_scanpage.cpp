@@ -75,6 +75,10 @@ private slots:
     void autoModeFromSettings();
     void eventsLogTheirFrameAndFields_data();
     void eventsLogTheirFrameAndFields();
+    void scanResults_data();
+    void scanResults();
+    void privacyModeStatusRefreshesOnlyOnSuccess_data();
+    void privacyModeStatusRefreshesOnlyOnSuccess();
 };
 
 void TestScanPage::startScanSendsSettingsAndWaitsForResult()
@@ -500,6 +504,66 @@ void TestScanPage::eventsLogTheirFrameAndFields()
     QCOMPARE(texts.first(), QStringLiteral("Uplink Command Name: ") + name + QStringLiteral("\r\nRaw Data: ")
                                 + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: ")
                                 + fieldLine);
+}
+
+void TestScanPage::scanResults_data()
+{
+    QTest::addColumn<QList<QByteArray>>("results");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("scanning");
+    const QByteArray started = FrameBuilder::frame(0xDD, 0x01, 0xF0, QByteArray(1, '\0'));
+    QTest::newRow("started") << QList<QByteArray>{started} << "Stop Scan" << true;
+    QTest::newRow("start refused") << QList<QByteArray>{FrameBuilder::frame(0xDD, 0x01, 0xF0, QByteArray(1, char(0x0C)))}
+                                   << "Start Scan" << false;
+    QTest::newRow("stopped") << QList<QByteArray>{started, FrameBuilder::frame(0xDD, 0x01, 0x04, QByteArray(2, '\0'))}
+                             << "Start Scan" << false;
+    QTest::newRow("stop refused while scanning")
+        << QList<QByteArray>{started, FrameBuilder::frame(0xDD, 0x01, 0x04, FrameBuilder::fromHex("0c 00"))}
+        << "Stop Scan" << true;
+}
+
+void TestScanPage::scanResults()
+{
+    QFETCH(QList<QByteArray>, results);
+    QFETCH(QString, button);
+    QFETCH(bool, scanning);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    for (const QByteArray &frame : results)
+        rig.page->onRcvMsg(frame);
+    QToolButton *scan = rig.widget<QToolButton>(QStringLiteral("buttonScan"));
+    QCOMPARE(scan->text(), button);
+    QCOMPARE(scan->toolTip(), button);
+    QCOMPARE(rig.page->isScanning(), scanning);
+}
+
+void TestScanPage::privacyModeStatusRefreshesOnlyOnSuccess_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("refresh");
+    QTest::newRow("status 0") << QByteArray(1, '\0') << true;
+    QTest::newRow("refused") << QByteArray(1, char(0x0C)) << false;
+    QTest::newRow("five bytes") << QByteArray() << false;
+    QTest::newRow("seven bytes") << QByteArray(2, '\0') << false;
+}
+
+void TestScanPage::privacyModeStatusRefreshesOnlyOnSuccess()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, refresh);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    const int before = rig.dongle.receivedCount();
+    rig.page->onRcvMsg(FrameBuilder::frame(0xBB, 0x01, 0x80, payload));
+    // The shown list (the white list) is asked for again only after a success.
+    if (refresh) {
+        QVERIFY(rig.waitForDownlink(QStringLiteral("01@0D"), before));
+    } else {
+        QTest::qWait(300);
+        const QList<SimulatedDongle::ReceivedFrame> frames = rig.dongle.receivedFrames();
+        for (int i = before; i < frames.size(); ++i)
+            QVERIFY(frames.at(i).id != QLatin1String("01@0D"));
+    }
 }
 
 QTEST_MAIN(TestScanPage)
