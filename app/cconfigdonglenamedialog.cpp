@@ -32,6 +32,8 @@ bool CConfigDongleNameDialog::isUsableName(const QString &name)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
+    if (name.toUtf8().size() > MaxNameBytes)
+        return false;
     for (const QChar c : name) {
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
             return false;
@@ -45,6 +47,11 @@ void CConfigDongleNameDialog::on_PB_Config_clicked()
     const QString name = ui->LE_dongleName->text();
     if (name.isEmpty())
         return;
+    if (name.toUtf8().size() > MaxNameBytes) {
+        ui->tooltip->setText(tr("a dongle name cannot be longer than %1 bytes").arg(MaxNameBytes));
+        ui->tooltip->show();
+        return;
+    }
     if (!isUsableName(name)) {
         ui->tooltip->setText(tr("a dongle name cannot be \".\", \"..\" or hold \"/\", \"\\\" or control characters"));
         ui->tooltip->show();

@@ -27,7 +27,12 @@ public:
     void setName(const QString &name);
     QString getName() const;
 
-    // Empty, ".", "..", or holding "/", "\" or a control character.
+    // Longest name, in UTF-8 bytes: the log folder puts a time stamp before
+    // it and a folder name may not exceed 255 bytes.
+    static constexpr int MaxNameBytes = 200;
+
+    // Not empty, ".", "..", longer than MaxNameBytes, or holding "/", "\" or
+    // a control character.
     static bool isUsableName(const QString &name);
 
 signals:

@@ -101,7 +101,14 @@ void MainWindow::restoreTabs(const QStringList &groups)
     for (const Stored &entry : stored) {
         if (m_dongles.size() >= MaxDongles) {
             qWarning().noquote() << "config.ini holds more than" << MaxDongles
-                                 << "dongles; the group" << entry.name << "is left out";
+                                 << "dongles; the group" << entry.name << "is not shown but kept";
+            QVariantMap values;
+            m_settings->beginGroup(entry.name);
+            const QStringList keys = m_settings->childKeys();
+            for (const QString &key : keys)
+                values.insert(key, m_settings->value(key));
+            m_settings->endGroup();
+            m_leftOutGroups.append(qMakePair(entry.name, values));
             continue;
         }
         MainDongleWidget *widget = createDongle(entry.name);
@@ -150,6 +157,23 @@ bool MainWindow::saveConfig()
                 m_settings->setValue(it.key(), it.value());
         }
         m_settings->setValue(QLatin1String(kTabNumberKey), i);
+        m_settings->endGroup();
+    }
+    int number = m_dongles.size();
+    for (const auto &group : qAsConst(m_leftOutGroups)) {
+        // A tab added since under the same name has taken the group over.
+        const bool taken = std::any_of(m_dongles.cbegin(), m_dongles.cend(),
+                                       [&group](const QPair<MainDongleWidget *, QString> &entry) {
+                                           return entry.first->dongleName() == group.first;
+                                       });
+        if (taken)
+            continue;
+        m_settings->beginGroup(group.first);
+        for (auto it = group.second.cbegin(); it != group.second.cend(); ++it) {
+            if (it.key() != QLatin1String(kTabNumberKey))
+                m_settings->setValue(it.key(), it.value());
+        }
+        m_settings->setValue(QLatin1String(kTabNumberKey), number++);
         m_settings->endGroup();
     }
     // QSettings writes the file whole through a temporary file, so a failure

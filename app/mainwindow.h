@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QVariantMap>
 #include <QVector>
 
 class CConfigDongleNameDialog;
@@ -83,4 +84,7 @@ private:
     QMenu *m_menu = nullptr;
     QAction *m_editAction = nullptr;
     bool m_firstRun = false;
+    // Groups past the fifth of a hand-edited config.ini: not shown, but kept
+    // in the file rather than lost at exit.
+    QVector<QPair<QString, QVariantMap>> m_leftOutGroups;
 };

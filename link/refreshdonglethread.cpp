@@ -1,5 +1,6 @@
 #include "refreshdonglethread.h"
 
+#include "crashhandler.h"
 #include "serialport.h"
 
 #include <memory>
@@ -73,6 +74,8 @@ DongleProbeInfo RefreshDongleThread::parseReply(const QByteArray &reply)
 
 void RefreshDongleThread::run()
 {
+    // A stack overflow on this thread still gets its crash report.
+    Platform::installCrashStackForThisThread();
     struct Opened
     {
         QString name;

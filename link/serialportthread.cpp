@@ -1,5 +1,6 @@
 #include "serialportthread.h"
 
+#include "crashhandler.h"
 #include "serialport.h"
 
 SerialPortThread::SerialPortThread(QObject *parent)
@@ -33,6 +34,8 @@ void SerialPortThread::parseRcvData(const QByteArray &data)
 
 void SerialPortThread::run()
 {
+    // A stack overflow on this thread still gets its crash report.
+    Platform::installCrashStackForThisThread();
     if (m_readBuffer.size() != ReadBufferSize)
         m_readBuffer.resize(ReadBufferSize);
     char *buffer = m_readBuffer.data();

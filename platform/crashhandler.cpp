@@ -20,7 +20,12 @@ constexpr int kMaxFrames = 128;
 // Local time offset taken at install: localtime is not safe inside a handler.
 long g_utcOffset = 0;
 std::atomic<bool> g_installed{false};
-volatile sig_atomic_t g_handling = 0;
+// The thread that writes the report, and whether it has finished.
+std::atomic<long> g_reportingThread{0};
+std::atomic<bool> g_reportDone{false};
+static_assert(std::atomic<long>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the crash handler needs lock-free atomics");
+constexpr int kWaitForReportMs = 3000;
 
 // Small writers that use nothing but write(2).
 struct Out
@@ -127,19 +132,29 @@ void writeReport(int sig, siginfo_t *info)
     void *frames[kMaxFrames];
     const int count = ::backtrace(frames, kMaxFrames);
     ::backtrace_symbols_fd(frames, count, fd);
+    // Lets a reader tell a whole report from one cut short.
+    out.text("end of report\n");
     ::fsync(fd);
     ::close(fd);
 }
 
 void crashHandler(int sig, siginfo_t *info, void *)
 {
-    // A second fault (another thread, or inside this handler) goes straight to
-    // the default action.
-    if (g_handling == 0) {
-        g_handling = 1;
+    const long self = long(::syscall(SYS_gettid));
+    long writer = 0;
+    if (g_reportingThread.compare_exchange_strong(writer, self)) {
         if (!debuggerAttached())
             writeReport(sig, info);
+        g_reportDone.store(true);
+    } else if (writer != self) {
+        // Another thread is writing the report; ending the process now would
+        // cut it short, so give it a moment to finish.
+        for (int waited = 0; waited < kWaitForReportMs && !g_reportDone.load(); waited += 10) {
+            struct timespec pause = {0, 10 * 1000 * 1000};
+            ::nanosleep(&pause, nullptr);
+        }
     }
+    // A fault inside the handler itself goes straight to the default action.
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof(dfl));
     dfl.sa_handler = SIG_DFL;
@@ -195,12 +210,34 @@ void formatCrashFileName(long long epochSeconds, int milliseconds, long utcOffse
     std::memcpy(p, ".dmp", 5);
 }
 
+namespace {
+
+// Owns a thread's alternate signal stack and hands it back when the thread ends,
+// so threads started and stopped again and again (a port's reader) do not pile up stacks.
+struct AlternateStack
+{
+    void *memory = nullptr;
+
+    ~AlternateStack()
+    {
+        if (!memory)
+            return;
+        stack_t off;
+        std::memset(&off, 0, sizeof(off));
+        off.ss_flags = SS_DISABLE;
+        ::sigaltstack(&off, nullptr);
+        std::free(memory);
+    }
+};
+
+} // namespace
+
 void installCrashStackForThisThread()
 {
     stack_t current;
     if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
         return;
-    // Kept for the life of the thread; a thread's stack is never handed back.
+    static thread_local AlternateStack owner;
     const size_t size = size_t(SIGSTKSZ) < 65536 ? 65536 : size_t(SIGSTKSZ);
     void *memory = std::malloc(size);
     if (!memory)
@@ -209,8 +246,11 @@ void installCrashStackForThisThread()
     std::memset(&stack, 0, sizeof(stack));
     stack.ss_sp = memory;
     stack.ss_size = size;
-    if (::sigaltstack(&stack, nullptr) != 0)
+    if (::sigaltstack(&stack, nullptr) != 0) {
         std::free(memory);
+        return;
+    }
+    owner.memory = memory;
 }
 
 void installCrashHandler()

@@ -14,6 +14,8 @@
 #include <unistd.h>
 #include <cstdlib>
 #include <thread>
+#include <vector>
+#include <atomic>
 
 namespace {
 
@@ -49,6 +51,15 @@ void attachTracer()
         std::_Exit(kNoPtrace);
 }
 
+int overflowStack(volatile int depth)
+{
+    volatile char pad[4096];
+    pad[0] = char(depth);
+    if (depth == g_neverReached)
+        return 0;
+    return overflowStack(depth + 1) + pad[0];
+}
+
 // Runs in the child process: install the handler, then die the asked way.
 [[noreturn]] void crashAs(const QByteArray &how)
 {
@@ -73,22 +84,33 @@ void attachTracer()
             *nowhere = 2;
         });
         worker.join();
+    } else if (how == "threads") {
+        // Several threads fault at the same moment; the report must still be whole.
+        static std::atomic<bool> go{false};
+        std::vector<std::thread> workers;
+        for (int i = 0; i < 4; ++i) {
+            workers.emplace_back([] {
+                while (!go.load()) {
+                }
+                volatile int *nowhere = nullptr;
+                *nowhere = 4;
+            });
+        }
+        go.store(true);
+        for (std::thread &worker : workers)
+            worker.join();
+    } else if (how == "thread overflow") {
+        std::thread worker([] {
+            Platform::installCrashStackForThisThread();
+            overflowStack(0);
+        });
+        worker.join();
     } else if (how == "traced") {
         attachTracer();
         volatile int *nowhere = nullptr;
         *nowhere = 3;
     } else if (how == "overflow") {
-        struct Recurse {
-            static int down(volatile int depth)
-            {
-                volatile char pad[4096];
-                pad[0] = char(depth);
-                if (depth == g_neverReached)
-                    return 0;
-                return down(depth + 1) + pad[0];
-            }
-        };
-        Recurse::down(0);
+        overflowStack(0);
     }
     std::_Exit(0);
 }
@@ -118,6 +140,8 @@ void TestCrashHandler::faultLeavesOneReport_data()
     QTest::newRow("bus error") << QByteArray("bus") << int(SIGBUS) << "SIGBUS";
     QTest::newRow("fault in another thread") << QByteArray("thread") << int(SIGSEGV) << "SIGSEGV";
     QTest::newRow("stack overflow") << QByteArray("overflow") << int(SIGSEGV) << "SIGSEGV";
+    QTest::newRow("several threads fault at once") << QByteArray("threads") << int(SIGSEGV) << "SIGSEGV";
+    QTest::newRow("stack overflow in another thread") << QByteArray("thread overflow") << int(SIGSEGV) << "SIGSEGV";
 }
 
 void TestCrashHandler::faultLeavesOneReport()
@@ -161,6 +185,7 @@ void TestCrashHandler::faultLeavesOneReport()
     QVERIFY(text.contains(QLatin1String("backtrace:\n")));
     // At least one frame line follows the backtrace header.
     QVERIFY(text.section(QLatin1String("backtrace:\n"), 1).count(QLatin1Char('\n')) >= 1);
+    QVERIFY2(text.endsWith(QLatin1String("end of report\n")), qPrintable(text));
 }
 
 void TestCrashHandler::nothingUnderDebugger()

@@ -1,4 +1,6 @@
 #include "ccommand.h"
+#include "cconnectionwidget.h"
+#include "clogwidget.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "connectionpage.h"
@@ -22,6 +24,8 @@
 namespace {
 
 const QString kHeartBeat = QStringLiteral("01@84");
+// Answers cross a pseudo-terminal; a loaded machine may take its time.
+constexpr int kAnswerWaitMs = 20000;
 const QStringList kQueries{"00@03", "01@47", "01@5B", "01@5F", "01@63", "05@01", "01@0D"};
 const QStringList kStaticCommands{"04@11", "01@41", "01@65", "01@45", "01@59", "01@5D",
                                   "01@61", "01@67", "01@6B", "01@6D", "05@03", "02@09"};
@@ -86,7 +90,10 @@ private slots:
     void addressAnswerWithoutQueryIgnored();
     void statusAcknowledgements_data();
     void statusAcknowledgements();
+    void resultHandlers_data();
+    void resultHandlers();
     void dongleLogReachesDongleLoggers();
+    void secondInitBuildsNothing();
     void unsendableNameIsRefused();
     void inactiveWithoutSettingsDescription();
 
@@ -160,8 +167,8 @@ void TestDongle::openDongle()
     m_widget->onConnectionStatusChanged(true);
     QVERIFY(waitForSent(1 + kQueries.size()));
     // Let the last answers arrive.
-    QTRY_VERIFY(m_widget->settingsMap()->value(QStringLiteral("profile")).toByteArray().size() > 0);
-    QTRY_COMPARE(m_widget->deviceType(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(m_widget->settingsMap()->value(QStringLiteral("profile")).toByteArray().size() > 0, kAnswerWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_widget->deviceType(), 1, kAnswerWaitMs);
     m_dongle->clearReceived();
 }
 
@@ -178,8 +185,9 @@ void TestDongle::resetThenQueriesFillSettings()
     QCOMPARE(sentIds(), QStringList{"00@01"} + kQueries);
 
     QMap<QString, QVariant> *values = m_widget->settingsMap();
-    QTRY_COMPARE(values->value(QStringLiteral("profile")).toByteArray(), QByteArray::fromHex("0003014142" "000402434445"));
-    QTRY_COMPARE(m_widget->deviceType(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(values->value(QStringLiteral("profile")).toByteArray(),
+                              QByteArray::fromHex("0003014142" "000402434445"), kAnswerWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_widget->deviceType(), 1, kAnswerWaitMs);
     QCOMPARE(values->value(QStringLiteral("identity_addr")).toString(), QStringLiteral("112233445566"));
     QCOMPARE(values->value(QStringLiteral("identity_addr_type")).toInt(), 0);
     QCOMPARE(values->value(QStringLiteral("device_name")).toString(), QStringLiteral("4241"));
@@ -230,8 +238,9 @@ void TestDongle::failedResetSendsNothing()
     openDongle();
     m_widget->settingsMap()->insert(QStringLiteral("device_name"), QStringLiteral("unchanged"));
     m_dongle->sendUplink(FrameBuilder::fromHex(QStringLiteral("CC 00 02 01 00 01")));
-    QTRY_VERIFY(m_log->texts().contains(
-        QStringLiteral("[Complete Result] Uplink Command Name:Reset Result:BLE ATT ERR INVALID HANDLE")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_log->texts().contains(QStringLiteral(
+                                 "[Complete Result] Uplink Command Name:Reset Result:BLE ATT ERR INVALID HANDLE")),
+                             kAnswerWaitMs);
     QTest::qWait(200);
     QCOMPARE(sentIds(), QStringList());
     QCOMPARE(m_widget->deviceType(), 1);
@@ -282,6 +291,31 @@ void TestDongle::statusAcknowledgements_data()
     QTest::newRow("status with success line") << FrameBuilder::frame(0xBB, 0x01, 0x41, QByteArray(1, '\0')) << 1;
     QTest::newRow("not routed") << FrameBuilder::frame(0xBB, 0x01, 0x03, QByteArray(1, '\0')) << 0;
     QTest::newRow("malformed length") << QByteArray::fromHex("bb01410500") << 0;
+
+    // Every acknowledgement the dongle tab routes: those of the settings it
+    // sends report success too, the others only a failure.
+    const struct
+    {
+        quint8 layer;
+        quint8 opcode;
+        bool reportsSuccess;
+    } routed[] = {
+        {0x00, 0x01, false}, {0x01, 0x41, true},  {0x01, 0x45, true},  {0x01, 0x47, false}, {0x01, 0x59, true},
+        {0x01, 0x5B, false}, {0x01, 0x5D, true},  {0x01, 0x5F, false}, {0x01, 0x61, true},  {0x01, 0x63, false},
+        {0x01, 0x65, true},  {0x01, 0x67, true},  {0x01, 0x69, false}, {0x01, 0x6B, true},  {0x01, 0x6D, true},
+        {0x02, 0x01, true},  {0x02, 0x09, true},  {0x04, 0x11, true},  {0x05, 0x01, false}, {0x05, 0x03, false},
+        {0x06, 0x05, false}, {0x06, 0x06, false},
+    };
+    for (const auto &row : routed) {
+        const QString id = QStringLiteral("BB@%1@%2")
+                               .arg(row.layer, 2, 16, QLatin1Char('0'))
+                               .arg(row.opcode, 2, 16, QLatin1Char('0'))
+                               .toUpper();
+        QTest::newRow(qPrintable(id + QStringLiteral(" success")))
+            << FrameBuilder::frame(0xBB, row.layer, row.opcode, QByteArray(1, '\0')) << (row.reportsSuccess ? 1 : 0);
+        QTest::newRow(qPrintable(id + QStringLiteral(" failure")))
+            << FrameBuilder::frame(0xBB, row.layer, row.opcode, QByteArray(1, '\1')) << 1;
+    }
 }
 
 void TestDongle::statusAcknowledgements()
@@ -298,6 +332,66 @@ void TestDongle::statusAcknowledgements()
     QCOMPARE(counted, lines);
 }
 
+void TestDongle::resultHandlers_data()
+{
+    // `before` goes in first; then `frame`. An empty `prefix` and `suffix` mean
+    // the frame must leave no line at all.
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("level");
+    const QByteArray cisRequest = FrameBuilder::frame(0xDD, 0x06, 0x10, QByteArray::fromHex("02" "0500" "01" "01"));
+    const QByteArray cisTimings = QByteArray(16, '\0') + QByteArray::fromHex("0202");
+    QTest::newRow("profile set refused")
+        << QByteArray() << FrameBuilder::frame(0xDD, 0x05, 0x04, QByteArray(1, '\1'))
+        << "Uplink Command Name:Profile Set Result:" << "BLE ATT ERR INVALID HANDLE" << 4;
+    QTest::newRow("profile set without status")
+        << QByteArray() << FrameBuilder::frame(0xDD, 0x05, 0x04)
+        << "Parse uplink Command:Profile Set failed,the file up_link_command.xml is wrong." << "" << 4;
+    QTest::newRow("CIS of another handle")
+        << cisRequest << FrameBuilder::frame(0xDD, 0x06, 0x03, QByteArray::fromHex("00" "0600") + cisTimings)
+        << QString() << QString() << 0;
+    QTest::newRow("CIS of the requested handle refused")
+        << cisRequest << FrameBuilder::frame(0xDD, 0x06, 0x03, QByteArray::fromHex("01" "0500") + cisTimings)
+        << "[Complete Result] Uplink Command Name:" << " Result:BLE ATT ERR INVALID HANDLE" << 4;
+}
+
+void TestDongle::resultHandlers()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, prefix);
+    QFETCH(QString, suffix);
+    QFETCH(int, level);
+    if (!before.isEmpty())
+        m_widget->onRcvMsg(before);
+    m_log->clear();
+    m_widget->onRcvMsg(frame);
+    const auto lines = m_log->lines();
+    if (prefix.isEmpty()) {
+        QVERIFY2(lines.isEmpty(), qPrintable(m_log->texts().join(QLatin1Char('\n'))));
+        return;
+    }
+    bool found = false;
+    for (const auto &line : lines)
+        found = found || (line.first.startsWith(prefix) && line.first.endsWith(suffix) && line.second == level);
+    QVERIFY2(found, qPrintable(m_log->texts().join(QLatin1Char('\n'))));
+}
+
+void TestDongle::secondInitBuildsNothing()
+{
+    // init() ran the init step once already.
+    QCOMPARE(m_widget->findChildren<CConnectionWidget *>().size(), 1);
+    QCOMPARE(m_widget->findChildren<CLogWidget *>().size(), 2);
+    CConnectionWidget *page = m_widget->connectionWidget();
+    m_widget->initWidgets();
+    QCOMPARE(m_widget->findChildren<CConnectionWidget *>().size(), 1);
+    QCOMPARE(m_widget->findChildren<CLogWidget *>().size(), 2);
+    QCOMPARE(m_widget->connectionWidget(), page);
+    QCOMPARE(m_widget->pageTabWidget()->widget(0)->findChild<CConnectionWidget *>(), page);
+}
+
 void TestDongle::dongleLogReachesDongleLoggers()
 {
     auto *dongleLines = new RecordingLogger(QStringLiteral("dongle_recorder"), 0);
@@ -305,7 +399,7 @@ void TestDongle::dongleLogReachesDongleLoggers()
     QCOMPARE(m_widget->link()->openPort(m_dongle->portPath()), 0);
     m_dongle->sendResetEvent();
     m_dongle->sendDongleLog("hello from the dongle");
-    QTRY_VERIFY(dongleLines->texts().contains(QStringLiteral("hello from the dongle")));
+    QTRY_VERIFY_WITH_TIMEOUT(dongleLines->texts().contains(QStringLiteral("hello from the dongle")), kAnswerWaitMs);
 }
 
 void TestDongle::unsendableNameIsRefused()

@@ -70,6 +70,7 @@ private slots:
     void tabsFollowStoredNumbers();
     void configRoundTrip();
     void closedTabGroupIsDropped();
+    void groupsPastTheFifthAreKept();
     void sixthTabRefused();
     void lastTabNotClosable();
     void cancelledCloseKeepsTab();
@@ -127,6 +128,7 @@ void TestMainWindow::firstRunNaming_data()
     QTest::newRow("emptied and cancelled") << "" << true << "Dongle1";
     QTest::newRow("dot dot cancelled") << ".." << true << "Dongle1";
     QTest::newRow("slash cancelled") << "a/b" << true << "Dongle1";
+    QTest::newRow("too long cancelled") << QString(201, QLatin1Char('x')) << true << "Dongle1";
 }
 
 void TestMainWindow::firstRunNaming()
@@ -254,6 +256,30 @@ void TestMainWindow::closedTabGroupIsDropped()
     QCOMPARE(stored.childGroups(), (QStringList{"A", "C"}));
     QCOMPARE(stored.value(QStringLiteral("A/TabWidgetNumber")).toInt(), 0);
     QCOMPARE(stored.value(QStringLiteral("C/TabWidgetNumber")).toInt(), 1);
+}
+
+void TestMainWindow::groupsPastTheFifthAreKept()
+{
+    // A hand-edited file with seven groups: five tabs, and nothing of the
+    // other two is lost when the file is written again.
+    QList<QPair<QString, QVariantMap>> groups;
+    for (int i = 0; i < 7; ++i) {
+        QVariantMap values = numbered(i);
+        values.insert(QStringLiteral("scan_interval"), QPoint(10 + i, 0));
+        groups.append({QStringLiteral("D%1").arg(i), values});
+    }
+    writeConfig(groups);
+    {
+        MainWindow window;
+        QCOMPARE(tabTexts(window), (QStringList{"D0", "D1", "D2", "D3", "D4"}));
+    }
+    QSettings stored(QStringLiteral("config.ini"), QSettings::IniFormat);
+    QCOMPARE(stored.childGroups().size(), 7);
+    for (int i = 0; i < 7; ++i) {
+        const QString group = QStringLiteral("D%1/").arg(i);
+        QCOMPARE(stored.value(group + QStringLiteral("TabWidgetNumber")).toInt(), i);
+        QCOMPARE(stored.value(group + QStringLiteral("scan_interval")).toPoint(), QPoint(10 + i, 0));
+    }
 }
 
 void TestMainWindow::sixthTabRefused()
@@ -394,6 +420,10 @@ void TestMainWindow::namingDialog_data()
     QTest::newRow("control character") << "lab\t1" << false << true;
     QTest::newRow("dots inside") << "v1.2" << true << false;
     QTest::newRow("blank kept as typed") << " Dongle1" << true << false;
+    // The name ends up in a log folder name after a time stamp.
+    QTest::newRow("longest") << QString(200, QLatin1Char('a')) << true << false;
+    QTest::newRow("too long") << QString(201, QLatin1Char('a')) << false << true;
+    QTest::newRow("too long in UTF-8") << QString(101, QChar(0x00e9)) << false << true;
 }
 
 void TestMainWindow::namingDialog()
