@@ -75,6 +75,8 @@ private slots:
     void autoModeFromSettings();
     void eventsLogTheirFrameAndFields_data();
     void eventsLogTheirFrameAndFields();
+    void searchOrdersCellsWithinRows_data();
+    void searchOrdersCellsWithinRows();
     void scanResults_data();
     void scanResults();
     void privacyModeStatusRefreshesOnlyOnSuccess_data();
@@ -563,6 +565,43 @@ void TestScanPage::privacyModeStatusRefreshesOnlyOnSuccess()
         const QList<SimulatedDongle::ReceivedFrame> frames = rig.dongle.receivedFrames();
         for (int i = before; i < frames.size(); ++i)
             QVERIFY(frames.at(i).id != QLatin1String("01@0D"));
+    }
+}
+
+void TestScanPage::searchOrdersCellsWithinRows_data()
+{
+    QTest::addColumn<QString>("presses");
+    QTest::addColumn<QList<QPoint>>("marks"); // (column, row) after each press
+    // "rand" lies in the cells (row 0, column 2), (1, 0), (2, 0) and (2, 2).
+    QTest::newRow("next to the end and stay")
+        << "nnnnn" << QList<QPoint>{{2, 0}, {0, 1}, {0, 2}, {2, 2}, {2, 2}};
+    QTest::newRow("next to the end, then back to the start")
+        << "nnnnpppp" << QList<QPoint>{{2, 0}, {0, 1}, {0, 2}, {2, 2}, {0, 2}, {0, 1}, {2, 0}, {2, 0}};
+    QTest::newRow("back one and forward again")
+        << "nnnpn" << QList<QPoint>{{2, 0}, {0, 1}, {0, 2}, {0, 1}, {0, 2}};
+}
+
+void TestScanPage::searchOrdersCellsWithinRows()
+{
+    QFETCH(QString, presses);
+    QFETCH(QList<QPoint>, marks);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    // Names: "xyz", "RANDOMS", "Randy"; address types random, public, random.
+    QVERIFY(rig.feed(QList<QByteArray>{adReport(advertiser("010203040506", 1), "040978797a"),
+                                       adReport(advertiser("111111111111", 0), "080952414e444f4d53"),
+                                       adReport(advertiser("222222222222", 1), "060952616e6479")}));
+    QCOMPARE(cell(rig, 0, QStringLiteral("addr_type")), QStringLiteral("Random"));
+    QCOMPARE(cell(rig, 2, QStringLiteral("device")), QStringLiteral("Randy"));
+
+    rig.page->on_buttonSearch_clicked();
+    SearchBox *box = rig.page->searchBox();
+    box->findChild<QLineEdit *>(QStringLiteral("lineEdit"))->setText(QStringLiteral("rand"));
+    DevicesTableModel *model = rig.page->devicesModel();
+    for (int i = 0; i < presses.size(); ++i) {
+        const char *button = presses.at(i) == QLatin1Char('n') ? "buttonNext" : "buttonPrevious";
+        box->findChild<QPushButton *>(QString::fromLatin1(button))->click();
+        QCOMPARE(model->currentIndex(), model->index(marks.at(i).y(), marks.at(i).x()));
     }
 }
 
