@@ -77,6 +77,8 @@ private slots:
     void eventsLogTheirFrameAndFields();
     void searchOrdersCellsWithinRows_data();
     void searchOrdersCellsWithinRows();
+    void syncEndWithoutSyncKeepsDefaultView_data();
+    void syncEndWithoutSyncKeepsDefaultView();
     void scanResults_data();
     void scanResults();
     void privacyModeStatusRefreshesOnlyOnSuccess_data();
@@ -603,6 +605,45 @@ void TestScanPage::searchOrdersCellsWithinRows()
         box->findChild<QPushButton *>(QString::fromLatin1(button))->click();
         QCOMPARE(model->currentIndex(), model->index(marks.at(i).y(), marks.at(i).x()));
     }
+}
+
+void TestScanPage::syncEndWithoutSyncKeepsDefaultView_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("function");
+    QTest::newRow("lost, unknown index") << FrameBuilder::frame(0xDD, 0x01, 0x82, FrameBuilder::fromHex("05"))
+                                         << "CConnectionWidget::syncPassiveStopProc";
+    QTest::newRow("lost, default index") << FrameBuilder::frame(0xDD, 0x01, 0x82, FrameBuilder::fromHex("ff"))
+                                         << "CConnectionWidget::syncPassiveStopProc";
+    QTest::newRow("stopped, unknown index") << FrameBuilder::frame(0xDD, 0x01, 0x23, FrameBuilder::fromHex("05 00"))
+                                            << "CConnectionWidget::createSyncStopProc";
+    QTest::newRow("stopped, default index") << FrameBuilder::frame(0xDD, 0x01, 0x23, FrameBuilder::fromHex("ff 00"))
+                                            << "CConnectionWidget::createSyncStopProc";
+}
+
+void TestScanPage::syncEndWithoutSyncKeepsDefaultView()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, function);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    QPlainTextEdit *fallback = rig.page->periodicTextArea(0xFF);
+    QVERIFY(fallback);
+    rig.recorder->clear();
+    rig.page->onRcvMsg(frame);
+
+    QCOMPARE(rig.page->periodicSyncIndexes(), QList<uchar>{0xFF});
+    QCOMPARE(rig.page->periodicTextArea(0xFF), fallback);
+    QVERIFY(!rig.page->isSyncing());
+    QCOMPARE(rig.widget<QToolButton>(QStringLiteral("buttonSync"))->toolTip(), QStringLiteral("Start Sync"));
+    bool logged = false;
+    for (const auto &line : rig.recorder->lines()) {
+        if (line.first.startsWith(QLatin1String("FILE:.\\cconnectionwidget LINE:"))
+            && line.first.endsWith(QStringLiteral(" FUNCTION:") + function + QStringLiteral(" Internal error."))
+            && line.second == 1)
+            logged = true;
+    }
+    QVERIFY(logged);
 }
 
 QTEST_MAIN(TestScanPage)
