@@ -1,5 +1,7 @@
+#include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "portwatcher.h"
@@ -51,7 +53,12 @@ void TestPortWatcher::portArrivesAndLeaves()
 
     auto *dongle = new SimulatedDongle;
     QVERIFY(dongle->isValid());
-    const QString path = dongle->portPath();
+    // Pseudo-terminal numbers are reused at once by other processes (tests running in
+    // parallel), so the port is watched under a name of its own that only this test removes.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("ttyVantoraTest"));
+    QVERIFY(QFile::link(dongle->portPath(), path));
     qputenv("VANTORA_EXTRA_PORTS", path.toLocal8Bit());
 
     QTRY_COMPARE_WITH_TIMEOUT(arrived.count(), 1, 5000);
@@ -59,7 +66,8 @@ void TestPortWatcher::portArrivesAndLeaves()
     QVERIFY(watcher.knownPorts().contains(path));
     QCOMPARE(removed.count(), 0);
 
-    delete dongle; // the pseudo-terminal goes away
+    QVERIFY(QFile::remove(path)); // the port goes away
+    delete dongle;
     QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 5000);
     QCOMPARE(removed.first().first().toString(), path);
     QCOMPARE(arrived.count(), 1);
