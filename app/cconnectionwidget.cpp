@@ -115,12 +115,14 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
     for (int column = 0; column < 6; ++column)
         devicesView->setColumnWidth(column, widths[column]);
     devicesView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ui->tableView_devices->setTopInset(25);
 
     QTableView *listView = ui->tableView_deviceList;
     listView->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     listView->setSelectionBehavior(QAbstractItemView::SelectRows);
     listView->setSelectionMode(QAbstractItemView::SingleSelection);
     listView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ui->tableView_deviceList->setTopInset(25);
 
     for (QTreeWidget *tree : {static_cast<QTreeWidget *>(ui->treeWidget_advertising),
                               static_cast<QTreeWidget *>(ui->treeWidget_scanRsp)}) {
@@ -855,7 +857,9 @@ void CConnectionWidget::connectProc(QByteArray frame)
 
 void CConnectionWidget::autoConnectTimeoutProc(QByteArray frame)
 {
-    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    QMap<QString, QByteArray> fields;
+    if (!parseAndLog(frame, &fields))
+        return;
     if (m_autoConnect) {
         if (ui->buttonAutoConnect->text() == kCancelAutoConnect)
             resetAutoConnectButton();

@@ -64,10 +64,70 @@ bool readDocument(const QString &path, QDomDocument &document)
     return true;
 }
 
+// Calls visit on every child element of parent, in document order.
+template <typename Visit>
+void forEachChildElement(const QDomElement &parent, Visit visit)
+{
+    for (QDomElement child = parent.firstChildElement(); !child.isNull();
+         child = child.nextSiblingElement())
+        visit(child);
+}
+
+template <typename Container, typename Read>
+Container readChildElements(const QDomElement &parent, Read read)
+{
+    Container items;
+    forEachChildElement(parent, [&items, &read](const QDomElement &child) { items.append(read(child)); });
+    return items;
+}
+
+// Visits every entry below the root of a catalogue file; -1 when the file
+// cannot be read, 0 otherwise.
+template <typename Visit>
+int forEachEntry(const QString &path, Visit visit)
+{
+    QDomDocument document;
+    if (!readDocument(path, document))
+        return -1;
+    forEachChildElement(document.documentElement(), visit);
+    return 0;
+}
+
 bool isEnumerated(const QString &type)
 {
     return type == QLatin1String("enum") || type == QLatin1String("enum_mask")
         || type == QLatin1String("enum_mask_read") || type == QLatin1String("enum_mask_read_half");
+}
+
+// A number that does not parse reads as 0.
+CmdFieldInfo readCommandField(const QDomElement &element)
+{
+    CmdFieldInfo field;
+    field.key = element.attribute(QStringLiteral("key"));
+    field.index = element.attribute(QStringLiteral("index")).toUInt(nullptr, 10);
+    field.length = element.attribute(QStringLiteral("length")).toUInt(nullptr, 10);
+    field.src = element.attribute(QStringLiteral("src"));
+    return field;
+}
+
+AdvDataTypeInfo readAdvDataType(const QDomElement &element)
+{
+    AdvDataTypeInfo type;
+    type.key = element.attribute(QStringLiteral("key"));
+    type.title = element.attribute(QStringLiteral("title"));
+    type.type = element.attribute(QStringLiteral("type"));
+    // Written in hexadecimal: "10" is 16 bytes, "FF" 255.
+    type.length = element.attribute(QStringLiteral("length")).toUInt(nullptr, 16);
+    type.value = element.attribute(QStringLiteral("value"));
+    return type;
+}
+
+UiElemInfo readChoice(const QDomElement &element)
+{
+    UiElemInfo elem;
+    elem.value = element.attribute(QStringLiteral("value")).toULongLong(nullptr, 10);
+    elem.valueDesc = element.attribute(QStringLiteral("valueDesc"));
+    return elem;
 }
 
 UiFieldInfo readListElementField(const QDomElement &element)
@@ -89,33 +149,18 @@ UiFieldInfo readListElementField(const QDomElement &element)
 
 UiFieldInfo readFormField(const QDomElement &element)
 {
-    UiFieldInfo field;
-    field.key = element.attribute(QStringLiteral("key"));
-    field.title = element.attribute(QStringLiteral("title"));
-    field.type = element.attribute(QStringLiteral("type"));
-    field.subType = element.attribute(QStringLiteral("subType"));
-    field.length = element.attribute(QStringLiteral("length"));
-    field.maxLength = element.attribute(QStringLiteral("maxLength"));
-    field.min = element.attribute(QStringLiteral("min"));
-    field.max = element.attribute(QStringLiteral("max"));
+    UiFieldInfo field = readListElementField(element);
     field.singleStep = element.attribute(QStringLiteral("singleStep"));
     field.precision = element.attribute(QStringLiteral("precision"));
-    field.defaultValue = element.attribute(QStringLiteral("defaultValue"));
 
     if (isEnumerated(field.type)) {
-        for (QDomElement child = element.firstChildElement(); !child.isNull();
-             child = child.nextSiblingElement()) {
-            UiElemInfo elem;
-            elem.value = child.attribute(QStringLiteral("value")).toULongLong(nullptr, 10);
-            elem.valueDesc = child.attribute(QStringLiteral("valueDesc"));
+        field.elemList = readChildElements<QList<UiElemInfo>>(element, readChoice);
+        for (const UiElemInfo &elem : qAsConst(field.elemList)) {
             field.valueDescMap.insert(elem.value, elem.valueDesc);
             field.descValueMap.insert(elem.valueDesc, elem.value);
-            field.elemList.append(elem);
         }
     } else if (field.type == QLatin1String("list")) {
-        for (QDomElement child = element.firstChildElement(); !child.isNull();
-             child = child.nextSiblingElement())
-            field.subFieldVec.append(readListElementField(child));
+        field.subFieldVec = readChildElements<QVector<UiFieldInfo>>(element, readListElementField);
     }
     return field;
 }
@@ -194,57 +239,27 @@ void CCfgFileParse::load(const QString &folder)
 
 int CCfgFileParse::parseCmdFile(const QString &path, QMap<QString, QVector<CmdFieldInfo>> &idToFields)
 {
-    QDomDocument document;
-    if (!readDocument(path, document))
-        return -1;
-
-    const QDomElement root = document.documentElement();
-    for (QDomElement command = root.firstChildElement(); !command.isNull();
-         command = command.nextSiblingElement()) {
-        QVector<CmdFieldInfo> fields;
-        // A number that does not parse reads as 0.
-        for (QDomElement element = command.firstChildElement(); !element.isNull();
-             element = element.nextSiblingElement()) {
-            CmdFieldInfo field;
-            field.key = element.attribute(QStringLiteral("key"));
-            field.index = element.attribute(QStringLiteral("index")).toUInt(nullptr, 10);
-            field.length = element.attribute(QStringLiteral("length")).toUInt(nullptr, 10);
-            field.src = element.attribute(QStringLiteral("src"));
-            fields.append(field);
-        }
-        idToFields.insert(command.attribute(QStringLiteral("ID")), fields);
-    }
-    return 0;
+    return forEachEntry(path, [&idToFields](const QDomElement &command) {
+        idToFields.insert(command.attribute(QStringLiteral("ID")),
+                          readChildElements<QVector<CmdFieldInfo>>(command, readCommandField));
+    });
 }
 
 int CCfgFileParse::parseCmdNameAndId(const QString &path, QMap<QString, QString> &nameToId,
                                      QMap<QString, QString> &idToName)
 {
-    QDomDocument document;
-    if (!readDocument(path, document))
-        return -1;
-
-    const QDomElement root = document.documentElement();
-    for (QDomElement command = root.firstChildElement(); !command.isNull();
-         command = command.nextSiblingElement()) {
+    return forEachEntry(path, [&nameToId, &idToName](const QDomElement &command) {
         const QString name = command.attribute(QStringLiteral("name"));
         const QString id = command.attribute(QStringLiteral("ID"));
         nameToId.insert(name, id);
         idToName.insert(id, name);
-    }
-    return 0;
+    });
 }
 
 int CCfgFileParse::parseUiFile(const QString &path, QVector<UiComponentFields> &componentFields,
                                QVector<UiComponentInfo> &components)
 {
-    QDomDocument document;
-    if (!readDocument(path, document))
-        return -1;
-
-    const QDomElement root = document.documentElement();
-    for (QDomElement component = root.firstChildElement(); !component.isNull();
-         component = component.nextSiblingElement()) {
+    return forEachEntry(path, [&componentFields, &components](const QDomElement &component) {
         UiComponentInfo info;
         info.name = component.attribute(QStringLiteral("name"));
         info.father = component.attribute(QStringLiteral("father"));
@@ -253,36 +268,15 @@ int CCfgFileParse::parseUiFile(const QString &path, QVector<UiComponentFields> &
 
         UiComponentFields form;
         form.name = info.name;
-        for (QDomElement element = component.firstChildElement(); !element.isNull();
-             element = element.nextSiblingElement())
-            form.fields.append(readFormField(element));
+        form.fields = readChildElements<QVector<UiFieldInfo>>(component, readFormField);
         componentFields.append(form);
-    }
-    return 0;
+    });
 }
 
 int CCfgFileParse::parseAdvData(const QString &path, QMap<QString, QVector<AdvDataTypeInfo>> &idToTypes)
 {
-    QDomDocument document;
-    if (!readDocument(path, document))
-        return -1;
-
-    const QDomElement root = document.documentElement();
-    for (QDomElement command = root.firstChildElement(); !command.isNull();
-         command = command.nextSiblingElement()) {
-        QVector<AdvDataTypeInfo> types;
-        for (QDomElement element = command.firstChildElement(); !element.isNull();
-             element = element.nextSiblingElement()) {
-            AdvDataTypeInfo type;
-            type.key = element.attribute(QStringLiteral("key"));
-            type.title = element.attribute(QStringLiteral("title"));
-            type.type = element.attribute(QStringLiteral("type"));
-            // Written in hexadecimal: "10" is 16 bytes, "FF" 255.
-            type.length = element.attribute(QStringLiteral("length")).toUInt(nullptr, 16);
-            type.value = element.attribute(QStringLiteral("value"));
-            types.append(type);
-        }
-        idToTypes.insert(command.attribute(QStringLiteral("ID")), types);
-    }
-    return 0;
+    return forEachEntry(path, [&idToTypes](const QDomElement &command) {
+        idToTypes.insert(command.attribute(QStringLiteral("ID")),
+                         readChildElements<QVector<AdvDataTypeInfo>>(command, readAdvDataType));
+    });
 }

@@ -52,6 +52,25 @@ UplinkFramer::Route UplinkFramer::routeOf(const QByteArray &frame)
     }
 }
 
+bool UplinkFramer::readHeader(const char *head, qint64 available, int headerLength,
+                              int lengthOffset, State bodyState)
+{
+    if (available < headerLength)
+        return false;
+    const uchar *bytes = reinterpret_cast<const uchar *>(head);
+    m_header = QByteArray(head, headerLength);
+    m_expectedLength = le16(bytes + lengthOffset);
+    if (m_expectedLength <= MaxPayloadLength) {
+        m_state = bodyState;
+    } else {
+        m_listener->framingLog(
+            QStringLiteral("The uplink msg's length is wrong.Throw the head is 0x%1.").arg(hexByte(bytes[0])), 1);
+        dropOne();
+        m_state = FrameStart;
+    }
+    return true;
+}
+
 void UplinkFramer::parse(const char *data, qint64 size)
 {
     if (size > 0)
@@ -94,20 +113,7 @@ void UplinkFramer::parse(const char *data, qint64 size)
             break;
 
         case FrameHeader:
-            if (available < HeaderLength) {
-                needMore = true;
-                break;
-            }
-            m_header = QByteArray(head, HeaderLength);
-            m_expectedLength = le16(bytes + 3);
-            if (m_expectedLength <= MaxPayloadLength) {
-                m_state = FrameBody;
-            } else {
-                m_listener->framingLog(
-                    QStringLiteral("The uplink msg's length is wrong.Throw the head is 0x%1.").arg(hexByte(bytes[0])), 1);
-                dropOne();
-                m_state = FrameStart;
-            }
+            needMore = !readHeader(head, available, HeaderLength, 3, FrameBody);
             break;
 
         case FrameBody: {
@@ -131,20 +137,7 @@ void UplinkFramer::parse(const char *data, qint64 size)
         }
 
         case BootHeader:
-            if (available < BootHeaderLength) {
-                needMore = true;
-                break;
-            }
-            m_header = QByteArray(head, BootHeaderLength);
-            m_expectedLength = le16(bytes + 4);
-            if (m_expectedLength <= MaxPayloadLength) {
-                m_state = BootBody;
-            } else {
-                m_listener->framingLog(
-                    QStringLiteral("The uplink msg's length is wrong.Throw the head is 0x%1.").arg(hexByte(bytes[0])), 1);
-                dropOne();
-                m_state = FrameStart;
-            }
+            needMore = !readHeader(head, available, BootHeaderLength, 4, BootBody);
             break;
 
         case BootBody: {

@@ -60,6 +60,10 @@ public:
 
 private:
     void dropOne() { ++m_head; }
+    // Takes a header whose u16 payload length stands at lengthOffset; false
+    // while fewer than headerLength bytes are queued.
+    bool readHeader(const char *head, qint64 available, int headerLength, int lengthOffset,
+                    State bodyState);
 
     Listener *m_listener;
     State m_state = WaitReset;

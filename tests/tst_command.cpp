@@ -3,27 +3,15 @@
 #include "commandnames.h"
 #include "framebuilder.h"
 #include "simulateddongle.h"
-#include "logger.h"
 #include "logmanager.h"
+#include "recordedlog.h"
 
-#include <QDir>
 #include <QMetaEnum>
 #include <QtTest>
 
-namespace {
+#include <memory>
 
-// Keeps every line with its level.
-class RecordingLogger : public Logger
-{
-public:
-    RecordingLogger()
-        : Logger(QStringLiteral("recorder"), 0, TypeDummy)
-    {
-    }
-    void log(const QString &text, int level) override { lines.append({level, text}); }
-    void clear() override { lines.clear(); }
-    QList<QPair<int, QString>> lines;
-};
+namespace {
 
 using FieldMap = QMap<QString, QVariant>;
 using Lines = QList<QPair<int, QString>>;
@@ -49,8 +37,9 @@ class TestCommand : public QObject
     Q_OBJECT
 
 private:
+    std::unique_ptr<RecordedLog> m_log;
     LogManager *m_manager = nullptr;
-    RecordingLogger *m_recorder = nullptr;
+    StampedRecordingLogger *m_recorder = nullptr;
 
     Lines &lines() { return m_recorder->lines; }
 
@@ -68,17 +57,12 @@ private:
 private slots:
     void initTestCase()
     {
-        m_manager = new LogManager("CommandTest");
-        m_recorder = new RecordingLogger;
-        m_manager->addLogger(m_recorder);
+        m_log = std::make_unique<RecordedLog>("CommandTest");
+        m_manager = m_log->manager();
+        m_recorder = m_log->recorder();
     }
 
-    void cleanupTestCase()
-    {
-        const QString folder = m_manager->logDir();
-        delete m_manager;
-        QDir(folder).removeRecursively();
-    }
+    void cleanupTestCase() { m_log.reset(); }
 
     void init() { m_recorder->lines.clear(); }
 

@@ -1,6 +1,7 @@
+#include "capturelogger.h"
 #include "ccfgfileparse.h"
-#include "ccommanduiwidget.h"
 #include "ccommand.h"
+#include "ccommanduiwidget.h"
 #include "cmsg.h"
 #include "cmsgfield.h"
 #include "cstandardmsgdlg.h"
@@ -11,9 +12,9 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "modalanswerer.h"
+#include "sigwidget.h"
 #include "simbehaviour_forms.h"
 #include "simulateddongle.h"
-#include "sigwidget.h"
 #include "uplinkmsghalftablemodel.h"
 #include "uplinkmsgtablemodel.h"
 
@@ -32,22 +33,6 @@
 #include <QtTest>
 
 namespace {
-
-// Keeps every line the forms log, whatever its level.
-class CaptureLogger : public Logger
-{
-public:
-    explicit CaptureLogger(QStringList *lines)
-        : Logger(QStringLiteral("capture"), 0, TypeDummy)
-        , m_lines(lines)
-    {
-    }
-    void log(const QString &text, int level) override { m_lines->append(QStringLiteral("%1|%2").arg(level).arg(text)); }
-    void clear() override {}
-
-private:
-    QStringList *m_lines;
-};
 
 // Forms kept in the catalogue only for this test: cases the shipped forms do not have.
 void addTestForms()
@@ -94,6 +79,30 @@ QWidget *cell(QGridLayout *grid, int row, int column)
 QTableWidget *listTable(QGridLayout *grid)
 {
     return dynamic_cast<QTableWidget *>(cell(grid, 0, 0));
+}
+
+// The dialog a list's add button opens, wired to append its row to the list.
+CStandardMsgDlg *addRowDialog(LogManager *log, const QString &command, CmsgField *list, QWidget *parent)
+{
+    auto *dialog = new CStandardMsgDlg(log, QStringLiteral("Add Attribute"), command, parent);
+    QObject::connect(dialog, &CStandardMsgDlg::sig_standardOKClicked, list, &CmsgField::on_addElemToTableWidget);
+    dialog->buildSubFieldForm();
+    return dialog;
+}
+
+void setRowTexts(QTableWidget *table, int row, const QStringList &texts)
+{
+    for (int c = 0; c < texts.size(); ++c)
+        table->setItem(row, c, new QTableWidgetItem(texts.at(c)));
+}
+
+// A field value's bytes in the order they go on the wire: its digit pairs, last first.
+QByteArray wireBytes(const QString &value)
+{
+    QByteArray wire;
+    for (int i = value.size() - 2; i >= 0; i -= 2)
+        wire.append(char(value.mid(i, 2).toUInt(nullptr, 16)));
+    return wire;
 }
 
 QStringList rowTexts(QTableWidget *table, int row)
@@ -251,7 +260,8 @@ private:
 void TestCommandForms::initTestCase()
 {
     m_log = new LogManager(QStringLiteral("forms-test"));
-    m_log->addLogger(new CaptureLogger(&m_lines));
+    // Every line the forms log, whatever its level.
+    m_log->addLogger(new CaptureLogger(&m_lines, LogLevel::Dongle, QStringLiteral("|")));
     addTestForms();
 }
 
@@ -417,17 +427,11 @@ void TestCommandForms::listValueOfSeveralRows()
     form.buildForm(false);
     QTableWidget *table = listTable(form.findChild<QGridLayout *>());
     table->setRowCount(2);
-    table->setItem(0, 0, new QTableWidgetItem("0x0203"));
-    table->setItem(0, 1, new QTableWidgetItem("0x0004"));
-    table->setItem(0, 2, new QTableWidgetItem("aa:bb"));
-    table->setItem(1, 0, new QTableWidgetItem("0x0010"));
-    table->setItem(1, 1, new QTableWidgetItem("0x0000"));
-    table->setItem(1, 2, new QTableWidgetItem("123"));
+    setRowTexts(table, 0, {"0x0203", "0x0004", "aa:bb"});
+    setRowTexts(table, 1, {"0x0010", "0x0000", "123"});
     const QString value = form.getFieldValues(false).value("attrible_handle_list").toString();
     // Wire order: row 0 = 03 02 | 04 00 | 02 00 aa bb, row 1 = 10 00 | 00 00 | 02 00 01 23.
-    QByteArray wire;
-    for (int i = value.size() - 2; i >= 0; i -= 2)
-        wire.append(char(value.mid(i, 2).toUInt(nullptr, 16)));
+    const QByteArray wire = wireBytes(value);
     QCOMPARE(wire.toHex(' '), QByteArray("03 02 04 00 02 00 aa bb 10 00 00 00 02 00 01 23"));
 }
 
@@ -440,10 +444,7 @@ void TestCommandForms::addAppendsEditRewritesCancelLeaves()
 
     auto runAdd = [&](ModalAnswerer &answerer) {
         form.on_btnAddSubFieldClicked();
-        auto *dialog = new CStandardMsgDlg(m_log, QStringLiteral("Add Attribute"),
-                                           QStringLiteral("Read Multiple Characteristic Values"), &form);
-        connect(dialog, &CStandardMsgDlg::sig_standardOKClicked, &form, &CmsgField::on_addElemToTableWidget);
-        dialog->buildSubFieldForm();
+        auto *dialog = addRowDialog(m_log, QStringLiteral("Read Multiple Characteristic Values"), &form, &form);
         dialog->exec();
         QVERIFY(answerer.allAnswered());
     };
@@ -486,9 +487,7 @@ void TestCommandForms::editWritesOverTheDoubleClickedRow()
     form.buildForm(false);
     QTableWidget *table = listTable(form.findChild<QGridLayout *>());
     table->insertRow(1);
-    table->setItem(1, 0, new QTableWidgetItem("0x0005"));
-    table->setItem(1, 1, new QTableWidgetItem("0x0000"));
-    table->setItem(1, 2, new QTableWidgetItem("11:22"));
+    setRowTexts(table, 1, {"0x0005", "0x0000", "11:22"});
     table->setCurrentCell(1, 0);
 
     QString shownHandle;
@@ -520,9 +519,7 @@ void TestCommandForms::mouseDoubleClickEditsThatRow()
     form.buildForm(false);
     QTableWidget *table = listTable(form.findChild<QGridLayout *>());
     table->insertRow(1);
-    table->setItem(1, 0, new QTableWidgetItem("0x0005"));
-    table->setItem(1, 1, new QTableWidgetItem("0x0002"));
-    table->setItem(1, 2, new QTableWidgetItem("11:22"));
+    setRowTexts(table, 1, {"0x0005", "0x0002", "11:22"});
     form.resize(400, 200);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -555,10 +552,7 @@ void TestCommandForms::addedRowReachesTheListValue()
     table->setCurrentCell(0, 0);
 
     form.on_btnAddSubFieldClicked();
-    auto *dialog = new CStandardMsgDlg(m_log, QStringLiteral("Add Attribute"),
-                                       QStringLiteral("Reliable Characteristic Value Writes"), &form);
-    connect(dialog, &CStandardMsgDlg::sig_standardOKClicked, &form, &CmsgField::on_addElemToTableWidget);
-    dialog->buildSubFieldForm();
+    auto *dialog = addRowDialog(m_log, QStringLiteral("Reliable Characteristic Value Writes"), &form, &form);
     ModalAnswerer answerer;
     answerer.answerWith([](QWidget *modal) {
         editorFor<CValidateLineEdit>(modal, "Attribute Handle")->setText("0x0203");
@@ -574,9 +568,7 @@ void TestCommandForms::addedRowReachesTheListValue()
     QCOMPARE(table->currentRow(), 1);
     QCOMPARE(table->currentColumn(), 2);
     const QString value = form.getFieldValues(false).value("attrible_handle_list").toString();
-    QByteArray wire;
-    for (int i = value.size() - 2; i >= 0; i -= 2)
-        wire.append(char(value.mid(i, 2).toUInt(nullptr, 16)));
+    const QByteArray wire = wireBytes(value);
     QCOMPARE(wire.toHex(' '), QByteArray("01 00 00 00 01 00 00 03 02 04 00 02 00 aa bb"));
 }
 
@@ -673,10 +665,7 @@ void TestCommandForms::listOperationsAfterAnotherFormClearedTheGrid()
     list.on_btnAddSubFieldClicked();
     list.removeCurrentSubFieldRow();
     list.on_subFieldWidgetCellDoubleClicked(0, 0);
-    auto *dialog = new CStandardMsgDlg(m_log, QStringLiteral("Add Attribute"),
-                                       QStringLiteral("Read Multiple Characteristic Values"), &host);
-    connect(dialog, &CStandardMsgDlg::sig_standardOKClicked, &list, &CmsgField::on_addElemToTableWidget);
-    dialog->buildSubFieldForm();
+    auto *dialog = addRowDialog(m_log, QStringLiteral("Read Multiple Characteristic Values"), &list, &host);
     ModalAnswerer answerer;
     answerer.click("pushButtonOK");
     dialog->exec();

@@ -115,6 +115,16 @@ int overflowStack(volatile int depth)
     std::_Exit(0);
 }
 
+// Runs this test program again in folder; the environment tells it what to do.
+void startChild(QProcess &child, const QString &folder, const QString &how)
+{
+    child.setWorkingDirectory(folder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kChildVariable), how);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+}
+
 } // namespace
 
 class TestCrashHandler : public QObject
@@ -153,12 +163,8 @@ void TestCrashHandler::faultLeavesOneReport()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     QProcess child;
-    child.setWorkingDirectory(folder.path());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(kChildVariable), QString::fromLatin1(how));
-    child.setProcessEnvironment(environment);
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    startChild(child, folder.path(), QString::fromLatin1(how));
     QVERIFY(child.waitForFinished(30000));
     const QDateTime after = QDateTime::currentDateTime().addSecs(1);
 
@@ -193,11 +199,7 @@ void TestCrashHandler::nothingUnderDebugger()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     QProcess child;
-    child.setWorkingDirectory(folder.path());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(kChildVariable), QStringLiteral("traced"));
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    startChild(child, folder.path(), QStringLiteral("traced"));
     QVERIFY(child.waitForFinished(30000));
     if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == kNoPtrace)
         QSKIP("tracing is not allowed here");

@@ -438,22 +438,31 @@ void TestFlatWidgets::overlayValuesFollowBothWays()
 void TestFlatWidgets::overlayGeometry_data()
 {
     QTest::addColumn<QSize>("size");
-    QTest::newRow("small") << QSize(120, 80);
-    QTest::newRow("large") << QSize(500, 300);
+    QTest::addColumn<int>("topInset");
+    QTest::addColumn<int>("leftInset");
+    QTest::newRow("small") << QSize(120, 80) << 0 << 0;
+    QTest::newRow("large") << QSize(500, 300) << 0 << 0;
+    QTest::newRow("below a header row") << QSize(500, 300) << 25 << 0;
+    QTest::newRow("beside a header column") << QSize(500, 300) << 0 << 40;
 }
 
 void TestFlatWidgets::overlayGeometry()
 {
     QFETCH(QSize, size);
+    QFETCH(int, topInset);
+    QFETCH(int, leftInset);
     TFlatScrollArea<QTextBrowser> view;
     view.setFrameShape(QFrame::NoFrame);
     view.show();
     view.resize(size);
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QApplication::processEvents();
+    // Insets set after the view is laid out move the bars at once.
+    view.setTopInset(topInset);
+    view.setLeftInset(leftInset);
     const int w = size.width(), h = size.height();
-    QCOMPARE(view.verticalOverlay()->geometry(), QRect(w - 11, 0, 10, h));
-    QCOMPARE(view.horizontalOverlay()->geometry(), QRect(0, h - 11, w, 10));
+    QCOMPARE(view.verticalOverlay()->geometry(), QRect(w - 11, topInset, 10, h - topInset));
+    QCOMPARE(view.horizontalOverlay()->geometry(), QRect(leftInset, h - 11, w - leftInset, 10));
     QCOMPARE(view.verticalOverlay()->parentWidget(), static_cast<QWidget *>(&view));
 }
 

@@ -1,5 +1,6 @@
 #include "cmsg.h"
 #include "framebuilder.h"
+#include "linkrig.h"
 #include "logmanager.h"
 #include "recordinglogger.h"
 #include "serialportthread.h"
@@ -13,33 +14,22 @@
 // Bad input on the uplink, fed through a real pseudo-terminal into the reader.
 namespace {
 
-struct Rig
+struct Rig : LinkRig
 {
     Rig()
-        : recorder(new RecordingLogger)
-        , link(&logs)
-        , uplinks(&link)
+        : LinkRig(QStringLiteral("framing-test"))
     {
-        logs.addLogger(recorder);
     }
 
+    // Synchronised, with the reset event and its log lines already forgotten.
     bool openAndSync()
     {
-        if (link.openPort(dongle.portPath()) != 0)
-            return false;
-        dongle.sendRaw(FrameBuilder::fromHex("CC 00 02 01 00 00"));
-        if (!uplinks.waitFor(1))
+        if (!LinkRig::openAndSync())
             return false;
         uplinks.clear();
         recorder->clear();
         return true;
     }
-
-    LogManager logs {QStringLiteral("framing-test")};
-    RecordingLogger *recorder;
-    SimulatedDongle dongle;
-    CMsg link;
-    UplinkRecorder uplinks;
 };
 
 QString fixHeader(const char *hexByte)

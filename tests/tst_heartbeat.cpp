@@ -1,12 +1,11 @@
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "framebuilder.h"
-#include "logger.h"
 #include "logmanager.h"
+#include "recordedlog.h"
 #include "simbehaviour_link.h"
 #include "simulateddongle.h"
 
-#include <QDir>
 #include <QSignalSpy>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -15,52 +14,6 @@
 #include <memory>
 
 namespace {
-
-class RecordingLogger : public Logger
-{
-public:
-    RecordingLogger()
-        : Logger(QStringLiteral("recorder"), 0, TypeDummy)
-    {
-        clock.start();
-    }
-    void log(const QString &text, int level) override
-    {
-        lines.append({level, text});
-        stamps.append(clock.elapsed());
-    }
-    void clear() override
-    {
-        lines.clear();
-        stamps.clear();
-    }
-    int count(const QString &text, int level = -1) const
-    {
-        int n = 0;
-        for (const auto &line : lines)
-            n += line.second == text && (level < 0 || line.first == level) ? 1 : 0;
-        return n;
-    }
-    // When a line was last logged (monotonic ms), -1 if never.
-    qint64 lastStamp(const QString &text) const
-    {
-        for (int i = lines.size() - 1; i >= 0; --i) {
-            if (lines.at(i).second == text)
-                return stamps.at(i);
-        }
-        return -1;
-    }
-    int countStartingWith(const QString &head) const
-    {
-        int n = 0;
-        for (const auto &line : lines)
-            n += line.second.startsWith(head) ? 1 : 0;
-        return n;
-    }
-    QList<QPair<int, QString>> lines;
-    QList<qint64> stamps;
-    QElapsedTimer clock;
-};
 
 const QString DeadLine = QStringLiteral("system busy or firmware dead");
 const QString HeartBeatFrame = QStringLiteral("AA 01 84 00 00 D1");
@@ -87,25 +40,21 @@ class TestHeartBeat : public QObject
     Q_OBJECT
 
 private:
+    std::unique_ptr<RecordedLog> m_log;
     LogManager *m_manager = nullptr;
-    RecordingLogger *m_recorder = nullptr;
+    StampedRecordingLogger *m_recorder = nullptr;
     std::unique_ptr<SimulatedDongle> m_dongle;
     std::unique_ptr<CMsg> m_link;
 
 private slots:
     void initTestCase()
     {
-        m_manager = new LogManager("HeartBeatTest");
-        m_recorder = new RecordingLogger;
-        m_manager->addLogger(m_recorder);
+        m_log = std::make_unique<RecordedLog>("HeartBeatTest");
+        m_manager = m_log->manager();
+        m_recorder = m_log->recorder();
     }
 
-    void cleanupTestCase()
-    {
-        const QString folder = m_manager->logDir();
-        delete m_manager;
-        QDir(folder).removeRecursively();
-    }
+    void cleanupTestCase() { m_log.reset(); }
 
     void init()
     {

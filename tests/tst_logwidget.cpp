@@ -14,6 +14,7 @@
 #include "cmsg.h"
 #include "filechooser.h"
 #include "framebuilder.h"
+#include "linkrig.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "logswtich.h"
@@ -40,15 +41,10 @@ bool writeFile(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
-// A dongle tab's logging and link, with every log line recorded.
-struct Rig
+// A dongle tab's logging and link.
+struct Rig : LinkRig
 {
-    Rig() : recorder(new RecordingLogger), link(&logs, nullptr, 20) { logs.addLogger(recorder); }
-
-    LogManager logs{QStringLiteral("logwidget-test")};
-    RecordingLogger *recorder;
-    SimulatedDongle dongle;
-    CMsg link;
+    Rig() : LinkRig(QStringLiteral("logwidget-test"), 20) {}
 };
 
 } // namespace

@@ -73,6 +73,16 @@ private slots:
     void operateWhitelistLogsStatus_data();
     void operateWhitelistLogsStatus();
     void autoModeFromSettings();
+    void eventsLogTheirFrameAndFields_data();
+    void eventsLogTheirFrameAndFields();
+    void searchOrdersCellsWithinRows_data();
+    void searchOrdersCellsWithinRows();
+    void syncEndWithoutSyncKeepsDefaultView_data();
+    void syncEndWithoutSyncKeepsDefaultView();
+    void scanResults_data();
+    void scanResults();
+    void privacyModeStatusRefreshesOnlyOnSuccess_data();
+    void privacyModeStatusRefreshesOnlyOnSuccess();
 };
 
 void TestScanPage::startScanSendsSettingsAndWaitsForResult()
@@ -467,6 +477,173 @@ void TestScanPage::autoModeFromSettings()
     view->setCurrentIndex(rig.page->devicesModel()->index(0, 0));
     rig.page->onTableView_devicesClicked(view->currentIndex());
     QVERIFY(!rig.widget<QToolButton>(QStringLiteral("buttonConnect"))->isEnabled());
+}
+
+
+void TestScanPage::eventsLogTheirFrameAndFields_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("fieldLine");
+    // An event without fields still carries its (empty) field part.
+    QTest::newRow("auto-connect time-out") << FrameBuilder::frame(0xDD, 0x01, 0x80) << "Auto Connect Time Out"
+                                           << QString();
+    QTest::newRow("cancel connect") << FrameBuilder::frame(0xDD, 0x01, 0x4A, QByteArray(1, '\0'))
+                                    << "Cancel Connect" << "status->00  ";
+    QTest::newRow("scan stopped") << FrameBuilder::frame(0xDD, 0x01, 0x04, QByteArray(2, '\0')) << "Stop Scan"
+                                  << "reason->00  status->00  ";
+}
+
+void TestScanPage::eventsLogTheirFrameAndFields()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, name);
+    QFETCH(QString, fieldLine);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    rig.recorder->clear();
+    rig.page->onRcvMsg(frame);
+    const QStringList texts = rig.recorder->texts();
+    QVERIFY(!texts.isEmpty());
+    QCOMPARE(texts.first(), QStringLiteral("Uplink Command Name: ") + name + QStringLiteral("\r\nRaw Data: ")
+                                + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: ")
+                                + fieldLine);
+}
+
+void TestScanPage::scanResults_data()
+{
+    QTest::addColumn<QList<QByteArray>>("results");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("scanning");
+    const QByteArray started = FrameBuilder::frame(0xDD, 0x01, 0xF0, QByteArray(1, '\0'));
+    QTest::newRow("started") << QList<QByteArray>{started} << "Stop Scan" << true;
+    QTest::newRow("start refused") << QList<QByteArray>{FrameBuilder::frame(0xDD, 0x01, 0xF0, QByteArray(1, char(0x0C)))}
+                                   << "Start Scan" << false;
+    QTest::newRow("stopped") << QList<QByteArray>{started, FrameBuilder::frame(0xDD, 0x01, 0x04, QByteArray(2, '\0'))}
+                             << "Start Scan" << false;
+    QTest::newRow("stop refused while scanning")
+        << QList<QByteArray>{started, FrameBuilder::frame(0xDD, 0x01, 0x04, FrameBuilder::fromHex("0c 00"))}
+        << "Stop Scan" << true;
+}
+
+void TestScanPage::scanResults()
+{
+    QFETCH(QList<QByteArray>, results);
+    QFETCH(QString, button);
+    QFETCH(bool, scanning);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    for (const QByteArray &frame : results)
+        rig.page->onRcvMsg(frame);
+    QToolButton *scan = rig.widget<QToolButton>(QStringLiteral("buttonScan"));
+    QCOMPARE(scan->text(), button);
+    QCOMPARE(scan->toolTip(), button);
+    QCOMPARE(rig.page->isScanning(), scanning);
+}
+
+void TestScanPage::privacyModeStatusRefreshesOnlyOnSuccess_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("refresh");
+    QTest::newRow("status 0") << QByteArray(1, '\0') << true;
+    QTest::newRow("refused") << QByteArray(1, char(0x0C)) << false;
+    QTest::newRow("five bytes") << QByteArray() << false;
+    QTest::newRow("seven bytes") << QByteArray(2, '\0') << false;
+}
+
+void TestScanPage::privacyModeStatusRefreshesOnlyOnSuccess()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, refresh);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    const int before = rig.dongle.receivedCount();
+    rig.page->onRcvMsg(FrameBuilder::frame(0xBB, 0x01, 0x80, payload));
+    // The shown list (the white list) is asked for again only after a success.
+    if (refresh) {
+        QVERIFY(rig.waitForDownlink(QStringLiteral("01@0D"), before));
+    } else {
+        QTest::qWait(300);
+        const QList<SimulatedDongle::ReceivedFrame> frames = rig.dongle.receivedFrames();
+        for (int i = before; i < frames.size(); ++i)
+            QVERIFY(frames.at(i).id != QLatin1String("01@0D"));
+    }
+}
+
+void TestScanPage::searchOrdersCellsWithinRows_data()
+{
+    QTest::addColumn<QString>("presses");
+    QTest::addColumn<QList<QPoint>>("marks"); // (column, row) after each press
+    // "rand" lies in the cells (row 0, column 2), (1, 0), (2, 0) and (2, 2).
+    QTest::newRow("next to the end and stay")
+        << "nnnnn" << QList<QPoint>{{2, 0}, {0, 1}, {0, 2}, {2, 2}, {2, 2}};
+    QTest::newRow("next to the end, then back to the start")
+        << "nnnnpppp" << QList<QPoint>{{2, 0}, {0, 1}, {0, 2}, {2, 2}, {0, 2}, {0, 1}, {2, 0}, {2, 0}};
+    QTest::newRow("back one and forward again")
+        << "nnnpn" << QList<QPoint>{{2, 0}, {0, 1}, {0, 2}, {0, 1}, {0, 2}};
+}
+
+void TestScanPage::searchOrdersCellsWithinRows()
+{
+    QFETCH(QString, presses);
+    QFETCH(QList<QPoint>, marks);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    // Names: "xyz", "RANDOMS", "Randy"; address types random, public, random.
+    QVERIFY(rig.feed(QList<QByteArray>{adReport(advertiser("010203040506", 1), "040978797a"),
+                                       adReport(advertiser("111111111111", 0), "080952414e444f4d53"),
+                                       adReport(advertiser("222222222222", 1), "060952616e6479")}));
+    QCOMPARE(cell(rig, 0, QStringLiteral("addr_type")), QStringLiteral("Random"));
+    QCOMPARE(cell(rig, 2, QStringLiteral("device")), QStringLiteral("Randy"));
+
+    rig.page->on_buttonSearch_clicked();
+    SearchBox *box = rig.page->searchBox();
+    box->findChild<QLineEdit *>(QStringLiteral("lineEdit"))->setText(QStringLiteral("rand"));
+    DevicesTableModel *model = rig.page->devicesModel();
+    for (int i = 0; i < presses.size(); ++i) {
+        const char *button = presses.at(i) == QLatin1Char('n') ? "buttonNext" : "buttonPrevious";
+        box->findChild<QPushButton *>(QString::fromLatin1(button))->click();
+        QCOMPARE(model->currentIndex(), model->index(marks.at(i).y(), marks.at(i).x()));
+    }
+}
+
+void TestScanPage::syncEndWithoutSyncKeepsDefaultView_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("function");
+    QTest::newRow("lost, unknown index") << FrameBuilder::frame(0xDD, 0x01, 0x82, FrameBuilder::fromHex("05"))
+                                         << "CConnectionWidget::syncPassiveStopProc";
+    QTest::newRow("lost, default index") << FrameBuilder::frame(0xDD, 0x01, 0x82, FrameBuilder::fromHex("ff"))
+                                         << "CConnectionWidget::syncPassiveStopProc";
+    QTest::newRow("stopped, unknown index") << FrameBuilder::frame(0xDD, 0x01, 0x23, FrameBuilder::fromHex("05 00"))
+                                            << "CConnectionWidget::createSyncStopProc";
+    QTest::newRow("stopped, default index") << FrameBuilder::frame(0xDD, 0x01, 0x23, FrameBuilder::fromHex("ff 00"))
+                                            << "CConnectionWidget::createSyncStopProc";
+}
+
+void TestScanPage::syncEndWithoutSyncKeepsDefaultView()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, function);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    QPlainTextEdit *fallback = rig.page->periodicTextArea(0xFF);
+    QVERIFY(fallback);
+    rig.recorder->clear();
+    rig.page->onRcvMsg(frame);
+
+    QCOMPARE(rig.page->periodicSyncIndexes(), QList<uchar>{0xFF});
+    QCOMPARE(rig.page->periodicTextArea(0xFF), fallback);
+    QVERIFY(!rig.page->isSyncing());
+    QCOMPARE(rig.widget<QToolButton>(QStringLiteral("buttonSync"))->toolTip(), QStringLiteral("Start Sync"));
+    bool logged = false;
+    for (const auto &line : rig.recorder->lines()) {
+        if (line.first.startsWith(QLatin1String("FILE:.\\cconnectionwidget LINE:"))
+            && line.first.endsWith(QStringLiteral(" FUNCTION:") + function + QStringLiteral(" Internal error."))
+            && line.second == 1)
+            logged = true;
+    }
+    QVERIFY(logged);
 }
 
 QTEST_MAIN(TestScanPage)

@@ -1,5 +1,6 @@
 #include "cmsg.h"
 #include "framebuilder.h"
+#include "linkrig.h"
 #include "logmanager.h"
 #include "recordinglogger.h"
 #include "serialport.h"
@@ -13,32 +14,12 @@
 
 namespace {
 
-// A link on the simulated dongle, with every log line and uplink recorded.
-struct Rig
+struct Rig : LinkRig
 {
     explicit Rig(int sendIntervalMs = CMsg::DefaultSendIntervalMs)
-        : recorder(new RecordingLogger)
-        , link(&logs, nullptr, sendIntervalMs)
-        , uplinks(&link)
+        : LinkRig(QStringLiteral("serial-test"), sendIntervalMs)
     {
-        logs.addLogger(recorder);
     }
-
-    bool open() { return link.openPort(dongle.portPath()) == 0; }
-    // Opens and lets the dongle announce itself, so the reader hands frames out.
-    bool openAndSync()
-    {
-        if (!open())
-            return false;
-        dongle.sendRaw(FrameBuilder::fromHex("CC 00 02 01 00 00"));
-        return uplinks.waitFor(1);
-    }
-
-    LogManager logs {QStringLiteral("serial-test")};
-    RecordingLogger *recorder;
-    SimulatedDongle dongle;
-    CMsg link;
-    UplinkRecorder uplinks;
 };
 
 int openDescriptors()

@@ -1,3 +1,4 @@
+#include "capturelogger.h"
 #include "ccomboboxwithcheckbox.h"
 #include "ccomboboxwithcheckboxsetting.h"
 #include "clineeditsetting.h"
@@ -19,21 +20,6 @@
 namespace {
 
 const char SHIPPED[] = ":/config/resources/conf/sample_config_5_0.xml";
-
-class CaptureLogger : public Logger
-{
-public:
-    explicit CaptureLogger(QStringList *lines)
-        : Logger(QStringLiteral("capture"), LogLevel::Debug, TypeDummy)
-        , m_lines(lines)
-    {
-    }
-    void log(const QString &text, int level) override { m_lines->append(QString::number(level) + ":" + text); }
-    void clear() override {}
-
-private:
-    QStringList *m_lines;
-};
 
 // Stands for the dongle controller, which the widget layer cannot include.
 class BusyDongle : public QWidget
@@ -111,7 +97,7 @@ private:
 void TestSettingDialog::initTestCase()
 {
     m_log = new LogManager(QStringLiteral("setting dialog test"));
-    m_log->addLogger(new CaptureLogger(&m_lines));
+    m_log->addLogger(new CaptureLogger(&m_lines, LogLevel::Debug, QStringLiteral(":")));
 }
 
 void TestSettingDialog::cleanupTestCase()

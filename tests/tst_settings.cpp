@@ -1,3 +1,4 @@
+#include "capturelogger.h"
 #include "ccheckboxsetting.h"
 #include "ccomboboxsetting.h"
 #include "ccomboboxwithcheckbox.h"
@@ -25,22 +26,6 @@
 namespace {
 
 const char SHIPPED[] = ":/config/resources/conf/sample_config_5_0.xml";
-
-// Keeps every line the dialog logs at DEBUG and above.
-class CaptureLogger : public Logger
-{
-public:
-    explicit CaptureLogger(QStringList *lines)
-        : Logger(QStringLiteral("capture"), LogLevel::Debug, TypeDummy)
-        , m_lines(lines)
-    {
-    }
-    void log(const QString &text, int level) override { m_lines->append(QString::number(level) + ":" + text); }
-    void clear() override {}
-
-private:
-    QStringList *m_lines;
-};
 
 QStringList groupTitles(const CSettingDialog &dialog)
 {
@@ -119,7 +104,8 @@ private:
 void TestSettings::initTestCase()
 {
     m_log = new LogManager(QStringLiteral("settings test"));
-    m_log->addLogger(new CaptureLogger(&m_lines));
+    // Every line the dialog logs at DEBUG and above.
+    m_log->addLogger(new CaptureLogger(&m_lines, LogLevel::Debug, QStringLiteral(":")));
 }
 
 void TestSettings::cleanupTestCase()

@@ -46,6 +46,7 @@ void applySetup(CValidateLineEdit &edit, const QStringList &setup)
 const Setup int16Rf{"int16double", "-128", "128", "0.1", "1", "2", "0"};
 const Setup doubleInterval{"double", "7.5", "4000", "1.25", "2", "2", "7.5"};
 const Setup intMtu{"int", "65", "512", "2", "512"};
+const Setup int8Byte{"int8", "-128", "127", "1", "0"};
 const Setup hexFree{"hex", "0", "", "", "", "0x[0-9a-fA-F]*"};
 const Setup hexSix{"hex", "6", "", "", "", "0x[0-9a-fA-F]*"};
 const Setup addr{"addr", "17", "", "[0-9a-fA-F:]*"};
@@ -128,8 +129,8 @@ void TestValidateEdits::lineEditValue_data()
                                    << "ffff";
     QTest::newRow("int8 above max") << Setup{"int8", "-10", "10", "1", "0"} << "99" << "10"
                                     << "0a";
-    QTest::newRow("int8 -1") << Setup{"int8", "-128", "127", "1", "0"} << "-1" << "-1" << "ff";
-    QTest::newRow("int8 5") << Setup{"int8", "-128", "127", "1", "0"} << "5" << "5" << "05";
+    QTest::newRow("int8 -1") << int8Byte << "-1" << "-1" << "ff";
+    QTest::newRow("int8 5") << int8Byte << "5" << "5" << "05";
     QTest::newRow("int8 below min") << Setup{"int8", "-20", "127", "1", "0"} << "-30" << "-20"
                                     << "ec";
     QTest::newRow("hex free 0x") << hexFree << "0x" << "0x00" << "00";
@@ -182,8 +183,8 @@ void TestValidateEdits::lineEditSetValue_data()
 
     QTest::newRow("int") << intMtu << "0200" << "512";
     QTest::newRow("int not a number") << intMtu << "zz" << "0";
-    QTest::newRow("int8 ff") << Setup{"int8", "-128", "127", "1", "0"} << "ff" << "-1";
-    QTest::newRow("int8 low byte") << Setup{"int8", "-128", "127", "1", "0"} << "17f" << "127";
+    QTest::newRow("int8 ff") << int8Byte << "ff" << "-1";
+    QTest::newRow("int8 low byte") << int8Byte << "17f" << "127";
     QTest::newRow("double") << doubleInterval << "0006" << "7.50";
     QTest::newRow("double big") << doubleInterval << "0c80" << "4000.00";
     QTest::newRow("int16double negative") << int16Rf << "ff85" << "-12.3";
@@ -275,7 +276,7 @@ void TestValidateEdits::lineEditTyping_data()
     QTest::newRow("int refuses letters") << intMtu << "1a2" << "12";
     QTest::newRow("int refuses more digits than max") << intMtu << "5139" << "513";
     QTest::newRow("int refuses group separators") << intMtu << "1,2" << "12";
-    QTest::newRow("int8 refuses group separators") << Setup{"int8", "-128", "127", "1", "0"} << "-1,2" << "-12";
+    QTest::newRow("int8 refuses group separators") << int8Byte << "-1,2" << "-12";
     QTest::newRow("hex refuses non hex") << hexSix << "1g2" << "0x12";
     QTest::newRow("double refuses letters") << doubleInterval << "7x.5" << "7.5";
     QTest::newRow("double precision") << doubleInterval << "7.505" << "7.50";

@@ -1,8 +1,6 @@
 #include "ccheckboxsetting.h"
 
 #include <QCheckBox>
-#include <QHBoxLayout>
-#include <QLabel>
 
 CCheckBoxSetting::CCheckBoxSetting(const QString &key, const QString &title, CSetting *parent)
     : CSetting(key, title, parent)
@@ -39,12 +37,7 @@ void CCheckBoxSetting::createWidget(QBoxLayout *layout)
 {
     if (m_checkBox)
         return;
-    m_rowLayout = new QHBoxLayout;
-    m_rowLayout->setContentsMargins(0, 0, 0, 0);
-    m_label = new QLabel(m_title);
     m_checkBox = new QCheckBox;
-    m_rowLayout->addWidget(m_label, 4);
-    m_rowLayout->addWidget(m_checkBox, 6);
-    layout->addLayout(m_rowLayout);
+    m_rowLayout = addTitledRow(layout, m_checkBox, &m_label);
     setValue(m_value);
 }

@@ -3,8 +3,6 @@
 #include "cstyledcombobox.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QStandardItem>
 #include <QStandardItemModel>
 
@@ -61,9 +59,6 @@ void CComboBoxSetting::createWidget(QBoxLayout *layout)
 {
     if (m_comboBox)
         return;
-    m_rowLayout = new QHBoxLayout;
-    m_rowLayout->setContentsMargins(0, 0, 0, 0);
-    m_label = new QLabel(m_title);
     m_comboBox = new CStyledComboBox;
     // Long choice texts must not widen the row beyond the other editors.
     m_comboBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -80,9 +75,7 @@ void CComboBoxSetting::createWidget(QBoxLayout *layout)
         item->setData(m_userValues.value(i), Qt::UserRole);
         model->appendRow(item);
     }
-    m_rowLayout->addWidget(m_label, 4);
-    m_rowLayout->addWidget(m_comboBox, 6);
-    layout->addLayout(m_rowLayout);
+    m_rowLayout = addTitledRow(layout, m_comboBox, &m_label);
     setValue(m_value);
     announceCurrentEntry();
 }

@@ -2,9 +2,6 @@
 
 #include "ccomboboxwithcheckbox.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
-
 CComboBoxWithCheckBoxSetting::CComboBoxWithCheckBoxSetting(const QMap<uint, QString> &choices,
                                                            const QString &key,
                                                            const QString &title, CSetting *parent)
@@ -31,12 +28,7 @@ void CComboBoxWithCheckBoxSetting::createWidget(QBoxLayout *layout)
 {
     if (m_rowLayout)
         return;
-    m_rowLayout = new QHBoxLayout;
-    m_rowLayout->setContentsMargins(0, 0, 0, 0);
-    m_label = new QLabel(m_title);
-    m_rowLayout->addWidget(m_label, 4);
-    m_rowLayout->addWidget(m_comboBox, 6);
-    layout->addLayout(m_rowLayout);
+    m_rowLayout = addTitledRow(layout, m_comboBox, &m_label);
     setValue(m_value);
 }
 

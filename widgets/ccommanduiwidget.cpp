@@ -13,6 +13,7 @@
 #include "tflatscrollarea.h"
 #include "uplinkmsghalftablemodel.h"
 #include "uplinkmsgtablemodel.h"
+#include "widgetresources.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -22,11 +23,6 @@
 #include <QLabel>
 #include <QTableView>
 #include <QTimer>
-
-static void initCommandFormResources()
-{
-    Q_INIT_RESOURCE(icons);
-}
 
 namespace {
 const char kUpdateConnParamsName[] = "Update Connection Parameters Request";
@@ -73,7 +69,7 @@ CCommandUiWidget::CCommandUiWidget(CMsg *msg, LogManager *log, DiagramWidget *di
     , m_msg(msg)
     , m_log(log)
 {
-    initCommandFormResources();
+    initWidgetResources();
     ui->setupUi(this);
     ui->commandLabel->setText(m_cmdName);
     ui->btn_command->setText(m_editable ? QStringLiteral("Update") : QStringLiteral("Get"));

@@ -1,18 +1,7 @@
 #include "clineeditsetting.h"
 
 #include "cvalidatelineedit.h"
-
-#include <QHBoxLayout>
-#include <QLabel>
-
-namespace {
-
-QString paddedHex(quint64 number, const QString &length)
-{
-    return QString::number(number, 16).rightJustified(2 * int(length.toUInt()), QLatin1Char('0'));
-}
-
-} // namespace
+#include "fieldvalue.h"
 
 CLineEditSetting::CLineEditSetting(const QString &key, const QString &title, const QString &type,
                                    const QString &minValue, const QString &maxValue,
@@ -36,29 +25,19 @@ QString CLineEditSetting::messageValue(const QString &type, const QString &text,
                                        const QString &length, const QString &singleStep)
 {
     if (type == QLatin1String("int"))
-        return paddedHex(text.toULongLong(), length);
+        return FieldValue::paddedHex(text.toULongLong(), length);
     if (type == QLatin1String("hex"))
         return text.mid(2);
     if (type == QLatin1String("addr") || type == QLatin1String("littleEnd")) {
         QString digits = text;
         return digits.remove(QLatin1Char(':'));
     }
-    if (type == QLatin1String("string")) {
-        const QByteArray bytes = text.toUtf8();
-        QString value;
-        for (int i = bytes.size() - 1; i >= 0; --i)
-            value += QString::number(quint8(bytes.at(i)), 16).rightJustified(2, QLatin1Char('0'));
-        return value;
-    }
-    if (type == QLatin1String("double")) {
-        const double units = CValidateLineEdit::flooredQuotient(text.toDouble(), singleStep.toDouble());
-        return paddedHex(units <= 0 ? 0 : quint64(units), length);
-    }
-    if (type == QLatin1String("int16double")) {
-        const double units = CValidateLineEdit::flooredQuotient(text.toDouble(), singleStep.toDouble());
-        const quint16 low = quint16(quint32(qint32(qint64(units))));
-        return paddedHex(low, length);
-    }
+    if (type == QLatin1String("string"))
+        return FieldValue::stringHex(text);
+    if (type == QLatin1String("double"))
+        return FieldValue::unsignedStepsHex(text, singleStep, length);
+    if (type == QLatin1String("int16double"))
+        return FieldValue::signed16StepsHex(text, singleStep, length);
     return QString();
 }
 
@@ -86,9 +65,6 @@ void CLineEditSetting::createWidget(QBoxLayout *layout)
 {
     if (m_lineEdit)
         return;
-    m_rowLayout = new QHBoxLayout;
-    m_rowLayout->setContentsMargins(0, 0, 0, 0);
-    m_label = new QLabel(m_title);
     m_lineEdit = new CValidateLineEdit;
     m_lineEdit->setToolTip(m_description);
     if (m_type == QLatin1String("int"))
@@ -108,9 +84,7 @@ void CLineEditSetting::createWidget(QBoxLayout *layout)
     else if (m_type == QLatin1String("int16double"))
         m_lineEdit->setInt16DoubleType(m_minValue, m_maxValue, m_singleStep, m_precision, m_length,
                                        m_defaultText);
-    m_rowLayout->addWidget(m_label, 4);
-    m_rowLayout->addWidget(m_lineEdit, 6);
-    layout->addLayout(m_rowLayout);
+    m_rowLayout = addTitledRow(layout, m_lineEdit, &m_label);
     setValue(m_value);
 }
 

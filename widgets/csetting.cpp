@@ -1,5 +1,8 @@
 #include "csetting.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
+
 CSetting::CSetting(const QString &key, const QString &title, CSetting *parent)
     : QWidget(parent)
     , m_key(key)
@@ -88,4 +91,15 @@ CSetting *CSetting::parentSetting() const
 void CSetting::setParentSetting(CSetting *parent)
 {
     m_parentSetting = parent;
+}
+
+QHBoxLayout *CSetting::addTitledRow(QBoxLayout *layout, QWidget *editor, QLabel **label) const
+{
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    *label = new QLabel(m_title);
+    row->addWidget(*label, 4);
+    row->addWidget(editor, 6);
+    layout->addLayout(row);
+    return row;
 }

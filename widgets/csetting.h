@@ -5,6 +5,8 @@
 #include <QWidget>
 
 class QBoxLayout;
+class QHBoxLayout;
+class QLabel;
 
 // One node of a settings screen: a group, a category or a labelled editor.
 // Nodes are child widgets of their parent node; a node itself is never shown,
@@ -36,6 +38,9 @@ public:
 protected:
     // For a top-level group, which has a plain widget as its parent.
     CSetting(const QString &key, const QString &title, QWidget *parentWidget);
+
+    // Appends a row to layout with the title (4 parts) beside the editor (6 parts).
+    QHBoxLayout *addTitledRow(QBoxLayout *layout, QWidget *editor, QLabel **label) const;
 
     QString m_key;
     QString m_title;

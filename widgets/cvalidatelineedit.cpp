@@ -1,5 +1,7 @@
 #include "cvalidatelineedit.h"
 
+#include "fieldvalue.h"
+
 #include <QIntValidator>
 #include <QLocale>
 #include <QRegExp>
@@ -13,12 +15,17 @@ namespace {
 
 const char STRING_PLACEHOLDER[] = "Default Name(String)";
 
+QStringList splitEvery(const QString &text, int size)
+{
+    QStringList groups;
+    for (int i = 0; i < text.size(); i += size)
+        groups << text.mid(i, size);
+    return groups;
+}
+
 QStringList splitPairs(const QString &digits)
 {
-    QStringList pairs;
-    for (int i = 0; i < digits.size(); i += 2)
-        pairs << digits.mid(i, 2);
-    return pairs;
+    return splitEvery(digits, 2);
 }
 
 QString joinPairs(const QString &digits, const QString &separator)
@@ -114,12 +121,13 @@ QString CValidateLineEdit::colonDefault(const QString &maxLength) const
     return text;
 }
 
-QString CValidateLineEdit::padded(const QString &digits) const
+QString CValidateLineEdit::matchingOrColonDefault(const QString &defaultValue,
+                                                  const QString &regExp,
+                                                  const QString &maxLength) const
 {
-    const int width = 2 * static_cast<int>(m_length.toUInt());
-    if (digits.size() >= width)
-        return digits;
-    return QString(width - digits.size(), QLatin1Char('0')) + digits;
+    if (!defaultValue.isEmpty() && matchesRegExp(defaultValue, regExp))
+        return defaultValue;
+    return colonDefault(maxLength);
 }
 
 int CValidateLineEdit::uuidGroupSize() const
@@ -133,16 +141,39 @@ int CValidateLineEdit::uuidGroupSize() const
     return 0;
 }
 
-void CValidateLineEdit::setIntType(const QString &min, const QString &max, const QString &length,
-                                   const QString &defaultValue)
+void CValidateLineEdit::setRangeType(const QString &subType, const QString &min,
+                                     const QString &max, const QString &length)
 {
     resetType();
-    m_subType = QStringLiteral("int");
+    m_subType = subType;
     m_min = min;
     m_max = max;
     m_length = length;
     m_intValidator->setRange(min.toInt(), max.toInt());
     setValidator(m_intValidator);
+}
+
+void CValidateLineEdit::setScaledType(const QString &subType, const QString &min,
+                                      const QString &max, const QString &singleStep,
+                                      const QString &precision, const QString &length,
+                                      const QString &integerPattern, const QString &defaultValue)
+{
+    resetType();
+    m_subType = subType;
+    m_min = min;
+    m_max = max;
+    m_step = singleStep;
+    m_precision = precision;
+    m_length = length;
+    installRegExp(integerPattern + QStringLiteral("\\.[0-9]{") + precision + QStringLiteral("}"));
+    m_initial = defaultValue;
+    setText(m_initial);
+}
+
+void CValidateLineEdit::setIntType(const QString &min, const QString &max, const QString &length,
+                                   const QString &defaultValue)
+{
+    setRangeType(QStringLiteral("int"), min, max, length);
     m_initial = defaultValue.isEmpty() ? min : defaultValue;
     setText(m_initial);
 }
@@ -150,13 +181,7 @@ void CValidateLineEdit::setIntType(const QString &min, const QString &max, const
 void CValidateLineEdit::setInt8Type(const QString &min, const QString &max, const QString &length,
                                     const QString &defaultValue)
 {
-    resetType();
-    m_subType = QStringLiteral("int8");
-    m_min = min;
-    m_max = max;
-    m_length = length;
-    m_intValidator->setRange(min.toInt(), max.toInt());
-    setValidator(m_intValidator);
+    setRangeType(QStringLiteral("int8"), min, max, length);
     m_initial = defaultValue;
     setText(m_initial);
 }
@@ -165,32 +190,16 @@ void CValidateLineEdit::setDoubleType(const QString &min, const QString &max,
                                       const QString &singleStep, const QString &precision,
                                       const QString &length, const QString &defaultValue)
 {
-    resetType();
-    m_subType = QStringLiteral("double");
-    m_min = min;
-    m_max = max;
-    m_step = singleStep;
-    m_precision = precision;
-    m_length = length;
-    installRegExp(QStringLiteral("[0-9]+\\.[0-9]{") + precision + QStringLiteral("}"));
-    m_initial = defaultValue;
-    setText(m_initial);
+    setScaledType(QStringLiteral("double"), min, max, singleStep, precision, length,
+                  QStringLiteral("[0-9]+"), defaultValue);
 }
 
 void CValidateLineEdit::setInt16DoubleType(const QString &min, const QString &max,
                                            const QString &singleStep, const QString &precision,
                                            const QString &length, const QString &defaultValue)
 {
-    resetType();
-    m_subType = QStringLiteral("int16double");
-    m_min = min;
-    m_max = max;
-    m_step = singleStep;
-    m_precision = precision;
-    m_length = length;
-    installRegExp(QStringLiteral("^[\\-|0-9][0-9]*\\.[0-9]{") + precision + QStringLiteral("}"));
-    m_initial = defaultValue;
-    setText(m_initial);
+    setScaledType(QStringLiteral("int16double"), min, max, singleStep, precision, length,
+                  QStringLiteral("^[\\-|0-9][0-9]*"), defaultValue);
 }
 
 void CValidateLineEdit::setHexType(const QString &maxLength, const QString &min,
@@ -216,52 +225,46 @@ void CValidateLineEdit::setHexType(const QString &maxLength, const QString &min,
     connect(this, &QLineEdit::textEdited, this, &CValidateLineEdit::on_hexTextEdited);
 }
 
+void CValidateLineEdit::setColonType(const QString &subType, const QString &maxLength,
+                                     const QString &defaultValue, const QString &regExp,
+                                     int maxChars)
+{
+    resetType();
+    m_subType = subType;
+    m_length = maxLength;
+    installRegExp(regExp);
+    setMaxLength(maxChars);
+    m_initial = matchingOrColonDefault(defaultValue, regExp, maxLength);
+    setText(m_initial);
+}
+
 void CValidateLineEdit::setAddrType(const QString &maxLength, const QString &defaultValue,
                                     const QString &regExp)
 {
-    resetType();
-    m_subType = QStringLiteral("addr");
-    m_length = maxLength;
-    installRegExp(regExp);
-    setMaxLength(maxLength.toInt());
-    m_initial = (!defaultValue.isEmpty() && matchesRegExp(defaultValue, regExp))
-                    ? defaultValue
-                    : colonDefault(maxLength);
-    setText(m_initial);
+    setColonType(QStringLiteral("addr"), maxLength, defaultValue, regExp, maxLength.toInt());
 }
 
 void CValidateLineEdit::setUuidType(const QString &maxLength, const QString &defaultValue,
                                     const QString &regExp)
 {
-    resetType();
+    QString subType;
     if (maxLength == QLatin1String("5"))
-        m_subType = QStringLiteral("16bit");
+        subType = QStringLiteral("16bit");
     else if (maxLength == QLatin1String("11"))
-        m_subType = QStringLiteral("32bit");
+        subType = QStringLiteral("32bit");
     else if (maxLength == QLatin1String("47"))
-        m_subType = QStringLiteral("128bit");
-    m_length = maxLength;
-    installRegExp(regExp);
-    m_initial = (!defaultValue.isEmpty() && matchesRegExp(defaultValue, regExp))
-                    ? defaultValue
-                    : colonDefault(maxLength);
-    setText(m_initial);
+        subType = QStringLiteral("128bit");
+    // A list of UUIDs may be longer than its maxLength: the default limit stays.
+    setColonType(subType, maxLength, defaultValue, regExp, 255);
     connect(this, &QLineEdit::textEdited, this, &CValidateLineEdit::on_advDataTextEdited);
 }
 
 void CValidateLineEdit::setLittleEndType(const QString &maxLength, const QString &defaultValue,
                                          const QString &regExp)
 {
-    resetType();
-    m_subType = QStringLiteral("littleEnd");
-    m_length = maxLength;
-    installRegExp(regExp);
     const int length = maxLength.toInt();
-    setMaxLength(length == 0 ? 5000 : length);
-    m_initial = (!defaultValue.isEmpty() && matchesRegExp(defaultValue, regExp))
-                    ? defaultValue
-                    : colonDefault(maxLength);
-    setText(m_initial);
+    setColonType(QStringLiteral("littleEnd"), maxLength, defaultValue, regExp,
+                 length == 0 ? 5000 : length);
 }
 
 void CValidateLineEdit::setStringType(const QString &defaultValue, const QString &maxLength)
@@ -306,10 +309,7 @@ void CValidateLineEdit::on_advDataTextEdited(const QString &text)
     cleaned.remove(QLatin1Char(',')).remove(QLatin1Char(':'));
     if (cleaned.size() < group)
         return;
-    QStringList groups;
-    for (int i = 0; i < cleaned.size(); i += group)
-        groups << cleaned.mid(i, group);
-    setText(groups.join(QLatin1Char(',')));
+    setText(splitEvery(cleaned, group).join(QLatin1Char(',')));
 }
 
 void CValidateLineEdit::normalizeText()
@@ -388,31 +388,18 @@ QString CValidateLineEdit::getValue()
         const uint length = m_length.toUInt();
         if (number < 0 && length > 0 && length < 8)
             bits &= (quint64(1) << (8 * length)) - 1;
-        return padded(QString::number(bits, 16));
+        return FieldValue::paddedHex(bits, m_length);
     }
     if (m_subType == QLatin1String("int8")) {
         const quint8 low = static_cast<quint8>(current.toLongLong() & 0xff);
         return QString::number(low, 16).rightJustified(2, QLatin1Char('0'));
     }
-    if (m_subType == QLatin1String("double")) {
-        const double quotient = flooredQuotient(current.toDouble(), m_step.toDouble());
-        const quint64 units = quotient <= 0 ? 0 : static_cast<quint64>(quotient);
-        return padded(QString::number(units, 16));
-    }
-    if (m_subType == QLatin1String("int16double")) {
-        const double quotient = flooredQuotient(current.toDouble(), m_step.toDouble());
-        const qint64 wide = static_cast<qint64>(quotient);
-        const quint16 low = static_cast<quint16>(static_cast<quint32>(static_cast<qint32>(wide)));
-        return padded(QString::number(low, 16));
-    }
-    if (m_subType == QLatin1String("string")) {
-        // UTF-8 is the local 8-bit encoding here; setValue decodes with the same codec.
-        const QByteArray bytes = current.toUtf8();
-        QString value;
-        for (int i = bytes.size() - 1; i >= 0; --i)
-            value += QString::number(static_cast<quint8>(bytes.at(i)), 16).rightJustified(2, QLatin1Char('0'));
-        return value;
-    }
+    if (m_subType == QLatin1String("double"))
+        return FieldValue::unsignedStepsHex(current, m_step, m_length);
+    if (m_subType == QLatin1String("int16double"))
+        return FieldValue::signed16StepsHex(current, m_step, m_length);
+    if (m_subType == QLatin1String("string"))
+        return FieldValue::stringHex(current);
     if (m_subType == QLatin1String("hex")) {
         QString digits = current;
         return digits.remove(QStringLiteral("0x"));

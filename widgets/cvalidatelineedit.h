@@ -54,10 +54,20 @@ protected:
 
 private:
     void resetType();
+    void setRangeType(const QString &subType, const QString &min, const QString &max,
+                      const QString &length);
+    // A number shown with a fixed count of decimals and sent as whole steps.
+    void setScaledType(const QString &subType, const QString &min, const QString &max,
+                       const QString &singleStep, const QString &precision, const QString &length,
+                       const QString &integerPattern, const QString &defaultValue);
     void installRegExp(const QString &regExp);
     bool matchesRegExp(const QString &text, const QString &regExp) const;
+    // Hexadecimal pairs between colons.
+    void setColonType(const QString &subType, const QString &maxLength, const QString &defaultValue,
+                      const QString &regExp, int maxChars);
     QString colonDefault(const QString &maxLength) const;
-    QString padded(const QString &digits) const;
+    QString matchingOrColonDefault(const QString &defaultValue, const QString &regExp,
+                                   const QString &maxLength) const;
     int uuidGroupSize() const;
 
     QString m_min;

@@ -1,12 +1,9 @@
 #include "diagramwidget.h"
 
+#include "widgetresources.h"
+
 #include <QPixmap>
 #include <QTimerEvent>
-
-static void initDiagramResources()
-{
-    Q_INIT_RESOURCE(icons);
-}
 
 namespace {
 const char kBlueStyle[] = "color: rgb(24, 158, 222)";
@@ -24,7 +21,7 @@ DiagramWidget::DiagramWidget(QWidget *parent)
     , m_state(0)
     , m_timerId(-1)
 {
-    initDiagramResources();
+    initWidgetResources();
     setupUi(this);
     m_lines = {m_line1, m_line2, m_line3, m_line4, m_line5, m_line6};
     setState(2);

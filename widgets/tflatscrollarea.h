@@ -55,6 +55,18 @@ public:
     CFlatScrollBar *horizontalOverlay() const { return m_horizontal; }
     CFlatScrollBar *verticalOverlay() const { return m_vertical; }
 
+    // Keeps the overlay bars clear of a header row or column.
+    void setTopInset(int pixels)
+    {
+        m_topInset = pixels;
+        placeOverlays();
+    }
+    void setLeftInset(int pixels)
+    {
+        m_leftInset = pixels;
+        placeOverlays();
+    }
+
 protected:
     void enterEvent(QEvent *event) override
     {
@@ -73,14 +85,19 @@ protected:
 
     void resizeEvent(QResizeEvent *event) override
     {
-        const int w = this->width();
-        const int h = this->height();
-        m_horizontal->setGeometry(m_leftInset, h - 11, w - m_leftInset, 10);
-        m_vertical->setGeometry(w - 11, m_topInset, 10, h - m_topInset);
+        placeOverlays();
         baseResize(event);
     }
 
 private:
+    void placeOverlays()
+    {
+        const int w = this->width();
+        const int h = this->height();
+        m_horizontal->setGeometry(m_leftInset, h - 11, w - m_leftInset, 10);
+        m_vertical->setGeometry(w - 11, m_topInset, 10, h - m_topInset);
+    }
+
     void followOwnBars()
     {
         m_horizontal->setValue(this->horizontalScrollBar()->value());

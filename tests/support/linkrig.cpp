@@ -1,0 +1,25 @@
+#include "linkrig.h"
+
+#include "framebuilder.h"
+
+LinkRig::LinkRig(const QString &logName, int sendIntervalMs)
+    : logs(logName)
+    , recorder(new RecordingLogger)
+    , link(&logs, nullptr, sendIntervalMs)
+    , uplinks(&link)
+{
+    logs.addLogger(recorder);
+}
+
+bool LinkRig::open()
+{
+    return link.openPort(dongle.portPath()) == 0;
+}
+
+bool LinkRig::openAndSync()
+{
+    if (!open())
+        return false;
+    dongle.sendRaw(FrameBuilder::fromHex("CC 00 02 01 00 00"));
+    return uplinks.waitFor(1);
+}
