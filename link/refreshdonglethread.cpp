@@ -55,10 +55,13 @@ QByteArray RefreshDongleThread::probeRequest()
 DongleProbeInfo RefreshDongleThread::parseReply(const QByteArray &reply)
 {
     DongleProbeInfo info;
-    const int start = reply.indexOf(char(0xBB));
+    // A dongle that was left streaming (a scan still running) puts stale frames before the
+    // answer, and 0xBB is common in their data: the answer is the first 0xBB followed by 00 00.
+    int start = reply.indexOf(char(0xBB));
+    while (start >= 0 && start + 2 < reply.size()
+           && (reply.at(start + 1) != 0 || reply.at(start + 2) != 0))
+        start = reply.indexOf(char(0xBB), start + 1);
     if (start < 0 || reply.size() < 3 || start + 2 >= reply.size())
-        return info;
-    if (reply.at(start + 1) != 0 || reply.at(start + 2) != 0)
         return info;
     const QByteArray body = reply.mid(start);
     int offset = 3;

@@ -57,6 +57,9 @@ private slots:
                                          << QStringList{"", "", "", "", "", "", ""};
         QTest::newRow("wrong layer") << QByteArray::fromHex("bb0100") + LinkBehaviour::probeReply(texts).mid(3)
                                      << defaults;
+        // A dongle left scanning: an RSSI of -69 is 0xBB inside a stale report.
+        QTest::newRow("stale report holding BB")
+            << QByteArray::fromHex("dd0102030001bb01") + LinkBehaviour::probeReply(texts) << record;
         QTest::newRow("no BB") << QByteArray::fromHex("aa0000050041") << defaults;
         QTest::newRow("BB at the end") << QByteArray::fromHex("0102bb00") << defaults;
         QTest::newRow("empty") << QByteArray() << defaults;
