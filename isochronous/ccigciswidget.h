@@ -45,16 +45,15 @@ public:
     QVector<cisParameter> cisList(const QString &cigId) const { return m_cisListsByCig.value(cigId); }
     manageCISWidget *panel(quint16 handle) const { return m_panels.value(handle); }
     manageCISWidget *shownPanel() const;
-    cigParameterDialog *cigDialog() const { return m_cigDialog; }
-    cisParameterDialog *cisDialog() const { return m_cisDialog; }
-    createCISDialog *createDialog() const { return m_createDialog; }
+
+    // A CIG row, a CIS row pressed (connected by hand: their names match no child).
+    void on_CISTableView_changed(const QModelIndex &index);
+    void on_manageCIS_changed(const QModelIndex &index);
 
 public slots:
     void on_getCigPara(cigParameter record);
     void on_getCisPara(cisParameter record);
     void onRcvMsg(QByteArray frame);
-    void on_CISTableView_changed(const QModelIndex &index);
-    void on_manageCIS_changed(const QModelIndex &index);
     void on_toolButton_AddCIG_clicked();
     void on_toolButton_AddCIS_clicked();
     void on_toolButton_setCIG_clicked();
