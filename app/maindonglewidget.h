@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -14,6 +15,8 @@
 #include "uplinkdispatcher.h"
 
 class AdvertisingPage;
+class CigCisPage;
+class CisPeripheralPage;
 class CConnectionWidget;
 class CHeartBeat;
 class CLogWidget;
@@ -24,6 +27,7 @@ class DynamicPage;
 class LogManager;
 struct PageContext;
 class PsmDialog;
+class QDialog;
 class QSettings;
 class QTabWidget;
 class QToolButton;
@@ -95,6 +99,10 @@ public:
 
     static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
 
+    // Opens the tab of a CIS this dongle accepted as peripheral; the fields
+    // are those of the result that established it.
+    CisPeripheralPage *openSlaveCisPage(const QMap<QString, QByteArray> &fields);
+
 signals:
     void sig_SerialPortArrived(QString port);
     void sig_SerialPortRemoved(QString port);
@@ -119,6 +127,10 @@ public slots:
     void onRcvDongleLog(QByteArray frame);
     void on_isPairEnable(bool enabled);
     void on_deviceDead();
+    void on_cigcisSuccess(CigCisPage *page);
+    void on_toCIGCISWidget();
+    void on_slaveCISDisconnect(uint64_t handle);
+    void onCloseTabButtonClicked();
 
 private:
     void registerHandlers();
@@ -172,5 +184,8 @@ private:
     bool m_addressQueryPending = false;
     bool m_downloading = false;
     int m_deviceType = -1;
-    quint64 m_cisHandle = 0;
+    // CIS handles a peer asked for and that have no page yet: only their
+    // results open a peripheral page, once each.
+    QSet<quint64> m_pendingCisHandles;
+    QList<QPointer<QDialog>> m_cisRequestDialogs;
 };

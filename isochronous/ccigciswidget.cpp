@@ -33,7 +33,28 @@ void setUpTable(TFlatScrollArea<QTableView> *view)
 
 CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                              const QVector<quint8> *aclIndexes, const QString &dongleName, QWidget *parent)
-    : DynamicPage(parent), ui(new Ui::CCigCisWidget), m_aclIndexes(aclIndexes), m_link(link), m_logger(logger),
+    : CigCisPage(parent),
+      m_dispatcher(this, logger,
+                   {
+                       {"BB@06@02", &CCigCisWidget::onStatusRsp},
+                       {"BB@06@03", &CCigCisWidget::onStatusRsp},
+                       {"BB@06@0D", &CCigCisWidget::onStatusRsp},
+                       {"BB@06@04", &CCigCisWidget::onStatusRsp},
+                       // Status frames of the panels' commands.
+                       {"BB@06@01", &CCigCisWidget::onStatusRsp},
+                       {"BB@06@0B", &CCigCisWidget::onStatusRsp},
+                       {"BB@06@0C", &CCigCisWidget::onStatusRsp},
+                       {"BB@06@0E", &CCigCisWidget::onStatusRsp},
+                       {"DD@06@02", &CCigCisWidget::onSetCigResult},
+                       {"DD@06@03", &CCigCisWidget::onCreateCisResult},
+                       {"DD@06@0B", &CCigCisWidget::onDisconnectCisEvent},
+                       {"DD@06@04", &CCigCisWidget::onRemoveCigResult},
+                       {"DD@06@01", &CCigCisWidget::readIsoTxSyncProc},
+                       {"DD@06@09", &CCigCisWidget::setupDataPathProc},
+                       {"DD@06@0A", &CCigCisWidget::removeDataPathProc},
+                       {"DD@06@0F", &CCigCisWidget::receiveIsoDataProc},
+                   }),
+      ui(new Ui::CCigCisWidget), m_aclIndexes(aclIndexes), m_link(link), m_logger(logger),
       m_settings(settings), m_dongleName(dongleName)
 {
     ui->setupUi(this);
@@ -60,30 +81,6 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     ui->splitter->setStretchFactor(0, 58);
     ui->splitter->setStretchFactor(1, 42);
 
-    static const struct
-    {
-        const char *id;
-        Handler handler;
-    } table[] = {
-        {"BB@06@02", &CCigCisWidget::onStatusRsp},
-        {"BB@06@03", &CCigCisWidget::onStatusRsp},
-        {"BB@06@0D", &CCigCisWidget::onStatusRsp},
-        {"BB@06@04", &CCigCisWidget::onStatusRsp},
-        {"BB@06@01", &CCigCisWidget::onStatusRsp},
-        {"BB@06@0B", &CCigCisWidget::onStatusRsp},
-        {"BB@06@0C", &CCigCisWidget::onStatusRsp},
-        {"BB@06@0E", &CCigCisWidget::onStatusRsp},
-        {"DD@06@02", &CCigCisWidget::onSetCigResult},
-        {"DD@06@03", &CCigCisWidget::onCreateCisResult},
-        {"DD@06@0B", &CCigCisWidget::onDisconnectCisEvent},
-        {"DD@06@04", &CCigCisWidget::onRemoveCigResult},
-        {"DD@06@01", &CCigCisWidget::readIsoTxSyncProc},
-        {"DD@06@09", &CCigCisWidget::setupDataPathProc},
-        {"DD@06@0A", &CCigCisWidget::removeDataPathProc},
-        {"DD@06@0F", &CCigCisWidget::receiveIsoDataProc},
-    };
-    for (const auto &row : table)
-        m_handlers.insert(QString::fromLatin1(row.id), row.handler);
 
     connect(m_cigDialog, &cigParameterDialog::sig_cigParaUpdate, this, &CCigCisWidget::on_getCigPara);
     connect(m_cisDialog, &cisParameterDialog::sig_cisParaUpdate, this, &CCigCisWidget::on_getCisPara);
@@ -129,11 +126,7 @@ void CCigCisWidget::send(const QString &name, const QMap<QString, QVariant> &fie
 
 void CCigCisWidget::onRcvMsg(QByteArray frame)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, frame))
-        return;
-    const Handler handler = m_handlers.value(CCommand::getUpLinkId(frame));
-    if (handler)
-        (this->*handler)(frame);
+    m_dispatcher.dispatch(frame);
 }
 
 // ---------------------------------------------------------------------------

@@ -2,10 +2,10 @@
 
 #include "cigdatatablemodel.h"
 #include "cisdatatablemodel.h"
-#include "dynamicpage.h"
+#include "pageinterfaces.h"
+#include "uplinkdispatcher.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QMap>
 #include <QModelIndex>
 #include <QVector>
@@ -25,7 +25,7 @@ class CCigCisWidget;
 // and CISes are configured in dialogs, sent to the controller, the streams
 // created on ACL connections, and each established stream gets its ISO data
 // panel.
-class CCigCisWidget : public DynamicPage
+class CCigCisWidget : public CigCisPage
 {
     Q_OBJECT
 
@@ -37,7 +37,7 @@ public:
     ~CCigCisWidget() override;
 
     // False while the controller holds a CIG of this page.
-    bool canClose() const;
+    bool canClose() const override;
 
     // For the dongle tab and tests.
     CigDataTableModel *cigModel() { return &m_cigModel; }
@@ -65,8 +65,6 @@ public slots:
     void on_toolButton_removeCIS_clicked();
 
 private:
-    using Handler = void (CCigCisWidget::*)(const QByteArray &frame);
-
     void onStatusRsp(const QByteArray &frame);
     void onSetCigResult(const QByteArray &frame);
     void onCreateCisResult(const QByteArray &frame);
@@ -95,7 +93,7 @@ private:
     void showError(const QString &text);
     void log(const QString &text, int level);
 
-    QHash<QString, Handler> m_handlers;
+    UplinkDispatcher<CCigCisWidget> m_dispatcher;
     Ui::CCigCisWidget *ui;
     cigParameterDialog *m_cigDialog = nullptr;
     cisParameterDialog *m_cisDialog = nullptr;

@@ -9,7 +9,21 @@
 
 SlaveCISWidget::SlaveCISWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                                QMap<QString, QByteArray> fields, const QString &dongleName, QWidget *parent)
-    : DynamicPage(parent), ui(new Ui::SlaveCISWidget), m_fields(fields), m_link(link), m_logger(logger),
+    : CisPeripheralPage(parent),
+      m_dispatcher(this, logger,
+                   {
+                       {"BB@06@0D", &SlaveCISWidget::onStatusRsp},
+                       {"DD@06@0B", &SlaveCISWidget::disconnectCisProc},
+                       {"BB@06@01", &SlaveCISWidget::onStatusRsp},
+                       {"DD@06@01", &SlaveCISWidget::readIsoTxSyncProc},
+                       {"BB@06@0B", &SlaveCISWidget::onStatusRsp},
+                       {"DD@06@09", &SlaveCISWidget::setupDataPathProc},
+                       {"BB@06@0C", &SlaveCISWidget::onStatusRsp},
+                       {"DD@06@0A", &SlaveCISWidget::removeDataPathProc},
+                       {"BB@06@0E", &SlaveCISWidget::onStatusRsp},
+                       {"DD@06@0F", &SlaveCISWidget::receiveIsoDataProc},
+                   }),
+      ui(new Ui::SlaveCISWidget), m_fields(fields), m_link(link), m_logger(logger),
       m_settings(settings)
 {
     ui->setupUi(this);
@@ -26,19 +40,6 @@ SlaveCISWidget::SlaveCISWidget(CMsg *link, LogManager *logger, QMap<QString, QVa
     if (link)
         connect(link, &CMsg::sig_rcvBIGCIGMsg, this, &SlaveCISWidget::onRcvMsg);
 
-    static const struct
-    {
-        const char *id;
-        Handler handler;
-    } table[] = {
-        {"BB@06@0D", &SlaveCISWidget::onStatusRsp},        {"DD@06@0B", &SlaveCISWidget::disconnectCisProc},
-        {"BB@06@01", &SlaveCISWidget::onStatusRsp},        {"DD@06@01", &SlaveCISWidget::readIsoTxSyncProc},
-        {"BB@06@0B", &SlaveCISWidget::onStatusRsp},        {"DD@06@09", &SlaveCISWidget::setupDataPathProc},
-        {"BB@06@0C", &SlaveCISWidget::onStatusRsp},        {"DD@06@0A", &SlaveCISWidget::removeDataPathProc},
-        {"BB@06@0E", &SlaveCISWidget::onStatusRsp},        {"DD@06@0F", &SlaveCISWidget::receiveIsoDataProc},
-    };
-    for (const auto &row : table)
-        m_handlers.insert(QString::fromLatin1(row.id), row.handler);
 }
 
 SlaveCISWidget::~SlaveCISWidget()
@@ -58,11 +59,7 @@ void SlaveCISWidget::setIsCurrentTab(bool current)
 
 void SlaveCISWidget::onRcvMsg(QByteArray frame)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, frame))
-        return;
-    const Handler handler = m_handlers.value(CCommand::getUpLinkId(frame));
-    if (handler)
-        (this->*handler)(frame);
+    m_dispatcher.dispatch(frame);
 }
 
 void SlaveCISWidget::onSlaveDisconnect()

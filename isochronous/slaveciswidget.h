@@ -1,9 +1,9 @@
 #pragma once
 
-#include "dynamicpage.h"
+#include "pageinterfaces.h"
+#include "uplinkdispatcher.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QMap>
 #include <QVariant>
 
@@ -19,7 +19,7 @@ class SlaveCISWidget;
 
 // "Slave CIG and CIS": one stream this dongle accepted as peripheral, its
 // parameters as the dongle reported them and its ISO data panel.
-class SlaveCISWidget : public DynamicPage
+class SlaveCISWidget : public CisPeripheralPage
 {
     Q_OBJECT
 
@@ -32,21 +32,16 @@ public:
                    QMap<QString, QByteArray> fields, const QString &dongleName, QWidget *parent = nullptr);
     ~SlaveCISWidget() override;
 
-    quint64 cisHandle() const;
+    quint64 cisHandle() const override;
     void setIsCurrentTab(bool current) override;
     bool isCurrentTab() const { return m_isCurrentTab; }
     manageCISWidget *panel() const { return m_panel; }
 
-signals:
-    void disConnectSlaveCIS(uint64_t handle);
-
 public slots:
-    void onSlaveDisconnect();
+    void onSlaveDisconnect() override;
     void onRcvMsg(QByteArray frame);
 
 private:
-    using Handler = void (SlaveCISWidget::*)(const QByteArray &frame);
-
     void onStatusRsp(const QByteArray &frame);
     void disconnectCisProc(const QByteArray &frame);
     void readIsoTxSyncProc(const QByteArray &frame);
@@ -56,8 +51,8 @@ private:
     // Parses and logs a panel result; true when it is for this stream.
     bool resultForThisStream(const QByteArray &frame, QMap<QString, QByteArray> *fields);
 
+    UplinkDispatcher<SlaveCISWidget> m_dispatcher;
     Ui::SlaveCISWidget *ui;
-    QHash<QString, Handler> m_handlers;
     QMap<QString, QByteArray> m_fields;
     CMsg *m_link = nullptr;
     LogManager *m_logger = nullptr;

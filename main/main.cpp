@@ -1,5 +1,6 @@
 #include "connectionpages.h"
 #include "crashhandler.h"
+#include "isochronouspages.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
 #include "widgetresources.h"
@@ -21,6 +22,7 @@ int main(int argc, char **argv)
 
     // Each later layer registers the pages it builds (PageRegistry).
     registerConnectionPages();
+    registerIsochronousPages();
 
     MainWindow window;
     window.show();
