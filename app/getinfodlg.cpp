@@ -17,19 +17,20 @@ const int kQueries[] = {0x6F, 0x47, 0x73, 0x75, 0x77, 0x79, 0x7B, 0x7D};
 
 GetInfoDlg::GetInfoDlg(CMsg *link, LogManager *logger, QWidget *parent)
     : CFlatDialog(QStringLiteral("Get Info"), parent, 0, 0, false)
+    , m_handlers(this, logger)
     , ui(new Ui::GetInfoDlg)
     , m_link(link)
     , m_logger(logger)
+    , m_status(logger, QStringLiteral(".\\getinfodlg"))
 {
     ui->setupUi(m_content);
     m_diagram.hide();
     if (m_link)
         connect(m_link, &CMsg::sig_rcvGapMsg, this, &GetInfoDlg::onRcvMsg);
     for (const int opcode : kQueries) {
-        m_handlers.insert(QStringLiteral("BB@01@%1").arg(opcode, 2, 16, QLatin1Char('0')).toUpper(),
-                          &GetInfoDlg::sdkStatusProc);
-        m_handlers.insert(QStringLiteral("DD@01@%1").arg(opcode + 1, 2, 16, QLatin1Char('0')).toUpper(),
-                          &GetInfoDlg::getLocalDeviceInformationProc);
+        m_handlers.add(QStringLiteral("BB@01@%1").arg(opcode, 2, 16, QLatin1Char('0')), &GetInfoDlg::sdkStatusProc);
+        m_handlers.add(QStringLiteral("DD@01@%1").arg(opcode + 1, 2, 16, QLatin1Char('0')),
+                       &GetInfoDlg::getLocalDeviceInformationProc);
     }
 }
 
@@ -64,11 +65,7 @@ void GetInfoDlg::initForms()
 
 void GetInfoDlg::onRcvMsg(QByteArray frame)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, frame))
-        return;
-    const auto handler = m_handlers.constFind(CCommand::getUpLinkId(frame));
-    if (handler != m_handlers.cend())
-        (this->*handler.value())(frame);
+    m_handlers.dispatch(frame);
 }
 
 void GetInfoDlg::sdkStatusProc(const QByteArray &frame)
@@ -79,16 +76,12 @@ void GetInfoDlg::sdkStatusProc(const QByteArray &frame)
 void GetInfoDlg::getLocalDeviceInformationProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    if (!m_status.parse(frame, &fields))
         return;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
     const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
     CCommandUiWidget *form = m_forms.value(name);
     if (!form) {
-        if (m_logger)
-            m_logger->log(QStringLiteral("FILE:.\\getinfodlg LINE:165 FUNCTION:GetInfoDlg::getLocalDeviceInformationProc "
-                                         "Internal error."),
-                          LogLevel::Debug);
+        m_status.internalError(165, QStringLiteral("GetInfoDlg::getLocalDeviceInformationProc"));
         return;
     }
     form->setFieldValueInGlayout(fields);

@@ -2,9 +2,10 @@
 
 #include "cflatdialog.h"
 #include "diagramwidget.h"
+#include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QTimer>
@@ -36,12 +37,10 @@ public slots:
     void onRcvMsg(QByteArray frame);
 
 private:
-    using Handler = void (GetInfoDlg::*)(const QByteArray &);
-
     void sdkStatusProc(const QByteArray &frame);
     void getLocalDeviceInformationProc(const QByteArray &frame);
 
-    QHash<QString, Handler> m_handlers;
+    UplinkDispatcher<GetInfoDlg> m_handlers;
     Ui::GetInfoDlg *ui;
     // Every command form is given a diagram; this one is never shown.
     DiagramWidget m_diagram;
@@ -49,4 +48,5 @@ private:
     QMap<QString, CCommandUiWidget *> m_forms;
     CMsg *m_link;
     LogManager *m_logger;
+    UplinkStatus m_status;
 };

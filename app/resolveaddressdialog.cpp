@@ -4,20 +4,19 @@
 #include "ccommand.h"
 #include "cmsg.h"
 #include "commandnames.h"
-#include "logger.h"
-#include "logmanager.h"
 
 ResolveAddressDialog::ResolveAddressDialog(CMsg *link, LogManager *logger, QWidget *parent)
     : CFlatDialog(QStringLiteral("resolve address"), parent, 0, 0, false)
     , ui(new Ui::ResolveAddressDialog)
     , m_link(link)
     , m_logger(logger)
+    , m_handlers(this, logger,
+                 {{"BB@01@85", &ResolveAddressDialog::sdkStatusProc}, {"DD@01@86", &ResolveAddressDialog::getRPAAdress}})
+    , m_status(logger, QStringLiteral(".\\resolveaddressdialog"))
 {
     ui->setupUi(m_content);
     connect(ui->buttonLocal, &QPushButton::clicked, this, &ResolveAddressDialog::on_buttonLocal_clicked);
     connect(ui->buttonPeer, &QPushButton::clicked, this, &ResolveAddressDialog::on_buttonPeer_clicked);
-    m_handlers.insert(QStringLiteral("BB@01@85"), &ResolveAddressDialog::sdkStatusProc);
-    m_handlers.insert(QStringLiteral("DD@01@86"), &ResolveAddressDialog::getRPAAdress);
     ui->lineEditPeerIdentityAddress->setAddrType(QStringLiteral("17"), QStringLiteral("00:00:00:00:00:00"),
                                                  QStringLiteral("[0-9a-fA-F:]*"));
     if (m_link)
@@ -53,11 +52,7 @@ void ResolveAddressDialog::requestAddress(int operation)
 
 void ResolveAddressDialog::onRcvMsg(QByteArray frame)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, frame))
-        return;
-    const auto handler = m_handlers.constFind(CCommand::getUpLinkId(frame));
-    if (handler != m_handlers.cend())
-        (this->*handler.value())(frame);
+    m_handlers.dispatch(frame);
 }
 
 void ResolveAddressDialog::sdkStatusProc(const QByteArray &frame)
@@ -68,21 +63,9 @@ void ResolveAddressDialog::sdkStatusProc(const QByteArray &frame)
 void ResolveAddressDialog::getRPAAdress(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    if (m_status.check(frame, 69, QStringLiteral("ResolveAddressDialog::getRPAAdress"), &fields)
+        != UplinkStatus::Succeeded)
         return;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        if (m_logger)
-            m_logger->log(QStringLiteral("FILE:.\\resolveaddressdialog LINE:69 FUNCTION:ResolveAddressDialog::getRPAAdress "
-                                         "Internal error."),
-                          LogLevel::Debug);
-        return;
-    }
-    if (status.at(0) != 0) {
-        CCommand::statusRspToLog(m_logger, frame, quint8(status.at(0)));
-        return;
-    }
     const QByteArray address = fields.value(QStringLiteral("rpa_addr"));
     QStringList pairs;
     for (int i = address.size() - 1; i >= 0; --i)

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "cflatdialog.h"
+#include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 
 class CMsg;
@@ -30,8 +31,6 @@ public slots:
     void onRcvMsg(QByteArray frame);
 
 private:
-    using Handler = void (ResolveAddressDialog::*)(const QByteArray &);
-
     void requestAddress(int operation);
     void sdkStatusProc(const QByteArray &frame);
     void getRPAAdress(const QByteArray &frame);
@@ -39,5 +38,6 @@ private:
     Ui::ResolveAddressDialog *ui;
     CMsg *m_link;
     LogManager *m_logger;
-    QHash<QString, Handler> m_handlers;
+    UplinkDispatcher<ResolveAddressDialog> m_handlers;
+    UplinkStatus m_status;
 };

@@ -47,7 +47,7 @@ LoadResult loadFile(const QString &path, QByteArray *bytes, qint64 tailOnly = -1
 
 cDownLoadFirmWare::cDownLoadFirmWare(const QString &dongleName, CMsg *link, LogManager *logger, QObject *parent,
                                      int stepTimeoutMs)
-    : QObject(parent)
+    : FirmwareLoader(parent)
     , m_link(link)
     , m_logger(logger)
     , m_imagePath(BootImageChip0)
@@ -81,7 +81,7 @@ void cDownLoadFirmWare::log(const QString &text, int level) const
         m_logger->log(text, level);
 }
 
-int cDownLoadFirmWare::checkFirmwareFile(const QString &path) const
+int cDownLoadFirmWare::checkFirmwareFile(const QString &path)
 {
     QByteArray tail;
     switch (loadFile(path, &tail, FirmwareImage::LongFormDistance)) {
@@ -113,11 +113,11 @@ void cDownLoadFirmWare::setChipType(int type)
         m_imagePath = BootImageChip1;
 }
 
-int cDownLoadFirmWare::startDownload(const QString &userPath)
+void cDownLoadFirmWare::startDownload(const QString &userPath)
 {
     m_userPath = userPath;
     m_stage = BootStage;
-    return startStage(m_imagePath);
+    startStage(m_imagePath);
 }
 
 int cDownLoadFirmWare::startStage(const QString &path)
@@ -208,7 +208,7 @@ void cDownLoadFirmWare::pauseFor(int ms)
 
 void cDownLoadFirmWare::flashProgress(quint32 sent, quint32 total)
 {
-    emit sig_progress(sent, total, m_stage == BootStage);
+    emit sig_progress(m_stage == BootStage ? 1 : 2, sent, total);
 }
 
 void cDownLoadFirmWare::stageFinished()

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "bootloaderengine.h"
+#include "pageinterfaces.h"
 
 #include <QElapsedTimer>
-#include <QObject>
 #include <QString>
 #include <QTimer>
 
@@ -15,7 +15,7 @@ class LogManager;
 // file through that boot image. The protocol runs in BootLoaderEngine; this
 // shell loads the files, carries frames to and from the link and keeps the
 // watchdog and the pauses on single-shot timers, so the GUI never blocks.
-class cDownLoadFirmWare : public QObject, private BootLoaderEngine::Listener
+class cDownLoadFirmWare : public FirmwareLoader, private BootLoaderEngine::Listener
 {
     Q_OBJECT
 
@@ -30,10 +30,11 @@ public:
     ~cDownLoadFirmWare() override;
 
     // 0 when the file can be offered for download, -1 otherwise.
-    int checkFirmwareFile(const QString &path) const;
-    void setChipType(int type);
-    // 0 when the first start frame went out, -1 when the image cannot be used.
-    int startDownload(const QString &userPath);
+    int checkFirmwareFile(const QString &path) override;
+    void setChipType(int type) override;
+    // Sends the boot image's start frame; the end is told by a signal.
+    void startDownload(const QString &userPath) override;
+    bool usesStandInBootImage() const override { return usesStandInBootImages(); }
 
     // True while the embedded boot images are our stand-ins, not the maker's.
     static bool usesStandInBootImages();
@@ -42,14 +43,6 @@ public:
     void setPauses(int afterEndMs, int afterRunMs) { m_engine.setPauses(afterEndMs, afterRunMs); }
     QString currentImagePath() const { return m_imagePath; }
     bool isRunning() const { return m_engine.state() != BootLoaderEngine::Idle || m_pause.isActive(); }
-
-signals:
-    // The download is over: both stages completed, or the boot image could not be used.
-    void sig_heartBeatRestart();
-    // A step went unanswered, or the user's file could not be used in the second stage.
-    void sig_downloadFailed();
-    // Image bytes sent in the stage under way.
-    void sig_progress(quint32 sent, quint32 total, bool bootStage);
 
 public slots:
     void onRcvDownLoadMsg(QByteArray frame);

@@ -5,15 +5,12 @@
 #include "cmsg.h"
 #include "commandnames.h"
 
-namespace {
-const char kStatusId[] = "BB@01@83";
-}
-
 CRfCalibrationDialog::CRfCalibrationDialog(CMsg *link, LogManager *logger, QWidget *parent)
     : CFlatDialog(QStringLiteral("RF Calibration"), parent, 0, 0, false)
     , ui(new Ui::RfCalibrationDialog)
     , m_link(link)
     , m_logger(logger)
+    , m_handlers(this, logger, {{"BB@01@83", &CRfCalibrationDialog::statusProc}})
 {
     ui->setupUi(m_content);
     // "0x" and at most four digits: 0x0 to 0xFFFF.
@@ -44,8 +41,10 @@ void CRfCalibrationDialog::on_PB_Calibration_clicked()
 
 void CRfCalibrationDialog::onRcvMsg(QByteArray frame)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, frame))
-        return;
-    if (CCommand::getUpLinkId(frame) == QLatin1String(kStatusId))
-        CCommand::lastSDKProc(m_logger, frame);
+    m_handlers.dispatch(frame);
+}
+
+void CRfCalibrationDialog::statusProc(const QByteArray &frame)
+{
+    CCommand::lastSDKProc(m_logger, frame);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cflatdialog.h"
+#include "uplinkdispatcher.h"
 
 #include <QByteArray>
 
@@ -27,7 +28,10 @@ public slots:
     void onRcvMsg(QByteArray frame);
 
 private:
+    void statusProc(const QByteArray &frame);
+
     Ui::RfCalibrationDialog *ui;
     CMsg *m_link;
     LogManager *m_logger;
+    UplinkDispatcher<CRfCalibrationDialog> m_handlers;
 };

@@ -36,9 +36,10 @@ qint64 monotonicMs()
 } // namespace
 
 CTestModePage::CTestModePage(CMsg *link, LogManager *logger, QWidget *parent)
-    : DynamicPage(parent)
+    : TestModePage(parent)
     , m_msg(link)
     , m_logger(logger)
+    , m_msgMap(this, logger)
     , m_clock(&monotonicMs)
 {
 }
@@ -99,10 +100,10 @@ void CTestModePage::initMsgMap()
 {
     const QString layer = QStringLiteral("%1").arg(m_texts.layer, 2, 16, QLatin1Char('0')).toUpper();
     for (int opcode = 1; opcode <= 7; ++opcode) {
-        m_msgMap.insert(QStringLiteral("BB@%1@%2").arg(layer).arg(opcode, 2, 10, QLatin1Char('0')),
-                        opcode == 4 ? &CTestModePage::txAckProc : &CTestModePage::cmdAckProc);
+        m_msgMap.add(QStringLiteral("BB@%1@%2").arg(layer).arg(opcode, 2, 10, QLatin1Char('0')),
+                     opcode == 4 ? &CTestModePage::txAckProc : &CTestModePage::cmdAckProc);
     }
-    m_msgMap.insert(QStringLiteral("DD@%1@05").arg(layer), &CTestModePage::receiveDataProc);
+    m_msgMap.add(QStringLiteral("DD@%1@05").arg(layer), &CTestModePage::receiveDataProc);
 }
 
 void CTestModePage::log(const QString &text, int level) const
@@ -464,11 +465,7 @@ void CTestModePage::onCopyRxData()
 
 void CTestModePage::onRcvMsg(QByteArray frame)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, frame))
-        return;
-    const auto handler = m_msgMap.constFind(CCommand::getUpLinkId(frame));
-    if (handler != m_msgMap.cend())
-        (this->*handler.value())(frame);
+    m_msgMap.dispatch(frame);
 }
 
 void CTestModePage::cmdAckProc(const QByteArray &frame)

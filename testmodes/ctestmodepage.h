@@ -1,10 +1,10 @@
 #pragma once
 
-#include "dynamicpage.h"
+#include "pageinterfaces.h"
+#include "uplinkdispatcher.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -25,7 +25,7 @@ class QTableWidget;
 // receive state machine, the transmit watchdog, the ten-row receive table and
 // the command pipeline. A page brings its form, its texts, its input checks
 // and its field maps.
-class CTestModePage : public DynamicPage
+class CTestModePage : public TestModePage
 {
     Q_OBJECT
 
@@ -43,12 +43,11 @@ public:
     ~CTestModePage() override;
 
     // Stops a running mode (the three stop commands go out); nothing otherwise.
-    void stopMode();
+    void stopMode() override;
     // Back to "mode off" without sending anything; the start button gets the
     // normal look when enableStart is true, else the unavailable one.
     void resetDialog(bool enableStart);
 
-    bool closesOnReset() const override { return false; }
     void resetPage(bool enabled) override { resetDialog(enabled); }
 
     // Monotonic milliseconds for the watchdog; tests put their own clock here.
@@ -82,7 +81,7 @@ public slots:
     void on_tableWidget_rxinfo_customContextMenuRequested(const QPoint &pos);
     void onSendMsg(const QString &name, QMap<QString, QVariant> &fields);
     void onSendCmd(const QString &name);
-    void onRcvMsg(QByteArray frame);
+    void onRcvMsg(QByteArray frame) override;
     void onRcvDataDisplay(QDateTime time, QMap<QString, QByteArray> fields);
     void onCopyRxData();
     void onStartMode();
@@ -160,8 +159,6 @@ protected:
     LogManager *m_logger = nullptr;
 
 private:
-    using Handler = void (CTestModePage::*)(const QByteArray &);
-
     void initMsgMap();
     void initRxTable();
     void cmdAckProc(const QByteArray &frame);
@@ -179,7 +176,7 @@ private:
 
     Controls m_ui;
     Texts m_texts;
-    QHash<QString, Handler> m_msgMap;
+    UplinkDispatcher<CTestModePage> m_msgMap;
     bool m_isRxRunning = false;
     bool m_isModeRunning = false;
     bool m_isTxRunning = false;
