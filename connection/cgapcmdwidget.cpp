@@ -44,6 +44,8 @@ CGapCmdWidget::CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
                              QString *dongleName, quint16 interval, quint16 latency, quint16 supervisionTimeout,
                              QString peerName, QString peerAddress, uint8_t condix, QWidget *parent)
     : QWidget(parent)
+    , m_handlerMap(this, logger)
+    , m_status(logger, QStringLiteral(".\\cgapcmdwidget"))
     , ui(new Ui::CGapCmdWidget)
     , m_peerAddress(std::move(peerAddress))
     , m_peerName(std::move(peerName))
@@ -74,7 +76,29 @@ CGapCmdWidget::CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     if (m_link)
         connect(m_link, &CMsg::sig_rcvGapMsg, this, &CGapCmdWidget::onRcvMsg);
     connect(m_timer, &QTimer::timeout, this, &CGapCmdWidget::on_timeout);
-    registerHandlers();
+    m_handlerMap.add({
+        {"BB@01@37", &CGapCmdWidget::SDKProc},
+        {"DD@01@38", &CGapCmdWidget::updateConnectionParameterRequestProc},
+        {"BB@01@39", &CGapCmdWidget::lastSDKProc},
+        {"DD@01@3C", &CGapCmdWidget::updateRequestProc},
+        {"BB@01@43", &CGapCmdWidget::SDKProc},
+        {"DD@01@44", &CGapCmdWidget::dataLengthUpdateProc},
+        {"BB@01@4B", &CGapCmdWidget::SDKProc},
+        {"DD@01@4C", &CGapCmdWidget::phyUpdateProc},
+        {"BB@01@4D", &CGapCmdWidget::SDKProc},
+        {"DD@01@4E", &CGapCmdWidget::getCmdProc},
+        {"BB@01@4F", &CGapCmdWidget::SDKProc},
+        {"DD@01@50", &CGapCmdWidget::getCmdProc},
+        {"BB@01@51", &CGapCmdWidget::SDKProc},
+        {"DD@01@52", &CGapCmdWidget::getCmdProc},
+        {"BB@01@53", &CGapCmdWidget::SDKProc},
+        {"DD@01@54", &CGapCmdWidget::getCmdProc},
+        {"DD@01@56", &CGapCmdWidget::getCmdProc},
+        // The catalogue gives the acknowledgement of "Get Connection PHY" this ID too.
+        {"BB@01@57", &CGapCmdWidget::SDKProc},
+        {"DD@01@58", &CGapCmdWidget::getCmdProc},
+        {"BB@01@81", &CGapCmdWidget::lastSDKProc},
+    });
 }
 
 CGapCmdWidget::~CGapCmdWidget()
@@ -152,54 +176,9 @@ void CGapCmdWidget::initCommandUi()
     }
 }
 
-void CGapCmdWidget::registerHandlers()
-{
-    const struct
-    {
-        const char *id;
-        Handler handler;
-    } table[] = {
-        {"BB@01@37", &CGapCmdWidget::SDKProc},
-        {"DD@01@38", &CGapCmdWidget::updateConnectionParameterRequestProc},
-        {"BB@01@39", &CGapCmdWidget::lastSDKProc},
-        {"DD@01@3C", &CGapCmdWidget::updateRequestProc},
-        {"BB@01@43", &CGapCmdWidget::SDKProc},
-        {"DD@01@44", &CGapCmdWidget::dataLengthUpdateProc},
-        {"BB@01@4B", &CGapCmdWidget::SDKProc},
-        {"DD@01@4C", &CGapCmdWidget::phyUpdateProc},
-        {"BB@01@4D", &CGapCmdWidget::SDKProc},
-        {"DD@01@4E", &CGapCmdWidget::getCmdProc},
-        {"BB@01@4F", &CGapCmdWidget::SDKProc},
-        {"DD@01@50", &CGapCmdWidget::getCmdProc},
-        {"BB@01@51", &CGapCmdWidget::SDKProc},
-        {"DD@01@52", &CGapCmdWidget::getCmdProc},
-        {"BB@01@53", &CGapCmdWidget::SDKProc},
-        {"DD@01@54", &CGapCmdWidget::getCmdProc},
-        {"DD@01@56", &CGapCmdWidget::getCmdProc},
-        {"BB@01@57", &CGapCmdWidget::SDKProc},
-        {"DD@01@58", &CGapCmdWidget::getCmdProc},
-        {"BB@01@81", &CGapCmdWidget::lastSDKProc},
-    };
-    for (const auto &row : table)
-        m_handlerMap.insert(QString::fromLatin1(row.id), row.handler);
-}
-
 void CGapCmdWidget::onRcvMsg(QByteArray frame)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, frame))
-        return;
-    const auto it = m_handlerMap.constFind(CCommand::getUpLinkId(frame));
-    if (it != m_handlerMap.constEnd())
-        (this->*it.value())(frame);
-}
-
-void CGapCmdWidget::logInternalError(int line, const char *function)
-{
-    if (m_logger)
-        m_logger->log(QStringLiteral("FILE:.\\cgapcmdwidget LINE:%1 FUNCTION:%2 Internal error.")
-                          .arg(line)
-                          .arg(QLatin1String(function)),
-                      LogLevel::Debug);
+    m_handlerMap.dispatch(frame);
 }
 
 // Acknowledgements carry no connection index: only the page on show logs them.
@@ -215,25 +194,20 @@ void CGapCmdWidget::lastSDKProc(const QByteArray &frame)
         CCommand::lastSDKProc(m_logger, frame);
 }
 
-bool CGapCmdWidget::takeResult(const QByteArray &frame, const char *indexKey, int line, const char *function,
-                               QMap<QString, QByteArray> &fields)
+bool CGapCmdWidget::parseOwn(const QByteArray &frame, const char *indexKey,
+                             QMap<QString, QByteArray> &fields) const
 {
     if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
         return false;
     const QByteArray index = fields.value(QLatin1String(indexKey));
-    if (index.isEmpty() || uint8_t(index.at(0)) != m_condix)
-        return false;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(line, function);
-        return false;
-    }
-    if (status.at(0) != 0) {
-        CCommand::statusRspToLog(m_logger, frame, quint8(status.at(0)));
-        return false;
-    }
-    return true;
+    return !index.isEmpty() && uint8_t(index.at(0)) == m_condix;
+}
+
+bool CGapCmdWidget::takeResult(const QByteArray &frame, const char *indexKey, int line, const char *function,
+                               QMap<QString, QByteArray> &fields) const
+{
+    return parseOwn(frame, indexKey, fields)
+        && m_status.checkParsed(frame, fields, line, QLatin1String(function)) == UplinkStatus::Succeeded;
 }
 
 void CGapCmdWidget::dataLengthUpdateProc(const QByteArray &frame)
@@ -260,7 +234,7 @@ void CGapCmdWidget::getCmdProc(const QByteArray &frame)
     for (int i = 0; i < ui->vLayoutCommand->count(); ++i) {
         QLayoutItem *item = ui->vLayoutCommand->itemAt(i);
         if (!item) {
-            logInternalError(492, function);
+            m_status.internalError(492, QLatin1String(function));
             return;
         }
         auto *form = qobject_cast<CCommandUiWidget *>(item->widget());
@@ -286,11 +260,9 @@ void CGapCmdWidget::updateConnectionParameterRequestProc(const QByteArray &frame
 void CGapCmdWidget::updateRequestProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    if (!parseOwn(frame, "condix", fields))
         return;
-    const QByteArray index = fields.value(QStringLiteral("condix"));
-    if (index.isEmpty() || uint8_t(index.at(0)) != m_condix)
-        return;
+    // The request has no status to check.
     CCommand::uplinkMsgToLog(m_logger, frame, fields);
 
     QMap<QString, QVariant> values;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+
+#include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
 
 #include <cstdint>
 
@@ -55,17 +57,14 @@ public slots:
     void on_timeout();
 
 private:
-    using Handler = void (CGapCmdWidget::*)(const QByteArray &);
-
     void initCommandUi();
-    void registerHandlers();
     QString dongleName() const;
-
-    // Parses a result of this connection and checks its status; false when
-    // the handler has nothing more to do.
+    // Parses a frame of this connection; false for another connection or a
+    // frame the catalogue rejects.
+    bool parseOwn(const QByteArray &frame, const char *indexKey, QMap<QString, QByteArray> &fields) const;
+    // parseOwn(), the log of the frame and its status; true on success.
     bool takeResult(const QByteArray &frame, const char *indexKey, int line, const char *function,
-                    QMap<QString, QByteArray> &fields);
-    void logInternalError(int line, const char *function);
+                    QMap<QString, QByteArray> &fields) const;
 
     void SDKProc(const QByteArray &frame);
     void lastSDKProc(const QByteArray &frame);
@@ -75,7 +74,8 @@ private:
     void phyUpdateProc(const QByteArray &frame);
     void getCmdProc(const QByteArray &frame);
 
-    QHash<QString, Handler> m_handlerMap;
+    UplinkDispatcher<CGapCmdWidget> m_handlerMap;
+    UplinkStatus m_status;
     Ui::CGapCmdWidget *ui;
     QString m_peerAddress;
     QString m_peerName;
