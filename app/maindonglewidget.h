@@ -24,13 +24,17 @@ class CMsg;
 class ConnectionPage;
 class CSelectDongleDialog;
 class DynamicPage;
+class FirmwareLoader;
 class LogManager;
 struct PageContext;
 class PsmDialog;
 class QDialog;
+class QProgressBar;
 class QSettings;
 class QTabWidget;
+class QTimer;
 class QToolButton;
+class TestModePage;
 
 namespace Ui {
 class MainDongleWidget;
@@ -103,7 +107,16 @@ public:
     // are those of the result that established it.
     CisPeripheralPage *openSlaveCisPage(const QMap<QString, QByteArray> &fields);
 
+    // Toolbar, firmware download and test pages.
+    static constexpr int ReconnectIntervalMs = 2000;
+    static constexpr int ReconnectAttempts = 5;
+    void setReconnectInterval(int ms);
+    FirmwareLoader *firmwareLoader() const { return m_downloader; }
+    bool isDownloading() const { return m_downloading; }
+
 signals:
+    void sig_OpenLCP(QString title, TestModePage *page);
+    void sig_OpenIDT(QString title, TestModePage *page);
     void sig_SerialPortArrived(QString port);
     void sig_SerialPortRemoved(QString port);
     void sig_pairEnable(bool enabled);
@@ -132,6 +145,21 @@ public slots:
     void on_slaveCISDisconnect(uint64_t handle);
     void onCloseTabButtonClicked();
 
+    void on_toolButton_getInfo_clicked();
+    void on_toolButton_RfCalibraion_clicked();
+    void on_toolButton_address_clicked();
+    void on_toolButton_download_clicked();
+    void on_toolButton_lcp_clicked();
+    void on_toolButton_idt_clicked();
+    void onOpenLCP(QString title, TestModePage *page);
+    void onOpenIDT(QString title, TestModePage *page);
+    void onCloseLCP();
+    void onCloseIDT();
+    void on_downLoad_finished();
+    void on_downLoad_failed();
+    void on_reConnect();
+    void onDownloadProgress(int stage, quint32 sent, quint32 total);
+
 private:
     void registerHandlers();
     PageContext pageContext();
@@ -147,6 +175,12 @@ private:
     void removePage(DynamicPage *page);
     QToolButton *createCloseButton(const QString &toolTip);
     int slaveTabIndex() const;
+    CSelectDongleDialog *ensureSelectDialog();
+    void setDownloadWidgetsEnabled(bool enabled);
+    void finishReconnect(bool reopened);
+    void openTestPage(const QString &title, TestModePage *page, const QString &closeTip, void (MainDongleWidget::*close)(),
+                      void (CMsg::*frames)(QByteArray));
+    void closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray));
 
     void sdkStatusProc(const QByteArray &frame);
     void lastSdkStatusProc(const QByteArray &frame);
@@ -188,4 +222,19 @@ private:
     // results open a peripheral page, once each.
     QSet<quint64> m_pendingCisHandles;
     QList<QPointer<QDialog>> m_cisRequestDialogs;
+
+    // Toolbar, firmware download and test pages.
+    FirmwareLoader *m_downloader = nullptr;
+    QPointer<QDialog> m_calibrationDialog;
+    QPointer<TestModePage> m_lcpPage;
+    QPointer<TestModePage> m_idtPage;
+    bool m_lcpOpen = false;
+    bool m_idtOpen = false;
+    QTimer *m_reconnectTimer = nullptr;
+    int m_reconnectStage = 0;
+    int m_reconnectAttempts = 0;
+    QString m_reconnectPort;
+    // Ports that appeared while the dongle restarted: it may come back under another name.
+    QStringList m_arrivedPorts;
+    QProgressBar *m_downloadProgress = nullptr;
 };
