@@ -69,6 +69,7 @@ CL2capWidget::CL2capWidget(CMsg *link, LogManager *logger, const QString *dongle
     , m_logger(logger)
     , m_dongleName(dongleName)
     , m_condix(condix)
+    , m_requestTimeoutMs(CCreateCOCReqDlg::DefaultTimeoutMs)
 {
     ui->setupUi(this);
 
@@ -518,7 +519,7 @@ void CL2capWidget::receivedCreatingCOCRequestProc(const QByteArray &frame)
     emit sig_showDongleTab(dongleName);
     QMap<QString, QString> values = CCommand::fieldsToDecimal(fields);
     auto *dialog = new CCreateCOCReqDlg(m_link, m_logger, dongleName, values, values.value(QStringLiteral("condix")),
-                                        this);
+                                        this, m_requestTimeoutMs);
     // A local CID this page already uses is refused before anything is sent.
     QPointer<CL2capWidget> self(this);
     dialog->setCidInUse([self](const QString &key) { return self && self->isCidInUse(key); });

@@ -47,6 +47,9 @@ public:
     int expectedCreditStatuses() const { return m_creditAcks; }
     int expectedDisconnectStatuses() const { return m_disconnectAcks; }
 
+    // How long a peer's channel request waits for the user before it is refused.
+    void setRequestTimeoutMs(int ms) { m_requestTimeoutMs = ms; }
+
     // Fills one setting group of the pending channel `key`: 0 PSM, 1 local, 2 remote.
     void addChannel(const QMap<QString, QString> &values, const QString &key, int mode);
 
@@ -124,4 +127,5 @@ private:
     int m_sduAcks = 0;
     int m_creditAcks = 0;
     int m_disconnectAcks = 0;
+    int m_requestTimeoutMs;
 };
