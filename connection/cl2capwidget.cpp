@@ -35,13 +35,6 @@ QString channelTitle(const QString &key)
     return QStringLiteral("Channel [ID:%1]").arg(key);
 }
 
-QString internalError(int line, const char *handler)
-{
-    return QStringLiteral("FILE:.\\cl2capwidget LINE:%1 FUNCTION:CL2capWidget::%2 Internal error.")
-        .arg(line)
-        .arg(QLatin1String(handler));
-}
-
 quint64 littleEndian(const QByteArray &bytes)
 {
     quint64 value = 0;
@@ -64,6 +57,20 @@ QList<QStandardItem *> row(const QString &name, const QString &value)
 CL2capWidget::CL2capWidget(CMsg *link, LogManager *logger, const QString *dongleName, quint8 condix,
                            QWidget *parent)
     : QWidget(parent)
+    , m_handlers(this, logger,
+                 {{"BB@04@01", &CL2capWidget::creatingCOCAckProc},
+                  {"DD@04@02", &CL2capWidget::creatingCOCProc},
+                  {"BB@04@03", &CL2capWidget::sendingSDUAckProc},
+                  {"DD@04@04", &CL2capWidget::sendingSDUProc},
+                  {"DD@04@06", &CL2capWidget::receivedCreatingCOCRequestProc},
+                  {"BB@07@01", &CL2capWidget::cocRequestReplyProc},
+                  {"DD@04@0A", &CL2capWidget::receivedSDUProc},
+                  {"BB@04@0B", &CL2capWidget::localCreditsAckProc},
+                  {"DD@04@0C", &CL2capWidget::localCreditsManagementProc},
+                  {"DD@04@15", &CL2capWidget::RemoteCreditsManagementProc},
+                  {"BB@04@13", &CL2capWidget::cocDisconnectAckProc},
+                  {"DD@04@14", &CL2capWidget::l2CAPCOCDisconnectProc}})
+    , m_status(logger, QStringLiteral(".\\cl2capwidget"))
     , ui(new Ui::CL2capWidget)
     , m_link(link)
     , m_logger(logger)
@@ -87,18 +94,6 @@ CL2capWidget::CL2capWidget(CMsg *link, LogManager *logger, const QString *dongle
     if (m_link)
         connect(m_link, &CMsg::sig_rcvL2capMsg, this, &CL2capWidget::onRcvMsg);
 
-    m_handlers.insert(QStringLiteral("BB@04@01"), &CL2capWidget::creatingCOCAckProc);
-    m_handlers.insert(QStringLiteral("DD@04@02"), &CL2capWidget::creatingCOCProc);
-    m_handlers.insert(QStringLiteral("BB@04@03"), &CL2capWidget::sendingSDUAckProc);
-    m_handlers.insert(QStringLiteral("DD@04@04"), &CL2capWidget::sendingSDUProc);
-    m_handlers.insert(QStringLiteral("DD@04@06"), &CL2capWidget::receivedCreatingCOCRequestProc);
-    m_handlers.insert(QStringLiteral("BB@07@01"), &CL2capWidget::cocRequestReplyProc);
-    m_handlers.insert(QStringLiteral("DD@04@0A"), &CL2capWidget::receivedSDUProc);
-    m_handlers.insert(QStringLiteral("BB@04@0B"), &CL2capWidget::localCreditsAckProc);
-    m_handlers.insert(QStringLiteral("DD@04@0C"), &CL2capWidget::localCreditsManagementProc);
-    m_handlers.insert(QStringLiteral("DD@04@15"), &CL2capWidget::RemoteCreditsManagementProc);
-    m_handlers.insert(QStringLiteral("BB@04@13"), &CL2capWidget::cocDisconnectAckProc);
-    m_handlers.insert(QStringLiteral("DD@04@14"), &CL2capWidget::l2CAPCOCDisconnectProc);
 }
 
 CL2capWidget::~CL2capWidget()
@@ -136,11 +131,7 @@ bool CL2capWidget::isCidInUse(const QString &key) const
 
 void CL2capWidget::onRcvMsg(QByteArray frame)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, frame))
-        return;
-    const auto handler = m_handlers.constFind(CCommand::getUpLinkId(frame));
-    if (handler != m_handlers.constEnd())
-        (this->*(*handler))(frame);
+    m_handlers.dispatch(frame);
 }
 
 void CL2capWidget::takeStatus(int &expected, const QByteArray &frame)
@@ -415,7 +406,7 @@ bool CL2capWidget::prologue(const QByteArray &frame, const char *handler, QMap<Q
         return false;
     const QByteArray condix = fields.value(QStringLiteral("condix"));
     if (condix.size() != 1) {
-        log(internalError(__LINE__, handler), LogLevel::Debug);
+        m_status.internalError(__LINE__, QStringLiteral("CL2capWidget::") + QLatin1String(handler));
         return false;
     }
     if (quint8(condix.at(0)) != m_condix)
@@ -429,7 +420,7 @@ bool CL2capWidget::statusIsSuccess(const QByteArray &frame, const QMap<QString, 
 {
     const QByteArray status = fields.value(key);
     if (status.size() != 1) {
-        log(internalError(__LINE__, handler), LogLevel::Debug);
+        m_status.internalError(__LINE__, QStringLiteral("CL2capWidget::") + QLatin1String(handler));
         return false;
     }
     if (status.at(0) != 0) {
@@ -541,7 +532,7 @@ void CL2capWidget::sendingSDUProc(const QByteArray &frame)
         return;
     const QByteArray status = fields.value(QStringLiteral("status"));
     if (status.size() != 1) {
-        log(internalError(__LINE__, "sendingSDUProc"), LogLevel::Debug);
+        m_status.internalError(__LINE__, QStringLiteral("CL2capWidget::sendingSDUProc"));
         return;
     }
     const QString key = openKeyOf(fields, "sendingSDUProc");
@@ -604,7 +595,7 @@ void CL2capWidget::localCreditsManagementProc(const QByteArray &frame)
         return;
     const QByteArray status = fields.value(QStringLiteral("status"));
     if (status.size() != 1) {
-        log(internalError(__LINE__, "localCreditsManagementProc"), LogLevel::Debug);
+        m_status.internalError(__LINE__, QStringLiteral("CL2capWidget::localCreditsManagementProc"));
         return;
     }
     const QString key = openKeyOf(fields, "localCreditsManagementProc");

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "channelinfo.h"
+#include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -74,8 +76,6 @@ public slots:
     void on_getSendSDUData();
 
 private:
-    using Handler = void (CL2capWidget::*)(const QByteArray &frame);
-
     // Status handlers: each takes a status only while one is expected.
     void creatingCOCAckProc(const QByteArray &frame);
     void sendingSDUAckProc(const QByteArray &frame);
@@ -110,7 +110,8 @@ private:
     static QString keyOfText(const QString &text);
     void log(const QString &text, int level) const;
 
-    QMap<QString, Handler> m_handlers;
+    UplinkDispatcher<CL2capWidget> m_handlers;
+    UplinkStatus m_status;
     Ui::CL2capWidget *ui;
     QMap<QString, QStandardItemModel *> m_models;
     QMap<QString, QVariant> m_fields;

@@ -2,16 +2,19 @@
 
 #include "clayerwidget.h"
 #include "cregisterpsmdialog.h"
-#include "pagefactory.h"
+#include "pageregistry.h"
 
 void registerConnectionPages()
 {
-    PageFactory::setConnectionPageMaker([](const PageFactory::ConnectionPageArgs &args) -> ConnectionPage * {
-        return new CLayerWidget(args.link, args.logger, args.settings, args.dongleName, args.role, args.interval,
-                                args.latency, args.supervisionTimeout, args.peerName, args.peerAddress,
-                                args.condix, args.parent);
-    });
-    PageFactory::setPsmDialogMaker([](CMsg *link, LogManager *logger, QWidget *parent) -> QDialog * {
-        return new CRegisterPSMDialog(link, logger, parent);
-    });
+    PageRegistry::registerMaker<PageKind::Connection>(
+        [](const PageContext &context, const ConnectionPageArgs &args) -> ConnectionPage * {
+            return new CLayerWidget(context.link, context.logger, context.settings,
+                                    context.dongleName ? *context.dongleName : QString(), args.role, args.interval,
+                                    args.latency, args.supervisionTimeout, args.peerName, args.peerAddress,
+                                    args.condix, context.parent);
+        });
+    PageRegistry::registerMaker<PageKind::PsmDialog>(
+        [](const PageContext &context, const NoPageArgs &) -> PsmDialog * {
+            return new CRegisterPSMDialog(context.link, context.logger, context.parent);
+        });
 }

@@ -11,7 +11,10 @@ const QString EntryPrefix = QStringLiteral("psm: ");
 }
 
 CRegisterPSMDialog::CRegisterPSMDialog(CMsg *link, LogManager *log, QWidget *parent)
-    : CFlatDialog(QStringLiteral("Register PSM"), parent, 0, 0, false)
+    : PsmDialog(QStringLiteral("Register PSM"), parent, 0, 0, false)
+    , m_handlers(this, log,
+                 {{"BB@04@0D", &CRegisterPSMDialog::registerPSMProc},
+                  {"BB@04@0F", &CRegisterPSMDialog::unregisterPSMProc}})
     , ui(new Ui::CRegisterPSMDialog)
     , m_link(link)
     , m_logger(log)
@@ -25,8 +28,6 @@ CRegisterPSMDialog::CRegisterPSMDialog(CMsg *link, LogManager *log, QWidget *par
             &CRegisterPSMDialog::on_pushButtonUnRegister_clicked);
     if (m_link)
         connect(m_link, &CMsg::sig_rcvL2capMsg, this, &CRegisterPSMDialog::onRcvMsg);
-    m_handlers.insert(QStringLiteral("BB@04@0D"), &CRegisterPSMDialog::registerPSMProc);
-    m_handlers.insert(QStringLiteral("BB@04@0F"), &CRegisterPSMDialog::unregisterPSMProc);
 }
 
 CRegisterPSMDialog::~CRegisterPSMDialog()
@@ -74,11 +75,7 @@ void CRegisterPSMDialog::on_pushButtonUnRegister_clicked()
 
 void CRegisterPSMDialog::onRcvMsg(QByteArray frame)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, frame))
-        return;
-    const auto handler = m_handlers.constFind(CCommand::getUpLinkId(frame));
-    if (handler != m_handlers.constEnd())
-        (this->*(*handler))(frame);
+    m_handlers.dispatch(frame);
 }
 
 bool CRegisterPSMDialog::isSuccess(const QByteArray &frame)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cflatdialog.h"
-#include "psmlistholder.h"
+#include "pageinterfaces.h"
+#include "uplinkdispatcher.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -18,7 +18,7 @@ class CRegisterPSMDialog;
 // Registers L2CAP PSMs on the dongle and unregisters them. The list shows
 // only what the dongle confirmed; answers that arrive while the dialog is
 // hidden still update it. One per dongle tab, kept for the tab's life.
-class CRegisterPSMDialog : public CFlatDialog, public PsmListHolder
+class CRegisterPSMDialog : public PsmDialog
 {
     Q_OBJECT
 
@@ -35,12 +35,11 @@ public slots:
     void onRcvMsg(QByteArray frame);
 
 private:
-    using Handler = void (CRegisterPSMDialog::*)(const QByteArray &frame);
     void registerPSMProc(const QByteArray &frame);
     void unregisterPSMProc(const QByteArray &frame);
     static bool isSuccess(const QByteArray &frame);
 
-    QMap<QString, Handler> m_handlers;
+    UplinkDispatcher<CRegisterPSMDialog> m_handlers;
     Ui::CRegisterPSMDialog *ui;
     CmsgField *m_msgField;
     QString m_psm;
