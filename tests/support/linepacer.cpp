@@ -15,16 +15,15 @@ void LinePacer::refill()
     const qint64 now = m_clock.nsecsElapsed();
     m_budget += double(now - m_lastNs) * m_rate / 1e9;
     m_lastNs = now;
-    if (m_budget > m_burst)
+    if (!m_backlogged && m_budget > m_burst)
         m_budget = m_burst;
 }
 
 int LinePacer::take(int wanted)
 {
     refill();
-    const int allowed = qMin(wanted, int(std::floor(m_budget)));
-    if (allowed <= 0)
-        return 0;
+    const int allowed = qMax(0, qMin(wanted, int(std::floor(m_budget))));
+    m_backlogged = allowed < wanted;
     m_budget -= allowed;
     return allowed;
 }

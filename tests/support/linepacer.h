@@ -4,8 +4,10 @@
 #include <QtGlobal>
 
 // Lets bytes through at a serial line's rate: a byte budget that grows with
-// the time that passed, kept small so that a pause is not made up by a burst
-// faster than the line.
+// the time that passed. While bytes wait the line is busy, so the budget grows
+// however late the caller comes back (event loops that sleep between turns
+// would otherwise slow the line down); after an idle spell it is kept to one
+// small burst, so a pause is not made up faster than the line.
 class LinePacer
 {
 public:
@@ -28,6 +30,7 @@ private:
     int m_rate;
     int m_burst;
     double m_budget = 0;
+    bool m_backlogged = false;
     qint64 m_lastNs = 0;
     QElapsedTimer m_clock;
 };
