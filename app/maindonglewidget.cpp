@@ -1,7 +1,6 @@
 #include "maindonglewidget.h"
 #include "ui_maindonglewidget.h"
 
-#include "advertisingpage.h"
 #include "caboutdialog.h"
 #include "ccfgfileparse.h"
 #include "ccommand.h"
@@ -11,13 +10,11 @@
 #include "clogwidget.h"
 #include "cmsg.h"
 #include "commandnames.h"
-#include "connectionpage.h"
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
-#include "dynamicpage.h"
 #include "logmanager.h"
-#include "pagefactory.h"
-#include "psmlistholder.h"
+#include "pageinterfaces.h"
+#include "pageregistry.h"
 #include "textbrowserlogger.h"
 
 #include <QDialog>
@@ -36,8 +33,6 @@ QString &settingsDescription()
 const char kPeerAddressPrefix[] = "Peer Address: ";
 const char kSlaveTab[] = "Slave";
 
-enum Level { Dongle = 0, Debug = 1, Info = 2, Warn = 3, Error = 4 };
-
 quint64 littleEndian(const QByteArray &bytes)
 {
     quint64 value = 0;
@@ -51,6 +46,7 @@ quint64 littleEndian(const QByteArray &bytes)
 MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::MainDongleWidget)
+    , m_dispatcher(this, nullptr)
     , m_name(name)
 {
     ui->setupUi(this);
@@ -69,7 +65,7 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
             logLine(QStringLiteral("MainDongleWidget::MainDongleWidget, the settings description %1 cannot be "
                                    "loaded; dongle %2 stays inactive.")
                         .arg(settingsDescription(), m_name),
-                    Error);
+                    LogLevel::Error);
             setToolBarEnabled(false);
             ui->toolButton_selectDongle->setEnabled(false);
             return;
@@ -133,11 +129,7 @@ MainDongleWidget::~MainDongleWidget()
 
 void MainDongleWidget::registerHandlers()
 {
-    const struct
-    {
-        const char *id;
-        Handler handler;
-    } table[] = {
+    m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, m_logManager, {
         {"BB@00@01", &MainDongleWidget::sdkStatusProc},
         {"CC@00@02", &MainDongleWidget::resetEventProc},
         {"DD@00@03", &MainDongleWidget::deviceTypeGetProc},
@@ -171,9 +163,7 @@ void MainDongleWidget::registerHandlers()
         {"BB@06@05", &MainDongleWidget::sdkStatusProc},
         {"DD@06@03", &MainDongleWidget::acceptCisProc},
         {"BB@06@06", &MainDongleWidget::sdkStatusProc},
-    };
-    for (const auto &row : table)
-        m_handlers.insert(QString::fromLatin1(row.id), row.handler);
+    });
 }
 
 QString MainDongleWidget::settingsDescriptionPath()
@@ -184,6 +174,17 @@ QString MainDongleWidget::settingsDescriptionPath()
 void MainDongleWidget::setSettingsDescriptionPath(const QString &path)
 {
     settingsDescription() = path;
+}
+
+PageContext MainDongleWidget::pageContext()
+{
+    PageContext context;
+    context.link = m_link;
+    context.logger = m_logManager;
+    context.settings = m_settings;
+    context.dongleName = &m_name;
+    context.parent = this;
+    return context;
 }
 
 QString MainDongleWidget::portName() const
@@ -226,7 +227,7 @@ void MainDongleWidget::logInternalError(int line, const char *function)
     logLine(QStringLiteral("FILE:.\\maindonglewidget LINE:%1 FUNCTION:%2 Internal error.")
                 .arg(line)
                 .arg(QLatin1String(function)),
-            Debug);
+            LogLevel::Debug);
 }
 
 void MainDongleWidget::initWidgets()
@@ -238,8 +239,8 @@ void MainDongleWidget::initWidgets()
         return;
 
     m_connectionWidget = new CConnectionWidget(m_link, m_logManager, m_settings, m_name, this);
-    m_advertisingPage = PageFactory::makeAdvertisingPage(m_link, m_logManager, m_settings, this);
-    m_psmDialog = PageFactory::makePsmDialog(m_link, m_logManager, this);
+    m_advertisingPage = PageRegistry::create<PageKind::Advertising>(pageContext());
+    m_psmDialog = PageRegistry::create<PageKind::PsmDialog>(pageContext());
     m_toolLog = new CLogWidget(m_link, m_logManager, 0);
     m_dongleLog = new CLogWidget(m_link, m_logManager, 1);
 
@@ -402,12 +403,8 @@ void MainDongleWidget::on_toolButton_about_clicked()
 
 void MainDongleWidget::onRcvMsg(QByteArray frame)
 {
-    if (!m_operational || !CCommand::isInvalidUpLinkMsg(m_logManager, frame))
-        return;
-    const auto it = m_handlers.constFind(CCommand::getUpLinkId(frame));
-    if (it == m_handlers.cend() || !it.value())
-        return;
-    (this->*it.value())(frame);
+    if (m_operational)
+        m_dispatcher.dispatch(frame);
 }
 
 void MainDongleWidget::onRcvDongleLog(QByteArray frame)
@@ -466,8 +463,8 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
     }
     if (m_advertisingPage)
         m_advertisingPage->resetAdvList();
-    if (auto *psm = dynamic_cast<PsmListHolder *>(m_psmDialog.data()))
-        psm->clearPsmList();
+    if (m_psmDialog)
+        m_psmDialog->clearPsmList();
     if (!m_downloading)
         m_heartBeat->start();
     queryDeviceInfo();
@@ -524,11 +521,11 @@ void MainDongleWidget::deviceNameGetProc(const QByteArray &frame)
     const QByteArray payload = frame.mid(CMsg::HEADER_LENTH);
     const QString command = QString::fromLatin1(CMD_DEVICE_NAME_GET);
     if (payload.isEmpty()) {
-        logLine(QStringLiteral("Uplink Command: ") + command + QStringLiteral(" is wrong."), Error);
+        logLine(QStringLiteral("Uplink Command: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
         return;
     }
     if (payload.size() != uchar(payload.at(0)) + 1) {
-        logLine(QStringLiteral("uplink msg: ") + command + QStringLiteral(" is wrong."), Error);
+        logLine(QStringLiteral("uplink msg: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
         return;
     }
     m_settings->insert(QStringLiteral("device_name"), storedDeviceName(payload.mid(1)));
@@ -565,7 +562,7 @@ void MainDongleWidget::profileGetProc(const QByteArray &frame)
             logLine(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
                                    "the records after it are dropped.")
                         .arg(pos),
-                    Error);
+                    LogLevel::Error);
             break;
         }
         profiles.append(char(0));
@@ -585,7 +582,7 @@ void MainDongleWidget::cisRequestProc(const QByteArray &frame)
     // does not have yet; the request is logged and left to time out.
     logLine(QStringLiteral("MainDongleWidget::cisRequestProc, a peer asks for a CIS; isochronous channels are not "
                            "available in this version."),
-            Warn);
+            LogLevel::Warn);
 }
 
 void MainDongleWidget::acceptCisProc(const QByteArray &frame)
@@ -602,7 +599,7 @@ void MainDongleWidget::acceptCisProc(const QByteArray &frame)
         const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
         logLine(QStringLiteral("[Complete Result] Uplink Command Name:") + name + QStringLiteral(" Result:")
                     + CCommand::enumText("STATUS_RSP", uchar(status.at(0))),
-                Error);
+                LogLevel::Error);
     }
 }
 
@@ -649,7 +646,7 @@ void MainDongleWidget::on_staticConfigSet()
     if (truncated)
         logLine(QStringLiteral("MainDongleWidget::on_staticConfigSet, the stored profile list ends in a truncated "
                                "record; only the records before it are sent."),
-                Error);
+                LogLevel::Error);
     sendWithFields(QString::fromLatin1(CMD_SET_PROFILE_ID), fields);
     sendWithFields(QString::fromLatin1(CMD_SET_SECURITY_PAIR_ENABLE), fields);
 }
@@ -664,7 +661,7 @@ void MainDongleWidget::sendDeviceNameSet(const QMap<QString, QVariant> &fields)
     const uint layer = parts.size() == 2 ? parts.at(0).toUInt(&layerOk, 16) : 0;
     const uint opcode = parts.size() == 2 ? parts.at(1).toUInt(&opcodeOk, 16) : 0;
     if (!layerOk || !opcodeOk) {
-        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), Error);
+        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), LogLevel::Error);
         return;
     }
     QString why;
@@ -673,14 +670,14 @@ void MainDongleWidget::sendDeviceNameSet(const QMap<QString, QVariant> &fields)
     if (frame.isEmpty()) {
         // Sending a corrupted name would rename the dongle to garbage.
         logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" not sent: ") + why + QLatin1Char('.'),
-                Error);
+                LogLevel::Error);
         return;
     }
     if (m_link->sendMsg(frame) != 0)
-        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), Error);
+        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), LogLevel::Error);
     logLine(QStringLiteral("Downlink Command Name: ") + command + QStringLiteral("\r\nRaw Data: ")
                 + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: "),
-            Info);
+            LogLevel::Info);
 }
 
 void MainDongleWidget::on_DynamicConfigApply()
@@ -698,7 +695,7 @@ void MainDongleWidget::on_deviceDead()
     emit showThisDongleTab(m_name);
     CFlatMessage::information(this, m_name + QStringLiteral(": Firmware Error"),
                               QStringLiteral("Some Error happened on Firmware!\r\nPlease Press Reset Button on the Dongle."));
-    logLine(QStringLiteral("Firmware Error"), Error);
+    logLine(QStringLiteral("Firmware Error"), LogLevel::Error);
 }
 
 int MainDongleWidget::slaveTabIndex() const
@@ -733,7 +730,7 @@ void MainDongleWidget::on_connectSuccess(uint8_t role, QString addr, ConnectionP
     ui->tabWidget->setCurrentWidget(page);
     const int placed = ui->tabWidget->indexOf(page);
     if (placed < 0) {
-        logLine(QStringLiteral("Create connect tab failed. "), Error);
+        logLine(QStringLiteral("Create connect tab failed. "), LogLevel::Error);
         return;
     }
     QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
@@ -755,9 +752,9 @@ void MainDongleWidget::on_disConnectRequest(uint8_t condix)
             continue;
         const uint8_t role = page->role();
         if (!ui->tabWidget->tabBar()->tabButton(i, QTabBar::RightSide))
-            logLine(QStringLiteral("delete close button failed"), Debug);
+            logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
         removePage(page);
-        logLine(QStringLiteral("delete widget"), Debug);
+        logLine(QStringLiteral("delete widget"), LogLevel::Debug);
         if (role == 0)
             ui->tabWidget->setCurrentIndex(0);
         else

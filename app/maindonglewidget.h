@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "uplinkdispatcher.h"
+
 class AdvertisingPage;
 class CConnectionWidget;
 class CHeartBeat;
@@ -20,7 +22,8 @@ class ConnectionPage;
 class CSelectDongleDialog;
 class DynamicPage;
 class LogManager;
-class QDialog;
+struct PageContext;
+class PsmDialog;
 class QSettings;
 class QTabWidget;
 class QToolButton;
@@ -118,9 +121,8 @@ public slots:
     void on_deviceDead();
 
 private:
-    using Handler = void (MainDongleWidget::*)(const QByteArray &);
-
     void registerHandlers();
+    PageContext pageContext();
     void sendNamed(const QString &name);
     void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
     void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
@@ -150,11 +152,11 @@ private:
     void statusFieldProc(const QByteArray &frame, int line, const char *function);
 
     Ui::MainDongleWidget *ui;
-    QHash<QString, Handler> m_handlers;
+    UplinkDispatcher<MainDongleWidget> m_dispatcher;
     CSelectDongleDialog *m_selectDialog = nullptr;
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;
-    QPointer<QDialog> m_psmDialog;
+    QPointer<PsmDialog> m_psmDialog;
     // Pages taken out of their tab and waiting to be deleted.
     QList<QPointer<DynamicPage>> m_removedPages;
     CLogWidget *m_toolLog = nullptr;

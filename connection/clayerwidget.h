@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connectionpage.h"
+#include "pageinterfaces.h"
 #include "customtabstyle.h"
 
 #include <QMap>

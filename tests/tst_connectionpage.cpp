@@ -4,7 +4,7 @@
 #include "customtabstyle.h"
 #include "framebuilder.h"
 #include "logmanager.h"
-#include "pagefactory.h"
+#include "pageregistry.h"
 #include "simulateddongle.h"
 
 #include <QPointer>
@@ -131,17 +131,19 @@ private slots:
     {
         RecordingLog log;
         QWidget parent;
-        PageFactory::ConnectionPageArgs args;
-        args.logger = &log;
-        args.dongleName = QStringLiteral("Dongle2");
+        const QString dongleName = QStringLiteral("Dongle2");
+        PageContext context;
+        context.logger = &log;
+        context.dongleName = &dongleName;
+        context.parent = &parent;
+        ConnectionPageArgs args;
         args.role = 1;
         args.condix = 9;
         args.peerName = QStringLiteral("Peer Device");
         args.peerAddress = QStringLiteral("c6:c5:c4:c3:c2:c1");
-        args.parent = &parent;
 
         registerConnectionPages();
-        ConnectionPage *page = PageFactory::makeConnectionPage(args);
+        ConnectionPage *page = PageRegistry::create<PageKind::Connection>(context, args);
         auto *layer = qobject_cast<CLayerWidget *>(page);
         QVERIFY(layer);
         QCOMPARE(layer->parentWidget(), &parent);
@@ -149,7 +151,7 @@ private slots:
         QCOMPARE(layer->role(), uint8_t(1));
         QCOMPARE(layer->peerAddress(), args.peerAddress);
         QCOMPARE(layer->dongleName(), QStringLiteral("Dongle2"));
-        PageFactory::setConnectionPageMaker(PageFactory::ConnectionPageMaker());
+        PageRegistry::registerMaker<PageKind::Connection>({});
     }
 };
 

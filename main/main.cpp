@@ -19,7 +19,7 @@ int main(int argc, char **argv)
         styleSheet.close();
     }
 
-    // Later layers register the pages they build here (PageFactory).
+    // Each later layer registers the pages it builds (PageRegistry).
     registerConnectionPages();
 
     MainWindow window;
