@@ -1,12 +1,12 @@
 #include "advertisingpages.h"
 
 #include "advertisingwidget.h"
-#include "pagefactory.h"
+#include "pageregistry.h"
 
 void registerAdvertisingPages()
 {
-    PageFactory::setAdvertisingPageMaker(
-        [](CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings, QWidget *parent) -> AdvertisingPage * {
-            return new advertisingWidget(link, logger, settings, parent);
+    PageRegistry::registerMaker<PageKind::Advertising>(
+        [](const PageContext &context, const NoPageArgs &) -> AdvertisingPage * {
+            return new advertisingWidget(context.link, context.logger, context.settings, context.parent);
         });
 }

@@ -28,6 +28,8 @@ const int MaxSets = 5;
 advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings,
                                      QWidget *parent)
     : AdvertisingPage(parent)
+    , m_status(logger, QStringLiteral(".\\advertisingwidget"))
+    , m_uplinkHandlers(this, logger)
     , ui(new Ui::advertising)
     , m_msg(msg)
     , m_logger(logger)
@@ -60,20 +62,20 @@ advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString
             &CAddAdvertisingDialog::on_advTableClicked);
     connect(ui->tableView_advList, &QAbstractItemView::pressed, this, &advertisingWidget::on_tableView_advListClicked);
 
-    m_uplinkHandlers = {
-        {QStringLiteral("BB@01@23"), &advertisingWidget::paramSetProc},
-        {QStringLiteral("BB@01@25"), &advertisingWidget::dataSetProc},
-        {QStringLiteral("BB@01@27"), &advertisingWidget::SDKProc},
-        {QStringLiteral("DD@01@28"), &advertisingWidget::advertisingStartProc},
-        {QStringLiteral("BB@01@29"), &advertisingWidget::SDKProc},
-        {QStringLiteral("DD@01@2A"), &advertisingWidget::advertisingStopProc},
-        {QStringLiteral("BB@01@2B"), &advertisingWidget::paramSetProc},
-        {QStringLiteral("BB@01@2D"), &advertisingWidget::dataSetProc},
-        {QStringLiteral("BB@01@2F"), &advertisingWidget::SDKProc},
-        {QStringLiteral("BB@01@31"), &advertisingWidget::paramSetProc},
-        {QStringLiteral("BB@01@33"), &advertisingWidget::dataSetProc},
-        {QStringLiteral("BB@01@35"), &advertisingWidget::SDKProc},
-    };
+    m_uplinkHandlers.add({
+        {"BB@01@23", &advertisingWidget::paramSetProc},
+        {"BB@01@25", &advertisingWidget::dataSetProc},
+        {"BB@01@27", &advertisingWidget::SDKProc},
+        {"DD@01@28", &advertisingWidget::advertisingStartProc},
+        {"BB@01@29", &advertisingWidget::SDKProc},
+        {"DD@01@2A", &advertisingWidget::advertisingStopProc},
+        {"BB@01@2B", &advertisingWidget::paramSetProc},
+        {"BB@01@2D", &advertisingWidget::dataSetProc},
+        {"BB@01@2F", &advertisingWidget::SDKProc},
+        {"BB@01@31", &advertisingWidget::paramSetProc},
+        {"BB@01@33", &advertisingWidget::dataSetProc},
+        {"BB@01@35", &advertisingWidget::SDKProc},
+    });
 }
 
 advertisingWidget::~advertisingWidget()
@@ -107,11 +109,7 @@ QVector<advListItem> &advertisingWidget::advList()
 
 void advertisingWidget::onRcvMsg(QByteArray rcvMsg)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, rcvMsg))
-        return;
-    const Handler handler = m_uplinkHandlers.value(CCommand::getUpLinkId(rcvMsg));
-    if (handler)
-        (this->*handler)(rcvMsg);
+    m_uplinkHandlers.dispatch(rcvMsg);
 }
 
 void advertisingWidget::showAdvWidget(CAdvBaseWidget *widget)
@@ -234,7 +232,7 @@ void advertisingWidget::on_btnStartAdv_clicked()
     if (ui->btnStartAdv->text() == QLatin1String(START_TEXT)) {
         CAdvBaseWidget *form = m_advWidgets.value(uint(item.advIndex));
         if (!form) {
-            logInternalError(__LINE__, "advertisingWidget::on_btnStartAdv_clicked");
+            m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnStartAdv_clicked"));
             return;
         }
         m_startingIndex = item.advIndex;
@@ -266,7 +264,7 @@ void advertisingWidget::paramSetProc(const QByteArray &frame)
     CAdvBaseWidget *form = m_advWidgets.value(uint(item.advIndex));
     if (!form) {
         m_startingIndex = -1;
-        logInternalError(__LINE__, "advertisingWidget::paramSetProc");
+        m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::paramSetProc"));
         return;
     }
     auto *legacy = qobject_cast<CAdvLegacyWidget *>(form);
@@ -313,37 +311,29 @@ void advertisingWidget::setStatus(int advIndex, quint8 status)
 void advertisingWidget::advertisingStartProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
-        return;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
-    const int status = quint8(fields.value(QStringLiteral("status")).at(0));
-    if (status != 0) {
+    const UplinkStatus::Result result = m_status.check(frame, __LINE__, QStringLiteral("advertisingWidget::advertisingStartProc"),
+                                                       &fields, UplinkStatus::KeepFailureQuiet);
+    if (result == UplinkStatus::Failed) {
         m_logger->log(QStringLiteral("[Complete Result] Uplink Command Name:")
                           + CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame))
                           + QStringLiteral(" Result:")
-                          + CCommand::enumText("STATUS_RSP", status),
+                          + CCommand::enumText("STATUS_RSP", *UplinkStatus::byteField(fields, QStringLiteral("status"))),
                       LogLevel::Error);
         return;
     }
-    setStatus(quint8(fields.value(QStringLiteral("advIndex")).at(0)), 1);
+    const std::optional<uchar> index = UplinkStatus::byteField(fields, QStringLiteral("advIndex"));
+    if (result == UplinkStatus::Succeeded && index)
+        setStatus(*index, 1);
 }
 
 void advertisingWidget::advertisingStopProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
-        return;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(__LINE__, "advertisingWidget::advertisingStopProc");
-        return;
-    }
-    if (status.at(0) != 0) {
-        CCommand::statusRspToLog(m_logger, frame, quint8(status.at(0)));
-        return;
-    }
-    setStatus(quint8(fields.value(QStringLiteral("advIndex")).at(0)), 0);
+    const UplinkStatus::Result result =
+        m_status.check(frame, __LINE__, QStringLiteral("advertisingWidget::advertisingStopProc"), &fields);
+    const std::optional<uchar> index = UplinkStatus::byteField(fields, QStringLiteral("advIndex"));
+    if (result == UplinkStatus::Succeeded && index)
+        setStatus(*index, 0);
 }
 
 void advertisingWidget::on_btnDeleteAdvList_clicked()
@@ -357,12 +347,12 @@ void advertisingWidget::on_btnDeleteAdvList_clicked()
         showStartButton(false);
     }
     if (m_advListModel->removeItem(item) != 0) {
-        logInternalError(__LINE__, "advertisingWidget::on_btnDeleteAdvList_clicked");
+        m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnDeleteAdvList_clicked"));
         return;
     }
     CAdvBaseWidget *form = m_advWidgets.take(uint(item.advIndex));
     if (!form) {
-        logInternalError(__LINE__, "advertisingWidget::on_btnDeleteAdvList_clicked");
+        m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnDeleteAdvList_clicked"));
         return;
     }
     delete form;
@@ -400,12 +390,4 @@ void advertisingWidget::on_btnConnAdvBIG_clicked()
     if (!current.isValid() || current.row() >= m_advListModel->items().size())
         return;
     emit sig_slaveBIGSucceed(uint8_t(m_advListModel->items().at(current.row()).advIndex));
-}
-
-void advertisingWidget::logInternalError(int line, const char *function)
-{
-    m_logger->log(QStringLiteral("FILE:.\\advertisingwidget LINE:%1 FUNCTION:%2 Internal error.")
-                      .arg(line)
-                      .arg(QLatin1String(function)),
-                  LogLevel::Debug);
 }

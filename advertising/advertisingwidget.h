@@ -1,7 +1,9 @@
 #pragma once
 
-#include "advertisingpage.h"
 #include "advlisttabletablemodel.h"
+#include "pageinterfaces.h"
+#include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -49,8 +51,6 @@ private slots:
     void on_btnStartAdv_clicked();
 
 private:
-    using Handler = void (advertisingWidget::*)(const QByteArray &frame);
-
     void paramSetProc(const QByteArray &frame);
     void dataSetProc(const QByteArray &frame);
     void SDKProc(const QByteArray &frame);
@@ -71,9 +71,9 @@ private:
     // Marks every row of that index advertising (1) or stopped (0).
     void setStatus(int advIndex, quint8 status);
     bool acknowledgedWithSuccess(const QByteArray &frame);
-    void logInternalError(int line, const char *function);
 
-    QMap<QString, Handler> m_uplinkHandlers;
+    UplinkStatus m_status;
+    UplinkDispatcher<advertisingWidget> m_uplinkHandlers;
     QMap<uint, CAdvBaseWidget *> m_advWidgets;
     Ui::advertising *ui;
     CMsg *m_msg;

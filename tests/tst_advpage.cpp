@@ -53,35 +53,10 @@ struct PageRig : AdvRig
     QTableView *table() const { return widget<QTableView>(QStringLiteral("tableView_advList")); }
     QAbstractItemModel *model() const { return table()->model(); }
 
-    // Adds a set through the add button and the dialog, as a user does.
-    void addSet(const QString &type, int index)
-    {
-        ModalAnswerer answerer;
-        answerer.answerWith([type, index](QWidget *dialog) {
-            dialog->findChild<CStyledComboBox *>(QStringLiteral("comboBox_AdvType"))->setCurrentText(type);
-            dialog->findChild<CStyledComboBox *>(QStringLiteral("comboBox_AdvIndex"))
-                ->setCurrentText(QString::number(index));
-            dialog->findChild<QPushButton *>(QStringLiteral("PB_AddAdv"))->click();
-        });
-        button(QStringLiteral("btnAddAdvList"))->click();
-        QVERIFY(answerer.waitUntilAnswered());
-    }
-    // The form shown in the right pane.
-    CAdvBaseWidget *shownForm() const
-    {
-        for (CAdvBaseWidget *form : page.findChildren<CAdvBaseWidget *>()) {
-            if (form->isVisible())
-                return form;
-        }
-        return nullptr;
-    }
-    void press(int row)
-    {
-        const QRect rect = table()->visualRect(model()->index(row, 0));
-        QTest::mousePress(table()->viewport(), Qt::LeftButton, {}, rect.center());
-        QTest::mouseRelease(table()->viewport(), Qt::LeftButton, {}, rect.center());
-    }
-    // Adds a legacy set with a name, ready to start.
+    void addSet(const QString &type, int index) { AdvPageDriver::addSet(&page, type, index); }
+    CAdvBaseWidget *shownForm() const { return AdvPageDriver::shownForm(&page); }
+    void press(int row) { AdvPageDriver::press(&page, row); }
+    // Adds a set with a name (and periodic data), ready to start.
     void addStartableSet(const QString &type, int index)
     {
         addSet(type, index);
@@ -103,7 +78,7 @@ struct PageRig : AdvRig
         const int advertising = adv->advertisingCount();
         button(QStringLiteral("btnStartAdv"))->click();
         return AdvRig::waitUntil([&] { return adv->advertisingCount() == advertising + 1; })
-               && AdvRig::waitUntil([&] { return model()->index(row, 2).data(Qt::DecorationRole).isValid(); });
+               && AdvRig::waitUntil([&] { return AdvPageDriver::rowAdvertising(&page, row); });
     }
     QStringList idsAfter(int from) const { return dongle.receivedIds().mid(from); }
 

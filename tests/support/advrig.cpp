@@ -1,14 +1,18 @@
 #include "advrig.h"
 
+#include "cadvbasewidget.h"
 #include "cadvdatawidget.h"
 #include "ccfgfileparse.h"
 #include "cstyledcombobox.h"
 #include "cvalidatelineedit.h"
 #include "framebuilder.h"
+#include "modalanswerer.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
 #include <QTest>
 
 AdvRig::AdvRig()
@@ -45,6 +49,7 @@ void addRow(CAdvDataWidget *editor, bool response, const QString &type, const QS
 
 void apply(QWidget *form, const QStringList &settings)
 {
+    QVERIFY2(form, "no form to fill");
     auto *editor = form->findChild<CAdvDataWidget *>(QStringLiteral("m_AdvDataWidget"));
     for (const QString &setting : settings) {
         const int equals = setting.indexOf(QLatin1Char('='));
@@ -81,3 +86,46 @@ int payloadOffset(const QString &commandId, const QString &key)
 }
 
 } // namespace AdvForms
+
+namespace AdvPageDriver {
+
+QTableView *table(QWidget *page)
+{
+    return page->findChild<QTableView *>(QStringLiteral("tableView_advList"));
+}
+
+void addSet(QWidget *page, const QString &type, int index)
+{
+    ModalAnswerer answerer;
+    answerer.answerWith([type, index](QWidget *dialog) {
+        dialog->findChild<CStyledComboBox *>(QStringLiteral("comboBox_AdvType"))->setCurrentText(type);
+        dialog->findChild<CStyledComboBox *>(QStringLiteral("comboBox_AdvIndex"))->setCurrentText(QString::number(index));
+        dialog->findChild<QPushButton *>(QStringLiteral("PB_AddAdv"))->click();
+    });
+    page->findChild<QToolButton *>(QStringLiteral("btnAddAdvList"))->click();
+    QVERIFY(answerer.waitUntilAnswered());
+}
+
+void press(QWidget *page, int row)
+{
+    QTableView *view = table(page);
+    const QPoint centre = view->visualRect(view->model()->index(row, 0)).center();
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, centre);
+}
+
+CAdvBaseWidget *shownForm(const QWidget *page)
+{
+    for (CAdvBaseWidget *form : page->findChildren<CAdvBaseWidget *>()) {
+        if (form->isVisible())
+            return form;
+    }
+    return nullptr;
+}
+
+bool rowAdvertising(QWidget *page, int row)
+{
+    return table(page)->model()->index(row, 2).data(Qt::DecorationRole).isValid();
+}
+
+} // namespace AdvPageDriver

@@ -8,7 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+class CAdvBaseWidget;
 class CAdvDataWidget;
+class QTableView;
 class QWidget;
 
 // A link on the simulated dongle that knows advertising, with helpers to fill
@@ -42,3 +44,18 @@ QByteArray wireFrame(quint8 opcode, const QByteArray &payload);
 int payloadOffset(const QString &commandId, const QString &key);
 
 } // namespace AdvForms
+
+// Drives an advertising page through its own widgets, as a user does.
+namespace AdvPageDriver {
+
+QTableView *table(QWidget *page);
+// Adds a set through the add button and the new-set dialog.
+void addSet(QWidget *page, const QString &type, int index);
+// Presses a row of the set table.
+void press(QWidget *page, int row);
+// The form shown in the page's right pane.
+CAdvBaseWidget *shownForm(const QWidget *page);
+// True once the row shows the advertising icon.
+bool rowAdvertising(QWidget *page, int row);
+
+} // namespace AdvPageDriver
