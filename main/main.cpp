@@ -3,6 +3,7 @@
 #include "crashhandler.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
+#include "testmodepages.h"
 #include "widgetresources.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@ int main(int argc, char **argv)
     // Each later layer registers the pages it builds (PageRegistry).
     registerConnectionPages();
     registerAdvertisingPages();
+    registerTestModePages();
 
     MainWindow window;
     window.show();
