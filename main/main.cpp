@@ -1,3 +1,4 @@
+#include "advertisingpages.h"
 #include "connectionpages.h"
 #include "crashhandler.h"
 #include "isochronouspages.h"
@@ -23,6 +24,7 @@ int main(int argc, char **argv)
 
     // Each later layer registers the pages it builds (PageRegistry).
     registerConnectionPages();
+    registerAdvertisingPages();
     registerIsochronousPages();
     registerTestModePages();
 

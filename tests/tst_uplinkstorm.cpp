@@ -1,3 +1,4 @@
+#include "advertisingpages.h"
 #include "ccfgfileparse.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
@@ -37,6 +38,7 @@ namespace {
 void registerAllPages()
 {
     registerConnectionPages();
+    registerAdvertisingPages();
     registerIsochronousPages();
 }
 
