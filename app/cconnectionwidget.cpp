@@ -38,47 +38,14 @@ const QString kCancelAutoConnect = QStringLiteral("Cancel Auto Connect");
 const QString kStartSync = QStringLiteral("Start Sync");
 const QString kCancelSync = QStringLiteral("Cancel Sync");
 
-// Bytes as lower-case hex pairs joined by ":" (empty for no bytes).
-QString colonHex(const QByteArray &bytes)
-{
-    QString text;
-    text.reserve(bytes.size() * 3);
-    for (int i = 0; i < bytes.size(); ++i) {
-        if (i)
-            text += QLatin1Char(':');
-        text += QStringLiteral("%1").arg(uchar(bytes.at(i)), 2, 16, QLatin1Char('0'));
-    }
-    return text;
-}
-
 // Key, "->", colon hex and two blanks for each field, in key order.
 QString fieldLine(const QMap<QString, QByteArray> &fields)
 {
     QString line;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        line += it.key() + QStringLiteral("->") + colonHex(it.value()) + QStringLiteral("  ");
+        line += it.key() + QStringLiteral("->") + CUtil::colonHex(it.value()) + QStringLiteral("  ");
     return line;
 }
-
-// A received address (least significant byte first) as the user reads it.
-QString addressText(const QByteArray &addr)
-{
-    QString text;
-    for (int i = addr.size() - 1; i >= 0; --i) {
-        text += QStringLiteral("%1").arg(uchar(addr.at(i)), 2, 16, QLatin1Char('0'));
-        if (i)
-            text += QLatin1Char(':');
-    }
-    return text;
-}
-
-quint64 littleEndian(const QByteArray &bytes)
-{
-    quint64 value = 0;
-    CUtil::arrayToValue(0, bytes, &value);
-    return value;
-}
-
 
 } // namespace
 
@@ -502,10 +469,10 @@ void CConnectionWidget::reset()
 
 void CConnectionWidget::showAdvRawData(const QByteArray &advData, const QByteArray &scanRspData)
 {
-    ui->rawData_advertising->setText(colonHex(advData));
+    ui->rawData_advertising->setText(CUtil::colonHex(advData));
     ui->labelAdv->setText(QStringLiteral("raw data(") + QString::number(advData.size())
                           + QStringLiteral(")"));
-    ui->rawData_scanRsp->setText(colonHex(scanRspData));
+    ui->rawData_scanRsp->setText(CUtil::colonHex(scanRspData));
     ui->labelScan->setText(QStringLiteral("raw data(") + QString::number(scanRspData.size())
                            + QStringLiteral(")"));
     decodeAdvData(ui->treeWidget_advertising, advData);
@@ -604,7 +571,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
         fields.insert(QStringLiteral("device"), name);
 
     const QByteArray legacyPhy(1, char(0x0C));
-    const bool periodic = littleEndian(fields.value(QStringLiteral("period_adv_intv"))) != 0;
+    const bool periodic = CUtil::littleEndian(fields.value(QStringLiteral("period_adv_intv"))) != 0;
     const auto markSyncable = [](QMap<QString, QByteArray> &record) {
         QByteArray type = record.value(QStringLiteral("adv_type"));
         if (!type.isEmpty()) {
@@ -789,7 +756,7 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
     const uchar condix = uchar(condixBytes.at(0));
     const uint8_t role = uint8_t(roleBytes.at(0));
     m_openCondix.insert(condix);
-    const QString text = addressText(addr);
+    const QString text = CUtil::colonHex(addr, CUtil::Reversed);
 
     if (role == 0) {
         m_masterCondixList.append(condix);
@@ -811,9 +778,9 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
 
     ConnectionPageArgs args;
     args.role = role;
-    args.interval = quint16(littleEndian(fields.value(QStringLiteral("con_interval"))));
-    args.latency = quint16(littleEndian(fields.value(QStringLiteral("con_latency"))));
-    args.supervisionTimeout = quint16(littleEndian(fields.value(QStringLiteral("sup_to"))));
+    args.interval = quint16(CUtil::littleEndian(fields.value(QStringLiteral("con_interval"))));
+    args.latency = quint16(CUtil::littleEndian(fields.value(QStringLiteral("con_latency"))));
+    args.supervisionTimeout = quint16(CUtil::littleEndian(fields.value(QStringLiteral("sup_to"))));
     args.peerName = peerName;
     args.peerAddress = text;
     args.condix = condix;
@@ -989,7 +956,7 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
         return;
     }
     m_periodicSyncs[syncIndex].syncHandle =
-        quint16(littleEndian(fields.value(QStringLiteral("sync_handle"))) & 0xFFFF);
+        quint16(CUtil::littleEndian(fields.value(QStringLiteral("sync_handle"))) & 0xFFFF);
 
     ui->buttonMasterBIG->setEnabled(true);
     ui->tabWidget_device->setCurrentIndex(2);
@@ -1003,7 +970,7 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
         text = QStringLiteral("public ");
     else if (addrType.at(0) == 1)
         text = QStringLiteral("random ");
-    text += addressText(fields.value(QStringLiteral("peer_addr")));
+    text += CUtil::colonHex(fields.value(QStringLiteral("peer_addr")), CUtil::Reversed);
     ui->comboBox_peerAddr->addItem(text, int(syncIndex));
     ui->comboBox_peerAddr->setCurrentText(text);
 

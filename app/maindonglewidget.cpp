@@ -12,6 +12,7 @@
 #include "commandnames.h"
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
+#include "cutil.h"
 #include "logmanager.h"
 #include "pageinterfaces.h"
 #include "pageregistry.h"
@@ -32,14 +33,6 @@ QString &settingsDescription()
 }
 const char kPeerAddressPrefix[] = "Peer Address: ";
 const char kSlaveTab[] = "Slave";
-
-quint64 littleEndian(const QByteArray &bytes)
-{
-    quint64 value = 0;
-    for (int i = qMin(bytes.size(), 8) - 1; i >= 0; --i)
-        value = (value << 8) | uchar(bytes.at(i));
-    return value;
-}
 
 } // namespace
 
@@ -506,10 +499,7 @@ void MainDongleWidget::bdAddressGetProc(const QByteArray &frame)
         return;
     m_addressQueryPending = false;
     const QByteArray address = fields.value(QStringLiteral("identity_addr"));
-    QString text;
-    for (int i = address.size() - 1; i >= 0; --i)
-        text += QStringLiteral("%1").arg(uint(uchar(address.at(i))), 2, 16, QLatin1Char('0'));
-    m_settings->insert(QStringLiteral("identity_addr"), text);
+    m_settings->insert(QStringLiteral("identity_addr"), CUtil::hexText(address, CUtil::Reversed));
     const QByteArray type = fields.value(QStringLiteral("identity_addr_type"));
     if (type.size() == 1)
         m_settings->insert(QStringLiteral("identity_addr_type"), int(qint8(type.at(0))));
@@ -537,7 +527,7 @@ void MainDongleWidget::appearanceGetProc(const QByteArray &frame)
     if (!parseFields(frame, fields))
         return;
     m_settings->insert(QStringLiteral("appearance"),
-                       QString::number(littleEndian(fields.value(QStringLiteral("appearance"))), 16));
+                       QString::number(CUtil::littleEndian(fields.value(QStringLiteral("appearance"))), 16));
 }
 
 void MainDongleWidget::ppcpGetProc(const QByteArray &frame)
@@ -546,7 +536,7 @@ void MainDongleWidget::ppcpGetProc(const QByteArray &frame)
     if (!parseFields(frame, fields))
         return;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        m_settings->insert(it.key(), QString::number(littleEndian(it.value()), 16).rightJustified(4, QLatin1Char('0')));
+        m_settings->insert(it.key(), QString::number(CUtil::littleEndian(it.value()), 16).rightJustified(4, QLatin1Char('0')));
 }
 
 void MainDongleWidget::profileGetProc(const QByteArray &frame)
@@ -577,7 +567,7 @@ void MainDongleWidget::cisRequestProc(const QByteArray &frame)
     QMap<QString, QByteArray> fields;
     if (!parseFields(frame, fields))
         return;
-    m_cisHandle = littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
+    m_cisHandle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
     // Answering the request needs the isochronous pages, which this program
     // does not have yet; the request is logged and left to time out.
     logLine(QStringLiteral("MainDongleWidget::cisRequestProc, a peer asks for a CIS; isochronous channels are not "
@@ -591,7 +581,7 @@ void MainDongleWidget::acceptCisProc(const QByteArray &frame)
     if (CCommand::parseUpLinkCmd(m_logManager, frame, fields) != 0)
         return;
     // The same ID also answers the central side's "Create CIS".
-    if (littleEndian(fields.value(QStringLiteral("cis_connection_handle"))) != m_cisHandle)
+    if (CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle"))) != m_cisHandle)
         return;
     CCommand::uplinkMsgToLog(m_logManager, frame, fields);
     const QByteArray status = fields.value(QStringLiteral("status"));
@@ -837,11 +827,7 @@ QByteArray MainDongleWidget::deviceNameSetFrame(const QString &storedName, uchar
 
 QString MainDongleWidget::storedDeviceName(const QByteArray &nameBytes)
 {
-    QString text;
-    text.reserve(nameBytes.size() * 2);
-    for (int i = nameBytes.size() - 1; i >= 0; --i)
-        text += QStringLiteral("%1").arg(uint(uchar(nameBytes.at(i))), 2, 16, QLatin1Char('0'));
-    return text;
+    return CUtil::hexText(nameBytes, CUtil::Reversed);
 }
 
 QByteArray MainDongleWidget::enabledProfileIds(const QByteArray &profiles, bool *truncated)
