@@ -25,9 +25,17 @@ UplinkStatus::Result UplinkStatus::check(const QByteArray &frame, int line, cons
 {
     QMap<QString, QByteArray> local;
     QMap<QString, QByteArray> *parsed = fields ? fields : &local;
-    if (!parse(frame, parsed))
+    if (CCommand::parseUpLinkCmd(m_logger, frame, *parsed) != 0)
         return Unparsed;
-    const std::optional<uchar> status = byteField(*parsed, statusField);
+    return checkParsed(frame, *parsed, line, function, failureLog, statusField);
+}
+
+UplinkStatus::Result UplinkStatus::checkParsed(const QByteArray &frame, const QMap<QString, QByteArray> &fields,
+                                               int line, const QString &function, FailureLog failureLog,
+                                               const QString &statusField) const
+{
+    CCommand::uplinkMsgToLog(m_logger, frame, fields);
+    const std::optional<uchar> status = byteField(fields, statusField);
     if (!status) {
         internalError(line, function);
         return Malformed;

@@ -36,6 +36,13 @@ public:
                  QMap<QString, QByteArray> *fields = nullptr, FailureLog failureLog = LogFailure,
                  const QString &statusField = QStringLiteral("status")) const;
 
+    // The second half of check(), for pages that pick their own connection
+    // from the parsed fields before anything is logged: logs the message,
+    // then checks the status field.
+    Result checkParsed(const QByteArray &frame, const QMap<QString, QByteArray> &fields, int line,
+                       const QString &function, FailureLog failureLog = LogFailure,
+                       const QString &statusField = QStringLiteral("status")) const;
+
     // "FILE:<source> LINE:<line> FUNCTION:<function> Internal error." at DEBUG.
     void internalError(int line, const QString &function) const;
     static QString internalErrorText(const QString &sourceFile, int line, const QString &function);
