@@ -3,6 +3,7 @@
 #include "uplinkframer.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <atomic>
@@ -61,6 +62,8 @@ private:
     void framingLog(const QString &text, int level) override;
 
     UplinkFramer m_framer;
+    // The framer's time: when bytes arrive and when a quiet pass ends.
+    QElapsedTimer m_clock;
     Platform::SerialPort *m_port = nullptr;
     std::atomic<bool> m_running {false};
     std::atomic<int> m_pollIntervalMs {DefaultPollIntervalMs};
