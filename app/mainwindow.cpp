@@ -4,8 +4,11 @@
 #include "cconfigdonglenamedialog.h"
 #include "cflatmessage.h"
 #include "confirmdeletedialog.h"
+#include "logger.h"
+#include "logmanager.h"
 #include "maindonglewidget.h"
 #include "portwatcher.h"
+#include "terminationwatcher.h"
 #include "widgetresources.h"
 
 #include <QAction>
@@ -275,6 +278,17 @@ void MainWindow::on_btnMax_clicked()
 void MainWindow::on_btnExit_clicked()
 {
     QCoreApplication::exit(0);
+}
+
+void MainWindow::onTerminationRequested(int signalNumber)
+{
+    const QString text = QStringLiteral("Closing: %1 received.")
+                             .arg(Platform::TerminationWatcher::signalName(signalNumber));
+    for (int i = 0; i < ui->m_tabDongleWidget->count(); ++i) {
+        if (auto *dongle = qobject_cast<MainDongleWidget *>(ui->m_tabDongleWidget->widget(i)))
+            dongle->logManager()->log(text, LogLevel::Info);
+    }
+    on_btnExit_clicked();
 }
 
 void MainWindow::on_addDongleTab()
