@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTabBar>
+#include <QWindow>
 #include <QtDebug>
 
 #include <algorithm>
@@ -231,9 +232,13 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
 {
     const QRect titleRect(ui->titleBar->mapTo(this, QPoint(0, 0)), ui->titleBar->size());
     if (event->button() == Qt::LeftButton && titleRect.contains(event->pos())) {
+        event->accept();
+        // As the dialogs do: the window manager moves the window where it can,
+        // which also works where a window may not place itself (Wayland).
+        if (windowHandle() && windowHandle()->startSystemMove())
+            return;
         m_dragging = true;
         m_dragOffset = event->globalPos() - pos();
-        event->accept();
         return;
     }
     QMainWindow::mousePressEvent(event);
