@@ -158,8 +158,9 @@ private slots:
         }
     }
 
-    // The main window's own title is its title bar's text too.
-    void mainWindowTitle()
+    // The main window at its first size: its own title is its title bar's
+    // text, and no label of the first dongle's page is cut.
+    void mainWindowShowsItselfWhole()
     {
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
@@ -171,6 +172,19 @@ private slots:
             QVERIFY(titleLabel);
             QCOMPARE(window.windowTitle(), titleLabel->text());
             QCOMPARE(window.windowTitle(), QStringLiteral("Vantora"));
+
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QCOMPARE(window.size(), QSize(1280, 720));
+            const auto labels = window.findChildren<QLabel *>();
+            for (QLabel *label : labels) {
+                if (!label->isVisible() || label->text().isEmpty() || label->wordWrap()
+                    || insideScrollArea(label, &window))
+                    continue;
+                const QSize needed = label->minimumSizeHint();
+                QVERIFY2(label->width() >= needed.width() && label->height() >= needed.height(),
+                         qPrintable(describe(label) + QStringLiteral(": ") + label->text()));
+            }
         }
         QDir::setCurrent(before);
     }
