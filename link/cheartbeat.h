@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include "uplinkdispatcher.h"
+
 class CMsg;
 class LogManager;
 class QTimer;
@@ -41,13 +43,13 @@ public slots:
     void onRcvMsg(QByteArray msg);
 
 private:
-    void onHeartBeatAnswer(QByteArray msg);
+    void onHeartBeatAnswer(const QByteArray &msg);
 
-    QMap<QString, void (CHeartBeat::*)(QByteArray)> m_handlers;
     CMsg *m_link = nullptr;
     LogManager *m_logger = nullptr;
     // Monotonic, so a step of the wall clock neither kills a live dongle nor hides a dead one.
     QElapsedTimer m_lastAnswer;
     QTimer *m_timer = nullptr;
     int m_deadThresholdMs = DefaultDeadThresholdMs;
+    UplinkDispatcher<CHeartBeat> m_dispatcher;
 };

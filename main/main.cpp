@@ -3,6 +3,7 @@
 #include "maindonglewidget.h"
 #include "mainwindow.h"
 #include "terminationwatcher.h"
+#include "testmodepages.h"
 #include "widgetresources.h"
 
 #include <QApplication>
@@ -22,8 +23,9 @@ int main(int argc, char **argv)
         styleSheet.close();
     }
 
-    // Later layers register the pages they build here (PageFactory).
+    // Each later layer registers the pages it builds (PageRegistry).
     registerConnectionPages();
+    registerTestModePages();
 
     MainWindow window;
     QObject::connect(&termination, &Platform::TerminationWatcher::sig_terminationRequested, &window,

@@ -1,6 +1,4 @@
-#include "dynamicpage.h"
-
-#include <QDialog>
+#include "pageinterfaces.h"
 
 DynamicPage::DynamicPage(QWidget *parent)
     : QWidget(parent)
@@ -19,3 +17,17 @@ void DynamicPage::closeDialogs()
             dialog->reject();
     }
 }
+
+ConnectionPage::ConnectionPage(QWidget *parent)
+    : DynamicPage(parent)
+{
+}
+
+ConnectionPage::~ConnectionPage() = default;
+
+AdvertisingPage::AdvertisingPage(QWidget *parent)
+    : QWidget(parent)
+{
+}
+
+AdvertisingPage::~AdvertisingPage() = default;
