@@ -33,6 +33,9 @@ public:
     // Longest wait for input in one pass; stop() takes effect within it.
     void setPollInterval(int ms) { m_pollIntervalMs = ms; }
     int pollInterval() const { return m_pollIntervalMs; }
+    // Silence after which a started frame is given up (plus the line time of
+    // its missing bytes). Set it while the port is closed.
+    void setStallGrace(int ms) { m_framer.setStallGrace(ms); }
 
     void stop();
     bool isRunningFlagSet() const { return m_running.load(); }

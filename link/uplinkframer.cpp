@@ -73,7 +73,6 @@ bool UplinkFramer::readHeader(const char *head, qint64 available, int headerLeng
 
 void UplinkFramer::parse(const char *data, qint64 size, qint64 nowMs)
 {
-    timePassed(nowMs);
     if (size <= 0)
         return;
     m_queue.append(data, int(size));
@@ -87,7 +86,7 @@ qint64 UplinkFramer::stallDeadline() const
         return -1;
     // Twice the line time, rounded up to the next millisecond.
     const qint64 lineMs = (2 * m_missing * 1000 + LineBytesPerSecond - 1) / LineBytesPerSecond;
-    return m_lastByteMs + StallGraceMs + lineMs;
+    return m_lastByteMs + m_stallGraceMs + lineMs;
 }
 
 void UplinkFramer::timePassed(qint64 nowMs)

@@ -54,14 +54,14 @@ public:
     static constexpr qint64 LineBytesPerSecond = 46080;
     // Silence allowed after the last byte before a started frame is given up,
     // on top of twice the line time of the bytes still missing.
-    static constexpr qint64 StallGraceMs = 100;
+    static constexpr qint64 DefaultStallGraceMs = 100;
 
     explicit UplinkFramer(Listener *listener);
 
     // Queues the bytes received at nowMs (any monotonic clock in
     // milliseconds) and cuts every frame that is complete; the rest waits for
-    // the next call. A frame that stalled before these bytes came is given up
-    // first.
+    // the next call. Bytes that come count as no silence, however late they
+    // are read: only timePassed gives a frame up.
     void parse(const char *data, qint64 size, qint64 nowMs);
     void parse(const QByteArray &data, qint64 nowMs) { parse(data.constData(), data.size(), nowMs); }
     // Tells the framer that nowMs has come without new bytes; gives up a
@@ -69,6 +69,7 @@ public:
     void timePassed(qint64 nowMs);
     // When a started frame will be given up if no byte comes; -1 when none waits.
     qint64 stallDeadline() const;
+    void setStallGrace(qint64 ms) { m_stallGraceMs = ms; }
 
     State state() const { return m_state; }
     qint64 queuedBytes() const { return m_queue.size() - m_head; }
@@ -95,4 +96,5 @@ private:
     // Bytes the frame being cut still lacks; 0 when nothing is started.
     qint64 m_missing = 0;
     qint64 m_lastByteMs = 0;
+    qint64 m_stallGraceMs = DefaultStallGraceMs;
 };
