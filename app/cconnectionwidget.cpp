@@ -65,7 +65,6 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
       m_dispatcher(this, logger)
 {
     ui->setupUi(this);
-    ui->buttonMasterBIG->hide();
 
     if (m_dongleSettings && m_dongleSettings->value(QStringLiteral("5_0_conn_type")).toUInt() != 0)
         on_openAutoConnect(true);

@@ -273,6 +273,7 @@ void MainDongleWidget::initWidgets()
     connect(m_connectionWidget, &CConnectionWidget::disConnectRequest, this, &MainDongleWidget::on_disConnectRequest);
     connect(m_connectionWidget, &CConnectionWidget::cigcisSuccess, this, &MainDongleWidget::on_cigcisSuccess);
     connect(m_connectionWidget, &CConnectionWidget::toCIGCISWidget, this, &MainDongleWidget::on_toCIGCISWidget);
+    connect(m_connectionWidget, &CConnectionWidget::masterBIGSucceed, this, &MainDongleWidget::on_masterBIGSucceed);
     connect(m_link, &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_advertisingPage, &AdvertisingPage::onRcvMsg);
@@ -711,6 +712,17 @@ void MainDongleWidget::onCloseTabButtonClicked()
             removePage(page);
             return;
         }
+        auto *receiver = qobject_cast<BigReceiverPage *>(ui->tabWidget->widget(i));
+        auto *broadcaster = qobject_cast<BigBroadcasterPage *>(ui->tabWidget->widget(i));
+        if (receiver || broadcaster) {
+            if (receiver ? !receiver->canClose() : !broadcaster->canClose()) {
+                CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                          QStringLiteral("Please terminate BIG before close the BIG and BIS table."));
+                return;
+            }
+            removePage(receiver ? static_cast<DynamicPage *>(receiver) : broadcaster);
+            return;
+        }
         break;
     }
     logLine(QStringLiteral("Close tab failed."), LogLevel::Error);
@@ -863,6 +875,34 @@ void MainDongleWidget::on_disConnectRequest(uint8_t condix)
     }
 }
 
+void MainDongleWidget::on_masterBIGSucceed(uint16_t syncValue)
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (auto *page = qobject_cast<BigReceiverPage *>(ui->tabWidget->widget(i))) {
+            page->setSyncValue(syncValue);
+            ui->tabWidget->setCurrentIndex(i);
+            return;
+        }
+    }
+    BigReceiverArgs args;
+    args.syncValue = syncValue;
+    BigReceiverPage *page = PageRegistry::create<PageKind::BigReceiver>(pageContext(), args);
+    if (page) {
+        page->setSyncValue(syncValue);
+        const int slave = slaveTabIndex();
+        ui->tabWidget->insertTab(slave < 0 ? ui->tabWidget->count() : slave, page, QStringLiteral("BIG And BIS  "));
+        ui->tabWidget->setCurrentWidget(page);
+    }
+    const int placed = page ? ui->tabWidget->indexOf(page) : -1;
+    if (placed < 0) {
+        logLine(QStringLiteral("Create BIG and BIS tab failed. "), LogLevel::Error);
+        return;
+    }
+    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
+    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
+}
+
 void MainDongleWidget::on_slaveBIGSucceed(uint8_t advIndex)
 {
     const QString text = QString::number(advIndex);
@@ -885,17 +925,7 @@ void MainDongleWidget::on_slaveBIGSucceed(uint8_t advIndex)
     ui->tabWidget->setCurrentIndex(placed);
     QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
     ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
-    const QPointer<BigBroadcasterPage> guarded(page);
-    connect(button, &QToolButton::clicked, this, [this, guarded] {
-        if (!guarded)
-            return;
-        if (!guarded->canClose()) {
-            CFlatMessage::information(this, QStringLiteral("ERROR"),
-                                      QStringLiteral("Please terminate BIG before close the BIG and BIS table."));
-            return;
-        }
-        removePage(guarded);
-    });
+    connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
 }
 
 void MainDongleWidget::removePage(DynamicPage *page)

@@ -1,8 +1,10 @@
 #include "isochronouspages.h"
 
 #include "ccigciswidget.h"
+#include "masterbigwidget.h"
 #include "pageregistry.h"
 #include "receivecisslavepara.h"
+#include "slavebigwidget.h"
 #include "slaveciswidget.h"
 
 namespace {
@@ -29,5 +31,19 @@ void registerIsochronousPages()
     PageRegistry::registerMaker<PageKind::CisRequestDialog>(
         [](const PageContext &context, const CisPageArgs &args) -> QDialog * {
             return new ReceiveCISSlavePara(context.link, context.logger, args.fields, context.parent);
+        });
+    PageRegistry::registerMaker<PageKind::BigReceiver>(
+        [](const PageContext &context, const BigReceiverArgs &args) -> BigReceiverPage * {
+            auto *page = new MasterBIGWidget(context.link, context.logger, context.settings, nameOf(context),
+                                             context.parent);
+            page->setSyncValue(args.syncValue);
+            return page;
+        });
+    PageRegistry::registerMaker<PageKind::BigBroadcaster>(
+        [](const PageContext &context, const BigBroadcasterArgs &args) -> BigBroadcasterPage * {
+            auto *page = new SlaveBIGWidget(context.link, context.logger, context.settings, nameOf(context),
+                                            context.parent);
+            page->setAdvertisingSetText(QString::number(args.advIndex));
+            return page;
         });
 }

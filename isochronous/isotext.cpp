@@ -40,3 +40,18 @@ QString IsoText::phy(const QString &code)
     return pick(code, {QString(), QStringLiteral("LE 1M"), QStringLiteral("LE 2M"), QString(),
                        QStringLiteral("LE Coded")});
 }
+
+QString IsoText::broadcastFraming(const QString &code)
+{
+    return pick(code, {QStringLiteral("UnFramed"), QStringLiteral("Framed")});
+}
+
+QString IsoText::encryption(const QString &code)
+{
+    return pick(code, {QStringLiteral("UnEncrypted"), QStringLiteral("Encrypted")});
+}
+
+QString IsoText::numberOrZero(const QString &text)
+{
+    return QString::number(text.toUInt());
+}

@@ -11,4 +11,9 @@ public:
     static QString packing(const QString &code);
     static QString framing(const QString &code);
     static QString phy(const QString &code);
+    // The broadcast tables' spellings.
+    static QString broadcastFraming(const QString &code);
+    static QString encryption(const QString &code);
+    // A text that is no number reads as 0, as the broadcast tables read their codes.
+    static QString numberOrZero(const QString &text);
 };

@@ -7,9 +7,11 @@
 #include "isochronouspages.h"
 #include "logmanager.h"
 #include "maindonglewidget.h"
+#include "masterbigwidget.h"
 #include "pageinterfaces.h"
 #include "pageregistry.h"
 #include "recordinglogger.h"
+#include "slavebigwidget.h"
 #include "uplinkframer.h"
 
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QTableView>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -84,6 +87,51 @@ QWidget *openPeripheralCis(MainDongleWidget &tab)
     return tab.openSlaveCisPage(fields);
 }
 
+// The BIG pages, each holding one BIG with BISes on display, so that results
+// for it and for other groups find something to change.
+template <typename Page>
+Page *findPage(MainDongleWidget &tab)
+{
+    for (int i = 0; i < tab.pageTabWidget()->count(); ++i) {
+        if (auto *page = qobject_cast<Page *>(tab.pageTabWidget()->widget(i)))
+            return page;
+    }
+    return nullptr;
+}
+
+QWidget *openBigReceiver(MainDongleWidget &tab)
+{
+    tab.on_masterBIGSucceed(3);
+    auto *page = findPage<MasterBIGWidget>(tab);
+    if (page && page->bigModel()->rowCount() == 0) {
+        bigParameter big;
+        big.bigId = QStringLiteral("0");
+        page->on_rcvBIGPara(big);
+        page->findChild<QTableView *>(QStringLiteral("tableView_BIG"))->setCurrentIndex(page->bigModel()->index(0, 0));
+        page->on_BIGTableView_changed(page->bigModel()->index(0, 0));
+        bisParameter bis;
+        bis.bisId = QStringLiteral("1");
+        page->on_rcvBISPara(bis);
+        page->on_rcvBISPara(bis);
+    }
+    return page;
+}
+
+QWidget *openBigBroadcaster(MainDongleWidget &tab)
+{
+    tab.on_slaveBIGSucceed(1);
+    auto *page = findPage<SlaveBIGWidget>(tab);
+    if (page && page->bigModel()->rowCount() == 0) {
+        slaveBigPara big;
+        big.bigId = QStringLiteral("0");
+        big.numBis = QStringLiteral("2");
+        page->on_rcvBIGPara(big);
+        page->findChild<QTableView *>(QStringLiteral("tableView_BIG"))->setCurrentIndex(page->bigModel()->index(0, 0));
+        page->on_BIGTableView_changed(page->bigModel()->index(0, 0));
+    }
+    return page;
+}
+
 const QVector<StormPage> &stormPages()
 {
     static const QVector<StormPage> pages{
@@ -93,6 +141,8 @@ const QVector<StormPage> &stormPages()
          [](MainDongleWidget &tab, const PageContext &context) { return openConnection(tab, context, 1, 1); }},
         {"central CIS page", [](MainDongleWidget &tab, const PageContext &) { return openCentralCis(tab); }},
         {"peripheral CIS page", [](MainDongleWidget &tab, const PageContext &) { return openPeripheralCis(tab); }},
+        {"BIG receiver page", [](MainDongleWidget &tab, const PageContext &) { return openBigReceiver(tab); }},
+        {"BIG broadcaster page", [](MainDongleWidget &tab, const PageContext &) { return openBigBroadcaster(tab); }},
     };
     return pages;
 }

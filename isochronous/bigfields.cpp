@@ -1,0 +1,23 @@
+#include "bigfields.h"
+
+#include "isouplink.h"
+
+QString BigFields::codeField(const QString &code)
+{
+    QString reversed;
+    for (int i = code.size() - 2; i >= 0; i -= 2)
+        reversed += code.midRef(i, 2);
+    return reversed;
+}
+
+QList<quint16> BigFields::assignHandles(QVector<bisParameter> *list, const QByteArray &handles)
+{
+    QList<quint16> given;
+    for (int k = 0; 2 * k < handles.size() && k < list->size(); ++k) {
+        // A last odd byte alone is taken as the value.
+        const quint16 handle = quint16(IsoUplink::number(handles.mid(2 * k, 2)));
+        (*list)[k].bisHandle = QString::number(handle);
+        given << handle;
+    }
+    return given;
+}

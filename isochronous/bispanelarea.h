@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+
+class CMsg;
+class LogManager;
+class QLabel;
+class QLayout;
+class QWidget;
+class manageCISWidget;
+
+// The ISO data panels of a BIG page, one per BIS connection handle, and the
+// area that shows one of them under its title. A disabled placeholder panel
+// stands in while no BIS with a panel is chosen. The panels' result frames
+// are relayed here to the panel of their handle.
+class BisPanelArea
+{
+public:
+    static constexpr quint16 PlaceholderHandle = 4095;
+
+    // `receiver`: the panels show their receive part only, else their send part only.
+    BisPanelArea(QWidget *page, QLayout *area, QLabel *title, bool receiver, CMsg *link, LogManager *logger,
+                 QMap<QString, QVariant> *settings, const QString &dongleName);
+
+    manageCISWidget *panel(quint16 handle) const { return m_panels.value(handle); }
+    manageCISWidget *shown() const;
+    QList<quint16> handles() const;
+
+    // A new hidden panel for the handle. A panel the handle had before is
+    // discarded; the placeholder's handle gets none (null).
+    manageCISWidget *add(quint16 handle);
+    void discard(quint16 handle);
+
+    void showDefault();
+    // The panel of a BIS handle (decimal text); the placeholder when it has none.
+    void showHandle(const QString &handleText);
+
+    void relayTxSync(const QByteArray &frame);
+    void relaySetupDataPath(const QByteArray &frame);
+    void relayRemoveDataPath(const QByteArray &frame);
+    void relayReceivedData(const QByteArray &frame);
+
+private:
+    void show(manageCISWidget *panel);
+    manageCISWidget *panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields) const;
+
+    QWidget *m_page;
+    QLayout *m_area;
+    QLabel *m_title;
+    bool m_receiver;
+    CMsg *m_link;
+    LogManager *m_logger;
+    QMap<QString, QVariant> *m_settings;
+    QString m_dongleName;
+    QMap<quint16, manageCISWidget *> m_panels;
+};
