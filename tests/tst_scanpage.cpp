@@ -411,6 +411,17 @@ void TestScanPage::resetEmptiesThePage()
     QCOMPARE(combo->count(), 2);
     QVERIFY(rig.page->isSyncing());
 
+    // The BIG receiver page is asked for with the sync handle of the entry chosen.
+    qRegisterMetaType<uint16_t>("uint16_t");
+    QSignalSpy big(rig.page, &CConnectionWidget::masterBIGSucceed);
+    for (int entry = 0; entry < combo->count(); ++entry) {
+        combo->setCurrentIndex(entry);
+        rig.widget<QToolButton>(QStringLiteral("buttonMasterBIG"))->click();
+        // The simulated dongle numbers its sync handles from the sync index + 1.
+        QCOMPARE(big.constLast().at(0).value<ushort>(), ushort(combo->currentData().toUInt() + 1));
+    }
+    QCOMPARE(big.count(), 2);
+
     rig.page->reset();
     QCOMPARE(rig.page->devices().size(), 0);
     QCOMPARE(scan->text(), QStringLiteral("Start Scan"));
@@ -466,9 +477,9 @@ void TestScanPage::autoModeFromSettings()
     QVERIFY(rig.open());
     QVERIFY(!rig.widget<QToolButton>(QStringLiteral("buttonConnect"))->isEnabled());
     QVERIFY(rig.widget<QToolButton>(QStringLiteral("buttonAutoConnect"))->isEnabled());
-    // The central CIS page opens from here.
+    // The central CIS page and the BIG receiver page open from here.
     QVERIFY(!rig.widget<QToolButton>(QStringLiteral("buttonCIGCIS"))->isHidden());
-    QVERIFY(rig.widget<QToolButton>(QStringLiteral("buttonMasterBIG"))->isHidden());
+    QVERIFY(!rig.widget<QToolButton>(QStringLiteral("buttonMasterBIG"))->isHidden());
     QVERIFY(rig.widget<QToolButton>(QStringLiteral("devicePrivacyModeUpdate"))->isHidden());
     // The periodic data tab is the one shown first.
     QCOMPARE(rig.widget<QTabWidget>(QStringLiteral("tabWidget_device"))->currentIndex(), 2);
