@@ -12,15 +12,21 @@
 #include "commandnames.h"
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
+#include "filechooser.h"
+#include "getinfodlg.h"
 #include "logmanager.h"
 #include "pageinterfaces.h"
 #include "pageregistry.h"
+#include "resolveaddressdialog.h"
 #include "textbrowserlogger.h"
 
 #include <QDialog>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QSettings>
 #include <QTabBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -77,7 +83,6 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     ui->splitter->setStretchFactor(0, 7);
     ui->splitter->setStretchFactor(1, 3);
     ui->tabWidget->setCurrentIndex(0);
-    onConnectionStatusChanged(false);
 
     connect(m_link, &CMsg::sig_rcvCommonMsg, this, &MainDongleWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvL2capMsg, this, &MainDongleWidget::onRcvMsg);
@@ -88,6 +93,24 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainDongleWidget::onTabWidgetCurrentChanged);
 
     registerHandlers();
+
+    m_reconnectTimer = new QTimer(this);
+    m_reconnectTimer->setInterval(ReconnectIntervalMs);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &MainDongleWidget::on_reConnect);
+    connect(this, &MainDongleWidget::sig_OpenLCP, this, &MainDongleWidget::onOpenLCP);
+    connect(this, &MainDongleWidget::sig_OpenIDT, this, &MainDongleWidget::onOpenIDT);
+    m_downloadProgress = new QProgressBar(ui->toolBar);
+    m_downloadProgress->setObjectName(QStringLiteral("downloadProgress"));
+    m_downloadProgress->setMaximumWidth(220);
+    m_downloadProgress->hide();
+    ui->horizontalLayout_8->addWidget(m_downloadProgress);
+    m_downloader = PageRegistry::create<PageKind::FirmwareDownloader>(pageContext());
+    if (m_downloader) {
+        connect(m_downloader, &FirmwareLoader::sig_heartBeatRestart, this, &MainDongleWidget::on_downLoad_finished);
+        connect(m_downloader, &FirmwareLoader::sig_downloadFailed, this, &MainDongleWidget::on_downLoad_failed);
+        connect(m_downloader, &FirmwareLoader::sig_progress, this, &MainDongleWidget::onDownloadProgress);
+    }
+    onConnectionStatusChanged(false);
 }
 
 MainDongleWidget::~MainDongleWidget()
@@ -107,6 +130,9 @@ MainDongleWidget::~MainDongleWidget()
     delete m_connectionWidget.data();
     delete m_advertisingPage.data();
     delete m_psmDialog.data();
+    delete m_calibrationDialog.data();
+    delete m_downloader;
+    m_downloader = nullptr;
     delete m_selectDialog;
     m_selectDialog = nullptr;
     delete m_toolLog;
@@ -271,17 +297,17 @@ void MainDongleWidget::initWidgets()
 
 void MainDongleWidget::setToolBarEnabled(bool enabled)
 {
-    // Buttons whose dialogs are not part of this program yet stay off.
+    // Buttons whose pages no layer registered stay off.
     ui->toolButton_configureSettings->setEnabled(enabled);
     ui->toolButton_registerPSM->setEnabled(enabled && m_psmDialog);
     ui->toolButton_about->setEnabled(enabled);
-    ui->toolButton_getInfo->setEnabled(false);
+    ui->toolButton_getInfo->setEnabled(enabled);
     ui->toolButton_reset->setEnabled(enabled);
-    ui->toolButton_RfCalibraion->setEnabled(false);
-    ui->toolButton_address->setEnabled(false);
-    ui->toolButton_download->setEnabled(false);
-    ui->toolButton_lcp->setEnabled(false);
-    ui->toolButton_idt->setEnabled(false);
+    ui->toolButton_RfCalibraion->setEnabled(enabled && PageRegistry::has(PageKind::CalibrationDialog));
+    ui->toolButton_address->setEnabled(enabled);
+    ui->toolButton_download->setEnabled(enabled && m_downloader);
+    ui->toolButton_lcp->setEnabled(enabled && PageRegistry::has(PageKind::LcpTest));
+    ui->toolButton_idt->setEnabled(enabled && PageRegistry::has(PageKind::IdtTest));
     ui->tabWidget->setEnabled(enabled);
     ui->tabWidget_log->setEnabled(enabled);
 }
@@ -327,6 +353,8 @@ void MainDongleWidget::on_configDongleName(QString name)
 
 void MainDongleWidget::serialPortArrived(const QString &port)
 {
+    if (m_reconnectTimer && m_reconnectTimer->isActive() && !m_arrivedPorts.contains(port))
+        m_arrivedPorts.append(port);
     emit sig_SerialPortArrived(port);
 }
 
@@ -338,12 +366,10 @@ void MainDongleWidget::serialPortRemoved(const QString &port)
 
 void MainDongleWidget::closeTestPages()
 {
-    // Test pages come with their own layer; closing the tab resets them to off.
-    for (int i = ui->tabWidget->count() - 1; i >= 0; --i) {
-        auto *page = qobject_cast<DynamicPage *>(ui->tabWidget->widget(i));
-        if (page && !page->closesOnReset())
-            removePage(page);
-    }
+    if (m_lcpOpen)
+        onCloseLCP();
+    if (m_idtOpen)
+        onCloseIDT();
 }
 
 void MainDongleWidget::closePort()
@@ -867,4 +893,252 @@ QByteArray MainDongleWidget::enabledProfileIds(const QByteArray &profiles, bool 
     if (truncated)
         *truncated = cut;
     return ids;
+}
+
+// --- toolbar, firmware download and test pages ---
+
+void MainDongleWidget::setReconnectInterval(int ms)
+{
+    if (m_reconnectTimer)
+        m_reconnectTimer->setInterval(ms);
+}
+
+CSelectDongleDialog *MainDongleWidget::ensureSelectDialog()
+{
+    if (!m_selectDialog) {
+        m_selectDialog = new CSelectDongleDialog(m_link, m_logManager, this);
+        connect(m_selectDialog, &CSelectDongleDialog::sig_connectionStatusChanged, this,
+                &MainDongleWidget::onConnectionStatusChanged);
+    }
+    return m_selectDialog;
+}
+
+void MainDongleWidget::on_toolButton_getInfo_clicked()
+{
+    GetInfoDlg dialog(m_link, m_logManager, this);
+    dialog.initForms();
+    dialog.exec();
+}
+
+void MainDongleWidget::on_toolButton_RfCalibraion_clicked()
+{
+    if (!m_calibrationDialog)
+        m_calibrationDialog = PageRegistry::create<PageKind::CalibrationDialog>(pageContext());
+    if (m_calibrationDialog)
+        m_calibrationDialog->exec();
+}
+
+void MainDongleWidget::on_toolButton_address_clicked()
+{
+    ResolveAddressDialog dialog(m_link, m_logManager, this);
+    dialog.exec();
+}
+
+void MainDongleWidget::setDownloadWidgetsEnabled(bool enabled)
+{
+    const QList<QWidget *> widgets{ui->toolButton_selectDongle, ui->toolButton_configureSettings,
+                                   ui->toolButton_registerPSM,   ui->toolButton_about,
+                                   ui->toolButton_getInfo,       ui->toolButton_reset,
+                                   ui->toolButton_RfCalibraion,  ui->toolButton_address,
+                                   ui->tabWidget,                ui->tabWidget_log,
+                                   ui->toolButton_download,      ui->toolButton_lcp,
+                                   ui->toolButton_idt};
+    for (QWidget *widget : widgets)
+        widget->setEnabled(enabled);
+}
+
+void MainDongleWidget::on_toolButton_download_clicked()
+{
+    if (m_deviceType != 0 && m_deviceType != 1) {
+        logLine(QStringLiteral("this firmware do not support downloading."), LogLevel::Error);
+        return;
+    }
+    if (!m_downloader || m_downloading)
+        return;
+    const QString path = chooseOpenFileName(this, QString(), QString(), QStringLiteral("*.*"));
+    if (path.isEmpty())
+        return;
+    if (m_downloader->checkFirmwareFile(path) != 0) {
+        logLine(QStringLiteral("selected firmware wrong!"), LogLevel::Error);
+        return;
+    }
+    // Stand-ins keep the build free of the maker's images; they must never
+    // reach a real dongle by accident.
+    if (m_downloader->usesStandInBootImage() && !qEnvironmentVariableIsSet("VANTORA_ACCEPT_STANDIN_BOOT_IMAGE")) {
+        const QPointer<MainDongleWidget> alive(this);
+        const int answer = CFlatMessage::question(
+            this, QStringLiteral("Download Firmware"),
+            QStringLiteral("This program carries a stand-in boot image, not firmware: the dongle cannot start from "
+                           "it. Download anyway?"));
+        if (!alive)
+            return;
+        if (answer != QMessageBox::Yes) {
+            logLine(QStringLiteral("Download cancelled: the boot image is a stand-in."), LogLevel::Info);
+            return;
+        }
+    }
+    m_downloading = true;
+    setDownloadWidgetsEnabled(false);
+    m_heartBeat->stop();
+    m_downloader->setChipType(m_deviceType);
+    m_downloader->startDownload(path);
+}
+
+void MainDongleWidget::onDownloadProgress(int stage, quint32 sent, quint32 total)
+{
+    m_downloadProgress->setRange(0, int(qMin<quint32>(total, INT_MAX)));
+    m_downloadProgress->setValue(int(qMin(sent, total)));
+    m_downloadProgress->setFormat(QStringLiteral("%1 of 2: %p%").arg(stage));
+    m_downloadProgress->show();
+}
+
+void MainDongleWidget::on_downLoad_finished()
+{
+    m_reconnectPort = m_link->getPortName();
+    m_reconnectStage = 0;
+    m_reconnectAttempts = 0;
+    m_arrivedPorts.clear();
+    m_reconnectTimer->start();
+}
+
+void MainDongleWidget::on_reConnect()
+{
+    CSelectDongleDialog *dialog = ensureSelectDialog();
+    if (m_reconnectStage == 0) {
+        dialog->disconnectPort(m_reconnectPort);
+        dialog->on_pb_Refresh_clicked();
+        m_reconnectStage = 1;
+        return;
+    }
+    // The restarted dongle may come back slowly, or under another name.
+    QStringList candidates{m_reconnectPort};
+    for (const QString &port : qAsConst(m_arrivedPorts)) {
+        if (!candidates.contains(port))
+            candidates << port;
+    }
+    for (const QString &port : qAsConst(candidates)) {
+        if (port.isEmpty() || m_link->isOpen())
+            continue;
+        dialog->connectPort(port);
+    }
+    if (m_link->isOpen()) {
+        finishReconnect(true);
+        return;
+    }
+    ++m_reconnectAttempts;
+    logLine(QStringLiteral("Reopening %1 after the download failed (attempt %2 of %3).")
+                .arg(m_reconnectPort)
+                .arg(m_reconnectAttempts)
+                .arg(ReconnectAttempts),
+            LogLevel::Warn);
+    if (m_reconnectAttempts >= ReconnectAttempts)
+        finishReconnect(false);
+}
+
+void MainDongleWidget::finishReconnect(bool reopened)
+{
+    m_reconnectTimer->stop();
+    m_reconnectStage = 0;
+    m_downloading = false;
+    m_downloadProgress->hide();
+    if (reopened) {
+        m_heartBeat->start();
+        setDownloadWidgetsEnabled(true);
+        setToolBarEnabled(true);
+        return;
+    }
+    logLine(QStringLiteral("The dongle did not come back after the download; open its port with \"Select BLE Dongle "
+                           "Target\"."),
+            LogLevel::Error);
+    setToolBarEnabled(false);
+    ui->toolButton_selectDongle->setEnabled(true);
+}
+
+void MainDongleWidget::on_downLoad_failed()
+{
+    m_downloading = false;
+    m_downloadProgress->hide();
+    CSelectDongleDialog *dialog = ensureSelectDialog();
+    dialog->disconnectPort(m_link->getPortName());
+    dialog->on_pb_Refresh_clicked();
+    setToolBarEnabled(false);
+    ui->toolButton_selectDongle->setEnabled(true);
+}
+
+void MainDongleWidget::on_toolButton_lcp_clicked()
+{
+    if (m_lcpOpen)
+        return;
+    TestModePage *page = PageRegistry::create<PageKind::LcpTest>(pageContext());
+    if (!page)
+        return;
+    m_lcpOpen = true;
+    emit sig_OpenLCP(QString::asprintf("%-10s", "LCP"), page);
+}
+
+void MainDongleWidget::on_toolButton_idt_clicked()
+{
+    if (m_idtOpen)
+        return;
+    TestModePage *page = PageRegistry::create<PageKind::IdtTest>(pageContext());
+    if (!page)
+        return;
+    m_idtOpen = true;
+    emit sig_OpenIDT(QString::asprintf("%-10s", "IDT"), page);
+}
+
+void MainDongleWidget::openTestPage(const QString &title, TestModePage *page, const QString &closeTip,
+                                    void (MainDongleWidget::*close)(), void (CMsg::*frames)(QByteArray))
+{
+    ui->tabWidget->addTab(page, title);
+    ui->tabWidget->setCurrentWidget(page);
+    const int index = ui->tabWidget->indexOf(page);
+    if (index < 0) {
+        logLine(QStringLiteral("Create connect tab failed. "), LogLevel::Error);
+        return;
+    }
+    QToolButton *button = createCloseButton(closeTip);
+    ui->tabWidget->tabBar()->setTabButton(index, QTabBar::RightSide, button);
+    connect(button, &QToolButton::clicked, this, close);
+    connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
+    connect(m_link, frames, page, &TestModePage::onRcvMsg);
+}
+
+void MainDongleWidget::onOpenLCP(QString title, TestModePage *page)
+{
+    m_lcpPage = page;
+    openTestPage(title, page, QStringLiteral("close LCP"), &MainDongleWidget::onCloseLCP, &CMsg::sig_rcvLCPMsg);
+}
+
+void MainDongleWidget::onOpenIDT(QString title, TestModePage *page)
+{
+    m_idtPage = page;
+    openTestPage(title, page, QStringLiteral("close IDT"), &MainDongleWidget::onCloseIDT, &CMsg::sig_rcvIDTMsg);
+}
+
+void MainDongleWidget::closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray))
+{
+    if (page) {
+        // The stop commands are queued before the page goes.
+        page->stopMode();
+        disconnect(m_link, frames, page.data(), &TestModePage::onRcvMsg);
+        const int index = ui->tabWidget->indexOf(page);
+        if (index >= 0 && !ui->tabWidget->tabBar()->tabButton(index, QTabBar::RightSide))
+            logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
+        removePage(page);
+    }
+    page = nullptr;
+    ui->tabWidget->setCurrentIndex(0);
+}
+
+void MainDongleWidget::onCloseLCP()
+{
+    closeTestPage(m_lcpPage, &CMsg::sig_rcvLCPMsg);
+    m_lcpOpen = false;
+}
+
+void MainDongleWidget::onCloseIDT()
+{
+    closeTestPage(m_idtPage, &CMsg::sig_rcvIDTMsg);
+    m_idtOpen = false;
 }

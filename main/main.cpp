@@ -2,6 +2,7 @@
 #include "crashhandler.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
+#include "testmodepages.h"
 #include "widgetresources.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ int main(int argc, char **argv)
 
     // Each later layer registers the pages it builds (PageRegistry).
     registerConnectionPages();
+    registerTestModePages();
 
     MainWindow window;
     window.show();

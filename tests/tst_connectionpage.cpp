@@ -1,3 +1,5 @@
+#include "cgattwidget.h"
+#include "cl2capwidget.h"
 #include "clayerwidget.h"
 #include "cmsg.h"
 #include "connectionpages.h"
@@ -10,7 +12,9 @@
 #include <QPointer>
 #include <QLayout>
 #include <QTabBar>
+#include <QSignalSpy>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -37,7 +41,8 @@ class TestConnectionPage : public QObject
 
     static CLayerWidget *makePage(CMsg *link, LogManager *logger, uint8_t role = 0, uint8_t condix = 3)
     {
-        return new CLayerWidget(link, logger, nullptr, QStringLiteral("Dongle1"), role, 0x18, 0, 0x1F4,
+        static const QString dongleName = QStringLiteral("Dongle1");
+        return new CLayerWidget(link, logger, nullptr, &dongleName, role, 0x18, 0, 0x1F4,
                                 QStringLiteral("Peer Device"), QStringLiteral("66:55:44:33:22:11"), condix);
     }
 
@@ -63,6 +68,47 @@ private slots:
         QVERIFY(qobject_cast<CustomTabStyle *>(page->tabWidget()->tabBar()->style()));
         QCOMPARE(page->tabWidget()->objectName(), QStringLiteral("m_tabWidget"));
         QCOMPARE(page->layout()->contentsMargins(), QMargins());
+    }
+
+    void holdsTheConnectionsPages()
+    {
+        QString dongleName = QStringLiteral("Dongle1");
+        RecordingLog log;
+        QScopedPointer<CLayerWidget> page(new CLayerWidget(nullptr, &log, nullptr, &dongleName, 0, 0x18, 0, 0x1F4,
+                                                           QStringLiteral("Peer Device"),
+                                                           QStringLiteral("66:55:44:33:22:11"), 6));
+        CGattWidget *gatt = page->gattWidget();
+        QVERIFY(gatt);
+        QCOMPARE(page->tabWidget()->widget(0), static_cast<QWidget *>(gatt));
+        QCOMPARE(gatt->parentWidget()->parentWidget(), page->tabWidget());
+        QCOMPARE(gatt->condix(), uint8_t(6));
+        QCOMPARE(page->tabWidget()->widget(1)->objectName(), QStringLiteral("gapPage"));
+        auto *l2cap = qobject_cast<CL2capWidget *>(page->tabWidget()->widget(2));
+        QVERIFY(l2cap);
+        QCOMPARE(l2cap->condix(), quint8(6));
+        QSignalSpy front(page.data(), &CLayerWidget::sig_showDongleTab);
+        emit l2cap->sig_showDongleTab(dongleName);
+        QCOMPARE(front.count(), 1);
+
+        // The dongle tab's name is shared, so a renamed dongle shows through.
+        dongleName = QStringLiteral("Renamed");
+        QCOMPARE(page->dongleName(), QStringLiteral("Renamed"));
+
+        page->setIsCurrentTab(true);
+        QVERIFY(gatt->isCurrentTab());
+        page->setIsCurrentTab(false);
+        QVERIFY(!gatt->isCurrentTab());
+
+        auto *pair = gatt->findChild<QToolButton *>(QStringLiteral("toolButton_pair"));
+        page->on_pairEnable(false);
+        QVERIFY(!pair->isEnabled());
+        page->on_pairEnable(true);
+        QVERIFY(pair->isEnabled());
+
+        QSignalSpy shown(page.data(), &CLayerWidget::sig_showDongleTab);
+        emit gatt->sig_showDongleTab(QStringLiteral("Renamed"));
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(shown.first().first().toString(), QStringLiteral("Renamed"));
     }
 
     void tabsAreFlatBoxesOfOneSize()
