@@ -470,7 +470,6 @@ void CCigCisWidget::onRemoveCigResult(const QByteArray &frame)
         m_cigModel.clear();
         m_cisModel.clear();
         m_currentCigRow = -1;
-        m_displayedCigId.clear();
         m_displayedCigId = QString();
     } else {
         showCig(0);
@@ -495,25 +494,27 @@ manageCISWidget *CCigCisWidget::panelOfResult(const QByteArray &frame, QMap<QStr
     return handle <= 0xFFFF ? m_panels.value(quint16(handle)) : nullptr;
 }
 
-void CCigCisWidget::readIsoTxSyncProc(const QByteArray &frame)
+void CCigCisWidget::relayResult(const QByteArray &frame,
+                                void (manageCISWidget::*entry)(QMap<QString, QByteArray> fields, QString name))
 {
     QMap<QString, QByteArray> fields;
     if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        panel->onReadIsoTxSyncResult(fields, IsoUplink::name(frame));
+        (panel->*entry)(fields, IsoUplink::name(frame));
+}
+
+void CCigCisWidget::readIsoTxSyncProc(const QByteArray &frame)
+{
+    relayResult(frame, &manageCISWidget::onReadIsoTxSyncResult);
 }
 
 void CCigCisWidget::setupDataPathProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        panel->onSetupDataPathResult(fields, IsoUplink::name(frame));
+    relayResult(frame, &manageCISWidget::onSetupDataPathResult);
 }
 
 void CCigCisWidget::removeDataPathProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        panel->onRemoveDataPathResult(fields, IsoUplink::name(frame));
+    relayResult(frame, &manageCISWidget::onRemoveDataPathResult);
 }
 
 void CCigCisWidget::receiveIsoDataProc(const QByteArray &frame)

@@ -76,6 +76,8 @@ private:
     void receiveIsoDataProc(const QByteArray &frame);
     // Parses and logs a panel's result and hands it to the panel of its handle.
     manageCISWidget *panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields);
+    void relayResult(const QByteArray &frame,
+                     void (manageCISWidget::*entry)(QMap<QString, QByteArray> fields, QString name));
 
     bool hasCurrentCig() const;
     int currentCisRow() const;
