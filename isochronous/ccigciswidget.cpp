@@ -113,9 +113,11 @@ void CCigCisWidget::log(const QString &text, int level)
         m_logger->log(text, level);
 }
 
-void CCigCisWidget::showError(const QString &text)
+bool CCigCisWidget::showError(const QString &text)
 {
+    const QPointer<CCigCisWidget> alive(this);
     CFlatMessage::information(this, QStringLiteral("ERROR"), text);
+    return alive;
 }
 
 void CCigCisWidget::send(const QString &name, const QMap<QString, QVariant> &fields)
@@ -310,16 +312,16 @@ void CCigCisWidget::onSetCigResult(const QByteArray &frame)
         return;
     const cigParameter cig = m_cigModel.records().at(m_currentCigRow);
     if (IsoUplink::number(fields, QStringLiteral("cig_id")) != cig.cigId.toULongLong()) {
-        showError(QStringLiteral("The returned cig ID is wrong in set CIG command."));
-        log(QStringLiteral("CIG ID sended is not equal to the response CIG ID."), LogLevel::Error);
+        if (showError(QStringLiteral("The returned cig ID is wrong in set CIG command.")))
+            log(QStringLiteral("CIG ID sended is not equal to the response CIG ID."), LogLevel::Error);
         return;
     }
     writeBack();
     QVector<cisParameter> list = m_cisListsByCig.value(cig.cigId);
     const quint64 count = IsoUplink::number(fields, QStringLiteral("cis_count"));
     if (count != quint64(list.size())) {
-        showError(QStringLiteral("The returned cis count is wrong in set CIG command."));
-        log(QStringLiteral("CIS Count sended is not equal to the response CIS Count."), LogLevel::Error);
+        if (showError(QStringLiteral("The returned cis count is wrong in set CIG command.")))
+            log(QStringLiteral("CIS Count sended is not equal to the response CIS Count."), LogLevel::Error);
         return;
     }
     if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
