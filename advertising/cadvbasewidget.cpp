@@ -14,6 +14,8 @@
 #include <QScrollBar>
 #include <QSplitter>
 
+#include <functional>
+
 CAdvBaseWidget::CAdvBaseWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings, QWidget *parent)
     : QWidget(parent)
     , m_msg(msg)
@@ -56,39 +58,36 @@ bool CAdvBaseWidget::sendParameters(bool collected, const QString &command, cons
     return true;
 }
 
-bool CAdvBaseWidget::takeDataBlocks(const CAdvDataWidget *editor, bool withPeriodic, QList<QByteArray> *blocks)
+void CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command,
+                                   quint8 opcode, const QByteArray &advIndex, int lengthBytes)
 {
-    const QByteArray adv = editor->getAdvData();
-    if (adv == m_invalidData) {
-        CFlatMessage::information(this, QStringLiteral("ERROR"), QStringLiteral("Advertising data is wrong."));
-        m_logger->log(QStringLiteral("Advertising data is wrong."), LogLevel::Error);
-        return false;
-    }
-    const QByteArray res = editor->getResData();
-    if (res == m_invalidData) {
-        CFlatMessage::information(this, QStringLiteral("ERROR"), QStringLiteral("Advertising data response is wrong."));
-        m_logger->log(QStringLiteral("Advertising data response is wrong."), LogLevel::Error);
-        return false;
-    }
-    *blocks = {adv, res};
-    if (withPeriodic) {
-        const QByteArray periodic = editor->getPeriodicData();
-        if (periodic == m_invalidData) {
-            CFlatMessage::information(this, QStringLiteral("ERROR"), QStringLiteral("Periodic data is wrong."));
-            m_logger->log(QStringLiteral("Periodic data is wrong"), LogLevel::Error);
-            return false;
-        }
-        blocks->append(periodic);
-    }
-    return true;
-}
-
-void CAdvBaseWidget::sendDataFrame(const QString &command, quint8 opcode, const QByteArray &advIndex,
-                                   const QList<QByteArray> &blocks, int lengthBytes)
-{
+    struct Block
+    {
+        std::function<QByteArray()> read;
+        QString text;
+        QString logLine;
+    };
+    QList<Block> kinds{
+        {[editor] { return editor->getAdvData(); }, QStringLiteral("Advertising data is wrong."),
+         QStringLiteral("Advertising data is wrong.")},
+        {[editor] { return editor->getResData(); }, QStringLiteral("Advertising data response is wrong."),
+         QStringLiteral("Advertising data response is wrong.")},
+    };
+    if (withPeriodic)
+        kinds.append({[editor] { return editor->getPeriodicData(); }, QStringLiteral("Periodic data is wrong."),
+                      QStringLiteral("Periodic data is wrong")});
+    // A block longer than its length field can tell would go out with a wrapped length.
+    const int longest = (1 << (8 * lengthBytes)) - 1;
     QByteArray payload = advIndex;
-    for (const QByteArray &block : blocks)
+    for (const Block &kind : qAsConst(kinds)) {
+        const QByteArray block = kind.read();
+        if (block == m_invalidData || block.size() > longest) {
+            CFlatMessage::information(this, QStringLiteral("ERROR"), kind.text);
+            m_logger->log(kind.logLine, LogLevel::Error);
+            return;
+        }
         payload += CUtil::valueToArray(0, quint64(block.size()), lengthBytes) + block;
+    }
     QByteArray frame;
     frame.append(char(0xAA));
     frame.append(char(0x01));

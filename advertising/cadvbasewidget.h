@@ -44,12 +44,12 @@ protected:
     // Sends the collected parameters by command name; on an empty value
     // shows "ERROR" with emptyText instead.
     bool sendParameters(bool collected, const QString &command, const QString &emptyText);
-    // The data blocks of the editor for the frame, or false after telling
-    // which one is wrong.
-    bool takeDataBlocks(const CAdvDataWidget *editor, bool withPeriodic, QList<QByteArray> *blocks);
-    // 0xAA, layer, opcode, length, index and each block after its length.
-    void sendDataFrame(const QString &command, quint8 opcode, const QByteArray &advIndex,
-                       const QList<QByteArray> &blocks, int lengthBytes);
+    // The data frame of the editor's blocks: 0xAA, layer, opcode, payload
+    // length, then the index and each block after its length. A block the
+    // editor cannot encode, or too long for its length field, is refused
+    // with a box and a log line instead.
+    void sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command, quint8 opcode,
+                       const QByteArray &advIndex, int lengthBytes);
 
     // A line edit's message value read as a base-16 number, stored under key
     // at that width; false when the edit yields nothing.

@@ -181,9 +181,7 @@ bool CAdvExtendWidget::setAdvParameter(QByteArray advIndex)
 
 void CAdvExtendWidget::setAdvData(QByteArray advIndex)
 {
-    QList<QByteArray> blocks;
-    if (takeDataBlocks(ui->m_AdvDataWidget, false, &blocks))
-        sendDataFrame(QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, blocks, 2);
+    sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2);
 }
 
 void CAdvExtendWidget::on_btnResetAdvSettings_clicked()

@@ -185,9 +185,7 @@ bool CAdvLegacyWidget::setAdvParameter(QByteArray advIndex)
 
 void CAdvLegacyWidget::setAdvData(QByteArray advIndex)
 {
-    QList<QByteArray> blocks;
-    if (takeDataBlocks(ui->m_AdvDataWidget, false, &blocks))
-        sendDataFrame(QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, blocks, 1);
+    sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 1);
 }
 
 void CAdvLegacyWidget::on_btnResetAdvSettings_clicked()

@@ -152,9 +152,7 @@ bool CAdvPeriodicWidget::setAdvParameter(QByteArray advIndex)
 
 void CAdvPeriodicWidget::setAdvData(QByteArray advIndex)
 {
-    QList<QByteArray> blocks;
-    if (takeDataBlocks(ui->m_AdvDataWidget, true, &blocks))
-        sendDataFrame(QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, blocks, 2);
+    sendDataFrame(ui->m_AdvDataWidget, true, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2);
 }
 
 void CAdvPeriodicWidget::on_btnResetAdvSettings_clicked()

@@ -471,6 +471,12 @@ void TestAdvForms::invalidData_data()
         << "Advertising data response is wrong." << "Advertising data response is wrong.";
     QTest::newRow("extended advertising data is the marker") << "extended"
         << QStringList{"adv:Custom AD type=4646"} << "Advertising data is wrong." << "Advertising data is wrong.";
+    QTest::newRow("legacy data longer than its length byte")
+        << "legacy" << QStringList{"adv:Custom AD type=" + QString(512, '1')} << "Advertising data is wrong."
+        << "Advertising data is wrong.";
+    QTest::newRow("legacy scan response longer than its length byte")
+        << "legacy" << QStringList{"adv:Complete Local Name=a", "res:Custom AD type=" + QString(600, '2')}
+        << "Advertising data response is wrong." << "Advertising data response is wrong.";
     QTest::newRow("periodic odd digit count") << "periodic"
         << QStringList{"adv:Complete Local Name=a", "periodic=03ff010"} << "Periodic data is wrong."
         << "Periodic data is wrong";
