@@ -1,5 +1,6 @@
 #include "cadvbasewidget.h"
 
+#include "advformtexts.h"
 #include "cadvdatawidget.h"
 #include "ccommand.h"
 #include "cflatmessage.h"
@@ -32,6 +33,43 @@ void CAdvBaseWidget::arrangePanes(QSplitter *splitter, QScrollArea *scrollArea)
     splitter->setStretchFactor(0, 4);
     splitter->setStretchFactor(1, 6);
     scrollArea->verticalScrollBar()->setStyleSheet(QStringLiteral("QScrollBar{width:10px}"));
+}
+
+void CAdvBaseWidget::setDuration(CValidateLineEdit *edit, int minMs, int maxMs, const QString &tip)
+{
+    const QString max = QString::number(maxMs);
+    edit->setDoubleType(QString::number(minMs), max, QStringLiteral("10"), QStringLiteral("0"), QStringLiteral("2"),
+                        minMs == 0 ? QStringLiteral("0") : max);
+    edit->setToolTip(tip);
+}
+
+void CAdvBaseWidget::setDurationForMode(CValidateLineEdit *edit, const QString &mode, const QString &generalTip)
+{
+    if (mode == AdvFormTexts::limitedDiscoverable())
+        setDuration(edit, 10, 180000, AdvFormTexts::limitedDurationTip());
+    else
+        setDuration(edit, 0, 655350, generalTip);
+}
+
+void CAdvBaseWidget::initExtendedEdits(const ExtendedEdits &edits, const QString &primDefault,
+                                       const QString &maxAdvEvtTip, const QString &secSidTip)
+{
+    for (CValidateLineEdit *edit : {edits.primMax, edits.primMin}) {
+        edit->setDoubleType(QStringLiteral("20"), QStringLiteral("10485759.375"), QStringLiteral("0.625"),
+                            QStringLiteral("3"), QStringLiteral("4"), primDefault);
+        edit->setToolTip(QStringLiteral("unit: 625us, range: 20ms to 10,485.759375 s"));
+    }
+    edits.peerAddr->setAddrType(QStringLiteral("17"), AdvFormTexts::zeroAddress(), AdvFormTexts::addressPattern());
+    setDuration(edits.duration, 0, 655350, QStringLiteral("unit: 10ms, range: 0ms to 655350ms"));
+    edits.maxTxPower->setInt8Type(QStringLiteral("-127"), QStringLiteral("127"), QStringLiteral("1"),
+                                  QStringLiteral("0"));
+    edits.maxTxPower->setToolTip(AdvFormTexts::txPowerTip());
+    edits.maxAdvEvt->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("1"), QStringLiteral("0"));
+    edits.maxAdvEvt->setToolTip(maxAdvEvtTip);
+    edits.secMaxSkip->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("1"), QStringLiteral("0"));
+    edits.secMaxSkip->setToolTip(QStringLiteral("range: 0 to 255"));
+    edits.secSid->setIntType(QStringLiteral("0"), QStringLiteral("15"), QStringLiteral("1"), QStringLiteral("0"));
+    edits.secSid->setToolTip(secSidTip);
 }
 
 void CAdvBaseWidget::refuse(const QString &title, const QString &text)

@@ -39,6 +39,27 @@ protected:
     // Stretch of the parameter and data panes and the thin scroll bar.
     static void arrangePanes(QSplitter *splitter, QScrollArea *scrollArea);
 
+    // The duration edit in whole 10 ms steps over that range; it shows the
+    // range's default (0 for a range from 0, else its maximum).
+    static void setDuration(CValidateLineEdit *edit, int minMs, int maxMs, const QString &tip);
+    // The limited-discoverable range for that mode, else the general one.
+    static void setDurationForMode(CValidateLineEdit *edit, const QString &mode, const QString &generalTip);
+
+    // The edits the extended and periodic forms share.
+    struct ExtendedEdits
+    {
+        CValidateLineEdit *primMax;
+        CValidateLineEdit *primMin;
+        CValidateLineEdit *peerAddr;
+        CValidateLineEdit *duration;
+        CValidateLineEdit *maxTxPower;
+        CValidateLineEdit *maxAdvEvt;
+        CValidateLineEdit *secMaxSkip;
+        CValidateLineEdit *secSid;
+    };
+    static void initExtendedEdits(const ExtendedEdits &edits, const QString &primDefault, const QString &maxAdvEvtTip,
+                                  const QString &secSidTip);
+
     // Shows the refusal box and logs its title.
     void refuse(const QString &title, const QString &text);
     // Sends the collected parameters by command name; on an empty value
