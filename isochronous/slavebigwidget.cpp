@@ -2,36 +2,13 @@
 
 #include "ui_slavebigwidget.h"
 
-#include "bigfields.h"
-#include "ccommand.h"
-#include "cflatmessage.h"
 #include "cmsg.h"
-#include "isouplink.h"
-#include "logger.h"
-#include "logmanager.h"
 #include "manageciswidget.h"
 #include "slavebigparadialog.h"
 
-#include <QHeaderView>
-
-#include <algorithm>
-
-namespace {
-
-void setUpTable(TFlatScrollArea<QTableView> *view)
-{
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    view->setTopInset(25);
-}
-
-} // namespace
-
 SlaveBIGWidget::SlaveBIGWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                                const QString &dongleName, QWidget *parent)
-    : BigBroadcasterPage(parent), ui(new Ui::SlaveBIGWidget),
+    : BigPage(link, logger, parent), ui(new Ui::SlaveBIGWidget),
       m_dispatcher(this, logger,
                    {
                        {"BB@06@07", &SlaveBIGWidget::onStatusRsp},
@@ -45,22 +22,16 @@ SlaveBIGWidget::SlaveBIGWidget(CMsg *link, LogManager *logger, QMap<QString, QVa
                        {"BB@06@0C", &SlaveBIGWidget::onStatusRsp},
                        {"DD@06@0A", &SlaveBIGWidget::removeDataPathProc},
                        {"BB@06@0E", &SlaveBIGWidget::onStatusRsp},
-                   }),
-      m_link(link), m_logger(logger), m_settings(settings)
+                   })
 {
     ui->setupUi(this);
     paraDialog = new SlaveBIGParaDialog(logger, this);
-    // A new BIG never takes the ID of one the page still lists: results find their BIG by it.
-    paraDialog->setIdInUse([this](const QString &id) {
-        return BigFields::rowOf(m_bigModel.records(), id.toULongLong()) >= 0;
-    });
-    ui->tableView_BIG->setModel(&m_bigModel);
-    ui->tableView_BIS->setModel(&m_bisModel);
-    setUpTable(ui->tableView_BIG);
-    setUpTable(ui->tableView_BIS);
-
-    m_panels.reset(new BisPanelArea(this, ui->verticalLayout_manageBIS, ui->label_bisName, false, link, logger,
-                                    settings, dongleName));
+    // Results find their BIG by its ID.
+    paraDialog->setIdInUse([this](const QString &id) { return bigIdInUse(id); });
+    setUpTables(ui->tableView_BIG, ui->tableView_BIS, ui->verticalLayout_manageBIS, ui->label_bisName, false,
+                settings, dongleName,
+                {ui->toolButton_editBIG, ui->toolButton_removeBIG, ui->toolButton_createBIG,
+                 ui->toolButton_terminateBIG});
 
     ui->splitter->setStretchFactor(0, 58);
     ui->splitter->setStretchFactor(1, 42);
@@ -77,38 +48,9 @@ SlaveBIGWidget::~SlaveBIGWidget()
     delete ui;
 }
 
-bool SlaveBIGWidget::canClose() const
-{
-    const QVector<slaveBigPara> &bigs = m_bigModel.records();
-    return std::none_of(bigs.cbegin(), bigs.cend(), [](const slaveBigPara &big) { return big.status == 1; });
-}
-
-void SlaveBIGWidget::log(const QString &text, int level)
-{
-    if (m_logger)
-        m_logger->log(text, level);
-}
-
-void SlaveBIGWidget::send(const QString &name, const QMap<QString, QVariant> &fields)
-{
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
-}
-
 void SlaveBIGWidget::onRcvMsg(QByteArray frame)
 {
     m_dispatcher.dispatch(frame);
-}
-
-void SlaveBIGWidget::onStatusRsp(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_logger, frame);
-}
-
-int SlaveBIGWidget::currentBigRow() const
-{
-    const QModelIndex index = ui->tableView_BIG->currentIndex();
-    return index.isValid() && index.row() < m_bigModel.rowCount() ? index.row() : -1;
 }
 
 // ---------------------------------------------------------------------------
@@ -122,9 +64,9 @@ void SlaveBIGWidget::on_toolButton_addBIG_clicked()
 
 void SlaveBIGWidget::on_toolButton_editBIG_clicked()
 {
-    const int row = currentBigRow();
     // A created BIG keeps the parameters the controller created it with.
-    if (row < 0 || m_bigModel.records().at(row).status == 1)
+    const int row = currentListedBigRow();
+    if (row < 0)
         return;
     paraDialog->m_editMode = true;
     paraDialog->setParameter(m_bigModel.records().at(row));
@@ -159,30 +101,7 @@ void SlaveBIGWidget::on_rcvBIGPara(slaveBigPara para)
 
 void SlaveBIGWidget::on_toolButton_removeBIG_clicked()
 {
-    const int row = currentBigRow();
-    // The controller still holds a created BIG: it leaves by Terminate only.
-    if (row < 0 || m_bigModel.records().at(row).status == 1)
-        return;
-    m_bisListsByBig.remove(m_bigModel.records().at(row).bigId);
-    m_bigModel.removeRecord(row);
-    m_bisModel.clear();
-    showDefaultIsoPanel();
-    followRow(m_bigModel.rowCount() > 0 ? 0 : -1);
-}
-
-void SlaveBIGWidget::followRow(int row)
-{
-    if (row >= 0) {
-        const QModelIndex index = m_bigModel.index(row, 0);
-        ui->tableView_BIG->setCurrentIndex(index);
-        on_BIGTableView_changed(index);
-        return;
-    }
-    for (QToolButton *button : {ui->toolButton_editBIG, ui->toolButton_removeBIG, ui->toolButton_createBIG,
-                                ui->toolButton_terminateBIG})
-        button->setEnabled(false);
-    m_bisModel.clear();
-    currentBigIndex = QModelIndex();
+    removeCurrentBig();
 }
 
 QMap<QString, QVariant> SlaveBIGWidget::createBigFieldMap(const slaveBigPara &record) const
@@ -205,10 +124,9 @@ QMap<QString, QVariant> SlaveBIGWidget::createBigFieldMap(const slaveBigPara &re
 
 void SlaveBIGWidget::on_toolButton_createBIG_clicked()
 {
-    const int row = currentBigRow();
-    if (row < 0 || m_bigModel.records().at(row).status == 1)
-        return;
-    send(QStringLiteral("Create BIG"), createBigFieldMap(m_bigModel.records().at(row)));
+    const int row = currentListedBigRow();
+    if (row >= 0)
+        send(QStringLiteral("Create BIG"), createBigFieldMap(m_bigModel.records().at(row)));
 }
 
 void SlaveBIGWidget::on_toolButton_terminateBIG_clicked()
@@ -228,36 +146,18 @@ void SlaveBIGWidget::onCreateBigComplete(const QByteArray &frame)
     QMap<QString, QByteArray> fields;
     if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
         return;
-    const int row = BigFields::rowOf(m_bigModel.records(), IsoUplink::number(fields, QStringLiteral("big_id")));
-    if (row < 0) {
-        CFlatMessage::information(this, QStringLiteral("ERROR"),
-                                  QStringLiteral("The returned big ID is wrong in Create BIG command."));
-        log(QStringLiteral("BIG ID sended is not equal to the response BIG ID."), LogLevel::Error);
+    const int row = resultRow(fields, QStringLiteral("The returned big ID is wrong in Create BIG command."));
+    if (row < 0)
         return;
-    }
     const slaveBigPara record = m_bigModel.records().at(row);
-    QVector<bisParameter> list = m_bisListsByBig.value(record.bigId);
-    // A failed result carries no valid BIS count: its status is what to report.
-    if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
-        return;
-    if (IsoUplink::number(fields, QStringLiteral("number_bis")) != quint64(list.size())) {
-        CFlatMessage::information(this, QStringLiteral("ERROR"),
-                                  QStringLiteral("The returned BIS count is wrong in Create BIG command."));
-        log(QStringLiteral("BIS count sended is not equal to the response BIS count."), LogLevel::Error);
-        return;
+    bool taken = false;
+    const QList<manageCISWidget *> panels = takeCreateResult(
+        frame, fields, row, QStringLiteral("The returned BIS count is wrong in Create BIG command."), &taken);
+    for (manageCISWidget *panel : panels) {
+        // Repeats go at the BIG's SDU interval.
+        panel->disableInterval();
+        panel->setParameters(record.maxSdu, record.sduInterval);
     }
-    m_bigModel.records()[row].status = 1;
-    m_bigModel.refresh();
-    for (quint16 handle : BigFields::assignHandles(&list, fields.value(QStringLiteral("connection_handle")))) {
-        if (manageCISWidget *panel = m_panels->add(handle)) {
-            panel->disableInterval();
-            panel->setParameters(record.maxSdu, record.sduInterval);
-        }
-    }
-    m_bisListsByBig.insert(record.bigId, list);
-    // The reset cleared the view's current row; the row last pressed takes it again.
-    if (currentBigIndex.isValid() && currentBigIndex.row() < m_bigModel.rowCount())
-        followRow(currentBigIndex.row());
 }
 
 void SlaveBIGWidget::onTerminateBigComplete(const QByteArray &frame)
@@ -265,38 +165,10 @@ void SlaveBIGWidget::onTerminateBigComplete(const QByteArray &frame)
     QMap<QString, QByteArray> fields;
     if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
         return;
-    const int row = BigFields::rowOf(m_bigModel.records(), IsoUplink::number(fields, QStringLiteral("big_id")));
-    if (row < 0) {
-        CFlatMessage::information(this, QStringLiteral("ERROR"),
-                                  QStringLiteral("The returned big ID is wrong in Terminate BIG command."));
-        return;
-    }
-    const QString bigId = m_bigModel.records().at(row).bigId;
-    for (const bisParameter &bis : m_bisListsByBig.value(bigId)) {
-        if (!bis.bisHandle.isEmpty())
-            m_panels->discard(quint16(BigFields::number(bis.bisHandle) & 0xFFFF));
-    }
-    showDefaultIsoPanel();
-    m_bisListsByBig.remove(bigId);
-    m_bigModel.removeRecord(row);
-    m_bisModel.clear();
-    followRow(m_bigModel.rowCount() > 0 ? 0 : -1);
-    log(QStringLiteral("Terminate BIG succeed."), LogLevel::Info);
-}
-
-void SlaveBIGWidget::readIsoTxSyncProc(const QByteArray &frame)
-{
-    m_panels->relayTxSync(frame);
-}
-
-void SlaveBIGWidget::setupDataPathProc(const QByteArray &frame)
-{
-    m_panels->relaySetupDataPath(frame);
-}
-
-void SlaveBIGWidget::removeDataPathProc(const QByteArray &frame)
-{
-    m_panels->relayRemoveDataPath(frame);
+    // "reason" is not examined: the BIG has gone whatever the reason.
+    const int row = resultRow(fields, QStringLiteral("The returned big ID is wrong in Terminate BIG command."));
+    if (row >= 0)
+        endBig(row, QStringLiteral("Terminate BIG succeed."));
 }
 
 // ---------------------------------------------------------------------------
@@ -305,21 +177,14 @@ void SlaveBIGWidget::removeDataPathProc(const QByteArray &frame)
 void SlaveBIGWidget::on_BIGTableView_changed(const QModelIndex &index)
 {
     ui->toolButton_editBIG->setEnabled(true);
-    if (!index.isValid() || index.row() >= m_bigModel.rowCount()) {
-        log(QStringLiteral("SlaveBIGWidget::on_BIGTableView_changed:Clicked index is not valid."), LogLevel::Debug);
+    bool defined = false;
+    bool hasList = false;
+    if (!showBigRow(index, QStringLiteral("SlaveBIGWidget::on_BIGTableView_changed"), &defined, &hasList))
         return;
-    }
-    const bool defined = m_bigModel.records().at(index.row()).status != 1;
     ui->toolButton_editBIG->setEnabled(defined);
     ui->toolButton_removeBIG->setEnabled(defined);
     ui->toolButton_createBIG->setEnabled(defined);
     ui->toolButton_terminateBIG->setEnabled(!defined);
-    const auto list = m_bisListsByBig.constFind(m_bigModel.records().at(index.row()).bigId);
-    if (list != m_bisListsByBig.constEnd())
-        m_bisModel.setRecords(list.value());
-    else
-        m_bisModel.clear();
-    currentBigIndex = index;
 }
 
 void SlaveBIGWidget::on_BISTableView_changed(const QModelIndex &index)
@@ -331,9 +196,4 @@ void SlaveBIGWidget::on_BISTableView_changed(const QModelIndex &index)
         showDefaultIsoPanel();
     else
         m_panels->showHandle(handle);
-}
-
-void SlaveBIGWidget::showDefaultIsoPanel()
-{
-    m_panels->showDefault();
 }

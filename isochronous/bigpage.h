@@ -1,0 +1,236 @@
+#pragma once
+
+#include "bigfields.h"
+#include "bisdatatablemodel.h"
+#include "bispanelarea.h"
+#include "ccommand.h"
+#include "cflatmessage.h"
+#include "isouplink.h"
+#include "logger.h"
+#include "logmanager.h"
+#include "tflatscrollarea.h"
+
+#include <QHeaderView>
+#include <QModelIndex>
+#include <QTableView>
+#include <QToolButton>
+
+#include <algorithm>
+#include <memory>
+
+// What the BIG receiver and broadcaster pages share: a table of BIGs of
+// `Model`, the BIS list of each BIG by its ID with the list of the current
+// BIG on display, an ISO data panel per BIS handle, and the road of a BIG from
+// listed to held by the controller (status 1) to gone. Results find their BIG
+// by its ID, never by the row that happens to be current.
+template <typename Interface, typename Model>
+class BigPage : public Interface
+{
+public:
+    bool canClose() const override
+    {
+        const auto &bigs = m_bigModel.records();
+        return std::none_of(bigs.cbegin(), bigs.cend(), [](const auto &big) { return big.status == 1; });
+    }
+
+    Model *bigModel() { return &m_bigModel; }
+    BisDataTableModel *bisModel() { return &m_bisModel; }
+    QVector<bisParameter> bisList(const QString &bigId) const { return m_bisListsByBig.value(bigId); }
+    manageCISWidget *panel(quint16 handle) const { return m_panels->panel(handle); }
+    manageCISWidget *shownPanel() const { return m_panels->shown(); }
+    QList<quint16> panelHandles() const { return m_panels->handles(); }
+
+    void showDefaultIsoPanel() { m_panels->showDefault(); }
+
+    // A BIG row pressed: its buttons and BIS list.
+    virtual void on_BIGTableView_changed(const QModelIndex &index) = 0;
+
+protected:
+    BigPage(CMsg *link, LogManager *logger, QWidget *parent) : Interface(parent), m_link(link), m_logger(logger) {}
+
+    // After the subclass built its form. `rowButtons` are those a current
+    // row enables; with no row left they all go off.
+    void setUpTables(TFlatScrollArea<QTableView> *bigView, TFlatScrollArea<QTableView> *bisView, QLayout *panelArea,
+                     QLabel *panelTitle, bool receiver, QMap<QString, QVariant> *settings, const QString &dongleName,
+                     const QList<QToolButton *> &rowButtons)
+    {
+        m_bigView = bigView;
+        m_bisView = bisView;
+        m_rowButtons = rowButtons;
+        bigView->setModel(&m_bigModel);
+        bisView->setModel(&m_bisModel);
+        for (TFlatScrollArea<QTableView> *view : {bigView, bisView}) {
+            view->setSelectionBehavior(QAbstractItemView::SelectRows);
+            view->setSelectionMode(QAbstractItemView::SingleSelection);
+            view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+            view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            view->setTopInset(25);
+        }
+        m_panels.reset(
+            new BisPanelArea(this, panelArea, panelTitle, receiver, m_link, m_logger, settings, dongleName));
+    }
+
+    // A new BIG never takes the ID of one the page still lists.
+    bool bigIdInUse(const QString &id) const { return BigFields::rowOf(m_bigModel.records(), id.toULongLong()) >= 0; }
+
+    void log(const QString &text, int level)
+    {
+        if (m_logger)
+            m_logger->log(text, level);
+    }
+
+    void send(const QString &name, const QMap<QString, QVariant> &fields)
+    {
+        if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
+            CCommand::logSendFailed(m_logger, name);
+    }
+
+    int currentBigRow() const { return currentRowOf(m_bigView, m_bigModel.rowCount()); }
+    int currentBisRow() const { return currentRowOf(m_bisView, m_bisModel.rowCount()); }
+    // The current BIG row while the controller does not hold it; else -1.
+    int currentListedBigRow() const
+    {
+        const int row = currentBigRow();
+        return row >= 0 && m_bigModel.records().at(row).status != 1 ? row : -1;
+    }
+
+    // Buttons, BIS table and current index follow the row that is now
+    // current; with none, no row button stays on.
+    void followRow(int row)
+    {
+        if (row >= 0 && row < m_bigModel.rowCount()) {
+            const QModelIndex index = m_bigModel.index(row, 0);
+            m_bigView->setCurrentIndex(index);
+            on_BIGTableView_changed(index);
+            return;
+        }
+        for (QToolButton *button : qAsConst(m_rowButtons))
+            button->setEnabled(false);
+        m_bisModel.clear();
+        m_currentBigIndex = QModelIndex();
+    }
+
+    // The subclass's part of a row leaving (its own per-row lists).
+    virtual void bigRowRemoved(int row) { Q_UNUSED(row) }
+
+    // Remove BIG: only a BIG the controller does not hold; nothing is sent.
+    void removeCurrentBig()
+    {
+        const int row = currentListedBigRow();
+        if (row < 0)
+            return;
+        m_bisListsByBig.remove(m_bigModel.records().at(row).bigId);
+        m_bigModel.removeRecord(row);
+        bigRowRemoved(row);
+        m_bisModel.clear();
+        showDefaultIsoPanel();
+        followRow(0);
+    }
+
+    // The row of a result's "big_id"; -1 when none has it, after the box (if
+    // given) and the ERROR line.
+    int resultRow(const QMap<QString, QByteArray> &fields, const QString &wrongIdBox)
+    {
+        const int row = BigFields::rowOf(m_bigModel.records(), IsoUplink::number(fields, QStringLiteral("big_id")));
+        if (row < 0 && !wrongIdBox.isEmpty()) {
+            CFlatMessage::information(this, QStringLiteral("ERROR"), wrongIdBox);
+            log(QStringLiteral("BIG ID sended is not equal to the response BIG ID."), LogLevel::Error);
+        }
+        return row;
+    }
+
+    // A create result with status 0 for the BIG of `row`: the controller holds
+    // it, its BIS rows get the handles and each handle a panel (returned for
+    // the subclass to set up). A failed result, or one whose BIS count is not
+    // the BIG's, changes nothing.
+    QList<manageCISWidget *> takeCreateResult(const QByteArray &frame, const QMap<QString, QByteArray> &fields,
+                                              int row, const QString &wrongCountBox, bool *taken)
+    {
+        *taken = false;
+        const QString bigId = m_bigModel.records().at(row).bigId;
+        QVector<bisParameter> list = m_bisListsByBig.value(bigId);
+        // A failed result carries no valid BIS count: its status is what to report.
+        if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
+            return {};
+        if (IsoUplink::number(fields, QStringLiteral("number_bis")) != quint64(list.size())) {
+            CFlatMessage::information(this, QStringLiteral("ERROR"), wrongCountBox);
+            log(QStringLiteral("BIS count sended is not equal to the response BIS count."), LogLevel::Error);
+            return {};
+        }
+        *taken = true;
+        m_bigModel.records()[row].status = 1;
+        m_bigModel.refresh();
+        QList<manageCISWidget *> panels;
+        for (quint16 handle : BigFields::assignHandles(&list, fields.value(QStringLiteral("connection_handle")))) {
+            if (manageCISWidget *panel = m_panels->add(handle))
+                panels << panel;
+        }
+        m_bisListsByBig.insert(bigId, list);
+        // The reset cleared the view's current row; the row last pressed takes it again.
+        if (m_currentBigIndex.isValid())
+            followRow(m_currentBigIndex.row());
+        return panels;
+    }
+
+    // The BIG of `row` has left the controller: its panels and its row go.
+    void endBig(int row, const QString &successLine)
+    {
+        const QString bigId = m_bigModel.records().at(row).bigId;
+        for (const bisParameter &bis : m_bisListsByBig.value(bigId)) {
+            if (!bis.bisHandle.isEmpty())
+                m_panels->discard(quint16(BigFields::number(bis.bisHandle) & 0xFFFF));
+        }
+        showDefaultIsoPanel();
+        m_bisListsByBig.remove(bigId);
+        m_bigModel.removeRecord(row);
+        bigRowRemoved(row);
+        m_bisModel.clear();
+        followRow(0);
+        log(successLine, LogLevel::Info);
+    }
+
+    // The pressed row's BIS list goes on display (empty when it has none) and
+    // the row becomes the one last pressed. False for an invalid index, after
+    // the DEBUG line; else `listed` tells whether the controller does not hold
+    // the BIG and `hasList` whether it has a BIS list.
+    bool showBigRow(const QModelIndex &index, const QString &function, bool *listed, bool *hasList)
+    {
+        if (!index.isValid() || index.row() >= m_bigModel.rowCount()) {
+            log(function + QStringLiteral(":Clicked index is not valid."), LogLevel::Debug);
+            return false;
+        }
+        const auto &big = m_bigModel.records().at(index.row());
+        *listed = big.status != 1;
+        const auto list = m_bisListsByBig.constFind(big.bigId);
+        *hasList = list != m_bisListsByBig.constEnd();
+        m_bisModel.setRecords(*hasList ? list.value() : QVector<bisParameter>());
+        m_currentBigIndex = index;
+        return true;
+    }
+
+    void onStatusRsp(const QByteArray &frame) { CCommand::SDKProc(m_logger, frame); }
+    void readIsoTxSyncProc(const QByteArray &frame) { m_panels->relayTxSync(frame); }
+    void setupDataPathProc(const QByteArray &frame) { m_panels->relaySetupDataPath(frame); }
+    void removeDataPathProc(const QByteArray &frame) { m_panels->relayRemoveDataPath(frame); }
+    void receiveIsoDataProc(const QByteArray &frame) { m_panels->relayReceivedData(frame); }
+
+    CMsg *m_link = nullptr;
+    LogManager *m_logger = nullptr;
+    QMap<QString, QVector<bisParameter>> m_bisListsByBig;
+    std::unique_ptr<BisPanelArea> m_panels;
+    Model m_bigModel;
+    // The BIG row last pressed.
+    QModelIndex m_currentBigIndex;
+    BisDataTableModel m_bisModel;
+
+private:
+    static int currentRowOf(QTableView *view, int rows)
+    {
+        const QModelIndex index = view ? view->currentIndex() : QModelIndex();
+        return index.isValid() && index.row() < rows ? index.row() : -1;
+    }
+
+    QTableView *m_bigView = nullptr;
+    QTableView *m_bisView = nullptr;
+    QList<QToolButton *> m_rowButtons;
+};
