@@ -4,10 +4,12 @@
 #include "bisparameterdialog.h"
 #include "cvalidatelineedit.h"
 #include "datafolder.h"
+#include "framebuilder.h"
 #include "linkrig.h"
 #include "manageciswidget.h"
 #include "masterbigwidget.h"
 #include "modalanswerer.h"
+#include "widgetprobe.h"
 #include "receivedatatablemodel.h"
 #include "simbehaviour_big.h"
 #include "simbehaviour_iso.h"
@@ -28,12 +30,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray payloadOf(const QByteArray &frame)
-{
-    const int length = quint8(frame.at(3)) | (quint8(frame.at(4)) << 8);
-    return frame.mid(5, length);
-}
 
 const QString ZeroCode = QStringLiteral("00000000000000000000000000000000");
 
@@ -75,22 +71,6 @@ slaveBigPara slaveBig(const QString &id, const QString &numBis = "2", quint8 sta
     return record;
 }
 
-// The editor next to the label with this text in a dialog's generated grid.
-QWidget *editorOf(QWidget *dialog, const QString &title)
-{
-    for (QGridLayout *grid : dialog->findChildren<QGridLayout *>()) {
-        for (int row = 0; row < grid->rowCount(); ++row) {
-            for (int column = 0; column + 1 < grid->columnCount(); column += 2) {
-                QLayoutItem *label = grid->itemAtPosition(row, column);
-                auto *text = label ? qobject_cast<QLabel *>(label->widget()) : nullptr;
-                if (text && text->text() == title)
-                    return grid->itemAtPosition(row, column + 1)->widget();
-            }
-        }
-    }
-    return nullptr;
-}
-
 QStringList comboItems(QWidget *editor)
 {
     QStringList items;
@@ -99,15 +79,6 @@ QStringList comboItems(QWidget *editor)
             items << combo->itemText(i);
     }
     return items;
-}
-
-template <typename T>
-T *child(QWidget *widget, const char *name)
-{
-    T *found = widget->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
 }
 
 QString rowText(const QAbstractItemModel &model, int row)
@@ -133,11 +104,11 @@ QString enabledButtons(QWidget *page)
 // Receive-only and send-only panels: which of the panel's two parts shows.
 bool receivesOnly(manageCISWidget *panel)
 {
-    return !child<QFrame>(panel, "frame_rcvData")->isHidden() && child<QFrame>(panel, "frame_sendData")->isHidden();
+    return !WidgetProbe::child<QFrame>(panel, "frame_rcvData")->isHidden() && WidgetProbe::child<QFrame>(panel, "frame_sendData")->isHidden();
 }
 bool sendsOnly(manageCISWidget *panel)
 {
-    return child<QFrame>(panel, "frame_rcvData")->isHidden() && !child<QFrame>(panel, "frame_sendData")->isHidden();
+    return WidgetProbe::child<QFrame>(panel, "frame_rcvData")->isHidden() && !WidgetProbe::child<QFrame>(panel, "frame_sendData")->isHidden();
 }
 
 // A BIG page on a link to the simulated dongle.
@@ -172,13 +143,13 @@ struct PageRig
     }
     void pressBig(int row)
     {
-        auto *view = child<QTableView>(page, "tableView_BIG");
+        auto *view = WidgetProbe::child<QTableView>(page, "tableView_BIG");
         view->setCurrentIndex(page->bigModel()->index(row, 0));
         page->on_BIGTableView_changed(page->bigModel()->index(row, 0));
     }
     void pressBis(int row)
     {
-        auto *view = child<QTableView>(page, "tableView_BIS");
+        auto *view = WidgetProbe::child<QTableView>(page, "tableView_BIS");
         view->setCurrentIndex(page->bisModel()->index(row, 0));
         page->on_BISTableView_changed(page->bisModel()->index(row, 0));
     }
@@ -361,7 +332,7 @@ private slots:
     {
         bigParameterDialog dialog(nullptr);
         QSignalSpy spy(&dialog, &bigParameterDialog::sig_bigParaUpdate);
-        QCOMPARE(comboItems(editorOf(&dialog, "Encryption")), QStringList({"Encrypted", "Unencrypted"}));
+        QCOMPARE(comboItems(WidgetProbe::editorOf(&dialog, "Encryption")), QStringList({"Encrypted", "Unencrypted"}));
         dialog.on_pushButton_ok_clicked();
         dialog.on_pushButton_ok_clicked();
         const bigParameter first = spy.at(0).at(0).value<bigParameter>();
@@ -378,7 +349,7 @@ private slots:
     {
         SlaveBIGParaDialog dialog(nullptr);
         QSignalSpy spy(&dialog, &SlaveBIGParaDialog::sig_bigParaUpdate);
-        auto *code = qobject_cast<CValidateLineEdit *>(editorOf(&dialog, "BroadcastCode"));
+        auto *code = qobject_cast<CValidateLineEdit *>(WidgetProbe::editorOf(&dialog, "BroadcastCode"));
         QVERIFY(code);
         code->setText("0a:1b:2c");
         dialog.on_pushButton_ok_clicked();
@@ -407,7 +378,7 @@ private slots:
         QFETCH(QString, emitted);
         SlaveBIGParaDialog dialog(nullptr);
         QSignalSpy spy(&dialog, &SlaveBIGParaDialog::sig_bigParaUpdate);
-        auto *edit = qobject_cast<CValidateLineEdit *>(editorOf(&dialog, title));
+        auto *edit = qobject_cast<CValidateLineEdit *>(WidgetProbe::editorOf(&dialog, title));
         QVERIFY(edit);
         edit->setText(typed);
         dialog.on_pushButton_ok_clicked();
@@ -451,7 +422,7 @@ private slots:
         QFETCH(QString, emitted);
         bisParameterDialog dialog(nullptr);
         QSignalSpy spy(&dialog, &bisParameterDialog::sig_bisParaUpdate);
-        child<CValidateLineEdit>(&dialog, "lineEdit_bisID")->setText(typed);
+        WidgetProbe::child<CValidateLineEdit>(&dialog, "lineEdit_bisID")->setText(typed);
         dialog.on_pushButton_ok_clicked();
         const bisParameter record = spy.at(0).at(0).value<bisParameter>();
         QCOMPARE(record.bisId, emitted);
@@ -469,7 +440,7 @@ private slots:
         QCOMPARE(enabledButtons(r.page), QStringLiteral("11101"));
         r.page->on_toolButton_createBIG_clicked();
         QVERIFY(r.waitForFrameOf("06@09"));
-        QCOMPARE(payloadOf(r.framesOf("06@09").first()),
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@09").first()),
                  QByteArray::fromHex("00050002 00 00000000000000000000000000000000 03 8813 0102"));
 
         QVERIFY(QTest::qWaitFor([&] { return r.page->bigModel()->records().first().status == 1; }, 5000));
@@ -488,7 +459,7 @@ private slots:
         QCOMPARE(first->receiveModel()->rowCount(), 0);
         r.pressBis(1);
         QCOMPARE(r.page->shownPanel(), second.data());
-        QCOMPARE(child<QLabel>(r.page, "label_bisName")->text(), QStringLiteral("BIS Connection Handle: 17"));
+        QCOMPARE(WidgetProbe::child<QLabel>(r.page, "label_bisName")->text(), QStringLiteral("BIS Connection Handle: 17"));
 
         // A result for a BIG the page does not list leaves it as it is.
         QVERIFY(r.deliver(BigBehaviour::terminateSyncResult(0, 9)).isEmpty());
@@ -499,7 +470,7 @@ private slots:
         r.pressBig(0);
         r.page->on_toolButton_terminateBIG_clicked();
         QVERIFY(r.waitForFrameOf("06@0A"));
-        QCOMPARE(payloadOf(r.framesOf("06@0A").first()), QByteArray::fromHex("00"));
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@0A").first()), QByteArray::fromHex("00"));
         QVERIFY(QTest::qWaitFor([&] { return r.page->bigModel()->rowCount() == 0; }, 5000));
         QTRY_VERIFY(!first && !second);
         QVERIFY(r.page->panelHandles().isEmpty());
@@ -535,10 +506,10 @@ private slots:
         }
         for (int i = 2; i <= bisCount; ++i)
             r.page->on_rcvBISPara(bis(QString::number(i)));
-        QVERIFY(child<QToolButton>(r.page, "toolButton_createBIG")->isEnabled());
+        QVERIFY(WidgetProbe::child<QToolButton>(r.page, "toolButton_createBIG")->isEnabled());
         r.page->on_toolButton_createBIG_clicked();
         QVERIFY(r.waitForFrameOf("06@09"));
-        QCOMPARE(payloadOf(r.framesOf("06@09").first()), QByteArray::fromHex("00 0000") + tail);
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@09").first()), QByteArray::fromHex("00 0000") + tail);
     }
 
     void receiverListsKeepTheirSyncHandles()
@@ -552,7 +523,7 @@ private slots:
         r.page->on_rcvBIGPara(big("1"));
         // Without a BIS the BIG cannot be synchronised.
         r.pressBig(1);
-        QVERIFY(!child<QToolButton>(r.page, "toolButton_createBIG")->isEnabled());
+        QVERIFY(!WidgetProbe::child<QToolButton>(r.page, "toolButton_createBIG")->isEnabled());
         r.page->on_rcvBISPara(bis("4"));
         r.pressBig(0);
         r.page->on_toolButton_removeBIG_clicked();
@@ -562,7 +533,7 @@ private slots:
         QCOMPARE(rowText(*r.page->bisModel(), 0), QStringLiteral("4|"));
         r.page->on_toolButton_createBIG_clicked();
         QVERIFY(r.waitForFrameOf("06@09"));
-        QCOMPARE(payloadOf(r.framesOf("06@09").first()).mid(0, 4), QByteArray::fromHex("01020001"));
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@09").first()).mid(0, 4), QByteArray::fromHex("01020001"));
     }
 
     void receiverRemoveRefusesASynchronisedBig()
@@ -667,7 +638,7 @@ private slots:
         QCOMPARE(r.deliver(IsoBehaviour::receiveIsoData(0x99, 1, 1, 0, "x")), QStringList());
         QCOMPARE(r.page->panel(0x40)->receiveModel()->rowCount(), 0);
         r.deliver(IsoBehaviour::txSyncResult(0, 0x41, 7, 8, 9));
-        QCOMPARE(child<QLineEdit>(r.page->panel(0x41), "lineEdit_packetSN")->text(), QStringLiteral("7"));
+        QCOMPARE(WidgetProbe::child<QLineEdit>(r.page->panel(0x41), "lineEdit_packetSN")->text(), QStringLiteral("7"));
     }
 
     // ---- the broadcaster on the simulated dongle ----
@@ -689,8 +660,8 @@ private slots:
         r.pressBig(0);
         ModalAnswerer answerer;
         answerer.answerWith([](QWidget *dialog) {
-            qobject_cast<CValidateLineEdit *>(editorOf(dialog, "Number BIS"))->setText("2");
-            child<QPushButton>(dialog, "pushButton_ok")->click();
+            qobject_cast<CValidateLineEdit *>(WidgetProbe::editorOf(dialog, "Number BIS"))->setText("2");
+            WidgetProbe::child<QPushButton>(dialog, "pushButton_ok")->click();
         });
         r.page->on_toolButton_editBIG_clicked();
         QVERIFY(answerer.waitUntilAnswered());
@@ -701,11 +672,11 @@ private slots:
         QCOMPARE(enabledButtons(r.page), QStringLiteral("1110"));
         r.pressBis(1);
         QCOMPARE(r.page->shownPanel()->handle(), QStringLiteral("4095"));
-        QCOMPARE(child<QLabel>(r.page, "label_bisName")->text(), QStringLiteral("BIS Connection Handle: "));
+        QCOMPARE(WidgetProbe::child<QLabel>(r.page, "label_bisName")->text(), QStringLiteral("BIS Connection Handle: "));
 
         r.page->on_toolButton_createBIG_clicked();
         QVERIFY(r.waitForFrameOf("06@07"));
-        QCOMPARE(payloadOf(r.framesOf("06@07").first()),
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@07").first()),
                  QByteArray::fromHex("00 03 02 10270000 6400 1400 02 02 01 00 01 00112233445566778899aabbccddeeff"));
         QVERIFY(QTest::qWaitFor([&] { return r.page->bigModel()->records().first().status == 1; }, 5000));
         QCOMPARE(rowText(*r.page->bisModel(), 0), QStringLiteral("0|16"));
@@ -716,22 +687,22 @@ private slots:
         QPointer<manageCISWidget> second = r.page->panel(17);
         QVERIFY(first && second);
         QVERIFY(sendsOnly(first) && sendsOnly(second));
-        QVERIFY(!child<QLineEdit>(second, "lineEdit_interval")->isEnabled());
-        QCOMPARE(child<QLineEdit>(second, "lineEdit_interval")->text(), QStringLiteral("10000"));
+        QVERIFY(!WidgetProbe::child<QLineEdit>(second, "lineEdit_interval")->isEnabled());
+        QCOMPARE(WidgetProbe::child<QLineEdit>(second, "lineEdit_interval")->text(), QStringLiteral("10000"));
         r.pressBis(1);
         QCOMPARE(r.page->shownPanel(), second.data());
-        QCOMPARE(child<QLabel>(r.page, "label_bisName")->text(), QStringLiteral("BIS Connection Handle: 17"));
+        QCOMPARE(WidgetProbe::child<QLabel>(r.page, "label_bisName")->text(), QStringLiteral("BIS Connection Handle: 17"));
 
         // The panel sends on its own handle; received data is not this page's.
-        child<QPushButton>(second, "pushButton_send")->click();
+        WidgetProbe::child<QPushButton>(second, "pushButton_send")->click();
         QVERIFY(r.waitForFrameOf("06@0E"));
-        QCOMPARE(payloadOf(r.framesOf("06@0E").first()), QByteArray::fromHex("1100 0200 0000"));
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@0E").first()), QByteArray::fromHex("1100 0200 0000"));
         r.deliver(IsoBehaviour::receiveIsoData(17, 1, 1, 0, "x"));
         QCOMPARE(second->receiveModel()->rowCount(), 0);
 
         r.page->on_toolButton_terminateBIG_clicked();
         QVERIFY(r.waitForFrameOf("06@08"));
-        QCOMPARE(payloadOf(r.framesOf("06@08").first()), QByteArray::fromHex("00"));
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@08").first()), QByteArray::fromHex("00"));
         QVERIFY(QTest::qWaitFor([&] { return r.page->bigModel()->rowCount() == 0; }, 5000));
         QTRY_VERIFY(!first && !second);
         QCOMPARE(r.page->shownPanel()->handle(), QStringLiteral("4095"));

@@ -1,18 +1,13 @@
 #include "cconnectionwidget.h"
-#include "cheartbeat.h"
-#include "cmsg.h"
 #include "datafolder.h"
+#include "dongletabrig.h"
 #include "isochronouspages.h"
-#include "logmanager.h"
 #include "maindonglewidget.h"
 #include "masterbigwidget.h"
 #include "modalanswerer.h"
 #include "pageregistry.h"
-#include "recordinglogger.h"
-#include "simbehaviour_app.h"
 #include "simbehaviour_big.h"
 #include "simbehaviour_iso.h"
-#include "simbehaviour_link.h"
 #include "simulateddongle.h"
 #include "slavebigwidget.h"
 
@@ -23,6 +18,8 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
+
+#include <memory>
 
 // The dongle tab's BIG entries: the receiver page opened from the scanning
 // page's button and the broadcaster page from the advertising page's request,
@@ -44,26 +41,16 @@ private slots:
 
     void init()
     {
-        m_dongle = new SimulatedDongle;
-        installLinkBehaviour(*m_dongle);
-        installAppBehaviour(*m_dongle);
-        IsoBehaviour::install(*m_dongle);
-        BigBehaviour::install(*m_dongle);
-        m_widget = new MainDongleWidget(QStringLiteral("BigRoad"));
-        m_log = new RecordingLogger(QStringLiteral("recorder"), 0);
-        m_widget->logManager()->addLogger(m_log);
-        m_widget->initWidgets();
-        m_widget->heartBeat()->setInterval(60000);
-        m_widget->link()->setSendInterval(2);
-        QCOMPARE(m_widget->link()->openPort(m_dongle->portPath()), 0);
-        m_widget->onConnectionStatusChanged(true);
-        QTRY_COMPARE_WITH_TIMEOUT(m_widget->deviceType(), 1, 20000);
-        m_dongle->clearReceived();
+        m_rig.reset(new DongleTabRig(QStringLiteral("BigRoad")));
+        IsoBehaviour::install(*m_rig->dongle);
+        BigBehaviour::install(*m_rig->dongle);
+        QVERIFY(m_rig->start());
+        m_widget = m_rig->widget;
+        m_dongle = m_rig->dongle;
     }
     void cleanup()
     {
-        delete m_widget;
-        delete m_dongle;
+        m_rig.reset();
     }
 
     void receiverTabOpensOnceAndRefusesToCloseWhileSynchronised()
@@ -144,14 +131,11 @@ private slots:
     }
 
 private:
-    QTabWidget *tabs() const { return m_widget->pageTabWidget(); }
+    QTabWidget *tabs() const { return m_rig->tabs(); }
     template <typename Page>
     int countOf() const
     {
-        int count = 0;
-        for (int i = 0; i < tabs()->count(); ++i)
-            count += qobject_cast<Page *>(tabs()->widget(i)) ? 1 : 0;
-        return count;
+        return m_rig->countOf<Page>();
     }
     QToolButton *closeButtonOf(QWidget *page) const
     {
@@ -169,9 +153,9 @@ private:
         QCOMPARE(answerer.seen().first().text, text);
     }
 
+    std::unique_ptr<DongleTabRig> m_rig;
     SimulatedDongle *m_dongle = nullptr;
     MainDongleWidget *m_widget = nullptr;
-    RecordingLogger *m_log = nullptr;
 };
 
 QTEST_MAIN(TestBigRoad)

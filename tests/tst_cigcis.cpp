@@ -10,6 +10,7 @@
 #include "linkrig.h"
 #include "manageciswidget.h"
 #include "modalanswerer.h"
+#include "widgetprobe.h"
 #include "receivedatatablemodel.h"
 #include "simbehaviour_iso.h"
 
@@ -55,31 +56,6 @@ cisParameter cis(const QString &id, const QString &handle = QString(), quint8 st
     return record;
 }
 
-// The editor next to the label with this text in a dialog's generated grid.
-QWidget *editorOf(QWidget *dialog, const QString &title)
-{
-    for (QGridLayout *grid : dialog->findChildren<QGridLayout *>()) {
-        for (int row = 0; row < grid->rowCount(); ++row) {
-            for (int column = 0; column + 1 < grid->columnCount(); column += 2) {
-                QLayoutItem *label = grid->itemAtPosition(row, column);
-                auto *text = label ? qobject_cast<QLabel *>(label->widget()) : nullptr;
-                if (text && text->text() == title)
-                    return grid->itemAtPosition(row, column + 1)->widget();
-            }
-        }
-    }
-    return nullptr;
-}
-
-template <typename T>
-T *child(QWidget *widget, const char *name)
-{
-    T *found = widget->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
-
 // The central page on a link to the simulated dongle with one ACL connection.
 struct PageRig
 {
@@ -116,13 +92,13 @@ struct PageRig
     }
     void pressCig(int row)
     {
-        auto *view = child<QTableView>(page, "CIGtableView");
+        auto *view = WidgetProbe::child<QTableView>(page, "CIGtableView");
         view->setCurrentIndex(page->cigModel()->index(row, 0));
         page->on_CISTableView_changed(page->cigModel()->index(row, 0));
     }
     void pressCis(int row)
     {
-        auto *view = child<QTableView>(page, "CIStableView");
+        auto *view = WidgetProbe::child<QTableView>(page, "CIStableView");
         view->setCurrentIndex(page->cisModel()->index(row, 0));
         page->on_manageCIS_changed(page->cisModel()->index(row, 0));
     }
@@ -267,7 +243,7 @@ private slots:
         QCOMPARE(first.status, quint8(0));
         QCOMPARE(spy.at(1).at(0).value<cigParameter>().cigId, QStringLiteral("1"));
 
-        auto *sca = qobject_cast<QComboBox *>(editorOf(&dialog, "SCA"));
+        auto *sca = qobject_cast<QComboBox *>(WidgetProbe::editorOf(&dialog, "SCA"));
         QVERIFY(sca);
         QStringList items;
         for (int i = 0; i < sca->count(); ++i)
@@ -308,10 +284,10 @@ private slots:
         QFETCH(QString, emitted);
         cigParameterDialog cigDialog(nullptr, nullptr);
         cisParameterDialog cisDialog(nullptr, nullptr);
-        QWidget *editor = editorOf(&cigDialog, title);
+        QWidget *editor = WidgetProbe::editorOf(&cigDialog, title);
         const bool isCis = !editor;
         if (isCis)
-            editor = editorOf(&cisDialog, title);
+            editor = WidgetProbe::editorOf(&cisDialog, title);
         auto *edit = qobject_cast<CValidateLineEdit *>(editor);
         QVERIFY(edit);
         edit->setText(typed);
@@ -392,7 +368,7 @@ private slots:
         QCOMPARE(r.page->cisModel()->records().first().cisHandle, QStringLiteral("96"));
         QCOMPARE(r.page->cigModel()->records().first().status, quint8(1));
         QVERIFY(!r.page->canClose());
-        QVERIFY(child<QToolButton>(r.page, "toolButton_createCIS")->isEnabled());
+        QVERIFY(WidgetProbe::child<QToolButton>(r.page, "toolButton_createCIS")->isEnabled());
 
         r.createFirstStream();
         QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@03").first()), QByteArray::fromHex("01600000"));
@@ -400,8 +376,8 @@ private slots:
         QVERIFY(panel);
         r.pressCis(0);
         QCOMPARE(r.page->shownPanel(), panel.data());
-        QCOMPARE(child<QLabel>(r.page, "label_connection")->text(), QStringLiteral("CIS Connection Handle: 96"));
-        QVERIFY(child<QToolButton>(r.page, "toolButton_disconnect")->isEnabled());
+        QCOMPARE(WidgetProbe::child<QLabel>(r.page, "label_connection")->text(), QStringLiteral("CIS Connection Handle: 96"));
+        QVERIFY(WidgetProbe::child<QToolButton>(r.page, "toolButton_disconnect")->isEnabled());
 
         // The page relays the panel's results by handle.
         r.rig.dongle.sendUplink(IsoBehaviour::receiveIsoData(96, 1, 2, 0, QByteArray::fromHex("55")));
@@ -414,7 +390,7 @@ private slots:
         QCOMPARE(r.page->cisModel()->records().first().status, quint8(0));
         QCOMPARE(r.page->cisModel()->records().first().cisHandle, QStringLiteral("96"));
         QCOMPARE(r.page->shownPanel(), r.page->panel(CCigCisWidget::PlaceholderHandle));
-        QVERIFY(!child<QToolButton>(r.page, "toolButton_disconnect")->isEnabled());
+        QVERIFY(!WidgetProbe::child<QToolButton>(r.page, "toolButton_disconnect")->isEnabled());
 
         r.page->on_toolButton_removeCIG_clicked();
         QVERIFY(r.waitForFrameOf("06@04"));

@@ -3,6 +3,7 @@
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "datafolder.h"
+#include "dongletabrig.h"
 #include "framebuilder.h"
 #include "isochronouspages.h"
 #include "logmanager.h"
@@ -23,6 +24,8 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -68,25 +71,15 @@ private slots:
 
     void init()
     {
-        m_dongle = new SimulatedDongle;
-        installLinkBehaviour(*m_dongle);
-        installAppBehaviour(*m_dongle);
-        m_iso = IsoBehaviour::install(*m_dongle);
-        m_widget = new MainDongleWidget(QStringLiteral("CisRoad"));
-        m_log = new RecordingLogger(QStringLiteral("recorder"), 0);
-        m_widget->logManager()->addLogger(m_log);
-        m_widget->initWidgets();
-        m_widget->heartBeat()->setInterval(60000);
-        m_widget->link()->setSendInterval(2);
-        QCOMPARE(m_widget->link()->openPort(m_dongle->portPath()), 0);
-        m_widget->onConnectionStatusChanged(true);
-        QTRY_COMPARE_WITH_TIMEOUT(m_widget->deviceType(), 1, 20000);
-        m_dongle->clearReceived();
+        m_rig.reset(new DongleTabRig(QStringLiteral("CisRoad")));
+        m_iso = IsoBehaviour::install(*m_rig->dongle);
+        QVERIFY(m_rig->start());
+        m_widget = m_rig->widget;
+        m_dongle = m_rig->dongle;
     }
     void cleanup()
     {
-        delete m_widget;
-        delete m_dongle;
+        m_rig.reset();
     }
 
     void peripheralRoad()
@@ -242,14 +235,11 @@ private slots:
     }
 
 private:
-    QTabWidget *tabs() const { return m_widget->pageTabWidget(); }
+    QTabWidget *tabs() const { return m_rig->tabs(); }
     template <typename Page>
     int countOf() const
     {
-        int count = 0;
-        for (int i = 0; i < tabs()->count(); ++i)
-            count += qobject_cast<Page *>(tabs()->widget(i)) ? 1 : 0;
-        return count;
+        return m_rig->countOf<Page>();
     }
     int slaveTabs() const { return countOf<SlaveCISWidget>(); }
     QList<QByteArray> framesOf(const QString &id) const { return m_dongle->receivedBytesOf(id); }
@@ -258,10 +248,10 @@ private:
         return QTest::qWaitFor([&] { return !framesOf(id).isEmpty(); }, 5000);
     }
 
+    std::unique_ptr<DongleTabRig> m_rig;
     SimulatedDongle *m_dongle = nullptr;
     IsoBehaviour *m_iso = nullptr;
     MainDongleWidget *m_widget = nullptr;
-    RecordingLogger *m_log = nullptr;
 };
 
 QTEST_MAIN(TestCisRoad)

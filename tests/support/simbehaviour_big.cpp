@@ -8,14 +8,6 @@ namespace {
 constexpr quint8 Layer = 0x06;
 constexpr quint8 Result = 0xDD;
 
-QByteArray payloadOf(const QByteArray &frame)
-{
-    if (frame.size() < 6)
-        return QByteArray();
-    const int length = quint8(frame.at(3)) | (quint8(frame.at(4)) << 8);
-    return frame.mid(5, length);
-}
-
 quint8 u8(const QByteArray &bytes, int offset)
 {
     return offset < bytes.size() ? quint8(bytes.at(offset)) : 0;
@@ -137,7 +129,7 @@ QList<QByteArray> BigBehaviour::onCreateBig(const QByteArray &frame)
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
     if (m_ackStatus != 0)
         return ack;
-    const QByteArray payload = payloadOf(frame);
+    const QByteArray payload = FrameBuilder::payloadOf(frame);
     Group group;
     group.id = u8(payload, 0);
     if (m_resultStatus != 0)
@@ -150,7 +142,7 @@ QList<QByteArray> BigBehaviour::onCreateBig(const QByteArray &frame)
 QList<QByteArray> BigBehaviour::onTerminateBig(const QByteArray &frame)
 {
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
-    const quint8 bigId = u8(payloadOf(frame), 0);
+    const quint8 bigId = u8(FrameBuilder::payloadOf(frame), 0);
     if (m_ackStatus != 0 || !m_created.contains(bigId))
         return ack;
     m_created.remove(bigId);
@@ -162,7 +154,7 @@ QList<QByteArray> BigBehaviour::onCreateSync(const QByteArray &frame)
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
     if (m_ackStatus != 0)
         return ack;
-    const QByteArray payload = payloadOf(frame);
+    const QByteArray payload = FrameBuilder::payloadOf(frame);
     Group group;
     group.id = u8(payload, 0);
     const int count = u8(payload, 3);
@@ -178,7 +170,7 @@ QList<QByteArray> BigBehaviour::onTerminateSync(const QByteArray &frame)
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
     if (m_ackStatus != 0)
         return ack;
-    const quint8 bigId = u8(payloadOf(frame), 0);
+    const quint8 bigId = u8(FrameBuilder::payloadOf(frame), 0);
     if (m_resultStatus == 0)
         m_synchronised.remove(bigId);
     return ack + QList<QByteArray>{terminateSyncResult(m_resultStatus, bigId)};
