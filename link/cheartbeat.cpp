@@ -16,7 +16,7 @@ CHeartBeat::CHeartBeat(CMsg *link, LogManager *logger, int interval, QObject *pa
     , m_deadThresholdMs(deadThresholdMs)
 {
     m_timer->setInterval(interval);
-    m_lastAnswer.start();
+    m_lastAnswerMs = uplinkClockMs();
     if (m_link != nullptr)
         connect(m_link, &CMsg::sig_rcvGapMsg, this, &CHeartBeat::onRcvMsg);
     m_handlers.insert(QStringLiteral("BB@01@84"), &CHeartBeat::onHeartBeatAnswer);
@@ -28,7 +28,7 @@ void CHeartBeat::start()
         m_timer->start();
         connect(m_timer, &QTimer::timeout, this, &CHeartBeat::check, Qt::UniqueConnection);
     }
-    m_lastAnswer.restart();
+    m_lastAnswerMs = uplinkClockMs();
 }
 
 void CHeartBeat::stop()
@@ -61,7 +61,14 @@ void CHeartBeat::setDeadThreshold(int ms)
 
 void CHeartBeat::check()
 {
-    if (m_lastAnswer.elapsed() >= m_deadThresholdMs) {
+    // Whatever arrived before the oldest undelivered frame has been seen.
+    qint64 seenUntil = uplinkClockMs();
+    if (m_link != nullptr) {
+        const qint64 undelivered = m_link->oldestUndeliveredMs();
+        if (undelivered >= 0)
+            seenUntil = qMin(seenUntil, undelivered);
+    }
+    if (seenUntil - m_lastAnswerMs >= m_deadThresholdMs) {
         m_logger->log(QStringLiteral("system busy or firmware dead"), LogLevel::Debug);
         stop();
         emit dead();
@@ -85,5 +92,5 @@ void CHeartBeat::onHeartBeatAnswer(QByteArray msg)
 {
     CCommand::SDKProc(m_logger, msg);
     if (msg.size() == 6 && msg.at(5) == 0)
-        m_lastAnswer.restart();
+        m_lastAnswerMs = uplinkClockMs();
 }

@@ -10,8 +10,10 @@
 // other byte is dropped silently. Then it cuts firmware frames (BB/CC/DD/FF,
 // layer, opcode, u16 length, payload, 8-bit checksum) and boot-loader frames
 // ("QK", command, u16 length, payload, 16-bit sum, not checked here). A bad
-// start, length or checksum costs one byte and a log line, so a true frame
-// behind a false start is still found.
+// start, length or checksum costs one byte, so a true frame behind a false
+// start is still found. The first bad bytes between two good frames get a
+// line each; beyond that they are counted and told in one line per run, so
+// noise cannot make the log many times larger than what was received.
 class UplinkFramer
 {
 public:
@@ -44,6 +46,12 @@ public:
     static constexpr int HeaderLength = 5;
     static constexpr int BootHeaderLength = 6;
     static constexpr quint64 MaxPayloadLength = 5000;
+    // Lines of their own for bad bytes between two good frames.
+    static constexpr int DetailedLinesPerStretch = 16;
+    // A run of counted bytes is told at the latest after this many.
+    static constexpr qint64 SkippedRunLineBytes = 65536;
+    // Bytes of a dropped frame shown in hex; the length is always stated.
+    static constexpr int RawDataShownBytes = 128;
 
     explicit UplinkFramer(Listener *listener);
 
@@ -52,6 +60,10 @@ public:
     void parse(const char *data, qint64 size);
     void parse(const QByteArray &data) { parse(data.constData(), data.size()); }
 
+    // Tells the run of counted bytes, if any; the reader calls it when the
+    // line goes quiet.
+    void flushSkipped();
+
     State state() const { return m_state; }
     qint64 queuedBytes() const { return m_queue.size() - m_head; }
 
@@ -59,7 +71,10 @@ public:
     static quint8 checksumOf(const char *data, qint64 size);
 
 private:
-    void dropOne() { ++m_head; }
+    enum DropReason { NoFrameStart, WrongLength, WrongChecksum };
+    // Drops the first queued byte, logging or counting why.
+    void dropOne(DropReason reason, const QByteArray &frame = QByteArray());
+    void goodFrame();
     // Takes a header whose u16 payload length stands at lengthOffset; false
     // while fewer than headerLength bytes are queued.
     bool readHeader(const char *head, qint64 available, int headerLength, int lengthOffset,
@@ -72,4 +87,10 @@ private:
     // Received and not yet consumed: bytes from m_head on.
     QByteArray m_queue;
     int m_head = 0;
+
+    int m_detailedLinesLeft = DetailedLinesPerStretch;
+    qint64 m_skipped = 0;
+    QByteArray m_skippedHead;
+    qint64 m_skippedWrongLengths = 0;
+    qint64 m_skippedWrongChecksums = 0;
 };
