@@ -1,4 +1,5 @@
 #include "cconnectionwidget.h"
+#include "plaintext.h"
 
 #include <QHeaderView>
 #include <QPlainTextEdit>
@@ -496,10 +497,10 @@ void CConnectionWidget::reset()
 
 void CConnectionWidget::showAdvRawData(const QByteArray &advData, const QByteArray &scanRspData)
 {
-    ui->rawData_advertising->setText(colonHex(advData));
+    ui->rawData_advertising->setPlainText(colonHex(advData));
     ui->labelAdv->setText(QStringLiteral("raw data(") + QString::number(advData.size())
                           + QStringLiteral(")"));
-    ui->rawData_scanRsp->setText(colonHex(scanRspData));
+    ui->rawData_scanRsp->setPlainText(colonHex(scanRspData));
     ui->labelScan->setText(QStringLiteral("raw data(") + QString::number(scanRspData.size())
                            + QStringLiteral(")"));
     decodeAdvData(ui->treeWidget_advertising, advData);
