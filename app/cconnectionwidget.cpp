@@ -13,12 +13,12 @@
 #include "ccommand.h"
 #include "cflatmessage.h"
 #include "commandnames.h"
-#include "connectionpage.h"
+#include "pageinterfaces.h"
 #include "cutil.h"
 #include "deviceperiodiclistmodel.h"
 #include "devicestablemodel.h"
 #include "logmanager.h"
-#include "pagefactory.h"
+#include "pageregistry.h"
 #include "searchbox.h"
 #include "ui_cconnectionwidget.h"
 
@@ -91,7 +91,8 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
       m_link(link),
       m_logger(logger),
       m_dongleSettings(settings),
-      m_dongleName(&dongleName)
+      m_dongleName(&dongleName),
+      m_dispatcher(this, logger)
 {
     ui->setupUi(this);
     ui->buttonCIGCIS->hide();
@@ -159,11 +160,7 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
 
     m_adTypeNames = AdvDataDecoder::typeNames();
 
-    const struct
-    {
-        const char *id;
-        Handler handler;
-    } handlers[] = {
+    m_dispatcher.add({
         {"BB@01@01", &CConnectionWidget::sdkStatusProc},
         {"DD@01@F0", &CConnectionWidget::startScanResultProc},
         {"DD@01@02", &CConnectionWidget::startScanProc},
@@ -201,9 +198,7 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
         {"DD@01@80", &CConnectionWidget::autoConnectTimeoutProc},
         {"BB@01@49", &CConnectionWidget::sdkStatusProc},
         {"DD@01@4A", &CConnectionWidget::cancelConnectProc},
-    };
-    for (const auto &row : handlers)
-        m_handlers.insert(QString::fromLatin1(row.id), row.handler);
+    });
 
     refreshSettings();
 }
@@ -236,6 +231,17 @@ bool CConnectionWidget::sendCommand(const QString &name, QMap<QString, QVariant>
     if (!sent)
         CCommand::logSendFailed(m_logger, name);
     return sent;
+}
+
+PageContext CConnectionWidget::pageContext()
+{
+    PageContext context;
+    context.link = m_link;
+    context.logger = m_logger;
+    context.settings = m_dongleSettings;
+    context.dongleName = m_dongleName;
+    context.parent = this;
+    return context;
 }
 
 bool CConnectionWidget::parseAndLog(const QByteArray &frame, QMap<QString, QByteArray> *fields)
@@ -517,15 +523,10 @@ void CConnectionWidget::decodeAdvData(QTreeWidget *tree, const QByteArray &data)
 
 void CConnectionWidget::onRcvMsg(QByteArray rcvMsg)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, rcvMsg))
-        return;
-    const auto it = m_handlers.constFind(CCommand::getUpLinkId(rcvMsg));
-    if (it == m_handlers.constEnd())
-        return;
-    (this->*(it.value()))(rcvMsg);
+    m_dispatcher.dispatch(rcvMsg);
 }
 
-void CConnectionWidget::sdkStatusProc(QByteArray frame)
+void CConnectionWidget::sdkStatusProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
 }
@@ -533,7 +534,7 @@ void CConnectionWidget::sdkStatusProc(QByteArray frame)
 // ---------------------------------------------------------------------------
 // Scan handlers
 
-void CConnectionWidget::startScanProc(QByteArray frame)
+void CConnectionWidget::startScanProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::startScanProc");
     QMap<QString, QByteArray> fields;
@@ -657,7 +658,7 @@ void CConnectionWidget::startScanProc(QByteArray frame)
     m_devicesModel->addItem(fields);
 }
 
-void CConnectionWidget::startScanResultProc(QByteArray frame)
+void CConnectionWidget::startScanResultProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (!parseAndLog(frame, &fields))
@@ -677,7 +678,7 @@ void CConnectionWidget::startScanResultProc(QByteArray frame)
     m_isScanning = true;
 }
 
-void CConnectionWidget::stopScanProc(QByteArray frame)
+void CConnectionWidget::stopScanProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (!parseAndLog(frame, &fields))
@@ -697,7 +698,7 @@ void CConnectionWidget::stopScanProc(QByteArray frame)
     m_isScanning = false;
 }
 
-void CConnectionWidget::syncPassiveStopProc(QByteArray frame)
+void CConnectionWidget::syncPassiveStopProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::syncPassiveStopProc");
     QMap<QString, QByteArray> fields;
@@ -719,7 +720,7 @@ void CConnectionWidget::syncPassiveStopProc(QByteArray frame)
     removePeriodicSync(syncIndex);
 }
 
-void CConnectionWidget::updatePrivacyModeProc(QByteArray frame)
+void CConnectionWidget::updatePrivacyModeProc(const QByteArray &frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
     if (!m_pendingRpaEntries.isEmpty())
@@ -728,7 +729,7 @@ void CConnectionWidget::updatePrivacyModeProc(QByteArray frame)
         on_deviceListRefresh_clicked();
 }
 
-void CConnectionWidget::operateWhitelistProc(QByteArray frame)
+void CConnectionWidget::operateWhitelistProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (!parseAndLog(frame, &fields))
@@ -745,14 +746,14 @@ void CConnectionWidget::operateWhitelistProc(QByteArray frame)
 // ---------------------------------------------------------------------------
 // Connection handlers
 
-void CConnectionWidget::connectStatusProc(QByteArray frame)
+void CConnectionWidget::connectStatusProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
     if (frame.size() == 6 && frame.at(5) != 0)
         connectStateReset();
 }
 
-void CConnectionWidget::connectProc(QByteArray frame)
+void CConnectionWidget::connectProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::connectProc");
     QMap<QString, QByteArray> fields;
@@ -809,11 +810,7 @@ void CConnectionWidget::connectProc(QByteArray frame)
         }
     }
 
-    PageFactory::ConnectionPageArgs args;
-    args.link = m_link;
-    args.logger = m_logger;
-    args.settings = m_dongleSettings;
-    args.dongleName = m_dongleName ? *m_dongleName : QString();
+    ConnectionPageArgs args;
     args.role = role;
     args.interval = quint16(littleEndian(fields.value(QStringLiteral("con_interval"))));
     args.latency = quint16(littleEndian(fields.value(QStringLiteral("con_latency"))));
@@ -821,10 +818,9 @@ void CConnectionWidget::connectProc(QByteArray frame)
     args.peerName = peerName;
     args.peerAddress = text;
     args.condix = condix;
-    args.parent = this;
 
     QPointer<CConnectionWidget> self(this);
-    ConnectionPage *page = PageFactory::makeConnectionPage(args);
+    ConnectionPage *page = PageRegistry::create<PageKind::Connection>(pageContext(), args);
     emit connectSuccess(role, text, page);
     if (!self)
         return;
@@ -856,7 +852,7 @@ void CConnectionWidget::connectProc(QByteArray frame)
     }
 }
 
-void CConnectionWidget::autoConnectTimeoutProc(QByteArray frame)
+void CConnectionWidget::autoConnectTimeoutProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (!parseAndLog(frame, &fields))
@@ -871,7 +867,7 @@ void CConnectionWidget::autoConnectTimeoutProc(QByteArray frame)
     ui->tableView_devices->setEnabled(true);
 }
 
-void CConnectionWidget::cancelConnectProc(QByteArray frame)
+void CConnectionWidget::cancelConnectProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (!parseAndLog(frame, &fields))
@@ -888,7 +884,7 @@ void CConnectionWidget::cancelConnectProc(QByteArray frame)
     connectStateReset();
 }
 
-void CConnectionWidget::disconnectProc(QByteArray frame)
+void CConnectionWidget::disconnectProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (!parseAndLog(frame, &fields))
@@ -942,7 +938,7 @@ void CConnectionWidget::disconnectProc(QByteArray frame)
 // ---------------------------------------------------------------------------
 // Periodic sync handlers
 
-void CConnectionWidget::createSyncStartSDKProc(QByteArray frame)
+void CConnectionWidget::createSyncStartSDKProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
     if (frame.size() != 6 || frame.at(5) == 0)
@@ -957,7 +953,7 @@ void CConnectionWidget::createSyncStartSDKProc(QByteArray frame)
     removePeriodicSync(m_pendingSyncIndex);
 }
 
-void CConnectionWidget::createSyncStartProc(QByteArray frame)
+void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::createSyncStartProc");
     QMap<QString, QByteArray> fields;
@@ -1015,7 +1011,7 @@ void CConnectionWidget::createSyncStartProc(QByteArray frame)
     CFlatMessage::information(this, QStringLiteral("Info"), QStringLiteral("synchronize succeeded."));
 }
 
-void CConnectionWidget::createSyncStopProc(QByteArray frame)
+void CConnectionWidget::createSyncStopProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::createSyncStopProc");
     QMap<QString, QByteArray> fields;
@@ -1088,51 +1084,51 @@ void CConnectionWidget::applyStatusToPending(int kind, const QByteArray &frame, 
         logInternalError(line, function);
 }
 
-void CConnectionWidget::addWhitelistProc(QByteArray frame)
+void CConnectionWidget::addWhitelistProc(const QByteArray &frame)
 {
     applyStatusToPending(PendingAddWhite, frame, false, 2084,
                          QStringLiteral("CConnectionWidget::addWhitelistProc"));
 }
 
-void CConnectionWidget::deleteWhitelistProc(QByteArray frame)
+void CConnectionWidget::deleteWhitelistProc(const QByteArray &frame)
 {
     applyStatusToPending(PendingDeleteWhite, frame, false, 2100,
                          QStringLiteral("CConnectionWidget::deleteWhitelistProc"));
 }
 
-void CConnectionWidget::deleteBondlistProc(QByteArray frame)
+void CConnectionWidget::deleteBondlistProc(const QByteArray &frame)
 {
     applyStatusToPending(PendingDeleteBond, frame, true, 2194,
                          QStringLiteral("CConnectionWidget::deleteBondlistProc"));
 }
 
-void CConnectionWidget::addPeriodicAdvlistProc(QByteArray frame)
+void CConnectionWidget::addPeriodicAdvlistProc(const QByteArray &frame)
 {
     applyStatusToPending(PendingAddPeriodic, frame, false, 2290,
                          QStringLiteral("CConnectionWidget::addPeriodicAdvlistProc"));
 }
 
-void CConnectionWidget::deletePeriodicAdvlistProc(QByteArray frame)
+void CConnectionWidget::deletePeriodicAdvlistProc(const QByteArray &frame)
 {
     applyStatusToPending(PendingDeletePeriodic, frame, false, 2305,
                          QStringLiteral("CConnectionWidget::deletePeriodicAdvlistProc"));
 }
 
-void CConnectionWidget::clearWhitelistProc(QByteArray frame)
+void CConnectionWidget::clearWhitelistProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
     if (frame.size() >= 6 && frame.at(5) == 0)
         m_whiteListModel->clear();
 }
 
-void CConnectionWidget::clearBondlistProc(QByteArray frame)
+void CConnectionWidget::clearBondlistProc(const QByteArray &frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
     if (frame.size() >= 6 && frame.at(5) == 0)
         m_bondListModel->clear();
 }
 
-void CConnectionWidget::clearPeriodicAdvlistProc(QByteArray frame)
+void CConnectionWidget::clearPeriodicAdvlistProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
     if (frame.size() >= 6 && frame.at(5) == 0)
@@ -1193,27 +1189,27 @@ void CConnectionWidget::takeListResult(const QByteArray &frame, int recordSize,
     }
 }
 
-void CConnectionWidget::getWhitelistProc(QByteArray frame)
+void CConnectionWidget::getWhitelistProc(const QByteArray &frame)
 {
     takeListResult(frame, 7, QStringLiteral("Get white list response is wrong."), 0);
 }
 
-void CConnectionWidget::getBondlistProc(QByteArray frame)
+void CConnectionWidget::getBondlistProc(const QByteArray &frame)
 {
     takeListResult(frame, 7, QStringLiteral("Get bond list response is wrong."), 1);
 }
 
-void CConnectionWidget::getPeriodicAdvlistProc(QByteArray frame)
+void CConnectionWidget::getPeriodicAdvlistProc(const QByteArray &frame)
 {
     takeListResult(frame, 8, QStringLiteral("Get periodic advertising list response is wrong."), 2);
 }
 
-void CConnectionWidget::getRpalistProc(QByteArray frame)
+void CConnectionWidget::getRpalistProc(const QByteArray &frame)
 {
     takeListResult(frame, 40, QStringLiteral("Get Rpa list response is wrong."), 3);
 }
 
-void CConnectionWidget::OperateBondlistProc(QByteArray frame)
+void CConnectionWidget::OperateBondlistProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (!parseAndLog(frame, &fields))

@@ -15,11 +15,13 @@
 
 #include "devicelistmodel.h"
 #include "devicerpalistmodel.h"
+#include "uplinkdispatcher.h"
 
 class CMsg;
 class LogManager;
 class ConnectionPage;
 class CCigCisWidget;
+struct PageContext;
 class DevicesTableModel;
 class DevicePeriodicListModel;
 class SearchBox;
@@ -113,8 +115,6 @@ public slots:
     void on_searchNext(SearchBox *sb);
 
 private:
-    using Handler = void (CConnectionWidget::*)(QByteArray);
-
     // The kinds of list request whose entry waits for the dongle's status.
     enum PendingKind {
         PendingAddWhite,
@@ -124,38 +124,39 @@ private:
         PendingDeletePeriodic
     };
 
-    void sdkStatusProc(QByteArray frame);
-    void startScanResultProc(QByteArray frame);
-    void startScanProc(QByteArray frame);
-    void stopScanProc(QByteArray frame);
-    void disconnectProc(QByteArray frame);
-    void addWhitelistProc(QByteArray frame);
-    void operateWhitelistProc(QByteArray frame);
-    void deleteWhitelistProc(QByteArray frame);
-    void getWhitelistProc(QByteArray frame);
-    void clearWhitelistProc(QByteArray frame);
-    void deleteBondlistProc(QByteArray frame);
-    void getBondlistProc(QByteArray frame);
-    void clearBondlistProc(QByteArray frame);
-    void addPeriodicAdvlistProc(QByteArray frame);
-    void OperateBondlistProc(QByteArray frame);
-    void deletePeriodicAdvlistProc(QByteArray frame);
-    void getPeriodicAdvlistProc(QByteArray frame);
-    void clearPeriodicAdvlistProc(QByteArray frame);
-    void getRpalistProc(QByteArray frame);
-    void updatePrivacyModeProc(QByteArray frame);
-    void createSyncStartSDKProc(QByteArray frame);
-    void createSyncStartProc(QByteArray frame);
-    void createSyncStopProc(QByteArray frame);
-    void syncPassiveStopProc(QByteArray frame);
-    void connectStatusProc(QByteArray frame);
-    void connectProc(QByteArray frame);
-    void autoConnectTimeoutProc(QByteArray frame);
-    void cancelConnectProc(QByteArray frame);
+    void sdkStatusProc(const QByteArray &frame);
+    void startScanResultProc(const QByteArray &frame);
+    void startScanProc(const QByteArray &frame);
+    void stopScanProc(const QByteArray &frame);
+    void disconnectProc(const QByteArray &frame);
+    void addWhitelistProc(const QByteArray &frame);
+    void operateWhitelistProc(const QByteArray &frame);
+    void deleteWhitelistProc(const QByteArray &frame);
+    void getWhitelistProc(const QByteArray &frame);
+    void clearWhitelistProc(const QByteArray &frame);
+    void deleteBondlistProc(const QByteArray &frame);
+    void getBondlistProc(const QByteArray &frame);
+    void clearBondlistProc(const QByteArray &frame);
+    void addPeriodicAdvlistProc(const QByteArray &frame);
+    void OperateBondlistProc(const QByteArray &frame);
+    void deletePeriodicAdvlistProc(const QByteArray &frame);
+    void getPeriodicAdvlistProc(const QByteArray &frame);
+    void clearPeriodicAdvlistProc(const QByteArray &frame);
+    void getRpalistProc(const QByteArray &frame);
+    void updatePrivacyModeProc(const QByteArray &frame);
+    void createSyncStartSDKProc(const QByteArray &frame);
+    void createSyncStartProc(const QByteArray &frame);
+    void createSyncStopProc(const QByteArray &frame);
+    void syncPassiveStopProc(const QByteArray &frame);
+    void connectStatusProc(const QByteArray &frame);
+    void connectProc(const QByteArray &frame);
+    void autoConnectTimeoutProc(const QByteArray &frame);
+    void cancelConnectProc(const QByteArray &frame);
 
     // Shared steps of the handlers.
     bool sendCommand(const QString &name, QMap<QString, QVariant> *values,
                      QMap<QString, QVariant> *overrides);
+    PageContext pageContext();
     bool parseAndLog(const QByteArray &frame, QMap<QString, QByteArray> *fields);
     void logInternalError(int line, const QString &function);
     void connectStateReset();
@@ -174,7 +175,6 @@ private:
     bool m_isScanning = false;
     QMap<QString, QByteArray> m_connectingDevice;
     int m_periodicSyncType = 0;
-    QMap<QString, Handler> m_handlers;
     Ui_ConnectionWidget *ui = nullptr;
     DevicesTableModel *m_devicesModel = nullptr;
     QVector<QMap<QString, QByteArray>> m_devices;
@@ -200,4 +200,5 @@ private:
     QMap<uchar, PeriodicSyncEntry> m_periodicSyncs;
     uchar m_pendingSyncIndex = 0;
     SearchBox *m_searchBox = nullptr;
+    UplinkDispatcher<CConnectionWidget> m_dispatcher;
 };

@@ -1,7 +1,6 @@
 #include "maindonglewidget.h"
 #include "ui_maindonglewidget.h"
 
-#include "advertisingpage.h"
 #include "caboutdialog.h"
 #include "ccfgfileparse.h"
 #include "ccommand.h"
@@ -11,19 +10,23 @@
 #include "clogwidget.h"
 #include "cmsg.h"
 #include "commandnames.h"
-#include "connectionpage.h"
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
-#include "dynamicpage.h"
+#include "filechooser.h"
+#include "getinfodlg.h"
 #include "logmanager.h"
-#include "pagefactory.h"
-#include "psmlistholder.h"
+#include "pageinterfaces.h"
+#include "pageregistry.h"
+#include "resolveaddressdialog.h"
 #include "textbrowserlogger.h"
 
 #include <QDialog>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QSettings>
 #include <QTabBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -35,8 +38,6 @@ QString &settingsDescription()
 }
 const char kPeerAddressPrefix[] = "Peer Address: ";
 const char kSlaveTab[] = "Slave";
-
-enum Level { Dongle = 0, Debug = 1, Info = 2, Warn = 3, Error = 4 };
 
 quint64 littleEndian(const QByteArray &bytes)
 {
@@ -51,6 +52,7 @@ quint64 littleEndian(const QByteArray &bytes)
 MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::MainDongleWidget)
+    , m_dispatcher(this, nullptr)
     , m_name(name)
 {
     ui->setupUi(this);
@@ -69,7 +71,7 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
             logLine(QStringLiteral("MainDongleWidget::MainDongleWidget, the settings description %1 cannot be "
                                    "loaded; dongle %2 stays inactive.")
                         .arg(settingsDescription(), m_name),
-                    Error);
+                    LogLevel::Error);
             setToolBarEnabled(false);
             ui->toolButton_selectDongle->setEnabled(false);
             return;
@@ -81,7 +83,6 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     ui->splitter->setStretchFactor(0, 7);
     ui->splitter->setStretchFactor(1, 3);
     ui->tabWidget->setCurrentIndex(0);
-    onConnectionStatusChanged(false);
 
     connect(m_link, &CMsg::sig_rcvCommonMsg, this, &MainDongleWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvL2capMsg, this, &MainDongleWidget::onRcvMsg);
@@ -92,6 +93,24 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainDongleWidget::onTabWidgetCurrentChanged);
 
     registerHandlers();
+
+    m_reconnectTimer = new QTimer(this);
+    m_reconnectTimer->setInterval(ReconnectIntervalMs);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &MainDongleWidget::on_reConnect);
+    connect(this, &MainDongleWidget::sig_OpenLCP, this, &MainDongleWidget::onOpenLCP);
+    connect(this, &MainDongleWidget::sig_OpenIDT, this, &MainDongleWidget::onOpenIDT);
+    m_downloadProgress = new QProgressBar(ui->toolBar);
+    m_downloadProgress->setObjectName(QStringLiteral("downloadProgress"));
+    m_downloadProgress->setMaximumWidth(220);
+    m_downloadProgress->hide();
+    ui->horizontalLayout_8->addWidget(m_downloadProgress);
+    m_downloader = PageRegistry::create<PageKind::FirmwareDownloader>(pageContext());
+    if (m_downloader) {
+        connect(m_downloader, &FirmwareLoader::sig_heartBeatRestart, this, &MainDongleWidget::on_downLoad_finished);
+        connect(m_downloader, &FirmwareLoader::sig_downloadFailed, this, &MainDongleWidget::on_downLoad_failed);
+        connect(m_downloader, &FirmwareLoader::sig_progress, this, &MainDongleWidget::onDownloadProgress);
+    }
+    onConnectionStatusChanged(false);
 }
 
 MainDongleWidget::~MainDongleWidget()
@@ -111,6 +130,9 @@ MainDongleWidget::~MainDongleWidget()
     delete m_connectionWidget.data();
     delete m_advertisingPage.data();
     delete m_psmDialog.data();
+    delete m_calibrationDialog.data();
+    delete m_downloader;
+    m_downloader = nullptr;
     delete m_selectDialog;
     m_selectDialog = nullptr;
     delete m_toolLog;
@@ -133,11 +155,7 @@ MainDongleWidget::~MainDongleWidget()
 
 void MainDongleWidget::registerHandlers()
 {
-    const struct
-    {
-        const char *id;
-        Handler handler;
-    } table[] = {
+    m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, m_logManager, {
         {"BB@00@01", &MainDongleWidget::sdkStatusProc},
         {"CC@00@02", &MainDongleWidget::resetEventProc},
         {"DD@00@03", &MainDongleWidget::deviceTypeGetProc},
@@ -171,9 +189,7 @@ void MainDongleWidget::registerHandlers()
         {"BB@06@05", &MainDongleWidget::sdkStatusProc},
         {"DD@06@03", &MainDongleWidget::acceptCisProc},
         {"BB@06@06", &MainDongleWidget::sdkStatusProc},
-    };
-    for (const auto &row : table)
-        m_handlers.insert(QString::fromLatin1(row.id), row.handler);
+    });
 }
 
 QString MainDongleWidget::settingsDescriptionPath()
@@ -184,6 +200,17 @@ QString MainDongleWidget::settingsDescriptionPath()
 void MainDongleWidget::setSettingsDescriptionPath(const QString &path)
 {
     settingsDescription() = path;
+}
+
+PageContext MainDongleWidget::pageContext()
+{
+    PageContext context;
+    context.link = m_link;
+    context.logger = m_logManager;
+    context.settings = m_settings;
+    context.dongleName = &m_name;
+    context.parent = this;
+    return context;
 }
 
 QString MainDongleWidget::portName() const
@@ -226,7 +253,7 @@ void MainDongleWidget::logInternalError(int line, const char *function)
     logLine(QStringLiteral("FILE:.\\maindonglewidget LINE:%1 FUNCTION:%2 Internal error.")
                 .arg(line)
                 .arg(QLatin1String(function)),
-            Debug);
+            LogLevel::Debug);
 }
 
 void MainDongleWidget::initWidgets()
@@ -238,8 +265,8 @@ void MainDongleWidget::initWidgets()
         return;
 
     m_connectionWidget = new CConnectionWidget(m_link, m_logManager, m_settings, m_name, this);
-    m_advertisingPage = PageFactory::makeAdvertisingPage(m_link, m_logManager, m_settings, this);
-    m_psmDialog = PageFactory::makePsmDialog(m_link, m_logManager, this);
+    m_advertisingPage = PageRegistry::create<PageKind::Advertising>(pageContext());
+    m_psmDialog = PageRegistry::create<PageKind::PsmDialog>(pageContext());
     m_toolLog = new CLogWidget(m_link, m_logManager, 0);
     m_dongleLog = new CLogWidget(m_link, m_logManager, 1);
 
@@ -271,17 +298,17 @@ void MainDongleWidget::initWidgets()
 
 void MainDongleWidget::setToolBarEnabled(bool enabled)
 {
-    // Buttons whose dialogs are not part of this program yet stay off.
+    // Buttons whose pages no layer registered stay off.
     ui->toolButton_configureSettings->setEnabled(enabled);
     ui->toolButton_registerPSM->setEnabled(enabled && m_psmDialog);
     ui->toolButton_about->setEnabled(enabled);
-    ui->toolButton_getInfo->setEnabled(false);
+    ui->toolButton_getInfo->setEnabled(enabled);
     ui->toolButton_reset->setEnabled(enabled);
-    ui->toolButton_RfCalibraion->setEnabled(false);
-    ui->toolButton_address->setEnabled(false);
-    ui->toolButton_download->setEnabled(false);
-    ui->toolButton_lcp->setEnabled(false);
-    ui->toolButton_idt->setEnabled(false);
+    ui->toolButton_RfCalibraion->setEnabled(enabled && PageRegistry::has(PageKind::CalibrationDialog));
+    ui->toolButton_address->setEnabled(enabled);
+    ui->toolButton_download->setEnabled(enabled && m_downloader);
+    ui->toolButton_lcp->setEnabled(enabled && PageRegistry::has(PageKind::LcpTest));
+    ui->toolButton_idt->setEnabled(enabled && PageRegistry::has(PageKind::IdtTest));
     ui->tabWidget->setEnabled(enabled);
     ui->tabWidget_log->setEnabled(enabled);
 }
@@ -327,6 +354,8 @@ void MainDongleWidget::on_configDongleName(QString name)
 
 void MainDongleWidget::serialPortArrived(const QString &port)
 {
+    if (m_reconnectTimer && m_reconnectTimer->isActive() && !m_arrivedPorts.contains(port))
+        m_arrivedPorts.append(port);
     emit sig_SerialPortArrived(port);
 }
 
@@ -338,12 +367,10 @@ void MainDongleWidget::serialPortRemoved(const QString &port)
 
 void MainDongleWidget::closeTestPages()
 {
-    // Test pages come with their own layer; closing the tab resets them to off.
-    for (int i = ui->tabWidget->count() - 1; i >= 0; --i) {
-        auto *page = qobject_cast<DynamicPage *>(ui->tabWidget->widget(i));
-        if (page && !page->closesOnReset())
-            removePage(page);
-    }
+    if (m_lcpOpen)
+        onCloseLCP();
+    if (m_idtOpen)
+        onCloseIDT();
 }
 
 void MainDongleWidget::closePort()
@@ -403,12 +430,8 @@ void MainDongleWidget::on_toolButton_about_clicked()
 
 void MainDongleWidget::onRcvMsg(QByteArray frame)
 {
-    if (!m_operational || !CCommand::isInvalidUpLinkMsg(m_logManager, frame))
-        return;
-    const auto it = m_handlers.constFind(CCommand::getUpLinkId(frame));
-    if (it == m_handlers.cend() || !it.value())
-        return;
-    (this->*it.value())(frame);
+    if (m_operational)
+        m_dispatcher.dispatch(frame);
 }
 
 void MainDongleWidget::onRcvDongleLog(QByteArray frame)
@@ -467,8 +490,8 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
     }
     if (m_advertisingPage)
         m_advertisingPage->resetAdvList();
-    if (auto *psm = dynamic_cast<PsmListHolder *>(m_psmDialog.data()))
-        psm->clearPsmList();
+    if (m_psmDialog)
+        m_psmDialog->clearPsmList();
     if (!m_downloading)
         m_heartBeat->start();
     queryDeviceInfo();
@@ -525,11 +548,11 @@ void MainDongleWidget::deviceNameGetProc(const QByteArray &frame)
     const QByteArray payload = frame.mid(CMsg::HEADER_LENTH);
     const QString command = QString::fromLatin1(CMD_DEVICE_NAME_GET);
     if (payload.isEmpty()) {
-        logLine(QStringLiteral("Uplink Command: ") + command + QStringLiteral(" is wrong."), Error);
+        logLine(QStringLiteral("Uplink Command: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
         return;
     }
     if (payload.size() != uchar(payload.at(0)) + 1) {
-        logLine(QStringLiteral("uplink msg: ") + command + QStringLiteral(" is wrong."), Error);
+        logLine(QStringLiteral("uplink msg: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
         return;
     }
     m_settings->insert(QStringLiteral("device_name"), storedDeviceName(payload.mid(1)));
@@ -566,7 +589,7 @@ void MainDongleWidget::profileGetProc(const QByteArray &frame)
             logLine(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
                                    "the records after it are dropped.")
                         .arg(pos),
-                    Error);
+                    LogLevel::Error);
             break;
         }
         profiles.append(char(0));
@@ -586,7 +609,7 @@ void MainDongleWidget::cisRequestProc(const QByteArray &frame)
     // does not have yet; the request is logged and left to time out.
     logLine(QStringLiteral("MainDongleWidget::cisRequestProc, a peer asks for a CIS; isochronous channels are not "
                            "available in this version."),
-            Warn);
+            LogLevel::Warn);
 }
 
 void MainDongleWidget::acceptCisProc(const QByteArray &frame)
@@ -603,7 +626,7 @@ void MainDongleWidget::acceptCisProc(const QByteArray &frame)
         const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
         logLine(QStringLiteral("[Complete Result] Uplink Command Name:") + name + QStringLiteral(" Result:")
                     + CCommand::enumText("STATUS_RSP", uchar(status.at(0))),
-                Error);
+                LogLevel::Error);
     }
 }
 
@@ -650,7 +673,7 @@ void MainDongleWidget::on_staticConfigSet()
     if (truncated)
         logLine(QStringLiteral("MainDongleWidget::on_staticConfigSet, the stored profile list ends in a truncated "
                                "record; only the records before it are sent."),
-                Error);
+                LogLevel::Error);
     sendWithFields(QString::fromLatin1(CMD_SET_PROFILE_ID), fields);
     sendWithFields(QString::fromLatin1(CMD_SET_SECURITY_PAIR_ENABLE), fields);
 }
@@ -665,7 +688,7 @@ void MainDongleWidget::sendDeviceNameSet(const QMap<QString, QVariant> &fields)
     const uint layer = parts.size() == 2 ? parts.at(0).toUInt(&layerOk, 16) : 0;
     const uint opcode = parts.size() == 2 ? parts.at(1).toUInt(&opcodeOk, 16) : 0;
     if (!layerOk || !opcodeOk) {
-        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), Error);
+        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), LogLevel::Error);
         return;
     }
     QString why;
@@ -674,14 +697,14 @@ void MainDongleWidget::sendDeviceNameSet(const QMap<QString, QVariant> &fields)
     if (frame.isEmpty()) {
         // Sending a corrupted name would rename the dongle to garbage.
         logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" not sent: ") + why + QLatin1Char('.'),
-                Error);
+                LogLevel::Error);
         return;
     }
     if (m_link->sendMsg(frame) != 0)
-        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), Error);
+        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), LogLevel::Error);
     logLine(QStringLiteral("Downlink Command Name: ") + command + QStringLiteral("\r\nRaw Data: ")
                 + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: "),
-            Info);
+            LogLevel::Info);
 }
 
 void MainDongleWidget::on_DynamicConfigApply()
@@ -699,7 +722,7 @@ void MainDongleWidget::on_deviceDead()
     emit showThisDongleTab(m_name);
     CFlatMessage::information(this, m_name + QStringLiteral(": Firmware Error"),
                               QStringLiteral("Some Error happened on Firmware!\r\nPlease Press Reset Button on the Dongle."));
-    logLine(QStringLiteral("Firmware Error"), Error);
+    logLine(QStringLiteral("Firmware Error"), LogLevel::Error);
 }
 
 int MainDongleWidget::slaveTabIndex() const
@@ -734,7 +757,7 @@ void MainDongleWidget::on_connectSuccess(uint8_t role, QString addr, ConnectionP
     ui->tabWidget->setCurrentWidget(page);
     const int placed = ui->tabWidget->indexOf(page);
     if (placed < 0) {
-        logLine(QStringLiteral("Create connect tab failed. "), Error);
+        logLine(QStringLiteral("Create connect tab failed. "), LogLevel::Error);
         return;
     }
     QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
@@ -756,9 +779,9 @@ void MainDongleWidget::on_disConnectRequest(uint8_t condix)
             continue;
         const uint8_t role = page->role();
         if (!ui->tabWidget->tabBar()->tabButton(i, QTabBar::RightSide))
-            logLine(QStringLiteral("delete close button failed"), Debug);
+            logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
         removePage(page);
-        logLine(QStringLiteral("delete widget"), Debug);
+        logLine(QStringLiteral("delete widget"), LogLevel::Debug);
         if (role == 0)
             ui->tabWidget->setCurrentIndex(0);
         else
@@ -871,4 +894,252 @@ QByteArray MainDongleWidget::enabledProfileIds(const QByteArray &profiles, bool 
     if (truncated)
         *truncated = cut;
     return ids;
+}
+
+// --- toolbar, firmware download and test pages ---
+
+void MainDongleWidget::setReconnectInterval(int ms)
+{
+    if (m_reconnectTimer)
+        m_reconnectTimer->setInterval(ms);
+}
+
+CSelectDongleDialog *MainDongleWidget::ensureSelectDialog()
+{
+    if (!m_selectDialog) {
+        m_selectDialog = new CSelectDongleDialog(m_link, m_logManager, this);
+        connect(m_selectDialog, &CSelectDongleDialog::sig_connectionStatusChanged, this,
+                &MainDongleWidget::onConnectionStatusChanged);
+    }
+    return m_selectDialog;
+}
+
+void MainDongleWidget::on_toolButton_getInfo_clicked()
+{
+    GetInfoDlg dialog(m_link, m_logManager, this);
+    dialog.initForms();
+    dialog.exec();
+}
+
+void MainDongleWidget::on_toolButton_RfCalibraion_clicked()
+{
+    if (!m_calibrationDialog)
+        m_calibrationDialog = PageRegistry::create<PageKind::CalibrationDialog>(pageContext());
+    if (m_calibrationDialog)
+        m_calibrationDialog->exec();
+}
+
+void MainDongleWidget::on_toolButton_address_clicked()
+{
+    ResolveAddressDialog dialog(m_link, m_logManager, this);
+    dialog.exec();
+}
+
+void MainDongleWidget::setDownloadWidgetsEnabled(bool enabled)
+{
+    const QList<QWidget *> widgets{ui->toolButton_selectDongle, ui->toolButton_configureSettings,
+                                   ui->toolButton_registerPSM,   ui->toolButton_about,
+                                   ui->toolButton_getInfo,       ui->toolButton_reset,
+                                   ui->toolButton_RfCalibraion,  ui->toolButton_address,
+                                   ui->tabWidget,                ui->tabWidget_log,
+                                   ui->toolButton_download,      ui->toolButton_lcp,
+                                   ui->toolButton_idt};
+    for (QWidget *widget : widgets)
+        widget->setEnabled(enabled);
+}
+
+void MainDongleWidget::on_toolButton_download_clicked()
+{
+    if (m_deviceType != 0 && m_deviceType != 1) {
+        logLine(QStringLiteral("this firmware do not support downloading."), LogLevel::Error);
+        return;
+    }
+    if (!m_downloader || m_downloading)
+        return;
+    const QString path = chooseOpenFileName(this, QString(), QString(), QStringLiteral("*.*"));
+    if (path.isEmpty())
+        return;
+    if (m_downloader->checkFirmwareFile(path) != 0) {
+        logLine(QStringLiteral("selected firmware wrong!"), LogLevel::Error);
+        return;
+    }
+    // Stand-ins keep the build free of the maker's images; they must never
+    // reach a real dongle by accident.
+    if (m_downloader->usesStandInBootImage() && !qEnvironmentVariableIsSet("VANTORA_ACCEPT_STANDIN_BOOT_IMAGE")) {
+        const QPointer<MainDongleWidget> alive(this);
+        const int answer = CFlatMessage::question(
+            this, QStringLiteral("Download Firmware"),
+            QStringLiteral("This program carries a stand-in boot image, not firmware: the dongle cannot start from "
+                           "it. Download anyway?"));
+        if (!alive)
+            return;
+        if (answer != QMessageBox::Yes) {
+            logLine(QStringLiteral("Download cancelled: the boot image is a stand-in."), LogLevel::Info);
+            return;
+        }
+    }
+    m_downloading = true;
+    setDownloadWidgetsEnabled(false);
+    m_heartBeat->stop();
+    m_downloader->setChipType(m_deviceType);
+    m_downloader->startDownload(path);
+}
+
+void MainDongleWidget::onDownloadProgress(int stage, quint32 sent, quint32 total)
+{
+    m_downloadProgress->setRange(0, int(qMin<quint32>(total, INT_MAX)));
+    m_downloadProgress->setValue(int(qMin(sent, total)));
+    m_downloadProgress->setFormat(QStringLiteral("%1 of 2: %p%").arg(stage));
+    m_downloadProgress->show();
+}
+
+void MainDongleWidget::on_downLoad_finished()
+{
+    m_reconnectPort = m_link->getPortName();
+    m_reconnectStage = 0;
+    m_reconnectAttempts = 0;
+    m_arrivedPorts.clear();
+    m_reconnectTimer->start();
+}
+
+void MainDongleWidget::on_reConnect()
+{
+    CSelectDongleDialog *dialog = ensureSelectDialog();
+    if (m_reconnectStage == 0) {
+        dialog->disconnectPort(m_reconnectPort);
+        dialog->on_pb_Refresh_clicked();
+        m_reconnectStage = 1;
+        return;
+    }
+    // The restarted dongle may come back slowly, or under another name.
+    QStringList candidates{m_reconnectPort};
+    for (const QString &port : qAsConst(m_arrivedPorts)) {
+        if (!candidates.contains(port))
+            candidates << port;
+    }
+    for (const QString &port : qAsConst(candidates)) {
+        if (port.isEmpty() || m_link->isOpen())
+            continue;
+        dialog->connectPort(port);
+    }
+    if (m_link->isOpen()) {
+        finishReconnect(true);
+        return;
+    }
+    ++m_reconnectAttempts;
+    logLine(QStringLiteral("Reopening %1 after the download failed (attempt %2 of %3).")
+                .arg(m_reconnectPort)
+                .arg(m_reconnectAttempts)
+                .arg(ReconnectAttempts),
+            LogLevel::Warn);
+    if (m_reconnectAttempts >= ReconnectAttempts)
+        finishReconnect(false);
+}
+
+void MainDongleWidget::finishReconnect(bool reopened)
+{
+    m_reconnectTimer->stop();
+    m_reconnectStage = 0;
+    m_downloading = false;
+    m_downloadProgress->hide();
+    if (reopened) {
+        m_heartBeat->start();
+        setDownloadWidgetsEnabled(true);
+        setToolBarEnabled(true);
+        return;
+    }
+    logLine(QStringLiteral("The dongle did not come back after the download; open its port with \"Select BLE Dongle "
+                           "Target\"."),
+            LogLevel::Error);
+    setToolBarEnabled(false);
+    ui->toolButton_selectDongle->setEnabled(true);
+}
+
+void MainDongleWidget::on_downLoad_failed()
+{
+    m_downloading = false;
+    m_downloadProgress->hide();
+    CSelectDongleDialog *dialog = ensureSelectDialog();
+    dialog->disconnectPort(m_link->getPortName());
+    dialog->on_pb_Refresh_clicked();
+    setToolBarEnabled(false);
+    ui->toolButton_selectDongle->setEnabled(true);
+}
+
+void MainDongleWidget::on_toolButton_lcp_clicked()
+{
+    if (m_lcpOpen)
+        return;
+    TestModePage *page = PageRegistry::create<PageKind::LcpTest>(pageContext());
+    if (!page)
+        return;
+    m_lcpOpen = true;
+    emit sig_OpenLCP(QString::asprintf("%-10s", "LCP"), page);
+}
+
+void MainDongleWidget::on_toolButton_idt_clicked()
+{
+    if (m_idtOpen)
+        return;
+    TestModePage *page = PageRegistry::create<PageKind::IdtTest>(pageContext());
+    if (!page)
+        return;
+    m_idtOpen = true;
+    emit sig_OpenIDT(QString::asprintf("%-10s", "IDT"), page);
+}
+
+void MainDongleWidget::openTestPage(const QString &title, TestModePage *page, const QString &closeTip,
+                                    void (MainDongleWidget::*close)(), void (CMsg::*frames)(QByteArray))
+{
+    ui->tabWidget->addTab(page, title);
+    ui->tabWidget->setCurrentWidget(page);
+    const int index = ui->tabWidget->indexOf(page);
+    if (index < 0) {
+        logLine(QStringLiteral("Create connect tab failed. "), LogLevel::Error);
+        return;
+    }
+    QToolButton *button = createCloseButton(closeTip);
+    ui->tabWidget->tabBar()->setTabButton(index, QTabBar::RightSide, button);
+    connect(button, &QToolButton::clicked, this, close);
+    connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
+    connect(m_link, frames, page, &TestModePage::onRcvMsg);
+}
+
+void MainDongleWidget::onOpenLCP(QString title, TestModePage *page)
+{
+    m_lcpPage = page;
+    openTestPage(title, page, QStringLiteral("close LCP"), &MainDongleWidget::onCloseLCP, &CMsg::sig_rcvLCPMsg);
+}
+
+void MainDongleWidget::onOpenIDT(QString title, TestModePage *page)
+{
+    m_idtPage = page;
+    openTestPage(title, page, QStringLiteral("close IDT"), &MainDongleWidget::onCloseIDT, &CMsg::sig_rcvIDTMsg);
+}
+
+void MainDongleWidget::closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray))
+{
+    if (page) {
+        // The stop commands are queued before the page goes.
+        page->stopMode();
+        disconnect(m_link, frames, page.data(), &TestModePage::onRcvMsg);
+        const int index = ui->tabWidget->indexOf(page);
+        if (index >= 0 && !ui->tabWidget->tabBar()->tabButton(index, QTabBar::RightSide))
+            logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
+        removePage(page);
+    }
+    page = nullptr;
+    ui->tabWidget->setCurrentIndex(0);
+}
+
+void MainDongleWidget::onCloseLCP()
+{
+    closeTestPage(m_lcpPage, &CMsg::sig_rcvLCPMsg);
+    m_lcpOpen = false;
+}
+
+void MainDongleWidget::onCloseIDT()
+{
+    closeTestPage(m_idtPage, &CMsg::sig_rcvIDTMsg);
+    m_idtOpen = false;
 }

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "uplinkdispatcher.h"
+
 class AdvertisingPage;
 class CConnectionWidget;
 class CHeartBeat;
@@ -19,11 +21,17 @@ class CMsg;
 class ConnectionPage;
 class CSelectDongleDialog;
 class DynamicPage;
+class FirmwareLoader;
 class LogManager;
+struct PageContext;
+class PsmDialog;
 class QDialog;
+class QProgressBar;
 class QSettings;
 class QTabWidget;
+class QTimer;
 class QToolButton;
+class TestModePage;
 
 namespace Ui {
 class MainDongleWidget;
@@ -92,7 +100,16 @@ public:
 
     static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
 
+    // Toolbar, firmware download and test pages.
+    static constexpr int ReconnectIntervalMs = 2000;
+    static constexpr int ReconnectAttempts = 5;
+    void setReconnectInterval(int ms);
+    FirmwareLoader *firmwareLoader() const { return m_downloader; }
+    bool isDownloading() const { return m_downloading; }
+
 signals:
+    void sig_OpenLCP(QString title, TestModePage *page);
+    void sig_OpenIDT(QString title, TestModePage *page);
     void sig_SerialPortArrived(QString port);
     void sig_SerialPortRemoved(QString port);
     void sig_pairEnable(bool enabled);
@@ -117,10 +134,24 @@ public slots:
     void on_isPairEnable(bool enabled);
     void on_deviceDead();
 
-private:
-    using Handler = void (MainDongleWidget::*)(const QByteArray &);
+    void on_toolButton_getInfo_clicked();
+    void on_toolButton_RfCalibraion_clicked();
+    void on_toolButton_address_clicked();
+    void on_toolButton_download_clicked();
+    void on_toolButton_lcp_clicked();
+    void on_toolButton_idt_clicked();
+    void onOpenLCP(QString title, TestModePage *page);
+    void onOpenIDT(QString title, TestModePage *page);
+    void onCloseLCP();
+    void onCloseIDT();
+    void on_downLoad_finished();
+    void on_downLoad_failed();
+    void on_reConnect();
+    void onDownloadProgress(int stage, quint32 sent, quint32 total);
 
+private:
     void registerHandlers();
+    PageContext pageContext();
     void sendNamed(const QString &name);
     void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
     void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
@@ -133,6 +164,12 @@ private:
     void removePage(DynamicPage *page);
     QToolButton *createCloseButton(const QString &toolTip);
     int slaveTabIndex() const;
+    CSelectDongleDialog *ensureSelectDialog();
+    void setDownloadWidgetsEnabled(bool enabled);
+    void finishReconnect(bool reopened);
+    void openTestPage(const QString &title, TestModePage *page, const QString &closeTip, void (MainDongleWidget::*close)(),
+                      void (CMsg::*frames)(QByteArray));
+    void closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray));
 
     void sdkStatusProc(const QByteArray &frame);
     void lastSdkStatusProc(const QByteArray &frame);
@@ -150,11 +187,11 @@ private:
     void statusFieldProc(const QByteArray &frame, int line, const char *function);
 
     Ui::MainDongleWidget *ui;
-    QHash<QString, Handler> m_handlers;
+    UplinkDispatcher<MainDongleWidget> m_dispatcher;
     CSelectDongleDialog *m_selectDialog = nullptr;
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;
-    QPointer<QDialog> m_psmDialog;
+    QPointer<PsmDialog> m_psmDialog;
     // Pages taken out of their tab and waiting to be deleted.
     QList<QPointer<DynamicPage>> m_removedPages;
     CLogWidget *m_toolLog = nullptr;
@@ -171,4 +208,19 @@ private:
     bool m_downloading = false;
     int m_deviceType = -1;
     quint64 m_cisHandle = 0;
+
+    // Toolbar, firmware download and test pages.
+    FirmwareLoader *m_downloader = nullptr;
+    QPointer<QDialog> m_calibrationDialog;
+    QPointer<TestModePage> m_lcpPage;
+    QPointer<TestModePage> m_idtPage;
+    bool m_lcpOpen = false;
+    bool m_idtOpen = false;
+    QTimer *m_reconnectTimer = nullptr;
+    int m_reconnectStage = 0;
+    int m_reconnectAttempts = 0;
+    QString m_reconnectPort;
+    // Ports that appeared while the dongle restarted: it may come back under another name.
+    QStringList m_arrivedPorts;
+    QProgressBar *m_downloadProgress = nullptr;
 };

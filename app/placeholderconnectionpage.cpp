@@ -7,10 +7,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-PlaceholderConnectionPage::PlaceholderConnectionPage(const PageFactory::ConnectionPageArgs &args)
-    : ConnectionPage(args.parent)
-    , m_link(args.link)
-    , m_logger(args.logger)
+PlaceholderConnectionPage::PlaceholderConnectionPage(const PageContext &context, const ConnectionPageArgs &args)
+    : ConnectionPage(context.parent)
+    , m_link(context.link)
+    , m_logger(context.logger)
     , m_peerAddress(args.peerAddress)
     , m_role(args.role)
     , m_condix(args.condix)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connectionpage.h"
-#include "pagefactory.h"
+#include "pageinterfaces.h"
+#include "pageregistry.h"
 
 class QLabel;
 
@@ -11,7 +11,7 @@ class PlaceholderConnectionPage : public ConnectionPage
 {
     Q_OBJECT
 public:
-    explicit PlaceholderConnectionPage(const PageFactory::ConnectionPageArgs &args);
+    PlaceholderConnectionPage(const PageContext &context, const ConnectionPageArgs &args);
     ~PlaceholderConnectionPage() override;
 
     uint8_t condix() const override { return m_condix; }

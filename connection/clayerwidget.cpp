@@ -2,13 +2,14 @@
 #include "ui_clayerwidget.h"
 
 #include "ccommand.h"
+#include "cgattwidget.h"
 #include "commandnames.h"
 #include "cutil.h"
 
 #include <QTabBar>
 
 CLayerWidget::CLayerWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
-                           const QString &dongleName, uint8_t role, quint16 interval, quint16 latency,
+                           const QString *dongleName, uint8_t role, quint16 interval, quint16 latency,
                            quint16 supervisionTimeout, const QString &peerName, const QString &peerAddress,
                            uint8_t condix, QWidget *parent)
     : ConnectionPage(parent)
@@ -20,23 +21,28 @@ CLayerWidget::CLayerWidget(CMsg *link, LogManager *logger, QMap<QString, QVarian
     , m_logger(logger)
     , m_dongleName(dongleName)
 {
-    // The connection's GATT, GAP and L2CAP pages take these.
-    Q_UNUSED(settings)
+    // The GAP page takes these.
     Q_UNUSED(interval)
     Q_UNUSED(latency)
     Q_UNUSED(supervisionTimeout)
     Q_UNUSED(peerName)
 
     ui->setupUi(this);
-    ui->m_tabWidget->tabBar()->setStyle(&m_tabStyle);
 
-    const char *const titles[] = {"G\r\nA\r\nT\r\nT", "G\r\nA\r\nP", "L\r\n2\r\nC\r\nA\r\nP"};
-    const char *const names[] = {"gattPage", "gapPage", "l2capPage"};
-    for (int i = 0; i < 3; ++i) {
-        auto *page = new QWidget(ui->m_tabWidget);
-        page->setObjectName(QString::fromLatin1(names[i]));
-        ui->m_tabWidget->addTab(page, QString::fromLatin1(titles[i]));
-    }
+    m_gattWidget = new CGattWidget(m_link, m_logger, settings, m_dongleName, m_condix, this);
+    // The GAP command page is created here.
+    m_gapWidget = new QWidget(this);
+    m_gapWidget->setObjectName(QStringLiteral("gapPage"));
+    // The L2CAP channel page is created here.
+    m_l2capWidget = new QWidget(this);
+    m_l2capWidget->setObjectName(QStringLiteral("l2capPage"));
+
+    connect(m_gattWidget, &CGattWidget::sig_showDongleTab, this, &CLayerWidget::sig_showDongleTab);
+
+    ui->m_tabWidget->tabBar()->setStyle(&m_tabStyle);
+    ui->m_tabWidget->addTab(m_gattWidget, QStringLiteral("G\r\nA\r\nT\r\nT"));
+    ui->m_tabWidget->addTab(m_gapWidget, QStringLiteral("G\r\nA\r\nP"));
+    ui->m_tabWidget->addTab(m_l2capWidget, QStringLiteral("L\r\n2\r\nC\r\nA\r\nP"));
 }
 
 CLayerWidget::~CLayerWidget()
@@ -51,6 +57,16 @@ CLayerWidget::~CLayerWidget()
 QTabWidget *CLayerWidget::tabWidget() const
 {
     return ui->m_tabWidget;
+}
+
+void CLayerWidget::setIsCurrentTab(bool current)
+{
+    m_gattWidget->setIsCurrentTab(current);
+}
+
+void CLayerWidget::on_pairEnable(bool enabled)
+{
+    m_gattWidget->on_pairEnable(enabled);
 }
 
 void CLayerWidget::disconnect()

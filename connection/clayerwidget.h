@@ -1,12 +1,13 @@
 #pragma once
 
-#include "connectionpage.h"
+#include "pageinterfaces.h"
 #include "customtabstyle.h"
 
 #include <QMap>
 #include <QString>
 #include <QVariant>
 
+class CGattWidget;
 class CMsg;
 class LogManager;
 class QTabWidget;
@@ -23,7 +24,8 @@ class CLayerWidget : public ConnectionPage
     Q_OBJECT
 
 public:
-    CLayerWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings, const QString &dongleName,
+    // dongleName stays the dongle tab's: pages see a renamed dongle.
+    CLayerWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings, const QString *dongleName,
                  uint8_t role, quint16 interval, quint16 latency, quint16 supervisionTimeout,
                  const QString &peerName, const QString &peerAddress, uint8_t condix, QWidget *parent = nullptr);
     ~CLayerWidget() override;
@@ -31,9 +33,12 @@ public:
     uint8_t condix() const override { return m_condix; }
     uint8_t role() const override { return m_role; }
     QString peerAddress() const override { return m_peerAddress; }
-    QString dongleName() const { return m_dongleName; }
+    QString dongleName() const { return m_dongleName ? *m_dongleName : QString(); }
+    CGattWidget *gattWidget() const { return m_gattWidget; }
     // Holds the GATT, GAP and L2CAP pages, in this order.
     QTabWidget *tabWidget() const;
+
+    void setIsCurrentTab(bool current) override;
 
 signals:
     void sig_disConnect();
@@ -42,15 +47,19 @@ public slots:
     // Asks the dongle to drop this connection; the page stays until the
     // dongle reports the disconnection.
     void disconnect() override;
+    void on_pairEnable(bool enabled) override;
 
 private:
     Ui::LayerWidget *ui;
     QString m_peerAddress;
     uint8_t m_role;
     uint8_t m_condix;
+    CGattWidget *m_gattWidget = nullptr;
+    QWidget *m_gapWidget = nullptr;
+    QWidget *m_l2capWidget = nullptr;
     CMsg *m_link;
     LogManager *m_logger;
-    QString m_dongleName;
+    const QString *m_dongleName;
     // Must outlive the tab bar that uses it (see the destructor).
     CustomTabStyle m_tabStyle;
 };

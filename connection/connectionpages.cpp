@@ -1,13 +1,15 @@
 #include "connectionpages.h"
 
 #include "clayerwidget.h"
-#include "pagefactory.h"
+#include "pageregistry.h"
 
 void registerConnectionPages()
 {
-    PageFactory::setConnectionPageMaker([](const PageFactory::ConnectionPageArgs &args) -> ConnectionPage * {
-        return new CLayerWidget(args.link, args.logger, args.settings, args.dongleName, args.role, args.interval,
-                                args.latency, args.supervisionTimeout, args.peerName, args.peerAddress,
-                                args.condix, args.parent);
-    });
+    PageRegistry::registerMaker<PageKind::Connection>(
+        [](const PageContext &context, const ConnectionPageArgs &args) -> ConnectionPage * {
+            return new CLayerWidget(context.link, context.logger, context.settings,
+                                    context.dongleName, args.role, args.interval,
+                                    args.latency, args.supervisionTimeout, args.peerName, args.peerAddress,
+                                    args.condix, context.parent);
+        });
 }

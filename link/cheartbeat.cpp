@@ -5,6 +5,7 @@
 #include "commandnames.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "uplinkstatus.h"
 
 #include <QTimer>
 
@@ -14,12 +15,12 @@ CHeartBeat::CHeartBeat(CMsg *link, LogManager *logger, int interval, QObject *pa
     , m_logger(logger)
     , m_timer(new QTimer(this))
     , m_deadThresholdMs(deadThresholdMs)
+    , m_dispatcher(this, logger, {{"BB@01@84", &CHeartBeat::onHeartBeatAnswer}})
 {
     m_timer->setInterval(interval);
     m_lastAnswerMs = uplinkClockMs();
     if (m_link != nullptr)
         connect(m_link, &CMsg::sig_rcvGapMsg, this, &CHeartBeat::onRcvMsg);
-    m_handlers.insert(QStringLiteral("BB@01@84"), &CHeartBeat::onHeartBeatAnswer);
 }
 
 void CHeartBeat::start()
@@ -81,16 +82,14 @@ void CHeartBeat::check()
 
 void CHeartBeat::onRcvMsg(QByteArray msg)
 {
-    if (!CCommand::isInvalidUpLinkMsg(m_logger, msg))
-        return;
-    const auto handler = m_handlers.value(CCommand::getUpLinkId(msg), nullptr);
-    if (handler != nullptr)
-        (this->*handler)(msg);
+    m_dispatcher.dispatch(msg);
 }
 
-void CHeartBeat::onHeartBeatAnswer(QByteArray msg)
+void CHeartBeat::onHeartBeatAnswer(const QByteArray &msg)
 {
     CCommand::SDKProc(m_logger, msg);
-    if (msg.size() == 6 && msg.at(5) == 0)
-        m_lastAnswerMs = uplinkClockMs();
+    if (UplinkStatus::acknowledgement(msg) != 0)
+        return;
+    const qint64 arrival = m_link != nullptr ? m_link->currentArrivalMs() : -1;
+    m_lastAnswerMs = qMax(m_lastAnswerMs, arrival >= 0 ? arrival : uplinkClockMs());
 }

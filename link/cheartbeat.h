@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include "uplinkdispatcher.h"
+
 class CMsg;
 class LogManager;
 class QTimer;
@@ -44,9 +46,8 @@ public slots:
     void onRcvMsg(QByteArray msg);
 
 private:
-    void onHeartBeatAnswer(QByteArray msg);
+    void onHeartBeatAnswer(const QByteArray &msg);
 
-    QMap<QString, void (CHeartBeat::*)(QByteArray)> m_handlers;
     CMsg *m_link = nullptr;
     LogManager *m_logger = nullptr;
     // Monotonic (uplinkClockMs), so a step of the wall clock neither kills a
@@ -54,4 +55,5 @@ private:
     qint64 m_lastAnswerMs = 0;
     QTimer *m_timer = nullptr;
     int m_deadThresholdMs = DefaultDeadThresholdMs;
+    UplinkDispatcher<CHeartBeat> m_dispatcher;
 };

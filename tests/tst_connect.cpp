@@ -1,5 +1,5 @@
 #include "cconnectionwidget.h"
-#include "connectionpage.h"
+#include "pageinterfaces.h"
 #include "devicestablemodel.h"
 #include "framebuilder.h"
 #include "modalanswerer.h"

@@ -1,16 +1,19 @@
+#include "cgattwidget.h"
 #include "clayerwidget.h"
 #include "cmsg.h"
 #include "connectionpages.h"
 #include "customtabstyle.h"
 #include "framebuilder.h"
 #include "logmanager.h"
-#include "pagefactory.h"
+#include "pageregistry.h"
 #include "simulateddongle.h"
 
 #include <QPointer>
 #include <QLayout>
 #include <QTabBar>
+#include <QSignalSpy>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -37,7 +40,8 @@ class TestConnectionPage : public QObject
 
     static CLayerWidget *makePage(CMsg *link, LogManager *logger, uint8_t role = 0, uint8_t condix = 3)
     {
-        return new CLayerWidget(link, logger, nullptr, QStringLiteral("Dongle1"), role, 0x18, 0, 0x1F4,
+        static const QString dongleName = QStringLiteral("Dongle1");
+        return new CLayerWidget(link, logger, nullptr, &dongleName, role, 0x18, 0, 0x1F4,
                                 QStringLiteral("Peer Device"), QStringLiteral("66:55:44:33:22:11"), condix);
     }
 
@@ -63,6 +67,42 @@ private slots:
         QVERIFY(qobject_cast<CustomTabStyle *>(page->tabWidget()->tabBar()->style()));
         QCOMPARE(page->tabWidget()->objectName(), QStringLiteral("m_tabWidget"));
         QCOMPARE(page->layout()->contentsMargins(), QMargins());
+    }
+
+    void holdsTheConnectionsPages()
+    {
+        QString dongleName = QStringLiteral("Dongle1");
+        RecordingLog log;
+        QScopedPointer<CLayerWidget> page(new CLayerWidget(nullptr, &log, nullptr, &dongleName, 0, 0x18, 0, 0x1F4,
+                                                           QStringLiteral("Peer Device"),
+                                                           QStringLiteral("66:55:44:33:22:11"), 6));
+        CGattWidget *gatt = page->gattWidget();
+        QVERIFY(gatt);
+        QCOMPARE(page->tabWidget()->widget(0), static_cast<QWidget *>(gatt));
+        QCOMPARE(gatt->parentWidget()->parentWidget(), page->tabWidget());
+        QCOMPARE(gatt->condix(), uint8_t(6));
+        QCOMPARE(page->tabWidget()->widget(1)->objectName(), QStringLiteral("gapPage"));
+        QCOMPARE(page->tabWidget()->widget(2)->objectName(), QStringLiteral("l2capPage"));
+
+        // The dongle tab's name is shared, so a renamed dongle shows through.
+        dongleName = QStringLiteral("Renamed");
+        QCOMPARE(page->dongleName(), QStringLiteral("Renamed"));
+
+        page->setIsCurrentTab(true);
+        QVERIFY(gatt->isCurrentTab());
+        page->setIsCurrentTab(false);
+        QVERIFY(!gatt->isCurrentTab());
+
+        auto *pair = gatt->findChild<QToolButton *>(QStringLiteral("toolButton_pair"));
+        page->on_pairEnable(false);
+        QVERIFY(!pair->isEnabled());
+        page->on_pairEnable(true);
+        QVERIFY(pair->isEnabled());
+
+        QSignalSpy shown(page.data(), &CLayerWidget::sig_showDongleTab);
+        emit gatt->sig_showDongleTab(QStringLiteral("Renamed"));
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(shown.first().first().toString(), QStringLiteral("Renamed"));
     }
 
     void tabsAreFlatBoxesOfOneSize()
@@ -131,17 +171,19 @@ private slots:
     {
         RecordingLog log;
         QWidget parent;
-        PageFactory::ConnectionPageArgs args;
-        args.logger = &log;
-        args.dongleName = QStringLiteral("Dongle2");
+        const QString dongleName = QStringLiteral("Dongle2");
+        PageContext context;
+        context.logger = &log;
+        context.dongleName = &dongleName;
+        context.parent = &parent;
+        ConnectionPageArgs args;
         args.role = 1;
         args.condix = 9;
         args.peerName = QStringLiteral("Peer Device");
         args.peerAddress = QStringLiteral("c6:c5:c4:c3:c2:c1");
-        args.parent = &parent;
 
         registerConnectionPages();
-        ConnectionPage *page = PageFactory::makeConnectionPage(args);
+        ConnectionPage *page = PageRegistry::create<PageKind::Connection>(context, args);
         auto *layer = qobject_cast<CLayerWidget *>(page);
         QVERIFY(layer);
         QCOMPARE(layer->parentWidget(), &parent);
@@ -149,7 +191,7 @@ private slots:
         QCOMPARE(layer->role(), uint8_t(1));
         QCOMPARE(layer->peerAddress(), args.peerAddress);
         QCOMPARE(layer->dongleName(), QStringLiteral("Dongle2"));
-        PageFactory::setConnectionPageMaker(PageFactory::ConnectionPageMaker());
+        PageRegistry::registerMaker<PageKind::Connection>({});
     }
 };
 

@@ -6,7 +6,7 @@
 #include "devicestablemodel.h"
 #include "framebuilder.h"
 #include "maindonglewidget.h"
-#include "pagefactory.h"
+#include "pageregistry.h"
 #include "simbehaviour_app.h"
 #include "simbehaviour_link.h"
 #include "simbehaviour_lists.h"
@@ -51,7 +51,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        PageFactory::setConnectionPageMaker(PageFactory::ConnectionPageMaker());
+        PageRegistry::registerMaker<PageKind::Connection>({});
     }
 
     void init()

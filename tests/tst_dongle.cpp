@@ -3,11 +3,11 @@
 #include "clogwidget.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
-#include "connectionpage.h"
+#include "pageinterfaces.h"
 #include "framebuilder.h"
 #include "logmanager.h"
 #include "maindonglewidget.h"
-#include "pagefactory.h"
+#include "pageregistry.h"
 #include "recordinglogger.h"
 #include "simbehaviour_app.h"
 #include "simbehaviour_link.h"
@@ -624,16 +624,18 @@ void TestDongle::pageSurvivesItsOwnDialog()
 void TestDongle::placeholderPageSendsDisconnect()
 {
     openDongle();
-    PageFactory::ConnectionPageArgs args;
-    args.link = m_widget->link();
-    args.logger = m_widget->logManager();
-    args.settings = m_widget->settingsMap();
-    args.dongleName = m_widget->dongleName();
+    const QString dongleName = m_widget->dongleName();
+    PageContext context;
+    context.link = m_widget->link();
+    context.logger = m_widget->logManager();
+    context.settings = m_widget->settingsMap();
+    context.dongleName = &dongleName;
+    ConnectionPageArgs args;
     args.role = 0;
     args.peerName = QStringLiteral("Peer Device");
     args.peerAddress = QStringLiteral("11:22:33:44:55:66");
     args.condix = 3;
-    ConnectionPage *page = PageFactory::makeConnectionPage(args);
+    ConnectionPage *page = PageRegistry::create<PageKind::Connection>(context, args);
     QVERIFY(page);
     QCOMPARE(page->condix(), uint8_t(3));
     m_widget->on_connectSuccess(0, args.peerAddress, page);

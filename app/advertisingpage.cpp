@@ -1,8 +1,0 @@
-#include "advertisingpage.h"
-
-AdvertisingPage::AdvertisingPage(QWidget *parent)
-    : QWidget(parent)
-{
-}
-
-AdvertisingPage::~AdvertisingPage() = default;

@@ -1,8 +1,0 @@
-#include "connectionpage.h"
-
-ConnectionPage::ConnectionPage(QWidget *parent)
-    : DynamicPage(parent)
-{
-}
-
-ConnectionPage::~ConnectionPage() = default;

@@ -1,0 +1,164 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+
+#include <cstdint>
+#include <functional>
+
+class AdvertisingPage;
+class BigBroadcasterPage;
+class BigReceiverPage;
+class CigCisPage;
+class CisPeripheralPage;
+class CMsg;
+class ConnectionPage;
+class FirmwareLoader;
+class LogManager;
+class PsmDialog;
+class QDialog;
+class QWidget;
+class TestModePage;
+
+// The kinds of page a dongle tab makes but a later layer builds.
+enum class PageKind {
+    Connection,
+    Advertising,
+    PsmDialog,
+    CigCisCentral,
+    CisPeripheral,
+    CisRequestDialog,
+    BigReceiver,
+    BigBroadcaster,
+    LcpTest,
+    IdtTest,
+    FirmwareDownloader,
+    CalibrationDialog,
+};
+
+// What every page of a dongle tab is built with. dongleName points at the
+// tab's own name, so a page sees the dongle renamed.
+struct PageContext
+{
+    CMsg *link = nullptr;
+    LogManager *logger = nullptr;
+    QMap<QString, QVariant> *settings = nullptr;
+    const QString *dongleName = nullptr;
+    QWidget *parent = nullptr;
+};
+
+// One argument struct per kind; kinds that need nothing beyond the context
+// share the empty one.
+struct NoPageArgs
+{
+};
+
+struct ConnectionPageArgs
+{
+    uint8_t role = 0;
+    quint16 interval = 0;            // raw, units of 1.25 ms
+    quint16 latency = 0;             // connection events
+    quint16 supervisionTimeout = 0;  // raw, units of 10 ms
+    QString peerName;
+    QString peerAddress;             // "XX:XX:XX:XX:XX:XX"
+    uint8_t condix = 0;
+};
+
+// The parsed fields of the uplink that asks for or establishes a CIS.
+struct CisPageArgs
+{
+    QMap<QString, QByteArray> fields;
+};
+
+struct BigReceiverArgs
+{
+    quint16 syncValue = 0;
+};
+
+struct BigBroadcasterArgs
+{
+    uint8_t advIndex = 0;
+};
+
+// Which interface and argument struct belong to a kind.
+template <PageKind Kind>
+struct PageTraits;
+
+#define VANTORA_PAGE_TRAITS(kind, interfaceType, argsType) \
+    template <>                                            \
+    struct PageTraits<PageKind::kind>                      \
+    {                                                      \
+        using Interface = interfaceType;                   \
+        using Args = argsType;                             \
+    };
+VANTORA_PAGE_TRAITS(Connection, ConnectionPage, ConnectionPageArgs)
+VANTORA_PAGE_TRAITS(Advertising, AdvertisingPage, NoPageArgs)
+VANTORA_PAGE_TRAITS(PsmDialog, PsmDialog, NoPageArgs)
+VANTORA_PAGE_TRAITS(CigCisCentral, CigCisPage, NoPageArgs)
+VANTORA_PAGE_TRAITS(CisPeripheral, CisPeripheralPage, CisPageArgs)
+VANTORA_PAGE_TRAITS(CisRequestDialog, QDialog, CisPageArgs)
+VANTORA_PAGE_TRAITS(BigReceiver, BigReceiverPage, BigReceiverArgs)
+VANTORA_PAGE_TRAITS(BigBroadcaster, BigBroadcasterPage, BigBroadcasterArgs)
+VANTORA_PAGE_TRAITS(LcpTest, TestModePage, NoPageArgs)
+VANTORA_PAGE_TRAITS(IdtTest, TestModePage, NoPageArgs)
+VANTORA_PAGE_TRAITS(FirmwareDownloader, FirmwareLoader, NoPageArgs)
+VANTORA_PAGE_TRAITS(CalibrationDialog, QDialog, NoPageArgs)
+#undef VANTORA_PAGE_TRAITS
+
+// Later layers register one maker per kind at start-up (their
+// register...Pages() function, called from the program's main); the dongle
+// tab creates pages by kind. A kind without a maker gives its fallback: a
+// placeholder connection page, an empty advertising page, else null.
+class PageRegistry
+{
+public:
+    template <PageKind Kind>
+    using Interface = typename PageTraits<Kind>::Interface;
+    template <PageKind Kind>
+    using Args = typename PageTraits<Kind>::Args;
+    template <PageKind Kind>
+    using Maker = std::function<Interface<Kind> *(const PageContext &, const Args<Kind> &)>;
+
+    // An empty maker removes the kind's registration (tests).
+    template <PageKind Kind>
+    static void registerMaker(Maker<Kind> maker)
+    {
+        setRegistered(Kind, bool(maker));
+        slot<Kind>() = std::move(maker);
+    }
+
+    template <PageKind Kind>
+    static Interface<Kind> *create(const PageContext &context, const Args<Kind> &args = Args<Kind>())
+    {
+        if (const Maker<Kind> &maker = slot<Kind>()) {
+            if (Interface<Kind> *page = maker(context, args))
+                return page;
+        }
+        return fallback<Kind>(context, args);
+    }
+
+    static bool has(PageKind kind);
+    static void unregisterAll();
+
+private:
+    template <PageKind Kind>
+    static Maker<Kind> &slot()
+    {
+        static Maker<Kind> maker;
+        return maker;
+    }
+    template <PageKind Kind>
+    static Interface<Kind> *fallback(const PageContext &, const Args<Kind> &)
+    {
+        return nullptr;
+    }
+    static void setRegistered(PageKind kind, bool registered);
+};
+
+template <>
+ConnectionPage *PageRegistry::fallback<PageKind::Connection>(const PageContext &context,
+                                                             const ConnectionPageArgs &args);
+template <>
+AdvertisingPage *PageRegistry::fallback<PageKind::Advertising>(const PageContext &context, const NoPageArgs &args);

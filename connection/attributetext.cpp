@@ -1,0 +1,116 @@
+#include "attributetext.h"
+
+#include "ccommand.h"
+#include "cutil.h"
+
+#include <QMetaEnum>
+
+namespace AttributeText {
+
+bool isUuid16(const QByteArray &uuid, quint16 uuid16)
+{
+    // Called for every row of every rebuild: compare in place.
+    if (uuid.size() != 16 || quint8(uuid.at(0)) != (uuid16 & 0xFF) || quint8(uuid.at(1)) != (uuid16 >> 8))
+        return false;
+    for (int i = 2; i < 16; ++i) {
+        if (uuid.at(i) != 0)
+            return false;
+    }
+    return true;
+}
+
+QString handleText(quint16 handle)
+{
+    return QStringLiteral("0x%1").arg(handle, 4, 16, QLatin1Char('0'));
+}
+
+QString uuidText(const QByteArray &uuid)
+{
+    return CCommand::uuidBytesToString(uuid);
+}
+
+QString valueText(const QByteArray &value)
+{
+    return QString::fromLatin1(value.toHex(':'));
+}
+
+QString propertyNames(uint8_t properties, const QString &separator)
+{
+    const QMetaEnum names = QMetaEnum::fromType<CCommand::en_PROPERTYES>();
+    QStringList set;
+    for (int i = 0; i < names.keyCount(); ++i) {
+        if (properties & names.value(i))
+            set << QString::fromLatin1(names.key(i)).replace(QLatin1Char('_'), QLatin1Char(' '));
+    }
+    return set.join(separator);
+}
+
+namespace {
+
+// Upper-case display text; the Properties column's tool tip differs from it.
+QVariant cellText(const AttributeInfo &record, int column, bool toolTip)
+{
+    switch (column) {
+    case 0:
+        return handleText(record.handle).toUpper();
+    case 1:
+        return uuidText(record.uuid).toUpper();
+    case 2:
+        return record.uuidDescription;
+    case 3:
+        return valueText(record.value).toUpper();
+    case 4:
+        if (record.properties == 0)
+            return toolTip ? QVariant() : QVariant(QString());
+        if (toolTip)
+            return propertyNames(record.properties, QStringLiteral(" | "));
+        return QStringLiteral("0x%1").arg(record.properties, 2, 16, QLatin1Char('0'));
+    default:
+        return QVariant();
+    }
+}
+
+} // namespace
+
+QVariant cellData(const AttributeInfo &record, int column, int role)
+{
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return cellText(record, column, role == Qt::ToolTipRole);
+    case Qt::ForegroundRole:
+        return column == 3 ? QVariant(record.valueColor) : QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+QVariant headerData(int section, Qt::Orientation orientation, int role)
+{
+    static const char *const titles[] = {"Handle", "UUID", "UUID Description", "Value", "Properties"};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
+        return QVariant();
+    return QString::fromLatin1(titles[section]);
+}
+
+bool characteristicValueRecord(const AttributeInfo &declaration, AttributeInfo *record)
+{
+    const QByteArray &decl = declaration.value;
+    if (decl.size() < 3)
+        return false;
+    quint64 number = 0;
+    AttributeInfo built;
+    built.handle = quint16(quint8(decl.at(1)) | (quint8(decl.at(2)) << 8));
+    built.uuid = decl.mid(3);
+    if (built.uuid.size() < 3) {
+        CUtil::arrayToValue(0, built.uuid, &number);
+        built.uuidDescription = CCommand::enumText("en_UUID", int(number));
+    }
+    if (built.uuid.size() < 16)
+        built.uuid.append(QByteArray(16 - built.uuid.size(), '\0'));
+    built.properties = quint8(decl.at(0));
+    *record = built;
+    return true;
+}
+
+} // namespace AttributeText

@@ -1,0 +1,299 @@
+#include "cgapcmdwidget.h"
+#include "ui_cgapcmdwidget.h"
+
+#include "ccfgfileparse.h"
+#include "ccommand.h"
+#include "ccommanduiwidget.h"
+#include "cmsg.h"
+#include "cupdateconnparams.h"
+#include "cutil.h"
+#include "logger.h"
+#include "logmanager.h"
+
+#include <QLayoutItem>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+const char GapFather[] = "GAP";
+const char WriteFormat[] = "write";
+
+// Raw connection parameters in the units the diagram shows.
+double intervalMs(quint64 raw)
+{
+    return double(quint16(raw)) * 1.25;
+}
+
+quint16 timeoutMs(quint64 raw)
+{
+    return quint16(std::min<quint64>(quint64(quint16(raw)) * 10, 0xFFFF));
+}
+
+quint64 littleEndian(const QByteArray &bytes)
+{
+    quint64 value = 0;
+    CUtil::arrayToValue(0, bytes, &value);
+    return value;
+}
+
+} // namespace
+
+CGapCmdWidget::CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
+                             QString *dongleName, quint16 interval, quint16 latency, quint16 supervisionTimeout,
+                             QString peerName, QString peerAddress, uint8_t condix, QWidget *parent)
+    : QWidget(parent)
+    , m_handlerMap(this, logger)
+    , m_status(logger, QStringLiteral(".\\cgapcmdwidget"))
+    , ui(new Ui::CGapCmdWidget)
+    , m_peerAddress(std::move(peerAddress))
+    , m_peerName(std::move(peerName))
+    , m_condix(condix)
+    , m_link(link)
+    , m_logger(logger)
+    , m_settings(settings)
+    , m_dongleName(dongleName)
+{
+    ui->setupUi(this);
+
+    DiagramWidget *diagram = ui->widgetDiagram;
+    diagram->setPeerInfo(m_peerName);
+    diagram->setPeerAddress(m_peerAddress);
+    if (m_settings) {
+        diagram->setDongleName(dongleNameFromSetting(m_settings->value(QStringLiteral("device_name")).toString()));
+        diagram->setDongleAddress(addressFromSetting(m_settings->value(QStringLiteral("identity_addr")).toString()));
+    }
+    diagram->setState(0);
+    diagram->setConnIntervalMin(intervalMs(interval));
+    diagram->setConnIntervalMax(intervalMs(interval));
+    diagram->setConnLatency(latency);
+    diagram->setSupervisionTimeout(timeoutMs(supervisionTimeout));
+
+    m_timer = new QTimer(this);
+    initCommandUi();
+
+    if (m_link)
+        connect(m_link, &CMsg::sig_rcvGapMsg, this, &CGapCmdWidget::onRcvMsg);
+    connect(m_timer, &QTimer::timeout, this, &CGapCmdWidget::on_timeout);
+    m_handlerMap.add({
+        {"BB@01@37", &CGapCmdWidget::SDKProc},
+        {"DD@01@38", &CGapCmdWidget::updateConnectionParameterRequestProc},
+        {"BB@01@39", &CGapCmdWidget::lastSDKProc},
+        {"DD@01@3C", &CGapCmdWidget::updateRequestProc},
+        {"BB@01@43", &CGapCmdWidget::SDKProc},
+        {"DD@01@44", &CGapCmdWidget::dataLengthUpdateProc},
+        {"BB@01@4B", &CGapCmdWidget::SDKProc},
+        {"DD@01@4C", &CGapCmdWidget::phyUpdateProc},
+        {"BB@01@4D", &CGapCmdWidget::SDKProc},
+        {"DD@01@4E", &CGapCmdWidget::getCmdProc},
+        {"BB@01@4F", &CGapCmdWidget::SDKProc},
+        {"DD@01@50", &CGapCmdWidget::getCmdProc},
+        {"BB@01@51", &CGapCmdWidget::SDKProc},
+        {"DD@01@52", &CGapCmdWidget::getCmdProc},
+        {"BB@01@53", &CGapCmdWidget::SDKProc},
+        {"DD@01@54", &CGapCmdWidget::getCmdProc},
+        {"DD@01@56", &CGapCmdWidget::getCmdProc},
+        // The catalogue gives the acknowledgement of "Get Connection PHY" this ID too.
+        {"BB@01@57", &CGapCmdWidget::SDKProc},
+        {"DD@01@58", &CGapCmdWidget::getCmdProc},
+        {"BB@01@81", &CGapCmdWidget::lastSDKProc},
+    });
+}
+
+CGapCmdWidget::~CGapCmdWidget()
+{
+    delete ui;
+}
+
+DiagramWidget *CGapCmdWidget::diagram() const
+{
+    return ui->widgetDiagram;
+}
+
+QList<QWidget *> CGapCmdWidget::commandForms() const
+{
+    QList<QWidget *> forms;
+    for (int i = 0; i < ui->vLayoutCommand->count(); ++i) {
+        if (QLayoutItem *item = ui->vLayoutCommand->itemAt(i); item && item->widget())
+            forms << item->widget();
+    }
+    return forms;
+}
+
+QString CGapCmdWidget::dongleNameFromSetting(const QString &setting)
+{
+    QString digits = setting;
+    digits.remove(QStringLiteral("0x"));
+    QString name;
+    for (int end = digits.size(); end > 0; end -= 2) {
+        const int start = std::max(0, end - 2);
+        bool ok = false;
+        const uint code = digits.mid(start, end - start).toUInt(&ok, 16);
+        // A pair that is not hex would become a NUL in the label; leave it out.
+        if (ok && code != 0)
+            name += QChar(code);
+    }
+    return name;
+}
+
+QString CGapCmdWidget::addressFromSetting(const QString &setting)
+{
+    QString address;
+    for (int i = 0; i < setting.size(); i += 2) {
+        address += setting.mid(i, 2);
+        address += QLatin1Char(':');
+    }
+    address.chop(1);
+    return address;
+}
+
+QString CGapCmdWidget::dongleName() const
+{
+    return m_dongleName ? *m_dongleName : QString();
+}
+
+void CGapCmdWidget::initCommandUi()
+{
+    const CCfgFileParse *catalogue = CCfgFileParse::instance();
+    bool first = true;
+    for (const UiComponentInfo &component : catalogue->m_downlinkUiComponentVec) {
+        if (component.father != QLatin1String(GapFather))
+            continue;
+        UiComponentFields fields;
+        if (CUtil::findNameToUiElement(catalogue->m_downlinkNameToUiVec, component.name, &fields) != 0) {
+            if (m_logger)
+                m_logger->log(QStringLiteral("find element from m_downlinkNameToUiVec failed."), LogLevel::Debug);
+            return;
+        }
+        auto *form = new CCommandUiWidget(m_link, m_logger, ui->widgetDiagram, component.name, m_timer,
+                                          component.format == QLatin1String(WriteFormat), m_condix, first, this);
+        if (QLayout *layout = form->layout())
+            layout->setContentsMargins(0, first ? 0 : 5, 0, 10);
+        form->initUi(fields.fields);
+        ui->vLayoutCommand->addWidget(form);
+        first = false;
+    }
+}
+
+void CGapCmdWidget::onRcvMsg(QByteArray frame)
+{
+    m_handlerMap.dispatch(frame);
+}
+
+// Acknowledgements carry no connection index: only the page on show logs them.
+void CGapCmdWidget::SDKProc(const QByteArray &frame)
+{
+    if (m_isCurrentTab)
+        CCommand::SDKProc(m_logger, frame);
+}
+
+void CGapCmdWidget::lastSDKProc(const QByteArray &frame)
+{
+    if (m_isCurrentTab)
+        CCommand::lastSDKProc(m_logger, frame);
+}
+
+bool CGapCmdWidget::parseOwn(const QByteArray &frame, const char *indexKey,
+                             QMap<QString, QByteArray> &fields) const
+{
+    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+        return false;
+    const QByteArray index = fields.value(QLatin1String(indexKey));
+    return !index.isEmpty() && uint8_t(index.at(0)) == m_condix;
+}
+
+bool CGapCmdWidget::takeResult(const QByteArray &frame, const char *indexKey, int line, const char *function,
+                               QMap<QString, QByteArray> &fields) const
+{
+    return parseOwn(frame, indexKey, fields)
+        && m_status.checkParsed(frame, fields, line, QLatin1String(function)) == UplinkStatus::Succeeded;
+}
+
+void CGapCmdWidget::dataLengthUpdateProc(const QByteArray &frame)
+{
+    // The logged frame shows the new lengths.
+    QMap<QString, QByteArray> fields;
+    takeResult(frame, "index", 399, "CGapCmdWidget::dataLengthUpdateProc", fields);
+}
+
+void CGapCmdWidget::phyUpdateProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    takeResult(frame, "index", 435, "CGapCmdWidget::phyUpdateProc", fields);
+}
+
+void CGapCmdWidget::getCmdProc(const QByteArray &frame)
+{
+    static const char function[] = "CGapCmdWidget::getCmdProc";
+    QMap<QString, QByteArray> fields;
+    if (!takeResult(frame, "condix", 469, function, fields))
+        return;
+    // Forms and uplinks share their names in the catalogue; that pairs them.
+    const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
+    for (int i = 0; i < ui->vLayoutCommand->count(); ++i) {
+        QLayoutItem *item = ui->vLayoutCommand->itemAt(i);
+        if (!item) {
+            m_status.internalError(492, QLatin1String(function));
+            return;
+        }
+        auto *form = qobject_cast<CCommandUiWidget *>(item->widget());
+        if (form && form->getCmdName() == name)
+            form->setFieldValueInGlayout(fields);
+    }
+}
+
+void CGapCmdWidget::updateConnectionParameterRequestProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (!takeResult(frame, "condix", 285, "CGapCmdWidget::updateConnectionParameterRequestProc", fields))
+        return;
+    DiagramWidget *diagram = ui->widgetDiagram;
+    diagram->setState(0);
+    const double interval = intervalMs(littleEndian(fields.value(QStringLiteral("interval"))));
+    diagram->setConnIntervalMin(interval);
+    diagram->setConnIntervalMax(interval);
+    diagram->setConnLatency(quint16(littleEndian(fields.value(QStringLiteral("slave_latency")))));
+    diagram->setSupervisionTimeout(timeoutMs(littleEndian(fields.value(QStringLiteral("sup_timeout")))));
+}
+
+void CGapCmdWidget::updateRequestProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (!parseOwn(frame, "condix", fields))
+        return;
+    // The request has no status to check.
+    CCommand::uplinkMsgToLog(m_logger, frame, fields);
+
+    QMap<QString, QVariant> values;
+    for (auto it = fields.constBegin(); it != fields.constEnd(); ++it) {
+        const quint64 raw = littleEndian(it.value());
+        if (it.key() == QLatin1String("interval_min") || it.key() == QLatin1String("interval_max"))
+            values.insert(it.key(), intervalMs(raw));
+        else if (it.key() == QLatin1String("sup_timeout"))
+            values.insert(it.key(), uint(quint16(raw)) * 10);
+        else
+            values.insert(it.key(), raw);
+    }
+
+    emit sig_showDongleTab(dongleName());
+
+    // The dialog deletes itself when it closes; nothing of this page is
+    // touched after exec(), since a disconnection there may delete the page.
+    auto *dialog = new CUpdateConnParams(m_link, m_logger, dongleName(), QString::number(m_condix), m_peerAddress,
+                                         values, this);
+    connect(dialog, &CUpdateConnParams::receiveUpdateRequest, this, &CGapCmdWidget::on_receiveUpdateRequest);
+    dialog->exec();
+}
+
+void CGapCmdWidget::on_receiveUpdateRequest()
+{
+    ui->widgetDiagram->setState(1);
+    m_timer->start(RenegotiationTimeoutMs);
+}
+
+void CGapCmdWidget::on_timeout()
+{
+    if (ui->widgetDiagram->getState() == 1)
+        ui->widgetDiagram->setState(2);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
+
+#include <cstdint>
+
+class CMsg;
+class DiagramWidget;
+class LogManager;
+class QTimer;
+
+namespace Ui {
+class CGapCmdWidget;
+}
+
+// The GAP tab of one connection: the catalogue's GAP command forms on the
+// left, the connection diagram on the right. Takes the GAP uplinks of its own
+// connection, shows query results in their forms and answers the peer's
+// request for new connection parameters.
+class CGapCmdWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RenegotiationTimeoutMs = 5000;
+
+    CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings, QString *dongleName,
+                  quint16 interval, quint16 latency, quint16 supervisionTimeout, QString peerName,
+                  QString peerAddress, uint8_t condix, QWidget *parent = nullptr);
+    ~CGapCmdWidget() override;
+
+    void setIsCurrentTab(bool current) { m_isCurrentTab = current; }
+    bool isCurrentTab() const { return m_isCurrentTab; }
+    DiagramWidget *diagram() const;
+    // The command forms in their order.
+    QList<QWidget *> commandForms() const;
+
+    // The dongle's name as the settings store it: two hex digits per byte,
+    // last character first ("0x6948" reads "Hi").
+    static QString dongleNameFromSetting(const QString &setting);
+    // "0A1B2C3D4E5F" -> "0A:1B:2C:3D:4E:5F", characters kept in their order.
+    static QString addressFromSetting(const QString &setting);
+
+signals:
+    void sig_showDongleTab(QString dongleName);
+
+public slots:
+    void onRcvMsg(QByteArray frame);
+    void on_receiveUpdateRequest();
+    void on_timeout();
+
+private:
+    void initCommandUi();
+    QString dongleName() const;
+    // Parses a frame of this connection; false for another connection or a
+    // frame the catalogue rejects.
+    bool parseOwn(const QByteArray &frame, const char *indexKey, QMap<QString, QByteArray> &fields) const;
+    // parseOwn(), the log of the frame and its status; true on success.
+    bool takeResult(const QByteArray &frame, const char *indexKey, int line, const char *function,
+                    QMap<QString, QByteArray> &fields) const;
+
+    void SDKProc(const QByteArray &frame);
+    void lastSDKProc(const QByteArray &frame);
+    void updateConnectionParameterRequestProc(const QByteArray &frame);
+    void updateRequestProc(const QByteArray &frame);
+    void dataLengthUpdateProc(const QByteArray &frame);
+    void phyUpdateProc(const QByteArray &frame);
+    void getCmdProc(const QByteArray &frame);
+
+    UplinkDispatcher<CGapCmdWidget> m_handlerMap;
+    UplinkStatus m_status;
+    Ui::CGapCmdWidget *ui;
+    QString m_peerAddress;
+    QString m_peerName;
+    uint8_t m_condix;
+    QTimer *m_timer = nullptr;
+    bool m_isCurrentTab = false;
+    CMsg *m_link;
+    LogManager *m_logger;
+    QMap<QString, QVariant> *m_settings;
+    QString *m_dongleName;
+};

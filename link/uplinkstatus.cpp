@@ -1,0 +1,82 @@
+#include "uplinkstatus.h"
+
+#include "ccommand.h"
+#include "cmsg.h"
+#include "logger.h"
+#include "logmanager.h"
+
+UplinkStatus::UplinkStatus(LogManager *logger, const QString &sourceFile)
+    : m_logger(logger)
+    , m_sourceFile(sourceFile)
+{
+}
+
+bool UplinkStatus::parse(const QByteArray &frame, QMap<QString, QByteArray> *fields) const
+{
+    if (CCommand::parseUpLinkCmd(m_logger, frame, *fields) != 0)
+        return false;
+    CCommand::uplinkMsgToLog(m_logger, frame, *fields);
+    return true;
+}
+
+UplinkStatus::Result UplinkStatus::check(const QByteArray &frame, int line, const QString &function,
+                                         QMap<QString, QByteArray> *fields, FailureLog failureLog,
+                                         const QString &statusField) const
+{
+    QMap<QString, QByteArray> local;
+    QMap<QString, QByteArray> *parsed = fields ? fields : &local;
+    if (CCommand::parseUpLinkCmd(m_logger, frame, *parsed) != 0)
+        return Unparsed;
+    return checkParsed(frame, *parsed, line, function, failureLog, statusField);
+}
+
+UplinkStatus::Result UplinkStatus::checkParsed(const QByteArray &frame, const QMap<QString, QByteArray> &fields,
+                                               int line, const QString &function, FailureLog failureLog,
+                                               const QString &statusField) const
+{
+    CCommand::uplinkMsgToLog(m_logger, frame, fields);
+    const std::optional<uchar> status = byteField(fields, statusField);
+    if (!status) {
+        internalError(line, function);
+        return Malformed;
+    }
+    if (*status == 0)
+        return Succeeded;
+    if (failureLog == LogFailure)
+        CCommand::statusRspToLog(m_logger, frame, *status);
+    return Failed;
+}
+
+void UplinkStatus::internalError(int line, const QString &function) const
+{
+    if (m_logger)
+        m_logger->log(internalErrorText(m_sourceFile, line, function), LogLevel::Debug);
+}
+
+QString UplinkStatus::internalErrorText(const QString &sourceFile, int line, const QString &function)
+{
+    return QStringLiteral("FILE:") + sourceFile + QStringLiteral(" LINE:") + QString::number(line)
+        + QStringLiteral(" FUNCTION:") + function + QStringLiteral(" Internal error.");
+}
+
+std::optional<uchar> UplinkStatus::acknowledgement(const QByteArray &frame)
+{
+    if (frame.size() != CMsg::HEADER_LENTH + 1)
+        return std::nullopt;
+    return uchar(frame.at(CMsg::HEADER_LENTH));
+}
+
+std::optional<uchar> UplinkStatus::firstPayloadByte(const QByteArray &frame)
+{
+    if (frame.size() <= CMsg::HEADER_LENTH)
+        return std::nullopt;
+    return uchar(frame.at(CMsg::HEADER_LENTH));
+}
+
+std::optional<uchar> UplinkStatus::byteField(const QMap<QString, QByteArray> &fields, const QString &name)
+{
+    const auto it = fields.constFind(name);
+    if (it == fields.cend() || it->size() != 1)
+        return std::nullopt;
+    return uchar(it->at(0));
+}
