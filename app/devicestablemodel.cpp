@@ -133,8 +133,10 @@ QVariant DevicesTableModel::data(const QModelIndex &index, int role) const
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::DisplayRole:
         return displayValue(m_items->at(index.row()), m_columns.at(index.column()));
-    case Qt::ToolTipRole:
-        return PlainText::toolTip(displayValue(m_items->at(index.row()), m_columns.at(index.column())).toString());
+    case Qt::ToolTipRole: {
+        const QVariant value = displayValue(m_items->at(index.row()), m_columns.at(index.column()));
+        return value.type() == QVariant::String ? QVariant(PlainText::toolTip(value.toString())) : value;
+    }
     case Qt::DecorationRole: {
         const Column &column = m_columns.at(index.column());
         if (column.key != QLatin1String("connected"))

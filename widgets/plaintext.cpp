@@ -1,6 +1,7 @@
 #include "plaintext.h"
 
 #include <QLabel>
+#include <QTextDocument>
 
 namespace PlainText {
 
@@ -19,7 +20,7 @@ void show(QLabel *label, const QString &text)
 
 QString toolTip(const QString &text)
 {
-    if (text.isEmpty())
+    if (!Qt::mightBeRichText(text))
         return text;
     return QStringLiteral("<p style=\"white-space:pre\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
