@@ -283,6 +283,7 @@ void MainDongleWidget::initWidgets()
     connect(m_link, &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_advertisingPage, &AdvertisingPage::onRcvMsg);
+    connect(m_advertisingPage, &AdvertisingPage::sig_slaveBIGSucceed, this, &MainDongleWidget::on_slaveBIGSucceed);
 
     m_toolLog->setTitle(QStringLiteral("Tool Log"));
     m_logManager->addLogger(new TextBrowserLogger(QStringLiteral("main_logger"), m_toolLog->getTextBrowser()));
@@ -788,6 +789,41 @@ void MainDongleWidget::on_disConnectRequest(uint8_t condix)
             ui->tabWidget->setCurrentIndex(qMax(0, slaveTabIndex()));
         return;
     }
+}
+
+void MainDongleWidget::on_slaveBIGSucceed(uint8_t advIndex)
+{
+    const QString text = QString::number(advIndex);
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (auto *page = qobject_cast<BigBroadcasterPage *>(ui->tabWidget->widget(i))) {
+            page->setAdvertisingSetText(text);
+            ui->tabWidget->setCurrentIndex(i);
+            return;
+        }
+    }
+    BigBroadcasterArgs args;
+    args.advIndex = advIndex;
+    BigBroadcasterPage *page = PageRegistry::create<PageKind::BigBroadcaster>(pageContext(), args);
+    const int placed = page ? ui->tabWidget->addTab(page, QStringLiteral("BIG  ")) : -1;
+    if (placed < 0) {
+        logLine(QStringLiteral("Create BIG and BIS tab failed. "), LogLevel::Error);
+        return;
+    }
+    page->setAdvertisingSetText(text);
+    ui->tabWidget->setCurrentIndex(placed);
+    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
+    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    const QPointer<BigBroadcasterPage> guarded(page);
+    connect(button, &QToolButton::clicked, this, [this, guarded] {
+        if (!guarded)
+            return;
+        if (!guarded->canClose()) {
+            CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                      QStringLiteral("Please terminate BIG before close the BIG and BIS table."));
+            return;
+        }
+        removePage(guarded);
+    });
 }
 
 void MainDongleWidget::removePage(DynamicPage *page)

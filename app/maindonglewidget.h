@@ -127,6 +127,7 @@ public slots:
     void on_toolButton_reset_clicked();
     void on_connectSuccess(uint8_t role, QString addr, ConnectionPage *page);
     void on_disConnectRequest(uint8_t condix);
+    void on_slaveBIGSucceed(uint8_t advIndex);
     void on_staticConfigSet();
     void on_DynamicConfigApply();
     void onRcvMsg(QByteArray frame);

@@ -1,3 +1,4 @@
+#include "advertisingpages.h"
 #include "connectionpages.h"
 #include "crashhandler.h"
 #include "maindonglewidget.h"
@@ -22,6 +23,7 @@ int main(int argc, char **argv)
 
     // Each later layer registers the pages it builds (PageRegistry).
     registerConnectionPages();
+    registerAdvertisingPages();
     registerTestModePages();
 
     MainWindow window;
