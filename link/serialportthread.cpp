@@ -115,14 +115,7 @@ void SerialPortThread::handOver()
             m_pending.push_back(std::move(frame));
         }
         m_pendingLogs += m_cutLogs;
-        // Drop the oldest first: the newest frames tell the dongle's state now.
-        const qint64 now = uplinkClockMs();
-        while (!m_pending.empty()
-               && (m_pendingBytes > m_backlogBytes || now - m_pending.front().arrivalMs > m_backlogMs)) {
-            m_pendingBytes -= costOf(m_pending.front());
-            m_pending.pop_front();
-            ++m_droppedFrames;
-        }
+        trimBacklog();
         if (m_pendingLogs.size() > MaxPendingLogLines) {
             const int excess = m_pendingLogs.size() - MaxPendingLogLines;
             m_pendingLogs.remove(0, excess);
@@ -137,10 +130,25 @@ void SerialPortThread::handOver()
         emit sig_framesReady();
 }
 
+// Called with m_queueMutex held.
+void SerialPortThread::trimBacklog()
+{
+    // Drop the oldest first: the newest frames tell the dongle's state now.
+    const qint64 now = uplinkClockMs();
+    while (!m_pending.empty()
+           && (m_pendingBytes > m_backlogBytes || now - m_pending.front().arrivalMs > m_backlogMs)) {
+        m_pendingBytes -= costOf(m_pending.front());
+        m_pending.pop_front();
+        ++m_droppedFrames;
+    }
+}
+
 SerialPortThread::Handover SerialPortThread::takeBatch(int maxFrames)
 {
     Handover handover;
     QMutexLocker locker(&m_queueMutex);
+    // A window that was stuck longer than the bound gets no stale frames.
+    trimBacklog();
     const int count = int(qMin<qint64>(maxFrames, qint64(m_pending.size())));
     handover.frames.reserve(count);
     for (int i = 0; i < count; ++i) {

@@ -85,6 +85,7 @@ private:
     // Moves what one pass cut into the shared queue, within the limits.
     void handOver();
     void queueLog(const QString &text, int level);
+    void trimBacklog();
 
     UplinkFramer m_framer;
     Platform::SerialPort *m_port = nullptr;
