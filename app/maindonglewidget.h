@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
 
 class AdvertisingPage;
 class CConnectionWidget;
@@ -83,22 +84,10 @@ public:
     // The seven queries that follow a successful reset.
     void queryDeviceInfo();
 
-    // Builds the "Device Name Set" frame (without checksum) from a stored
-    // name: two hex digits per byte, last byte first. Empty when the text
-    // cannot be sent (odd length, non-hex digits, more than 255 bytes).
-    static QByteArray deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
-                                         QString *error = nullptr);
-    // Stored form of a device name: every byte as two lower-case hex digits,
-    // last byte first.
-    static QString storedDeviceName(const QByteArray &nameBytes);
-    // The enabled profile ids of a stored profile list ([enabled][L][id][name...]
-    // records); stops at a truncated record and reports it.
     // Where the settings description is read from; tests point it at a file
     // that cannot be loaded to see an inactive tab.
     static QString settingsDescriptionPath();
     static void setSettingsDescriptionPath(const QString &path);
-
-    static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
 
     // Toolbar, firmware download and test pages.
     static constexpr int ReconnectIntervalMs = 2000;
@@ -157,9 +146,7 @@ private:
     void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
     void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
     void logLine(const QString &text, int level);
-    void logInternalError(int line, const char *function);
     void setToolBarEnabled(bool enabled);
-    bool parseFields(const QByteArray &frame, QMap<QString, QByteArray> &fields);
     // Takes a page out of the tab widget and deletes it once its own code has
     // returned; its open dialogs are closed first.
     void removePage(DynamicPage *page);
@@ -185,10 +172,10 @@ private:
     void profileSetProc(const QByteArray &frame);
     void cisRequestProc(const QByteArray &frame);
     void acceptCisProc(const QByteArray &frame);
-    void statusFieldProc(const QByteArray &frame, int line, const char *function);
 
     Ui::MainDongleWidget *ui;
     UplinkDispatcher<MainDongleWidget> m_dispatcher;
+    UplinkStatus m_status;
     CSelectDongleDialog *m_selectDialog = nullptr;
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;

@@ -51,7 +51,7 @@ void SerialPortThread::stop()
 void SerialPortThread::parseRcvData(const QByteArray &data)
 {
     m_passArrivalMs = uplinkClockMs();
-    m_framer.parse(data);
+    m_framer.parse(data, m_passArrivalMs);
     handOver();
 }
 
@@ -68,12 +68,15 @@ void SerialPortThread::run()
         const qint64 got = m_port ? m_port->read(buffer, ReadBufferSize, pollMs) : -1;
         if (got > 0) {
             m_passArrivalMs = uplinkClockMs();
-            m_framer.parse(buffer, got);
+            m_framer.parse(buffer, got, m_passArrivalMs);
             handOver();
             continue;
         }
         if (got == 0) {
-            // The line went quiet: a run of skipped bytes is over.
+            // A quiet pass: a frame whose bytes stopped coming is given up,
+            // and a run of skipped bytes is over. A failing port keeps its
+            // bytes for after the next opening.
+            m_framer.timePassed(uplinkClockMs());
             m_framer.flushSkipped();
             handOver();
             continue;

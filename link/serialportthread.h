@@ -58,6 +58,9 @@ public:
     void setPollInterval(int ms) { m_pollIntervalMs = ms; }
     int pollInterval() const { return m_pollIntervalMs; }
     void setBacklogLimits(qint64 bytes, qint64 ms);
+    // Silence after which a started frame is given up (plus the line time of
+    // its missing bytes). Set it while the port is closed.
+    void setStallGrace(int ms) { m_framer.setStallGrace(ms); }
 
     void stop();
     bool isRunningFlagSet() const { return m_running.load(); }

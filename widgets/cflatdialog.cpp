@@ -16,6 +16,7 @@ CFlatDialog::CFlatDialog(const QString &title, QWidget *parent, int x, int y, bo
         setAttribute(Qt::WA_TranslucentBackground);
 
     setupUi(this);
+    m_formBuilt = true;
 
     if (shadow) {
         auto *effect = new QGraphicsDropShadowEffect(this);
@@ -30,7 +31,7 @@ CFlatDialog::CFlatDialog(const QString &title, QWidget *parent, int x, int y, bo
 
     // Titles carry dongle names from config.ini.
     m_lbTitle->setTextFormat(Qt::PlainText);
-    m_lbTitle->setText(title);
+    setTitle(title);
     m_noTitleBar = noTitleBar;
     if (noTitleBar)
         m_titleBar->hide();
@@ -46,6 +47,14 @@ CFlatDialog::~CFlatDialog() = default;
 void CFlatDialog::setTitle(const QString &text)
 {
     m_lbTitle->setText(text);
+    setWindowTitle(text);
+}
+
+void CFlatDialog::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::WindowTitleChange && m_formBuilt && windowTitle() != m_lbTitle->text())
+        setWindowTitle(m_lbTitle->text());
+    QDialog::changeEvent(event);
 }
 
 void CFlatDialog::on_closeClicked()
