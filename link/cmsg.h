@@ -48,6 +48,9 @@ public:
     void setSendInterval(int ms);
     int sendInterval() const { return m_sendIntervalMs; }
     SerialPortThread *portThread() const { return m_portThread; }
+    // Frames waiting for the send timer; senders on a timer of their own use
+    // it to keep pace with the line instead of piling frames up.
+    int queuedFrames() const { return m_sendQueue ? int(m_sendQueue->size()) : 0; }
 
     // Arrival of the frame being delivered, or -1 outside a delivery.
     qint64 currentArrivalMs() const { return m_currentArrivalMs; }
