@@ -40,6 +40,9 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
     ui->treeView->header()->setSectionResizeMode(QHeaderView::Interactive);
     ui->treeView->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->treeView->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Rows are one line each; without this a reset of thousands of rows
+    // measures every one of them.
+    ui->treeView->setUniformRowHeights(true);
     ui->treeView->setModel(m_treeModel);
     ui->treeView->expandAll();
     ui->toolButton_expandAll->setEnabled(true);
@@ -56,6 +59,10 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
         connect(m_link, &CMsg::sig_rcvSmMsg, this, &CGattWidget::onRcvMsg);
     }
     registerHandlers();
+
+    m_tableRebuild.setSingleShot(true);
+    m_tableRebuild.setInterval(0);
+    connect(&m_tableRebuild, &QTimer::timeout, this, &CGattWidget::rebuildTable);
 }
 
 CGattWidget::~CGattWidget()
@@ -111,6 +118,20 @@ void CGattWidget::setColumnWidths()
     const int widths[] = {120, 120, 160, 300, 120};
     for (int column = 0; column < AttributeText::ColumnCount; ++column)
         ui->treeView->setColumnWidth(column, widths[column]);
+}
+
+void CGattWidget::scheduleTableRebuild(bool withValueRows)
+{
+    // The last result of a burst decides, as it would rebuilding each time.
+    m_rebuildWithValueRows = withValueRows;
+    if (!m_tableRebuild.isActive())
+        m_tableRebuild.start();
+}
+
+void CGattWidget::rebuildTable()
+{
+    m_tableRebuild.stop();
+    m_tableModel->setupModelData(m_rebuildWithValueRows);
 }
 
 void CGattWidget::on_toolButton_expandAll_clicked()
@@ -223,7 +244,7 @@ void CGattWidget::discoverAllServiceProc(const QByteArray &frame)
     storeEntry(declarationEntry(handle, 0x2800,
                                 fields.value(QStringLiteral("start_handle")) + fields.value(QStringLiteral("end_handle"))
                                     + fields.value(QStringLiteral("service_UUID"))));
-    m_tableModel->setupModelData(true);
+    scheduleTableRebuild(true);
 }
 
 void CGattWidget::discoverAllIncludeProc(const QByteArray &frame)
@@ -235,7 +256,7 @@ void CGattWidget::discoverAllIncludeProc(const QByteArray &frame)
     storeEntry(declarationEntry(handle, 0x2802,
                                 fields.value(QStringLiteral("start_handle")) + fields.value(QStringLiteral("end_handle"))
                                     + fields.value(QStringLiteral("service_UUID"))));
-    m_tableModel->setupModelData(true);
+    scheduleTableRebuild(true);
 }
 
 void CGattWidget::discoverAllCharacteristicProc(const QByteArray &frame)
@@ -248,7 +269,7 @@ void CGattWidget::discoverAllCharacteristicProc(const QByteArray &frame)
                                          fields.value(QStringLiteral("properties"))
                                              + fields.value(QStringLiteral("value_handle"))
                                              + fields.value(QStringLiteral("char_UUID"))));
-    m_tableModel->setupModelData(true);
+    scheduleTableRebuild(true);
 }
 
 void CGattWidget::discoverAllDescriptorProc(const QByteArray &frame)
@@ -264,12 +285,12 @@ void CGattWidget::discoverAllDescriptorProc(const QByteArray &frame)
     if (entry.uuid.size() <= 4) {
         quint64 number = 0;
         CUtil::arrayToValue(0, entry.uuid, &number);
-        entry.uuidDescription = CCommand::enumText("en_UUID", int(number));
+        entry.uuidDescription = AttributeText::uuidDescription(quint32(number));
     }
     if (entry.uuid.size() < 16)
         entry.uuid.append(QByteArray(16 - entry.uuid.size(), '\0'));
     storeEntry(entry);
-    m_tableModel->setupModelData(false);
+    scheduleTableRebuild(false);
 }
 
 void CGattWidget::discoverAllEndProc(const QByteArray &frame)
@@ -281,6 +302,7 @@ void CGattWidget::discoverAllEndProc(const QByteArray &frame)
         return;
     setBatchControlsEnabled(true);
     m_treeModel->setupModelData();
-    m_tableModel->setupModelData(true);
+    m_rebuildWithValueRows = true;
+    rebuildTable();
     ui->treeView->expandAll();
 }

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QMetaEnum>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 #include <QVector>
 #include <QWidget>
@@ -61,6 +62,11 @@ private:
     void registerHandlers();
     void setBatchControlsEnabled(bool enabled);
     void setColumnWidths();
+    // The flat list follows every discovery result, but a burst of results
+    // is shown once, after the last of the burst: rebuilding it per frame
+    // costs the square of the database's size.
+    void scheduleTableRebuild(bool withValueRows);
+    void rebuildTable();
 
     // Acknowledgements: logged only by the page of the current tab, as they
     // carry no connection index.
@@ -96,4 +102,6 @@ private:
     QMap<QString, QVariant> *m_settings;
     CGattCmdDlg *m_cmdDlg = nullptr;
     UplinkDispatcher<CGattWidget> m_handlerMap;
+    QTimer m_tableRebuild;
+    bool m_rebuildWithValueRows = true;
 };
