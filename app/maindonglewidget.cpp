@@ -12,6 +12,8 @@
 #include "commandnames.h"
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
+#include "cutil.h"
+#include "devicesettingscodec.h"
 #include "filechooser.h"
 #include "getinfodlg.h"
 #include "logmanager.h"
@@ -19,6 +21,7 @@
 #include "pageregistry.h"
 #include "resolveaddressdialog.h"
 #include "textbrowserlogger.h"
+#include "uplinkstatus.h"
 
 #include <QDialog>
 #include <QMessageBox>
@@ -38,14 +41,8 @@ QString &settingsDescription()
 }
 const char kPeerAddressPrefix[] = "Peer Address: ";
 const char kSlaveTab[] = "Slave";
-
-quint64 littleEndian(const QByteArray &bytes)
-{
-    quint64 value = 0;
-    for (int i = qMin(bytes.size(), 8) - 1; i >= 0; --i)
-        value = (value << 8) | uchar(bytes.at(i));
-    return value;
-}
+const char kCigCisTab[] = "Master CIG and CIS";
+const char kSlaveCisTab[] = "Slave CIG and CIS";
 
 } // namespace
 
@@ -53,6 +50,7 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::MainDongleWidget)
     , m_dispatcher(this, nullptr)
+    , m_status(nullptr, QStringLiteral(".\\maindonglewidget"))
     , m_name(name)
 {
     ui->setupUi(this);
@@ -155,6 +153,7 @@ MainDongleWidget::~MainDongleWidget()
 
 void MainDongleWidget::registerHandlers()
 {
+    m_status = UplinkStatus(m_logManager, QStringLiteral(".\\maindonglewidget"));
     m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, m_logManager, {
         {"BB@00@01", &MainDongleWidget::sdkStatusProc},
         {"CC@00@02", &MainDongleWidget::resetEventProc},
@@ -248,14 +247,6 @@ void MainDongleWidget::logLine(const QString &text, int level)
         m_logManager->log(text, level);
 }
 
-void MainDongleWidget::logInternalError(int line, const char *function)
-{
-    logLine(QStringLiteral("FILE:.\\maindonglewidget LINE:%1 FUNCTION:%2 Internal error.")
-                .arg(line)
-                .arg(QLatin1String(function)),
-            LogLevel::Debug);
-}
-
 void MainDongleWidget::initWidgets()
 {
     if (m_initialized)
@@ -280,9 +271,12 @@ void MainDongleWidget::initWidgets()
 
     connect(m_connectionWidget, &CConnectionWidget::connectSuccess, this, &MainDongleWidget::on_connectSuccess);
     connect(m_connectionWidget, &CConnectionWidget::disConnectRequest, this, &MainDongleWidget::on_disConnectRequest);
+    connect(m_connectionWidget, &CConnectionWidget::cigcisSuccess, this, &MainDongleWidget::on_cigcisSuccess);
+    connect(m_connectionWidget, &CConnectionWidget::toCIGCISWidget, this, &MainDongleWidget::on_toCIGCISWidget);
     connect(m_link, &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_advertisingPage, &AdvertisingPage::onRcvMsg);
+    connect(m_advertisingPage, &AdvertisingPage::sig_slaveBIGSucceed, this, &MainDongleWidget::on_slaveBIGSucceed);
 
     m_toolLog->setTitle(QStringLiteral("Tool Log"));
     m_logManager->addLogger(new TextBrowserLogger(QStringLiteral("main_logger"), m_toolLog->getTextBrowser()));
@@ -439,14 +433,6 @@ void MainDongleWidget::onRcvDongleLog(QByteArray frame)
         m_logManager->dongleLog(QString::fromUtf8(frame.mid(CMsg::HEADER_LENTH)));
 }
 
-bool MainDongleWidget::parseFields(const QByteArray &frame, QMap<QString, QByteArray> &fields)
-{
-    if (CCommand::parseUpLinkCmd(m_logManager, frame, fields) != 0)
-        return false;
-    CCommand::uplinkMsgToLog(m_logManager, frame, fields);
-    return true;
-}
-
 void MainDongleWidget::sdkStatusProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logManager, frame);
@@ -460,11 +446,12 @@ void MainDongleWidget::lastSdkStatusProc(const QByteArray &frame)
 void MainDongleWidget::resetEventProc(const QByteArray &frame)
 {
     CCommand::lastCompleteProc(m_logManager, frame);
-    if (frame.size() < CMsg::HEADER_LENTH + 1) {
-        logInternalError(__LINE__, "MainDongleWidget::resetEventProc");
+    const std::optional<uchar> status = UplinkStatus::firstPayloadByte(frame);
+    if (!status) {
+        m_status.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));
         return;
     }
-    if (frame.at(CMsg::HEADER_LENTH) != 0)
+    if (*status != 0)
         return;
 
     // The dongle forgot its connections and groups: their pages go; pages
@@ -482,6 +469,13 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
     for (DynamicPage *page : qAsConst(closing))
         removePage(page);
     ui->tabWidget->setCurrentIndex(0);
+    // Requests the dongle made before it reset can no longer be answered.
+    m_pendingCisHandles.clear();
+    for (const QPointer<QDialog> &dialog : qAsConst(m_cisRequestDialogs)) {
+        if (dialog)
+            dialog->reject();
+    }
+    m_cisRequestDialogs.clear();
 
     if (m_connectionWidget) {
         m_connectionWidget->setCigCisOpened(false);
@@ -512,11 +506,11 @@ void MainDongleWidget::queryDeviceInfo()
 void MainDongleWidget::deviceTypeGetProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!m_status.parse(frame, &fields))
         return;
     const QByteArray type = fields.value(QStringLiteral("type"));
     if (type.isEmpty()) {
-        logInternalError(__LINE__, "MainDongleWidget::deviceTypeGetProc");
+        m_status.internalError(__LINE__, QStringLiteral("MainDongleWidget::deviceTypeGetProc"));
         return;
     }
     m_deviceType = int(qint8(type.at(0)));
@@ -525,17 +519,14 @@ void MainDongleWidget::deviceTypeGetProc(const QByteArray &frame)
 void MainDongleWidget::bdAddressGetProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!m_status.parse(frame, &fields))
         return;
     // Other dialogs ask for the address too; only the reset's query is stored.
     if (!m_addressQueryPending)
         return;
     m_addressQueryPending = false;
     const QByteArray address = fields.value(QStringLiteral("identity_addr"));
-    QString text;
-    for (int i = address.size() - 1; i >= 0; --i)
-        text += QStringLiteral("%1").arg(uint(uchar(address.at(i))), 2, 16, QLatin1Char('0'));
-    m_settings->insert(QStringLiteral("identity_addr"), text);
+    m_settings->insert(QStringLiteral("identity_addr"), CUtil::hexText(address, CUtil::Reversed));
     const QByteArray type = fields.value(QStringLiteral("identity_addr_type"));
     if (type.size() == 1)
         m_settings->insert(QStringLiteral("identity_addr_type"), int(qint8(type.at(0))));
@@ -544,71 +535,71 @@ void MainDongleWidget::bdAddressGetProc(const QByteArray &frame)
 void MainDongleWidget::deviceNameGetProc(const QByteArray &frame)
 {
     CCommand::uplinkRawMsgToLog(m_logManager, frame);
-    const QByteArray payload = frame.mid(CMsg::HEADER_LENTH);
+    const QByteArray payload = UplinkStatus::payload(frame);
     const QString command = QString::fromLatin1(CMD_DEVICE_NAME_GET);
+    // The two texts tell an empty answer from one whose length byte is wrong.
     if (payload.isEmpty()) {
         logLine(QStringLiteral("Uplink Command: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
         return;
     }
-    if (payload.size() != uchar(payload.at(0)) + 1) {
+    QByteArray name;
+    if (!DeviceSettingsCodec::nameFromAnswer(payload, &name)) {
         logLine(QStringLiteral("uplink msg: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
         return;
     }
-    m_settings->insert(QStringLiteral("device_name"), storedDeviceName(payload.mid(1)));
+    m_settings->insert(QStringLiteral("device_name"), DeviceSettingsCodec::storedDeviceName(name));
 }
 
 void MainDongleWidget::appearanceGetProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!m_status.parse(frame, &fields))
         return;
     m_settings->insert(QStringLiteral("appearance"),
-                       QString::number(littleEndian(fields.value(QStringLiteral("appearance"))), 16));
+                       QString::number(CUtil::littleEndian(fields.value(QStringLiteral("appearance"))), 16));
 }
 
 void MainDongleWidget::ppcpGetProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!m_status.parse(frame, &fields))
         return;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        m_settings->insert(it.key(), QString::number(littleEndian(it.value()), 16).rightJustified(4, QLatin1Char('0')));
+        m_settings->insert(it.key(), QString::number(CUtil::littleEndian(it.value()), 16).rightJustified(4, QLatin1Char('0')));
 }
 
 void MainDongleWidget::profileGetProc(const QByteArray &frame)
 {
     CCommand::uplinkRawMsgToLog(m_logManager, frame);
-    const QByteArray payload = frame.mid(CMsg::HEADER_LENTH);
-    // Records [L][id][name...]; stored with a leading "disabled" byte each.
-    QByteArray profiles;
-    int pos = 0;
-    while (pos < payload.size()) {
-        const int length = uchar(payload.at(pos));
-        if (length < 1 || pos + 1 + length > payload.size()) {
-            logLine(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
-                                   "the records after it are dropped.")
-                        .arg(pos),
-                    LogLevel::Error);
-            break;
-        }
-        profiles.append(char(0));
-        profiles.append(payload.mid(pos, 1 + length));
-        pos += 1 + length;
-    }
+    int truncatedAt = -1;
+    const QByteArray profiles = DeviceSettingsCodec::storedProfiles(UplinkStatus::payload(frame), &truncatedAt);
+    if (truncatedAt >= 0)
+        logLine(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
+                               "the records after it are dropped.")
+                    .arg(truncatedAt),
+                LogLevel::Error);
     m_settings->insert(QStringLiteral("profile"), profiles);
 }
 
 void MainDongleWidget::cisRequestProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!m_status.parse(frame, &fields))
         return;
-    m_cisHandle = littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
-    // Answering the request needs the isochronous pages, which this program
-    // does not have yet; the request is logged and left to time out.
-    logLine(QStringLiteral("MainDongleWidget::cisRequestProc, a peer asks for a CIS; isochronous channels are not "
-                           "available in this version."),
-            LogLevel::Warn);
+    const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
+    m_pendingCisHandles.insert(handle);
+    CisPageArgs args;
+    args.fields = fields;
+    QDialog *dialog = PageRegistry::create<PageKind::CisRequestDialog>(pageContext(), args);
+    if (!dialog)
+        return;
+    m_cisRequestDialogs.removeAll(QPointer<QDialog>());
+    m_cisRequestDialogs.append(dialog);
+    // Frames keep coming while the user decides; this tab may go meanwhile.
+    const QPointer<MainDongleWidget> alive(this);
+    const int answer = dialog->exec();
+    if (alive && answer != QDialog::Accepted)
+        m_pendingCisHandles.remove(handle);
 }
 
 void MainDongleWidget::acceptCisProc(const QByteArray &frame)
@@ -617,40 +608,122 @@ void MainDongleWidget::acceptCisProc(const QByteArray &frame)
     if (CCommand::parseUpLinkCmd(m_logManager, frame, fields) != 0)
         return;
     // The same ID also answers the central side's "Create CIS".
-    if (littleEndian(fields.value(QStringLiteral("cis_connection_handle"))) != m_cisHandle)
+    const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
+    if (!m_pendingCisHandles.contains(handle))
         return;
     CCommand::uplinkMsgToLog(m_logManager, frame, fields);
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() == 1 && status.at(0) != 0) {
+    m_pendingCisHandles.remove(handle);
+    const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
+    if (status && *status != 0) {
         const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
         logLine(QStringLiteral("[Complete Result] Uplink Command Name:") + name + QStringLiteral(" Result:")
-                    + CCommand::enumText("STATUS_RSP", uchar(status.at(0))),
+                    + CCommand::enumText("STATUS_RSP", *status),
                 LogLevel::Error);
+        return;
+    }
+    openSlaveCisPage(fields);
+}
+
+CisPeripheralPage *MainDongleWidget::openSlaveCisPage(const QMap<QString, QByteArray> &fields)
+{
+    CisPageArgs args;
+    args.fields = fields;
+    CisPeripheralPage *page = PageRegistry::create<PageKind::CisPeripheral>(pageContext(), args);
+    if (!page)
+        return nullptr;
+    connect(page, &CisPeripheralPage::disConnectSlaveCIS, this, &MainDongleWidget::on_slaveCISDisconnect);
+    ui->tabWidget->addTab(page, QLatin1String(kSlaveCisTab));
+    ui->tabWidget->setCurrentWidget(page);
+    const int placed = ui->tabWidget->indexOf(page);
+    if (placed < 0) {
+        logLine(QStringLiteral("Create CIG and CIS tab failed. "), LogLevel::Error);
+        return page;
+    }
+    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
+    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    const QPointer<CisPeripheralPage> guarded(page);
+    connect(button, &QToolButton::clicked, page, [guarded] {
+        if (guarded)
+            guarded->onSlaveDisconnect();
+    });
+    return page;
+}
+
+void MainDongleWidget::on_slaveCISDisconnect(uint64_t handle)
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        auto *page = qobject_cast<CisPeripheralPage *>(ui->tabWidget->widget(i));
+        if (!page || page->cisHandle() != handle)
+            continue;
+        disconnect(page, &CisPeripheralPage::disConnectSlaveCIS, this, &MainDongleWidget::on_slaveCISDisconnect);
+        if (!ui->tabWidget->tabBar()->tabButton(i, QTabBar::RightSide))
+            logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
+        // Called from the page's own handler: removePage deletes it later.
+        removePage(page);
+        for (int j = 0; j < ui->tabWidget->count(); ++j) {
+            if (ui->tabWidget->tabText(j) == QLatin1String(kSlaveTab))
+                ui->tabWidget->setCurrentIndex(j);
+        }
+        return;
     }
 }
 
-void MainDongleWidget::statusFieldProc(const QByteArray &frame, int line, const char *function)
+void MainDongleWidget::on_cigcisSuccess(CigCisPage *page)
 {
-    QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!page)
         return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(line, function);
+    const int slave = slaveTabIndex();
+    ui->tabWidget->insertTab(slave < 0 ? ui->tabWidget->count() : slave, page, QLatin1String(kCigCisTab));
+    ui->tabWidget->setCurrentWidget(page);
+    const int placed = ui->tabWidget->indexOf(page);
+    if (placed < 0) {
+        logLine(QStringLiteral("Create CIG and CIS tab failed. "), LogLevel::Error);
         return;
     }
-    if (status.at(0) != 0)
-        CCommand::statusRspToLog(m_logManager, frame, uchar(status.at(0)));
+    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
+    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
+}
+
+void MainDongleWidget::on_toCIGCISWidget()
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (qobject_cast<CigCisPage *>(ui->tabWidget->widget(i))) {
+            ui->tabWidget->setCurrentIndex(i);
+            return;
+        }
+    }
+}
+
+void MainDongleWidget::onCloseTabButtonClicked()
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (ui->tabWidget->tabBar()->tabButton(i, QTabBar::RightSide) != sender())
+            continue;
+        if (auto *page = qobject_cast<CigCisPage *>(ui->tabWidget->widget(i))) {
+            if (!page->canClose()) {
+                CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                          QStringLiteral("Please remove CIG before close the CIS and CIS table."));
+                return;
+            }
+            if (m_connectionWidget)
+                m_connectionWidget->setCigCisOpened(false);
+            removePage(page);
+            return;
+        }
+        break;
+    }
+    logLine(QStringLiteral("Close tab failed."), LogLevel::Error);
 }
 
 void MainDongleWidget::channelMapSetProc(const QByteArray &frame)
 {
-    statusFieldProc(frame, __LINE__, "MainDongleWidget::channelMapSetProc");
+    m_status.check(frame, __LINE__, QStringLiteral("MainDongleWidget::channelMapSetProc"));
 }
 
 void MainDongleWidget::profileSetProc(const QByteArray &frame)
 {
-    statusFieldProc(frame, __LINE__, "MainDongleWidget::profileSetProc");
+    m_status.check(frame, __LINE__, QStringLiteral("MainDongleWidget::profileSetProc"));
 }
 
 void MainDongleWidget::on_staticConfigSet()
@@ -668,7 +741,7 @@ void MainDongleWidget::on_staticConfigSet()
     sendWithFields(QString::fromLatin1(CMD_RF_PATH_COMPENSATION_SET), fields);
     bool truncated = false;
     fields.insert(QStringLiteral("profile"),
-                  enabledProfileIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
+                  DeviceSettingsCodec::enabledProfileIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
     if (truncated)
         logLine(QStringLiteral("MainDongleWidget::on_staticConfigSet, the stored profile list ends in a truncated "
                                "record; only the records before it are sent."),
@@ -692,7 +765,8 @@ void MainDongleWidget::sendDeviceNameSet(const QMap<QString, QVariant> &fields)
     }
     QString why;
     const QByteArray frame =
-        deviceNameSetFrame(fields.value(QStringLiteral("device_name")).toString(), uchar(layer), uchar(opcode), &why);
+        DeviceSettingsCodec::deviceNameSetFrame(fields.value(QStringLiteral("device_name")).toString(), uchar(layer),
+                                                uchar(opcode), &why);
     if (frame.isEmpty()) {
         // Sending a corrupted name would rename the dongle to garbage.
         logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" not sent: ") + why + QLatin1Char('.'),
@@ -789,6 +863,41 @@ void MainDongleWidget::on_disConnectRequest(uint8_t condix)
     }
 }
 
+void MainDongleWidget::on_slaveBIGSucceed(uint8_t advIndex)
+{
+    const QString text = QString::number(advIndex);
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (auto *page = qobject_cast<BigBroadcasterPage *>(ui->tabWidget->widget(i))) {
+            page->setAdvertisingSetText(text);
+            ui->tabWidget->setCurrentIndex(i);
+            return;
+        }
+    }
+    BigBroadcasterArgs args;
+    args.advIndex = advIndex;
+    BigBroadcasterPage *page = PageRegistry::create<PageKind::BigBroadcaster>(pageContext(), args);
+    const int placed = page ? ui->tabWidget->addTab(page, QStringLiteral("BIG  ")) : -1;
+    if (placed < 0) {
+        logLine(QStringLiteral("Create BIG and BIS tab failed. "), LogLevel::Error);
+        return;
+    }
+    page->setAdvertisingSetText(text);
+    ui->tabWidget->setCurrentIndex(placed);
+    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
+    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    const QPointer<BigBroadcasterPage> guarded(page);
+    connect(button, &QToolButton::clicked, this, [this, guarded] {
+        if (!guarded)
+            return;
+        if (!guarded->canClose()) {
+            CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                      QStringLiteral("Please terminate BIG before close the BIG and BIS table."));
+            return;
+        }
+        removePage(guarded);
+    });
+}
+
 void MainDongleWidget::removePage(DynamicPage *page)
 {
     // The page may be the one whose handler or dialog we are called from:
@@ -824,75 +933,6 @@ void MainDongleWidget::readSettingsGroup(QSettings &settings, const QString &gro
         m_settings->insert(key, value);
     }
     settings.endGroup();
-}
-QByteArray MainDongleWidget::deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode, QString *error)
-{
-    const auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return QByteArray();
-    };
-    if (storedName.size() % 2 != 0)
-        return fail(QStringLiteral("the stored name has an odd number of hex digits"));
-    const int length = storedName.size() / 2;
-    if (length > 255)
-        return fail(QStringLiteral("the name is longer than 255 bytes"));
-    QByteArray name;
-    name.reserve(length);
-    // Stored last byte first: the pair at the end of the text is the first byte.
-    for (int i = storedName.size() - 2; i >= 0; i -= 2) {
-        bool ok = false;
-        const uint byte = storedName.midRef(i, 2).toUInt(&ok, 16);
-        if (!ok)
-            return fail(QStringLiteral("the stored name holds a character that is not a hex digit"));
-        name.append(char(byte));
-    }
-    QByteArray frame;
-    frame.append(char(0xAA));
-    frame.append(char(layer));
-    frame.append(char(opcode));
-    const int payloadLength = 1 + name.size();
-    frame.append(char(payloadLength & 0xFF));
-    frame.append(char((payloadLength >> 8) & 0xFF));
-    frame.append(char(name.size()));
-    frame.append(name);
-    if (error)
-        error->clear();
-    return frame;
-}
-
-QString MainDongleWidget::storedDeviceName(const QByteArray &nameBytes)
-{
-    QString text;
-    text.reserve(nameBytes.size() * 2);
-    for (int i = nameBytes.size() - 1; i >= 0; --i)
-        text += QStringLiteral("%1").arg(uint(uchar(nameBytes.at(i))), 2, 16, QLatin1Char('0'));
-    return text;
-}
-
-QByteArray MainDongleWidget::enabledProfileIds(const QByteArray &profiles, bool *truncated)
-{
-    QByteArray ids;
-    bool cut = false;
-    int pos = 0;
-    while (pos < profiles.size()) {
-        // [enabled][L][id][name...], L counting the id and the name.
-        if (pos + 2 > profiles.size()) {
-            cut = true;
-            break;
-        }
-        const int length = uchar(profiles.at(pos + 1));
-        if (length < 1 || pos + 2 + length > profiles.size()) {
-            cut = true;
-            break;
-        }
-        if (profiles.at(pos) == 1)
-            ids.append(profiles.at(pos + 2));
-        pos += 2 + length;
-    }
-    if (truncated)
-        *truncated = cut;
-    return ids;
 }
 
 // --- toolbar, firmware download and test pages ---

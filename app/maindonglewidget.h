@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -12,8 +13,11 @@
 #include <cstdint>
 
 #include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
 
 class AdvertisingPage;
+class CigCisPage;
+class CisPeripheralPage;
 class CConnectionWidget;
 class CHeartBeat;
 class CLogWidget;
@@ -83,22 +87,16 @@ public:
     // The seven queries that follow a successful reset.
     void queryDeviceInfo();
 
-    // Builds the "Device Name Set" frame (without checksum) from a stored
-    // name: two hex digits per byte, last byte first. Empty when the text
-    // cannot be sent (odd length, non-hex digits, more than 255 bytes).
-    static QByteArray deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
-                                         QString *error = nullptr);
-    // Stored form of a device name: every byte as two lower-case hex digits,
-    // last byte first.
-    static QString storedDeviceName(const QByteArray &nameBytes);
-    // The enabled profile ids of a stored profile list ([enabled][L][id][name...]
-    // records); stops at a truncated record and reports it.
     // Where the settings description is read from; tests point it at a file
     // that cannot be loaded to see an inactive tab.
     static QString settingsDescriptionPath();
     static void setSettingsDescriptionPath(const QString &path);
 
     static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
+
+    // Opens the tab of a CIS this dongle accepted as peripheral; the fields
+    // are those of the result that established it.
+    CisPeripheralPage *openSlaveCisPage(const QMap<QString, QByteArray> &fields);
 
     // Toolbar, firmware download and test pages.
     static constexpr int ReconnectIntervalMs = 2000;
@@ -131,12 +129,17 @@ public slots:
     void on_toolButton_reset_clicked();
     void on_connectSuccess(uint8_t role, QString addr, ConnectionPage *page);
     void on_disConnectRequest(uint8_t condix);
+    void on_slaveBIGSucceed(uint8_t advIndex);
     void on_staticConfigSet();
     void on_DynamicConfigApply();
     void onRcvMsg(QByteArray frame);
     void onRcvDongleLog(QByteArray frame);
     void on_isPairEnable(bool enabled);
     void on_deviceDead();
+    void on_cigcisSuccess(CigCisPage *page);
+    void on_toCIGCISWidget();
+    void on_slaveCISDisconnect(uint64_t handle);
+    void onCloseTabButtonClicked();
 
     void on_toolButton_getInfo_clicked();
     void on_toolButton_RfCalibraion_clicked();
@@ -158,9 +161,7 @@ private:
     void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
     void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
     void logLine(const QString &text, int level);
-    void logInternalError(int line, const char *function);
     void setToolBarEnabled(bool enabled);
-    bool parseFields(const QByteArray &frame, QMap<QString, QByteArray> &fields);
     // Takes a page out of the tab widget and deletes it once its own code has
     // returned; its open dialogs are closed first.
     void removePage(DynamicPage *page);
@@ -186,10 +187,10 @@ private:
     void profileSetProc(const QByteArray &frame);
     void cisRequestProc(const QByteArray &frame);
     void acceptCisProc(const QByteArray &frame);
-    void statusFieldProc(const QByteArray &frame, int line, const char *function);
 
     Ui::MainDongleWidget *ui;
     UplinkDispatcher<MainDongleWidget> m_dispatcher;
+    UplinkStatus m_status;
     CSelectDongleDialog *m_selectDialog = nullptr;
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;
@@ -209,7 +210,10 @@ private:
     bool m_addressQueryPending = false;
     bool m_downloading = false;
     int m_deviceType = -1;
-    quint64 m_cisHandle = 0;
+    // CIS handles a peer asked for and that have no page yet: only their
+    // results open a peripheral page, once each.
+    QSet<quint64> m_pendingCisHandles;
+    QList<QPointer<QDialog>> m_cisRequestDialogs;
 
     // Toolbar, firmware download and test pages.
     FirmwareLoader *m_downloader = nullptr;

@@ -7,6 +7,7 @@
 //   bench_scanstorm [seconds=60] [reports per second per page=1000] [devices=5000]
 //
 // Runs one page, then five pages at once.
+#include "benchprobe.h"
 #include "cconnectionwidget.h"
 #include "cmsg.h"
 #include "framebuilder.h"
@@ -33,17 +34,8 @@
 
 namespace {
 
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
+using BenchProbe::percentile;
+using BenchProbe::residentKiB;
 
 // One report of a device, its number within that device's reports carried in
 // manufacturer data so the table shows whether the last one arrived.
@@ -101,15 +93,6 @@ void writeStorm(Stream *stream, const QVector<SimAdvertiser> *devices, int fd, i
     }
 }
 
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
-    return values[index];
-}
-
 bool runPhase(int pages, int seconds, int rate, int deviceCount)
 {
     std::printf("\n== %d page(s), %d reports/s each, %d devices, %d s\n", pages, rate, deviceCount, seconds);
@@ -141,23 +124,12 @@ bool runPhase(int pages, int seconds, int rate, int deviceCount)
         streams.push_back(std::move(stream));
     }
 
-    // The GUI thread's lateness, sampled by a 10 ms timer.
-    std::vector<double> lateness;
-    QElapsedTimer tick;
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    probe.setInterval(10);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const double elapsedMs = double(tick.nsecsElapsed()) / 1e6;
-        tick.restart();
-        lateness.push_back(std::max(0.0, elapsedMs - 10.0));
-    });
+    BenchProbe::GuiLateness probe;
 
     const long memoryBefore = residentKiB();
     std::vector<long> memory;
     QElapsedTimer clock;
     clock.start();
-    tick.start();
     probe.start();
     for (auto &stream : streams) {
         stream->writer = std::thread(writeStorm, stream.get(), &devices,
@@ -192,8 +164,8 @@ bool runPhase(int pages, int seconds, int rate, int deviceCount)
         30000);
 
     std::printf("GUI timer lateness: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms (%zu samples)\n",
-                percentile(lateness, 0.5), percentile(lateness, 0.99), percentile(lateness, 1.0),
-                lateness.size());
+                percentile(probe.samples(), 0.5), percentile(probe.samples(), 0.99),
+                percentile(probe.samples(), 1.0), probe.samples().size());
     std::printf("resident memory: %ld KiB before;", memoryBefore);
     for (size_t i = 0; i < memory.size(); ++i)
         std::printf(" %ld KiB at %zu/%d;", memory[i], i + 1, samples);

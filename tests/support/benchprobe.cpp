@@ -1,0 +1,49 @@
+#include "benchprobe.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+
+#include <algorithm>
+
+namespace BenchProbe {
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t index = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
+    return values[index];
+}
+
+GuiLateness::GuiLateness()
+{
+    m_probe.setTimerType(Qt::PreciseTimer);
+    m_probe.setInterval(10);
+    QObject::connect(&m_probe, &QTimer::timeout, [this] {
+        const double elapsedMs = double(m_tick.nsecsElapsed()) / 1e6;
+        m_tick.restart();
+        m_lateness.push_back(std::max(0.0, elapsedMs - 10.0));
+    });
+}
+
+void GuiLateness::start()
+{
+    m_tick.start();
+    m_probe.start();
+}
+
+} // namespace BenchProbe
