@@ -68,6 +68,9 @@ private:
     void openDongle();
     QToolButton *button(const char *name) const;
     QStringList bootFramesSeen() const;
+    // Nothing started: no download under way, the toolbar as it was, no boot-loader frame.
+    void verifyNothingStarted();
+    static void chooseFile(const QString &path);
     cDownLoadFirmWare *downloader() const;
 
     QTemporaryDir m_dir;
@@ -104,10 +107,7 @@ void TestToolbar::init()
     m_widget->setReconnectInterval(100);
     QVERIFY(downloader());
     downloader()->setPauses(20, 20);
-    const QString userFile = m_userFile;
-    setFileChooser([userFile](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) {
-        return userFile;
-    });
+    chooseFile(m_userFile);
 }
 
 void TestToolbar::cleanup()
@@ -127,6 +127,22 @@ cDownLoadFirmWare *TestToolbar::downloader() const
 QToolButton *TestToolbar::button(const char *name) const
 {
     return m_widget->findChild<QToolButton *>(QLatin1String(name));
+}
+
+void TestToolbar::chooseFile(const QString &path)
+{
+    setFileChooser([path](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) {
+        return path;
+    });
+}
+
+void TestToolbar::verifyNothingStarted()
+{
+    QVERIFY(!m_widget->isDownloading());
+    QVERIFY(button("toolButton_download")->isEnabled());
+    QVERIFY(button("toolButton_reset")->isEnabled());
+    QTest::qWait(50);
+    QCOMPARE(bootFramesSeen(), QStringList());
 }
 
 QStringList TestToolbar::bootFramesSeen() const
@@ -166,10 +182,7 @@ void TestToolbar::downloadRefusedBeforeTheDeviceTypeIsKnown()
     QCOMPARE(m_widget->deviceType(), -1);
     button("toolButton_download")->click();
     QCOMPARE(m_log->count(QStringLiteral("this firmware do not support downloading.")), 1);
-    QVERIFY(!m_widget->isDownloading());
-    QVERIFY(button("toolButton_reset")->isEnabled());
-    QTest::qWait(50);
-    QCOMPARE(bootFramesSeen(), QStringList());
+    verifyNothingStarted();
 }
 
 void TestToolbar::wrongFileSendsNothing()
@@ -177,26 +190,19 @@ void TestToolbar::wrongFileSendsNothing()
     openDongle();
     const QString wrong = FirmwareFile::write(m_dir.path(), QStringLiteral("wrong.bin"),
                                               FirmwareFile::shortForm(FirmwareFile::body(100), "other_fw"));
-    setFileChooser([wrong](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) {
-        return wrong;
-    });
+    chooseFile(wrong);
     button("toolButton_download")->click();
     QCOMPARE(m_log->count(QStringLiteral("selected firmware wrong!")), 1);
-    QVERIFY(!m_widget->isDownloading());
-    QVERIFY(button("toolButton_download")->isEnabled());
     QVERIFY(m_widget->heartBeat()->isRunning());
-    QTest::qWait(50);
-    QCOMPARE(bootFramesSeen(), QStringList());
+    verifyNothingStarted();
 }
 
 void TestToolbar::cancelledDownloadLeavesResetsRestartingTheHeartbeat()
 {
     openDongle();
-    setFileChooser([](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) {
-        return QString();
-    });
+    chooseFile(QString());
     button("toolButton_download")->click();
-    QVERIFY(!m_widget->isDownloading());
+    verifyNothingStarted();
     // A dongle that went silent stops its heartbeat; its next reset starts it again.
     m_widget->heartBeat()->stop();
     m_dongle->sendResetEvent();
@@ -215,10 +221,7 @@ void TestToolbar::standInBootImageAsksFirst()
     QVERIFY(answerer.waitUntilAnswered());
     QCOMPARE(answerer.seen().size(), 1);
     QVERIFY(answerer.seen().first().text.contains(QStringLiteral("stand-in boot image, not firmware")));
-    QVERIFY(!m_widget->isDownloading());
-    QVERIFY(button("toolButton_download")->isEnabled());
-    QTest::qWait(50);
-    QCOMPARE(bootFramesSeen(), QStringList());
+    verifyNothingStarted();
 }
 
 void TestToolbar::wholeDownloadReconnectsAndResets()
