@@ -3,6 +3,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
+#include "advertisingdata.h"
+#include "logger.h"
 #include "logmanager.h"
 
 namespace {
@@ -85,32 +87,31 @@ bool AdvDataDecoder::decode(QTreeWidget *tree, const QByteArray &data,
     };
 
     tree->clear();
-    const int size = data.size();
-    int i = 0;
+    const auto malformed = [logger] {
+        if (logger)
+            logger->log(QStringLiteral("The format of advertisng data is wrong."), LogLevel::Debug);
+        return false;
+    };
+    QVector<AdStructure> structures;
+    const bool whole = AdvertisingData::split(data, &structures);
     int n = 0;
-    while (i < size) {
-        const int length = uchar(data.at(i));
-        // The structure's last byte sits at i + length; it must lie inside
-        // the block, and a zero length would never advance.
-        if (length == 0 || i + length >= size) {
-            if (logger)
-                logger->log(QStringLiteral("The format of advertisng data is wrong."), 1);
-            return false;
-        }
-        const uchar type = uchar(data.at(i + 1));
-        const QString name = names.value(type);
+    for (const AdStructure &structure : qAsConst(structures)) {
+        // A zero length would be a structure without a type.
+        if (structure.length == 0)
+            return malformed();
+        const QString name = names.value(structure.type);
 
         auto *top = new QTreeWidgetItem(QStringList{QStringLiteral("Data %1:").arg(n) + name});
         tree->addTopLevelItem(top);
         top->addChild(new QTreeWidgetItem(
-            QStringList{QStringLiteral("Lenth of this data"), hexByte(uchar(length))}));
-        auto *typeItem = new QTreeWidgetItem(QStringList{name, hexByte(type)});
+            QStringList{QStringLiteral("Lenth of this data"), hexByte(uchar(structure.length))}));
+        auto *typeItem = new QTreeWidgetItem(QStringList{name, hexByte(structure.type)});
         top->addChild(typeItem);
 
-        if (type == 0x01) {
-            if (length != 2)
+        if (structure.type == 0x01) {
+            if (structure.length != 2)
                 return false;
-            const uchar flags = uchar(data.at(i + 2));
+            const uchar flags = uchar(structure.data.at(0));
             auto *flagItem = new QTreeWidgetItem(QStringList{
                 QStringLiteral("Flag Data:0x%1").arg(flags, 2, 16, QLatin1Char('0')), hexByte(flags)});
             typeItem->addChild(flagItem);
@@ -120,16 +121,17 @@ bool AdvDataDecoder::decode(QTreeWidget *tree, const QByteArray &data,
                     (flags & (1u << bit)) ? QStringLiteral("ON") : QStringLiteral("OFF")}));
             }
         } else {
-            const bool isName = type == 0x08 || type == 0x09;
-            for (int k = i + 2; k <= i + length; ++k) {
-                const uchar byte = uchar(data.at(k));
+            const bool isName = structure.type == AdvertisingData::ShortenedLocalName
+                || structure.type == AdvertisingData::CompleteLocalName;
+            for (const char byte : structure.data) {
                 typeItem->addChild(new QTreeWidgetItem(QStringList{
-                    isName ? QString(QLatin1Char(char(byte))) : QString(), hexByte(byte)}));
+                    isName ? QString(QLatin1Char(byte)) : QString(), hexByte(uchar(byte))}));
             }
         }
         ++n;
-        i += length + 1;
     }
+    if (!whole)
+        return malformed();
     tree->expandAll();
     return true;
 }

@@ -9,13 +9,16 @@
 #include "adddevicedialog.h"
 #include "addperiodicdevicedialog.h"
 #include "advdatadecoder.h"
+#include "advertisingdata.h"
 #include "ccommand.h"
 #include "cflatmessage.h"
 #include "commandnames.h"
 #include "pageinterfaces.h"
 #include "cutil.h"
 #include "deviceperiodiclistmodel.h"
+#include "devicelistcodec.h"
 #include "devicestablemodel.h"
+#include "logger.h"
 #include "logmanager.h"
 #include "pageregistry.h"
 #include "searchbox.h"
@@ -38,47 +41,14 @@ const QString kCancelAutoConnect = QStringLiteral("Cancel Auto Connect");
 const QString kStartSync = QStringLiteral("Start Sync");
 const QString kCancelSync = QStringLiteral("Cancel Sync");
 
-// Bytes as lower-case hex pairs joined by ":" (empty for no bytes).
-QString colonHex(const QByteArray &bytes)
-{
-    QString text;
-    text.reserve(bytes.size() * 3);
-    for (int i = 0; i < bytes.size(); ++i) {
-        if (i)
-            text += QLatin1Char(':');
-        text += QStringLiteral("%1").arg(uchar(bytes.at(i)), 2, 16, QLatin1Char('0'));
-    }
-    return text;
-}
-
 // Key, "->", colon hex and two blanks for each field, in key order.
 QString fieldLine(const QMap<QString, QByteArray> &fields)
 {
     QString line;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        line += it.key() + QStringLiteral("->") + colonHex(it.value()) + QStringLiteral("  ");
+        line += it.key() + QStringLiteral("->") + CUtil::colonHex(it.value()) + QStringLiteral("  ");
     return line;
 }
-
-// A received address (least significant byte first) as the user reads it.
-QString addressText(const QByteArray &addr)
-{
-    QString text;
-    for (int i = addr.size() - 1; i >= 0; --i) {
-        text += QStringLiteral("%1").arg(uchar(addr.at(i)), 2, 16, QLatin1Char('0'));
-        if (i)
-            text += QLatin1Char(':');
-    }
-    return text;
-}
-
-quint64 littleEndian(const QByteArray &bytes)
-{
-    quint64 value = 0;
-    CUtil::arrayToValue(0, bytes, &value);
-    return value;
-}
-
 
 } // namespace
 
@@ -91,6 +61,7 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
       m_logger(logger),
       m_dongleSettings(settings),
       m_dongleName(&dongleName),
+      m_status(logger, QStringLiteral(".\\cconnectionwidget")),
       m_dispatcher(this, logger)
 {
     ui->setupUi(this);
@@ -241,22 +212,6 @@ PageContext CConnectionWidget::pageContext()
     context.dongleName = m_dongleName;
     context.parent = this;
     return context;
-}
-
-bool CConnectionWidget::parseAndLog(const QByteArray &frame, QMap<QString, QByteArray> *fields)
-{
-    if (CCommand::parseUpLinkCmd(m_logger, frame, *fields) != 0)
-        return false;
-    CCommand::uplinkMsgToLog(m_logger, frame, *fields);
-    return true;
-}
-
-void CConnectionWidget::logInternalError(int line, const QString &function)
-{
-    m_logger->log(QStringLiteral("FILE:") + QStringLiteral(".\\cconnectionwidget")
-                      + QStringLiteral(" LINE:") + QString::number(line)
-                      + QStringLiteral(" FUNCTION:") + function + QStringLiteral(" Internal error."),
-                  1);
 }
 
 int CConnectionWidget::findDeviceRow(const QByteArray &addr, const QByteArray &addrType)
@@ -481,7 +436,7 @@ void CConnectionWidget::reset()
         delete it.value().textArea;
     }
     if (missingView)
-        logInternalError(2780, QStringLiteral("CConnectionWidget::reset"));
+        m_status.internalError(2780, QStringLiteral("CConnectionWidget::reset"));
     m_periodicSyncs.clear();
     {
         const QSignalBlocker blocker(ui->comboBox_peerAddr);
@@ -502,10 +457,10 @@ void CConnectionWidget::reset()
 
 void CConnectionWidget::showAdvRawData(const QByteArray &advData, const QByteArray &scanRspData)
 {
-    ui->rawData_advertising->setText(colonHex(advData));
+    ui->rawData_advertising->setText(CUtil::colonHex(advData));
     ui->labelAdv->setText(QStringLiteral("raw data(") + QString::number(advData.size())
                           + QStringLiteral(")"));
-    ui->rawData_scanRsp->setText(colonHex(scanRspData));
+    ui->rawData_scanRsp->setText(CUtil::colonHex(scanRspData));
     ui->labelScan->setText(QStringLiteral("raw data(") + QString::number(scanRspData.size())
                            + QStringLiteral(")"));
     decodeAdvData(ui->treeWidget_advertising, advData);
@@ -540,7 +495,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
         return;
     if (fields.isEmpty()) {
-        m_logger->log(QStringLiteral("Scan response or adv msg is empty"), 1);
+        m_logger->log(QStringLiteral("Scan response or adv msg is empty"), LogLevel::Debug);
         return;
     }
     const QByteArray classificationBytes = fields.value(QStringLiteral("adv_classification"));
@@ -549,7 +504,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     if (classification == 4) {
         const QByteArray syncIndex = fields.value(QStringLiteral("per_sync_idx"));
         if (syncIndex.size() != 1) {
-            logInternalError(1450, function);
+            m_status.internalError(1450, function);
             return;
         }
         QMap<QString, QByteArray> shown;
@@ -564,7 +519,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
         // An entry without a view is as good as no entry.
         QPlainTextEdit *area = m_periodicSyncs.value(uchar(syncIndex.at(0))).textArea;
         if (!area) {
-            m_logger->log(QStringLiteral("The sync index of periodic advertising is wrong."), 4);
+            m_logger->log(QStringLiteral("The sync index of periodic advertising is wrong."), LogLevel::Error);
             return;
         }
         area->appendPlainText(text);
@@ -572,39 +527,21 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     }
 
     m_logger->log(QStringLiteral("Raw Data: ") + QString::fromLatin1(frame.toHex())
-                      + QStringLiteral("\r\nField Data: ") + fieldLine(fields),
-                  1);
+                      + QStringLiteral("\r\nField Data: ") + fieldLine(fields), LogLevel::Debug);
 
     // The report's data starts after two leading bytes; fewer than two give
     // no data at all.
     const QByteArray adData = fields.take(QStringLiteral("adv_data_response_data")).mid(2);
 
-    // The device's name: a complete name wins over a shortened one; name
-    // structures without a byte of name are ignored.
-    QByteArray name;
-    bool complete = false;
-    for (int start = 0; start < adData.size();) {
-        const int length = uchar(adData.at(start));
-        if (start + length >= adData.size()) {
-            logInternalError(1470, function);
-            break;
-        }
-        if (length >= 2) {
-            const uchar type = uchar(adData.at(start + 1));
-            if (type == 0x09) {
-                name = adData.mid(start + 2, length - 1);
-                complete = true;
-            } else if (type == 0x08 && name.isEmpty() && !complete) {
-                name = adData.mid(start + 2, length - 1);
-            }
-        }
-        start += length + 1;
-    }
+    QVector<AdStructure> structures;
+    if (!AdvertisingData::split(adData, &structures))
+        m_status.internalError(1470, function);
+    const QByteArray name = AdvertisingData::localName(structures);
     if (!name.isEmpty())
         fields.insert(QStringLiteral("device"), name);
 
     const QByteArray legacyPhy(1, char(0x0C));
-    const bool periodic = littleEndian(fields.value(QStringLiteral("period_adv_intv"))) != 0;
+    const bool periodic = CUtil::littleEndian(fields.value(QStringLiteral("period_adv_intv"))) != 0;
     const auto markSyncable = [](QMap<QString, QByteArray> &record) {
         QByteArray type = record.value(QStringLiteral("adv_type"));
         if (!type.isEmpty()) {
@@ -659,18 +596,9 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
 
 void CConnectionWidget::startScanResultProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
+    if (m_status.check(frame, 1560, QStringLiteral("CConnectionWidget::startScanResultProc"))
+        != UplinkStatus::Succeeded)
         return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(1560, QStringLiteral("CConnectionWidget::startScanResultProc"));
-        return;
-    }
-    if (status.at(0) != 0) {
-        CCommand::statusRspToLog(m_logger, frame, uchar(status.at(0)));
-        return;
-    }
     ui->buttonScan->setText(kStopScan);
     ui->buttonScan->setToolTip(kStopScan);
     ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/stopscan")));
@@ -679,18 +607,8 @@ void CConnectionWidget::startScanResultProc(const QByteArray &frame)
 
 void CConnectionWidget::stopScanProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
+    if (m_status.check(frame, 1590, QStringLiteral("CConnectionWidget::stopScanProc")) != UplinkStatus::Succeeded)
         return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(1590, QStringLiteral("CConnectionWidget::stopScanProc"));
-        return;
-    }
-    if (status.at(0) != 0) {
-        CCommand::statusRspToLog(m_logger, frame, uchar(status.at(0)));
-        return;
-    }
     ui->buttonScan->setText(kStartScan);
     ui->buttonScan->setToolTip(kStartScan);
     ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan")));
@@ -701,11 +619,11 @@ void CConnectionWidget::syncPassiveStopProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::syncPassiveStopProc");
     QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
+    if (!m_status.parse(frame, &fields))
         return;
     const QByteArray index = fields.value(QStringLiteral("index"));
     if (index.size() != 1) {
-        logInternalError(2680, function);
+        m_status.internalError(2680, function);
         return;
     }
     ui->buttonSync->setToolTip(kStartSync);
@@ -713,7 +631,7 @@ void CConnectionWidget::syncPassiveStopProc(const QByteArray &frame)
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
     const uchar syncIndex = uchar(index.at(0));
     if (syncIndex == kDefaultSyncIndex || !m_periodicSyncs.value(syncIndex).textArea) {
-        logInternalError(2695, function);
+        m_status.internalError(2695, function);
         return;
     }
     removePeriodicSync(syncIndex);
@@ -724,22 +642,13 @@ void CConnectionWidget::updatePrivacyModeProc(const QByteArray &frame)
     CCommand::lastSDKProc(m_logger, frame);
     if (!m_pendingRpaEntries.isEmpty())
         m_pendingRpaEntries.dequeue();
-    if (frame.size() == 6 && frame.at(5) == 0)
+    if (UplinkStatus::acknowledgement(frame) == 0)
         on_deviceListRefresh_clicked();
 }
 
 void CConnectionWidget::operateWhitelistProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
-        return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(2169, QStringLiteral("CConnectionWidget::operateWhitelistProc"));
-        return;
-    }
-    if (status.at(0) != 0)
-        CCommand::statusRspToLog(m_logger, frame, uchar(status.at(0)));
+    m_status.check(frame, 2169, QStringLiteral("CConnectionWidget::operateWhitelistProc"));
 }
 
 // ---------------------------------------------------------------------------
@@ -748,7 +657,8 @@ void CConnectionWidget::operateWhitelistProc(const QByteArray &frame)
 void CConnectionWidget::connectStatusProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
-    if (frame.size() == 6 && frame.at(5) != 0)
+    const std::optional<uchar> status = UplinkStatus::acknowledgement(frame);
+    if (status && *status != 0)
         connectStateReset();
 }
 
@@ -756,26 +666,23 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::connectProc");
     QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
-        return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(1822, function);
-        return;
-    }
-    if (status.at(0) != 0) {
+    switch (m_status.check(frame, 1822, function, &fields)) {
+    case UplinkStatus::Succeeded:
+        break;
+    case UplinkStatus::Failed:
         connectStateReset();
-        CCommand::statusRspToLog(m_logger, frame, uchar(status.at(0)));
+        return;
+    default:
         return;
     }
     const QByteArray addr = fields.value(QStringLiteral("addr"));
     if (addr.isEmpty()) {
-        m_logger->log(QStringLiteral("Parse connect response failed."), 1);
+        m_logger->log(QStringLiteral("Parse connect response failed."), LogLevel::Debug);
         return;
     }
     const QByteArray connected = fields.value(QStringLiteral("connected"));
     if (connected.isEmpty() || connected.at(0) != 1) {
-        m_logger->log(QStringLiteral("Connect failed."), 4);
+        m_logger->log(QStringLiteral("Connect failed."), LogLevel::Error);
         // The attempt is over either way; a row must not stay connecting.
         connectStateReset();
         return;
@@ -783,13 +690,13 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
     const QByteArray condixBytes = fields.value(QStringLiteral("condix"));
     const QByteArray roleBytes = fields.value(QStringLiteral("role"));
     if (condixBytes.isEmpty() || roleBytes.isEmpty()) {
-        logInternalError(1840, function);
+        m_status.internalError(1840, function);
         return;
     }
     const uchar condix = uchar(condixBytes.at(0));
     const uint8_t role = uint8_t(roleBytes.at(0));
     m_openCondix.insert(condix);
-    const QString text = addressText(addr);
+    const QString text = CUtil::colonHex(addr, CUtil::Reversed);
 
     if (role == 0) {
         m_masterCondixList.append(condix);
@@ -811,9 +718,9 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
 
     ConnectionPageArgs args;
     args.role = role;
-    args.interval = quint16(littleEndian(fields.value(QStringLiteral("con_interval"))));
-    args.latency = quint16(littleEndian(fields.value(QStringLiteral("con_latency"))));
-    args.supervisionTimeout = quint16(littleEndian(fields.value(QStringLiteral("sup_to"))));
+    args.interval = quint16(CUtil::littleEndian(fields.value(QStringLiteral("con_interval"))));
+    args.latency = quint16(CUtil::littleEndian(fields.value(QStringLiteral("con_latency"))));
+    args.supervisionTimeout = quint16(CUtil::littleEndian(fields.value(QStringLiteral("sup_to"))));
     args.peerName = peerName;
     args.peerAddress = text;
     args.condix = condix;
@@ -854,7 +761,7 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
 void CConnectionWidget::autoConnectTimeoutProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
+    if (!m_status.parse(frame, &fields))
         return;
     if (m_autoConnect) {
         if (ui->buttonAutoConnect->text() == kCancelAutoConnect)
@@ -868,38 +775,19 @@ void CConnectionWidget::autoConnectTimeoutProc(const QByteArray &frame)
 
 void CConnectionWidget::cancelConnectProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
-        return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(2726, QStringLiteral("CConnectionWidget::cancelConnectProc"));
-        return;
-    }
-    if (status.at(0) != 0) {
-        CCommand::statusRspToLog(m_logger, frame, uchar(status.at(0)));
-        return;
-    }
-    connectStateReset();
+    if (m_status.check(frame, 2726, QStringLiteral("CConnectionWidget::cancelConnectProc")) == UplinkStatus::Succeeded)
+        connectStateReset();
 }
 
 void CConnectionWidget::disconnectProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
+    if (m_status.check(frame, 2017, QStringLiteral("CConnectionWidget::disconnectProc"), &fields)
+        != UplinkStatus::Succeeded)
         return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(2017, QStringLiteral("CConnectionWidget::disconnectProc"));
-        return;
-    }
-    if (status.at(0) != 0) {
-        CCommand::statusRspToLog(m_logger, frame, uchar(status.at(0)));
-        return;
-    }
     const QByteArray condixBytes = fields.value(QStringLiteral("condix"));
     if (condixBytes.isEmpty()) {
-        logInternalError(2025, QStringLiteral("CConnectionWidget::disconnectProc"));
+        m_status.internalError(2025, QStringLiteral("CConnectionWidget::disconnectProc"));
         return;
     }
     const uchar condix = uchar(condixBytes.at(0));
@@ -940,13 +828,14 @@ void CConnectionWidget::disconnectProc(const QByteArray &frame)
 void CConnectionWidget::createSyncStartSDKProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
-    if (frame.size() != 6 || frame.at(5) == 0)
+    const std::optional<uchar> status = UplinkStatus::acknowledgement(frame);
+    if (!status || *status == 0)
         return;
     ui->buttonSync->setToolTip(kStartSync);
     ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
     if (m_pendingSyncIndex == kDefaultSyncIndex || !m_periodicSyncs.value(m_pendingSyncIndex).textArea) {
-        logInternalError(2447, QStringLiteral("CConnectionWidget::createSyncStartSDKProc"));
+        m_status.internalError(2447, QStringLiteral("CConnectionWidget::createSyncStartSDKProc"));
         return;
     }
     removePeriodicSync(m_pendingSyncIndex);
@@ -956,16 +845,13 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::createSyncStartProc");
     QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
+    const UplinkStatus::Result result =
+        m_status.check(frame, 2482, function, &fields, UplinkStatus::KeepFailureQuiet);
+    if (result != UplinkStatus::Succeeded && result != UplinkStatus::Failed)
         return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(2482, function);
-        return;
-    }
     const QByteArray index = fields.value(QStringLiteral("index"));
     if (index.size() != 1) {
-        logInternalError(2492, function);
+        m_status.internalError(2492, function);
         return;
     }
     const uchar syncIndex = uchar(index.at(0));
@@ -975,27 +861,27 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
 
     // A result for a sync the page never asked for adds nothing.
     const bool known = syncIndex != kDefaultSyncIndex && m_periodicSyncs.value(syncIndex).textArea;
-    if (status.at(0) != 0) {
+    if (result == UplinkStatus::Failed) {
         if (!known) {
-            logInternalError(2506, function);
+            m_status.internalError(2506, function);
             return;
         }
         removePeriodicSync(syncIndex);
-        CCommand::statusRspToLog(m_logger, frame, uchar(status.at(0)));
+        CCommand::statusRspToLog(m_logger, frame, *UplinkStatus::byteField(fields, QStringLiteral("status")));
         return;
     }
     if (!known) {
-        logInternalError(2506, function);
+        m_status.internalError(2506, function);
         return;
     }
     m_periodicSyncs[syncIndex].syncHandle =
-        quint16(littleEndian(fields.value(QStringLiteral("sync_handle"))) & 0xFFFF);
+        quint16(CUtil::littleEndian(fields.value(QStringLiteral("sync_handle"))) & 0xFFFF);
 
     ui->buttonMasterBIG->setEnabled(true);
     ui->tabWidget_device->setCurrentIndex(2);
     const QByteArray addrType = fields.value(QStringLiteral("addr_type"));
     if (addrType.size() != 1) {
-        logInternalError(2553, function);
+        m_status.internalError(2553, function);
         return;
     }
     QString text;
@@ -1003,7 +889,7 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
         text = QStringLiteral("public ");
     else if (addrType.at(0) == 1)
         text = QStringLiteral("random ");
-    text += addressText(fields.value(QStringLiteral("peer_addr")));
+    text += CUtil::colonHex(fields.value(QStringLiteral("peer_addr")), CUtil::Reversed);
     ui->comboBox_peerAddr->addItem(text, int(syncIndex));
     ui->comboBox_peerAddr->setCurrentText(text);
 
@@ -1014,19 +900,17 @@ void CConnectionWidget::createSyncStopProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::createSyncStopProc");
     QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
+    // A refused stop leaves the sync as it was and is not logged.
+    const UplinkStatus::Result result =
+        m_status.check(frame, 2612, function, &fields, UplinkStatus::KeepFailureQuiet);
+    if (result != UplinkStatus::Succeeded && result != UplinkStatus::Failed)
         return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(2612, function);
-        return;
-    }
     const QByteArray index = fields.value(QStringLiteral("index"));
     if (index.size() != 1) {
-        logInternalError(2622, function);
+        m_status.internalError(2622, function);
         return;
     }
-    if (status.at(0) != 0)
+    if (result == UplinkStatus::Failed)
         return;
     ui->buttonSync->setToolTip(kStartSync);
     ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
@@ -1035,7 +919,7 @@ void CConnectionWidget::createSyncStopProc(const QByteArray &frame)
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
     const uchar syncIndex = uchar(index.at(0));
     if (syncIndex == kDefaultSyncIndex || !m_periodicSyncs.value(syncIndex).textArea) {
-        logInternalError(2642, function);
+        m_status.internalError(2642, function);
         return;
     }
     removePeriodicSync(syncIndex);
@@ -1051,12 +935,13 @@ void CConnectionWidget::applyStatusToPending(int kind, const QByteArray &frame, 
         CCommand::lastSDKProc(m_logger, frame);
     else
         CCommand::SDKProc(m_logger, frame);
-    if (frame.size() < 6)
+    const std::optional<uchar> status = UplinkStatus::firstPayloadByte(frame);
+    if (!status)
         return;
     // Each status answers the oldest request of its kind, refused or not.
     QQueue<DeviceListEntry> &queue = m_pendingDevices[kind];
     const DeviceListEntry entry = queue.isEmpty() ? DeviceListEntry() : queue.dequeue();
-    if (frame.at(5) != 0)
+    if (*status != 0)
         return;
 
     int result = -1;
@@ -1080,7 +965,7 @@ void CConnectionWidget::applyStatusToPending(int kind, const QByteArray &frame, 
         break;
     }
     if (result != 0)
-        logInternalError(line, function);
+        m_status.internalError(line, function);
 }
 
 void CConnectionWidget::addWhitelistProc(const QByteArray &frame)
@@ -1116,41 +1001,54 @@ void CConnectionWidget::deletePeriodicAdvlistProc(const QByteArray &frame)
 void CConnectionWidget::clearWhitelistProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
-    if (frame.size() >= 6 && frame.at(5) == 0)
+    if (UplinkStatus::firstPayloadByte(frame) == 0)
         m_whiteListModel->clear();
 }
 
 void CConnectionWidget::clearBondlistProc(const QByteArray &frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
-    if (frame.size() >= 6 && frame.at(5) == 0)
+    if (UplinkStatus::firstPayloadByte(frame) == 0)
         m_bondListModel->clear();
 }
 
 void CConnectionWidget::clearPeriodicAdvlistProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
-    if (frame.size() >= 6 && frame.at(5) == 0)
+    if (UplinkStatus::firstPayloadByte(frame) == 0)
         m_periodicListModel->clear();
 }
 
-void CConnectionWidget::takeListResult(const QByteArray &frame, int recordSize,
-                                       const QString &failureText, int listKind)
+void CConnectionWidget::takeListResult(const QByteArray &frame, const QString &failureText, int listKind)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
+    if (!m_status.parse(frame, &fields))
         return;
-    const QByteArray payload = frame.mid(5);
-    if (payload.size() % recordSize != 0) {
-        m_logger->log(failureText, 4);
-        return;
-    }
+    const QByteArray payload = UplinkStatus::payload(frame);
+    QVector<DeviceListEntry> entries;
+    QVector<DeviceRpaEntry> rpaEntries;
+    bool whole = false;
     switch (listKind) {
     case 0:
-        m_whiteListModel->clear();
-        break;
     case 1:
-        m_bondListModel->clear();
+        whole = DeviceListCodec::addressRecords(payload, &entries);
+        break;
+    case 2:
+        whole = DeviceListCodec::periodicRecords(payload, &entries);
+        break;
+    default:
+        whole = DeviceListCodec::resolvingRecords(payload, &rpaEntries);
+        break;
+    }
+    if (!whole) {
+        m_logger->log(failureText, LogLevel::Error);
+        return;
+    }
+    DeviceListModel *addressList = listKind == 0 ? m_whiteListModel : m_bondListModel;
+    switch (listKind) {
+    case 0:
+    case 1:
+        addressList->clear();
         break;
     case 2:
         m_periodicListModel->clear();
@@ -1159,30 +1057,16 @@ void CConnectionWidget::takeListResult(const QByteArray &frame, int recordSize,
         m_rpaListModel->clear();
         break;
     }
-    for (int offset = 0; offset < payload.size(); offset += recordSize) {
-        const QByteArray record = payload.mid(offset, recordSize);
-        int result = -1;
-        if (listKind == 3) {
-            DeviceRpaEntry entry;
-            entry.peerAddr = record.mid(0, 6);
-            entry.peerAddrType = record.mid(6, 1);
-            entry.privacyMode = record.mid(7, 1);
-            entry.peerIrk = record.mid(8, 16);
-            entry.localIrk = record.mid(24, 16);
-            result = m_rpaListModel->addDevice(entry);
-        } else {
-            DeviceListEntry entry;
-            entry.addr = record.mid(0, 6);
-            entry.addrType = record.mid(6, 1);
-            if (listKind == 2) {
-                entry.advSid = record.mid(7, 1);
-                result = m_periodicListModel->addDevice(entry);
-            } else {
-                result = (listKind == 0 ? m_whiteListModel : m_bondListModel)->addDevice(entry);
-            }
+    for (const DeviceRpaEntry &entry : qAsConst(rpaEntries)) {
+        if (m_rpaListModel->addDevice(entry) != 0) {
+            m_logger->log(failureText, LogLevel::Error);
+            return;
         }
+    }
+    for (const DeviceListEntry &entry : qAsConst(entries)) {
+        const int result = listKind == 2 ? m_periodicListModel->addDevice(entry) : addressList->addDevice(entry);
         if (result != 0) {
-            m_logger->log(failureText, 4);
+            m_logger->log(failureText, LogLevel::Error);
             return;
         }
     }
@@ -1190,36 +1074,27 @@ void CConnectionWidget::takeListResult(const QByteArray &frame, int recordSize,
 
 void CConnectionWidget::getWhitelistProc(const QByteArray &frame)
 {
-    takeListResult(frame, 7, QStringLiteral("Get white list response is wrong."), 0);
+    takeListResult(frame, QStringLiteral("Get white list response is wrong."), 0);
 }
 
 void CConnectionWidget::getBondlistProc(const QByteArray &frame)
 {
-    takeListResult(frame, 7, QStringLiteral("Get bond list response is wrong."), 1);
+    takeListResult(frame, QStringLiteral("Get bond list response is wrong."), 1);
 }
 
 void CConnectionWidget::getPeriodicAdvlistProc(const QByteArray &frame)
 {
-    takeListResult(frame, 8, QStringLiteral("Get periodic advertising list response is wrong."), 2);
+    takeListResult(frame, QStringLiteral("Get periodic advertising list response is wrong."), 2);
 }
 
 void CConnectionWidget::getRpalistProc(const QByteArray &frame)
 {
-    takeListResult(frame, 40, QStringLiteral("Get Rpa list response is wrong."), 3);
+    takeListResult(frame, QStringLiteral("Get Rpa list response is wrong."), 3);
 }
 
 void CConnectionWidget::OperateBondlistProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!parseAndLog(frame, &fields))
-        return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(2265, QStringLiteral("CConnectionWidget::OperateBondlistProc"));
-        return;
-    }
-    if (status.at(0) != 0)
-        CCommand::statusRspToLog(m_logger, frame, uchar(status.at(0)));
+    m_status.check(frame, 2265, QStringLiteral("CConnectionWidget::OperateBondlistProc"));
 }
 
 // ---------------------------------------------------------------------------
@@ -1257,13 +1132,13 @@ void CConnectionWidget::onTableView_devicesClicked(const QModelIndex &index)
         ui->tableView_devices->setEnabled(true);
     }
     if (!index.isValid() || index.row() >= m_devices.size()) {
-        m_logger->log(QStringLiteral("CConnectionWidget::onTableView_devices:Clicked index is not valid."), 1);
+        m_logger->log(QStringLiteral("CConnectionWidget::onTableView_devices:Clicked index is not valid."), LogLevel::Debug);
         return;
     }
     const QMap<QString, QByteArray> &device = m_devices.at(index.row());
     const QByteArray advType = device.value(QStringLiteral("adv_type"));
     if (advType.size() != 1) {
-        m_logger->log(QStringLiteral("CConnectionWidget::onTableView_devices:the length of advType is wrong."), 1);
+        m_logger->log(QStringLiteral("CConnectionWidget::onTableView_devices:the length of advType is wrong."), LogLevel::Debug);
         return;
     }
     const uchar type = uchar(advType.at(0));
@@ -1275,7 +1150,7 @@ void CConnectionWidget::onTableView_devicesClicked(const QModelIndex &index)
         ui->buttonConnect->setEnabled(true);
         const QByteArray connected = device.value(QStringLiteral("connected"));
         if (connected.size() != 1) {
-            logInternalError(1231, QStringLiteral("CConnectionWidget::onTableView_devicesClicked"));
+            m_status.internalError(1231, QStringLiteral("CConnectionWidget::onTableView_devicesClicked"));
             return;
         }
         switch (connected.at(0)) {
@@ -1303,7 +1178,7 @@ void CConnectionWidget::onTableView_devicesClicked(const QModelIndex &index)
     }
 
     if (device.value(QStringLiteral("adv_classification")).size() != 1)
-        m_logger->log(QStringLiteral("The lenth of advClassification is wrong"), 1);
+        m_logger->log(QStringLiteral("The lenth of advClassification is wrong"), LogLevel::Debug);
 
     if (type & 0x10)
         ui->buttonSync->setEnabled(ui->buttonScan->text() != kStartScan);
@@ -1328,7 +1203,7 @@ void CConnectionWidget::on_buttonConnect_clicked()
     refreshSettings();
     const int row = currentDeviceRow();
     if (row < 0) {
-        m_logger->log(QStringLiteral("The row selected from the Discovery Devices table is wrong."), 4);
+        m_logger->log(QStringLiteral("The row selected from the Discovery Devices table is wrong."), LogLevel::Error);
         return;
     }
     QMap<QString, QByteArray> device = m_devices.at(row);
@@ -1395,7 +1270,7 @@ void CConnectionWidget::on_buttonAddToWhiteList_clicked()
 {
     const int row = currentDeviceRow();
     if (row < 0) {
-        m_logger->log(QStringLiteral("The row selected from the Discovery Devices table is wrong."), 4);
+        m_logger->log(QStringLiteral("The row selected from the Discovery Devices table is wrong."), LogLevel::Error);
         return;
     }
     DeviceListEntry entry;
@@ -1419,7 +1294,7 @@ void CConnectionWidget::on_buttonSync_clicked()
         if (m_periodicSyncType == 0) {
             const int row = currentDeviceRow();
             if (row < 0) {
-                m_logger->log(QStringLiteral("The row selected from the Discovery Devices table is wrong."), 4);
+                m_logger->log(QStringLiteral("The row selected from the Discovery Devices table is wrong."), LogLevel::Error);
                 return;
             }
             const auto &device = m_devices.at(row);
@@ -1434,7 +1309,7 @@ void CConnectionWidget::on_buttonSync_clicked()
         while (syncIndex < kDefaultSyncIndex && m_periodicSyncs.contains(uchar(syncIndex)))
             ++syncIndex;
         if (syncIndex >= kDefaultSyncIndex) {
-            m_logger->log(QStringLiteral("The sync index of periodic advertising is wrong."), 4);
+            m_logger->log(QStringLiteral("The sync index of periodic advertising is wrong."), LogLevel::Error);
             return;
         }
         overrides.insert(QStringLiteral("index"), syncIndex);
@@ -1478,7 +1353,7 @@ void CConnectionWidget::on_comboBox_peerAddr_currentIndexChanged(int index)
     }
     QPlainTextEdit *area = m_periodicSyncs.value(syncIndex).textArea;
     if (!area) {
-        logInternalError(line, function);
+        m_status.internalError(line, function);
         return;
     }
     ui->verticalLayout_periodicAdv->addWidget(area);
@@ -1492,7 +1367,7 @@ void CConnectionWidget::onPeriodicAdvDataClear()
     const uchar syncIndex = uchar(ui->comboBox_peerAddr->currentData(Qt::UserRole).toUInt());
     QPlainTextEdit *area = m_periodicSyncs.value(syncIndex).textArea;
     if (!area) {
-        m_logger->log(QStringLiteral("The sync index of periodic advertising is wrong."), 4);
+        m_logger->log(QStringLiteral("The sync index of periodic advertising is wrong."), LogLevel::Error);
         return;
     }
     area->clear();
@@ -1586,7 +1461,7 @@ void CConnectionWidget::on_deviceListRefresh_clicked()
                                            CMD_GET_PERIODIC_ADV_LIST, CMD_GET_RPA_LIST};
     const int type = ui->deviceListType->currentIndex();
     if (type < 0 || type > 3) {
-        m_logger->log(QStringLiteral("device list type is wrong"), 1);
+        m_logger->log(QStringLiteral("device list type is wrong"), LogLevel::Debug);
         return;
     }
     sendCommand(QString::fromLatin1(commands[type]), nullptr, nullptr);
@@ -1600,7 +1475,7 @@ void CConnectionWidget::on_deviceListClear_clicked()
     if (type == 3)
         return;
     if (type < 0 || type > 3) {
-        m_logger->log(QStringLiteral("device list type is wrong"), 1);
+        m_logger->log(QStringLiteral("device list type is wrong"), LogLevel::Debug);
         return;
     }
     sendCommand(QString::fromLatin1(commands[type]), nullptr, nullptr);
@@ -1613,7 +1488,7 @@ void CConnectionWidget::on_deviceListAdd_clicked()
     if (type == 0) {
         if (m_whiteListModel->deviceCount() >= kWhiteListLimit) {
             const QString text = QStringLiteral("Can not add white list because white list is full.");
-            m_logger->log(text, 4);
+            m_logger->log(text, LogLevel::Error);
             CFlatMessage::information(this, QStringLiteral("error"), text);
             return;
         }
@@ -1633,7 +1508,7 @@ void CConnectionWidget::on_deviceListAdd_clicked()
         if (m_periodicListModel->deviceCount() >= kPeriodicListLimit) {
             const QString text =
                 QStringLiteral("Can not add periodic advertising list because periodic advertising list is full.");
-            m_logger->log(text, 4);
+            m_logger->log(text, LogLevel::Error);
             CFlatMessage::information(this, QStringLiteral("error"), text);
             return;
         }
@@ -1650,7 +1525,7 @@ void CConnectionWidget::on_deviceListAdd_clicked()
     }
     if (type == 3)
         return;
-    m_logger->log(QStringLiteral("device list type is wrong"), 1);
+    m_logger->log(QStringLiteral("device list type is wrong"), LogLevel::Debug);
 }
 
 void CConnectionWidget::on_deviceListDelete_clicked()
@@ -1658,21 +1533,21 @@ void CConnectionWidget::on_deviceListDelete_clicked()
     const QString wrongRow = QStringLiteral("The row selected from the Device list is wrong.");
     const QModelIndex index = ui->tableView_deviceList->currentIndex();
     if (!index.isValid()) {
-        m_logger->log(wrongRow, 4);
+        m_logger->log(wrongRow, LogLevel::Error);
         return;
     }
     const int type = ui->deviceListType->currentIndex();
     if (type == 3)
         return;
     if (type < 0 || type > 3) {
-        m_logger->log(QStringLiteral("device list type is wrong"), 1);
+        m_logger->log(QStringLiteral("device list type is wrong"), LogLevel::Debug);
         return;
     }
     const QVector<DeviceListEntry> &entries = type == 0 ? m_whiteListModel->devices()
         : type == 1                                      ? m_bondListModel->devices()
                                                          : m_periodicListModel->devices();
     if (index.row() >= entries.size()) {
-        m_logger->log(wrongRow, 4);
+        m_logger->log(wrongRow, LogLevel::Error);
         return;
     }
     const DeviceListEntry entry = entries.at(index.row());
@@ -1701,15 +1576,15 @@ void CConnectionWidget::on_devicePrivacyModeUpdate_clicked()
     const QString wrongRow = QStringLiteral("The row selected from the Device list is wrong.");
     const QModelIndex index = ui->tableView_deviceList->currentIndex();
     if (!index.isValid()) {
-        m_logger->log(wrongRow, 4);
+        m_logger->log(wrongRow, LogLevel::Error);
         return;
     }
     if (ui->deviceListType->currentIndex() != 3) {
-        m_logger->log(QStringLiteral("device list type is wrong"), 1);
+        m_logger->log(QStringLiteral("device list type is wrong"), LogLevel::Debug);
         return;
     }
     if (index.row() >= m_rpaListModel->devices().size()) {
-        m_logger->log(wrongRow, 4);
+        m_logger->log(wrongRow, LogLevel::Error);
         return;
     }
     const DeviceRpaEntry entry = m_rpaListModel->devices().at(index.row());

@@ -16,6 +16,7 @@
 #include "devicelistmodel.h"
 #include "devicerpalistmodel.h"
 #include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
 
 class CMsg;
 class LogManager;
@@ -157,8 +158,6 @@ private:
     bool sendCommand(const QString &name, QMap<QString, QVariant> *values,
                      QMap<QString, QVariant> *overrides);
     PageContext pageContext();
-    bool parseAndLog(const QByteArray &frame, QMap<QString, QByteArray> *fields);
-    void logInternalError(int line, const QString &function);
     void connectStateReset();
     void resetAutoConnectButton();
     int currentDeviceRow() const;
@@ -167,8 +166,7 @@ private:
     void applyStatusToPending(int kind, const QByteArray &frame, bool lastSdk, int line,
                               const QString &function);
     int findDeviceRow(const QByteArray &addr, const QByteArray &addrType);
-    void takeListResult(const QByteArray &frame, int recordSize, const QString &failureText,
-                        int listKind);
+    void takeListResult(const QByteArray &frame, const QString &failureText, int listKind);
     void search(SearchBox *sb, bool forward);
 
     QSet<uchar> m_openCondix;
@@ -200,5 +198,6 @@ private:
     QMap<uchar, PeriodicSyncEntry> m_periodicSyncs;
     uchar m_pendingSyncIndex = 0;
     SearchBox *m_searchBox = nullptr;
+    UplinkStatus m_status;
     UplinkDispatcher<CConnectionWidget> m_dispatcher;
 };

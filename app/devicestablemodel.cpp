@@ -5,23 +5,8 @@
 
 #include "ccfgfileparse.h"
 #include "commandnames.h"
+#include "cutil.h"
 #include "listmodeltext.h"
-
-namespace {
-
-// Little-endian unsigned value of at most 8 bytes.
-bool littleEndianValue(const QByteArray &bytes, quint64 *value)
-{
-    if (bytes.size() > 8)
-        return false;
-    quint64 result = 0;
-    for (int i = bytes.size() - 1; i >= 0; --i)
-        result = (result << 8) | uchar(bytes.at(i));
-    *value = result;
-    return true;
-}
-
-} // namespace
 
 DevicesTableModel::DevicesTableModel(LogManager *logger, QObject *parent)
     : QAbstractTableModel(parent), m_logger(logger)
@@ -66,7 +51,7 @@ QVariant DevicesTableModel::displayValue(const Record &record, const Column &col
     }
     if (column.key == QLatin1String("rssi")) {
         quint64 value = 0;
-        if (!littleEndianValue(bytes, &value)) {
+        if (CUtil::arrayToValue(0, bytes, &value) != 0) {
             ListModelText::log(m_logger, QStringLiteral("Number format is wrong"), 4);
             return QVariant();
         }
@@ -81,7 +66,7 @@ QVariant DevicesTableModel::displayValue(const Record &record, const Column &col
     }
     if (column.type == QLatin1String("number")) {
         quint64 value = 0;
-        if (!littleEndianValue(bytes, &value)) {
+        if (CUtil::arrayToValue(0, bytes, &value) != 0) {
             ListModelText::log(m_logger, QStringLiteral("Number format is wrong"), 4);
             return QVariant();
         }

@@ -1,19 +1,13 @@
 #include "listmodeltext.h"
 
+#include "cutil.h"
 #include "logmanager.h"
 
 namespace ListModelText {
 
 QString reversedColonHex(const QByteArray &bytes)
 {
-    QString text;
-    text.reserve(bytes.size() * 3);
-    for (int i = bytes.size() - 1; i >= 0; --i) {
-        if (!text.isEmpty())
-            text += QLatin1Char(':');
-        text += QStringLiteral("%1").arg(uchar(bytes.at(i)), 2, 16, QLatin1Char('0'));
-    }
-    return text;
+    return CUtil::colonHex(bytes, CUtil::Reversed);
 }
 
 QString lowerAddressType(const QByteArray &type)

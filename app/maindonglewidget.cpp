@@ -12,15 +12,24 @@
 #include "commandnames.h"
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
+#include "cutil.h"
+#include "devicesettingscodec.h"
+#include "filechooser.h"
+#include "getinfodlg.h"
 #include "logmanager.h"
 #include "pageinterfaces.h"
 #include "pageregistry.h"
+#include "resolveaddressdialog.h"
 #include "textbrowserlogger.h"
+#include "uplinkstatus.h"
 
 #include <QDialog>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QSettings>
 #include <QTabBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -33,20 +42,13 @@ QString &settingsDescription()
 const char kPeerAddressPrefix[] = "Peer Address: ";
 const char kSlaveTab[] = "Slave";
 
-quint64 littleEndian(const QByteArray &bytes)
-{
-    quint64 value = 0;
-    for (int i = qMin(bytes.size(), 8) - 1; i >= 0; --i)
-        value = (value << 8) | uchar(bytes.at(i));
-    return value;
-}
-
 } // namespace
 
 MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::MainDongleWidget)
     , m_dispatcher(this, nullptr)
+    , m_status(nullptr, QStringLiteral(".\\maindonglewidget"))
     , m_name(name)
 {
     ui->setupUi(this);
@@ -77,7 +79,6 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     ui->splitter->setStretchFactor(0, 7);
     ui->splitter->setStretchFactor(1, 3);
     ui->tabWidget->setCurrentIndex(0);
-    onConnectionStatusChanged(false);
 
     connect(m_link, &CMsg::sig_rcvCommonMsg, this, &MainDongleWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvL2capMsg, this, &MainDongleWidget::onRcvMsg);
@@ -88,6 +89,24 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainDongleWidget::onTabWidgetCurrentChanged);
 
     registerHandlers();
+
+    m_reconnectTimer = new QTimer(this);
+    m_reconnectTimer->setInterval(ReconnectIntervalMs);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &MainDongleWidget::on_reConnect);
+    connect(this, &MainDongleWidget::sig_OpenLCP, this, &MainDongleWidget::onOpenLCP);
+    connect(this, &MainDongleWidget::sig_OpenIDT, this, &MainDongleWidget::onOpenIDT);
+    m_downloadProgress = new QProgressBar(ui->toolBar);
+    m_downloadProgress->setObjectName(QStringLiteral("downloadProgress"));
+    m_downloadProgress->setMaximumWidth(220);
+    m_downloadProgress->hide();
+    ui->horizontalLayout_8->addWidget(m_downloadProgress);
+    m_downloader = PageRegistry::create<PageKind::FirmwareDownloader>(pageContext());
+    if (m_downloader) {
+        connect(m_downloader, &FirmwareLoader::sig_heartBeatRestart, this, &MainDongleWidget::on_downLoad_finished);
+        connect(m_downloader, &FirmwareLoader::sig_downloadFailed, this, &MainDongleWidget::on_downLoad_failed);
+        connect(m_downloader, &FirmwareLoader::sig_progress, this, &MainDongleWidget::onDownloadProgress);
+    }
+    onConnectionStatusChanged(false);
 }
 
 MainDongleWidget::~MainDongleWidget()
@@ -107,6 +126,9 @@ MainDongleWidget::~MainDongleWidget()
     delete m_connectionWidget.data();
     delete m_advertisingPage.data();
     delete m_psmDialog.data();
+    delete m_calibrationDialog.data();
+    delete m_downloader;
+    m_downloader = nullptr;
     delete m_selectDialog;
     m_selectDialog = nullptr;
     delete m_toolLog;
@@ -129,6 +151,7 @@ MainDongleWidget::~MainDongleWidget()
 
 void MainDongleWidget::registerHandlers()
 {
+    m_status = UplinkStatus(m_logManager, QStringLiteral(".\\maindonglewidget"));
     m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, m_logManager, {
         {"BB@00@01", &MainDongleWidget::sdkStatusProc},
         {"CC@00@02", &MainDongleWidget::resetEventProc},
@@ -222,14 +245,6 @@ void MainDongleWidget::logLine(const QString &text, int level)
         m_logManager->log(text, level);
 }
 
-void MainDongleWidget::logInternalError(int line, const char *function)
-{
-    logLine(QStringLiteral("FILE:.\\maindonglewidget LINE:%1 FUNCTION:%2 Internal error.")
-                .arg(line)
-                .arg(QLatin1String(function)),
-            LogLevel::Debug);
-}
-
 void MainDongleWidget::initWidgets()
 {
     if (m_initialized)
@@ -257,6 +272,7 @@ void MainDongleWidget::initWidgets()
     connect(m_link, &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_advertisingPage, &AdvertisingPage::onRcvMsg);
+    connect(m_advertisingPage, &AdvertisingPage::sig_slaveBIGSucceed, this, &MainDongleWidget::on_slaveBIGSucceed);
 
     m_toolLog->setTitle(QStringLiteral("Tool Log"));
     m_logManager->addLogger(new TextBrowserLogger(QStringLiteral("main_logger"), m_toolLog->getTextBrowser()));
@@ -271,17 +287,17 @@ void MainDongleWidget::initWidgets()
 
 void MainDongleWidget::setToolBarEnabled(bool enabled)
 {
-    // Buttons whose dialogs are not part of this program yet stay off.
+    // Buttons whose pages no layer registered stay off.
     ui->toolButton_configureSettings->setEnabled(enabled);
     ui->toolButton_registerPSM->setEnabled(enabled && m_psmDialog);
     ui->toolButton_about->setEnabled(enabled);
-    ui->toolButton_getInfo->setEnabled(false);
+    ui->toolButton_getInfo->setEnabled(enabled);
     ui->toolButton_reset->setEnabled(enabled);
-    ui->toolButton_RfCalibraion->setEnabled(false);
-    ui->toolButton_address->setEnabled(false);
-    ui->toolButton_download->setEnabled(false);
-    ui->toolButton_lcp->setEnabled(false);
-    ui->toolButton_idt->setEnabled(false);
+    ui->toolButton_RfCalibraion->setEnabled(enabled && PageRegistry::has(PageKind::CalibrationDialog));
+    ui->toolButton_address->setEnabled(enabled);
+    ui->toolButton_download->setEnabled(enabled && m_downloader);
+    ui->toolButton_lcp->setEnabled(enabled && PageRegistry::has(PageKind::LcpTest));
+    ui->toolButton_idt->setEnabled(enabled && PageRegistry::has(PageKind::IdtTest));
     ui->tabWidget->setEnabled(enabled);
     ui->tabWidget_log->setEnabled(enabled);
 }
@@ -327,6 +343,8 @@ void MainDongleWidget::on_configDongleName(QString name)
 
 void MainDongleWidget::serialPortArrived(const QString &port)
 {
+    if (m_reconnectTimer && m_reconnectTimer->isActive() && !m_arrivedPorts.contains(port))
+        m_arrivedPorts.append(port);
     emit sig_SerialPortArrived(port);
 }
 
@@ -338,12 +356,10 @@ void MainDongleWidget::serialPortRemoved(const QString &port)
 
 void MainDongleWidget::closeTestPages()
 {
-    // Test pages come with their own layer; closing the tab resets them to off.
-    for (int i = ui->tabWidget->count() - 1; i >= 0; --i) {
-        auto *page = qobject_cast<DynamicPage *>(ui->tabWidget->widget(i));
-        if (page && !page->closesOnReset())
-            removePage(page);
-    }
+    if (m_lcpOpen)
+        onCloseLCP();
+    if (m_idtOpen)
+        onCloseIDT();
 }
 
 void MainDongleWidget::closePort()
@@ -413,14 +429,6 @@ void MainDongleWidget::onRcvDongleLog(QByteArray frame)
         m_logManager->dongleLog(QString::fromUtf8(frame.mid(CMsg::HEADER_LENTH)));
 }
 
-bool MainDongleWidget::parseFields(const QByteArray &frame, QMap<QString, QByteArray> &fields)
-{
-    if (CCommand::parseUpLinkCmd(m_logManager, frame, fields) != 0)
-        return false;
-    CCommand::uplinkMsgToLog(m_logManager, frame, fields);
-    return true;
-}
-
 void MainDongleWidget::sdkStatusProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logManager, frame);
@@ -434,11 +442,12 @@ void MainDongleWidget::lastSdkStatusProc(const QByteArray &frame)
 void MainDongleWidget::resetEventProc(const QByteArray &frame)
 {
     CCommand::lastCompleteProc(m_logManager, frame);
-    if (frame.size() < CMsg::HEADER_LENTH + 1) {
-        logInternalError(__LINE__, "MainDongleWidget::resetEventProc");
+    const std::optional<uchar> status = UplinkStatus::firstPayloadByte(frame);
+    if (!status) {
+        m_status.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));
         return;
     }
-    if (frame.at(CMsg::HEADER_LENTH) != 0)
+    if (*status != 0)
         return;
 
     // The dongle forgot its connections and groups: their pages go; pages
@@ -486,11 +495,11 @@ void MainDongleWidget::queryDeviceInfo()
 void MainDongleWidget::deviceTypeGetProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!m_status.parse(frame, &fields))
         return;
     const QByteArray type = fields.value(QStringLiteral("type"));
     if (type.isEmpty()) {
-        logInternalError(__LINE__, "MainDongleWidget::deviceTypeGetProc");
+        m_status.internalError(__LINE__, QStringLiteral("MainDongleWidget::deviceTypeGetProc"));
         return;
     }
     m_deviceType = int(qint8(type.at(0)));
@@ -499,17 +508,14 @@ void MainDongleWidget::deviceTypeGetProc(const QByteArray &frame)
 void MainDongleWidget::bdAddressGetProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!m_status.parse(frame, &fields))
         return;
     // Other dialogs ask for the address too; only the reset's query is stored.
     if (!m_addressQueryPending)
         return;
     m_addressQueryPending = false;
     const QByteArray address = fields.value(QStringLiteral("identity_addr"));
-    QString text;
-    for (int i = address.size() - 1; i >= 0; --i)
-        text += QStringLiteral("%1").arg(uint(uchar(address.at(i))), 2, 16, QLatin1Char('0'));
-    m_settings->insert(QStringLiteral("identity_addr"), text);
+    m_settings->insert(QStringLiteral("identity_addr"), CUtil::hexText(address, CUtil::Reversed));
     const QByteArray type = fields.value(QStringLiteral("identity_addr_type"));
     if (type.size() == 1)
         m_settings->insert(QStringLiteral("identity_addr_type"), int(qint8(type.at(0))));
@@ -518,66 +524,58 @@ void MainDongleWidget::bdAddressGetProc(const QByteArray &frame)
 void MainDongleWidget::deviceNameGetProc(const QByteArray &frame)
 {
     CCommand::uplinkRawMsgToLog(m_logManager, frame);
-    const QByteArray payload = frame.mid(CMsg::HEADER_LENTH);
+    const QByteArray payload = UplinkStatus::payload(frame);
     const QString command = QString::fromLatin1(CMD_DEVICE_NAME_GET);
+    // The two texts tell an empty answer from one whose length byte is wrong.
     if (payload.isEmpty()) {
         logLine(QStringLiteral("Uplink Command: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
         return;
     }
-    if (payload.size() != uchar(payload.at(0)) + 1) {
+    QByteArray name;
+    if (!DeviceSettingsCodec::nameFromAnswer(payload, &name)) {
         logLine(QStringLiteral("uplink msg: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
         return;
     }
-    m_settings->insert(QStringLiteral("device_name"), storedDeviceName(payload.mid(1)));
+    m_settings->insert(QStringLiteral("device_name"), DeviceSettingsCodec::storedDeviceName(name));
 }
 
 void MainDongleWidget::appearanceGetProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!m_status.parse(frame, &fields))
         return;
     m_settings->insert(QStringLiteral("appearance"),
-                       QString::number(littleEndian(fields.value(QStringLiteral("appearance"))), 16));
+                       QString::number(CUtil::littleEndian(fields.value(QStringLiteral("appearance"))), 16));
 }
 
 void MainDongleWidget::ppcpGetProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!m_status.parse(frame, &fields))
         return;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        m_settings->insert(it.key(), QString::number(littleEndian(it.value()), 16).rightJustified(4, QLatin1Char('0')));
+        m_settings->insert(it.key(), QString::number(CUtil::littleEndian(it.value()), 16).rightJustified(4, QLatin1Char('0')));
 }
 
 void MainDongleWidget::profileGetProc(const QByteArray &frame)
 {
     CCommand::uplinkRawMsgToLog(m_logManager, frame);
-    const QByteArray payload = frame.mid(CMsg::HEADER_LENTH);
-    // Records [L][id][name...]; stored with a leading "disabled" byte each.
-    QByteArray profiles;
-    int pos = 0;
-    while (pos < payload.size()) {
-        const int length = uchar(payload.at(pos));
-        if (length < 1 || pos + 1 + length > payload.size()) {
-            logLine(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
-                                   "the records after it are dropped.")
-                        .arg(pos),
-                    LogLevel::Error);
-            break;
-        }
-        profiles.append(char(0));
-        profiles.append(payload.mid(pos, 1 + length));
-        pos += 1 + length;
-    }
+    int truncatedAt = -1;
+    const QByteArray profiles = DeviceSettingsCodec::storedProfiles(UplinkStatus::payload(frame), &truncatedAt);
+    if (truncatedAt >= 0)
+        logLine(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
+                               "the records after it are dropped.")
+                    .arg(truncatedAt),
+                LogLevel::Error);
     m_settings->insert(QStringLiteral("profile"), profiles);
 }
 
 void MainDongleWidget::cisRequestProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
+    if (!m_status.parse(frame, &fields))
         return;
-    m_cisHandle = littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
+    m_cisHandle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
     // Answering the request needs the isochronous pages, which this program
     // does not have yet; the request is logged and left to time out.
     logLine(QStringLiteral("MainDongleWidget::cisRequestProc, a peer asks for a CIS; isochronous channels are not "
@@ -591,40 +589,26 @@ void MainDongleWidget::acceptCisProc(const QByteArray &frame)
     if (CCommand::parseUpLinkCmd(m_logManager, frame, fields) != 0)
         return;
     // The same ID also answers the central side's "Create CIS".
-    if (littleEndian(fields.value(QStringLiteral("cis_connection_handle"))) != m_cisHandle)
+    if (CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle"))) != m_cisHandle)
         return;
     CCommand::uplinkMsgToLog(m_logManager, frame, fields);
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() == 1 && status.at(0) != 0) {
+    const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
+    if (status && *status != 0) {
         const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
         logLine(QStringLiteral("[Complete Result] Uplink Command Name:") + name + QStringLiteral(" Result:")
-                    + CCommand::enumText("STATUS_RSP", uchar(status.at(0))),
+                    + CCommand::enumText("STATUS_RSP", *status),
                 LogLevel::Error);
     }
 }
 
-void MainDongleWidget::statusFieldProc(const QByteArray &frame, int line, const char *function)
-{
-    QMap<QString, QByteArray> fields;
-    if (!parseFields(frame, fields))
-        return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        logInternalError(line, function);
-        return;
-    }
-    if (status.at(0) != 0)
-        CCommand::statusRspToLog(m_logManager, frame, uchar(status.at(0)));
-}
-
 void MainDongleWidget::channelMapSetProc(const QByteArray &frame)
 {
-    statusFieldProc(frame, __LINE__, "MainDongleWidget::channelMapSetProc");
+    m_status.check(frame, __LINE__, QStringLiteral("MainDongleWidget::channelMapSetProc"));
 }
 
 void MainDongleWidget::profileSetProc(const QByteArray &frame)
 {
-    statusFieldProc(frame, __LINE__, "MainDongleWidget::profileSetProc");
+    m_status.check(frame, __LINE__, QStringLiteral("MainDongleWidget::profileSetProc"));
 }
 
 void MainDongleWidget::on_staticConfigSet()
@@ -642,7 +626,7 @@ void MainDongleWidget::on_staticConfigSet()
     sendWithFields(QString::fromLatin1(CMD_RF_PATH_COMPENSATION_SET), fields);
     bool truncated = false;
     fields.insert(QStringLiteral("profile"),
-                  enabledProfileIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
+                  DeviceSettingsCodec::enabledProfileIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
     if (truncated)
         logLine(QStringLiteral("MainDongleWidget::on_staticConfigSet, the stored profile list ends in a truncated "
                                "record; only the records before it are sent."),
@@ -666,7 +650,8 @@ void MainDongleWidget::sendDeviceNameSet(const QMap<QString, QVariant> &fields)
     }
     QString why;
     const QByteArray frame =
-        deviceNameSetFrame(fields.value(QStringLiteral("device_name")).toString(), uchar(layer), uchar(opcode), &why);
+        DeviceSettingsCodec::deviceNameSetFrame(fields.value(QStringLiteral("device_name")).toString(), uchar(layer),
+                                                uchar(opcode), &why);
     if (frame.isEmpty()) {
         // Sending a corrupted name would rename the dongle to garbage.
         logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" not sent: ") + why + QLatin1Char('.'),
@@ -763,6 +748,41 @@ void MainDongleWidget::on_disConnectRequest(uint8_t condix)
     }
 }
 
+void MainDongleWidget::on_slaveBIGSucceed(uint8_t advIndex)
+{
+    const QString text = QString::number(advIndex);
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (auto *page = qobject_cast<BigBroadcasterPage *>(ui->tabWidget->widget(i))) {
+            page->setAdvertisingSetText(text);
+            ui->tabWidget->setCurrentIndex(i);
+            return;
+        }
+    }
+    BigBroadcasterArgs args;
+    args.advIndex = advIndex;
+    BigBroadcasterPage *page = PageRegistry::create<PageKind::BigBroadcaster>(pageContext(), args);
+    const int placed = page ? ui->tabWidget->addTab(page, QStringLiteral("BIG  ")) : -1;
+    if (placed < 0) {
+        logLine(QStringLiteral("Create BIG and BIS tab failed. "), LogLevel::Error);
+        return;
+    }
+    page->setAdvertisingSetText(text);
+    ui->tabWidget->setCurrentIndex(placed);
+    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
+    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    const QPointer<BigBroadcasterPage> guarded(page);
+    connect(button, &QToolButton::clicked, this, [this, guarded] {
+        if (!guarded)
+            return;
+        if (!guarded->canClose()) {
+            CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                      QStringLiteral("Please terminate BIG before close the BIG and BIS table."));
+            return;
+        }
+        removePage(guarded);
+    });
+}
+
 void MainDongleWidget::removePage(DynamicPage *page)
 {
     // The page may be the one whose handler or dialog we are called from:
@@ -799,72 +819,251 @@ void MainDongleWidget::readSettingsGroup(QSettings &settings, const QString &gro
     }
     settings.endGroup();
 }
-QByteArray MainDongleWidget::deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode, QString *error)
+
+// --- toolbar, firmware download and test pages ---
+
+void MainDongleWidget::setReconnectInterval(int ms)
 {
-    const auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return QByteArray();
-    };
-    if (storedName.size() % 2 != 0)
-        return fail(QStringLiteral("the stored name has an odd number of hex digits"));
-    const int length = storedName.size() / 2;
-    if (length > 255)
-        return fail(QStringLiteral("the name is longer than 255 bytes"));
-    QByteArray name;
-    name.reserve(length);
-    // Stored last byte first: the pair at the end of the text is the first byte.
-    for (int i = storedName.size() - 2; i >= 0; i -= 2) {
-        bool ok = false;
-        const uint byte = storedName.midRef(i, 2).toUInt(&ok, 16);
-        if (!ok)
-            return fail(QStringLiteral("the stored name holds a character that is not a hex digit"));
-        name.append(char(byte));
-    }
-    QByteArray frame;
-    frame.append(char(0xAA));
-    frame.append(char(layer));
-    frame.append(char(opcode));
-    const int payloadLength = 1 + name.size();
-    frame.append(char(payloadLength & 0xFF));
-    frame.append(char((payloadLength >> 8) & 0xFF));
-    frame.append(char(name.size()));
-    frame.append(name);
-    if (error)
-        error->clear();
-    return frame;
+    if (m_reconnectTimer)
+        m_reconnectTimer->setInterval(ms);
 }
 
-QString MainDongleWidget::storedDeviceName(const QByteArray &nameBytes)
+CSelectDongleDialog *MainDongleWidget::ensureSelectDialog()
 {
-    QString text;
-    text.reserve(nameBytes.size() * 2);
-    for (int i = nameBytes.size() - 1; i >= 0; --i)
-        text += QStringLiteral("%1").arg(uint(uchar(nameBytes.at(i))), 2, 16, QLatin1Char('0'));
-    return text;
+    if (!m_selectDialog) {
+        m_selectDialog = new CSelectDongleDialog(m_link, m_logManager, this);
+        connect(m_selectDialog, &CSelectDongleDialog::sig_connectionStatusChanged, this,
+                &MainDongleWidget::onConnectionStatusChanged);
+    }
+    return m_selectDialog;
 }
 
-QByteArray MainDongleWidget::enabledProfileIds(const QByteArray &profiles, bool *truncated)
+void MainDongleWidget::on_toolButton_getInfo_clicked()
 {
-    QByteArray ids;
-    bool cut = false;
-    int pos = 0;
-    while (pos < profiles.size()) {
-        // [enabled][L][id][name...], L counting the id and the name.
-        if (pos + 2 > profiles.size()) {
-            cut = true;
-            break;
-        }
-        const int length = uchar(profiles.at(pos + 1));
-        if (length < 1 || pos + 2 + length > profiles.size()) {
-            cut = true;
-            break;
-        }
-        if (profiles.at(pos) == 1)
-            ids.append(profiles.at(pos + 2));
-        pos += 2 + length;
+    GetInfoDlg dialog(m_link, m_logManager, this);
+    dialog.initForms();
+    dialog.exec();
+}
+
+void MainDongleWidget::on_toolButton_RfCalibraion_clicked()
+{
+    if (!m_calibrationDialog)
+        m_calibrationDialog = PageRegistry::create<PageKind::CalibrationDialog>(pageContext());
+    if (m_calibrationDialog)
+        m_calibrationDialog->exec();
+}
+
+void MainDongleWidget::on_toolButton_address_clicked()
+{
+    ResolveAddressDialog dialog(m_link, m_logManager, this);
+    dialog.exec();
+}
+
+void MainDongleWidget::setDownloadWidgetsEnabled(bool enabled)
+{
+    const QList<QWidget *> widgets{ui->toolButton_selectDongle, ui->toolButton_configureSettings,
+                                   ui->toolButton_registerPSM,   ui->toolButton_about,
+                                   ui->toolButton_getInfo,       ui->toolButton_reset,
+                                   ui->toolButton_RfCalibraion,  ui->toolButton_address,
+                                   ui->tabWidget,                ui->tabWidget_log,
+                                   ui->toolButton_download,      ui->toolButton_lcp,
+                                   ui->toolButton_idt};
+    for (QWidget *widget : widgets)
+        widget->setEnabled(enabled);
+}
+
+void MainDongleWidget::on_toolButton_download_clicked()
+{
+    if (m_deviceType != 0 && m_deviceType != 1) {
+        logLine(QStringLiteral("this firmware do not support downloading."), LogLevel::Error);
+        return;
     }
-    if (truncated)
-        *truncated = cut;
-    return ids;
+    if (!m_downloader || m_downloading)
+        return;
+    const QString path = chooseOpenFileName(this, QString(), QString(), QStringLiteral("*.*"));
+    if (path.isEmpty())
+        return;
+    if (m_downloader->checkFirmwareFile(path) != 0) {
+        logLine(QStringLiteral("selected firmware wrong!"), LogLevel::Error);
+        return;
+    }
+    // Stand-ins keep the build free of the maker's images; they must never
+    // reach a real dongle by accident.
+    if (m_downloader->usesStandInBootImage() && !qEnvironmentVariableIsSet("VANTORA_ACCEPT_STANDIN_BOOT_IMAGE")) {
+        const QPointer<MainDongleWidget> alive(this);
+        const int answer = CFlatMessage::question(
+            this, QStringLiteral("Download Firmware"),
+            QStringLiteral("This program carries a stand-in boot image, not firmware: the dongle cannot start from "
+                           "it. Download anyway?"));
+        if (!alive)
+            return;
+        if (answer != QMessageBox::Yes) {
+            logLine(QStringLiteral("Download cancelled: the boot image is a stand-in."), LogLevel::Info);
+            return;
+        }
+    }
+    m_downloading = true;
+    setDownloadWidgetsEnabled(false);
+    m_heartBeat->stop();
+    m_downloader->setChipType(m_deviceType);
+    m_downloader->startDownload(path);
+}
+
+void MainDongleWidget::onDownloadProgress(int stage, quint32 sent, quint32 total)
+{
+    m_downloadProgress->setRange(0, int(qMin<quint32>(total, INT_MAX)));
+    m_downloadProgress->setValue(int(qMin(sent, total)));
+    m_downloadProgress->setFormat(QStringLiteral("%1 of 2: %p%").arg(stage));
+    m_downloadProgress->show();
+}
+
+void MainDongleWidget::on_downLoad_finished()
+{
+    m_reconnectPort = m_link->getPortName();
+    m_reconnectStage = 0;
+    m_reconnectAttempts = 0;
+    m_arrivedPorts.clear();
+    m_reconnectTimer->start();
+}
+
+void MainDongleWidget::on_reConnect()
+{
+    CSelectDongleDialog *dialog = ensureSelectDialog();
+    if (m_reconnectStage == 0) {
+        dialog->disconnectPort(m_reconnectPort);
+        dialog->on_pb_Refresh_clicked();
+        m_reconnectStage = 1;
+        return;
+    }
+    // The restarted dongle may come back slowly, or under another name.
+    QStringList candidates{m_reconnectPort};
+    for (const QString &port : qAsConst(m_arrivedPorts)) {
+        if (!candidates.contains(port))
+            candidates << port;
+    }
+    for (const QString &port : qAsConst(candidates)) {
+        if (port.isEmpty() || m_link->isOpen())
+            continue;
+        dialog->connectPort(port);
+    }
+    if (m_link->isOpen()) {
+        finishReconnect(true);
+        return;
+    }
+    ++m_reconnectAttempts;
+    logLine(QStringLiteral("Reopening %1 after the download failed (attempt %2 of %3).")
+                .arg(m_reconnectPort)
+                .arg(m_reconnectAttempts)
+                .arg(ReconnectAttempts),
+            LogLevel::Warn);
+    if (m_reconnectAttempts >= ReconnectAttempts)
+        finishReconnect(false);
+}
+
+void MainDongleWidget::finishReconnect(bool reopened)
+{
+    m_reconnectTimer->stop();
+    m_reconnectStage = 0;
+    m_downloading = false;
+    m_downloadProgress->hide();
+    if (reopened) {
+        m_heartBeat->start();
+        setDownloadWidgetsEnabled(true);
+        setToolBarEnabled(true);
+        return;
+    }
+    logLine(QStringLiteral("The dongle did not come back after the download; open its port with \"Select BLE Dongle "
+                           "Target\"."),
+            LogLevel::Error);
+    setToolBarEnabled(false);
+    ui->toolButton_selectDongle->setEnabled(true);
+}
+
+void MainDongleWidget::on_downLoad_failed()
+{
+    m_downloading = false;
+    m_downloadProgress->hide();
+    CSelectDongleDialog *dialog = ensureSelectDialog();
+    dialog->disconnectPort(m_link->getPortName());
+    dialog->on_pb_Refresh_clicked();
+    setToolBarEnabled(false);
+    ui->toolButton_selectDongle->setEnabled(true);
+}
+
+void MainDongleWidget::on_toolButton_lcp_clicked()
+{
+    if (m_lcpOpen)
+        return;
+    TestModePage *page = PageRegistry::create<PageKind::LcpTest>(pageContext());
+    if (!page)
+        return;
+    m_lcpOpen = true;
+    emit sig_OpenLCP(QString::asprintf("%-10s", "LCP"), page);
+}
+
+void MainDongleWidget::on_toolButton_idt_clicked()
+{
+    if (m_idtOpen)
+        return;
+    TestModePage *page = PageRegistry::create<PageKind::IdtTest>(pageContext());
+    if (!page)
+        return;
+    m_idtOpen = true;
+    emit sig_OpenIDT(QString::asprintf("%-10s", "IDT"), page);
+}
+
+void MainDongleWidget::openTestPage(const QString &title, TestModePage *page, const QString &closeTip,
+                                    void (MainDongleWidget::*close)(), void (CMsg::*frames)(QByteArray))
+{
+    ui->tabWidget->addTab(page, title);
+    ui->tabWidget->setCurrentWidget(page);
+    const int index = ui->tabWidget->indexOf(page);
+    if (index < 0) {
+        logLine(QStringLiteral("Create connect tab failed. "), LogLevel::Error);
+        return;
+    }
+    QToolButton *button = createCloseButton(closeTip);
+    ui->tabWidget->tabBar()->setTabButton(index, QTabBar::RightSide, button);
+    connect(button, &QToolButton::clicked, this, close);
+    connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
+    connect(m_link, frames, page, &TestModePage::onRcvMsg);
+}
+
+void MainDongleWidget::onOpenLCP(QString title, TestModePage *page)
+{
+    m_lcpPage = page;
+    openTestPage(title, page, QStringLiteral("close LCP"), &MainDongleWidget::onCloseLCP, &CMsg::sig_rcvLCPMsg);
+}
+
+void MainDongleWidget::onOpenIDT(QString title, TestModePage *page)
+{
+    m_idtPage = page;
+    openTestPage(title, page, QStringLiteral("close IDT"), &MainDongleWidget::onCloseIDT, &CMsg::sig_rcvIDTMsg);
+}
+
+void MainDongleWidget::closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray))
+{
+    if (page) {
+        // The stop commands are queued before the page goes.
+        page->stopMode();
+        disconnect(m_link, frames, page.data(), &TestModePage::onRcvMsg);
+        const int index = ui->tabWidget->indexOf(page);
+        if (index >= 0 && !ui->tabWidget->tabBar()->tabButton(index, QTabBar::RightSide))
+            logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
+        removePage(page);
+    }
+    page = nullptr;
+    ui->tabWidget->setCurrentIndex(0);
+}
+
+void MainDongleWidget::onCloseLCP()
+{
+    closeTestPage(m_lcpPage, &CMsg::sig_rcvLCPMsg);
+    m_lcpOpen = false;
+}
+
+void MainDongleWidget::onCloseIDT()
+{
+    closeTestPage(m_idtPage, &CMsg::sig_rcvIDTMsg);
+    m_idtOpen = false;
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
 
 class AdvertisingPage;
 class CConnectionWidget;
@@ -21,12 +22,17 @@ class CMsg;
 class ConnectionPage;
 class CSelectDongleDialog;
 class DynamicPage;
+class FirmwareLoader;
 class LogManager;
 struct PageContext;
 class PsmDialog;
+class QDialog;
+class QProgressBar;
 class QSettings;
 class QTabWidget;
+class QTimer;
 class QToolButton;
+class TestModePage;
 
 namespace Ui {
 class MainDongleWidget;
@@ -78,24 +84,21 @@ public:
     // The seven queries that follow a successful reset.
     void queryDeviceInfo();
 
-    // Builds the "Device Name Set" frame (without checksum) from a stored
-    // name: two hex digits per byte, last byte first. Empty when the text
-    // cannot be sent (odd length, non-hex digits, more than 255 bytes).
-    static QByteArray deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
-                                         QString *error = nullptr);
-    // Stored form of a device name: every byte as two lower-case hex digits,
-    // last byte first.
-    static QString storedDeviceName(const QByteArray &nameBytes);
-    // The enabled profile ids of a stored profile list ([enabled][L][id][name...]
-    // records); stops at a truncated record and reports it.
     // Where the settings description is read from; tests point it at a file
     // that cannot be loaded to see an inactive tab.
     static QString settingsDescriptionPath();
     static void setSettingsDescriptionPath(const QString &path);
 
-    static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
+    // Toolbar, firmware download and test pages.
+    static constexpr int ReconnectIntervalMs = 2000;
+    static constexpr int ReconnectAttempts = 5;
+    void setReconnectInterval(int ms);
+    FirmwareLoader *firmwareLoader() const { return m_downloader; }
+    bool isDownloading() const { return m_downloading; }
 
 signals:
+    void sig_OpenLCP(QString title, TestModePage *page);
+    void sig_OpenIDT(QString title, TestModePage *page);
     void sig_SerialPortArrived(QString port);
     void sig_SerialPortRemoved(QString port);
     void sig_pairEnable(bool enabled);
@@ -113,12 +116,28 @@ public slots:
     void on_toolButton_reset_clicked();
     void on_connectSuccess(uint8_t role, QString addr, ConnectionPage *page);
     void on_disConnectRequest(uint8_t condix);
+    void on_slaveBIGSucceed(uint8_t advIndex);
     void on_staticConfigSet();
     void on_DynamicConfigApply();
     void onRcvMsg(QByteArray frame);
     void onRcvDongleLog(QByteArray frame);
     void on_isPairEnable(bool enabled);
     void on_deviceDead();
+
+    void on_toolButton_getInfo_clicked();
+    void on_toolButton_RfCalibraion_clicked();
+    void on_toolButton_address_clicked();
+    void on_toolButton_download_clicked();
+    void on_toolButton_lcp_clicked();
+    void on_toolButton_idt_clicked();
+    void onOpenLCP(QString title, TestModePage *page);
+    void onOpenIDT(QString title, TestModePage *page);
+    void onCloseLCP();
+    void onCloseIDT();
+    void on_downLoad_finished();
+    void on_downLoad_failed();
+    void on_reConnect();
+    void onDownloadProgress(int stage, quint32 sent, quint32 total);
 
 private:
     void registerHandlers();
@@ -127,14 +146,18 @@ private:
     void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
     void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
     void logLine(const QString &text, int level);
-    void logInternalError(int line, const char *function);
     void setToolBarEnabled(bool enabled);
-    bool parseFields(const QByteArray &frame, QMap<QString, QByteArray> &fields);
     // Takes a page out of the tab widget and deletes it once its own code has
     // returned; its open dialogs are closed first.
     void removePage(DynamicPage *page);
     QToolButton *createCloseButton(const QString &toolTip);
     int slaveTabIndex() const;
+    CSelectDongleDialog *ensureSelectDialog();
+    void setDownloadWidgetsEnabled(bool enabled);
+    void finishReconnect(bool reopened);
+    void openTestPage(const QString &title, TestModePage *page, const QString &closeTip, void (MainDongleWidget::*close)(),
+                      void (CMsg::*frames)(QByteArray));
+    void closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray));
 
     void sdkStatusProc(const QByteArray &frame);
     void lastSdkStatusProc(const QByteArray &frame);
@@ -149,10 +172,10 @@ private:
     void profileSetProc(const QByteArray &frame);
     void cisRequestProc(const QByteArray &frame);
     void acceptCisProc(const QByteArray &frame);
-    void statusFieldProc(const QByteArray &frame, int line, const char *function);
 
     Ui::MainDongleWidget *ui;
     UplinkDispatcher<MainDongleWidget> m_dispatcher;
+    UplinkStatus m_status;
     CSelectDongleDialog *m_selectDialog = nullptr;
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;
@@ -173,4 +196,19 @@ private:
     bool m_downloading = false;
     int m_deviceType = -1;
     quint64 m_cisHandle = 0;
+
+    // Toolbar, firmware download and test pages.
+    FirmwareLoader *m_downloader = nullptr;
+    QPointer<QDialog> m_calibrationDialog;
+    QPointer<TestModePage> m_lcpPage;
+    QPointer<TestModePage> m_idtPage;
+    bool m_lcpOpen = false;
+    bool m_idtOpen = false;
+    QTimer *m_reconnectTimer = nullptr;
+    int m_reconnectStage = 0;
+    int m_reconnectAttempts = 0;
+    QString m_reconnectPort;
+    // Ports that appeared while the dongle restarted: it may come back under another name.
+    QStringList m_arrivedPorts;
+    QProgressBar *m_downloadProgress = nullptr;
 };

@@ -166,8 +166,13 @@ public:
     virtual int checkFirmwareFile(const QString &path) = 0;
     virtual void setChipType(int type) = 0;
     virtual void startDownload(const QString &path) = 0;
+    // True while the boot images built in are stand-ins, not the maker's: the
+    // tab then asks before it sends one to a dongle.
+    virtual bool usesStandInBootImage() const { return false; }
 
 signals:
     void sig_heartBeatRestart();
     void sig_downloadFailed();
+    // Image bytes sent so far in stage 1 (boot image) or 2 (the user's file).
+    void sig_progress(int stage, quint32 sent, quint32 total);
 };

@@ -7,7 +7,7 @@
 //   bench_scanstorm [seconds=60] [reports per second per page=1000] [devices=5000]
 //
 // Runs one page, then five pages at once.
-#include "benchmeasures.h"
+#include "benchprobe.h"
 #include "cconnectionwidget.h"
 #include "cmsg.h"
 #include "framebuilder.h"
@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 #include <QToolButton>
 
@@ -32,6 +33,9 @@
 #include <unistd.h>
 
 namespace {
+
+using BenchProbe::percentile;
+using BenchProbe::residentKiB;
 
 // One report of a device, its number within that device's reports carried in
 // manufacturer data so the table shows whether the last one arrived.
@@ -120,10 +124,9 @@ bool runPhase(int pages, int seconds, int rate, int deviceCount)
         streams.push_back(std::move(stream));
     }
 
-    // The GUI thread's lateness, sampled by a 10 ms timer.
-    BenchMeasures::GuiLatencyProbe probe;
+    BenchProbe::GuiLateness probe;
 
-    const long memoryBefore = BenchMeasures::residentKiB();
+    const long memoryBefore = residentKiB();
     std::vector<long> memory;
     QElapsedTimer clock;
     clock.start();
@@ -140,7 +143,7 @@ bool runPhase(int pages, int seconds, int rate, int deviceCount)
         for (auto &stream : streams)
             stream->rig->uplinks.clear();
         if (clock.elapsed() >= qint64(seconds) * 1000 * nextSample / samples) {
-            memory.push_back(BenchMeasures::residentKiB());
+            memory.push_back(residentKiB());
             ++nextSample;
         }
     }
@@ -160,11 +163,13 @@ bool runPhase(int pages, int seconds, int rate, int deviceCount)
         },
         30000);
 
-    probe.print();
+    std::printf("GUI timer lateness: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms (%zu samples)\n",
+                percentile(probe.samples(), 0.5), percentile(probe.samples(), 0.99),
+                percentile(probe.samples(), 1.0), probe.samples().size());
     std::printf("resident memory: %ld KiB before;", memoryBefore);
     for (size_t i = 0; i < memory.size(); ++i)
         std::printf(" %ld KiB at %zu/%d;", memory[i], i + 1, samples);
-    std::printf(" %ld KiB after draining\n", BenchMeasures::residentKiB());
+    std::printf(" %ld KiB after draining\n", residentKiB());
 
     bool complete = drained;
     for (size_t p = 0; p < streams.size(); ++p) {

@@ -3,6 +3,7 @@
 
 #include "ccommand.h"
 #include "cgattwidget.h"
+#include "cl2capwidget.h"
 #include "commandnames.h"
 #include "cutil.h"
 
@@ -33,11 +34,11 @@ CLayerWidget::CLayerWidget(CMsg *link, LogManager *logger, QMap<QString, QVarian
     // The GAP command page is created here.
     m_gapWidget = new QWidget(this);
     m_gapWidget->setObjectName(QStringLiteral("gapPage"));
-    // The L2CAP channel page is created here.
-    m_l2capWidget = new QWidget(this);
-    m_l2capWidget->setObjectName(QStringLiteral("l2capPage"));
+    auto *l2capWidget = new CL2capWidget(m_link, m_logger, m_dongleName, m_condix, this);
+    m_l2capWidget = l2capWidget;
 
     connect(m_gattWidget, &CGattWidget::sig_showDongleTab, this, &CLayerWidget::sig_showDongleTab);
+    connect(l2capWidget, &CL2capWidget::sig_showDongleTab, this, &CLayerWidget::sig_showDongleTab);
 
     ui->m_tabWidget->tabBar()->setStyle(&m_tabStyle);
     ui->m_tabWidget->addTab(m_gattWidget, QStringLiteral("G\r\nA\r\nT\r\nT"));

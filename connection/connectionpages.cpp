@@ -1,6 +1,7 @@
 #include "connectionpages.h"
 
 #include "clayerwidget.h"
+#include "cregisterpsmdialog.h"
 #include "pageregistry.h"
 
 void registerConnectionPages()
@@ -11,5 +12,9 @@ void registerConnectionPages()
                                     context.dongleName, args.role, args.interval,
                                     args.latency, args.supervisionTimeout, args.peerName, args.peerAddress,
                                     args.condix, context.parent);
+        });
+    PageRegistry::registerMaker<PageKind::PsmDialog>(
+        [](const PageContext &context, const NoPageArgs &) -> PsmDialog * {
+            return new CRegisterPSMDialog(context.link, context.logger, context.parent);
         });
 }

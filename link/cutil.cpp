@@ -2,6 +2,7 @@
 
 #include <QTime>
 
+#include <algorithm>
 #include <random>
 
 bool CUtil::s_seeded = false;
@@ -110,4 +111,23 @@ int CUtil::random(int lower, int upper)
     }
     const qint64 span = qint64(upper) - qint64(lower);
     return int(qint64(lower) + qint64(generator() % quint64(span)));
+}
+
+QString CUtil::hexText(const QByteArray &bytes, ByteOrder order, char separator)
+{
+    QByteArray ordered = bytes;
+    if (order == Reversed)
+        std::reverse(ordered.begin(), ordered.end());
+    return QString::fromLatin1(separator ? ordered.toHex(separator) : ordered.toHex());
+}
+
+QString CUtil::colonHex(const QByteArray &bytes, ByteOrder order)
+{
+    return hexText(bytes, order, ':');
+}
+
+quint64 CUtil::littleEndian(const QByteArray &bytes)
+{
+    quint64 value = 0;
+    return arrayToValue(0, bytes, &value) == 0 ? value : 0;
 }

@@ -24,6 +24,16 @@ public:
                                    UiComponentFields *component);
     static int random(int lower, int upper);
 
+    // Byte text for logs, tables and stored settings: lower-case hex pairs,
+    // in the order the bytes came (AsSent) or last byte first (Reversed, how
+    // a little-endian address or key is read), optionally joined by a separator.
+    enum ByteOrder { AsSent, Reversed };
+    static QString hexText(const QByteArray &bytes, ByteOrder order = AsSent, char separator = 0);
+    // "c6:c5:c4:c3:c2:c1"; empty for no bytes.
+    static QString colonHex(const QByteArray &bytes, ByteOrder order = AsSent);
+    // The little-endian unsigned value of up to 8 bytes; 0 for none or more than 8.
+    static quint64 littleEndian(const QByteArray &bytes);
+
 private:
     static bool s_seeded;
 };

@@ -73,6 +73,11 @@ std::optional<uchar> UplinkStatus::firstPayloadByte(const QByteArray &frame)
     return uchar(frame.at(CMsg::HEADER_LENTH));
 }
 
+QByteArray UplinkStatus::payload(const QByteArray &frame)
+{
+    return frame.mid(CMsg::HEADER_LENTH);
+}
+
 std::optional<uchar> UplinkStatus::byteField(const QMap<QString, QByteArray> &fields, const QString &name)
 {
     const auto it = fields.constFind(name);

@@ -53,6 +53,8 @@ public:
     // The first payload byte of a frame of any payload length; nothing when
     // the payload is empty.
     static std::optional<uchar> firstPayloadByte(const QByteArray &frame);
+    // The bytes after the header.
+    static QByteArray payload(const QByteArray &frame);
     // The one-byte field of parsed fields; nothing when missing or not one byte.
     static std::optional<uchar> byteField(const QMap<QString, QByteArray> &fields, const QString &name);
 

@@ -1,7 +1,9 @@
+#include "advertisingpages.h"
 #include "connectionpages.h"
 #include "crashhandler.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
+#include "testmodepages.h"
 #include "widgetresources.h"
 
 #include <QApplication>
@@ -21,6 +23,8 @@ int main(int argc, char **argv)
 
     // Each later layer registers the pages it builds (PageRegistry).
     registerConnectionPages();
+    registerAdvertisingPages();
+    registerTestModePages();
 
     MainWindow window;
     window.show();

@@ -1,4 +1,5 @@
 #include "cgattwidget.h"
+#include "cl2capwidget.h"
 #include "clayerwidget.h"
 #include "cmsg.h"
 #include "connectionpages.h"
@@ -82,7 +83,12 @@ private slots:
         QCOMPARE(gatt->parentWidget()->parentWidget(), page->tabWidget());
         QCOMPARE(gatt->condix(), uint8_t(6));
         QCOMPARE(page->tabWidget()->widget(1)->objectName(), QStringLiteral("gapPage"));
-        QCOMPARE(page->tabWidget()->widget(2)->objectName(), QStringLiteral("l2capPage"));
+        auto *l2cap = qobject_cast<CL2capWidget *>(page->tabWidget()->widget(2));
+        QVERIFY(l2cap);
+        QCOMPARE(l2cap->condix(), quint8(6));
+        QSignalSpy front(page.data(), &CLayerWidget::sig_showDongleTab);
+        emit l2cap->sig_showDongleTab(dongleName);
+        QCOMPARE(front.count(), 1);
 
         // The dongle tab's name is shared, so a renamed dongle shows through.
         dongleName = QStringLiteral("Renamed");

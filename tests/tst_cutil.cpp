@@ -165,6 +165,55 @@ private slots:
         QCOMPARE(CUtil::reverseString(CUtil::reverseString("0A1B2C", 2), 1), QString("2C1B0A"));
     }
 
+    void byteText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("asSent");
+        QTest::addColumn<QString>("reversed");
+        QTest::addColumn<QString>("colonAsSent");
+        QTest::addColumn<QString>("colonReversed");
+        QTest::newRow("none") << QByteArray() << "" << "" << "" << "";
+        QTest::newRow("one byte") << QByteArray::fromHex("0a") << "0a" << "0a" << "0a" << "0a";
+        QTest::newRow("address") << QByteArray::fromHex("c1c2c3c4c5c6") << "c1c2c3c4c5c6" << "c6c5c4c3c2c1"
+                                 << "c1:c2:c3:c4:c5:c6" << "c6:c5:c4:c3:c2:c1";
+        QTest::newRow("zero and high bytes") << QByteArray::fromHex("00ff80") << "00ff80" << "80ff00" << "00:ff:80"
+                                             << "80:ff:00";
+    }
+
+    void byteText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, asSent);
+        QFETCH(QString, reversed);
+        QFETCH(QString, colonAsSent);
+        QFETCH(QString, colonReversed);
+        QCOMPARE(CUtil::hexText(bytes), asSent);
+        QCOMPARE(CUtil::hexText(bytes, CUtil::Reversed), reversed);
+        QCOMPARE(CUtil::colonHex(bytes), colonAsSent);
+        QCOMPARE(CUtil::colonHex(bytes, CUtil::Reversed), colonReversed);
+        QCOMPARE(CUtil::hexText(bytes, CUtil::Reversed, ' ').count(QLatin1Char(' ')), qMax(0, bytes.size() - 1));
+        // The reversed text is what the two-step string reversal gives.
+        QCOMPARE(CUtil::hexText(bytes, CUtil::Reversed), CUtil::reverseString(CUtil::reverseString(asSent, 2), 1));
+    }
+
+    void littleEndian_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<quint64>("expected");
+        QTest::newRow("none") << QByteArray() << quint64(0);
+        QTest::newRow("one") << QByteArray::fromHex("7f") << quint64(0x7f);
+        QTest::newRow("two") << QByteArray::fromHex("c103") << quint64(0x03c1);
+        QTest::newRow("eight") << QByteArray::fromHex("0102030405060780") << quint64(0x8007060504030201ULL);
+        QTest::newRow("nine is no number") << QByteArray::fromHex("010203040506070809") << quint64(0);
+    }
+
+    void littleEndian()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(quint64, expected);
+        QCOMPARE(CUtil::littleEndian(bytes), expected);
+    }
+
     void findNameToUiElement_data()
     {
         QTest::addColumn<QString>("name");

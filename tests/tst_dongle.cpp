@@ -97,13 +97,6 @@ private slots:
     void unsendableNameIsRefused();
     void inactiveWithoutSettingsDescription();
 
-    void deviceNameFrame_data();
-    void deviceNameFrame();
-    void storedNameRoundTrip_data();
-    void storedNameRoundTrip();
-    void enabledProfiles_data();
-    void enabledProfiles();
-
     void connectionTabsPlacement();
     void disconnectionRemovesTab();
     void resetClosesConnectionTabs();
@@ -443,76 +436,6 @@ void TestDongle::inactiveWithoutSettingsDescription()
     QVERIFY2(text.contains(QStringLiteral("[ERROR]MainDongleWidget::MainDongleWidget, the settings description "
                                           ":/no/such/description.xml cannot be loaded; dongle Inert stays inactive.")),
              qPrintable(text));
-}
-
-void TestDongle::deviceNameFrame_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QByteArray>("frame");
-    QTest::newRow("AB") << "4241" << QByteArray::fromHex("aa015903000241" "42");
-    QTest::newRow("empty") << "" << QByteArray::fromHex("aa0159010000");
-    QTest::newRow("byte under 0x10") << "0a41" << QByteArray::fromHex("aa015903000241" "0a");
-    QTest::newRow("upper-case digits") << "4A4B" << QByteArray::fromHex("aa01590300024b" "4a");
-    QTest::newRow("odd digit count") << "424" << QByteArray();
-    QTest::newRow("not hex") << "zz41" << QByteArray();
-    QTest::newRow("255 bytes") << QString(510, QLatin1Char('1'))
-                               << (QByteArray::fromHex("aa015900" "01ff") + QByteArray(255, '\x11'));
-    QTest::newRow("256 bytes") << QString(512, QLatin1Char('1')) << QByteArray();
-}
-
-void TestDongle::deviceNameFrame()
-{
-    QFETCH(QString, stored);
-    QFETCH(QByteArray, frame);
-    QString why;
-    QCOMPARE(MainDongleWidget::deviceNameSetFrame(stored, 0x01, 0x59, &why), frame);
-    QCOMPARE(why.isEmpty(), !frame.isEmpty());
-}
-
-void TestDongle::storedNameRoundTrip_data()
-{
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("AB") << QByteArray("AB") << "4241";
-    QTest::newRow("control byte") << QByteArray("\x01Z", 2) << "5a01";
-    QTest::newRow("UTF-8") << QString::fromUtf8("é").toUtf8() << "a9c3";
-    QTest::newRow("high bytes") << QByteArray("\xff\x80", 2) << "80ff";
-    QTest::newRow("empty") << QByteArray() << "";
-}
-
-void TestDongle::storedNameRoundTrip()
-{
-    QFETCH(QByteArray, name);
-    QFETCH(QString, stored);
-    QCOMPARE(MainDongleWidget::storedDeviceName(name), stored);
-    const QByteArray frame = MainDongleWidget::deviceNameSetFrame(stored, 0x01, 0x59);
-    QCOMPARE(frame.mid(6), name);
-    QCOMPARE(uchar(frame.at(5)), uchar(name.size()));
-}
-
-void TestDongle::enabledProfiles_data()
-{
-    QTest::addColumn<QByteArray>("profiles");
-    QTest::addColumn<QByteArray>("ids");
-    QTest::addColumn<bool>("truncated");
-    QTest::newRow("one of two enabled") << QByteArray::fromHex("0103014142" "000402434445") << QByteArray::fromHex("01")
-                                        << false;
-    QTest::newRow("both enabled") << QByteArray::fromHex("0103014142" "010402434445") << QByteArray::fromHex("0102")
-                                  << false;
-    QTest::newRow("empty") << QByteArray() << QByteArray() << false;
-    QTest::newRow("record cut short") << QByteArray::fromHex("0103014142" "010502") << QByteArray::fromHex("01") << true;
-    QTest::newRow("lone enabled byte") << QByteArray::fromHex("0103014142" "01") << QByteArray::fromHex("01") << true;
-    QTest::newRow("zero length record") << QByteArray::fromHex("0100" "0103014142") << QByteArray() << true;
-}
-
-void TestDongle::enabledProfiles()
-{
-    QFETCH(QByteArray, profiles);
-    QFETCH(QByteArray, ids);
-    QFETCH(bool, truncated);
-    bool cut = !truncated;
-    QCOMPARE(MainDongleWidget::enabledProfileIds(profiles, &cut), ids);
-    QCOMPARE(cut, truncated);
 }
 
 void TestDongle::connectionTabsPlacement()

@@ -1,3 +1,4 @@
+#include "advertisingpages.h"
 #include "ccfgfileparse.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
@@ -34,6 +35,7 @@ namespace {
 void registerAllPages()
 {
     registerConnectionPages();
+    registerAdvertisingPages();
 }
 
 // The pages a dongle tab opens at run time, each opened the way its layer

@@ -46,13 +46,6 @@ QVector<QPair<QString, bool>> maskItems(const UiFieldInfo &field, quint64 mask)
     return items;
 }
 
-QString hexPairs(const QByteArray &bytes)
-{
-    QString text;
-    for (char byte : bytes)
-        text += QStringLiteral("%1").arg(quint8(byte), 2, 16, QLatin1Char('0'));
-    return text;
-}
 }
 
 CCommandUiWidget::CCommandUiWidget(CMsg *msg, LogManager *log, DiagramWidget *diagram, QString cmdName,
@@ -383,7 +376,7 @@ bool CCommandUiWidget::showFieldValue(const UiFieldInfo &field, QWidget *editor,
             QByteArray reversed;
             for (int i = value.size() - 1; i >= 0; --i)
                 reversed.append(value.at(i));
-            line->setValue(hexPairs(reversed));
+            line->setValue(CUtil::hexText(reversed));
         } else if (subType == QLatin1String("int")) {
             if (CUtil::arrayToValue(0, value, &number) != 0)
                 return false;
@@ -391,11 +384,11 @@ bool CCommandUiWidget::showFieldValue(const UiFieldInfo &field, QWidget *editor,
         } else if (subType == QLatin1String("int8")) {
             if (value.size() != 1)
                 return false;
-            line->setValue(hexPairs(value));
+            line->setValue(CUtil::hexText(value));
         } else if (subType == QLatin1String("int16double")) {
             if (value.size() != 2)
                 return false;
-            line->setValue(hexPairs(QByteArray(1, value.at(1)) + value.at(0)));
+            line->setValue(CUtil::hexText(QByteArray(1, value.at(1)) + value.at(0)));
         }
     } else if (auto *combo = qobject_cast<QComboBox *>(editor)) {
         if (CUtil::arrayToValue(0, value, &number) != 0)

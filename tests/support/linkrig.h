@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // A link on the simulated dongle, with every log line and uplink recorded.
 struct LinkRig
 {
@@ -18,6 +20,8 @@ struct LinkRig
     bool open();
     // Opens and lets the dongle announce itself, so the reader hands frames out.
     bool openAndSync();
+    // Processes events until the condition holds or the time is up.
+    static bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
 
     LogManager logs;
     RecordingLogger *recorder;

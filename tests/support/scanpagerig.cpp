@@ -7,6 +7,7 @@
 #include "ccfgfileparse.h"
 #include "cconnectionwidget.h"
 #include "framebuilder.h"
+#include "linkrig.h"
 #include "recordinglogger.h"
 #include "simbehaviour_scan.h"
 
@@ -78,14 +79,7 @@ bool ScanPageRig::feed(const QList<QByteArray> &frames, int timeoutMs)
 
 bool ScanPageRig::waitUntil(const std::function<bool()> &condition, int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(2);
-    }
-    return true;
+    return LinkRig::waitUntil(condition, timeoutMs);
 }
 
 QList<QByteArray> ScanPageRig::downlinks(const QString &id) const

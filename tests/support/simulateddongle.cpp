@@ -1,6 +1,7 @@
 #include "simulateddongle.h"
 
 #include "framebuilder.h"
+#include "linepacer.h"
 
 #include <QCoreApplication>
 #include <QMap>
@@ -85,6 +86,50 @@ SimulatedDongle::SimulatedDongle(QObject *parent)
 SimulatedDongle::~SimulatedDongle()
 {
     closeAll();
+}
+
+void SimulatedDongle::setLineRate(bool on)
+{
+    if (on == isLineRate())
+        return;
+    if (!on) {
+        delete m_paceTimer;
+        m_paceTimer = nullptr;
+        m_readPacer.reset();
+        m_writePacer.reset();
+        m_in.append(m_inFlight);
+        m_inFlight.clear();
+        cutFrames();
+        flushOut();
+        return;
+    }
+    m_readPacer.reset(new LinePacer);
+    m_writePacer.reset(new LinePacer);
+    m_paceTimer = new QTimer(this);
+    m_paceTimer->setTimerType(Qt::PreciseTimer);
+    m_paceTimer->setInterval(1);
+    connect(m_paceTimer, &QTimer::timeout, this, &SimulatedDongle::pace);
+}
+
+void SimulatedDongle::pace()
+{
+    if (!isLineRate())
+        return;
+    const int arrived = m_readPacer->take(m_inFlight.size());
+    if (arrived > 0) {
+        m_in.append(m_inFlight.left(arrived));
+        m_inFlight.remove(0, arrived);
+        cutFrames();
+    }
+    if (isLineRate())
+        flushOut();
+    if (m_paceTimer) {
+        const bool busy = !m_inFlight.isEmpty() || !m_out.isEmpty();
+        if (busy && !m_paceTimer->isActive())
+            m_paceTimer->start();
+        else if (!busy)
+            m_paceTimer->stop();
+    }
 }
 
 void SimulatedDongle::closeAll()
@@ -245,7 +290,19 @@ bool SimulatedDongle::waitForFrames(int count, int timeoutMs)
 void SimulatedDongle::flushOut()
 {
     while (!m_out.isEmpty() && m_master >= 0) {
-        const ssize_t written = ::write(m_master, m_out.constData(), size_t(m_out.size()));
+        const int allowed = m_writePacer ? m_writePacer->take(m_out.size()) : m_out.size();
+        if (allowed <= 0) {
+            // The line is busy: the pace timer, not the terminal, says when to go on.
+            if (m_writeNotifier)
+                m_writeNotifier->setEnabled(false);
+            if (m_paceTimer && !m_paceTimer->isActive())
+                m_paceTimer->start();
+            return;
+        }
+        const ssize_t written = ::write(m_master, m_out.constData(), size_t(allowed));
+        // What the terminal did not take goes back into the line's budget.
+        if (m_writePacer && written < allowed)
+            m_writePacer->giveBack(allowed - int(qMax<ssize_t>(written, 0)));
         if (written > 0) {
             m_out.remove(0, int(written));
             continue;
@@ -271,7 +328,7 @@ void SimulatedDongle::onReadable()
     for (;;) {
         const ssize_t got = ::read(m_master, buffer, sizeof buffer);
         if (got > 0) {
-            m_in.append(buffer, int(got));
+            (isLineRate() ? m_inFlight : m_in).append(buffer, int(got));
             continue;
         }
         if (got < 0 && errno == EINTR)
@@ -282,7 +339,10 @@ void SimulatedDongle::onReadable()
             m_readNotifier->setEnabled(false);
         break;
     }
-    cutFrames();
+    if (isLineRate())
+        pace();
+    else
+        cutFrames();
 }
 
 void SimulatedDongle::cutFrames()

@@ -8,8 +8,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class LinePacer;
 class QSocketNotifier;
+class QTimer;
 
 // A dongle on the master side of a pseudo-terminal, for tests and for trying
 // the program by hand. The program opens portPath() like any serial port.
@@ -89,6 +92,11 @@ public:
     // program's writes are taken only in part.
     void setReading(bool reading);
     bool isReading() const { return m_reading; }
+    // Line rate: what the dongle reads and writes moves at 460800 baud 8N1
+    // (46,080 bytes/s each way), as over a real serial line; a frame is
+    // handled once its last byte has crossed. Off: as fast as the terminal.
+    void setLineRate(bool on);
+    bool isLineRate() const { return m_readPacer != nullptr; }
     // Closes the master (and the kept slave): the device is gone.
     void vanish();
     bool hasVanished() const { return m_vanished; }
@@ -118,6 +126,7 @@ private:
     void answer(const QList<QByteArray> &frames);
     void flushOut();
     void closeAll();
+    void pace();
 
     int m_master = -1;
     int m_slaveKeeper = -1;
@@ -136,4 +145,9 @@ private:
     bool m_silent = false;
     bool m_vanished = false;
     bool m_reading = true;
+    // Line-rate mode: bytes read but not yet across the line.
+    QByteArray m_inFlight;
+    std::unique_ptr<LinePacer> m_readPacer;
+    std::unique_ptr<LinePacer> m_writePacer;
+    QTimer *m_paceTimer = nullptr;
 };

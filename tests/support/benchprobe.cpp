@@ -1,12 +1,13 @@
-#include "benchmeasures.h"
+#include "benchprobe.h"
 
+#include <QByteArray>
 #include <QFile>
+#include <QList>
 
 #include <algorithm>
-#include <cstdio>
 #include <malloc.h>
 
-namespace BenchMeasures {
+namespace BenchProbe {
 
 long residentKiB()
 {
@@ -34,34 +35,21 @@ double percentile(std::vector<double> values, double p)
     return values[index];
 }
 
-GuiLatencyProbe::GuiLatencyProbe()
+GuiLateness::GuiLateness()
 {
-    m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(10);
-    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+    m_probe.setTimerType(Qt::PreciseTimer);
+    m_probe.setInterval(10);
+    QObject::connect(&m_probe, &QTimer::timeout, [this] {
         const double elapsedMs = double(m_tick.nsecsElapsed()) / 1e6;
         m_tick.restart();
         m_lateness.push_back(std::max(0.0, elapsedMs - 10.0));
     });
 }
 
-void GuiLatencyProbe::start()
+void GuiLateness::start()
 {
-    m_lateness.clear();
     m_tick.start();
-    m_timer.start();
+    m_probe.start();
 }
 
-void GuiLatencyProbe::stop()
-{
-    m_timer.stop();
-}
-
-void GuiLatencyProbe::print() const
-{
-    std::printf("GUI timer lateness: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms (%zu samples)\n",
-                percentile(m_lateness, 0.5), percentile(m_lateness, 0.99), percentile(m_lateness, 1.0),
-                m_lateness.size());
-}
-
-} // namespace BenchMeasures
+} // namespace BenchProbe

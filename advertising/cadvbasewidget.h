@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include <initializer_list>
+#include <utility>
+
+class CAdvDataWidget;
+class CMsg;
+class CValidateLineEdit;
+class LogManager;
+class QCheckBox;
+class QScrollArea;
+class QSplitter;
+
+// What the three advertising parameter forms share: the dongle's link and
+// logger, the invalid-data marker, and the sending of the parameter command
+// and the hand-built data frame.
+class CAdvBaseWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    CAdvBaseWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings, QWidget *parent = nullptr);
+    ~CAdvBaseWidget() override;
+
+    // Checks the form and sends its parameter command for that one-byte
+    // index; false when the form refused or the command could not be sent.
+    virtual bool setAdvParameter(QByteArray advIndex) = 0;
+    // Sends the form's data frame for that index, or tells why it cannot.
+    virtual void setAdvData(QByteArray advIndex) = 0;
+
+protected:
+    // Stretch of the parameter and data panes and the thin scroll bar.
+    static void arrangePanes(QSplitter *splitter, QScrollArea *scrollArea);
+
+    // Shows the refusal box and logs its title.
+    void refuse(const QString &title, const QString &text);
+    // Sends the collected parameters by command name; on an empty value
+    // shows "ERROR" with emptyText instead.
+    bool sendParameters(bool collected, const QString &command, const QString &emptyText);
+    // The data blocks of the editor for the frame, or false after telling
+    // which one is wrong.
+    bool takeDataBlocks(const CAdvDataWidget *editor, bool withPeriodic, QList<QByteArray> *blocks);
+    // 0xAA, layer, opcode, length, index and each block after its length.
+    void sendDataFrame(const QString &command, quint8 opcode, const QByteArray &advIndex,
+                       const QList<QByteArray> &blocks, int lengthBytes);
+
+    // A line edit's message value read as a base-16 number, stored under key
+    // at that width; false when the edit yields nothing.
+    bool collectHex(CValidateLineEdit *edit, const QString &key, int length);
+    void collectNumber(const QString &key, quint64 value, int length);
+    // A line edit's message value as a number (0 when empty).
+    static quint64 hexValue(CValidateLineEdit *edit);
+    // The bits of the checked boxes.
+    static quint64 checkedBits(std::initializer_list<std::pair<const QCheckBox *, quint64>> boxes);
+    // Bit 0, 1 and 2 for the boxes of channels 37, 38 and 39.
+    static quint64 channelBits(const QCheckBox *ch37, const QCheckBox *ch38, const QCheckBox *ch39);
+
+    CMsg *m_msg;
+    LogManager *m_logger;
+    QMap<QString, QVariant> *m_settings;
+    const QByteArray m_invalidData;
+    QMap<QString, QByteArray> m_paramMap;
+};

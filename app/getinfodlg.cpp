@@ -1,0 +1,88 @@
+#include "getinfodlg.h"
+#include "ui_getinfodlg.h"
+
+#include "ccfgfileparse.h"
+#include "ccommand.h"
+#include "ccommanduiwidget.h"
+#include "cmsg.h"
+#include "cutil.h"
+#include "logger.h"
+#include "logmanager.h"
+
+namespace {
+const char kFather[] = "GET_INFO";
+// Query opcodes of layer 01; each answers with a status (BB) and a result (DD, opcode + 1).
+const int kQueries[] = {0x6F, 0x47, 0x73, 0x75, 0x77, 0x79, 0x7B, 0x7D};
+} // namespace
+
+GetInfoDlg::GetInfoDlg(CMsg *link, LogManager *logger, QWidget *parent)
+    : CFlatDialog(QStringLiteral("Get Info"), parent, 0, 0, false)
+    , m_handlers(this, logger)
+    , ui(new Ui::GetInfoDlg)
+    , m_link(link)
+    , m_logger(logger)
+    , m_status(logger, QStringLiteral(".\\getinfodlg"))
+{
+    ui->setupUi(m_content);
+    m_diagram.hide();
+    if (m_link)
+        connect(m_link, &CMsg::sig_rcvGapMsg, this, &GetInfoDlg::onRcvMsg);
+    for (const int opcode : kQueries) {
+        m_handlers.add(QStringLiteral("BB@01@%1").arg(opcode, 2, 16, QLatin1Char('0')), &GetInfoDlg::sdkStatusProc);
+        m_handlers.add(QStringLiteral("DD@01@%1").arg(opcode + 1, 2, 16, QLatin1Char('0')),
+                       &GetInfoDlg::getLocalDeviceInformationProc);
+    }
+}
+
+GetInfoDlg::~GetInfoDlg()
+{
+    delete ui;
+}
+
+void GetInfoDlg::initForms()
+{
+    const CCfgFileParse *catalogue = CCfgFileParse::instance();
+    bool first = true;
+    for (const UiComponentInfo &component : catalogue->m_downlinkUiComponentVec) {
+        if (component.father != QLatin1String(kFather))
+            continue;
+        UiComponentFields fields;
+        if (CUtil::findNameToUiElement(catalogue->m_downlinkNameToUiVec, component.name, &fields) != 0) {
+            if (m_logger)
+                m_logger->log(QStringLiteral("find element from m_downlinkNameToUiVec failed."), LogLevel::Debug);
+            return;
+        }
+        auto *form = new CCommandUiWidget(m_link, m_logger, &m_diagram, component.name, &m_formTimer, false, 0, first,
+                                          this);
+        if (form->layout())
+            form->layout()->setContentsMargins(0, first ? 15 : 0, 0, 15);
+        form->initUi(fields.fields);
+        ui->vBoxLayout_content->addWidget(form);
+        m_forms.insert(component.name, form);
+        first = false;
+    }
+}
+
+void GetInfoDlg::onRcvMsg(QByteArray frame)
+{
+    m_handlers.dispatch(frame);
+}
+
+void GetInfoDlg::sdkStatusProc(const QByteArray &frame)
+{
+    CCommand::SDKProc(m_logger, frame);
+}
+
+void GetInfoDlg::getLocalDeviceInformationProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (!m_status.parse(frame, &fields))
+        return;
+    const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
+    CCommandUiWidget *form = m_forms.value(name);
+    if (!form) {
+        m_status.internalError(165, QStringLiteral("GetInfoDlg::getLocalDeviceInformationProc"));
+        return;
+    }
+    form->setFieldValueInGlayout(fields);
+}

@@ -1,0 +1,81 @@
+#include "resolveaddressdialog.h"
+#include "ui_resolveaddressdialog.h"
+
+#include "ccommand.h"
+#include "cmsg.h"
+#include "commandnames.h"
+
+ResolveAddressDialog::ResolveAddressDialog(CMsg *link, LogManager *logger, QWidget *parent)
+    : CFlatDialog(QStringLiteral("resolve address"), parent, 0, 0, false)
+    , ui(new Ui::ResolveAddressDialog)
+    , m_link(link)
+    , m_logger(logger)
+    , m_handlers(this, logger,
+                 {{"BB@01@85", &ResolveAddressDialog::sdkStatusProc}, {"DD@01@86", &ResolveAddressDialog::getRPAAdress}})
+    , m_status(logger, QStringLiteral(".\\resolveaddressdialog"))
+{
+    ui->setupUi(m_content);
+    connect(ui->buttonLocal, &QPushButton::clicked, this, &ResolveAddressDialog::on_buttonLocal_clicked);
+    connect(ui->buttonPeer, &QPushButton::clicked, this, &ResolveAddressDialog::on_buttonPeer_clicked);
+    ui->lineEditPeerIdentityAddress->setAddrType(QStringLiteral("17"), QStringLiteral("00:00:00:00:00:00"),
+                                                 QStringLiteral("[0-9a-fA-F:]*"));
+    if (m_link)
+        connect(m_link, &CMsg::sig_rcvGapMsg, this, &ResolveAddressDialog::onRcvMsg);
+}
+
+ResolveAddressDialog::~ResolveAddressDialog()
+{
+    delete ui;
+}
+
+void ResolveAddressDialog::on_buttonLocal_clicked()
+{
+    requestAddress(CCommand::LOCAL_RPA);
+}
+
+void ResolveAddressDialog::on_buttonPeer_clicked()
+{
+    requestAddress(CCommand::PEER_RPA);
+}
+
+void ResolveAddressDialog::requestAddress(int operation)
+{
+    const int addressType = ui->comboBoxAddressType->currentText() == QLatin1String("public") ? CCommand::PUBLIC
+                                                                                              : CCommand::RANDOM;
+    const QMap<QString, QVariant> fields{{QStringLiteral("op_type"), operation},
+                                         {QStringLiteral("peer_addr_type"), addressType},
+                                         {QStringLiteral("peer_addr"), ui->lineEditPeerIdentityAddress->getValue()}};
+    const QString name = QString::fromLatin1(CMD_RESOLVABLE_ADDRESS_READ);
+    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
+        CCommand::logSendFailed(m_logger, name);
+}
+
+void ResolveAddressDialog::onRcvMsg(QByteArray frame)
+{
+    m_handlers.dispatch(frame);
+}
+
+void ResolveAddressDialog::sdkStatusProc(const QByteArray &frame)
+{
+    CCommand::SDKProc(m_logger, frame);
+}
+
+void ResolveAddressDialog::getRPAAdress(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (m_status.check(frame, 69, QStringLiteral("ResolveAddressDialog::getRPAAdress"), &fields)
+        != UplinkStatus::Succeeded)
+        return;
+    const QByteArray address = fields.value(QStringLiteral("rpa_addr"));
+    QStringList pairs;
+    for (int i = address.size() - 1; i >= 0; --i)
+        pairs << QStringLiteral("%1").arg(quint8(address.at(i)), 2, 16, QLatin1Char('0'));
+    const QString text = pairs.join(QLatin1Char(':'));
+    const QByteArray operation = fields.value(QStringLiteral("op_type"));
+    if (operation.size() != 1)
+        return;
+    if (operation.at(0) == CCommand::LOCAL_RPA)
+        ui->lineEditLocalAddress->setText(text);
+    else if (operation.at(0) == CCommand::PEER_RPA)
+        ui->lineEditPeerAddress->setText(text);
+}

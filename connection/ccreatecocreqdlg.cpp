@@ -1,0 +1,161 @@
+#include "ccreatecocreqdlg.h"
+#include "ui_ccreatecocreqdlg.h"
+
+#include "ccommand.h"
+#include "cmsg.h"
+#include "commandnames.h"
+#include "cutil.h"
+#include "logger.h"
+#include "logmanager.h"
+
+namespace {
+const char RefusalName[] = "Reject Create COC Request";
+}
+
+CCreateCOCReqDlg::CCreateCOCReqDlg(CMsg *link, LogManager *logger, const QString &dongleName,
+                                   QMap<QString, QString> &request, QString condix, QWidget *parent, int timeoutMs)
+    : CFlatDialog(dongleName + QStringLiteral(": COC Connect Request"), parent, 0, 0, false)
+    , ui(new Ui::CCreateCOCReqDlg)
+    , m_condix(condix)
+    , m_link(link)
+    , m_logger(logger)
+{
+    m_timer.start(timeoutMs);
+    ui->setupUi(m_content);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    ui->labelPeerCID->setText(request.value(QStringLiteral("peer_cid")));
+    ui->labelPeerMPS->setText(request.value(QStringLiteral("peer_mps")));
+    ui->labelPeerMTU->setText(request.value(QStringLiteral("peer_mtu")));
+    ui->labelLocalPSM->setText(request.value(QStringLiteral("le_psm")));
+    for (QLabel *label : {ui->labelPeerCID, ui->labelPeerMPS, ui->labelPeerMTU, ui->labelLocalPSM})
+        label->setTextFormat(Qt::PlainText);
+
+    const QString length = QStringLiteral("2");
+    ui->lineEditLocalCID->setIntType(QStringLiteral("64"), QStringLiteral("127"), length, QString());
+    ui->lineEditLocalCredits->setIntType(QStringLiteral("0"), QStringLiteral("65535"), length, QStringLiteral("255"));
+    ui->lineEdiLocaltMTU->setIntType(QStringLiteral("23"), QStringLiteral("2048"), length, QString());
+    ui->lineEditLocalMPS->setIntType(QStringLiteral("23"), QStringLiteral("2048"), length, QString());
+
+    connect(ui->pushButtonReject, &QPushButton::clicked, this, &CCreateCOCReqDlg::on_pushButtonReject_clicked);
+    connect(ui->pushButtonAccept, &QPushButton::clicked, this, &CCreateCOCReqDlg::on_pushButtonAccept_clicked);
+    connect(&m_timer, &QTimer::timeout, this, &CCreateCOCReqDlg::on_timeOut);
+}
+
+CCreateCOCReqDlg::~CCreateCOCReqDlg()
+{
+    delete ui;
+}
+
+quint16 CCreateCOCReqDlg::editValue(CValidateLineEdit *edit) const
+{
+    // The edit raises a value below its minimum to it.
+    return quint16(edit->getValue().toUInt(nullptr, 16));
+}
+
+QByteArray CCreateCOCReqDlg::refusalFrame()
+{
+    QByteArray frame = QByteArray::fromHex("aa04070c0000");
+    frame += CUtil::valueToArray(0, ui->labelPeerCID->text().toUInt(), 2);
+    frame += CUtil::valueToArray(0, editValue(ui->lineEditLocalCID), 2);
+    frame += CUtil::valueToArray(0, editValue(ui->lineEditLocalCredits), 2);
+    frame += CUtil::valueToArray(0, editValue(ui->lineEdiLocaltMTU), 2);
+    frame += CUtil::valueToArray(0, editValue(ui->lineEditLocalMPS), 2);
+    frame += CUtil::valueToArray(0, m_condix.toUInt(), 1);
+    return frame;
+}
+
+void CCreateCOCReqDlg::refuse()
+{
+    if (m_answered)
+        return;
+    m_answered = true;
+    m_timer.stop();
+    const QByteArray frame = refusalFrame();
+    if (m_logger)
+        m_logger->log(QStringLiteral("Downlink Command Name: ") + QLatin1String(RefusalName) + QStringLiteral("\r\n")
+                          + QStringLiteral("Raw Data: ") + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\n")
+                          + QStringLiteral("Field Data: "),
+                      LogLevel::Info);
+    if (m_link)
+        m_link->sendMsg(frame);
+}
+
+void CCreateCOCReqDlg::on_pushButtonReject_clicked()
+{
+    refuse();
+    QDialog::reject();
+}
+
+void CCreateCOCReqDlg::on_closeClicked()
+{
+    on_pushButtonReject_clicked();
+}
+
+void CCreateCOCReqDlg::on_timeOut()
+{
+    on_pushButtonReject_clicked();
+}
+
+void CCreateCOCReqDlg::reject()
+{
+    on_pushButtonReject_clicked();
+}
+
+void CCreateCOCReqDlg::on_pushButtonAccept_clicked()
+{
+    if (m_answered)
+        return;
+    const quint16 localCid = editValue(ui->lineEditLocalCID);
+    const QString key = QString::number(localCid);
+    if (m_cidInUse && m_cidInUse(key)) {
+        if (m_logger)
+            m_logger->log(QStringLiteral("Local CID %1 is already in use on this connection; choose another.").arg(key),
+                          LogLevel::Error);
+        return;
+    }
+    m_answered = true;
+    m_timer.stop();
+
+    const quint16 credits = editValue(ui->lineEditLocalCredits);
+    const quint16 mtu = editValue(ui->lineEdiLocaltMTU);
+    const quint16 mps = editValue(ui->lineEditLocalMPS);
+    QMap<QString, QVariant> fields;
+    fields.insert(QStringLiteral("accept"), QStringLiteral("1"));
+    fields.insert(QStringLiteral("condix"), int(m_condix.toUInt()));
+    fields.insert(QStringLiteral("peer_cid"), int(ui->labelPeerCID->text().toUInt()));
+    fields.insert(QStringLiteral("local_cid"), int(localCid));
+    fields.insert(QStringLiteral("local_credits"), int(credits));
+    fields.insert(QStringLiteral("mtu"), int(mtu));
+    fields.insert(QStringLiteral("mps"), int(mps));
+    fields.insert(QStringLiteral("local_psm"), int(ui->labelLocalPSM->text().toUInt()));
+    QMap<QString, QString> text;
+    for (auto it = fields.constBegin(); it != fields.constEnd(); ++it)
+        text.insert(it.key(), it.value().toString());
+
+    const QString name = QString::fromLatin1(CMD_ACCEPT_CREATE_COC_REQUEST);
+    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>())) {
+        CCommand::logSendFailed(m_logger, name);
+        QDialog::reject();
+        return;
+    }
+    ChannelInfo channel;
+    channel.psmKeys = {QStringLiteral("PSM")};
+    channel.psmValues.insert(QStringLiteral("PSM"), text.value(QStringLiteral("local_psm")));
+    channel.localKeys = {QStringLiteral("MTU"), QStringLiteral("MPS"), QStringLiteral("Initial Credits"),
+                         QStringLiteral("Consumed Credits"), QStringLiteral("Remaining Credits")};
+    channel.remoteKeys = channel.localKeys;
+    channel.localValues = {{QStringLiteral("MTU"), text.value(QStringLiteral("mtu"))},
+                           {QStringLiteral("MPS"), text.value(QStringLiteral("mps"))},
+                           {QStringLiteral("Initial Credits"), text.value(QStringLiteral("local_credits"))},
+                           {QStringLiteral("Consumed Credits"), QStringLiteral("0")},
+                           {QStringLiteral("Remaining Credits"), text.value(QStringLiteral("local_credits"))}};
+    const QString unknown = QStringLiteral("xxx");
+    channel.remoteValues = {{QStringLiteral("MTU"), ui->labelPeerMTU->text()},
+                            {QStringLiteral("MPS"), ui->labelPeerMPS->text()},
+                            {QStringLiteral("Initial Credits"), unknown},
+                            {QStringLiteral("Consumed Credits"), unknown},
+                            {QStringLiteral("Remaining Credits"), unknown}};
+    emit receiveCOCRequest(key, channel, text);
+    accept();
+}

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "channelinfo.h"
+#include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+class CMsg;
+class CSduWidget;
+class LogManager;
+class QStandardItemModel;
+
+namespace Ui {
+class CL2capWidget;
+}
+
+// The L2CAP tab of one connection: its credit-based channels, the selected
+// channel's details and credit counters, and one SDU page per channel. Every
+// connection page of a dongle hears every L2CAP uplink: results and events
+// are taken by connection index, command statuses only as often as this page
+// sent the command.
+class CL2capWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int CreditErrorStatus = 0x2A;
+
+    CL2capWidget(CMsg *link, LogManager *logger, const QString *dongleName, quint8 condix,
+                 QWidget *parent = nullptr);
+    ~CL2capWidget() override;
+
+    quint8 condix() const { return m_condix; }
+    QStringList openChannels() const { return m_channels.keys(); }
+    QStringList pendingChannels() const { return m_pendingChannels.keys(); }
+    ChannelInfo channel(const QString &key) const { return m_channels.value(key); }
+    CSduWidget *sduWidget(const QString &key) const { return m_sduWidgets.value(key); }
+    // The SDU page the SDU area shows.
+    CSduWidget *shownSduWidget() const;
+    QString currentCid() const { return m_currentCid; }
+    // Statuses still expected: create, send SDU, credits, disconnect.
+    int expectedCreateStatuses() const { return m_createAcks; }
+    int expectedSduStatuses() const { return m_sduAcks; }
+    int expectedCreditStatuses() const { return m_creditAcks; }
+    int expectedDisconnectStatuses() const { return m_disconnectAcks; }
+
+    // How long a peer's channel request waits for the user before it is refused.
+    void setRequestTimeoutMs(int ms) { m_requestTimeoutMs = ms; }
+
+    // Fills one setting group of the pending channel `key`: 0 PSM, 1 local, 2 remote.
+    void addChannel(const QMap<QString, QString> &values, const QString &key, int mode);
+
+signals:
+    void readySendSDU(QString key);
+    void receiveSDU(QString key, QString remaining, QString consumed, QByteArray data,
+                    QMap<QString, QString> &fields);
+    void consumedCreditChanged(QString key, uint consumed);
+    void sig_showDongleTab(QString dongleName);
+    void sig_creditErrorStop(QString key);
+    void sig_buttonInit(QString key);
+    void remoteCreditChanged(QString key);
+
+public slots:
+    void on_toolButtonAdd_clicked();
+    void on_toolButtonRemove_clicked();
+    void on_listWidget_currentRowChanged(int row);
+    void onRcvMsg(QByteArray frame);
+    void on_receiveCOCRequest(QString key, ChannelInfo &info, QMap<QString, QString> values);
+    void on_addCocMsgSend();
+    void on_sendCredit(QString key, QString credits);
+    void on_getSendSDUData();
+
+private:
+    // Status handlers: each takes a status only while one is expected.
+    void creatingCOCAckProc(const QByteArray &frame);
+    void sendingSDUAckProc(const QByteArray &frame);
+    void localCreditsAckProc(const QByteArray &frame);
+    void cocDisconnectAckProc(const QByteArray &frame);
+    void cocRequestReplyProc(const QByteArray &frame);
+    // Results and events of this connection.
+    void creatingCOCProc(const QByteArray &frame);
+    void receivedCreatingCOCRequestProc(const QByteArray &frame);
+    void sendingSDUProc(const QByteArray &frame);
+    void receivedSDUProc(const QByteArray &frame);
+    void localCreditsManagementProc(const QByteArray &frame);
+    void RemoteCreditsManagementProc(const QByteArray &frame);
+    void l2CAPCOCDisconnectProc(const QByteArray &frame);
+
+    // Parses, checks the condix and logs the frame: false when it is not for this page.
+    bool prologue(const QByteArray &frame, const char *handler, QMap<QString, QByteArray> &fields);
+    // False (logged) when the status field is malformed or not 0.
+    bool statusIsSuccess(const QByteArray &frame, const QMap<QString, QByteArray> &fields, const QString &key,
+                         const char *handler);
+    // The channel key of a frame for an open channel; empty (logged) otherwise.
+    QString openKeyOf(const QMap<QString, QByteArray> &fields, const char *handler);
+    void takeStatus(int &expected, const QByteArray &frame);
+    bool isCidInUse(const QString &key) const;
+
+    void buildDetailTree(const QString &key);
+    void updateCreditTree(const QString &key);
+    void refreshCreditTreeIfCurrent(const QString &key);
+    void showSduWidget(const QString &key, int row);
+    void showModel(const QString &key);
+    void wireSduWidget(CSduWidget *page);
+    static QString keyOfText(const QString &text);
+    void log(const QString &text, int level) const;
+
+    UplinkDispatcher<CL2capWidget> m_handlers;
+    UplinkStatus m_status;
+    Ui::CL2capWidget *ui;
+    QMap<QString, QStandardItemModel *> m_models;
+    QMap<QString, QVariant> m_fields;
+    QMap<QString, ChannelInfo> m_channels;
+    QMap<QString, ChannelInfo> m_pendingChannels;
+    QMap<QString, CSduWidget *> m_sduWidgets;
+    QString m_currentCid;
+    QMap<QString, QString> m_creditsSent;
+    CMsg *m_link;
+    LogManager *m_logger;
+    const QString *m_dongleName;
+    quint8 m_condix;
+    int m_createAcks = 0;
+    int m_sduAcks = 0;
+    int m_creditAcks = 0;
+    int m_disconnectAcks = 0;
+    int m_requestTimeoutMs;
+};

@@ -1,0 +1,424 @@
+#include "csduwidget.h"
+#include "ui_csduwidget.h"
+
+#include "ccommand.h"
+#include "cflatmessage.h"
+#include "cmsg.h"
+#include "commandnames.h"
+#include "datafolder.h"
+#include "filechooser.h"
+#include "logger.h"
+#include "logmanager.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+
+namespace {
+
+QString colonHex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(':'));
+}
+
+QString digitsOf(const QString &text)
+{
+    QString digits = text;
+    return digits.remove(QLatin1Char(':'));
+}
+
+} // namespace
+
+CSduWidget::CSduWidget(CMsg *link, LogManager *logger, const QString *dongleName, QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::CSduWidget)
+    , m_msg(link)
+    , m_logger(logger)
+    , m_dongleName(dongleName)
+{
+    ui->setupUi(this);
+    ui->lineEditCreditThreshold->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("2"),
+                                            QStringLiteral("0"));
+    ui->lineEditCreditSetting->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("2"),
+                                          QStringLiteral("0"));
+    ui->textEditRX->setReadOnly(true);
+}
+
+CSduWidget::~CSduWidget()
+{
+    // The received data stays on disk: a closed channel must not lose it.
+    m_receiveFile.close();
+    m_sendFile.close();
+    delete ui;
+}
+
+void CSduWidget::log(const QString &text, int level) const
+{
+    if (m_logger)
+        m_logger->log(text, level);
+}
+
+QString CSduWidget::receiveFolderFor(const QString &dataFolder, const QString &dongleName, quint8 condix,
+                                     const QString &key)
+{
+    return QDir::toNativeSeparators(dataFolder + QLatin1Char('/') + Platform::safeFolderName(dongleName)
+                                    + QStringLiteral("/SDU_receive_data/") + QString::number(condix)
+                                    + QLatin1Char('/') + key);
+}
+
+void CSduWidget::createReceiveFile(quint8 condix, const QString &key, quint16 peerMtu)
+{
+    m_condix = condix;
+    m_localCid = key;
+    m_sender.setPeerMtu(peerMtu);
+    m_fileChunkSize = quint32(m_sender.sduLength()) * 1000;
+
+    m_receiveFolder = receiveFolderFor(Platform::dataFolder(), m_dongleName ? *m_dongleName : QString(), condix,
+                                       key);
+    QDir().mkpath(m_receiveFolder);
+    if (openReceiveFile(QDir::toNativeSeparators(m_receiveFolder + QStringLiteral("/data.txt"))) != 0)
+        log(QStringLiteral("There is wrong in create received SDU data file."), LogLevel::Error);
+}
+
+int CSduWidget::openReceiveFile(const QString &path)
+{
+    if (path.isEmpty())
+        return -1;
+    m_receiveFile.close();
+    m_receiveFile.setFileName(path);
+    if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return -1;
+    return m_receiveFile.resize(0) ? 0 : -1;
+}
+
+void CSduWidget::initChannel(uint mtu, uint mps, uint initialCredits)
+{
+    const quint32 least = CreditReturn::minimumCredits(mtu, mps);
+    if (least == 0) {
+        log(QStringLiteral("Channel %1 has a local MPS of 0; its credit limits stay as they are.").arg(m_localCid),
+            LogLevel::Error);
+        return;
+    }
+    m_minCredits = QString::number(least);
+    m_maxCredits = QString::number(qMax<quint32>(initialCredits, least));
+    ui->lineEditCreditThreshold->setIntType(m_minCredits, m_maxCredits, QStringLiteral("2"), m_minCredits);
+    if (ui->radioButtonMan->isChecked())
+        limitCreditSetting(m_minCredits, m_consumedCredits, m_minCredits);
+    else
+        limitCreditSetting(m_minCredits, m_maxCredits, m_maxCredits);
+}
+
+void CSduWidget::limitCreditSetting(const QString &min, const QString &max, const QString &shown)
+{
+    ui->lineEditCreditSetting->setIntType(min, max, QStringLiteral("2"), shown);
+}
+
+quint32 CSduWidget::editValue(CValidateLineEdit *edit) const
+{
+    return edit->getValue().toUInt(nullptr, 16);
+}
+
+void CSduWidget::setSendButtonsEnabled(bool enabled)
+{
+    ui->pushButtonSend->setEnabled(enabled);
+    ui->pushButtonSendFile->setEnabled(enabled);
+}
+
+bool CSduWidget::sendHead()
+{
+    const QByteArray sdu = m_sender.head();
+    QMap<QString, QVariant> fields;
+    fields.insert(QStringLiteral("local_cid"), m_localCid.toInt());
+    fields.insert(QStringLiteral("data_len"), sdu.size());
+    fields.insert(QStringLiteral("condix"), int(m_condix));
+    fields.insert(QStringLiteral("data"), sdu);
+    const QString name = QString::fromLatin1(CMD_SEND_SDU);
+    if (!CCommand::sendMsg(m_msg, m_logger, name, fields, QMap<QString, QVariant>())) {
+        CCommand::logSendFailed(m_logger, name);
+        return false;
+    }
+    // Every frame the link took gets a status, which the L2CAP page counts.
+    emit sig_sendSDUData();
+    return true;
+}
+
+void CSduWidget::abandonTransfer(const QString &why)
+{
+    m_sender.clear();
+    m_sendFile.close();
+    setSendButtonsEnabled(true);
+    log(QStringLiteral("Channel %1: SDU transfer stopped, %2.").arg(m_localCid, why), LogLevel::Error);
+}
+
+void CSduWidget::sendSduData(const QByteArray &data, bool fromFile)
+{
+    if (m_sender.enqueue(data) == 0)
+        return;
+    if (!sendHead()) {
+        abandonTransfer(QStringLiteral("the link refused the SDU"));
+        return;
+    }
+    setSendButtonsEnabled(false);
+    if (!fromFile)
+        ui->textEditTX->setPlainText(colonHex(data));
+}
+
+QByteArray CSduWidget::readChunk()
+{
+    if (!m_sendFile.isOpen())
+        return QByteArray();
+    const QByteArray chunk = m_sendFile.read(m_fileChunkSize);
+    if (chunk.isEmpty())
+        m_sendFile.close();
+    return chunk;
+}
+
+void CSduWidget::on_pushButtonSend_clicked()
+{
+    QString digits = digitsOf(ui->textEditTX->toPlainText());
+    if (digits.isEmpty())
+        return;
+    if (!m_sender.canCut()) {
+        log(QStringLiteral("Channel %1 has no usable peer MTU; nothing is sent.").arg(m_localCid), LogLevel::Error);
+        return;
+    }
+    if (digits.size() % 2 != 0)
+        digits.prepend(QLatin1Char('0'));
+    QByteArray bytes;
+    bytes.reserve(digits.size() / 2);
+    for (int i = 0; i < digits.size(); i += 2) {
+        bool ok = false;
+        const uint value = digits.midRef(i, 2).toUInt(&ok, 16);
+        if (!ok)
+            return;
+        bytes.append(char(value));
+    }
+    sendSduData(bytes, false);
+}
+
+void CSduWidget::on_textEditTX_textChanged()
+{
+    const QString digits = digitsOf(ui->textEditTX->toPlainText());
+    if (digits.size() <= MaxTypedDigits)
+        return;
+    ui->textEditTX->setPlainText(digits.left(MaxTypedDigits));
+    CFlatMessage::information(this, QStringLiteral("error"), QStringLiteral("send length should < 10kb"));
+}
+
+void CSduWidget::on_pushButtonSendFile_clicked()
+{
+    if (!m_sender.canCut()) {
+        log(QStringLiteral("Channel %1 has no usable peer MTU; nothing is sent.").arg(m_localCid), LogLevel::Error);
+        return;
+    }
+    const QString start = m_sendFilePath.isEmpty() ? Platform::dataFolder() : m_sendFilePath;
+    const QString path = chooseOpenFileName(this, QString(), start, QStringLiteral("*.*"));
+    if (path.isEmpty())
+        return;
+    m_sendFile.close();
+    m_sendFile.setFileName(path);
+    m_sendFilePath = path;
+    if (!m_sendFile.open(QIODevice::ReadOnly)) {
+        CFlatMessage::information(this, QStringLiteral("ERROR"), QStringLiteral("can't open file ") + path);
+        return;
+    }
+    if (m_sendFile.size() > MaxFileSize) {
+        m_sendFile.close();
+        CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                  QStringLiteral("This file is too large for sdu data sending."));
+        return;
+    }
+    const QByteArray chunk = readChunk();
+    if (chunk.isEmpty())
+        return;
+    sendSduData(chunk, true);
+    ui->lineEdit_filePath->setText(path);
+}
+
+void CSduWidget::on_readySendSDU(QString localId)
+{
+    if (localId != m_localCid) {
+        log(QStringLiteral("CSduWidget::on_readySendSDU") + QStringLiteral(" is not equal in localId"),
+            LogLevel::Debug);
+        return;
+    }
+    const int length = m_sender.headSent();
+    if (length < 0) {
+        log(QStringLiteral(" send finish"), LogLevel::Debug);
+        return;
+    }
+    m_sentBytes += quint64(length);
+    ui->label_sendLength->setText(QString::number(m_sentBytes));
+
+    if (m_sender.isEmpty()) {
+        const QByteArray chunk = readChunk();
+        if (!chunk.isEmpty()) {
+            sendSduData(chunk, true);
+            return;
+        }
+        setSendButtonsEnabled(true);
+        const QString dongle = m_dongleName ? *m_dongleName : QString();
+        CFlatMessage::information(this, dongle + QStringLiteral(": Info"), QStringLiteral("Send SDU data finished."));
+        return;
+    }
+    if (!sendHead())
+        abandonTransfer(QStringLiteral("the link refused the SDU"));
+}
+
+void CSduWidget::on_buttonInit(QString localID)
+{
+    if (localID != m_localCid)
+        return;
+    abandonTransfer(QStringLiteral("the dongle reported a send failure"));
+}
+
+void CSduWidget::on_creditErrorCheck(QString localID)
+{
+    if (localID != m_localCid)
+        return;
+    m_sender.holdForCredit();
+}
+
+void CSduWidget::on_remoteCreditChanged(QString localId)
+{
+    if (localId != m_localCid || !m_sender.isHeldForCredit())
+        return;
+    if (!m_sender.resumeAfterCredit()) {
+        log(QStringLiteral("send file is wrong"), LogLevel::Debug);
+        return;
+    }
+    if (!sendHead())
+        abandonTransfer(QStringLiteral("the link refused the SDU"));
+}
+
+void CSduWidget::on_receiveSDU(QString localId, QString remainCredits, QString consumedCredits, QByteArray rxData,
+                               QMap<QString, QString> &fieldsStr)
+{
+    if (localId != m_localCid)
+        return;
+    m_receivedBytes += fieldsStr.value(QStringLiteral("data_length")).toUInt();
+    ui->labelDataLength->setText(QString::number(m_receivedBytes));
+    m_receivedCredits = quint16(m_receivedCredits + fieldsStr.value(QStringLiteral("credits")).toUInt());
+    ui->labelCredits->setText(QString::number(m_receivedCredits));
+    log(m_localCid + QStringLiteral(" receive a package use credits ") + consumedCredits
+            + QStringLiteral(" remain credits") + remainCredits,
+        LogLevel::Debug);
+
+    m_receiveTail.append(rxData);
+    if (m_receiveTail.size() > ReceiveViewBytes)
+        m_receiveTail.remove(0, m_receiveTail.size() - ReceiveViewBytes);
+    ui->textEditRX->setPlainText(colonHex(m_receiveTail));
+
+    if (m_receiveFile.isOpen()) {
+        m_receiveFile.write(rxData);
+        m_receiveFile.flush();
+    }
+
+    m_consumedCredits = consumedCredits;
+    if (ui->radioButtonMan->isChecked()) {
+        limitCreditSetting(QStringLiteral("0"), m_consumedCredits, ui->lineEditCreditSetting->text());
+        return;
+    }
+    const qint64 threshold = editValue(ui->lineEditCreditThreshold);
+    if (m_creditReturn.isDue(remainCredits.toLongLong(), threshold) && sendCredits())
+        m_creditReturn.sent();
+}
+
+bool CSduWidget::sendCredits()
+{
+    const quint32 setting = editValue(ui->lineEditCreditSetting);
+    const quint32 consumed = m_consumedCredits.toUInt();
+    const quint32 credits = CreditReturn::creditsToReturn(setting, consumed);
+    if (setting > consumed)
+        log(QStringLiteral("consumed value is") + QString::number(consumed), LogLevel::Debug);
+    else
+        log(QStringLiteral("set value is") + QString::number(setting), LogLevel::Debug);
+    log(QStringLiteral("sending credits value is") + QString::number(credits), LogLevel::Debug);
+
+    QMap<QString, QVariant> fields;
+    fields.insert(QStringLiteral("local_cid"), m_localCid.toInt());
+    fields.insert(QStringLiteral("credits"), int(credits));
+    fields.insert(QStringLiteral("condix"), int(m_condix));
+    const QString name = QString::fromLatin1(CMD_LOCAL_CREDITS_MANAGEMENT);
+    if (!CCommand::sendMsg(m_msg, m_logger, name, fields, QMap<QString, QVariant>())) {
+        CCommand::logSendFailed(m_logger, name);
+        return false;
+    }
+    emit sig_sendCredit(m_localCid, QString::number(credits));
+    log(m_localCid + QStringLiteral(" send credits ") + QString::number(credits), LogLevel::Debug);
+    return true;
+}
+
+void CSduWidget::on_pushButtonSendCredit_clicked()
+{
+    sendCredits();
+}
+
+void CSduWidget::on_consumedCreditChanged(QString localID, uint consumedCredits)
+{
+    if (localID != m_localCid)
+        return;
+    m_creditReturn.resultArrived();
+    m_consumedCredits = QString::number(consumedCredits);
+    if (ui->radioButtonMan->isChecked()) {
+        const uint shown = qMin(editValue(ui->lineEditCreditSetting), consumedCredits);
+        limitCreditSetting(QStringLiteral("0"), m_consumedCredits, QString::number(shown));
+    }
+}
+
+void CSduWidget::on_radioButtonMan_toggled(bool checked)
+{
+    if (checked)
+        limitCreditSetting(QStringLiteral("0"), m_consumedCredits, QStringLiteral("0"));
+    else
+        limitCreditSetting(m_minCredits, m_maxCredits, m_maxCredits);
+    ui->pushButtonSendCredit->setEnabled(checked);
+    ui->labelCreditThreshold->setEnabled(!checked);
+    ui->lineEditCreditThreshold->setEnabled(!checked);
+}
+
+void CSduWidget::on_pushButtonClear_clicked()
+{
+    ui->textEditTX->clear();
+    m_sentBytes = 0;
+    ui->label_sendLength->setText(QStringLiteral("0"));
+    ui->lineEdit_filePath->clear();
+}
+
+void CSduWidget::on_pushButtonRXClear_clicked()
+{
+    ui->textEditRX->clear();
+    m_receiveTail.clear();
+    m_receivedBytes = 0;
+    m_receivedCredits = 0;
+    ui->labelCredits->setText(QStringLiteral("0"));
+    ui->labelDataLength->setText(QStringLiteral("0"));
+    if (m_receiveFile.isOpen()) {
+        m_receiveFile.resize(0);
+        m_receiveFile.seek(0);
+    }
+}
+
+void CSduWidget::on_pushButtonSave_clicked()
+{
+    const QString target = chooseSaveFileName(this, tr("save File..."), QStringLiteral("save.bin"), QString());
+    if (target.isEmpty())
+        return;
+    if (!copyFileToPath(m_receiveFile.fileName(), target))
+        log(QStringLiteral("save fail!"), LogLevel::Debug);
+}
+
+bool CSduWidget::copyFileToPath(const QString &source, const QString &target)
+{
+    QString from = source;
+    QString to = target;
+    from.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    to.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (from == to)
+        return true;
+    if (from.isEmpty() || !QFileInfo::exists(from))
+        return false;
+    if (QFileInfo::exists(to))
+        QFile::remove(to);
+    return QFile::copy(from, to);
+}

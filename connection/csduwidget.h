@@ -1,0 +1,111 @@
+#pragma once
+
+#include "sdusender.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QMap>
+#include <QString>
+#include <QWidget>
+
+class CMsg;
+class LogManager;
+
+namespace Ui {
+class CSduWidget;
+}
+
+// The page of one credit-based channel: sends typed bytes or a file as SDUs,
+// one in flight at a time, shows and stores what arrives, and returns credits
+// to the peer. The connection's L2CAP page parses the uplinks and reports
+// them through its signals, keyed by local CID; the page acts on its own key
+// only. The cutting and the credit decisions live in SduSender and
+// CreditReturn; this class is their shell on the link and the form.
+class CSduWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxTypedDigits = 20480;
+    static constexpr qint64 MaxFileSize = 20971520;
+    static constexpr int ReceiveViewBytes = 512;
+
+    CSduWidget(CMsg *link, LogManager *logger, const QString *dongleName, QWidget *parent = nullptr);
+    ~CSduWidget() override;
+
+    // Binds the page to its channel and empties the channel's data file.
+    void createReceiveFile(quint8 condix, const QString &key, quint16 peerMtu);
+    void initChannel(uint mtu, uint mps, uint initialCredits);
+
+    QString localCid() const { return m_localCid; }
+    // The folder of the channel's received data ("data.txt").
+    QString receiveFolder() const { return m_receiveFolder; }
+    QString receiveFilePath() const { return m_receiveFile.fileName(); }
+    bool isSending() const { return !m_sender.isEmpty(); }
+    bool isHeldForCredit() const { return m_sender.isHeldForCredit(); }
+    bool isCreditReturnPending() const { return m_creditReturn.isPending(); }
+
+    // Where a folder and a dongle's name put a channel's received data.
+    static QString receiveFolderFor(const QString &dataFolder, const QString &dongleName, quint8 condix,
+                                    const QString &key);
+
+signals:
+    void sig_sendCredit(QString cid, QString credit);
+    void sig_sendSDUData();
+
+public slots:
+    void on_readySendSDU(QString localId);
+    void on_buttonInit(QString localID);
+    void on_creditErrorCheck(QString localID);
+    void on_remoteCreditChanged(QString localId);
+    void on_receiveSDU(QString localId, QString remainCredits, QString consumedCredits, QByteArray rxData,
+                       QMap<QString, QString> &fieldsStr);
+    void on_consumedCreditChanged(QString localID, uint consumedCredits);
+
+    void on_pushButtonSend_clicked();
+    void on_pushButtonSendFile_clicked();
+    void on_pushButtonClear_clicked();
+    void on_pushButtonSendCredit_clicked();
+    void on_pushButtonRXClear_clicked();
+    void on_pushButtonSave_clicked();
+    void on_radioButtonMan_toggled(bool checked);
+    void on_textEditTX_textChanged();
+
+private:
+    void sendSduData(const QByteArray &data, bool fromFile);
+    // Hands the head SDU to the link; false when the link refused it.
+    bool sendHead();
+    // Stops the transfer: queue emptied, send file closed, buttons back.
+    void abandonTransfer(const QString &why);
+    QByteArray readChunk();
+    bool sendCredits();
+    int openReceiveFile(const QString &path);
+    static bool copyFileToPath(const QString &source, const QString &target);
+    void setSendButtonsEnabled(bool enabled);
+    // Limits the credit setting to min..max and shows `shown`.
+    void limitCreditSetting(const QString &min, const QString &max, const QString &shown);
+    quint32 editValue(class CValidateLineEdit *edit) const;
+    void log(const QString &text, int level) const;
+
+    Ui::CSduWidget *ui;
+    quint8 m_condix = 0;
+    QString m_localCid;
+    quint32 m_fileChunkSize = 0;
+    SduSender m_sender;
+    CreditReturn m_creditReturn;
+    QString m_consumedCredits = QStringLiteral("0");
+    QString m_minCredits = QStringLiteral("0");
+    QString m_maxCredits;
+    CMsg *m_msg;
+    LogManager *m_logger;
+    const QString *m_dongleName;
+    QString m_sendFilePath;
+    QFile m_sendFile;
+    QFile m_receiveFile;
+    QString m_receiveFolder;
+    quint64 m_sentBytes = 0;
+    quint32 m_receivedBytes = 0;
+    quint16 m_receivedCredits = 0;
+    // The tail of the received bytes that the view shows.
+    QByteArray m_receiveTail;
+};

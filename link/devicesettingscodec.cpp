@@ -1,0 +1,98 @@
+#include "devicesettingscodec.h"
+
+#include "cutil.h"
+
+#include <algorithm>
+
+QByteArray DeviceSettingsCodec::deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
+                                                   QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return QByteArray();
+    };
+    if (storedName.size() % 2 != 0)
+        return fail(QStringLiteral("the stored name has an odd number of hex digits"));
+    const int length = storedName.size() / 2;
+    if (length > 255)
+        return fail(QStringLiteral("the name is longer than 255 bytes"));
+    for (const QChar c : storedName) {
+        const ushort u = c.unicode();
+        const bool hexDigit = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+        if (!hexDigit)
+            return fail(QStringLiteral("the stored name holds a character that is not a hex digit"));
+    }
+    QByteArray name = QByteArray::fromHex(storedName.toLatin1());
+    // Stored last byte first: the pair at the end of the text is the first byte.
+    std::reverse(name.begin(), name.end());
+    const int payloadLength = 1 + name.size();
+    QByteArray frame;
+    frame.append(char(0xAA));
+    frame.append(char(layer));
+    frame.append(char(opcode));
+    frame.append(CUtil::valueToArray(0, quint64(payloadLength), 2));
+    frame.append(char(name.size()));
+    frame.append(name);
+    if (error)
+        error->clear();
+    return frame;
+}
+
+QString DeviceSettingsCodec::storedDeviceName(const QByteArray &nameBytes)
+{
+    return CUtil::hexText(nameBytes, CUtil::Reversed);
+}
+
+bool DeviceSettingsCodec::nameFromAnswer(const QByteArray &payload, QByteArray *name)
+{
+    if (payload.isEmpty() || payload.size() != uchar(payload.at(0)) + 1)
+        return false;
+    *name = payload.mid(1);
+    return true;
+}
+
+QByteArray DeviceSettingsCodec::storedProfiles(const QByteArray &payload, int *truncatedAt)
+{
+    QByteArray profiles;
+    int cut = -1;
+    int pos = 0;
+    while (pos < payload.size()) {
+        const int length = uchar(payload.at(pos));
+        if (length < 1 || pos + 1 + length > payload.size()) {
+            cut = pos;
+            break;
+        }
+        profiles.append(char(0));
+        profiles.append(payload.mid(pos, 1 + length));
+        pos += 1 + length;
+    }
+    if (truncatedAt)
+        *truncatedAt = cut;
+    return profiles;
+}
+
+QByteArray DeviceSettingsCodec::enabledProfileIds(const QByteArray &profiles, bool *truncated)
+{
+    QByteArray ids;
+    bool cut = false;
+    int pos = 0;
+    while (pos < profiles.size()) {
+        // [enabled][L][id][name...], L counting the id and the name.
+        if (pos + 2 > profiles.size()) {
+            cut = true;
+            break;
+        }
+        const int length = uchar(profiles.at(pos + 1));
+        if (length < 1 || pos + 2 + length > profiles.size()) {
+            cut = true;
+            break;
+        }
+        if (profiles.at(pos) == 1)
+            ids.append(profiles.at(pos + 2));
+        pos += 2 + length;
+    }
+    if (truncated)
+        *truncated = cut;
+    return ids;
+}

@@ -1,0 +1,50 @@
+#include "crfcalibrationdialog.h"
+#include "ui_crfcalibrationdialog.h"
+
+#include "ccommand.h"
+#include "cmsg.h"
+#include "commandnames.h"
+
+CRfCalibrationDialog::CRfCalibrationDialog(CMsg *link, LogManager *logger, QWidget *parent)
+    : CFlatDialog(QStringLiteral("RF Calibration"), parent, 0, 0, false)
+    , ui(new Ui::RfCalibrationDialog)
+    , m_link(link)
+    , m_logger(logger)
+    , m_handlers(this, logger, {{"BB@01@83", &CRfCalibrationDialog::statusProc}})
+{
+    ui->setupUi(m_content);
+    // "0x" and at most four digits: 0x0 to 0xFFFF.
+    ui->le_rfValue->setHexType(QStringLiteral("6"), QString(), QStringLiteral("0xFFFF"), QString(),
+                               QStringLiteral("0x[0-9a-fA-F]*"));
+    connect(ui->PB_Calibration, &QPushButton::clicked, this, &CRfCalibrationDialog::on_PB_Calibration_clicked);
+    if (m_link)
+        connect(m_link, &CMsg::sig_rcvGapMsg, this, &CRfCalibrationDialog::onRcvMsg);
+}
+
+CRfCalibrationDialog::~CRfCalibrationDialog()
+{
+    delete ui;
+}
+
+void CRfCalibrationDialog::on_PB_Calibration_clicked()
+{
+    // The text as typed: the edit's own value pads a bare "0x" to zeros.
+    const QString value = ui->le_rfValue->text().remove(QStringLiteral("0x"));
+    if (value.isEmpty())
+        return;
+    const QString name = QString::fromLatin1(CMD_RF_CALIBRATION_SET);
+    const QMap<QString, QVariant> fields{{QStringLiteral("rf_value"), quint32(quint16(value.toUInt(nullptr, 16)))}};
+    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
+        CCommand::logSendFailed(m_logger, name);
+    accept();
+}
+
+void CRfCalibrationDialog::onRcvMsg(QByteArray frame)
+{
+    m_handlers.dispatch(frame);
+}
+
+void CRfCalibrationDialog::statusProc(const QByteArray &frame)
+{
+    CCommand::lastSDKProc(m_logger, frame);
+}

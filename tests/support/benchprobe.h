@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <vector>
+
+// What the benchmarks measure of the program itself.
+namespace BenchProbe {
+
+// The process's resident memory, -1 when /proc cannot be read.
+long residentKiB();
+// Hands freed heap pages back to the system, so that resident memory shows
+// what is still in use rather than what the allocator keeps for later.
+void releaseFreeHeap();
+// The p-quantile (0..1) of the values, 0 for none.
+double percentile(std::vector<double> values, double p);
+
+// The GUI thread's lateness, sampled by a 10 ms timer while started.
+class GuiLateness
+{
+public:
+    GuiLateness();
+    void start();
+    void stop() { m_probe.stop(); }
+    const std::vector<double> &samples() const { return m_lateness; }
+
+private:
+    std::vector<double> m_lateness;
+    QElapsedTimer m_tick;
+    QTimer m_probe;
+};
+
+} // namespace BenchProbe

@@ -1,0 +1,273 @@
+#include "advertisingpages.h"
+#include "advertisingwidget.h"
+#include "advrig.h"
+#include "cadvbasewidget.h"
+#include "cadvlegacywidget.h"
+#include "cheartbeat.h"
+#include "cmsg.h"
+#include "framebuilder.h"
+#include "logmanager.h"
+#include "maindonglewidget.h"
+#include "modalanswerer.h"
+#include "pageinterfaces.h"
+#include "pageregistry.h"
+#include "recordinglogger.h"
+#include "simbehaviour_adv.h"
+#include "simbehaviour_app.h"
+#include "simbehaviour_link.h"
+#include "simulateddongle.h"
+
+#include <QPushButton>
+#include <QTableView>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+// The advertising page inside a dongle tab: created through the page
+// registry, reset with the dongle, counted as busy while a set advertises.
+
+namespace {
+
+const QString kHeartBeat = QStringLiteral("01@84");
+constexpr int kAnswerWaitMs = 20000;
+const QStringList kStaticCommands{"04@11", "01@41", "01@65", "01@45", "01@59", "01@5D",
+                                  "01@61", "01@67", "01@6B", "01@6D", "05@03", "02@09"};
+
+// A broadcaster BIG page that only remembers what the tab told it.
+class RecordingBigPage : public BigBroadcasterPage
+{
+public:
+    using BigBroadcasterPage::BigBroadcasterPage;
+    void setAdvertisingSetText(const QString &text) override { setText = text; }
+    bool canClose() const override { return closable; }
+    QString setText;
+    bool closable = false;
+};
+
+} // namespace
+
+class TestAdvDongle : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void pageOnSlaveTab();
+    void resetEventEmptiesListAndSendsNothing();
+    void settingsRefusedWhileAdvertising_data();
+    void settingsRefusedWhileAdvertising();
+    void createBigOpensBroadcasterTab();
+    void createBigWithoutBroadcasterPage();
+
+private:
+    void openDongle();
+    advertisingWidget *page() const { return qobject_cast<advertisingWidget *>(m_widget->advertisingPage()); }
+    // Adds a set and starts it; true once the page shows it advertising.
+    bool startSet(const QString &type, int index, int row);
+    QStringList sentIds() const;
+
+    SimulatedDongle *m_dongle = nullptr;
+    AdvertisingBehaviour *m_adv = nullptr;
+    MainDongleWidget *m_widget = nullptr;
+    RecordingLogger *m_log = nullptr;
+};
+
+void TestAdvDongle::initTestCase()
+{
+    registerAdvertisingPages();
+}
+
+void TestAdvDongle::cleanupTestCase()
+{
+    PageRegistry::unregisterAll();
+}
+
+void TestAdvDongle::init()
+{
+    m_dongle = new SimulatedDongle;
+    QVERIFY(m_dongle->isValid());
+    installLinkBehaviour(*m_dongle);
+    installAppBehaviour(*m_dongle);
+    m_adv = AdvertisingBehaviour::install(*m_dongle);
+    m_widget = new MainDongleWidget(QStringLiteral("TestDongle"));
+    QVERIFY(m_widget->isOperational());
+    m_log = new RecordingLogger(QStringLiteral("recorder"), 0);
+    m_widget->logManager()->addLogger(m_log);
+    m_widget->initWidgets();
+    m_widget->heartBeat()->setInterval(60000);
+    m_widget->link()->setSendInterval(5);
+    m_widget->resize(1400, 900);
+    m_widget->show();
+    m_widget->pageTabWidget()->setCurrentIndex(1);
+}
+
+void TestAdvDongle::cleanup()
+{
+    delete m_widget;
+    m_widget = nullptr;
+    delete m_dongle;
+    m_dongle = nullptr;
+}
+
+QStringList TestAdvDongle::sentIds() const
+{
+    QStringList ids = m_dongle->receivedIds();
+    ids.removeAll(kHeartBeat);
+    return ids;
+}
+
+void TestAdvDongle::openDongle()
+{
+    QCOMPARE(m_widget->link()->openPort(m_dongle->portPath()), 0);
+    m_widget->onConnectionStatusChanged(true);
+    QTRY_COMPARE_WITH_TIMEOUT(m_widget->deviceType(), 1, kAnswerWaitMs);
+    QTest::qWait(100);
+    m_dongle->clearReceived();
+    m_widget->pageTabWidget()->setCurrentIndex(1);
+}
+
+bool TestAdvDongle::startSet(const QString &type, int index, int row)
+{
+    AdvPageDriver::addSet(page(), type, index);
+    QStringList data{QStringLiteral("adv:Complete Local Name=abc")};
+    if (type == QLatin1String("Periodic Advertising"))
+        data << QStringLiteral("periodic=01");
+    AdvForms::apply(AdvPageDriver::shownForm(page()), data);
+    AdvPageDriver::press(page(), row);
+    page()->findChild<QToolButton *>(QStringLiteral("btnStartAdv"))->click();
+    return LinkRig::waitUntil([&] { return AdvPageDriver::rowAdvertising(page(), row); }, kAnswerWaitMs);
+}
+
+void TestAdvDongle::pageOnSlaveTab()
+{
+    QVERIFY(page());
+    QCOMPARE(m_widget->pageTabWidget()->tabText(1), QStringLiteral("Slave"));
+    QVERIFY(m_widget->pageTabWidget()->widget(1)->isAncestorOf(page()));
+}
+
+void TestAdvDongle::resetEventEmptiesListAndSendsNothing()
+{
+    openDongle();
+    QVERIFY(startSet(QStringLiteral("Legacy Advertising"), 2, 0));
+    QVERIFY(startSet(QStringLiteral("Extended Advertising"), 0, 1));
+    QVERIFY(m_widget->isBusy());
+    m_dongle->clearReceived();
+    m_dongle->sendResetEvent();
+    QTRY_COMPARE_WITH_TIMEOUT(AdvPageDriver::table(page())->model()->rowCount(), 0, kAnswerWaitMs);
+    QVERIFY(!page()->isAdvertising());
+    QVERIFY(!m_widget->isBusy());
+    QTest::qWait(100);
+    // The tab asks its questions again after a reset; the page sends nothing.
+    for (const QString &id : sentIds())
+        QVERIFY2(!id.startsWith(QLatin1String("01@2")) && !id.startsWith(QLatin1String("01@3")), qPrintable(id));
+    m_widget->pageTabWidget()->setCurrentIndex(1);
+    QVERIFY(qobject_cast<CAdvLegacyWidget *>(AdvPageDriver::shownForm(page())));
+}
+
+void TestAdvDongle::settingsRefusedWhileAdvertising_data()
+{
+    QTest::addColumn<bool>("advertising");
+    QTest::newRow("a set advertises") << true;
+    QTest::newRow("its set stopped") << false;
+}
+
+void TestAdvDongle::settingsRefusedWhileAdvertising()
+{
+    QFETCH(bool, advertising);
+
+    openDongle();
+    QVERIFY(startSet(QStringLiteral("Periodic Advertising"), 1, 0));
+    if (!advertising) {
+        page()->findChild<QToolButton *>(QStringLiteral("btnStartAdv"))->click();
+        QVERIFY(LinkRig::waitUntil([&] { return !page()->isAdvertising(); }, kAnswerWaitMs));
+    }
+    QCOMPARE(m_widget->isBusy(), advertising);
+    m_dongle->clearReceived();
+
+    ModalAnswerer answerer;
+    answerer.answerWith([](QWidget *dialog) {
+        // Pressed once this answer has returned: the refusal is a modal box of its own.
+        QTimer::singleShot(0, dialog->findChild<QPushButton *>(QStringLiteral("pb_setAll")), &QPushButton::click);
+    });
+    if (advertising) {
+        answerer.click(QStringLiteral("m_pbOk"));
+        answerer.click(ModalAnswerer::Reject);
+    }
+    m_widget->on_toolButton_configureSettings_clicked();
+    QVERIFY(answerer.waitUntilAnswered());
+    QVERIFY(answerer.failures().isEmpty());
+    if (advertising) {
+        QCOMPARE(answerer.seen().size(), 3);
+        QCOMPARE(answerer.seen().at(1).title, QStringLiteral("error"));
+        QCOMPARE(answerer.seen().at(1).text, QStringLiteral("cannot set params when air action is on"));
+        QTest::qWait(100);
+        for (const QString &id : kStaticCommands)
+            QVERIFY2(!sentIds().contains(id), qPrintable(id));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(sentIds().contains(kStaticCommands.first()), kAnswerWaitMs);
+    }
+}
+
+void TestAdvDongle::createBigOpensBroadcasterTab()
+{
+    QList<QPointer<RecordingBigPage>> made;
+    PageRegistry::registerMaker<PageKind::BigBroadcaster>(
+        [&made](const PageContext &context, const BigBroadcasterArgs &) -> BigBroadcasterPage * {
+            auto *big = new RecordingBigPage(context.parent);
+            made << big;
+            return big;
+        });
+    openDongle();
+    QVERIFY(startSet(QStringLiteral("Periodic Advertising"), 3, 0));
+    AdvPageDriver::press(page(), 0);
+    auto *createBig = page()->findChild<QToolButton *>(QStringLiteral("btnConnAdvBIG"));
+    QVERIFY(createBig->isEnabled());
+    createBig->click();
+
+    QTabWidget *tabs = m_widget->pageTabWidget();
+    QCOMPARE(made.size(), 1);
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->tabText(2), QStringLiteral("BIG  "));
+    QCOMPARE(tabs->currentIndex(), 2);
+    QCOMPARE(made.first()->setText, QStringLiteral("3"));
+
+    // A second request reuses the tab.
+    tabs->setCurrentIndex(1);
+    emit page()->sig_slaveBIGSucceed(4);
+    QCOMPARE(made.size(), 1);
+    QCOMPARE(tabs->currentIndex(), 2);
+    QCOMPARE(made.first()->setText, QStringLiteral("4"));
+
+    auto *close = qobject_cast<QToolButton *>(tabs->tabBar()->tabButton(2, QTabBar::RightSide));
+    QVERIFY(close);
+    QCOMPARE(close->toolTip(), QStringLiteral("Disconnect"));
+    {
+        ModalAnswerer answerer;
+        answerer.click(QStringLiteral("m_pbOk"));
+        close->click();
+        QVERIFY(answerer.waitUntilAnswered());
+        QCOMPARE(answerer.seen().first().text, QStringLiteral("Please terminate BIG before close the BIG and BIS table."));
+    }
+    QCOMPARE(tabs->count(), 3);
+    made.first()->closable = true;
+    close->click();
+    QCOMPARE(tabs->count(), 2);
+    QTRY_VERIFY(made.first().isNull());
+    PageRegistry::registerMaker<PageKind::BigBroadcaster>({});
+}
+
+void TestAdvDongle::createBigWithoutBroadcasterPage()
+{
+    emit page()->sig_slaveBIGSucceed(1);
+    QCOMPARE(m_widget->pageTabWidget()->count(), 2);
+    QVERIFY(m_log->lines().contains(qMakePair(QStringLiteral("Create BIG and BIS tab failed. "), 4)));
+}
+
+QTEST_MAIN(TestAdvDongle)
+#include "tst_advdongle.moc"

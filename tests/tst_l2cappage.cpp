@@ -1,0 +1,551 @@
+#include "cl2capwidget.h"
+#include "csduwidget.h"
+#include "filechooser.h"
+#include "framebuilder.h"
+#include "l2caprig.h"
+#include "modalanswerer.h"
+#include "recordinglogger.h"
+#include "simbehaviour_l2cap.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTreeView>
+#include <QtTest/QtTest>
+
+namespace {
+
+const QString SendSdu = QStringLiteral("04@03");
+const QString Credits = QStringLiteral("04@0B");
+const QString Reply = QStringLiteral("04@07");
+
+template <typename T>
+T *child(QWidget *parent, const char *name)
+{
+    return parent->findChild<T *>(QString::fromLatin1(name));
+}
+
+QString colonHex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(':'));
+}
+
+QByteArray randomBytes(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
+
+} // namespace
+
+class TestL2capPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { setFileChooser(FileChooserFunction()); }
+
+    void createCocSendsItsFrameAndListsTheChannelOnItsResult();
+    void creationThatFailsListsNothing();
+    void aLocalCidInUseIsRefusedBeforeSending();
+    void typedBytesLeaveOneSduAtATime();
+    void creditErrorHoldsTheTransferUntilThePeerGrantsCredits();
+    void sendFailureAbandonsTheTransfer();
+    void fileTransferEndsWithOneFinishBox();
+    void peerMtuOfZeroListsTheChannelButSendsNothing();
+    void receivedSdusLandInTheFileAndTheView();
+    void failedCreditResultAllowsTheNextAutomaticReturn();
+    void framesOfOtherConnectionsAndClosedChannelsAreIgnored();
+    void statusesAreTakenOnlyAsOftenAsSent();
+    void disconnectingShowsTheNextChannelOrThePlaceholder();
+    void disconnectThatCannotBeSentExpectsNoStatus();
+    void peerRequest_data();
+    void peerRequest();
+};
+
+void TestL2capPage::createCocSendsItsFrameAndListsTheChannelOnItsResult()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.l2cap->setChannelPlan({512, 247, 10, L2capBehaviour::Success});
+    QVERIFY(rig.createChannel(64, 2048, 23, 10, 128));
+
+    const QList<QByteArray> creates = rig.downlinks(QStringLiteral("04@01"));
+    QCOMPARE(creates.size(), 1);
+    QCOMPARE(L2capRig::payloadOf(creates.first()), QByteArray::fromHex("800040000a0000081700" "00"));
+
+    const ChannelInfo info = rig.page->channel(QStringLiteral("64"));
+    QCOMPARE(info.psmValues.value("PSM"), QStringLiteral("128"));
+    QCOMPARE(info.localValues.value("MTU"), QStringLiteral("2048"));
+    QCOMPARE(info.localValues.value("Initial Credits"), QStringLiteral("91"));
+    QCOMPARE(info.localValues.value("Remaining Credits"), QStringLiteral("91"));
+    QCOMPARE(info.localValues.value("Consumed Credits"), QStringLiteral("0"));
+    QCOMPARE(info.remoteValues.value("MTU"), QStringLiteral("512"));
+    QCOMPARE(info.remoteValues.value("MPS"), QStringLiteral("247"));
+    QCOMPARE(info.remoteValues.value("Initial Credits"), QStringLiteral("10"));
+
+    auto *list = child<QListWidget>(rig.page.get(), "listWidget");
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("Channel [ID:64]"));
+    QCOMPARE(rig.page->currentCid(), QStringLiteral("64"));
+    QCOMPARE(rig.page->shownSduWidget(), rig.sdu(64));
+    QVERIFY(rig.sdu(64)->isEnabled());
+
+    auto *tree = child<QTreeView>(rig.page.get(), "treeView");
+    QAbstractItemModel *model = tree->model();
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Channel [ID:64] Details:"));
+    QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("128"));
+    QCOMPARE(model->index(2, 0, model->index(1, 0)).data().toString(), QStringLiteral("Initial Credits"));
+    QCOMPARE(model->index(2, 1, model->index(1, 0)).data().toString(), QStringLiteral("91"));
+    QCOMPARE(model->index(0, 1, model->index(2, 0)).data().toString(), QStringLiteral("512"));
+
+    // The command status was expected once and taken.
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedCreateStatuses() == 0; }));
+}
+
+void TestL2capPage::creationThatFailsListsNothing()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.l2cap->setChannelPlan({512, 247, 10, 0x3A});
+    QVERIFY(!rig.createChannel(65));
+    QVERIFY(rig.page->openChannels().isEmpty());
+    // Sent, but the dongle did not open it: it stays pending and unlisted.
+    QCOMPARE(rig.page->pendingChannels(), QStringList{QStringLiteral("65")});
+    QCOMPARE(child<QListWidget>(rig.page.get(), "listWidget")->count(), 0);
+    QVERIFY(rig.rig.recorder->texts().filter(QStringLiteral("Uplink Command Name:Creating COC Result:")).size() == 1);
+}
+
+void TestL2capPage::aLocalCidInUseIsRefusedBeforeSending()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.createChannel(64));
+    rig.createChannel(64, 100, 50); // listed already: only the refusal matters here
+    QCOMPARE(rig.downlinks(QStringLiteral("04@01")).size(), 1);
+    QVERIFY(rig.rig.recorder->texts().contains(
+        QStringLiteral("Local CID 64 is already in use on this connection; Create COC is not sent.")));
+    // A creation result for the open channel again is logged and changes nothing.
+    rig.rig.dongle.sendUplink(L2capBehaviour::creatingResult(0, 0, 1, 64, 5, 5, 30, 30, 0));
+    QVERIFY(L2capRig::waitUntil([&] {
+        return rig.rig.recorder->texts().contains(
+            QStringLiteral("Channel 64 is already open; its creation result is ignored."));
+    }));
+    QCOMPARE(rig.page->channel(QStringLiteral("64")).remoteValues.value("MTU"), QStringLiteral("512"));
+    QCOMPARE(child<QListWidget>(rig.page.get(), "listWidget")->count(), 1);
+}
+
+void TestL2capPage::typedBytesLeaveOneSduAtATime()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.l2cap->setChannelPlan({2, 23, 10, 0});
+    QVERIFY(rig.createChannel(64));
+    CSduWidget *sdu = rig.sdu(64);
+    // Each result comes late, so a second SDU sent early would show.
+    rig.rig.dongle.setResponseDelay(150);
+
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("01:02:03"));
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QVERIFY(!child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
+    QVERIFY(answerer.waitUntilAnswered());
+
+    const QList<SimulatedDongle::ReceivedFrame> frames = rig.rig.dongle.receivedFrames();
+    QList<SimulatedDongle::ReceivedFrame> sdus;
+    for (const auto &frame : frames) {
+        if (frame.id == SendSdu)
+            sdus.append(frame);
+    }
+    QCOMPARE(sdus.size(), 2);
+    QCOMPARE(L2capRig::payloadOf(sdus[0].bytes), QByteArray::fromHex("40000200000102"));
+    QCOMPARE(L2capRig::payloadOf(sdus[1].bytes), QByteArray::fromHex("400001000003"));
+    QVERIFY2(sdus[1].atMs - sdus[0].atMs >= 140, "the second SDU left before the first's result");
+    QCOMPARE(rig.l2cap->channel(0, 64).delivered, QByteArray::fromHex("010203"));
+
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, rig.dongleName + QStringLiteral(": Info"));
+    QCOMPARE(answerer.seen().first().text, QStringLiteral("Send SDU data finished."));
+    QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), QStringLiteral("3"));
+    QCOMPARE(child<QTextEdit>(sdu, "textEditTX")->toPlainText(), QStringLiteral("01:02:03"));
+    QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
+    // Remote credits: one K-frame per SDU.
+    QCOMPARE(rig.page->channel(QStringLiteral("64")).remoteValues.value("Remaining Credits"), QStringLiteral("8"));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedSduStatuses() == 0; }));
+}
+
+void TestL2capPage::creditErrorHoldsTheTransferUntilThePeerGrantsCredits()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.l2cap->setChannelPlan({4, 23, 10, 0});
+    QVERIFY(rig.createChannel(64));
+    CSduWidget *sdu = rig.sdu(64);
+    rig.l2cap->setSduResults({L2capBehaviour::CreditError});
+
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("0a0b0c0d0e"));
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QVERIFY(L2capRig::waitUntil([&] { return sdu->isHeldForCredit(); }));
+    QTest::qWait(100);
+    QCOMPARE(rig.downlinks(SendSdu).size(), 1);
+    QVERIFY(!child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
+
+    QVERIFY(rig.l2cap->peerGrantsCredits(0, 64, 3));
+    QVERIFY(answerer.waitUntilAnswered());
+    const QList<QByteArray> sent = rig.downlinks(SendSdu);
+    QCOMPARE(sent.size(), 3);
+    QCOMPARE(sent[1], sent[0]);
+    QCOMPARE(rig.l2cap->channel(0, 64).delivered, QByteArray::fromHex("0a0b0c0d0e"));
+    QCOMPARE(answerer.seen().size(), 1);
+
+    // A grant without a credit error sends nothing.
+    QVERIFY(rig.l2cap->peerGrantsCredits(0, 64, 1));
+    QTest::qWait(100);
+    QCOMPARE(rig.downlinks(SendSdu).size(), 3);
+}
+
+void TestL2capPage::sendFailureAbandonsTheTransfer()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.l2cap->setChannelPlan({1, 23, 10, 0});
+    QVERIFY(rig.createChannel(64));
+    CSduWidget *sdu = rig.sdu(64);
+    rig.l2cap->setSduResults({L2capBehaviour::Success, 0x31});
+
+    child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("01:02:03:04"));
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QVERIFY(L2capRig::waitUntil([&] { return !sdu->isSending(); }));
+    QTest::qWait(100);
+    QCOMPARE(rig.downlinks(SendSdu).size(), 2);
+    QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
+    QVERIFY(child<QPushButton>(sdu, "pushButtonSendFile")->isEnabled());
+    QVERIFY(rig.rig.recorder->texts().contains(
+        QStringLiteral("Channel 64: SDU transfer stopped, the dongle reported a send failure.")));
+
+    // The next transfer starts clean: nothing of the old one follows it.
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("ff"));
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QVERIFY(answerer.waitUntilAnswered());
+    QCOMPARE(rig.downlinks(SendSdu).size(), 3);
+    QCOMPARE(rig.l2cap->channel(0, 64).delivered, QByteArray::fromHex("01ff"));
+}
+
+void TestL2capPage::fileTransferEndsWithOneFinishBox()
+{
+    L2capRig rig(1);
+    QVERIFY(rig.open());
+    // 20-byte SDUs, so the file is read in 20000-byte chunks: three of them.
+    rig.l2cap->setChannelPlan({20, 247, 65535, 0});
+    QVERIFY(rig.createChannel(64));
+    CSduWidget *sdu = rig.sdu(64);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("payload.bin"));
+    const QByteArray content = randomBytes(40007);
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    setFileChooser([&](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) { return path; });
+
+    ModalAnswerer answerer(60000);
+    answerer.click(QStringLiteral("m_pbOk"));
+    child<QPushButton>(sdu, "pushButtonSendFile")->click();
+    QCOMPARE(child<QLineEdit>(sdu, "lineEdit_filePath")->text(), path);
+    QVERIFY(answerer.waitUntilAnswered(60000));
+    QTest::qWait(50);
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().text, QStringLiteral("Send SDU data finished."));
+    QCOMPARE(rig.l2cap->channel(0, 64).delivered, content);
+    QCOMPARE(rig.downlinks(SendSdu).size(), 2001);
+    QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), QStringLiteral("40007"));
+}
+
+void TestL2capPage::peerMtuOfZeroListsTheChannelButSendsNothing()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.l2cap->setChannelPlan({0, 0, 10, 0});
+    QVERIFY(rig.createChannel(64));
+    QVERIFY(rig.rig.recorder->texts().contains(
+        QStringLiteral("Channel 64: the peer's MTU 0 or MPS 0 is 0; no SDU can be sent on it.")));
+    CSduWidget *sdu = rig.sdu(64);
+    child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("01"));
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QTest::qWait(50);
+    QVERIFY(rig.downlinks(SendSdu).isEmpty());
+    QVERIFY(rig.rig.recorder->texts().contains(QStringLiteral("Channel 64 has no usable peer MTU; nothing is sent.")));
+}
+
+void TestL2capPage::receivedSdusLandInTheFileAndTheView()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    // Local MTU 600, MPS 100, 20 credits: threshold 8, each 200-byte SDU takes 3.
+    QVERIFY(rig.createChannel(64, 600, 100, 20));
+    CSduWidget *sdu = rig.sdu(64);
+    QSignalSpy received(rig.page.get(), &CL2capWidget::receiveSDU);
+
+    QByteArray all;
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray data = randomBytes(200);
+        all += data;
+        QVERIFY(rig.l2cap->peerSendsSdu(0, 64, data));
+    }
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 4; }));
+    QVERIFY(rig.downlinks(Credits).isEmpty()); // remaining 8 is not below 8
+
+    // The fifth takes it below the threshold; the sixth comes before the
+    // credit result and must not return credits a second time.
+    for (int i = 0; i < 2; ++i) {
+        const QByteArray data = randomBytes(200);
+        all += data;
+        QVERIFY(rig.l2cap->peerSendsSdu(0, 64, data));
+    }
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 6; }));
+    QVERIFY(L2capRig::waitUntil([&] { return !sdu->isCreditReturnPending(); }));
+    QTest::qWait(50);
+    const QList<QByteArray> returns = rig.downlinks(Credits);
+    QCOMPARE(returns.size(), 1);
+    QCOMPARE(L2capRig::payloadOf(returns.first()), QByteArray::fromHex("40000f0000")); // min(20, 15 consumed)
+    const ChannelInfo info = rig.page->channel(QStringLiteral("64"));
+    QCOMPARE(info.localValues.value("Consumed Credits"), QStringLiteral("3"));
+    QCOMPARE(info.localValues.value("Remaining Credits"), QStringLiteral("17"));
+
+    QFile file(sdu->receiveFilePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), all);
+    QCOMPARE(child<QPlainTextEdit>(sdu, "textEditRX")->toPlainText(), colonHex(all.right(512)));
+    QCOMPARE(child<QLabel>(sdu, "labelDataLength")->text(), QStringLiteral("1200"));
+    QCOMPARE(child<QLabel>(sdu, "labelCredits")->text(), QStringLiteral("18"));
+
+    // Receive "Clear" empties the view, the counters and the file; the next SDU starts at 0.
+    child<QPushButton>(sdu, "pushButtonRXClear")->click();
+    QCOMPARE(QFileInfo(sdu->receiveFilePath()).size(), qint64(0));
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, QByteArray::fromHex("abcd")));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 7; }));
+    file.seek(0);
+    QCOMPARE(file.readAll(), QByteArray::fromHex("abcd"));
+    QCOMPARE(child<QLabel>(sdu, "labelDataLength")->text(), QStringLiteral("2"));
+
+    // The data file outlives the channel.
+    const QString path = sdu->receiveFilePath();
+    QVERIFY(rig.l2cap->peerDisconnects(0, 64));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->openChannels().isEmpty(); }));
+    QTest::qWait(10);
+    QCOMPARE(QFileInfo(path).size(), qint64(2));
+    QVERIFY(path.contains(QStringLiteral("SDU_receive_data")));
+}
+
+void TestL2capPage::failedCreditResultAllowsTheNextAutomaticReturn()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.createChannel(64, 23, 23, 4)); // threshold 3, each small SDU takes 1
+    CSduWidget *sdu = rig.sdu(64);
+    rig.rig.dongle.setResponder(Credits, [](const QByteArray &frame) {
+        return QList<QByteArray>{SimulatedDongle::acknowledgement(frame),
+                                 L2capBehaviour::localCreditsResult(L2capBehaviour::InvalidCid, 64, 0)};
+    });
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "a"));
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "b"));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(Credits).size() == 1; }));
+    QVERIFY(L2capRig::waitUntil([&] { return !sdu->isCreditReturnPending(); }));
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "c"));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(Credits).size() == 2; }));
+}
+
+void TestL2capPage::framesOfOtherConnectionsAndClosedChannelsAreIgnored()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.createChannel(64));
+    QSignalSpy received(rig.page.get(), &CL2capWidget::receiveSDU);
+    QSignalSpy ready(rig.page.get(), &CL2capWidget::readySendSDU);
+    rig.rig.recorder->clear();
+
+    rig.rig.dongle.sendUplinks({
+        L2capBehaviour::creatingResult(0, 0, 1, 70, 5, 5, 30, 30, 1), // another connection
+        L2capBehaviour::receivedSdu(64, 1, "x", 3),                   // another connection
+        L2capBehaviour::receivedSdu(99, 1, "x", 0),                   // no such channel
+        L2capBehaviour::sendingSduResult(99, 1, 0, 0),
+        L2capBehaviour::remoteCredits(99, 1, 0),
+        L2capBehaviour::localCreditsResult(0, 99, 0),
+        L2capBehaviour::creatingResult(0, 0, 1, 71, 5, 5, 30, 30, 0), // never requested
+    });
+    QVERIFY(rig.rig.uplinks.waitFor(rig.rig.uplinks.count() + 7));
+    QTest::qWait(20);
+    QCOMPARE(received.count(), 0);
+    QCOMPARE(ready.count(), 0);
+    QCOMPARE(rig.page->openChannels(), QStringList{QStringLiteral("64")});
+    const QStringList texts = rig.rig.recorder->texts();
+    QCOMPARE(texts.filter(QStringLiteral("is not open on this connection; the frame is ignored.")).size(), 4);
+    QVERIFY(texts.contains(QStringLiteral("Channel 71 was neither requested nor accepted; its creation result is ignored.")));
+    // Nothing of the other connection was logged here.
+    QCOMPARE(texts.filter(QStringLiteral("0146000000")).size(), 0);
+    QCOMPARE(texts.filter(QStringLiteral("Uplink Command Name: Creating COC")).size(), 1);
+}
+
+void TestL2capPage::statusesAreTakenOnlyAsOftenAsSent()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.createChannel(64));
+    rig.rig.recorder->clear();
+    rig.rig.dongle.sendUplink(FrameBuilder::frame(0xBB, 0x04, 0x13, QByteArray(1, '\0')));
+    QTest::qWait(50);
+    QVERIFY(rig.rig.recorder->texts().filter(QStringLiteral("[SDKProc]")).isEmpty());
+
+    // A real disconnect: its status is taken once, a second copy is dropped.
+    rig.rig.dongle.setSilent(true);
+    child<QListWidget>(rig.page.get(), "listWidget")->setCurrentRow(0);
+    rig.page->on_toolButtonRemove_clicked();
+    QCOMPARE(rig.page->expectedDisconnectStatuses(), 1);
+    rig.rig.dongle.sendUplink(FrameBuilder::frame(0xBB, 0x04, 0x13, QByteArray(1, '\x06')));
+    rig.rig.dongle.sendUplink(FrameBuilder::frame(0xBB, 0x04, 0x13, QByteArray(1, '\x06')));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedDisconnectStatuses() == 0; }));
+    QTest::qWait(50);
+    QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("[SDKProc]")).size(), 1);
+    QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("Result:SDK ERR BUSY")).size(), 1);
+}
+
+void TestL2capPage::disconnectingShowsTheNextChannelOrThePlaceholder()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    for (quint16 cid : {64, 65, 66})
+        QVERIFY(rig.createChannel(cid));
+    auto *list = child<QListWidget>(rig.page.get(), "listWidget");
+    auto *tree = child<QTreeView>(rig.page.get(), "treeView");
+    list->setCurrentRow(1);
+    QCOMPARE(rig.page->shownSduWidget(), rig.sdu(65));
+    QCOMPARE(rig.page->currentCid(), QStringLiteral("65"));
+
+    rig.page->on_toolButtonRemove_clicked();
+    QVERIFY(L2capRig::waitUntil([&] { return list->count() == 2; }));
+    QCOMPARE(rig.downlinks(QStringLiteral("04@13")).size(), 1);
+    QCOMPARE(L2capRig::payloadOf(rig.downlinks(QStringLiteral("04@13")).first()), QByteArray::fromHex("410000"));
+    QCOMPARE(rig.page->currentCid(), QStringLiteral("64"));
+    QCOMPARE(rig.page->shownSduWidget(), rig.sdu(64));
+    QCOMPARE(tree->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Channel [ID:64] Details:"));
+    QVERIFY(!rig.sdu(65));
+
+    QVERIFY(rig.l2cap->peerDisconnects(0, 64));
+    QVERIFY(rig.l2cap->peerDisconnects(0, 66));
+    QVERIFY(L2capRig::waitUntil([&] { return list->count() == 0; }));
+    CSduWidget *shown = rig.page->shownSduWidget();
+    QVERIFY(shown);
+    QVERIFY(shown->localCid().isEmpty());
+    QVERIFY(!shown->isEnabled());
+    QCOMPARE(tree->model()->rowCount(), 0);
+    QVERIFY(rig.page->currentCid().isEmpty());
+}
+
+void TestL2capPage::disconnectThatCannotBeSentExpectsNoStatus()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.createChannel(64));
+    rig.page->on_toolButtonRemove_clicked(); // the new channel is the current row
+    QCOMPARE(rig.page->expectedDisconnectStatuses(), 1);
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->openChannels().isEmpty(); }));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedDisconnectStatuses() == 0; }));
+
+    QVERIFY(rig.createChannel(65));
+    rig.rig.link.closePort();
+    rig.page->on_toolButtonRemove_clicked();
+    QCOMPARE(rig.page->expectedDisconnectStatuses(), 0);
+    QVERIFY(rig.rig.recorder->texts().contains(QStringLiteral("send disconnect coc message failed")));
+
+    // Without a row nothing is sent.
+    child<QListWidget>(rig.page.get(), "listWidget")->setCurrentRow(-1);
+    rig.page->on_toolButtonRemove_clicked();
+    QVERIFY(rig.rig.recorder->texts().contains(QStringLiteral("The row selected is wrong.")));
+}
+
+void TestL2capPage::peerRequest_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("accept") << "accept" << true;
+    QTest::newRow("reject") << "reject" << false;
+    QTest::newRow("close button") << "close" << false;
+    QTest::newRow("escape") << "escape" << false;
+    QTest::newRow("silence") << "timeout" << false;
+}
+
+void TestL2capPage::peerRequest()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, accepted);
+
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.page->setRequestTimeoutMs(300);
+    QSignalSpy front(rig.page.get(), &CL2capWidget::sig_showDongleTab);
+
+    ModalAnswerer answerer;
+    QStringList shown;
+    bool pendingOnly = false;
+    answerer.answerWith([&](QWidget *dialog) {
+        for (const char *name : {"labelLocalPSM", "labelPeerCID", "labelPeerMTU", "labelPeerMPS"})
+            shown << dialog->findChild<QLabel *>(QString::fromLatin1(name))->text();
+        if (answer == QLatin1String("accept")) {
+            dialog->findChild<QPushButton *>(QStringLiteral("pushButtonAccept"))->click();
+            pendingOnly = rig.page->openChannels().isEmpty()
+                          && rig.page->pendingChannels() == QStringList{QStringLiteral("64")};
+        } else if (answer == QLatin1String("reject")) {
+            dialog->findChild<QPushButton *>(QStringLiteral("pushButtonReject"))->click();
+        } else if (answer == QLatin1String("close")) {
+            dialog->findChild<QAbstractButton *>(QStringLiteral("m_tbClose"))->click();
+        } else if (answer == QLatin1String("escape")) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        }
+        // "timeout": the dialog answers by itself.
+    });
+    rig.l2cap->peerRequestsChannel(0, 128, 64, 512, 247, 10);
+    QVERIFY(answerer.waitUntilAnswered());
+    QVERIFY(L2capRig::waitUntil([&] { return !rig.downlinks(Reply).isEmpty(); }));
+    QTest::qWait(accepted ? 0 : 400);
+
+    QCOMPARE(front.count(), 1);
+    QCOMPARE(front.first().first().toString(), rig.dongleName);
+    QCOMPARE(shown, (QStringList{"128", "64", "512", "247"}));
+    const QList<QByteArray> replies = rig.downlinks(Reply);
+    QCOMPARE(replies.size(), 1);
+    if (accepted) {
+        QVERIFY(pendingOnly);
+        QCOMPARE(L2capRig::payloadOf(replies.first()), QByteArray::fromHex("0140004000ff001700170000"));
+        QVERIFY(L2capRig::waitUntil([&] { return rig.page->openChannels() == QStringList{QStringLiteral("64")}; }));
+        const ChannelInfo info = rig.page->channel(QStringLiteral("64"));
+        QCOMPARE(info.psmValues.value("PSM"), QStringLiteral("128"));
+        QCOMPARE(info.localValues.value("Initial Credits"), QStringLiteral("255"));
+        QCOMPARE(info.remoteValues.value("MTU"), QStringLiteral("512"));
+    } else {
+        QCOMPARE(replies.first(), FrameBuilder::withChecksum(FrameBuilder::fromHex("AA04070C00 00 4000 4000 FF00 1700 1700 00")));
+        QVERIFY(rig.rig.recorder->texts().contains(
+            QStringLiteral("Downlink Command Name: Reject Create COC Request\r\nRaw Data: aa04070c00004000"
+                           "4000ff00170017000" "0\r\nField Data: ")));
+        QVERIFY(rig.page->openChannels().isEmpty());
+        QVERIFY(rig.page->pendingChannels().isEmpty());
+    }
+}
+
+QTEST_MAIN(TestL2capPage)
+#include "tst_l2cappage.moc"
