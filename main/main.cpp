@@ -1,6 +1,7 @@
 #include "advertisingpages.h"
 #include "connectionpages.h"
 #include "crashhandler.h"
+#include "isochronouspages.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
 #include "terminationwatcher.h"
@@ -27,6 +28,7 @@ int main(int argc, char **argv)
     // Each later layer registers the pages it builds (PageRegistry).
     registerConnectionPages();
     registerAdvertisingPages();
+    registerIsochronousPages();
     registerTestModePages();
 
     MainWindow window;
