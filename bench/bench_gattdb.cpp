@@ -180,9 +180,7 @@ bool runPhase(const GattDatabase &database, int connections, bool flatView, bool
     for (int i = 0; i < connections; ++i) {
         BenchProbe::GuiLateness probe;
         const Result result = runConnection(link, logs, dongle, database, flatView, paced, probe);
-        std::printf("GUI timer lateness: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms (%zu samples)\n",
-                    BenchProbe::percentile(probe.samples(), 0.5), BenchProbe::percentile(probe.samples(), 0.99),
-                    BenchProbe::percentile(probe.samples(), 1.0), probe.samples().size());
+        BenchProbe::printLateness(probe);
         std::printf("  first result to complete tree and table: %.0f ms; last frame written to complete: %.0f ms%s\n",
                     result.firstToCompleteMs, result.lastByteToCompleteMs, result.complete ? "" : " (INCOMPLETE)");
         BenchProbe::releaseFreeHeap();

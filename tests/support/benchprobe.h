@@ -31,6 +31,8 @@ private:
     QTimer m_probe;
 };
 
+// "GUI timer lateness: median .. ms, 99th percentile .. ms, worst .. ms (n samples)"
+void printLateness(const GuiLateness &lateness);
 // Prints the lateness quantiles and the memory samples taken over a run.
 void printRun(const GuiLateness &lateness, long memoryBefore, const std::vector<long> &memory, int samples);
 
