@@ -10,6 +10,9 @@ namespace BenchProbe {
 
 // The process's resident memory, -1 when /proc cannot be read.
 long residentKiB();
+// CPU seconds used so far by the calling thread, and by the whole process.
+double threadCpuSeconds();
+double processCpuSeconds();
 // The p-quantile (0..1) of the values, 0 for none.
 double percentile(std::vector<double> values, double p);
 
