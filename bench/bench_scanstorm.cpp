@@ -39,7 +39,6 @@
 
 namespace {
 
-using BenchProbe::percentile;
 using BenchProbe::residentKiB;
 
 // One report of a device, its number within that device's reports carried in
@@ -178,15 +177,10 @@ bool runPhase(int pages, int seconds, int rate, int deviceCount)
     for (auto &stream : streams)
         reports += stream->received;
 
-    std::printf("GUI timer lateness: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms (%zu samples)\n",
-                percentile(probe.samples(), 0.5), percentile(probe.samples(), 0.99),
-                percentile(probe.samples(), 1.0), probe.samples().size());
     std::printf("GUI thread CPU: %.2f s in %.1f s (%.1f %% of a core), %.2f us per report (%lld reports)\n",
                 guiCpu, wall, 100.0 * guiCpu / wall, reports > 0 ? guiCpu * 1e6 / double(reports) : 0.0,
                 static_cast<long long>(reports));
-    std::printf("resident memory: %ld KiB before;", memoryBefore);
-    for (size_t i = 0; i < memory.size(); ++i)
-        std::printf(" %ld KiB at %zu/%d;", memory[i], i + 1, samples);
+    BenchProbe::printRun(probe, memoryBefore, memory, samples);
     const long memoryAfter = residentKiB();
     std::printf(" %ld KiB after draining", memoryAfter);
     qint64 rowCount = 0;

@@ -17,6 +17,8 @@ CFlatMessage::CFlatMessage(QWidget *parent)
 {
     // Object names let tests and the style sheet find the parts.
     m_lbMessage->setObjectName(QStringLiteral("m_lbMessage"));
+    // Messages carry dongle names and file names.
+    m_lbMessage->setTextFormat(Qt::PlainText);
     m_pbOk->setObjectName(QStringLiteral("m_pbOk"));
     m_pbYes->setObjectName(QStringLiteral("m_pbYes"));
     m_pbNo->setObjectName(QStringLiteral("m_pbNo"));
@@ -60,4 +62,19 @@ int CFlatMessage::question(QWidget *parent, const QString &title, const QString 
     const int result = box->exec();
     delete box;
     return result == QDialog::Accepted ? QMessageBox::Yes : QMessageBox::No;
+}
+
+int CFlatMessage::ask(QWidget *parent, const QString &title, const QString &text)
+{
+    QPointer<CFlatMessage> box = new CFlatMessage(parent);
+    box->setTitle(title);
+    box->m_lbMessage->setText(text);
+    box->m_pbOk->hide();
+    bool no = false;
+    connect(box->m_pbNo, &QPushButton::clicked, box, [&no] { no = true; });
+    const int result = box->exec();
+    delete box;
+    if (result == QDialog::Accepted)
+        return QMessageBox::Yes;
+    return no ? QMessageBox::No : QMessageBox::Cancel;
 }
