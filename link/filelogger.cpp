@@ -85,11 +85,22 @@ void FileLogger::fileClear()
 void FileLogger::flushBuffer()
 {
     m_flushTimer.stop();
+    bool written = true;
     if (!m_buffer.isEmpty() && m_file.isOpen())
-        m_file.write(m_buffer);
+        written = m_file.write(m_buffer) == m_buffer.size();
     if (m_file.isOpen())
-        m_file.flush();
+        written = m_file.flush() && written;
     m_buffer.clear();
+    if (!written)
+        reportFailure();
+}
+
+void FileLogger::reportFailure()
+{
+    if (m_failureReported)
+        return;
+    m_failureReported = true;
+    emit sig_writeFailed(m_fileName, m_file.errorString());
 }
 
 void FileLogger::setFileName(const QString &fileName)
@@ -100,7 +111,9 @@ void FileLogger::setFileName(const QString &fileName)
         m_file.close();
     }
     m_file.setFileName(fileName);
-    m_file.open(QIODevice::ReadWrite | QIODevice::Append);
+    m_failureReported = false;
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Append))
+        reportFailure();
 }
 
 QString FileLogger::fileName() const

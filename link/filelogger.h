@@ -31,6 +31,8 @@ public:
     void setFlushDelay(int ms) { m_flushTimer.setInterval(ms); }
 
 signals:
+    // Once per file and failure: the file cannot be opened or written.
+    void sig_writeFailed(QString fileName, QString reason);
     void sig_append(QString msg);
     void sig_clear();
 
@@ -42,5 +44,7 @@ private:
     QFile m_file;
     QString m_fileName;
     QByteArray m_buffer;
+    bool m_failureReported = false;
+    void reportFailure();
     QTimer m_flushTimer;
 };
