@@ -104,6 +104,10 @@ public:
     void setReconnectInterval(int ms);
     FirmwareLoader *firmwareLoader() const { return m_downloader; }
     bool isDownloading() const { return m_downloading; }
+    // The downloader's two outward signals (plain members: their names would
+    // look like automatic connections to the form).
+    void on_downLoad_finished();
+    void on_downLoad_failed();
 
 signals:
     void sig_OpenLCP(QString title, TestModePage *page);
@@ -147,8 +151,6 @@ public slots:
     void onOpenIDT(QString title, TestModePage *page);
     void onCloseLCP();
     void onCloseIDT();
-    void on_downLoad_finished();
-    void on_downLoad_failed();
     void on_reConnect();
     void onDownloadProgress(int stage, quint32 sent, quint32 total);
 

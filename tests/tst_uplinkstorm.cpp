@@ -1,5 +1,7 @@
 #include "advertisingpages.h"
 #include "ccfgfileparse.h"
+#include "crfcalibrationdialog.h"
+#include "ctestmodepage.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "cconnectionwidget.h"
@@ -10,6 +12,7 @@
 #include "pageinterfaces.h"
 #include "pageregistry.h"
 #include "recordinglogger.h"
+#include "testmodepages.h"
 #include "uplinkframer.h"
 
 #include <QApplication>
@@ -17,6 +20,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QPointer>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTabWidget>
@@ -40,6 +44,7 @@ void registerAllPages()
     registerConnectionPages();
     registerAdvertisingPages();
     registerIsochronousPages();
+    registerTestModePages();
 }
 
 // The pages a dongle tab opens at run time, each opened the way its layer
@@ -84,6 +89,21 @@ QWidget *openPeripheralCis(MainDongleWidget &tab)
     return tab.openSlaveCisPage(fields);
 }
 
+// A radio test page with its mode and reception on, so that every packet reaches its table.
+QWidget *openTestPage(MainDongleWidget &tab, bool lcp)
+{
+    if (lcp)
+        tab.on_toolButton_lcp_clicked();
+    else
+        tab.on_toolButton_idt_clicked();
+    auto *page = qobject_cast<CTestModePage *>(tab.pageTabWidget()->currentWidget());
+    if (!page)
+        return nullptr;
+    page->findChild<QPushButton *>(QLatin1String(lcp ? "btn_startlcp" : "btn_startidt"))->click();
+    page->findChild<QPushButton *>(QStringLiteral("btn_startrx"))->click();
+    return page;
+}
+
 const QVector<StormPage> &stormPages()
 {
     static const QVector<StormPage> pages{
@@ -93,6 +113,14 @@ const QVector<StormPage> &stormPages()
          [](MainDongleWidget &tab, const PageContext &context) { return openConnection(tab, context, 1, 1); }},
         {"central CIS page", [](MainDongleWidget &tab, const PageContext &) { return openCentralCis(tab); }},
         {"peripheral CIS page", [](MainDongleWidget &tab, const PageContext &) { return openPeripheralCis(tab); }},
+        {"LCP test page, receiving",
+         [](MainDongleWidget &tab, const PageContext &) { return openTestPage(tab, true); }},
+        {"IDT test page, receiving",
+         [](MainDongleWidget &tab, const PageContext &) { return openTestPage(tab, false); }},
+        {"calibration dialog, closed", [](MainDongleWidget &tab, const PageContext &) -> QWidget * {
+             tab.on_toolButton_RfCalibraion_clicked();
+             return tab.findChild<CRfCalibrationDialog *>();
+         }},
     };
     return pages;
 }
