@@ -49,9 +49,10 @@ public:
     ~MainDongleWidget() override;
 
     QString dongleName() const { return m_name; }
-    QString getDongleName() const { return m_name; }
     QString portName() const;
     QMap<QString, QVariant> *settingsMap() { return m_settings; }
+    // What a page of this tab is built with; its name pointer follows a rename.
+    PageContext pageContext();
     bool isInitialized() const { return m_initialized; }
     bool isConnected() const { return m_connected; }
     // False when the settings description could not be loaded: the tab then
@@ -141,7 +142,6 @@ public slots:
 
 private:
     void registerHandlers();
-    PageContext pageContext();
     void sendNamed(const QString &name);
     void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
     void sendDeviceNameSet(const QMap<QString, QVariant> &fields);

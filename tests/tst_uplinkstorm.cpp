@@ -188,13 +188,7 @@ private slots:
         tab->heartBeat()->setInterval(3600 * 1000);
         tab->heartBeat()->setDeadThreshold(24 * 3600 * 1000);
 
-        PageContext context;
-        context.link = tab->link();
-        context.logger = tab->logManager();
-        context.settings = tab->settingsMap();
-        const QString name = tab->dongleName();
-        context.dongleName = &name;
-        context.parent = tab.get();
+        const PageContext context = tab->pageContext();
         QVector<QPointer<QWidget>> open(stormPages().size());
 
         const quint32 seed = QRandomGenerator::global()->generate();

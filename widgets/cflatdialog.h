@@ -1,5 +1,4 @@
-#ifndef CFLATDIALOG_H
-#define CFLATDIALOG_H
+#pragma once
 
 #include <QDialog>
 #include <QPoint>
@@ -32,5 +31,3 @@ private:
     QPoint m_dragOffset;
     bool m_noTitleBar = false;
 };
-
-#endif // CFLATDIALOG_H
