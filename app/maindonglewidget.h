@@ -96,6 +96,10 @@ public:
     void setReconnectInterval(int ms);
     FirmwareLoader *firmwareLoader() const { return m_downloader; }
     bool isDownloading() const { return m_downloading; }
+    // The downloader's end signals, connected explicitly: as slots these names
+    // would send connectSlotsByName looking for a "downLoad" object.
+    void on_downLoad_finished();
+    void on_downLoad_failed();
 
 signals:
     void sig_OpenLCP(QString title, TestModePage *page);
@@ -135,8 +139,6 @@ public slots:
     void onOpenIDT(QString title, TestModePage *page);
     void onCloseLCP();
     void onCloseIDT();
-    void on_downLoad_finished();
-    void on_downLoad_failed();
     void on_reConnect();
     void onDownloadProgress(int stage, quint32 sent, quint32 total);
 
