@@ -5,11 +5,11 @@
 CAboutDialog::CAboutDialog(QWidget *parent)
     : CFlatDialog(QStringLiteral("About"), parent), ui(new Ui::CAboutDialog)
 {
-    ui->setupUi(m_content);
-    m_content->setMinimumSize(515, 290 - m_titleBar->height());
+    // The form is placed on the dialog itself: its positions count from the
+    // dialog's corner and leave the title bar above the picture free.
+    ui->setupUi(this);
     connect(ui->pushButton, &QPushButton::clicked, this, &QDialog::accept);
     setWindowIcon(QIcon(QStringLiteral(":/icons/launcher")));
-    adjustSize();
     setFixedSize(515, 290);
 }
 

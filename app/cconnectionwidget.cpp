@@ -65,7 +65,6 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
       m_dispatcher(this, logger)
 {
     ui->setupUi(this);
-    ui->buttonCIGCIS->hide();
     ui->buttonMasterBIG->hide();
 
     if (m_dongleSettings && m_dongleSettings->value(QStringLiteral("5_0_conn_type")).toUInt() != 0)
@@ -1396,11 +1395,23 @@ void CConnectionWidget::on_buttonMasterBIG_clicked()
 
 void CConnectionWidget::on_buttonCIGCIS_clicked()
 {
-    // The central CIG/CIS page belongs to a later layer: the owner builds it
-    // and reports it open through setCigCisOpened. Until then there is
-    // nothing to bring forward.
-    if (m_cigCisOpened)
+    if (m_cigCisOpened) {
         emit toCIGCISWidget();
+        return;
+    }
+    PageContext context;
+    context.link = m_link;
+    context.logger = m_logger;
+    context.settings = m_dongleSettings;
+    context.dongleName = m_dongleName;
+    context.parent = this;
+    CigCisArgs args;
+    args.aclIndexes = &m_masterCondixList;
+    CigCisPage *page = PageRegistry::create<PageKind::CigCisCentral>(context, args);
+    if (!page)
+        return;
+    m_cigCisOpened = true;
+    emit cigcisSuccess(page);
 }
 
 void CConnectionWidget::on_masterCondixChanged()

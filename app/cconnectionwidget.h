@@ -21,7 +21,7 @@
 class CMsg;
 class LogManager;
 class ConnectionPage;
-class CCigCisWidget;
+class CigCisPage;
 struct PageContext;
 class DevicesTableModel;
 class DevicePeriodicListModel;
@@ -84,7 +84,7 @@ public:
 signals:
     void connectSuccess(uint8_t role, QString addr, ConnectionPage *dialog);
     void disConnectRequest(uint8_t condix);
-    void cigcisSuccess(CCigCisWidget *dailog);
+    void cigcisSuccess(CigCisPage *dailog);
     void sig_masterCondixChanged();
     void masterBIGSucceed(uint16_t syncValue);
     void toCIGCISWidget();

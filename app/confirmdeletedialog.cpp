@@ -6,6 +6,10 @@ confirmdeletedialog::confirmdeletedialog(QWidget *parent)
     , ui(new Ui::confirmdeletedialog)
 {
     ui->setupUi(this);
+    // The form's width fits the question only in some fonts.
+    QLabel *question = ui->label;
+    question->resize(qMax(question->width(), question->sizeHint().width()),
+                     qMax(question->height(), question->sizeHint().height()));
 }
 
 confirmdeletedialog::~confirmdeletedialog()

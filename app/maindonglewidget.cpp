@@ -41,6 +41,8 @@ QString &settingsDescription()
 }
 const char kPeerAddressPrefix[] = "Peer Address: ";
 const char kSlaveTab[] = "Slave";
+const char kCigCisTab[] = "Master CIG and CIS";
+const char kSlaveCisTab[] = "Slave CIG and CIS";
 
 } // namespace
 
@@ -269,6 +271,8 @@ void MainDongleWidget::initWidgets()
 
     connect(m_connectionWidget, &CConnectionWidget::connectSuccess, this, &MainDongleWidget::on_connectSuccess);
     connect(m_connectionWidget, &CConnectionWidget::disConnectRequest, this, &MainDongleWidget::on_disConnectRequest);
+    connect(m_connectionWidget, &CConnectionWidget::cigcisSuccess, this, &MainDongleWidget::on_cigcisSuccess);
+    connect(m_connectionWidget, &CConnectionWidget::toCIGCISWidget, this, &MainDongleWidget::on_toCIGCISWidget);
     connect(m_link, &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_advertisingPage, &AdvertisingPage::onRcvMsg);
@@ -465,6 +469,13 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
     for (DynamicPage *page : qAsConst(closing))
         removePage(page);
     ui->tabWidget->setCurrentIndex(0);
+    // Requests the dongle made before it reset can no longer be answered.
+    m_pendingCisHandles.clear();
+    for (const QPointer<QDialog> &dialog : qAsConst(m_cisRequestDialogs)) {
+        if (dialog)
+            dialog->reject();
+    }
+    m_cisRequestDialogs.clear();
 
     if (m_connectionWidget) {
         m_connectionWidget->setCigCisOpened(false);
@@ -575,12 +586,20 @@ void MainDongleWidget::cisRequestProc(const QByteArray &frame)
     QMap<QString, QByteArray> fields;
     if (!m_status.parse(frame, &fields))
         return;
-    m_cisHandle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
-    // Answering the request needs the isochronous pages, which this program
-    // does not have yet; the request is logged and left to time out.
-    logLine(QStringLiteral("MainDongleWidget::cisRequestProc, a peer asks for a CIS; isochronous channels are not "
-                           "available in this version."),
-            LogLevel::Warn);
+    const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
+    m_pendingCisHandles.insert(handle);
+    CisPageArgs args;
+    args.fields = fields;
+    QDialog *dialog = PageRegistry::create<PageKind::CisRequestDialog>(pageContext(), args);
+    if (!dialog)
+        return;
+    m_cisRequestDialogs.removeAll(QPointer<QDialog>());
+    m_cisRequestDialogs.append(dialog);
+    // Frames keep coming while the user decides; this tab may go meanwhile.
+    const QPointer<MainDongleWidget> alive(this);
+    const int answer = dialog->exec();
+    if (alive && answer != QDialog::Accepted)
+        m_pendingCisHandles.remove(handle);
 }
 
 void MainDongleWidget::acceptCisProc(const QByteArray &frame)
@@ -589,16 +608,112 @@ void MainDongleWidget::acceptCisProc(const QByteArray &frame)
     if (CCommand::parseUpLinkCmd(m_logManager, frame, fields) != 0)
         return;
     // The same ID also answers the central side's "Create CIS".
-    if (CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle"))) != m_cisHandle)
+    const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
+    if (!m_pendingCisHandles.contains(handle))
         return;
     CCommand::uplinkMsgToLog(m_logManager, frame, fields);
+    m_pendingCisHandles.remove(handle);
     const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
     if (status && *status != 0) {
         const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
         logLine(QStringLiteral("[Complete Result] Uplink Command Name:") + name + QStringLiteral(" Result:")
                     + CCommand::enumText("STATUS_RSP", *status),
                 LogLevel::Error);
+        return;
     }
+    openSlaveCisPage(fields);
+}
+
+CisPeripheralPage *MainDongleWidget::openSlaveCisPage(const QMap<QString, QByteArray> &fields)
+{
+    CisPageArgs args;
+    args.fields = fields;
+    CisPeripheralPage *page = PageRegistry::create<PageKind::CisPeripheral>(pageContext(), args);
+    if (!page)
+        return nullptr;
+    connect(page, &CisPeripheralPage::disConnectSlaveCIS, this, &MainDongleWidget::on_slaveCISDisconnect);
+    ui->tabWidget->addTab(page, QLatin1String(kSlaveCisTab));
+    ui->tabWidget->setCurrentWidget(page);
+    const int placed = ui->tabWidget->indexOf(page);
+    if (placed < 0) {
+        logLine(QStringLiteral("Create CIG and CIS tab failed. "), LogLevel::Error);
+        return page;
+    }
+    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
+    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    const QPointer<CisPeripheralPage> guarded(page);
+    connect(button, &QToolButton::clicked, page, [guarded] {
+        if (guarded)
+            guarded->onSlaveDisconnect();
+    });
+    return page;
+}
+
+void MainDongleWidget::on_slaveCISDisconnect(uint64_t handle)
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        auto *page = qobject_cast<CisPeripheralPage *>(ui->tabWidget->widget(i));
+        if (!page || page->cisHandle() != handle)
+            continue;
+        disconnect(page, &CisPeripheralPage::disConnectSlaveCIS, this, &MainDongleWidget::on_slaveCISDisconnect);
+        if (!ui->tabWidget->tabBar()->tabButton(i, QTabBar::RightSide))
+            logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
+        // Called from the page's own handler: removePage deletes it later.
+        removePage(page);
+        for (int j = 0; j < ui->tabWidget->count(); ++j) {
+            if (ui->tabWidget->tabText(j) == QLatin1String(kSlaveTab))
+                ui->tabWidget->setCurrentIndex(j);
+        }
+        return;
+    }
+}
+
+void MainDongleWidget::on_cigcisSuccess(CigCisPage *page)
+{
+    if (!page)
+        return;
+    const int slave = slaveTabIndex();
+    ui->tabWidget->insertTab(slave < 0 ? ui->tabWidget->count() : slave, page, QLatin1String(kCigCisTab));
+    ui->tabWidget->setCurrentWidget(page);
+    const int placed = ui->tabWidget->indexOf(page);
+    if (placed < 0) {
+        logLine(QStringLiteral("Create CIG and CIS tab failed. "), LogLevel::Error);
+        return;
+    }
+    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
+    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
+}
+
+void MainDongleWidget::on_toCIGCISWidget()
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (qobject_cast<CigCisPage *>(ui->tabWidget->widget(i))) {
+            ui->tabWidget->setCurrentIndex(i);
+            return;
+        }
+    }
+}
+
+void MainDongleWidget::onCloseTabButtonClicked()
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (ui->tabWidget->tabBar()->tabButton(i, QTabBar::RightSide) != sender())
+            continue;
+        if (auto *page = qobject_cast<CigCisPage *>(ui->tabWidget->widget(i))) {
+            if (!page->canClose()) {
+                CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                          QStringLiteral("Please remove CIG before close the CIS and CIS table."));
+                return;
+            }
+            if (m_connectionWidget)
+                m_connectionWidget->setCigCisOpened(false);
+            removePage(page);
+            return;
+        }
+        break;
+    }
+    logLine(QStringLiteral("Close tab failed."), LogLevel::Error);
 }
 
 void MainDongleWidget::channelMapSetProc(const QByteArray &frame)

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -15,6 +16,8 @@
 #include "uplinkstatus.h"
 
 class AdvertisingPage;
+class CigCisPage;
+class CisPeripheralPage;
 class CConnectionWidget;
 class CHeartBeat;
 class CLogWidget;
@@ -90,6 +93,12 @@ public:
     static QString settingsDescriptionPath();
     static void setSettingsDescriptionPath(const QString &path);
 
+    static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
+
+    // Opens the tab of a CIS this dongle accepted as peripheral; the fields
+    // are those of the result that established it.
+    CisPeripheralPage *openSlaveCisPage(const QMap<QString, QByteArray> &fields);
+
     // Toolbar, firmware download and test pages.
     static constexpr int ReconnectIntervalMs = 2000;
     static constexpr int ReconnectAttempts = 5;
@@ -128,6 +137,10 @@ public slots:
     void onRcvDongleLog(QByteArray frame);
     void on_isPairEnable(bool enabled);
     void on_deviceDead();
+    void on_cigcisSuccess(CigCisPage *page);
+    void on_toCIGCISWidget();
+    void on_slaveCISDisconnect(uint64_t handle);
+    void onCloseTabButtonClicked();
 
     void on_toolButton_getInfo_clicked();
     void on_toolButton_RfCalibraion_clicked();
@@ -197,7 +210,10 @@ private:
     bool m_addressQueryPending = false;
     bool m_downloading = false;
     int m_deviceType = -1;
-    quint64 m_cisHandle = 0;
+    // CIS handles a peer asked for and that have no page yet: only their
+    // results open a peripheral page, once each.
+    QSet<quint64> m_pendingCisHandles;
+    QList<QPointer<QDialog>> m_cisRequestDialogs;
 
     // Toolbar, firmware download and test pages.
     FirmwareLoader *m_downloader = nullptr;

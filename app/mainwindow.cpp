@@ -4,8 +4,11 @@
 #include "cconfigdonglenamedialog.h"
 #include "cflatmessage.h"
 #include "confirmdeletedialog.h"
+#include "logger.h"
+#include "logmanager.h"
 #include "maindonglewidget.h"
 #include "portwatcher.h"
+#include "terminationwatcher.h"
 #include "widgetresources.h"
 
 #include <QAction>
@@ -17,6 +20,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTabBar>
+#include <QWindow>
 #include <QtDebug>
 
 #include <algorithm>
@@ -228,9 +232,13 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
 {
     const QRect titleRect(ui->titleBar->mapTo(this, QPoint(0, 0)), ui->titleBar->size());
     if (event->button() == Qt::LeftButton && titleRect.contains(event->pos())) {
+        event->accept();
+        // As the dialogs do: the window manager moves the window where it can,
+        // which also works where a window may not place itself (Wayland).
+        if (windowHandle() && windowHandle()->startSystemMove())
+            return;
         m_dragging = true;
         m_dragOffset = event->globalPos() - pos();
-        event->accept();
         return;
     }
     QMainWindow::mousePressEvent(event);
@@ -275,6 +283,17 @@ void MainWindow::on_btnMax_clicked()
 void MainWindow::on_btnExit_clicked()
 {
     QCoreApplication::exit(0);
+}
+
+void MainWindow::onTerminationRequested(int signalNumber)
+{
+    const QString text = QStringLiteral("Closing: %1 received.")
+                             .arg(Platform::TerminationWatcher::signalName(signalNumber));
+    for (int i = 0; i < ui->m_tabDongleWidget->count(); ++i) {
+        if (auto *dongle = qobject_cast<MainDongleWidget *>(ui->m_tabDongleWidget->widget(i)))
+            dongle->logManager()->log(text, LogLevel::Info);
+    }
+    on_btnExit_clicked();
 }
 
 void MainWindow::on_addDongleTab()

@@ -69,6 +69,9 @@ public slots:
     // A serial port appeared or went away; every dongle tab hears of it, in tab order.
     void onSerialPortArrived(const QString &port);
     void onSerialPortRemoved(const QString &port);
+    // The system asked the program to end (SIGTERM, SIGINT, SIGHUP): each
+    // dongle's log says why, then the program closes as its close button does.
+    void onTerminationRequested(int signalNumber);
 
 private:
     void restoreTabs(const QStringList &groups);

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 
 #include <cstdint>
 #include <functional>
@@ -66,6 +67,13 @@ struct ConnectionPageArgs
     uint8_t condix = 0;
 };
 
+// The central CIS page reads the scanning page's list of the dongle's
+// central ACL connections each time it creates streams.
+struct CigCisArgs
+{
+    const QVector<uchar> *aclIndexes = nullptr;
+};
+
 // The parsed fields of the uplink that asks for or establishes a CIS.
 struct CisPageArgs
 {
@@ -96,7 +104,7 @@ struct PageTraits;
 VANTORA_PAGE_TRAITS(Connection, ConnectionPage, ConnectionPageArgs)
 VANTORA_PAGE_TRAITS(Advertising, AdvertisingPage, NoPageArgs)
 VANTORA_PAGE_TRAITS(PsmDialog, PsmDialog, NoPageArgs)
-VANTORA_PAGE_TRAITS(CigCisCentral, CigCisPage, NoPageArgs)
+VANTORA_PAGE_TRAITS(CigCisCentral, CigCisPage, CigCisArgs)
 VANTORA_PAGE_TRAITS(CisPeripheral, CisPeripheralPage, CisPageArgs)
 VANTORA_PAGE_TRAITS(CisRequestDialog, QDialog, CisPageArgs)
 VANTORA_PAGE_TRAITS(BigReceiver, BigReceiverPage, BigReceiverArgs)

@@ -111,7 +111,7 @@ void framerAlone(const char *label, const QByteArray &frame, int count)
     QElapsedTimer clock;
     clock.start();
     for (qint64 at = 0; at < stream.size(); at += 4096)
-        framer.parse(stream.constData() + at, qMin<qint64>(4096, stream.size() - at));
+        framer.parse(stream.constData() + at, qMin<qint64>(4096, stream.size() - at), clock.elapsed());
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     const double bytes = double(frame.size()) * count;
     std::printf("framer alone, %-24s %9.0f frames/s %8.1f MB/s  %7.0f x line rate\n", label, count / seconds,

@@ -19,6 +19,7 @@ CCreateCOCReqDlg::CCreateCOCReqDlg(CMsg *link, LogManager *logger, const QString
     , m_condix(condix)
     , m_link(link)
     , m_logger(logger)
+    , m_timer(this)
 {
     m_timer.start(timeoutMs);
     ui->setupUi(m_content);

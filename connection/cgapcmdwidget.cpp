@@ -41,7 +41,7 @@ quint64 littleEndian(const QByteArray &bytes)
 } // namespace
 
 CGapCmdWidget::CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
-                             QString *dongleName, quint16 interval, quint16 latency, quint16 supervisionTimeout,
+                             const QString *dongleName, quint16 interval, quint16 latency, quint16 supervisionTimeout,
                              QString peerName, QString peerAddress, uint8_t condix, QWidget *parent)
     : QWidget(parent)
     , m_handlerMap(this, logger)

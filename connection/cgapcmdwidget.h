@@ -31,7 +31,7 @@ class CGapCmdWidget : public QWidget
 public:
     static constexpr int RenegotiationTimeoutMs = 5000;
 
-    CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings, QString *dongleName,
+    CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings, const QString *dongleName,
                   quint16 interval, quint16 latency, quint16 supervisionTimeout, QString peerName,
                   QString peerAddress, uint8_t condix, QWidget *parent = nullptr);
     ~CGapCmdWidget() override;
@@ -85,5 +85,5 @@ private:
     CMsg *m_link;
     LogManager *m_logger;
     QMap<QString, QVariant> *m_settings;
-    QString *m_dongleName;
+    const QString *m_dongleName;
 };

@@ -2,6 +2,7 @@
 #include "ui_clayerwidget.h"
 
 #include "ccommand.h"
+#include "cgapcmdwidget.h"
 #include "cgattwidget.h"
 #include "cl2capwidget.h"
 #include "commandnames.h"
@@ -22,22 +23,16 @@ CLayerWidget::CLayerWidget(CMsg *link, LogManager *logger, QMap<QString, QVarian
     , m_logger(logger)
     , m_dongleName(dongleName)
 {
-    // The GAP page takes these.
-    Q_UNUSED(interval)
-    Q_UNUSED(latency)
-    Q_UNUSED(supervisionTimeout)
-    Q_UNUSED(peerName)
-
     ui->setupUi(this);
 
     m_gattWidget = new CGattWidget(m_link, m_logger, settings, m_dongleName, m_condix, this);
-    // The GAP command page is created here.
-    m_gapWidget = new QWidget(this);
-    m_gapWidget->setObjectName(QStringLiteral("gapPage"));
+    m_gapWidget = new CGapCmdWidget(m_link, m_logger, settings, m_dongleName, interval, latency,
+                                    supervisionTimeout, peerName, peerAddress, m_condix, this);
     auto *l2capWidget = new CL2capWidget(m_link, m_logger, m_dongleName, m_condix, this);
     m_l2capWidget = l2capWidget;
 
     connect(m_gattWidget, &CGattWidget::sig_showDongleTab, this, &CLayerWidget::sig_showDongleTab);
+    connect(m_gapWidget, &CGapCmdWidget::sig_showDongleTab, this, &CLayerWidget::sig_showDongleTab);
     connect(l2capWidget, &CL2capWidget::sig_showDongleTab, this, &CLayerWidget::sig_showDongleTab);
 
     ui->m_tabWidget->tabBar()->setStyle(&m_tabStyle);
@@ -63,6 +58,7 @@ QTabWidget *CLayerWidget::tabWidget() const
 void CLayerWidget::setIsCurrentTab(bool current)
 {
     m_gattWidget->setIsCurrentTab(current);
+    m_gapWidget->setIsCurrentTab(current);
 }
 
 void CLayerWidget::on_pairEnable(bool enabled)

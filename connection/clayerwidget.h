@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 
+class CGapCmdWidget;
 class CGattWidget;
 class CMsg;
 class LogManager;
@@ -35,6 +36,7 @@ public:
     QString peerAddress() const override { return m_peerAddress; }
     QString dongleName() const { return m_dongleName ? *m_dongleName : QString(); }
     CGattWidget *gattWidget() const { return m_gattWidget; }
+    CGapCmdWidget *gapWidget() const { return m_gapWidget; }
     // Holds the GATT, GAP and L2CAP pages, in this order.
     QTabWidget *tabWidget() const;
 
@@ -55,7 +57,7 @@ private:
     uint8_t m_role;
     uint8_t m_condix;
     CGattWidget *m_gattWidget = nullptr;
-    QWidget *m_gapWidget = nullptr;
+    CGapCmdWidget *m_gapWidget = nullptr;
     QWidget *m_l2capWidget = nullptr;
     CMsg *m_link;
     LogManager *m_logger;

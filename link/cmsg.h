@@ -38,6 +38,9 @@ public:
     void setSendInterval(int ms);
     int sendInterval() const { return m_sendIntervalMs; }
     SerialPortThread *portThread() const { return m_portThread; }
+    // Frames waiting for the send timer; senders on a timer of their own use
+    // it to keep pace with the line instead of piling frames up.
+    int queuedFrames() const { return m_sendQueue ? int(m_sendQueue->size()) : 0; }
 
 signals:
     void sig_rcvCommonMsg(QByteArray msg);

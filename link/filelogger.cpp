@@ -26,7 +26,11 @@ QString levelTag(int level)
 
 FileLogger::FileLogger(const QString &name)
     : Logger(name, LogLevel::Debug, TypeFile)
+    , m_flushTimer(this)
 {
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(DefaultFlushDelayMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &FileLogger::flushBuffer);
     connect(this, &FileLogger::sig_append, this, &FileLogger::fileAppend, Qt::QueuedConnection);
     connect(this, &FileLogger::sig_clear, this, &FileLogger::fileClear, Qt::QueuedConnection);
 }
@@ -68,6 +72,9 @@ void FileLogger::fileAppend(QString outMsg)
     m_buffer.append(outMsg.toUtf8());
     if (m_buffer.size() >= FlushThreshold)
         flushBuffer();
+    // Not restarted by later lines: a steady trickle must not hold the first back.
+    else if (!m_flushTimer.isActive())
+        m_flushTimer.start();
 }
 
 void FileLogger::fileClear()
@@ -77,6 +84,7 @@ void FileLogger::fileClear()
 
 void FileLogger::flushBuffer()
 {
+    m_flushTimer.stop();
     if (!m_buffer.isEmpty() && m_file.isOpen())
         m_file.write(m_buffer);
     if (m_file.isOpen())

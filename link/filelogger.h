@@ -4,9 +4,12 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QTimer>
 
 // Buffered log file: lines gather in memory and reach the file in pieces of
-// at least 2048 bytes, on clear, on flushBuffer and when the logger dies.
+// at least 2048 bytes, on clear, on flushBuffer, when the logger dies, and at
+// the latest a moment after the first line still unwritten, so the lines
+// that explain a hang are on disk without a write per line.
 class FileLogger : public Logger
 {
     Q_OBJECT
@@ -24,6 +27,9 @@ public:
     // The file line for a text at a level: time, tag, text, CR LF.
     static QString formatLine(const QString &text, int level);
 
+    static constexpr int DefaultFlushDelayMs = 1000;
+    void setFlushDelay(int ms) { m_flushTimer.setInterval(ms); }
+
 signals:
     void sig_append(QString msg);
     void sig_clear();
@@ -36,4 +42,5 @@ private:
     QFile m_file;
     QString m_fileName;
     QByteArray m_buffer;
+    QTimer m_flushTimer;
 };

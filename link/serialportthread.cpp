@@ -7,6 +7,7 @@ SerialPortThread::SerialPortThread(QObject *parent)
     : QThread(parent)
     , m_framer(this)
 {
+    m_clock.start();
 }
 
 SerialPortThread::~SerialPortThread()
@@ -29,7 +30,7 @@ void SerialPortThread::stop()
 
 void SerialPortThread::parseRcvData(const QByteArray &data)
 {
-    m_framer.parse(data);
+    m_framer.parse(data, m_clock.elapsed());
 }
 
 void SerialPortThread::run()
@@ -44,9 +45,13 @@ void SerialPortThread::run()
         const int pollMs = m_pollIntervalMs.load();
         const qint64 got = m_port ? m_port->read(buffer, ReadBufferSize, pollMs) : -1;
         if (got > 0) {
-            m_framer.parse(buffer, got);
+            m_framer.parse(buffer, got, m_clock.elapsed());
             continue;
         }
+        // A quiet pass: a frame whose bytes stopped coming is given up. A
+        // failing port keeps its bytes for after the next opening.
+        if (got == 0)
+            m_framer.timePassed(m_clock.elapsed());
         if (got < 0) {
             if (!m_readErrorReported) {
                 m_readErrorReported = true;

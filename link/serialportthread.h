@@ -3,6 +3,7 @@
 #include "uplinkframer.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <atomic>
@@ -32,6 +33,9 @@ public:
     // Longest wait for input in one pass; stop() takes effect within it.
     void setPollInterval(int ms) { m_pollIntervalMs = ms; }
     int pollInterval() const { return m_pollIntervalMs; }
+    // Silence after which a started frame is given up (plus the line time of
+    // its missing bytes). Set it while the port is closed.
+    void setStallGrace(int ms) { m_framer.setStallGrace(ms); }
 
     void stop();
     bool isRunningFlagSet() const { return m_running.load(); }
@@ -61,6 +65,8 @@ private:
     void framingLog(const QString &text, int level) override;
 
     UplinkFramer m_framer;
+    // The framer's time: when bytes arrive and when a quiet pass ends.
+    QElapsedTimer m_clock;
     Platform::SerialPort *m_port = nullptr;
     std::atomic<bool> m_running {false};
     std::atomic<int> m_pollIntervalMs {DefaultPollIntervalMs};

@@ -71,21 +71,65 @@ bool UplinkFramer::readHeader(const char *head, qint64 available, int headerLeng
     return true;
 }
 
-void UplinkFramer::parse(const char *data, qint64 size)
+void UplinkFramer::parse(const char *data, qint64 size, qint64 nowMs)
 {
-    if (size > 0)
-        m_queue.append(data, int(size));
+    if (size <= 0)
+        return;
+    m_queue.append(data, int(size));
+    m_lastByteMs = nowMs;
+    cut();
+}
 
+qint64 UplinkFramer::stallDeadline() const
+{
+    if (m_missing <= 0)
+        return -1;
+    // Twice the line time, rounded up to the next millisecond.
+    const qint64 lineMs = (2 * m_missing * 1000 + LineBytesPerSecond - 1) / LineBytesPerSecond;
+    return m_lastByteMs + m_stallGraceMs + lineMs;
+}
+
+void UplinkFramer::timePassed(qint64 nowMs)
+{
+    // What is queued behind the given-up byte may stall in turn; it is judged
+    // against the same last byte, so one pass clears all that is overdue.
+    while (m_missing > 0 && nowMs >= stallDeadline()) {
+        abandonHead();
+        cut();
+    }
+}
+
+void UplinkFramer::abandonHead()
+{
+    const uchar first = uchar(m_queue.at(m_head));
+    const bool frameStart = first == 0xBB || first == 0xCC || first == 0xDD || first == 0xFF || first == 'Q';
+    if (m_state == FrameStart && !frameStart) {
+        m_listener->framingLog(
+            QStringLiteral("The fix header of the uplink msg is 0x%1,it should be 0xBB or 0xCC or 0xDD or 0xFF")
+                .arg(hexByte(first)),
+            1);
+    } else {
+        m_listener->framingLog(
+            QStringLiteral("The uplink msg's length is wrong.Throw the head is 0x%1.").arg(hexByte(first)), 1);
+    }
+    dropOne();
+    m_state = FrameStart;
+}
+
+void UplinkFramer::cut()
+{
+    m_missing = 0;
     for (;;) {
         const qint64 available = m_queue.size() - m_head;
         const char *head = m_queue.constData() + m_head;
         const uchar *bytes = reinterpret_cast<const uchar *>(head);
-        bool needMore = false;
+        // Bytes the state needs before it can judge; 0 once it has judged.
+        qint64 needed = 0;
 
         switch (m_state) {
         case WaitReset:
             if (available < qint64(sizeof resetEvent)) {
-                needMore = true;
+                needed = qint64(sizeof resetEvent);
             } else if (std::memcmp(head, resetEvent, sizeof resetEvent) == 0) {
                 m_head += int(sizeof resetEvent);
                 m_state = FrameStart;
@@ -98,7 +142,7 @@ void UplinkFramer::parse(const char *data, qint64 size)
         case FrameStart:
             // Two bytes even for a firmware frame: the boot-loader magic takes two.
             if (available < 2) {
-                needMore = true;
+                needed = 2;
             } else if (bytes[0] == 'Q' && bytes[1] == 'K') {
                 m_state = BootHeader;
             } else if (bytes[0] == 0xBB || bytes[0] == 0xCC || bytes[0] == 0xDD || bytes[0] == 0xFF) {
@@ -113,13 +157,14 @@ void UplinkFramer::parse(const char *data, qint64 size)
             break;
 
         case FrameHeader:
-            needMore = !readHeader(head, available, HeaderLength, 3, FrameBody);
+            if (!readHeader(head, available, HeaderLength, 3, FrameBody))
+                needed = HeaderLength;
             break;
 
         case FrameBody: {
             const qint64 frameLength = HeaderLength + qint64(m_expectedLength);
             if (available < frameLength + 1) {
-                needMore = true;
+                needed = frameLength + 1;
                 break;
             }
             const QByteArray frame(head, int(frameLength));
@@ -137,13 +182,14 @@ void UplinkFramer::parse(const char *data, qint64 size)
         }
 
         case BootHeader:
-            needMore = !readHeader(head, available, BootHeaderLength, 4, BootBody);
+            if (!readHeader(head, available, BootHeaderLength, 4, BootBody))
+                needed = BootHeaderLength;
             break;
 
         case BootBody: {
             const qint64 frameLength = BootHeaderLength + qint64(m_expectedLength) + 2;
             if (available < frameLength) {
-                needMore = true;
+                needed = frameLength;
                 break;
             }
             const QByteArray frame(head, int(frameLength));
@@ -153,8 +199,12 @@ void UplinkFramer::parse(const char *data, qint64 size)
             break;
         }
         }
-        if (needMore)
+        if (needed > 0) {
+            // Noise before the reset event is dropped anyway; nothing to give up.
+            if (m_state != WaitReset && available > 0)
+                m_missing = needed - available;
             break;
+        }
     }
 
     if (m_head > 0) {

@@ -12,6 +12,12 @@
 // ("QK", command, u16 length, payload, 16-bit sum, not checked here). A bad
 // start, length or checksum costs one byte and a log line, so a true frame
 // behind a false start is still found.
+//
+// A frame whose remaining bytes stop coming is abandoned the same way: a
+// corrupted header can announce thousands of bytes, and an idle dongle sends
+// only a few a second, so waiting for them would hold back every answer for
+// minutes. The reader gives the time with the bytes, so the framer stays a
+// plain function of its input.
 class UplinkFramer
 {
 public:
@@ -44,13 +50,26 @@ public:
     static constexpr int HeaderLength = 5;
     static constexpr int BootHeaderLength = 6;
     static constexpr quint64 MaxPayloadLength = 5000;
+    // The serial line: 460800 baud, 8N1.
+    static constexpr qint64 LineBytesPerSecond = 46080;
+    // Silence allowed after the last byte before a started frame is given up,
+    // on top of twice the line time of the bytes still missing.
+    static constexpr qint64 DefaultStallGraceMs = 100;
 
     explicit UplinkFramer(Listener *listener);
 
-    // Queues the bytes and cuts every frame that is complete; the rest waits
-    // for the next call.
-    void parse(const char *data, qint64 size);
-    void parse(const QByteArray &data) { parse(data.constData(), data.size()); }
+    // Queues the bytes received at nowMs (any monotonic clock in
+    // milliseconds) and cuts every frame that is complete; the rest waits for
+    // the next call. Bytes that come count as no silence, however late they
+    // are read: only timePassed gives a frame up.
+    void parse(const char *data, qint64 size, qint64 nowMs);
+    void parse(const QByteArray &data, qint64 nowMs) { parse(data.constData(), data.size(), nowMs); }
+    // Tells the framer that nowMs has come without new bytes; gives up a
+    // frame whose missing bytes should have arrived by then.
+    void timePassed(qint64 nowMs);
+    // When a started frame will be given up if no byte comes; -1 when none waits.
+    qint64 stallDeadline() const;
+    void setStallGrace(qint64 ms) { m_stallGraceMs = ms; }
 
     State state() const { return m_state; }
     qint64 queuedBytes() const { return m_queue.size() - m_head; }
@@ -60,6 +79,8 @@ public:
 
 private:
     void dropOne() { ++m_head; }
+    void cut();
+    void abandonHead();
     // Takes a header whose u16 payload length stands at lengthOffset; false
     // while fewer than headerLength bytes are queued.
     bool readHeader(const char *head, qint64 available, int headerLength, int lengthOffset,
@@ -72,4 +93,8 @@ private:
     // Received and not yet consumed: bytes from m_head on.
     QByteArray m_queue;
     int m_head = 0;
+    // Bytes the frame being cut still lacks; 0 when nothing is started.
+    qint64 m_missing = 0;
+    qint64 m_lastByteMs = 0;
+    qint64 m_stallGraceMs = DefaultStallGraceMs;
 };

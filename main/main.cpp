@@ -1,8 +1,10 @@
 #include "advertisingpages.h"
 #include "connectionpages.h"
 #include "crashhandler.h"
+#include "isochronouspages.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
+#include "terminationwatcher.h"
 #include "testmodepages.h"
 #include "widgetresources.h"
 
@@ -14,6 +16,8 @@ int main(int argc, char **argv)
     Platform::installCrashHandler();
 
     QApplication app(argc, argv);
+    // Before anything can take long, so an early SIGTERM still closes cleanly.
+    Platform::TerminationWatcher termination;
     initWidgetResources();
     QFile styleSheet(QStringLiteral(":/qss/flat"));
     if (styleSheet.open(QIODevice::ReadOnly)) {
@@ -24,12 +28,20 @@ int main(int argc, char **argv)
     // Each later layer registers the pages it builds (PageRegistry).
     registerConnectionPages();
     registerAdvertisingPages();
+    registerIsochronousPages();
     registerTestModePages();
 
     MainWindow window;
+    QObject::connect(&termination, &Platform::TerminationWatcher::sig_terminationRequested, &window,
+                     &MainWindow::onTerminationRequested);
     window.show();
     window.configureFirstDongle();
-    if (MainDongleWidget *first = window.firstDongleWidget())
+    MainDongleWidget *first = window.firstDongleWidget();
+    if (first && !termination.terminationRequested())
         first->on_toolButton_selectDongle_clicked();
+    // A signal during the start-up dialogs ended their loops; the main loop
+    // would not see it any more.
+    if (termination.terminationRequested())
+        return 0;
     return app.exec();
 }

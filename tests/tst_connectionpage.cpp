@@ -1,6 +1,8 @@
 #include "cgattwidget.h"
 #include "cl2capwidget.h"
+#include "cgapcmdwidget.h"
 #include "clayerwidget.h"
+#include "diagramwidget.h"
 #include "cmsg.h"
 #include "connectionpages.h"
 #include "customtabstyle.h"
@@ -82,13 +84,22 @@ private slots:
         QCOMPARE(page->tabWidget()->widget(0), static_cast<QWidget *>(gatt));
         QCOMPARE(gatt->parentWidget()->parentWidget(), page->tabWidget());
         QCOMPARE(gatt->condix(), uint8_t(6));
-        QCOMPARE(page->tabWidget()->widget(1)->objectName(), QStringLiteral("gapPage"));
+        auto *gap = qobject_cast<CGapCmdWidget *>(page->tabWidget()->widget(1));
+        QVERIFY(gap);
+        QCOMPARE(gap->diagram()->m_lbMin->text(), QStringLiteral("30ms"));
         auto *l2cap = qobject_cast<CL2capWidget *>(page->tabWidget()->widget(2));
         QVERIFY(l2cap);
         QCOMPARE(l2cap->condix(), quint8(6));
         QSignalSpy front(page.data(), &CLayerWidget::sig_showDongleTab);
         emit l2cap->sig_showDongleTab(dongleName);
-        QCOMPARE(front.count(), 1);
+        emit gap->sig_showDongleTab(dongleName);
+        QCOMPARE(front.count(), 2);
+
+        // The controller's current-tab flag reaches the GAP page too.
+        page->setIsCurrentTab(true);
+        QVERIFY(gap->isCurrentTab());
+        page->setIsCurrentTab(false);
+        QVERIFY(!gap->isCurrentTab());
 
         // The dongle tab's name is shared, so a renamed dongle shows through.
         dongleName = QStringLiteral("Renamed");

@@ -277,6 +277,42 @@ private slots:
         QVERIFY(QFileInfo(path).size() > before + 2048);
     }
 
+    // A quiet moment writes the buffer out: the lines before a hang are on disk.
+    void quietLinesReachTheFile_data()
+    {
+        QTest::addColumn<bool>("dongleText");
+        QTest::newRow("UI log") << false;
+        QTest::newRow("dongle log") << true;
+    }
+
+    void quietLinesReachTheFile()
+    {
+        QFETCH(bool, dongleText);
+        QScopedPointer<LogManager> manager(makeManager("Quiet"));
+        const QString path = dongleText ? dongleLogFile(manager.data()) : uiLog(manager.data());
+        const auto write = [&](const QString &text) {
+            if (dongleText)
+                manager->dongleLog(text);
+            else
+                manager->log(text, 2);
+        };
+        QElapsedTimer clock;
+        clock.start();
+        write("first line");
+        QCoreApplication::processEvents();
+        QCOMPARE(QFileInfo(path).size(), 0);  // no write per line
+        // Lines that keep coming do not hold the first one back.
+        while (clock.elapsed() < 700) {
+            QTest::qWait(100);
+            write("more");
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(path).contains("first line"), 1500);
+
+        // and after that, the next quiet line again
+        write("second line");
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(path).contains("second line"), 1500);
+    }
+
     void clearWritesBufferOut()
     {
         QScopedPointer<LogManager> manager(makeManager("Clear"));

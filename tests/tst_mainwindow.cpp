@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "mytabstyle.h"
+#include "widgetresources.h"
 
 #include <QDir>
 #include <QLabel>
@@ -83,6 +84,7 @@ private slots:
     void namingDialog();
     void confirmDialogSignals_data();
     void confirmDialogSignals();
+    void tabStyle_data();
     void tabStyle();
 
 private:
@@ -478,9 +480,22 @@ void TestMainWindow::confirmDialogSignals()
     QVERIFY(!dialog.isVisible());
 }
 
+void TestMainWindow::tabStyle_data()
+{
+    QTest::addColumn<bool>("withStyleSheet");
+    QTest::newRow("plain") << false;
+    // the sheet the program loads must leave the dongle tabs to their style
+    QTest::newRow("program's style sheet") << true;
+}
+
 void TestMainWindow::tabStyle()
 {
+    QFETCH(bool, withStyleSheet);
+    if (withStyleSheet)
+        qApp->setStyleSheet(flatStyleSheet());
+    const auto plainAgain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
     CDongleTabWidget tabs;
+    tabs.setObjectName(QStringLiteral("m_tabDongleWidget"));
     tabs.addTab(new QWidget, QStringLiteral("One"));
     tabs.addTab(new QWidget, QStringLiteral("Two"));
     tabs.setCurrentIndex(0);

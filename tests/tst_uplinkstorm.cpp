@@ -2,7 +2,9 @@
 #include "ccfgfileparse.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
+#include "cconnectionwidget.h"
 #include "connectionpages.h"
+#include "isochronouspages.h"
 #include "logmanager.h"
 #include "maindonglewidget.h"
 #include "pageinterfaces.h"
@@ -17,6 +19,7 @@
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -36,6 +39,7 @@ void registerAllPages()
 {
     registerConnectionPages();
     registerAdvertisingPages();
+    registerIsochronousPages();
 }
 
 // The pages a dongle tab opens at run time, each opened the way its layer
@@ -60,6 +64,26 @@ QWidget *openConnection(MainDongleWidget &tab, const PageContext &context, uint8
     return page;
 }
 
+QWidget *openCentralCis(MainDongleWidget &tab)
+{
+    tab.connectionWidget()->on_buttonCIGCIS_clicked();
+    for (int i = 0; i < tab.pageTabWidget()->count(); ++i) {
+        if (auto *page = qobject_cast<CigCisPage *>(tab.pageTabWidget()->widget(i)))
+            return page;
+    }
+    return nullptr;
+}
+
+QWidget *openPeripheralCis(MainDongleWidget &tab)
+{
+    // The fields of a successful "Accept CIS Established" for handle 0x20.
+    QMap<QString, QByteArray> fields;
+    fields.insert(QStringLiteral("status"), QByteArray(1, '\0'));
+    fields.insert(QStringLiteral("cis_connection_handle"), QByteArray::fromHex("2000"));
+    fields.insert(QStringLiteral("phy_m2s"), QByteArray(1, '\2'));
+    return tab.openSlaveCisPage(fields);
+}
+
 const QVector<StormPage> &stormPages()
 {
     static const QVector<StormPage> pages{
@@ -67,6 +91,8 @@ const QVector<StormPage> &stormPages()
          [](MainDongleWidget &tab, const PageContext &context) { return openConnection(tab, context, 0, 0); }},
         {"connection page, peripheral",
          [](MainDongleWidget &tab, const PageContext &context) { return openConnection(tab, context, 1, 1); }},
+        {"central CIS page", [](MainDongleWidget &tab, const PageContext &) { return openCentralCis(tab); }},
+        {"peripheral CIS page", [](MainDongleWidget &tab, const PageContext &) { return openPeripheralCis(tab); }},
     };
     return pages;
 }

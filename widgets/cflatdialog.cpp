@@ -16,6 +16,7 @@ CFlatDialog::CFlatDialog(const QString &title, QWidget *parent, int x, int y, bo
         setAttribute(Qt::WA_TranslucentBackground);
 
     setupUi(this);
+    m_formBuilt = true;
 
     if (shadow) {
         auto *effect = new QGraphicsDropShadowEffect(this);
@@ -28,7 +29,7 @@ CFlatDialog::CFlatDialog(const QString &title, QWidget *parent, int x, int y, bo
         horizontalLayout_2->setContentsMargins(0, 0, 0, 0);
     }
 
-    m_lbTitle->setText(title);
+    setTitle(title);
     m_noTitleBar = noTitleBar;
     if (noTitleBar)
         m_titleBar->hide();
@@ -44,6 +45,14 @@ CFlatDialog::~CFlatDialog() = default;
 void CFlatDialog::setTitle(const QString &text)
 {
     m_lbTitle->setText(text);
+    setWindowTitle(text);
+}
+
+void CFlatDialog::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::WindowTitleChange && m_formBuilt && windowTitle() != m_lbTitle->text())
+        setWindowTitle(m_lbTitle->text());
+    QDialog::changeEvent(event);
 }
 
 void CFlatDialog::on_closeClicked()

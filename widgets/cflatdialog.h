@@ -18,9 +18,13 @@ public:
                          bool noTitleBar = false);
     ~CFlatDialog() override;
 
+    // Sets the title bar's text and the window's own title with it.
     void setTitle(const QString &text);
 
 protected:
+    // Keeps the window's own title (what a task bar or a screen reader shows)
+    // equal to the title bar, whatever a derived form built on the dialog sets.
+    void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
 
@@ -30,4 +34,5 @@ public slots:
 private:
     QPoint m_dragOffset;
     bool m_noTitleBar = false;
+    bool m_formBuilt = false;
 };

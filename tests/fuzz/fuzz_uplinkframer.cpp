@@ -1,6 +1,8 @@
 // libFuzzer target for the uplink framer. Besides the sanitizers' checks it
-// holds the framer to two properties: every frame it hands out is well formed,
-// and cutting the same bytes into different pieces changes nothing.
+// holds the framer to three properties: every frame it hands out is well
+// formed, cutting the same bytes into different pieces changes nothing while
+// no time passes, and once the line stays quiet long enough no started frame
+// holds bytes back.
 #include "uplinkframer.h"
 
 #include <QByteArray>
@@ -67,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     Collector whole;
     UplinkFramer wholeFramer(&whole);
-    wholeFramer.parse(stream, length);
+    wholeFramer.parse(stream, length, 0);
 
     Collector pieces;
     UplinkFramer pieceFramer(&pieces);
@@ -75,10 +77,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     unsigned step = 0;
     while (at < length) {
         const qint64 piece = qMin<qint64>(length - at, 1 + ((cut * 31u + step * 17u) % 97u));
-        pieceFramer.parse(stream + at, piece);
+        pieceFramer.parse(stream + at, piece, 0);
         at += piece;
         ++step;
     }
+
+    // The same pieces with pauses between them, some long enough to give up a frame.
+    Collector timed;
+    UplinkFramer timedFramer(&timed);
+    qint64 now = 0;
+    at = 0;
+    step = 0;
+    while (at < length) {
+        const qint64 piece = qMin<qint64>(length - at, 1 + ((cut * 13u + step * 29u) % 61u));
+        timedFramer.parse(stream + at, piece, now);
+        at += piece;
+        ++step;
+        now += (cut * 7u + step * 11u) % 300u;
+        timedFramer.timePassed(now);
+    }
+    timedFramer.timePassed(now + 1000);
+    if (timedFramer.state() != UplinkFramer::WaitReset && timedFramer.queuedBytes() != 0)
+        std::abort();
+    if (timedFramer.stallDeadline() != -1)
+        std::abort();
 
     if (whole.frames != pieces.frames || whole.lines != pieces.lines)
         std::abort();

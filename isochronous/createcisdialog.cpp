@@ -1,0 +1,91 @@
+#include "createcisdialog.h"
+
+#include "ui_createcisdialog.h"
+
+#include "ccommand.h"
+#include "cflatmessage.h"
+#include "cstyledcombobox.h"
+#include "cutil.h"
+#include "cvalidatelineedit.h"
+
+#include <QLabel>
+
+createCISDialog::createCISDialog(CMsg *link, LogManager *logger, QWidget *parent)
+    : CFlatDialog(QStringLiteral("Create CIS Connection"), parent, 0, 0, false), ui(new Ui::createCISDialog),
+      m_link(link), m_logger(logger)
+{
+    ui->setupUi(m_content);
+    connect(ui->pushButton_ok, &QPushButton::clicked, this, &createCISDialog::on_pushButton_ok_clicked);
+    connect(ui->pushButton_cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+createCISDialog::~createCISDialog()
+{
+    delete ui;
+}
+
+void createCISDialog::setCisList(QVector<cisParameter> records, QVector<quint8> aclIndexes)
+{
+    m_records = records;
+    m_aclIndexes = aclIndexes;
+    while (QLayoutItem *item = ui->gridLayout->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    for (int row = 0; row < m_records.size(); ++row) {
+        auto *handle = new CValidateLineEdit(m_content);
+        handle->setText(m_records.at(row).cisHandle);
+        handle->setEnabled(false);
+        handle->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        auto *acl = new CStyledComboBox(m_content);
+        for (quint8 index : qAsConst(m_aclIndexes))
+            acl->addItem(QString::number(index));
+        acl->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        ui->gridLayout->addWidget(new QLabel(QStringLiteral("CIS Connection Handle"), m_content), row, 0);
+        ui->gridLayout->addWidget(handle, row, 1);
+        ui->gridLayout->addWidget(new QLabel(QStringLiteral("ACL Connection Index"), m_content), row, 2);
+        ui->gridLayout->addWidget(acl, row, 3);
+    }
+}
+
+int createCISDialog::rowCount() const
+{
+    int rows = 0;
+    while (ui->gridLayout->itemAtPosition(rows, 0))
+        ++rows;
+    return rows;
+}
+
+void createCISDialog::collectCisValues(QStringList *handles, QStringList *aclIndexes) const
+{
+    for (int row = 0; ui->gridLayout->itemAtPosition(row, 0); ++row) {
+        QLayoutItem *handleItem = ui->gridLayout->itemAtPosition(row, 1);
+        if (auto *edit = handleItem ? qobject_cast<CValidateLineEdit *>(handleItem->widget()) : nullptr)
+            handles->append(edit->getValue());
+        QLayoutItem *aclItem = ui->gridLayout->itemAtPosition(row, 3);
+        if (auto *combo = aclItem ? qobject_cast<QComboBox *>(aclItem->widget()) : nullptr)
+            aclIndexes->append(combo->currentText());
+    }
+}
+
+void createCISDialog::on_pushButton_ok_clicked()
+{
+    QStringList handles;
+    QStringList aclIndexes;
+    collectCisValues(&handles, &aclIndexes);
+    if (handles.size() != aclIndexes.size()) {
+        CFlatMessage::information(this, QStringLiteral("ERROR"), QStringLiteral("Get cis data error"));
+        return;
+    }
+    QByteArray values;
+    for (int i = 0; i < handles.size(); ++i) {
+        values += CUtil::valueToArray(0, handles.at(i).toUInt(), 2);
+        values += CUtil::valueToArray(0, aclIndexes.at(i).toUInt(), 1);
+    }
+    const QString name = QStringLiteral("Create CIS");
+    const QMap<QString, QVariant> fields = {{QStringLiteral("cis_count"), uint(m_records.size())},
+                                            {QStringLiteral("cis_value"), values}};
+    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
+        CCommand::logSendFailed(m_logger, name);
+    accept();
+}

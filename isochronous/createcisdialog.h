@@ -1,0 +1,41 @@
+#pragma once
+
+#include "cflatdialog.h"
+#include "cisparameter.h"
+
+#include <QByteArray>
+#include <QVector>
+
+class CMsg;
+class LogManager;
+
+namespace Ui {
+class createCISDialog;
+}
+
+// "Create CIS Connection": one row per checked stream, each put on one of
+// the dongle's ACL connections; OK sends "Create CIS" for all rows at once.
+class createCISDialog : public CFlatDialog
+{
+    Q_OBJECT
+
+public:
+    createCISDialog(CMsg *link, LogManager *logger, QWidget *parent = nullptr);
+    ~createCISDialog() override;
+
+    void setCisList(QVector<cisParameter> records, QVector<quint8> aclIndexes);
+    int rowCount() const;
+
+public slots:
+    void on_pushButton_ok_clicked();
+
+private:
+    // Handle texts and ACL index texts of the grid's rows, in row order.
+    void collectCisValues(QStringList *handles, QStringList *aclIndexes) const;
+
+    Ui::createCISDialog *ui;
+    QVector<cisParameter> m_records;
+    QVector<quint8> m_aclIndexes;
+    CMsg *m_link = nullptr;
+    LogManager *m_logger = nullptr;
+};

@@ -1,0 +1,67 @@
+#include "isodatacodec.h"
+
+#include <QRandomGenerator>
+#include <QStringList>
+
+QByteArray IsoDataCodec::sduFromReversedDigits(const QString &digits)
+{
+    QByteArray sdu;
+    for (int end = digits.size(); end >= 2; end -= 2)
+        sdu.append(char(digits.midRef(end - 2, 2).toUInt(nullptr, 16)));
+    return sdu;
+}
+
+QByteArray IsoDataCodec::randomSdu(int count)
+{
+    QByteArray sdu(qMax(0, count), Qt::Uninitialized);
+    for (char &byte : sdu)
+        byte = char(QRandomGenerator::system()->bounded(256));
+    return sdu;
+}
+
+QMap<QString, QVariant> IsoDataCodec::sendFields(quint16 handle, const QByteArray &sdu)
+{
+    return {{QStringLiteral("connection_handle"), uint(handle)},
+            {QStringLiteral("data_length"), uint(quint16(sdu.size()))},
+            {QStringLiteral("value"), sdu}};
+}
+
+QString IsoDataCodec::hexPairs(const QByteArray &bytes, const QString &separator)
+{
+    QStringList pairs;
+    pairs.reserve(bytes.size());
+    for (char byte : bytes)
+        pairs << QString::number(uchar(byte), 16).rightJustified(2, QLatin1Char('0'));
+    return pairs.join(separator);
+}
+
+QByteArray IsoDataCodec::receiveRecord(const QMap<QString, QByteArray> &fields, const QVector<CmdFieldInfo> &layout)
+{
+    static const char *const payloadKeys[] = {"connection_handle", "time_stamp", "packet_sn",
+                                              "packet_status", "data_length", "data"};
+    QByteArray raw;
+    for (const char *key : payloadKeys)
+        raw += fields.value(QLatin1String(key));
+
+    QString text = QStringLiteral("Raw Data: ") + hexPairs(raw, QString()) + QStringLiteral("\r\nField Data: ");
+    int offset = 0;
+    for (const CmdFieldInfo &field : layout) {
+        const QByteArray bytes = raw.mid(offset, int(field.length));
+        offset += int(field.length);
+        text += field.key + QStringLiteral("->") + hexPairs(bytes, QStringLiteral(":")) + QStringLiteral("  ");
+    }
+    text += hexPairs(fields.value(QStringLiteral("data")), QStringLiteral(":")) + QStringLiteral("\r\n");
+    return text.toLatin1();
+}
+
+IsoRepeatPacer::Step IsoRepeatPacer::tick(int times, int queuedFrames)
+{
+    if (m_sent >= times) {
+        m_sent = 0;
+        return Step::Finished;
+    }
+    if (queuedFrames >= MaxQueuedFrames)
+        return Step::Wait;
+    ++m_sent;
+    return Step::Send;
+}

@@ -1,0 +1,204 @@
+#include "isoparameterdialog.h"
+
+#include "ui_isoparameterdialog.h"
+
+#include "ccfgfileparse.h"
+#include "cstyledcombobox.h"
+#include "cutil.h"
+#include "cvalidatelineedit.h"
+#include "logger.h"
+#include "logmanager.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+const char *const EditStyle = "CValidateLineEdit{border: 1px solid #e4e4e4;background-color: #fff;min-height: 20px;}"
+                              "CValidateLineEdit:hover{border-color: #189ede;}";
+
+bool isByteString(const UiFieldInfo &field)
+{
+    return field.type == QLatin1String("lineEdit") && field.subType == QLatin1String("littleEnd");
+}
+
+QStringList pairsOf(const QString &digits)
+{
+    QStringList pairs;
+    for (int i = 0; i + 1 < digits.size(); i += 2)
+        pairs << digits.mid(i, 2);
+    return pairs;
+}
+
+} // namespace
+
+IsoParameterDialog::IsoParameterDialog(const QString &title, const QString &componentName, LogManager *logger,
+                                       QWidget *parent)
+    : CFlatDialog(title, parent, 0, 0, false), ui(new Ui::IsoParameterDialog), m_logger(logger),
+      m_componentName(componentName)
+{
+    ui->setupUi(m_content);
+    buildForm();
+    connect(ui->pushButton_ok, &QPushButton::clicked, this, &IsoParameterDialog::on_pushButton_ok_clicked);
+    connect(ui->pushButton_cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+IsoParameterDialog::~IsoParameterDialog()
+{
+    delete ui;
+}
+
+QGridLayout *IsoParameterDialog::grid() const
+{
+    return ui->gridLayout;
+}
+
+bool IsoParameterDialog::findComponent(UiComponentFields *component) const
+{
+    if (CUtil::findNameToUiElement(CCfgFileParse::instance()->m_downlinkNameToUiVec, m_componentName, component)
+        == 0)
+        return true;
+    if (m_logger)
+        m_logger->log(QStringLiteral("find element from m_downlinkNameToUiVec failed."), LogLevel::Debug);
+    return false;
+}
+
+void IsoParameterDialog::buildForm()
+{
+    UiComponentFields component;
+    if (!findComponent(&component))
+        return;
+    QVector<UiFieldInfo> byteStrings;
+    int i = 0;
+    for (const UiFieldInfo &field : qAsConst(component.fields)) {
+        if (isByteString(field)) {
+            byteStrings << field;
+            continue;
+        }
+        const int row = i / 2;
+        const int column = 2 * (i % 2);
+        if (field.type == QLatin1String("lineEdit")) {
+            auto *edit = new CValidateLineEdit(m_content);
+            edit->setStyleSheet(QLatin1String(EditStyle));
+            if (field.subType == QLatin1String("int"))
+                edit->setIntType(field.min, field.max, field.length, field.defaultValue);
+            ui->gridLayout->addWidget(new QLabel(field.title, m_content), row, column);
+            ui->gridLayout->addWidget(edit, row, column + 1);
+        } else if (field.type == QLatin1String("enum")) {
+            auto *combo = new CStyledComboBox(m_content);
+            QStringList texts = field.descValueMap.keys();
+            std::sort(texts.begin(), texts.end());
+            combo->addItems(texts);
+            combo->setCurrentText(field.valueDescMap.value(field.defaultValue.toULongLong()));
+            ui->gridLayout->addWidget(new QLabel(field.title, m_content), row, column);
+            ui->gridLayout->addWidget(combo, row, column + 1);
+        } else {
+            continue;
+        }
+        ++i;
+    }
+    const int firstRow = ui->gridLayout->count() == 0 ? 0 : ui->gridLayout->rowCount();
+    for (int j = 0; j < byteStrings.size(); ++j) {
+        const UiFieldInfo &field = byteStrings.at(j);
+        auto *edit = new CValidateLineEdit(m_content);
+        edit->setStyleSheet(QLatin1String(EditStyle));
+        edit->setLittleEndType(field.length, field.defaultValue, QStringLiteral("[0-9a-fA-F:]*"));
+        ui->gridLayout->addWidget(new QLabel(field.title, m_content), firstRow + j, 0);
+        ui->gridLayout->addWidget(edit, firstRow + j, 1, 1, 3);
+    }
+}
+
+QMap<QString, QString> IsoParameterDialog::getFieldValues() const
+{
+    QMap<QString, QString> values;
+    UiComponentFields component;
+    if (!findComponent(&component))
+        return values;
+    QGridLayout *grid = ui->gridLayout;
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        for (int column = 0; column < grid->columnCount(); column += 2) {
+            QLayoutItem *labelItem = grid->itemAtPosition(row, column);
+            auto *label = labelItem ? qobject_cast<QLabel *>(labelItem->widget()) : nullptr;
+            if (!label)
+                break;
+            auto field = std::find_if(component.fields.cbegin(), component.fields.cend(),
+                                      [label](const UiFieldInfo &f) { return f.title == label->text(); });
+            QLayoutItem *editorItem = grid->itemAtPosition(row, column + 1);
+            if (field == component.fields.cend() || !editorItem)
+                continue;
+            QWidget *editor = editorItem->widget();
+            if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+                values.insert(field->key, QString::number(field->descValueMap.value(combo->currentText(), 0)));
+            } else if (auto *edit = qobject_cast<CValidateLineEdit *>(editor)) {
+                const QString value = edit->getValue();
+                if (edit->getSubType() == QLatin1String("littleEnd")) {
+                    // The edit gives the pairs last to first; the record keeps them as shown.
+                    QStringList pairs = pairsOf(value);
+                    std::reverse(pairs.begin(), pairs.end());
+                    values.insert(field->key, pairs.join(QString()));
+                } else {
+                    values.insert(field->key, QString::number(value.toULongLong(nullptr, 16)));
+                }
+            }
+        }
+    }
+    return values;
+}
+
+void IsoParameterDialog::setFieldValues(const QMap<QString, QString> &values, const QString &id)
+{
+    m_editId = id;
+    UiComponentFields component;
+    if (!findComponent(&component))
+        return;
+    QGridLayout *grid = ui->gridLayout;
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        for (int column = 0; column < grid->columnCount(); column += 2) {
+            QLayoutItem *labelItem = grid->itemAtPosition(row, column);
+            auto *label = labelItem ? qobject_cast<QLabel *>(labelItem->widget()) : nullptr;
+            if (!label)
+                break;
+            auto field = std::find_if(component.fields.cbegin(), component.fields.cend(),
+                                      [label](const UiFieldInfo &f) { return f.title == label->text(); });
+            QLayoutItem *editorItem = grid->itemAtPosition(row, column + 1);
+            if (field == component.fields.cend() || !editorItem)
+                continue;
+            const QString value = values.value(field->key);
+            QWidget *editor = editorItem->widget();
+            if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+                bool ok = false;
+                const quint64 number = value.toULongLong(&ok, 10);
+                if (ok && field->valueDescMap.contains(number))
+                    combo->setCurrentText(field->valueDescMap.value(number));
+            } else if (auto *edit = qobject_cast<CValidateLineEdit *>(editor)) {
+                if (edit->getSubType() == QLatin1String("littleEnd"))
+                    edit->setText(pairsOf(value).join(QLatin1Char(':')));
+                else
+                    edit->setText(value);
+            }
+        }
+    }
+}
+
+QString IsoParameterDialog::takeId()
+{
+    if (m_editMode)
+        return m_editId;
+    // Skip IDs the page already holds rather than wrapping onto them.
+    for (int tries = 0; tries < 256; ++tries) {
+        const QString candidate = QString::number(m_nextId++);
+        if (!m_idInUse || !m_idInUse(candidate))
+            return candidate;
+    }
+    return QString::number(m_nextId++);
+}
+
+void IsoParameterDialog::on_pushButton_ok_clicked()
+{
+    const QMap<QString, QString> values = getFieldValues();
+    emitRecord(values, takeId());
+    accept();
+}

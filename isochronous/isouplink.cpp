@@ -1,0 +1,80 @@
+#include "isouplink.h"
+
+#include "ccfgfileparse.h"
+#include "ccommand.h"
+#include "cutil.h"
+#include "logger.h"
+#include "logmanager.h"
+
+#include <QGridLayout>
+#include <QLabel>
+
+quint64 IsoUplink::number(const QByteArray &bytes)
+{
+    quint64 value = 0;
+    if (CUtil::arrayToValue(0, bytes, &value) != 0)
+        return 0;
+    return value;
+}
+
+quint64 IsoUplink::number(const QMap<QString, QByteArray> &fields, const QString &key)
+{
+    return number(fields.value(key));
+}
+
+QString IsoUplink::name(const QByteArray &frame)
+{
+    return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
+}
+
+bool IsoUplink::parseAndLog(LogManager *logger, const QByteArray &frame, QMap<QString, QByteArray> *fields)
+{
+    if (CCommand::parseUpLinkCmd(logger, frame, *fields) != 0)
+        return false;
+    CCommand::uplinkMsgToLog(logger, frame, *fields);
+    return true;
+}
+
+bool IsoUplink::statusSucceeded(LogManager *logger, const QString &name, const QMap<QString, QByteArray> &fields)
+{
+    const QByteArray status = fields.value(QStringLiteral("status"));
+    const int code = status.isEmpty() ? 0 : uchar(status.at(0));
+    if (code == 0)
+        return true;
+    if (logger)
+        logger->log(QStringLiteral("[Complete Result] Uplink Command Name:") + name + QStringLiteral(" Result:")
+                        + CCommand::enumText("STATUS_RSP", code),
+                    LogLevel::Error);
+    return false;
+}
+
+int IsoUplink::addFieldRows(LogManager *logger, const QString &component, const QMap<QString, QByteArray> &fields,
+                            bool showEnums, QGridLayout *grid, QWidget *labelParent)
+{
+    UiComponentFields form;
+    if (CUtil::findNameToUiElement(CCfgFileParse::instance()->m_uplinkNameToUiVec, component, &form) != 0) {
+        if (logger)
+            logger->log(QStringLiteral("find element from m_uplinkNameToUiVec failed."), LogLevel::Debug);
+        return 0;
+    }
+    int row = 0;
+    for (auto entry = fields.cbegin(); entry != fields.cend(); ++entry) {
+        for (const UiFieldInfo &field : qAsConst(form.fields)) {
+            if (field.key != entry.key())
+                continue;
+            QString value;
+            if (!showEnums || field.type == QLatin1String("lineEdit"))
+                value = QString::number(number(entry.value()));
+            else if (field.type == QLatin1String("enum") && !entry.value().isEmpty())
+                value = field.valueDescMap.value(quint64(qint64(qint8(entry.value().at(0)))));
+            auto *title = new QLabel(field.title, labelParent);
+            auto *shown = new QLabel(value, labelParent);
+            title->setTextFormat(Qt::PlainText);
+            shown->setTextFormat(Qt::PlainText);
+            grid->addWidget(title, row, 0);
+            grid->addWidget(shown, row, 1);
+            ++row;
+        }
+    }
+    return row;
+}

@@ -1,0 +1,352 @@
+#include "manageciswidget.h"
+
+#include "ui_manageciswidget.h"
+
+#include "ccfgfileparse.h"
+#include "ccommand.h"
+#include "cflatmessage.h"
+#include "cmsg.h"
+#include "datafolder.h"
+#include "filechooser.h"
+#include "isouplink.h"
+#include "logger.h"
+#include "logmanager.h"
+#include "receivedatatablemodel.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QSaveFile>
+#include <QTimer>
+
+manageCISWidget::manageCISWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings,
+                                 const QString &handle, const QString &dongleName, QWidget *parent)
+    : QWidget(parent), ui(new Ui::manageCISWidget), m_handle(handle), m_msg(msg), m_logger(logger),
+      m_settings(settings), m_dongleName(dongleName)
+{
+    ui->setupUi(this);
+    m_repeatTimer = new QTimer(this);
+    m_receiveModel = new ReceiveDataTableModel(m_logger, this);
+    m_receiveModel->clear();
+    ui->tableView_receivedata->setModel(m_receiveModel);
+
+    QHeaderView *header = ui->tableView_receivedata->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setStretchLastSection(true);
+    ui->tableView_receivedata->setTopInset(25);
+
+    ui->lineEdit_times->setIntType(QStringLiteral("0"), QStringLiteral("1000000"), QStringLiteral("4"),
+                                   QStringLiteral("0"));
+    ui->lineEdit_randomLength->setIntType(QStringLiteral("0"), QStringLiteral("4095"), QStringLiteral("2"),
+                                          QStringLiteral("0"));
+    if (m_settings)
+        m_filePath = m_settings->value(QStringLiteral("cisdata_filepath")).toString();
+    m_dataPathIds = {{QStringLiteral("Disabled"), 0xFF}, {QStringLiteral("HLV"), 0xF6}};
+    connect(ui->textEdit_sendData, &CValidateTextEdit::sig_textEditLength, this, &manageCISWidget::on_sendDataLength);
+}
+
+manageCISWidget::~manageCISWidget()
+{
+    m_receiveFile.close();
+    delete ui;
+}
+
+void manageCISWidget::setParameters(const QString &maxSdu, const QString &sduInterval)
+{
+    m_maxSdu = maxSdu;
+    m_sduInterval = sduInterval;
+    ui->lineEdit_randomLength->setIntType(QStringLiteral("0"), maxSdu, QStringLiteral("2"), QStringLiteral("0"));
+    ui->lineEdit_interval->setText(sduInterval);
+}
+
+void manageCISWidget::disableInterval()
+{
+    ui->lineEdit_interval->setEnabled(false);
+}
+
+void manageCISWidget::setBroadcastMode(bool receiver)
+{
+    ui->frame_rcvTitle->setVisible(receiver);
+    ui->frame_rcvData->setVisible(receiver);
+    ui->frame_sendTitle->setVisible(!receiver);
+    ui->frame_sendData->setVisible(!receiver);
+}
+
+quint16 manageCISWidget::handleNumber() const
+{
+    return quint16(m_handle.toUInt());
+}
+
+int manageCISWidget::maxSdu() const
+{
+    return m_maxSdu.toInt();
+}
+
+bool manageCISWidget::isRepeating() const
+{
+    return m_repeatTimer->isActive();
+}
+
+void manageCISWidget::showError(const QString &text)
+{
+    CFlatMessage::information(this, QStringLiteral("ERROR"), text);
+}
+
+QString manageCISWidget::fileDialogStart() const
+{
+    return m_filePath.isEmpty() ? QCoreApplication::applicationDirPath() : m_filePath;
+}
+
+void manageCISWidget::send(const QString &name, const QMap<QString, QVariant> &fields)
+{
+    if (!CCommand::sendMsg(m_msg, m_logger, name, fields, QMap<QString, QVariant>()))
+        CCommand::logSendFailed(m_logger, name);
+}
+
+void manageCISWidget::on_pushButton_set_clicked()
+{
+    send(QStringLiteral("Setup ISO data path"),
+         {{QStringLiteral("cis_connect_handle"), uint(handleNumber())},
+          {QStringLiteral("input_direction"), m_dataPathIds.value(ui->comboBox_input->currentText(), 0)},
+          {QStringLiteral("output_direction"), m_dataPathIds.value(ui->comboBox_output->currentText(), 0)}});
+}
+
+void manageCISWidget::on_pushButton_remove_clicked()
+{
+    const int direction = ui->comboBox_direction->currentIndex();
+    if (direction == 0 || direction == 2)
+        ui->comboBox_input->setCurrentIndex(0);
+    if (direction == 1 || direction == 2)
+        ui->comboBox_output->setCurrentIndex(0);
+    send(QStringLiteral("Remove ISO data path"), {{QStringLiteral("cis_connect_handle"), uint(handleNumber())},
+                                                  {QStringLiteral("datapath_direction"), direction + 1}});
+}
+
+void manageCISWidget::on_pushButton_get_clicked()
+{
+    send(QStringLiteral("Read ISO TX Sync"), {{QStringLiteral("cis_conncet_handle"), uint(handleNumber())}});
+}
+
+bool manageCISWidget::resultForThisHandle(const QMap<QString, QByteArray> &fields, const QString &wrongHandleText)
+{
+    if (IsoUplink::number(fields, QStringLiteral("connection_handle")) != m_handle.toULongLong()) {
+        showError(wrongHandleText);
+        return false;
+    }
+    return true;
+}
+
+void manageCISWidget::onSetupDataPathResult(QMap<QString, QByteArray> fields, QString name)
+{
+    if (!resultForThisHandle(fields,
+                             QStringLiteral("The returned connection handle is wrong in set ISO data path command.")))
+        return;
+    if (IsoUplink::statusSucceeded(m_logger, name, fields) && m_logger)
+        m_logger->log(QStringLiteral("Set ISO data path succeed."), LogLevel::Info);
+}
+
+void manageCISWidget::onRemoveDataPathResult(QMap<QString, QByteArray> fields, QString name)
+{
+    if (!resultForThisHandle(
+            fields, QStringLiteral("The returned connection handle is wrong in Remove ISO data path command.")))
+        return;
+    if (IsoUplink::statusSucceeded(m_logger, name, fields) && m_logger)
+        m_logger->log(QStringLiteral("Remove ISO data path succeed."), LogLevel::Info);
+}
+
+void manageCISWidget::onReadIsoTxSyncResult(QMap<QString, QByteArray> fields, QString name)
+{
+    if (!resultForThisHandle(fields,
+                             QStringLiteral("The returned connection handle is wrong in Read ISO TX Sync command.")))
+        return;
+    if (!IsoUplink::statusSucceeded(m_logger, name, fields))
+        return;
+    ui->lineEdit_packetSN->setText(QString::number(IsoUplink::number(fields, QStringLiteral("packet_sn"))));
+    ui->lineEdit_timeStamp->setText(QString::number(IsoUplink::number(fields, QStringLiteral("time_stamp"))));
+    ui->lineEdit_timeOffset->setText(QString::number(IsoUplink::number(fields, QStringLiteral("time_offset"))));
+}
+
+bool manageCISWidget::sendOrRepeat(const QMap<QString, QVariant> &fields)
+{
+    if (!ui->checkBox_repeat->isChecked()) {
+        send(QStringLiteral("Send ISO data"), fields);
+        return true;
+    }
+    if (m_repeatTimer->isActive()) {
+        showError(QStringLiteral("Vantora's sending iso data can work only after the former sending work finished."));
+        return false;
+    }
+    const quint64 intervalUs = ui->lineEdit_interval->getValue().toULongLong();
+    m_repeatFields = fields;
+    // A 0 ms timer would fire on every pass of the event loop.
+    m_repeatTimer->setInterval(int(qBound<quint64>(1, intervalUs / 1000, quint64(INT_MAX))));
+    m_pacer.reset();
+    m_repeatCount = 0;
+    connect(m_repeatTimer, &QTimer::timeout, this, &manageCISWidget::on_repeatSendData, Qt::UniqueConnection);
+    m_repeatTimer->start();
+    return true;
+}
+
+void manageCISWidget::on_pushButton_send_clicked()
+{
+    QByteArray sdu;
+    if (m_sendMode == 0) {
+        const QString digits = ui->textEdit_sendData->getByteArray();
+        if (digits.size() > 2 * maxSdu()) {
+            showError(QStringLiteral("The ISO send data length is large than Max SDU."));
+            return;
+        }
+        sdu = IsoDataCodec::sduFromReversedDigits(digits);
+    } else {
+        sdu = IsoDataCodec::randomSdu(ui->lineEdit_randomLength->getValue().toInt(nullptr, 16));
+    }
+    sendOrRepeat(IsoDataCodec::sendFields(handleNumber(), sdu));
+}
+
+void manageCISWidget::on_repeatSendData()
+{
+    const int times = ui->lineEdit_times->getValue().toInt(nullptr, 16);
+    switch (m_pacer.tick(times, m_msg ? m_msg->queuedFrames() : 0)) {
+    case IsoRepeatPacer::Step::Send:
+        send(QStringLiteral("Send ISO data"), m_repeatFields);
+        m_repeatCount = m_pacer.sent();
+        break;
+    case IsoRepeatPacer::Step::Wait:
+        break;
+    case IsoRepeatPacer::Step::Finished:
+        disconnect(m_repeatTimer, &QTimer::timeout, this, &manageCISWidget::on_repeatSendData);
+        m_repeatTimer->stop();
+        m_repeatCount = 0;
+        break;
+    }
+}
+
+void manageCISWidget::on_pushButton_sendFile_clicked()
+{
+    const QString path =
+        chooseOpenFileName(this, QStringLiteral("Open ISO Data File"), fileDialogStart(), QString());
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    // A file that cannot be read must not go out as an empty SDU.
+    if (!file.exists() || !file.open(QIODevice::ReadOnly)) {
+        showError(QStringLiteral("The ISO send file is wrong."));
+        return;
+    }
+    if (file.size() > maxSdu()) {
+        showError(QStringLiteral("The ISO send File data length is large than Max SDU."));
+        return;
+    }
+    const QByteArray bytes = file.read(maxSdu() + 1);
+    if (bytes.size() > maxSdu()) {
+        showError(QStringLiteral("The ISO send File data length is large than Max SDU."));
+        return;
+    }
+    ui->textEdit_sendData->setPlainText(IsoDataCodec::hexPairs(bytes, QStringLiteral(":")));
+    if (sendOrRepeat(IsoDataCodec::sendFields(handleNumber(), bytes)))
+        m_filePath = path;
+}
+
+void manageCISWidget::on_sendDataLength(int digits)
+{
+    ui->lineEdit_dataLength->setText(QString::number(digits / 2));
+}
+
+QString manageCISWidget::receiveFilePath() const
+{
+    // Under the dongle's own folder, so two dongles with the same handle never share a file.
+    return QDir::toNativeSeparators(Platform::dataFolder() + QLatin1Char('/')
+                                    + Platform::safeFolderName(m_dongleName) + QStringLiteral("/ISO_receive_data/")
+                                    + Platform::safeFolderName(m_handle) + QStringLiteral("/data.txt"));
+}
+
+int manageCISWidget::openReceiveFile(const QString &fileName)
+{
+    m_receiveFile.close();
+    if (fileName.isEmpty())
+        return -1;
+    m_receiveFile.setFileName(fileName);
+    if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return -1;
+    return 0;
+}
+
+void manageCISWidget::onReceiveIsoData(QMap<QString, QByteArray> fields)
+{
+    if (IsoUplink::number(fields, QStringLiteral("connection_handle")) != m_handle.toULongLong()) {
+        showError(QStringLiteral("The returned connection handle is wrong in Receive ISO data command."));
+        return;
+    }
+    const QString path = receiveFilePath();
+    // A file removed while open is written to nowhere: start a new one.
+    if (!m_receiveFile.isOpen() || !QFileInfo::exists(path)) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (openReceiveFile(path) != 0) {
+            if (m_logger)
+                m_logger->log(QStringLiteral("There is wrong in create received ISO data file."), LogLevel::Error);
+            return;
+        }
+    }
+    const CCfgFileParse *catalogue = CCfgFileParse::instance();
+    const QString id = catalogue->m_uplinkNameToIdMap.value(QStringLiteral("Receive ISO Data"));
+    m_receiveFile.write(IsoDataCodec::receiveRecord(fields, catalogue->m_uplinkIdToFieldsMap.value(id)));
+    m_receiveFile.flush();
+
+    if (m_receiveModel->m_rows.size() >= MaxRows)
+        m_receiveModel->m_rows.removeFirst();
+    m_receiveModel->m_rows.append(fields);
+    m_receiveModel->refresh();
+}
+
+void manageCISWidget::on_pushButton_save_clicked()
+{
+    const QString destination =
+        chooseSaveFileName(this, QStringLiteral("Save File..."), fileDialogStart(), QStringLiteral("save(*.txt)"));
+    if (destination.isEmpty()) {
+        if (m_logger)
+            m_logger->log(QStringLiteral("Save File Error!"), LogLevel::Error);
+        return;
+    }
+    const QString source = receiveFilePath();
+    if (QFileInfo(source).absoluteFilePath() == QFileInfo(destination).absoluteFilePath())
+        return;
+    // The file dialog asked before an existing file is chosen, so it is
+    // replaced; QSaveFile leaves it as it was when the copy fails.
+    QFile input(source);
+    QSaveFile output(destination);
+    bool ok = input.open(QIODevice::ReadOnly) && output.open(QIODevice::WriteOnly);
+    while (ok && !input.atEnd()) {
+        const QByteArray chunk = input.read(64 * 1024);
+        ok = !chunk.isEmpty() && output.write(chunk) == chunk.size();
+    }
+    ok = ok && output.commit();
+    if (!ok) {
+        if (m_logger)
+            m_logger->log(QStringLiteral("Copy Save File Error!"), LogLevel::Error);
+        showError(QStringLiteral("Copy Save File Error!"));
+    }
+}
+
+void manageCISWidget::on_pushButton_clear_clicked()
+{
+    m_receiveModel->clear();
+}
+
+void manageCISWidget::on_pushButton_clearSendData_clicked()
+{
+    ui->textEdit_sendData->clear();
+}
+
+void manageCISWidget::on_checkBox_random_clicked(bool checked)
+{
+    ui->lineEdit_randomLength->setEnabled(checked);
+    ui->textEdit_sendData->setEnabled(!checked);
+    m_sendMode = checked ? 1 : 0;
+}
+
+void manageCISWidget::on_checkBox_repeat_clicked(bool checked)
+{
+    ui->lineEdit_times->setEnabled(checked);
+}

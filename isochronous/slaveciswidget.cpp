@@ -1,0 +1,122 @@
+#include "slaveciswidget.h"
+
+#include "ui_slaveciswidget.h"
+
+#include "ccommand.h"
+#include "cmsg.h"
+#include "isouplink.h"
+#include "manageciswidget.h"
+
+SlaveCISWidget::SlaveCISWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
+                               QMap<QString, QByteArray> fields, const QString &dongleName, QWidget *parent)
+    : CisPeripheralPage(parent),
+      m_dispatcher(this, logger,
+                   {
+                       {"BB@06@0D", &SlaveCISWidget::onStatusRsp},
+                       {"DD@06@0B", &SlaveCISWidget::disconnectCisProc},
+                       {"BB@06@01", &SlaveCISWidget::onStatusRsp},
+                       {"DD@06@01", &SlaveCISWidget::readIsoTxSyncProc},
+                       {"BB@06@0B", &SlaveCISWidget::onStatusRsp},
+                       {"DD@06@09", &SlaveCISWidget::setupDataPathProc},
+                       {"BB@06@0C", &SlaveCISWidget::onStatusRsp},
+                       {"DD@06@0A", &SlaveCISWidget::removeDataPathProc},
+                       {"BB@06@0E", &SlaveCISWidget::onStatusRsp},
+                       {"DD@06@0F", &SlaveCISWidget::receiveIsoDataProc},
+                   }),
+      ui(new Ui::SlaveCISWidget), m_fields(fields), m_link(link), m_logger(logger),
+      m_settings(settings)
+{
+    ui->setupUi(this);
+    IsoUplink::addFieldRows(m_logger, QStringLiteral("Accept CIS Slave Parameter"), m_fields, true, ui->gridLayout,
+                            this);
+    const quint64 handle = cisHandle();
+    ui->label_connectHandle->setText(QStringLiteral("CIS Connection Handle: %1").arg(handle));
+    m_panel = new manageCISWidget(link, logger, settings, QString::number(handle), dongleName, this);
+    m_panel->setParameters(QString::number(MaxSdu), QString());
+    ui->layout_manageCIS->addWidget(m_panel);
+    m_panel->show();
+    ui->splitter->setStretchFactor(0, 7);
+    ui->splitter->setStretchFactor(1, 3);
+    if (link)
+        connect(link, &CMsg::sig_rcvBIGCIGMsg, this, &SlaveCISWidget::onRcvMsg);
+
+}
+
+SlaveCISWidget::~SlaveCISWidget()
+{
+    delete ui;
+}
+
+quint64 SlaveCISWidget::cisHandle() const
+{
+    return IsoUplink::number(m_fields, QStringLiteral("cis_connection_handle"));
+}
+
+void SlaveCISWidget::setIsCurrentTab(bool current)
+{
+    m_isCurrentTab = current;
+}
+
+void SlaveCISWidget::onRcvMsg(QByteArray frame)
+{
+    m_dispatcher.dispatch(frame);
+}
+
+void SlaveCISWidget::onSlaveDisconnect()
+{
+    const QString name = QStringLiteral("Disconnect CIS");
+    const QMap<QString, QVariant> fields = {{QStringLiteral("cis_conncet_handle"), QVariant::fromValue(cisHandle())}};
+    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
+        CCommand::logSendFailed(m_logger, name);
+}
+
+void SlaveCISWidget::onStatusRsp(const QByteArray &frame)
+{
+    // Every peripheral page sees the status; only the one on display logs it.
+    if (m_isCurrentTab)
+        CCommand::SDKProc(m_logger, frame);
+}
+
+void SlaveCISWidget::disconnectCisProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
+        return;
+    const quint64 handle = IsoUplink::number(fields, QStringLiteral("cis_connection_handle"));
+    if (handle == cisHandle())
+        emit disConnectSlaveCIS(handle);
+}
+
+bool SlaveCISWidget::resultForThisStream(const QByteArray &frame, QMap<QString, QByteArray> *fields)
+{
+    return IsoUplink::parseAndLog(m_logger, frame, fields)
+        && IsoUplink::number(*fields, QStringLiteral("connection_handle")) == cisHandle();
+}
+
+void SlaveCISWidget::readIsoTxSyncProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (resultForThisStream(frame, &fields))
+        m_panel->onReadIsoTxSyncResult(fields, IsoUplink::name(frame));
+}
+
+void SlaveCISWidget::setupDataPathProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (resultForThisStream(frame, &fields))
+        m_panel->onSetupDataPathResult(fields, IsoUplink::name(frame));
+}
+
+void SlaveCISWidget::removeDataPathProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (resultForThisStream(frame, &fields))
+        m_panel->onRemoveDataPathResult(fields, IsoUplink::name(frame));
+}
+
+void SlaveCISWidget::receiveIsoDataProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (resultForThisStream(frame, &fields))
+        m_panel->onReceiveIsoData(fields);
+}
