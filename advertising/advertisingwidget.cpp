@@ -346,6 +346,9 @@ void advertisingWidget::on_btnDeleteAdvList_clicked()
         sendIndexCommand(QString::fromLatin1(STOP_COMMAND), item.advIndex);
         showStartButton(false);
     }
+    // A later set under the same index is another set: its acknowledgements do not continue this start.
+    if (item.advIndex == m_startingIndex)
+        m_startingIndex = -1;
     if (m_advListModel->removeItem(item) != 0) {
         m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnDeleteAdvList_clicked"));
         return;

@@ -1,5 +1,6 @@
 #include "cadvbasewidget.h"
 
+#include "advformtexts.h"
 #include "cadvdatawidget.h"
 #include "ccommand.h"
 #include "cflatmessage.h"
@@ -13,6 +14,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
+
+#include <functional>
 
 CAdvBaseWidget::CAdvBaseWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings, QWidget *parent)
     : QWidget(parent)
@@ -30,6 +33,43 @@ void CAdvBaseWidget::arrangePanes(QSplitter *splitter, QScrollArea *scrollArea)
     splitter->setStretchFactor(0, 4);
     splitter->setStretchFactor(1, 6);
     scrollArea->verticalScrollBar()->setStyleSheet(QStringLiteral("QScrollBar{width:10px}"));
+}
+
+void CAdvBaseWidget::setDuration(CValidateLineEdit *edit, int minMs, int maxMs, const QString &tip)
+{
+    const QString max = QString::number(maxMs);
+    edit->setDoubleType(QString::number(minMs), max, QStringLiteral("10"), QStringLiteral("0"), QStringLiteral("2"),
+                        minMs == 0 ? QStringLiteral("0") : max);
+    edit->setToolTip(tip);
+}
+
+void CAdvBaseWidget::setDurationForMode(CValidateLineEdit *edit, const QString &mode, const QString &generalTip)
+{
+    if (mode == AdvFormTexts::limitedDiscoverable())
+        setDuration(edit, 10, 180000, AdvFormTexts::limitedDurationTip());
+    else
+        setDuration(edit, 0, 655350, generalTip);
+}
+
+void CAdvBaseWidget::initExtendedEdits(const ExtendedEdits &edits, const QString &primDefault,
+                                       const QString &maxAdvEvtTip, const QString &secSidTip)
+{
+    for (CValidateLineEdit *edit : {edits.primMax, edits.primMin}) {
+        edit->setDoubleType(QStringLiteral("20"), QStringLiteral("10485759.375"), QStringLiteral("0.625"),
+                            QStringLiteral("3"), QStringLiteral("4"), primDefault);
+        edit->setToolTip(QStringLiteral("unit: 625us, range: 20ms to 10,485.759375 s"));
+    }
+    edits.peerAddr->setAddrType(QStringLiteral("17"), AdvFormTexts::zeroAddress(), AdvFormTexts::addressPattern());
+    setDuration(edits.duration, 0, 655350, QStringLiteral("unit: 10ms, range: 0ms to 655350ms"));
+    edits.maxTxPower->setInt8Type(QStringLiteral("-127"), QStringLiteral("127"), QStringLiteral("1"),
+                                  QStringLiteral("0"));
+    edits.maxTxPower->setToolTip(AdvFormTexts::txPowerTip());
+    edits.maxAdvEvt->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("1"), QStringLiteral("0"));
+    edits.maxAdvEvt->setToolTip(maxAdvEvtTip);
+    edits.secMaxSkip->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("1"), QStringLiteral("0"));
+    edits.secMaxSkip->setToolTip(QStringLiteral("range: 0 to 255"));
+    edits.secSid->setIntType(QStringLiteral("0"), QStringLiteral("15"), QStringLiteral("1"), QStringLiteral("0"));
+    edits.secSid->setToolTip(secSidTip);
 }
 
 void CAdvBaseWidget::refuse(const QString &title, const QString &text)
@@ -56,39 +96,36 @@ bool CAdvBaseWidget::sendParameters(bool collected, const QString &command, cons
     return true;
 }
 
-bool CAdvBaseWidget::takeDataBlocks(const CAdvDataWidget *editor, bool withPeriodic, QList<QByteArray> *blocks)
+void CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command,
+                                   quint8 opcode, const QByteArray &advIndex, int lengthBytes)
 {
-    const QByteArray adv = editor->getAdvData();
-    if (adv == m_invalidData) {
-        CFlatMessage::information(this, QStringLiteral("ERROR"), QStringLiteral("Advertising data is wrong."));
-        m_logger->log(QStringLiteral("Advertising data is wrong."), LogLevel::Error);
-        return false;
-    }
-    const QByteArray res = editor->getResData();
-    if (res == m_invalidData) {
-        CFlatMessage::information(this, QStringLiteral("ERROR"), QStringLiteral("Advertising data response is wrong."));
-        m_logger->log(QStringLiteral("Advertising data response is wrong."), LogLevel::Error);
-        return false;
-    }
-    *blocks = {adv, res};
-    if (withPeriodic) {
-        const QByteArray periodic = editor->getPeriodicData();
-        if (periodic == m_invalidData) {
-            CFlatMessage::information(this, QStringLiteral("ERROR"), QStringLiteral("Periodic data is wrong."));
-            m_logger->log(QStringLiteral("Periodic data is wrong"), LogLevel::Error);
-            return false;
-        }
-        blocks->append(periodic);
-    }
-    return true;
-}
-
-void CAdvBaseWidget::sendDataFrame(const QString &command, quint8 opcode, const QByteArray &advIndex,
-                                   const QList<QByteArray> &blocks, int lengthBytes)
-{
+    struct Block
+    {
+        std::function<QByteArray()> read;
+        QString text;
+        QString logLine;
+    };
+    QList<Block> kinds{
+        {[editor] { return editor->getAdvData(); }, QStringLiteral("Advertising data is wrong."),
+         QStringLiteral("Advertising data is wrong.")},
+        {[editor] { return editor->getResData(); }, QStringLiteral("Advertising data response is wrong."),
+         QStringLiteral("Advertising data response is wrong.")},
+    };
+    if (withPeriodic)
+        kinds.append({[editor] { return editor->getPeriodicData(); }, QStringLiteral("Periodic data is wrong."),
+                      QStringLiteral("Periodic data is wrong")});
+    // A block longer than its length field can tell would go out with a wrapped length.
+    const int longest = (1 << (8 * lengthBytes)) - 1;
     QByteArray payload = advIndex;
-    for (const QByteArray &block : blocks)
+    for (const Block &kind : qAsConst(kinds)) {
+        const QByteArray block = kind.read();
+        if (block == m_invalidData || block.size() > longest) {
+            CFlatMessage::information(this, QStringLiteral("ERROR"), kind.text);
+            m_logger->log(kind.logLine, LogLevel::Error);
+            return;
+        }
         payload += CUtil::valueToArray(0, quint64(block.size()), lengthBytes) + block;
+    }
     QByteArray frame;
     frame.append(char(0xAA));
     frame.append(char(0x01));

@@ -39,17 +39,38 @@ protected:
     // Stretch of the parameter and data panes and the thin scroll bar.
     static void arrangePanes(QSplitter *splitter, QScrollArea *scrollArea);
 
+    // The duration edit in whole 10 ms steps over that range; it shows the
+    // range's default (0 for a range from 0, else its maximum).
+    static void setDuration(CValidateLineEdit *edit, int minMs, int maxMs, const QString &tip);
+    // The limited-discoverable range for that mode, else the general one.
+    static void setDurationForMode(CValidateLineEdit *edit, const QString &mode, const QString &generalTip);
+
+    // The edits the extended and periodic forms share.
+    struct ExtendedEdits
+    {
+        CValidateLineEdit *primMax;
+        CValidateLineEdit *primMin;
+        CValidateLineEdit *peerAddr;
+        CValidateLineEdit *duration;
+        CValidateLineEdit *maxTxPower;
+        CValidateLineEdit *maxAdvEvt;
+        CValidateLineEdit *secMaxSkip;
+        CValidateLineEdit *secSid;
+    };
+    static void initExtendedEdits(const ExtendedEdits &edits, const QString &primDefault, const QString &maxAdvEvtTip,
+                                  const QString &secSidTip);
+
     // Shows the refusal box and logs its title.
     void refuse(const QString &title, const QString &text);
     // Sends the collected parameters by command name; on an empty value
     // shows "ERROR" with emptyText instead.
     bool sendParameters(bool collected, const QString &command, const QString &emptyText);
-    // The data blocks of the editor for the frame, or false after telling
-    // which one is wrong.
-    bool takeDataBlocks(const CAdvDataWidget *editor, bool withPeriodic, QList<QByteArray> *blocks);
-    // 0xAA, layer, opcode, length, index and each block after its length.
-    void sendDataFrame(const QString &command, quint8 opcode, const QByteArray &advIndex,
-                       const QList<QByteArray> &blocks, int lengthBytes);
+    // The data frame of the editor's blocks: 0xAA, layer, opcode, payload
+    // length, then the index and each block after its length. A block the
+    // editor cannot encode, or too long for its length field, is refused
+    // with a box and a log line instead.
+    void sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command, quint8 opcode,
+                       const QByteArray &advIndex, int lengthBytes);
 
     // A line edit's message value read as a base-16 number, stored under key
     // at that width; false when the edit yields nothing.

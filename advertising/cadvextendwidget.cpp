@@ -39,42 +39,16 @@ CAdvExtendWidget::~CAdvExtendWidget()
     delete ui;
 }
 
-void CAdvExtendWidget::setGeneralDuration(const QString &tip)
-{
-    ui->le_eduration->setToolTip(tip);
-    ui->le_eduration->setDoubleType(QStringLiteral("0"), QStringLiteral("655350"), QStringLiteral("10"),
-                                    QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("0"));
-}
-
 void CAdvExtendWidget::initValidators()
 {
-    for (CValidateLineEdit *edit : {ui->le_eprimmax, ui->le_eprimmin}) {
-        edit->setDoubleType(QStringLiteral("20"), QStringLiteral("10485759.375"), QStringLiteral("0.625"),
-                            QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("100"));
-        edit->setToolTip(QStringLiteral("unit: 625us, range: 20ms to 10,485.759375 s"));
-    }
-    ui->le_epeeraddr->setAddrType(QStringLiteral("17"), zeroAddress(), addressPattern());
-    setGeneralDuration(QStringLiteral("unit: 10ms, range: 0ms to 655350ms"));
-    ui->le_emaxtxpower->setInt8Type(QStringLiteral("-127"), QStringLiteral("127"), QStringLiteral("1"),
-                                    QStringLiteral("0"));
-    ui->le_emaxtxpower->setToolTip(txPowerTip());
-    ui->le_emaxadvevt->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("1"), QStringLiteral("0"));
-    ui->le_emaxadvevt->setToolTip(QStringLiteral("range: 0 to 255"));
-    ui->le_esecmaxskip->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("1"), QStringLiteral("0"));
-    ui->le_esecmaxskip->setToolTip(QStringLiteral("range: 0 to 255"));
-    ui->le_esecsid->setIntType(QStringLiteral("0"), QStringLiteral("15"), QStringLiteral("1"), QStringLiteral("0"));
-    ui->le_esecsid->setToolTip(QStringLiteral("range: 0 to 15"));
+    initExtendedEdits({ui->le_eprimmax, ui->le_eprimmin, ui->le_epeeraddr, ui->le_eduration, ui->le_emaxtxpower,
+                       ui->le_emaxadvevt, ui->le_esecmaxskip, ui->le_esecsid},
+                      QStringLiteral("100"), QStringLiteral("range: 0 to 255"), QStringLiteral("range: 0 to 15"));
 }
 
 void CAdvExtendWidget::on_eadvModeTextChanged(QString eadvMode)
 {
-    if (eadvMode == limitedDiscoverable()) {
-        ui->le_eduration->setToolTip(limitedDurationTip());
-        ui->le_eduration->setDoubleType(QStringLiteral("10"), QStringLiteral("180000"), QStringLiteral("10"),
-                                        QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("180000"));
-    } else {
-        setGeneralDuration(generalDurationTip());
-    }
+    setDurationForMode(ui->le_eduration, eadvMode, generalDurationTip());
 }
 
 bool CAdvExtendWidget::checkParameters()
@@ -181,9 +155,7 @@ bool CAdvExtendWidget::setAdvParameter(QByteArray advIndex)
 
 void CAdvExtendWidget::setAdvData(QByteArray advIndex)
 {
-    QList<QByteArray> blocks;
-    if (takeDataBlocks(ui->m_AdvDataWidget, false, &blocks))
-        sendDataFrame(QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, blocks, 2);
+    sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2);
 }
 
 void CAdvExtendWidget::on_btnResetAdvSettings_clicked()
@@ -194,7 +166,7 @@ void CAdvExtendWidget::on_btnResetAdvSettings_clicked()
     ui->cmb_eprimphy->setCurrentIndex(0);
     ui->cmb_esecphy->setCurrentIndex(0);
     ui->le_eduration->setText(QStringLiteral("0"));
-    setGeneralDuration(QStringLiteral("unit: 10ms, range: 0ms to 655350ms"));
+    setDuration(ui->le_eduration, 0, 655350, QStringLiteral("unit: 10ms, range: 0ms to 655350ms"));
     ui->le_emaxadvevt->setText(QStringLiteral("0"));
     ui->le_emaxtxpower->setText(QStringLiteral("0"));
     ui->le_epeeraddr->setText(zeroAddress());

@@ -51,32 +51,18 @@ void CAdvLegacyWidget::initValidators()
         edit->setToolTip(intervalTip);
     }
     ui->le_peeraddr->setAddrType(QStringLiteral("17"), zeroAddress(), addressPattern());
-    setGeneralDuration();
+    setDuration(ui->le_duration, 0, 655350, generalDurationTip());
     ui->le_maxtxpower->setInt8Type(QStringLiteral("-127"), QStringLiteral("127"), QStringLiteral("1"),
                                    QStringLiteral("0"));
     ui->le_maxtxpower->setToolTip(txPowerTip());
 }
 
-void CAdvLegacyWidget::setGeneralDuration()
-{
-    ui->le_duration->setDoubleType(QStringLiteral("0"), QStringLiteral("655350"), QStringLiteral("10"),
-                                   QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("0"));
-    ui->le_duration->setToolTip(generalDurationTip());
-}
-
 void CAdvLegacyWidget::setDurationRange(const QString &advMode, const QString &discoverMode)
 {
-    if (advMode == QLatin1String(DIRECTED_HIGH)) {
-        ui->le_duration->setDoubleType(QStringLiteral("10"), QStringLiteral("1280"), QStringLiteral("10"),
-                                       QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("1280"));
-        ui->le_duration->setToolTip(QStringLiteral("unit:10ms, range:10ms to 1280ms"));
-    } else if (discoverMode == limitedDiscoverable()) {
-        ui->le_duration->setDoubleType(QStringLiteral("10"), QStringLiteral("180000"), QStringLiteral("10"),
-                                       QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("180000"));
-        ui->le_duration->setToolTip(limitedDurationTip());
-    } else {
-        setGeneralDuration();
-    }
+    if (advMode == QLatin1String(DIRECTED_HIGH))
+        setDuration(ui->le_duration, 10, 1280, QStringLiteral("unit:10ms, range:10ms to 1280ms"));
+    else
+        setDurationForMode(ui->le_duration, discoverMode, generalDurationTip());
 }
 
 void CAdvLegacyWidget::on_advModeTextChanged(QString advMode)
@@ -185,9 +171,7 @@ bool CAdvLegacyWidget::setAdvParameter(QByteArray advIndex)
 
 void CAdvLegacyWidget::setAdvData(QByteArray advIndex)
 {
-    QList<QByteArray> blocks;
-    if (takeDataBlocks(ui->m_AdvDataWidget, false, &blocks))
-        sendDataFrame(QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, blocks, 1);
+    sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 1);
 }
 
 void CAdvLegacyWidget::on_btnResetAdvSettings_clicked()
@@ -198,7 +182,7 @@ void CAdvLegacyWidget::on_btnResetAdvSettings_clicked()
     ui->cmb_owntype->setCurrentIndex(0);
     ui->cmb_sacanreq->setCurrentIndex(0);
     ui->le_duration->setText(QStringLiteral("0"));
-    setGeneralDuration();
+    setDuration(ui->le_duration, 0, 655350, generalDurationTip());
     ui->le_peeraddr->setText(zeroAddress());
     ui->le_intvmax->setText(QStringLiteral("100"));
     ui->le_intvmin->setText(QStringLiteral("100"));

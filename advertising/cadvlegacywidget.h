@@ -30,7 +30,6 @@ private:
     bool collectParameters(QByteArray advIndex);
     void initValidators();
     void setDurationRange(const QString &advMode, const QString &discoverMode);
-    void setGeneralDuration();
 
     Ui::CAdvLegacyWidget *ui;
 };

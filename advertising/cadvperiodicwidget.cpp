@@ -36,31 +36,11 @@ CAdvPeriodicWidget::~CAdvPeriodicWidget()
     delete ui;
 }
 
-void CAdvPeriodicWidget::setGeneralDuration(const QString &tip)
-{
-    ui->le_pduration->setToolTip(tip);
-    ui->le_pduration->setDoubleType(QStringLiteral("0"), QStringLiteral("655350"), QStringLiteral("10"),
-                                    QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("0"));
-}
-
 void CAdvPeriodicWidget::initValidators()
 {
-    for (CValidateLineEdit *edit : {ui->le_pprimmax, ui->le_pprimmin}) {
-        edit->setDoubleType(QStringLiteral("20"), QStringLiteral("10485759.375"), QStringLiteral("0.625"),
-                            QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("200"));
-        edit->setToolTip(QStringLiteral("unit: 625us, range: 20ms to 10,485.759375 s"));
-    }
-    ui->le_ppeeraddr->setAddrType(QStringLiteral("17"), zeroAddress(), addressPattern());
-    setGeneralDuration(QStringLiteral("unit: 10ms, range: 0ms to 655350ms"));
-    ui->le_pmaxtxpower->setInt8Type(QStringLiteral("-127"), QStringLiteral("127"), QStringLiteral("1"),
-                                    QStringLiteral("0"));
-    ui->le_pmaxtxpower->setToolTip(txPowerTip());
-    ui->le_pmaxadvevt->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("1"), QStringLiteral("0"));
-    ui->le_pmaxadvevt->setToolTip(QStringLiteral("range 0 to 255"));
-    ui->le_psecmaxskip->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("1"), QStringLiteral("0"));
-    ui->le_psecmaxskip->setToolTip(QStringLiteral("range: 0 to 255"));
-    ui->le_psecsid->setIntType(QStringLiteral("0"), QStringLiteral("15"), QStringLiteral("1"), QStringLiteral("0"));
-    ui->le_psecsid->setToolTip(QStringLiteral("range 0 to 15"));
+    initExtendedEdits({ui->le_pprimmax, ui->le_pprimmin, ui->le_ppeeraddr, ui->le_pduration, ui->le_pmaxtxpower,
+                       ui->le_pmaxadvevt, ui->le_psecmaxskip, ui->le_psecsid},
+                      QStringLiteral("200"), QStringLiteral("range 0 to 255"), QStringLiteral("range 0 to 15"));
     for (CValidateLineEdit *edit : {ui->le_ppermax, ui->le_ppermin}) {
         edit->setDoubleType(QStringLiteral("7.5"), QStringLiteral("81918.75"), QStringLiteral("1.25"),
                             QStringLiteral("2"), QStringLiteral("2"), QStringLiteral("200"));
@@ -70,13 +50,7 @@ void CAdvPeriodicWidget::initValidators()
 
 void CAdvPeriodicWidget::on_pdiscoverModeTextChanged(QString pdiscoverMode)
 {
-    if (pdiscoverMode == limitedDiscoverable()) {
-        ui->le_pduration->setToolTip(limitedDurationTip());
-        ui->le_pduration->setDoubleType(QStringLiteral("10"), QStringLiteral("180000"), QStringLiteral("10"),
-                                        QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("180000"));
-    } else {
-        setGeneralDuration(generalDurationTip());
-    }
+    setDurationForMode(ui->le_pduration, pdiscoverMode, generalDurationTip());
 }
 
 bool CAdvPeriodicWidget::checkParameters()
@@ -152,9 +126,7 @@ bool CAdvPeriodicWidget::setAdvParameter(QByteArray advIndex)
 
 void CAdvPeriodicWidget::setAdvData(QByteArray advIndex)
 {
-    QList<QByteArray> blocks;
-    if (takeDataBlocks(ui->m_AdvDataWidget, true, &blocks))
-        sendDataFrame(QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, blocks, 2);
+    sendDataFrame(ui->m_AdvDataWidget, true, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2);
 }
 
 void CAdvPeriodicWidget::on_btnResetAdvSettings_clicked()
@@ -165,7 +137,7 @@ void CAdvPeriodicWidget::on_btnResetAdvSettings_clicked()
     ui->cmb_pprimphy->setCurrentIndex(0);
     ui->cmb_psecphy->setCurrentIndex(0);
     ui->le_pduration->setText(QStringLiteral("0"));
-    setGeneralDuration(QStringLiteral("unit: 10ms, range: 0ms to 655350ms"));
+    setDuration(ui->le_pduration, 0, 655350, QStringLiteral("unit: 10ms, range: 0ms to 655350ms"));
     ui->le_pmaxadvevt->setText(QStringLiteral("0"));
     ui->le_pmaxtxpower->setText(QStringLiteral("0"));
     ui->le_ppeeraddr->setText(zeroAddress());

@@ -26,7 +26,6 @@ private:
     bool checkParameters();
     bool collectParameters(QByteArray advIndex);
     void initValidators();
-    void setGeneralDuration(const QString &tip);
 
     Ui::CAdvPeriodicWidget *ui;
 };

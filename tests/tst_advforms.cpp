@@ -48,6 +48,37 @@ CAdvBaseWidget *makeForm(const QString &kind, AdvRig &rig)
     return new CAdvLegacyWidget(&rig.link, &rig.logs, nullptr);
 }
 
+// A form of one kind on the link to the simulated dongle, filled with settings.
+struct FormOnLink
+{
+    FormOnLink(const QString &kind, const QStringList &settings, bool open = true)
+        : form(makeForm(kind, rig))
+    {
+        opened = !open || rig.open();
+        AdvForms::apply(form.data(), settings);
+    }
+    AdvRig rig;
+    QScopedPointer<CAdvBaseWidget> form;
+    bool opened = false;
+};
+
+// Runs the call, which must show one box with that title and text and log
+// logLine at ERROR, and send nothing.
+void expectRefusal(FormOnLink &f, const std::function<void()> &call, const QString &title, const QString &text,
+                   const QString &logLine)
+{
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    call();
+    QVERIFY(answerer.waitUntilAnswered());
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, title);
+    QCOMPARE(answerer.seen().first().text, text);
+    QVERIFY(f.rig.recorder->lines().contains(qMakePair(logLine, 4)));
+    QTest::qWait(30);
+    QCOMPARE(f.rig.dongle.receivedCount(), 0);
+}
+
 QByteArray index(int value)
 {
     return QByteArray(1, char(value));
@@ -114,10 +145,10 @@ void TestAdvForms::defaultParameterFrames()
     QFETCH(int, advIndex);
     QFETCH(QByteArray, payload);
 
-    AdvRig rig;
-    QVERIFY(rig.open());
-    QScopedPointer<CAdvBaseWidget> form(makeForm(kind, rig));
-    AdvForms::apply(form.data(), minimalData(kind));
+    FormOnLink f(kind, minimalData(kind));
+    QVERIFY(f.opened);
+    AdvRig &rig = f.rig;
+    CAdvBaseWidget *form = f.form.data();
     QVERIFY(form->setAdvParameter(index(advIndex)));
     QVERIFY(rig.waitForDownlinks(1));
     const Kind k = kindOf(kind);
@@ -156,10 +187,10 @@ void TestAdvForms::dataFrames()
     QFETCH(int, advIndex);
     QFETCH(QByteArray, payload);
 
-    AdvRig rig;
-    QVERIFY(rig.open());
-    QScopedPointer<CAdvBaseWidget> form(makeForm(kind, rig));
-    AdvForms::apply(form.data(), settings);
+    FormOnLink f(kind, settings);
+    QVERIFY(f.opened);
+    AdvRig &rig = f.rig;
+    CAdvBaseWidget *form = f.form.data();
     QVERIFY(form->setAdvParameter(index(advIndex)));
     form->setAdvData(index(advIndex));
     QVERIFY(rig.waitForDownlinks(2));
@@ -294,21 +325,11 @@ void TestAdvForms::refusals()
     QFETCH(QString, title);
     QFETCH(QString, text);
 
-    AdvRig rig;
-    QVERIFY(rig.open());
-    QScopedPointer<CAdvBaseWidget> form(makeForm(kind, rig));
-    AdvForms::apply(form.data(), settings);
+    FormOnLink f(kind, settings);
+    QVERIFY(f.opened);
+    CAdvBaseWidget *form = f.form.data();
 
-    ModalAnswerer answerer;
-    answerer.click(QStringLiteral("m_pbOk"));
-    QVERIFY(!form->setAdvParameter(index(0)));
-    QVERIFY(answerer.waitUntilAnswered());
-    QCOMPARE(answerer.seen().size(), 1);
-    QCOMPARE(answerer.seen().first().title, title);
-    QCOMPARE(answerer.seen().first().text, text);
-    QVERIFY(rig.recorder->lines().contains(qMakePair(title, 4)));
-    QTest::qWait(30);
-    QCOMPARE(rig.dongle.receivedCount(), 0);
+    expectRefusal(f, [form] { QVERIFY(!form->setAdvParameter(index(0))); }, title, text, title);
 }
 
 void TestAdvForms::accepted_data()
@@ -343,10 +364,10 @@ void TestAdvForms::accepted()
     QFETCH(QString, kind);
     QFETCH(QStringList, settings);
 
-    AdvRig rig;
-    QVERIFY(rig.open());
-    QScopedPointer<CAdvBaseWidget> form(makeForm(kind, rig));
-    AdvForms::apply(form.data(), settings);
+    FormOnLink f(kind, settings);
+    QVERIFY(f.opened);
+    AdvRig &rig = f.rig;
+    CAdvBaseWidget *form = f.form.data();
     QVERIFY(form->setAdvParameter(index(1)));
     QVERIFY(rig.waitForDownlinks(1));
     QCOMPARE(rig.dongle.receivedIds(), QStringList{kindOf(kind).commandId});
@@ -443,10 +464,10 @@ void TestAdvForms::fieldValues()
     QFETCH(QString, edit);
     QFETCH(QString, shown);
 
-    AdvRig rig;
-    QVERIFY(rig.open());
-    QScopedPointer<CAdvBaseWidget> form(makeForm(kind, rig));
-    AdvForms::apply(form.data(), settings);
+    FormOnLink f(kind, settings);
+    QVERIFY(f.opened);
+    AdvRig &rig = f.rig;
+    CAdvBaseWidget *form = f.form.data();
     QVERIFY(form->setAdvParameter(index(1)));
     QVERIFY(rig.waitForDownlinks(1));
     const QByteArray frame = rig.dongle.receivedBytes().first();
@@ -471,6 +492,12 @@ void TestAdvForms::invalidData_data()
         << "Advertising data response is wrong." << "Advertising data response is wrong.";
     QTest::newRow("extended advertising data is the marker") << "extended"
         << QStringList{"adv:Custom AD type=4646"} << "Advertising data is wrong." << "Advertising data is wrong.";
+    QTest::newRow("legacy data longer than its length byte")
+        << "legacy" << QStringList{"adv:Custom AD type=" + QString(512, '1')} << "Advertising data is wrong."
+        << "Advertising data is wrong.";
+    QTest::newRow("legacy scan response longer than its length byte")
+        << "legacy" << QStringList{"adv:Complete Local Name=a", "res:Custom AD type=" + QString(600, '2')}
+        << "Advertising data response is wrong." << "Advertising data response is wrong.";
     QTest::newRow("periodic odd digit count") << "periodic"
         << QStringList{"adv:Complete Local Name=a", "periodic=03ff010"} << "Periodic data is wrong."
         << "Periodic data is wrong";
@@ -483,20 +510,10 @@ void TestAdvForms::invalidData()
     QFETCH(QString, text);
     QFETCH(QString, logLine);
 
-    AdvRig rig;
-    QVERIFY(rig.open());
-    QScopedPointer<CAdvBaseWidget> form(makeForm(kind, rig));
-    AdvForms::apply(form.data(), settings);
-    ModalAnswerer answerer;
-    answerer.click(QStringLiteral("m_pbOk"));
-    form->setAdvData(index(0));
-    QVERIFY(answerer.waitUntilAnswered());
-    QCOMPARE(answerer.seen().size(), 1);
-    QCOMPARE(answerer.seen().first().title, QStringLiteral("ERROR"));
-    QCOMPARE(answerer.seen().first().text, text);
-    QVERIFY(rig.recorder->lines().contains(qMakePair(logLine, 4)));
-    QTest::qWait(30);
-    QCOMPARE(rig.dongle.receivedCount(), 0);
+    FormOnLink f(kind, settings);
+    QVERIFY(f.opened);
+    CAdvBaseWidget *form = f.form.data();
+    expectRefusal(f, [form] { form->setAdvData(index(0)); }, QStringLiteral("ERROR"), text, logLine);
 }
 
 void TestAdvForms::durationFollowsMode_data()
@@ -536,9 +553,8 @@ void TestAdvForms::durationFollowsMode()
     QFETCH(QString, shown);
     QFETCH(QString, tip);
 
-    AdvRig rig;
-    QScopedPointer<CAdvBaseWidget> form(makeForm(kind, rig));
-    AdvForms::apply(form.data(), settings);
+    FormOnLink f(kind, settings, false);
+    CAdvBaseWidget *form = f.form.data();
     auto *duration = form->findChild<QLineEdit *>(edit);
     QCOMPARE(duration->text(), shown);
     QCOMPARE(duration->toolTip(), tip);
@@ -597,9 +613,9 @@ void TestAdvForms::failedSendIsReported()
     QFETCH(QString, kind);
     QFETCH(QString, line);
 
-    AdvRig rig; // never opened: the link refuses every frame
-    QScopedPointer<CAdvBaseWidget> form(makeForm(kind, rig));
-    AdvForms::apply(form.data(), minimalData(kind));
+    FormOnLink f(kind, minimalData(kind), false); // never opened: the link refuses every frame
+    AdvRig &rig = f.rig;
+    CAdvBaseWidget *form = f.form.data();
     QVERIFY(!form->setAdvParameter(index(0)));
     QVERIFY(rig.recorder->lines().contains(qMakePair(line, 4)));
 }

@@ -189,14 +189,22 @@ QList<QByteArray> AdvertisingBehaviour::onData(const QByteArray &frame)
     return {ack(frame, AckSuccess)};
 }
 
-QList<QByteArray> AdvertisingBehaviour::onStart(const QByteArray &frame)
+int AdvertisingBehaviour::indexCommand(const QByteArray &frame, QList<QByteArray> *refusal)
 {
     const QByteArray payload = payloadOf(frame);
     if (overridden(frame))
-        return {ack(frame, AckSuccess)};
-    if (payload.size() != 1)
-        return {ack(frame, AckInvalidParam)};
-    const int index = quint8(payload.at(0));
+        *refusal = {ack(frame, AckSuccess)};
+    else if (payload.size() != 1)
+        *refusal = {ack(frame, AckInvalidParam)};
+    return refusal->isEmpty() ? quint8(payload.at(0)) : -1;
+}
+
+QList<QByteArray> AdvertisingBehaviour::onStart(const QByteArray &frame)
+{
+    QList<QByteArray> refusal;
+    const int index = indexCommand(frame, &refusal);
+    if (index < 0)
+        return refusal;
     if (!m_sets.contains(index) || m_sets.value(index).advertising)
         return {ack(frame, AckDisallowed)};
     if (m_startEventStatus != 0) {
@@ -210,12 +218,10 @@ QList<QByteArray> AdvertisingBehaviour::onStart(const QByteArray &frame)
 
 QList<QByteArray> AdvertisingBehaviour::onStop(const QByteArray &frame)
 {
-    const QByteArray payload = payloadOf(frame);
-    if (overridden(frame))
-        return {ack(frame, AckSuccess)};
-    if (payload.size() != 1)
-        return {ack(frame, AckInvalidParam)};
-    const int index = quint8(payload.at(0));
+    QList<QByteArray> refusal;
+    const int index = indexCommand(frame, &refusal);
+    if (index < 0)
+        return refusal;
     if (!m_sets.value(index).advertising)
         return {ack(frame, AckDisallowed)};
     m_sets[index].advertising = false;

@@ -50,7 +50,8 @@ public:
 
     // Sets the controller keeps at once (indexes 0 to maxSets - 1).
     void setMaxSets(int count) { m_maxSets = count; }
-    // The next acknowledgement of that downlink ID carries this status.
+    // The next acknowledgement of that downlink ID carries this status, and
+    // the command changes nothing.
     void setAckStatus(const QString &id, quint8 status) { m_ackOverrides.insert(id, status); }
     // The next start event carries this status (the set does not start).
     void setStartEventStatus(quint8 status) { m_startEventStatus = status; }
@@ -70,6 +71,8 @@ private:
     QList<QByteArray> onData(const QByteArray &frame);
     QList<QByteArray> onStart(const QByteArray &frame);
     QList<QByteArray> onStop(const QByteArray &frame);
+    // The set index of a start or stop command, or -1 with the answer that refuses it.
+    int indexCommand(const QByteArray &frame, QList<QByteArray> *refusal);
     void onFrameReceived(const QByteArray &frame);
     // The acknowledgement, or the override queued for this ID.
     QByteArray ack(const QByteArray &frame, quint8 status);
