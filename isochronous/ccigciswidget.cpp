@@ -113,9 +113,11 @@ void CCigCisWidget::log(const QString &text, int level)
         m_logger->log(text, level);
 }
 
-void CCigCisWidget::showError(const QString &text)
+bool CCigCisWidget::showError(const QString &text)
 {
+    const QPointer<CCigCisWidget> alive(this);
     CFlatMessage::information(this, QStringLiteral("ERROR"), text);
+    return alive;
 }
 
 void CCigCisWidget::send(const QString &name, const QMap<QString, QVariant> &fields)
@@ -310,16 +312,16 @@ void CCigCisWidget::onSetCigResult(const QByteArray &frame)
         return;
     const cigParameter cig = m_cigModel.records().at(m_currentCigRow);
     if (IsoUplink::number(fields, QStringLiteral("cig_id")) != cig.cigId.toULongLong()) {
-        showError(QStringLiteral("The returned cig ID is wrong in set CIG command."));
-        log(QStringLiteral("CIG ID sended is not equal to the response CIG ID."), LogLevel::Error);
+        if (showError(QStringLiteral("The returned cig ID is wrong in set CIG command.")))
+            log(QStringLiteral("CIG ID sended is not equal to the response CIG ID."), LogLevel::Error);
         return;
     }
     writeBack();
     QVector<cisParameter> list = m_cisListsByCig.value(cig.cigId);
     const quint64 count = IsoUplink::number(fields, QStringLiteral("cis_count"));
     if (count != quint64(list.size())) {
-        showError(QStringLiteral("The returned cis count is wrong in set CIG command."));
-        log(QStringLiteral("CIS Count sended is not equal to the response CIS Count."), LogLevel::Error);
+        if (showError(QStringLiteral("The returned cis count is wrong in set CIG command.")))
+            log(QStringLiteral("CIS Count sended is not equal to the response CIS Count."), LogLevel::Error);
         return;
     }
     if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
@@ -470,7 +472,6 @@ void CCigCisWidget::onRemoveCigResult(const QByteArray &frame)
         m_cigModel.clear();
         m_cisModel.clear();
         m_currentCigRow = -1;
-        m_displayedCigId.clear();
         m_displayedCigId = QString();
     } else {
         showCig(0);
@@ -495,25 +496,27 @@ manageCISWidget *CCigCisWidget::panelOfResult(const QByteArray &frame, QMap<QStr
     return handle <= 0xFFFF ? m_panels.value(quint16(handle)) : nullptr;
 }
 
-void CCigCisWidget::readIsoTxSyncProc(const QByteArray &frame)
+void CCigCisWidget::relayResult(const QByteArray &frame,
+                                void (manageCISWidget::*entry)(QMap<QString, QByteArray> fields, QString name))
 {
     QMap<QString, QByteArray> fields;
     if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        panel->onReadIsoTxSyncResult(fields, IsoUplink::name(frame));
+        (panel->*entry)(fields, IsoUplink::name(frame));
+}
+
+void CCigCisWidget::readIsoTxSyncProc(const QByteArray &frame)
+{
+    relayResult(frame, &manageCISWidget::onReadIsoTxSyncResult);
 }
 
 void CCigCisWidget::setupDataPathProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        panel->onSetupDataPathResult(fields, IsoUplink::name(frame));
+    relayResult(frame, &manageCISWidget::onSetupDataPathResult);
 }
 
 void CCigCisWidget::removeDataPathProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        panel->onRemoveDataPathResult(fields, IsoUplink::name(frame));
+    relayResult(frame, &manageCISWidget::onRemoveDataPathResult);
 }
 
 void CCigCisWidget::receiveIsoDataProc(const QByteArray &frame)

@@ -76,6 +76,8 @@ private:
     void receiveIsoDataProc(const QByteArray &frame);
     // Parses and logs a panel's result and hands it to the panel of its handle.
     manageCISWidget *panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields);
+    void relayResult(const QByteArray &frame,
+                     void (manageCISWidget::*entry)(QMap<QString, QByteArray> fields, QString name));
 
     bool hasCurrentCig() const;
     int currentCisRow() const;
@@ -90,7 +92,8 @@ private:
     void buildCigFields(const cigParameter &cig, QMap<QString, QVariant> *fields) const;
     QByteArray buildCisRecords(const QVector<cisParameter> &list) const;
     void send(const QString &name, const QMap<QString, QVariant> &fields);
-    void showError(const QString &text);
+    // False when the page went while the box was open.
+    bool showError(const QString &text);
     void log(const QString &text, int level);
 
     UplinkDispatcher<CCigCisWidget> m_dispatcher;

@@ -111,46 +111,9 @@ void IsoParameterDialog::buildForm()
     }
 }
 
-QMap<QString, QString> IsoParameterDialog::getFieldValues() const
+void IsoParameterDialog::forEachEditor(
+    const std::function<void(const UiFieldInfo &field, QWidget *editor)> &visit) const
 {
-    QMap<QString, QString> values;
-    UiComponentFields component;
-    if (!findComponent(&component))
-        return values;
-    QGridLayout *grid = ui->gridLayout;
-    for (int row = 0; row < grid->rowCount(); ++row) {
-        for (int column = 0; column < grid->columnCount(); column += 2) {
-            QLayoutItem *labelItem = grid->itemAtPosition(row, column);
-            auto *label = labelItem ? qobject_cast<QLabel *>(labelItem->widget()) : nullptr;
-            if (!label)
-                break;
-            auto field = std::find_if(component.fields.cbegin(), component.fields.cend(),
-                                      [label](const UiFieldInfo &f) { return f.title == label->text(); });
-            QLayoutItem *editorItem = grid->itemAtPosition(row, column + 1);
-            if (field == component.fields.cend() || !editorItem)
-                continue;
-            QWidget *editor = editorItem->widget();
-            if (auto *combo = qobject_cast<QComboBox *>(editor)) {
-                values.insert(field->key, QString::number(field->descValueMap.value(combo->currentText(), 0)));
-            } else if (auto *edit = qobject_cast<CValidateLineEdit *>(editor)) {
-                const QString value = edit->getValue();
-                if (edit->getSubType() == QLatin1String("littleEnd")) {
-                    // The edit gives the pairs last to first; the record keeps them as shown.
-                    QStringList pairs = pairsOf(value);
-                    std::reverse(pairs.begin(), pairs.end());
-                    values.insert(field->key, pairs.join(QString()));
-                } else {
-                    values.insert(field->key, QString::number(value.toULongLong(nullptr, 16)));
-                }
-            }
-        }
-    }
-    return values;
-}
-
-void IsoParameterDialog::setFieldValues(const QMap<QString, QString> &values, const QString &id)
-{
-    m_editId = id;
     UiComponentFields component;
     if (!findComponent(&component))
         return;
@@ -164,23 +127,48 @@ void IsoParameterDialog::setFieldValues(const QMap<QString, QString> &values, co
             auto field = std::find_if(component.fields.cbegin(), component.fields.cend(),
                                       [label](const UiFieldInfo &f) { return f.title == label->text(); });
             QLayoutItem *editorItem = grid->itemAtPosition(row, column + 1);
-            if (field == component.fields.cend() || !editorItem)
-                continue;
-            const QString value = values.value(field->key);
-            QWidget *editor = editorItem->widget();
-            if (auto *combo = qobject_cast<QComboBox *>(editor)) {
-                bool ok = false;
-                const quint64 number = value.toULongLong(&ok, 10);
-                if (ok && field->valueDescMap.contains(number))
-                    combo->setCurrentText(field->valueDescMap.value(number));
-            } else if (auto *edit = qobject_cast<CValidateLineEdit *>(editor)) {
-                if (edit->getSubType() == QLatin1String("littleEnd"))
-                    edit->setText(pairsOf(value).join(QLatin1Char(':')));
-                else
-                    edit->setText(value);
-            }
+            if (field != component.fields.cend() && editorItem && editorItem->widget())
+                visit(*field, editorItem->widget());
         }
     }
+}
+
+QMap<QString, QString> IsoParameterDialog::getFieldValues() const
+{
+    QMap<QString, QString> values;
+    forEachEditor([&values](const UiFieldInfo &field, QWidget *editor) {
+        if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+            values.insert(field.key, QString::number(field.descValueMap.value(combo->currentText(), 0)));
+        } else if (auto *edit = qobject_cast<CValidateLineEdit *>(editor)) {
+            const QString value = edit->getValue();
+            if (edit->getSubType() == QLatin1String("littleEnd")) {
+                // The edit gives the pairs last to first; the record keeps them as shown.
+                QStringList pairs = pairsOf(value);
+                std::reverse(pairs.begin(), pairs.end());
+                values.insert(field.key, pairs.join(QString()));
+            } else {
+                values.insert(field.key, QString::number(value.toULongLong(nullptr, 16)));
+            }
+        }
+    });
+    return values;
+}
+
+void IsoParameterDialog::setFieldValues(const QMap<QString, QString> &values, const QString &id)
+{
+    m_editId = id;
+    forEachEditor([&values](const UiFieldInfo &field, QWidget *editor) {
+        const QString value = values.value(field.key);
+        if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+            bool ok = false;
+            const quint64 number = value.toULongLong(&ok, 10);
+            if (ok && field.valueDescMap.contains(number))
+                combo->setCurrentText(field.valueDescMap.value(number));
+        } else if (auto *edit = qobject_cast<CValidateLineEdit *>(editor)) {
+            edit->setText(edit->getSubType() == QLatin1String("littleEnd") ? pairsOf(value).join(QLatin1Char(':'))
+                                                                           : value);
+        }
+    });
 }
 
 QString IsoParameterDialog::takeId()

@@ -57,6 +57,9 @@ protected:
 
 private:
     bool findComponent(UiComponentFields *component) const;
+    // Calls `visit` with each generated field and its editor, found again
+    // through the grid by the label's text.
+    void forEachEditor(const std::function<void(const UiFieldInfo &field, QWidget *editor)> &visit) const;
     void buildForm();
     QString takeId();
 

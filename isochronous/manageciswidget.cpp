@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QPointer>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -225,9 +226,11 @@ void manageCISWidget::on_repeatSendData()
 
 void manageCISWidget::on_pushButton_sendFile_clicked()
 {
+    // The file dialog runs its own event loop, in which the page may close this panel.
+    const QPointer<manageCISWidget> alive(this);
     const QString path =
         chooseOpenFileName(this, QStringLiteral("Open ISO Data File"), fileDialogStart(), QString());
-    if (path.isEmpty())
+    if (!alive || path.isEmpty())
         return;
     QFile file(path);
     // A file that cannot be read must not go out as an empty SDU.
@@ -302,8 +305,11 @@ void manageCISWidget::onReceiveIsoData(QMap<QString, QByteArray> fields)
 
 void manageCISWidget::on_pushButton_save_clicked()
 {
+    const QPointer<manageCISWidget> alive(this);
     const QString destination =
         chooseSaveFileName(this, QStringLiteral("Save File..."), fileDialogStart(), QStringLiteral("save(*.txt)"));
+    if (!alive)
+        return;
     if (destination.isEmpty()) {
         if (m_logger)
             m_logger->log(QStringLiteral("Save File Error!"), LogLevel::Error);

@@ -93,25 +93,27 @@ bool SlaveCISWidget::resultForThisStream(const QByteArray &frame, QMap<QString, 
         && IsoUplink::number(*fields, QStringLiteral("connection_handle")) == cisHandle();
 }
 
-void SlaveCISWidget::readIsoTxSyncProc(const QByteArray &frame)
+void SlaveCISWidget::relayResult(const QByteArray &frame,
+                                 void (manageCISWidget::*entry)(QMap<QString, QByteArray> fields, QString name))
 {
     QMap<QString, QByteArray> fields;
     if (resultForThisStream(frame, &fields))
-        m_panel->onReadIsoTxSyncResult(fields, IsoUplink::name(frame));
+        (m_panel->*entry)(fields, IsoUplink::name(frame));
+}
+
+void SlaveCISWidget::readIsoTxSyncProc(const QByteArray &frame)
+{
+    relayResult(frame, &manageCISWidget::onReadIsoTxSyncResult);
 }
 
 void SlaveCISWidget::setupDataPathProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (resultForThisStream(frame, &fields))
-        m_panel->onSetupDataPathResult(fields, IsoUplink::name(frame));
+    relayResult(frame, &manageCISWidget::onSetupDataPathResult);
 }
 
 void SlaveCISWidget::removeDataPathProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (resultForThisStream(frame, &fields))
-        m_panel->onRemoveDataPathResult(fields, IsoUplink::name(frame));
+    relayResult(frame, &manageCISWidget::onRemoveDataPathResult);
 }
 
 void SlaveCISWidget::receiveIsoDataProc(const QByteArray &frame)

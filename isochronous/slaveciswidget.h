@@ -50,6 +50,8 @@ private:
     void receiveIsoDataProc(const QByteArray &frame);
     // Parses and logs a panel result; true when it is for this stream.
     bool resultForThisStream(const QByteArray &frame, QMap<QString, QByteArray> *fields);
+    void relayResult(const QByteArray &frame,
+                     void (manageCISWidget::*entry)(QMap<QString, QByteArray> fields, QString name));
 
     UplinkDispatcher<SlaveCISWidget> m_dispatcher;
     Ui::SlaveCISWidget *ui;

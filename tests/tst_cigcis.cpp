@@ -6,6 +6,7 @@
 #include "createcisdialog.h"
 #include "cvalidatelineedit.h"
 #include "datafolder.h"
+#include "framebuilder.h"
 #include "linkrig.h"
 #include "manageciswidget.h"
 #include "modalanswerer.h"
@@ -23,12 +24,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray payloadOf(const QByteArray &frame)
-{
-    const int length = quint8(frame.at(3)) | (quint8(frame.at(4)) << 8);
-    return frame.mid(5, length);
-}
 
 cigParameter cig(const QString &id, quint8 status = 0)
 {
@@ -100,15 +95,7 @@ struct PageRig
         QDir(Platform::dataFolder() + QStringLiteral("/cigcis-test")).removeRecursively();
     }
 
-    QList<QByteArray> framesOf(const QString &id) const
-    {
-        QList<QByteArray> frames;
-        for (const auto &frame : rig.dongle.receivedFrames()) {
-            if (frame.id == id)
-                frames << frame.bytes;
-        }
-        return frames;
-    }
+    QList<QByteArray> framesOf(const QString &id) const { return rig.dongle.receivedBytesOf(id); }
     bool waitForFrameOf(const QString &id, int count = 1)
     {
         return QTest::qWaitFor([&] { return framesOf(id).size() >= count; }, 5000);
@@ -388,7 +375,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return rig.dongle.receivedIds().contains("06@03"); }, 5000));
         const QByteArray frame = rig.dongle.receivedFrames().last().bytes;
         QCOMPARE(SimulatedDongle::downlinkId(frame), QStringLiteral("06@03"));
-        QCOMPARE(payloadOf(frame), QByteArray::fromHex("02600000610000"));
+        QCOMPARE(FrameBuilder::payloadOf(frame), QByteArray::fromHex("02600000610000"));
     }
 
     // ---- the page on the simulated dongle ----
@@ -400,7 +387,7 @@ private slots:
         QVERIFY(r.page->canClose());
         r.setUpOneStream();
         QVERIFY(r.waitForFrameOf("06@02"));
-        QCOMPARE(payloadOf(r.framesOf("06@02").first()),
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@02").first()),
                  QByteArray::fromHex("0010270000102700000000000a000a000100640064000202 0101"));
         QCOMPARE(r.page->cisModel()->records().first().cisHandle, QStringLiteral("96"));
         QCOMPARE(r.page->cigModel()->records().first().status, quint8(1));
@@ -408,7 +395,7 @@ private slots:
         QVERIFY(child<QToolButton>(r.page, "toolButton_createCIS")->isEnabled());
 
         r.createFirstStream();
-        QCOMPARE(payloadOf(r.framesOf("06@03").first()), QByteArray::fromHex("01600000"));
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@03").first()), QByteArray::fromHex("01600000"));
         QPointer<manageCISWidget> panel = r.page->panel(96);
         QVERIFY(panel);
         r.pressCis(0);
@@ -422,7 +409,7 @@ private slots:
 
         r.page->on_toolButton_disconnect_clicked();
         QVERIFY(r.waitForFrameOf("06@0D"));
-        QCOMPARE(payloadOf(r.framesOf("06@0D").first()), QByteArray::fromHex("6000"));
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@0D").first()), QByteArray::fromHex("6000"));
         QVERIFY(QTest::qWaitFor([&] { return !panel; }, 5000));
         QCOMPARE(r.page->cisModel()->records().first().status, quint8(0));
         QCOMPARE(r.page->cisModel()->records().first().cisHandle, QStringLiteral("96"));
@@ -431,7 +418,7 @@ private slots:
 
         r.page->on_toolButton_removeCIG_clicked();
         QVERIFY(r.waitForFrameOf("06@04"));
-        QCOMPARE(payloadOf(r.framesOf("06@04").first()), QByteArray::fromHex("00"));
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@04").first()), QByteArray::fromHex("00"));
         QVERIFY(QTest::qWaitFor([&] { return r.page->cigModel()->rowCount() == 0; }, 5000));
         QCOMPARE(r.page->cisModel()->rowCount(), 0);
         QVERIFY(r.page->canClose());
@@ -563,7 +550,7 @@ private slots:
         r.page->on_toolButton_createCIS_clicked();
         QVERIFY(answerer.waitUntilAnswered());
         QVERIFY(r.waitForFrameOf("06@03", 2));
-        QCOMPARE(payloadOf(r.framesOf("06@03").at(1)), QByteArray::fromHex("01610000"));
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@03").at(1)), QByteArray::fromHex("01610000"));
     }
 
     void removeCisKeepsEstablishedRows()

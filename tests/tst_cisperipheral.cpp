@@ -18,12 +18,6 @@
 
 namespace {
 
-QByteArray payloadOf(const QByteArray &frame)
-{
-    const int length = quint8(frame.at(3)) | (quint8(frame.at(4)) << 8);
-    return frame.mid(5, length);
-}
-
 QMap<QString, QByteArray> parsed(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
@@ -44,16 +38,6 @@ QStringList rowsOf(QWidget *widget)
                         + qobject_cast<QLabel *>(value->widget())->text();
     }
     return rows;
-}
-
-QList<QByteArray> framesOf(const SimulatedDongle &dongle, const QString &id)
-{
-    QList<QByteArray> frames;
-    for (const auto &frame : dongle.receivedFrames()) {
-        if (frame.id == id)
-            frames << frame.bytes;
-    }
-    return frames;
 }
 
 } // namespace
@@ -108,7 +92,7 @@ private slots:
             return;
         }
         QVERIFY(QTest::qWaitFor([&] { return rig.dongle.receivedIds().contains(id); }, 5000));
-        QCOMPARE(payloadOf(framesOf(rig.dongle, id).first()), QByteArray::fromHex("2000"));
+        QCOMPARE(FrameBuilder::payloadOf(rig.dongle.receivedBytesOf(id).first()), QByteArray::fromHex("2000"));
     }
 
     void aRequestWithoutHandleIsNotAnswered()
@@ -179,7 +163,7 @@ private slots:
 
         second.onSlaveDisconnect();
         QVERIFY(QTest::qWaitFor([&] { return rig.dongle.receivedIds().contains("06@0D"); }, 5000));
-        QCOMPARE(payloadOf(framesOf(rig.dongle, "06@0D").first()), QByteArray::fromHex("2301"));
+        QCOMPARE(FrameBuilder::payloadOf(rig.dongle.receivedBytesOf("06@0D").first()), QByteArray::fromHex("2301"));
 
         rig.dongle.sendUplink(IsoBehaviour::cisDisconnected(16));
         QTest::qWait(100);

@@ -3,6 +3,7 @@
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "datafolder.h"
+#include "framebuilder.h"
 #include "isochronouspages.h"
 #include "logmanager.h"
 #include "maindonglewidget.h"
@@ -24,12 +25,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray payloadOf(const QByteArray &frame)
-{
-    const int length = quint8(frame.at(3)) | (quint8(frame.at(4)) << 8);
-    return frame.mid(5, length);
-}
 
 cigParameter oneCig()
 {
@@ -102,7 +97,7 @@ private slots:
         QVERIFY(answerer.waitUntilAnswered());
         QVERIFY(answerer.failures().isEmpty());
         QVERIFY(waitForSent("06@05"));
-        QCOMPARE(payloadOf(framesOf("06@05").first()), QByteArray::fromHex("2000"));
+        QCOMPARE(FrameBuilder::payloadOf(framesOf("06@05").first()), QByteArray::fromHex("2000"));
         QTRY_COMPARE_WITH_TIMEOUT(slaveTabs(), 1, 5000);
         QCOMPARE(tabs()->tabText(tabs()->currentIndex()), QStringLiteral("Slave CIG and CIS"));
 
@@ -121,7 +116,7 @@ private slots:
         QCOMPARE(button->toolTip(), QStringLiteral("Disconnect"));
         button->click();
         QVERIFY(waitForSent("06@0D"));
-        QCOMPARE(payloadOf(framesOf("06@0D").first()), QByteArray::fromHex("2000"));
+        QCOMPARE(FrameBuilder::payloadOf(framesOf("06@0D").first()), QByteArray::fromHex("2000"));
         QTRY_COMPARE_WITH_TIMEOUT(slaveTabs(), 0, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!guarded, 5000);
         QCOMPARE(tabs()->tabText(tabs()->currentIndex()), QStringLiteral("Slave"));
@@ -144,7 +139,7 @@ private slots:
         QVERIFY(answerer.waitUntilAnswered());
         if (!sent.isEmpty()) {
             QVERIFY(waitForSent(sent));
-            QCOMPARE(payloadOf(framesOf(sent).first()), QByteArray::fromHex("3000"));
+            QCOMPARE(FrameBuilder::payloadOf(framesOf(sent).first()), QByteArray::fromHex("3000"));
         }
         // A result under that handle now belongs to the central side.
         m_dongle->sendUplink(IsoBehaviour::cisEstablished(0, 0x30));
@@ -257,15 +252,7 @@ private:
         return count;
     }
     int slaveTabs() const { return countOf<SlaveCISWidget>(); }
-    QList<QByteArray> framesOf(const QString &id) const
-    {
-        QList<QByteArray> frames;
-        for (const auto &frame : m_dongle->receivedFrames()) {
-            if (frame.id == id)
-                frames << frame.bytes;
-        }
-        return frames;
-    }
+    QList<QByteArray> framesOf(const QString &id) const { return m_dongle->receivedBytesOf(id); }
     bool waitForSent(const QString &id)
     {
         return QTest::qWaitFor([&] { return !framesOf(id).isEmpty(); }, 5000);

@@ -33,12 +33,6 @@ T *child(QWidget *widget, const char *name)
     return found;
 }
 
-QByteArray payloadOf(const QByteArray &frame)
-{
-    const int length = quint8(frame.at(3)) | (quint8(frame.at(4)) << 8);
-    return frame.mid(5, length);
-}
-
 QMap<QString, QByteArray> receiveFields(quint16 handle, quint32 timeStamp, quint16 sn, quint8 status,
                                         const QByteArray &data)
 {
@@ -71,17 +65,7 @@ struct PanelRig
         setFileChooser(nullptr);
         QDir(Platform::dataFolder() + QLatin1Char('/') + dongleName).removeRecursively();
     }
-    // The frames of one ID the dongle received after `from`.
-    QList<QByteArray> framesOf(const QString &id, int from = 0) const
-    {
-        QList<QByteArray> frames;
-        const auto received = rig.dongle.receivedFrames();
-        for (int i = from; i < received.size(); ++i) {
-            if (received.at(i).id == id)
-                frames << received.at(i).bytes;
-        }
-        return frames;
-    }
+    QList<QByteArray> framesOf(const QString &id) const { return rig.dongle.receivedBytesOf(id); }
     bool waitForFrameOf(const QString &id, int count = 1)
     {
         return QTest::qWaitFor([&] { return framesOf(id).size() >= count; }, 5000);
@@ -239,7 +223,7 @@ private slots:
         QCOMPARE(child<QComboBox>(r.panel, "comboBox_input")->currentIndex(), inputAfter);
         QCOMPARE(child<QComboBox>(r.panel, "comboBox_output")->currentIndex(), outputAfter);
         QVERIFY(r.waitForFrameOf(id));
-        QCOMPARE(payloadOf(r.framesOf(id).first()), payload);
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf(id).first()), payload);
     }
 
     void resultsReachTheirEditsAndTheLog()
@@ -312,7 +296,7 @@ private slots:
             return;
         }
         QVERIFY(r.waitForFrameOf("06@0E"));
-        QCOMPARE(payloadOf(r.framesOf("06@0E").first()), payload);
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@0E").first()), payload);
     }
 
     void randomModeSendsItsLength()
@@ -324,7 +308,7 @@ private slots:
         child<QLineEdit>(r.panel, "lineEdit_randomLength")->setText("50");
         r.panel->on_pushButton_send_clicked();
         QVERIFY(r.waitForFrameOf("06@0E"));
-        const QByteArray payload = payloadOf(r.framesOf("06@0E").first());
+        const QByteArray payload = FrameBuilder::payloadOf(r.framesOf("06@0E").first());
         QCOMPARE(payload.left(4), QByteArray::fromHex("60003200"));
         QCOMPARE(payload.size(), 4 + 50);
     }
@@ -350,7 +334,7 @@ private slots:
         const QList<QByteArray> frames = r.framesOf("06@0E");
         QCOMPARE(frames.size(), 3);
         for (const QByteArray &frame : frames)
-            QCOMPARE(payloadOf(frame), QByteArray::fromHex("600002000102"));
+            QCOMPARE(FrameBuilder::payloadOf(frame), QByteArray::fromHex("600002000102"));
     }
 
     void repeatNeverPilesFramesOnTheLink()
@@ -428,7 +412,7 @@ private slots:
         }
         QCOMPARE(child<QTextEdit>(r.panel, "textEdit_sendData")->toPlainText(), QStringLiteral("a1:b2:c3"));
         QVERIFY(r.waitForFrameOf("06@0E"));
-        QCOMPARE(payloadOf(r.framesOf("06@0E").first()), QByteArray::fromHex("60000300a1b2c3"));
+        QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@0E").first()), QByteArray::fromHex("60000300a1b2c3"));
     }
 
     void receivedSdusGoToTheFileAndTheLastTenToTheTable()

@@ -91,3 +91,11 @@ QByteArray FrameBuilder::withoutChecksum(const QByteArray &frame)
 {
     return frame.left(frame.size() - 1);
 }
+
+QByteArray FrameBuilder::payloadOf(const QByteArray &frame)
+{
+    if (frame.size() < 5)
+        return QByteArray();
+    const int length = quint8(frame.at(3)) | (quint8(frame.at(4)) << 8);
+    return frame.mid(5, length);
+}

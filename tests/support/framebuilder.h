@@ -35,6 +35,8 @@ public:
     // "QK", command, length, payload and the 16-bit sum.
     static QByteArray bootFrame(quint16 command, const QByteArray &payload = QByteArray());
 
+    // The payload of a frame (after the 5-byte header), as its length field gives it.
+    static QByteArray payloadOf(const QByteArray &frame);
     // The bytes as emitted by the reader: the checksum byte removed.
     static QByteArray withoutChecksum(const QByteArray &frame);
 };

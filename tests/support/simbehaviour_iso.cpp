@@ -8,15 +8,6 @@ namespace {
 constexpr quint8 Layer = 0x06;
 constexpr quint8 Result = 0xDD;
 
-// The payload of a received downlink frame (checksum dropped).
-QByteArray payloadOf(const QByteArray &frame)
-{
-    if (frame.size() < 6)
-        return QByteArray();
-    const int length = quint8(frame.at(3)) | (quint8(frame.at(4)) << 8);
-    return frame.mid(5, length);
-}
-
 quint16 u16(const QByteArray &bytes, int offset)
 {
     if (offset + 1 >= bytes.size())
@@ -192,7 +183,7 @@ QList<QByteArray> IsoBehaviour::onSetCig(const QByteArray &frame)
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
     if (m_ackStatus != 0)
         return ack;
-    const QByteArray payload = payloadOf(frame);
+    const QByteArray payload = FrameBuilder::payloadOf(frame);
     const quint8 cigId = u8(payload, 0);
     const int count = u8(payload, 16);
     Cig cig = m_cigs.value(cigId);
@@ -213,7 +204,7 @@ QList<QByteArray> IsoBehaviour::onCreateCis(const QByteArray &frame)
     QList<QByteArray> answers = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
     if (m_ackStatus != 0)
         return answers;
-    const QByteArray payload = payloadOf(frame);
+    const QByteArray payload = FrameBuilder::payloadOf(frame);
     const int count = u8(payload, 0);
     for (int i = 0; i < count; ++i) {
         const quint16 handle = u16(payload, 1 + 3 * i);
@@ -227,7 +218,7 @@ QList<QByteArray> IsoBehaviour::onCreateCis(const QByteArray &frame)
 QList<QByteArray> IsoBehaviour::onDisconnectCis(const QByteArray &frame)
 {
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
-    const quint16 handle = u16(payloadOf(frame), 0);
+    const quint16 handle = u16(FrameBuilder::payloadOf(frame), 0);
     if (m_ackStatus != 0 || !m_established.contains(handle))
         return ack;
     m_established.removeAll(handle);
@@ -239,7 +230,7 @@ QList<QByteArray> IsoBehaviour::onRemoveCig(const QByteArray &frame)
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
     if (m_ackStatus != 0)
         return ack;
-    const quint8 cigId = u8(payloadOf(frame), 0);
+    const quint8 cigId = u8(FrameBuilder::payloadOf(frame), 0);
     if (m_resultStatus == 0)
         m_cigs.remove(cigId);
     return ack + QList<QByteArray>{removeCigResult(m_resultStatus, cigId)};
@@ -248,7 +239,7 @@ QList<QByteArray> IsoBehaviour::onRemoveCig(const QByteArray &frame)
 QList<QByteArray> IsoBehaviour::onAcceptCis(const QByteArray &frame)
 {
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
-    const quint16 handle = u16(payloadOf(frame), 0);
+    const quint16 handle = u16(FrameBuilder::payloadOf(frame), 0);
     if (m_ackStatus != 0)
         return ack;
     m_requested.removeAll(handle);
@@ -259,7 +250,7 @@ QList<QByteArray> IsoBehaviour::onAcceptCis(const QByteArray &frame)
 
 QList<QByteArray> IsoBehaviour::onRejectCis(const QByteArray &frame)
 {
-    m_requested.removeAll(u16(payloadOf(frame), 0));
+    m_requested.removeAll(u16(FrameBuilder::payloadOf(frame), 0));
     return {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
 }
 
@@ -268,7 +259,7 @@ QList<QByteArray> IsoBehaviour::onSetupDataPath(const QByteArray &frame)
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
     if (m_ackStatus != 0)
         return ack;
-    return ack + QList<QByteArray>{dataPathResult(0x09, m_resultStatus, u16(payloadOf(frame), 0))};
+    return ack + QList<QByteArray>{dataPathResult(0x09, m_resultStatus, u16(FrameBuilder::payloadOf(frame), 0))};
 }
 
 QList<QByteArray> IsoBehaviour::onRemoveDataPath(const QByteArray &frame)
@@ -276,7 +267,7 @@ QList<QByteArray> IsoBehaviour::onRemoveDataPath(const QByteArray &frame)
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
     if (m_ackStatus != 0)
         return ack;
-    return ack + QList<QByteArray>{dataPathResult(0x0A, m_resultStatus, u16(payloadOf(frame), 0))};
+    return ack + QList<QByteArray>{dataPathResult(0x0A, m_resultStatus, u16(FrameBuilder::payloadOf(frame), 0))};
 }
 
 QList<QByteArray> IsoBehaviour::onReadTxSync(const QByteArray &frame)
@@ -284,12 +275,12 @@ QList<QByteArray> IsoBehaviour::onReadTxSync(const QByteArray &frame)
     const QList<QByteArray> ack = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
     if (m_ackStatus != 0)
         return ack;
-    return ack + QList<QByteArray>{txSyncResult(m_resultStatus, u16(payloadOf(frame), 0), m_packetSn, 123456, 789)};
+    return ack + QList<QByteArray>{txSyncResult(m_resultStatus, u16(FrameBuilder::payloadOf(frame), 0), m_packetSn, 123456, 789)};
 }
 
 QList<QByteArray> IsoBehaviour::onSendIsoData(const QByteArray &frame)
 {
-    const QByteArray payload = payloadOf(frame);
+    const QByteArray payload = FrameBuilder::payloadOf(frame);
     m_sent << payload;
     QList<QByteArray> answers = {SimulatedDongle::acknowledgement(frame, m_ackStatus)};
     if (m_ackStatus == 0 && m_loopback)

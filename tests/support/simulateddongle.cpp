@@ -419,3 +419,13 @@ void SimulatedDongle::answer(const QList<QByteArray> &frames)
         return;
     sendUplinks(frames);
 }
+
+QList<QByteArray> SimulatedDongle::receivedBytesOf(const QString &id) const
+{
+    QList<QByteArray> frames;
+    for (const ReceivedFrame &frame : m_received) {
+        if (frame.id == id)
+            frames << frame.bytes;
+    }
+    return frames;
+}

@@ -106,6 +106,8 @@ public:
     // --- what arrived ---
     QList<ReceivedFrame> receivedFrames() const { return m_received; }
     QList<QByteArray> receivedBytes() const;
+    // The frames of one downlink ID, in arrival order.
+    QList<QByteArray> receivedBytesOf(const QString &id) const;
     QStringList receivedIds() const;
     int receivedCount() const { return m_received.size(); }
     void clearReceived();
