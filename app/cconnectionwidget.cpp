@@ -1,4 +1,5 @@
 #include "cconnectionwidget.h"
+#include "plaintext.h"
 
 #include <QHeaderView>
 #include <QPlainTextEdit>
@@ -456,10 +457,10 @@ void CConnectionWidget::reset()
 
 void CConnectionWidget::showAdvRawData(const QByteArray &advData, const QByteArray &scanRspData)
 {
-    ui->rawData_advertising->setText(CUtil::colonHex(advData));
+    ui->rawData_advertising->setPlainText(CUtil::colonHex(advData));
     ui->labelAdv->setText(QStringLiteral("raw data(") + QString::number(advData.size())
                           + QStringLiteral(")"));
-    ui->rawData_scanRsp->setText(CUtil::colonHex(scanRspData));
+    ui->rawData_scanRsp->setPlainText(CUtil::colonHex(scanRspData));
     ui->labelScan->setText(QStringLiteral("raw data(") + QString::number(scanRspData.size())
                            + QStringLiteral(")"));
     decodeAdvData(ui->treeWidget_advertising, advData);

@@ -1,4 +1,5 @@
 #include "devicestablemodel.h"
+#include "plaintext.h"
 
 #include <QColor>
 #include <QIcon>
@@ -117,8 +118,11 @@ QVariant DevicesTableModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return displayValue(m_items->at(index.row()), m_columns.at(index.column()));
+    case Qt::ToolTipRole: {
+        const QVariant value = displayValue(m_items->at(index.row()), m_columns.at(index.column()));
+        return value.type() == QVariant::String ? QVariant(PlainText::toolTip(value.toString())) : value;
+    }
     case Qt::DecorationRole: {
         const Column &column = m_columns.at(index.column());
         if (column.key != QLatin1String("connected"))

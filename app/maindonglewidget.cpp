@@ -283,7 +283,8 @@ void MainDongleWidget::initWidgets()
     m_logManager->selectLogger(QStringLiteral("main_logger"));
     m_dongleLog->setTitle(QStringLiteral("Dongle Log"));
     m_logManager->addDongleLogger(
-        new TextBrowserLogger(QStringLiteral("dongle_text_browser_logger"), m_dongleLog->getTextBrowser()));
+        new TextBrowserLogger(QStringLiteral("dongle_text_browser_logger"), m_dongleLog->getTextBrowser(),
+                              QStringLiteral("dongle_log.txt")));
 
     ui->verticalLayout->addWidget(m_toolLog);
     ui->verticalLayout_3->addWidget(m_dongleLog);

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
@@ -53,7 +54,13 @@ MainWindow::MainWindow(QWidget *parent)
     bar->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(bar, &QTabBar::customContextMenuRequested, this, &MainWindow::on_tabBarRightClick);
 
-    const QStringList groups = m_settings->childGroups();
+    QStringList groups = m_settings->childGroups();
+    QString badConfigReport;
+    const QString problem = configProblem(groups);
+    if (!problem.isEmpty()) {
+        badConfigReport = setBadConfigAside(problem);
+        groups.clear();
+    }
     if (!groups.isEmpty()) {
         restoreTabs(groups);
     }
@@ -68,6 +75,8 @@ MainWindow::MainWindow(QWidget *parent)
         connect(m_firstDongle, &MainDongleWidget::updateDongleName, this, &MainWindow::on_updateDongleName);
         ui->m_tabDongleWidget->addTab(m_firstDongle, name);
     }
+    if (!badConfigReport.isEmpty())
+        m_firstDongle->logManager()->log(badConfigReport, LogLevel::Error);
 
     ui->m_tabDongleWidget->setCurrentWidget(m_firstDongle);
     if (!m_firstDongle->isInitialized())
@@ -78,6 +87,42 @@ MainWindow::MainWindow(QWidget *parent)
     auto *ports = new Platform::PortWatcher(this);
     connect(ports, &Platform::PortWatcher::arrived, this, &MainWindow::onSerialPortArrived);
     connect(ports, &Platform::PortWatcher::removed, this, &MainWindow::onSerialPortRemoved);
+}
+
+QString MainWindow::configProblem(const QStringList &groups) const
+{
+    if (m_settings->status() != QSettings::NoError)
+        return tr("it cannot be parsed");
+    QFile raw(m_settings->fileName());
+    if (raw.open(QIODevice::ReadOnly) && raw.readAll().contains('\0'))
+        return tr("it is not text");
+    // Everything we write lives in a dongle's group.
+    if (!m_settings->childKeys().isEmpty())
+        return tr("it holds values outside any dongle");
+    for (const QString &group : groups) {
+        if (!CConfigDongleNameDialog::isUsableName(group))
+            return tr("\"%1\" is no dongle name").arg(group);
+    }
+    return QString();
+}
+
+QString MainWindow::setBadConfigAside(const QString &problem)
+{
+    const QString fileName = m_settings->fileName();
+    const QString aside = fileName + QStringLiteral(".bad");
+    delete m_settings;
+    m_settings = nullptr;
+    QFile::remove(aside);
+    QString report;
+    if (QFile::rename(fileName, aside))
+        report = tr("%1 was not used: %2. It is kept as %3; the program starts as on a first run.")
+                     .arg(fileName, problem, aside);
+    else
+        report = tr("%1 was not used: %2, and could not be kept as %3; the program starts as on a first run.")
+                     .arg(fileName, problem, aside);
+    qWarning().noquote() << report;
+    m_settings = new QSettings(fileName, QSettings::IniFormat);
+    return report;
 }
 
 void MainWindow::restoreTabs(const QStringList &groups)
@@ -345,6 +390,7 @@ void MainWindow::on_ConfirmDeleteDongleTab()
     // control is back in the event loop.
     widget->hide();
     widget->deleteLater();
+    saveConfig();
 }
 
 void MainWindow::on_CancelDeleteDongleTab()
@@ -373,6 +419,8 @@ void MainWindow::on_updateDongleName(MainDongleWidget *widget, QString name)
             ui->m_tabDongleWidget->setTabText(ui->m_tabDongleWidget->indexOf(widget), name);
         }
     }
+    // Written at once: a crash or a kill later loses nothing the user did.
+    saveConfig();
 }
 
 void MainWindow::on_currentChanged(int index)

@@ -75,6 +75,10 @@ public slots:
 
 private:
     void restoreTabs(const QStringList &groups);
+    // Why the stored settings cannot be used, or empty when they can.
+    QString configProblem(const QStringList &groups) const;
+    // Keeps an unusable config.ini as config.ini.bad; returns the report.
+    QString setBadConfigAside(const QString &problem);
     MainDongleWidget *createDongle(const QString &name);
 
     Ui::MainWindow *ui;

@@ -1,4 +1,5 @@
 #include "placeholderconnectionpage.h"
+#include "plaintext.h"
 
 #include "ccommand.h"
 #include "commandnames.h"
@@ -16,7 +17,7 @@ PlaceholderConnectionPage::PlaceholderConnectionPage(const PageContext &context,
 {
     setObjectName(QStringLiteral("LayerWidget"));
     auto *layout = new QVBoxLayout(this);
-    auto *label = new QLabel(tr("Connected to %1 (%2)").arg(args.peerName, args.peerAddress), this);
+    auto *label = PlainText::label(tr("Connected to %1 (%2)").arg(args.peerName, args.peerAddress), this);
     label->setAlignment(Qt::AlignCenter);
     layout->addWidget(label);
 }

@@ -34,7 +34,6 @@
 
 namespace {
 
-using BenchProbe::percentile;
 using BenchProbe::residentKiB;
 
 // One report of a device, its number within that device's reports carried in
@@ -163,12 +162,7 @@ bool runPhase(int pages, int seconds, int rate, int deviceCount)
         },
         30000);
 
-    std::printf("GUI timer lateness: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms (%zu samples)\n",
-                percentile(probe.samples(), 0.5), percentile(probe.samples(), 0.99),
-                percentile(probe.samples(), 1.0), probe.samples().size());
-    std::printf("resident memory: %ld KiB before;", memoryBefore);
-    for (size_t i = 0; i < memory.size(); ++i)
-        std::printf(" %ld KiB at %zu/%d;", memory[i], i + 1, samples);
+    BenchProbe::printRun(probe, memoryBefore, memory, samples);
     std::printf(" %ld KiB after draining\n", residentKiB());
 
     bool complete = drained;

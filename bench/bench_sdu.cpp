@@ -34,7 +34,6 @@
 
 namespace {
 
-using BenchProbe::percentile;
 using BenchProbe::residentKiB;
 
 const int FileSize = 1024 * 1024;
@@ -191,12 +190,7 @@ bool receive(int seconds)
                 rate / LinePacer::SerialLineRate);
     std::printf("data file: %s\n", inOrder ? "every byte, in order" : "WRONG");
     std::printf("credit returns: %d\n", rig.downlinks(QStringLiteral("04@0B")).size());
-    std::printf("GUI timer lateness: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms (%zu samples)\n",
-                percentile(probe.samples(), 0.5), percentile(probe.samples(), 0.99),
-                percentile(probe.samples(), 1.0), probe.samples().size());
-    std::printf("resident memory: %ld KiB before;", memoryBefore);
-    for (size_t i = 0; i < memory.size(); ++i)
-        std::printf(" %ld KiB at %zu/%d;", memory[i], i + 1, samples);
+    BenchProbe::printRun(probe, memoryBefore, memory, samples);
     std::printf("\n");
     return drained && inOrder;
 }

@@ -6,6 +6,7 @@
 #include "cmsg.h"
 #include "commandnames.h"
 #include "csduwidget.h"
+#include "cutil.h"
 #include "cstandardmsgdlg.h"
 #include "logger.h"
 #include "logmanager.h"
@@ -38,8 +39,7 @@ QString channelTitle(const QString &key)
 quint64 littleEndian(const QByteArray &bytes)
 {
     quint64 value = 0;
-    for (int i = qMin(bytes.size(), 8) - 1; i >= 0; --i)
-        value = (value << 8) | quint8(bytes.at(i));
+    CUtil::arrayToValue(0, bytes.left(8), &value);
     return value;
 }
 

@@ -42,6 +42,8 @@ CSduWidget::CSduWidget(CMsg *link, LogManager *logger, const QString *dongleName
     ui->lineEditCreditSetting->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("2"),
                                           QStringLiteral("0"));
     ui->textEditRX->setReadOnly(true);
+    // The byte editor starts with a sample value; this page starts empty.
+    ui->textEditTX->clear();
 }
 
 CSduWidget::~CSduWidget()

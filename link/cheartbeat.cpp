@@ -18,7 +18,7 @@ CHeartBeat::CHeartBeat(CMsg *link, LogManager *logger, int interval, QObject *pa
     , m_dispatcher(this, logger, {{"BB@01@84", &CHeartBeat::onHeartBeatAnswer}})
 {
     m_timer->setInterval(interval);
-    m_lastAnswer.start();
+    m_lastAnswerMs = uplinkClockMs();
     if (m_link != nullptr)
         connect(m_link, &CMsg::sig_rcvGapMsg, this, &CHeartBeat::onRcvMsg);
 }
@@ -29,7 +29,7 @@ void CHeartBeat::start()
         m_timer->start();
         connect(m_timer, &QTimer::timeout, this, &CHeartBeat::check, Qt::UniqueConnection);
     }
-    m_lastAnswer.restart();
+    m_lastAnswerMs = uplinkClockMs();
 }
 
 void CHeartBeat::stop()
@@ -62,7 +62,14 @@ void CHeartBeat::setDeadThreshold(int ms)
 
 void CHeartBeat::check()
 {
-    if (m_lastAnswer.elapsed() >= m_deadThresholdMs) {
+    // Whatever arrived before the oldest undelivered frame has been seen.
+    qint64 seenUntil = uplinkClockMs();
+    if (m_link != nullptr) {
+        const qint64 undelivered = m_link->oldestUndeliveredMs();
+        if (undelivered >= 0)
+            seenUntil = qMin(seenUntil, undelivered);
+    }
+    if (seenUntil - m_lastAnswerMs >= m_deadThresholdMs) {
         m_logger->log(QStringLiteral("system busy or firmware dead"), LogLevel::Debug);
         stop();
         emit dead();
@@ -81,6 +88,8 @@ void CHeartBeat::onRcvMsg(QByteArray msg)
 void CHeartBeat::onHeartBeatAnswer(const QByteArray &msg)
 {
     CCommand::SDKProc(m_logger, msg);
-    if (UplinkStatus::acknowledgement(msg) == 0)
-        m_lastAnswer.restart();
+    if (UplinkStatus::acknowledgement(msg) != 0)
+        return;
+    const qint64 arrival = m_link != nullptr ? m_link->currentArrivalMs() : -1;
+    m_lastAnswerMs = qMax(m_lastAnswerMs, arrival >= 0 ? arrival : uplinkClockMs());
 }

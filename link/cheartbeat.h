@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -15,6 +14,10 @@ class QTimer;
 // Watches whether the dongle's firmware still answers: sends "Heart Beat
 // Detect" once per interval and declares the dongle dead when no answer with
 // status 0 came for the dead threshold (20 s unless set otherwise).
+//
+// Time is counted from when the reader saw the answer, and only up to the
+// oldest frame the GUI thread has not yet been handed: a window that is busy
+// with a flood of frames does not make a dongle that answers look dead.
 class CHeartBeat : public QObject
 {
     Q_OBJECT
@@ -47,8 +50,9 @@ private:
 
     CMsg *m_link = nullptr;
     LogManager *m_logger = nullptr;
-    // Monotonic, so a step of the wall clock neither kills a live dongle nor hides a dead one.
-    QElapsedTimer m_lastAnswer;
+    // Monotonic (uplinkClockMs), so a step of the wall clock neither kills a
+    // live dongle nor hides a dead one.
+    qint64 m_lastAnswerMs = 0;
     QTimer *m_timer = nullptr;
     int m_deadThresholdMs = DefaultDeadThresholdMs;
     UplinkDispatcher<CHeartBeat> m_dispatcher;

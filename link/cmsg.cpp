@@ -1,8 +1,10 @@
 #include "cmsg.h"
 
+#include "logger.h"
 #include "logmanager.h"
 #include "serialportthread.h"
 
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -12,18 +14,7 @@ CMsg::CMsg(LogManager *logManager, QObject *parent, int sendIntervalMs)
     , m_logManager(logManager)
     , m_sendIntervalMs(sendIntervalMs)
 {
-    connect(m_portThread, &SerialPortThread::sig_rcvCommonMsg, this, &CMsg::sig_rcvCommonMsg);
-    connect(m_portThread, &SerialPortThread::sig_rcvGapMsg, this, &CMsg::sig_rcvGapMsg);
-    connect(m_portThread, &SerialPortThread::sig_rcvSmMsg, this, &CMsg::sig_rcvSmMsg);
-    connect(m_portThread, &SerialPortThread::sig_rcvGattMsg, this, &CMsg::sig_rcvGattMsg);
-    connect(m_portThread, &SerialPortThread::sig_rcvL2capMsg, this, &CMsg::sig_rcvL2capMsg);
-    connect(m_portThread, &SerialPortThread::sig_rcvRfuMsg, this, &CMsg::sig_rcvRfuMsg);
-    connect(m_portThread, &SerialPortThread::sig_rcvBIGCIGMsg, this, &CMsg::sig_rcvBIGCIGMsg);
-    connect(m_portThread, &SerialPortThread::sig_rcvDownLoadMsg, this, &CMsg::sig_rcvDownLoadMsg);
-    connect(m_portThread, &SerialPortThread::sig_rcvDongleLog, this, &CMsg::sig_rcvDongleLog);
-    connect(m_portThread, &SerialPortThread::sig_log, this, &CMsg::processPortThreadLog);
-    connect(m_portThread, &SerialPortThread::sig_rcvLCPMsg, this, &CMsg::on_rcvLCPMsg);
-    connect(m_portThread, &SerialPortThread::sig_rcvIDTMsg, this, &CMsg::on_rcvIDTMsg);
+    connect(m_portThread, &SerialPortThread::sig_framesReady, this, &CMsg::scheduleDelivery, Qt::QueuedConnection);
 }
 
 CMsg::~CMsg()
@@ -184,6 +175,99 @@ void CMsg::onPortWritable()
     }
     if (m_writeNotifier)
         m_writeNotifier->setEnabled(m_port.isWritePending());
+}
+
+qint64 CMsg::oldestUndeliveredMs() const
+{
+    if (m_inHandNext < m_inHand.size())
+        return m_inHand.at(m_inHandNext).arrivalMs;
+    return m_portThread->oldestUndeliveredMs();
+}
+
+void CMsg::scheduleDelivery()
+{
+    if (m_deliveryPosted)
+        return;
+    m_deliveryPosted = true;
+    QMetaObject::invokeMethod(this, &CMsg::deliverUplinks, Qt::QueuedConnection);
+}
+
+void CMsg::deliverUplinks()
+{
+    m_deliveryPosted = false;
+    QPointer<CMsg> self(this);
+    QElapsedTimer spent;
+    spent.start();
+    while (spent.elapsed() < DeliverySliceMs) {
+        if (m_inHandNext >= m_inHand.size()) {
+            SerialPortThread::Handover handover = m_portThread->takeBatch(FramesPerTake);
+            for (const auto &line : qAsConst(handover.logLines))
+                log(line.first, line.second);
+            const bool drained = !handover.more && handover.frames.isEmpty();
+            noteDropped(handover.droppedFrames, handover.droppedLogLines, drained);
+            if (handover.frames.isEmpty()) {
+                m_inHand.clear();
+                m_inHandNext = 0;
+                return;
+            }
+            m_inHand = std::move(handover.frames);
+            m_inHandNext = 0;
+        }
+        const UplinkFrame frame = m_inHand.at(m_inHandNext++);
+        // A handler may run a nested event loop (a modal box); frames go on
+        // arriving in it through the delivery posted here.
+        scheduleDelivery();
+        emitFrame(frame);
+        if (!self)
+            return;
+    }
+    scheduleDelivery();
+}
+
+void CMsg::emitFrame(const UplinkFrame &frame)
+{
+    const qint64 outer = m_currentArrivalMs;
+    m_currentArrivalMs = frame.arrivalMs;
+    switch (frame.route) {
+    case UplinkFramer::CommonRoute: emit sig_rcvCommonMsg(frame.frame); break;
+    case UplinkFramer::GapRoute: emit sig_rcvGapMsg(frame.frame); break;
+    case UplinkFramer::SmRoute: emit sig_rcvSmMsg(frame.frame); break;
+    case UplinkFramer::GattRoute: emit sig_rcvGattMsg(frame.frame); break;
+    case UplinkFramer::L2capRoute: emit sig_rcvL2capMsg(frame.frame); break;
+    case UplinkFramer::IsochronousRoute:
+        emit sig_rcvBIGCIGMsg(frame.frame);
+        emit sig_rcvRfuMsg(frame.frame);
+        break;
+    case UplinkFramer::LcpRoute: on_rcvLCPMsg(frame.frame); break;
+    case UplinkFramer::IdtRoute: on_rcvIDTMsg(frame.frame); break;
+    case UplinkFramer::OtherRoute: emit sig_rcvRfuMsg(frame.frame); break;
+    case UplinkFramer::DownLoadRoute: emit sig_rcvDownLoadMsg(frame.frame); break;
+    case UplinkFramer::DongleLogRoute: emit sig_rcvDongleLog(frame.frame); break;
+    }
+    m_currentArrivalMs = outer;
+}
+
+void CMsg::noteDropped(qint64 frames, qint64 logLines, bool drained)
+{
+    m_droppedFrames += frames;
+    m_droppedLogLines += logLines;
+    if (m_droppedFrames == 0 && m_droppedLogLines == 0)
+        return;
+    const bool first = frames + logLines > 0 && !m_lastDropReport.isValid();
+    const bool due = m_lastDropReport.isValid() && m_lastDropReport.elapsed() >= DropReportIntervalMs;
+    if (!first && !due && !drained)
+        return;
+    log(QStringLiteral("The program fell behind the dongle and dropped %1 uplink frames and %2 reader log lines, "
+                       "the oldest first.")
+            .arg(m_droppedFrames)
+            .arg(m_droppedLogLines),
+        LogLevel::Warn);
+    m_droppedFrames = 0;
+    m_droppedLogLines = 0;
+    if (drained)
+        m_lastDropReport.invalidate();
+    else
+        m_lastDropReport.restart();
 }
 
 void CMsg::processPortThreadLog(QString text, int level)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "serialport.h"
+#include "uplinkbatch.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QQueue>
 #include <QString>
@@ -15,6 +17,10 @@ class SerialPortThread;
 // The link of one dongle: its serial port, the reader thread and the send
 // queue. Frames queued by sendMsg leave one per tick of the send timer, in
 // order; uplink frames leave again on the signal of their layer.
+//
+// The reader hands frames over in batches. They are delivered in slices of
+// a few milliseconds with the event loop running in between, so timers,
+// painting and input go on however fast the dongle talks.
 class CMsg : public QObject
 {
     Q_OBJECT
@@ -22,6 +28,10 @@ class CMsg : public QObject
 public:
     static constexpr int HEADER_LENTH = 5;
     static constexpr int DefaultSendIntervalMs = 100;
+    static constexpr int DeliverySliceMs = 20;
+    static constexpr int FramesPerTake = 256;
+    // A backlog drop is reported at once, then at most this often.
+    static constexpr int DropReportIntervalMs = 10000;
 
     explicit CMsg(LogManager *logManager, QObject *parent = nullptr, int sendIntervalMs = DefaultSendIntervalMs);
     ~CMsg() override;
@@ -41,6 +51,12 @@ public:
     // Frames waiting for the send timer; senders on a timer of their own use
     // it to keep pace with the line instead of piling frames up.
     int queuedFrames() const { return m_sendQueue ? int(m_sendQueue->size()) : 0; }
+
+    // Arrival of the frame being delivered, or -1 outside a delivery.
+    qint64 currentArrivalMs() const { return m_currentArrivalMs; }
+    // Arrival of the oldest frame read but not yet delivered, or -1: nothing
+    // that arrived before it is still on the way.
+    qint64 oldestUndeliveredMs() const;
 
 signals:
     void sig_rcvCommonMsg(QByteArray msg);
@@ -62,6 +78,10 @@ public slots:
     void on_rcvIDTMsg(QByteArray msg);
 
 private:
+    void deliverUplinks();
+    void scheduleDelivery();
+    void emitFrame(const UplinkFrame &frame);
+    void noteDropped(qint64 frames, qint64 logLines, bool drained);
     bool writeOverlapped(const QByteArray &msg);
     void onPortWritable();
     void log(const QString &text, int level);
@@ -76,4 +96,14 @@ private:
     // Finishes a frame the driver took only in part, before any next frame.
     QSocketNotifier *m_writeNotifier = nullptr;
     int m_sendIntervalMs = DefaultSendIntervalMs;
+
+    // Taken from the reader and not yet emitted; a handler's nested event
+    // loop goes on from where the outer delivery stands.
+    UplinkBatch m_inHand;
+    int m_inHandNext = 0;
+    bool m_deliveryPosted = false;
+    qint64 m_currentArrivalMs = -1;
+    qint64 m_droppedFrames = 0;
+    qint64 m_droppedLogLines = 0;
+    QElapsedTimer m_lastDropReport;
 };

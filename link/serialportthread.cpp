@@ -1,13 +1,26 @@
 #include "serialportthread.h"
 
 #include "crashhandler.h"
+#include "logger.h"
 #include "serialport.h"
+
+#include <QMutexLocker>
+
+namespace {
+// What a queued frame costs beyond its bytes: the array header and the
+// queue's own book-keeping, so a flood of tiny frames is bounded too.
+constexpr qint64 FrameOverhead = 64;
+
+qint64 costOf(const UplinkFrame &frame)
+{
+    return frame.frame.size() + FrameOverhead;
+}
+} // namespace
 
 SerialPortThread::SerialPortThread(QObject *parent)
     : QThread(parent)
     , m_framer(this)
 {
-    m_clock.start();
 }
 
 SerialPortThread::~SerialPortThread()
@@ -23,6 +36,13 @@ void SerialPortThread::setPort(Platform::SerialPort *port)
     m_running = true;
 }
 
+void SerialPortThread::setBacklogLimits(qint64 bytes, qint64 ms)
+{
+    QMutexLocker locker(&m_queueMutex);
+    m_backlogBytes = bytes;
+    m_backlogMs = ms;
+}
+
 void SerialPortThread::stop()
 {
     m_running = false;
@@ -30,7 +50,9 @@ void SerialPortThread::stop()
 
 void SerialPortThread::parseRcvData(const QByteArray &data)
 {
-    m_framer.parse(data, m_clock.elapsed());
+    m_passArrivalMs = uplinkClockMs();
+    m_framer.parse(data, m_passArrivalMs);
+    handOver();
 }
 
 void SerialPortThread::run()
@@ -45,45 +67,111 @@ void SerialPortThread::run()
         const int pollMs = m_pollIntervalMs.load();
         const qint64 got = m_port ? m_port->read(buffer, ReadBufferSize, pollMs) : -1;
         if (got > 0) {
-            m_framer.parse(buffer, got, m_clock.elapsed());
+            m_passArrivalMs = uplinkClockMs();
+            m_framer.parse(buffer, got, m_passArrivalMs);
+            handOver();
             continue;
         }
-        // A quiet pass: a frame whose bytes stopped coming is given up. A
-        // failing port keeps its bytes for after the next opening.
-        if (got == 0)
-            m_framer.timePassed(m_clock.elapsed());
-        if (got < 0) {
-            if (!m_readErrorReported) {
-                m_readErrorReported = true;
-                emit sig_log(QStringLiteral("GetLastError() != ERROR_IO_PENDING"), 4);
-            }
-            // A hung-up device wakes poll at once; do not spin on it.
-            QThread::msleep(ulong(pollMs));
+        if (got == 0) {
+            // A quiet pass: a frame whose bytes stopped coming is given up,
+            // and a run of skipped bytes is over. A failing port keeps its
+            // bytes for after the next opening.
+            m_framer.timePassed(uplinkClockMs());
+            m_framer.flushSkipped();
+            handOver();
+            continue;
         }
+        if (!m_readErrorReported) {
+            m_readErrorReported = true;
+            queueLog(QStringLiteral("GetLastError() != ERROR_IO_PENDING"), LogLevel::Error);
+            handOver();
+        }
+        // A hung-up device wakes poll at once; do not spin on it.
+        QThread::msleep(ulong(pollMs));
     }
 }
 
 void SerialPortThread::uplinkFrame(UplinkFramer::Route route, const QByteArray &frame)
 {
-    switch (route) {
-    case UplinkFramer::CommonRoute: emit sig_rcvCommonMsg(frame); break;
-    case UplinkFramer::GapRoute: emit sig_rcvGapMsg(frame); break;
-    case UplinkFramer::SmRoute: emit sig_rcvSmMsg(frame); break;
-    case UplinkFramer::GattRoute: emit sig_rcvGattMsg(frame); break;
-    case UplinkFramer::L2capRoute: emit sig_rcvL2capMsg(frame); break;
-    case UplinkFramer::IsochronousRoute:
-        emit sig_rcvBIGCIGMsg(frame);
-        emit sig_rcvRfuMsg(frame);
-        break;
-    case UplinkFramer::LcpRoute: emit sig_rcvLCPMsg(frame); break;
-    case UplinkFramer::IdtRoute: emit sig_rcvIDTMsg(frame); break;
-    case UplinkFramer::OtherRoute: emit sig_rcvRfuMsg(frame); break;
-    case UplinkFramer::DownLoadRoute: emit sig_rcvDownLoadMsg(frame); break;
-    case UplinkFramer::DongleLogRoute: emit sig_rcvDongleLog(frame); break;
-    }
+    m_cut.append(UplinkFrame {frame, m_passArrivalMs, route});
 }
 
 void SerialPortThread::framingLog(const QString &text, int level)
 {
-    emit sig_log(text, level);
+    queueLog(text, level);
+}
+
+void SerialPortThread::queueLog(const QString &text, int level)
+{
+    m_cutLogs.append(qMakePair(text, level));
+}
+
+void SerialPortThread::handOver()
+{
+    if (m_cut.isEmpty() && m_cutLogs.isEmpty())
+        return;
+    bool announce = false;
+    {
+        QMutexLocker locker(&m_queueMutex);
+        for (UplinkFrame &frame : m_cut) {
+            m_pendingBytes += costOf(frame);
+            m_pending.push_back(std::move(frame));
+        }
+        m_pendingLogs += m_cutLogs;
+        trimBacklog();
+        if (m_pendingLogs.size() > MaxPendingLogLines) {
+            const int excess = m_pendingLogs.size() - MaxPendingLogLines;
+            m_pendingLogs.remove(0, excess);
+            m_droppedLogLines += excess;
+        }
+        announce = !m_readyAnnounced;
+        m_readyAnnounced = true;
+    }
+    m_cut.clear();
+    m_cutLogs.clear();
+    if (announce)
+        emit sig_framesReady();
+}
+
+// Called with m_queueMutex held.
+void SerialPortThread::trimBacklog()
+{
+    // Drop the oldest first: the newest frames tell the dongle's state now.
+    const qint64 now = uplinkClockMs();
+    while (!m_pending.empty()
+           && (m_pendingBytes > m_backlogBytes || now - m_pending.front().arrivalMs > m_backlogMs)) {
+        m_pendingBytes -= costOf(m_pending.front());
+        m_pending.pop_front();
+        ++m_droppedFrames;
+    }
+}
+
+SerialPortThread::Handover SerialPortThread::takeBatch(int maxFrames)
+{
+    Handover handover;
+    QMutexLocker locker(&m_queueMutex);
+    // A window that was stuck longer than the bound gets no stale frames.
+    trimBacklog();
+    const int count = int(qMin<qint64>(maxFrames, qint64(m_pending.size())));
+    handover.frames.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        m_pendingBytes -= costOf(m_pending.front());
+        handover.frames.append(std::move(m_pending.front()));
+        m_pending.pop_front();
+    }
+    handover.logLines.swap(m_pendingLogs);
+    handover.droppedFrames = m_droppedFrames;
+    handover.droppedLogLines = m_droppedLogLines;
+    m_droppedFrames = 0;
+    m_droppedLogLines = 0;
+    handover.more = !m_pending.empty();
+    // The taker comes back by itself while more waits.
+    m_readyAnnounced = handover.more;
+    return handover;
+}
+
+qint64 SerialPortThread::oldestUndeliveredMs() const
+{
+    QMutexLocker locker(&m_queueMutex);
+    return m_pending.empty() ? -1 : m_pending.front().arrivalMs;
 }

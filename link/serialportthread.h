@@ -1,21 +1,30 @@
 #pragma once
 
+#include "uplinkbatch.h"
 #include "uplinkframer.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
+#include <QMutex>
+#include <QPair>
+#include <QString>
 #include <QThread>
+#include <QVector>
 
 #include <atomic>
+#include <deque>
 
 namespace Platform {
 class SerialPort;
 }
 
 // The reader of one dongle's port: waits for bytes, cuts them into frames and
-// emits each good frame on the signal of its layer. Lives as long as its link;
-// the parse state survives closing and reopening, so the start-up
+// hands them to the GUI thread in batches. Lives as long as its link; the
+// parse state survives closing and reopening, so the start-up
 // synchronisation on the reset event happens once per link.
+//
+// The hand-over is bounded: when the GUI thread falls further behind than
+// the backlog limits, the oldest undelivered frames are dropped and counted,
+// so a flood from the port cannot grow memory without end.
 class SerialPortThread : public QThread, private UplinkFramer::Listener
 {
     Q_OBJECT
@@ -23,6 +32,21 @@ class SerialPortThread : public QThread, private UplinkFramer::Listener
 public:
     static constexpr int ReadBufferSize = 1048576;
     static constexpr int DefaultPollIntervalMs = 10;
+    static constexpr qint64 DefaultBacklogBytes = 64LL * 1024 * 1024;
+    static constexpr qint64 DefaultBacklogMs = 10000;
+    // Log lines waiting for the GUI thread; the framer's lines are bounded
+    // at their source, this only caps what is left.
+    static constexpr int MaxPendingLogLines = 2000;
+
+    // What the GUI thread takes in one go.
+    struct Handover
+    {
+        UplinkBatch frames;
+        QVector<QPair<QString, int>> logLines;
+        qint64 droppedFrames = 0;  // since the last take
+        qint64 droppedLogLines = 0;
+        bool more = false;         // frames are still waiting
+    };
 
     explicit SerialPortThread(QObject *parent = nullptr);
     ~SerialPortThread() override;
@@ -33,6 +57,7 @@ public:
     // Longest wait for input in one pass; stop() takes effect within it.
     void setPollInterval(int ms) { m_pollIntervalMs = ms; }
     int pollInterval() const { return m_pollIntervalMs; }
+    void setBacklogLimits(qint64 bytes, qint64 ms);
     // Silence after which a started frame is given up (plus the line time of
     // its missing bytes). Set it while the port is closed.
     void setStallGrace(int ms) { m_framer.setStallGrace(ms); }
@@ -40,22 +65,19 @@ public:
     void stop();
     bool isRunningFlagSet() const { return m_running.load(); }
 
+    // Cuts frames on the calling thread and queues them like read bytes.
     void parseRcvData(const QByteArray &data);
     int parseState() const { return m_framer.state(); }
 
+    // Thread-safe. Takes at most maxFrames frames, oldest first, and every
+    // waiting log line; sig_framesReady comes again for what arrives later.
+    Handover takeBatch(int maxFrames);
+    // Arrival of the oldest frame not yet taken, or -1.
+    qint64 oldestUndeliveredMs() const;
+
 signals:
-    void sig_rcvCommonMsg(QByteArray msg);
-    void sig_rcvGapMsg(QByteArray msg);
-    void sig_rcvSmMsg(QByteArray msg);
-    void sig_rcvGattMsg(QByteArray msg);
-    void sig_rcvL2capMsg(QByteArray msg);
-    void sig_rcvRfuMsg(QByteArray msg);
-    void sig_rcvBIGCIGMsg(QByteArray msg);
-    void sig_rcvDownLoadMsg(QByteArray msg);
-    void sig_rcvDongleLog(QByteArray msg);
-    void sig_rcvLCPMsg(QByteArray msg);
-    void sig_rcvIDTMsg(QByteArray msg);
-    void sig_log(QString text, int level);
+    // Emitted once when frames or log lines wait and nobody was told yet.
+    void sig_framesReady();
 
 protected:
     void run() override;
@@ -63,14 +85,32 @@ protected:
 private:
     void uplinkFrame(UplinkFramer::Route route, const QByteArray &frame) override;
     void framingLog(const QString &text, int level) override;
+    // Moves what one pass cut into the shared queue, within the limits.
+    void handOver();
+    void queueLog(const QString &text, int level);
+    void trimBacklog();
 
     UplinkFramer m_framer;
-    // The framer's time: when bytes arrive and when a quiet pass ends.
-    QElapsedTimer m_clock;
     Platform::SerialPort *m_port = nullptr;
     std::atomic<bool> m_running {false};
     std::atomic<int> m_pollIntervalMs {DefaultPollIntervalMs};
     // One report per opening: a vanished device fails every pass.
     bool m_readErrorReported = false;
     QByteArray m_readBuffer;
+
+    // Reader side: cut in the current pass, not yet handed over.
+    UplinkBatch m_cut;
+    QVector<QPair<QString, int>> m_cutLogs;
+    qint64 m_passArrivalMs = 0;
+
+    // Shared with the GUI thread.
+    mutable QMutex m_queueMutex;
+    std::deque<UplinkFrame> m_pending;
+    QVector<QPair<QString, int>> m_pendingLogs;
+    qint64 m_pendingBytes = 0;
+    qint64 m_droppedFrames = 0;
+    qint64 m_droppedLogLines = 0;
+    bool m_readyAnnounced = false;
+    qint64 m_backlogBytes = DefaultBacklogBytes;
+    qint64 m_backlogMs = DefaultBacklogMs;
 };

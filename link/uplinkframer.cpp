@@ -1,5 +1,7 @@
 #include "uplinkframer.h"
 
+#include "logger.h"
+
 #include <cstring>
 
 namespace {
@@ -52,6 +54,70 @@ UplinkFramer::Route UplinkFramer::routeOf(const QByteArray &frame)
     }
 }
 
+void UplinkFramer::dropOne(DropReason reason, const QByteArray &frame)
+{
+    const uchar first = uchar(m_queue.at(m_head));
+    ++m_head;
+    if (m_detailedLinesLeft > 0) {
+        --m_detailedLinesLeft;
+        switch (reason) {
+        case NoFrameStart:
+            m_listener->framingLog(
+                QStringLiteral("The fix header of the uplink msg is 0x%1,it should be 0xBB or 0xCC or 0xDD or 0xFF")
+                    .arg(hexByte(first)),
+                LogLevel::Debug);
+            break;
+        case WrongLength:
+            m_listener->framingLog(
+                QStringLiteral("The uplink msg's length is wrong.Throw the head is 0x%1.").arg(hexByte(first)),
+                LogLevel::Debug);
+            break;
+        case WrongChecksum: {
+            m_listener->framingLog(QStringLiteral("The msg check checksum failed."), LogLevel::Debug);
+            QString raw = QStringLiteral("Raw Data: ") + QString::fromLatin1(frame.left(RawDataShownBytes).toHex());
+            if (frame.size() > RawDataShownBytes)
+                raw += QStringLiteral("... (%1 bytes)").arg(frame.size());
+            m_listener->framingLog(raw, LogLevel::Debug);
+            break;
+        }
+        }
+        return;
+    }
+    if (m_skippedHead.size() < 16)
+        m_skippedHead.append(char(first));
+    ++m_skipped;
+    if (reason == WrongLength)
+        ++m_skippedWrongLengths;
+    else if (reason == WrongChecksum)
+        ++m_skippedWrongChecksums;
+    if (m_skipped >= SkippedRunLineBytes)
+        flushSkipped();
+}
+
+void UplinkFramer::goodFrame()
+{
+    flushSkipped();
+    m_detailedLinesLeft = DetailedLinesPerStretch;
+}
+
+void UplinkFramer::flushSkipped()
+{
+    if (m_skipped == 0)
+        return;
+    QString text = QStringLiteral("Skipped %1 bytes that start no uplink msg, the first: %2")
+                       .arg(m_skipped)
+                       .arg(QString::fromLatin1(m_skippedHead.toHex(' ')));
+    if (m_skippedWrongLengths > 0 || m_skippedWrongChecksums > 0)
+        text += QStringLiteral(" (%1 with a wrong length, %2 failing the checksum)")
+                    .arg(m_skippedWrongLengths)
+                    .arg(m_skippedWrongChecksums);
+    m_skipped = 0;
+    m_skippedHead.clear();
+    m_skippedWrongLengths = 0;
+    m_skippedWrongChecksums = 0;
+    m_listener->framingLog(text, LogLevel::Debug);
+}
+
 bool UplinkFramer::readHeader(const char *head, qint64 available, int headerLength,
                               int lengthOffset, State bodyState)
 {
@@ -63,9 +129,7 @@ bool UplinkFramer::readHeader(const char *head, qint64 available, int headerLeng
     if (m_expectedLength <= MaxPayloadLength) {
         m_state = bodyState;
     } else {
-        m_listener->framingLog(
-            QStringLiteral("The uplink msg's length is wrong.Throw the head is 0x%1.").arg(hexByte(bytes[0])), 1);
-        dropOne();
+        dropOne(WrongLength);
         m_state = FrameStart;
     }
     return true;
@@ -103,16 +167,7 @@ void UplinkFramer::abandonHead()
 {
     const uchar first = uchar(m_queue.at(m_head));
     const bool frameStart = first == 0xBB || first == 0xCC || first == 0xDD || first == 0xFF || first == 'Q';
-    if (m_state == FrameStart && !frameStart) {
-        m_listener->framingLog(
-            QStringLiteral("The fix header of the uplink msg is 0x%1,it should be 0xBB or 0xCC or 0xDD or 0xFF")
-                .arg(hexByte(first)),
-            1);
-    } else {
-        m_listener->framingLog(
-            QStringLiteral("The uplink msg's length is wrong.Throw the head is 0x%1.").arg(hexByte(first)), 1);
-    }
-    dropOne();
+    dropOne(m_state == FrameStart && !frameStart ? NoFrameStart : WrongLength);
     m_state = FrameStart;
 }
 
@@ -135,7 +190,7 @@ void UplinkFramer::cut()
                 m_state = FrameStart;
                 m_listener->uplinkFrame(CommonRoute, QByteArray(resetEvent, int(sizeof resetEvent)));
             } else {
-                dropOne();
+                ++m_head;
             }
             break;
 
@@ -148,11 +203,7 @@ void UplinkFramer::cut()
             } else if (bytes[0] == 0xBB || bytes[0] == 0xCC || bytes[0] == 0xDD || bytes[0] == 0xFF) {
                 m_state = FrameHeader;
             } else {
-                m_listener->framingLog(
-                    QStringLiteral("The fix header of the uplink msg is 0x%1,it should be 0xBB or 0xCC or 0xDD or 0xFF")
-                        .arg(hexByte(bytes[0])),
-                    1);
-                dropOne();
+                dropOne(NoFrameStart);
             }
             break;
 
@@ -169,13 +220,12 @@ void UplinkFramer::cut()
             }
             const QByteArray frame(head, int(frameLength));
             if (checksumOf(head, frameLength) != bytes[frameLength]) {
-                dropOne();
+                dropOne(WrongChecksum, frame);
                 m_state = FrameStart;
-                m_listener->framingLog(QStringLiteral("The msg check checksum failed."), 1);
-                m_listener->framingLog(QStringLiteral("Raw Data: ") + QString::fromLatin1(frame.toHex()), 1);
             } else {
                 m_head += int(frameLength + 1);
                 m_state = FrameStart;
+                goodFrame();
                 m_listener->uplinkFrame(routeOf(frame), frame);
             }
             break;
@@ -195,6 +245,7 @@ void UplinkFramer::cut()
             const QByteArray frame(head, int(frameLength));
             m_head += int(frameLength);
             m_state = FrameStart;
+            goodFrame();
             m_listener->uplinkFrame(DownLoadRoute, frame);
             break;
         }

@@ -10,8 +10,10 @@
 // other byte is dropped silently. Then it cuts firmware frames (BB/CC/DD/FF,
 // layer, opcode, u16 length, payload, 8-bit checksum) and boot-loader frames
 // ("QK", command, u16 length, payload, 16-bit sum, not checked here). A bad
-// start, length or checksum costs one byte and a log line, so a true frame
-// behind a false start is still found.
+// start, length or checksum costs one byte, so a true frame behind a false
+// start is still found. The first bad bytes between two good frames get a
+// line each; beyond that they are counted and told in one line per run, so
+// noise cannot make the log many times larger than what was received.
 //
 // A frame whose remaining bytes stop coming is abandoned the same way: a
 // corrupted header can announce thousands of bytes, and an idle dongle sends
@@ -50,6 +52,12 @@ public:
     static constexpr int HeaderLength = 5;
     static constexpr int BootHeaderLength = 6;
     static constexpr quint64 MaxPayloadLength = 5000;
+    // Lines of their own for bad bytes between two good frames.
+    static constexpr int DetailedLinesPerStretch = 16;
+    // A run of counted bytes is told at the latest after this many.
+    static constexpr qint64 SkippedRunLineBytes = 65536;
+    // Bytes of a dropped frame shown in hex; the length is always stated.
+    static constexpr int RawDataShownBytes = 128;
     // The serial line: 460800 baud, 8N1.
     static constexpr qint64 LineBytesPerSecond = 46080;
     // Silence allowed after the last byte before a started frame is given up,
@@ -71,6 +79,10 @@ public:
     qint64 stallDeadline() const;
     void setStallGrace(qint64 ms) { m_stallGraceMs = ms; }
 
+    // Tells the run of counted bytes, if any; the reader calls it when the
+    // line goes quiet.
+    void flushSkipped();
+
     State state() const { return m_state; }
     qint64 queuedBytes() const { return m_queue.size() - m_head; }
 
@@ -78,7 +90,10 @@ public:
     static quint8 checksumOf(const char *data, qint64 size);
 
 private:
-    void dropOne() { ++m_head; }
+    enum DropReason { NoFrameStart, WrongLength, WrongChecksum };
+    // Drops the first queued byte, logging or counting why.
+    void dropOne(DropReason reason, const QByteArray &frame = QByteArray());
+    void goodFrame();
     void cut();
     void abandonHead();
     // Takes a header whose u16 payload length stands at lengthOffset; false
@@ -93,6 +108,12 @@ private:
     // Received and not yet consumed: bytes from m_head on.
     QByteArray m_queue;
     int m_head = 0;
+
+    int m_detailedLinesLeft = DetailedLinesPerStretch;
+    qint64 m_skipped = 0;
+    QByteArray m_skippedHead;
+    qint64 m_skippedWrongLengths = 0;
+    qint64 m_skippedWrongChecksums = 0;
     // Bytes the frame being cut still lacks; 0 when nothing is started.
     qint64 m_missing = 0;
     qint64 m_lastByteMs = 0;

@@ -307,13 +307,43 @@ private slots:
         framer.timePassed(deadline);
         QCOMPARE(framer.queuedBytes(), qint64(0));
         QCOMPARE(framer.stallDeadline(), qint64(-1));
-        QCOMPARE(collect.lines.size(), int(queued));
+        // Every byte is given up; the first ones get a line each, the rest are counted.
+        const int detailed = int(qMin<qint64>(queued, UplinkFramer::DetailedLinesPerStretch));
+        QCOMPARE(collect.lines.size(), detailed);
         QCOMPARE(collect.lines.first(), lengthWrong(first.toHex().left(2).constData()));
         QCOMPARE(collect.frames.size(), 1);  // the reset event only
 
-        // bytes that come after a stall start afresh
+        // bytes that come after a stall start afresh, and end the run of skipped ones
         framer.parse(good, deadline + 1000);
         QCOMPARE(collect.frames.size(), 2);
+        if (queued > detailed) {
+            QCOMPARE(collect.lines.size(), detailed + 1);
+            QVERIFY2(collect.lines.last().startsWith(QStringLiteral("Skipped %1 bytes").arg(queued - detailed)),
+                     qPrintable(collect.lines.last()));
+        }
+    }
+
+    // A dropped frame is shown cut, with its whole length; the bytes after it
+    // get lines of their own up to a bound, then one line per run.
+    void longNoiseIsLoggedBounded()
+    {
+        FrameCollector collect;
+        UplinkFramer framer(&collect);
+        const QByteArray header = FrameBuilder::fromHex("DD 01 02 2C 01");
+        const QByteArray frame = header + QByteArray(300, '\x42');
+        framer.parse(FrameBuilder::fromHex("CC 00 02 01 00 00") + frame + '\x00', 0);
+        QVERIFY(collect.lines.size() >= 2);
+        QCOMPARE(collect.lines.at(0), checksumFailed);
+        QCOMPARE(collect.lines.at(1),
+                 "Raw Data: " + QString::fromLatin1(frame.left(UplinkFramer::RawDataShownBytes).toHex()) + "... (305 bytes)");
+        QCOMPARE(collect.lines.size(), UplinkFramer::DetailedLinesPerStretch + 1);
+        framer.flushSkipped();
+        // The last byte waits for a second one to be judged with.
+        const int skipped = frame.size() - UplinkFramer::DetailedLinesPerStretch;
+        QCOMPARE(collect.lines.last(), QStringLiteral("Skipped %1 bytes that start no uplink msg, the first: 42 42 42 42 42 "
+                                                      "42 42 42 42 42 42 42 42 42 42 42").arg(skipped));
+        framer.flushSkipped();
+        QCOMPARE(collect.lines.size(), UplinkFramer::DetailedLinesPerStretch + 2);
     }
 
     // A reader that was held up reads late what came in time: no stall.

@@ -77,6 +77,9 @@ private slots:
     void cancelledCloseKeepsTab();
     void addTabProposesLowestFreeName();
     void failedWriteIsReported();
+    void configWrittenOnChange();
+    void unusableConfigIsSetAside_data();
+    void unusableConfigIsSetAside();
     void portNoticesReachEveryTab();
     void titleBarDoubleClickMaximises();
 
@@ -369,6 +372,66 @@ void TestMainWindow::failedWriteIsReported()
     QVERIFY(QFileInfo(QStringLiteral("config.ini")).isDir());
     QVERIFY(QDir().rmdir(QStringLiteral("config.ini")));
     QVERIFY(window.saveConfig());
+}
+
+void TestMainWindow::configWrittenOnChange()
+{
+    writeConfig({{"A", numbered(0)}, {"B", numbered(1)}});
+    MainWindow window;
+    const auto stored = [] {
+        QSettings settings(QStringLiteral("config.ini"), QSettings::IniFormat);
+        return settings.childGroups();
+    };
+
+    ModalAnswerer adding;
+    adding.answerWith([](QWidget *modal) {
+        modal->findChild<QLineEdit *>(QStringLiteral("LE_dongleName"))->setText(QStringLiteral("C"));
+        modal->findChild<QPushButton *>(QStringLiteral("PB_Config"))->click();
+    });
+    window.on_addDongleTab();
+    QVERIFY(adding.allAnswered());
+    // On disk while the window lives: a kill now loses nothing.
+    QCOMPARE(stored(), (QStringList{"A", "B", "C"}));
+
+    ModalAnswerer closing;
+    closing.click(QStringLiteral("buttonYes"));
+    window.on_deleteDongleTab(0);
+    QVERIFY(closing.allAnswered());
+    QCOMPARE(stored(), (QStringList{"B", "C"}));
+}
+
+void TestMainWindow::unusableConfigIsSetAside_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+    QByteArray binary;
+    for (int i = 0; i < 512; ++i)
+        binary.append(char((i * 131 + 7) % 256));
+    QTest::newRow("binary") << binary << "cannot be parsed";
+    QTest::newRow("text with a NUL") << QByteArray("[A]\nTabWidgetNumber=0\nname=a\0b\n", 31) << "not text";
+    QTest::newRow("group that is no dongle name") << QByteArray("[..]\nTabWidgetNumber=0\n") << "no dongle name";
+    QTest::newRow("values outside any dongle") << QByteArray("junk=1\n[A]\nTabWidgetNumber=0\n")
+                                               << "outside any dongle";
+}
+
+void TestMainWindow::unusableConfigIsSetAside()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    {
+        QFile file(QStringLiteral("config.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("config.ini was not used: .*")
+                                                              + QRegularExpression::escape(reason)
+                                                              + QStringLiteral(".*config.ini.bad")));
+    MainWindow window;
+    QCOMPARE(tabTexts(window), QStringList{"Dongle1"});
+    QFile aside(QStringLiteral("config.ini.bad"));
+    QVERIFY(aside.open(QIODevice::ReadOnly));
+    QCOMPARE(aside.readAll(), content);
+    QVERIFY(!QFile::exists(QStringLiteral("config.ini")));
 }
 
 void TestMainWindow::portNoticesReachEveryTab()

@@ -118,6 +118,8 @@ void TestSduPage::creditLimitsFollowTheLocalSide()
     auto *threshold = page.findChild<QLineEdit *>(QStringLiteral("lineEditCreditThreshold"));
     auto *setting = page.findChild<QLineEdit *>(QStringLiteral("lineEditCreditSetting"));
     QCOMPARE(threshold->text(), QStringLiteral("0"));
+    QVERIFY(page.findChild<QTextEdit *>(QStringLiteral("textEditTX"))->toPlainText().isEmpty());
+    QCOMPARE(page.findChild<QLabel *>(QStringLiteral("label_sendLength"))->text(), QStringLiteral("0"));
     QVERIFY(!page.findChild<QPushButton *>(QStringLiteral("pushButtonSendCredit"))->isEnabled());
     page.initChannel(247, 64, 10);
     QCOMPARE(threshold->text(), QStringLiteral("5"));

@@ -6,10 +6,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <atomic>
 #include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "cmsg.h"
@@ -100,6 +107,7 @@ class TestSelectDongle : public QObject
 private slots:
     void initialState();
     void refreshListsProbedDongles();
+    void probeAnswerWithMarkupShowsLiterally();
     void donglesAreListedInTextOrderOfTheirPorts();
     void rootSelectionShowsDefaultsAndBlocksConnect();
     void noDongleLeavesOnlyTheRoot();
@@ -179,7 +187,62 @@ void TestSelectDongle::refreshListsProbedDongles()
     QCOMPARE(childOf<QLabel>(&dialog, "LB_FirmwareVer")->text(), QStringLiteral("2.0"));
     QCOMPARE(childOf<QLabel>(&dialog, "LB_HardwareVer")->text(), QStringLiteral("B"));
     QCOMPARE(childOf<QLabel>(&dialog, "LB_SDKVer")->text(), QStringLiteral("7.1"));
-    QCOMPARE(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(), QStringLiteral("rich text"));
+    QCOMPARE(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(), QStringLiteral("<b>rich</b> text"));
+}
+
+void TestSelectDongle::probeAnswerWithMarkupShowsLiterally()
+{
+    // A device that is not ours answers the probe with markup naming a FIFO:
+    // opening it would block the window for ever.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("trap"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString image = QStringLiteral("<img src=\"%1\">").arg(fifo);
+    const QStringList texts{image + "name", "<b>" + image + "</b>", "<i>1.0</i>", image, "<p>" + image + "</p>",
+                            "<a href=\"x\">7</a>"};
+    // Let a reader stuck in opening the FIFO go, and remember that it came.
+    std::atomic<bool> opened {false};
+    std::atomic<bool> done {false};
+    std::thread watcher([&] {
+        while (!done.load()) {
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                opened = true;
+                ::close(fd);
+            }
+            QThread::msleep(5);
+        }
+    });
+
+    Rig rig(1);
+    LinkBehaviour::setProbeAnswer(*rig.dongle[0], texts);
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    dialog.show();
+    QVERIFY(QTest::qWaitFor([&] { return dialog.isRefreshing(); }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+    treeOf(dialog)->setCurrentItem(rootOf(dialog)->child(0));
+    dialog.grab();  // painted, as the user would see it
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), texts.at(0));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Manufacture")->text(), texts.at(1));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_FirmwareVer")->text(), texts.at(2));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_HardwareVer")->text(), texts.at(3));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_SDKVer")->text(), texts.at(5));
+    QCOMPARE(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(), texts.at(4));
+    for (const char *name : {"LB_Dongle_name", "LB_Manufacture", "LB_Product", "LB_FirmwareVer", "LB_HardwareVer",
+                             "LB_SDKVer"})
+        QCOMPARE(childOf<QLabel>(&dialog, name)->textFormat(), Qt::PlainText);
+    QCOMPARE(rootOf(dialog)->child(0)->text(0), texts.at(0) + "(" + rig.path() + ")");
+
+    // Another refresh: the dialog still answers.
+    QElapsedTimer clock;
+    clock.start();
+    dialog.on_pb_Refresh_clicked();
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QVERIFY(clock.elapsed() < 5000);
+    done = true;
+    watcher.join();
+    QVERIFY(!opened.load());
 }
 
 void TestSelectDongle::donglesAreListedInTextOrderOfTheirPorts()

@@ -1,4 +1,5 @@
 #include "ccommanduiwidget.h"
+#include "plaintext.h"
 #include "ui_ccommanduiwidget.h"
 
 #include "ccfgfileparse.h"
@@ -64,7 +65,7 @@ CCommandUiWidget::CCommandUiWidget(CMsg *msg, LogManager *log, DiagramWidget *di
 {
     initWidgetResources();
     ui->setupUi(this);
-    ui->commandLabel->setText(m_cmdName);
+    PlainText::show(ui->commandLabel, m_cmdName);
     ui->btn_command->setText(m_editable ? QStringLiteral("Update") : QStringLiteral("Get"));
     ui->toolButton->setText(QString());
     if (m_timer)
@@ -139,7 +140,7 @@ void CCommandUiWidget::initUi(QVector<UiFieldInfo> fields)
 void CCommandUiWidget::createFieldWidget(const UiFieldInfo &field, QBoxLayout *row)
 {
     if (field.type == QLatin1String(kLineEditType)) {
-        row->addWidget(new QLabel(field.title, this), 1);
+        row->addWidget(PlainText::label(field.title, this), 1);
         if (field.maxLength.toInt() > kLongFieldLimit) {
             auto *text = new CValidateTextEdit(this);
             text->setEnabled(m_editable);
@@ -171,7 +172,7 @@ void CCommandUiWidget::createFieldWidget(const UiFieldInfo &field, QBoxLayout *r
                                      field.defaultValue);
         row->addWidget(edit, 1);
     } else if (field.type == QLatin1String(kEnumType)) {
-        row->addWidget(new QLabel(field.title, this), 1);
+        row->addWidget(PlainText::label(field.title, this), 1);
         auto *combo = new CStyledComboBox(this);
         combo->setEnabled(m_editable);
         if (!m_editable)
@@ -183,7 +184,7 @@ void CCommandUiWidget::createFieldWidget(const UiFieldInfo &field, QBoxLayout *r
         combo->setCurrentIndex(m_editable ? field.defaultValue.toInt() : 255);
         row->addWidget(combo, 1);
     } else if (field.type == QLatin1String(kEnumMaskType)) {
-        row->addWidget(new QLabel(field.title, this), 1);
+        row->addWidget(PlainText::label(field.title, this), 1);
         auto *boxes = new QHBoxLayout;
         const quint64 defaults = field.defaultValue.toULongLong();
         for (const UiElemInfo &elem : field.elemList) {

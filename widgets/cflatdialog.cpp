@@ -29,6 +29,8 @@ CFlatDialog::CFlatDialog(const QString &title, QWidget *parent, int x, int y, bo
         horizontalLayout_2->setContentsMargins(0, 0, 0, 0);
     }
 
+    // Titles carry dongle names from config.ini.
+    m_lbTitle->setTextFormat(Qt::PlainText);
     setTitle(title);
     m_noTitleBar = noTitleBar;
     if (noTitleBar)

@@ -17,6 +17,8 @@ CFlatMessage::CFlatMessage(QWidget *parent)
 {
     // Object names let tests and the style sheet find the parts.
     m_lbMessage->setObjectName(QStringLiteral("m_lbMessage"));
+    // Messages carry dongle names and file names.
+    m_lbMessage->setTextFormat(Qt::PlainText);
     m_pbOk->setObjectName(QStringLiteral("m_pbOk"));
     m_pbYes->setObjectName(QStringLiteral("m_pbYes"));
     m_pbNo->setObjectName(QStringLiteral("m_pbNo"));

@@ -1,4 +1,5 @@
 #include "cmsgfield.h"
+#include "plaintext.h"
 
 #include "ccfgfileparse.h"
 #include "cstandardmsgdlg.h"
@@ -143,7 +144,7 @@ void CmsgField::buildForm(bool subFieldMode)
     for (int i = 0; i < fields.size(); ++i) {
         const UiFieldInfo &field = fields.at(i);
         if (field.type == QLatin1String("lineEdit")) {
-            m_gridLayout->addWidget(new QLabel(field.title, host), i, 0);
+            m_gridLayout->addWidget(PlainText::label(field.title, host), i, 0);
             if (field.maxLength.toInt() > kLongFieldLimit) {
                 m_gridLayout->addWidget(new CValidateTextEdit(host), i, 1);
                 continue;
@@ -160,7 +161,7 @@ void CmsgField::buildForm(bool subFieldMode)
                 edit->setStringType(field.defaultValue, field.maxLength);
             m_gridLayout->addWidget(edit, i, 1);
         } else if (field.type == QLatin1String("enum")) {
-            m_gridLayout->addWidget(new QLabel(field.title, host), i, 0);
+            m_gridLayout->addWidget(PlainText::label(field.title, host), i, 0);
             auto *combo = new CStyledComboBox(host);
             for (const UiElemInfo &elem : field.elemList)
                 combo->addItem(elem.valueDesc);
@@ -170,7 +171,7 @@ void CmsgField::buildForm(bool subFieldMode)
                 combo->setCurrentIndex(index);
             m_gridLayout->addWidget(combo, i, 1);
         } else if (field.type == QLatin1String("enum_mask")) {
-            m_gridLayout->addWidget(new QLabel(field.title, host), i, 0);
+            m_gridLayout->addWidget(PlainText::label(field.title, host), i, 0);
             auto *column = new QVBoxLayout;
             for (const UiElemInfo &elem : field.elemList)
                 column->addWidget(new QCheckBox(elem.valueDesc, host));

@@ -7,6 +7,7 @@
 #include "cmsg.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "plaintext.h"
 #include "portlister.h"
 #include "ui_cselectdongledialog.h"
 
@@ -183,13 +184,14 @@ void CSelectDongleDialog::on_DeviceTreeSelectionChanged()
         return;
     }
     const DongleProbeInfo info = m_foundDongles.value(currentPortName(), DongleProbeInfo());
-    ui->LB_Dongle_name->setText(info.dongleName);
-    ui->LB_Manufacture->setText(info.manufacturer);
-    ui->LB_Product->setText(info.product);
-    ui->LB_FirmwareVer->setText(info.firmwareVersion);
-    ui->LB_HardwareVer->setText(info.hardwareVersion);
-    ui->TB_Decs->setHtml(info.description);
-    ui->LB_SDKVer->setText(info.sdkVersion);
+    // Whatever answered the probe wrote these texts.
+    PlainText::show(ui->LB_Dongle_name, info.dongleName);
+    PlainText::show(ui->LB_Manufacture, info.manufacturer);
+    PlainText::show(ui->LB_Product, info.product);
+    PlainText::show(ui->LB_FirmwareVer, info.firmwareVersion);
+    PlainText::show(ui->LB_HardwareVer, info.hardwareVersion);
+    ui->TB_Decs->setPlainText(info.description);
+    PlainText::show(ui->LB_SDKVer, info.sdkVersion);
 }
 
 void CSelectDongleDialog::on_PB_Connect_clicked()

@@ -1,4 +1,5 @@
 #include "csetting.h"
+#include "plaintext.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -97,7 +98,7 @@ QHBoxLayout *CSetting::addTitledRow(QBoxLayout *layout, QWidget *editor, QLabel 
 {
     auto *row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
-    *label = new QLabel(m_title);
+    *label = PlainText::label(m_title);
     row->addWidget(*label, 4);
     row->addWidget(editor, 6);
     layout->addLayout(row);

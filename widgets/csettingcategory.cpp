@@ -1,4 +1,5 @@
 #include "csettingcategory.h"
+#include "plaintext.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -20,7 +21,7 @@ void CSettingCategory::createWidget(QBoxLayout *layout)
     m_layout = new QVBoxLayout;
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(15);
-    m_titleLabel = new QLabel(m_title);
+    m_titleLabel = PlainText::label(m_title);
     m_titleLabel->setStyleSheet(QStringLiteral("font: 12pt"));
     m_layout->addWidget(m_titleLabel);
     for (CSetting *setting : qAsConst(m_children))

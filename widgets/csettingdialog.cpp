@@ -1,4 +1,5 @@
 #include "csettingdialog.h"
+#include "plaintext.h"
 
 #include "ccheckboxsetting.h"
 #include "ccomboboxsetting.h"
@@ -240,7 +241,7 @@ void CSettingDialog::showFirstSettingGroup()
             continue;
         m_currentSettingGroup = group;
         m_ui.catalogTreeWidget->setCurrentItem(group->treeItem());
-        m_ui.groupLabel->setText(group->title());
+        PlainText::show(m_ui.groupLabel, group->title());
         group->createWidget(m_ui.settingContentLayout);
         group->showWidget();
         return;
@@ -272,7 +273,7 @@ void CSettingDialog::onCatalogItemClicked(QTreeWidgetItem *item, int /*column*/)
     if (group->subGroupCount() == 0) {
         m_ui.groupLabel->clear();
         m_currentSettingGroup->hideWidget();
-        m_ui.groupLabel->setText(group->title());
+        PlainText::show(m_ui.groupLabel, group->title());
         group->createWidget(m_ui.settingContentLayout);
         group->showWidget();
         m_currentSettingGroup = group;

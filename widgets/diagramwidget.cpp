@@ -1,4 +1,5 @@
 #include "diagramwidget.h"
+#include "plaintext.h"
 
 #include "widgetresources.h"
 
@@ -58,22 +59,22 @@ void DiagramWidget::setState(int state)
 
 void DiagramWidget::setDongleName(const QString &name)
 {
-    m_lbDongle->setText(name);
+    PlainText::show(m_lbDongle, name);
 }
 
 void DiagramWidget::setDongleAddress(const QString &address)
 {
-    m_lbDongleAddr->setText(address);
+    PlainText::show(m_lbDongleAddr, address);
 }
 
 void DiagramWidget::setPeerInfo(const QString &info)
 {
-    m_lbDevice->setText(info);
+    PlainText::show(m_lbDevice, info);
 }
 
 void DiagramWidget::setPeerAddress(const QString &address)
 {
-    m_lbDeviceAddr->setText(address);
+    PlainText::show(m_lbDeviceAddr, address);
 }
 
 void DiagramWidget::setConnIntervalMin(double milliseconds)

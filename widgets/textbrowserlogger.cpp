@@ -1,15 +1,26 @@
 #include "textbrowserlogger.h"
 
+#include <QMutexLocker>
+#include <QScrollBar>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTimer>
 
-TextBrowserLogger::TextBrowserLogger(const QString &name, QTextBrowser *browser)
+namespace {
+constexpr int WindowMs = 1000;
+}
+
+TextBrowserLogger::TextBrowserLogger(const QString &name, QTextBrowser *browser, const QString &fileName)
     : Logger(name, LogLevel::Info, TypeTextBrowser)
     , m_browser(browser)
+    , m_fileName(fileName)
+    , m_summaryTimer(new QTimer(this))
 {
-    if (browser != nullptr) {
-        connect(this, &TextBrowserLogger::sig_append, browser, &QTextBrowser::append, Qt::QueuedConnection);
-        connect(this, &TextBrowserLogger::sig_clear, browser, &QTextBrowser::clear, Qt::QueuedConnection);
-    }
+    // The summary also comes when the flood stops and no line follows it.
+    m_summaryTimer->setSingleShot(true);
+    connect(m_summaryTimer, &QTimer::timeout, this, &TextBrowserLogger::flush);
+    if (browser != nullptr)
+        browser->document()->setUndoRedoEnabled(false);
 }
 
 QString TextBrowserLogger::formatLine(const QString &text, int level)
@@ -33,14 +44,89 @@ QString TextBrowserLogger::formatLine(const QString &text, int level)
     }
 }
 
+QString TextBrowserLogger::summaryLine(qint64 count, const QString &fileName)
+{
+    return QStringLiteral("\u2026 %1 more lines, see %2").arg(count).arg(fileName);
+}
+
 void TextBrowserLogger::log(const QString &text, int level)
 {
     if (text.isEmpty())
         return;
-    emit sig_append(formatLine(text, level));
+    // Formatted now, so the pane shows the time the line was logged.
+    const QString paragraph = formatLine(text, level);
+    QMutexLocker locker(&m_mutex);
+    m_pending.append(paragraph);
+    scheduleFlush();
 }
 
 void TextBrowserLogger::clear()
 {
-    emit sig_clear();
+    QMutexLocker locker(&m_mutex);
+    m_pending.clear();
+    m_clearPending = true;
+    scheduleFlush();
+}
+
+// Called with m_mutex held.
+void TextBrowserLogger::scheduleFlush()
+{
+    if (m_flushPosted)
+        return;
+    m_flushPosted = true;
+    QMetaObject::invokeMethod(this, &TextBrowserLogger::flush, Qt::QueuedConnection);
+}
+
+void TextBrowserLogger::flush()
+{
+    QStringList lines;
+    bool clearFirst = false;
+    {
+        QMutexLocker locker(&m_mutex);
+        m_flushPosted = false;
+        lines.swap(m_pending);
+        clearFirst = m_clearPending;
+        m_clearPending = false;
+    }
+    if (clearFirst && m_browser)
+        m_browser->clear();
+
+    QStringList shown;
+    if (!m_window.isValid() || m_window.elapsed() >= WindowMs) {
+        if (m_leftOut > 0)
+            shown.append(formatLine(summaryLine(m_leftOut, m_fileName), LogLevel::Warn));
+        m_leftOut = 0;
+        m_shownInWindow = 0;
+        m_window.start();
+    }
+    const int room = qMax(0, MaxLinesPerSecond - m_shownInWindow);
+    const int taken = qMin(room, lines.size());
+    shown += lines.mid(0, taken);
+    m_shownInWindow += taken;
+    m_leftOut += lines.size() - taken;
+    if (m_leftOut > 0 && !m_summaryTimer->isActive())
+        m_summaryTimer->start(int(qMax<qint64>(0, WindowMs - m_window.elapsed())));
+    appendToBrowser(shown);
+}
+
+void TextBrowserLogger::appendToBrowser(const QStringList &paragraphs)
+{
+    if (paragraphs.isEmpty() || !m_browser)
+        return;
+    QScrollBar *bar = m_browser->verticalScrollBar();
+    const bool atBottom = bar->value() >= bar->maximum();
+    QTextDocument *document = m_browser->document();
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    // One edit block: the document is laid out once and trimmed to its
+    // block limit once, whatever the number of lines.
+    cursor.beginEditBlock();
+    for (const QString &paragraph : paragraphs) {
+        if (!document->isEmpty())
+            cursor.insertBlock();
+        cursor.insertHtml(paragraph);
+    }
+    cursor.endEditBlock();
+    if (atBottom)
+        bar->setValue(bar->maximum());
 }

@@ -2,28 +2,55 @@
 
 #include "logger.h"
 
+#include <QElapsedTimer>
+#include <QMutex>
 #include <QPointer>
+#include <QStringList>
 
 class QTextBrowser;
+class QTimer;
 
 // Logger of a log pane: each line becomes one HTML paragraph in the browser.
+//
+// Lines gathered during one pass of the event loop reach the browser in one
+// edit, so the document is laid out once per pass, not once per line. A pane
+// shows at most MaxLinesPerSecond lines a second; the rest are counted and
+// told in one summary line (the log file still gets every line).
 class TextBrowserLogger : public Logger
 {
     Q_OBJECT
 
 public:
-    TextBrowserLogger(const QString &name, QTextBrowser *browser);
+    static constexpr int MaxLinesPerSecond = 300;
+
+    // fileName: the log file the summary line points to.
+    TextBrowserLogger(const QString &name, QTextBrowser *browser,
+                      const QString &fileName = QStringLiteral("UI_log.txt"));
 
     void log(const QString &text, int level) override;
     void clear() override;
 
     // The HTML paragraph for a text at a level, the text shown as typed.
     static QString formatLine(const QString &text, int level);
-
-signals:
-    void sig_append(QString msg);
-    void sig_clear();
+    // The pane's line for lines it left out.
+    static QString summaryLine(qint64 count, const QString &fileName);
 
 private:
+    void flush();
+    void scheduleFlush();
+    void appendToBrowser(const QStringList &paragraphs);
+
     QPointer<QTextBrowser> m_browser;
+    QString m_fileName;
+    QTimer *m_summaryTimer;
+
+    // log() may be called from any thread; the browser is fed on ours.
+    QMutex m_mutex;
+    QStringList m_pending;
+    bool m_clearPending = false;
+    bool m_flushPosted = false;
+    // The current second of the rate limit.
+    QElapsedTimer m_window;
+    int m_shownInWindow = 0;
+    qint64 m_leftOut = 0;
 };

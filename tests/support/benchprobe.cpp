@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace BenchProbe {
 
@@ -44,6 +45,16 @@ void GuiLateness::start()
 {
     m_tick.start();
     m_probe.start();
+}
+
+void printRun(const GuiLateness &lateness, long memoryBefore, const std::vector<long> &memory, int samples)
+{
+    const std::vector<double> &values = lateness.samples();
+    std::printf("GUI timer lateness: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms (%zu samples)\n",
+                percentile(values, 0.5), percentile(values, 0.99), percentile(values, 1.0), values.size());
+    std::printf("resident memory: %ld KiB before;", memoryBefore);
+    for (size_t i = 0; i < memory.size(); ++i)
+        std::printf(" %ld KiB at %zu/%d;", memory[i], i + 1, samples);
 }
 
 } // namespace BenchProbe

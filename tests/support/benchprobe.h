@@ -28,4 +28,7 @@ private:
     QTimer m_probe;
 };
 
+// Prints the lateness quantiles and the memory samples taken over a run.
+void printRun(const GuiLateness &lateness, long memoryBefore, const std::vector<long> &memory, int samples);
+
 } // namespace BenchProbe

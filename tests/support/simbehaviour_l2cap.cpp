@@ -167,6 +167,11 @@ QByteArray L2capBehaviour::remoteCredits(quint16 localCid, quint16 credits, quin
 
 // --- commands ---
 
+void L2capBehaviour::addChannel(const Channel &channel)
+{
+    m_channels.insert(keyOf(channel.condix, channel.localCid), channel);
+}
+
 QList<QByteArray> L2capBehaviour::onCreate(const QByteArray &frame)
 {
     const quint16 psm = le16(frame, 5);
@@ -183,18 +188,8 @@ QList<QByteArray> L2capBehaviour::onCreate(const QByteArray &frame)
         answers.append(creatingResult(0, status, psm, cid, credits, 0, 0, 0, condix));
         return answers;
     }
-    Channel channel;
-    channel.condix = condix;
-    channel.localCid = cid;
-    channel.peerCid = quint16(0x40 + m_channels.size());
-    channel.psm = psm;
-    channel.localMtu = mtu;
-    channel.localMps = mps;
-    channel.localCredits = credits;
-    channel.peerMtu = m_plan.peerMtu;
-    channel.peerMps = m_plan.peerMps;
-    channel.peerCredits = m_plan.peerCredits;
-    m_channels.insert(keyOf(condix, cid), channel);
+    addChannel(Channel{condix, cid, quint16(0x40 + m_channels.size()), psm, mtu, mps, credits, m_plan.peerMtu,
+                       m_plan.peerMps, m_plan.peerCredits, {}, 0});
     answers.append(creatingResult(0, 0, psm, cid, credits, m_plan.peerCredits, m_plan.peerMtu, m_plan.peerMps,
                                   condix));
     return answers;
@@ -251,18 +246,8 @@ QList<QByteArray> L2capBehaviour::onRequestReply(const QByteArray &frame)
         answers.append(creatingResult(0, CidInUse, request.psm, cid, credits, 0, 0, 0, condix));
         return answers;
     }
-    Channel channel;
-    channel.condix = condix;
-    channel.localCid = cid;
-    channel.peerCid = peerCid;
-    channel.psm = request.psm;
-    channel.localMtu = mtu;
-    channel.localMps = mps;
-    channel.localCredits = credits;
-    channel.peerMtu = request.peerMtu;
-    channel.peerMps = request.peerMps;
-    channel.peerCredits = request.peerCredits;
-    m_channels.insert(keyOf(condix, cid), channel);
+    addChannel(Channel{condix, cid, peerCid, request.psm, mtu, mps, credits, request.peerMtu, request.peerMps,
+                       request.peerCredits, {}, 0});
     answers.append(creatingResult(0, 0, request.psm, cid, credits, request.peerCredits, request.peerMtu,
                                   request.peerMps, condix));
     return answers;

@@ -104,6 +104,7 @@ private:
     using Key = QPair<quint8, quint16>;
     static Key keyOf(quint8 condix, quint16 cid) { return qMakePair(condix, cid); }
 
+    void addChannel(const Channel &channel);
     QList<QByteArray> onCreate(const QByteArray &frame);
     QList<QByteArray> onSendSdu(const QByteArray &frame);
     QList<QByteArray> onRequestReply(const QByteArray &frame);
