@@ -3,6 +3,7 @@
 #include "ccommand.h"
 #include "cutil.h"
 
+#include <QHash>
 #include <QMetaEnum>
 
 namespace AttributeText {
@@ -17,6 +18,19 @@ bool isUuid16(const QByteArray &uuid, quint16 uuid16)
             return false;
     }
     return true;
+}
+
+QString uuidDescription(quint32 uuid)
+{
+    static const QHash<quint32, QString> names = [] {
+        QHash<quint32, QString> table;
+        const QMetaEnum uuids = QMetaEnum::fromType<CCommand::en_UUID>();
+        // The first key of a value wins, as a lookup by value would find it.
+        for (int i = uuids.keyCount() - 1; i >= 0; --i)
+            table.insert(quint32(uuids.value(i)), QString::fromLatin1(uuids.key(i)).replace(QLatin1Char('_'), QLatin1Char(' ')));
+        return table;
+    }();
+    return names.value(uuid);
 }
 
 QString handleText(quint16 handle)
@@ -104,7 +118,7 @@ bool characteristicValueRecord(const AttributeInfo &declaration, AttributeInfo *
     built.uuid = decl.mid(3);
     if (built.uuid.size() < 3) {
         CUtil::arrayToValue(0, built.uuid, &number);
-        built.uuidDescription = CCommand::enumText("en_UUID", int(number));
+        built.uuidDescription = uuidDescription(quint32(number));
     }
     if (built.uuid.size() < 16)
         built.uuid.append(QByteArray(16 - built.uuid.size(), '\0'));

@@ -14,6 +14,10 @@ constexpr int ColumnCount = 5;
 // The 16-byte little-endian form holds the 16-bit UUID and nothing else.
 bool isUuid16(const QByteArray &uuid, quint16 uuid16);
 
+// The en_UUID name of a UUID read as a number, '_' shown as ' '; empty
+// when it has none. Looked up in a table made once: every rebuild asks.
+QString uuidDescription(quint32 uuid);
+
 // "0x002a"
 QString handleText(quint16 handle);
 // "0x2a00": zero bytes dropped from the most significant end, at least 4 digits.

@@ -5,13 +5,25 @@
 #include "ccommand.h"
 #include "cgattcmddlg.h"
 #include "cmsg.h"
+#include "cflatmessage.h"
+#include "commandnames.h"
+#include "csmdilog.h"
 #include "cutil.h"
+#include "filechooser.h"
+#include "gattexport.h"
+#include "gattlistresult.h"
+#include "ccfgfileparse.h"
 #include "gatttablemodel.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "treemodel.h"
 
 #include <QHeaderView>
+#include <QMessageBox>
+#include <QRandomGenerator>
+#include <QSaveFile>
+
+#include <memory>
 
 namespace {
 
@@ -29,6 +41,7 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
     , m_dongleName(dongleName)
     , m_settings(settings)
     , m_handlerMap(this, logger)
+    , m_status(logger, QStringLiteral(".\\cgattwidget"))
 {
     ui->setupUi(this);
     m_treeModel = new TreeModel(m_logger, &m_attributeTable, this);
@@ -40,6 +53,9 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
     ui->treeView->header()->setSectionResizeMode(QHeaderView::Interactive);
     ui->treeView->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->treeView->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Rows are one line each; without this a reset of thousands of rows
+    // measures every one of them.
+    ui->treeView->setUniformRowHeights(true);
     ui->treeView->setModel(m_treeModel);
     ui->treeView->expandAll();
     ui->toolButton_expandAll->setEnabled(true);
@@ -56,6 +72,10 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
         connect(m_link, &CMsg::sig_rcvSmMsg, this, &CGattWidget::onRcvMsg);
     }
     registerHandlers();
+
+    m_tableRebuild.setSingleShot(true);
+    m_tableRebuild.setInterval(0);
+    connect(&m_tableRebuild, &QTimer::timeout, this, &CGattWidget::rebuildTable);
 }
 
 CGattWidget::~CGattWidget()
@@ -84,6 +104,30 @@ void CGattWidget::registerHandlers()
         {"DD@03@32", &CGattWidget::discoverAllCharacteristicProc},
         {"DD@03@33", &CGattWidget::discoverAllDescriptorProc},
         {"DD@03@34", &CGattWidget::discoverAllEndProc},
+        {"DD@03@01", &CGattWidget::ExchangeGATTMTUProc},
+        {"DD@03@03", &CGattWidget::discoverServiceProc},
+        {"DD@03@05", &CGattWidget::discoverServiceProc},
+        {"DD@03@07", &CGattWidget::relationshipDiscoveryProc},
+        {"DD@03@09", &CGattWidget::discoverCharacteristicProc},
+        {"DD@03@0B", &CGattWidget::discoverCharacteristicProc},
+        {"DD@03@0D", &CGattWidget::descriptorDiscoveryProc},
+        {"DD@03@0F", &CGattWidget::readProc},
+        {"DD@03@11", &CGattWidget::readProc},
+        {"DD@03@13", &CGattWidget::readProc},
+        {"DD@03@15", &CGattWidget::readProc},
+        {"DD@03@21", &CGattWidget::readProc},
+        {"DD@03@23", &CGattWidget::readProc},
+        {"DD@03@17", &CGattWidget::WriteProc},
+        {"DD@03@19", &CGattWidget::WriteProc},
+        {"DD@03@1B", &CGattWidget::WriteProc},
+        {"DD@03@1D", &CGattWidget::WriteProc},
+        {"DD@03@1F", &CGattWidget::WriteProc},
+        {"DD@03@25", &CGattWidget::WriteProc},
+        {"DD@03@27", &CGattWidget::WriteProc},
+        {"DD@03@28", &CGattWidget::notificationProc},
+        {"DD@02@04", &CGattWidget::startingPairProc},
+        {"DD@02@06", &CGattWidget::securityRequestProc},
+        {"DD@02@0A", &CGattWidget::getLnkProc},
     });
 }
 
@@ -111,6 +155,20 @@ void CGattWidget::setColumnWidths()
     const int widths[] = {120, 120, 160, 300, 120};
     for (int column = 0; column < AttributeText::ColumnCount; ++column)
         ui->treeView->setColumnWidth(column, widths[column]);
+}
+
+void CGattWidget::scheduleTableRebuild(bool withValueRows)
+{
+    // The last result of a burst decides, as it would rebuilding each time.
+    m_rebuildWithValueRows = withValueRows;
+    if (!m_tableRebuild.isActive())
+        m_tableRebuild.start();
+}
+
+void CGattWidget::rebuildTable()
+{
+    m_tableRebuild.stop();
+    m_tableModel->setupModelData(m_rebuildWithValueRows);
 }
 
 void CGattWidget::on_toolButton_expandAll_clicked()
@@ -223,7 +281,7 @@ void CGattWidget::discoverAllServiceProc(const QByteArray &frame)
     storeEntry(declarationEntry(handle, 0x2800,
                                 fields.value(QStringLiteral("start_handle")) + fields.value(QStringLiteral("end_handle"))
                                     + fields.value(QStringLiteral("service_UUID"))));
-    m_tableModel->setupModelData(true);
+    scheduleTableRebuild(true);
 }
 
 void CGattWidget::discoverAllIncludeProc(const QByteArray &frame)
@@ -235,7 +293,7 @@ void CGattWidget::discoverAllIncludeProc(const QByteArray &frame)
     storeEntry(declarationEntry(handle, 0x2802,
                                 fields.value(QStringLiteral("start_handle")) + fields.value(QStringLiteral("end_handle"))
                                     + fields.value(QStringLiteral("service_UUID"))));
-    m_tableModel->setupModelData(true);
+    scheduleTableRebuild(true);
 }
 
 void CGattWidget::discoverAllCharacteristicProc(const QByteArray &frame)
@@ -248,7 +306,7 @@ void CGattWidget::discoverAllCharacteristicProc(const QByteArray &frame)
                                          fields.value(QStringLiteral("properties"))
                                              + fields.value(QStringLiteral("value_handle"))
                                              + fields.value(QStringLiteral("char_UUID"))));
-    m_tableModel->setupModelData(true);
+    scheduleTableRebuild(true);
 }
 
 void CGattWidget::discoverAllDescriptorProc(const QByteArray &frame)
@@ -264,12 +322,12 @@ void CGattWidget::discoverAllDescriptorProc(const QByteArray &frame)
     if (entry.uuid.size() <= 4) {
         quint64 number = 0;
         CUtil::arrayToValue(0, entry.uuid, &number);
-        entry.uuidDescription = CCommand::enumText("en_UUID", int(number));
+        entry.uuidDescription = AttributeText::uuidDescription(quint32(number));
     }
     if (entry.uuid.size() < 16)
         entry.uuid.append(QByteArray(16 - entry.uuid.size(), '\0'));
     storeEntry(entry);
-    m_tableModel->setupModelData(false);
+    scheduleTableRebuild(false);
 }
 
 void CGattWidget::discoverAllEndProc(const QByteArray &frame)
@@ -281,6 +339,608 @@ void CGattWidget::discoverAllEndProc(const QByteArray &frame)
         return;
     setBatchControlsEnabled(true);
     m_treeModel->setupModelData();
-    m_tableModel->setupModelData(true);
+    m_rebuildWithValueRows = true;
+    rebuildTable();
     ui->treeView->expandAll();
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+QString CGattWidget::dongleName() const
+{
+    return m_dongleName ? *m_dongleName : QString();
+}
+
+QMap<QString, QVariant> CGattWidget::connectionFields() const
+{
+    QMap<QString, QVariant> fields;
+    fields.insert(QStringLiteral("condix"), int(m_condix));
+    return fields;
+}
+
+bool CGattWidget::send(const char *command, const QMap<QString, QVariant> &fields)
+{
+    const QString name = QString::fromLatin1(command);
+    if (CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
+        return true;
+    CCommand::logSendFailed(m_logger, name);
+    return false;
+}
+
+void CGattWidget::beginBatch(Batch kind)
+{
+    setBatchControlsEnabled(false);
+    m_batch = kind;
+    m_pendingCount = 0;
+}
+
+void CGattWidget::endBatchIfEmpty(const QString &why)
+{
+    if (m_pendingCount > 0)
+        return;
+    m_batch = Batch::None;
+    setBatchControlsEnabled(true);
+    if (m_logger)
+        m_logger->log(QStringLiteral("CGattWidget: ") + why, LogLevel::Info);
+}
+
+bool CGattWidget::takeBatchAnswer(Batch kind)
+{
+    if (m_batch != kind || m_pendingCount <= 0)
+        return false;
+    --m_pendingCount;
+    return m_pendingCount == 0;
+}
+
+void CGattWidget::on_toolButton_dicoverAllAttr_clicked()
+{
+    setBatchControlsEnabled(false);
+    on_toolButton_clear_clicked();
+    ui->comboBox_mode->setEnabled(true);
+    // Only the end of this discovery gives the controls back.
+    if (!send(CMD_DISCOVER_ALL_ATTRIBUTES, connectionFields()))
+        endBatchIfEmpty(QStringLiteral("discovery not sent, nothing to wait for."));
+}
+
+void CGattWidget::on_toolButton_exchangeMTU_clicked()
+{
+    send(CMD_EXCHANGE_GATT_MTU, connectionFields());
+}
+
+void CGattWidget::on_toolButton_clear_clicked()
+{
+    m_tableRebuild.stop();
+    m_attributeTable.resize(0);
+    m_tableModel->clear();
+    m_treeModel->clear();
+    ui->toolButton_enableNotifyAndIndicate->setEnabled(false);
+    ui->toolButton_disableNotifyAndIndicate->setEnabled(false);
+    ui->toolButton_readAllChar->setEnabled(false);
+}
+
+void CGattWidget::on_toolButton_enableNotifyAndIndicate_clicked()
+{
+    beginBatch(Batch::Writes);
+    on_toolButton_enableNotifications_pressed(true, false);
+    endBatchIfEmpty(QStringLiteral("no configuration descriptor was written."));
+}
+
+void CGattWidget::on_toolButton_disableNotifyAndIndicate_clicked()
+{
+    beginBatch(Batch::Writes);
+    on_toolButton_enableNotifications_pressed(false, false);
+    endBatchIfEmpty(QStringLiteral("no configuration descriptor was written."));
+}
+
+int CGattWidget::on_toolButton_enableNotifications_pressed(bool enable, bool readBack)
+{
+    m_pendingCount = 0;
+    m_batch = readBack ? Batch::Reads : Batch::Writes;
+    const QVector<TreeItem *> items = m_treeModel->items();
+    for (TreeItem *item : items) {
+        if (!item) {
+            m_logger->log(QStringLiteral("CGattWidget::on_toolButton_enableNotifications_pressed: treeItem is null."),
+                          LogLevel::Debug);
+            return -1;
+        }
+        if (!AttributeText::isUuid16(item->data().uuid, 0x2803))
+            continue;
+        if (item->childCount() == 0) {
+            m_logger->log(QStringLiteral("CGattWidget::on_toolButton_enableNotifications_pressed: the child of "
+                                         "Characteristic Declaration is empty."),
+                          LogLevel::Debug);
+            return -1;
+        }
+        const uint8_t properties = item->child(0)->data().properties;
+        const bool notify = properties & CCommand::Notify;
+        const bool indicate = properties & CCommand::Indicate;
+        if (!notify && !indicate)
+            continue;
+        for (int i = 0; i < item->childCount(); ++i) {
+            const AttributeInfo &descriptor = item->child(i)->data();
+            if (!AttributeText::isUuid16(descriptor.uuid, 0x2902))
+                continue;
+            const int configuration = enable ? (notify ? 1 : 0) + (indicate ? 2 : 0) : 0;
+            QMap<QString, QVariant> fields = connectionFields();
+            fields.insert(QStringLiteral("value"), CUtil::valueToArray(0, quint64(configuration), 2));
+            fields.insert(QStringLiteral("attrible_handle"), CUtil::valueToArray(0, descriptor.handle, 2));
+            if (send(readBack ? CMD_READ_CHARACTERISTIC_DESCRIPTOR : CMD_WRITE_CHARACTERISTIC_DESCRIPTOR, fields))
+                ++m_pendingCount;
+        }
+    }
+    return 0;
+}
+
+void CGattWidget::on_toolButton_readAllChar_clicked()
+{
+    beginBatch(Batch::Reads);
+    const QVector<AttributeInfo> rows = m_tableModel->attributes();
+    for (int i = 0; i < rows.size(); ++i) {
+        if (!AttributeText::isUuid16(rows.at(i).uuid, 0x2803))
+            continue;
+        if (i == rows.size() - 1) {
+            m_logger->log(QStringLiteral("CGattWidget::on_toolButton_readAllChar_pressed: attribute handle is wrong."),
+                          LogLevel::Debug);
+            break;
+        }
+        const AttributeInfo &value = rows.at(i + 1);
+        if (!(value.properties & CCommand::Read))
+            continue;
+        QMap<QString, QVariant> fields = connectionFields();
+        fields.insert(QStringLiteral("attrible_handle"), CUtil::valueToArray(0, value.handle, 2));
+        fields.insert(QStringLiteral("offset"), CUtil::valueToArray(0, 0, 2));
+        // Only a queued read will be answered.
+        if (send(CMD_READ_LONG_CHARACTERISTIC_VALUE, fields))
+            ++m_pendingCount;
+    }
+    endBatchIfEmpty(QStringLiteral("no characteristic value was read."));
+}
+
+void CGattWidget::on_toolButton_export_clicked()
+{
+    const QString path = chooseSaveFileName(this, tr("save File..."), QStringLiteral("GATT Attribute.csv"), QString());
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_logger->log(QStringLiteral("Open file failed."), LogLevel::Error);
+        return;
+    }
+    file.write(GattExport::csv(m_tableModel->attributes()));
+    if (!file.commit())
+        m_logger->log(QStringLiteral("Write file failed: %1 (%2)").arg(path, file.errorString()), LogLevel::Error);
+}
+
+void CGattWidget::on_treeView_pressed(const QModelIndex &index)
+{
+    if (!index.isValid()) {
+        m_logger->log(QStringLiteral("CGattWidget::on_treeView_pressed: index is not valid."), LogLevel::Debug);
+        return;
+    }
+    AttributeInfo record;
+    int result = 0;
+    if (ui->comboBox_mode->currentIndex() == CategoryView)
+        result = m_treeModel->getAttribute(index, record);
+    else if (ui->comboBox_mode->currentIndex() == SimpleView)
+        result = m_tableModel->getAttribute(index, record);
+    else
+        m_logger->log(QStringLiteral("CGattWidget::on_treeView_pressed."), LogLevel::Debug);
+    if (result != 0) {
+        m_logger->log(QStringLiteral("CGattWidget::on_treeView_pressed: getAttribute failed."), LogLevel::Debug);
+        return;
+    }
+    showAttribute(record);
+}
+
+void CGattWidget::showAttribute(const AttributeInfo &record)
+{
+    ui->label_handle->setText(AttributeText::handleText(record.handle));
+    ui->label_UUID->setText(AttributeText::uuidText(record.uuid));
+    ui->label_UUIDDescription->setText(record.uuidDescription);
+    ui->label_property->setText(AttributeText::propertyNames(record.properties, QStringLiteral(" , ")));
+    ui->textEdit_value->setPlainText(QString::fromLatin1(record.value.toHex()));
+    ui->pb_read->setEnabled(record.properties & CCommand::Read);
+    ui->pb_write->setEnabled(record.properties & CCommand::Write);
+}
+
+void CGattWidget::on_pb_read_clicked()
+{
+    const QString handle = ui->label_handle->text();
+    if (handle.isEmpty()) {
+        m_logger->log(QStringLiteral("Handle is empty."), LogLevel::Error);
+        return;
+    }
+    QMap<QString, QVariant> fields = connectionFields();
+    fields.insert(QStringLiteral("attrible_handle"), handle.mid(2));
+    send(CMD_READ_CHARACTERISTIC_VALUE, fields);
+}
+
+void CGattWidget::on_pb_write_clicked()
+{
+    const QString handle = ui->label_handle->text();
+    if (handle.isEmpty()) {
+        m_logger->log(QStringLiteral("Handle is empty."), LogLevel::Error);
+        return;
+    }
+    QMap<QString, QVariant> fields = connectionFields();
+    fields.insert(QStringLiteral("attrible_handle"), handle.mid(2));
+    fields.insert(QStringLiteral("value"), ui->textEdit_value->getByteArray());
+    send(CMD_WRITE_CHARACTERISTIC_VALUE, fields);
+}
+
+// ---------------------------------------------------------------------------
+// List results
+
+QString CGattWidget::listResultName(const QByteArray &frame) const
+{
+    return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
+}
+
+void CGattWidget::logFormatError(const QByteArray &frame)
+{
+    m_logger->log(QStringLiteral("Uplink Command Name:") + listResultName(frame) + QStringLiteral(" Format error."),
+                  LogLevel::Error);
+}
+
+namespace {
+enum ListKind { ServiceList, IncludeList, CharacteristicList, DescriptorList };
+
+quint16 u16At(const QByteArray &bytes, int at)
+{
+    return quint16(quint8(bytes.at(at)) | (quint8(bytes.at(at + 1)) << 8));
+}
+} // namespace
+
+void CGattWidget::storeListRecords(const QByteArray &frame, int kind)
+{
+    static const GattListResult::Layout layouts[] = {GattListResult::Services, GattListResult::Includes,
+                                                     GattListResult::Characteristics, GattListResult::Descriptors};
+    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    const GattListResult list = GattListResult::cut(frame.mid(CMsg::HEADER_LENTH), layouts[kind]);
+    if (list.error == GattListResult::TooShort) {
+        logFormatError(frame);
+        return;
+    }
+    if (list.condix != m_condix)
+        return;
+    if (list.status != 0) {
+        CCommand::statusRspToLog(m_logger, frame, list.status);
+        return;
+    }
+    if (list.error != GattListResult::NoError) {
+        logFormatError(frame);
+        return;
+    }
+    const int header = layouts[kind].headerSize;
+    for (const QByteArray &record : list.records) {
+        const QByteArray uuid = record.mid(header);
+        switch (kind) {
+        case ServiceList:
+            storeEntry(declarationEntry(u16At(record, 0), 0x2800, record.left(4) + uuid));
+            break;
+        case IncludeList:
+            storeEntry(declarationEntry(u16At(record, 0), 0x2802, record.mid(2, 4) + uuid));
+            break;
+        case CharacteristicList:
+            // The list gives the value handle before the properties.
+            storeCharacteristic(declarationEntry(u16At(record, 0), 0x2803, record.mid(4, 1) + record.mid(2, 2) + uuid));
+            break;
+        default: {
+            AttributeInfo entry;
+            entry.valid = 1;
+            entry.handle = u16At(record, 0);
+            entry.uuid = uuid;
+            if (uuid.size() <= 4) {
+                quint64 number = 0;
+                CUtil::arrayToValue(0, uuid, &number);
+                entry.uuidDescription = AttributeText::uuidDescription(quint32(number));
+            }
+            if (entry.uuid.size() < 16)
+                entry.uuid.append(QByteArray(16 - entry.uuid.size(), '\0'));
+            storeEntry(entry);
+            break;
+        }
+        }
+    }
+    scheduleTableRebuild(kind != DescriptorList);
+}
+
+void CGattWidget::discoverServiceProc(const QByteArray &frame)
+{
+    storeListRecords(frame, ServiceList);
+}
+
+void CGattWidget::relationshipDiscoveryProc(const QByteArray &frame)
+{
+    storeListRecords(frame, IncludeList);
+}
+
+void CGattWidget::discoverCharacteristicProc(const QByteArray &frame)
+{
+    storeListRecords(frame, CharacteristicList);
+}
+
+void CGattWidget::descriptorDiscoveryProc(const QByteArray &frame)
+{
+    storeListRecords(frame, DescriptorList);
+}
+
+// ---------------------------------------------------------------------------
+// Operation results
+
+void CGattWidget::ExchangeGATTMTUProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+        return;
+    CCommand::uplinkMsgToLog(m_logger, frame, fields);
+    if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
+        return;
+    const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
+    if (!status) {
+        m_status.internalError(__LINE__, QStringLiteral("CGattWidget::ExchangeGATTMTUProc"));
+        return;
+    }
+    if (*status != 0) {
+        CCommand::statusRspToLog(m_logger, frame, *status);
+        return;
+    }
+    CFlatMessage::information(this, QStringLiteral("ATTENTION"), QStringLiteral("Exchange MTU success"));
+}
+
+void CGattWidget::readProc(const QByteArray &frame)
+{
+    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    const GattListResult list = GattListResult::cut(frame.mid(CMsg::HEADER_LENTH), GattListResult::Reads);
+    if (!list.hasCondix || list.condix != m_condix) {
+        if (list.error == GattListResult::TooShort)
+            logFormatError(frame);
+        return;
+    }
+    // Every answer of this connection ends one read, whatever it says.
+    if (takeBatchAnswer(Batch::Reads)) {
+        m_batch = Batch::None;
+        setBatchControlsEnabled(true);
+    }
+    if (list.error == GattListResult::TooShort) {
+        logFormatError(frame);
+        return;
+    }
+    if (list.status != 0) {
+        CCommand::statusRspToLog(m_logger, frame, list.status);
+        return;
+    }
+    if (list.error != GattListResult::NoError) {
+        logFormatError(frame);
+        return;
+    }
+    const int header = GattListResult::Reads.headerSize;
+    for (const QByteArray &record : list.records) {
+        const quint16 handle = u16At(record, 0);
+        const QByteArray value = record.mid(header);
+        m_treeModel->updateValue(handle, value);
+        m_tableModel->updateValue(handle, value);
+        ui->treeView->expandAll();
+        if (ui->label_handle->text() == AttributeText::handleText(handle))
+            ui->textEdit_value->setPlainText(QString::fromLatin1(value.toHex()));
+    }
+}
+
+void CGattWidget::WriteProc(const QByteArray &frame)
+{
+    static const QString function = QStringLiteral("CGattWidget::WriteProc");
+    QMap<QString, QByteArray> fields;
+    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+        return;
+    CCommand::uplinkMsgToLog(m_logger, frame, fields);
+    const std::optional<uchar> condix = UplinkStatus::byteField(fields, QStringLiteral("condix"));
+    if (!condix) {
+        m_status.internalError(__LINE__, function);
+        return;
+    }
+    if (*condix != m_condix)
+        return;
+    // The last write of the batch reads every configuration back.
+    if (takeBatchAnswer(Batch::Writes)) {
+        m_batch = Batch::None;
+        on_toolButton_enableNotifications_pressed(true, true);
+        endBatchIfEmpty(QStringLiteral("no configuration descriptor to read back."));
+    }
+    const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
+    if (!status) {
+        m_status.internalError(__LINE__, function);
+        return;
+    }
+    if (*status != 0)
+        CCommand::statusRspToLog(m_logger, frame, *status);
+}
+
+void CGattWidget::notificationProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+        return;
+    CCommand::uplinkMsgToLog(m_logger, frame, fields);
+    if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
+        return;
+    quint16 handle = 0;
+    if (!readHandle(fields.value(QStringLiteral("handle")), &handle))
+        return;
+    const QByteArray value = fields.value(QStringLiteral("value"));
+    m_treeModel->updateValue(handle, value);
+    m_tableModel->updateValue(handle, value);
+    ui->treeView->expandAll();
+}
+
+// ---------------------------------------------------------------------------
+// Pairing
+
+void CGattWidget::on_toolButton_pair_clicked()
+{
+    send(CMD_STARTING_PAIR, connectionFields());
+}
+
+void CGattWidget::on_toolButton_getLnk_clicked()
+{
+    send(CMD_GATT_GET_LNK, connectionFields());
+}
+
+void CGattWidget::on_cmsdialogPair(QString value, uint8_t response)
+{
+    bool ok = false;
+    const quint64 number = value.toULongLong(&ok, 10);
+    m_pairValue = ok ? number : 0;
+    m_pairResponse = response;
+}
+
+void CGattWidget::sendPairConfirm(const QByteArray &payload)
+{
+    QByteArray frame;
+    frame.append(char(0xAA));
+    frame.append(char(0x02));
+    frame.append(char(0x07));
+    frame.append(CUtil::valueToArray(0, quint64(payload.size()), 2));
+    frame.append(payload);
+    m_logger->log(QStringLiteral("Sending Confirm Information\r\nRaw data: ") + QString::fromLatin1(frame.toHex()),
+                  LogLevel::Info);
+    if (m_link && m_link->sendMsg(frame) == 0)
+        m_pairPending = false;
+}
+
+bool CGattWidget::runPairDialog(const QString &titleSuffix, const QString &caption, const QString &number,
+                                bool editable, QString *value, uint8_t *response)
+{
+    auto *dialog = new csmdilog(dongleName() + titleSuffix, this);
+    connect(dialog, &csmdilog::cmsdialogPair, this, &CGattWidget::on_cmsdialogPair);
+    // The answer of this dialog, not of whichever request answered last.
+    auto answer = std::make_shared<std::optional<std::pair<QString, uint8_t>>>();
+    connect(dialog, &csmdilog::cmsdialogPair, dialog,
+            [answer](const QString &text, uint8_t flag) { *answer = std::make_pair(text, flag); });
+    dialog->setLabelText(caption);
+    if (!number.isNull())
+        dialog->setNumberText(number);
+    dialog->setNumberEnabled(editable);
+    m_pairDialog = dialog;
+    m_pairPending = true;
+
+    const QPointer<CGattWidget> self(this);
+    dialog->exec();
+    // The connection may have gone, and this page with it, while the dialog ran.
+    if (!self || !m_pairPending || !answer->has_value())
+        return false;
+    *value = (*answer)->first;
+    *response = (*answer)->second;
+    return true;
+}
+
+void CGattWidget::securityRequestProc(const QByteArray &frame)
+{
+    static const QString function = QStringLiteral("CGattWidget::securityRequestProc");
+    const QByteArray payload = frame.mid(CMsg::HEADER_LENTH);
+    if (payload.isEmpty() || quint8(payload.back()) != m_condix)
+        return;
+    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    // type, its own bytes, then the connection index
+    const quint8 type = quint8(payload.at(0));
+    const int needed = type == 3 ? 6 : type == 1 ? 3 : 2;
+    if (payload.size() < needed) {
+        m_status.internalError(__LINE__, function);
+        return;
+    }
+    const QByteArray index(1, char(m_condix));
+
+    if (type == 3) {
+        quint64 number = 0;
+        if (CUtil::arrayToValue(0, payload.mid(1, 4), &number) != 0)
+            return;
+        QString value;
+        uint8_t response = 0;
+        if (!runPairDialog(QStringLiteral(": Number Comparison"), QStringLiteral("Number Comparison"),
+                           QStringLiteral("%1").arg(number, 6, 10, QLatin1Char('0')), false, &value, &response))
+            return;
+        if (m_pairConfirm == 1)
+            sendPairConfirm(QByteArray(1, char(3)) + char(response) + index);
+        return;
+    }
+    if (type == 1) {
+        const quint8 role = quint8(payload.at(1));
+        QString value;
+        uint8_t response = 0;
+        bool answered = false;
+        if (role == 1) {
+            const quint32 passkey = QRandomGenerator::system()->bounded(1000000u);
+            answered = runPairDialog(QStringLiteral(": Generate Passkey"), QStringLiteral("Generate Passkey"),
+                                     QStringLiteral("%1").arg(passkey, 6, 10, QLatin1Char('0')), false, &value,
+                                     &response);
+        } else if (role == 2) {
+            answered = runPairDialog(QStringLiteral(": Input Passkey"), QStringLiteral("Input Passkey"), QString(),
+                                     true, &value, &response);
+        } else {
+            // Nothing this page knows how to answer.
+            m_status.internalError(__LINE__, function);
+            return;
+        }
+        if (!answered || m_pairConfirm != 1)
+            return;
+        bool ok = false;
+        const quint64 passkey = value.toULongLong(&ok, 10);
+        sendPairConfirm(QByteArray(1, char(1)) + char(response) + CUtil::valueToArray(0, ok ? passkey : 0, 4)
+                        + index);
+        return;
+    }
+    if (type == 0) {
+        emit sig_showDongleTab(dongleName());
+        const QPointer<CGattWidget> self(this);
+        const int answer = CFlatMessage::ask(this, dongleName() + QStringLiteral(": Make Pair"),
+                                             QStringLiteral("Receive encryption request from the peer device"));
+        if (!self || answer == QMessageBox::Cancel)
+            return;
+        sendPairConfirm(QByteArray(1, char(0)) + char(answer == QMessageBox::Yes ? 1 : 0) + index);
+    }
+}
+
+void CGattWidget::startingPairProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+        return;
+    if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
+        return;
+    CCommand::uplinkMsgToLog(m_logger, frame, fields);
+    const std::optional<uchar> result = UplinkStatus::byteField(fields, QStringLiteral("result"));
+    if (!result) {
+        m_status.internalError(__LINE__, QStringLiteral("CGattWidget::startingPairProc"));
+        return;
+    }
+    const QString title = dongleName() + QStringLiteral(": Pair Result");
+    if (*result == 0) {
+        emit sig_showDongleTab(dongleName());
+        CFlatMessage::information(this, title, QStringLiteral("Pair succeeded."));
+        return;
+    }
+    // Nothing is confirmed for a pairing that has failed.
+    m_pairPending = false;
+    if (m_pairDialog)
+        m_pairDialog->close();
+    m_pairDialog = nullptr;
+    CFlatMessage::information(this, title,
+                              QStringLiteral("Pair failed. Result: ") + CCommand::enumText("en_PAIR_RESULT", *result));
+}
+
+void CGattWidget::getLnkProc(const QByteArray &frame)
+{
+    QMap<QString, QByteArray> fields;
+    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+        return;
+    if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
+        return;
+    CCommand::uplinkMsgToLog(m_logger, frame, fields);
+    const QByteArray key = fields.value(QStringLiteral("ltk"));
+    if (key.size() != 16) {
+        m_status.internalError(__LINE__, QStringLiteral("CGattWidget::getLnkProc"));
+        return;
+    }
+    CFlatMessage::information(this, dongleName() + QStringLiteral(" Link Value"),
+                              QStringLiteral("Link value number: ") + AttributeText::valueText(key));
 }

@@ -2,11 +2,15 @@
 
 #include "attributeinfo.h"
 #include "uplinkdispatcher.h"
+#include "uplinkstatus.h"
 
 #include <QByteArray>
 #include <QMap>
 #include <QMetaEnum>
+#include <QModelIndex>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 #include <QVector>
 #include <QWidget>
@@ -14,6 +18,7 @@
 #include <cstdint>
 
 class CGattCmdDlg;
+class csmdilog;
 class CMsg;
 class GattTableModel;
 class LogManager;
@@ -57,10 +62,71 @@ public slots:
     void onRcvMsg(const QByteArray &frame);
     void on_pairEnable(bool enable);
 
+    void on_toolButton_dicoverAllAttr_clicked();
+    void on_toolButton_exchangeMTU_clicked();
+    void on_toolButton_clear_clicked();
+    void on_toolButton_enableNotifyAndIndicate_clicked();
+    void on_toolButton_disableNotifyAndIndicate_clicked();
+    void on_toolButton_readAllChar_clicked();
+    void on_toolButton_export_clicked();
+    void on_pb_read_clicked();
+    void on_pb_write_clicked();
+    void on_treeView_pressed(const QModelIndex &index);
+    void on_toolButton_pair_clicked();
+    void on_toolButton_getLnk_clicked();
+    void on_cmsdialogPair(QString value, uint8_t response);
+
+public:
+    // Writes (or reads back) the client configuration descriptor of every
+    // characteristic that notifies or indicates; 0, or -1 when the tree is
+    // inconsistent.
+    int on_toolButton_enableNotifications_pressed(bool enable, bool readBack);
+    void showAttribute(const AttributeInfo &record);
+    // Requests of the running batch that are still unanswered.
+    int pendingCount() const { return m_pendingCount; }
+
 private:
+    enum class Batch { None, Reads, Writes };
+
+    bool send(const char *command, const QMap<QString, QVariant> &fields);
+    QMap<QString, QVariant> connectionFields() const;
+    // Starts a batch of requests; ends it at once, with the controls back,
+    // when none of them could be queued.
+    void beginBatch(Batch kind);
+    void endBatchIfEmpty(const QString &why);
+    // One answer of this connection to a request of the running batch.
+    bool takeBatchAnswer(Batch kind);
+    QString dongleName() const;
+    QString listResultName(const QByteArray &frame) const;
+    void logFormatError(const QByteArray &frame);
+    void sendPairConfirm(const QByteArray &payload);
+    // Runs the pairing dialog; the answer, or nothing when the page or the
+    // request went away meanwhile.
+    bool runPairDialog(const QString &titleSuffix, const QString &caption, const QString &number, bool editable,
+                       QString *value, uint8_t *response);
+
+    // List results of the console's discoveries and of reads.
+    void discoverServiceProc(const QByteArray &frame);
+    void relationshipDiscoveryProc(const QByteArray &frame);
+    void discoverCharacteristicProc(const QByteArray &frame);
+    void descriptorDiscoveryProc(const QByteArray &frame);
+    void storeListRecords(const QByteArray &frame, int kind);
+    void ExchangeGATTMTUProc(const QByteArray &frame);
+    void readProc(const QByteArray &frame);
+    void WriteProc(const QByteArray &frame);
+    void notificationProc(const QByteArray &frame);
+    void startingPairProc(const QByteArray &frame);
+    void securityRequestProc(const QByteArray &frame);
+    void getLnkProc(const QByteArray &frame);
+
     void registerHandlers();
     void setBatchControlsEnabled(bool enabled);
     void setColumnWidths();
+    // The flat list follows every discovery result, but a burst of results
+    // is shown once, after the last of the burst: rebuilding it per frame
+    // costs the square of the database's size.
+    void scheduleTableRebuild(bool withValueRows);
+    void rebuildTable();
 
     // Acknowledgements: logged only by the page of the current tab, as they
     // carry no connection index.
@@ -96,4 +162,17 @@ private:
     QMap<QString, QVariant> *m_settings;
     CGattCmdDlg *m_cmdDlg = nullptr;
     UplinkDispatcher<CGattWidget> m_handlerMap;
+    UplinkStatus m_status;
+    const int m_pairConfirm = 1;
+    int m_pendingCount = 0;
+    Batch m_batch = Batch::None;
+    // The open pairing dialog; it deletes itself when it closes.
+    QPointer<csmdilog> m_pairDialog;
+    // Set while a passkey or comparison waits for its confirmation; a failed
+    // pairing result clears it so that nothing is confirmed afterwards.
+    bool m_pairPending = false;
+    quint64 m_pairValue = 0;
+    uint8_t m_pairResponse = 0;
+    QTimer m_tableRebuild;
+    bool m_rebuildWithValueRows = true;
 };

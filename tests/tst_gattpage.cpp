@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeView>
@@ -258,7 +259,7 @@ private slots:
             QCOMPARE(table.at(handle).handle, quint16(handle));
         }
         // The last event was a descriptor: the flat list shows no built value rows.
-        QCOMPARE(rig.page(1)->tableModel()->rowCount(), 5);
+        QTRY_COMPARE(rig.page(1)->tableModel()->rowCount(), 5);
         QCOMPARE(rig.page(1)->treeModel()->rowCount(), 0);
 
         rig.dongle.sendUplink(GattBehaviour::discoveryEndEvent(1));
@@ -289,6 +290,31 @@ private slots:
         QCOMPARE(rig.page(2)->attributeTable().at(0xFFFF).handle, quint16(0xFFFF));
         QVERIFY(CCommand::isUuid16(rig.page(2)->attributeTable().at(0xFFFF).uuid, 0x2803) == 0);
         QVERIFY(rig.page(2)->attributeTable().at(0).valid == 0);
+    }
+
+    // A burst of results is shown once, as the last of them would show it.
+    void aBurstOfResultsRebuildsTheFlatListOnce()
+    {
+        PageRig rig;
+        CGattWidget *page = rig.page(1);
+        QSignalSpy resets(page->tableModel(), &QAbstractItemModel::modelReset);
+        const GattDatabase database = GattDatabase::standard();
+        QList<QByteArray> events = GattBehaviour::discoveryEvents(1, database);
+        events.removeLast(); // no end: that one builds at once
+        for (const QByteArray &event : events)
+            page->onRcvMsg(event);
+        QCOMPARE(resets.count(), 0);
+        QTRY_COMPARE(resets.count(), 1);
+        // The last event was a descriptor: placeholders, no built value rows.
+        QCOMPARE(page->tableModel()->rowCount(), database.size());
+        QCOMPARE(page->tableModel()->index(2, 1).data().toString(), QStringLiteral("0X0000"));
+
+        page->onRcvMsg(GattBehaviour::characteristicEvent(1, 0x0020, 0x02, 0x0021, GattDatabase::uuid16(0x2A19)));
+        page->onRcvMsg(GattBehaviour::discoveryEndEvent(1));
+        QCOMPARE(resets.count(), 2);
+        QCOMPARE(page->tableModel()->index(2, 1).data().toString(), QStringLiteral("0X2A00"));
+        QTest::qWait(20);
+        QCOMPARE(resets.count(), 2);
     }
 
     void malformedDiscoveryEventsChangeNothing_data()

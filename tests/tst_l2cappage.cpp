@@ -61,6 +61,8 @@ private slots:
     void creditErrorHoldsTheTransferUntilThePeerGrantsCredits();
     void sendFailureAbandonsTheTransfer();
     void fileTransferEndsWithOneFinishBox();
+    void abandonedFileTransferSendsNothingMore();
+    void sduTheLinkRefusesEndsTheTransfer();
     void peerMtuOfZeroListsTheChannelButSendsNothing();
     void receivedSdusLandInTheFileAndTheView();
     void failedCreditResultAllowsTheNextAutomaticReturn();
@@ -275,6 +277,68 @@ void TestL2capPage::fileTransferEndsWithOneFinishBox()
     QCOMPARE(rig.l2cap->channel(0, 64).delivered, content);
     QCOMPARE(rig.downlinks(SendSdu).size(), 2001);
     QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), QStringLiteral("40007"));
+}
+
+void TestL2capPage::abandonedFileTransferSendsNothingMore()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    // 1-byte SDUs: the file is read 1000 bytes at a time; the third SDU fails.
+    rig.l2cap->setChannelPlan({1, 23, 65535, 0});
+    QVERIFY(rig.createChannel(64));
+    CSduWidget *sdu = rig.sdu(64);
+    rig.l2cap->setSduResults({L2capBehaviour::Success, L2capBehaviour::Success, 0x31});
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("payload.bin"));
+    const QByteArray content = randomBytes(2500);
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    setFileChooser([&](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) { return path; });
+    child<QPushButton>(sdu, "pushButtonSendFile")->click();
+    QVERIFY(L2capRig::waitUntil([&] { return !sdu->isSending(); }));
+
+    // The next transfer is all that follows: the rest of the file is not sent behind it.
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("ff"));
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QVERIFY(answerer.waitUntilAnswered());
+    QTest::qWait(100);
+    QCOMPARE(rig.downlinks(SendSdu).size(), 4);
+    QCOMPARE(rig.l2cap->channel(0, 64).delivered, content.left(2) + QByteArray::fromHex("ff"));
+}
+
+void TestL2capPage::sduTheLinkRefusesEndsTheTransfer()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.l2cap->setChannelPlan({1, 23, 10, 0});
+    QVERIFY(rig.createChannel(64));
+    CSduWidget *sdu = rig.sdu(64);
+    rig.rig.dongle.setSilent(true);
+    child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("01:02:03"));
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QVERIFY(sdu->isSending());
+    QCOMPARE(rig.page->expectedSduStatuses(), 1);
+
+    // The first SDU was sent; the link is gone before the second.
+    rig.rig.link.closePort();
+    emit rig.page->readySendSDU(QStringLiteral("64"));
+    QVERIFY(!sdu->isSending());
+    QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
+    QCOMPARE(rig.page->expectedSduStatuses(), 1); // nothing more was handed to the link
+    QVERIFY(rig.rig.recorder->texts().contains(QStringLiteral("send send sdu message failed")));
+    QVERIFY(rig.rig.recorder->texts().contains(
+        QStringLiteral("Channel 64: SDU transfer stopped, the link refused the SDU.")));
+
+    // A first SDU the link refuses leaves nothing queued either.
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QVERIFY(!sdu->isSending());
+    QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
 }
 
 void TestL2capPage::peerMtuOfZeroListsTheChannelButSendsNothing()

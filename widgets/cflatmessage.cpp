@@ -63,3 +63,18 @@ int CFlatMessage::question(QWidget *parent, const QString &title, const QString 
     delete box;
     return result == QDialog::Accepted ? QMessageBox::Yes : QMessageBox::No;
 }
+
+int CFlatMessage::ask(QWidget *parent, const QString &title, const QString &text)
+{
+    QPointer<CFlatMessage> box = new CFlatMessage(parent);
+    box->setTitle(title);
+    box->m_lbMessage->setText(text);
+    box->m_pbOk->hide();
+    bool no = false;
+    connect(box->m_pbNo, &QPushButton::clicked, box, [&no] { no = true; });
+    const int result = box->exec();
+    delete box;
+    if (result == QDialog::Accepted)
+        return QMessageBox::Yes;
+    return no ? QMessageBox::No : QMessageBox::Cancel;
+}

@@ -18,6 +18,9 @@ public:
     // Returns QMessageBox::Yes when "Yes" was pressed, QMessageBox::No otherwise
     // (also when the box was closed from its title bar).
     static int question(QWidget *parent, const QString &title, const QString &text);
+    // As question(), but a box closed from its title bar or with Escape
+    // gives QMessageBox::Cancel, for questions where that means "no answer".
+    static int ask(QWidget *parent, const QString &title, const QString &text);
 
 private:
     QLabel *m_lbMessage;
