@@ -9,7 +9,7 @@
 //   bench_gattdb [attributes=5000] [connections opened and closed=3] [unpaced]
 //
 // Runs with the tree shown ("category"), then with the flat list ("simple").
-#include "benchmeasures.h"
+#include "benchprobe.h"
 #include "cgattwidget.h"
 #include "clayerwidget.h"
 #include "cmsg.h"
@@ -76,7 +76,7 @@ struct Result
 
 // One connection: its page opens, the whole database arrives, the page closes.
 Result runConnection(CMsg &link, LogManager &logs, SimulatedDongle &dongle, const GattDatabase &database,
-                     bool flatView, bool paced, BenchMeasures::GuiLatencyProbe &probe, bool report = true)
+                     bool flatView, bool paced, BenchProbe::GuiLateness &probe, bool report = true)
 {
     const quint8 condix = 0;
     const QString dongleName = QStringLiteral("Bench");
@@ -169,23 +169,23 @@ bool runPhase(const GattDatabase &database, int connections, bool flatView, bool
     // A first page fills the caches every later one shares (forms, icons,
     // the catalogue's lookups); the baseline is taken after it.
     {
-        BenchMeasures::GuiLatencyProbe warmUp;
+        BenchProbe::GuiLateness warmUp;
         GattDatabase empty;
         runConnection(link, logs, dongle, empty, flatView, paced, warmUp, false);
     }
-    BenchMeasures::releaseFreeHeap();
-    const long before = BenchMeasures::residentKiB();
+    BenchProbe::releaseFreeHeap();
+    const long before = BenchProbe::residentKiB();
     std::printf("resident memory before the first connection: %ld KiB\n", before);
     bool ok = true;
     for (int i = 0; i < connections; ++i) {
-        BenchMeasures::GuiLatencyProbe probe;
+        BenchProbe::GuiLateness probe;
         const Result result = runConnection(link, logs, dongle, database, flatView, paced, probe);
-        probe.print();
+        BenchProbe::printLateness(probe);
         std::printf("  first result to complete tree and table: %.0f ms; last frame written to complete: %.0f ms%s\n",
                     result.firstToCompleteMs, result.lastByteToCompleteMs, result.complete ? "" : " (INCOMPLETE)");
-        BenchMeasures::releaseFreeHeap();
+        BenchProbe::releaseFreeHeap();
         std::printf("  resident memory after the connection closed: %ld KiB (%+ld KiB)\n",
-                    BenchMeasures::residentKiB(), BenchMeasures::residentKiB() - before);
+                    BenchProbe::residentKiB(), BenchProbe::residentKiB() - before);
         ok = ok && result.complete;
     }
     link.closePort();

@@ -62,13 +62,6 @@ QByteArray frameFor(int stream, quint32 number, int sduSize)
     return IsoBehaviour::receiveIsoData(Handles[stream], number * 10000u, quint16(number), 0, sduFor(number, sduSize));
 }
 
-void printLateness(const BenchProbe::GuiLateness &probe)
-{
-    std::printf("GUI timer lateness: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms (%zu samples)\n",
-                percentile(probe.samples(), 0.5), percentile(probe.samples(), 0.99),
-                percentile(probe.samples(), 1.0), probe.samples().size());
-}
-
 // Writes the frames of both streams alternately at the line's byte rate.
 void writeStreams(int fd, int sduSize, int seconds, std::atomic<qint64> *sent)
 {
@@ -169,7 +162,7 @@ bool receivePhase(int seconds, int sduSize)
         },
         30000);
 
-    printLateness(probe);
+    BenchProbe::printLateness(probe);
     std::printf("resident memory: %ld KiB before;", memoryBefore);
     for (size_t i = 0; i < memory.size(); ++i)
         std::printf(" %ld KiB at %zu/%d;", memory[i], i + 1, samples);
@@ -239,7 +232,7 @@ bool repeatPhase(int seconds, int sduSize)
     probe.stop();
     const double elapsed = clock.elapsed() / 1000.0;
     const int frames = iso->sentSdus().size();
-    printLateness(probe);
+    BenchProbe::printLateness(probe);
     const int frameBytes = 5 + 4 + sduSize + 1;
     std::printf("send queue: at most %d frames; %d frames reached the dongle, %.2f per second (the link's pace: "
                 "%.2f), %.3f of the line's byte rate\n",

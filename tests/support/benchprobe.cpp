@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 
 namespace BenchProbe {
 
@@ -19,6 +20,11 @@ long residentKiB()
             return line.mid(6).trimmed().split(' ').value(0).toLong();
     }
     return -1;
+}
+
+void releaseFreeHeap()
+{
+    malloc_trim(0);
 }
 
 double percentile(std::vector<double> values, double p)
@@ -47,11 +53,16 @@ void GuiLateness::start()
     m_probe.start();
 }
 
-void printRun(const GuiLateness &lateness, long memoryBefore, const std::vector<long> &memory, int samples)
+void printLateness(const GuiLateness &lateness)
 {
     const std::vector<double> &values = lateness.samples();
     std::printf("GUI timer lateness: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms (%zu samples)\n",
                 percentile(values, 0.5), percentile(values, 0.99), percentile(values, 1.0), values.size());
+}
+
+void printRun(const GuiLateness &lateness, long memoryBefore, const std::vector<long> &memory, int samples)
+{
+    printLateness(lateness);
     std::printf("resident memory: %ld KiB before;", memoryBefore);
     for (size_t i = 0; i < memory.size(); ++i)
         std::printf(" %ld KiB at %zu/%d;", memory[i], i + 1, samples);

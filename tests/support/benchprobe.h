@@ -10,6 +10,9 @@ namespace BenchProbe {
 
 // The process's resident memory, -1 when /proc cannot be read.
 long residentKiB();
+// Hands freed heap pages back to the system, so that resident memory shows
+// what is still in use rather than what the allocator keeps for later.
+void releaseFreeHeap();
 // The p-quantile (0..1) of the values, 0 for none.
 double percentile(std::vector<double> values, double p);
 
@@ -28,6 +31,8 @@ private:
     QTimer m_probe;
 };
 
+// "GUI timer lateness: median .. ms, 99th percentile .. ms, worst .. ms (n samples)"
+void printLateness(const GuiLateness &lateness);
 // Prints the lateness quantiles and the memory samples taken over a run.
 void printRun(const GuiLateness &lateness, long memoryBefore, const std::vector<long> &memory, int samples);
 
