@@ -10,6 +10,7 @@
 #include "pageinterfaces.h"
 #include "pageregistry.h"
 #include "recordinglogger.h"
+#include "testmodepages.h"
 #include "uplinkframer.h"
 
 #include <QApplication>
@@ -40,6 +41,7 @@ void registerAllPages()
     registerConnectionPages();
     registerAdvertisingPages();
     registerIsochronousPages();
+    registerTestModePages();
 }
 
 // The pages a dongle tab opens at run time, each opened the way its layer
@@ -84,6 +86,18 @@ QWidget *openPeripheralCis(MainDongleWidget &tab)
     return tab.openSlaveCisPage(fields);
 }
 
+// The radio test page a toolbar button opened, found by its tab title.
+QWidget *openTestPage(MainDongleWidget &tab, void (MainDongleWidget::*click)(), const QString &title)
+{
+    (tab.*click)();
+    QTabWidget *tabs = tab.pageTabWidget();
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i).trimmed() == title && qobject_cast<TestModePage *>(tabs->widget(i)))
+            return tabs->widget(i);
+    }
+    return nullptr;
+}
+
 const QVector<StormPage> &stormPages()
 {
     static const QVector<StormPage> pages{
@@ -93,6 +107,14 @@ const QVector<StormPage> &stormPages()
          [](MainDongleWidget &tab, const PageContext &context) { return openConnection(tab, context, 1, 1); }},
         {"central CIS page", [](MainDongleWidget &tab, const PageContext &) { return openCentralCis(tab); }},
         {"peripheral CIS page", [](MainDongleWidget &tab, const PageContext &) { return openPeripheralCis(tab); }},
+        {"LCP test page",
+         [](MainDongleWidget &tab, const PageContext &) {
+             return openTestPage(tab, &MainDongleWidget::on_toolButton_lcp_clicked, QStringLiteral("LCP"));
+         }},
+        {"IDT test page",
+         [](MainDongleWidget &tab, const PageContext &) {
+             return openTestPage(tab, &MainDongleWidget::on_toolButton_idt_clicked, QStringLiteral("IDT"));
+         }},
     };
     return pages;
 }
