@@ -52,10 +52,9 @@ public:
     ~MainDongleWidget() override;
 
     QString dongleName() const { return m_name; }
+    QString getDongleName() const { return m_name; }
     QString portName() const;
     QMap<QString, QVariant> *settingsMap() { return m_settings; }
-    // What a page of this tab is built with; its name pointer follows a rename.
-    PageContext pageContext();
     bool isInitialized() const { return m_initialized; }
     bool isConnected() const { return m_connected; }
     // False when the settings description could not be loaded: the tab then
@@ -105,8 +104,8 @@ public:
     void setReconnectInterval(int ms);
     FirmwareLoader *firmwareLoader() const { return m_downloader; }
     bool isDownloading() const { return m_downloading; }
-    // The downloader's end signals, connected explicitly: as slots these names
-    // would send connectSlotsByName looking for a "downLoad" object.
+    // The downloader's two outward signals (plain members: their names would
+    // look like automatic connections to the form).
     void on_downLoad_finished();
     void on_downLoad_failed();
 
@@ -157,6 +156,7 @@ public slots:
 
 private:
     void registerHandlers();
+    PageContext pageContext();
     void sendNamed(const QString &name);
     void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
     void sendDeviceNameSet(const QMap<QString, QVariant> &fields);

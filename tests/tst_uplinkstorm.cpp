@@ -1,5 +1,7 @@
 #include "advertisingpages.h"
 #include "ccfgfileparse.h"
+#include "crfcalibrationdialog.h"
+#include "ctestmodepage.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "cconnectionwidget.h"
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QPointer>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTabWidget>
@@ -86,16 +89,19 @@ QWidget *openPeripheralCis(MainDongleWidget &tab)
     return tab.openSlaveCisPage(fields);
 }
 
-// The radio test page a toolbar button opened, found by its tab title.
-QWidget *openTestPage(MainDongleWidget &tab, void (MainDongleWidget::*click)(), const QString &title)
+// A radio test page with its mode and reception on, so that every packet reaches its table.
+QWidget *openTestPage(MainDongleWidget &tab, bool lcp)
 {
-    (tab.*click)();
-    QTabWidget *tabs = tab.pageTabWidget();
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i).trimmed() == title && qobject_cast<TestModePage *>(tabs->widget(i)))
-            return tabs->widget(i);
-    }
-    return nullptr;
+    if (lcp)
+        tab.on_toolButton_lcp_clicked();
+    else
+        tab.on_toolButton_idt_clicked();
+    auto *page = qobject_cast<CTestModePage *>(tab.pageTabWidget()->currentWidget());
+    if (!page)
+        return nullptr;
+    page->findChild<QPushButton *>(QLatin1String(lcp ? "btn_startlcp" : "btn_startidt"))->click();
+    page->findChild<QPushButton *>(QStringLiteral("btn_startrx"))->click();
+    return page;
 }
 
 const QVector<StormPage> &stormPages()
@@ -107,13 +113,13 @@ const QVector<StormPage> &stormPages()
          [](MainDongleWidget &tab, const PageContext &context) { return openConnection(tab, context, 1, 1); }},
         {"central CIS page", [](MainDongleWidget &tab, const PageContext &) { return openCentralCis(tab); }},
         {"peripheral CIS page", [](MainDongleWidget &tab, const PageContext &) { return openPeripheralCis(tab); }},
-        {"LCP test page",
-         [](MainDongleWidget &tab, const PageContext &) {
-             return openTestPage(tab, &MainDongleWidget::on_toolButton_lcp_clicked, QStringLiteral("LCP"));
-         }},
-        {"IDT test page",
-         [](MainDongleWidget &tab, const PageContext &) {
-             return openTestPage(tab, &MainDongleWidget::on_toolButton_idt_clicked, QStringLiteral("IDT"));
+        {"LCP test page, receiving",
+         [](MainDongleWidget &tab, const PageContext &) { return openTestPage(tab, true); }},
+        {"IDT test page, receiving",
+         [](MainDongleWidget &tab, const PageContext &) { return openTestPage(tab, false); }},
+        {"calibration dialog, closed", [](MainDongleWidget &tab, const PageContext &) -> QWidget * {
+             tab.on_toolButton_RfCalibraion_clicked();
+             return tab.findChild<CRfCalibrationDialog *>();
          }},
     };
     return pages;
@@ -236,7 +242,13 @@ private slots:
         tab->heartBeat()->setInterval(3600 * 1000);
         tab->heartBeat()->setDeadThreshold(24 * 3600 * 1000);
 
-        const PageContext context = tab->pageContext();
+        PageContext context;
+        context.link = tab->link();
+        context.logger = tab->logManager();
+        context.settings = tab->settingsMap();
+        const QString name = tab->dongleName();
+        context.dongleName = &name;
+        context.parent = tab.get();
         QVector<QPointer<QWidget>> open(stormPages().size());
 
         const quint32 seed = QRandomGenerator::global()->generate();

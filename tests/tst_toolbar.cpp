@@ -1,0 +1,443 @@
+#include "cdownloadfirmware.h"
+#include "cheartbeat.h"
+#include "cmsg.h"
+#include "ctestmodepage.h"
+#include "filechooser.h"
+#include "firmwarefile.h"
+#include "framebuilder.h"
+#include "logmanager.h"
+#include "maindonglewidget.h"
+#include "modalanswerer.h"
+#include "pageregistry.h"
+#include "recordinglogger.h"
+#include "simbehaviour_app.h"
+#include "simbehaviour_bootloader.h"
+#include "simbehaviour_link.h"
+#include "simulateddongle.h"
+#include "testmodepages.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kWaitMs = 30000;
+const QString kDongleName = QStringLiteral("ToolbarDongle");
+const QStringList kDownloadWidgets{"toolButton_selectDongle", "toolButton_configureSettings", "toolButton_registerPSM",
+                                   "toolButton_about",        "toolButton_getInfo",           "toolButton_reset",
+                                   "toolButton_RfCalibraion", "toolButton_address",           "toolButton_download",
+                                   "toolButton_lcp",          "toolButton_idt"};
+
+} // namespace
+
+class TestToolbar : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void toolbarFollowsTheConnection();
+    void downloadRefusedBeforeTheDeviceTypeIsKnown();
+    void wrongFileSendsNothing();
+    void cancelledDownloadLeavesResetsRestartingTheHeartbeat();
+    void standInBootImageAsksFirst();
+    void wholeDownloadReconnectsAndResets();
+    void silentBootLoaderLeavesOnlyThePortButton();
+    void reconnectGivesUpWhenThePortStaysClosed();
+    void deadDongleShowsFirmwareError();
+
+    void testPageTabs_data();
+    void testPageTabs();
+    void testPagesFollowResetAndDisconnection();
+    void calibrationDialogIsKept();
+
+private:
+    void openDongle();
+    QToolButton *button(const char *name) const;
+    QStringList bootFramesSeen() const;
+    // Nothing started: no download under way, the toolbar as it was, no boot-loader frame.
+    void verifyNothingStarted();
+    static void chooseFile(const QString &path);
+    cDownLoadFirmWare *downloader() const;
+
+    QTemporaryDir m_dir;
+    SimulatedDongle *m_dongle = nullptr;
+    SimBootLoader *m_loader = nullptr;
+    MainDongleWidget *m_widget = nullptr;
+    RecordingLogger *m_log = nullptr;
+    QString m_userFile;
+};
+
+void TestToolbar::initTestCase()
+{
+    registerTestModePages();
+    m_userFile = FirmwareFile::write(m_dir.path(), QStringLiteral("user.bin"),
+                                     FirmwareFile::shortForm(FirmwareFile::body(3000, 9)));
+    QVERIFY(!m_userFile.isEmpty());
+}
+
+void TestToolbar::init()
+{
+    qputenv("VANTORA_ACCEPT_STANDIN_BOOT_IMAGE", "1");
+    m_dongle = new SimulatedDongle;
+    QVERIFY(m_dongle->isValid());
+    installLinkBehaviour(*m_dongle);
+    installAppBehaviour(*m_dongle);
+    m_loader = new SimBootLoader(*m_dongle);
+    m_widget = new MainDongleWidget(kDongleName);
+    QVERIFY(m_widget->isOperational());
+    m_log = new RecordingLogger(QStringLiteral("recorder"), 0);
+    m_widget->logManager()->addLogger(m_log);
+    m_widget->initWidgets();
+    m_widget->heartBeat()->setInterval(60000);
+    m_widget->link()->setSendInterval(2);
+    m_widget->setReconnectInterval(100);
+    QVERIFY(downloader());
+    downloader()->setPauses(20, 20);
+    chooseFile(m_userFile);
+}
+
+void TestToolbar::cleanup()
+{
+    setFileChooser(FileChooserFunction());
+    delete m_widget;
+    m_widget = nullptr;
+    delete m_dongle;
+    m_dongle = nullptr;
+}
+
+cDownLoadFirmWare *TestToolbar::downloader() const
+{
+    return qobject_cast<cDownLoadFirmWare *>(m_widget->firmwareLoader());
+}
+
+QToolButton *TestToolbar::button(const char *name) const
+{
+    return m_widget->findChild<QToolButton *>(QLatin1String(name));
+}
+
+void TestToolbar::chooseFile(const QString &path)
+{
+    setFileChooser([path](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) {
+        return path;
+    });
+}
+
+void TestToolbar::verifyNothingStarted()
+{
+    QVERIFY(!m_widget->isDownloading());
+    QVERIFY(button("toolButton_download")->isEnabled());
+    QVERIFY(button("toolButton_reset")->isEnabled());
+    QTest::qWait(50);
+    QCOMPARE(bootFramesSeen(), QStringList());
+}
+
+QStringList TestToolbar::bootFramesSeen() const
+{
+    return m_dongle->receivedIds().filter(QStringLiteral("QK@"));
+}
+
+void TestToolbar::openDongle()
+{
+    QCOMPARE(m_widget->link()->openPort(m_dongle->portPath()), 0);
+    m_widget->onConnectionStatusChanged(true);
+    QTRY_COMPARE_WITH_TIMEOUT(m_widget->deviceType(), 1, kWaitMs);
+    QTest::qWait(50);
+    m_dongle->clearReceived();
+}
+
+void TestToolbar::toolbarFollowsTheConnection()
+{
+    for (const QString &name : kDownloadWidgets.mid(1))
+        QVERIFY2(!button(name.toLatin1().constData())->isEnabled(), qPrintable(name));
+    openDongle();
+    for (const QString &name : kDownloadWidgets) {
+        if (name != QLatin1String("toolButton_registerPSM"))
+            QVERIFY2(button(name.toLatin1().constData())->isEnabled(), qPrintable(name));
+    }
+}
+
+void TestToolbar::downloadRefusedBeforeTheDeviceTypeIsKnown()
+{
+    // The type query goes unanswered: the type stays unknown.
+    m_dongle->setResponder(QStringLiteral("00@03"), [](const QByteArray &frame) {
+        return QList<QByteArray>{SimulatedDongle::acknowledgement(frame)};
+    });
+    QCOMPARE(m_widget->link()->openPort(m_dongle->portPath()), 0);
+    m_widget->onConnectionStatusChanged(true);
+    QTest::qWait(200);
+    QCOMPARE(m_widget->deviceType(), -1);
+    button("toolButton_download")->click();
+    QCOMPARE(m_log->count(QStringLiteral("this firmware do not support downloading.")), 1);
+    verifyNothingStarted();
+}
+
+void TestToolbar::wrongFileSendsNothing()
+{
+    openDongle();
+    const QString wrong = FirmwareFile::write(m_dir.path(), QStringLiteral("wrong.bin"),
+                                              FirmwareFile::shortForm(FirmwareFile::body(100), "other_fw"));
+    chooseFile(wrong);
+    button("toolButton_download")->click();
+    QCOMPARE(m_log->count(QStringLiteral("selected firmware wrong!")), 1);
+    QVERIFY(m_widget->heartBeat()->isRunning());
+    verifyNothingStarted();
+}
+
+void TestToolbar::cancelledDownloadLeavesResetsRestartingTheHeartbeat()
+{
+    openDongle();
+    chooseFile(QString());
+    button("toolButton_download")->click();
+    verifyNothingStarted();
+    // A dongle that went silent stops its heartbeat; its next reset starts it again.
+    m_widget->heartBeat()->stop();
+    m_dongle->sendResetEvent();
+    QTRY_VERIFY_WITH_TIMEOUT(m_widget->heartBeat()->isRunning(), kWaitMs);
+}
+
+void TestToolbar::standInBootImageAsksFirst()
+{
+    if (!cDownLoadFirmWare::usesStandInBootImages())
+        QSKIP("built with the real boot images");
+    qunsetenv("VANTORA_ACCEPT_STANDIN_BOOT_IMAGE");
+    openDongle();
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbNo"));
+    button("toolButton_download")->click();
+    QVERIFY(answerer.waitUntilAnswered());
+    QCOMPARE(answerer.seen().size(), 1);
+    QVERIFY(answerer.seen().first().text.contains(QStringLiteral("stand-in boot image, not firmware")));
+    verifyNothingStarted();
+}
+
+void TestToolbar::wholeDownloadReconnectsAndResets()
+{
+    openDongle();
+    QSignalSpy finished(m_widget->firmwareLoader(), &FirmwareLoader::sig_heartBeatRestart);
+    QSignalSpy progress(m_widget->firmwareLoader(), &FirmwareLoader::sig_progress);
+    button("toolButton_download")->click();
+    QVERIFY(m_widget->isDownloading());
+    QVERIFY(!m_widget->heartBeat()->isRunning());
+    for (const QString &name : kDownloadWidgets)
+        QVERIFY2(!button(name.toLatin1().constData())->isEnabled(), qPrintable(name));
+    QVERIFY(!m_widget->pageTabWidget()->isEnabled());
+
+    QVERIFY(finished.wait(kWaitMs));
+    QCOMPARE(m_loader->errors(), QStringList());
+    QCOMPARE(m_loader->stages().size(), 2);
+    QCOMPARE(m_loader->stages().at(0).flashFrames, 38);
+    QCOMPARE(m_loader->stages().at(1).flashFrames, 3);
+    QVERIFY(m_loader->stages().at(1).ran);
+    QCOMPARE(progress.last().at(0).toInt(), 2);
+    QCOMPARE(progress.last().at(1).toUInt(), progress.last().at(2).toUInt());
+
+    // Closed, reopened, and the reopening sends "Reset".
+    QTRY_VERIFY_WITH_TIMEOUT(!m_widget->isDownloading(), kWaitMs);
+    QVERIFY(m_widget->link()->isOpen());
+    QVERIFY(m_widget->heartBeat()->isRunning());
+    for (const QString &name : kDownloadWidgets) {
+        if (name != QLatin1String("toolButton_registerPSM"))
+            QVERIFY2(button(name.toLatin1().constData())->isEnabled(), qPrintable(name));
+    }
+    QVERIFY(m_widget->pageTabWidget()->isEnabled());
+    const QStringList ids = m_dongle->receivedIds();
+    const int lastBoot = ids.lastIndexOf(QRegularExpression(QStringLiteral("^QK@")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_dongle->receivedIds().mid(lastBoot).contains(QStringLiteral("00@01")), kWaitMs);
+    QCOMPARE(m_log->count(QStringLiteral("Program firmware success!")), 2);
+}
+
+void TestToolbar::silentBootLoaderLeavesOnlyThePortButton()
+{
+    m_loader->setFault(SimBootLoader::Silence);
+    openDongle();
+    downloader()->setStepTimeout(300);
+    QSignalSpy failed(m_widget->firmwareLoader(), &FirmwareLoader::sig_downloadFailed);
+    button("toolButton_download")->click();
+    QVERIFY(failed.wait(kWaitMs));
+    QCOMPARE(m_log->count(QStringLiteral("download firmware failed.")), 1);
+    QVERIFY(!m_widget->link()->isOpen());
+    QVERIFY(!m_widget->isDownloading());
+    QVERIFY(button("toolButton_selectDongle")->isEnabled());
+    for (const QString &name : kDownloadWidgets.mid(1))
+        QVERIFY2(!button(name.toLatin1().constData())->isEnabled(), qPrintable(name));
+    QVERIFY(!m_widget->heartBeat()->isRunning());
+
+    // Opened again by hand, the next reset event runs the heartbeat.
+    QCOMPARE(m_widget->link()->openPort(m_dongle->portPath()), 0);
+    m_widget->onConnectionStatusChanged(true);
+    m_widget->heartBeat()->stop();
+    m_dongle->sendResetEvent();
+    QTRY_VERIFY_WITH_TIMEOUT(m_widget->heartBeat()->isRunning(), kWaitMs);
+}
+
+void TestToolbar::reconnectGivesUpWhenThePortStaysClosed()
+{
+    openDongle();
+    m_widget->setReconnectInterval(300);
+    QSignalSpy finished(m_widget->firmwareLoader(), &FirmwareLoader::sig_heartBeatRestart);
+    button("toolButton_download")->click();
+    QVERIFY(finished.wait(kWaitMs));
+    // Once the tab closed the port, another holder takes it, as a slow
+    // restart or another program would: every reopening fails.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_widget->link()->isOpen(), kWaitMs);
+    const int holder = ::open(m_dongle->portPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(holder >= 0);
+    QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_widget->isDownloading(), kWaitMs);
+    ::close(holder);
+    QVERIFY(!m_widget->link()->isOpen());
+    QCOMPARE(m_log->texts().filter(QStringLiteral("after the download failed (attempt")).size(),
+             MainDongleWidget::ReconnectAttempts);
+    QVERIFY(button("toolButton_selectDongle")->isEnabled());
+    for (const QString &name : kDownloadWidgets.mid(1))
+        QVERIFY2(!button(name.toLatin1().constData())->isEnabled(), qPrintable(name));
+    QVERIFY(!m_widget->heartBeat()->isRunning());
+}
+
+void TestToolbar::deadDongleShowsFirmwareError()
+{
+    openDongle();
+    QSignalSpy showTab(m_widget, &MainDongleWidget::showThisDongleTab);
+    LinkBehaviour::setHeartbeatAnswer(*m_dongle, -1);
+    m_widget->heartBeat()->setInterval(50);
+    m_widget->heartBeat()->setDeadThreshold(300);
+    m_widget->heartBeat()->start();
+    ModalAnswerer answerer(kWaitMs);
+    answerer.click(QStringLiteral("m_pbOk"));
+    QVERIFY(answerer.waitUntilAnswered(kWaitMs));
+    QCOMPARE(answerer.seen().first().title, kDongleName + QStringLiteral(": Firmware Error"));
+    QCOMPARE(answerer.seen().first().text,
+             QStringLiteral("Some Error happened on Firmware!\r\nPlease Press Reset Button on the Dongle."));
+    QCOMPARE(showTab.count(), 1);
+    QCOMPARE(showTab.first().first().toString(), kDongleName);
+    QCOMPARE(m_log->count(QStringLiteral("Firmware Error")), 1);
+    // The port stays open.
+    QVERIFY(m_widget->link()->isOpen());
+}
+
+void TestToolbar::testPageTabs_data()
+{
+    QTest::addColumn<QString>("toolButton");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("closeTip");
+    QTest::addColumn<QString>("startButton");
+    QTest::addColumn<quint8>("layer");
+    QTest::newRow("LCP") << "toolButton_lcp" << "LCP       " << "close LCP" << "btn_startlcp" << quint8(0x09);
+    QTest::newRow("IDT") << "toolButton_idt" << "IDT       " << "close IDT" << "btn_startidt" << quint8(0x0A);
+}
+
+void TestToolbar::testPageTabs()
+{
+    QFETCH(QString, toolButton);
+    QFETCH(QString, title);
+    QFETCH(QString, closeTip);
+    QFETCH(QString, startButton);
+    QFETCH(quint8, layer);
+    openDongle();
+    QTabWidget *tabs = m_widget->pageTabWidget();
+    const int before = tabs->count();
+    button(toolButton.toLatin1().constData())->click();
+    button(toolButton.toLatin1().constData())->click();
+    QCOMPARE(tabs->count(), before + 1);
+    auto *page = qobject_cast<CTestModePage *>(tabs->currentWidget());
+    QVERIFY(page);
+    QCOMPARE(tabs->indexOf(page), before);
+    QCOMPARE(tabs->tabText(before), title);
+    auto *close = qobject_cast<QToolButton *>(tabs->tabBar()->tabButton(before, QTabBar::RightSide));
+    QVERIFY(close);
+    QCOMPARE(close->toolTip(), closeTip);
+
+    // The page gets its layer's frames.
+    page->findChild<QPushButton *>(startButton)->click();
+    page->findChild<QPushButton *>(QStringLiteral("btn_startrx"))->click();
+    m_dongle->sendUplink(FrameBuilder::frame(0xDD, layer, 0x05, FrameBuilder::fromHex("01 02 03")));
+    QTRY_COMPARE_WITH_TIMEOUT(page->rxCount(), quint32(1), kWaitMs);
+
+    // Closing stops the running mode and removes the tab; the button opens a new page.
+    const QString prefix = QStringLiteral("%1@").arg(layer, 2, 16, QLatin1Char('0')).toUpper();
+    QTRY_VERIFY_WITH_TIMEOUT(m_dongle->receivedIds().contains(prefix + "05"), kWaitMs);
+    m_dongle->clearReceived();
+    const QPointer<CTestModePage> guarded(page);
+    close->click();
+    QCOMPARE(tabs->count(), before);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QTRY_VERIFY(!guarded);
+    QTRY_VERIFY_WITH_TIMEOUT(m_dongle->receivedIds().filter(prefix).size() >= 3, kWaitMs);
+    QCOMPARE(m_dongle->receivedIds().filter(prefix), (QStringList{prefix + "07", prefix + "06", prefix + "02"}));
+    button(toolButton.toLatin1().constData())->click();
+    QCOMPARE(tabs->count(), before + 1);
+}
+
+void TestToolbar::testPagesFollowResetAndDisconnection()
+{
+    openDongle();
+    QTabWidget *tabs = m_widget->pageTabWidget();
+    button("toolButton_lcp")->click();
+    auto *page = qobject_cast<CTestModePage *>(tabs->currentWidget());
+    QVERIFY(page);
+    page->findChild<QPushButton *>(QStringLiteral("btn_startlcp"))->click();
+    QVERIFY(page->isModeRunning());
+    m_dongle->sendResetEvent();
+    QTRY_VERIFY_WITH_TIMEOUT(!page->isModeRunning(), kWaitMs);
+    QCOMPARE(tabs->indexOf(page), tabs->count() - 1);
+    auto *start = page->findChild<QPushButton *>(QStringLiteral("btn_startlcp"));
+    QCOMPARE(start->styleSheet(), QString::fromLatin1(CTestModePage::NormalLook));
+    m_widget->onConnectionStatusChanged(false);
+    QCOMPARE(start->styleSheet(), QString::fromLatin1(CTestModePage::UnavailableLook));
+
+    m_widget->closeTestPages();
+    QCOMPARE(tabs->indexOf(page), -1);
+    m_widget->on_toolButton_idt_clicked();
+    QCOMPARE(tabs->count(), 3);
+}
+
+void TestToolbar::calibrationDialogIsKept()
+{
+    openDongle();
+    QList<QWidget *> dialogs;
+    QString keptText;
+    {
+        ModalAnswerer answerer;
+        answerer.answerWith([&dialogs](QWidget *modal) {
+            dialogs << modal;
+            modal->findChild<QLineEdit *>(QStringLiteral("le_rfValue"))->setText(QStringLiteral("0x1A2B"));
+            modal->findChild<QPushButton *>(QStringLiteral("PB_Calibration"))->click();
+        });
+        button("toolButton_RfCalibraion")->click();
+        QVERIFY(answerer.waitUntilAnswered());
+    }
+    {
+        // A second answerer: one answerer never answers the same widget twice.
+        ModalAnswerer answerer;
+        answerer.answerWith([&dialogs, &keptText](QWidget *modal) {
+            dialogs << modal;
+            if (auto *field = modal->findChild<QLineEdit *>(QStringLiteral("le_rfValue")))
+                keptText = field->text();
+            modal->close();
+        });
+        button("toolButton_RfCalibraion")->click();
+        QVERIFY(answerer.waitUntilAnswered());
+    }
+    QCOMPARE(dialogs.size(), 2);
+    QCOMPARE(dialogs.at(0), dialogs.at(1));
+    QCOMPARE(keptText, QStringLiteral("0x1A2B"));
+    QVERIFY(m_dongle->waitForFrames(1));
+    QCOMPARE(FrameBuilder::toHex(m_dongle->receivedBytes().first()), QStringLiteral("AA 01 83 02 00 2B 1A 8B"));
+}
+
+QTEST_MAIN(TestToolbar)
+#include "tst_toolbar.moc"
