@@ -43,11 +43,21 @@ const QString kStartSync = QStringLiteral("Start Sync");
 const QString kCancelSync = QStringLiteral("Cancel Sync");
 
 // Key, "->", colon hex and two blanks for each field, in key order.
+// Appended in place: the scan logs one such line for every report.
+void appendFieldLine(QString &line, const QMap<QString, QByteArray> &fields)
+{
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+        line += it.key();
+        line += QLatin1String("->");
+        CUtil::appendHex(line, it.value(), ':');
+        line += QLatin1String("  ");
+    }
+}
+
 QString fieldLine(const QMap<QString, QByteArray> &fields)
 {
     QString line;
-    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        line += it.key() + QStringLiteral("->") + CUtil::colonHex(it.value()) + QStringLiteral("  ");
+    appendFieldLine(line, fields);
     return line;
 }
 
@@ -526,8 +536,15 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
         return;
     }
 
-    m_logger->log(QStringLiteral("Raw Data: ") + QString::fromLatin1(frame.toHex())
-                      + QStringLiteral("\r\nField Data: ") + fieldLine(fields), LogLevel::Debug);
+    {
+        QString line;
+        line.reserve(64 + frame.size() * 5 + fields.size() * 24);
+        line += QLatin1String("Raw Data: ");
+        CUtil::appendHex(line, frame);
+        line += QLatin1String("\r\nField Data: ");
+        appendFieldLine(line, fields);
+        m_logger->log(line, LogLevel::Debug);
+    }
 
     // The report's data starts after two leading bytes; fewer than two give
     // no data at all.

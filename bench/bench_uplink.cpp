@@ -1,7 +1,9 @@
 // The uplink road measured: bytes written into the pseudo-terminal master as
 // fast as it takes them, cut and verified by the reader thread and delivered
 // to a subscriber in the GUI thread. Printed against the line's own limit:
-// 460800 baud 8N1 carries 46,080 bytes per second.
+// 460800 baud 8N1 carries 46,080 bytes per second. In the same run, for the
+// same bytes through a pseudo-terminal: a plain read (the ceiling) and, when
+// Python with pyserial is there, bench/uplink_script.py cutting the frames.
 #include "cmsg.h"
 #include "framebuilder.h"
 #include "logmanager.h"
@@ -10,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -20,7 +23,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -118,8 +123,108 @@ void framerAlone(const char *label, const QByteArray &frame, int count)
                 bytes / seconds / 1e6, bytes / seconds / lineBytesPerSecond);
 }
 
-// Returns false when not every frame arrived.
-bool road(const char *label, const QByteArray &frame, int count)
+double threadCpuNow()
+{
+    timespec t {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// The ceiling: a thread that only reads the slave side, raw, until every byte
+// has come. Returns the frames per second it amounts to, 0 on failure.
+double plainRead(const char *label, const QByteArray &frame, int count)
+{
+    SimulatedDongle dongle;
+    const int fd = ::open(dongle.portPath().toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    termios raw {};
+    ::tcgetattr(fd, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(fd, TCSANOW, &raw);
+    const QByteArray stream = makeStream(frame, count);
+    double readerCpu = 0;
+    qint64 got = 0;
+    QElapsedTimer clock;
+    clock.start();
+    std::thread reader([&] {
+        const double before = threadCpuNow();
+        char buffer[65536];
+        while (got < stream.size()) {
+            pollfd p {fd, POLLIN, 0};
+            if (::poll(&p, 1, 5000) <= 0)
+                break;
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0)
+                got += n;
+            else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                break;
+        }
+        readerCpu = threadCpuNow() - before;
+    });
+    writeAll(dongle.masterFd(), stream, 0.0);
+    reader.join();
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    ::close(fd);
+    if (got < stream.size()) {
+        std::printf("plain read,   %-24s only %lld of %lld bytes\n", label, static_cast<long long>(got),
+                    static_cast<long long>(stream.size()));
+        return 0;
+    }
+    const double bytes = double(frame.size()) * count;
+    std::printf("plain read,   %-24s %9.0f frames/s %8.1f MB/s  %7.1f x line rate  (reader %.2f s CPU for %.2f s)\n",
+                label, count / seconds, bytes / seconds / 1e6, bytes / seconds / lineBytesPerSecond, readerCpu,
+                seconds);
+    return count / seconds;
+}
+
+// A user's Python script with pyserial on the same bytes; -1 when Python or
+// pyserial is missing, 0 when it failed.
+double pythonScript(const char *label, const QByteArray &frame, int count)
+{
+    const QString script = QStringLiteral(VANTORA_BENCH_SOURCE_DIR "/uplink_script.py");
+    // The system's Python first: that is where the Debian package puts pyserial.
+    QString interpreter;
+    for (const QString &candidate : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
+        QProcess probe;
+        probe.start(candidate, {QStringLiteral("-c"), QStringLiteral("import serial")});
+        if (probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0) {
+            interpreter = candidate;
+            break;
+        }
+    }
+    if (interpreter.isEmpty()) {
+        std::printf("python script, %-23s skipped: no python3 with pyserial (Debian: python3-serial)\n", label);
+        return -1;
+    }
+    SimulatedDongle dongle;
+    QProcess python;
+    python.start(interpreter, {script, dongle.portPath(), QString::number(count)});
+    if (!python.waitForStarted(5000) || !python.waitForReadyRead(10000)
+        || !python.readLine().startsWith("ready")) {
+        std::printf("python script, %-23s did not start\n", label);
+        return 0;
+    }
+    const QByteArray stream = makeStream(frame, count);
+    std::thread writer(writeAll, dongle.masterFd(), std::cref(stream), 0.0);
+    python.waitForFinished(300000);
+    writer.join();
+    const QList<QByteArray> words = python.readAllStandardOutput().trimmed().split(' ');
+    const qint64 frames = words.value(1).toLongLong();
+    const double seconds = words.value(3).toDouble();
+    const double cpu = words.value(5).toDouble();
+    if (frames != count || seconds <= 0) {
+        std::printf("python script, %-23s got %lld of %d frames\n", label, static_cast<long long>(frames), count);
+        return 0;
+    }
+    const double bytes = double(frame.size()) * count;
+    std::printf("python script, %-23s %9.0f frames/s %8.1f MB/s  %7.1f x line rate  (script %.2f s CPU for %.2f s)\n",
+                label, count / seconds, bytes / seconds / 1e6, bytes / seconds / lineBytesPerSecond, cpu, seconds);
+    return count / seconds;
+}
+
+// Returns the frames per second, 0 when not every frame arrived.
+double road(const char *label, const QByteArray &frame, int count)
 {
     SimulatedDongle dongle;
     LogManager logs(QStringLiteral("bench"));
@@ -134,7 +239,7 @@ bool road(const char *label, const QByteArray &frame, int count)
     QObject::connect(&link, &CMsg::sig_rcvGapMsg, count1);
     QObject::connect(&link, &CMsg::sig_rcvL2capMsg, count1);
     if (link.openPort(dongle.portPath()) != 0)
-        return false;
+        return 0;
 
     const QByteArray stream = makeStream(frame, count);
     QElapsedTimer clock;
@@ -157,9 +262,25 @@ bool road(const char *label, const QByteArray &frame, int count)
                 seconds);
     if (delivered != qint64(count) + 1) {
         std::printf("  only %lld of %d frames arrived\n", static_cast<long long>(delivered - 1), count);
-        return false;
+        return 0;
     }
-    return true;
+    return count / seconds;
+}
+
+// Road, ceiling and script on the same frames, one after the other; the
+// ratios are what to compare between machines.
+bool compare(const char *label, const QByteArray &frame, int count)
+{
+    const double ours = road(label, frame, count);
+    const double ceiling = plainRead(label, frame, count);
+    const double script = pythonScript(label, frame, count);
+    std::printf("  => %s: road %.0f x line rate; road / plain read = %.2f", label,
+                ours * frame.size() / lineBytesPerSecond, ceiling > 0 ? ours / ceiling : 0.0);
+    if (script > 0)
+        std::printf("; road / python script = %.2f", ours / script);
+    std::printf("\n");
+    std::fflush(stdout);
+    return ours > 0;
 }
 
 bool atLineRate(const char *label, const QByteArray &frame, double seconds)
@@ -212,8 +333,8 @@ int main(int argc, char **argv)
                 50 * lineBytesPerSecond / 1e6);
     framerAlone("short frames (50 B)", shortFrame, 400000);
     framerAlone("long frames (606 B)", longFrame, 40000);
-    bool ok = road("short frames (50 B)", shortFrame, 200000);
-    ok = road("long frames (606 B)", longFrame, 20000) && ok;
+    bool ok = compare("short frames (50 B)", shortFrame, 200000);
+    ok = compare("long frames (606 B)", longFrame, 20000) && ok;
     ok = atLineRate("short frames (50 B)", shortFrame, 3.0) && ok;
     ok = atLineRate("long frames (606 B)", longFrame, 3.0) && ok;
     return ok ? 0 : 1;

@@ -126,6 +126,24 @@ QString CUtil::colonHex(const QByteArray &bytes, ByteOrder order)
     return hexText(bytes, order, ':');
 }
 
+void CUtil::appendHex(QString &text, const QByteArray &bytes, char separator)
+{
+    static const char digits[] = "0123456789abcdef";
+    if (bytes.isEmpty())
+        return;
+    const int pairs = bytes.size();
+    const int start = text.size();
+    text.resize(start + pairs * 2 + (separator ? pairs - 1 : 0));
+    QChar *out = text.data() + start;
+    for (int i = 0; i < pairs; ++i) {
+        if (separator && i > 0)
+            *out++ = QLatin1Char(separator);
+        const uchar byte = uchar(bytes.at(i));
+        *out++ = QLatin1Char(digits[byte >> 4]);
+        *out++ = QLatin1Char(digits[byte & 0x0F]);
+    }
+}
+
 quint64 CUtil::littleEndian(const QByteArray &bytes)
 {
     quint64 value = 0;

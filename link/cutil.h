@@ -31,6 +31,9 @@ public:
     static QString hexText(const QByteArray &bytes, ByteOrder order = AsSent, char separator = 0);
     // "c6:c5:c4:c3:c2:c1"; empty for no bytes.
     static QString colonHex(const QByteArray &bytes, ByteOrder order = AsSent);
+    // hexText's pairs (in the order sent) appended to text without a temporary,
+    // for lines built once per frame.
+    static void appendHex(QString &text, const QByteArray &bytes, char separator = 0);
     // The little-endian unsigned value of up to 8 bytes; 0 for none or more than 8.
     static quint64 littleEndian(const QByteArray &bytes);
 

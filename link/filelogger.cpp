@@ -1,36 +1,39 @@
 #include "filelogger.h"
 
+#include "logfilewriter.h"
+
 #include <QThread>
 
 namespace {
 constexpr int FlushThreshold = 2048;
 
-QString levelTag(int level)
+QLatin1String levelTag(int level)
 {
     switch (level) {
     case LogLevel::Error:
-        return QStringLiteral(": [ERROR]");
+        return QLatin1String(": [ERROR]");
     case LogLevel::Warn:
-        return QStringLiteral(": [WARN]");
+        return QLatin1String(": [WARN]");
     case LogLevel::Info:
-        return QStringLiteral(": [INFO]");
+        return QLatin1String(": [INFO]");
     case LogLevel::Debug:
-        return QStringLiteral(": [DEBUG]");
+        return QLatin1String(": [DEBUG]");
     case LogLevel::Dongle:
-        return QStringLiteral(": [DONGLE]");
+        return QLatin1String(": [DONGLE]");
     default:
-        return QStringLiteral(": ");
+        return QLatin1String(": ");
     }
 }
 } // namespace
 
 FileLogger::FileLogger(const QString &name)
     : Logger(name, LogLevel::Debug, TypeFile)
+    , m_file(std::make_shared<QFile>())
     , m_flushTimer(this)
 {
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(DefaultFlushDelayMs);
-    connect(&m_flushTimer, &QTimer::timeout, this, &FileLogger::flushBuffer);
+    connect(&m_flushTimer, &QTimer::timeout, this, [this] { handOver(); });
     connect(this, &FileLogger::sig_append, this, &FileLogger::fileAppend, Qt::QueuedConnection);
     connect(this, &FileLogger::sig_clear, this, &FileLogger::fileClear, Qt::QueuedConnection);
 }
@@ -38,7 +41,6 @@ FileLogger::FileLogger(const QString &name)
 FileLogger::~FileLogger()
 {
     flushBuffer();
-    m_file.close();
 }
 
 QString FileLogger::formatLine(const QString &text, int level)
@@ -50,13 +52,29 @@ void FileLogger::log(const QString &text, int level)
 {
     if (text.isEmpty())
         return;
-    const QString line = formatLine(text, level);
     // On our own thread the line goes straight into the buffer, so lines
     // logged while no event loop runs (shutdown) still reach the file.
     if (QThread::currentThread() == thread())
-        fileAppend(line);
+        appendLine(text, level);
     else
-        emit sig_append(line);
+        emit sig_append(formatLine(text, level));
+}
+
+void FileLogger::appendLine(const QString &text, int level)
+{
+    // Built as bytes in place: this runs for every line a busy scan logs.
+    char stamp[12];
+    writeTimeStamp(stamp);
+    const QLatin1String tag = levelTag(level);
+    const QByteArray utf8 = text.toUtf8();
+    m_buffer.append(stamp, 12);
+    m_buffer.append(tag.data(), tag.size());
+    m_buffer.append(utf8);
+    m_buffer.append("\r\n", 2);
+    if (m_buffer.size() >= FlushThreshold)
+        handOver();
+    else if (!m_flushTimer.isActive())
+        m_flushTimer.start();
 }
 
 void FileLogger::clear()
@@ -71,7 +89,7 @@ void FileLogger::fileAppend(QString outMsg)
 {
     m_buffer.append(outMsg.toUtf8());
     if (m_buffer.size() >= FlushThreshold)
-        flushBuffer();
+        handOver();
     // Not restarted by later lines: a steady trickle must not hold the first back.
     else if (!m_flushTimer.isActive())
         m_flushTimer.start();
@@ -82,25 +100,27 @@ void FileLogger::fileClear()
     flushBuffer();
 }
 
-void FileLogger::flushBuffer()
+void FileLogger::handOver()
 {
     m_flushTimer.stop();
-    if (!m_buffer.isEmpty() && m_file.isOpen())
-        m_file.write(m_buffer);
-    if (m_file.isOpen())
-        m_file.flush();
+    m_lastTicket = LogFileWriter::append(m_file, m_buffer);
     m_buffer.clear();
+}
+
+void FileLogger::flushBuffer()
+{
+    if (!m_buffer.isEmpty())
+        handOver();
+    LogFileWriter::waitFor(m_lastTicket);
 }
 
 void FileLogger::setFileName(const QString &fileName)
 {
     m_fileName = fileName;
-    if (m_file.isOpen()) {
-        flushBuffer();
-        m_file.close();
-    }
-    m_file.setFileName(fileName);
-    m_file.open(QIODevice::ReadWrite | QIODevice::Append);
+    flushBuffer();
+    // The writer closes the old file once its last piece is written.
+    m_file = std::make_shared<QFile>(fileName);
+    m_file->open(QIODevice::ReadWrite | QIODevice::Append);
 }
 
 QString FileLogger::fileName() const

@@ -6,10 +6,14 @@
 #include <QFile>
 #include <QTimer>
 
+#include <memory>
+
 // Buffered log file: lines gather in memory and reach the file in pieces of
 // at least 2048 bytes, on clear, on flushBuffer, when the logger dies, and at
 // the latest a moment after the first line still unwritten, so the lines
-// that explain a hang are on disk without a write per line.
+// that explain a hang are on disk without a write per line. The writing
+// itself happens on a background thread; flushBuffer, clear, a new file name
+// and the destructor wait until the file holds every line logged before.
 class FileLogger : public Logger
 {
     Q_OBJECT
@@ -39,8 +43,13 @@ public slots:
     void fileClear();
 
 private:
-    QFile m_file;
+    void appendLine(const QString &text, int level);
+    // Hands the buffer to the writer thread without waiting.
+    void handOver();
+
+    std::shared_ptr<QFile> m_file;
     QString m_fileName;
     QByteArray m_buffer;
     QTimer m_flushTimer;
+    quint64 m_lastTicket = 0;
 };

@@ -33,6 +33,10 @@ public:
 
     // "hh:mm:ss:zzz" of now, the time stamp of file and pane lines.
     static QString timeStamp();
+    // The same twelve characters written to out, for lines built as bytes.
+    static void writeTimeStamp(char *out);
+    // The local time of a moment given in milliseconds since the epoch, UTC.
+    static void writeTimeStamp(char *out, qint64 utcMs);
 
 protected:
     QString m_name;

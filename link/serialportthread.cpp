@@ -33,6 +33,7 @@ void SerialPortThread::setPort(Platform::SerialPort *port)
 {
     m_port = port;
     m_readErrorReported = false;
+    m_wakeUp.clear();
     m_running = true;
 }
 
@@ -46,6 +47,7 @@ void SerialPortThread::setBacklogLimits(qint64 bytes, qint64 ms)
 void SerialPortThread::stop()
 {
     m_running = false;
+    m_wakeUp.wake();
 }
 
 void SerialPortThread::parseRcvData(const QByteArray &data)
@@ -65,7 +67,15 @@ void SerialPortThread::run()
 
     while (m_running.load()) {
         const int pollMs = m_pollIntervalMs.load();
-        const qint64 got = m_port ? m_port->read(buffer, ReadBufferSize, pollMs) : -1;
+        // Asleep until bytes come or stop() wakes us, unless the framer has
+        // something due: a started frame to give up, skipped bytes to report.
+        int waitMs = -1;
+        const qint64 deadline = m_framer.stallDeadline();
+        if (deadline >= 0)
+            waitMs = int(qBound<qint64>(0, deadline - uplinkClockMs() + 1, 60000));
+        if (m_framer.hasSkippedRun())
+            waitMs = waitMs < 0 ? pollMs : qMin(waitMs, pollMs);
+        const qint64 got = m_port ? m_port->read(buffer, ReadBufferSize, waitMs, m_wakeUp.handle()) : -1;
         if (got > 0) {
             m_passArrivalMs = uplinkClockMs();
             m_framer.parse(buffer, got, m_passArrivalMs);
@@ -73,6 +83,7 @@ void SerialPortThread::run()
             continue;
         }
         if (got == 0) {
+            m_wakeUp.clear();
             // A quiet pass: a frame whose bytes stopped coming is given up,
             // and a run of skipped bytes is over. A failing port keeps its
             // bytes for after the next opening.

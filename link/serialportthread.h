@@ -2,6 +2,7 @@
 
 #include "uplinkbatch.h"
 #include "uplinkframer.h"
+#include "wakeup.h"
 
 #include <QByteArray>
 #include <QMutex>
@@ -54,7 +55,9 @@ public:
     // Hands over the port before each start and arms the loop, so a stop()
     // that comes right after start() is never lost.
     void setPort(Platform::SerialPort *port);
-    // Longest wait for input in one pass; stop() takes effect within it.
+    // How long a run of skipped bytes may wait for its summary line, and the
+    // pause after a read failure. The reader otherwise sleeps until bytes
+    // come, a started frame is due, or stop() wakes it.
     void setPollInterval(int ms) { m_pollIntervalMs = ms; }
     int pollInterval() const { return m_pollIntervalMs; }
     void setBacklogLimits(qint64 bytes, qint64 ms);
@@ -94,6 +97,7 @@ private:
     Platform::SerialPort *m_port = nullptr;
     std::atomic<bool> m_running {false};
     std::atomic<int> m_pollIntervalMs {DefaultPollIntervalMs};
+    Platform::WakeUp m_wakeUp;
     // One report per opening: a vanished device fails every pass.
     bool m_readErrorReported = false;
     QByteArray m_readBuffer;

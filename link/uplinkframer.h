@@ -82,6 +82,8 @@ public:
     // Tells the run of counted bytes, if any; the reader calls it when the
     // line goes quiet.
     void flushSkipped();
+    // Whether skipped bytes wait for their summary line.
+    bool hasSkippedRun() const { return m_skipped > 0; }
 
     State state() const { return m_state; }
     qint64 queuedBytes() const { return m_queue.size() - m_head; }

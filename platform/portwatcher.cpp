@@ -1,7 +1,10 @@
 #include "portwatcher.h"
 
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
+
+#include <dirent.h>
 
 #include "portlister.h"
 
@@ -32,7 +35,8 @@ PortWatcher::PortWatcher(Mode mode, int pollIntervalMs, QObject *parent) : QObje
     if (!udev || !qEnvironmentVariableIsEmpty("VANTORA_EXTRA_PORTS")) {
         m_pollTimer = new QTimer(this);
         m_pollTimer->setInterval(pollIntervalMs);
-        connect(m_pollTimer, &QTimer::timeout, this, &PortWatcher::rescan);
+        connect(m_pollTimer, &QTimer::timeout, this, &PortWatcher::onPollTimeout);
+        m_fingerprint = pollFingerprint();
         m_pollTimer->start();
     }
 }
@@ -92,6 +96,39 @@ void PortWatcher::onUdevReadable()
     while (struct udev_device *device = udev_monitor_receive_device(m_udev->monitor))
         udev_device_unref(device);
 #endif
+    rescan();
+}
+
+QByteArray PortWatcher::pollFingerprint() const
+{
+    const QByteArray extra = qgetenv("VANTORA_EXTRA_PORTS");
+    QByteArray fingerprint = extra;
+    fingerprint += '\0';
+    const QList<QByteArray> paths = extra.split(':');
+    for (const QByteArray &path : paths)
+        fingerprint += QFileInfo::exists(QString::fromLocal8Bit(path.trimmed())) ? '1' : '0';
+    if (!usesUdev()) {
+        // Order-free sum of the names, so the directory's order does not matter.
+        quint64 names = 0;
+        quint64 count = 0;
+        if (DIR *dev = ::opendir("/dev")) {
+            while (const struct dirent *entry = ::readdir(dev)) {
+                names += qHash(QByteArray::fromRawData(entry->d_name, int(qstrlen(entry->d_name))), 1);
+                ++count;
+            }
+            ::closedir(dev);
+        }
+        fingerprint += QByteArray::number(names) + '/' + QByteArray::number(count);
+    }
+    return fingerprint;
+}
+
+void PortWatcher::onPollTimeout()
+{
+    QByteArray fingerprint = pollFingerprint();
+    if (fingerprint == m_fingerprint)
+        return;
+    m_fingerprint = std::move(fingerprint);
     rescan();
 }
 

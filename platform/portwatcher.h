@@ -40,8 +40,14 @@ signals:
 private:
     bool startUdev();
     void onUdevReadable();
+    // Listing every serial port is costly, so the timer first looks only at
+    // what can change without udev telling: the extra ports' paths and, when
+    // udev is not used, the names in /dev.
+    void onPollTimeout();
+    QByteArray pollFingerprint() const;
 
     QStringList m_known;
+    QByteArray m_fingerprint;
     QTimer *m_pollTimer = nullptr;
     QSocketNotifier *m_notifier = nullptr;
     struct Udev;

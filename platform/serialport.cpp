@@ -119,19 +119,25 @@ qint64 SerialPort::bytesAvailable() const
 
 qint64 SerialPort::read(char *buffer, qint64 size, int timeoutMs)
 {
+    return read(buffer, size, timeoutMs, -1);
+}
+
+qint64 SerialPort::read(char *buffer, qint64 size, int timeoutMs, int wakeUp)
+{
     if (m_fd < 0) {
         m_readError = QStringLiteral("read: the port is closed");
         return -1;
     }
-    pollfd p {m_fd, POLLIN, 0};
-    const int ready = ::poll(&p, 1, timeoutMs);
+    pollfd fds[2] {{m_fd, POLLIN, 0}, {wakeUp, POLLIN, 0}};
+    const int ready = ::poll(fds, wakeUp >= 0 ? 2 : 1, timeoutMs);
     if (ready < 0) {
         if (errno == EINTR)
             return 0;
         m_readError = reason("poll", errno);
         return -1;
     }
-    if (ready == 0)
+    const pollfd &p = fds[0];
+    if (ready == 0 || p.revents == 0)
         return 0;
     if (p.revents & POLLNVAL) {
         m_readError = QStringLiteral("poll: invalid descriptor");

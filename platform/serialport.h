@@ -48,6 +48,9 @@ public:
     // bytes). Returns the count read, 0 when nothing came, -1 on a failure
     // (the device vanished or hung up); readErrorString() then tells why.
     qint64 read(char *buffer, qint64 size, int timeoutMs);
+    // The same, and also returns 0 as soon as wakeUp becomes readable (a
+    // descriptor of WakeUp); timeoutMs -1 waits for bytes or the wake-up alone.
+    qint64 read(char *buffer, qint64 size, int timeoutMs, int wakeUp);
 
     // Starts writing one frame without blocking. What the driver does not take
     // at once stays here, unchanged, until continueWrite() has sent it all; no

@@ -192,6 +192,13 @@ private slots:
         QCOMPARE(CUtil::colonHex(bytes), colonAsSent);
         QCOMPARE(CUtil::colonHex(bytes, CUtil::Reversed), colonReversed);
         QCOMPARE(CUtil::hexText(bytes, CUtil::Reversed, ' ').count(QLatin1Char(' ')), qMax(0, bytes.size() - 1));
+        // Appended in place, after text already there.
+        QString appended = QStringLiteral("x=");
+        CUtil::appendHex(appended, bytes);
+        QCOMPARE(appended, QStringLiteral("x=") + asSent);
+        appended = QStringLiteral("x=");
+        CUtil::appendHex(appended, bytes, ':');
+        QCOMPARE(appended, QStringLiteral("x=") + colonAsSent);
         // The reversed text is what the two-step string reversal gives.
         QCOMPARE(CUtil::hexText(bytes, CUtil::Reversed), CUtil::reverseString(CUtil::reverseString(asSent, 2), 1));
     }

@@ -11,6 +11,8 @@
 #include <QTextBrowser>
 #include <QtTest>
 
+#include <ctime>
+
 namespace {
 QStringList g_console;
 QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
@@ -159,6 +161,64 @@ private slots:
         QVERIFY2(line.match(content).hasMatch(), qPrintable(content));
     }
 
+    // The time stamp is local time, also across a change of offset, in zones
+    // with half and three-quarter hour offsets, and before the epoch.
+    void timeStampIsLocalTime_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("utc");
+        QTest::newRow("UTC") << QByteArray("UTC") << "2026-06-01T12:34:56.789Z";
+        QTest::newRow("Berlin, winter") << QByteArray("Europe/Berlin") << "2026-01-15T23:59:59.999Z";
+        QTest::newRow("Berlin, before spring forward") << QByteArray("Europe/Berlin") << "2026-03-29T00:59:59.999Z";
+        QTest::newRow("Berlin, at spring forward") << QByteArray("Europe/Berlin") << "2026-03-29T01:00:00.000Z";
+        QTest::newRow("Berlin, before fall back") << QByteArray("Europe/Berlin") << "2026-10-25T00:59:59.500Z";
+        QTest::newRow("Berlin, after fall back") << QByteArray("Europe/Berlin") << "2026-10-25T01:00:00.001Z";
+        QTest::newRow("St. John's") << QByteArray("America/St_Johns") << "2026-07-04T02:15:00.010Z";
+        QTest::newRow("Kathmandu") << QByteArray("Asia/Kathmandu") << "2026-02-02T18:14:59.000Z";
+        QTest::newRow("Lord Howe, half-hour summer time")
+            << QByteArray("Australia/Lord_Howe") << "2026-04-04T14:59:59.900Z";
+        QTest::newRow("Lord Howe, after it ends") << QByteArray("Australia/Lord_Howe") << "2026-04-04T15:00:00.100Z";
+        QTest::newRow("before the epoch") << QByteArray("America/St_Johns") << "1969-12-31T23:59:59.001Z";
+    }
+
+    void timeStampIsLocalTime()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, utc);
+        const QByteArray saved = qgetenv("TZ");
+        const bool hadZone = qEnvironmentVariableIsSet("TZ");
+        qputenv("TZ", zone);
+        ::tzset();
+        const qint64 ms = QDateTime::fromString(utc, Qt::ISODateWithMs).toMSecsSinceEpoch();
+        char stamp[12];
+        Logger::writeTimeStamp(stamp, ms);
+        const QString expected = QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("hh:mm:ss:zzz"));
+        if (hadZone)
+            qputenv("TZ", saved);
+        else
+            qunsetenv("TZ");
+        ::tzset();
+        QCOMPARE(QString::fromLatin1(stamp, 12), expected);
+    }
+
+    // Lines are written on another thread; every one still reaches the file,
+    // in order, when the logger goes without being flushed first.
+    void manyLinesReachTheFileInOrder()
+    {
+        LogManager *manager = makeManager("Order");
+        const QString path = uiLog(manager);
+        const int count = 20000;
+        for (int i = 0; i < count; ++i)
+            manager->log(QStringLiteral("line %1").arg(i), 2);
+        delete manager;
+        const QList<QByteArray> lines = readFile(path).split('\n');
+        QCOMPARE(lines.size(), count + 1);
+        for (int i = 0; i < count; ++i) {
+            if (!lines.at(i).endsWith(": [INFO]line " + QByteArray::number(i) + '\r'))
+                QFAIL(qPrintable(QStringLiteral("line %1 is \"%2\"").arg(i).arg(QString::fromUtf8(lines.at(i)))));
+        }
+    }
+
     void dongleTextReachesDongleLoggers()
     {
         QScopedPointer<LogManager> manager(makeManager("DongleText"));
@@ -274,7 +334,8 @@ private slots:
         // Once 2048 bytes gather, they are written without being asked.
         const qint64 before = QFileInfo(path).size();
         manager->log(QString(2100, QLatin1Char('x')), 2);
-        QVERIFY(QFileInfo(path).size() > before + 2048);
+        // Written by the log writer thread, so it lands a moment later.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > before + 2048, 2000);
     }
 
     // A quiet moment writes the buffer out: the lines before a hang are on disk.

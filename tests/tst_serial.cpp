@@ -38,6 +38,32 @@ class TestSerial : public QObject
 {
     Q_OBJECT
 
+private:
+    // The reader thread's entry under /proc/self/task, by its name.
+    static QString readerTask()
+    {
+        const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &task : tasks) {
+            QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+            if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "SerialPortThrea")
+                return task;
+        }
+        return QString();
+    }
+
+    // How often the thread went to sleep and was woken.
+    static qint64 wakeUps(const QString &task)
+    {
+        QFile status(QStringLiteral("/proc/self/task/%1/status").arg(task));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("voluntary_ctxt_switches:"))
+                return line.mid(24).trimmed().toLongLong();
+        }
+        return -1;
+    }
+
 private slots:
     void openLogsBeginAndFinish()
     {
@@ -400,6 +426,33 @@ private slots:
         }
         // each close waits one poll pass at most; a lost stop request would hang here
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!rig.link.portThread()->isRunning());
+    }
+
+    // A quiet line costs nothing: the reader sleeps until bytes come or the
+    // link closes, instead of looking every few milliseconds; and a frame
+    // that stopped half-way is still given up, by its own deadline.
+    void quietReaderSleeps()
+    {
+        Rig rig;
+        rig.link.portThread()->setStallGrace(50);
+        QVERIFY(rig.openAndSync());
+        const QString task = readerTask();
+        QVERIFY(!task.isEmpty());
+        QTest::qWait(100);
+        const qint64 before = wakeUps(task);
+        QTest::qWait(500);
+        const qint64 during = wakeUps(task) - before;
+        QVERIFY2(during < 10, qPrintable(QStringLiteral("%1 wake-ups in 500 ms").arg(during)));
+
+        // Half a frame, then silence: no byte comes to wake the reader.
+        const int uplinksBefore = rig.uplinks.count();
+        rig.dongle.sendRaw(FrameBuilder::fromHex("DD 01 02 0A 00 11 22"));
+        QTRY_VERIFY2_WITH_TIMEOUT(rig.recorder->texts().contains(
+                                      QStringLiteral("The uplink msg's length is wrong.Throw the head is 0xdd.")),
+                                  qPrintable(rig.recorder->texts().join(QStringLiteral(" / "))), 5000);
+        QCOMPARE(rig.uplinks.count(), uplinksBefore);
+        rig.link.closePort();
         QVERIFY(!rig.link.portThread()->isRunning());
     }
 

@@ -10,6 +10,9 @@ namespace BenchProbe {
 
 // The process's resident memory, -1 when /proc cannot be read.
 long residentKiB();
+// CPU seconds used so far by the calling thread, and by the whole process.
+double threadCpuSeconds();
+double processCpuSeconds();
 // Hands freed heap pages back to the system, so that resident memory shows
 // what is still in use rather than what the allocator keeps for later.
 void releaseFreeHeap();

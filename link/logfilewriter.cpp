@@ -1,0 +1,89 @@
+#include "logfilewriter.h"
+
+#include <QFile>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace LogFileWriter {
+namespace {
+
+struct Job
+{
+    std::shared_ptr<QFile> file;
+    QByteArray bytes;
+};
+
+class Writer
+{
+public:
+    Writer() { std::thread([this] { run(); }).detach(); }
+
+    quint64 append(const std::shared_ptr<QFile> &file, const QByteArray &bytes)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_jobs.push_back(Job{file, bytes});
+        const quint64 ticket = ++m_queued;
+        m_wake.notify_all();
+        return ticket;
+    }
+
+    void waitFor(quint64 ticket)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_done.wait(lock, [&] { return m_written >= ticket; });
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return !m_jobs.empty(); });
+            Job job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            lock.unlock();
+            if (job.file->isOpen()) {
+                if (!job.bytes.isEmpty())
+                    job.file->write(job.bytes);
+                job.file->flush();
+            }
+            // The last holder of a replaced file closes it here, after its last piece.
+            job.file.reset();
+            lock.lock();
+            ++m_written;
+            m_done.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<Job> m_jobs;
+    quint64 m_queued = 0;
+    quint64 m_written = 0;
+};
+
+Writer &writer()
+{
+    // Never destroyed, so a logger that dies during static destruction still
+    // finds it; every logger waits for its own pieces before it goes.
+    static Writer *instance = new Writer;
+    return *instance;
+}
+
+} // namespace
+
+quint64 append(const std::shared_ptr<QFile> &file, const QByteArray &bytes)
+{
+    return writer().append(file, bytes);
+}
+
+void waitFor(quint64 ticket)
+{
+    writer().waitFor(ticket);
+}
+
+} // namespace LogFileWriter
