@@ -272,41 +272,42 @@ void CGattWidget::storeCharacteristic(const AttributeInfo &declaration)
     storeEntry(placeholder);
 }
 
-void CGattWidget::discoverAllServiceProc(const QByteArray &frame)
+void CGattWidget::storeDiscoveredDeclaration(const QByteArray &frame, const QString &handleKey, quint16 type,
+                                             const QStringList &valueKeys)
 {
     QMap<QString, QByteArray> fields;
     quint16 handle = 0;
-    if (!parseOwnEvent(frame, fields) || !readHandle(fields.value(QStringLiteral("start_handle")), &handle))
+    if (!parseOwnEvent(frame, fields) || !readHandle(fields.value(handleKey), &handle))
         return;
-    storeEntry(declarationEntry(handle, 0x2800,
-                                fields.value(QStringLiteral("start_handle")) + fields.value(QStringLiteral("end_handle"))
-                                    + fields.value(QStringLiteral("service_UUID"))));
+    QByteArray value;
+    for (const QString &key : valueKeys)
+        value += fields.value(key);
+    if (type == 0x2803)
+        storeCharacteristic(declarationEntry(handle, type, value));
+    else
+        storeEntry(declarationEntry(handle, type, value));
     scheduleTableRebuild(true);
+}
+
+void CGattWidget::discoverAllServiceProc(const QByteArray &frame)
+{
+    storeDiscoveredDeclaration(frame, QStringLiteral("start_handle"), 0x2800,
+                               {QStringLiteral("start_handle"), QStringLiteral("end_handle"),
+                                QStringLiteral("service_UUID")});
 }
 
 void CGattWidget::discoverAllIncludeProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    quint16 handle = 0;
-    if (!parseOwnEvent(frame, fields) || !readHandle(fields.value(QStringLiteral("attr_hdl")), &handle))
-        return;
-    storeEntry(declarationEntry(handle, 0x2802,
-                                fields.value(QStringLiteral("start_handle")) + fields.value(QStringLiteral("end_handle"))
-                                    + fields.value(QStringLiteral("service_UUID"))));
-    scheduleTableRebuild(true);
+    storeDiscoveredDeclaration(frame, QStringLiteral("attr_hdl"), 0x2802,
+                               {QStringLiteral("start_handle"), QStringLiteral("end_handle"),
+                                QStringLiteral("service_UUID")});
 }
 
 void CGattWidget::discoverAllCharacteristicProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    quint16 handle = 0;
-    if (!parseOwnEvent(frame, fields) || !readHandle(fields.value(QStringLiteral("handle")), &handle))
-        return;
-    storeCharacteristic(declarationEntry(handle, 0x2803,
-                                         fields.value(QStringLiteral("properties"))
-                                             + fields.value(QStringLiteral("value_handle"))
-                                             + fields.value(QStringLiteral("char_UUID"))));
-    scheduleTableRebuild(true);
+    storeDiscoveredDeclaration(frame, QStringLiteral("handle"), 0x2803,
+                               {QStringLiteral("properties"), QStringLiteral("value_handle"),
+                                QStringLiteral("char_UUID")});
 }
 
 void CGattWidget::discoverAllDescriptorProc(const QByteArray &frame)

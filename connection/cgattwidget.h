@@ -143,6 +143,10 @@ private:
     // Parses a single-record discovery event of this connection; false for
     // a frame to drop (the parser has logged it) or another connection's.
     bool parseOwnEvent(const QByteArray &frame, QMap<QString, QByteArray> &fields);
+    // A service, include or characteristic event: the entry at the handle
+    // field, its value the value fields back to back.
+    void storeDiscoveredDeclaration(const QByteArray &frame, const QString &handleKey, quint16 type,
+                                    const QStringList &valueKeys);
     bool readHandle(const QByteArray &bytes, quint16 *handle);
     void storeEntry(const AttributeInfo &entry);
     void storeCharacteristic(const AttributeInfo &declaration);

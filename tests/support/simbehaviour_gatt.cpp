@@ -334,74 +334,84 @@ QList<QByteArray> GattBehaviour::onDiscoverAll(const QByteArray &frame)
     return QList<QByteArray>{SimulatedDongle::acknowledgement(frame)} + discoveryEvents(condix, database(condix));
 }
 
-QList<QByteArray> GattBehaviour::onDiscoverServices(const QByteArray &frame)
+QList<QByteArray> GattBehaviour::discoveryAnswer(const QByteArray &frame, const Selection &wanted,
+                                                 const RecordWriter &record)
 {
-    const QByteArray payload = payloadOf(frame);
-    const quint8 condix = condixOf(payload);
-    const bool byUuid = opcodeOf(frame) == 0x04;
-    const QByteArray wanted = payload.mid(1);
+    const quint8 condix = condixOf(payloadOf(frame));
     QList<QByteArray> records;
     for (const GattDatabase::Attribute &attribute : database(condix).attributes()) {
-        if (attribute.kind != GattDatabase::Service || (byUuid && attribute.uuid != wanted))
-            continue;
-        records << u16(attribute.start) + u16(attribute.end) + u8(quint8(attribute.uuid.size())) + attribute.uuid;
+        if (wanted(attribute))
+            records << record(attribute);
     }
     return {SimulatedDongle::acknowledgement(frame),
             listResult(opcodeOf(frame) + 1, condix, records.isEmpty() ? AttributeNotFound : Success, records)};
 }
 
-QList<QByteArray> GattBehaviour::onFindIncludes(const QByteArray &frame)
+QList<QByteArray> GattBehaviour::onDiscoverServices(const QByteArray &frame)
+{
+    const bool byUuid = opcodeOf(frame) == 0x04;
+    const QByteArray uuid = payloadOf(frame).mid(1);
+    return discoveryAnswer(
+        frame,
+        [&](const GattDatabase::Attribute &attribute) {
+            return attribute.kind == GattDatabase::Service && (!byUuid || attribute.uuid == uuid);
+        },
+        [](const GattDatabase::Attribute &attribute) {
+            return u16(attribute.start) + u16(attribute.end) + u8(quint8(attribute.uuid.size())) + attribute.uuid;
+        });
+}
+
+namespace {
+
+// Commands that search a handle range carry it after the connection index.
+bool inCommandRange(const QByteArray &frame, quint16 handle)
 {
     const QByteArray payload = payloadOf(frame);
-    const quint8 condix = condixOf(payload);
-    const quint16 start = u16At(payload, 1);
-    const quint16 end = u16At(payload, 3);
-    QList<QByteArray> records;
-    for (const GattDatabase::Attribute &attribute : database(condix).attributes()) {
-        if (attribute.kind != GattDatabase::Include || !inRange(attribute.handle, start, end))
-            continue;
-        records << u16(attribute.handle) + u16(attribute.start) + u16(attribute.end)
+    return inRange(handle, u16At(payload, 1), u16At(payload, 3));
+}
+
+} // namespace
+
+QList<QByteArray> GattBehaviour::onFindIncludes(const QByteArray &frame)
+{
+    return discoveryAnswer(
+        frame,
+        [&](const GattDatabase::Attribute &attribute) {
+            return attribute.kind == GattDatabase::Include && inCommandRange(frame, attribute.handle);
+        },
+        [](const GattDatabase::Attribute &attribute) {
+            return u16(attribute.handle) + u16(attribute.start) + u16(attribute.end)
                 + u8(quint8(attribute.uuid.size())) + attribute.uuid;
-    }
-    return {SimulatedDongle::acknowledgement(frame),
-            listResult(0x07, condix, records.isEmpty() ? AttributeNotFound : Success, records)};
+        });
 }
 
 QList<QByteArray> GattBehaviour::onDiscoverCharacteristics(const QByteArray &frame)
 {
-    const QByteArray payload = payloadOf(frame);
-    const quint8 condix = condixOf(payload);
-    const quint16 start = u16At(payload, 1);
-    const quint16 end = u16At(payload, 3);
     const bool byUuid = opcodeOf(frame) == 0x0A;
-    const QByteArray wanted = payload.mid(5);
-    QList<QByteArray> records;
-    for (const GattDatabase::Attribute &attribute : database(condix).attributes()) {
-        if (attribute.kind != GattDatabase::Declaration || !inRange(attribute.handle, start, end)
-            || (byUuid && attribute.uuid != wanted))
-            continue;
-        // Value handle before properties, unlike the single-record event.
-        records << u16(attribute.handle) + u16(attribute.valueHandle) + u8(attribute.properties)
+    const QByteArray uuid = payloadOf(frame).mid(5);
+    return discoveryAnswer(
+        frame,
+        [&](const GattDatabase::Attribute &attribute) {
+            return attribute.kind == GattDatabase::Declaration && inCommandRange(frame, attribute.handle)
+                && (!byUuid || attribute.uuid == uuid);
+        },
+        [](const GattDatabase::Attribute &attribute) {
+            // Value handle before properties, unlike the single-record event.
+            return u16(attribute.handle) + u16(attribute.valueHandle) + u8(attribute.properties)
                 + u8(quint8(attribute.uuid.size())) + attribute.uuid;
-    }
-    return {SimulatedDongle::acknowledgement(frame),
-            listResult(opcodeOf(frame) + 1, condix, records.isEmpty() ? AttributeNotFound : Success, records)};
+        });
 }
 
 QList<QByteArray> GattBehaviour::onDiscoverDescriptors(const QByteArray &frame)
 {
-    const QByteArray payload = payloadOf(frame);
-    const quint8 condix = condixOf(payload);
-    const quint16 start = u16At(payload, 1);
-    const quint16 end = u16At(payload, 3);
-    QList<QByteArray> records;
-    for (const GattDatabase::Attribute &attribute : database(condix).attributes()) {
-        if (attribute.kind != GattDatabase::Descriptor || !inRange(attribute.handle, start, end))
-            continue;
-        records << u16(attribute.handle) + u8(quint8(attribute.uuid.size())) + attribute.uuid;
-    }
-    return {SimulatedDongle::acknowledgement(frame),
-            listResult(0x0D, condix, records.isEmpty() ? AttributeNotFound : Success, records)};
+    return discoveryAnswer(
+        frame,
+        [&](const GattDatabase::Attribute &attribute) {
+            return attribute.kind == GattDatabase::Descriptor && inCommandRange(frame, attribute.handle);
+        },
+        [](const GattDatabase::Attribute &attribute) {
+            return u16(attribute.handle) + u8(quint8(attribute.uuid.size())) + attribute.uuid;
+        });
 }
 
 quint8 GattBehaviour::readable(GattDatabase &database, quint16 handle, GattDatabase::Attribute **attribute)

@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QObject>
 
+#include <functional>
+
 class SimulatedDongle;
 
 // A peer's attribute database as the simulated dongle serves it to a GATT
@@ -106,6 +108,12 @@ public:
 
 private:
     using Handler = QList<QByteArray> (GattBehaviour::*)(const QByteArray &frame);
+    using Selection = std::function<bool(const GattDatabase::Attribute &)>;
+    using RecordWriter = std::function<QByteArray(const GattDatabase::Attribute &)>;
+
+    // A discovery's list result: one record per wanted attribute, "not
+    // found" when there is none.
+    QList<QByteArray> discoveryAnswer(const QByteArray &frame, const Selection &wanted, const RecordWriter &record);
 
     QList<QByteArray> onExchangeMtu(const QByteArray &frame);
     QList<QByteArray> onDiscoverAll(const QByteArray &frame);
