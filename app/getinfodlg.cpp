@@ -41,24 +41,16 @@ GetInfoDlg::~GetInfoDlg()
 
 void GetInfoDlg::initForms()
 {
-    const CCfgFileParse *catalogue = CCfgFileParse::instance();
     bool first = true;
-    for (const UiComponentInfo &component : catalogue->m_downlinkUiComponentVec) {
-        if (component.father != QLatin1String(kFather))
-            continue;
-        UiComponentFields fields;
-        if (CUtil::findNameToUiElement(catalogue->m_downlinkNameToUiVec, component.name, &fields) != 0) {
-            if (m_logger)
-                m_logger->log(QStringLiteral("find element from m_downlinkNameToUiVec failed."), LogLevel::Debug);
-            return;
-        }
-        auto *form = new CCommandUiWidget(m_link, m_logger, &m_diagram, component.name, &m_formTimer, false, 0, first,
-                                          this);
+    for (const CCommandUiWidget::GroupForm &description :
+         CCommandUiWidget::groupForms(QLatin1String(kFather), m_logger)) {
+        auto *form = new CCommandUiWidget(m_link, m_logger, &m_diagram, description.name, &m_formTimer, false, 0,
+                                          first, this);
         if (form->layout())
             form->layout()->setContentsMargins(0, first ? 15 : 0, 0, 15);
-        form->initUi(fields.fields);
+        form->initUi(description.fields);
         ui->vBoxLayout_content->addWidget(form);
-        m_forms.insert(component.name, form);
+        m_forms.insert(description.name, form);
         first = false;
     }
 }

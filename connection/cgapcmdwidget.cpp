@@ -18,7 +18,6 @@
 namespace {
 
 const char GapFather[] = "GAP";
-const char WriteFormat[] = "write";
 
 // Raw connection parameters in the units the diagram shows.
 double intervalMs(quint64 raw)
@@ -155,22 +154,14 @@ QString CGapCmdWidget::dongleName() const
 
 void CGapCmdWidget::initCommandUi()
 {
-    const CCfgFileParse *catalogue = CCfgFileParse::instance();
     bool first = true;
-    for (const UiComponentInfo &component : catalogue->m_downlinkUiComponentVec) {
-        if (component.father != QLatin1String(GapFather))
-            continue;
-        UiComponentFields fields;
-        if (CUtil::findNameToUiElement(catalogue->m_downlinkNameToUiVec, component.name, &fields) != 0) {
-            if (m_logger)
-                m_logger->log(QStringLiteral("find element from m_downlinkNameToUiVec failed."), LogLevel::Debug);
-            return;
-        }
-        auto *form = new CCommandUiWidget(m_link, m_logger, ui->widgetDiagram, component.name, m_timer,
-                                          component.format == QLatin1String(WriteFormat), m_condix, first, this);
+    for (const CCommandUiWidget::GroupForm &description :
+         CCommandUiWidget::groupForms(QLatin1String(GapFather), m_logger)) {
+        auto *form = new CCommandUiWidget(m_link, m_logger, ui->widgetDiagram, description.name, m_timer,
+                                          description.editable, m_condix, first, this);
         if (QLayout *layout = form->layout())
             layout->setContentsMargins(0, first ? 0 : 5, 0, 10);
-        form->initUi(fields.fields);
+        form->initUi(description.fields);
         ui->vLayoutCommand->addWidget(form);
         first = false;
     }

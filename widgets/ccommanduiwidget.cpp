@@ -10,6 +10,7 @@
 #include "cvalidatelineedit.h"
 #include "cvalidatetextedit.h"
 #include "diagramwidget.h"
+#include "logger.h"
 #include "logmanager.h"
 #include "tflatscrollarea.h"
 #include "uplinkmsghalftablemodel.h"
@@ -463,4 +464,22 @@ void CCommandUiWidget::setFieldValueInGlayout(QMap<QString, QByteArray> values)
             }
         }
     }
+}
+
+QVector<CCommandUiWidget::GroupForm> CCommandUiWidget::groupForms(const QString &father, LogManager *logger)
+{
+    const CCfgFileParse *catalogue = CCfgFileParse::instance();
+    QVector<GroupForm> forms;
+    for (const UiComponentInfo &component : catalogue->m_downlinkUiComponentVec) {
+        if (component.father != father)
+            continue;
+        UiComponentFields fields;
+        if (CUtil::findNameToUiElement(catalogue->m_downlinkNameToUiVec, component.name, &fields) != 0) {
+            if (logger)
+                logger->log(QStringLiteral("find element from m_downlinkNameToUiVec failed."), LogLevel::Debug);
+            break;
+        }
+        forms.append({component.name, component.format == QLatin1String("write"), fields.fields});
+    }
+    return forms;
 }

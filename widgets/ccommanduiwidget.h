@@ -29,6 +29,17 @@ class CCommandUiWidget : public QWidget
     Q_OBJECT
 
 public:
+    // One form of a group of the downlink form descriptions.
+    struct GroupForm
+    {
+        QString name;
+        bool editable = false; // format "write"
+        QVector<UiFieldInfo> fields;
+    };
+    // The forms whose father is `father`, in file order. Stops at the first
+    // without field descriptions, which is logged; the forms before it stay.
+    static QVector<GroupForm> groupForms(const QString &father, LogManager *logger);
+
     CCommandUiWidget(CMsg *msg, LogManager *log, DiagramWidget *diagram, QString cmdName,
                      QTimer *timer, bool editable, quint8 condix, bool expanded,
                      QWidget *parent = nullptr);
