@@ -6,14 +6,19 @@
 // tree and table and from the last frame to the same, and resident memory
 // before the connection, with its database shown, and after it closed.
 //
-//   bench_gattdb [attributes=5000] [connections opened and closed=3] [unpaced]
+//   bench_gattdb [attributes=5000] [connections opened and closed=3] [unpaced] [readable values=5000]
 //
 // Runs with the tree shown ("category"), then with the flat list ("simple").
+// Then "Read All" over a database of that many readable values, answered by
+// the simulated dongle at the serial line's pace, and the CSV export of the
+// flat list it leaves.
 #include "benchprobe.h"
 #include "cgattwidget.h"
 #include "clayerwidget.h"
 #include "cmsg.h"
+#include "filechooser.h"
 #include "framebuilder.h"
+#include "gattexport.h"
 #include "gatttablemodel.h"
 #include "logmanager.h"
 #include "simbehaviour_gatt.h"
@@ -23,7 +28,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPointer>
+#include <QTemporaryDir>
+#include <QToolButton>
 
 #include <atomic>
 #include <cerrno>
@@ -192,6 +200,77 @@ bool runPhase(const GattDatabase &database, int connections, bool flatView, bool
     return ok;
 }
 
+// "Read All" over `values` readable characteristics, then the export of the
+// flat list. The link sends a frame every millisecond so that the reads, not
+// the send timer, set the pace; the dongle's answers are paced to the line.
+bool runReadAll(int values)
+{
+    std::printf("\n== Read All over %d readable values, answers paced to the serial line; CSV export\n", values);
+    const quint8 condix = 0;
+    GattDatabase database;
+    database.addService(GattDatabase::uuid16(0x180F));
+    for (int i = 0; i < values; ++i)
+        database.addCharacteristic(GattDatabase::uuid16(0x2A19), 0x02, QByteArray(4, char(i)));
+
+    LogManager logs(QStringLiteral("bench-gattdb-read"));
+    SimulatedDongle dongle;
+    dongle.setLineRate(true);
+    GattBehaviour::install(dongle)->setDatabase(condix, database);
+    CMsg link(&logs, nullptr, 1);
+    if (link.openPort(dongle.portPath()) != 0) {
+        std::fprintf(stderr, "the port did not open\n");
+        return false;
+    }
+    dongle.sendResetEvent();
+    const QString dongleName = QStringLiteral("Bench");
+    QMap<QString, QVariant> settings;
+    QPointer<CLayerWidget> page = new CLayerWidget(&link, &logs, &settings, &dongleName, 0, 0x18, 0, 0x1F4,
+                                                   QStringLiteral("Peer Device"),
+                                                   QStringLiteral("66:55:44:33:22:11"), condix);
+    page->resize(1400, 900);
+    page->show();
+    CGattWidget *gatt = page->gattWidget();
+    auto *discover = gatt->findChild<QToolButton *>(QStringLiteral("toolButton_dicoverAllAttr"));
+    auto *readAll = gatt->findChild<QToolButton *>(QStringLiteral("toolButton_readAllChar"));
+    QElapsedTimer limit;
+    limit.start();
+    discover->click();
+    while (!discover->isEnabled() && limit.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    gatt->findChild<QComboBox *>(QStringLiteral("comboBox_mode"))->setCurrentIndex(1);
+    std::printf("  discovered %d rows in %lld ms\n", gatt->tableModel()->rowCount(), limit.elapsed());
+
+    BenchProbe::GuiLateness probe;
+    QElapsedTimer clock;
+    probe.start();
+    clock.start();
+    readAll->click();
+    const int sent = gatt->pendingCount();
+    while (!readAll->isEnabled() && clock.elapsed() < 600000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const qint64 readMs = clock.elapsed();
+    probe.stop();
+    std::printf("  %d reads answered in %lld ms (%.0f reads/s)%s\n", sent, readMs, sent * 1000.0 / double(readMs),
+                readAll->isEnabled() ? "" : " (INCOMPLETE)");
+    BenchProbe::printLateness(probe);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("GATT Attribute.csv"));
+    setFileChooser([path](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) {
+        return path;
+    });
+    clock.restart();
+    gatt->findChild<QToolButton *>(QStringLiteral("toolButton_export"))->click();
+    const qint64 exportMs = clock.elapsed();
+    setFileChooser(FileChooserFunction());
+    std::printf("  CSV export of %d rows: %lld ms, %lld bytes\n", gatt->tableModel()->rowCount(), exportMs,
+                QFileInfo(path).size());
+    const bool ok = readAll->isEnabled() && QFileInfo(path).size() > 0;
+    delete page;
+    link.closePort();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -204,9 +283,11 @@ int main(int argc, char **argv)
     const int attributes = args.value(1, QStringLiteral("5000")).toInt();
     const int connections = args.value(2, QStringLiteral("3")).toInt();
     const bool paced = args.value(3) != QStringLiteral("unpaced");
+    const int readable = args.value(4, QStringLiteral("5000")).toInt();
 
     const GattDatabase database = GattDatabase::generated(attributes);
     bool ok = runPhase(database, connections, false, paced);
     ok = runPhase(database, connections, true, paced) && ok;
+    ok = runReadAll(readable) && ok;
     return ok ? 0 : 1;
 }
