@@ -28,7 +28,7 @@ class CMsg : public QObject
 public:
     static constexpr int HEADER_LENTH = 5;
     static constexpr int DefaultSendIntervalMs = 100;
-    static constexpr int DeliverySliceMs = 20;
+    static constexpr int DeliverySliceMs = 10;
     static constexpr int FramesPerTake = 256;
     // A backlog drop is reported at once, then at most this often.
     static constexpr int DropReportIntervalMs = 10000;

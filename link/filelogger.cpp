@@ -112,6 +112,18 @@ void FileLogger::flushBuffer()
     if (!m_buffer.isEmpty())
         handOver();
     LogFileWriter::waitFor(m_lastTicket);
+    // The writer thread is done with what we handed over: a full disk or a
+    // vanished folder shows in the file's error now.
+    if (m_file->isOpen() && m_file->error() != QFileDevice::NoError)
+        reportFailure();
+}
+
+void FileLogger::reportFailure()
+{
+    if (m_failureReported)
+        return;
+    m_failureReported = true;
+    emit sig_writeFailed(m_fileName, m_file->errorString());
 }
 
 void FileLogger::setFileName(const QString &fileName)
@@ -120,7 +132,9 @@ void FileLogger::setFileName(const QString &fileName)
     flushBuffer();
     // The writer closes the old file once its last piece is written.
     m_file = std::make_shared<QFile>(fileName);
-    m_file->open(QIODevice::ReadWrite | QIODevice::Append);
+    m_failureReported = false;
+    if (!m_file->open(QIODevice::ReadWrite | QIODevice::Append))
+        reportFailure();
 }
 
 QString FileLogger::fileName() const

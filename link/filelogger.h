@@ -35,6 +35,8 @@ public:
     void setFlushDelay(int ms) { m_flushTimer.setInterval(ms); }
 
 signals:
+    // Once per file and failure: the file cannot be opened or written.
+    void sig_writeFailed(QString fileName, QString reason);
     void sig_append(QString msg);
     void sig_clear();
 
@@ -50,6 +52,8 @@ private:
     std::shared_ptr<QFile> m_file;
     QString m_fileName;
     QByteArray m_buffer;
+    bool m_failureReported = false;
+    void reportFailure();
     QTimer m_flushTimer;
     quint64 m_lastTicket = 0;
 };

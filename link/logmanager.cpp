@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QtDebug>
 
 namespace {
 const QString ConsoleName = QStringLiteral("mainConsole");
@@ -29,8 +30,15 @@ LogManager::LogManager(const QString &dongleName)
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss_ddd")) + QLatin1Char('_')
         + Platform::safeFolderName(dongleName);
     m_logDir = QDir::toNativeSeparators(folder);
-    if (!QDir(folder).exists())
-        QDir().mkpath(folder);
+    QString reason;
+    const bool folderMade = Platform::makeFolder(folder, &reason);
+    if (folderMade) {
+        // Queued: the failure comes from inside a write, under the loggers' lock.
+        connect(m_fileLogger.data(), &FileLogger::sig_writeFailed, this, &LogManager::onLogFileFailed,
+                Qt::QueuedConnection);
+        connect(m_dongleFileLogger.data(), &FileLogger::sig_writeFailed, this, &LogManager::onLogFileFailed,
+                Qt::QueuedConnection);
+    }
 
     m_fileLogger->setFileName(QDir::toNativeSeparators(folder + QStringLiteral("/UI_log.txt")));
     addLogger(m_consoleLogger);
@@ -41,6 +49,26 @@ LogManager::LogManager(const QString &dongleName)
     m_dongleLoggers.insert(m_dongleFileLogger->name(), m_dongleFileLogger.staticCast<Logger>());
 
     m_selectedLogger = m_consoleLogger;
+    if (!folderMade)
+        reportFileProblem(QStringLiteral("The log folder %1 cannot be created: %2. The program runs on without log files.")
+                              .arg(m_logDir, reason));
+}
+
+void LogManager::onLogFileFailed(const QString &fileName, const QString &reason)
+{
+    reportFileProblem(QStringLiteral("The log file %1 cannot be written: %2. Its lines are lost from here on.")
+                          .arg(QDir::toNativeSeparators(fileName), reason));
+}
+
+void LogManager::reportFileProblem(const QString &text)
+{
+    qWarning().noquote() << text;
+    m_fileProblems.append(text);
+    const auto loggers = m_loggers;
+    for (const QSharedPointer<Logger> &logger : loggers) {
+        if (logger->type() != Logger::TypeFile)
+            writeLog(logger, text, LogLevel::Error);
+    }
 }
 
 LogManager::~LogManager() = default;
@@ -119,6 +147,11 @@ void LogManager::addLogger(const QSharedPointer<Logger> &logger)
         return;
     m_loggers.remove(logger->name());
     m_loggers.insert(logger->name(), logger);
+    // A pane made after the problem still shows it.
+    if (logger->type() == Logger::TypeTextBrowser) {
+        for (const QString &problem : qAsConst(m_fileProblems))
+            writeLog(logger, problem, LogLevel::Error);
+    }
 }
 
 void LogManager::removeLogger(const QString &name)

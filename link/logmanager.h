@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSharedPointer>
 #include <QString>
+#include <QStringList>
 
 class Logger;
 class FileLogger;
@@ -41,8 +42,15 @@ public:
     void flushLogFiles();
     QString logDir() const;
     QSharedPointer<Logger> selectedLogger() const;
+    // What kept the log files from being made or written, one line each.
+    QStringList fileProblems() const { return m_fileProblems; }
 
 private:
+    // On standard error and in every logger but the files; a pane added
+    // later gets the lines too.
+    void reportFileProblem(const QString &text);
+    void onLogFileFailed(const QString &fileName, const QString &reason);
+
     QHash<QString, QSharedPointer<Logger>> m_loggers;
     QHash<QString, QSharedPointer<Logger>> m_dongleLoggers;
     QHash<QString, QSharedPointer<Logger>> m_auxLoggers;
@@ -52,5 +60,6 @@ private:
     QSharedPointer<Logger> m_dummyLogger;
     QSharedPointer<Logger> m_selectedLogger;
     QString m_logDir;
+    QStringList m_fileProblems;
     QMutex m_mutex;
 };

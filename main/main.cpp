@@ -1,6 +1,7 @@
 #include "advertisingpages.h"
 #include "connectionpages.h"
 #include "crashhandler.h"
+#include "datafolder.h"
 #include "isochronouspages.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
@@ -16,6 +17,8 @@ int main(int argc, char **argv)
     Platform::installCrashHandler();
 
     QApplication app(argc, argv);
+    // Known only now; the working directory may refuse the report.
+    Platform::setCrashReportFallbackFolder(QFile::encodeName(Platform::dataFolder()).constData());
     // Before anything can take long, so an early SIGTERM still closes cleanly.
     Platform::TerminationWatcher termination;
     initWidgetResources();

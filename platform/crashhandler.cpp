@@ -26,6 +26,9 @@ std::atomic<bool> g_reportDone{false};
 static_assert(std::atomic<long>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
               "the crash handler needs lock-free atomics");
 constexpr int kWaitForReportMs = 3000;
+// Written before any crash can use it, read only by the handler.
+constexpr size_t kMaxFolder = 4096;
+char g_fallbackFolder[kMaxFolder] = {0};
 
 // Small writers that use nothing but write(2).
 struct Out
@@ -110,9 +113,25 @@ void writeReport(int sig, siginfo_t *info)
     char name[32];
     formatCrashFileName(now.tv_sec, int(now.tv_nsec / 1000000), g_utcOffset, name);
 
-    const int fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
+    const Out err{STDERR_FILENO};
+    char path[kMaxFolder + 40];
+    std::strcpy(path, name);
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 && g_fallbackFolder[0] != '\0') {
+        std::strcpy(path, g_fallbackFolder);
+        std::strcat(path, "/");
+        std::strcat(path, name);
+        fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    }
+    if (fd < 0) {
+        err.text("Vantora crashed; no crash report could be written in the working directory");
+        if (g_fallbackFolder[0] != '\0') {
+            err.text(" nor in ");
+            err.text(g_fallbackFolder);
+        }
+        err.text("\n");
         return;
+    }
     const Out out{fd};
     out.text("Vantora crash report\n");
     out.text("signal: ");
@@ -122,8 +141,14 @@ void writeReport(int sig, siginfo_t *info)
     out.text(")\n");
     out.text("code: ");
     out.number(info ? unsigned(info->si_code) : 0u);
-    out.text("\nfault address: 0x");
-    out.number(info ? reinterpret_cast<unsigned long long>(info->si_addr) : 0ull, 16);
+    // kill() or sigqueue() from elsewhere carries no fault address worth showing.
+    if (info && info->si_code <= 0 && info->si_pid != ::getpid()) {
+        out.text("\nsent by process ");
+        out.number(unsigned(info->si_pid));
+    } else {
+        out.text("\nfault address: 0x");
+        out.number(info ? reinterpret_cast<unsigned long long>(info->si_addr) : 0ull, 16);
+    }
     out.text("\nprocess: ");
     out.number(unsigned(::getpid()));
     out.text("\nthread: ");
@@ -136,6 +161,9 @@ void writeReport(int sig, siginfo_t *info)
     out.text("end of report\n");
     ::fsync(fd);
     ::close(fd);
+    err.text("Vantora crashed; the crash report is ");
+    err.text(path);
+    err.text(path[0] == '/' ? "\n" : " in the working directory\n");
 }
 
 void crashHandler(int sig, siginfo_t *info, void *)
@@ -231,6 +259,14 @@ struct AlternateStack
 };
 
 } // namespace
+
+void setCrashReportFallbackFolder(const char *path)
+{
+    const size_t length = path ? std::strlen(path) : 0;
+    if (length >= kMaxFolder)
+        return;
+    std::memcpy(g_fallbackFolder, path ? path : "", length + 1);
+}
 
 void installCrashStackForThisThread()
 {

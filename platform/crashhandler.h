@@ -5,9 +5,14 @@ namespace Platform {
 // Installs a process-wide handler for SIGSEGV, SIGBUS, SIGILL, SIGFPE and
 // SIGABRT. On a fault it writes a text report (signal, fault address, thread,
 // backtrace) to "YYYY-MM-DD-hh-mm-ss-mmm.dmp" (local time) in the current
-// working directory, unless a debugger is attached, then lets the signal take
-// its default action. Call it first thing in main; later calls do nothing.
+// working directory, else in the fallback folder, and says on standard error
+// where it is, unless a debugger is attached; then lets the signal take its
+// default action. Call it first thing in main; later calls do nothing.
 void installCrashHandler();
+
+// Where the report goes when the working directory refuses it (the data
+// folder). Call it once the folder is known; safe to call again.
+void setCrashReportFallbackFolder(const char *path);
 
 // Gives the calling thread its own alternate signal stack, so that a stack
 // overflow on it can still be reported. installCrashHandler does this for the

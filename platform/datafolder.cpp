@@ -2,8 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace Platform {
 
@@ -19,6 +24,20 @@ QString dataFolder()
         return user;
     }();
     return folder;
+}
+
+bool makeFolder(const QString &path, QString *reason)
+{
+    if (QDir().mkpath(path) && QFileInfo(path).isDir())
+        return true;
+    // mkpath tells nothing; the last step again gives the reason.
+    errno = 0;
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0777) == 0)
+        return true;
+    if (reason)
+        *reason = QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO));
+    return false;
 }
 
 QString safeFolderName(const QString &name)

@@ -12,4 +12,8 @@ QString dataFolder();
 // that no name can climb out of, or escape, the folder it is placed in.
 QString safeFolderName(const QString &name);
 
+// Makes a folder and its parents; on failure says why in the system's words
+// ("File name too long", "Permission denied", "No space left on device").
+bool makeFolder(const QString &path, QString *reason);
+
 } // namespace Platform

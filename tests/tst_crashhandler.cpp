@@ -20,6 +20,7 @@
 namespace {
 
 const char kChildVariable[] = "VANTORA_CRASH_CHILD";
+const char kFallbackVariable[] = "VANTORA_CRASH_FALLBACK";
 volatile int g_neverReached = -1;
 
 constexpr int kNoPtrace = 77;
@@ -64,6 +65,7 @@ int overflowStack(volatile int depth)
 [[noreturn]] void crashAs(const QByteArray &how)
 {
     Platform::installCrashHandler();
+    Platform::setCrashReportFallbackFolder(std::getenv(kFallbackVariable));
     if (how == "segv") {
         volatile int *nowhere = nullptr;
         *nowhere = 1;
@@ -111,6 +113,17 @@ int overflowStack(volatile int depth)
         *nowhere = 3;
     } else if (how == "overflow") {
         overflowStack(0);
+    } else if (how == "folder gone") {
+        // The working directory vanishes: no file can be made in it.
+        char folder[4096];
+        if (::getcwd(folder, sizeof folder) && ::rmdir(folder) == 0) {
+            volatile int *nowhere = nullptr;
+            *nowhere = 5;
+        }
+    } else if (how == "wait") {
+        ::write(STDOUT_FILENO, "ready\n", 6);
+        for (;;)
+            ::pause();
     }
     std::_Exit(0);
 }
@@ -134,6 +147,8 @@ private slots:
     void faultLeavesOneReport_data();
     void faultLeavesOneReport();
     void nothingUnderDebugger();
+    void reportGoesToFallbackFolder();
+    void signalFromAnotherProcessSaysSo();
     void fileNameFormat_data();
     void fileNameFormat();
 };
@@ -192,6 +207,61 @@ void TestCrashHandler::faultLeavesOneReport()
     // At least one frame line follows the backtrace header.
     QVERIFY(text.section(QLatin1String("backtrace:\n"), 1).count(QLatin1Char('\n')) >= 1);
     QVERIFY2(text.endsWith(QLatin1String("end of report\n")), qPrintable(text));
+}
+
+void TestCrashHandler::reportGoesToFallbackFolder()
+{
+    QTemporaryDir parent;
+    QTemporaryDir fallback;
+    QVERIFY(parent.isValid() && fallback.isValid());
+    const QString folder = parent.filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkdir(folder));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kFallbackVariable), fallback.path());
+    child.setProcessEnvironment(environment);
+    child.setWorkingDirectory(folder);
+    environment.insert(QString::fromLatin1(kChildVariable), QStringLiteral("folder gone"));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(child.exitCode(), int(SIGSEGV));
+
+    const QStringList files = QDir(fallback.path()).entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    const QString report = fallback.filePath(files.first());
+    const QString standardError = QString::fromLocal8Bit(child.readAllStandardError());
+    QCOMPARE(standardError.count(QLatin1Char('\n')), 1);
+    QVERIFY2(standardError.contains(QStringLiteral("the crash report is ") + report), qPrintable(standardError));
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(file.readAll());
+    QVERIFY(text.endsWith(QLatin1String("end of report\n")));
+    // Our own frames are named: the test program exports its symbols.
+    QVERIFY2(text.contains(QLatin1String("(main+")), qPrintable(text));
+}
+
+void TestCrashHandler::signalFromAnotherProcessSaysSo()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QProcess child;
+    startChild(child, folder.path(), QStringLiteral("wait"));
+    QVERIFY(child.waitForReadyRead(30000));
+    QVERIFY(child.readAllStandardOutput().contains("ready"));
+    QCOMPARE(::kill(pid_t(child.processId()), SIGSEGV), 0);
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    const QStringList files = QDir(folder.path()).entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QFile file(folder.filePath(files.first()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(file.readAll());
+    QVERIFY2(text.contains(QStringLiteral("sent by process %1\n").arg(::getpid())), qPrintable(text));
+    QVERIFY(!text.contains(QLatin1String("fault address")));
+    QVERIFY(QString::fromLocal8Bit(child.readAllStandardError()).contains(QLatin1String("in the working directory")));
 }
 
 void TestCrashHandler::nothingUnderDebugger()

@@ -15,12 +15,16 @@
 
 namespace {
 QStringList g_console;
+// What went to standard error as warnings.
+QStringList g_warnings;
 QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
 
 void captureConsole(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type == QtDebugMsg)
         g_console << message;
+    else if (type == QtWarningMsg)
+        g_warnings << message;
 }
 
 // The test environment silences debug output; the console logger writes there.
@@ -61,6 +65,43 @@ private:
     QString dongleLogFile(LogManager *manager) const { return manager->logDir() + QStringLiteral("/dongle_log.txt"); }
 
 private slots:
+    // Log files that cannot be made or written: one line on standard error
+    // and in the pane, naming the place and the reason; logging goes on.
+    void logFileProblemsAreReported_data()
+    {
+        QTest::addColumn<QString>("dongleName");
+        QTest::addColumn<QString>("file");    // put in place of UI_log.txt, if any
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("name too long for a folder") << QString(300, QLatin1Char('n')) << QString()
+                                                    << "File name too long";
+        QTest::newRow("full disk") << "FullDisk" << "/dev/full" << "No space left on device";
+    }
+
+    void logFileProblemsAreReported()
+    {
+        QFETCH(QString, dongleName);
+        QFETCH(QString, file);
+        QFETCH(QString, reason);
+        g_warnings.clear();
+        QScopedPointer<LogManager> manager(new LogManager(dongleName));
+        if (!file.isEmpty())
+            manager->getLogger("file_logger").dynamicCast<FileLogger>()->setFileName(file);
+        QTextBrowser browser;
+        manager->addLogger(new TextBrowserLogger("main_logger", &browser));
+        for (int i = 0; i < 3; ++i) {
+            manager->log(QString(3000, QLatin1Char('x')), LogLevel::Error);
+            manager->flushLogFiles();
+        }
+        QTRY_COMPARE(manager->fileProblems().size(), 1);
+        QTRY_VERIFY(browser.toPlainText().contains(reason));
+        const QString problem = manager->fileProblems().first();
+        QVERIFY2(problem.contains(reason), qPrintable(problem));
+        QVERIFY2(problem.contains(file.isEmpty() ? manager->logDir() : file), qPrintable(problem));
+        QCOMPARE(browser.toPlainText().count(reason), 1);
+        QVERIFY2(g_warnings.count(problem) == 1, qPrintable(g_warnings.join(" | ")));
+        QCOMPARE(browser.toPlainText().count(QString(3000, QLatin1Char('x'))), 3);
+    }
+
     void initTestCase()
     {
         g_previousFilter = QLoggingCategory::installFilter(enableDefaultDebug);

@@ -7,7 +7,7 @@
 #include <QTimer>
 
 namespace {
-constexpr int WindowMs = 1000;
+constexpr qint64 SummaryIntervalMs = 1000;
 }
 
 TextBrowserLogger::TextBrowserLogger(const QString &name, QTextBrowser *browser, const QString &fileName)
@@ -91,21 +91,27 @@ void TextBrowserLogger::flush()
     if (clearFirst && m_browser)
         m_browser->clear();
 
-    QStringList shown;
-    if (!m_window.isValid() || m_window.elapsed() >= WindowMs) {
-        if (m_leftOut > 0)
-            shown.append(formatLine(summaryLine(m_leftOut, m_fileName), LogLevel::Warn));
-        m_leftOut = 0;
-        m_shownInWindow = 0;
+    // A bucket that fills at the rate: a flood gets a few lines every pass
+    // rather than a whole second's worth in one go.
+    if (!m_window.isValid()) {
+        m_tokens = MaxLinesPerSecond;
         m_window.start();
+    } else {
+        m_tokens = qMin<double>(MaxLinesPerSecond, m_tokens + m_window.restart() * MaxLinesPerSecond / 1000.0);
     }
-    const int room = qMax(0, MaxLinesPerSecond - m_shownInWindow);
-    const int taken = qMin(room, lines.size());
-    shown += lines.mid(0, taken);
-    m_shownInWindow += taken;
+    const int taken = qMin(int(m_tokens), lines.size());
+    m_tokens -= taken;
+    QStringList shown = lines.mid(0, taken);
     m_leftOut += lines.size() - taken;
-    if (m_leftOut > 0 && !m_summaryTimer->isActive())
-        m_summaryTimer->start(int(qMax<qint64>(0, WindowMs - m_window.elapsed())));
+    if (m_leftOut > 0) {
+        if (!m_lastSummary.isValid() || m_lastSummary.elapsed() >= SummaryIntervalMs) {
+            shown.append(formatLine(summaryLine(m_leftOut, m_fileName), LogLevel::Warn));
+            m_leftOut = 0;
+            m_lastSummary.start();
+        } else if (!m_summaryTimer->isActive()) {
+            m_summaryTimer->start(int(SummaryIntervalMs - m_lastSummary.elapsed()));
+        }
+    }
     appendToBrowser(shown);
 }
 

@@ -49,8 +49,9 @@ private:
     QStringList m_pending;
     bool m_clearPending = false;
     bool m_flushPosted = false;
-    // The current second of the rate limit.
+    // The rate limit: lines the pane may still show, refilled with time.
     QElapsedTimer m_window;
-    int m_shownInWindow = 0;
+    double m_tokens = 0;
     qint64 m_leftOut = 0;
+    QElapsedTimer m_lastSummary;
 };
