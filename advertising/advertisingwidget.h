@@ -47,10 +47,12 @@ private slots:
     void on_btnClearAdvList_clicked();
     void on_adverTypeChanged(QString advType);
     void on_btnDeleteAdvList_clicked();
-    void on_tableView_advListClicked(const QModelIndex &index);
     void on_btnStartAdv_clicked();
 
 private:
+    // Connected explicitly to the table's pressed(); as a slot this name would
+    // send connectSlotsByName looking for a signal "advListClicked".
+    void on_tableView_advListClicked(const QModelIndex &index);
     void paramSetProc(const QByteArray &frame);
     void dataSetProc(const QByteArray &frame);
     void SDKProc(const QByteArray &frame);

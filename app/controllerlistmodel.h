@@ -5,6 +5,7 @@
 #include <QVector>
 
 #include "listmodeltext.h"
+#include "logger.h"
 
 class LogManager;
 
@@ -46,7 +47,7 @@ public:
         if (orientation == Qt::Vertical)
             return QString::number(section + 1);
         if (section < 0 || section >= m_titles.size()) {
-            ListModelText::log(m_logger, QStringLiteral("Device list error."), 1);
+            ListModelText::log(m_logger, QStringLiteral("Device list error."), LogLevel::Debug);
             return QVariant();
         }
         return m_titles.at(section);
@@ -92,7 +93,7 @@ protected:
     // A field of the wrong size shows nothing and says which one.
     QVariant refuseCell(const QString &text) const
     {
-        ListModelText::log(m_logger, text, 1);
+        ListModelText::log(m_logger, text, LogLevel::Debug);
         return QVariant();
     }
 

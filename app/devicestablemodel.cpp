@@ -10,6 +10,7 @@
 #include "commandnames.h"
 #include "cutil.h"
 #include "listmodeltext.h"
+#include "logger.h"
 
 DevicesTableModel::DevicesTableModel(LogManager *logger, QObject *parent)
     : QAbstractTableModel(parent), m_logger(logger)
@@ -47,7 +48,7 @@ QVariant DevicesTableModel::displayValue(const Record &record, const Column &col
 
     if (column.key == QLatin1String("addr")) {
         if (bytes.size() != 6) {
-            ListModelText::log(m_logger, QStringLiteral("Bluetooth Address's format is wrong."), 4);
+            ListModelText::log(m_logger, QStringLiteral("Bluetooth Address's format is wrong."), LogLevel::Error);
             return QVariant();
         }
         return ListModelText::reversedColonHex(bytes);
@@ -55,7 +56,7 @@ QVariant DevicesTableModel::displayValue(const Record &record, const Column &col
     if (column.key == QLatin1String("rssi")) {
         quint64 value = 0;
         if (CUtil::arrayToValue(0, bytes, &value) != 0) {
-            ListModelText::log(m_logger, QStringLiteral("Number format is wrong"), 4);
+            ListModelText::log(m_logger, QStringLiteral("Number format is wrong"), LogLevel::Error);
             return QVariant();
         }
         return int(qint8(quint8(value & 0xFF)));
@@ -70,7 +71,7 @@ QVariant DevicesTableModel::displayValue(const Record &record, const Column &col
     if (column.type == QLatin1String("number")) {
         quint64 value = 0;
         if (CUtil::arrayToValue(0, bytes, &value) != 0) {
-            ListModelText::log(m_logger, QStringLiteral("Number format is wrong"), 4);
+            ListModelText::log(m_logger, QStringLiteral("Number format is wrong"), LogLevel::Error);
             return QVariant();
         }
         return value;
@@ -130,7 +131,7 @@ QVariant DevicesTableModel::data(const QModelIndex &index, int role) const
         const QByteArray bytes = m_items->at(index.row()).value(column.key);
         if (bytes.size() != 1) {
             ListModelText::log(m_logger,
-                               QStringLiteral("DevicesTableModel::data: connected field is wrong."), 1);
+                               QStringLiteral("DevicesTableModel::data: connected field is wrong."), LogLevel::Debug);
             return QVariant();
         }
         if (uchar(bytes.at(0)) == 2)
@@ -224,7 +225,7 @@ void DevicesTableModel::addItem(const Record &record)
 void DevicesTableModel::updateItem(int row, const Record &record)
 {
     if (!m_items || row < 0 || row >= m_items->size()) {
-        ListModelText::log(m_logger, QStringLiteral("Update item failed."), 4);
+        ListModelText::log(m_logger, QStringLiteral("Update item failed."), LogLevel::Error);
         return;
     }
     (*m_items)[row] = record;

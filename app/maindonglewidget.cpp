@@ -430,8 +430,9 @@ void MainDongleWidget::onRcvMsg(QByteArray frame)
 
 void MainDongleWidget::onRcvDongleLog(QByteArray frame)
 {
-    if (m_logManager && frame.size() > CMsg::HEADER_LENTH)
-        m_logManager->dongleLog(QString::fromUtf8(frame.mid(CMsg::HEADER_LENTH)));
+    const QByteArray text = UplinkStatus::payload(frame);
+    if (m_logManager && !text.isEmpty())
+        m_logManager->dongleLog(QString::fromUtf8(text));
 }
 
 void MainDongleWidget::sdkStatusProc(const QByteArray &frame)

@@ -49,10 +49,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
 
-public slots:
+    // The title bar's buttons, connected explicitly: the form calls them
+    // m_btnMin, m_btnMax and m_btnClose, and as slots these names would send
+    // connectSlotsByName looking for objects that do not exist.
     void on_btnMin_clicked();
     void on_btnMax_clicked();
     void on_btnExit_clicked();
+
+public slots:
     void on_addDongleTab();
     void on_deleteDongleTab(int index);
     void on_showThisDongleTab(QString name);

@@ -1,17 +1,14 @@
 #pragma once
 
-#include <QProxyStyle>
+#include "flattabstyle.h"
 
-// Draws the dongle tabs as slanted flat labels: blue with white text when
-// selected, white with black text otherwise, every tab 100 x 28.
-class MyTabStyle : public QProxyStyle
+// Draws the dongle tabs as slanted flat labels, every tab 100 x 28.
+class MyTabStyle : public FlatTabStyle
 {
     Q_OBJECT
 public:
     MyTabStyle();
 
-    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
-                           const QWidget *widget) const override;
-    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
-                     const QWidget *widget) const override;
+protected:
+    QRect drawTabShape(QPainter *painter, const QStyleOptionTab &tab) const override;
 };

@@ -114,7 +114,7 @@ bool characteristicValueRecord(const AttributeInfo &declaration, AttributeInfo *
         return false;
     quint64 number = 0;
     AttributeInfo built;
-    built.handle = quint16(quint8(decl.at(1)) | (quint8(decl.at(2)) << 8));
+    built.handle = CUtil::byteAraryToShort(decl.mid(1, 2), 0);
     built.uuid = decl.mid(3);
     if (built.uuid.size() < 3) {
         CUtil::arrayToValue(0, built.uuid, &number);

@@ -2,6 +2,7 @@
 #include "ui_cregisterpsmdialog.h"
 
 #include "ccommand.h"
+#include "uplinkstatus.h"
 #include "cmsg.h"
 #include "cmsgfield.h"
 #include "commandnames.h"
@@ -80,7 +81,7 @@ void CRegisterPSMDialog::onRcvMsg(QByteArray frame)
 
 bool CRegisterPSMDialog::isSuccess(const QByteArray &frame)
 {
-    return frame.size() == 6 && frame.at(5) == 0;
+    return UplinkStatus::acknowledgement(frame) == 0;
 }
 
 void CRegisterPSMDialog::registerPSMProc(const QByteArray &frame)

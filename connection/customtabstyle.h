@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QProxyStyle>
+#include "flattabstyle.h"
 
 // Paints the connection page's west tabs as flat boxes of one size, with the
 // title written one letter per line.
-class CustomTabStyle : public QProxyStyle
+class CustomTabStyle : public FlatTabStyle
 {
     Q_OBJECT
 
@@ -12,8 +12,6 @@ public:
     CustomTabStyle();
     ~CustomTabStyle() override;
 
-    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
-                     const QWidget *widget = nullptr) const override;
-    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
-                           const QWidget *widget) const override;
+protected:
+    QRect drawTabShape(QPainter *painter, const QStyleOptionTab &tab) const override;
 };

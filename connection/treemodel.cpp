@@ -1,6 +1,7 @@
 #include "treemodel.h"
 
 #include "attributetext.h"
+#include "cutil.h"
 #include "logger.h"
 #include "logmanager.h"
 
@@ -76,12 +77,12 @@ void TreeModel::setupModelData()
             log(TreeDataWrong, LogLevel::Error);
             break;
         }
-        const int start = quint8(entry.value.at(0)) | (quint8(entry.value.at(1)) << 8);
+        const int start = CUtil::byteAraryToShort(entry.value, 0);
         if (start != i) {
             log(TreeDataWrong, LogLevel::Error);
             break;
         }
-        int end = quint8(entry.value.at(2)) | (quint8(entry.value.at(3)) << 8);
+        int end = CUtil::byteAraryToShort(entry.value.mid(2, 2), 0);
         if (end == 0xFFFF)
             end = size - 1;
         int last = 0;

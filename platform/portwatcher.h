@@ -1,5 +1,4 @@
-#ifndef PORTWATCHER_H
-#define PORTWATCHER_H
+#pragma once
 
 #include <QObject>
 #include <QStringList>
@@ -56,5 +55,3 @@ private:
 };
 
 } // namespace Platform
-
-#endif // PORTWATCHER_H

@@ -1,5 +1,4 @@
-#ifndef WINDOWCOMPOSITOR_H
-#define WINDOWCOMPOSITOR_H
+#pragma once
 
 namespace Platform {
 
@@ -10,5 +9,3 @@ namespace Platform {
 bool compositorRunning();
 
 } // namespace Platform
-
-#endif // WINDOWCOMPOSITOR_H

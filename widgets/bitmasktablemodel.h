@@ -1,5 +1,4 @@
-#ifndef BITMASKTABLEMODEL_H
-#define BITMASKTABLEMODEL_H
+#pragma once
 
 #include <QAbstractTableModel>
 #include <QPair>
@@ -29,5 +28,3 @@ private:
     int m_bitsPerRow;
     QVector<QPair<QString, bool>> m_items;
 };
-
-#endif // BITMASKTABLEMODEL_H

@@ -1,5 +1,4 @@
-#ifndef CCOMMANDUIWIDGET_H
-#define CCOMMANDUIWIDGET_H
+#pragma once
 
 #include "cfgtypes.h"
 
@@ -74,5 +73,3 @@ private:
     CMsg *m_msg;
     LogManager *m_log;
 };
-
-#endif // CCOMMANDUIWIDGET_H

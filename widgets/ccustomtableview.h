@@ -1,5 +1,4 @@
-#ifndef CCUSTOMTABLEVIEW_H
-#define CCUSTOMTABLEVIEW_H
+#pragma once
 
 #include <QTableView>
 
@@ -16,5 +15,3 @@ public:
 protected:
     bool viewportEvent(QEvent *event) override;
 };
-
-#endif // CCUSTOMTABLEVIEW_H

@@ -1,5 +1,4 @@
-#ifndef CFLATDIALOG_H
-#define CFLATDIALOG_H
+#pragma once
 
 #include <QDialog>
 #include <QPoint>
@@ -37,5 +36,3 @@ private:
     bool m_noTitleBar = false;
     bool m_formBuilt = false;
 };
-
-#endif // CFLATDIALOG_H

@@ -1,5 +1,4 @@
-#ifndef CFLATMESSAGE_H
-#define CFLATMESSAGE_H
+#pragma once
 
 #include "cflatdialog.h"
 
@@ -29,5 +28,3 @@ private:
     QPushButton *m_pbYes;
     QPushButton *m_pbNo;
 };
-
-#endif // CFLATMESSAGE_H

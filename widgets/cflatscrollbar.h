@@ -1,5 +1,4 @@
-#ifndef CFLATSCROLLBAR_H
-#define CFLATSCROLLBAR_H
+#pragma once
 
 #include <QScrollBar>
 
@@ -15,5 +14,3 @@ public:
 public slots:
     void onRangeChanged(int min, int max);
 };
-
-#endif // CFLATSCROLLBAR_H

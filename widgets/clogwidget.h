@@ -1,5 +1,4 @@
-#ifndef CLOGWIDGET_H
-#define CLOGWIDGET_H
+#pragma once
 
 #include <QWidget>
 
@@ -41,5 +40,3 @@ private:
     CMsg *m_msg;
     int m_logType;
 };
-
-#endif // CLOGWIDGET_H

@@ -7,6 +7,7 @@
 #include "cutil.h"
 #include "cvalidatelineedit.h"
 #include "cvalidatetextedit.h"
+#include "logger.h"
 #include "logmanager.h"
 #include "tflatscrollarea.h"
 
@@ -109,7 +110,7 @@ bool CmsgField::findFields(const QString &cmdName, bool subFieldMode, QVector<Ui
     UiComponentFields component;
     if (CUtil::findNameToUiElement(CCfgFileParse::instance()->m_downlinkNameToUiVec, cmdName, &component) != 0) {
         if (m_log)
-            m_log->log(QStringLiteral("find element from m_downlinkNameToUiVec failed."), 1);
+            m_log->log(QStringLiteral("find element from m_downlinkNameToUiVec failed."), LogLevel::Debug);
         return false;
     }
     *fields = component.fields;

@@ -1,5 +1,4 @@
-#ifndef CMSGFIELD_H
-#define CMSGFIELD_H
+#pragma once
 
 #include "cfgtypes.h"
 
@@ -56,5 +55,3 @@ private:
     bool m_ownsLayout;
     LogManager *m_log;
 };
-
-#endif // CMSGFIELD_H

@@ -1,5 +1,4 @@
-#ifndef CSELECTDONGLEDIALOG_H
-#define CSELECTDONGLEDIALOG_H
+#pragma once
 
 #include <QMap>
 #include <QPointer>
@@ -70,5 +69,3 @@ private:
     LogManager *m_logManager;
     QPointer<RefreshDongleThread> m_refreshThread;
 };
-
-#endif // CSELECTDONGLEDIALOG_H

@@ -1,5 +1,4 @@
-#ifndef CSTANDARDMSGDLG_H
-#define CSTANDARDMSGDLG_H
+#pragma once
 
 #include "cflatdialog.h"
 
@@ -46,5 +45,3 @@ private:
     CmsgField *m_msgField;
     LogManager *m_log;
 };
-
-#endif // CSTANDARDMSGDLG_H

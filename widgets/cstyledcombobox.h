@@ -1,5 +1,4 @@
-#ifndef CSTYLEDCOMBOBOX_H
-#define CSTYLEDCOMBOBOX_H
+#pragma once
 
 #include <QComboBox>
 #include <QStyledItemDelegate>
@@ -15,5 +14,3 @@ public:
 private:
     QStyledItemDelegate m_delegate;
 };
-
-#endif // CSTYLEDCOMBOBOX_H

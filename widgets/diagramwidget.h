@@ -1,5 +1,4 @@
-#ifndef DIAGRAMWIDGET_H
-#define DIAGRAMWIDGET_H
+#pragma once
 
 #include "ui_diagramwidget.h"
 
@@ -38,5 +37,3 @@ private:
     int m_state;
     int m_timerId;
 };
-
-#endif // DIAGRAMWIDGET_H

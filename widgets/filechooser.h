@@ -1,5 +1,4 @@
-#ifndef FILECHOOSER_H
-#define FILECHOOSER_H
+#pragma once
 
 #include <functional>
 
@@ -19,5 +18,3 @@ QString chooseSaveFileName(QWidget *parent, const QString &caption, const QStrin
 
 // Replaces the file dialogs; an empty function brings them back.
 void setFileChooser(FileChooserFunction chooser);
-
-#endif // FILECHOOSER_H

@@ -1,5 +1,4 @@
-#ifndef LOGSWTICH_H
-#define LOGSWTICH_H
+#pragma once
 
 #include "cflatdialog.h"
 
@@ -30,5 +29,3 @@ private:
     LogManager *m_logManager;
     Ui::LogSwtich *ui;
 };
-
-#endif // LOGSWTICH_H

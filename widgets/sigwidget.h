@@ -1,5 +1,4 @@
-#ifndef SIGWIDGET_H
-#define SIGWIDGET_H
+#pragma once
 
 #include <QWidget>
 
@@ -19,5 +18,3 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
 };
-
-#endif // SIGWIDGET_H

@@ -1,5 +1,4 @@
-#ifndef TFLATSCROLLAREA_H
-#define TFLATSCROLLAREA_H
+#pragma once
 
 #include <QAbstractItemView>
 #include <QEvent>
@@ -136,5 +135,3 @@ private:
     int m_topInset = 0;
     int m_leftInset = 0;
 };
-
-#endif // TFLATSCROLLAREA_H

@@ -1,5 +1,4 @@
-#ifndef UPLINKMSGHALFTABLEMODEL_H
-#define UPLINKMSGHALFTABLEMODEL_H
+#pragma once
 
 #include "bitmasktablemodel.h"
 
@@ -9,5 +8,3 @@ class uplinkMsgHalfTableModel : public BitMaskTableModel
 public:
     explicit uplinkMsgHalfTableModel(const QString &title, QObject *parent = nullptr);
 };
-
-#endif // UPLINKMSGHALFTABLEMODEL_H

@@ -1,5 +1,4 @@
-#ifndef UPLINKMSGTABLEMODEL_H
-#define UPLINKMSGTABLEMODEL_H
+#pragma once
 
 #include "bitmasktablemodel.h"
 
@@ -9,5 +8,3 @@ class uplinkMsgTableModel : public BitMaskTableModel
 public:
     explicit uplinkMsgTableModel(const QString &title, QObject *parent = nullptr);
 };
-
-#endif // UPLINKMSGTABLEMODEL_H

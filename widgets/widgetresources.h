@@ -1,5 +1,4 @@
-#ifndef WIDGETRESOURCES_H
-#define WIDGETRESOURCES_H
+#pragma once
 
 #include <QString>
 
@@ -13,5 +12,3 @@ QString flatStyleSheet();
 // True when top-level windows can have transparent areas (a compositor runs,
 // or the platform always composes). Decided once per process.
 bool translucentWindowsSupported();
-
-#endif // WIDGETRESOURCES_H

@@ -1,5 +1,4 @@
-#ifndef MODALANSWERER_H
-#define MODALANSWERER_H
+#pragma once
 
 #include <QList>
 #include <QObject>
@@ -65,5 +64,3 @@ private:
     int m_timeoutMs;
     qint64 m_idleSince = 0;
 };
-
-#endif // MODALANSWERER_H
