@@ -86,6 +86,10 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
     m_periodicListModel = new DevicePeriodicListModel(m_logger);
     m_rpaListModel = new DeviceRpaListModel(m_logger);
     m_devicesModel->setItems(&m_devices);
+    if (m_link) {
+        connect(m_link, &CMsg::sig_uplinkPassStarted, m_devicesModel, &DevicesTableModel::beginPass);
+        connect(m_link, &CMsg::sig_uplinkPassFinished, m_devicesModel, &DevicesTableModel::endPass);
+    }
 
     QTableView *devicesView = ui->tableView_devices;
     devicesView->setModel(m_devicesModel);

@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QIcon>
 
+#include <algorithm>
+
 #include "ccfgfileparse.h"
 #include "commandnames.h"
 #include "cutil.h"
@@ -30,7 +32,7 @@ int DevicesTableModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid() || !m_items)
         return 0;
-    return m_items->size();
+    return m_shownRows;
 }
 
 int DevicesTableModel::columnCount(const QModelIndex &parent) const
@@ -106,8 +108,7 @@ QVariant DevicesTableModel::displayValue(const Record &record, const Column &col
 
 QVariant DevicesTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || !m_items || index.row() >= m_items->size()
-        || index.column() >= m_columns.size())
+    if (!index.isValid() || !m_items || index.row() >= m_shownRows || index.column() >= m_columns.size())
         return QVariant();
 
     switch (role) {
@@ -164,10 +165,51 @@ Qt::ItemFlags DevicesTableModel::flags(const QModelIndex &index) const
     return QAbstractTableModel::flags(index);
 }
 
+void DevicesTableModel::beginPass()
+{
+    ++m_passDepth;
+}
+
+void DevicesTableModel::endPass()
+{
+    if (m_passDepth > 0)
+        --m_passDepth;
+    // Also at the end of a pass nested in a handler's modal loop: what is
+    // noted so far is consistent and may be shown.
+    announcePending();
+}
+
+void DevicesTableModel::announcePending()
+{
+    if (!m_items)
+        return;
+    if (m_items->size() > m_shownRows) {
+        beginInsertRows(QModelIndex(), m_shownRows, m_items->size() - 1);
+        m_shownRows = m_items->size();
+        endInsertRows();
+    }
+    if (m_changedRows.isEmpty())
+        return;
+    std::sort(m_changedRows.begin(), m_changedRows.end());
+    const int lastColumn = m_columns.size() - 1;
+    for (int i = 0; i < m_changedRows.size();) {
+        int last = m_changedRows.at(i);
+        int j = i + 1;
+        while (j < m_changedRows.size() && m_changedRows.at(j) <= last + 1)
+            last = m_changedRows.at(j++);
+        if (lastColumn >= 0)
+            emit dataChanged(index(m_changedRows.at(i), 0), index(last, lastColumn));
+        i = j;
+    }
+    m_changedRows.clear();
+}
+
 void DevicesTableModel::setItems(QVector<Record> *items)
 {
     beginResetModel();
     m_items = items;
+    m_shownRows = items ? items->size() : 0;
+    m_changedRows.clear();
     endResetModel();
 }
 
@@ -175,10 +217,9 @@ void DevicesTableModel::addItem(const Record &record)
 {
     if (!m_items)
         return;
-    const int row = m_items->size();
-    beginInsertRows(QModelIndex(), row, row);
     m_items->append(record);
-    endInsertRows();
+    if (m_passDepth == 0)
+        announcePending();
 }
 
 void DevicesTableModel::updateItem(int row, const Record &record)
@@ -188,8 +229,11 @@ void DevicesTableModel::updateItem(int row, const Record &record)
         return;
     }
     (*m_items)[row] = record;
-    if (!m_columns.isEmpty())
-        emit dataChanged(index(row, 0), index(row, m_columns.size() - 1));
+    // A row still to be inserted is shown with its latest record anyway.
+    if (row < m_shownRows)
+        m_changedRows.append(row);
+    if (m_passDepth == 0)
+        announcePending();
 }
 
 void DevicesTableModel::clear()
@@ -197,6 +241,8 @@ void DevicesTableModel::clear()
     beginResetModel();
     if (m_items)
         m_items->resize(0);
+    m_shownRows = 0;
+    m_changedRows.clear();
     m_currentIndex = QModelIndex();
     endResetModel();
 }

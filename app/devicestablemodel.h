@@ -39,6 +39,13 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // Between these, as while the link delivers one pass of frames, new rows
+    // and changed rows are only noted; endPass announces them at once: one
+    // insertion for the new rows and one change per run of adjacent rows, so
+    // the view lays out and repaints once per pass instead of once per report.
+    void beginPass();
+    void endPass();
+
     void setItems(QVector<Record> *items);
     void addItem(const Record &record);
     void updateItem(int row, const Record &record);
@@ -54,9 +61,14 @@ public:
 
 private:
     QVariant displayValue(const Record &record, const Column &column) const;
+    void announcePending();
 
     LogManager *m_logger;
     QVector<Record> *m_items = nullptr;
+    // Rows the views know of; the items past it were added during a pass.
+    int m_shownRows = 0;
+    int m_passDepth = 0;
+    QVector<int> m_changedRows;
     QVector<Column> m_columns;
     QModelIndex m_currentIndex;
     QString m_searchText;

@@ -196,6 +196,25 @@ void CMsg::deliverUplinks()
 {
     m_deliveryPosted = false;
     QPointer<CMsg> self(this);
+    // Ends the pass however the slice ends, unless a handler deleted the link.
+    struct Pass
+    {
+        CMsg *link;
+        QPointer<CMsg> &alive;
+        bool started = false;
+        void start()
+        {
+            if (!started) {
+                started = true;
+                emit link->sig_uplinkPassStarted();
+            }
+        }
+        ~Pass()
+        {
+            if (started && alive)
+                emit link->sig_uplinkPassFinished();
+        }
+    } pass {this, self};
     QElapsedTimer spent;
     spent.start();
     while (spent.elapsed() < DeliverySliceMs) {
@@ -217,6 +236,7 @@ void CMsg::deliverUplinks()
         // A handler may run a nested event loop (a modal box); frames go on
         // arriving in it through the delivery posted here.
         scheduleDelivery();
+        pass.start();
         emitFrame(frame);
         if (!self)
             return;

@@ -59,6 +59,11 @@ public:
     qint64 oldestUndeliveredMs() const;
 
 signals:
+    // Around the frames of one delivery pass, so a subscriber can gather
+    // what the pass changes and show it once (a table inserting its rows).
+    void sig_uplinkPassStarted();
+    void sig_uplinkPassFinished();
+
     void sig_rcvCommonMsg(QByteArray msg);
     void sig_rcvGapMsg(QByteArray msg);
     void sig_rcvSmMsg(QByteArray msg);

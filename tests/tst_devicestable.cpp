@@ -52,6 +52,7 @@ private slots:
     void connectedIcon_data();
     void connectedIcon();
     void rowsThroughTheModel();
+    void passGathersRowsAndChanges();
     void updateOutOfRange_data();
     void updateOutOfRange();
     void highlight();
@@ -201,6 +202,46 @@ void TestDevicesTable::rowsThroughTheModel()
     QCOMPARE(reset.count(), 1);
     QVERIFY(m_rows.isEmpty());
     QCOMPARE(m_model->rowCount(), 0);
+}
+
+// A pass of reports: the new rows come as one insertion, the changed rows
+// as one change per run of adjacent rows, and nothing is announced before
+// the pass ends (the tester checks the model stays consistent meanwhile).
+void TestDevicesTable::passGathersRowsAndChanges()
+{
+    for (int i = 0; i < 6; ++i)
+        m_model->addItem(device(QByteArray("0102030405") + QByteArray::number(10 + i)));
+    QSignalSpy inserted(m_model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(m_model, &QAbstractItemModel::dataChanged);
+
+    m_model->beginPass();
+    for (int i = 0; i < 3; ++i)
+        m_model->addItem(device(QByteArray("0a0b0c0d0e") + QByteArray::number(10 + i)));
+    Record renamed = device("010203040510");
+    renamed.insert(QStringLiteral("device"), QByteArrayLiteral("Sensor"));
+    for (const int row : {4, 0, 1, 0, 5, 7})
+        m_model->updateItem(row, renamed);
+    QCOMPARE(m_model->rowCount(), 6);
+    QCOMPARE(inserted.count() + changed.count(), 0);
+    m_model->endPass();
+
+    QCOMPARE(m_model->rowCount(), 9);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.at(0).at(1).toInt(), 6);
+    QCOMPARE(inserted.at(0).at(2).toInt(), 8);
+    const int lastColumn = m_model->columnCount() - 1;
+    // Row 7 was new in this pass: its insertion shows its latest record.
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(changed.at(0).at(0).toModelIndex(), m_model->index(0, 0));
+    QCOMPARE(changed.at(0).at(1).toModelIndex(), m_model->index(1, lastColumn));
+    QCOMPARE(changed.at(1).at(0).toModelIndex(), m_model->index(4, 0));
+    QCOMPARE(changed.at(1).at(1).toModelIndex(), m_model->index(5, lastColumn));
+    QCOMPARE(m_model->data(m_model->index(7, 0)).toString(), QStringLiteral("Sensor"));
+
+    // Outside a pass every call is announced at once, as before.
+    m_model->addItem(device("0f0f0f0f0f0f"));
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(m_model->rowCount(), 10);
 }
 
 void TestDevicesTable::updateOutOfRange_data()
