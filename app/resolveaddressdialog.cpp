@@ -1,4 +1,5 @@
 #include "resolveaddressdialog.h"
+#include "cutil.h"
 #include "ui_resolveaddressdialog.h"
 
 #include "ccommand.h"
@@ -67,10 +68,7 @@ void ResolveAddressDialog::getRPAAdress(const QByteArray &frame)
         != UplinkStatus::Succeeded)
         return;
     const QByteArray address = fields.value(QStringLiteral("rpa_addr"));
-    QStringList pairs;
-    for (int i = address.size() - 1; i >= 0; --i)
-        pairs << QStringLiteral("%1").arg(quint8(address.at(i)), 2, 16, QLatin1Char('0'));
-    const QString text = pairs.join(QLatin1Char(':'));
+    const QString text = CUtil::colonHex(address, CUtil::Reversed);
     const QByteArray operation = fields.value(QStringLiteral("op_type"));
     if (operation.size() != 1)
         return;

@@ -589,7 +589,7 @@ enum ListKind { ServiceList, IncludeList, CharacteristicList, DescriptorList };
 
 quint16 u16At(const QByteArray &bytes, int at)
 {
-    return quint16(quint8(bytes.at(at)) | (quint8(bytes.at(at + 1)) << 8));
+    return quint16(CUtil::littleEndian(bytes.mid(at, 2)));
 }
 } // namespace
 
@@ -598,7 +598,7 @@ void CGattWidget::storeListRecords(const QByteArray &frame, int kind)
     static const GattListResult::Layout layouts[] = {GattListResult::Services, GattListResult::Includes,
                                                      GattListResult::Characteristics, GattListResult::Descriptors};
     CCommand::uplinkRawMsgToLog(m_logger, frame);
-    const GattListResult list = GattListResult::cut(frame.mid(CMsg::HEADER_LENTH), layouts[kind]);
+    const GattListResult list = GattListResult::cut(UplinkStatus::payload(frame), layouts[kind]);
     if (list.error == GattListResult::TooShort) {
         logFormatError(frame);
         return;
@@ -693,7 +693,7 @@ void CGattWidget::ExchangeGATTMTUProc(const QByteArray &frame)
 void CGattWidget::readProc(const QByteArray &frame)
 {
     CCommand::uplinkRawMsgToLog(m_logger, frame);
-    const GattListResult list = GattListResult::cut(frame.mid(CMsg::HEADER_LENTH), GattListResult::Reads);
+    const GattListResult list = GattListResult::cut(UplinkStatus::payload(frame), GattListResult::Reads);
     if (!list.hasCondix || list.condix != m_condix) {
         if (list.error == GattListResult::TooShort)
             logFormatError(frame);
@@ -838,7 +838,7 @@ bool CGattWidget::runPairDialog(const QString &titleSuffix, const QString &capti
 void CGattWidget::securityRequestProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CGattWidget::securityRequestProc");
-    const QByteArray payload = frame.mid(CMsg::HEADER_LENTH);
+    const QByteArray payload = UplinkStatus::payload(frame);
     if (payload.isEmpty() || quint8(payload.back()) != m_condix)
         return;
     CCommand::uplinkRawMsgToLog(m_logger, frame);

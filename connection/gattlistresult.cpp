@@ -1,5 +1,7 @@
 #include "gattlistresult.h"
 
+#include "cutil.h"
+
 namespace {
 const int ListHeaderSize = 4; // condix, status, count
 }
@@ -16,7 +18,7 @@ GattListResult GattListResult::cut(const QByteArray &payload, Layout layout)
         return result;
     }
     result.status = quint8(payload.at(1));
-    result.count = quint16(quint8(payload.at(2)) | (quint8(payload.at(3)) << 8));
+    result.count = quint16(CUtil::littleEndian(payload.mid(2, 2)));
 
     int at = ListHeaderSize;
     while (at < payload.size()) {
