@@ -422,15 +422,18 @@ void CGattWidget::on_toolButton_clear_clicked()
 
 void CGattWidget::on_toolButton_enableNotifyAndIndicate_clicked()
 {
-    beginBatch(Batch::Writes);
-    on_toolButton_enableNotifications_pressed(true, false);
-    endBatchIfEmpty(QStringLiteral("no configuration descriptor was written."));
+    writeConfigurations(true);
 }
 
 void CGattWidget::on_toolButton_disableNotifyAndIndicate_clicked()
 {
+    writeConfigurations(false);
+}
+
+void CGattWidget::writeConfigurations(bool enable)
+{
     beginBatch(Batch::Writes);
-    on_toolButton_enableNotifications_pressed(false, false);
+    on_toolButton_enableNotifications_pressed(enable, false);
     endBatchIfEmpty(QStringLiteral("no configuration descriptor was written."));
 }
 

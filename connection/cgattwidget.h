@@ -94,6 +94,8 @@ private:
     // when none of them could be queued.
     void beginBatch(Batch kind);
     void endBatchIfEmpty(const QString &why);
+    // The notification buttons' batch: every configuration descriptor written.
+    void writeConfigurations(bool enable);
     // One answer of this connection to a request of the running batch.
     bool takeBatchAnswer(Batch kind);
     QString dongleName() const;
