@@ -23,6 +23,20 @@ QString hexPairs(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex(':'));
 }
 
+// One shared copy of every 1-byte value: most fields of a report are one
+// byte, and a table keeps thousands of reports.
+QByteArray sharedByte(char value)
+{
+    static const QVector<QByteArray> bytes = [] {
+        QVector<QByteArray> all;
+        all.reserve(256);
+        for (int i = 0; i < 256; ++i)
+            all.append(QByteArray(1, char(i)));
+        return all;
+    }();
+    return bytes.at(uchar(value));
+}
+
 bool isHexDigit(QChar c)
 {
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
@@ -215,11 +229,17 @@ QString CCommand::getUpLinkId(const QByteArray &frame)
 {
     if (frame.size() < 3)
         return QString();
-    return QStringLiteral("%1@%2@%3")
-        .arg(quint8(frame.at(0)), 2, 16, QLatin1Char('0'))
-        .arg(quint8(frame.at(1)), 2, 16, QLatin1Char('0'))
-        .arg(quint8(frame.at(2)), 2, 16, QLatin1Char('0'))
-        .toUpper();
+    // "DD@01@02": built directly, every frame is dispatched by it.
+    static const char digits[] = "0123456789ABCDEF";
+    QChar id[8];
+    for (int i = 0; i < 3; ++i) {
+        const uchar b = uchar(frame.at(i));
+        id[i * 3] = QLatin1Char(digits[b >> 4]);
+        id[i * 3 + 1] = QLatin1Char(digits[b & 0x0F]);
+        if (i < 2)
+            id[i * 3 + 2] = QLatin1Char('@');
+    }
+    return QString(id, 8);
 }
 
 int CCommand::parseUpLinkCmd(LogManager *logger, const QByteArray &frame, QMap<QString, QByteArray> &fields)
@@ -244,7 +264,8 @@ int CCommand::parseUpLinkCmd(LogManager *logger, const QByteArray &frame, QMap<Q
                             LogLevel::Error);
                 return -1;
             }
-            fields[field.key] = frame.mid(int(start), int(field.length));
+            fields[field.key] = field.length == 1 ? sharedByte(frame.at(int(start)))
+                                                  : frame.mid(int(start), int(field.length));
         } else {
             fields[field.key] = start < frame.size() ? frame.mid(int(start)) : QByteArray();
         }
