@@ -217,11 +217,8 @@ bool CCommand::isInvalidUpLinkMsg(LogManager *logger, const QByteArray &frame)
         logger->log(QStringLiteral("the length of msg is too short"), LogLevel::Info);
         return false;
     }
-    quint64 length = 0;
-    if (CUtil::arrayToValue(0, frame.mid(3, 2), &length) != 0) {
-        logger->log(QStringLiteral("CCommand::isInvalidUpLinkMsg: get payload lenth failed."), LogLevel::Info);
-        return false;
-    }
+    // Every subscriber checks every frame of its layer: read the length in place.
+    const quint64 length = quint64(quint8(frame.at(3))) | (quint64(quint8(frame.at(4))) << 8);
     return length + HeaderLength == quint64(frame.size());
 }
 
@@ -229,17 +226,15 @@ QString CCommand::getUpLinkId(const QByteArray &frame)
 {
     if (frame.size() < 3)
         return QString();
-    // "DD@01@02": built directly, every frame is dispatched by it.
     static const char digits[] = "0123456789ABCDEF";
-    QChar id[8];
+    QString id(8, QLatin1Char('@'));
+    QChar *text = id.data();
     for (int i = 0; i < 3; ++i) {
-        const uchar b = uchar(frame.at(i));
-        id[i * 3] = QLatin1Char(digits[b >> 4]);
-        id[i * 3 + 1] = QLatin1Char(digits[b & 0x0F]);
-        if (i < 2)
-            id[i * 3 + 2] = QLatin1Char('@');
+        const uchar byte = uchar(frame.at(i));
+        text[3 * i] = QLatin1Char(digits[byte >> 4]);
+        text[3 * i + 1] = QLatin1Char(digits[byte & 0x0F]);
     }
-    return QString(id, 8);
+    return id;
 }
 
 int CCommand::parseUpLinkCmd(LogManager *logger, const QByteArray &frame, QMap<QString, QByteArray> &fields)
