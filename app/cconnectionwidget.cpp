@@ -266,19 +266,23 @@ void CConnectionWidget::rebuildDeviceIndex()
     static const QString typeKey = QStringLiteral("addr_type");
     m_deviceRows.clear();
     m_deviceRows.reserve(m_devices.size());
-    for (int i = 0; i < m_devices.size(); ++i) {
-        const auto &device = m_devices.at(i);
+    for (const auto &device : qAsConst(m_devices)) {
         quint64 key = 0;
         if (deviceKey(device.value(addrKey), device.value(typeKey), &key))
-            m_deviceRows.insert(key, i);
+            m_deviceRows.append(key);
+        else
+            m_deviceRows.appendUnkeyed();
     }
-    m_indexedDevices = m_devices.size();
 }
 
 int CConnectionWidget::findDeviceRow(const QByteArray &addr, const QByteArray &addrType)
 {
     static const QString addrKey = QStringLiteral("addr");
     static const QString typeKey = QStringLiteral("addr_type");
+    // The index follows the table; rebuild it when the rows were emptied or
+    // changed behind it.
+    if (m_deviceRows.size() != m_devices.size())
+        rebuildDeviceIndex();
     quint64 key = 0;
     if (!deviceKey(addr, addrType, &key)) {
         for (int i = 0; i < m_devices.size(); ++i) {
@@ -289,11 +293,7 @@ int CConnectionWidget::findDeviceRow(const QByteArray &addr, const QByteArray &a
         }
         return -1;
     }
-    // The index follows the table; rebuild it when the rows were emptied or
-    // changed behind it.
-    if (m_indexedDevices != m_devices.size())
-        rebuildDeviceIndex();
-    const int row = m_deviceRows.value(key, -1);
+    const int row = m_deviceRows.find(key);
     if (row < 0 || row >= m_devices.size())
         return -1;
     const auto &device = m_devices.at(row);
@@ -320,7 +320,10 @@ void CConnectionWidget::makeRoomForDevice()
     });
     if (gone.isEmpty())
         return;
-    rebuildDeviceIndex();
+    if (m_deviceRows.size() == m_devices.size() + gone.size())
+        m_deviceRows.removeRows(gone);
+    else
+        rebuildDeviceIndex();
     // Many scattered rows leave in one reset, which forgets the view's row.
     if (current >= 0) {
         const int before = int(std::lower_bound(gone.begin(), gone.end(), current) - gone.begin());
@@ -690,9 +693,10 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     makeRoomForDevice();
     quint64 key = 0;
     if (deviceKey(fields.value(QStringLiteral("addr")), fields.value(QStringLiteral("addr_type")), &key))
-        m_deviceRows.insert(key, m_devices.size());
+        m_deviceRows.append(key);
+    else
+        m_deviceRows.appendUnkeyed();
     m_devicesModel->addItem(fields);
-    ++m_indexedDevices;
 }
 
 void CConnectionWidget::startScanResultProc(const QByteArray &frame)

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "deviceindex.h"
 #include "devicelistmodel.h"
 #include "devicerpalistmodel.h"
 #include "uplinkdispatcher.h"
@@ -178,11 +179,9 @@ private:
     Ui_ConnectionWidget *ui = nullptr;
     DevicesTableModel *m_devicesModel = nullptr;
     QVector<QMap<QString, QByteArray>> m_devices;
-    // Row of each known address with its type (packed in one number), so a
-    // report finds its row without walking the table.
-    QHash<quint64, int> m_deviceRows;
-    // How many rows of the table the index covers.
-    int m_indexedDevices = 0;
+    // Row of each known address with its type, so a report finds its row
+    // without walking the table.
+    DeviceIndex m_deviceRows;
     DeviceListModel *m_whiteListModel = nullptr;
     DeviceListModel *m_bondListModel = nullptr;
     DevicePeriodicListModel *m_periodicListModel = nullptr;

@@ -292,21 +292,28 @@ QVector<int> DevicesTableModel::makeRoom(const std::function<bool(int row)> &kee
     QVector<QPair<quint64, int>> candidates;
     candidates.reserve(m_items->size());
     for (int row = 0; row < m_items->size(); ++row) {
-        if (row != highlighted && !(keep && keep(row)))
+        if (row != highlighted)
             candidates.append(qMakePair(m_seen.at(row), row));
     }
-    const int wanted = m_items->size() - m_rowLimit + qMax(1, m_rowLimit / 100);
-    const int count = qMin(wanted, candidates.size());
-    if (count <= 0)
-        return {};
-    std::nth_element(candidates.begin(), candidates.begin() + count, candidates.end());
+    const int count = m_items->size() - m_rowLimit + qMax(1, m_rowLimit / 100);
+    // The oldest first; keep() is asked only about them (it may be dear),
+    // and the next oldest stand in for the few it holds on to.
     QVector<int> rows;
     rows.reserve(count);
-    for (int i = 0; i < count; ++i)
-        rows.append(candidates.at(i).second);
+    for (int from = 0; rows.size() < count && from < candidates.size();) {
+        const int next = from + qMin(count - rows.size(), candidates.size() - from);
+        std::nth_element(candidates.begin() + from, candidates.begin() + next, candidates.end());
+        for (int i = from; i < next; ++i) {
+            if (!keep || !keep(candidates.at(i).second))
+                rows.append(candidates.at(i).second);
+        }
+        from = next;
+    }
+    if (rows.isEmpty())
+        return {};
     std::sort(rows.begin(), rows.end());
     removeRows(rows);
-    logEviction(count);
+    logEviction(rows.size());
     return rows;
 }
 

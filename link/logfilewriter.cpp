@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -26,13 +27,20 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_jobs.push_back(Job{file, bytes});
         const quint64 ticket = ++m_queued;
-        m_wake.notify_all();
+        // A writer that is gathering or writing takes this piece with the
+        // others: waking a thread costs the caller more than the line did.
+        if (m_idle)
+            m_wake.notify_all();
         return ticket;
     }
 
     void waitFor(quint64 ticket)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_written >= ticket)
+            return;
+        m_urgent = true;
+        m_wake.notify_all();
         m_done.wait(lock, [&] { return m_written >= ticket; });
     }
 
@@ -41,29 +49,42 @@ private:
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
+            m_idle = true;
             m_wake.wait(lock, [&] { return !m_jobs.empty(); });
-            Job job = std::move(m_jobs.front());
-            m_jobs.pop_front();
+            m_idle = false;
+            // A busy scan hands over a piece every few milliseconds; gathering
+            // them briefly wakes this thread (and its callers) far less often.
+            m_wake.wait_for(lock, std::chrono::milliseconds(GatherMs), [&] { return m_urgent; });
+            m_urgent = false;
+            std::deque<Job> jobs;
+            jobs.swap(m_jobs);
+            const quint64 taken = m_queued;
             lock.unlock();
-            if (job.file->isOpen()) {
-                if (!job.bytes.isEmpty())
-                    job.file->write(job.bytes);
-                job.file->flush();
+            for (Job &job : jobs) {
+                if (job.file->isOpen()) {
+                    if (!job.bytes.isEmpty())
+                        job.file->write(job.bytes);
+                    job.file->flush();
+                }
+                // The last holder of a replaced file closes it here, after its last piece.
+                job.file.reset();
             }
-            // The last holder of a replaced file closes it here, after its last piece.
-            job.file.reset();
+            jobs.clear();
             lock.lock();
-            ++m_written;
+            m_written = taken;
             m_done.notify_all();
         }
     }
 
+    static constexpr int GatherMs = 10;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
     std::deque<Job> m_jobs;
     quint64 m_queued = 0;
     quint64 m_written = 0;
+    bool m_idle = false;
+    bool m_urgent = false;
 };
 
 Writer &writer()
