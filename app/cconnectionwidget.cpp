@@ -643,7 +643,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     if (!name.isEmpty())
         fields.insert(QStringLiteral("device"), name);
 
-    const QByteArray legacyPhy(1, char(0x0C));
+    const QByteArray legacyPhy = CUtil::sharedBytes("\x0C", 1);
     const bool periodic = CUtil::littleEndian(fields.value(QStringLiteral("period_adv_intv"))) != 0;
     const auto markSyncable = [](QMap<QString, QByteArray> &record) {
         QByteArray type = record.value(QStringLiteral("adv_type"));
@@ -687,7 +687,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
         if (classification == 3)
             fields.insert(QStringLiteral("phy_second"), legacyPhy);
     }
-    fields.insert(QStringLiteral("connected"), QByteArray(1, char(0)));
+    fields.insert(QStringLiteral("connected"), CUtil::sharedBytes("\0", 1));
     if (periodic)
         markSyncable(fields);
     makeRoomForDevice();

@@ -1,5 +1,7 @@
 #include "cutil.h"
 
+#include <QVector>
+
 #include <QTime>
 
 #include <algorithm>
@@ -148,4 +150,26 @@ quint64 CUtil::littleEndian(const QByteArray &bytes)
 {
     quint64 value = 0;
     return arrayToValue(0, bytes, &value) == 0 ? value : 0;
+}
+
+QByteArray CUtil::sharedBytes(const char *data, int size)
+{
+    static const QVector<QByteArray> singles = [] {
+        QVector<QByteArray> all;
+        all.reserve(256);
+        for (int i = 0; i < 256; ++i)
+            all.append(QByteArray(1, char(i)));
+        return all;
+    }();
+    static const QVector<QByteArray> zeros = [] {
+        QVector<QByteArray> all;
+        for (int size = 0; size <= 8; ++size)
+            all.append(QByteArray(size, '\0'));
+        return all;
+    }();
+    if (size == 1)
+        return singles.at(uchar(data[0]));
+    if (size >= 0 && size <= 8 && std::all_of(data, data + size, [](char c) { return c == 0; }))
+        return zeros.at(size);
+    return QByteArray(data, size);
 }

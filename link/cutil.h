@@ -36,6 +36,10 @@ public:
     static void appendHex(QString &text, const QByteArray &bytes, char separator = 0);
     // The little-endian unsigned value of up to 8 bytes; 0 for none or more than 8.
     static quint64 littleEndian(const QByteArray &bytes);
+    // The bytes as a copy shared by every holder when they are one byte or
+    // zeros only (up to 8): a table of thousands of reports is mostly such
+    // fields. Other bytes get their own copy.
+    static QByteArray sharedBytes(const char *data, int size);
 
 private:
     static bool s_seeded;

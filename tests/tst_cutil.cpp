@@ -282,6 +282,38 @@ private slots:
     {
         QCOMPARE(CUtil::random(6, 5), -1);
     }
+
+    void sharedBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("shared");
+        QTest::newRow("one byte") << QByteArray::fromHex("c4") << true;
+        QTest::newRow("zero byte") << QByteArray(1, '\0') << true;
+        QTest::newRow("two zeros") << QByteArray(2, '\0') << true;
+        QTest::newRow("eight zeros") << QByteArray(8, '\0') << true;
+        QTest::newRow("nine zeros") << QByteArray(9, '\0') << false;
+        QTest::newRow("two bytes") << QByteArray::fromHex("0100") << false;
+        QTest::newRow("address") << QByteArray::fromHex("010203040506") << false;
+        QTest::newRow("none") << QByteArray() << true;
+    }
+
+    // Equal bytes either way; shared ones are one copy, and writing to a
+    // holder's copy leaves the others alone.
+    void sharedBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, shared);
+        QByteArray first = CUtil::sharedBytes(bytes.constData(), bytes.size());
+        const QByteArray second = CUtil::sharedBytes(bytes.constData(), bytes.size());
+        QCOMPARE(first, bytes);
+        QCOMPARE(second, bytes);
+        QCOMPARE(first.isSharedWith(second) && !bytes.isEmpty(), shared && !bytes.isEmpty());
+        if (!first.isEmpty()) {
+            first[0] = char(first.at(0) + 1);
+            QCOMPARE(second, bytes);
+            QCOMPARE(CUtil::sharedBytes(bytes.constData(), bytes.size()), bytes);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCUtil)
