@@ -23,6 +23,20 @@ QString hexPairs(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex(':'));
 }
 
+// One shared copy of every 1-byte value: most fields of a report are one
+// byte, and a table keeps thousands of reports.
+QByteArray sharedByte(char value)
+{
+    static const QVector<QByteArray> bytes = [] {
+        QVector<QByteArray> all;
+        all.reserve(256);
+        for (int i = 0; i < 256; ++i)
+            all.append(QByteArray(1, char(i)));
+        return all;
+    }();
+    return bytes.at(uchar(value));
+}
+
 bool isHexDigit(QChar c)
 {
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
@@ -203,11 +217,8 @@ bool CCommand::isInvalidUpLinkMsg(LogManager *logger, const QByteArray &frame)
         logger->log(QStringLiteral("the length of msg is too short"), LogLevel::Info);
         return false;
     }
-    quint64 length = 0;
-    if (CUtil::arrayToValue(0, frame.mid(3, 2), &length) != 0) {
-        logger->log(QStringLiteral("CCommand::isInvalidUpLinkMsg: get payload lenth failed."), LogLevel::Info);
-        return false;
-    }
+    // Every subscriber checks every frame of its layer: read the length in place.
+    const quint64 length = quint64(quint8(frame.at(3))) | (quint64(quint8(frame.at(4))) << 8);
     return length + HeaderLength == quint64(frame.size());
 }
 
@@ -215,11 +226,15 @@ QString CCommand::getUpLinkId(const QByteArray &frame)
 {
     if (frame.size() < 3)
         return QString();
-    return QStringLiteral("%1@%2@%3")
-        .arg(quint8(frame.at(0)), 2, 16, QLatin1Char('0'))
-        .arg(quint8(frame.at(1)), 2, 16, QLatin1Char('0'))
-        .arg(quint8(frame.at(2)), 2, 16, QLatin1Char('0'))
-        .toUpper();
+    static const char digits[] = "0123456789ABCDEF";
+    QString id(8, QLatin1Char('@'));
+    QChar *text = id.data();
+    for (int i = 0; i < 3; ++i) {
+        const uchar byte = uchar(frame.at(i));
+        text[3 * i] = QLatin1Char(digits[byte >> 4]);
+        text[3 * i + 1] = QLatin1Char(digits[byte & 0x0F]);
+    }
+    return id;
 }
 
 int CCommand::parseUpLinkCmd(LogManager *logger, const QByteArray &frame, QMap<QString, QByteArray> &fields)
@@ -244,7 +259,8 @@ int CCommand::parseUpLinkCmd(LogManager *logger, const QByteArray &frame, QMap<Q
                             LogLevel::Error);
                 return -1;
             }
-            fields[field.key] = frame.mid(int(start), int(field.length));
+            fields[field.key] = field.length == 1 ? sharedByte(frame.at(int(start)))
+                                                  : frame.mid(int(start), int(field.length));
         } else {
             fields[field.key] = start < frame.size() ? frame.mid(int(start)) : QByteArray();
         }
