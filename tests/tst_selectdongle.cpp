@@ -15,6 +15,8 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -24,6 +26,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "modalanswerer.h"
+#include "otherprogram.h"
 #include "recordinglogger.h"
 #include "simbehaviour_link.h"
 #include "simulateddongle.h"
@@ -93,6 +96,31 @@ bool waitForFirstRefresh(CSelectDongleDialog &dialog)
     return QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000);
 }
 
+// Root opens any device whatever its mode. This takes away the rights that let
+// it, from the calling thread and the threads it starts, while it lives.
+class WithoutRootsOverride
+{
+public:
+    WithoutRootsOverride()
+    {
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_changed = ::syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~WithoutRootsOverride()
+    {
+        if (m_changed)
+            ::syscall(SYS_capset, &m_header, m_saved);
+    }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] {};
+    bool m_changed = false;
+};
+
 QPushButton *connectButton(CSelectDongleDialog &dialog)
 {
     return childOf<QPushButton>(&dialog, "PB_Connect");
@@ -122,6 +150,10 @@ private slots:
     void removingOpenPortReportsAndAsksAgain();
     void removingOpenPortWhileShowingDoesNotNest();
     void portLeavingDuringProbeIsNotListed();
+    void portInUseIsListedAndRefused_data();
+    void portInUseIsListedAndRefused();
+    void portOfAnotherDongleOfThisProgramSaysSo();
+    void portWithoutPermissionIsListed();
 };
 
 void TestSelectDongle::initialState()
@@ -554,6 +586,137 @@ void TestSelectDongle::portLeavingDuringProbeIsNotListed()
     QVERIFY(internal);
     QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
     QCOMPARE(rootOf(dialog)->childCount(), 1);
+}
+
+void TestSelectDongle::portInUseIsListedAndRefused_data()
+{
+    QTest::addColumn<int>("hold");
+    QTest::newRow("exclusive mode") << int(OtherProgram::Exclusive);
+    QTest::newRow("QSerialPort's lock file") << int(OtherProgram::LockFileOnly);
+}
+
+void TestSelectDongle::portInUseIsListedAndRefused()
+{
+    QFETCH(int, hold);
+    Rig rig(2);
+    auto other = std::make_unique<OtherProgram>(OtherProgram::Hold(hold), rig.path(1));
+    QVERIFY2(other->isHolding(), qPrintable(other->failure()));
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
+    dialog.show();
+    QVERIFY(waitForFirstRefresh(dialog));
+
+    // The dongle first, then the port in use, greyed, its port kept in the item.
+    QTreeWidgetItem *root = rootOf(dialog);
+    QCOMPARE(root->childCount(), 2);
+    QCOMPARE(root->child(0)->text(0), "Simulated Dongle(" + rig.path(0) + ")");
+    QTreeWidgetItem *inUse = root->child(1);
+    QCOMPARE(inUse->text(0), "In use(" + rig.path(1) + ")");
+    QCOMPARE(inUse->data(0, CSelectDongleDialog::PortNameRole).toString(), rig.path(1));
+    QVERIFY(inUse->foreground(0).color() != root->child(0)->foreground(0).color());
+    QCOMPARE(rig.dongle[1]->receivedCount(), 0);
+    QVERIFY(dialog.unavailablePorts().contains(rig.path(1)));
+    QVERIFY(!dialog.foundDongles().contains(rig.path(1)));
+
+    // Its details say so; it cannot be connected.
+    const QString line = QStringLiteral("%1 is in use by another program: portholder (process %2).")
+                             .arg(rig.path(1))
+                             .arg(other->pid());
+    QVERIFY(connectButton(dialog)->isEnabled());
+    treeOf(dialog)->setCurrentItem(inUse);
+    QVERIFY(!connectButton(dialog)->isEnabled());
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), rig.path(1));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->textFormat(), Qt::PlainText);
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Product")->text(), QStringLiteral("Unknown"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_FirmwareVer")->text(), QStringLiteral("Unknown"));
+    QCOMPARE(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(),
+             line + "\nIt cannot be connected until that program lets it go; then press Refresh.");
+    QCOMPARE(inUse->toolTip(0).contains(rig.path(1).toHtmlEscaped()), true);
+    dialog.on_PB_Connect_clicked(); // the button is disabled; the slot refuses as well
+    QVERIFY(!rig.link.isOpen());
+    QCOMPARE(status.count(), 0);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(rig.logged(QStringLiteral("open port failed."), LogLevel::Error));
+    bool told = false;
+    for (const QString &text : rig.recorder->texts())
+        told = told || text.startsWith(line + " (");
+    QVERIFY(told);
+
+    // Back on the dongle, the button comes back.
+    treeOf(dialog)->setCurrentItem(root->child(0));
+    QVERIFY(connectButton(dialog)->isEnabled());
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Simulated Dongle"));
+
+    // Let go: the next refresh asks it like any port and it can be connected.
+    QVERIFY(other->release());
+    other.reset();
+    dialog.on_pb_Refresh_clicked();
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QVERIFY(dialog.unavailablePorts().isEmpty());
+    QCOMPARE(root->childCount(), 2);
+    QTreeWidgetItem *second = root->child(0)->data(0, CSelectDongleDialog::PortNameRole) == rig.path(1)
+                                  ? root->child(0)
+                                  : root->child(1);
+    QCOMPARE(second->text(0), "Simulated Dongle(" + rig.path(1) + ")");
+    treeOf(dialog)->setCurrentItem(second);
+    QVERIFY(connectButton(dialog)->isEnabled());
+    connectButton(dialog)->click();
+    QVERIFY(rig.link.isOpen());
+    QCOMPARE(rig.link.getPortName(), rig.path(1));
+    QCOMPARE(status.count(), 1);
+}
+
+void TestSelectDongle::portOfAnotherDongleOfThisProgramSaysSo()
+{
+    Rig rig(2);
+    LogManager otherLogs(QStringLiteral("select-test-other"));
+    CMsg otherTab(&otherLogs, nullptr, 20);
+    QCOMPARE(otherTab.openPort(rig.path(1)), 0);
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    QVERIFY(waitForFirstRefresh(dialog));
+    QCOMPARE(rootOf(dialog)->childCount(), 2);
+    QTreeWidgetItem *inUse = rootOf(dialog)->child(1);
+    QCOMPARE(inUse->text(0), "In use(" + rig.path(1) + ")");
+    treeOf(dialog)->setCurrentItem(inUse);
+    QVERIFY(!connectButton(dialog)->isEnabled());
+    QCOMPARE(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(),
+             rig.path(1) + " is in use by another dongle of this program.\n"
+                           "Disconnect it in that dongle's tab, then press Refresh.");
+
+    // A port in use that leaves the machine leaves the list.
+    dialog.on_SerialPortRemoved(rig.path(1));
+    QVERIFY(dialog.unavailablePorts().isEmpty());
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+    otherTab.closePort();
+}
+
+void TestSelectDongle::portWithoutPermissionIsListed()
+{
+    Rig rig;
+    const QByteArray path = QFile::encodeName(rig.path());
+    QCOMPARE(::chmod(path.constData(), 0), 0);
+    {
+        WithoutRootsOverride asUser;
+        CSelectDongleDialog dialog(&rig.link, &rig.logs);
+        QVERIFY(waitForFirstRefresh(dialog));
+        QCOMPARE(rootOf(dialog)->childCount(), 1);
+        QCOMPARE(rootOf(dialog)->child(0)->text(0), "No permission(" + rig.path() + ")");
+        QCOMPARE(dialog.unavailablePorts().value(rig.path()).refusal, Platform::SerialPort::NoPermission);
+        QCOMPARE(treeOf(dialog)->currentItem(), rootOf(dialog)->child(0));
+        QVERIFY(!connectButton(dialog)->isEnabled());
+        const QString details = childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText();
+        QVERIFY2(details.startsWith(rig.path() + " cannot be opened: no permission.\nThis user may not open it"),
+                 qPrintable(details));
+        QVERIFY2(details.endsWith("press Refresh once access is granted."), qPrintable(details));
+
+        // Given access, the next refresh asks it.
+        QCOMPARE(::chmod(path.constData(), 0600), 0);
+        dialog.on_pb_Refresh_clicked();
+        QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+        QCOMPARE(rootOf(dialog)->childCount(), 1);
+        QCOMPARE(rootOf(dialog)->child(0)->text(0), "Simulated Dongle(" + rig.path() + ")");
+        QVERIFY(connectButton(dialog)->isEnabled());
+    }
 }
 
 QTEST_MAIN(TestSelectDongle)
