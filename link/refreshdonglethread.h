@@ -30,7 +30,7 @@ struct UnavailablePort
 {
     QString portName;
     Platform::SerialPort::Refusal refusal = Platform::SerialPort::InUseElsewhere;
-    QString holder; // "minicom (process 1234)" when it can be seen
+    QString holder; // "minicom (process 1234)", as far as it can be seen
     QString reason; // the system's words
 };
 

@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -123,20 +124,17 @@ PortHolder PortHolder::fromLockFile(const QString &devicePath)
     return PortHolder();
 }
 
-PortHolder PortHolder::fromOpenFiles(const QString &devicePath)
+QList<PortHolder> PortHolder::fromOpenFiles(const QString &devicePath)
 {
+    QList<PortHolder> holders;
     const QByteArray target = QFile::encodeName(QFileInfo(devicePath).canonicalFilePath());
     if (target.isEmpty())
-        return PortHolder();
+        return holders;
     const qint64 self = ::getpid();
     DIR *proc = ::opendir("/proc");
     if (!proc)
-        return PortHolder();
-    PortHolder holder;
-    while (!holder.isValid()) {
-        const dirent *process = ::readdir(proc);
-        if (!process)
-            break;
+        return holders;
+    while (const dirent *process = ::readdir(proc)) {
         char *end = nullptr;
         const qint64 pid = std::strtoll(process->d_name, &end, 10);
         if (pid <= 0 || *end != '\0' || pid == self)
@@ -152,15 +150,19 @@ PortHolder PortHolder::fromOpenFiles(const QString &devicePath)
             char buffer[4096];
             const ssize_t length = ::readlink(link.constData(), buffer, sizeof buffer);
             if (length == target.size() && std::memcmp(buffer, target.constData(), size_t(length)) == 0) {
+                PortHolder holder;
                 holder.pid = pid;
                 holder.program = programOf(pid);
+                holders.append(holder);
                 break;
             }
         }
         ::closedir(fds);
     }
     ::closedir(proc);
-    return holder;
+    std::sort(holders.begin(), holders.end(),
+              [](const PortHolder &a, const PortHolder &b) { return a.pid < b.pid; });
+    return holders;
 }
 
 } // namespace Platform

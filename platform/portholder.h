@@ -20,9 +20,11 @@ struct PortHolder
     // "LCK..<name>" that QSerialPort, minicom and others leave. A lock file
     // whose process is gone, or that names this process, is no holder.
     static PortHolder fromLockFile(const QString &devicePath);
-    // Another process with the device open. Only processes this user may
-    // inspect are seen (all of them for root), so an empty answer proves nothing.
-    static PortHolder fromOpenFiles(const QString &devicePath);
+    // The other processes with the device open, in pid order. Only processes
+    // this user may inspect are seen (all of them for root), so an empty
+    // answer proves nothing; which of several set the kernel's exclusive mode
+    // cannot be told.
+    static QList<PortHolder> fromOpenFiles(const QString &devicePath);
 
     // The lock files fromLockFile() reads for a device, in the order it reads them.
     static QStringList lockFilePaths(const QString &devicePath);

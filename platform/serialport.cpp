@@ -68,9 +68,11 @@ SerialPort::OpenResult SerialPort::refuse(Refusal refusal, const QString &why)
     m_refusal = refusal;
     m_error = why;
     if (refusal == InUseElsewhere && m_holder.isEmpty()) {
-        const PortHolder holder = PortHolder::fromOpenFiles(m_path);
-        if (holder.isValid())
-            m_holder = holder.describe();
+        QStringList names;
+        const QList<PortHolder> holders = PortHolder::fromOpenFiles(m_path);
+        for (const PortHolder &holder : holders)
+            names.append(holder.describe());
+        m_holder = names.join(QStringLiteral(", "));
     }
     return OpenFailed;
 }

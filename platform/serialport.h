@@ -47,8 +47,8 @@ public:
     QString errorString() const { return m_error; }
     QString readErrorString() const { return m_readError; }
     Refusal refusal() const { return m_refusal; }
-    // For InUseElsewhere: the program that holds the device, when it can be
-    // seen ("minicom (process 1234)"); empty otherwise.
+    // For InUseElsewhere: the programs that hold the device, as far as they
+    // can be seen ("minicom (process 1234)", comma-separated); may be empty.
     QString holder() const { return m_holder; }
 
     // Throws away whatever waits in either direction, including a pending write.
