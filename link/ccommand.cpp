@@ -203,11 +203,8 @@ bool CCommand::isInvalidUpLinkMsg(LogManager *logger, const QByteArray &frame)
         logger->log(QStringLiteral("the length of msg is too short"), LogLevel::Info);
         return false;
     }
-    quint64 length = 0;
-    if (CUtil::arrayToValue(0, frame.mid(3, 2), &length) != 0) {
-        logger->log(QStringLiteral("CCommand::isInvalidUpLinkMsg: get payload lenth failed."), LogLevel::Info);
-        return false;
-    }
+    // Every subscriber checks every frame of its layer: read the length in place.
+    const quint64 length = quint64(quint8(frame.at(3))) | (quint64(quint8(frame.at(4))) << 8);
     return length + HeaderLength == quint64(frame.size());
 }
 
@@ -215,11 +212,15 @@ QString CCommand::getUpLinkId(const QByteArray &frame)
 {
     if (frame.size() < 3)
         return QString();
-    return QStringLiteral("%1@%2@%3")
-        .arg(quint8(frame.at(0)), 2, 16, QLatin1Char('0'))
-        .arg(quint8(frame.at(1)), 2, 16, QLatin1Char('0'))
-        .arg(quint8(frame.at(2)), 2, 16, QLatin1Char('0'))
-        .toUpper();
+    static const char digits[] = "0123456789ABCDEF";
+    QString id(8, QLatin1Char('@'));
+    QChar *text = id.data();
+    for (int i = 0; i < 3; ++i) {
+        const uchar byte = uchar(frame.at(i));
+        text[3 * i] = QLatin1Char(digits[byte >> 4]);
+        text[3 * i + 1] = QLatin1Char(digits[byte & 0x0F]);
+    }
+    return id;
 }
 
 int CCommand::parseUpLinkCmd(LogManager *logger, const QByteArray &frame, QMap<QString, QByteArray> &fields)

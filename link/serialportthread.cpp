@@ -6,6 +6,8 @@
 
 #include <QMutexLocker>
 
+#include <limits>
+
 namespace {
 // What a queued frame costs beyond its bytes: the array header and the
 // queue's own book-keeping, so a flood of tiny frames is bounded too.
@@ -64,6 +66,8 @@ void SerialPortThread::run()
     if (m_readBuffer.size() != ReadBufferSize)
         m_readBuffer.resize(ReadBufferSize);
     char *buffer = m_readBuffer.data();
+    m_readClock.start();
+    m_lastReadNs = std::numeric_limits<qint64>::min() / 2;
 
     while (m_running.load()) {
         const int pollMs = m_pollIntervalMs.load();
@@ -80,6 +84,7 @@ void SerialPortThread::run()
             m_passArrivalMs = uplinkClockMs();
             m_framer.parse(buffer, got, m_passArrivalMs);
             handOver();
+            gatherAfter(got);
             continue;
         }
         if (got == 0) {
@@ -100,6 +105,28 @@ void SerialPortThread::run()
         // A hung-up device wakes poll at once; do not spin on it.
         QThread::msleep(ulong(pollMs));
     }
+}
+
+// At the line's pace bytes come a few at a time, and each wake-up costs far
+// more than reading them (tens of microseconds, mostly the scheduler's).
+// While bytes keep coming no faster than the line carries, the next read
+// waits a moment and takes several frames at once. Bytes that come seldom
+// (a lone answer) are read and handed over at once and cost no extra
+// wake-up; stop() ends the wait; faster input (a burst through a
+// pseudo-terminal) is read on at once.
+void SerialPortThread::gatherAfter(qint64 got)
+{
+    const qint64 now = m_readClock.nsecsElapsed();
+    const qint64 since = now - m_lastReadNs;
+    m_lastReadNs = now;
+    const int gatherMs = m_gatherMs.load();
+    // Reads further apart than two waits would each cost a wake-up anyway.
+    if (gatherMs <= 0 || since > 2 * qint64(gatherMs) * 1000000)
+        return;
+    // Twice the line's rate: a driver may hand over what it held back.
+    if (double(got) * 1e9 > 2.0 * double(UplinkFramer::LineBytesPerSecond) * double(since))
+        return;
+    m_wakeUp.wait(gatherMs);
 }
 
 void SerialPortThread::uplinkFrame(UplinkFramer::Route route, const QByteArray &frame)

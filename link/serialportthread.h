@@ -5,6 +5,7 @@
 #include "wakeup.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QPair>
 #include <QString>
@@ -33,6 +34,7 @@ class SerialPortThread : public QThread, private UplinkFramer::Listener
 public:
     static constexpr int ReadBufferSize = 1048576;
     static constexpr int DefaultPollIntervalMs = 10;
+    static constexpr int DefaultGatherMs = 20;
     static constexpr qint64 DefaultBacklogBytes = 64LL * 1024 * 1024;
     static constexpr qint64 DefaultBacklogMs = 10000;
     // Log lines waiting for the GUI thread; the framer's lines are bounded
@@ -60,6 +62,10 @@ public:
     // come, a started frame is due, or stop() wakes it.
     void setPollInterval(int ms) { m_pollIntervalMs = ms; }
     int pollInterval() const { return m_pollIntervalMs; }
+    // After a read that came at the line's pace, how long the next read waits
+    // so that it takes several frames in one wake-up; 0 reads on at once.
+    void setGatherTime(int ms) { m_gatherMs = ms; }
+    int gatherTime() const { return m_gatherMs; }
     void setBacklogLimits(qint64 bytes, qint64 ms);
     // Silence after which a started frame is given up (plus the line time of
     // its missing bytes). Set it while the port is closed.
@@ -92,11 +98,15 @@ private:
     void handOver();
     void queueLog(const QString &text, int level);
     void trimBacklog();
+    void gatherAfter(qint64 got);
 
     UplinkFramer m_framer;
     Platform::SerialPort *m_port = nullptr;
     std::atomic<bool> m_running {false};
     std::atomic<int> m_pollIntervalMs {DefaultPollIntervalMs};
+    std::atomic<int> m_gatherMs {DefaultGatherMs};
+    QElapsedTimer m_readClock;
+    qint64 m_lastReadNs = 0;
     Platform::WakeUp m_wakeUp;
     // One report per opening: a vanished device fails every pass.
     bool m_readErrorReported = false;

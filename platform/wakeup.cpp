@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -27,6 +28,14 @@ void WakeUp::clear()
     uint64_t count = 0;
     while (m_fd >= 0 && ::read(m_fd, &count, sizeof count) < 0 && errno == EINTR) {
     }
+}
+
+bool WakeUp::wait(int timeoutMs) const
+{
+    if (m_fd < 0)
+        return false;
+    pollfd p {m_fd, POLLIN, 0};
+    return ::poll(&p, 1, timeoutMs) > 0;
 }
 
 } // namespace Platform

@@ -18,6 +18,8 @@ public:
     void wake();
     // Forgets the wake-ups so far.
     void clear();
+    // Sleeps up to timeoutMs; true when woken (the wake-up is kept, not cleared).
+    bool wait(int timeoutMs) const;
 
 private:
     int m_fd = -1;

@@ -284,6 +284,7 @@ private slots:
         QTest::newRow("reset event") << QByteArray::fromHex("cc0002010000") << "CC@00@02";
         QTest::newRow("test mode") << QByteArray::fromHex("dd0a05") << "DD@0A@05";
         QTest::newRow("advertising report") << QByteArray::fromHex("dd0102ffff") << "DD@01@02";
+        QTest::newRow("letters and digits in both places") << QByteArray::fromHex("bba09f") << "BB@A0@9F";
         QTest::newRow("two bytes") << QByteArray::fromHex("dd01") << "";
         QTest::newRow("empty") << QByteArray() << "";
     }

@@ -110,6 +110,33 @@ private slots:
         QCOMPARE(ids, (QStringList{QStringLiteral("BB@01@84"), QStringLiteral("DD@05@04")}));
     }
 
+    // A row's ID is three hexadecimal bytes; any other text matches no frame,
+    // however close it comes to one.
+    void dispatcherTakesOnlyWholeIds_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("upper case") << "DD@0A@F5" << true;
+        QTest::newRow("lower case") << "dd@0a@f5" << true;
+        QTest::newRow("one digit") << "DD@A@F5" << false;
+        QTest::newRow("four bytes") << "DD@0A@F5@00" << false;
+        QTest::newRow("two bytes") << "DD@0A" << false;
+        QTest::newRow("not hexadecimal") << "DD@0G@F5" << false;
+        QTest::newRow("sign") << "DD@+A@F5" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+
+    void dispatcherTakesOnlyWholeIds()
+    {
+        QFETCH(QString, id);
+        QFETCH(bool, taken);
+        Receiver receiver(m_log->manager());
+        receiver.dispatcher.add(id, &Receiver::onFirst);
+        QCOMPARE(receiver.dispatcher.size(), taken ? 3 : 2);
+        QCOMPARE(receiver.dispatcher.handles(id), taken);
+        QCOMPARE(receiver.dispatcher.dispatch(wire("DD 0A F5 01 00 00")), taken);
+    }
+
     void batchKeepsOrderAndStopsWithItsOwner()
     {
         Receiver receiver(m_log->manager());

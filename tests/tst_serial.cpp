@@ -1,5 +1,6 @@
 #include "cmsg.h"
 #include "framebuilder.h"
+#include "linepacer.h"
 #include "linkrig.h"
 #include "logmanager.h"
 #include "recordinglogger.h"
@@ -11,6 +12,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QtTest>
+
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -452,6 +456,50 @@ private slots:
                                       QStringLiteral("The uplink msg's length is wrong.Throw the head is 0xdd.")),
                                   qPrintable(rig.recorder->texts().join(QStringLiteral(" / "))), 5000);
         QCOMPARE(rig.uplinks.count(), uplinksBefore);
+        rig.link.closePort();
+        QVERIFY(!rig.link.portThread()->isRunning());
+    }
+
+    // At the line's pace bytes come a few at a time; the reader gathers them
+    // into batches of several frames instead of waking for each few bytes,
+    // and every frame still arrives whole and in order.
+    void linePaceIsReadInBatches()
+    {
+        Rig rig;
+        QVERIFY(rig.openAndSync());
+        const QString task = readerTask();
+        QVERIFY(!task.isEmpty());
+        QList<QByteArray> frames;
+        for (int i = 0; i < 200; ++i)
+            frames << FrameBuilder::frame(0xDD, 0x01, 0x02, QByteArray(44, char(i)));
+        const int before = rig.uplinks.count();
+        const qint64 wakeUpsBefore = wakeUps(task);
+        // One write per frame, each when the line would have carried it.
+        std::thread writer([&frames, fd = rig.dongle.masterFd()] {
+            QElapsedTimer clock;
+            clock.start();
+            for (int i = 0; i < frames.size(); ++i) {
+                const QByteArray bytes = FrameBuilder::withChecksum(frames.at(i));
+                const qint64 dueNs = qint64(i) * bytes.size() * 1000000000LL / LinePacer::SerialLineRate;
+                if (dueNs > clock.nsecsElapsed())
+                    QThread::usleep(ulong((dueNs - clock.nsecsElapsed()) / 1000));
+                if (::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size())
+                    return;
+            }
+        });
+        const bool arrived = rig.uplinks.waitFor(before + frames.size(), 10000);
+        writer.join();
+        QVERIFY(arrived);
+        const qint64 during = wakeUps(task) - wakeUpsBefore;
+        QVERIFY2(during < frames.size() / 4,
+                 qPrintable(QStringLiteral("%1 wake-ups for %2 frames").arg(during).arg(frames.size())));
+        for (int i = 0; i < frames.size(); ++i)
+            QCOMPARE(rig.uplinks.entries().at(before + i).frame, frames.at(i));
+
+        // Closing in the middle of a stream ends the gathering wait.
+        rig.dongle.setLineRate(true);
+        rig.dongle.sendUplinks(frames);
+        QVERIFY(rig.uplinks.waitFor(before + frames.size() + 10, 10000));
         rig.link.closePort();
         QVERIFY(!rig.link.portThread()->isRunning());
     }
