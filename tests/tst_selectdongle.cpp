@@ -78,6 +78,19 @@ struct Rig
     CMsg link;
 };
 
+// The machine's own serial ports are not the test's: another program, or another
+// test's probe, may hold one and have it listed as in use. They leave the dialog
+// as a removal notice would take them out.
+void keepToListedPorts(CSelectDongleDialog &dialog)
+{
+    const QStringList listed = qEnvironmentVariable("VANTORA_EXTRA_PORTS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const QVector<QString> available = dialog.availablePorts();
+    for (const QString &port : available) {
+        if (!listed.contains(port))
+            dialog.on_SerialPortRemoved(port);
+    }
+}
+
 QTreeWidget *treeOf(CSelectDongleDialog &dialog)
 {
     return childOf<QTreeWidget>(&dialog, "treeWidget_device");
@@ -160,6 +173,7 @@ void TestSelectDongle::initialState()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QCOMPARE(dialog.m_lbTitle->text(), QStringLiteral("Select BLE Dongle Target"));
     QVERIFY(dialog.m_titleBar->isVisibleTo(&dialog));
     QTreeWidget *tree = treeOf(dialog);
@@ -183,6 +197,7 @@ void TestSelectDongle::refreshListsProbedDongles()
     LinkBehaviour::setProbeAnswer(*rig.dongle[1],
                                   {"Second", "Maker", "2.0", "B", "<b>rich</b> text", "7.1"});
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     dialog.show();
 
     QVERIFY(QTest::qWaitFor([&] { return dialog.isRefreshing(); }, 10000));
@@ -249,6 +264,7 @@ void TestSelectDongle::probeAnswerWithMarkupShowsLiterally()
     Rig rig(1);
     LinkBehaviour::setProbeAnswer(*rig.dongle[0], texts);
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     dialog.show();
     QVERIFY(QTest::qWaitFor([&] { return dialog.isRefreshing(); }, 10000));
     QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
@@ -289,6 +305,7 @@ void TestSelectDongle::donglesAreListedInTextOrderOfTheirPorts()
     qputenv("VANTORA_EXTRA_PORTS", (com3 + QLatin1Char(':') + com12).toLocal8Bit());
 
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QVERIFY(dialog.availablePorts().contains(com3));
     QVERIFY(dialog.availablePorts().contains(com12));
     QVERIFY(waitForFirstRefresh(dialog));
@@ -308,6 +325,7 @@ void TestSelectDongle::rootSelectionShowsDefaultsAndBlocksConnect()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QVERIFY(waitForFirstRefresh(dialog));
     QCOMPARE(rootOf(dialog)->childCount(), 1);
     QVERIFY(connectButton(dialog)->isEnabled());
@@ -330,6 +348,7 @@ void TestSelectDongle::noDongleLeavesOnlyTheRoot()
     Rig rig;
     LinkBehaviour::setProbeAnswer(*rig.dongle[0], {});
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QVERIFY(waitForFirstRefresh(dialog));
     QCOMPARE(rootOf(dialog)->childCount(), 0);
     QVERIFY(dialog.portsWithoutDongle().contains(rig.path()));
@@ -342,6 +361,7 @@ void TestSelectDongle::connectAndDisconnect()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     dialog.show();
     QVERIFY(waitForFirstRefresh(dialog));
@@ -378,6 +398,7 @@ void TestSelectDongle::connectWithUnusualProductName()
     Rig rig;
     LinkBehaviour::setProbeAnswer(*rig.dongle[0], {"", "", "", "", "", ""});
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     QVERIFY(waitForFirstRefresh(dialog));
     QCOMPARE(rootOf(dialog)->childCount(), 1);
@@ -394,6 +415,7 @@ void TestSelectDongle::connectRefusedWhileLinkOpen()
 {
     Rig rig(2);
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     dialog.show();
     QVERIFY(waitForFirstRefresh(dialog));
@@ -410,6 +432,7 @@ void TestSelectDongle::connectFailureKeepsDialog()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     dialog.show();
     QVERIFY(waitForFirstRefresh(dialog));
@@ -427,6 +450,7 @@ void TestSelectDongle::refreshWhileOpenChangesNothing()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QVERIFY(waitForFirstRefresh(dialog));
     connectButton(dialog)->click();
     QVERIFY(rig.link.isOpen());
@@ -445,6 +469,7 @@ void TestSelectDongle::ownerConnectAndDisconnect()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
 
     dialog.connectPort(rig.path());
@@ -470,6 +495,7 @@ void TestSelectDongle::arrivalTwiceLogsRepeated()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     const QString repeated = QStringLiteral("CSelectDongleDialog::on_SerialPortArrived, port is repeated.");
     dialog.on_SerialPortArrived(QStringLiteral("ttyNEW0"));
     QVERIFY(dialog.availablePorts().contains(QStringLiteral("ttyNEW0")));
@@ -488,6 +514,7 @@ void TestSelectDongle::removingOtherPortOnlyUpdatesLists()
 {
     Rig rig(2);
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     QVERIFY(waitForFirstRefresh(dialog));
     QCOMPARE(rootOf(dialog)->childCount(), 2);
@@ -510,6 +537,7 @@ void TestSelectDongle::removingOpenPortReportsAndAsksAgain()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     QVERIFY(waitForFirstRefresh(dialog));
     connectButton(dialog)->click();
@@ -543,6 +571,7 @@ void TestSelectDongle::removingOpenPortWhileShowingDoesNotNest()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     QVERIFY(waitForFirstRefresh(dialog));
     dialog.connectPort(rig.path());
@@ -566,6 +595,7 @@ void TestSelectDongle::portLeavingDuringProbeIsNotListed()
 {
     Rig rig(2);
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     dialog.on_pb_Refresh_clicked();
     QVERIFY(dialog.isRefreshing());
     dialog.on_SerialPortRemoved(rig.path(1));
@@ -602,6 +632,7 @@ void TestSelectDongle::portInUseIsListedAndRefused()
     auto other = std::make_unique<OtherProgram>(OtherProgram::Hold(hold), rig.path(1));
     QVERIFY2(other->isHolding(), qPrintable(other->failure()));
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     dialog.show();
     QVERIFY(waitForFirstRefresh(dialog));
@@ -673,6 +704,7 @@ void TestSelectDongle::portOfAnotherDongleOfThisProgramSaysSo()
     CMsg otherTab(&otherLogs, nullptr, 20);
     QCOMPARE(otherTab.openPort(rig.path(1)), 0);
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QVERIFY(waitForFirstRefresh(dialog));
     QCOMPARE(rootOf(dialog)->childCount(), 2);
     QTreeWidgetItem *inUse = rootOf(dialog)->child(1);
@@ -698,6 +730,7 @@ void TestSelectDongle::portWithoutPermissionIsListed()
     {
         WithoutRootsOverride asUser;
         CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
         QVERIFY(waitForFirstRefresh(dialog));
         QCOMPARE(rootOf(dialog)->childCount(), 1);
         QCOMPARE(rootOf(dialog)->child(0)->text(0), "No permission(" + rig.path() + ")");
