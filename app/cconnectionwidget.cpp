@@ -54,6 +54,39 @@ void appendFieldLine(QString &line, const QMap<QString, QByteArray> &fields)
     }
 }
 
+// Writes the fields into the record, except the one named `skip`. Both are
+// in key order, so one walk finds every place instead of a search from the
+// root per field: this runs for every report.
+void mergeFields(QMap<QString, QByteArray> &record, const QMap<QString, QByteArray> &fields, QLatin1String skip)
+{
+    auto target = record.begin();
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+        if (it.key() == skip)
+            continue;
+        while (target != record.end() && target.key() < it.key())
+            ++target;
+        if (target != record.end() && target.key() == it.key()) {
+            target.value() = it.value();
+            ++target;
+        } else {
+            target = std::next(record.insert(target, it.key(), it.value()));
+        }
+    }
+}
+
+// A 6-byte address and its 1-byte type packed into one number; the parser
+// gives no other sizes.
+bool deviceKey(const QByteArray &addr, const QByteArray &addrType, quint64 *key)
+{
+    if (addr.size() != 6 || addrType.size() != 1)
+        return false;
+    quint64 packed = quint64(uchar(addrType.at(0))) << 48;
+    for (int i = 0; i < 6; ++i)
+        packed |= quint64(uchar(addr.at(i))) << (8 * i);
+    *key = packed;
+    return true;
+}
+
 QString fieldLine(const QMap<QString, QByteArray> &fields)
 {
     QString line;
@@ -227,27 +260,74 @@ PageContext CConnectionWidget::pageContext()
     return context;
 }
 
+void CConnectionWidget::rebuildDeviceIndex()
+{
+    static const QString addrKey = QStringLiteral("addr");
+    static const QString typeKey = QStringLiteral("addr_type");
+    m_deviceRows.clear();
+    m_deviceRows.reserve(m_devices.size());
+    for (int i = 0; i < m_devices.size(); ++i) {
+        const auto &device = m_devices.at(i);
+        quint64 key = 0;
+        if (deviceKey(device.value(addrKey), device.value(typeKey), &key))
+            m_deviceRows.insert(key, i);
+    }
+    m_indexedDevices = m_devices.size();
+}
+
 int CConnectionWidget::findDeviceRow(const QByteArray &addr, const QByteArray &addrType)
 {
-    // The index follows the table; rebuild it when the rows were emptied or
-    // changed behind it.
-    if (m_deviceRows.size() != m_devices.size()) {
-        m_deviceRows.clear();
+    static const QString addrKey = QStringLiteral("addr");
+    static const QString typeKey = QStringLiteral("addr_type");
+    quint64 key = 0;
+    if (!deviceKey(addr, addrType, &key)) {
         for (int i = 0; i < m_devices.size(); ++i) {
             const auto &device = m_devices.at(i);
-            const QByteArray key = device.value(QStringLiteral("addr")) + '/'
-                + device.value(QStringLiteral("addr_type"));
-            m_deviceRows.insert(key, i);
+            if (CUtil::cmpArray(device.value(addrKey), addr) == 0
+                && CUtil::cmpArray(device.value(typeKey), addrType) == 0)
+                return i;
         }
+        return -1;
     }
-    const int row = m_deviceRows.value(addr + '/' + addrType, -1);
+    // The index follows the table; rebuild it when the rows were emptied or
+    // changed behind it.
+    if (m_indexedDevices != m_devices.size())
+        rebuildDeviceIndex();
+    const int row = m_deviceRows.value(key, -1);
     if (row < 0 || row >= m_devices.size())
         return -1;
     const auto &device = m_devices.at(row);
-    if (CUtil::cmpArray(device.value(QStringLiteral("addr")), addr) != 0
-        || CUtil::cmpArray(device.value(QStringLiteral("addr_type")), addrType) != 0)
+    if (CUtil::cmpArray(device.value(addrKey), addr) != 0
+        || CUtil::cmpArray(device.value(typeKey), addrType) != 0)
         return -1;
     return row;
+}
+
+// A full table lets the devices seen longest ago go before a new one comes.
+// The chosen row and any device being connected or connected stay.
+void CConnectionWidget::makeRoomForDevice()
+{
+    if (m_devices.size() < m_devicesModel->rowLimit())
+        return;
+    static const QString connectedKey = QStringLiteral("connected");
+    const int current = currentDeviceRow();
+    const QModelIndex currentIndex = ui->tableView_devices->currentIndex();
+    const QVector<int> gone = m_devicesModel->makeRoom([&](int row) {
+        if (row == current)
+            return true;
+        const QByteArray connected = m_devices.at(row).value(connectedKey);
+        return !connected.isEmpty() && connected.at(0) != 0;
+    });
+    if (gone.isEmpty())
+        return;
+    rebuildDeviceIndex();
+    // Many scattered rows leave in one reset, which forgets the view's row.
+    if (current >= 0) {
+        const int before = int(std::lower_bound(gone.begin(), gone.end(), current) - gone.begin());
+        const QModelIndex moved = m_devicesModel->index(current - before, currentIndex.column());
+        if (ui->tableView_devices->currentIndex() != moved)
+            ui->tableView_devices->setCurrentIndex(moved);
+    }
 }
 
 int CConnectionWidget::currentDeviceRow() const
@@ -573,20 +653,18 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     const int row = findDeviceRow(fields.value(QStringLiteral("addr")),
                                   fields.value(QStringLiteral("addr_type")));
     if (row >= 0) {
-        QMap<QString, QByteArray> record = m_devices.at(row);
+        // Taken out of the table rather than copied, so the update below
+        // does not copy every field of the row first.
+        QMap<QString, QByteArray> record = std::move(m_devices[row]);
         if (classification == 0 || classification == 1) {
-            for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-                record.insert(it.key(), it.value());
+            mergeFields(record, fields, QLatin1String());
             if (classification == 1)
                 record.insert(QStringLiteral("phy_second"), legacyPhy);
             record.insert(QStringLiteral("adv_data"), adData);
             if (periodic)
                 markSyncable(record);
         } else if (classification == 2 || classification == 3) {
-            for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
-                if (it.key() != QLatin1String("adv_type"))
-                    record.insert(it.key(), it.value());
-            }
+            mergeFields(record, fields, QLatin1String("adv_type"));
             if (classification == 3)
                 record.insert(QStringLiteral("phy_second"), legacyPhy);
             record.insert(QStringLiteral("response_data"), adData);
@@ -609,9 +687,12 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     fields.insert(QStringLiteral("connected"), QByteArray(1, char(0)));
     if (periodic)
         markSyncable(fields);
-    const QByteArray key = fields.value(QStringLiteral("addr")) + '/' + fields.value(QStringLiteral("addr_type"));
-    m_deviceRows.insert(key, m_devices.size());
+    makeRoomForDevice();
+    quint64 key = 0;
+    if (deviceKey(fields.value(QStringLiteral("addr")), fields.value(QStringLiteral("addr_type")), &key))
+        m_deviceRows.insert(key, m_devices.size());
     m_devicesModel->addItem(fields);
+    ++m_indexedDevices;
 }
 
 void CConnectionWidget::startScanResultProc(const QByteArray &frame)
@@ -1132,7 +1213,7 @@ void CConnectionWidget::on_buttonScan_clicked()
         ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect")));
         ui->buttonAddToWhiteList->setEnabled(false);
         m_devicesModel->clear();
-        m_deviceRows.clear();
+        rebuildDeviceIndex();
         if (m_settings.value(QStringLiteral("type")).toUInt() == 1) {
             ui->buttonSync->setEnabled(true);
             m_periodicSyncType = 1;
@@ -1654,6 +1735,8 @@ void CConnectionWidget::search(SearchBox *sb, bool forward)
     if (!sb)
         return;
     const QString text = sb->text();
+    // A match must be a row the view already has.
+    m_devicesModel->announceNow();
     m_devicesModel->setSearchText(text);
     const QString needle = text.toLower();
     const int rows = m_devices.size();

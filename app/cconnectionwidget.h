@@ -166,6 +166,8 @@ private:
     void applyStatusToPending(int kind, const QByteArray &frame, bool lastSdk, int line,
                               const QString &function);
     int findDeviceRow(const QByteArray &addr, const QByteArray &addrType);
+    void rebuildDeviceIndex();
+    void makeRoomForDevice();
     void takeListResult(const QByteArray &frame, const QString &failureText, int listKind);
     void search(SearchBox *sb, bool forward);
 
@@ -176,9 +178,11 @@ private:
     Ui_ConnectionWidget *ui = nullptr;
     DevicesTableModel *m_devicesModel = nullptr;
     QVector<QMap<QString, QByteArray>> m_devices;
-    // Row of each known (address, address type), so a report finds its row
-    // without walking the table.
-    QHash<QByteArray, int> m_deviceRows;
+    // Row of each known address with its type (packed in one number), so a
+    // report finds its row without walking the table.
+    QHash<quint64, int> m_deviceRows;
+    // How many rows of the table the index covers.
+    int m_indexedDevices = 0;
     DeviceListModel *m_whiteListModel = nullptr;
     DeviceListModel *m_bondListModel = nullptr;
     DevicePeriodicListModel *m_periodicListModel = nullptr;

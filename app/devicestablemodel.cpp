@@ -15,6 +15,8 @@
 DevicesTableModel::DevicesTableModel(LogManager *logger, QObject *parent)
     : QAbstractTableModel(parent), m_logger(logger)
 {
+    m_announceTimer.setSingleShot(true);
+    connect(&m_announceTimer, &QTimer::timeout, this, &DevicesTableModel::announcePending);
     // The last component of that name wins, as a later definition would.
     const QVector<UiComponentFields> components = CCfgFileParse::instance()->m_uplinkNameToUiVec;
     for (const UiComponentFields &component : components) {
@@ -176,13 +178,31 @@ void DevicesTableModel::endPass()
         --m_passDepth;
     // Also at the end of a pass nested in a handler's modal loop: what is
     // noted so far is consistent and may be shown.
+    if (!hasPendingChanges())
+        return;
+    const qint64 since = m_sinceAnnounced.isValid() ? m_sinceAnnounced.elapsed() : m_displayIntervalMs;
+    if (since >= m_displayIntervalMs)
+        announcePending();
+    else if (!m_announceTimer.isActive())
+        m_announceTimer.start(int(m_displayIntervalMs - since));
+}
+
+void DevicesTableModel::announceNow()
+{
     announcePending();
+}
+
+bool DevicesTableModel::hasPendingChanges() const
+{
+    return m_items && (m_items->size() > m_shownRows || !m_changedRows.isEmpty());
 }
 
 void DevicesTableModel::announcePending()
 {
-    if (!m_items)
+    m_announceTimer.stop();
+    if (!hasPendingChanges())
         return;
+    m_sinceAnnounced.start();
     if (m_items->size() > m_shownRows) {
         beginInsertRows(QModelIndex(), m_shownRows, m_items->size() - 1);
         m_shownRows = m_items->size();
@@ -204,12 +224,21 @@ void DevicesTableModel::announcePending()
     m_changedRows.clear();
 }
 
+void DevicesTableModel::noteSeen(int row)
+{
+    if (m_seen.size() != m_items->size())
+        m_seen.resize(m_items->size());
+    m_seen[row] = ++m_seenClock;
+}
+
 void DevicesTableModel::setItems(QVector<Record> *items)
 {
     beginResetModel();
     m_items = items;
     m_shownRows = items ? items->size() : 0;
     m_changedRows.clear();
+    m_announceTimer.stop();
+    m_seen = QVector<quint64>(m_shownRows, 0);
     endResetModel();
 }
 
@@ -218,6 +247,7 @@ void DevicesTableModel::addItem(const Record &record)
     if (!m_items)
         return;
     m_items->append(record);
+    noteSeen(m_items->size() - 1);
     if (m_passDepth == 0)
         announcePending();
 }
@@ -229,6 +259,7 @@ void DevicesTableModel::updateItem(int row, const Record &record)
         return;
     }
     (*m_items)[row] = record;
+    noteSeen(row);
     // A row still to be inserted is shown with its latest record anyway.
     if (row < m_shownRows)
         m_changedRows.append(row);
@@ -243,8 +274,112 @@ void DevicesTableModel::clear()
         m_items->resize(0);
     m_shownRows = 0;
     m_changedRows.clear();
+    m_announceTimer.stop();
+    m_seen.clear();
     m_currentIndex = QModelIndex();
     endResetModel();
+}
+
+QVector<int> DevicesTableModel::makeRoom(const std::function<bool(int row)> &keep)
+{
+    if (!m_items || m_items->size() < m_rowLimit)
+        return {};
+    // The views must know every row before rows leave.
+    announcePending();
+    if (m_seen.size() != m_items->size())
+        m_seen.resize(m_items->size());
+    const int highlighted = m_currentIndex.isValid() ? m_currentIndex.row() : -1;
+    QVector<QPair<quint64, int>> candidates;
+    candidates.reserve(m_items->size());
+    for (int row = 0; row < m_items->size(); ++row) {
+        if (row != highlighted && !(keep && keep(row)))
+            candidates.append(qMakePair(m_seen.at(row), row));
+    }
+    const int wanted = m_items->size() - m_rowLimit + qMax(1, m_rowLimit / 100);
+    const int count = qMin(wanted, candidates.size());
+    if (count <= 0)
+        return {};
+    std::nth_element(candidates.begin(), candidates.begin() + count, candidates.end());
+    QVector<int> rows;
+    rows.reserve(count);
+    for (int i = 0; i < count; ++i)
+        rows.append(candidates.at(i).second);
+    std::sort(rows.begin(), rows.end());
+    removeRows(rows);
+    logEviction(count);
+    return rows;
+}
+
+// Removes the rows (ascending): a few runs one by one, so the views keep
+// their current row and selection; many scattered rows in one reset, which
+// costs a view far less than hundreds of removals.
+void DevicesTableModel::removeRows(const QVector<int> &rows)
+{
+    QVector<QPair<int, int>> runs;
+    for (const int row : rows) {
+        if (!runs.isEmpty() && runs.last().second + 1 == row)
+            runs.last().second = row;
+        else
+            runs.append(qMakePair(row, row));
+    }
+    const int highlightedRow = m_currentIndex.isValid() ? m_currentIndex.row() : -1;
+    const int highlightedColumn = m_currentIndex.column();
+
+    if (runs.size() <= 16) {
+        for (int i = runs.size() - 1; i >= 0; --i) {
+            const int first = runs.at(i).first;
+            const int last = runs.at(i).second;
+            beginRemoveRows(QModelIndex(), first, last);
+            m_items->erase(m_items->begin() + first, m_items->begin() + last + 1);
+            m_seen.erase(m_seen.begin() + first, m_seen.begin() + last + 1);
+            m_shownRows -= last - first + 1;
+            endRemoveRows();
+        }
+    } else {
+        beginResetModel();
+        int kept = 0;
+        int next = 0;
+        for (int row = 0; row < m_items->size(); ++row) {
+            if (next < rows.size() && rows.at(next) == row) {
+                ++next;
+                continue;
+            }
+            if (kept != row) {
+                (*m_items)[kept] = std::move((*m_items)[row]);
+                m_seen[kept] = m_seen.at(row);
+            }
+            ++kept;
+        }
+        m_items->resize(kept);
+        m_seen.resize(kept);
+        m_shownRows = kept;
+        endResetModel();
+    }
+
+    m_currentIndex = QModelIndex();
+    if (highlightedRow >= 0) {
+        const int before = int(std::lower_bound(rows.begin(), rows.end(), highlightedRow) - rows.begin());
+        m_currentIndex = index(highlightedRow - before, highlightedColumn);
+    }
+}
+
+// Once when the table starts to overflow, then at most every ten seconds
+// while it goes on, so a flood of addresses cannot flood the log as well.
+void DevicesTableModel::logEviction(int count)
+{
+    const qint64 quietMs = 10000;
+    const bool newEpisode = !m_sinceEviction.isValid() || m_sinceEviction.elapsed() > quietMs;
+    m_sinceEviction.start();
+    m_evictedUnlogged += count;
+    if (!newEpisode && m_sinceEvictionLogged.elapsed() < quietMs)
+        return;
+    ListModelText::log(m_logger,
+                       QStringLiteral("The discovery table keeps at most %1 devices: %2 seen longest ago left it.")
+                           .arg(m_rowLimit)
+                           .arg(m_evictedUnlogged),
+                       LogLevel::Warn);
+    m_evictedUnlogged = 0;
+    m_sinceEvictionLogged.start();
 }
 
 void DevicesTableModel::setCurrentIndex(const QModelIndex &index)

@@ -3,8 +3,8 @@
 #include "ccustomtableview.h"
 
 // The discovery table's view. Reports change rows many times a second; a
-// changed row repaints only itself, and only when it can be seen, where the
-// stock view would repaint the whole viewport for every row.
+// change repaints only the changed rows that can be seen, where the stock
+// view would repaint the whole viewport for every change of several rows.
 class DevicesTableView : public CCustomTableView
 {
     Q_OBJECT

@@ -23,6 +23,20 @@ QString hexPairs(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex(':'));
 }
 
+// One shared copy of every 1-byte value: most fields of a report are one
+// byte, and a table keeps thousands of reports.
+QByteArray sharedByte(char value)
+{
+    static const QVector<QByteArray> bytes = [] {
+        QVector<QByteArray> all;
+        all.reserve(256);
+        for (int i = 0; i < 256; ++i)
+            all.append(QByteArray(1, char(i)));
+        return all;
+    }();
+    return bytes.at(uchar(value));
+}
+
 bool isHexDigit(QChar c)
 {
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
@@ -245,7 +259,8 @@ int CCommand::parseUpLinkCmd(LogManager *logger, const QByteArray &frame, QMap<Q
                             LogLevel::Error);
                 return -1;
             }
-            fields[field.key] = frame.mid(int(start), int(field.length));
+            fields[field.key] = field.length == 1 ? sharedByte(frame.at(int(start)))
+                                                  : frame.mid(int(start), int(field.length));
         } else {
             fields[field.key] = start < frame.size() ? frame.mid(int(start)) : QByteArray();
         }

@@ -22,6 +22,18 @@ namespace {
 
 using Device = ListsBehaviour::Device;
 
+// Device number n of a crowd.
+SimAdvertiser numbered(int n)
+{
+    SimAdvertiser a;
+    a.addr = QByteArray(6, '\x5a');
+    a.addr[0] = char(n & 0xFF);
+    a.addr[1] = char((n >> 8) & 0xFF);
+    a.addrType = 1;
+    a.advType = 0x03;
+    return a;
+}
+
 SimAdvertiser advertiser(const char *addrHex, quint8 type = 0, quint8 advType = 0x03)
 {
     SimAdvertiser a;
@@ -98,6 +110,7 @@ private slots:
     void syncResultWithoutEntryAddsNothing();
     void failedSyncSendCreatesNoEntry();
     void busyQueries();
+    void fullTableKeepsConnectedAndChosenRows();
 };
 
 void TestConnect::directConnectAndDisconnect()
@@ -477,6 +490,73 @@ void TestConnect::busyQueries()
     QVERIFY(!rig.page->isScanning());
     QVERIFY(!rig.page->hasConnection());
     QVERIFY(!rig.page->isSyncing());
+}
+
+// A hostile stream of ever new addresses fills the table: the devices seen
+// longest ago leave, once logged; the connected device and the chosen row
+// stay, keep working and keep their place in the view.
+void TestConnect::fullTableKeepsConnectedAndChosenRows()
+{
+    ConnectRig rig;
+    QVERIFY(rig.open());
+    const int limit = 100;
+    rig.page->devicesModel()->setRowLimit(limit);
+    QList<SimAdvertiser> crowd;
+    for (int n = 0; n < limit; ++n)
+        crowd << numbered(n);
+    QVERIFY(rig.discoverAndChoose(crowd, 1));
+    QSignalSpy success(rig.page, &CConnectionWidget::connectSuccess);
+    QSignalSpy gone(rig.page, &CConnectionWidget::disConnectRequest);
+    rig.lists->setConnectPlan({ListsBehaviour::AckSuccess, 0, ListsBehaviour::EventSuccess, 0});
+    rig.button("buttonConnect")->click();
+    QVERIFY(ScanPageRig::waitUntil([&] { return success.count() == 1; }));
+    QCOMPARE(rig.connectedOf(1), quint8(2));
+    rig.choose(3);
+    // Device 5 reports again, so it is no longer among the oldest.
+    QVERIFY(rig.feed(ScanBehaviour::advertisingReport(numbered(5))));
+
+    QList<QByteArray> newcomers;
+    for (int n = limit; n < limit + 10; ++n)
+        newcomers << ScanBehaviour::advertisingReport(numbered(n));
+    QVERIFY(rig.feed(newcomers));
+
+    const auto rowOf = [&](int n) {
+        const QByteArray addr = numbered(n).addr;
+        for (int row = 0; row < rig.page->devices().size(); ++row) {
+            if (rig.page->devices().at(row).value(QStringLiteral("addr")) == addr)
+                return row;
+        }
+        return -1;
+    };
+    QCOMPARE(rig.page->devices().size(), limit);
+    QCOMPARE(rig.page->devicesModel()->rowCount(), limit);
+    for (const int n : {0, 2, 4, 6, 7, 8, 9, 10, 11, 12})
+        QVERIFY2(rowOf(n) < 0, qPrintable(QString::number(n)));
+    for (const int n : {1, 3, 5, 13, limit + 9})
+        QVERIFY2(rowOf(n) >= 0, qPrintable(QString::number(n)));
+    auto *view = rig.widget<QTableView>(QStringLiteral("tableView_devices"));
+    QCOMPARE(view->currentIndex().row(), rowOf(3));
+    QCOMPARE(rig.connectedOf(rowOf(1)), quint8(2));
+    QCOMPARE(rig.recorder->count(
+                 QStringLiteral("The discovery table keeps at most 100 devices: 1 seen longest ago left it.")),
+             1);
+
+    // The address index follows the moved rows: a known device updates its
+    // row, a device that left comes back as a new one.
+    const int row13 = rowOf(13);
+    QVERIFY(rig.feed(ScanBehaviour::advertisingReport(numbered(13))));
+    QCOMPARE(rowOf(13), row13);
+    QCOMPARE(rig.page->devices().size(), limit);
+    QVERIFY(rig.feed(ScanBehaviour::advertisingReport(numbered(0))));
+    QCOMPARE(rowOf(0), limit - 1);
+    QCOMPARE(rig.page->devices().size(), limit);
+
+    // The connected device, now on another row, still disconnects.
+    rig.choose(rowOf(1));
+    QCOMPARE(rig.button("buttonConnect")->text(), QStringLiteral("Disconnect"));
+    rig.button("buttonConnect")->click();
+    QVERIFY(ScanPageRig::waitUntil([&] { return gone.count() == 1; }));
+    QCOMPARE(rig.connectedOf(rowOf(1)), quint8(0));
 }
 
 QTEST_MAIN(TestConnect)

@@ -6,6 +6,7 @@
 
 #include "ccfgfileparse.h"
 #include "cconnectionwidget.h"
+#include "devicestablemodel.h"
 #include "framebuilder.h"
 #include "linkrig.h"
 #include "recordinglogger.h"
@@ -72,7 +73,8 @@ bool ScanPageRig::feed(const QList<QByteArray> &frames, int timeoutMs)
                 if (entries.at(i).frame == frames.at(next))
                     ++next;
             }
-            return next == frames.size();
+            // The table shows what a pass changed at its display rate.
+            return next == frames.size() && !page->devicesModel()->hasPendingChanges();
         },
         timeoutMs);
 }
