@@ -232,6 +232,25 @@ qint64 SerialPort::read(char *buffer, qint64 size, int timeoutMs, int wakeUp)
     }
 }
 
+qint64 SerialPort::readAvailable(char *buffer, qint64 size)
+{
+    if (m_fd < 0) {
+        m_readError = QStringLiteral("read: the port is closed");
+        return -1;
+    }
+    for (;;) {
+        const ssize_t got = ::read(m_fd, buffer, size_t(size));
+        if (got >= 0)
+            return got;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EIO)
+            return 0;
+        m_readError = reason("read", errno);
+        return -1;
+    }
+}
+
 bool SerialPort::write(const QByteArray &frame)
 {
     if (m_fd < 0) {

@@ -63,6 +63,10 @@ public:
     // The same, and also returns 0 as soon as wakeUp becomes readable (a
     // descriptor of WakeUp); timeoutMs -1 waits for bytes or the wake-up alone.
     qint64 read(char *buffer, qint64 size, int timeoutMs, int wakeUp);
+    // Reads what is there without asking poll first (the caller knows bytes
+    // are likely): 0 when nothing is there or the device hung up (the next
+    // read() tells which), -1 on a failure.
+    qint64 readAvailable(char *buffer, qint64 size);
 
     // Starts writing one frame without blocking. What the driver does not take
     // at once stays here, unchanged, until continueWrite() has sent it all; no
