@@ -1,3 +1,4 @@
+#include "ccfgfileparse.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "framebuilder.h"
@@ -52,6 +53,9 @@ private slots:
         m_log = std::make_unique<RecordedLog>("HeartBeatTest");
         m_manager = m_log->manager();
         m_recorder = m_log->recorder();
+        // The program has read the command catalogue long before a heartbeat starts; read lazily
+        // by the first beat, it would stall the event loop past the dead threshold on a slow build.
+        CCfgFileParse::instance();
     }
 
     void cleanupTestCase() { m_log.reset(); }

@@ -11,6 +11,7 @@
 #include "simbehaviour_app.h"
 #include "simbehaviour_link.h"
 #include "simulateddongle.h"
+#include "textbrowserlogger.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -26,6 +27,9 @@
 // heartbeat must not take a busy window for a dead dongle, and every line
 // still reaches the log file.
 namespace {
+
+// How long the error-status burst may take to reach the log file.
+constexpr int BurstWaitMs = 180000;
 
 // Measures how late a 0 ms timer on the GUI thread fires.
 class Responsiveness : public QObject
@@ -119,6 +123,9 @@ void TestHostile::openDongle()
 void TestHostile::errorStatusBurstKeepsWindowAnswering()
 {
     openDongle();
+    // Stale frames are dropped after 10 s (the last test's subject); here every line must reach the
+    // file however slowly the build handles frames, so nothing is old enough to drop while we wait.
+    m_widget->link()->portThread()->setBacklogLimits(SerialPortThread::DefaultBacklogBytes, BurstWaitMs);
     // Beats often, and a dongle is dead after 3 s: long for a dongle that
     // answers every beat, short for a window that lags behind the wire.
     m_widget->heartBeat()->setInterval(100);
@@ -138,13 +145,14 @@ void TestHostile::errorStatusBurstKeepsWindowAnswering()
     clock.start();
     int logged = 0;
     QByteArray content;
-    while (clock.elapsed() < 120000) {
+    while (clock.elapsed() < BurstWaitMs) {
         QTest::qWait(200);
         m_widget->logManager()->flushLogFiles();
         content = readFile(file);
         if (content.contains("bb010301000c"))
             break;
     }
+    const qint64 burstMs = clock.elapsed();
     // The heartbeat goes on after the burst, through a window that kept up.
     QTest::qWait(1000);
     QVERIFY2(content.contains("bb010301000c"), "the frame after the burst never arrived");
@@ -153,7 +161,8 @@ void TestHostile::errorStatusBurstKeepsWindowAnswering()
     QCOMPARE(dead.count(), 0);
     QVERIFY2(logged >= Burst, qPrintable(QString::number(logged)));
 
-    // The pane keeps its cap and says what it left out.
+    // The pane keeps its cap and says what it left out. A slow build may hand the burst's ERROR
+    // lines over slower than the pane shows them; it leaves lines out only when they come faster.
     QTextBrowser *pane = nullptr;
     for (CLogWidget *log : m_widget->findChildren<CLogWidget *>()) {
         if (log->m_label_title->text() == QStringLiteral("Tool Log"))
@@ -161,7 +170,9 @@ void TestHostile::errorStatusBurstKeepsWindowAnswering()
     }
     QVERIFY(pane);
     QVERIFY(pane->document()->blockCount() <= 2000);
-    QVERIFY(pane->toPlainText().contains(QStringLiteral("more lines, see UI_log.txt")));
+    const qint64 mostShown = TextBrowserLogger::MaxLinesPerSecond * (burstMs / 1000 + 2);
+    if (Burst > mostShown)
+        QVERIFY(pane->toPlainText().contains(QStringLiteral("more lines, see UI_log.txt")));
 }
 
 void TestHostile::deadBoxShowsDuringFlood()

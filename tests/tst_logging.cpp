@@ -326,6 +326,28 @@ private slots:
         QVERIFY(!browser.toHtml().contains("<b>bold</b>"));
     }
 
+    void paneFloodIsSummarised()
+    {
+        QTextBrowser browser;
+        TextBrowserLogger logger("main_logger", &browser);
+        const int flood = 3 * TextBrowserLogger::MaxLinesPerSecond;
+        // Lines beyond the pane's rate are counted; a second flood within the same second is told
+        // when its summary falls due, with no further line to carry it.
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < flood; ++i)
+                logger.log(QStringLiteral("flood %1").arg(i), LogLevel::Error);
+            QCoreApplication::processEvents();
+        }
+        const QRegularExpression summary(QStringLiteral("\u2026 (\\d+) more lines, see UI_log\\.txt"));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.toPlainText().count(summary), 2, 5000);
+        const QString shown = browser.toPlainText();
+        int leftOut = 0;
+        for (auto match = summary.globalMatch(shown); match.hasNext();)
+            leftOut += match.next().captured(1).toInt();
+        QCOMPARE(shown.count(QStringLiteral(" - [ERROR] - flood ")) + leftOut, 2 * flood);
+        QVERIFY(shown.count(QStringLiteral(" - [ERROR] - flood ")) < flood);
+    }
+
     void paneClear()
     {
         QTextBrowser browser;
