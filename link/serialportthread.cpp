@@ -131,8 +131,16 @@ bool SerialPortThread::gatherAfter(qint64 got)
     // Reads further apart than two waits would each cost a wake-up anyway.
     if (gatherMs <= 0 || since > 2 * qint64(gatherMs) * 1000000)
         return false;
-    // Twice the line's rate: a driver may hand over what it held back.
-    if (double(got) * 1e9 > 2.0 * double(UplinkFramer::LineBytesPerSecond) * double(since))
+    // Twice the line's rate: a driver may hand over what it held back. More
+    // than the line carries in two waits means the reader was held up (a
+    // busy machine) with bytes piling up faster than any line: read on.
+    const double lineBytesPerNs = double(UplinkFramer::LineBytesPerSecond) / 1e9;
+    if (double(got) > 2.0 * lineBytesPerNs * double(since)
+        || double(got) > 2.0 * lineBytesPerNs * double(gatherMs) * 1e6)
+        return false;
+    // Bytes already waiting again came faster than the line, however slow the
+    // last read looked (the reader and the writer were both held up).
+    if (m_port && m_port->bytesAvailable() > GatherSkipBytes)
         return false;
     m_wakeUp.wait(gatherMs);
     return true;

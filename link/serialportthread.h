@@ -35,6 +35,8 @@ public:
     static constexpr int ReadBufferSize = 1048576;
     static constexpr int DefaultPollIntervalMs = 10;
     static constexpr int DefaultGatherMs = 20;
+    // More than a USB serial adapter's packet waiting right after a read.
+    static constexpr int GatherSkipBytes = 64;
     static constexpr qint64 DefaultBacklogBytes = 64LL * 1024 * 1024;
     static constexpr qint64 DefaultBacklogMs = 10000;
     // Log lines waiting for the GUI thread; the framer's lines are bounded
