@@ -14,13 +14,17 @@ CMsg::CMsg(LogManager *logManager, QObject *parent, int sendIntervalMs)
     , m_logManager(logManager)
     , m_sendIntervalMs(sendIntervalMs)
 {
-    connect(m_portThread, &SerialPortThread::sig_framesReady, this, &CMsg::scheduleDelivery, Qt::QueuedConnection);
+    m_readyNotifier = new QSocketNotifier(m_portThread->readyNoticeHandle(), QSocketNotifier::Read, this);
+    connect(m_readyNotifier, &QSocketNotifier::activated, this, &CMsg::onReadyNotice);
 }
 
 CMsg::~CMsg()
 {
     if (m_isOpen)
         closePort();
+    // The notifier watches a descriptor of the reader's.
+    delete m_readyNotifier;
+    m_readyNotifier = nullptr;
     delete m_portThread;
     m_portThread = nullptr;
 }
@@ -182,6 +186,12 @@ qint64 CMsg::oldestUndeliveredMs() const
     if (m_inHandNext < m_inHand.size())
         return m_inHand.at(m_inHandNext).arrivalMs;
     return m_portThread->oldestUndeliveredMs();
+}
+
+void CMsg::onReadyNotice()
+{
+    m_portThread->clearReadyNotice();
+    scheduleDelivery();
 }
 
 void CMsg::scheduleDelivery()

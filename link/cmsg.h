@@ -84,6 +84,7 @@ public slots:
 
 private:
     void deliverUplinks();
+    void onReadyNotice();
     void scheduleDelivery();
     void emitFrame(const UplinkFrame &frame);
     void noteDropped(qint64 frames, qint64 logLines, bool drained);
@@ -100,6 +101,8 @@ private:
     QQueue<QByteArray> *m_sendQueue = nullptr;
     // Finishes a frame the driver took only in part, before any next frame.
     QSocketNotifier *m_writeNotifier = nullptr;
+    // The reader's notice that frames wait.
+    QSocketNotifier *m_readyNotifier = nullptr;
     int m_sendIntervalMs = DefaultSendIntervalMs;
 
     // Taken from the reader and not yet emitted; a handler's nested event

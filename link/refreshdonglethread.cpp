@@ -47,6 +47,11 @@ QVector<DongleProbeResult> RefreshDongleThread::getResults() const
     return m_results;
 }
 
+QVector<UnavailablePort> RefreshDongleThread::getUnavailablePorts() const
+{
+    return m_unavailable;
+}
+
 QByteArray RefreshDongleThread::probeRequest()
 {
     return QByteArray::fromHex("aa0000000056");
@@ -90,8 +95,13 @@ void RefreshDongleThread::run()
         if (isInterruptionRequested())
             break;
         auto port = std::make_unique<Platform::SerialPort>();
-        if (port->open(name) != Platform::SerialPort::Opened)
+        if (port->open(name) != Platform::SerialPort::Opened) {
+            // A missing or broken port stays out of sight; one that is busy
+            // or forbidden is worth telling, the user can change that.
+            if (port->refusal() != Platform::SerialPort::NotRefused)
+                m_unavailable.append({name, port->refusal(), port->holder(), port->errorString()});
             continue;
+        }
         port->write(request);
         opened.push_back({name, std::move(port)});
     }

@@ -5,6 +5,8 @@
 #include <QThread>
 #include <QVector>
 
+#include "serialport.h"
+
 // What a dongle tells about itself in its probe reply.
 struct DongleProbeInfo
 {
@@ -23,6 +25,15 @@ struct DongleProbeResult
     DongleProbeInfo info;
 };
 
+// A port the probe could not ask, for a reason the user can act on.
+struct UnavailablePort
+{
+    QString portName;
+    Platform::SerialPort::Refusal refusal = Platform::SerialPort::InUseElsewhere;
+    QString holder; // "minicom (process 1234)", as far as it can be seen
+    QString reason; // the system's words
+};
+
 // Asks every listed port whether a dongle answers behind it. One object per
 // refresh: set the list, start it, take the results after finished().
 class RefreshDongleThread : public QThread
@@ -36,6 +47,8 @@ public:
 
     void setPortList(const QVector<QString> &ports);
     QVector<DongleProbeResult> getResults() const;
+    // The ports held by someone else or closed to this user, in list order.
+    QVector<UnavailablePort> getUnavailablePorts() const;
 
     // The request every port is sent: layer 0, opcode 0, no payload, checksum.
     static QByteArray probeRequest();
@@ -49,4 +62,5 @@ protected:
 private:
     QVector<QString> m_ports;
     QVector<DongleProbeResult> m_results;
+    QVector<UnavailablePort> m_unavailable;
 };

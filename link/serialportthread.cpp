@@ -69,22 +69,30 @@ void SerialPortThread::run()
     m_readClock.start();
     m_lastReadNs = std::numeric_limits<qint64>::min() / 2;
 
+    // After a gathering wait bytes are most likely there: read without asking poll.
+    bool bytesLikely = false;
     while (m_running.load()) {
         const int pollMs = m_pollIntervalMs.load();
-        // Asleep until bytes come or stop() wakes us, unless the framer has
-        // something due: a started frame to give up, skipped bytes to report.
-        int waitMs = -1;
-        const qint64 deadline = m_framer.stallDeadline();
-        if (deadline >= 0)
-            waitMs = int(qBound<qint64>(0, deadline - uplinkClockMs() + 1, 60000));
-        if (m_framer.hasSkippedRun())
-            waitMs = waitMs < 0 ? pollMs : qMin(waitMs, pollMs);
-        const qint64 got = m_port ? m_port->read(buffer, ReadBufferSize, waitMs, m_wakeUp.handle()) : -1;
+        qint64 got = 0;
+        if (bytesLikely && m_port)
+            got = m_port->readAvailable(buffer, ReadBufferSize);
+        bytesLikely = false;
+        if (got == 0) {
+            // Asleep until bytes come or stop() wakes us, unless the framer has
+            // something due: a started frame to give up, skipped bytes to report.
+            int waitMs = -1;
+            const qint64 deadline = m_framer.stallDeadline();
+            if (deadline >= 0)
+                waitMs = int(qBound<qint64>(0, deadline - uplinkClockMs() + 1, 60000));
+            if (m_framer.hasSkippedRun())
+                waitMs = waitMs < 0 ? pollMs : qMin(waitMs, pollMs);
+            got = m_port ? m_port->read(buffer, ReadBufferSize, waitMs, m_wakeUp.handle()) : -1;
+        }
         if (got > 0) {
             m_passArrivalMs = uplinkClockMs();
             m_framer.parse(buffer, got, m_passArrivalMs);
             handOver();
-            gatherAfter(got);
+            bytesLikely = gatherAfter(got);
             continue;
         }
         if (got == 0) {
@@ -114,7 +122,7 @@ void SerialPortThread::run()
 // (a lone answer) are read and handed over at once and cost no extra
 // wake-up; stop() ends the wait; faster input (a burst through a
 // pseudo-terminal) is read on at once.
-void SerialPortThread::gatherAfter(qint64 got)
+bool SerialPortThread::gatherAfter(qint64 got)
 {
     const qint64 now = m_readClock.nsecsElapsed();
     const qint64 since = now - m_lastReadNs;
@@ -122,11 +130,20 @@ void SerialPortThread::gatherAfter(qint64 got)
     const int gatherMs = m_gatherMs.load();
     // Reads further apart than two waits would each cost a wake-up anyway.
     if (gatherMs <= 0 || since > 2 * qint64(gatherMs) * 1000000)
-        return;
-    // Twice the line's rate: a driver may hand over what it held back.
-    if (double(got) * 1e9 > 2.0 * double(UplinkFramer::LineBytesPerSecond) * double(since))
-        return;
+        return false;
+    // Twice the line's rate: a driver may hand over what it held back. More
+    // than the line carries in two waits means the reader was held up (a
+    // busy machine) with bytes piling up faster than any line: read on.
+    const double lineBytesPerNs = double(UplinkFramer::LineBytesPerSecond) / 1e9;
+    if (double(got) > 2.0 * lineBytesPerNs * double(since)
+        || double(got) > 2.0 * lineBytesPerNs * double(gatherMs) * 1e6)
+        return false;
+    // Bytes already waiting again came faster than the line, however slow the
+    // last read looked (the reader and the writer were both held up).
+    if (m_port && m_port->bytesAvailable() > GatherSkipBytes)
+        return false;
     m_wakeUp.wait(gatherMs);
+    return true;
 }
 
 void SerialPortThread::uplinkFrame(UplinkFramer::Route route, const QByteArray &frame)
@@ -168,7 +185,7 @@ void SerialPortThread::handOver()
     m_cut.clear();
     m_cutLogs.clear();
     if (announce)
-        emit sig_framesReady();
+        m_readyNotice.wake();
 }
 
 // Called with m_queueMutex held.
@@ -206,6 +223,11 @@ SerialPortThread::Handover SerialPortThread::takeBatch(int maxFrames)
     // The taker comes back by itself while more waits.
     m_readyAnnounced = handover.more;
     return handover;
+}
+
+void SerialPortThread::clearReadyNotice()
+{
+    m_readyNotice.clear();
 }
 
 qint64 SerialPortThread::oldestUndeliveredMs() const

@@ -35,6 +35,8 @@ public:
     static constexpr int ReadBufferSize = 1048576;
     static constexpr int DefaultPollIntervalMs = 10;
     static constexpr int DefaultGatherMs = 20;
+    // More than a USB serial adapter's packet waiting right after a read.
+    static constexpr int GatherSkipBytes = 64;
     static constexpr qint64 DefaultBacklogBytes = 64LL * 1024 * 1024;
     static constexpr qint64 DefaultBacklogMs = 10000;
     // Log lines waiting for the GUI thread; the framer's lines are bounded
@@ -79,14 +81,15 @@ public:
     int parseState() const { return m_framer.state(); }
 
     // Thread-safe. Takes at most maxFrames frames, oldest first, and every
-    // waiting log line; sig_framesReady comes again for what arrives later.
+    // waiting log line; the ready notice comes again for what arrives later.
     Handover takeBatch(int maxFrames);
+    // A descriptor that becomes readable once when frames or log lines wait
+    // and nobody was told yet (a kernel wake-up: cheaper for the reader than
+    // a queued signal). The owner watches it and clears it before it takes.
+    int readyNoticeHandle() const { return m_readyNotice.handle(); }
+    void clearReadyNotice();
     // Arrival of the oldest frame not yet taken, or -1.
     qint64 oldestUndeliveredMs() const;
-
-signals:
-    // Emitted once when frames or log lines wait and nobody was told yet.
-    void sig_framesReady();
 
 protected:
     void run() override;
@@ -98,7 +101,8 @@ private:
     void handOver();
     void queueLog(const QString &text, int level);
     void trimBacklog();
-    void gatherAfter(qint64 got);
+    // True when it waited, so bytes are likely there.
+    bool gatherAfter(qint64 got);
 
     UplinkFramer m_framer;
     Platform::SerialPort *m_port = nullptr;
@@ -108,6 +112,7 @@ private:
     QElapsedTimer m_readClock;
     qint64 m_lastReadNs = 0;
     Platform::WakeUp m_wakeUp;
+    Platform::WakeUp m_readyNotice;
     // One report per opening: a vanished device fails every pass.
     bool m_readErrorReported = false;
     QByteArray m_readBuffer;

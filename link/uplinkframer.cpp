@@ -124,7 +124,6 @@ bool UplinkFramer::readHeader(const char *head, qint64 available, int headerLeng
     if (available < headerLength)
         return false;
     const uchar *bytes = reinterpret_cast<const uchar *>(head);
-    m_header = QByteArray(head, headerLength);
     m_expectedLength = le16(bytes + lengthOffset);
     if (m_expectedLength <= MaxPayloadLength) {
         m_state = bodyState;

@@ -105,7 +105,6 @@ private:
 
     Listener *m_listener;
     State m_state = WaitReset;
-    QByteArray m_header;
     quint64 m_expectedLength = 0;
     // Received and not yet consumed: bytes from m_head on.
     QByteArray m_queue;

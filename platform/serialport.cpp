@@ -1,5 +1,11 @@
 #include "serialport.h"
 
+#include "portholder.h"
+
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -16,6 +22,28 @@ namespace {
 QString reason(const char *what, int error)
 {
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(error)));
+}
+
+// The devices that port objects of this process hold, by their real path, so
+// that a refusal can tell another dongle of ours from another program.
+QMutex claimsMutex;
+QSet<QString> claims;
+
+bool isClaimed(const QString &realPath)
+{
+    QMutexLocker lock(&claimsMutex);
+    return claims.contains(realPath);
+}
+
+void setClaimed(const QString &realPath, bool claimed)
+{
+    if (realPath.isEmpty())
+        return;
+    QMutexLocker lock(&claimsMutex);
+    if (claimed)
+        claims.insert(realPath);
+    else
+        claims.remove(realPath);
 }
 
 } // namespace
@@ -35,27 +63,70 @@ void SerialPort::fail(const char *what)
     m_error = reason(what, errno);
 }
 
+SerialPort::OpenResult SerialPort::refuse(Refusal refusal, const QString &why)
+{
+    m_refusal = refusal;
+    m_error = why;
+    if (refusal == InUseElsewhere && m_holder.isEmpty()) {
+        QStringList names;
+        const QList<PortHolder> holders = PortHolder::fromOpenFiles(m_path);
+        for (const PortHolder &holder : holders)
+            names.append(holder.describe());
+        m_holder = names.join(QStringLiteral(", "));
+    }
+    return OpenFailed;
+}
+
 SerialPort::OpenResult SerialPort::open(const QString &name)
 {
     if (isOpen())
         return AlreadyOpen;
     m_error.clear();
     m_readError.clear();
+    m_refusal = NotRefused;
+    m_holder.clear();
     m_writing.clear();
     m_writeOffset = 0;
     m_path = devicePath(name);
 
+    // "ttyUSB0", "/dev/ttyUSB0" and a link to it are one device.
+    const QString real = QFileInfo(m_path).canonicalFilePath();
+    if (!real.isEmpty() && isClaimed(real))
+        return refuse(InUseHere, QStringLiteral("open: the port is already open in this program"));
+    // Programs such as minicom announce themselves only by a lock file.
+    const PortHolder locker = PortHolder::fromLockFile(m_path);
+    if (locker.isValid()) {
+        m_holder = locker.describe();
+        return refuse(InUseElsewhere, QStringLiteral("open: locked by %1").arg(locker.lockFile));
+    }
+
     const QByteArray path = m_path.toLocal8Bit();
     int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        const int error = errno;
         fail("open");
+        if (error == EBUSY)
+            return refuse(InUseElsewhere, m_error);
+        if (error == EACCES || error == EPERM)
+            m_refusal = NoPermission;
         return OpenFailed;
     }
+#ifdef TIOCGEXCL
+    // Root passes another program's exclusive mode; it must not take the port anyway.
+    int exclusive = 0;
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        ::close(fd);
+        return refuse(InUseElsewhere, QStringLiteral("open: another program holds the port exclusively"));
+    }
+#endif
     // TIOCEXCL alone does not stop root; the lock stops every other holder
     // that plays by the same rule (a second link, the port probe).
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         fail("flock");
         ::close(fd);
+        if (error == EWOULDBLOCK)
+            return refuse(InUseElsewhere, m_error);
         return OpenFailed;
     }
     termios tio {};
@@ -84,6 +155,8 @@ SerialPort::OpenResult SerialPort::open(const QString &name)
     ::ioctl(fd, TIOCMBIS, &lines);
 
     m_fd = fd;
+    m_claimed = real;
+    setClaimed(m_claimed, true);
     purge();
     return Opened;
 }
@@ -97,6 +170,8 @@ void SerialPort::close()
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);
     m_fd = -1;
+    setClaimed(m_claimed, false);
+    m_claimed.clear();
     m_writing.clear();
     m_writeOffset = 0;
 }
@@ -153,6 +228,25 @@ qint64 SerialPort::read(char *buffer, qint64 size, int timeoutMs, int wakeUp)
             return 0;
         // Readable but empty, or an error: the device is gone or hung up.
         m_readError = got < 0 ? reason("read", errno) : QStringLiteral("read: the device hung up");
+        return -1;
+    }
+}
+
+qint64 SerialPort::readAvailable(char *buffer, qint64 size)
+{
+    if (m_fd < 0) {
+        m_readError = QStringLiteral("read: the port is closed");
+        return -1;
+    }
+    for (;;) {
+        const ssize_t got = ::read(m_fd, buffer, size_t(size));
+        if (got >= 0)
+            return got;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EIO)
+            return 0;
+        m_readError = reason("read", errno);
         return -1;
     }
 }

@@ -21,6 +21,14 @@ public:
         AlreadyOpen
     };
 
+    // Why open() failed, where the user can do something about it.
+    enum Refusal {
+        NotRefused,
+        InUseElsewhere, // another program holds it: exclusive mode, a lock, or busy
+        InUseHere,      // another port object of this program has it open
+        NoPermission    // this user may not open the device
+    };
+
     SerialPort() = default;
     ~SerialPort();
     SerialPort(const SerialPort &) = delete;
@@ -38,6 +46,10 @@ public:
     // and of read (kept apart: the two run on different threads).
     QString errorString() const { return m_error; }
     QString readErrorString() const { return m_readError; }
+    Refusal refusal() const { return m_refusal; }
+    // For InUseElsewhere: the programs that hold the device, as far as they
+    // can be seen ("minicom (process 1234)", comma-separated); may be empty.
+    QString holder() const { return m_holder; }
 
     // Throws away whatever waits in either direction, including a pending write.
     void purge();
@@ -51,6 +63,10 @@ public:
     // The same, and also returns 0 as soon as wakeUp becomes readable (a
     // descriptor of WakeUp); timeoutMs -1 waits for bytes or the wake-up alone.
     qint64 read(char *buffer, qint64 size, int timeoutMs, int wakeUp);
+    // Reads what is there without asking poll first (the caller knows bytes
+    // are likely): 0 when nothing is there or the device hung up (the next
+    // read() tells which), -1 on a failure.
+    qint64 readAvailable(char *buffer, qint64 size);
 
     // Starts writing one frame without blocking. What the driver does not take
     // at once stays here, unchanged, until continueWrite() has sent it all; no
@@ -64,11 +80,15 @@ public:
 private:
     bool writeSome();
     void fail(const char *what);
+    OpenResult refuse(Refusal refusal, const QString &reason);
 
     int m_fd = -1;
+    QString m_claimed; // the device's real path while this object holds it
     QString m_path;
     QString m_error;
     QString m_readError;
+    Refusal m_refusal = NotRefused;
+    QString m_holder;
     QByteArray m_writing;
     int m_writeOffset = 0;
 };

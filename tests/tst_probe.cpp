@@ -1,4 +1,6 @@
 #include "framebuilder.h"
+#include "otherprogram.h"
+#include "portholder.h"
 #include "portlister.h"
 #include "refreshdonglethread.h"
 #include "serialport.h"
@@ -8,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSerialPortInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,7 +28,8 @@ class TestProbe : public QObject
     Q_OBJECT
 
 private:
-    static QVector<DongleProbeResult> probe(const QVector<QString> &ports)
+    static QVector<DongleProbeResult> probe(const QVector<QString> &ports,
+                                            QVector<UnavailablePort> *unavailable = nullptr)
     {
         RefreshDongleThread thread;
         QSignalSpy finished(&thread, &QThread::finished);
@@ -33,6 +38,8 @@ private:
         // The simulated dongles answer from this thread's event loop.
         if (!finished.wait(10000))
             qWarning("probe did not finish");
+        if (unavailable)
+            *unavailable = thread.getUnavailablePorts();
         return thread.getResults();
     }
 
@@ -143,8 +150,144 @@ private slots:
         installLinkBehaviour(dongle);
         Platform::SerialPort holder;
         QCOMPARE(holder.open(dongle.portPath()), Platform::SerialPort::Opened);
-        QVERIFY(probe({dongle.portPath()}).isEmpty());
+        QVector<UnavailablePort> unavailable;
+        QVERIFY(probe({dongle.portPath()}, &unavailable).isEmpty());
         QCOMPARE(dongle.receivedCount(), 0);
+        // Listed as held by this program (another dongle's link), not as a stranger's.
+        QCOMPARE(unavailable.size(), 1);
+        QCOMPARE(unavailable.at(0).portName, dongle.portPath());
+        QCOMPARE(unavailable.at(0).refusal, Platform::SerialPort::InUseHere);
+    }
+
+    void portHeldByAnotherProgramIsReportedUntilLetGo_data()
+    {
+        QTest::addColumn<int>("hold");
+        QTest::addColumn<bool>("dies"); // lets go by dying instead of closing
+        QTest::newRow("exclusive mode") << int(OtherProgram::Exclusive) << false;
+        QTest::newRow("flock") << int(OtherProgram::Flock) << false;
+        QTest::newRow("flock, holder killed") << int(OtherProgram::Flock) << true;
+        QTest::newRow("QSerialPort") << int(OtherProgram::QtSerialPort) << false;
+        QTest::newRow("lock file only") << int(OtherProgram::LockFileOnly) << false;
+        QTest::newRow("lock file left by a killed holder") << int(OtherProgram::LockFileOnly) << true;
+    }
+
+    void portHeldByAnotherProgramIsReportedUntilLetGo()
+    {
+        QFETCH(int, hold);
+        QFETCH(bool, dies);
+        SimulatedDongle held;
+        SimulatedDongle free;
+        installLinkBehaviour(held);
+        installLinkBehaviour(free);
+        OtherProgram other(OtherProgram::Hold(hold), held.portPath());
+        QVERIFY2(other.isHolding(), qPrintable(other.failure()));
+
+        QVector<UnavailablePort> unavailable;
+        const QVector<DongleProbeResult> results = probe({held.portPath(), free.portPath()}, &unavailable);
+        QCOMPARE(results.size(), 1);
+        QCOMPARE(results.at(0).portName, free.portPath());
+        // Nothing was written into the other program's port.
+        QCOMPARE(held.receivedCount(), 0);
+        QCOMPARE(unavailable.size(), 1);
+        QCOMPARE(unavailable.at(0).portName, held.portPath());
+        QCOMPARE(unavailable.at(0).refusal, Platform::SerialPort::InUseElsewhere);
+        QCOMPARE(unavailable.at(0).holder, QStringLiteral("portholder (process %1)").arg(other.pid()));
+        QVERIFY(!unavailable.at(0).reason.isEmpty());
+
+        // A link is refused the same way, even with root's rights.
+        Platform::SerialPort link;
+        QCOMPARE(link.open(held.portPath()), Platform::SerialPort::OpenFailed);
+        QCOMPARE(link.refusal(), Platform::SerialPort::InUseElsewhere);
+        QVERIFY(!link.isOpen());
+
+        QVERIFY(dies ? other.kill() : other.release());
+        QStringList leftBehind;
+        for (const QString &path : Platform::PortHolder::lockFilePaths(held.portPath())) {
+            if (QFileInfo::exists(path))
+                leftBehind << path;
+        }
+        QCOMPARE(leftBehind.size(), hold == OtherProgram::LockFileOnly && dies ? 1 : 0);
+        auto tidy = qScopeGuard([&] {
+            for (const QString &path : qAsConst(leftBehind))
+                QFile::remove(path);
+        });
+        unavailable.clear();
+        const QVector<DongleProbeResult> again = probe({held.portPath()}, &unavailable);
+        QVERIFY(unavailable.isEmpty());
+        QCOMPARE(again.size(), 1);
+        QCOMPARE(again.at(0).portName, held.portPath());
+        QCOMPARE(held.receivedBytes(), QList<QByteArray>{RefreshDongleThread::probeRequest()});
+    }
+
+    void lockFileLayouts_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // %1 stands for the pid
+        QTest::addColumn<int>("whose");          // 0 nobody, 1 the live holder, 2 a process that has ended, 3 this one
+        QTest::addColumn<bool>("held");
+        QTest::newRow("FHS, padded to ten") << QByteArray("%1\n") << 1 << true;
+        QTest::newRow("pid and program") << QByteArray("%1 sleep\n") << 1 << true;
+        QTest::newRow("QLockFile") << QByteArray("%1\nsleep\nhost\n") << 1 << true;
+        QTest::newRow("binary pid") << QByteArray() << 1 << true;
+        QTest::newRow("pid taken over by another program") << QByteArray("%1\nminicom\nhost\n") << 1 << false;
+        QTest::newRow("holder has ended") << QByteArray("%1\n") << 2 << false;
+        QTest::newRow("this program's own") << QByteArray("%1\n") << 3 << false;
+        QTest::newRow("not a pid") << QByteArray("held\n") << 0 << false;
+        QTest::newRow("empty") << QByteArray("") << 0 << false;
+    }
+
+    void lockFileLayouts()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, whose);
+        QFETCH(bool, held);
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("ttyLOCKED0"));
+        QFile(device).open(QIODevice::WriteOnly);
+        // The first lock folder this user may write to, as Qt picks it.
+        QString lockFile;
+        for (const QString &path : Platform::PortHolder::lockFilePaths(device)) {
+            if (QFileInfo(QFileInfo(path).path()).isWritable()) {
+                lockFile = path;
+                break;
+            }
+        }
+        QVERIFY(!lockFile.isEmpty());
+        QProcess live;
+        live.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(live.waitForStarted());
+        QProcess ended;
+        ended.start(QStringLiteral("true"), QStringList());
+        QVERIFY(ended.waitForStarted());
+        const qint64 endedPid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        QVERIFY(endedPid > 0);
+        const qint64 pid = whose == 1 ? live.processId() : whose == 2 ? endedPid : QCoreApplication::applicationPid();
+
+        QFile file(lockFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        auto tidy = qScopeGuard([&] {
+            QFile::remove(lockFile);
+            live.kill();
+            live.waitForFinished();
+        });
+        if (content.isEmpty() && whose == 1) {
+            const int binary = int(pid);
+            file.write(reinterpret_cast<const char *>(&binary), sizeof binary);
+        } else {
+            file.write(content.contains("%1") ? QString::fromLatin1(content).arg(pid, 10).toLatin1() : content);
+        }
+        file.close();
+
+        const Platform::PortHolder holder = Platform::PortHolder::fromLockFile(device);
+        QCOMPARE(holder.isValid(), held);
+        Platform::SerialPort port;
+        port.open(device);
+        QCOMPARE(port.refusal() == Platform::SerialPort::InUseElsewhere, held);
+        if (held) {
+            QCOMPARE(holder.pid, pid);
+            QCOMPARE(holder.lockFile, lockFile);
+            QCOMPARE(port.holder(), QStringLiteral("sleep (process %1)").arg(pid));
+        }
     }
 
     void destroyedWhileRunningWaits()

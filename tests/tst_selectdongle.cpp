@@ -15,6 +15,8 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -24,6 +26,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "modalanswerer.h"
+#include "otherprogram.h"
 #include "recordinglogger.h"
 #include "simbehaviour_link.h"
 #include "simulateddongle.h"
@@ -75,6 +78,19 @@ struct Rig
     CMsg link;
 };
 
+// The machine's own serial ports are not the test's: another program, or another
+// test's probe, may hold one and have it listed as in use. They leave the dialog
+// as a removal notice would take them out.
+void keepToListedPorts(CSelectDongleDialog &dialog)
+{
+    const QStringList listed = qEnvironmentVariable("VANTORA_EXTRA_PORTS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const QVector<QString> available = dialog.availablePorts();
+    for (const QString &port : available) {
+        if (!listed.contains(port))
+            dialog.on_SerialPortRemoved(port);
+    }
+}
+
 QTreeWidget *treeOf(CSelectDongleDialog &dialog)
 {
     return childOf<QTreeWidget>(&dialog, "treeWidget_device");
@@ -92,6 +108,31 @@ bool waitForFirstRefresh(CSelectDongleDialog &dialog)
         return false;
     return QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000);
 }
+
+// Root opens any device whatever its mode. This takes away the rights that let
+// it, from the calling thread and the threads it starts, while it lives.
+class WithoutRootsOverride
+{
+public:
+    WithoutRootsOverride()
+    {
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_changed = ::syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~WithoutRootsOverride()
+    {
+        if (m_changed)
+            ::syscall(SYS_capset, &m_header, m_saved);
+    }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] {};
+    bool m_changed = false;
+};
 
 QPushButton *connectButton(CSelectDongleDialog &dialog)
 {
@@ -122,12 +163,17 @@ private slots:
     void removingOpenPortReportsAndAsksAgain();
     void removingOpenPortWhileShowingDoesNotNest();
     void portLeavingDuringProbeIsNotListed();
+    void portInUseIsListedAndRefused_data();
+    void portInUseIsListedAndRefused();
+    void portOfAnotherDongleOfThisProgramSaysSo();
+    void portWithoutPermissionIsListed();
 };
 
 void TestSelectDongle::initialState()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QCOMPARE(dialog.m_lbTitle->text(), QStringLiteral("Select BLE Dongle Target"));
     QVERIFY(dialog.m_titleBar->isVisibleTo(&dialog));
     QTreeWidget *tree = treeOf(dialog);
@@ -151,6 +197,7 @@ void TestSelectDongle::refreshListsProbedDongles()
     LinkBehaviour::setProbeAnswer(*rig.dongle[1],
                                   {"Second", "Maker", "2.0", "B", "<b>rich</b> text", "7.1"});
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     dialog.show();
 
     QVERIFY(QTest::qWaitFor([&] { return dialog.isRefreshing(); }, 10000));
@@ -217,6 +264,7 @@ void TestSelectDongle::probeAnswerWithMarkupShowsLiterally()
     Rig rig(1);
     LinkBehaviour::setProbeAnswer(*rig.dongle[0], texts);
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     dialog.show();
     QVERIFY(QTest::qWaitFor([&] { return dialog.isRefreshing(); }, 10000));
     QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
@@ -257,6 +305,7 @@ void TestSelectDongle::donglesAreListedInTextOrderOfTheirPorts()
     qputenv("VANTORA_EXTRA_PORTS", (com3 + QLatin1Char(':') + com12).toLocal8Bit());
 
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QVERIFY(dialog.availablePorts().contains(com3));
     QVERIFY(dialog.availablePorts().contains(com12));
     QVERIFY(waitForFirstRefresh(dialog));
@@ -276,6 +325,7 @@ void TestSelectDongle::rootSelectionShowsDefaultsAndBlocksConnect()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QVERIFY(waitForFirstRefresh(dialog));
     QCOMPARE(rootOf(dialog)->childCount(), 1);
     QVERIFY(connectButton(dialog)->isEnabled());
@@ -298,6 +348,7 @@ void TestSelectDongle::noDongleLeavesOnlyTheRoot()
     Rig rig;
     LinkBehaviour::setProbeAnswer(*rig.dongle[0], {});
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QVERIFY(waitForFirstRefresh(dialog));
     QCOMPARE(rootOf(dialog)->childCount(), 0);
     QVERIFY(dialog.portsWithoutDongle().contains(rig.path()));
@@ -310,6 +361,7 @@ void TestSelectDongle::connectAndDisconnect()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     dialog.show();
     QVERIFY(waitForFirstRefresh(dialog));
@@ -346,6 +398,7 @@ void TestSelectDongle::connectWithUnusualProductName()
     Rig rig;
     LinkBehaviour::setProbeAnswer(*rig.dongle[0], {"", "", "", "", "", ""});
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     QVERIFY(waitForFirstRefresh(dialog));
     QCOMPARE(rootOf(dialog)->childCount(), 1);
@@ -362,6 +415,7 @@ void TestSelectDongle::connectRefusedWhileLinkOpen()
 {
     Rig rig(2);
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     dialog.show();
     QVERIFY(waitForFirstRefresh(dialog));
@@ -378,6 +432,7 @@ void TestSelectDongle::connectFailureKeepsDialog()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     dialog.show();
     QVERIFY(waitForFirstRefresh(dialog));
@@ -395,6 +450,7 @@ void TestSelectDongle::refreshWhileOpenChangesNothing()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QVERIFY(waitForFirstRefresh(dialog));
     connectButton(dialog)->click();
     QVERIFY(rig.link.isOpen());
@@ -413,6 +469,7 @@ void TestSelectDongle::ownerConnectAndDisconnect()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
 
     dialog.connectPort(rig.path());
@@ -438,6 +495,7 @@ void TestSelectDongle::arrivalTwiceLogsRepeated()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     const QString repeated = QStringLiteral("CSelectDongleDialog::on_SerialPortArrived, port is repeated.");
     dialog.on_SerialPortArrived(QStringLiteral("ttyNEW0"));
     QVERIFY(dialog.availablePorts().contains(QStringLiteral("ttyNEW0")));
@@ -456,6 +514,7 @@ void TestSelectDongle::removingOtherPortOnlyUpdatesLists()
 {
     Rig rig(2);
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     QVERIFY(waitForFirstRefresh(dialog));
     QCOMPARE(rootOf(dialog)->childCount(), 2);
@@ -478,6 +537,7 @@ void TestSelectDongle::removingOpenPortReportsAndAsksAgain()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     QVERIFY(waitForFirstRefresh(dialog));
     connectButton(dialog)->click();
@@ -511,6 +571,7 @@ void TestSelectDongle::removingOpenPortWhileShowingDoesNotNest()
 {
     Rig rig;
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
     QVERIFY(waitForFirstRefresh(dialog));
     dialog.connectPort(rig.path());
@@ -534,6 +595,7 @@ void TestSelectDongle::portLeavingDuringProbeIsNotListed()
 {
     Rig rig(2);
     CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
     dialog.on_pb_Refresh_clicked();
     QVERIFY(dialog.isRefreshing());
     dialog.on_SerialPortRemoved(rig.path(1));
@@ -554,6 +616,140 @@ void TestSelectDongle::portLeavingDuringProbeIsNotListed()
     QVERIFY(internal);
     QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
     QCOMPARE(rootOf(dialog)->childCount(), 1);
+}
+
+void TestSelectDongle::portInUseIsListedAndRefused_data()
+{
+    QTest::addColumn<int>("hold");
+    QTest::newRow("exclusive mode") << int(OtherProgram::Exclusive);
+    QTest::newRow("QSerialPort's lock file") << int(OtherProgram::LockFileOnly);
+}
+
+void TestSelectDongle::portInUseIsListedAndRefused()
+{
+    QFETCH(int, hold);
+    Rig rig(2);
+    auto other = std::make_unique<OtherProgram>(OtherProgram::Hold(hold), rig.path(1));
+    QVERIFY2(other->isHolding(), qPrintable(other->failure()));
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
+    QSignalSpy status(&dialog, &CSelectDongleDialog::sig_connectionStatusChanged);
+    dialog.show();
+    QVERIFY(waitForFirstRefresh(dialog));
+
+    // The dongle first, then the port in use, greyed, its port kept in the item.
+    QTreeWidgetItem *root = rootOf(dialog);
+    QCOMPARE(root->childCount(), 2);
+    QCOMPARE(root->child(0)->text(0), "Simulated Dongle(" + rig.path(0) + ")");
+    QTreeWidgetItem *inUse = root->child(1);
+    QCOMPARE(inUse->text(0), "In use(" + rig.path(1) + ")");
+    QCOMPARE(inUse->data(0, CSelectDongleDialog::PortNameRole).toString(), rig.path(1));
+    QVERIFY(inUse->foreground(0).color() != root->child(0)->foreground(0).color());
+    QCOMPARE(rig.dongle[1]->receivedCount(), 0);
+    QVERIFY(dialog.unavailablePorts().contains(rig.path(1)));
+    QVERIFY(!dialog.foundDongles().contains(rig.path(1)));
+
+    // Its details say so; it cannot be connected.
+    const QString line = QStringLiteral("%1 is in use by another program: portholder (process %2).")
+                             .arg(rig.path(1))
+                             .arg(other->pid());
+    QVERIFY(connectButton(dialog)->isEnabled());
+    treeOf(dialog)->setCurrentItem(inUse);
+    QVERIFY(!connectButton(dialog)->isEnabled());
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), rig.path(1));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->textFormat(), Qt::PlainText);
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Product")->text(), QStringLiteral("Unknown"));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_FirmwareVer")->text(), QStringLiteral("Unknown"));
+    QCOMPARE(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(),
+             line + "\nIt cannot be connected until that program lets it go; then press Refresh.");
+    QCOMPARE(inUse->toolTip(0).contains(rig.path(1).toHtmlEscaped()), true);
+    dialog.on_PB_Connect_clicked(); // the button is disabled; the slot refuses as well
+    QVERIFY(!rig.link.isOpen());
+    QCOMPARE(status.count(), 0);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(rig.logged(QStringLiteral("open port failed."), LogLevel::Error));
+    bool told = false;
+    for (const QString &text : rig.recorder->texts())
+        told = told || text.startsWith(line + " (");
+    QVERIFY(told);
+
+    // Back on the dongle, the button comes back.
+    treeOf(dialog)->setCurrentItem(root->child(0));
+    QVERIFY(connectButton(dialog)->isEnabled());
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_Dongle_name")->text(), QStringLiteral("Simulated Dongle"));
+
+    // Let go: the next refresh asks it like any port and it can be connected.
+    QVERIFY(other->release());
+    other.reset();
+    dialog.on_pb_Refresh_clicked();
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+    QVERIFY(dialog.unavailablePorts().isEmpty());
+    QCOMPARE(root->childCount(), 2);
+    QTreeWidgetItem *second = root->child(0)->data(0, CSelectDongleDialog::PortNameRole) == rig.path(1)
+                                  ? root->child(0)
+                                  : root->child(1);
+    QCOMPARE(second->text(0), "Simulated Dongle(" + rig.path(1) + ")");
+    treeOf(dialog)->setCurrentItem(second);
+    QVERIFY(connectButton(dialog)->isEnabled());
+    connectButton(dialog)->click();
+    QVERIFY(rig.link.isOpen());
+    QCOMPARE(rig.link.getPortName(), rig.path(1));
+    QCOMPARE(status.count(), 1);
+}
+
+void TestSelectDongle::portOfAnotherDongleOfThisProgramSaysSo()
+{
+    Rig rig(2);
+    LogManager otherLogs(QStringLiteral("select-test-other"));
+    CMsg otherTab(&otherLogs, nullptr, 20);
+    QCOMPARE(otherTab.openPort(rig.path(1)), 0);
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
+    QVERIFY(waitForFirstRefresh(dialog));
+    QCOMPARE(rootOf(dialog)->childCount(), 2);
+    QTreeWidgetItem *inUse = rootOf(dialog)->child(1);
+    QCOMPARE(inUse->text(0), "In use(" + rig.path(1) + ")");
+    treeOf(dialog)->setCurrentItem(inUse);
+    QVERIFY(!connectButton(dialog)->isEnabled());
+    QCOMPARE(childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText(),
+             rig.path(1) + " is in use by another dongle of this program.\n"
+                           "Disconnect it in that dongle's tab, then press Refresh.");
+
+    // A port in use that leaves the machine leaves the list.
+    dialog.on_SerialPortRemoved(rig.path(1));
+    QVERIFY(dialog.unavailablePorts().isEmpty());
+    QCOMPARE(rootOf(dialog)->childCount(), 1);
+    otherTab.closePort();
+}
+
+void TestSelectDongle::portWithoutPermissionIsListed()
+{
+    Rig rig;
+    const QByteArray path = QFile::encodeName(rig.path());
+    QCOMPARE(::chmod(path.constData(), 0), 0);
+    {
+        WithoutRootsOverride asUser;
+        CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
+        QVERIFY(waitForFirstRefresh(dialog));
+        QCOMPARE(rootOf(dialog)->childCount(), 1);
+        QCOMPARE(rootOf(dialog)->child(0)->text(0), "No permission(" + rig.path() + ")");
+        QCOMPARE(dialog.unavailablePorts().value(rig.path()).refusal, Platform::SerialPort::NoPermission);
+        QCOMPARE(treeOf(dialog)->currentItem(), rootOf(dialog)->child(0));
+        QVERIFY(!connectButton(dialog)->isEnabled());
+        const QString details = childOf<QTextBrowser>(&dialog, "TB_Decs")->toPlainText();
+        QVERIFY2(details.startsWith(rig.path() + " cannot be opened: no permission.\nThis user may not open it"),
+                 qPrintable(details));
+        QVERIFY2(details.endsWith("press Refresh once access is granted."), qPrintable(details));
+
+        // Given access, the next refresh asks it.
+        QCOMPARE(::chmod(path.constData(), 0600), 0);
+        dialog.on_pb_Refresh_clicked();
+        QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
+        QCOMPARE(rootOf(dialog)->childCount(), 1);
+        QCOMPARE(rootOf(dialog)->child(0)->text(0), "Simulated Dongle(" + rig.path() + ")");
+        QVERIFY(connectButton(dialog)->isEnabled());
+    }
 }
 
 QTEST_MAIN(TestSelectDongle)

@@ -1,5 +1,6 @@
 #include "cselectdongledialog.h"
 
+#include <QFileInfo>
 #include <QTimer>
 #include <QTreeWidgetItemIterator>
 
@@ -22,6 +23,54 @@ constexpr int FirstRefreshDelayMs = 2000;
 QString devicePath(const QString &portName)
 {
     return portName.contains(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+}
+
+// What the tree shows in place of a product for a port that could not be asked.
+QString unavailableLabel(const UnavailablePort &port)
+{
+    return port.refusal == Platform::SerialPort::NoPermission ? QStringLiteral("No permission")
+                                                              : QStringLiteral("In use");
+}
+
+// One line for the log and the first line of the details.
+QString unavailableLine(const UnavailablePort &port)
+{
+    switch (port.refusal) {
+    case Platform::SerialPort::InUseHere:
+        return QStringLiteral("%1 is in use by another dongle of this program.").arg(port.portName);
+    case Platform::SerialPort::NoPermission:
+        return QStringLiteral("%1 cannot be opened: no permission.").arg(port.portName);
+    case Platform::SerialPort::InUseElsewhere:
+    case Platform::SerialPort::NotRefused:
+        break;
+    }
+    if (port.holder.isEmpty())
+        return QStringLiteral("%1 is in use by another program.").arg(port.portName);
+    return QStringLiteral("%1 is in use by another program: %2.").arg(port.portName, port.holder);
+}
+
+QString unavailableDetails(const UnavailablePort &port)
+{
+    QString advice;
+    switch (port.refusal) {
+    case Platform::SerialPort::InUseHere:
+        advice = QStringLiteral("Disconnect it in that dongle's tab, then press Refresh.");
+        break;
+    case Platform::SerialPort::NoPermission: {
+        const QString group = QFileInfo(devicePath(port.portName)).group();
+        advice = group.isEmpty()
+                     ? QStringLiteral("This user may not open it; press Refresh once access is granted.")
+                     : QStringLiteral("This user may not open it (the port belongs to the group \"%1\"); "
+                                      "press Refresh once access is granted.")
+                           .arg(group);
+        break;
+    }
+    case Platform::SerialPort::InUseElsewhere:
+    case Platform::SerialPort::NotRefused:
+        advice = QStringLiteral("It cannot be connected until that program lets it go; then press Refresh.");
+        break;
+    }
+    return unavailableLine(port) + QLatin1Char('\n') + advice;
 }
 
 } // namespace
@@ -83,6 +132,7 @@ void CSelectDongleDialog::on_pb_Refresh_clicked()
         return;
     }
     m_foundDongles.clear();
+    m_unavailablePorts.clear();
     m_portsWithoutDongle = m_availablePorts;
 
     m_refreshThread = new RefreshDongleThread(this);
@@ -103,6 +153,7 @@ void CSelectDongleDialog::on_refreshFinish()
         return;
     }
     const QVector<DongleProbeResult> results = m_refreshThread->getResults();
+    const QVector<UnavailablePort> unavailable = m_refreshThread->getUnavailablePorts();
     delete m_refreshThread;
     m_refreshThread = nullptr;
 
@@ -112,6 +163,10 @@ void CSelectDongleDialog::on_refreshFinish()
             continue;
         m_portsWithoutDongle.removeAll(result.portName);
         m_foundDongles.insert(result.portName, result.info);
+    }
+    for (const UnavailablePort &port : unavailable) {
+        if (m_availablePorts.contains(port.portName))
+            m_unavailablePorts.insert(port.portName, port);
     }
 
     ui->pb_Refresh->setEnabled(true);
@@ -144,6 +199,15 @@ void CSelectDongleDialog::rebuildTree()
         // The item text is for the eye; the port is read from here.
         item->setData(0, PortNameRole, it.key());
     }
+    // Listed after the dongles and greyed: they may hide one, but cannot be picked now.
+    const QBrush greyed = tree->palette().brush(QPalette::Disabled, QPalette::Text);
+    for (const UnavailablePort &port : qAsConst(m_unavailablePorts)) {
+        auto *item = new QTreeWidgetItem(m_rootItem,
+                                         QStringList(unavailableLabel(port) + QLatin1Char('(') + port.portName + QLatin1Char(')')));
+        item->setData(0, PortNameRole, port.portName);
+        item->setForeground(0, greyed);
+        item->setToolTip(0, PlainText::toolTip(unavailableLine(port)));
+    }
     m_rootItem->setExpanded(true);
 
     if (rootSelected) {
@@ -171,7 +235,8 @@ void CSelectDongleDialog::updateConnectButton()
     }
     // Connecting needs a dongle item; disconnecting needs none.
     const bool offersConnect = ui->PB_Connect->text() == Connect;
-    ui->PB_Connect->setEnabled(!offersConnect || !currentPortName().isEmpty());
+    const QString port = currentPortName();
+    ui->PB_Connect->setEnabled(!offersConnect || (!port.isEmpty() && !m_unavailablePorts.contains(port)));
 }
 
 void CSelectDongleDialog::on_DeviceTreeSelectionChanged()
@@ -183,7 +248,14 @@ void CSelectDongleDialog::on_DeviceTreeSelectionChanged()
             LogLevel::Debug);
         return;
     }
-    const DongleProbeInfo info = m_foundDongles.value(currentPortName(), DongleProbeInfo());
+    const QString port = currentPortName();
+    DongleProbeInfo info = m_foundDongles.value(port, DongleProbeInfo());
+    const auto unavailable = m_unavailablePorts.constFind(port);
+    if (unavailable != m_unavailablePorts.constEnd()) {
+        // The port's name stands where a dongle's would; what a dongle tells stays unknown.
+        info.dongleName = port;
+        info.description = unavailableDetails(*unavailable);
+    }
     // Whatever answered the probe wrote these texts.
     PlainText::show(ui->LB_Dongle_name, info.dongleName);
     PlainText::show(ui->LB_Manufacture, info.manufacturer);
@@ -209,6 +281,13 @@ void CSelectDongleDialog::on_PB_Connect_clicked()
         const QString port = currentPortName();
         if (port.isEmpty()) {
             log(QStringLiteral("Get selected serial port name failed."), LogLevel::Error);
+            return;
+        }
+        const auto unavailable = m_unavailablePorts.constFind(port);
+        if (unavailable != m_unavailablePorts.constEnd()) {
+            log(unavailableLine(*unavailable) + QStringLiteral(" (") + unavailable->reason + QLatin1Char(')'),
+                LogLevel::Error);
+            log(QStringLiteral("open port failed."), LogLevel::Error);
             return;
         }
         if (m_msg->openPort(port) != 0) {
@@ -272,6 +351,7 @@ void CSelectDongleDialog::on_SerialPortRemoved(const QString &portName)
     m_availablePorts.removeAll(portName);
     m_portsWithoutDongle.removeAll(portName);
     m_foundDongles.remove(portName);
+    m_unavailablePorts.remove(portName);
     rebuildTree();
 
     if (!m_msg || !m_msg->isOpen() || devicePath(m_msg->getPortName()) != devicePath(portName))

@@ -36,6 +36,8 @@ public:
     QVector<QString> availablePorts() const { return m_availablePorts; }
     QVector<QString> portsWithoutDongle() const { return m_portsWithoutDongle; }
     QMap<QString, DongleProbeInfo> foundDongles() const { return m_foundDongles; }
+    // Ports the last refresh could not ask: held by another program, or closed to this user.
+    QMap<QString, UnavailablePort> unavailablePorts() const { return m_unavailablePorts; }
     bool isRefreshing() const { return m_refreshThread != nullptr; }
 
 signals:
@@ -64,6 +66,7 @@ private:
     QVector<QString> m_availablePorts;
     QVector<QString> m_portsWithoutDongle;
     QMap<QString, DongleProbeInfo> m_foundDongles;
+    QMap<QString, UnavailablePort> m_unavailablePorts;
     QTreeWidgetItem *m_rootItem = nullptr;
     CMsg *m_msg;
     LogManager *m_logManager;
