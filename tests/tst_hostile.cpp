@@ -122,6 +122,9 @@ void TestHostile::openDongle()
 
 void TestHostile::errorStatusBurstKeepsWindowAnswering()
 {
+    // The simulated dongle writes from this thread, so a slow build pauses it mid-frame for longer
+    // than any real dongle would; the framer must not give such a frame up.
+    m_widget->link()->portThread()->setStallGrace(BurstWaitMs);
     openDongle();
     // Stale frames are dropped after 10 s (the last test's subject); here every line must reach the
     // file however slowly the build handles frames, so nothing is old enough to drop while we wait.
@@ -137,6 +140,13 @@ void TestHostile::errorStatusBurstKeepsWindowAnswering()
     // "Start Scan" refused with status 7: each one is an ERROR line.
     const QByteArray refused = FrameBuilder::uplink(0xBB, 0x01, 0x03, QByteArray(1, '\x07'));
     const QByteArray marker = FrameBuilder::uplink(0xBB, 0x01, 0x03, QByteArray(1, '\x0C'));
+    QTextBrowser *pane = nullptr;
+    for (CLogWidget *log : m_widget->findChildren<CLogWidget *>()) {
+        if (log->m_label_title->text() == QStringLiteral("Tool Log"))
+            pane = log->getTextBrowser();
+    }
+    QVERIFY(pane);
+    const QString summary = QStringLiteral("more lines, see UI_log.txt");
     Responsiveness gui;
     m_dongle->sendRaw(refused.repeated(Burst) + marker);
 
@@ -145,8 +155,11 @@ void TestHostile::errorStatusBurstKeepsWindowAnswering()
     clock.start();
     int logged = 0;
     QByteArray content;
+    // Watched all along: where the burst comes unevenly, a summary can scroll out of the pane's cap.
+    bool summarised = false;
     while (clock.elapsed() < BurstWaitMs) {
         QTest::qWait(200);
+        summarised = summarised || pane->toPlainText().contains(summary);
         m_widget->logManager()->flushLogFiles();
         content = readFile(file);
         if (content.contains("bb010301000c"))
@@ -155,6 +168,7 @@ void TestHostile::errorStatusBurstKeepsWindowAnswering()
     const qint64 burstMs = clock.elapsed();
     // The heartbeat goes on after the burst, through a window that kept up.
     QTest::qWait(1000);
+    summarised = summarised || pane->toPlainText().contains(summary);
     QVERIFY2(content.contains("bb010301000c"), "the frame after the burst never arrived");
     logged = content.count("bb0103010007");
     QVERIFY2(gui.worstGapMs() < 1000, qPrintable(QString::number(gui.worstGapMs())));
@@ -163,16 +177,10 @@ void TestHostile::errorStatusBurstKeepsWindowAnswering()
 
     // The pane keeps its cap and says what it left out. A slow build may hand the burst's ERROR
     // lines over slower than the pane shows them; it leaves lines out only when they come faster.
-    QTextBrowser *pane = nullptr;
-    for (CLogWidget *log : m_widget->findChildren<CLogWidget *>()) {
-        if (log->m_label_title->text() == QStringLiteral("Tool Log"))
-            pane = log->getTextBrowser();
-    }
-    QVERIFY(pane);
     QVERIFY(pane->document()->blockCount() <= 2000);
     const qint64 mostShown = TextBrowserLogger::MaxLinesPerSecond * (burstMs / 1000 + 2);
     if (Burst > mostShown)
-        QVERIFY(pane->toPlainText().contains(QStringLiteral("more lines, see UI_log.txt")));
+        QVERIFY(summarised);
 }
 
 void TestHostile::deadBoxShowsDuringFlood()

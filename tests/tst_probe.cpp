@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSerialPortInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -215,6 +217,77 @@ private slots:
         QCOMPARE(again.size(), 1);
         QCOMPARE(again.at(0).portName, held.portPath());
         QCOMPARE(held.receivedBytes(), QList<QByteArray>{RefreshDongleThread::probeRequest()});
+    }
+
+    void lockFileLayouts_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // %1 stands for the pid
+        QTest::addColumn<int>("whose");          // 0 nobody, 1 the live holder, 2 a process that has ended, 3 this one
+        QTest::addColumn<bool>("held");
+        QTest::newRow("FHS, padded to ten") << QByteArray("%1\n") << 1 << true;
+        QTest::newRow("pid and program") << QByteArray("%1 sleep\n") << 1 << true;
+        QTest::newRow("QLockFile") << QByteArray("%1\nsleep\nhost\n") << 1 << true;
+        QTest::newRow("binary pid") << QByteArray() << 1 << true;
+        QTest::newRow("pid taken over by another program") << QByteArray("%1\nminicom\nhost\n") << 1 << false;
+        QTest::newRow("holder has ended") << QByteArray("%1\n") << 2 << false;
+        QTest::newRow("this program's own") << QByteArray("%1\n") << 3 << false;
+        QTest::newRow("not a pid") << QByteArray("held\n") << 0 << false;
+        QTest::newRow("empty") << QByteArray("") << 0 << false;
+    }
+
+    void lockFileLayouts()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, whose);
+        QFETCH(bool, held);
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("ttyLOCKED0"));
+        QFile(device).open(QIODevice::WriteOnly);
+        // The first lock folder this user may write to, as Qt picks it.
+        QString lockFile;
+        for (const QString &path : Platform::PortHolder::lockFilePaths(device)) {
+            if (QFileInfo(QFileInfo(path).path()).isWritable()) {
+                lockFile = path;
+                break;
+            }
+        }
+        QVERIFY(!lockFile.isEmpty());
+        QProcess live;
+        live.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(live.waitForStarted());
+        QProcess ended;
+        ended.start(QStringLiteral("true"), QStringList());
+        QVERIFY(ended.waitForStarted());
+        const qint64 endedPid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        QVERIFY(endedPid > 0);
+        const qint64 pid = whose == 1 ? live.processId() : whose == 2 ? endedPid : QCoreApplication::applicationPid();
+
+        QFile file(lockFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        auto tidy = qScopeGuard([&] {
+            QFile::remove(lockFile);
+            live.kill();
+            live.waitForFinished();
+        });
+        if (content.isEmpty() && whose == 1) {
+            const int binary = int(pid);
+            file.write(reinterpret_cast<const char *>(&binary), sizeof binary);
+        } else {
+            file.write(content.contains("%1") ? QString::fromLatin1(content).arg(pid, 10).toLatin1() : content);
+        }
+        file.close();
+
+        const Platform::PortHolder holder = Platform::PortHolder::fromLockFile(device);
+        QCOMPARE(holder.isValid(), held);
+        Platform::SerialPort port;
+        port.open(device);
+        QCOMPARE(port.refusal() == Platform::SerialPort::InUseElsewhere, held);
+        if (held) {
+            QCOMPARE(holder.pid, pid);
+            QCOMPARE(holder.lockFile, lockFile);
+            QCOMPARE(port.holder(), QStringLiteral("sleep (process %1)").arg(pid));
+        }
     }
 
     void destroyedWhileRunningWaits()
