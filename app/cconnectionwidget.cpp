@@ -324,13 +324,18 @@ void CConnectionWidget::makeRoomForDevice()
         m_deviceRows.removeRows(gone);
     else
         rebuildDeviceIndex();
+    const auto movedRow = [&gone](int row) {
+        return row - int(std::lower_bound(gone.begin(), gone.end(), row) - gone.begin());
+    };
     // Many scattered rows leave in one reset, which forgets the view's row.
     if (current >= 0) {
-        const int before = int(std::lower_bound(gone.begin(), gone.end(), current) - gone.begin());
-        const QModelIndex moved = m_devicesModel->index(current - before, currentIndex.column());
+        const QModelIndex moved = m_devicesModel->index(movedRow(current), currentIndex.column());
         if (ui->tableView_devices->currentIndex() != moved)
             ui->tableView_devices->setCurrentIndex(moved);
     }
+    // The next search goes on from where the last match is now.
+    if (m_searchBox && m_searchBox->m_matchRow >= 0)
+        m_searchBox->m_matchRow = movedRow(m_searchBox->m_matchRow);
 }
 
 int CConnectionWidget::currentDeviceRow() const

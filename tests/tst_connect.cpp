@@ -5,11 +5,14 @@
 #include "modalanswerer.h"
 #include "recordinglogger.h"
 #include "scanpagerig.h"
+#include "searchbox.h"
 #include "simbehaviour_lists.h"
 #include "simbehaviour_scan.h"
 
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTabWidget>
@@ -512,6 +515,12 @@ void TestConnect::fullTableKeepsConnectedAndChosenRows()
     QVERIFY(ScanPageRig::waitUntil([&] { return success.count() == 1; }));
     QCOMPARE(rig.connectedOf(1), quint8(2));
     rig.choose(3);
+    // A search has found device 20.
+    rig.page->on_buttonSearch_clicked();
+    SearchBox *box = rig.page->searchBox();
+    box->findChild<QLineEdit *>(QStringLiteral("lineEdit"))->setText(QStringLiteral("5a:5a:5a:5a:00:14"));
+    box->findChild<QPushButton *>(QStringLiteral("buttonNext"))->click();
+    QCOMPARE(box->m_matchRow, 20);
     // Device 5 reports again, so it is no longer among the oldest.
     QVERIFY(rig.feed(ScanBehaviour::advertisingReport(numbered(5))));
 
@@ -537,6 +546,9 @@ void TestConnect::fullTableKeepsConnectedAndChosenRows()
     auto *view = rig.widget<QTableView>(QStringLiteral("tableView_devices"));
     QCOMPARE(view->currentIndex().row(), rowOf(3));
     QCOMPARE(rig.connectedOf(rowOf(1)), quint8(2));
+    QCOMPARE(rig.page->devicesModel()->currentIndex().row(), rowOf(20));
+    QCOMPARE(box->m_matchRow, rowOf(20));
+    QVERIFY(rowOf(20) < 20);
     QCOMPARE(rig.recorder->count(
                  QStringLiteral("The discovery table keeps at most 100 devices: 1 seen longest ago left it.")),
              1);
