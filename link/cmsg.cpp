@@ -8,6 +8,13 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <atomic>
+
+namespace {
+// Links that ended their last slice with frames still to deliver.
+std::atomic<int> busyLinks{0};
+} // namespace
+
 CMsg::CMsg(LogManager *logManager, QObject *parent, int sendIntervalMs)
     : QObject(parent)
     , m_portThread(new SerialPortThread(this))
@@ -20,6 +27,7 @@ CMsg::CMsg(LogManager *logManager, QObject *parent, int sendIntervalMs)
 
 CMsg::~CMsg()
 {
+    setBusy(false);
     if (m_isOpen)
         closePort();
     // The notifier watches a descriptor of the reader's.
@@ -225,9 +233,12 @@ void CMsg::deliverUplinks()
                 emit link->sig_uplinkPassFinished();
         }
     } pass {this, self};
+    const qint64 sliceNs =
+        qMax<qint64>(qint64(MinDeliverySliceUs) * 1000,
+                     qint64(DeliverySliceMs) * 1000000 / qMax(1, busyLinks.load(std::memory_order_relaxed)));
     QElapsedTimer spent;
     spent.start();
-    while (spent.elapsed() < DeliverySliceMs) {
+    while (spent.nsecsElapsed() < sliceNs) {
         if (m_inHandNext >= m_inHand.size()) {
             SerialPortThread::Handover handover = m_portThread->takeBatch(FramesPerTake);
             for (const auto &line : qAsConst(handover.logLines))
@@ -237,6 +248,7 @@ void CMsg::deliverUplinks()
             if (handover.frames.isEmpty()) {
                 m_inHand.clear();
                 m_inHandNext = 0;
+                setBusy(false);
                 return;
             }
             m_inHand = std::move(handover.frames);
@@ -251,7 +263,16 @@ void CMsg::deliverUplinks()
         if (!self)
             return;
     }
+    setBusy(true);
     scheduleDelivery();
+}
+
+void CMsg::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    busyLinks.fetch_add(busy ? 1 : -1, std::memory_order_relaxed);
 }
 
 void CMsg::emitFrame(const UplinkFrame &frame)

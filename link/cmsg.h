@@ -29,6 +29,10 @@ public:
     static constexpr int HEADER_LENTH = 5;
     static constexpr int DefaultSendIntervalMs = 100;
     static constexpr int DeliverySliceMs = 10;
+    // Links with more to deliver share one slice per event-loop round, so
+    // five busy dongles keep the window as answering as one; a link's share
+    // never drops below this.
+    static constexpr int MinDeliverySliceUs = 2000;
     static constexpr int FramesPerTake = 256;
     // A backlog drop is reported at once, then at most this often.
     static constexpr int DropReportIntervalMs = 10000;
@@ -86,6 +90,7 @@ private:
     void deliverUplinks();
     void onReadyNotice();
     void scheduleDelivery();
+    void setBusy(bool busy);
     void emitFrame(const UplinkFrame &frame);
     void noteDropped(qint64 frames, qint64 logLines, bool drained);
     bool writeOverlapped(const QByteArray &msg);
@@ -110,6 +115,7 @@ private:
     UplinkBatch m_inHand;
     int m_inHandNext = 0;
     bool m_deliveryPosted = false;
+    bool m_busy = false;
     qint64 m_currentArrivalMs = -1;
     qint64 m_droppedFrames = 0;
     qint64 m_droppedLogLines = 0;
