@@ -77,6 +77,8 @@ void writePaced(int fd, double bytesPerSecond, int seconds, const std::function<
 
 int main(int argc, char **argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? QByteArray(argv[1]).toInt() : 20;
     const double times = argc > 2 ? QByteArray(argv[2]).toDouble() : 4.0;
