@@ -1510,15 +1510,9 @@ void CConnectionWidget::on_buttonCIGCIS_clicked()
         emit toCIGCISWidget();
         return;
     }
-    PageContext context;
-    context.link = m_link;
-    context.logger = m_logger;
-    context.settings = m_dongleSettings;
-    context.dongleName = m_dongleName;
-    context.parent = this;
     CigCisArgs args;
     args.aclIndexes = &m_masterCondixList;
-    CigCisPage *page = PageRegistry::create<PageKind::CigCisCentral>(context, args);
+    CigCisPage *page = PageRegistry::create<PageKind::CigCisCentral>(pageContext(), args);
     if (!page)
         return;
     m_cigCisOpened = true;

@@ -60,16 +60,10 @@ void writeFrames(const QByteArray *bytes, int fd, bool paced, std::atomic<qint64
                 continue;
             }
         }
-        const ssize_t n = ::write(fd, bytes->constData() + written, size_t(allowed - written));
-        if (n > 0) {
-            written += n;
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{fd, POLLOUT, 0};
-            ::poll(&p, 1, 10);
-        } else {
-            std::fprintf(stderr, "write into the master failed: %s\n", std::strerror(errno));
+        const long n = BenchProbe::writeToMaster(fd, bytes->constData() + written, allowed - written);
+        if (n < 0)
             return;
-        }
+        written += n;
     }
     *lastByteNs = clock->nsecsElapsed();
 }
@@ -276,8 +270,7 @@ bool runReadAll(int values)
 int main(int argc, char **argv)
 {
     qputenv("QT_LOGGING_RULES", "*.debug=false");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchProbe::headlessByDefault();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int attributes = args.value(1, QStringLiteral("5000")).toInt();

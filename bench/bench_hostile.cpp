@@ -55,17 +55,11 @@ void writePaced(int fd, double bytesPerSecond, int seconds, const std::function<
         while (pending.size() < 4096 && sent + pending.size() < due)
             pending.append(next());
         while (!pending.isEmpty()) {
-            const ssize_t n = ::write(fd, pending.constData(), size_t(pending.size()));
-            if (n > 0) {
-                pending.remove(0, int(n));
-                sent += n;
-            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-                pollfd p {fd, POLLOUT, 0};
-                ::poll(&p, 1, 10);
-            } else {
-                std::fprintf(stderr, "write into the master failed: %s\n", std::strerror(errno));
+            const long n = BenchProbe::writeToMaster(fd, pending.constData(), pending.size());
+            if (n < 0)
                 return;
-            }
+            pending.remove(0, int(n));
+            sent += n;
             if (clock.elapsed() >= qint64(seconds) * 1000)
                 break;
         }
@@ -77,8 +71,7 @@ void writePaced(int fd, double bytesPerSecond, int seconds, const std::function<
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchProbe::headlessByDefault();
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? QByteArray(argv[1]).toInt() : 20;
     const double times = argc > 2 ? QByteArray(argv[2]).toDouble() : 4.0;

@@ -29,8 +29,7 @@
 int main(int argc, char **argv)
 {
     qputenv("QT_LOGGING_RULES", "*.debug=false");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchProbe::headlessByDefault();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int seconds = args.value(1, QStringLiteral("30")).toInt();

@@ -114,16 +114,10 @@ void writeStorm(Stream *stream, const QVector<SimAdvertiser> *devices, int fd, i
             ++n;
         }
         while (!pending.isEmpty()) {
-            const ssize_t written = ::write(fd, pending.constData(), size_t(pending.size()));
-            if (written > 0) {
-                pending.remove(0, int(written));
-            } else if (written < 0 && (errno == EAGAIN || errno == EINTR)) {
-                pollfd p{fd, POLLOUT, 0};
-                ::poll(&p, 1, 10);
-            } else {
-                std::fprintf(stderr, "write into the master failed: %s\n", std::strerror(errno));
+            const long written = BenchProbe::writeToMaster(fd, pending.constData(), pending.size());
+            if (written < 0)
                 return;
-            }
+            pending.remove(0, int(written));
         }
         stream->total = n;
     }
@@ -322,8 +316,7 @@ Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp)
 int main(int argc, char **argv)
 {
     qputenv("QT_LOGGING_RULES", "*.debug=false");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchProbe::headlessByDefault();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() > 1) {

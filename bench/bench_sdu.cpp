@@ -200,8 +200,7 @@ bool receive(int seconds)
 int main(int argc, char **argv)
 {
     qputenv("QT_LOGGING_RULES", "*.debug=false;qt.*=false");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchProbe::headlessByDefault();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     QList<int> mtus{2048, 4096, 65530};

@@ -58,16 +58,10 @@ void writeAll(int fd, const QByteArray &stream, double bytesPerSecond = 0)
                 continue;
             }
         }
-        const ssize_t written = ::write(fd, stream.constData() + at, size_t(allowed));
-        if (written > 0) {
-            at += written;
-        } else if (written < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p {fd, POLLOUT, 0};
-            ::poll(&p, 1, 10);
-        } else {
-            std::fprintf(stderr, "write into the master failed: %s\n", strerror(errno));
+        const long written = BenchProbe::writeToMaster(fd, stream.constData() + at, allowed);
+        if (written < 0)
             return;
-        }
+        at += written;
     }
 }
 
@@ -425,8 +419,7 @@ bool tabFanOut(int count, const QString &only = QString())
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchProbe::headlessByDefault();
     QApplication app(argc, argv);
     registerConnectionPages();
     const QStringList args = app.arguments();

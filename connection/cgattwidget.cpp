@@ -548,27 +548,30 @@ void CGattWidget::showAttribute(const AttributeInfo &record)
     ui->pb_write->setEnabled(record.properties & CCommand::Write);
 }
 
-void CGattWidget::on_pb_read_clicked()
+bool CGattWidget::shownAttributeFields(QMap<QString, QVariant> *fields)
 {
     const QString handle = ui->label_handle->text();
     if (handle.isEmpty()) {
         m_logger->log(QStringLiteral("Handle is empty."), LogLevel::Error);
-        return;
+        return false;
     }
-    QMap<QString, QVariant> fields = connectionFields();
-    fields.insert(QStringLiteral("attrible_handle"), handle.mid(2));
-    send(CMD_READ_CHARACTERISTIC_VALUE, fields);
+    *fields = connectionFields();
+    fields->insert(QStringLiteral("attrible_handle"), handle.mid(2));
+    return true;
+}
+
+void CGattWidget::on_pb_read_clicked()
+{
+    QMap<QString, QVariant> fields;
+    if (shownAttributeFields(&fields))
+        send(CMD_READ_CHARACTERISTIC_VALUE, fields);
 }
 
 void CGattWidget::on_pb_write_clicked()
 {
-    const QString handle = ui->label_handle->text();
-    if (handle.isEmpty()) {
-        m_logger->log(QStringLiteral("Handle is empty."), LogLevel::Error);
+    QMap<QString, QVariant> fields;
+    if (!shownAttributeFields(&fields))
         return;
-    }
-    QMap<QString, QVariant> fields = connectionFields();
-    fields.insert(QStringLiteral("attrible_handle"), handle.mid(2));
     fields.insert(QStringLiteral("value"), ui->textEdit_value->getByteArray());
     send(CMD_WRITE_CHARACTERISTIC_VALUE, fields);
 }

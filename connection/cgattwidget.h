@@ -90,6 +90,9 @@ private:
 
     bool send(const char *command, const QMap<QString, QVariant> &fields);
     QMap<QString, QVariant> connectionFields() const;
+    // The connection plus the handle of the attribute in the detail box;
+    // false (and logged) when none is shown.
+    bool shownAttributeFields(QMap<QString, QVariant> *fields);
     // Starts a batch of requests; ends it at once, with the controls back,
     // when none of them could be queued.
     void beginBatch(Batch kind);

@@ -5,9 +5,13 @@
 #include <QList>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <malloc.h>
+#include <poll.h>
+#include <unistd.h>
 
 namespace BenchProbe {
 
@@ -45,6 +49,26 @@ double processCpuSeconds()
 void releaseFreeHeap()
 {
     malloc_trim(0);
+}
+
+void headlessByDefault()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+long writeToMaster(int fd, const char *data, long size)
+{
+    const ssize_t written = ::write(fd, data, size_t(size));
+    if (written >= 0)
+        return long(written);
+    if (errno == EAGAIN || errno == EINTR) {
+        pollfd p{fd, POLLOUT, 0};
+        ::poll(&p, 1, 10);
+        return 0;
+    }
+    std::fprintf(stderr, "write into the master failed: %s\n", std::strerror(errno));
+    return -1;
 }
 
 double percentile(std::vector<double> values, double p)

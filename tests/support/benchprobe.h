@@ -16,6 +16,13 @@ double processCpuSeconds();
 // Hands freed heap pages back to the system, so that resident memory shows
 // what is still in use rather than what the allocator keeps for later.
 void releaseFreeHeap();
+// Benchmarks run headless unless a platform is asked for; call before the
+// application object is made.
+void headlessByDefault();
+// One write of up to size bytes into a non-blocking pseudo-terminal master:
+// the bytes taken (0 when it is full, after waiting up to 10 ms for room), or
+// -1 after saying why on standard error.
+long writeToMaster(int fd, const char *data, long size);
 // The p-quantile (0..1) of the values, 0 for none.
 double percentile(std::vector<double> values, double p);
 
