@@ -242,7 +242,7 @@ void CMsg::deliverUplinks()
         if (m_inHandNext >= m_inHand.size()) {
             SerialPortThread::Handover handover = m_portThread->takeBatch(FramesPerTake);
             for (const auto &line : qAsConst(handover.logLines))
-                log(line.first, line.second);
+                processPortThreadLog(line.first, line.second);
             const bool drained = !handover.more && handover.frames.isEmpty();
             noteDropped(handover.droppedFrames, handover.droppedLogLines, drained);
             if (handover.frames.isEmpty()) {

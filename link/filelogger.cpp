@@ -33,7 +33,7 @@ FileLogger::FileLogger(const QString &name)
 {
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(DefaultFlushDelayMs);
-    connect(&m_flushTimer, &QTimer::timeout, this, [this] { handOver(); });
+    connect(&m_flushTimer, &QTimer::timeout, this, &FileLogger::handOver);
     connect(this, &FileLogger::sig_append, this, &FileLogger::fileAppend, Qt::QueuedConnection);
     connect(this, &FileLogger::sig_clear, this, &FileLogger::fileClear, Qt::QueuedConnection);
 }
@@ -45,7 +45,21 @@ FileLogger::~FileLogger()
 
 QString FileLogger::formatLine(const QString &text, int level)
 {
-    return timeStamp() + levelTag(level) + text + QStringLiteral("\r\n");
+    QByteArray line;
+    appendLineBytes(&line, text, level);
+    return QString::fromUtf8(line);
+}
+
+void FileLogger::appendLineBytes(QByteArray *out, const QString &text, int level)
+{
+    // Built as bytes in place: this runs for every line a busy scan logs.
+    char stamp[12];
+    writeTimeStamp(stamp);
+    const QLatin1String tag = levelTag(level);
+    out->append(stamp, 12);
+    out->append(tag.data(), tag.size());
+    out->append(text.toUtf8());
+    out->append("\r\n", 2);
 }
 
 void FileLogger::log(const QString &text, int level)
@@ -62,19 +76,8 @@ void FileLogger::log(const QString &text, int level)
 
 void FileLogger::appendLine(const QString &text, int level)
 {
-    // Built as bytes in place: this runs for every line a busy scan logs.
-    char stamp[12];
-    writeTimeStamp(stamp);
-    const QLatin1String tag = levelTag(level);
-    const QByteArray utf8 = text.toUtf8();
-    m_buffer.append(stamp, 12);
-    m_buffer.append(tag.data(), tag.size());
-    m_buffer.append(utf8);
-    m_buffer.append("\r\n", 2);
-    if (m_buffer.size() >= FlushThreshold)
-        handOver();
-    else if (!m_flushTimer.isActive())
-        m_flushTimer.start();
+    appendLineBytes(&m_buffer, text, level);
+    bufferGrew();
 }
 
 void FileLogger::clear()
@@ -88,6 +91,11 @@ void FileLogger::clear()
 void FileLogger::fileAppend(QString outMsg)
 {
     m_buffer.append(outMsg.toUtf8());
+    bufferGrew();
+}
+
+void FileLogger::bufferGrew()
+{
     if (m_buffer.size() >= FlushThreshold)
         handOver();
     // Not restarted by later lines: a steady trickle must not hold the first back.

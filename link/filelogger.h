@@ -45,7 +45,10 @@ public slots:
     void fileClear();
 
 private:
+    static void appendLineBytes(QByteArray *out, const QString &text, int level);
     void appendLine(const QString &text, int level);
+    // Hands the buffer over once it is large enough, else within the flush delay.
+    void bufferGrew();
     // Hands the buffer to the writer thread without waiting.
     void handOver();
 

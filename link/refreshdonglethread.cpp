@@ -1,6 +1,7 @@
 #include "refreshdonglethread.h"
 
 #include "crashhandler.h"
+#include "portholder.h"
 #include "serialport.h"
 
 #include <memory>
@@ -98,8 +99,12 @@ void RefreshDongleThread::run()
         if (port->open(name) != Platform::SerialPort::Opened) {
             // A missing or broken port stays out of sight; one that is busy
             // or forbidden is worth telling, the user can change that.
-            if (port->refusal() != Platform::SerialPort::NotRefused)
-                m_unavailable.append({name, port->refusal(), port->holder(), port->errorString()});
+            if (port->refusal() != Platform::SerialPort::NotRefused) {
+                QString holder = port->holder();
+                if (port->refusal() == Platform::SerialPort::InUseElsewhere && holder.isEmpty())
+                    holder = Platform::PortHolder::describeOpeners(port->path());
+                m_unavailable.append({name, port->refusal(), holder, port->errorString()});
+            }
             continue;
         }
         port->write(request);

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QMetaType>
 #include <QVector>
 
 // One frame as the reader cut it, with the moment its last byte was read.
@@ -27,5 +26,3 @@ inline qint64 uplinkClockMs()
     return clock.msecsSinceReference();
 }
 
-Q_DECLARE_METATYPE(UplinkFrame)
-Q_DECLARE_METATYPE(UplinkBatch)

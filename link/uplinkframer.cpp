@@ -13,6 +13,12 @@ quint64 le16(const uchar *bytes)
     return quint64(bytes[0]) | (quint64(bytes[1]) << 8);
 }
 
+// The first byte of a command, event, ACL or log frame.
+bool startsFrame(uchar byte)
+{
+    return byte == 0xBB || byte == 0xCC || byte == 0xDD || byte == 0xFF;
+}
+
 QString hexByte(uchar byte)
 {
     return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0'));
@@ -165,7 +171,7 @@ void UplinkFramer::timePassed(qint64 nowMs)
 void UplinkFramer::abandonHead()
 {
     const uchar first = uchar(m_queue.at(m_head));
-    const bool frameStart = first == 0xBB || first == 0xCC || first == 0xDD || first == 0xFF || first == 'Q';
+    const bool frameStart = startsFrame(first) || first == 'Q';
     dropOne(m_state == FrameStart && !frameStart ? NoFrameStart : WrongLength);
     m_state = FrameStart;
 }
@@ -199,7 +205,7 @@ void UplinkFramer::cut()
                 needed = 2;
             } else if (bytes[0] == 'Q' && bytes[1] == 'K') {
                 m_state = BootHeader;
-            } else if (bytes[0] == 0xBB || bytes[0] == 0xCC || bytes[0] == 0xDD || bytes[0] == 0xFF) {
+            } else if (startsFrame(bytes[0])) {
                 m_state = FrameHeader;
             } else {
                 dropOne(NoFrameStart);
@@ -217,11 +223,12 @@ void UplinkFramer::cut()
                 needed = frameLength + 1;
                 break;
             }
-            const QByteArray frame(head, int(frameLength));
             if (checksumOf(head, frameLength) != bytes[frameLength]) {
-                dropOne(WrongChecksum, frame);
+                // Only read while the queue stands: dropOne moves the head alone.
+                dropOne(WrongChecksum, QByteArray::fromRawData(head, int(frameLength)));
                 m_state = FrameStart;
             } else {
+                const QByteArray frame(head, int(frameLength));
                 m_head += int(frameLength + 1);
                 m_state = FrameStart;
                 goodFrame();

@@ -165,4 +165,13 @@ QList<PortHolder> PortHolder::fromOpenFiles(const QString &devicePath)
     return holders;
 }
 
+QString PortHolder::describeOpeners(const QString &devicePath)
+{
+    QStringList names;
+    const QList<PortHolder> holders = fromOpenFiles(devicePath);
+    for (const PortHolder &holder : holders)
+        names.append(holder.describe());
+    return names.join(QStringLiteral(", "));
+}
+
 } // namespace Platform

@@ -25,6 +25,8 @@ struct PortHolder
     // answer proves nothing; which of several set the kernel's exclusive mode
     // cannot be told.
     static QList<PortHolder> fromOpenFiles(const QString &devicePath);
+    // fromOpenFiles() described and comma-separated; empty when none is seen.
+    static QString describeOpeners(const QString &devicePath);
 
     // The lock files fromLockFile() reads for a device, in the order it reads them.
     static QStringList lockFilePaths(const QString &devicePath);

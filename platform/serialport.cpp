@@ -67,13 +67,6 @@ SerialPort::OpenResult SerialPort::refuse(Refusal refusal, const QString &why)
 {
     m_refusal = refusal;
     m_error = why;
-    if (refusal == InUseElsewhere && m_holder.isEmpty()) {
-        QStringList names;
-        const QList<PortHolder> holders = PortHolder::fromOpenFiles(m_path);
-        for (const PortHolder &holder : holders)
-            names.append(holder.describe());
-        m_holder = names.join(QStringLiteral(", "));
-    }
     return OpenFailed;
 }
 

@@ -47,8 +47,9 @@ public:
     QString errorString() const { return m_error; }
     QString readErrorString() const { return m_readError; }
     Refusal refusal() const { return m_refusal; }
-    // For InUseElsewhere: the programs that hold the device, as far as they
-    // can be seen ("minicom (process 1234)", comma-separated); may be empty.
+    // For InUseElsewhere: the program its lock file names ("minicom (process
+    // 1234)"); may be empty. Who has it open is PortHolder::describeOpeners(),
+    // a scan of every process, left to callers that show it.
     QString holder() const { return m_holder; }
 
     // Throws away whatever waits in either direction, including a pending write.
