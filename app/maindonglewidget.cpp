@@ -635,15 +635,10 @@ CisPeripheralPage *MainDongleWidget::openSlaveCisPage(const QMap<QString, QByteA
     if (!page)
         return nullptr;
     connect(page, &CisPeripheralPage::disConnectSlaveCIS, this, &MainDongleWidget::on_slaveCISDisconnect);
-    ui->tabWidget->addTab(page, QLatin1String(kSlaveCisTab));
-    ui->tabWidget->setCurrentWidget(page);
-    const int placed = ui->tabWidget->indexOf(page);
-    if (placed < 0) {
-        logLine(QStringLiteral("Create CIG and CIS tab failed. "), LogLevel::Error);
+    QToolButton *button = placePageTab(page, -1, QLatin1String(kSlaveCisTab),
+                                       QStringLiteral("Create CIG and CIS tab failed. "));
+    if (!button)
         return page;
-    }
-    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
-    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
     const QPointer<CisPeripheralPage> guarded(page);
     connect(button, &QToolButton::clicked, page, [guarded] {
         if (guarded)
@@ -663,10 +658,9 @@ void MainDongleWidget::on_slaveCISDisconnect(uint64_t handle)
             logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
         // Called from the page's own handler: removePage deletes it later.
         removePage(page);
-        for (int j = 0; j < ui->tabWidget->count(); ++j) {
-            if (ui->tabWidget->tabText(j) == QLatin1String(kSlaveTab))
-                ui->tabWidget->setCurrentIndex(j);
-        }
+        const int slave = slaveTabIndex();
+        if (slave >= 0)
+            ui->tabWidget->setCurrentIndex(slave);
         return;
     }
 }
@@ -675,17 +669,10 @@ void MainDongleWidget::on_cigcisSuccess(CigCisPage *page)
 {
     if (!page)
         return;
-    const int slave = slaveTabIndex();
-    ui->tabWidget->insertTab(slave < 0 ? ui->tabWidget->count() : slave, page, QLatin1String(kCigCisTab));
-    ui->tabWidget->setCurrentWidget(page);
-    const int placed = ui->tabWidget->indexOf(page);
-    if (placed < 0) {
-        logLine(QStringLiteral("Create CIG and CIS tab failed. "), LogLevel::Error);
-        return;
-    }
-    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
-    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
-    connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
+    QToolButton *button = placePageTab(page, slaveTabIndex(), QLatin1String(kCigCisTab),
+                                       QStringLiteral("Create CIG and CIS tab failed. "));
+    if (button)
+        connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
 }
 
 void MainDongleWidget::on_toCIGCISWidget()
@@ -831,6 +818,24 @@ QToolButton *MainDongleWidget::createCloseButton(const QString &toolTip)
     return button;
 }
 
+QToolButton *MainDongleWidget::placePageTab(QWidget *page, int index, const QString &title, const QString &failure,
+                                            const QString &closeTip)
+{
+    int placed = -1;
+    if (page) {
+        ui->tabWidget->insertTab(index < 0 ? ui->tabWidget->count() : index, page, title);
+        ui->tabWidget->setCurrentWidget(page);
+        placed = ui->tabWidget->indexOf(page);
+    }
+    if (placed < 0) {
+        logLine(failure, LogLevel::Error);
+        return nullptr;
+    }
+    QToolButton *button = createCloseButton(closeTip);
+    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    return button;
+}
+
 void MainDongleWidget::on_connectSuccess(uint8_t role, QString addr, ConnectionPage *page)
 {
     if (!page)
@@ -840,15 +845,10 @@ void MainDongleWidget::on_connectSuccess(uint8_t role, QString addr, ConnectionP
         const int slave = slaveTabIndex();
         index = slave < 0 ? 0 : slave;
     }
-    ui->tabWidget->insertTab(index, page, QLatin1String(kPeerAddressPrefix) + addr);
-    ui->tabWidget->setCurrentWidget(page);
-    const int placed = ui->tabWidget->indexOf(page);
-    if (placed < 0) {
-        logLine(QStringLiteral("Create connect tab failed. "), LogLevel::Error);
+    QToolButton *button = placePageTab(page, index, QLatin1String(kPeerAddressPrefix) + addr,
+                                       QStringLiteral("Create connect tab failed. "));
+    if (!button)
         return;
-    }
-    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
-    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
     const QPointer<ConnectionPage> guarded(page);
     connect(button, &QToolButton::clicked, page, [guarded] {
         if (guarded)
@@ -889,20 +889,12 @@ void MainDongleWidget::on_masterBIGSucceed(uint16_t syncValue)
     BigReceiverArgs args;
     args.syncValue = syncValue;
     BigReceiverPage *page = PageRegistry::create<PageKind::BigReceiver>(pageContext(), args);
-    if (page) {
+    if (page)
         page->setSyncValue(syncValue);
-        const int slave = slaveTabIndex();
-        ui->tabWidget->insertTab(slave < 0 ? ui->tabWidget->count() : slave, page, QStringLiteral("BIG And BIS  "));
-        ui->tabWidget->setCurrentWidget(page);
-    }
-    const int placed = page ? ui->tabWidget->indexOf(page) : -1;
-    if (placed < 0) {
-        logLine(QStringLiteral("Create BIG and BIS tab failed. "), LogLevel::Error);
-        return;
-    }
-    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
-    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
-    connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
+    QToolButton *button = placePageTab(page, slaveTabIndex(), QStringLiteral("BIG And BIS  "),
+                                       QStringLiteral("Create BIG and BIS tab failed. "));
+    if (button)
+        connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
 }
 
 void MainDongleWidget::on_slaveBIGSucceed(uint8_t advIndex)
@@ -918,16 +910,12 @@ void MainDongleWidget::on_slaveBIGSucceed(uint8_t advIndex)
     BigBroadcasterArgs args;
     args.advIndex = advIndex;
     BigBroadcasterPage *page = PageRegistry::create<PageKind::BigBroadcaster>(pageContext(), args);
-    const int placed = page ? ui->tabWidget->addTab(page, QStringLiteral("BIG  ")) : -1;
-    if (placed < 0) {
-        logLine(QStringLiteral("Create BIG and BIS tab failed. "), LogLevel::Error);
-        return;
-    }
-    page->setAdvertisingSetText(text);
-    ui->tabWidget->setCurrentIndex(placed);
-    QToolButton *button = createCloseButton(QStringLiteral("Disconnect"));
-    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
-    connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
+    if (page)
+        page->setAdvertisingSetText(text);
+    QToolButton *button =
+        placePageTab(page, -1, QStringLiteral("BIG  "), QStringLiteral("Create BIG and BIS tab failed. "));
+    if (button)
+        connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
 }
 
 void MainDongleWidget::removePage(DynamicPage *page)
@@ -1162,15 +1150,9 @@ void MainDongleWidget::on_toolButton_idt_clicked()
 void MainDongleWidget::openTestPage(const QString &title, TestModePage *page, const QString &closeTip,
                                     void (MainDongleWidget::*close)(), void (CMsg::*frames)(QByteArray))
 {
-    ui->tabWidget->addTab(page, title);
-    ui->tabWidget->setCurrentWidget(page);
-    const int index = ui->tabWidget->indexOf(page);
-    if (index < 0) {
-        logLine(QStringLiteral("Create connect tab failed. "), LogLevel::Error);
+    QToolButton *button = placePageTab(page, -1, title, QStringLiteral("Create connect tab failed. "), closeTip);
+    if (!button)
         return;
-    }
-    QToolButton *button = createCloseButton(closeTip);
-    ui->tabWidget->tabBar()->setTabButton(index, QTabBar::RightSide, button);
     connect(button, &QToolButton::clicked, this, close);
     connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
     connect(m_link, frames, page, &TestModePage::onRcvMsg);

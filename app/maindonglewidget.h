@@ -167,6 +167,10 @@ private:
     // returned; its open dialogs are closed first.
     void removePage(DynamicPage *page);
     QToolButton *createCloseButton(const QString &toolTip);
+    // Puts a page in the tab widget at index (the end if negative), makes it
+    // current and gives it a close button; logs failure when it cannot.
+    QToolButton *placePageTab(QWidget *page, int index, const QString &title, const QString &failure,
+                              const QString &closeTip = QStringLiteral("Disconnect"));
     int slaveTabIndex() const;
     CSelectDongleDialog *ensureSelectDialog();
     void setDownloadWidgetsEnabled(bool enabled);
