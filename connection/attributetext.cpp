@@ -3,7 +3,6 @@
 #include "ccommand.h"
 #include "cutil.h"
 
-#include <QHash>
 #include <QMetaEnum>
 
 namespace AttributeText {
@@ -20,17 +19,16 @@ bool isUuid16(const QByteArray &uuid, quint16 uuid16)
     return true;
 }
 
-QString uuidDescription(quint32 uuid)
+void setShortUuid(AttributeInfo *record, const QByteArray &uuid, int namedUpTo)
 {
-    static const QHash<quint32, QString> names = [] {
-        QHash<quint32, QString> table;
-        const QMetaEnum uuids = QMetaEnum::fromType<CCommand::en_UUID>();
-        // The first key of a value wins, as a lookup by value would find it.
-        for (int i = uuids.keyCount() - 1; i >= 0; --i)
-            table.insert(quint32(uuids.value(i)), QString::fromLatin1(uuids.key(i)).replace(QLatin1Char('_'), QLatin1Char(' ')));
-        return table;
-    }();
-    return names.value(uuid);
+    record->uuid = uuid;
+    if (uuid.size() <= namedUpTo) {
+        quint64 number = 0;
+        CUtil::arrayToValue(0, uuid, &number);
+        record->uuidDescription = CCommand::enumText("en_UUID", int(quint32(number)));
+    }
+    if (record->uuid.size() < 16)
+        record->uuid.append(QByteArray(16 - record->uuid.size(), '\0'));
 }
 
 QString handleText(quint16 handle)
@@ -112,16 +110,9 @@ bool characteristicValueRecord(const AttributeInfo &declaration, AttributeInfo *
     const QByteArray &decl = declaration.value;
     if (decl.size() < 3)
         return false;
-    quint64 number = 0;
     AttributeInfo built;
     built.handle = CUtil::byteAraryToShort(decl.mid(1, 2), 0);
-    built.uuid = decl.mid(3);
-    if (built.uuid.size() < 3) {
-        CUtil::arrayToValue(0, built.uuid, &number);
-        built.uuidDescription = uuidDescription(quint32(number));
-    }
-    if (built.uuid.size() < 16)
-        built.uuid.append(QByteArray(16 - built.uuid.size(), '\0'));
+    setShortUuid(&built, decl.mid(3), 2);
     built.properties = quint8(decl.at(0));
     *record = built;
     return true;

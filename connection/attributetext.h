@@ -14,9 +14,9 @@ constexpr int ColumnCount = 5;
 // The 16-byte little-endian form holds the 16-bit UUID and nothing else.
 bool isUuid16(const QByteArray &uuid, quint16 uuid16);
 
-// The en_UUID name of a UUID read as a number, '_' shown as ' '; empty
-// when it has none. Looked up in a table made once: every rebuild asks.
-QString uuidDescription(quint32 uuid);
+// Stores uuid in the record padded to 16 bytes; a UUID of at most namedUpTo
+// bytes also gets its en_UUID name, read as a number.
+void setShortUuid(AttributeInfo *record, const QByteArray &uuid, int namedUpTo);
 
 // "0x002a"
 QString handleText(quint16 handle);

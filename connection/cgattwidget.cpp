@@ -252,6 +252,15 @@ AttributeInfo CGattWidget::declarationEntry(quint16 handle, quint16 type, const 
     return entry;
 }
 
+AttributeInfo CGattWidget::descriptorEntry(quint16 handle, const QByteArray &uuid) const
+{
+    AttributeInfo entry;
+    entry.valid = 1;
+    entry.handle = handle;
+    AttributeText::setShortUuid(&entry, uuid, 4);
+    return entry;
+}
+
 void CGattWidget::storeEntry(const AttributeInfo &entry)
 {
     if (m_attributeTable.size() <= entry.handle)
@@ -316,18 +325,7 @@ void CGattWidget::discoverAllDescriptorProc(const QByteArray &frame)
     quint16 handle = 0;
     if (!parseOwnEvent(frame, fields) || !readHandle(fields.value(QStringLiteral("handle")), &handle))
         return;
-    AttributeInfo entry;
-    entry.valid = 1;
-    entry.handle = handle;
-    entry.uuid = fields.value(QStringLiteral("descriptor_UUID"));
-    if (entry.uuid.size() <= 4) {
-        quint64 number = 0;
-        CUtil::arrayToValue(0, entry.uuid, &number);
-        entry.uuidDescription = AttributeText::uuidDescription(quint32(number));
-    }
-    if (entry.uuid.size() < 16)
-        entry.uuid.append(QByteArray(16 - entry.uuid.size(), '\0'));
-    storeEntry(entry);
+    storeEntry(descriptorEntry(handle, fields.value(QStringLiteral("descriptor_UUID"))));
     scheduleTableRebuild(false);
 }
 
@@ -633,21 +631,9 @@ void CGattWidget::storeListRecords(const QByteArray &frame, int kind)
             // The list gives the value handle before the properties.
             storeCharacteristic(declarationEntry(u16At(record, 0), 0x2803, record.mid(4, 1) + record.mid(2, 2) + uuid));
             break;
-        default: {
-            AttributeInfo entry;
-            entry.valid = 1;
-            entry.handle = u16At(record, 0);
-            entry.uuid = uuid;
-            if (uuid.size() <= 4) {
-                quint64 number = 0;
-                CUtil::arrayToValue(0, uuid, &number);
-                entry.uuidDescription = AttributeText::uuidDescription(quint32(number));
-            }
-            if (entry.uuid.size() < 16)
-                entry.uuid.append(QByteArray(16 - entry.uuid.size(), '\0'));
-            storeEntry(entry);
+        default:
+            storeEntry(descriptorEntry(u16At(record, 0), uuid));
             break;
-        }
         }
     }
     scheduleTableRebuild(kind != DescriptorList);
@@ -728,10 +714,11 @@ void CGattWidget::readProc(const QByteArray &frame)
         const QByteArray value = record.mid(header);
         m_treeModel->updateValue(handle, value);
         m_tableModel->updateValue(handle, value);
-        ui->treeView->expandAll();
         if (ui->label_handle->text() == AttributeText::handleText(handle))
             ui->textEdit_value->setPlainText(QString::fromLatin1(value.toHex()));
     }
+    if (!list.records.isEmpty())
+        ui->treeView->expandAll();
 }
 
 void CGattWidget::WriteProc(const QByteArray &frame)

@@ -156,6 +156,7 @@ private:
     void storeEntry(const AttributeInfo &entry);
     void storeCharacteristic(const AttributeInfo &declaration);
     AttributeInfo declarationEntry(quint16 handle, quint16 type, const QByteArray &value) const;
+    AttributeInfo descriptorEntry(quint16 handle, const QByteArray &uuid) const;
 
     Ui::CGattWidget *ui;
     uint8_t m_condix;

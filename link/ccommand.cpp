@@ -7,6 +7,7 @@
 #include "logger.h"
 #include "logmanager.h"
 
+#include <QHash>
 #include <QMetaEnum>
 #include <QVector>
 
@@ -351,12 +352,21 @@ int CCommand::isUuid16(const QByteArray &uuid, int uuid16)
 
 QString CCommand::enumText(const char *enumName, int value)
 {
-    const QMetaObject &meta = CCommand::staticMetaObject;
-    const int index = meta.indexOfEnumerator(enumName);
-    if (index < 0)
+    // Called per attribute and per logged frame: each enum's texts are built
+    // once, read-only afterwards, so any thread may look them up.
+    static const QVector<QHash<int, QString>> texts = [] {
+        const QMetaObject &meta = CCommand::staticMetaObject;
+        QVector<QHash<int, QString>> all(meta.enumeratorCount());
+        for (int e = 0; e < all.size(); ++e) {
+            const QMetaEnum named = meta.enumerator(e);
+            // The first key of a value wins, as QMetaEnum::valueToKey finds it.
+            for (int i = named.keyCount() - 1; i >= 0; --i)
+                all[e].insert(named.value(i), QString::fromLatin1(named.key(i)).replace(QLatin1Char('_'), QLatin1Char(' ')));
+        }
+        return all;
+    }();
+    const int index = CCommand::staticMetaObject.indexOfEnumerator(enumName);
+    if (index < 0 || index >= texts.size())
         return QString();
-    const char *key = meta.enumerator(index).valueToKey(value);
-    if (key == nullptr)
-        return QString();
-    return QString::fromLatin1(key).replace(QLatin1Char('_'), QLatin1Char(' '));
+    return texts.at(index).value(value);
 }
