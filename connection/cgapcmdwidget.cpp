@@ -30,13 +30,6 @@ quint16 timeoutMs(quint64 raw)
     return quint16(std::min<quint64>(quint64(quint16(raw)) * 10, 0xFFFF));
 }
 
-quint64 littleEndian(const QByteArray &bytes)
-{
-    quint64 value = 0;
-    CUtil::arrayToValue(0, bytes, &value);
-    return value;
-}
-
 } // namespace
 
 CGapCmdWidget::CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
@@ -241,11 +234,11 @@ void CGapCmdWidget::updateConnectionParameterRequestProc(const QByteArray &frame
         return;
     DiagramWidget *diagram = ui->widgetDiagram;
     diagram->setState(0);
-    const double interval = intervalMs(littleEndian(fields.value(QStringLiteral("interval"))));
+    const double interval = intervalMs(CUtil::littleEndian(fields.value(QStringLiteral("interval"))));
     diagram->setConnIntervalMin(interval);
     diagram->setConnIntervalMax(interval);
-    diagram->setConnLatency(quint16(littleEndian(fields.value(QStringLiteral("slave_latency")))));
-    diagram->setSupervisionTimeout(timeoutMs(littleEndian(fields.value(QStringLiteral("sup_timeout")))));
+    diagram->setConnLatency(quint16(CUtil::littleEndian(fields.value(QStringLiteral("slave_latency")))));
+    diagram->setSupervisionTimeout(timeoutMs(CUtil::littleEndian(fields.value(QStringLiteral("sup_timeout")))));
 }
 
 void CGapCmdWidget::updateRequestProc(const QByteArray &frame)
@@ -258,7 +251,7 @@ void CGapCmdWidget::updateRequestProc(const QByteArray &frame)
 
     QMap<QString, QVariant> values;
     for (auto it = fields.constBegin(); it != fields.constEnd(); ++it) {
-        const quint64 raw = littleEndian(it.value());
+        const quint64 raw = CUtil::littleEndian(it.value());
         if (it.key() == QLatin1String("interval_min") || it.key() == QLatin1String("interval_max"))
             values.insert(it.key(), intervalMs(raw));
         else if (it.key() == QLatin1String("sup_timeout"))

@@ -36,13 +36,6 @@ QString channelTitle(const QString &key)
     return QStringLiteral("Channel [ID:%1]").arg(key);
 }
 
-quint64 littleEndian(const QByteArray &bytes)
-{
-    quint64 value = 0;
-    CUtil::arrayToValue(0, bytes.left(8), &value);
-    return value;
-}
-
 QList<QStandardItem *> row(const QString &name, const QString &value)
 {
     auto *nameItem = new QStandardItem(name);
@@ -432,7 +425,7 @@ bool CL2capWidget::statusIsSuccess(const QByteArray &frame, const QMap<QString, 
 
 QString CL2capWidget::openKeyOf(const QMap<QString, QByteArray> &fields, const char *handler)
 {
-    const QString key = QString::number(littleEndian(fields.value(QStringLiteral("local_cid"))));
+    const QString key = QString::number(CUtil::littleEndian(fields.value(QStringLiteral("local_cid"))));
     if (m_channels.contains(key))
         return key;
     log(QStringLiteral("CL2capWidget::%1: channel %2 is not open on this connection; the frame is ignored.")
@@ -546,7 +539,7 @@ void CL2capWidget::sendingSDUProc(const QByteArray &frame)
             emit sig_buttonInit(key);
         return;
     }
-    const qint64 used = qint64(littleEndian(fields.value(QStringLiteral("credits"))));
+    const qint64 used = qint64(CUtil::littleEndian(fields.value(QStringLiteral("credits"))));
     ChannelInfo info = m_channels.value(key);
     const qint64 consumed = info.remoteValues.value(KeyConsumed).toLongLong() + used;
     const qint64 remaining = info.remoteValues.value(KeyRemaining).toLongLong() - used;
@@ -571,7 +564,7 @@ void CL2capWidget::receivedSDUProc(const QByteArray &frame)
     const QString key = openKeyOf(fields, "receivedSDUProc");
     if (key.isEmpty())
         return;
-    const qint64 used = qint64(littleEndian(fields.value(QStringLiteral("credits"))));
+    const qint64 used = qint64(CUtil::littleEndian(fields.value(QStringLiteral("credits"))));
     ChannelInfo info = m_channels.value(key);
     const QString consumed = QString::number(info.localValues.value(KeyConsumed).toLongLong() + used);
     const QString remaining = QString::number(info.localValues.value(KeyRemaining).toLongLong() - used);
@@ -639,7 +632,7 @@ void CL2capWidget::RemoteCreditsManagementProc(const QByteArray &frame)
     const QString key = openKeyOf(fields, "RemoteCreditsManagementProc");
     if (key.isEmpty())
         return;
-    const qint64 granted = qint64(littleEndian(fields.value(QStringLiteral("credits"))));
+    const qint64 granted = qint64(CUtil::littleEndian(fields.value(QStringLiteral("credits"))));
     ChannelInfo info = m_channels.value(key);
     const qint64 consumed = qMax<qint64>(0, info.remoteValues.value(KeyConsumed).toLongLong() - granted);
     const qint64 remaining = qMin(info.remoteValues.value(KeyRemaining).toLongLong() + granted,
@@ -665,7 +658,7 @@ void CL2capWidget::l2CAPCOCDisconnectProc(const QByteArray &frame)
     if (!prologue(frame, "l2CAPCOCDisconnectProc", fields)
         || !statusIsSuccess(frame, fields, QStringLiteral("status"), "l2CAPCOCDisconnectProc"))
         return;
-    const QString key = QString::number(littleEndian(fields.value(QStringLiteral("local_cid"))));
+    const QString key = QString::number(CUtil::littleEndian(fields.value(QStringLiteral("local_cid"))));
     const QList<QListWidgetItem *> items = ui->listWidget->findItems(channelTitle(key), Qt::MatchExactly);
     if (items.isEmpty())
         return;
