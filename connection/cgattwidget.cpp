@@ -223,9 +223,8 @@ void CGattWidget::lastSDKProc(const QByteArray &frame)
 
 bool CGattWidget::parseOwnEvent(const QByteArray &frame, QMap<QString, QByteArray> &fields)
 {
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    if (!m_status.parse(frame, &fields))
         return false;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
     const QByteArray condix = fields.value(QStringLiteral("condix"));
     return !condix.isEmpty() && quint8(condix.at(0)) == m_condix;
 }
@@ -665,9 +664,8 @@ void CGattWidget::descriptorDiscoveryProc(const QByteArray &frame)
 void CGattWidget::ExchangeGATTMTUProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    if (!m_status.parse(frame, &fields))
         return;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
     if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
         return;
     const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
@@ -725,9 +723,8 @@ void CGattWidget::WriteProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CGattWidget::WriteProc");
     QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    if (!m_status.parse(frame, &fields))
         return;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
     const std::optional<uchar> condix = UplinkStatus::byteField(fields, QStringLiteral("condix"));
     if (!condix) {
         m_status.internalError(__LINE__, function);
@@ -753,9 +750,8 @@ void CGattWidget::WriteProc(const QByteArray &frame)
 void CGattWidget::notificationProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    if (!m_status.parse(frame, &fields))
         return;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
     if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
         return;
     quint16 handle = 0;
@@ -901,14 +897,12 @@ void CGattWidget::startingPairProc(const QByteArray &frame)
         return;
     if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
         return;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
-    const std::optional<uchar> result = UplinkStatus::byteField(fields, QStringLiteral("result"));
-    if (!result) {
-        m_status.internalError(__LINE__, QStringLiteral("CGattWidget::startingPairProc"));
+    const UplinkStatus::Result checked = m_status.checkParsed(frame, fields, __LINE__, QStringLiteral("CGattWidget::startingPairProc"),
+                                                              UplinkStatus::KeepFailureQuiet, QStringLiteral("result"));
+    if (checked == UplinkStatus::Malformed)
         return;
-    }
     const QString title = dongleName() + QStringLiteral(": Pair Result");
-    if (*result == 0) {
+    if (checked == UplinkStatus::Succeeded) {
         emit sig_showDongleTab(dongleName());
         CFlatMessage::information(this, title, QStringLiteral("Pair succeeded."));
         return;
@@ -919,7 +913,8 @@ void CGattWidget::startingPairProc(const QByteArray &frame)
         m_pairDialog->close();
     m_pairDialog = nullptr;
     CFlatMessage::information(this, title,
-                              QStringLiteral("Pair failed. Result: ") + CCommand::enumText("en_PAIR_RESULT", *result));
+                              QStringLiteral("Pair failed. Result: ")
+                                  + CCommand::enumText("en_PAIR_RESULT", *UplinkStatus::byteField(fields, QStringLiteral("result"))));
 }
 
 void CGattWidget::getLnkProc(const QByteArray &frame)
