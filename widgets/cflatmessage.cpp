@@ -55,13 +55,8 @@ int CFlatMessage::information(QWidget *parent, const QString &title, const QStri
 
 int CFlatMessage::question(QWidget *parent, const QString &title, const QString &text)
 {
-    QPointer<CFlatMessage> box = new CFlatMessage(parent);
-    box->setTitle(title);
-    box->m_lbMessage->setText(text);
-    box->m_pbOk->hide();
-    const int result = box->exec();
-    delete box;
-    return result == QDialog::Accepted ? QMessageBox::Yes : QMessageBox::No;
+    // Closing the box counts as "No" here.
+    return ask(parent, title, text) == QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::No;
 }
 
 int CFlatMessage::ask(QWidget *parent, const QString &title, const QString &text)
