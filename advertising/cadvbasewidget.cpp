@@ -126,12 +126,7 @@ void CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriod
         }
         payload += CUtil::valueToArray(0, quint64(block.size()), lengthBytes) + block;
     }
-    QByteArray frame;
-    frame.append(char(0xAA));
-    frame.append(char(0x01));
-    frame.append(char(opcode));
-    frame += CUtil::valueToArray(0, quint64(payload.size()), 2);
-    frame += payload;
+    const QByteArray frame = CCommand::downlinkFrame(0x01, opcode, payload);
     m_logger->log(QStringLiteral("Downlink Command Name: ") + command + QStringLiteral("\r\nRaw Data: ")
                       + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: "),
                   LogLevel::Info);

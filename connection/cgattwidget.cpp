@@ -786,12 +786,7 @@ void CGattWidget::on_cmsdialogPair(QString value, uint8_t response)
 
 void CGattWidget::sendPairConfirm(const QByteArray &payload)
 {
-    QByteArray frame;
-    frame.append(char(0xAA));
-    frame.append(char(0x02));
-    frame.append(char(0x07));
-    frame.append(CUtil::valueToArray(0, quint64(payload.size()), 2));
-    frame.append(payload);
+    const QByteArray frame = CCommand::downlinkFrame(0x02, 0x07, payload);
     m_logger->log(QStringLiteral("Sending Confirm Information\r\nRaw data: ") + QString::fromLatin1(frame.toHex()),
                   LogLevel::Info);
     if (m_link && m_link->sendMsg(frame) == 0)

@@ -108,13 +108,7 @@ bool CCommand::sendMsg(CMsg *link, LogManager *logger, const QString &name, cons
             aligned = false;
     }
 
-    QByteArray frame;
-    frame.append(char(0xAA));
-    frame.append(char(layer));
-    frame.append(char(opcode));
-    frame.append(char(payload.size() & 0xFF));
-    frame.append(char((payload.size() >> 8) & 0xFF));
-    frame.append(payload);
+    const QByteArray frame = downlinkFrame(quint8(layer), quint8(opcode), payload);
 
     QString entry = QStringLiteral("Downlink Command Name: ") + name + CrLf + QStringLiteral("Raw Data: ")
         + QString::fromLatin1(frame.toHex()) + CrLf + QStringLiteral("Field Data: ");
@@ -338,6 +332,19 @@ QString CCommand::uuidBytesToString(const QByteArray &uuid)
     if (digits.size() < 4)
         digits = QString(4 - digits.size(), QLatin1Char('0')) + digits;
     return QStringLiteral("0x") + digits;
+}
+
+QByteArray CCommand::downlinkFrame(quint8 layer, quint8 opcode, const QByteArray &payload)
+{
+    QByteArray frame;
+    frame.reserve(5 + payload.size());
+    frame.append(char(0xAA));
+    frame.append(char(layer));
+    frame.append(char(opcode));
+    frame.append(char(payload.size() & 0xFF));
+    frame.append(char((payload.size() >> 8) & 0xFF));
+    frame.append(payload);
+    return frame;
 }
 
 QByteArray CCommand::uuid16ToArray(int uuid16)

@@ -549,6 +549,8 @@ public:
     static QMap<QString, QString> fieldsToDecimal(const QMap<QString, QByteArray> &fields);
     static QString uuidBytesToString(const QByteArray &uuid);
     static QByteArray uuid16ToArray(int uuid16);
+    // 0xAA, layer, opcode, the payload's length (two bytes, little-endian), the payload.
+    static QByteArray downlinkFrame(quint8 layer, quint8 opcode, const QByteArray &payload);
     static int isUuid16(const QByteArray &uuid, int uuid16);
 
     // The key of a value in one of the enumerations above with "_" turned

@@ -1,5 +1,6 @@
 #include "devicesettingscodec.h"
 
+#include "ccommand.h"
 #include "cutil.h"
 
 #include <algorithm>
@@ -26,14 +27,7 @@ QByteArray DeviceSettingsCodec::deviceNameSetFrame(const QString &storedName, uc
     QByteArray name = QByteArray::fromHex(storedName.toLatin1());
     // Stored last byte first: the pair at the end of the text is the first byte.
     std::reverse(name.begin(), name.end());
-    const int payloadLength = 1 + name.size();
-    QByteArray frame;
-    frame.append(char(0xAA));
-    frame.append(char(layer));
-    frame.append(char(opcode));
-    frame.append(CUtil::valueToArray(0, quint64(payloadLength), 2));
-    frame.append(char(name.size()));
-    frame.append(name);
+    const QByteArray frame = CCommand::downlinkFrame(layer, opcode, char(name.size()) + name);
     if (error)
         error->clear();
     return frame;
