@@ -2,6 +2,7 @@
 
 #include "isouplink.h"
 #include "manageciswidget.h"
+#include "uplinkstatus.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -106,7 +107,7 @@ void BisPanelArea::showHandle(const QString &handleText)
 
 manageCISWidget *BisPanelArea::panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields) const
 {
-    if (!IsoUplink::parseAndLog(m_logger, frame, fields))
+    if (!UplinkStatus::parse(m_logger, frame, fields))
         return nullptr;
     return m_panels.value(quint16(IsoUplink::number(*fields, QStringLiteral("connection_handle")) & 0xFFFF));
 }

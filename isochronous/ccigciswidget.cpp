@@ -13,6 +13,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "manageciswidget.h"
+#include "uplinkstatus.h"
 
 #include <QDialog>
 #include <QHeaderView>
@@ -308,7 +309,7 @@ void CCigCisWidget::on_toolButton_setCIG_clicked()
 void CCigCisWidget::onSetCigResult(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields) || !hasCurrentCig())
+    if (!UplinkStatus::parse(m_logger, frame, &fields) || !hasCurrentCig())
         return;
     const cigParameter cig = m_cigModel.records().at(m_currentCigRow);
     if (IsoUplink::number(fields, QStringLiteral("cig_id")) != cig.cigId.toULongLong()) {
@@ -334,7 +335,7 @@ void CCigCisWidget::onSetCigResult(const QByteArray &frame)
     m_cigModel.refresh();
     const QByteArray handles = fields.value(QStringLiteral("cis_handle"));
     for (int i = 0; i < list.size() && i * 2 + 1 < handles.size(); ++i)
-        list[i].cisHandle = QString::number(IsoUplink::number(handles.mid(i * 2, 2)));
+        list[i].cisHandle = QString::number(CUtil::littleEndian(handles.mid(i * 2, 2)));
     m_cisListsByCig.insert(cig.cigId, list);
     reloadDisplayedCis();
     ui->toolButton_createCIS->setEnabled(true);
@@ -373,7 +374,7 @@ void CCigCisWidget::on_toolButton_createCIS_clicked()
 void CCigCisWidget::onCreateCisResult(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
     if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
         return;
@@ -414,7 +415,7 @@ void CCigCisWidget::on_toolButton_disconnect_clicked()
 void CCigCisWidget::onDisconnectCisEvent(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
     const quint64 number = IsoUplink::number(fields, QStringLiteral("cis_connection_handle"));
     const QString handle = QString::number(number);
@@ -452,7 +453,7 @@ void CCigCisWidget::on_toolButton_removeCIG_clicked()
 void CCigCisWidget::onRemoveCigResult(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields) || !hasCurrentCig())
+    if (!UplinkStatus::parse(m_logger, frame, &fields) || !hasCurrentCig())
         return;
     const QString cigId = m_cigModel.records().at(m_currentCigRow).cigId;
     if (IsoUplink::number(fields, QStringLiteral("cig_id")) != cigId.toULongLong()) {
@@ -490,7 +491,7 @@ void CCigCisWidget::onStatusRsp(const QByteArray &frame)
 
 manageCISWidget *CCigCisWidget::panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields)
 {
-    if (!IsoUplink::parseAndLog(m_logger, frame, fields))
+    if (!UplinkStatus::parse(m_logger, frame, fields))
         return nullptr;
     const quint64 handle = IsoUplink::number(*fields, QStringLiteral("connection_handle"));
     return handle <= 0xFFFF ? m_panels.value(quint16(handle)) : nullptr;
