@@ -45,7 +45,7 @@ advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString
     showAdvWidget(m_typeWidgets.value(AdvertisingTypes::legacy()));
 
     m_addAdvertisingDialog = new CAddAdvertisingDialog(logger, this);
-    m_advListModel = new AdvListTableTableModel(logger, nullptr);
+    m_advListModel = new AdvListTableTableModel(logger, this);
     ui->tableView_advList->setModel(m_advListModel);
     ui->tableView_advList->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableView_advList->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -81,7 +81,6 @@ advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString
 advertisingWidget::~advertisingWidget()
 {
     delete ui;
-    delete m_advListModel;
 }
 
 CAdvBaseWidget *advertisingWidget::makeForm(const QString &advType)
@@ -246,7 +245,7 @@ void advertisingWidget::on_btnStartAdv_clicked()
 bool advertisingWidget::acknowledgedWithSuccess(const QByteArray &frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
-    if (frame.size() == 6 && frame.at(5) == 0)
+    if (UplinkStatus::acknowledgement(frame) == 0)
         return true;
     // A refused step ends the start; the set stays stopped.
     m_startingIndex = -1;
@@ -314,11 +313,9 @@ void advertisingWidget::advertisingStartProc(const QByteArray &frame)
     const UplinkStatus::Result result = m_status.check(frame, __LINE__, QStringLiteral("advertisingWidget::advertisingStartProc"),
                                                        &fields, UplinkStatus::KeepFailureQuiet);
     if (result == UplinkStatus::Failed) {
-        m_logger->log(QStringLiteral("[Complete Result] Uplink Command Name:")
-                          + CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame))
-                          + QStringLiteral(" Result:")
-                          + CCommand::enumText("STATUS_RSP", *UplinkStatus::byteField(fields, QStringLiteral("status"))),
-                      LogLevel::Error);
+        CCommand::completeResultToLog(m_logger,
+                                      CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame)),
+                                      *UplinkStatus::byteField(fields, QStringLiteral("status")));
         return;
     }
     const std::optional<uchar> index = UplinkStatus::byteField(fields, QStringLiteral("advIndex"));

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QAbstractTableModel>
+#include "controllerlistmodel.h"
+
 #include <QString>
 #include <QVector>
-
-class LogManager;
 
 // One advertising set of a dongle.
 struct advListItem
@@ -20,7 +19,7 @@ struct advListItem
 };
 
 // The "Advertisement List" of a dongle's advertising page; read-only for the view.
-class AdvListTableTableModel : public QAbstractTableModel
+class AdvListTableTableModel : public ControllerListModel<advListItem>
 {
     Q_OBJECT
 
@@ -28,20 +27,15 @@ public:
     explicit AdvListTableTableModel(LogManager *logger, QObject *parent = nullptr);
     ~AdvListTableTableModel() override;
 
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    // The status column shows an icon while the set advertises.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    QVector<advListItem> &items() { return m_items; }
-    int addItem(advListItem item);
-    void updateItem(int row, advListItem item);
-    int removeItem(advListItem item);
-    void clearItems();
+    QVector<advListItem> &items() { return m_devices; }
+    int addItem(const advListItem &item) { return appendDevice(item); }
+    void updateItem(int row, const advListItem &item);
+    int removeItem(const advListItem &item) { return removeDevice(item); }
+    void clearItems() { clear(); }
 
-private:
-    LogManager *m_logger;
-    QVector<advListItem> m_items;
+protected:
+    QVariant cell(const advListItem &item, int column) const override;
 };

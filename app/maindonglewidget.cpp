@@ -618,10 +618,8 @@ void MainDongleWidget::acceptCisProc(const QByteArray &frame)
     m_pendingCisHandles.remove(handle);
     const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
     if (status && *status != 0) {
-        const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
-        logLine(QStringLiteral("[Complete Result] Uplink Command Name:") + name + QStringLiteral(" Result:")
-                    + CCommand::enumText("STATUS_RSP", *status),
-                LogLevel::Error);
+        CCommand::completeResultToLog(
+            m_logManager, CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame)), *status);
         return;
     }
     openSlaveCisPage(fields);

@@ -15,6 +15,7 @@
 #include "ccfgfileparse.h"
 #include "ccommand.h"
 #include "cmsg.h"
+#include "cutil.h"
 #include "datafolder.h"
 #include "framebuilder.h"
 #include "isodatacodec.h"
@@ -207,7 +208,7 @@ bool repeatPhase(int seconds, int sduSize)
     page.show();
     manageCISWidget *panel = page.panel();
     panel->findChild<QTextEdit *>(QStringLiteral("textEdit_sendData"))
-        ->setPlainText(IsoDataCodec::hexPairs(sduFor(1, sduSize), QStringLiteral(":")));
+        ->setPlainText(CUtil::colonHex(sduFor(1, sduSize)));
     panel->findChild<QCheckBox *>(QStringLiteral("checkBox_repeat"))->click();
     panel->findChild<QLineEdit *>(QStringLiteral("lineEdit_times"))->setText(QStringLiteral("1000000"));
     panel->findChild<QLineEdit *>(QStringLiteral("lineEdit_interval"))->setText(QStringLiteral("0"));

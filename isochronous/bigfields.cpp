@@ -1,6 +1,6 @@
 #include "bigfields.h"
 
-#include "isouplink.h"
+#include "cutil.h"
 
 QString BigFields::codeField(const QString &code)
 {
@@ -15,7 +15,7 @@ QList<quint16> BigFields::assignHandles(QVector<bisParameter> *list, const QByte
     QList<quint16> given;
     for (int k = 0; 2 * k < handles.size() && k < list->size(); ++k) {
         // A last odd byte alone is taken as the value.
-        const quint16 handle = quint16(IsoUplink::number(handles.mid(2 * k, 2)));
+        const quint16 handle = quint16(CUtil::littleEndian(handles.mid(2 * k, 2)));
         (*list)[k].bisHandle = QString::number(handle);
         given << handle;
     }

@@ -2,7 +2,7 @@
 
 #include "bigfields.h"
 #include "bisdatatablemodel.h"
-#include "bispanelarea.h"
+#include "isopanelarea.h"
 #include "ccommand.h"
 #include "cflatmessage.h"
 #include "isouplink.h"
@@ -66,8 +66,9 @@ protected:
             view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             view->setTopInset(25);
         }
-        m_panels.reset(
-            new BisPanelArea(this, panelArea, panelTitle, receiver, m_link, m_logger, settings, dongleName));
+        m_panels.reset(new IsoPanelArea(this, panelArea, panelTitle, QStringLiteral("BIS Connection Handle: "),
+                                        receiver ? IsoPanelArea::Parts::ReceiveOnly : IsoPanelArea::Parts::SendOnly,
+                                        m_link, m_logger, settings, dongleName));
     }
 
     // A new BIG never takes the ID of one the page still lists.
@@ -217,7 +218,7 @@ protected:
     CMsg *m_link = nullptr;
     LogManager *m_logger = nullptr;
     QMap<QString, QVector<bisParameter>> m_bisListsByBig;
-    std::unique_ptr<BisPanelArea> m_panels;
+    std::unique_ptr<IsoPanelArea> m_panels;
     Model m_bigModel;
     // The BIG row last pressed.
     QModelIndex m_currentBigIndex;

@@ -9,16 +9,19 @@
 #include "cmsg.h"
 #include "createcisdialog.h"
 #include "cutil.h"
+#include "isopanelarea.h"
 #include "isouplink.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "manageciswidget.h"
+#include "uplinkstatus.h"
 
-#include <QDialog>
 #include <QHeaderView>
 #include <QPointer>
 
 namespace {
+
+const QString CisTitlePrefix = QStringLiteral("CIS Connection Handle: ");
 
 void setUpTable(TFlatScrollArea<QTableView> *view)
 {
@@ -54,8 +57,7 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
                        {"DD@06@0A", &CCigCisWidget::removeDataPathProc},
                        {"DD@06@0F", &CCigCisWidget::receiveIsoDataProc},
                    }),
-      ui(new Ui::CCigCisWidget), m_aclIndexes(aclIndexes), m_link(link), m_logger(logger),
-      m_settings(settings), m_dongleName(dongleName)
+      ui(new Ui::CCigCisWidget), m_aclIndexes(aclIndexes), m_link(link), m_logger(logger)
 {
     ui->setupUi(this);
     m_cigDialog = new cigParameterDialog(link, logger, this);
@@ -71,12 +73,8 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     setUpTable(ui->CIGtableView);
     setUpTable(ui->CIStableView);
 
-    auto *placeholder = new manageCISWidget(link, logger, settings, QString::number(PlaceholderHandle), dongleName,
-                                            this);
-    m_panels.insert(PlaceholderHandle, placeholder);
-    ui->verticalLayout_manageCIS->addWidget(placeholder);
-    placeholder->show();
-    placeholder->setEnabled(false);
+    m_panelArea.reset(new IsoPanelArea(this, ui->verticalLayout_manageCIS, ui->label_connection, CisTitlePrefix,
+                                       IsoPanelArea::Parts::SendAndReceive, link, logger, settings, dongleName));
 
     ui->splitter->setStretchFactor(0, 58);
     ui->splitter->setStretchFactor(1, 42);
@@ -101,10 +99,14 @@ bool CCigCisWidget::canClose() const
     return std::none_of(cigs.cbegin(), cigs.cend(), [](const cigParameter &cig) { return cig.status == 1; });
 }
 
+manageCISWidget *CCigCisWidget::panel(quint16 handle) const
+{
+    return m_panelArea->panel(handle);
+}
+
 manageCISWidget *CCigCisWidget::shownPanel() const
 {
-    QLayoutItem *item = ui->verticalLayout_manageCIS->itemAt(0);
-    return item ? qobject_cast<manageCISWidget *>(item->widget()) : nullptr;
+    return m_panelArea->shown();
 }
 
 void CCigCisWidget::log(const QString &text, int level)
@@ -308,7 +310,7 @@ void CCigCisWidget::on_toolButton_setCIG_clicked()
 void CCigCisWidget::onSetCigResult(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields) || !hasCurrentCig())
+    if (!UplinkStatus::parse(m_logger, frame, &fields) || !hasCurrentCig())
         return;
     const cigParameter cig = m_cigModel.records().at(m_currentCigRow);
     if (IsoUplink::number(fields, QStringLiteral("cig_id")) != cig.cigId.toULongLong()) {
@@ -334,7 +336,7 @@ void CCigCisWidget::onSetCigResult(const QByteArray &frame)
     m_cigModel.refresh();
     const QByteArray handles = fields.value(QStringLiteral("cis_handle"));
     for (int i = 0; i < list.size() && i * 2 + 1 < handles.size(); ++i)
-        list[i].cisHandle = QString::number(IsoUplink::number(handles.mid(i * 2, 2)));
+        list[i].cisHandle = QString::number(CUtil::littleEndian(handles.mid(i * 2, 2)));
     m_cisListsByCig.insert(cig.cigId, list);
     reloadDisplayedCis();
     ui->toolButton_createCIS->setEnabled(true);
@@ -373,7 +375,7 @@ void CCigCisWidget::on_toolButton_createCIS_clicked()
 void CCigCisWidget::onCreateCisResult(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
     if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
         return;
@@ -389,12 +391,7 @@ void CCigCisWidget::onCreateCisResult(const QByteArray &frame)
                 continue;
             cis.status = 1;
             const quint16 number = quint16(handle.toUInt());
-            manageCISWidget *panel = m_panels.value(number);
-            if (!panel) {
-                panel = new manageCISWidget(m_link, m_logger, m_settings, handle, m_dongleName, this);
-                panel->hide();
-                m_panels.insert(number, panel);
-            }
+            manageCISWidget *panel = m_panelArea->panelFor(number);
             panel->disableInterval();
             panel->setParameters(cis.maxSduM2S, cig != cigs.cend() ? cig->sduIntervalM2S : QString());
         }
@@ -414,7 +411,7 @@ void CCigCisWidget::on_toolButton_disconnect_clicked()
 void CCigCisWidget::onDisconnectCisEvent(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
     const quint64 number = IsoUplink::number(fields, QStringLiteral("cis_connection_handle"));
     const QString handle = QString::number(number);
@@ -430,7 +427,7 @@ void CCigCisWidget::onDisconnectCisEvent(const QByteArray &frame)
     }
     showDefaultManageCis();
     if (matched && number != PlaceholderHandle)
-        discardPanel(quint16(number));
+        m_panelArea->discard(quint16(number));
     reloadDisplayedCis();
     if (matched)
         log(QStringLiteral("Disconnect CIS succeed."), LogLevel::Info);
@@ -452,7 +449,7 @@ void CCigCisWidget::on_toolButton_removeCIG_clicked()
 void CCigCisWidget::onRemoveCigResult(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields) || !hasCurrentCig())
+    if (!UplinkStatus::parse(m_logger, frame, &fields) || !hasCurrentCig())
         return;
     const QString cigId = m_cigModel.records().at(m_currentCigRow).cigId;
     if (IsoUplink::number(fields, QStringLiteral("cig_id")) != cigId.toULongLong()) {
@@ -488,80 +485,30 @@ void CCigCisWidget::onStatusRsp(const QByteArray &frame)
 // ---------------------------------------------------------------------------
 // ISO data panels
 
-manageCISWidget *CCigCisWidget::panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields)
-{
-    if (!IsoUplink::parseAndLog(m_logger, frame, fields))
-        return nullptr;
-    const quint64 handle = IsoUplink::number(*fields, QStringLiteral("connection_handle"));
-    return handle <= 0xFFFF ? m_panels.value(quint16(handle)) : nullptr;
-}
-
-void CCigCisWidget::relayResult(const QByteArray &frame,
-                                void (manageCISWidget::*entry)(QMap<QString, QByteArray> fields, QString name))
-{
-    QMap<QString, QByteArray> fields;
-    if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        (panel->*entry)(fields, IsoUplink::name(frame));
-}
-
 void CCigCisWidget::readIsoTxSyncProc(const QByteArray &frame)
 {
-    relayResult(frame, &manageCISWidget::onReadIsoTxSyncResult);
+    m_panelArea->relayTxSync(frame);
 }
 
 void CCigCisWidget::setupDataPathProc(const QByteArray &frame)
 {
-    relayResult(frame, &manageCISWidget::onSetupDataPathResult);
+    m_panelArea->relaySetupDataPath(frame);
 }
 
 void CCigCisWidget::removeDataPathProc(const QByteArray &frame)
 {
-    relayResult(frame, &manageCISWidget::onRemoveDataPathResult);
+    m_panelArea->relayRemoveDataPath(frame);
 }
 
 void CCigCisWidget::receiveIsoDataProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        panel->onReceiveIsoData(fields);
-}
-
-void CCigCisWidget::showPanel(manageCISWidget *panel)
-{
-    manageCISWidget *shown = shownPanel();
-    if (shown == panel)
-        return;
-    if (shown) {
-        ui->verticalLayout_manageCIS->removeWidget(shown);
-        shown->hide();
-    }
-    ui->verticalLayout_manageCIS->addWidget(panel);
-    panel->show();
+    m_panelArea->relayReceivedData(frame);
 }
 
 void CCigCisWidget::showDefaultManageCis()
 {
-    manageCISWidget *placeholder = m_panels.value(PlaceholderHandle);
-    showPanel(placeholder);
-    placeholder->setEnabled(false);
-    ui->label_connection->setText(QStringLiteral("CIS Connection Handle: "));
+    m_panelArea->showDefault();
     ui->toolButton_disconnect->setEnabled(false);
-}
-
-void CCigCisWidget::discardPanel(quint16 handle)
-{
-    manageCISWidget *panel = m_panels.take(handle);
-    if (!panel)
-        return;
-    if (shownPanel() == panel)
-        showDefaultManageCis();
-    panel->hide();
-    // The panel may be inside one of its own boxes: close them, delete it later.
-    for (QDialog *dialog : panel->findChildren<QDialog *>()) {
-        if (dialog->isVisible())
-            dialog->reject();
-    }
-    panel->deleteLater();
 }
 
 void CCigCisWidget::on_CISTableView_changed(const QModelIndex &index)
@@ -590,15 +537,13 @@ void CCigCisWidget::on_manageCIS_changed(const QModelIndex &index)
         if (cis.status == 1)
             ui->toolButton_removeCIS->setEnabled(false);
     }
-    manageCISWidget *panel = cis.status == 1 ? m_panels.value(quint16(cis.cisHandle.toUInt())) : nullptr;
+    manageCISWidget *panel = cis.status == 1 ? m_panelArea->panel(quint16(cis.cisHandle.toUInt())) : nullptr;
     if (panel) {
         ui->toolButton_disconnect->setEnabled(true);
-        showPanel(panel);
-        ui->label_connection->setText(QStringLiteral("CIS Connection Handle: ") + cis.cisHandle);
+        m_panelArea->show(panel);
+        ui->label_connection->setText(CisTitlePrefix + cis.cisHandle);
     } else {
         ui->toolButton_disconnect->setEnabled(false);
-        manageCISWidget *placeholder = m_panels.value(PlaceholderHandle);
-        showPanel(placeholder);
-        placeholder->setEnabled(false);
+        m_panelArea->showPlaceholder();
     }
 }

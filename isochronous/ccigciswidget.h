@@ -2,6 +2,7 @@
 
 #include "cigdatatablemodel.h"
 #include "cisdatatablemodel.h"
+#include "isopanelarea.h"
 #include "pageinterfaces.h"
 #include "uplinkdispatcher.h"
 
@@ -9,6 +10,8 @@
 #include <QMap>
 #include <QModelIndex>
 #include <QVector>
+
+#include <memory>
 
 class CMsg;
 class LogManager;
@@ -30,7 +33,7 @@ class CCigCisWidget : public CigCisPage
     Q_OBJECT
 
 public:
-    static constexpr quint16 PlaceholderHandle = 4095;
+    static constexpr quint16 PlaceholderHandle = IsoPanelArea::PlaceholderHandle;
 
     CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                   const QVector<quint8> *aclIndexes, const QString &dongleName, QWidget *parent = nullptr);
@@ -43,7 +46,7 @@ public:
     CigDataTableModel *cigModel() { return &m_cigModel; }
     CisDataTableModel *cisModel() { return &m_cisModel; }
     QVector<cisParameter> cisList(const QString &cigId) const { return m_cisListsByCig.value(cigId); }
-    manageCISWidget *panel(quint16 handle) const { return m_panels.value(handle); }
+    manageCISWidget *panel(quint16 handle) const;
     manageCISWidget *shownPanel() const;
 
     // A CIG row, a CIS row pressed (connected by hand: their names match no child).
@@ -74,10 +77,6 @@ private:
     void setupDataPathProc(const QByteArray &frame);
     void removeDataPathProc(const QByteArray &frame);
     void receiveIsoDataProc(const QByteArray &frame);
-    // Parses and logs a panel's result and hands it to the panel of its handle.
-    manageCISWidget *panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields);
-    void relayResult(const QByteArray &frame,
-                     void (manageCISWidget::*entry)(QMap<QString, QByteArray> fields, QString name));
 
     bool hasCurrentCig() const;
     int currentCisRow() const;
@@ -87,8 +86,6 @@ private:
     void reloadDisplayedCis();
     void selectCigRow(int row);
     void showDefaultManageCis();
-    void showPanel(manageCISWidget *panel);
-    void discardPanel(quint16 handle);
     void buildCigFields(const cigParameter &cig, QMap<QString, QVariant> *fields) const;
     QByteArray buildCisRecords(const QVector<cisParameter> &list) const;
     void send(const QString &name, const QMap<QString, QVariant> &fields);
@@ -108,10 +105,8 @@ private:
     int m_editCisRow = -1;
     CisDataTableModel m_cisModel;
     QMap<QString, QVector<cisParameter>> m_cisListsByCig;
-    QMap<quint16, manageCISWidget *> m_panels;
+    std::unique_ptr<IsoPanelArea> m_panelArea;
     const QVector<quint8> *m_aclIndexes = nullptr;
     CMsg *m_link = nullptr;
     LogManager *m_logger = nullptr;
-    QMap<QString, QVariant> *m_settings = nullptr;
-    QString m_dongleName;
 };

@@ -28,6 +28,7 @@ void createCISDialog::setCisList(QVector<cisParameter> records, QVector<quint8> 
 {
     m_records = records;
     m_aclIndexes = aclIndexes;
+    m_rows.clear();
     while (QLayoutItem *item = ui->gridLayout->takeAt(0)) {
         delete item->widget();
         delete item;
@@ -45,26 +46,20 @@ void createCISDialog::setCisList(QVector<cisParameter> records, QVector<quint8> 
         ui->gridLayout->addWidget(handle, row, 1);
         ui->gridLayout->addWidget(new QLabel(QStringLiteral("ACL Connection Index"), m_content), row, 2);
         ui->gridLayout->addWidget(acl, row, 3);
+        m_rows.append({handle, acl});
     }
 }
 
 int createCISDialog::rowCount() const
 {
-    int rows = 0;
-    while (ui->gridLayout->itemAtPosition(rows, 0))
-        ++rows;
-    return rows;
+    return m_rows.size();
 }
 
 void createCISDialog::collectCisValues(QStringList *handles, QStringList *aclIndexes) const
 {
-    for (int row = 0; ui->gridLayout->itemAtPosition(row, 0); ++row) {
-        QLayoutItem *handleItem = ui->gridLayout->itemAtPosition(row, 1);
-        if (auto *edit = handleItem ? qobject_cast<CValidateLineEdit *>(handleItem->widget()) : nullptr)
-            handles->append(edit->getValue());
-        QLayoutItem *aclItem = ui->gridLayout->itemAtPosition(row, 3);
-        if (auto *combo = aclItem ? qobject_cast<QComboBox *>(aclItem->widget()) : nullptr)
-            aclIndexes->append(combo->currentText());
+    for (const Row &row : m_rows) {
+        handles->append(row.handle->getValue());
+        aclIndexes->append(row.acl->currentText());
     }
 }
 

@@ -7,6 +7,8 @@
 #include <QVector>
 
 class CMsg;
+class CStyledComboBox;
+class CValidateLineEdit;
 class LogManager;
 
 namespace Ui {
@@ -33,7 +35,15 @@ private:
     // Handle texts and ACL index texts of the grid's rows, in row order.
     void collectCisValues(QStringList *handles, QStringList *aclIndexes) const;
 
+    // The editors of one stream's row.
+    struct Row
+    {
+        CValidateLineEdit *handle;
+        CStyledComboBox *acl;
+    };
+
     Ui::createCISDialog *ui;
+    QVector<Row> m_rows;
     QVector<cisParameter> m_records;
     QVector<quint8> m_aclIndexes;
     CMsg *m_link = nullptr;

@@ -1,7 +1,8 @@
 #include "isodatacodec.h"
 
+#include "cutil.h"
+
 #include <QRandomGenerator>
-#include <QStringList>
 
 QByteArray IsoDataCodec::sduFromReversedDigits(const QString &digits)
 {
@@ -26,15 +27,6 @@ QMap<QString, QVariant> IsoDataCodec::sendFields(quint16 handle, const QByteArra
             {QStringLiteral("value"), sdu}};
 }
 
-QString IsoDataCodec::hexPairs(const QByteArray &bytes, const QString &separator)
-{
-    QStringList pairs;
-    pairs.reserve(bytes.size());
-    for (char byte : bytes)
-        pairs << QString::number(uchar(byte), 16).rightJustified(2, QLatin1Char('0'));
-    return pairs.join(separator);
-}
-
 QByteArray IsoDataCodec::receiveRecord(const QMap<QString, QByteArray> &fields, const QVector<CmdFieldInfo> &layout)
 {
     static const char *const payloadKeys[] = {"connection_handle", "time_stamp", "packet_sn",
@@ -43,14 +35,20 @@ QByteArray IsoDataCodec::receiveRecord(const QMap<QString, QByteArray> &fields, 
     for (const char *key : payloadKeys)
         raw += fields.value(QLatin1String(key));
 
-    QString text = QStringLiteral("Raw Data: ") + hexPairs(raw, QString()) + QStringLiteral("\r\nField Data: ");
+    // Built in place: one record is written per received SDU.
+    QString text = QStringLiteral("Raw Data: ");
+    CUtil::appendHex(text, raw);
+    text += QStringLiteral("\r\nField Data: ");
     int offset = 0;
     for (const CmdFieldInfo &field : layout) {
-        const QByteArray bytes = raw.mid(offset, int(field.length));
-        offset += int(field.length);
-        text += field.key + QStringLiteral("->") + hexPairs(bytes, QStringLiteral(":")) + QStringLiteral("  ");
+        const int length = int(field.length);
+        text += field.key + QStringLiteral("->");
+        CUtil::appendHex(text, raw.mid(offset, length), ':');
+        offset += length;
+        text += QStringLiteral("  ");
     }
-    text += hexPairs(fields.value(QStringLiteral("data")), QStringLiteral(":")) + QStringLiteral("\r\n");
+    CUtil::appendHex(text, fields.value(QStringLiteral("data")), ':');
+    text += QStringLiteral("\r\n");
     return text.toLatin1();
 }
 

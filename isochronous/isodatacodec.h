@@ -20,8 +20,6 @@ public:
     // `count` bytes drawn from 0..255.
     static QByteArray randomSdu(int count);
     static QMap<QString, QVariant> sendFields(quint16 handle, const QByteArray &sdu);
-    // Lower-case hex pairs joined by `separator` (none when empty).
-    static QString hexPairs(const QByteArray &bytes, const QString &separator);
 
     // The two-line record of one received SDU: the raw payload, then each
     // field of the catalogue's layout of the frame by key, then the data.

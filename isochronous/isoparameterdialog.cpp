@@ -87,6 +87,7 @@ void IsoParameterDialog::buildForm()
                 edit->setIntType(field.min, field.max, field.length, field.defaultValue);
             ui->gridLayout->addWidget(new QLabel(field.title, m_content), row, column);
             ui->gridLayout->addWidget(edit, row, column + 1);
+            m_editors.append({field, edit});
         } else if (field.type == QLatin1String("enum")) {
             auto *combo = new CStyledComboBox(m_content);
             QStringList texts = field.descValueMap.keys();
@@ -95,6 +96,7 @@ void IsoParameterDialog::buildForm()
             combo->setCurrentText(field.valueDescMap.value(field.defaultValue.toULongLong()));
             ui->gridLayout->addWidget(new QLabel(field.title, m_content), row, column);
             ui->gridLayout->addWidget(combo, row, column + 1);
+            m_editors.append({field, combo});
         } else {
             continue;
         }
@@ -108,29 +110,15 @@ void IsoParameterDialog::buildForm()
         edit->setLittleEndType(field.length, field.defaultValue, QStringLiteral("[0-9a-fA-F:]*"));
         ui->gridLayout->addWidget(new QLabel(field.title, m_content), firstRow + j, 0);
         ui->gridLayout->addWidget(edit, firstRow + j, 1, 1, 3);
+        m_editors.append({field, edit});
     }
 }
 
 void IsoParameterDialog::forEachEditor(
     const std::function<void(const UiFieldInfo &field, QWidget *editor)> &visit) const
 {
-    UiComponentFields component;
-    if (!findComponent(&component))
-        return;
-    QGridLayout *grid = ui->gridLayout;
-    for (int row = 0; row < grid->rowCount(); ++row) {
-        for (int column = 0; column < grid->columnCount(); column += 2) {
-            QLayoutItem *labelItem = grid->itemAtPosition(row, column);
-            auto *label = labelItem ? qobject_cast<QLabel *>(labelItem->widget()) : nullptr;
-            if (!label)
-                break;
-            auto field = std::find_if(component.fields.cbegin(), component.fields.cend(),
-                                      [label](const UiFieldInfo &f) { return f.title == label->text(); });
-            QLayoutItem *editorItem = grid->itemAtPosition(row, column + 1);
-            if (field != component.fields.cend() && editorItem && editorItem->widget())
-                visit(*field, editorItem->widget());
-        }
-    }
+    for (const FieldEditor &entry : m_editors)
+        visit(entry.field, entry.editor);
 }
 
 QMap<QString, QString> IsoParameterDialog::getFieldValues() const

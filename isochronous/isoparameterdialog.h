@@ -5,6 +5,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QVector>
 
 #include <functional>
 
@@ -57,12 +58,19 @@ protected:
 
 private:
     bool findComponent(UiComponentFields *component) const;
-    // Calls `visit` with each generated field and its editor, found again
-    // through the grid by the label's text.
+    // Calls `visit` with each generated field and its editor, in form order.
     void forEachEditor(const std::function<void(const UiFieldInfo &field, QWidget *editor)> &visit) const;
     void buildForm();
     QString takeId();
 
+    struct FieldEditor
+    {
+        UiFieldInfo field;
+        QWidget *editor;
+    };
+
     QString m_componentName;
+    // Every editor buildForm made, with the field it edits, in grid order.
+    QVector<FieldEditor> m_editors;
     std::function<bool(const QString &)> m_idInUse;
 };

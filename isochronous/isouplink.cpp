@@ -9,30 +9,14 @@
 #include <QGridLayout>
 #include <QLabel>
 
-quint64 IsoUplink::number(const QByteArray &bytes)
-{
-    quint64 value = 0;
-    if (CUtil::arrayToValue(0, bytes, &value) != 0)
-        return 0;
-    return value;
-}
-
 quint64 IsoUplink::number(const QMap<QString, QByteArray> &fields, const QString &key)
 {
-    return number(fields.value(key));
+    return CUtil::littleEndian(fields.value(key));
 }
 
 QString IsoUplink::name(const QByteArray &frame)
 {
     return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
-}
-
-bool IsoUplink::parseAndLog(LogManager *logger, const QByteArray &frame, QMap<QString, QByteArray> *fields)
-{
-    if (CCommand::parseUpLinkCmd(logger, frame, *fields) != 0)
-        return false;
-    CCommand::uplinkMsgToLog(logger, frame, *fields);
-    return true;
 }
 
 bool IsoUplink::statusSucceeded(LogManager *logger, const QString &name, const QMap<QString, QByteArray> &fields)
@@ -41,10 +25,7 @@ bool IsoUplink::statusSucceeded(LogManager *logger, const QString &name, const Q
     const int code = status.isEmpty() ? 0 : uchar(status.at(0));
     if (code == 0)
         return true;
-    if (logger)
-        logger->log(QStringLiteral("[Complete Result] Uplink Command Name:") + name + QStringLiteral(" Result:")
-                        + CCommand::enumText("STATUS_RSP", code),
-                    LogLevel::Error);
+    CCommand::completeResultToLog(logger, name, code);
     return false;
 }
 
@@ -64,7 +45,7 @@ int IsoUplink::addFieldRows(LogManager *logger, const QString &component, const 
                 continue;
             QString value;
             if (!showEnums || field.type == QLatin1String("lineEdit"))
-                value = QString::number(number(entry.value()));
+                value = QString::number(CUtil::littleEndian(entry.value()));
             else if (field.type == QLatin1String("enum") && !entry.value().isEmpty())
                 value = field.valueDescMap.value(quint64(qint64(qint8(entry.value().at(0)))));
             auto *title = new QLabel(field.title, labelParent);

@@ -12,13 +12,10 @@ class QWidget;
 class IsoUplink
 {
 public:
-    // Unsigned little-endian value of up to 8 bytes; 0 for none or more.
-    static quint64 number(const QByteArray &bytes);
+    // The field's unsigned little-endian value (CUtil::littleEndian).
     static quint64 number(const QMap<QString, QByteArray> &fields, const QString &key);
     // The catalogue name of the frame's ID; empty when unknown.
     static QString name(const QByteArray &frame);
-    // Parses and logs the frame; false (the parser logged why) when it does not parse.
-    static bool parseAndLog(LogManager *logger, const QByteArray &frame, QMap<QString, QByteArray> *fields);
     // Logs "[Complete Result] ..." for a non-zero first byte of "status";
     // true when the status is 0.
     static bool statusSucceeded(LogManager *logger, const QString &name, const QMap<QString, QByteArray> &fields);

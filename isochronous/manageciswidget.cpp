@@ -6,6 +6,7 @@
 #include "ccommand.h"
 #include "cflatmessage.h"
 #include "cmsg.h"
+#include "cutil.h"
 #include "datafolder.h"
 #include "filechooser.h"
 #include "isouplink.h"
@@ -29,6 +30,9 @@ manageCISWidget::manageCISWidget(CMsg *msg, LogManager *logger, QMap<QString, QV
     ui->setupUi(this);
     m_repeatTimer = new QTimer(this);
     m_receiveModel = new ReceiveDataTableModel(m_logger, this);
+    const CCfgFileParse *catalogue = CCfgFileParse::instance();
+    m_receiveLayout = catalogue->m_uplinkIdToFieldsMap.value(
+        catalogue->m_uplinkNameToIdMap.value(QStringLiteral("Receive ISO Data")));
     m_receiveModel->clear();
     ui->tableView_receivedata->setModel(m_receiveModel);
 
@@ -247,7 +251,7 @@ void manageCISWidget::on_pushButton_sendFile_clicked()
         showError(QStringLiteral("The ISO send File data length is large than Max SDU."));
         return;
     }
-    ui->textEdit_sendData->setPlainText(IsoDataCodec::hexPairs(bytes, QStringLiteral(":")));
+    ui->textEdit_sendData->setPlainText(CUtil::colonHex(bytes));
     if (sendOrRepeat(IsoDataCodec::sendFields(handleNumber(), bytes)))
         m_filePath = path;
 }
@@ -282,9 +286,9 @@ void manageCISWidget::onReceiveIsoData(QMap<QString, QByteArray> fields)
         showError(QStringLiteral("The returned connection handle is wrong in Receive ISO data command."));
         return;
     }
-    const QString path = receiveFilePath();
     // A file removed while open is written to nowhere: start a new one.
-    if (!m_receiveFile.isOpen() || !QFileInfo::exists(path)) {
+    if (!m_receiveFile.isOpen() || !QFileInfo::exists(m_receiveFile.fileName())) {
+        const QString path = receiveFilePath();
         QDir().mkpath(QFileInfo(path).absolutePath());
         if (openReceiveFile(path) != 0) {
             if (m_logger)
@@ -292,15 +296,9 @@ void manageCISWidget::onReceiveIsoData(QMap<QString, QByteArray> fields)
             return;
         }
     }
-    const CCfgFileParse *catalogue = CCfgFileParse::instance();
-    const QString id = catalogue->m_uplinkNameToIdMap.value(QStringLiteral("Receive ISO Data"));
-    m_receiveFile.write(IsoDataCodec::receiveRecord(fields, catalogue->m_uplinkIdToFieldsMap.value(id)));
+    m_receiveFile.write(IsoDataCodec::receiveRecord(fields, m_receiveLayout));
     m_receiveFile.flush();
-
-    if (m_receiveModel->m_rows.size() >= MaxRows)
-        m_receiveModel->m_rows.removeFirst();
-    m_receiveModel->m_rows.append(fields);
-    m_receiveModel->refresh();
+    m_receiveModel->appendRow(fields, MaxRows);
 }
 
 void manageCISWidget::on_pushButton_save_clicked()

@@ -83,7 +83,10 @@ private:
     QString m_sduInterval;
     QString m_filePath;
     QMap<QString, int> m_dataPathIds;
+    // Holds the receive file's path while it is open.
     QFile m_receiveFile;
+    // The catalogue's field layout of a received SDU, for its file record.
+    QVector<CmdFieldInfo> m_receiveLayout;
     QTimer *m_repeatTimer = nullptr;
     QMap<QString, QVariant> m_repeatFields;
     int m_repeatCount = 0;

@@ -6,6 +6,7 @@
 #include "bisparameterdialog.h"
 #include "cmsg.h"
 #include "cutil.h"
+#include "uplinkstatus.h"
 
 MasterBIGWidget::MasterBIGWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                                  const QString &dongleName, QWidget *parent)
@@ -207,7 +208,7 @@ void MasterBIGWidget::on_toolButton_removeBIS_clicked()
 void MasterBIGWidget::onBigCreateSyncComplete(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
     const int row = resultRow(fields, QStringLiteral("The returned big ID is wrong in BIG Create Sync command."));
     if (row < 0)
@@ -222,7 +223,7 @@ void MasterBIGWidget::onBigCreateSyncComplete(const QByteArray &frame)
 void MasterBIGWidget::onBigTerminateSyncComplete(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
     const int row = resultRow(fields, QString());
     if (row < 0) {

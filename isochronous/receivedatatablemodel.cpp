@@ -2,7 +2,6 @@
 
 #include "ccfgfileparse.h"
 #include "cutil.h"
-#include "isodatacodec.h"
 #include "logger.h"
 #include "logmanager.h"
 
@@ -45,7 +44,7 @@ QVariant ReceiveDataTableModel::cell(const QMap<QString, QByteArray> &row, int c
     if (value.isEmpty())
         return QVariant();
     if (field.type == QLatin1String("string"))
-        return IsoDataCodec::hexPairs(value, QString());
+        return CUtil::hexText(value);
     if (field.type == QLatin1String("number")) {
         quint64 number = 0;
         if (CUtil::arrayToValue(0, value, &number) != 0) {
@@ -83,4 +82,16 @@ void ReceiveDataTableModel::refresh()
 {
     beginResetModel();
     endResetModel();
+}
+
+void ReceiveDataTableModel::appendRow(const QMap<QString, QByteArray> &row, int maxRows)
+{
+    if (!m_rows.isEmpty() && m_rows.size() >= maxRows) {
+        beginRemoveRows(QModelIndex(), 0, 0);
+        m_rows.removeFirst();
+        endRemoveRows();
+    }
+    beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size());
+    m_rows.append(row);
+    endInsertRows();
 }

@@ -26,6 +26,8 @@ public:
 
     void clear();
     void refresh();
+    // Adds a row at the end, dropping the oldest first when `maxRows` are shown.
+    void appendRow(const QMap<QString, QByteArray> &row, int maxRows);
 
     QVector<QMap<QString, QByteArray>> m_rows;
 

@@ -5,6 +5,7 @@
 #include "cmsg.h"
 #include "manageciswidget.h"
 #include "slavebigparadialog.h"
+#include "uplinkstatus.h"
 
 SlaveBIGWidget::SlaveBIGWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                                const QString &dongleName, QWidget *parent)
@@ -144,7 +145,7 @@ void SlaveBIGWidget::on_toolButton_terminateBIG_clicked()
 void SlaveBIGWidget::onCreateBigComplete(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
     const int row = resultRow(fields, QStringLiteral("The returned big ID is wrong in Create BIG command."));
     if (row < 0)
@@ -163,7 +164,7 @@ void SlaveBIGWidget::onCreateBigComplete(const QByteArray &frame)
 void SlaveBIGWidget::onTerminateBigComplete(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
     // "reason" is not examined: the BIG has gone whatever the reason.
     const int row = resultRow(fields, QStringLiteral("The returned big ID is wrong in Terminate BIG command."));

@@ -6,6 +6,7 @@
 #include "cmsg.h"
 #include "isouplink.h"
 #include "manageciswidget.h"
+#include "uplinkstatus.h"
 
 SlaveCISWidget::SlaveCISWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                                QMap<QString, QByteArray> fields, const QString &dongleName, QWidget *parent)
@@ -80,7 +81,7 @@ void SlaveCISWidget::onStatusRsp(const QByteArray &frame)
 void SlaveCISWidget::disconnectCisProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!IsoUplink::parseAndLog(m_logger, frame, &fields))
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
     const quint64 handle = IsoUplink::number(fields, QStringLiteral("cis_connection_handle"));
     if (handle == cisHandle())
@@ -89,7 +90,7 @@ void SlaveCISWidget::disconnectCisProc(const QByteArray &frame)
 
 bool SlaveCISWidget::resultForThisStream(const QByteArray &frame, QMap<QString, QByteArray> *fields)
 {
-    return IsoUplink::parseAndLog(m_logger, frame, fields)
+    return UplinkStatus::parse(m_logger, frame, fields)
         && IsoUplink::number(*fields, QStringLiteral("connection_handle")) == cisHandle();
 }
 

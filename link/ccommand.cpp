@@ -305,6 +305,14 @@ void CCommand::statusRspToLog(LogManager *logger, const QByteArray &frame, int s
                 LogLevel::Error);
 }
 
+void CCommand::completeResultToLog(LogManager *logger, const QString &uplinkName, int status)
+{
+    if (logger)
+        logger->log(QStringLiteral("[Complete Result] Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
+                        + enumText("STATUS_RSP", status),
+                    LogLevel::Error);
+}
+
 QMap<QString, QString> CCommand::fieldsToDecimal(const QMap<QString, QByteArray> &fields)
 {
     QMap<QString, QString> decimal;

@@ -544,6 +544,9 @@ public:
     static void completeProc(LogManager *logger, const QByteArray &frame);
     static void lastCompleteProc(LogManager *logger, const QByteArray &frame);
     static void statusRspToLog(LogManager *logger, const QByteArray &frame, int status);
+    // "[Complete Result] Uplink Command Name:<name> Result:<status>" at ERROR,
+    // for a page's own command that completed with a failing status.
+    static void completeResultToLog(LogManager *logger, const QString &uplinkName, int status);
 
     // --- values ---
     static QMap<QString, QString> fieldsToDecimal(const QMap<QString, QByteArray> &fields);

@@ -13,9 +13,14 @@ UplinkStatus::UplinkStatus(LogManager *logger, const QString &sourceFile)
 
 bool UplinkStatus::parse(const QByteArray &frame, QMap<QString, QByteArray> *fields) const
 {
-    if (CCommand::parseUpLinkCmd(m_logger, frame, *fields) != 0)
+    return parse(m_logger, frame, fields);
+}
+
+bool UplinkStatus::parse(LogManager *logger, const QByteArray &frame, QMap<QString, QByteArray> *fields)
+{
+    if (CCommand::parseUpLinkCmd(logger, frame, *fields) != 0)
         return false;
-    CCommand::uplinkMsgToLog(m_logger, frame, *fields);
+    CCommand::uplinkMsgToLog(logger, frame, *fields);
     return true;
 }
 

@@ -30,6 +30,8 @@ public:
     // Parses the frame into fields and logs the message; false when the
     // catalogue rejected it.
     bool parse(const QByteArray &frame, QMap<QString, QByteArray> *fields) const;
+    // The same for a caller without a page's UplinkStatus.
+    static bool parse(LogManager *logger, const QByteArray &frame, QMap<QString, QByteArray> *fields);
 
     // parse(), then the status field named statusField.
     Result check(const QByteArray &frame, int line, const QString &function,

@@ -12,18 +12,21 @@ class QLayout;
 class QWidget;
 class manageCISWidget;
 
-// The ISO data panels of a BIG page, one per BIS connection handle, and the
-// area that shows one of them under its title. A disabled placeholder panel
-// stands in while no BIS with a panel is chosen. The panels' result frames
-// are relayed here to the panel of their handle.
-class BisPanelArea
+// The ISO data panels of a page, one per connection handle, and the area
+// that shows one of them under its title. A disabled placeholder panel stands
+// in while no stream with a panel is chosen. The panels' result frames are
+// relayed here to the panel of their handle.
+class IsoPanelArea
 {
 public:
     static constexpr quint16 PlaceholderHandle = 4095;
 
-    // `receiver`: the panels show their receive part only, else their send part only.
-    BisPanelArea(QWidget *page, QLayout *area, QLabel *title, bool receiver, CMsg *link, LogManager *logger,
-                 QMap<QString, QVariant> *settings, const QString &dongleName);
+    // Which parts of a panel show: a broadcast sender only sends, a receiver only receives.
+    enum class Parts { SendAndReceive, SendOnly, ReceiveOnly };
+
+    // `titlePrefix` goes before the shown panel's handle in `title`.
+    IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Parts parts, CMsg *link,
+                 LogManager *logger, QMap<QString, QVariant> *settings, const QString &dongleName);
 
     manageCISWidget *panel(quint16 handle) const { return m_panels.value(handle); }
     manageCISWidget *shown() const;
@@ -32,9 +35,14 @@ public:
     // A new hidden panel for the handle. A panel the handle had before is
     // discarded; the placeholder's handle gets none (null).
     manageCISWidget *add(quint16 handle);
+    // The handle's panel, a new hidden one when it has none yet.
+    manageCISWidget *panelFor(quint16 handle);
     void discard(quint16 handle);
 
+    void show(manageCISWidget *panel);
     void showDefault();
+    // The disabled placeholder, leaving the title as it is.
+    void showPlaceholder();
     // The panel of a BIS handle (decimal text); the placeholder when it has none.
     void showHandle(const QString &handleText);
 
@@ -44,13 +52,14 @@ public:
     void relayReceivedData(const QByteArray &frame);
 
 private:
-    void show(manageCISWidget *panel);
+    manageCISWidget *create(quint16 handle);
     manageCISWidget *panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields) const;
 
     QWidget *m_page;
     QLayout *m_area;
     QLabel *m_title;
-    bool m_receiver;
+    QString m_titlePrefix;
+    Parts m_parts;
     CMsg *m_link;
     LogManager *m_logger;
     QMap<QString, QVariant> *m_settings;

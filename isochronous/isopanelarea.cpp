@@ -1,58 +1,65 @@
-#include "bispanelarea.h"
+#include "isopanelarea.h"
 
 #include "isouplink.h"
 #include "manageciswidget.h"
+#include "uplinkstatus.h"
 
 #include <QDialog>
 #include <QLabel>
 #include <QLayout>
 
-namespace {
-
-const char *const TitlePrefix = "BIS Connection Handle: ";
-
-} // namespace
-
-BisPanelArea::BisPanelArea(QWidget *page, QLayout *area, QLabel *title, bool receiver, CMsg *link,
-                           LogManager *logger, QMap<QString, QVariant> *settings, const QString &dongleName)
-    : m_page(page), m_area(area), m_title(title), m_receiver(receiver), m_link(link), m_logger(logger),
-      m_settings(settings), m_dongleName(dongleName)
+IsoPanelArea::IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Parts parts,
+                           CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
+                           const QString &dongleName)
+    : m_page(page), m_area(area), m_title(title), m_titlePrefix(titlePrefix), m_parts(parts), m_link(link),
+      m_logger(logger), m_settings(settings), m_dongleName(dongleName)
 {
-    auto *placeholder = new manageCISWidget(link, logger, settings, QString::number(PlaceholderHandle), dongleName,
-                                            page);
-    placeholder->setBroadcastMode(receiver);
-    m_panels.insert(PlaceholderHandle, placeholder);
+    manageCISWidget *placeholder = create(PlaceholderHandle);
     m_area->addWidget(placeholder);
     placeholder->show();
     placeholder->setEnabled(false);
 }
 
-manageCISWidget *BisPanelArea::shown() const
+manageCISWidget *IsoPanelArea::shown() const
 {
     QLayoutItem *item = m_area->itemAt(0);
     return item ? qobject_cast<manageCISWidget *>(item->widget()) : nullptr;
 }
 
-QList<quint16> BisPanelArea::handles() const
+QList<quint16> IsoPanelArea::handles() const
 {
     QList<quint16> handles = m_panels.keys();
     handles.removeAll(PlaceholderHandle);
     return handles;
 }
 
-manageCISWidget *BisPanelArea::add(quint16 handle)
+manageCISWidget *IsoPanelArea::add(quint16 handle)
 {
     if (handle == PlaceholderHandle)
         return nullptr;
     discard(handle);
-    auto *panel = new manageCISWidget(m_link, m_logger, m_settings, QString::number(handle), m_dongleName, m_page);
+    manageCISWidget *panel = create(handle);
     panel->hide();
-    panel->setBroadcastMode(m_receiver);
+    return panel;
+}
+
+manageCISWidget *IsoPanelArea::panelFor(quint16 handle)
+{
+    if (manageCISWidget *panel = m_panels.value(handle))
+        return panel;
+    return add(handle);
+}
+
+manageCISWidget *IsoPanelArea::create(quint16 handle)
+{
+    auto *panel = new manageCISWidget(m_link, m_logger, m_settings, QString::number(handle), m_dongleName, m_page);
+    if (m_parts != Parts::SendAndReceive)
+        panel->setBroadcastMode(m_parts == Parts::ReceiveOnly);
     m_panels.insert(handle, panel);
     return panel;
 }
 
-void BisPanelArea::discard(quint16 handle)
+void IsoPanelArea::discard(quint16 handle)
 {
     if (handle == PlaceholderHandle)
         return;
@@ -70,7 +77,7 @@ void BisPanelArea::discard(quint16 handle)
     panel->deleteLater();
 }
 
-void BisPanelArea::show(manageCISWidget *panel)
+void IsoPanelArea::show(manageCISWidget *panel)
 {
     manageCISWidget *current = shown();
     if (current == panel)
@@ -85,15 +92,20 @@ void BisPanelArea::show(manageCISWidget *panel)
     panel->show();
 }
 
-void BisPanelArea::showDefault()
+void IsoPanelArea::showDefault()
+{
+    showPlaceholder();
+    m_title->setText(m_titlePrefix);
+}
+
+void IsoPanelArea::showPlaceholder()
 {
     manageCISWidget *placeholder = m_panels.value(PlaceholderHandle);
     show(placeholder);
     placeholder->setEnabled(false);
-    m_title->setText(QLatin1String(TitlePrefix));
 }
 
-void BisPanelArea::showHandle(const QString &handleText)
+void IsoPanelArea::showHandle(const QString &handleText)
 {
     manageCISWidget *panel = m_panels.value(quint16(handleText.toUInt() & 0xFFFF));
     if (!panel || handleText.isEmpty() || panel == m_panels.value(PlaceholderHandle)) {
@@ -101,38 +113,39 @@ void BisPanelArea::showHandle(const QString &handleText)
         return;
     }
     show(panel);
-    m_title->setText(QLatin1String(TitlePrefix) + handleText);
+    m_title->setText(m_titlePrefix + handleText);
 }
 
-manageCISWidget *BisPanelArea::panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields) const
+manageCISWidget *IsoPanelArea::panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields) const
 {
-    if (!IsoUplink::parseAndLog(m_logger, frame, fields))
+    if (!UplinkStatus::parse(m_logger, frame, fields))
         return nullptr;
-    return m_panels.value(quint16(IsoUplink::number(*fields, QStringLiteral("connection_handle")) & 0xFFFF));
+    const quint64 handle = IsoUplink::number(*fields, QStringLiteral("connection_handle"));
+    return handle <= 0xFFFF ? m_panels.value(quint16(handle)) : nullptr;
 }
 
-void BisPanelArea::relayTxSync(const QByteArray &frame)
+void IsoPanelArea::relayTxSync(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (manageCISWidget *panel = panelOfResult(frame, &fields))
         panel->onReadIsoTxSyncResult(fields, IsoUplink::name(frame));
 }
 
-void BisPanelArea::relaySetupDataPath(const QByteArray &frame)
+void IsoPanelArea::relaySetupDataPath(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (manageCISWidget *panel = panelOfResult(frame, &fields))
         panel->onSetupDataPathResult(fields, IsoUplink::name(frame));
 }
 
-void BisPanelArea::relayRemoveDataPath(const QByteArray &frame)
+void IsoPanelArea::relayRemoveDataPath(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (manageCISWidget *panel = panelOfResult(frame, &fields))
         panel->onRemoveDataPathResult(fields, IsoUplink::name(frame));
 }
 
-void BisPanelArea::relayReceivedData(const QByteArray &frame)
+void IsoPanelArea::relayReceivedData(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (manageCISWidget *panel = panelOfResult(frame, &fields))
