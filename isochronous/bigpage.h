@@ -67,7 +67,7 @@ protected:
             view->setTopInset(25);
         }
         m_panels.reset(new IsoPanelArea(this, panelArea, panelTitle, QStringLiteral("BIS Connection Handle: "),
-                                        receiver ? IsoPanelArea::Parts::ReceiveOnly : IsoPanelArea::Parts::SendOnly,
+                                        receiver ? IsoPanelArea::Sides::ReceiveOnly : IsoPanelArea::Sides::SendOnly,
                                         m_link, m_logger, settings, dongleName));
     }
 

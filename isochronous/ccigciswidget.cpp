@@ -74,7 +74,7 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     setUpTable(ui->CIStableView);
 
     m_panelArea.reset(new IsoPanelArea(this, ui->verticalLayout_manageCIS, ui->label_connection, CisTitlePrefix,
-                                       IsoPanelArea::Parts::SendAndReceive, link, logger, settings, dongleName));
+                                       IsoPanelArea::Sides::SendAndReceive, link, logger, settings, dongleName));
 
     ui->splitter->setStretchFactor(0, 58);
     ui->splitter->setStretchFactor(1, 42);

@@ -8,10 +8,10 @@
 #include <QLabel>
 #include <QLayout>
 
-IsoPanelArea::IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Parts parts,
+IsoPanelArea::IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Sides sides,
                            CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                            const QString &dongleName)
-    : m_page(page), m_area(area), m_title(title), m_titlePrefix(titlePrefix), m_parts(parts), m_link(link),
+    : m_page(page), m_area(area), m_title(title), m_titlePrefix(titlePrefix), m_sides(sides), m_link(link),
       m_logger(logger), m_settings(settings), m_dongleName(dongleName)
 {
     manageCISWidget *placeholder = create(PlaceholderHandle);
@@ -53,8 +53,8 @@ manageCISWidget *IsoPanelArea::panelFor(quint16 handle)
 manageCISWidget *IsoPanelArea::create(quint16 handle)
 {
     auto *panel = new manageCISWidget(m_link, m_logger, m_settings, QString::number(handle), m_dongleName, m_page);
-    if (m_parts != Parts::SendAndReceive)
-        panel->setBroadcastMode(m_parts == Parts::ReceiveOnly);
+    if (m_sides != Sides::SendAndReceive)
+        panel->setBroadcastMode(m_sides == Sides::ReceiveOnly);
     m_panels.insert(handle, panel);
     return panel;
 }

@@ -21,11 +21,11 @@ class IsoPanelArea
 public:
     static constexpr quint16 PlaceholderHandle = 4095;
 
-    // Which parts of a panel show: a broadcast sender only sends, a receiver only receives.
-    enum class Parts { SendAndReceive, SendOnly, ReceiveOnly };
+    // Which sides of a panel show: a broadcast sender only sends, a receiver only receives.
+    enum class Sides { SendAndReceive, SendOnly, ReceiveOnly };
 
     // `titlePrefix` goes before the shown panel's handle in `title`.
-    IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Parts parts, CMsg *link,
+    IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Sides sides, CMsg *link,
                  LogManager *logger, QMap<QString, QVariant> *settings, const QString &dongleName);
 
     manageCISWidget *panel(quint16 handle) const { return m_panels.value(handle); }
@@ -59,7 +59,7 @@ private:
     QLayout *m_area;
     QLabel *m_title;
     QString m_titlePrefix;
-    Parts m_parts;
+    Sides m_sides;
     CMsg *m_link;
     LogManager *m_logger;
     QMap<QString, QVariant> *m_settings;
