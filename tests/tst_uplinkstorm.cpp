@@ -301,7 +301,9 @@ private slots:
         context.parent = tab.get();
         QVector<QPointer<QWidget>> open(stormPages().size());
 
-        const quint32 seed = QRandomGenerator::global()->generate();
+        // STORM_SEED replays the seed a failure printed.
+        const quint32 seed = qEnvironmentVariableIsSet("STORM_SEED") ? quint32(qgetenv("STORM_SEED").toULongLong())
+                                                                     : QRandomGenerator::global()->generate();
         QRandomGenerator random(seed);
         const CCfgFileParse *catalogue = CCfgFileParse::instance();
         QStringList ids = catalogue->m_uplinkIdToNameMap.keys();
@@ -337,8 +339,10 @@ private slots:
                 else if (handled && !logged && (frame.shape == Shape::Empty || frame.shape == Shape::Short))
                     silentRejections << QStringLiteral("%1 %2").arg(id, QString::fromLatin1(frame.bytes.toHex(' ')));
             }
-            // Let deleteLater and queued work run between IDs, as the event loop would.
+            // Let deleteLater and queued work run between IDs, as the event loop
+            // would; processEvents alone leaves deferred deletions for later.
             QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             recorder->clear();
         }
         QVERIFY2(silentRejections.isEmpty(),
