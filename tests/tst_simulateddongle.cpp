@@ -120,6 +120,34 @@ private slots:
         QVERIFY(slave.read(1, 200).isEmpty());
     }
 
+    void faultsRefuseWithholdAndSendLater()
+    {
+        SimulatedDongle dongle;
+        Slave slave(dongle.portPath());
+        dongle.setResponder("03@29", [](const QByteArray &frame) {
+            return QList<QByteArray>{SimulatedDongle::acknowledgement(frame),
+                                     FrameBuilder::frame(0xDD, 0x03, 0x2A, "ab")};
+        });
+
+        dongle.refuse("03@29", 0x0C);
+        slave.write(FrameBuilder::downlink(0x03, 0x29));
+        QCOMPARE(FrameBuilder::toHex(slave.read(7)), FrameBuilder::toHex(FrameBuilder::status(0x03, 0x29, 0x0C)));
+
+        dongle.clearFault("03@29");
+        dongle.withholdResult("03@29");
+        slave.write(FrameBuilder::downlink(0x03, 0x29));
+        QCOMPARE(slave.read(64, 300), FrameBuilder::status(0x03, 0x29));
+
+        dongle.clearFaults();
+        dongle.sendLater("03@29", 100, [](const QByteArray &) {
+            return QList<QByteArray>{FrameBuilder::frame(0xDD, 0x01, 0x06, "x")};
+        });
+        slave.write(FrameBuilder::downlink(0x03, 0x29));
+        const QByteArray expected = FrameBuilder::status(0x03, 0x29) + FrameBuilder::uplink(0xDD, 0x03, 0x2A, "ab")
+                                    + FrameBuilder::uplink(0xDD, 0x01, 0x06, "x");
+        QCOMPARE(FrameBuilder::toHex(slave.read(expected.size())), FrameBuilder::toHex(expected));
+    }
+
     void bootLoaderFramesAreCutByTheirOwnSum()
     {
         SimulatedDongle dongle;

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -397,9 +398,27 @@ void SimulatedDongle::handleFrame(const QByteArray &frame)
     if (m_silent)
         return;
     const auto row = m_responders.constFind(record.id);
-    const QList<QByteArray> answers = row != m_responders.constEnd() ? (*row)(frame)
-                                      : m_defaultResponder           ? m_defaultResponder(frame)
-                                                                     : QList<QByteArray>();
+    QList<QByteArray> answers = row != m_responders.constEnd() ? (*row)(frame)
+                                : m_defaultResponder           ? m_defaultResponder(frame)
+                                                               : QList<QByteArray>();
+    const auto fault = m_faults.constFind(record.id);
+    if (fault != m_faults.constEnd()) {
+        if (fault->refuseStatus >= 0 && !frame.startsWith("QK")) {
+            answers = {acknowledgement(frame, quint8(fault->refuseStatus))};
+        } else if (fault->withhold) {
+            answers.erase(std::remove_if(answers.begin(), answers.end(),
+                                         [](const QByteArray &a) { return a.isEmpty() || quint8(a.at(0)) != 0xBB; }),
+                          answers.end());
+        }
+        if (fault->laterMs >= 0 && fault->later) {
+            QPointer<SimulatedDongle> self(this);
+            const Responder later = fault->later;
+            QTimer::singleShot(m_responseDelayMs + fault->laterMs, this, [self, later, frame] {
+                if (self)
+                    self->answer(later(frame));
+            });
+        }
+    }
     if (answers.isEmpty())
         return;
     if (m_responseDelayMs <= 0) {
@@ -428,4 +447,31 @@ QList<QByteArray> SimulatedDongle::receivedBytesOf(const QString &id) const
             frames << frame.bytes;
     }
     return frames;
+}
+
+void SimulatedDongle::refuse(const QString &id, quint8 status)
+{
+    m_faults[id].refuseStatus = status;
+}
+
+void SimulatedDongle::withholdResult(const QString &id)
+{
+    m_faults[id].withhold = true;
+}
+
+void SimulatedDongle::sendLater(const QString &id, int ms, Responder later)
+{
+    Fault &fault = m_faults[id];
+    fault.laterMs = ms;
+    fault.later = std::move(later);
+}
+
+void SimulatedDongle::clearFault(const QString &id)
+{
+    m_faults.remove(id);
+}
+
+void SimulatedDongle::clearFaults()
+{
+    m_faults.clear();
 }

@@ -75,6 +75,19 @@ public:
     void setSilent(bool silent) { m_silent = silent; }
     bool isSilent() const { return m_silent; }
 
+    // --- faults, per downlink ID, until cleared; they act on whatever the
+    // row or the default responder answers ---
+    // Answers only "BB layer opcode 01 00 status": the dongle refuses the command.
+    void refuse(const QString &id, quint8 status);
+    // Sends the acknowledgement and drops every result or event the command
+    // would bring (a "QK" frame gets nothing at all).
+    void withholdResult(const QString &id);
+    // `ms` after a frame of `id` is answered, sends what `later` makes of that
+    // frame: a peer lost in the middle of an exchange, a late second answer.
+    void sendLater(const QString &id, int ms, Responder later);
+    void clearFault(const QString &id);
+    void clearFaults();
+
     // --- behaviours of later areas ---
     static bool registerBehaviour(const QString &name, Installer installer);
     static QStringList registeredBehaviours();
@@ -143,6 +156,14 @@ private:
     QList<ReceivedFrame> m_received;
     QHash<QString, Responder> m_responders;
     Responder m_defaultResponder;
+    struct Fault
+    {
+        int refuseStatus = -1;
+        bool withhold = false;
+        int laterMs = -1;
+        Responder later;
+    };
+    QHash<QString, Fault> m_faults;
     int m_responseDelayMs = 0;
     bool m_silent = false;
     bool m_vanished = false;
