@@ -64,11 +64,14 @@ MainWindow::MainWindow(QWidget *parent)
         groups.clear();
         problems.clear();
     }
+    const bool skipped = !problems.isEmpty();
     if (!groups.isEmpty())
         restoreTabs(groups, &problems);
-    if (m_configReport.isEmpty() && !problems.isEmpty())
-        m_configReport = tr("%1: %2. The other dongles open as stored; what was left out is not written back.")
-                             .arg(m_settings->fileName(), problems.join(QStringLiteral("; ")));
+    if (m_configReport.isEmpty() && !problems.isEmpty()) {
+        m_configReport = tr("%1: %2.").arg(m_settings->fileName(), problems.join(QStringLiteral("; ")));
+        if (skipped)
+            m_configReport += tr(" The other dongles open as stored; what was skipped is not written back.");
+    }
     if (m_dongles.isEmpty()) {
         // First run (or nothing usable stored): one tab named once the user confirms.
         m_firstRun = true;

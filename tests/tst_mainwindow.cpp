@@ -311,6 +311,11 @@ void TestMainWindow::groupsPastTheFifthAreKept()
     {
         MainWindow window;
         QCOMPARE(tabTexts(window), (QStringList{"D0", "D1", "D2", "D3", "D4"}));
+        // Told where the user looks, not only on the error output.
+        const QString report = window.configReport();
+        QVERIFY2(report.contains(QStringLiteral("\"D5\", \"D6\" are kept in the file but not shown"))
+                     && !report.contains(QStringLiteral("skipped")),
+                 qPrintable(report));
     }
     QSettings stored(QStringLiteral("config.ini"), QSettings::IniFormat);
     QCOMPARE(stored.childGroups().size(), 7);
