@@ -68,9 +68,9 @@ MainWindow::MainWindow(QWidget *parent)
     if (!groups.isEmpty())
         restoreTabs(groups, &problems);
     if (m_configReport.isEmpty() && !problems.isEmpty()) {
-        m_configReport = tr("%1: %2.").arg(m_settings->fileName(), problems.join(QStringLiteral("; ")));
+        m_configReport = tr("%1:\n%2").arg(m_settings->fileName(), problems.join(QLatin1Char('\n')));
         if (skipped)
-            m_configReport += tr(" The other dongles open as stored; what was skipped is not written back.");
+            m_configReport += tr("\nThe other dongles open as stored; what was skipped is not written back.");
     }
     if (m_dongles.isEmpty()) {
         // First run (or nothing usable stored): one tab named once the user confirms.
@@ -120,12 +120,12 @@ QString shownName(const QString &name)
 }
 
 // At most a few names in a message; a hostile file may hold thousands.
-QString nameList(const QStringList &names)
+QString nameList(const QStringList &names, const QString &separator = QStringLiteral(", "))
 {
     constexpr int MostNamed = 10;
-    QString list = names.mid(0, MostNamed).join(QStringLiteral(", "));
+    QString list = names.mid(0, MostNamed).join(separator);
     if (names.size() > MostNamed)
-        list += QCoreApplication::translate("MainWindow", " and %1 more").arg(names.size() - MostNamed);
+        list += separator + QCoreApplication::translate("MainWindow", "and %1 more").arg(names.size() - MostNamed);
     return list;
 }
 
@@ -178,7 +178,8 @@ QStringList MainWindow::usableGroups(QStringList *problems, bool *unusable) cons
             skipped << tr("%1 (%2)").arg(shownName(group), why);
     }
     if (!skipped.isEmpty())
-        problems->append(tr("these groups name no dongle and were skipped: %1").arg(nameList(skipped)));
+        problems->append(tr("these groups name no dongle and were skipped:\n%1")
+                             .arg(nameList(skipped, QStringLiteral("\n"))));
     return usable;
 }
 
@@ -197,14 +198,14 @@ QString MainWindow::setBadConfigAside(const QStringList &problems)
                 + (attempt > 1 ? QStringLiteral("-%1").arg(attempt) : QString()) + QStringLiteral(".bad");
         kept = !QFileInfo::exists(aside) && QFile::rename(fileName, aside);
     }
-    const QString problem = problems.join(QStringLiteral("; "));
+    const QString problem = problems.join(QLatin1Char('\n'));
     QString report;
     if (kept) {
         m_configSetAside = aside;
-        report = tr("%1 was not used: %2. It is kept as %3; the program starts as on a first run.")
+        report = tr("%1 was not used:\n%2\nIt is kept as %3; the program starts as on a first run.")
                      .arg(fileName, problem, aside);
     } else {
-        report = tr("%1 was not used: %2, and could not be kept aside; the program starts as on a first run.")
+        report = tr("%1 was not used:\n%2\nIt could not be kept aside; the program starts as on a first run.")
                      .arg(fileName, problem);
     }
     m_settings = new QSettings(fileName, QSettings::IniFormat);
@@ -315,8 +316,9 @@ bool MainWindow::saveConfig()
         CFlatMessage::information(this, tr("error"),
                                   text + QLatin1Char('\n')
                                       + tr("The settings of this session are lost when the program ends unless "
-                                           "the file can be written by then. Make it writable or free disk space: "
-                                           "it is written again at the next change and when the program ends."));
+                                           "the file can be written by then.\nMake it writable or free disk "
+                                           "space: it is written again at the next change and when the program "
+                                           "ends."));
     }
     return false;
 }
