@@ -8,6 +8,7 @@
 #include "logmanager.h"
 #include "maindonglewidget.h"
 #include "portwatcher.h"
+#include "savefilewriter.h"
 #include "terminationwatcher.h"
 #include "widgetresources.h"
 
@@ -21,8 +22,10 @@
 #include <QMouseEvent>
 #include <QPoint>
 #include <QScreen>
+#include <QSaveFile>
 #include <QSettings>
 #include <QTabBar>
+#include <QTemporaryFile>
 #include <QWindow>
 #include <QtDebug>
 
@@ -325,48 +328,83 @@ bool MainWindow::saveConfig()
 
 bool MainWindow::writeConfig()
 {
-    // A fresh object: a failed earlier write leaves its status behind.
+    // QSettings writes the text into a scratch file beside config.ini. On a
+    // full disk its write can come out cut short without an error, so the
+    // text is read back before it replaces config.ini, through a write that
+    // sees a full disk; until then the previous file stays as it was.
     const QString fileName = m_settings->fileName();
-    delete m_settings;
-    m_settings = new QSettings(fileName, QSettings::IniFormat);
-    m_settings->clear();
-    for (int i = 0; i < m_dongles.size(); ++i) {
-        MainDongleWidget *widget = m_dongles.at(i).first;
-        m_settings->beginGroup(widget->dongleName());
-        const QMap<QString, QVariant> *values = widget->settingsMap();
-        for (auto it = values->cbegin(); it != values->cend(); ++it) {
-            if (it.key() == QLatin1String(kTabNumberKey))
+    QTemporaryFile scratchFile(fileName + QStringLiteral(".XXXXXX"));
+    if (!scratchFile.open())
+        return false;
+    scratchFile.close();
+    QMap<QString, QVariant> written;
+    {
+        QSettings scratch(scratchFile.fileName(), QSettings::IniFormat);
+        const auto put = [&scratch, &written](const QString &group, const QString &key, const QVariant &value) {
+            const QString path = group + QLatin1Char('/') + key;
+            scratch.setValue(path, value);
+            written.insert(path, value);
+        };
+        for (int i = 0; i < m_dongles.size(); ++i) {
+            MainDongleWidget *widget = m_dongles.at(i).first;
+            const QMap<QString, QVariant> *values = widget->settingsMap();
+            for (auto it = values->cbegin(); it != values->cend(); ++it) {
+                if (it.key() == QLatin1String(kTabNumberKey))
+                    continue;
+                // An unsigned int is kept as a point so that it reads back as unsigned.
+                if (it.value().userType() == QMetaType::UInt)
+                    put(widget->dongleName(), it.key(), QPoint(int(it.value().toUInt()), 0));
+                else
+                    put(widget->dongleName(), it.key(), it.value());
+            }
+            put(widget->dongleName(), QLatin1String(kTabNumberKey), i);
+        }
+        int number = m_dongles.size();
+        for (const auto &group : qAsConst(m_leftOutGroups)) {
+            // A tab added since under the same name has taken the group over.
+            const bool taken = std::any_of(m_dongles.cbegin(), m_dongles.cend(),
+                                           [&group](const QPair<MainDongleWidget *, QString> &entry) {
+                                               return entry.first->dongleName() == group.first;
+                                           });
+            if (taken)
                 continue;
-            // An unsigned int is kept as a point so that it reads back as unsigned.
-            if (it.value().userType() == QMetaType::UInt)
-                m_settings->setValue(it.key(), QPoint(int(it.value().toUInt()), 0));
-            else
-                m_settings->setValue(it.key(), it.value());
+            for (auto it = group.second.cbegin(); it != group.second.cend(); ++it) {
+                if (it.key() != QLatin1String(kTabNumberKey))
+                    put(group.first, it.key(), it.value());
+            }
+            put(group.first, QLatin1String(kTabNumberKey), number++);
         }
-        m_settings->setValue(QLatin1String(kTabNumberKey), i);
-        m_settings->endGroup();
+        scratch.sync();
+        if (scratch.status() != QSettings::NoError)
+            return false;
     }
-    int number = m_dongles.size();
-    for (const auto &group : qAsConst(m_leftOutGroups)) {
-        // A tab added since under the same name has taken the group over.
-        const bool taken = std::any_of(m_dongles.cbegin(), m_dongles.cend(),
-                                       [&group](const QPair<MainDongleWidget *, QString> &entry) {
-                                           return entry.first->dongleName() == group.first;
-                                       });
-        if (taken)
-            continue;
-        m_settings->beginGroup(group.first);
-        for (auto it = group.second.cbegin(); it != group.second.cend(); ++it) {
-            if (it.key() != QLatin1String(kTabNumberKey))
-                m_settings->setValue(it.key(), it.value());
-        }
-        m_settings->setValue(QLatin1String(kTabNumberKey), number++);
-        m_settings->endGroup();
+    QFile scratchText(scratchFile.fileName());
+    if (!scratchText.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = scratchText.readAll();
+    scratchText.close();
+    if (!holdsAll(text, written))
+        return false;
+    QSaveFile file(fileName);
+    return SaveFileWriter::open(file) && SaveFileWriter::write(file, text) && file.commit();
+}
+
+bool MainWindow::holdsAll(const QByteArray &text, const QMap<QString, QVariant> &written) const
+{
+    // Read under a name of its own: QSettings keeps files it has written in
+    // memory and would not read the scratch file again.
+    QTemporaryFile copy(m_settings->fileName() + QStringLiteral(".XXXXXX"));
+    if (!copy.open() || copy.write(text) != text.size() || !copy.flush())
+        return false;
+    copy.close();
+    const QSettings check(copy.fileName(), QSettings::IniFormat);
+    if (check.status() != QSettings::NoError || check.allKeys().size() != written.size())
+        return false;
+    for (auto it = written.cbegin(); it != written.cend(); ++it) {
+        if (check.value(it.key()).toString() != it.value().toString())
+            return false;
     }
-    // QSettings writes the file whole through a temporary file, so a failure
-    // (or a crash half-way) leaves the previous file in place.
-    m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    return true;
 }
 
 void MainWindow::configureFirstDongle()

@@ -94,6 +94,8 @@ private:
     QString setBadConfigAside(const QStringList &problems);
     MainDongleWidget *createDongle(const QString &name);
     bool writeConfig();
+    // Whether INI text read back gives every value written.
+    bool holdsAll(const QByteArray &text, const QMap<QString, QVariant> &written) const;
 
     Ui::MainWindow *ui;
     bool m_dragging = false;

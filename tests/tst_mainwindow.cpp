@@ -1,6 +1,7 @@
 #include "cconfigdonglenamedialog.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
+#include "filesizelimit.h"
 #include "csetting.h"
 #include "csettingdialog.h"
 #include "cdongletabwidget.h"
@@ -106,6 +107,7 @@ private slots:
     void addTabProposesLowestFreeName();
     void unwritableConfigIsTold();
     void configWrittenOnChange();
+    void configOnAFullDiskKeepsTheOldFile();
     void appliedSettingsAreOnDiskAtOnce();
     void badGroupsAreSkipped_data();
     void badGroupsAreSkipped();
@@ -488,6 +490,46 @@ void TestMainWindow::configWrittenOnChange()
     window.on_deleteDongleTab(0);
     QVERIFY(closing.allAnswered());
     QCOMPARE(stored(), (QStringList{"B", "C"}));
+}
+
+void TestMainWindow::configOnAFullDiskKeepsTheOldFile()
+{
+    writeConfig({{"A", numbered(0)}});
+    MainWindow window;
+    QVERIFY(window.saveConfig());
+    QFile stored(QStringLiteral("config.ini"));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    const QByteArray before = stored.readAll();
+    stored.close();
+    // The settings of one dongle already take more than the room left.
+    QVERIFY(before.size() > 1024);
+
+    auto limit = std::make_unique<FileSizeLimit>(1024);
+    QVERIFY(limit->isSet());
+    ModalAnswerer answerer;
+    answerer.answerWith([](QWidget *modal) {
+        modal->findChild<QLineEdit *>(QStringLiteral("LE_dongleName"))->setText(QStringLiteral("B"));
+        modal->findChild<QPushButton *>(QStringLiteral("PB_Config"))->click();
+    });
+    QString told;
+    answerer.answerWith([&](QWidget *box) {
+        limit.reset();
+        told = ModalAnswerer::describe(box).text;
+        box->findChild<QPushButton *>(QStringLiteral("m_pbOk"))->click();
+    });
+    window.on_addDongleTab();
+    limit.reset();
+    QVERIFY(answerer.allAnswered());
+    QVERIFY2(told.contains(QStringLiteral("could not be saved")), qPrintable(told));
+    // The earlier file is whole, and no scratch file is left beside it.
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), before);
+    stored.close();
+    QCOMPARE(QDir().entryList({QStringLiteral("config.ini*")}, QDir::Files), QStringList{"config.ini"});
+
+    // With room again, the next write has both dongles.
+    QVERIFY(window.saveConfig());
+    QCOMPARE(storedGroups(), (QStringList{"A", "B"}));
 }
 
 void TestMainWindow::appliedSettingsAreOnDiskAtOnce()
