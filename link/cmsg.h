@@ -95,6 +95,8 @@ private:
     void noteDropped(qint64 frames, qint64 logLines, bool drained);
     bool writeOverlapped(const QByteArray &msg);
     void onPortWritable();
+    // In this system's words: the device and the errno text.
+    void logWriteFailure();
     void log(const QString &text, int level);
 
     SerialPortThread *m_portThread = nullptr;
