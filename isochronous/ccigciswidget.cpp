@@ -89,6 +89,8 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
             [this](const QModelIndex &current) {
                 if (current.isValid() && current.row() != m_currentCigRow)
                     on_CISTableView_changed(current);
+                else
+                    updateButtons();
             });
     connect(ui->CIStableView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
@@ -432,6 +434,7 @@ void CCigCisWidget::onSetCigResult(const QByteArray &frame)
     m_cisListsByCig.insert(cig.cigId, list);
     reloadDisplayedCis();
     selectCigRow(m_currentCigRow);
+    updateButtons();
 }
 
 void CCigCisWidget::on_toolButton_createCIS_clicked()
@@ -569,6 +572,7 @@ void CCigCisWidget::onRemoveCigResult(const QByteArray &frame)
             --m_currentCigRow;
         selectCigRow(m_currentCigRow);
     }
+    updateButtons();
     log(QStringLiteral("Remove CIG succeed."), LogLevel::Info);
 }
 
