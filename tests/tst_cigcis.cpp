@@ -663,6 +663,26 @@ private slots:
         QCOMPARE(r.enabledButtons(), enabled);
     }
 
+    void theKeyboardMovesTheRulesWithTheRow()
+    {
+        PageRig r;
+        QVERIFY(r.opened);
+        // Row 0 gets a handle; row 1 is added afterwards and has none.
+        for (const char *step : {"cig", "cis", "set", "cis"})
+            QVERIFY2(r.step(step), step);
+        r.page->resize(900, 500);
+        r.page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(r.page));
+        auto *view = WidgetProbe::child<QTableView>(r.page, "CIStableView");
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(r.page->cisModel()->index(1, 1)).center());
+        QCOMPARE(view->currentIndex().row(), 1);
+        QVERIFY(r.button("toolButton_editCIS")->isEnabled());
+        QTest::keyClick(view, Qt::Key_Up);
+        QCOMPARE(view->currentIndex().row(), 0);
+        QVERIFY(!r.button("toolButton_editCIS")->isEnabled());
+        QVERIFY(r.button("toolButton_removeCIS")->isEnabled());
+    }
+
     void aStreamWithAHandleIsNotEdited()
     {
         PageRig r;
