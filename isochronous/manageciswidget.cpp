@@ -309,6 +309,8 @@ int manageCISWidget::openReceiveFile(const QString &fileName)
     // The data of an earlier stream of this handle stays beside the new file.
     QString error;
     if (!keepEarlierFile(fileName, &error)) {
+        // It would fail alike for every SDU: no file for this panel, said once.
+        m_receiveFileEnded = true;
         log(QStringLiteral("The earlier received ISO data file %1 cannot be kept: %2")
                 .arg(QDir::toNativeSeparators(fileName), error),
             LogLevel::Error);

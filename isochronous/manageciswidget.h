@@ -88,7 +88,7 @@ private:
     QMap<QString, int> m_dataPathIds;
     // Holds the receive file's path while it is open.
     QFile m_receiveFile;
-    // Set when writing failed: later SDUs are only shown.
+    // Set when the file failed (a write, or keeping the earlier one): later SDUs are only shown.
     bool m_receiveFileEnded = false;
     // The catalogue's field layout of a received SDU, for its file record.
     QVector<CmdFieldInfo> m_receiveLayout;
