@@ -106,6 +106,7 @@ void CMsg::closePort()
     m_writeNotifier = nullptr;
 
     m_port.close();
+    emit sig_portClosed();
 }
 
 void CMsg::setSendInterval(int ms)

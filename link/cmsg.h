@@ -67,6 +67,8 @@ signals:
     // what the pass changes and show it once (a table inserting its rows).
     void sig_uplinkPassStarted();
     void sig_uplinkPassFinished();
+    // The port has just been closed: senders on a timer of their own stop.
+    void sig_portClosed();
 
     void sig_rcvCommonMsg(QByteArray msg);
     void sig_rcvGapMsg(QByteArray msg);
