@@ -1,4 +1,5 @@
 #include "advertisingwidget.h"
+#include "columnfitter.h"
 #include "ui_advertisingwidget.h"
 
 #include "advertisingtypes.h"
@@ -49,8 +50,8 @@ advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString
     ui->tableView_advList->setModel(m_advListModel);
     ui->tableView_advList->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableView_advList->setSelectionMode(QAbstractItemView::SingleSelection);
-    ui->tableView_advList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui->tableView_advList->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ColumnFitter::attach(ui->tableView_advList, {}, ColumnFitter::TitlesAndCells, ColumnFitter::StretchAll);
 
     m_curAdvType = AdvertisingTypes::legacy();
 

@@ -1,4 +1,5 @@
 #include "cconnectionwidget.h"
+#include "columnfitter.h"
 #include "plaintext.h"
 
 #include <QHeaderView>
@@ -128,11 +129,8 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
     devicesView->setModel(m_devicesModel);
     devicesView->setSelectionBehavior(QAbstractItemView::SelectRows);
     devicesView->setSelectionMode(QAbstractItemView::SingleSelection);
-    devicesView->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[] = {150, 100, 70, 70, 220, 100};
-    for (int column = 0; column < 6; ++column)
-        devicesView->setColumnWidth(column, widths[column]);
     devicesView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ColumnFitter::attach(devicesView, {150, 100, 70, 70, 220, 100}, ColumnFitter::TitlesOnly, ColumnFitter::StretchLast);
     ui->tableView_devices->setTopInset(25);
 
     QTableView *listView = ui->tableView_deviceList;

@@ -1,4 +1,5 @@
 #include "cgattwidget.h"
+#include "columnfitter.h"
 #include "ui_cgattwidget.h"
 
 #include "attributetext.h"
@@ -152,9 +153,12 @@ void CGattWidget::setBatchControlsEnabled(bool enabled)
 
 void CGattWidget::setColumnWidths()
 {
-    const int widths[] = {120, 120, 160, 300, 120};
-    for (int column = 0; column < AttributeText::ColumnCount; ++column)
-        ui->treeView->setColumnWidth(column, widths[column]);
+    // Widened to the longest UUID or value on show.
+    if (!m_columnFitter)
+        m_columnFitter = ColumnFitter::attach(ui->treeView, {120, 120, 160, 300, 120}, ColumnFitter::TitlesAndCells,
+                                              ColumnFitter::StretchLast);
+    else
+        m_columnFitter->refit();
 }
 
 void CGattWidget::scheduleTableRebuild(bool withValueRows)

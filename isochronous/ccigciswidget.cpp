@@ -1,4 +1,5 @@
 #include "ccigciswidget.h"
+#include "columnfitter.h"
 
 #include "ui_ccigciswidget.h"
 
@@ -27,9 +28,10 @@ void setUpTable(TFlatScrollArea<QTableView> *view)
 {
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     view->setTopInset(25);
+    // Stretched to the width, but never below a title or a value.
+    ColumnFitter::attach(view, {}, ColumnFitter::TitlesAndCells, ColumnFitter::StretchAll);
 }
 
 } // namespace

@@ -6,7 +6,7 @@ cigParameterDialog::cigParameterDialog(CMsg *msg, LogManager *logger, QWidget *p
       m_msg(msg)
 {
     m_content->setObjectName(QStringLiteral("cigParameterDialog"));
-    m_content->setMinimumWidth(600);
+    setContentMinimumSize(QSize(600, 0));
     resize(617, 345);
 }
 

@@ -6,7 +6,7 @@ cisParameterDialog::cisParameterDialog(CMsg *msg, LogManager *logger, QWidget *p
       m_msg(msg)
 {
     m_content->setObjectName(QStringLiteral("cisParameterDialog"));
-    m_content->setMinimumWidth(500);
+    setContentMinimumSize(QSize(500, 0));
     resize(542, 352);
 }
 

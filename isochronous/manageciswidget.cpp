@@ -1,4 +1,5 @@
 #include "manageciswidget.h"
+#include "columnfitter.h"
 
 #include "ui_manageciswidget.h"
 
@@ -37,9 +38,8 @@ manageCISWidget::manageCISWidget(CMsg *msg, LogManager *logger, QMap<QString, QV
     ui->tableView_receivedata->setModel(m_receiveModel);
 
     QHeaderView *header = ui->tableView_receivedata->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::Interactive);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->setStretchLastSection(true);
+    ColumnFitter::attach(ui->tableView_receivedata, {}, ColumnFitter::TitlesOnly, ColumnFitter::StretchLast);
     ui->tableView_receivedata->setTopInset(25);
 
     ui->lineEdit_times->setIntType(QStringLiteral("0"), QStringLiteral("1000000"), QStringLiteral("4"),

@@ -1,4 +1,5 @@
 #include "ctestmodepage.h"
+#include "columnfitter.h"
 
 #include "ccommand.h"
 #include "cflatmessage.h"
@@ -81,10 +82,10 @@ void CTestModePage::initRxTable()
     font.setWeight(75);
     table->horizontalHeader()->setFont(font);
     table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->setColumnWidth(0, 100);
+    QVector<int> widths{100};
     for (int column = 1; column + 1 < m_texts.columns.size(); ++column)
-        table->setColumnWidth(column, 70);
+        widths << 70;
+    ColumnFitter::attach(table, widths, ColumnFitter::TitlesOnly, ColumnFitter::StretchLast);
     table->setShowGrid(false);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setContextMenuPolicy(Qt::CustomContextMenu);

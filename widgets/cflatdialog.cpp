@@ -82,3 +82,10 @@ void CFlatDialog::mouseMoveEvent(QMouseEvent *event)
         return;
     move(event->globalPos() - m_dragOffset);
 }
+
+void CFlatDialog::setContentMinimumSize(const QSize &floor)
+{
+    // Polished first, so that the style sheet's fonts are in the form's hint.
+    m_content->ensurePolished();
+    m_content->setMinimumSize(floor.expandedTo(m_content->minimumSizeHint()));
+}

@@ -22,6 +22,9 @@ public:
     void setTitle(const QString &text);
 
 protected:
+    // A minimum size for the built form that gives way to what the form's
+    // own texts need: a fixed minimum would squeeze them.
+    void setContentMinimumSize(const QSize &floor);
     // Keeps the window's own title (what a task bar or a screen reader shows)
     // equal to the title bar, whatever a derived form built on the dialog sets.
     void changeEvent(QEvent *event) override;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QStringList>
+
+class QWidget;
+
+// Finds the texts a window cuts: labels, buttons, group titles, tab texts,
+// header sections, progress bar texts, line edits and combo box items that
+// get less room than their text needs, and cells narrower than their column's
+// contents. Every tab of every tab widget is visited, scroll areas included.
+// Each cut is named by the widget's object name (or the nearest named parent).
+class TextCutFinder
+{
+public:
+    static QStringList cutsIn(QWidget *window);
+    // Only what is visible now, without visiting other tabs.
+    static QStringList cutsShown(QWidget *window);
+    static QString nameOf(const QWidget *widget);
+    static QStringList cutsShownInner(QWidget *window);
+};
