@@ -1,5 +1,6 @@
 #include "ctestmodepage.h"
 #include "columnfitter.h"
+#include "textfit.h"
 
 #include "ccommand.h"
 #include "cflatmessage.h"
@@ -53,6 +54,8 @@ void CTestModePage::setUpPage(const Controls &controls, const Texts &texts)
     m_texts = texts;
     for (QPushButton *button : {m_ui.set, m_ui.send, m_ui.clearRx})
         button->setStyleSheet(QString::fromLatin1(PressedLook));
+    for (QLineEdit *edit : findChildren<QLineEdit *>())
+        TextFit::keepWhole(edit);
     initRxTable();
     initMsgMap();
 

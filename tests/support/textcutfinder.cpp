@@ -8,11 +8,14 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPicture>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
 #include <QRadioButton>
 #include <QSet>
 #include <QStyle>
@@ -285,9 +288,10 @@ void checkComboBox(QComboBox *combo, QStringList &cuts)
                     + sizes(field.width(), need);
 }
 
+// Each layout that settles asks its parent's layout to settle in turn.
 void settle()
 {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 20; ++i) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         QCoreApplication::processEvents();
     }
@@ -340,8 +344,22 @@ static QString chainOf(QWidget *w)
     return out;
 }
 
+// With LAYOUT_SHOTS set to a folder, every state looked at is saved there as
+// a picture, for a person to look at.
+static void saveShot(QWidget *window)
+{
+    const QString folder = qEnvironmentVariable("LAYOUT_SHOTS");
+    if (folder.isEmpty())
+        return;
+    static int count = 0;
+    QString tag = QString::fromLatin1(QTest::currentDataTag() ? QTest::currentDataTag() : "");
+    tag.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"));
+    window->grab().save(QStringLiteral("%1/%2-%3.png").arg(folder).arg(++count, 3, 10, QLatin1Char('0')).arg(tag));
+}
+
 QStringList TextCutFinder::cutsShown(QWidget *window)
 {
+    saveShot(window);
     if (qEnvironmentVariableIsSet("LAYOUT_DEBUG")) {
         QStringList debug;
         const QStringList cuts = cutsShownInner(window);
@@ -388,7 +406,25 @@ QStringList TextCutFinder::cutsShownInner(QWidget *window)
 
 QStringList TextCutFinder::cutsIn(QWidget *window)
 {
+    if (qEnvironmentVariableIsSet("LAYOUT_INVALIDATE"))
+        for (QLayout *l : window->findChildren<QLayout *>())
+            if (l->parentWidget() && l->parentWidget()->objectName() == qEnvironmentVariable("LAYOUT_INVALIDATE")) { qWarning() << "inv" << l; l->invalidate(); }
     settle();
+    if (qEnvironmentVariableIsSet("LAYOUT_STALE")) {
+        for (QLayout *l : window->findChildren<QLayout *>()) {
+            for (int i = 0; i < l->count(); ++i) {
+                QLayoutItem *item = l->itemAt(i);
+                QWidget *w = item->widget();
+                if (!w || w->isHidden())
+                    continue;
+                QSize live = w->minimumSizeHint().expandedTo(QSize(0, 0));
+                if (w->minimumWidth() > 0) live.setWidth(w->minimumWidth());
+                if (w->minimumHeight() > 0) live.setHeight(w->minimumHeight());
+                if (item->minimumSize().width() < live.width())
+                    qWarning().noquote() << "stale" << TextCutFinder::nameOf(w) << item->minimumSize() << live << w->sizePolicy().horizontalPolicy();
+            }
+        }
+    }
     QStringList cuts = cutsShown(window);
     visitTabs(window, window, cuts);
     cuts.removeDuplicates();
