@@ -36,11 +36,11 @@ CUpdateConnParams::CUpdateConnParams(CMsg *link, LogManager *logger, const QStri
 {
     ui->setupUi(m_content);
     m_content->resize(420, 300);
+    m_content->setMinimumSize(400, 300);
     setAttribute(Qt::WA_DeleteOnClose);
     connect(ui->pushButtonAccept, &QPushButton::clicked, this, &CUpdateConnParams::on_pushButtonAccept_clicked);
     connect(ui->pushButtonReject, &QPushButton::clicked, this, &CUpdateConnParams::on_pushButtonReject_clicked);
     buildRows();
-    setContentMinimumSize(QSize(400, 300));
 }
 
 CUpdateConnParams::~CUpdateConnParams()

@@ -7,7 +7,7 @@ bigParameterDialog::bigParameterDialog(LogManager *logger, QWidget *parent)
                          logger, parent)
 {
     m_content->setObjectName(QStringLiteral("bigParameterDialog"));
-    setContentMinimumSize(QSize(400, 0));
+    m_content->setMinimumWidth(400);
     m_content->layout()->setContentsMargins(6, 6, 6, 6);
     resize(511, 220);
 }

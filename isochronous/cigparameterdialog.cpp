@@ -6,7 +6,7 @@ cigParameterDialog::cigParameterDialog(CMsg *msg, LogManager *logger, QWidget *p
       m_msg(msg)
 {
     m_content->setObjectName(QStringLiteral("cigParameterDialog"));
-    setContentMinimumSize(QSize(600, 0));
+    m_content->setMinimumWidth(600);
     resize(617, 345);
 }
 

@@ -6,7 +6,7 @@ cisParameterDialog::cisParameterDialog(CMsg *msg, LogManager *logger, QWidget *p
       m_msg(msg)
 {
     m_content->setObjectName(QStringLiteral("cisParameterDialog"));
-    setContentMinimumSize(QSize(500, 0));
+    m_content->setMinimumWidth(500);
     resize(542, 352);
 }
 

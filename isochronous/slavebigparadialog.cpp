@@ -30,13 +30,13 @@ SlaveBIGParaDialog::SlaveBIGParaDialog(LogManager *logger, QWidget *parent)
                          logger, parent)
 {
     m_content->setObjectName(QStringLiteral("SlaveBIGParaDialog"));
+    m_content->setMinimumWidth(600);
     if (auto *box = qobject_cast<QBoxLayout *>(m_content->layout())) {
         box->setSpacing(6);
         box->setContentsMargins(6, 6, 6, 6);
     }
     grid()->setVerticalSpacing(6);
     grid()->setContentsMargins(9, 9, 9, 9);
-    setContentMinimumSize(QSize(600, 0));
     resize(600, 215);
 }
 

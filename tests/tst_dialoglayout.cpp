@@ -549,11 +549,6 @@ private slots:
         }
         for (const QString &cut : cuts)
             qWarning().noquote() << "cut:" << cut;
-        if (qEnvironmentVariableIsSet("LAYOUT_DEBUG")) {
-            for (QWidget *w : scene.window->findChildren<QWidget *>())
-                if (w->minimumSizeHint().height() > 400)
-                    qWarning().noquote() << TextCutFinder::nameOf(w) << w->minimumSizeHint() << w->size() << w->minimumSize();
-        }
         QVERIFY2(cuts.isEmpty(), qPrintable(QStringLiteral("%1 cut texts, the first: %2").arg(cuts.size()).arg(cuts.value(0))));
         QCOMPARE(scene.window->size(), firstSize);
     }

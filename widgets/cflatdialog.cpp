@@ -83,9 +83,10 @@ void CFlatDialog::mouseMoveEvent(QMouseEvent *event)
     move(event->globalPos() - m_dragOffset);
 }
 
-void CFlatDialog::setContentMinimumSize(const QSize &floor)
+void CFlatDialog::showEvent(QShowEvent *event)
 {
     // Polished first, so that the style sheet's fonts are in the form's hint.
     m_content->ensurePolished();
-    m_content->setMinimumSize(floor.expandedTo(m_content->minimumSizeHint()));
+    m_content->setMinimumSize(m_content->minimumSize().expandedTo(m_content->minimumSizeHint()));
+    QDialog::showEvent(event);
 }

@@ -185,10 +185,7 @@ void checkTabBar(QTabBar *bar, QStringList &cuts)
             cuts << what + QStringLiteral(": painted text reaches the tab's edge");
         for (QWidget *button : buttons) {
             if (button && button->isVisible() && button->geometry().intersects(painted))
-                cuts << what + QStringLiteral(": painted under ") + TextCutFinder::nameOf(button)
-                            + QStringLiteral(" (text %1,%2 %3 x %4; button %5,%6 %7 x %8)")
-                                  .arg(painted.x()).arg(painted.y()).arg(painted.width()).arg(painted.height())
-                                  .arg(button->x()).arg(button->y()).arg(button->width()).arg(button->height());
+                cuts << what + QStringLiteral(": painted under ") + TextCutFinder::nameOf(button);
         }
     }
 }
@@ -332,20 +329,7 @@ QString TextCutFinder::nameOf(const QWidget *widget)
     return name;
 }
 
-static QString chainOf(QWidget *w)
-{
-    QString out;
-    for (; w; w = w->parentWidget())
-        out += QStringLiteral("\n    %1 %2x%3 min %4x%5 hint %6x%7 minset %8x%9 max %10x%11")
-                   .arg(TextCutFinder::nameOf(w)).arg(w->width()).arg(w->height())
-                   .arg(w->minimumSizeHint().width()).arg(w->minimumSizeHint().height())
-                   .arg(w->sizeHint().width()).arg(w->sizeHint().height())
-                   .arg(w->minimumWidth()).arg(w->minimumHeight()).arg(w->maximumWidth()).arg(w->maximumHeight());
-    return out;
-}
-
-// With LAYOUT_SHOTS set to a folder, every state looked at is saved there as
-// a picture, for a person to look at.
+// Every state looked at, saved for a person to look at (LAYOUT_SHOTS).
 static void saveShot(QWidget *window)
 {
     const QString folder = qEnvironmentVariable("LAYOUT_SHOTS");
@@ -360,26 +344,12 @@ static void saveShot(QWidget *window)
 QStringList TextCutFinder::cutsShown(QWidget *window)
 {
     saveShot(window);
-    if (qEnvironmentVariableIsSet("LAYOUT_DEBUG")) {
-        QStringList debug;
-        const QStringList cuts = cutsShownInner(window);
-        for (const QString &cut : cuts) {
-            debug << cut;
-        }
-        return debug;
-    }
-    return cutsShownInner(window);
-}
-
-QStringList TextCutFinder::cutsShownInner(QWidget *window)
-{
     QStringList cuts;
     QList<QWidget *> widgets = window->findChildren<QWidget *>();
     widgets.prepend(window);
     for (QWidget *widget : qAsConst(widgets)) {
         if (!widget->isVisible() || widget->window() != window)
             continue;
-        const int before = cuts.size();
         if (auto *label = qobject_cast<QLabel *>(widget))
             checkLabel(label, cuts);
         else if (auto *button = qobject_cast<QAbstractButton *>(widget))
@@ -398,33 +368,13 @@ QStringList TextCutFinder::cutsShownInner(QWidget *window)
             checkLineEdit(edit, cuts);
         else if (auto *combo = qobject_cast<QComboBox *>(widget))
             checkComboBox(combo, cuts);
-        if (cuts.size() > before && qEnvironmentVariableIsSet("LAYOUT_DEBUG"))
-            cuts.last() += chainOf(widget);
     }
     return cuts;
 }
 
 QStringList TextCutFinder::cutsIn(QWidget *window)
 {
-    if (qEnvironmentVariableIsSet("LAYOUT_INVALIDATE"))
-        for (QLayout *l : window->findChildren<QLayout *>())
-            if (l->parentWidget() && l->parentWidget()->objectName() == qEnvironmentVariable("LAYOUT_INVALIDATE")) { qWarning() << "inv" << l; l->invalidate(); }
     settle();
-    if (qEnvironmentVariableIsSet("LAYOUT_STALE")) {
-        for (QLayout *l : window->findChildren<QLayout *>()) {
-            for (int i = 0; i < l->count(); ++i) {
-                QLayoutItem *item = l->itemAt(i);
-                QWidget *w = item->widget();
-                if (!w || w->isHidden())
-                    continue;
-                QSize live = w->minimumSizeHint().expandedTo(QSize(0, 0));
-                if (w->minimumWidth() > 0) live.setWidth(w->minimumWidth());
-                if (w->minimumHeight() > 0) live.setHeight(w->minimumHeight());
-                if (item->minimumSize().width() < live.width())
-                    qWarning().noquote() << "stale" << TextCutFinder::nameOf(w) << item->minimumSize() << live << w->sizePolicy().horizontalPolicy();
-            }
-        }
-    }
     QStringList cuts = cutsShown(window);
     visitTabs(window, window, cuts);
     cuts.removeDuplicates();

@@ -9,6 +9,8 @@ class QWidget;
 // get less room than their text needs, and cells narrower than their column's
 // contents. Every tab of every tab widget is visited, scroll areas included.
 // Each cut is named by the widget's object name (or the nearest named parent).
+// With LAYOUT_SHOTS set to a folder, every state looked at is saved there as a
+// picture.
 class TextCutFinder
 {
 public:
@@ -16,5 +18,4 @@ public:
     // Only what is visible now, without visiting other tabs.
     static QStringList cutsShown(QWidget *window);
     static QString nameOf(const QWidget *widget);
-    static QStringList cutsShownInner(QWidget *window);
 };
