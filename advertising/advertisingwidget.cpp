@@ -1,5 +1,4 @@
 #include "advertisingwidget.h"
-#include "columnfitter.h"
 #include "ui_advertisingwidget.h"
 
 #include "advertisingtypes.h"
@@ -9,6 +8,7 @@
 #include "cadvperiodicwidget.h"
 #include "ccfgfileparse.h"
 #include "ccommand.h"
+#include "columnfitter.h"
 #include "cutil.h"
 #include "logger.h"
 #include "logmanager.h"

@@ -1,5 +1,4 @@
 #include "cconnectionwidget.h"
-#include "columnfitter.h"
 #include "plaintext.h"
 
 #include <QHeaderView>
@@ -14,6 +13,7 @@
 #include "advertisingdata.h"
 #include "ccommand.h"
 #include "cflatmessage.h"
+#include "columnfitter.h"
 #include "commandnames.h"
 #include "pageinterfaces.h"
 #include "cutil.h"

@@ -1,5 +1,4 @@
 #include "cgattwidget.h"
-#include "columnfitter.h"
 #include "ui_cgattwidget.h"
 
 #include "attributetext.h"
@@ -7,6 +6,7 @@
 #include "cgattcmddlg.h"
 #include "cmsg.h"
 #include "cflatmessage.h"
+#include "columnfitter.h"
 #include "commandnames.h"
 #include "csmdilog.h"
 #include "cutil.h"

@@ -1,5 +1,4 @@
 #include "ccigciswidget.h"
-#include "columnfitter.h"
 
 #include "ui_ccigciswidget.h"
 
@@ -8,6 +7,7 @@
 #include "cigparameterdialog.h"
 #include "cisparameterdialog.h"
 #include "cmsg.h"
+#include "columnfitter.h"
 #include "createcisdialog.h"
 #include "cutil.h"
 #include "isopanelarea.h"

@@ -1,5 +1,4 @@
 #include "manageciswidget.h"
-#include "columnfitter.h"
 
 #include "ui_manageciswidget.h"
 
@@ -7,6 +6,7 @@
 #include "ccommand.h"
 #include "cflatmessage.h"
 #include "cmsg.h"
+#include "columnfitter.h"
 #include "cutil.h"
 #include "datafolder.h"
 #include "filechooser.h"

@@ -1,11 +1,11 @@
 #include "ctestmodepage.h"
-#include "columnfitter.h"
-#include "textfit.h"
 
 #include "ccommand.h"
 #include "cflatmessage.h"
+#include "columnfitter.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "textfit.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -46,8 +46,7 @@ QSize FlatTabStyle::sizeFromContents(ContentsType type, const QStyleOption *opti
             return m_tabSize;
         // The text is drawn upright, line by line, whatever the bar's side.
         const QSize text = tab->fontMetrics.size(Qt::TextShowMnemonic, tab->text);
-        const QMargins room = shapeMargins() + buttonRoom(*tab)
-                              + QMargins(TextPadding, TextPadding, TextPadding, TextPadding);
+        const QMargins room = shapeMargins() + buttonRoom(*tab) + QMargins(TextPadding, 1, TextPadding, 1);
         return m_tabSize.expandedTo(text.grownBy(room));
     }
     return QProxyStyle::sizeFromContents(type, option, size, widget);
@@ -89,13 +88,11 @@ QRect FlatTabStyle::subElementRect(SubElement element, const QStyleOption *optio
         if (size.isEmpty())
             return QRect();
         QRect place(QPoint(0, 0), size);
-        if (vertical) {
-            place.moveCenter(inner.center());
+        place.moveCenter(inner.center());
+        if (vertical)
             place.moveTop(leading ? inner.top() + TextPadding / 2 : inner.bottom() - TextPadding / 2 - size.height());
-        } else {
-            place.moveCenter(inner.center());
+        else
             place.moveLeft(leading ? inner.left() + TextPadding / 2 : inner.right() - TextPadding / 2 - size.width());
-        }
         return place;
     };
     switch (element) {
