@@ -242,8 +242,9 @@ void checkProgressBar(QProgressBar *bar, QStringList &cuts)
     option.text = bar->text();
     option.textVisible = true;
     option.textAlignment = bar->alignment();
-    checkContents(bar, bar->text(), bar->style()->subElementRect(QStyle::SE_ProgressBarLabel, &option, bar), 0,
-                  cuts);
+    // The style may place the label beyond the bar; what is outside is not drawn.
+    const QRect label = bar->style()->subElementRect(QStyle::SE_ProgressBarLabel, &option, bar) & bar->rect();
+    checkContents(bar, bar->text(), label, 0, cuts);
 }
 
 void checkLineEdit(QLineEdit *edit, QStringList &cuts)
