@@ -170,6 +170,11 @@ void checkTabBar(QTabBar *bar, QStringList &cuts)
         if (i == bar->currentIndex())
             option.state |= QStyle::State_Selected;
         const QString what = TextCutFinder::nameOf(bar) + QStringLiteral(" tab ") + quoted(bar->tabText(i));
+        // A bar too short for its tabs scrolls them: those at its ends are cut.
+        if (!bar->rect().contains(option.rect)) {
+            cuts << what + QStringLiteral(": beyond the end of its bar");
+            continue;
+        }
         const QRect text = bar->style()->subElementRect(QStyle::SE_TabBarTabText, &option, bar);
         const QSize need = textSize(bar, option.text);
         if (text.width() < need.width() || text.height() < need.height()) {
