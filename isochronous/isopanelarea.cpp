@@ -16,8 +16,8 @@ IsoPanelArea::IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QS
     : m_page(page), m_area(area), m_title(title), m_titlePrefix(titlePrefix), m_sides(sides), m_link(link),
       m_logger(logger), m_settings(settings), m_dongleName(dongleName)
 {
-    // A panel needs more room than the page leaves it at the first window
-    // size: it scrolls, rather than squeezing the tables or growing the window.
+    // A panel is taller than the page at the first window size: it scrolls up
+    // and down rather than growing the window, and keeps its own width.
     auto *scroll = new TFlatScrollArea<QScrollArea>(page);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
@@ -32,6 +32,10 @@ IsoPanelArea::IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QS
     m_area->addWidget(placeholder);
     placeholder->show();
     placeholder->setEnabled(false);
+    placeholder->ensurePolished();
+    scroll->setMinimumWidth(placeholder->minimumSizeHint().width());
+    // Its wide size hint would otherwise outweigh the tables in the page's split.
+    scroll->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
 }
 
 manageCISWidget *IsoPanelArea::shown() const
