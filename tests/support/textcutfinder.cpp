@@ -1,28 +1,26 @@
 #include "textcutfinder.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPicture>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QTest>
 #include <QRadioButton>
-#include <QSet>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 

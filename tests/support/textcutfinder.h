@@ -5,10 +5,11 @@
 class QWidget;
 
 // Finds the texts a window cuts: labels, buttons, group titles, tab texts,
-// header sections, progress bar texts, line edits and combo box items that
-// get less room than their text needs, and cells narrower than their column's
-// contents. Every tab of every tab widget is visited, scroll areas included.
-// Each cut is named by the widget's object name (or the nearest named parent).
+// header sections, progress bar texts, line edits and the choice a combo box
+// shows that get less room than their text needs, and columns narrower than
+// the cells on show. Every tab of every tab widget is visited, scroll areas
+// included. Each cut is named by the widget's object name (or the nearest
+// named parent).
 // With LAYOUT_SHOTS set to a folder, every state looked at is saved there as a
 // picture.
 class TextCutFinder
