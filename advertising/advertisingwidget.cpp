@@ -8,6 +8,7 @@
 #include "cadvperiodicwidget.h"
 #include "ccfgfileparse.h"
 #include "ccommand.h"
+#include "columnfitter.h"
 #include "cutil.h"
 #include "logger.h"
 #include "logmanager.h"
@@ -49,8 +50,8 @@ advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString
     ui->tableView_advList->setModel(m_advListModel);
     ui->tableView_advList->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableView_advList->setSelectionMode(QAbstractItemView::SingleSelection);
-    ui->tableView_advList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui->tableView_advList->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ColumnFitter::attach(ui->tableView_advList, {}, ColumnFitter::TitlesAndCells, ColumnFitter::StretchAll);
 
     m_curAdvType = AdvertisingTypes::legacy();
 

@@ -13,6 +13,7 @@
 #include "advertisingdata.h"
 #include "ccommand.h"
 #include "cflatmessage.h"
+#include "columnfitter.h"
 #include "commandnames.h"
 #include "pageinterfaces.h"
 #include "cutil.h"
@@ -128,11 +129,8 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
     devicesView->setModel(m_devicesModel);
     devicesView->setSelectionBehavior(QAbstractItemView::SelectRows);
     devicesView->setSelectionMode(QAbstractItemView::SingleSelection);
-    devicesView->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[] = {150, 100, 70, 70, 220, 100};
-    for (int column = 0; column < 6; ++column)
-        devicesView->setColumnWidth(column, widths[column]);
     devicesView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ColumnFitter::attach(devicesView, {150, 100, 70, 70, 220, 100}, ColumnFitter::TitlesOnly, ColumnFitter::StretchLast);
     ui->tableView_devices->setTopInset(25);
 
     QTableView *listView = ui->tableView_deviceList;

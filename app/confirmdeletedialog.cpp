@@ -6,10 +6,12 @@ confirmdeletedialog::confirmdeletedialog(QWidget *parent)
     , ui(new Ui::confirmdeletedialog)
 {
     ui->setupUi(this);
-    // The form's width fits the question only in some fonts.
-    QLabel *question = ui->label;
-    question->resize(qMax(question->width(), question->sizeHint().width()),
-                     qMax(question->height(), question->sizeHint().height()));
+    // The form's places fit its texts only in some fonts; the style sheet's
+    // font first, since it decides what the texts need.
+    ensurePolished();
+    for (QWidget *text : {static_cast<QWidget *>(ui->label), static_cast<QWidget *>(ui->buttonYes),
+                          static_cast<QWidget *>(ui->buttonNo)})
+        text->resize(text->size().expandedTo(text->sizeHint()));
 }
 
 confirmdeletedialog::~confirmdeletedialog()

@@ -18,3 +18,9 @@ QRect MyTabStyle::drawTabShape(QPainter *painter, const QStyleOptionTab &tab) co
     painter->drawPolygon(shape);
     return rect;
 }
+
+QMargins MyTabStyle::shapeMargins() const
+{
+    // The slanted left edge.
+    return QMargins(20, 0, 0, 0);
+}

@@ -2,7 +2,8 @@
 
 #include "flattabstyle.h"
 
-// Draws the dongle tabs as slanted flat labels, every tab 100 x 28.
+// Draws the dongle tabs as slanted flat labels, 100 x 28 unless the text
+// needs more.
 class MyTabStyle : public FlatTabStyle
 {
     Q_OBJECT
@@ -11,4 +12,5 @@ public:
 
 protected:
     QRect drawTabShape(QPainter *painter, const QStyleOptionTab &tab) const override;
+    QMargins shapeMargins() const override;
 };

@@ -6,6 +6,7 @@
 #include "cgattcmddlg.h"
 #include "cmsg.h"
 #include "cflatmessage.h"
+#include "columnfitter.h"
 #include "commandnames.h"
 #include "csmdilog.h"
 #include "cutil.h"
@@ -154,9 +155,12 @@ void CGattWidget::setBatchControlsEnabled(bool enabled)
 
 void CGattWidget::setColumnWidths()
 {
-    const int widths[] = {120, 120, 160, 300, 120};
-    for (int column = 0; column < AttributeText::ColumnCount; ++column)
-        ui->treeView->setColumnWidth(column, widths[column]);
+    // Widened to the longest UUID or value on show.
+    if (!m_columnFitter)
+        m_columnFitter = ColumnFitter::attach(ui->treeView, {120, 120, 160, 300, 120}, ColumnFitter::TitlesAndCells,
+                                              ColumnFitter::StretchLast);
+    else
+        m_columnFitter->refit();
 }
 
 void CGattWidget::scheduleTableRebuild(bool withValueRows)

@@ -20,6 +20,7 @@
 class CGattCmdDlg;
 class csmdilog;
 class CMsg;
+class ColumnFitter;
 class GattTableModel;
 class LogManager;
 class TreeModel;
@@ -129,6 +130,7 @@ private:
     void registerHandlers();
     void setBatchControlsEnabled(bool enabled);
     void setColumnWidths();
+    ColumnFitter *m_columnFitter = nullptr;
     // The flat list follows every discovery result, but a burst of results
     // is shown once, after the last of the burst: rebuilding it per frame
     // costs the square of the database's size.

@@ -14,6 +14,7 @@
 
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStandardItemModel>
 
 namespace {
@@ -82,6 +83,11 @@ CL2capWidget::CL2capWidget(CMsg *link, LogManager *logger, const QString *dongle
     ui->verticalLayoutSdu->addWidget(placeholder);
     placeholder->show();
     placeholder->setEnabled(false);
+    // The channel page scrolls up and down only, so it keeps its own width in the split.
+    placeholder->ensurePolished();
+    ui->scrollAreaSdu->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui->scrollAreaSdu->setMinimumWidth(placeholder->minimumSizeHint().width()
+                                       + ui->scrollAreaSdu->verticalScrollBar()->sizeHint().width());
 
     m_fields.insert(QStringLiteral("condix"), int(m_condix));
     if (m_link)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "columnfitter.h"
+
 #include "bigfields.h"
 #include "bisdatatablemodel.h"
 #include "isopanelarea.h"
@@ -83,9 +85,10 @@ protected:
         for (TFlatScrollArea<QTableView> *view : {bigView, bisView}) {
             view->setSelectionBehavior(QAbstractItemView::SelectRows);
             view->setSelectionMode(QAbstractItemView::SingleSelection);
-            view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
             view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             view->setTopInset(25);
+            // Stretched to the width, but never below a title or a value.
+            ColumnFitter::attach(view, {}, ColumnFitter::TitlesAndCells, ColumnFitter::StretchAll);
         }
         m_panels.reset(new IsoPanelArea(this, panelArea, panelTitle, QStringLiteral("BIS Connection Handle: "),
                                         receiver ? IsoPanelArea::Sides::ReceiveOnly : IsoPanelArea::Sides::SendOnly,

@@ -7,6 +7,7 @@
 #include "cigparameterdialog.h"
 #include "cisparameterdialog.h"
 #include "cmsg.h"
+#include "columnfitter.h"
 #include "createcisdialog.h"
 #include "cutil.h"
 #include "isopanelarea.h"
@@ -27,9 +28,10 @@ void setUpTable(TFlatScrollArea<QTableView> *view)
 {
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     view->setTopInset(25);
+    // Stretched to the width, but never below a title or a value.
+    ColumnFitter::attach(view, {}, ColumnFitter::TitlesAndCells, ColumnFitter::StretchAll);
 }
 
 } // namespace

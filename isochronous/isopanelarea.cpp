@@ -2,11 +2,13 @@
 
 #include "isouplink.h"
 #include "manageciswidget.h"
+#include "tflatscrollarea.h"
 #include "uplinkstatus.h"
 
 #include <QDialog>
 #include <QLabel>
 #include <QLayout>
+#include <QVBoxLayout>
 
 IsoPanelArea::IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Sides sides,
                            CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
@@ -14,10 +16,26 @@ IsoPanelArea::IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QS
     : m_page(page), m_area(area), m_title(title), m_titlePrefix(titlePrefix), m_sides(sides), m_link(link),
       m_logger(logger), m_settings(settings), m_dongleName(dongleName)
 {
+    // A panel is taller than the page at the first window size: it scrolls up
+    // and down rather than growing the window, and keeps its own width.
+    auto *scroll = new TFlatScrollArea<QScrollArea>(page);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    auto *content = new QWidget(scroll);
+    auto *panels = new QVBoxLayout(content);
+    panels->setContentsMargins(0, 0, 0, 0);
+    scroll->setWidget(content);
+    area->addWidget(scroll);
+    m_area = panels;
+
     manageCISWidget *placeholder = create(PlaceholderHandle);
     m_area->addWidget(placeholder);
     placeholder->show();
     placeholder->setEnabled(false);
+    placeholder->ensurePolished();
+    scroll->setMinimumWidth(placeholder->minimumSizeHint().width());
+    // Its wide size hint would otherwise outweigh the tables in the page's split.
+    scroll->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
 }
 
 manageCISWidget *IsoPanelArea::shown() const

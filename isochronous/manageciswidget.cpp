@@ -6,6 +6,7 @@
 #include "ccommand.h"
 #include "cflatmessage.h"
 #include "cmsg.h"
+#include "columnfitter.h"
 #include "cutil.h"
 #include "datafolder.h"
 #include "filechooser.h"
@@ -38,9 +39,8 @@ manageCISWidget::manageCISWidget(CMsg *msg, LogManager *logger, QMap<QString, QV
     ui->tableView_receivedata->setModel(m_receiveModel);
 
     QHeaderView *header = ui->tableView_receivedata->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::Interactive);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->setStretchLastSection(true);
+    ColumnFitter::attach(ui->tableView_receivedata, {}, ColumnFitter::TitlesOnly, ColumnFitter::StretchLast);
     ui->tableView_receivedata->setTopInset(25);
 
     ui->lineEdit_times->setIntType(QStringLiteral("0"), QStringLiteral("1000000"), QStringLiteral("4"),

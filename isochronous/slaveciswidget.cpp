@@ -6,6 +6,7 @@
 #include "cmsg.h"
 #include "isouplink.h"
 #include "manageciswidget.h"
+#include "tflatscrollarea.h"
 #include "uplinkstatus.h"
 
 SlaveCISWidget::SlaveCISWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
@@ -34,8 +35,18 @@ SlaveCISWidget::SlaveCISWidget(CMsg *link, LogManager *logger, QMap<QString, QVa
     ui->label_connectHandle->setText(QStringLiteral("CIS Connection Handle: %1").arg(handle));
     m_panel = new manageCISWidget(link, logger, settings, QString::number(handle), dongleName, this);
     m_panel->setParameters(QString::number(MaxSdu), QString());
-    ui->layout_manageCIS->addWidget(m_panel);
+    // The panel is taller than the page at the first window size: it scrolls
+    // up and down rather than growing the window, and keeps its own width.
+    auto *scroll = new TFlatScrollArea<QScrollArea>(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(m_panel);
+    ui->layout_manageCIS->addWidget(scroll);
     m_panel->show();
+    m_panel->ensurePolished();
+    scroll->setMinimumWidth(m_panel->minimumSizeHint().width());
+    // Its wide size hint would otherwise outweigh the fields in the page's split.
+    scroll->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
     ui->splitter->setStretchFactor(0, 7);
     ui->splitter->setStretchFactor(1, 3);
     if (link)

@@ -2,8 +2,10 @@
 
 #include "ccommand.h"
 #include "cflatmessage.h"
+#include "columnfitter.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "textfit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -52,6 +54,8 @@ void CTestModePage::setUpPage(const Controls &controls, const Texts &texts)
     m_texts = texts;
     for (QPushButton *button : {m_ui.set, m_ui.send, m_ui.clearRx})
         button->setStyleSheet(QString::fromLatin1(PressedLook));
+    for (QLineEdit *edit : findChildren<QLineEdit *>())
+        TextFit::keepWhole(edit);
     initRxTable();
     initMsgMap();
 
@@ -81,10 +85,10 @@ void CTestModePage::initRxTable()
     font.setWeight(75);
     table->horizontalHeader()->setFont(font);
     table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->setColumnWidth(0, 100);
+    QVector<int> widths{100};
     for (int column = 1; column + 1 < m_texts.columns.size(); ++column)
-        table->setColumnWidth(column, 70);
+        widths << 70;
+    ColumnFitter::attach(table, widths, ColumnFitter::TitlesOnly, ColumnFitter::StretchLast);
     table->setShowGrid(false);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -122,6 +122,8 @@ private slots:
         QCOMPARE(shown.first().first().toString(), QStringLiteral("Renamed"));
     }
 
+    // Flat boxes 24 x 90, taller where a title written one letter per line
+    // needs more.
     void tabsAreFlatBoxesOfOneSize()
     {
         QScopedPointer<CLayerWidget> page(makePage(nullptr, nullptr));
@@ -129,8 +131,11 @@ private slots:
         page->show();
         QVERIFY(QTest::qWaitForWindowExposed(page.data()));
         QTabBar *bar = page->tabWidget()->tabBar();
-        for (int i = 0; i < bar->count(); ++i)
-            QCOMPARE(bar->tabRect(i).size(), QSize(24, 90));
+        for (int i = 0; i < bar->count(); ++i) {
+            const QSize title = bar->fontMetrics().size(Qt::TextShowMnemonic, bar->tabText(i));
+            QCOMPARE(bar->tabRect(i).width(), 24);
+            QVERIFY(bar->tabRect(i).height() >= qMax(90, title.height()));
+        }
 
         page->tabWidget()->setCurrentIndex(1);
         const QImage image = bar->grab().toImage();

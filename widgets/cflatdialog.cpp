@@ -82,3 +82,11 @@ void CFlatDialog::mouseMoveEvent(QMouseEvent *event)
         return;
     move(event->globalPos() - m_dragOffset);
 }
+
+void CFlatDialog::showEvent(QShowEvent *event)
+{
+    // Polished first, so that the style sheet's fonts are in the form's hint.
+    m_content->ensurePolished();
+    m_content->setMinimumSize(m_content->minimumSize().expandedTo(m_content->minimumSizeHint()));
+    QDialog::showEvent(event);
+}

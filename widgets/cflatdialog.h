@@ -6,6 +6,7 @@
 #include "ui_cflatdialog.h"
 
 class QMouseEvent;
+class QShowEvent;
 
 // Frameless base of every dialog: blue title bar, thin border, drop shadow.
 // Derived dialogs build their own form into m_content.
@@ -22,6 +23,9 @@ public:
     void setTitle(const QString &text);
 
 protected:
+    // A fixed minimum size of the built form gives way to what the form's own
+    // texts need, which a fixed number cannot know.
+    void showEvent(QShowEvent *event) override;
     // Keeps the window's own title (what a task bar or a screen reader shows)
     // equal to the title bar, whatever a derived form built on the dialog sets.
     void changeEvent(QEvent *event) override;

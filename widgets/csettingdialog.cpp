@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 // Static libraries do not register their resources on their own.
 static void initSettingsResource()
@@ -232,6 +233,19 @@ void CSettingDialog::buildCatalogTree()
 {
     for (CSettingGroup *group : qAsConst(m_groups))
         group->createTreeItem(m_ui.catalogTreeWidget);
+    // As wide as its longest title, those of folded subgroups included; the
+    // style sheet's font first, since it decides what the titles need.
+    QTreeWidget *tree = m_ui.catalogTreeWidget;
+    tree->ensurePolished();
+    int need = 0;
+    for (QTreeWidgetItemIterator item(tree); *item; ++item) {
+        int depth = tree->rootIsDecorated() ? 1 : 0;
+        for (QTreeWidgetItem *up = (*item)->parent(); up; up = up->parent())
+            ++depth;
+        // The item view keeps a few pixels beside each text.
+        need = qMax(need, depth * tree->indentation() + tree->fontMetrics().horizontalAdvance((*item)->text(0)) + 8);
+    }
+    tree->setMinimumWidth(qMax(tree->minimumWidth(), need + 2 * tree->frameWidth()));
 }
 
 void CSettingDialog::showFirstSettingGroup()

@@ -1,5 +1,7 @@
 #include "cvalidatelineedit.h"
 
+#include "textfit.h"
+
 #include "fieldvalue.h"
 
 #include <QIntValidator>
@@ -62,6 +64,7 @@ CValidateLineEdit::CValidateLineEdit(QWidget *parent)
     , m_regExpValidator(new QRegExpValidator(this))
     , m_intValidator(new QIntValidator(this))
 {
+    TextFit::keepWhole(this);
     // Plain decimal digits only: a group separator would pass the validator
     // and then read as no number at all.
     QLocale plain = QLocale::c();

@@ -3,6 +3,7 @@
 
 #include "widgetresources.h"
 
+#include <QLabel>
 #include <QPixmap>
 #include <QTimerEvent>
 
@@ -26,6 +27,29 @@ DiagramWidget::DiagramWidget(QWidget *parent)
     setupUi(this);
     m_lines = {m_line1, m_line2, m_line3, m_line4, m_line5, m_line6};
     setState(2);
+    // The style sheet's font first: it decides what the texts need.
+    ensurePolished();
+    fitLabels();
+}
+
+void DiagramWidget::fitLabels()
+{
+    for (QLabel *label : findChildren<QLabel *>()) {
+        if (!label->pixmap(Qt::ReturnByValue).isNull())
+            continue;
+        const QSize need = label->sizeHint();
+        QRect place = label->geometry();
+        if (place.width() >= need.width() && place.height() >= need.height())
+            continue;
+        const QPoint centre = place.center();
+        place.setSize(place.size().expandedTo(need));
+        place.moveCenter(centre);
+        if (place.left() < 0)
+            place.moveLeft(0);
+        if (place.right() >= width())
+            place.moveRight(width() - 1);
+        label->setGeometry(place);
+    }
 }
 
 int DiagramWidget::getState() const
@@ -60,21 +84,25 @@ void DiagramWidget::setState(int state)
 void DiagramWidget::setDongleName(const QString &name)
 {
     PlainText::show(m_lbDongle, name);
+    fitLabels();
 }
 
 void DiagramWidget::setDongleAddress(const QString &address)
 {
     PlainText::show(m_lbDongleAddr, address);
+    fitLabels();
 }
 
 void DiagramWidget::setPeerInfo(const QString &info)
 {
     PlainText::show(m_lbDevice, info);
+    fitLabels();
 }
 
 void DiagramWidget::setPeerAddress(const QString &address)
 {
     PlainText::show(m_lbDeviceAddr, address);
+    fitLabels();
 }
 
 void DiagramWidget::setConnIntervalMin(double milliseconds)

@@ -33,6 +33,9 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    // The form places its labels by hand: one whose text needs more room
+    // grows about its centre, kept inside the diagram.
+    void fitLabels();
     QVector<QFrame *> m_lines;
     int m_state;
     int m_timerId;

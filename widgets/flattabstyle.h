@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMargins>
+
 #include <QProxyStyle>
 #include <QSize>
 
@@ -7,7 +9,8 @@ class QStyleOptionTab;
 
 // Paints tab bar tabs as flat labels of one size: an outlined shape, blue
 // with white text when selected, white with black text otherwise. A derived
-// style gives the shape.
+// style gives the shape. A tab whose text and buttons need more room than
+// that size grows to hold them.
 class FlatTabStyle : public QProxyStyle
 {
     Q_OBJECT
@@ -20,11 +23,15 @@ public:
                            const QWidget *widget) const override;
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                      const QWidget *widget = nullptr) const override;
+    // The tab text's place: the shape's inner part beside the tab's buttons.
+    QRect subElementRect(SubElement element, const QStyleOption *option, const QWidget *widget) const override;
 
 protected:
     // Draws the tab's outline and fill with the pen and brush already set;
-    // returns the rectangle the text is centred in.
+    // returns the shape's rectangle.
     virtual QRect drawTabShape(QPainter *painter, const QStyleOptionTab &tab) const = 0;
+    // What of the shape's rectangle the text must keep clear of.
+    virtual QMargins shapeMargins() const { return QMargins(); }
 
 private:
     QSize m_tabSize;
