@@ -534,8 +534,9 @@ void TestAdvPage::everyActionHitsTheHighlightedSet()
     QCOMPARE(big.first().first().value<uint8_t>(), uint8_t(1));
     int before = rig.dongle.receivedCount();
     QTest::mouseClick(start, Qt::LeftButton);
-    QVERIFY(rig.waitUntil([&] { return !rig.adv->isAdvertising(1); }));
+    QVERIFY(rig.waitUntil([&] { return !AdvPageDriver::rowAdvertising(&rig.page, 1); }));
     QCOMPARE(rig.downlinks("01@29").last().mid(5, 1), hex("01"));
+    QCOMPARE(start->text(), QStringLiteral("Start Advertising"));
     QVERIFY(rig.adv->isAdvertising(0));
 
     // Delete takes the highlighted set; the set that moves into its row is the current one.
@@ -692,6 +693,8 @@ void TestAdvPage::acknowledgementsMatchTheAwaitedStep()
         // The set is not shown advertising before the dongle says so.
         QCOMPARE(rig.button("btnStartAdv")->text(), QStringLiteral("Start Advertising"));
     }
+    QVERIFY(rig.waitForDownlinks(3));
+    QTest::qWait(30);
     QCOMPARE(rig.dongle.receivedIds(), (QStringList{"01@23", "01@25", "01@27"}));
     // The data went out once, before the start.
     QCOMPARE(rig.dongle.receivedBytes().at(1).mid(5, 1), hex("00"));
