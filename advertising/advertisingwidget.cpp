@@ -8,12 +8,15 @@
 #include "cadvperiodicwidget.h"
 #include "ccfgfileparse.h"
 #include "ccommand.h"
+#include "cflatmessage.h"
 #include "columnfitter.h"
 #include "cutil.h"
 #include "logger.h"
 #include "logmanager.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPointer>
 
 namespace {
 
@@ -22,7 +25,37 @@ const char START_TEXT[] = "Start Advertising";
 const char STOP_TEXT[] = "Stop Advertising";
 const char START_COMMAND[] = "Legacy Advertising Start";
 const char STOP_COMMAND[] = "Advertising Stop";
+const char START_ACK[] = "BB@01@27";
 const int MaxSets = 5;
+
+// Each kind of set has its own parameter and data commands, so its own acknowledgements.
+struct KindAcks
+{
+    QString parameters;
+    QString data;
+};
+
+KindAcks acksOf(const QString &advType)
+{
+    if (advType == AdvertisingTypes::extended())
+        return {QStringLiteral("BB@01@2B"), QStringLiteral("BB@01@2D")};
+    if (advType == AdvertisingTypes::periodic())
+        return {QStringLiteral("BB@01@31"), QStringLiteral("BB@01@33")};
+    return {QStringLiteral("BB@01@23"), QStringLiteral("BB@01@25")};
+}
+
+QString uplinkName(const QString &id)
+{
+    return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(id);
+}
+
+QString statusName(const char *enumName, int status)
+{
+    const QString name = CCommand::enumText(enumName, status);
+    if (!name.isEmpty())
+        return name;
+    return QStringLiteral("status 0x") + QString::number(status, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -39,10 +72,13 @@ advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString
     ui->setupUi(this);
     ui->m_Vsplitter->setStretchFactor(0, 4);
     ui->m_Vsplitter->setStretchFactor(1, 6);
-    ui->btnConnAdvBIG->hide();
 
-    for (const QString &type : AdvertisingTypes::all())
-        m_typeWidgets.insert(type, makeForm(type));
+    // A preview belongs to no set: what would be typed into it could never be sent.
+    for (const QString &type : AdvertisingTypes::all()) {
+        CAdvBaseWidget *preview = makeForm(type);
+        preview->setEnabled(false);
+        m_typeWidgets.insert(type, preview);
+    }
     showAdvWidget(m_typeWidgets.value(AdvertisingTypes::legacy()));
 
     m_addAdvertisingDialog = new CAddAdvertisingDialog(logger, this);
@@ -61,12 +97,13 @@ advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString
             &advertisingWidget::on_adverTypeChanged);
     connect(this, &advertisingWidget::advTypeIndexChanged, m_addAdvertisingDialog,
             &CAddAdvertisingDialog::on_advTableClicked);
-    connect(ui->tableView_advList, &QAbstractItemView::pressed, this, &advertisingWidget::on_tableView_advListClicked);
+    connect(ui->tableView_advList->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &advertisingWidget::onCurrentSetChanged);
 
     m_uplinkHandlers.add({
         {"BB@01@23", &advertisingWidget::paramSetProc},
         {"BB@01@25", &advertisingWidget::dataSetProc},
-        {"BB@01@27", &advertisingWidget::SDKProc},
+        {"BB@01@27", &advertisingWidget::startAckProc},
         {"DD@01@28", &advertisingWidget::advertisingStartProc},
         {"BB@01@29", &advertisingWidget::SDKProc},
         {"DD@01@2A", &advertisingWidget::advertisingStopProc},
@@ -147,6 +184,10 @@ void advertisingWidget::on_btnAddAdvList_clicked()
     m_addAdvertisingDialog->fillFreeAdvIndexes(m_advListModel->items());
     emit advTypeIndexChanged(m_curAdvType);
     m_addAdvertisingDialog->exec();
+    // The dialog previewed its types in the pane; it shows the current set again.
+    const QModelIndex current = ui->tableView_advList->currentIndex();
+    if (current.isValid())
+        onCurrentSetChanged(current);
 }
 
 void advertisingWidget::on_adverTypeChanged(QString advType)
@@ -160,36 +201,47 @@ void advertisingWidget::on_addAdvertisingItem(int advIndex, QString advType)
     m_curAdvType = advType;
     m_advListModel->addItem(advListItem{advIndex, advType, 0});
     CAdvBaseWidget *form = makeForm(advType);
-    showAdvWidget(form);
     // A stale form under the same index would otherwise leak and stay shown.
     if (CAdvBaseWidget *old = m_advWidgets.value(uint(advIndex)))
         delete old;
     m_advWidgets.insert(uint(advIndex), form);
+    // The new set is the one on screen; the model reset left no current row,
+    // which the window would otherwise fill with row 0 when it gets the focus back.
+    makeCurrent(m_advListModel->items().size() - 1);
     updateAddButton();
 }
 
-void advertisingWidget::on_tableView_advListClicked(const QModelIndex &index)
+void advertisingWidget::onCurrentSetChanged(const QModelIndex &current)
 {
-    if (!index.isValid() || index.row() < 0 || index.row() >= m_advListModel->items().size()) {
-        m_logger->log(QStringLiteral("The pressed row is not in the advertisement list."), LogLevel::Debug);
-        return;
+    if (current.isValid() && current.row() < m_advListModel->items().size()) {
+        const advListItem item = m_advListModel->items().at(current.row());
+        m_curAdvType = item.advType;
+        if (CAdvBaseWidget *form = m_advWidgets.value(uint(item.advIndex)))
+            showAdvWidget(form);
     }
-    const advListItem item = m_advListModel->items().at(index.row());
-    m_curAdvType = item.advType;
-    if (CAdvBaseWidget *form = m_advWidgets.value(uint(item.advIndex)))
-        showAdvWidget(form);
     refreshButtonsForCurrentRow();
+}
+
+void advertisingWidget::makeCurrent(int row)
+{
+    ui->tableView_advList->setCurrentIndex(m_advListModel->index(row, 0));
 }
 
 void advertisingWidget::refreshButtonsForCurrentRow()
 {
     const int row = ui->tableView_advList->currentIndex().row();
-    if (row < 0 || row >= m_advListModel->items().size())
+    if (row < 0 || row >= m_advListModel->items().size()) {
+        ui->btnStartAdv->setEnabled(false);
+        showStartButton(false);
+        ui->btnConnAdvBIG->setEnabled(false);
         return;
+    }
     const advListItem &item = m_advListModel->items().at(row);
-    ui->btnStartAdv->setEnabled(true);
-    showStartButton(item.status == 1);
-    ui->btnConnAdvBIG->setEnabled(item.status == 1 && item.advType == AdvertisingTypes::periodic());
+    const bool advertising = item.status == 1;
+    // A second start would take the first one's acknowledgements.
+    ui->btnStartAdv->setEnabled(advertising || m_start.advIndex < 0);
+    showStartButton(advertising);
+    ui->btnConnAdvBIG->setEnabled(advertising && item.advType == AdvertisingTypes::periodic());
 }
 
 int advertisingWidget::currentRow()
@@ -202,24 +254,14 @@ int advertisingWidget::currentRow()
     return current.row();
 }
 
-int advertisingWidget::startingRow()
-{
-    const QVector<advListItem> &items = m_advListModel->items();
-    for (int row = 0; row < items.size(); ++row) {
-        if (m_startingIndex >= 0 && items.at(row).advIndex == m_startingIndex)
-            return row;
-    }
-    m_startingIndex = -1;
-    m_logger->log(QString::fromLatin1(ROW_ERROR), LogLevel::Error);
-    return -1;
-}
-
-void advertisingWidget::sendIndexCommand(const QString &command, int advIndex)
+bool advertisingWidget::sendIndexCommand(const QString &command, int advIndex)
 {
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("advIndex"), CUtil::valueToArray(0, quint64(advIndex), 1));
-    if (!CCommand::sendMsg(m_msg, m_logger, command, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, command);
+    if (CCommand::sendMsg(m_msg, m_logger, command, fields, QMap<QString, QVariant>()))
+        return true;
+    CCommand::logSendFailed(m_logger, command);
+    return false;
 }
 
 void advertisingWidget::on_btnStartAdv_clicked()
@@ -230,61 +272,120 @@ void advertisingWidget::on_btnStartAdv_clicked()
     const advListItem item = m_advListModel->items().at(row);
     const QByteArray advIndex = CUtil::valueToArray(0, quint64(item.advIndex), 1);
     if (ui->btnStartAdv->text() == QLatin1String(START_TEXT)) {
+        if (m_start.advIndex >= 0)
+            return;
         CAdvBaseWidget *form = m_advWidgets.value(uint(item.advIndex));
         if (!form) {
             m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnStartAdv_clicked"));
             return;
         }
-        m_startingIndex = item.advIndex;
-        if (!form->setAdvParameter(advIndex))
-            m_startingIndex = -1;
+        setFailure(item.advIndex, QString());
+        m_awaitingStartEvent.remove(item.advIndex);
+        QPointer<advertisingWidget> self(this);
+        // A refusal box runs the event loop, where a reset may take the set.
+        if (!form->setAdvParameter(advIndex) || !self)
+            return;
+        const KindAcks acks = acksOf(item.advType);
+        m_start.advIndex = item.advIndex;
+        m_start.awaitedAck = acks.parameters;
+        m_start.dataAck = acks.data;
+        refreshButtonsForCurrentRow();
     } else if (ui->btnStartAdv->text() == QLatin1String(STOP_TEXT)) {
         sendIndexCommand(QString::fromLatin1(STOP_COMMAND), item.advIndex);
     }
 }
 
-bool advertisingWidget::acknowledgedWithSuccess(const QByteArray &frame)
+bool advertisingWidget::isAwaited(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logger, frame);
-    if (UplinkStatus::acknowledgement(frame) == 0)
+    const QString id = CCommand::getUpLinkId(frame);
+    if (m_start.advIndex >= 0 && id == m_start.awaitedAck && UplinkStatus::acknowledgement(frame))
         return true;
-    // A refused step ends the start; the set stays stopped.
-    m_startingIndex = -1;
+    QString line = QStringLiteral("Unexpected acknowledgement: ") + uplinkName(id);
+    if (m_start.advIndex >= 0)
+        line += QStringLiteral(" (advertising set %1 waits for %2).")
+                    .arg(m_start.advIndex)
+                    .arg(uplinkName(m_start.awaitedAck));
+    else
+        line += QStringLiteral(" (no advertising set is being started).");
+    m_logger->log(line, LogLevel::Warn);
     return false;
+}
+
+bool advertisingWidget::stepSucceeded(const QByteArray &frame)
+{
+    const uchar status = *UplinkStatus::acknowledgement(frame);
+    if (status == 0)
+        return true;
+    const int advIndex = m_start.advIndex;
+    const QString step = uplinkName(m_start.awaitedAck);
+    endStart();
+    reportStartFailure(advIndex, QStringLiteral("the dongle refused ") + step, statusName("SDK_STATUS_RSP", status));
+    return false;
+}
+
+void advertisingWidget::sendStart(int advIndex)
+{
+    m_start.awaitedAck = QString::fromLatin1(START_ACK);
+    // Without the command no acknowledgement comes.
+    if (!sendIndexCommand(QString::fromLatin1(START_COMMAND), advIndex))
+        endStart();
+}
+
+void advertisingWidget::endStart()
+{
+    m_start = StartStep();
+    refreshButtonsForCurrentRow();
+}
+
+void advertisingWidget::reportStartFailure(int advIndex, const QString &reason, const QString &status)
+{
+    setFailure(advIndex, QStringLiteral("Not started: ") + status);
+    CFlatMessage::information(
+        this, QStringLiteral("ERROR"),
+        QStringLiteral("Advertising set %1 did not start: %2 (%3).").arg(advIndex).arg(reason, status));
 }
 
 void advertisingWidget::paramSetProc(const QByteArray &frame)
 {
-    if (!acknowledgedWithSuccess(frame))
+    CCommand::lastSDKProc(m_logger, frame);
+    if (!isAwaited(frame) || !stepSucceeded(frame))
         return;
-    const int row = startingRow();
-    if (row < 0)
-        return;
-    const advListItem item = m_advListModel->items().at(row);
-    CAdvBaseWidget *form = m_advWidgets.value(uint(item.advIndex));
+    const int advIndex = m_start.advIndex;
+    CAdvBaseWidget *form = m_advWidgets.value(uint(advIndex));
     if (!form) {
-        m_startingIndex = -1;
+        endStart();
         m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::paramSetProc"));
         return;
     }
     auto *legacy = qobject_cast<CAdvLegacyWidget *>(form);
     if (legacy && legacy->isDirectedAdv()) {
-        m_startingIndex = -1;
-        sendIndexCommand(QString::fromLatin1(START_COMMAND), item.advIndex);
+        sendStart(advIndex);
         return;
     }
-    form->setAdvData(CUtil::valueToArray(0, quint64(item.advIndex), 1));
+    m_start.awaitedAck = m_start.dataAck;
+    QPointer<advertisingWidget> self(this);
+    // The form's refusal box runs the event loop, where a reset may end this start.
+    if (form->setAdvData(CUtil::valueToArray(0, quint64(advIndex), 1)) || !self)
+        return;
+    if (m_start.advIndex == advIndex)
+        endStart();
 }
 
 void advertisingWidget::dataSetProc(const QByteArray &frame)
 {
-    if (!acknowledgedWithSuccess(frame))
+    CCommand::lastSDKProc(m_logger, frame);
+    if (!isAwaited(frame) || !stepSucceeded(frame))
         return;
-    const int row = startingRow();
-    if (row < 0)
+    sendStart(m_start.advIndex);
+}
+
+void advertisingWidget::startAckProc(const QByteArray &frame)
+{
+    CCommand::SDKProc(m_logger, frame);
+    if (!isAwaited(frame) || !stepSucceeded(frame))
         return;
-    m_startingIndex = -1;
-    sendIndexCommand(QString::fromLatin1(START_COMMAND), m_advListModel->items().at(row).advIndex);
+    m_awaitingStartEvent.insert(m_start.advIndex);
+    endStart();
 }
 
 void advertisingWidget::SDKProc(const QByteArray &frame)
@@ -300,6 +401,8 @@ void advertisingWidget::setStatus(int advIndex, quint8 status)
             continue;
         advListItem item = items.at(row);
         item.status = status;
+        if (status == 1)
+            item.failure.clear();
         m_advListModel->updateItem(row, item);
         refreshButtonsForCurrentRow();
     }
@@ -308,20 +411,37 @@ void advertisingWidget::setStatus(int advIndex, quint8 status)
         form->setEnabled(status == 0);
 }
 
+void advertisingWidget::setFailure(int advIndex, const QString &failure)
+{
+    QVector<advListItem> &items = m_advListModel->items();
+    for (int row = 0; row < items.size(); ++row) {
+        if (items.at(row).advIndex != advIndex || items.at(row).failure == failure)
+            continue;
+        advListItem item = items.at(row);
+        item.failure = failure;
+        m_advListModel->updateItem(row, item);
+    }
+}
+
 void advertisingWidget::advertisingStartProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     const UplinkStatus::Result result = m_status.check(frame, __LINE__, QStringLiteral("advertisingWidget::advertisingStartProc"),
                                                        &fields, UplinkStatus::KeepFailureQuiet);
+    const std::optional<uchar> index = UplinkStatus::byteField(fields, QStringLiteral("advIndex"));
     if (result == UplinkStatus::Failed) {
-        CCommand::completeResultToLog(m_logger,
-                                      CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame)),
-                                      *UplinkStatus::byteField(fields, QStringLiteral("status")));
+        const QString name = uplinkName(CCommand::getUpLinkId(frame));
+        const uchar status = *UplinkStatus::byteField(fields, QStringLiteral("status"));
+        CCommand::completeResultToLog(m_logger, name, status);
+        // Told once, for the start the page asked for; any other such event is only logged.
+        if (index && m_awaitingStartEvent.remove(*index))
+            reportStartFailure(*index, name + QStringLiteral(" failed"), statusName("STATUS_RSP", status));
         return;
     }
-    const std::optional<uchar> index = UplinkStatus::byteField(fields, QStringLiteral("advIndex"));
-    if (result == UplinkStatus::Succeeded && index)
+    if (result == UplinkStatus::Succeeded && index) {
+        m_awaitingStartEvent.remove(*index);
         setStatus(*index, 1);
+    }
 }
 
 void advertisingWidget::advertisingStopProc(const QByteArray &frame)
@@ -345,8 +465,9 @@ void advertisingWidget::on_btnDeleteAdvList_clicked()
         showStartButton(false);
     }
     // A later set under the same index is another set: its acknowledgements do not continue this start.
-    if (item.advIndex == m_startingIndex)
-        m_startingIndex = -1;
+    if (item.advIndex == m_start.advIndex)
+        m_start = StartStep();
+    m_awaitingStartEvent.remove(item.advIndex);
     if (m_advListModel->removeItem(item) != 0) {
         m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnDeleteAdvList_clicked"));
         return;
@@ -359,6 +480,8 @@ void advertisingWidget::on_btnDeleteAdvList_clicked()
     delete form;
     if (m_advListModel->items().isEmpty())
         resetAdvList();
+    else
+        makeCurrent(qMin(row, m_advListModel->items().size() - 1));
     updateAddButton();
 }
 
@@ -380,7 +503,8 @@ void advertisingWidget::resetAdvList()
     showStartButton(false);
     qDeleteAll(m_advWidgets);
     m_advWidgets.clear();
-    m_startingIndex = -1;
+    m_start = StartStep();
+    m_awaitingStartEvent.clear();
     m_curAdvType = AdvertisingTypes::legacy();
     showAdvWidget(m_typeWidgets.value(AdvertisingTypes::legacy()));
 }

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QModelIndex>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -50,11 +51,12 @@ private slots:
     void on_btnStartAdv_clicked();
 
 private:
-    // Connected explicitly to the table's pressed(); as a slot this name would
-    // send connectSlotsByName looking for a signal "advListClicked".
-    void on_tableView_advListClicked(const QModelIndex &index);
+    // The pane, the type and the buttons follow the table's current row,
+    // whatever moved it: the mouse, the arrow keys or the page itself.
+    void onCurrentSetChanged(const QModelIndex &current);
     void paramSetProc(const QByteArray &frame);
     void dataSetProc(const QByteArray &frame);
+    void startAckProc(const QByteArray &frame);
     void SDKProc(const QByteArray &frame);
     void advertisingStartProc(const QByteArray &frame);
     void advertisingStopProc(const QByteArray &frame);
@@ -63,16 +65,26 @@ private:
     CAdvBaseWidget *makeForm(const QString &advType);
     void updateAddButton();
     void showStartButton(bool advertising);
-    // The buttons as pressing the table's current row sets them.
+    // The buttons for the table's current row.
     void refreshButtonsForCurrentRow();
+    // Makes that row current and highlighted (the pane follows).
+    void makeCurrent(int row);
     // The current row of the table, or -1 after logging the row error.
     int currentRow();
-    // The row of the set being started, or -1 (and the start forgotten).
-    int startingRow();
-    void sendIndexCommand(const QString &command, int advIndex);
+    bool sendIndexCommand(const QString &command, int advIndex);
     // Marks every row of that index advertising (1) or stopped (0).
     void setStatus(int advIndex, quint8 status);
-    bool acknowledgedWithSuccess(const QByteArray &frame);
+    void setFailure(int advIndex, const QString &failure);
+
+    // True when the frame is the acknowledgement the start under way waits
+    // for; anything else is logged as unexpected.
+    bool isAwaited(const QByteArray &frame);
+    // The awaited step succeeded; else the start ends and the user is told.
+    bool stepSucceeded(const QByteArray &frame);
+    void sendStart(int advIndex);
+    void endStart();
+    // The set's Status cell and a box tell that it did not start, and why.
+    void reportStartFailure(int advIndex, const QString &reason, const QString &status);
 
     UplinkStatus m_status;
     UplinkDispatcher<advertisingWidget> m_uplinkHandlers;
@@ -85,8 +97,15 @@ private:
     CAddAdvertisingDialog *m_addAdvertisingDialog;
     QString m_curAdvType;
     QMap<QString, CAdvBaseWidget *> m_typeWidgets;
-    // The index of the set whose start is under way (-1: none). The
-    // acknowledgements carry no index, and the user may press another row
-    // while they are on their way.
-    int m_startingIndex = -1;
+    // The start under way: one at a time, as the acknowledgements carry no
+    // index; the user may move to another row while they are on their way.
+    struct StartStep
+    {
+        int advIndex = -1; // -1: no start under way
+        QString awaitedAck; // uplink ID of the step's acknowledgement
+        QString dataAck;    // that of the set's data step
+    };
+    StartStep m_start;
+    // Sets whose start command the dongle accepted; their event is to come.
+    QSet<int> m_awaitingStartEvent;
 };

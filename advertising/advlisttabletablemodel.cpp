@@ -30,6 +30,8 @@ QVariant AdvListTableTableModel::cell(const advListItem &item, int column) const
         return item.advIndex;
     if (column == 1)
         return item.advType;
+    if (item.status != 1 && !item.failure.isEmpty())
+        return item.failure;
     return QVariant();
 }
 

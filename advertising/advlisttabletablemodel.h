@@ -8,10 +8,19 @@
 // One advertising set of a dongle.
 struct advListItem
 {
+    advListItem() = default;
+    advListItem(int index, const QString &type, quint8 state, const QString &why = QString())
+        : advIndex(index), advType(type), status(state), failure(why)
+    {
+    }
+
     int advIndex = 0;
     QString advType;
     quint8 status = 0; // 1 while advertising
+    // Why the set's last start failed, shown in its Status cell until it starts.
+    QString failure;
 
+    // The failure text is what the row shows, not which set it is.
     bool operator==(const advListItem &other) const
     {
         return advIndex == other.advIndex && advType == other.advType && status == other.status;
@@ -27,7 +36,8 @@ public:
     explicit AdvListTableTableModel(LogManager *logger, QObject *parent = nullptr);
     ~AdvListTableTableModel() override;
 
-    // The status column shows an icon while the set advertises.
+    // The status column shows an icon while the set advertises, else why its
+    // last start failed.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
     QVector<advListItem> &items() { return m_devices; }

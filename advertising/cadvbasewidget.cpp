@@ -74,9 +74,9 @@ void CAdvBaseWidget::initExtendedEdits(const ExtendedEdits &edits, const QString
 
 void CAdvBaseWidget::refuse(const QString &title, const QString &text)
 {
-    CFlatMessage::information(this, title, text);
     if (m_logger)
         m_logger->log(title, LogLevel::Error);
+    CFlatMessage::information(this, title, text);
 }
 
 bool CAdvBaseWidget::sendParameters(bool collected, const QString &command, const QString &emptyText)
@@ -96,7 +96,7 @@ bool CAdvBaseWidget::sendParameters(bool collected, const QString &command, cons
     return true;
 }
 
-void CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command,
+bool CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command,
                                    quint8 opcode, const QByteArray &advIndex, int lengthBytes)
 {
     struct Block
@@ -120,9 +120,9 @@ void CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriod
     for (const Block &kind : qAsConst(kinds)) {
         const QByteArray block = kind.read();
         if (block == m_invalidData || block.size() > longest) {
-            CFlatMessage::information(this, QStringLiteral("ERROR"), kind.text);
             m_logger->log(kind.logLine, LogLevel::Error);
-            return;
+            CFlatMessage::information(this, QStringLiteral("ERROR"), kind.text);
+            return false;
         }
         payload += CUtil::valueToArray(0, quint64(block.size()), lengthBytes) + block;
     }
@@ -131,6 +131,7 @@ void CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriod
                       + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: "),
                   LogLevel::Info);
     m_msg->sendMsg(frame);
+    return true;
 }
 
 quint64 CAdvBaseWidget::hexValue(CValidateLineEdit *edit)

@@ -32,8 +32,9 @@ public:
     // Checks the form and sends its parameter command for that one-byte
     // index; false when the form refused or the command could not be sent.
     virtual bool setAdvParameter(QByteArray advIndex) = 0;
-    // Sends the form's data frame for that index, or tells why it cannot.
-    virtual void setAdvData(QByteArray advIndex) = 0;
+    // Sends the form's data frame for that index, or tells why it cannot
+    // (then false, and the form may be gone: a box ran the event loop).
+    virtual bool setAdvData(QByteArray advIndex) = 0;
 
 protected:
     // Stretch of the parameter and data panes and the thin scroll bar.
@@ -60,7 +61,9 @@ protected:
     static void initExtendedEdits(const ExtendedEdits &edits, const QString &primDefault, const QString &maxAdvEvtTip,
                                   const QString &secSidTip);
 
-    // Shows the refusal box and logs its title.
+    // Logs the title, then shows the refusal box. The box runs the event
+    // loop, where a dongle reset may delete the form: nothing of the form is
+    // read after it.
     void refuse(const QString &title, const QString &text);
     // Sends the collected parameters by command name; on an empty value
     // shows "ERROR" with emptyText instead.
@@ -68,8 +71,8 @@ protected:
     // The data frame of the editor's blocks: 0xAA, layer, opcode, payload
     // length, then the index and each block after its length. A block the
     // editor cannot encode, or too long for its length field, is refused
-    // with a box and a log line instead.
-    void sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command, quint8 opcode,
+    // with a log line and a box instead (false; see refuse()).
+    bool sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command, quint8 opcode,
                        const QByteArray &advIndex, int lengthBytes);
 
     // A line edit's message value read as a base-16 number, stored under key

@@ -202,9 +202,7 @@ void CAdvDataWidget::on_btnClearAdvData_clicked()
 
 void CAdvDataWidget::on_btnDeleteAdvData_clicked()
 {
-    const QModelIndex current = ui->tableView_advdata->currentIndex();
-    if (current.isValid())
-        m_advDataModel.deleteRow(current.row());
+    deleteHighlightedRow(ui->tableView_advdata, m_advDataModel);
 }
 
 void CAdvDataWidget::on_btnClearResData_clicked()
@@ -214,9 +212,16 @@ void CAdvDataWidget::on_btnClearResData_clicked()
 
 void CAdvDataWidget::on_btnDeleteResData_clicked()
 {
-    const QModelIndex current = ui->tableView_resdata->currentIndex();
-    if (current.isValid())
-        m_resDataModel.deleteRow(current.row());
+    deleteHighlightedRow(ui->tableView_resdata, m_resDataModel);
+}
+
+void CAdvDataWidget::deleteHighlightedRow(QTableView *view, dataTableModel &model)
+{
+    // After a model reset the window makes row 0 current, without highlighting
+    // it, when the table gets the focus back: only a highlighted row goes.
+    const QModelIndex current = view->currentIndex();
+    if (current.isValid() && view->selectionModel()->isRowSelected(current.row(), QModelIndex()))
+        model.deleteRow(current.row());
 }
 
 void CAdvDataWidget::showEditRefusal(const QString &text)

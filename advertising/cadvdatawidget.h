@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QWidget>
 
+class QTableView;
+
 namespace Ui {
 class CAdvDataWidget;
 }
@@ -42,6 +44,7 @@ private:
     QByteArray buildAdData(const dataTableModel &model) const;
     bool checkDuplicateUuid(QString value);
     void addRow(dataTableModel &model, const QString &emptyText);
+    static void deleteHighlightedRow(QTableView *view, dataTableModel &model);
     void showEditRefusal(const QString &text);
 
     Ui::CAdvDataWidget *ui;

@@ -153,9 +153,9 @@ bool CAdvExtendWidget::setAdvParameter(QByteArray advIndex)
                           QStringLiteral("There is empty input in extended advertising parameter."));
 }
 
-void CAdvExtendWidget::setAdvData(QByteArray advIndex)
+bool CAdvExtendWidget::setAdvData(QByteArray advIndex)
 {
-    sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2);
+    return sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2);
 }
 
 void CAdvExtendWidget::on_btnResetAdvSettings_clicked()

@@ -169,9 +169,9 @@ bool CAdvLegacyWidget::setAdvParameter(QByteArray advIndex)
                           QStringLiteral("There is empty input in legacy advertising parameter."));
 }
 
-void CAdvLegacyWidget::setAdvData(QByteArray advIndex)
+bool CAdvLegacyWidget::setAdvData(QByteArray advIndex)
 {
-    sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 1);
+    return sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 1);
 }
 
 void CAdvLegacyWidget::on_btnResetAdvSettings_clicked()

@@ -16,7 +16,7 @@ public:
     ~CAdvLegacyWidget() override;
 
     bool setAdvParameter(QByteArray advIndex) override;
-    void setAdvData(QByteArray advIndex) override;
+    bool setAdvData(QByteArray advIndex) override;
     // A directed set carries no data: the page starts it right after its parameters.
     bool isDirectedAdv();
 

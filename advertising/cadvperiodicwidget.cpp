@@ -124,9 +124,9 @@ bool CAdvPeriodicWidget::setAdvParameter(QByteArray advIndex)
                           QStringLiteral("There is empty input in periodic advertising parameter."));
 }
 
-void CAdvPeriodicWidget::setAdvData(QByteArray advIndex)
+bool CAdvPeriodicWidget::setAdvData(QByteArray advIndex)
 {
-    sendDataFrame(ui->m_AdvDataWidget, true, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2);
+    return sendDataFrame(ui->m_AdvDataWidget, true, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2);
 }
 
 void CAdvPeriodicWidget::on_btnResetAdvSettings_clicked()

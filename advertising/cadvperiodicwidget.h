@@ -16,7 +16,7 @@ public:
     ~CAdvPeriodicWidget() override;
 
     bool setAdvParameter(QByteArray advIndex) override;
-    void setAdvData(QByteArray advIndex) override;
+    bool setAdvData(QByteArray advIndex) override;
 
 private slots:
     void on_btnResetAdvSettings_clicked();

@@ -63,6 +63,8 @@ private slots:
     void structureBytes_data();
     void structureBytes();
     void rowsKeepTableOrder();
+    void deleteTakesOnlyTheHighlightedRow_data();
+    void deleteTakesOnlyTheHighlightedRow();
     void typedUuidsRegroup();
     void refusals_data();
     void refusals();
@@ -162,6 +164,47 @@ void TestAdvData::rowsKeepTableOrder()
     QCOMPARE(editor.widget.getResData(), hex("03 09 63 64"));
     editor.widget.findChild<QToolButton *>("btnClearResData")->click();
     QVERIFY(editor.widget.getResData().isEmpty());
+}
+
+void TestAdvData::deleteTakesOnlyTheHighlightedRow_data()
+{
+    QTest::addColumn<bool>("response");
+    QTest::newRow("advertising data") << false;
+    QTest::newRow("scan response data") << true;
+}
+
+void TestAdvData::deleteTakesOnlyTheHighlightedRow()
+{
+    QFETCH(bool, response);
+
+    Editor editor;
+    editor.widget.resize(1000, 500);
+    editor.widget.show();
+    QApplication::setActiveWindow(&editor.widget);
+    QVERIFY(QTest::qWaitForWindowActive(&editor.widget));
+    editor.add("Complete Local Name", "ab", response);
+    editor.add("Appearance", "4103", response);
+    editor.add("Custom AD type", "020106", response);
+    QTableView *view = editor.table(response);
+    auto *remove = editor.widget.findChild<QToolButton *>(response ? "btnDeleteResData" : "btnDeleteAdvData");
+    const QPoint row1 = view->visualRect(editor.model(response)->index(1, 0)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, row1);
+    QVERIFY(view->hasFocus());
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QCOMPARE(editor.data(response), hex("03 09 61 62 02 01 06"));
+
+    // The window gets its activation back with the table focused: Qt makes a
+    // row current without highlighting it, and Delete has nothing to take.
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(&editor.widget);
+    QVERIFY(QTest::qWaitForWindowActive(&editor.widget));
+    QTRY_VERIFY(view->hasFocus());
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QCOMPARE(editor.data(response), hex("03 09 61 62 02 01 06"));
+    // The arrow keys highlight a row, and that row goes.
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QCOMPARE(editor.model(response)->rowCount(), 1);
 }
 
 void TestAdvData::typedUuidsRegroup()

@@ -16,8 +16,10 @@
 #include "simbehaviour_app.h"
 #include "simbehaviour_link.h"
 #include "simulateddongle.h"
+#include "slavebigwidget.h"
 
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTabBar>
 #include <QTabWidget>
@@ -62,7 +64,10 @@ private slots:
     void resetEventEmptiesListAndSendsNothing();
     void settingsRefusedWhileAdvertising_data();
     void settingsRefusedWhileAdvertising();
+    void resetInsideRefusalBox_data();
+    void resetInsideRefusalBox();
     void createBigOpensBroadcasterTab();
+    void createBigButtonOpensBroadcasterPage();
     void createBigWithoutBroadcasterPage();
 
 private:
@@ -214,6 +219,61 @@ void TestAdvDongle::settingsRefusedWhileAdvertising()
     }
 }
 
+void TestAdvDongle::resetInsideRefusalBox_data()
+{
+    QTest::addColumn<QStringList>("settings");
+    QTest::addColumn<QString>("refused");
+    QTest::addColumn<QString>("logLine");
+    // The form's own check, the form's data check after the parameters were
+    // acknowledged, and the dongle's refusal of a step.
+    QTest::newRow("form check") << QStringList{} << QString()
+                                << QStringLiteral("Legacy Advertising Parameters Setting Error");
+    QTest::newRow("data is wrong") << QStringList{"adv:Custom AD type=4646"} << QString()
+                                   << QStringLiteral("Advertising data is wrong.");
+    QTest::newRow("dongle refuses") << QStringList{"adv:Complete Local Name=abc"} << QStringLiteral("01@23")
+                                    << QStringLiteral("[SDK Result] Uplink Command Name:Legacy Advertising Parameter "
+                                                      "Set Result:SDK ERR DISALLOWED");
+}
+
+void TestAdvDongle::resetInsideRefusalBox()
+{
+    QFETCH(QStringList, settings);
+    QFETCH(QString, refused);
+    QFETCH(QString, logLine);
+
+    openDongle();
+    if (!refused.isEmpty())
+        m_dongle->refuse(refused, AdvertisingBehaviour::AckDisallowed);
+    AdvPageDriver::addSet(page(), QStringLiteral("Legacy Advertising"), 0);
+    QPointer<CAdvBaseWidget> form = AdvPageDriver::shownForm(page());
+    AdvForms::apply(form, settings);
+    QTableView *table = AdvPageDriver::table(page());
+
+    // The dongle resets while the box is open: the set and its form go.
+    ModalAnswerer answerer;
+    answerer.answerWith([&](QWidget *box) {
+        QPointer<QWidget> open(box);
+        m_dongle->sendResetEvent();
+        QVERIFY(QTest::qWaitFor([&] { return table->model()->rowCount() == 0 && !form; }, kAnswerWaitMs));
+        if (open)
+            open->findChild<QPushButton *>(QStringLiteral("m_pbOk"))->click();
+    });
+    AdvPageDriver::press(page(), 0);
+    page()->findChild<QToolButton *>(QStringLiteral("btnStartAdv"))->click();
+    QVERIFY(answerer.waitUntilAnswered(kAnswerWaitMs));
+    QVERIFY2(answerer.failures().isEmpty(), qPrintable(answerer.failures().join(' ')));
+    QVERIFY(!form);
+    QVERIFY(m_log->lines().contains(qMakePair(logLine, 4)));
+    QVERIFY(!page()->findChild<QToolButton *>(QStringLiteral("btnStartAdv"))->isEnabled());
+    m_widget->pageTabWidget()->setCurrentIndex(1);
+    QVERIFY(!AdvPageDriver::shownForm(page())->isEnabled());
+
+    // The page goes on as after any reset.
+    m_dongle->clearFaults();
+    QTRY_COMPARE_WITH_TIMEOUT(m_widget->deviceType(), 1, kAnswerWaitMs);
+    QVERIFY(startSet(QStringLiteral("Extended Advertising"), 1, 0));
+}
+
 void TestAdvDongle::createBigOpensBroadcasterTab()
 {
     QList<QPointer<RecordingBigPage>> made;
@@ -260,6 +320,35 @@ void TestAdvDongle::createBigOpensBroadcasterTab()
     QCOMPARE(tabs->count(), 2);
     QTRY_VERIFY(made.first().isNull());
     PageRegistry::registerMaker<PageKind::BigBroadcaster>({});
+}
+
+void TestAdvDongle::createBigButtonOpensBroadcasterPage()
+{
+    PageRegistry::registerMaker<PageKind::BigBroadcaster>(
+        [](const PageContext &context, const BigBroadcasterArgs &) -> BigBroadcasterPage * {
+            return new SlaveBIGWidget(context.link, context.logger, context.settings, QStringLiteral("TestDongle"),
+                                      context.parent);
+        });
+    const auto unregister = qScopeGuard([] { PageRegistry::registerMaker<PageKind::BigBroadcaster>({}); });
+    openDongle();
+    QVERIFY(startSet(QStringLiteral("Extended Advertising"), 0, 0));
+    QVERIFY(startSet(QStringLiteral("Periodic Advertising"), 2, 1));
+    auto *createBig = page()->findChild<QToolButton *>(QStringLiteral("btnConnAdvBIG"));
+    // The user sees the button on the page; it opens the page for the advertising periodic set.
+    QVERIFY(createBig->isVisible());
+    QVERIFY(createBig->isEnabled());
+    QTest::mouseClick(createBig, Qt::LeftButton);
+
+    QTabWidget *tabs = m_widget->pageTabWidget();
+    auto *big = qobject_cast<SlaveBIGWidget *>(tabs->currentWidget());
+    QVERIFY(big);
+    QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("BIG  "));
+    QCOMPARE(big->advIndex, QStringLiteral("2"));
+
+    // A set that does not advertise periodically gives no way in.
+    tabs->setCurrentIndex(1);
+    QTest::keyClick(AdvPageDriver::table(page()), Qt::Key_Up);
+    QVERIFY(!createBig->isEnabled());
 }
 
 void TestAdvDongle::createBigWithoutBroadcasterPage()

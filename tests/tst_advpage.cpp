@@ -11,6 +11,7 @@
 #include "recordinglogger.h"
 
 #include <QAbstractItemModelTester>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QToolButton>
@@ -27,6 +28,7 @@ const QString kLegacy = QStringLiteral("Legacy Advertising");
 const QString kExtended = QStringLiteral("Extended Advertising");
 const QString kPeriodic = QStringLiteral("Periodic Advertising");
 const QString kRowError = QStringLiteral("The row selected from the Device list is wrong.");
+const QString kUnexpected = QStringLiteral("Unexpected acknowledgement");
 
 QByteArray status(quint8 opcode, quint8 value = 0)
 {
@@ -81,6 +83,24 @@ struct PageRig : AdvRig
                && AdvRig::waitUntil([&] { return AdvPageDriver::rowAdvertising(&page, row); });
     }
     QStringList idsAfter(int from) const { return dongle.receivedIds().mid(from); }
+    int currentRow() const { return table()->currentIndex().row(); }
+    bool highlighted(int row) const { return table()->selectionModel()->isRowSelected(row, QModelIndex()); }
+    int unexpectedLines() const { return recorder->texts().filter(kUnexpected).size(); }
+    // Shows the page as the active window with the keyboard in the set table.
+    bool focusTable()
+    {
+        if (!activate())
+            return false;
+        table()->setFocus(Qt::MouseFocusReason);
+        return QTest::qWaitFor([this] { return table()->hasFocus(); });
+    }
+    // The window manager hands the window back its activation (as when a
+    // dialog closed); the widget that had the focus gets it again.
+    bool activate()
+    {
+        QApplication::setActiveWindow(&page);
+        return QTest::qWaitForWindowActive(&page);
+    }
 
     QMap<QString, QVariant> settings;
     advertisingWidget page;
@@ -110,6 +130,12 @@ private slots:
     void eventsForUnknownIndexChangeNothing();
     void deleteAdvertisingSet();
     void noCurrentRowIsLogged();
+    void everyActionHitsTheHighlightedSet();
+    void newSetDialogLeavesTheCurrentSet();
+    void previewFormsAreReadOnly();
+    void startWaitsForTheStartUnderWay();
+    void acknowledgementsMatchTheAwaitedStep_data();
+    void acknowledgementsMatchTheAwaitedStep();
     void createBigFollowsPeriodicAdvertising();
     void controllerLimitOnSets();
     void dialogOffersFreeIndexes_data();
@@ -130,7 +156,8 @@ void TestAdvPage::initialState()
     QVERIFY(rig.button("btnAddAdvList")->isEnabled());
     QVERIFY(!rig.button("btnStartAdv")->isEnabled());
     QCOMPARE(rig.button("btnStartAdv")->text(), QStringLiteral("Start Advertising"));
-    QVERIFY(rig.button("btnConnAdvBIG")->isHidden());
+    QVERIFY(!rig.button("btnConnAdvBIG")->isHidden());
+    QVERIFY(!rig.button("btnConnAdvBIG")->isEnabled());
     QVERIFY(qobject_cast<CAdvLegacyWidget *>(rig.shownForm()));
     QCOMPARE(rig.model()->rowCount(), 0);
     QCOMPARE(rig.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Advertising Type"));
@@ -279,11 +306,12 @@ void TestAdvPage::acknowledgementContinuesWithStartedSet()
     QVERIFY(rig.waitForDownlinks(3));
     QCOMPARE(rig.dongle.receivedIds().at(2), QStringLiteral("01@27"));
     QCOMPARE(rig.dongle.receivedBytes().at(2).mid(5, 1), hex("00"));
-    // The start is complete: a further acknowledgement continues nothing.
+    // A further data acknowledgement is not the step the page waits for.
     QVERIFY(rig.feed(status(0x25)));
     QTest::qWait(50);
     QCOMPARE(rig.dongle.receivedCount(), 3);
-    QCOMPARE(rig.recorder->count(kRowError), 1);
+    QCOMPARE(rig.unexpectedLines(), 1);
+    QCOMPARE(rig.recorder->count(kRowError), 0);
 }
 
 void TestAdvPage::startedSetDeletedBeforeAcknowledgement()
@@ -304,7 +332,7 @@ void TestAdvPage::startedSetDeletedBeforeAcknowledgement()
     QVERIFY(rig.feed(status(0x23)));
     QTest::qWait(50);
     QCOMPARE(rig.dongle.receivedCount(), 1);
-    QCOMPARE(rig.recorder->count(kRowError), 1);
+    QCOMPARE(rig.unexpectedLines(), 1);
 }
 
 void TestAdvPage::acknowledgementWithoutStartIsLogged()
@@ -313,41 +341,56 @@ void TestAdvPage::acknowledgementWithoutStartIsLogged()
     QVERIFY(rig.openAndSync());
     rig.addStartableSet(kLegacy, 0);
     rig.press(0);
-    QVERIFY(rig.feed(QList<QByteArray>{status(0x2B), status(0x33)}));
+    QVERIFY(rig.feed(QList<QByteArray>{status(0x2B), status(0x33), status(0x27)}));
     QTest::qWait(50);
     QCOMPARE(rig.dongle.receivedCount(), 0);
-    QCOMPARE(rig.recorder->count(kRowError), 2);
+    QCOMPARE(rig.unexpectedLines(), 3);
+    QCOMPARE(rig.recorder->count(kRowError), 0);
 }
 
 void TestAdvPage::refusedStepEndsSequence_data()
 {
     QTest::addColumn<QString>("refused");
     QTest::addColumn<QStringList>("ids");
-    QTest::newRow("parameters") << "01@23" << QStringList{"01@23"};
-    QTest::newRow("data") << "01@25" << QStringList{"01@23", "01@25"};
-    QTest::newRow("start") << "01@27" << QStringList{"01@23", "01@25", "01@27"};
+    QTest::addColumn<QString>("step");
+    QTest::newRow("parameters") << "01@23" << QStringList{"01@23"} << "Legacy Advertising Parameter Set";
+    QTest::newRow("data") << "01@25" << QStringList{"01@23", "01@25"} << "Legacy Advertising Data Set";
+    QTest::newRow("start") << "01@27" << QStringList{"01@23", "01@25", "01@27"} << "Legacy Advertising Start";
 }
 
 void TestAdvPage::refusedStepEndsSequence()
 {
     QFETCH(QString, refused);
     QFETCH(QStringList, ids);
+    QFETCH(QString, step);
 
     PageRig rig;
     QVERIFY(rig.openAndSync());
     rig.addStartableSet(kLegacy, 0);
     rig.adv->setAckStatus(refused, AdvertisingBehaviour::AckDisallowed);
     rig.press(0);
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
     rig.button("btnStartAdv")->click();
-    QVERIFY(rig.waitForDownlinks(ids.size()));
+    QVERIFY(answerer.waitUntilAnswered());
+    QVERIFY(answerer.failures().isEmpty());
     QTest::qWait(80);
     QCOMPARE(rig.dongle.receivedIds(), ids);
+    // The user is told once, in a box and in the set's Status cell, that the set did not start and why.
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("ERROR"));
+    QCOMPARE(answerer.seen().first().text,
+             QStringLiteral("Advertising set 0 did not start: the dongle refused %1 (SDK ERR DISALLOWED).").arg(step));
+    QCOMPARE(rig.model()->index(0, 2).data().toString(), QStringLiteral("Not started: SDK ERR DISALLOWED"));
+    QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(!rig.page.isAdvertising());
     QCOMPARE(rig.button("btnStartAdv")->text(), QStringLiteral("Start Advertising"));
+    QVERIFY(rig.button("btnStartAdv")->isEnabled());
     QVERIFY(rig.shownForm()->isEnabled());
     // The refusal is logged with its name; the set can be started again.
     QVERIFY(!rig.recorder->texts().filter(QStringLiteral("Result:SDK ERR DISALLOWED")).isEmpty());
     QVERIFY(rig.start(0));
+    QVERIFY(!rig.model()->index(0, 2).data().isValid());
 }
 
 void TestAdvPage::startEventFailureLeavesSetStopped()
@@ -357,15 +400,24 @@ void TestAdvPage::startEventFailureLeavesSetStopped()
     rig.addStartableSet(kLegacy, 0);
     rig.adv->setStartEventStatus(0x43);
     rig.press(0);
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
     rig.button("btnStartAdv")->click();
-    QVERIFY(rig.waitUntil([&] {
-        return rig.recorder->lines().contains(qMakePair(
-            QStringLiteral("[Complete Result] Uplink Command Name:Advertising Start Result:BLE GAP ERR COMMAND DISALLOWED"),
-            4));
-    }));
+    QVERIFY(answerer.waitUntilAnswered());
+    QVERIFY(rig.recorder->lines().contains(qMakePair(
+        QStringLiteral("[Complete Result] Uplink Command Name:Advertising Start Result:BLE GAP ERR COMMAND DISALLOWED"), 4)));
+    QCOMPARE(answerer.seen().first().text,
+             QStringLiteral("Advertising set 0 did not start: Advertising Start failed (BLE GAP ERR COMMAND DISALLOWED)."));
+    QCOMPARE(rig.model()->index(0, 2).data().toString(),
+             QStringLiteral("Not started: BLE GAP ERR COMMAND DISALLOWED"));
     QVERIFY(!rig.page.isAdvertising());
     QCOMPARE(rig.button("btnStartAdv")->text(), QStringLiteral("Start Advertising"));
     QVERIFY(rig.shownForm()->isEnabled());
+    // The same event again was not asked for: it is logged, not boxed.
+    QVERIFY(rig.feed(AdvertisingBehaviour::startEvent(0x43, 0)));
+    QTest::qWait(30);
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(answerer.seen().size(), 1);
 }
 
 void TestAdvPage::eventsForUnknownIndexChangeNothing()
@@ -423,14 +475,233 @@ void TestAdvPage::noCurrentRowIsLogged()
     PageRig rig;
     QVERIFY(rig.openAndSync());
     rig.addStartableSet(kLegacy, 0);
-    // A new set does not become the current row.
+    // A new set becomes the current row; deleting the last one leaves none.
+    QCOMPARE(rig.currentRow(), 0);
+    rig.button("btnDeleteAdvList")->click();
+    QCOMPARE(rig.model()->rowCount(), 0);
+    QCOMPARE(rig.currentRow(), -1);
+    QVERIFY(!rig.button("btnStartAdv")->isEnabled());
     rig.button("btnDeleteAdvList")->click();
     rig.page.findChild<QToolButton *>("btnStartAdv")->setEnabled(true);
     rig.button("btnStartAdv")->click();
     QCOMPARE(rig.recorder->count(kRowError), 2);
-    QCOMPARE(rig.model()->rowCount(), 1);
     QTest::qWait(30);
     QCOMPARE(rig.dongle.receivedCount(), 0);
+}
+
+void TestAdvPage::everyActionHitsTheHighlightedSet()
+{
+    PageRig rig;
+    QVERIFY(rig.openAndSync());
+    QVERIFY(rig.focusTable());
+    rig.addStartableSet(kLegacy, 0);
+    QVERIFY(rig.activate());
+    rig.addStartableSet(kPeriodic, 1);
+    QVERIFY(rig.activate());
+    QTRY_VERIFY(rig.table()->hasFocus());
+    // The window got its focus back from the dialog: the new set stays the one on screen.
+    QCOMPARE(rig.currentRow(), 1);
+    QVERIFY(rig.highlighted(1));
+    CAdvBaseWidget *periodicForm = rig.shownForm();
+    QVERIFY(qobject_cast<CAdvPeriodicWidget *>(periodicForm));
+    QToolButton *start = rig.button("btnStartAdv");
+    QVERIFY(start->isEnabled());
+    QCOMPARE(start->text(), QStringLiteral("Start Advertising"));
+
+    start->click();
+    QVERIFY(rig.waitUntil([&] { return AdvPageDriver::rowAdvertising(&rig.page, 1); }));
+    QCOMPARE(rig.dongle.receivedIds().first(), QStringLiteral("01@31"));
+    QVERIFY(!rig.adv->isAdvertising(0));
+
+    // The arrow keys move the highlight, and the pane and buttons follow it.
+    QTest::keyClick(rig.table(), Qt::Key_Up);
+    QCOMPARE(rig.currentRow(), 0);
+    QVERIFY(rig.highlighted(0));
+    CAdvBaseWidget *legacyForm = rig.shownForm();
+    QVERIFY(qobject_cast<CAdvLegacyWidget *>(legacyForm));
+    QCOMPARE(start->text(), QStringLiteral("Start Advertising"));
+    QVERIFY(!rig.button("btnConnAdvBIG")->isEnabled());
+    start->click();
+    QVERIFY(rig.waitUntil([&] { return AdvPageDriver::rowAdvertising(&rig.page, 0); }));
+    QVERIFY(rig.adv->isAdvertising(0));
+
+    QTest::keyClick(rig.table(), Qt::Key_Down);
+    QCOMPARE(rig.shownForm(), periodicForm);
+    QCOMPARE(start->text(), QStringLiteral("Stop Advertising"));
+    QSignalSpy big(&rig.page, &AdvertisingPage::sig_slaveBIGSucceed);
+    QTest::mouseClick(rig.button("btnConnAdvBIG"), Qt::LeftButton);
+    QCOMPARE(big.count(), 1);
+    QCOMPARE(big.first().first().value<uint8_t>(), uint8_t(1));
+    int before = rig.dongle.receivedCount();
+    QTest::mouseClick(start, Qt::LeftButton);
+    QVERIFY(rig.waitUntil([&] { return !AdvPageDriver::rowAdvertising(&rig.page, 1); }));
+    QCOMPARE(rig.downlinks("01@29").last().mid(5, 1), hex("01"));
+    QCOMPARE(start->text(), QStringLiteral("Start Advertising"));
+    QVERIFY(rig.adv->isAdvertising(0));
+
+    // Delete takes the highlighted set; the set that moves into its row is the current one.
+    QTest::keyClick(rig.table(), Qt::Key_Up);
+    QCOMPARE(rig.shownForm(), legacyForm);
+    before = rig.dongle.receivedCount();
+    QTest::mouseClick(rig.button("btnDeleteAdvList"), Qt::LeftButton);
+    QVERIFY(rig.waitForDownlinks(before + 1));
+    QCOMPARE(rig.idsAfter(before), QStringList{"01@29"});
+    QCOMPARE(rig.downlinks("01@29").last().mid(5, 1), hex("00"));
+    QCOMPARE(rig.model()->rowCount(), 1);
+    QCOMPARE(rig.model()->index(0, 0).data().toInt(), 1);
+    QCOMPARE(rig.currentRow(), 0);
+    QVERIFY(rig.highlighted(0));
+    QCOMPARE(rig.shownForm(), periodicForm);
+    QCOMPARE(start->text(), QStringLiteral("Start Advertising"));
+    QVERIFY(start->isEnabled());
+    QCOMPARE(rig.recorder->count(kRowError), 0);
+}
+
+void TestAdvPage::newSetDialogLeavesTheCurrentSet()
+{
+    PageRig rig;
+    QVERIFY(rig.focusTable());
+    rig.addSet(kExtended, 2);
+    CAdvBaseWidget *setForm = rig.shownForm();
+    ModalAnswerer answerer;
+    answerer.answerWith([](QWidget *dialog) {
+        dialog->findChild<CStyledComboBox *>(QStringLiteral("comboBox_AdvType"))->setCurrentText(kPeriodic);
+        dialog->findChild<QPushButton *>(QStringLiteral("PB_Cancle"))->click();
+    });
+    rig.button("btnAddAdvList")->click();
+    QVERIFY(answerer.waitUntilAnswered());
+    // Cancelled: the set that is still highlighted is the one on screen again.
+    QCOMPARE(rig.shownForm(), setForm);
+    QCOMPARE(rig.currentRow(), 0);
+    QVERIFY(rig.button("btnStartAdv")->isEnabled());
+}
+
+void TestAdvPage::previewFormsAreReadOnly()
+{
+    PageRig rig;
+    QVERIFY(rig.focusTable());
+    auto typeInto = [&](CAdvBaseWidget *form) {
+        auto *edit = form->findChild<QLineEdit *>(QStringLiteral("le_intvmax"));
+        QVERIFY(edit);
+        const QString before = edit->text();
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("9"));
+        QCOMPARE(edit->text(), before);
+    };
+    // At start-up the pane shows a form that belongs to no set: nothing can be typed into it.
+    CAdvBaseWidget *preview = rig.shownForm();
+    QVERIFY(qobject_cast<CAdvLegacyWidget *>(preview));
+    QVERIFY(!preview->isEnabled());
+    typeInto(preview);
+
+    // So does the preview of the type chosen in a cancelled new-set dialog.
+    ModalAnswerer answerer;
+    answerer.answerWith([](QWidget *dialog) {
+        dialog->findChild<CStyledComboBox *>(QStringLiteral("comboBox_AdvType"))->setCurrentText(kExtended);
+        dialog->findChild<QPushButton *>(QStringLiteral("PB_Cancle"))->click();
+    });
+    rig.button("btnAddAdvList")->click();
+    QVERIFY(answerer.waitUntilAnswered());
+    QVERIFY(!rig.shownForm()->isEnabled());
+
+    // A set's own form is the one to type into.
+    rig.addSet(kLegacy, 0);
+    CAdvBaseWidget *setForm = rig.shownForm();
+    QVERIFY(setForm->isEnabled());
+    auto *edit = setForm->findChild<QLineEdit *>(QStringLiteral("le_intvmax"));
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("200"));
+    QCOMPARE(edit->text(), QStringLiteral("200"));
+
+    rig.button("btnClearAdvList")->click();
+    QVERIFY(rig.shownForm() != setForm);
+    QVERIFY(!rig.shownForm()->isEnabled());
+    rig.addSet(kLegacy, 1);
+    rig.page.resetAdvList();
+    QVERIFY(!rig.shownForm()->isEnabled());
+    QVERIFY(!rig.button("btnStartAdv")->isEnabled());
+    QCOMPARE(rig.currentRow(), -1);
+}
+
+void TestAdvPage::startWaitsForTheStartUnderWay()
+{
+    PageRig rig;
+    QVERIFY(rig.openAndSync());
+    rig.addStartableSet(kLegacy, 0);
+    rig.addStartableSet(kLegacy, 1);
+    rig.dongle.setSilent(true);
+    QToolButton *start = rig.button("btnStartAdv");
+    rig.press(0);
+    start->click();
+    QVERIFY(rig.waitForDownlinks(1));
+    // The acknowledgements carry no index: no other start may begin before this one ends.
+    QVERIFY(!start->isEnabled());
+    rig.press(1);
+    QVERIFY(!start->isEnabled());
+    QTest::mouseClick(start, Qt::LeftButton);
+    QTest::qWait(30);
+    QCOMPARE(rig.dongle.receivedCount(), 1);
+
+    QVERIFY(rig.feed(status(0x23)));
+    QVERIFY(rig.waitForDownlinks(2));
+    QVERIFY(rig.feed(status(0x25)));
+    QVERIFY(rig.waitForDownlinks(3));
+    QVERIFY(rig.feed(status(0x27)));
+    QVERIFY(rig.feed(AdvertisingBehaviour::startEvent(0, 0)));
+    QCOMPARE(rig.dongle.receivedIds(), (QStringList{"01@23", "01@25", "01@27"}));
+    for (const QByteArray &frame : rig.dongle.receivedBytes())
+        QCOMPARE(frame.mid(5, 1), hex("00"));
+    QVERIFY(AdvPageDriver::rowAdvertising(&rig.page, 0));
+
+    // Set 1 is still the highlighted one, and now it can start.
+    QCOMPARE(rig.currentRow(), 1);
+    QVERIFY(start->isEnabled());
+    rig.dongle.setSilent(false);
+    start->click();
+    QVERIFY(rig.waitUntil([&] { return AdvPageDriver::rowAdvertising(&rig.page, 1); }));
+    QCOMPARE(rig.recorder->count(kRowError), 0);
+    QCOMPARE(rig.unexpectedLines(), 0);
+}
+
+void TestAdvPage::acknowledgementsMatchTheAwaitedStep_data()
+{
+    QTest::addColumn<QList<int>>("acknowledged");
+    QTest::addColumn<int>("unexpected");
+    // The page sends parameters (01@23), then data (01@25), then the start (01@27).
+    QTest::newRow("data before parameters") << QList<int>{0x25, 0x23, 0x25, 0x27} << 1;
+    QTest::newRow("each twice") << QList<int>{0x23, 0x23, 0x25, 0x25, 0x27, 0x27} << 3;
+    QTest::newRow("another kind's steps") << QList<int>{0x2B, 0x31, 0x23, 0x2D, 0x33, 0x25, 0x2F, 0x27} << 4;
+    QTest::newRow("start before data") << QList<int>{0x23, 0x27, 0x25, 0x27} << 1;
+}
+
+void TestAdvPage::acknowledgementsMatchTheAwaitedStep()
+{
+    QFETCH(QList<int>, acknowledged);
+    QFETCH(int, unexpected);
+
+    PageRig rig;
+    QVERIFY(rig.openAndSync());
+    rig.addStartableSet(kLegacy, 0);
+    rig.dongle.setSilent(true);
+    rig.press(0);
+    rig.button("btnStartAdv")->click();
+    QVERIFY(rig.waitForDownlinks(1));
+    for (int opcode : acknowledged) {
+        QVERIFY(rig.feed(status(quint8(opcode))));
+        QTest::qWait(20);
+        // The set is not shown advertising before the dongle says so.
+        QCOMPARE(rig.button("btnStartAdv")->text(), QStringLiteral("Start Advertising"));
+    }
+    QVERIFY(rig.waitForDownlinks(3));
+    QTest::qWait(30);
+    QCOMPARE(rig.dongle.receivedIds(), (QStringList{"01@23", "01@25", "01@27"}));
+    // The data went out once, before the start.
+    QCOMPARE(rig.dongle.receivedBytes().at(1).mid(5, 1), hex("00"));
+    QCOMPARE(rig.unexpectedLines(), unexpected);
+    QCOMPARE(rig.recorder->count(kRowError), 0);
+    QVERIFY(rig.feed(AdvertisingBehaviour::startEvent(0, 0)));
+    QCOMPARE(rig.button("btnStartAdv")->text(), QStringLiteral("Stop Advertising"));
 }
 
 void TestAdvPage::createBigFollowsPeriodicAdvertising()
@@ -449,8 +720,8 @@ void TestAdvPage::createBigFollowsPeriodicAdvertising()
     QVERIFY(!createBig->isEnabled());
     rig.press(0);
     QVERIFY(createBig->isEnabled());
-    QVERIFY(createBig->isHidden());
-    createBig->click();
+    QVERIFY(createBig->isVisible());
+    QTest::mouseClick(createBig, Qt::LeftButton);
     QCOMPARE(big.count(), 1);
     QCOMPARE(big.first().first().value<uint8_t>(), uint8_t(3));
 }
@@ -462,8 +733,12 @@ void TestAdvPage::controllerLimitOnSets()
     rig.adv->setMaxSets(2);
     rig.addStartableSet(kLegacy, 3);
     rig.press(0);
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
     rig.button("btnStartAdv")->click();
-    QVERIFY(rig.waitUntil([&] { return !rig.recorder->texts().filter("SDK ERR INVALID ADV IDX").isEmpty(); }));
+    QVERIFY(answerer.waitUntilAnswered());
+    QVERIFY(answerer.seen().first().text.contains(QStringLiteral("(SDK ERR INVALID ADV IDX)")));
+    QVERIFY(!rig.recorder->texts().filter("SDK ERR INVALID ADV IDX").isEmpty());
     QTest::qWait(50);
     QCOMPARE(rig.dongle.receivedIds(), QStringList{"01@23"});
     QVERIFY(!rig.page.isAdvertising());
