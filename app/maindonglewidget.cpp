@@ -113,6 +113,11 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
 
 MainDongleWidget::~MainDongleWidget()
 {
+    // A running test mode is stopped on the dongle, however the tab goes.
+    if (m_lcpPage || m_idtPage) {
+        closeTestPages();
+        closePort();
+    }
     // Pages first: they use the link, the settings and the log manager.
     if (ui->tabWidget) {
         QList<QWidget *> pages;
@@ -370,10 +375,18 @@ void MainDongleWidget::closeTestPages()
 
 void MainDongleWidget::closePort()
 {
-    if (m_link)
-        m_link->closePort();
     if (m_heartBeat)
         m_heartBeat->stop();
+    if (!m_link || !m_link->isOpen())
+        return;
+    // What is queued (a test mode's stop commands) leaves before the port closes.
+    if (!m_link->waitUntilSent(CloseWaitTicks))
+        logLine(QStringLiteral("Closing %1: %2 frames did not leave in time and are dropped.")
+                    .arg(m_link->getPortName())
+                    .arg(m_link->queuedFrames()),
+                LogLevel::Warn);
+    if (m_link)
+        m_link->closePort();
 }
 
 void MainDongleWidget::sendNamed(const QString &name)

@@ -81,8 +81,12 @@ public:
 
     void serialPortArrived(const QString &port);
     void serialPortRemoved(const QString &port);
+    // Stops the running test modes and removes their pages; their stop
+    // commands are queued on the link.
     void closeTestPages();
+    // Waits up to CloseWaitTicks send ticks for queued frames, then closes.
     void closePort();
+    static constexpr int CloseWaitTicks = 8;
 
     // The seven queries that follow a successful reset.
     void queryDeviceInfo();

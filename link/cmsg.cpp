@@ -4,6 +4,7 @@
 #include "logmanager.h"
 #include "serialportthread.h"
 
+#include <QEventLoop>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -100,6 +101,8 @@ void CMsg::closePort()
 
     delete m_sendTimer;
     m_sendTimer = nullptr;
+    // What was still queued is dropped with the queue.
+    m_framesTaken = m_framesQueued;
     delete m_sendQueue;
     m_sendQueue = nullptr;
     delete m_writeNotifier;
@@ -143,13 +146,39 @@ int CMsg::sendMsg(const QByteArray &msg)
         return -1;
     }
     m_sendQueue->enqueue(frame);
+    ++m_framesQueued;
     return 0;
 }
 
 void CMsg::sendRawMsg(const QByteArray &msg)
 {
-    if (m_sendQueue)
-        m_sendQueue->enqueue(msg);
+    if (!m_sendQueue)
+        return;
+    m_sendQueue->enqueue(msg);
+    ++m_framesQueued;
+}
+
+bool CMsg::waitUntilSent(int maxTicks)
+{
+    const quint64 last = m_framesQueued;
+    const QPointer<CMsg> self(this);
+    const auto sent = [this, &self, last] {
+        return !self || !m_isOpen || (hasLeft(last) && !m_port.isWritePending());
+    };
+    if (sent())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&loop, &sent] {
+        if (sent())
+            loop.quit();
+    });
+    poll.start(qMax(1, m_sendIntervalMs / 10));
+    QTimer::singleShot(qMax(1, maxTicks) * m_sendIntervalMs, &loop, &QEventLoop::quit);
+    // The window keeps painting; input waits the few ticks, so nothing new
+    // starts on a link that is about to close.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return !self || (hasLeft(last) && !m_port.isWritePending());
 }
 
 void CMsg::onSendTimer()
@@ -164,6 +193,7 @@ void CMsg::onSendTimer()
     }
     if (m_sendQueue->isEmpty())
         return;
+    ++m_framesTaken;
     if (!writeOverlapped(m_sendQueue->dequeue()))
         log(QStringLiteral("Send msg by serial port failed."), 1);
 }
