@@ -1031,6 +1031,10 @@ void MainDongleWidget::on_toolButton_download_clicked()
         return;
     if (m_downloader->checkFirmwareFile(path) != 0) {
         logLine(QStringLiteral("selected firmware wrong!"), LogLevel::Error);
+        const QString reason = m_downloader->failureReason();
+        logLine(reason, LogLevel::Error);
+        CFlatMessage::information(this, QStringLiteral("Download Firmware"),
+                                  QStringLiteral("This file cannot be downloaded to the dongle.\n%1").arg(reason));
         return;
     }
     // Stand-ins keep the build free of the maker's images; they must never
@@ -1134,6 +1138,16 @@ void MainDongleWidget::on_downLoad_failed()
     dialog->on_pb_Refresh_clicked();
     setToolBarEnabled(false);
     ui->toolButton_selectDongle->setEnabled(true);
+    // Told from the event loop, not inside the downloader's answer handling.
+    const QString reason = m_downloader ? m_downloader->failureReason() : QString();
+    QTimer::singleShot(0, this, [this, reason] {
+        emit showThisDongleTab(m_name);
+        CFlatMessage::information(this, QStringLiteral("Download Firmware"),
+                                  QStringLiteral("The firmware download failed.\n%1\nThe dongle may hold a partly "
+                                                 "written image: open its port again with \"Select BLE Dongle "
+                                                 "Target\" and download again.")
+                                      .arg(reason));
+    });
 }
 
 void MainDongleWidget::on_toolButton_lcp_clicked()
