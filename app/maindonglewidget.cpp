@@ -354,8 +354,6 @@ void MainDongleWidget::on_configDongleName(QString name)
 
 void MainDongleWidget::serialPortArrived(const QString &port)
 {
-    if (m_reconnectTimer && m_reconnectTimer->isActive() && !m_arrivedPorts.contains(port))
-        m_arrivedPorts.append(port);
     emit sig_SerialPortArrived(port);
 }
 
@@ -1070,10 +1068,28 @@ void MainDongleWidget::onDownloadProgress(int stage, quint32 sent, quint32 total
 void MainDongleWidget::on_downLoad_finished()
 {
     m_reconnectPort = m_link->getPortName();
+    // What the dongle called itself when it was probed finds it on another port.
+    m_reconnectName = m_selectDialog ? m_selectDialog->foundDongles().value(m_reconnectPort).dongleName : QString();
+    if (m_reconnectName == DongleProbeInfo().dongleName)
+        m_reconnectName.clear();
     m_reconnectStage = 0;
     m_reconnectAttempts = 0;
-    m_arrivedPorts.clear();
     m_reconnectTimer->start();
+}
+
+QStringList MainDongleWidget::reconnectCandidates() const
+{
+    // Only this dongle: its own port, or a port whose probe answered with its
+    // name. Any other port that arrived meanwhile may be another dongle.
+    QStringList candidates{m_reconnectPort};
+    if (m_reconnectName.isEmpty() || !m_selectDialog)
+        return candidates;
+    const QMap<QString, DongleProbeInfo> found = m_selectDialog->foundDongles();
+    for (auto it = found.cbegin(); it != found.cend(); ++it) {
+        if (it.value().dongleName == m_reconnectName && !candidates.contains(it.key()))
+            candidates << it.key();
+    }
+    return candidates;
 }
 
 void MainDongleWidget::on_reConnect()
@@ -1085,29 +1101,33 @@ void MainDongleWidget::on_reConnect()
         m_reconnectStage = 1;
         return;
     }
-    // The restarted dongle may come back slowly, or under another name.
-    QStringList candidates{m_reconnectPort};
-    for (const QString &port : qAsConst(m_arrivedPorts)) {
-        if (!candidates.contains(port))
-            candidates << port;
-    }
-    for (const QString &port : qAsConst(candidates)) {
+    const QStringList candidates = reconnectCandidates();
+    for (const QString &port : candidates) {
         if (port.isEmpty() || m_link->isOpen())
             continue;
         dialog->connectPort(port);
     }
     if (m_link->isOpen()) {
+        if (m_link->getPortName() != m_reconnectPort)
+            logLine(QStringLiteral("%1 came back on %2 after the firmware download.")
+                        .arg(m_reconnectName, m_link->getPortName()),
+                    LogLevel::Info);
         finishReconnect(true);
         return;
     }
     ++m_reconnectAttempts;
-    logLine(QStringLiteral("Reopening %1 after the download failed (attempt %2 of %3).")
-                .arg(m_reconnectPort)
+    logLine(QStringLiteral("Waiting for the dongle to come back on %1 after the firmware download (attempt %2 of %3).")
+                .arg(candidates.join(QStringLiteral(", ")))
                 .arg(m_reconnectAttempts)
                 .arg(ReconnectAttempts),
             LogLevel::Warn);
-    if (m_reconnectAttempts >= ReconnectAttempts)
+    if (m_reconnectAttempts >= ReconnectAttempts) {
         finishReconnect(false);
+        return;
+    }
+    // A dongle that restarts on another port is known only once it is probed.
+    if (!m_reconnectName.isEmpty() && !dialog->isRefreshing())
+        dialog->on_pb_Refresh_clicked();
 }
 
 void MainDongleWidget::finishReconnect(bool reopened)
@@ -1122,8 +1142,9 @@ void MainDongleWidget::finishReconnect(bool reopened)
         setToolBarEnabled(true);
         return;
     }
-    logLine(QStringLiteral("The dongle did not come back after the download; open its port with \"Select BLE Dongle "
-                           "Target\"."),
+    logLine(QStringLiteral("The dongle did not come back on %1 after the download; open its port with \"Select BLE "
+                           "Dongle Target\".")
+                .arg(reconnectCandidates().join(QStringLiteral(", "))),
             LogLevel::Error);
     setToolBarEnabled(false);
     ui->toolButton_selectDongle->setEnabled(true);

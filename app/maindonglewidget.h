@@ -179,6 +179,7 @@ private:
     CSelectDongleDialog *ensureSelectDialog();
     void setDownloadWidgetsEnabled(bool enabled);
     void finishReconnect(bool reopened);
+    QStringList reconnectCandidates() const;
     void openTestPage(const QString &title, TestModePage *page, const QString &closeTip, void (MainDongleWidget::*close)(),
                       void (CMsg::*frames)(QByteArray));
     void closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray));
@@ -235,7 +236,7 @@ private:
     int m_reconnectStage = 0;
     int m_reconnectAttempts = 0;
     QString m_reconnectPort;
-    // Ports that appeared while the dongle restarted: it may come back under another name.
-    QStringList m_arrivedPorts;
+    // The dongle's name in its probe answer; empty when it was not probed.
+    QString m_reconnectName;
     QProgressBar *m_downloadProgress = nullptr;
 };
