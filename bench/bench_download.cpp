@@ -89,9 +89,13 @@ bool runDownload(const QString &path, int tickMs)
     std::printf("  against the wire minimum (%.0f ms wire + pauses = %.0f ms): %.2fx; throughput %.1f%% of the "
                 "line (46,080 B/s)\n",
                 wireMs, wireLimitMs, elapsedMs / wireLimitMs, 100.0 * wireMs / (elapsedMs - pausesMs));
-    std::printf("  against the tick's limit (%d frames x %d ms + pauses = %.0f ms): %.3fx (goal %.2fx: %s)\n",
-                loader.framesSeen(), tickMs, tickLimitMs, elapsedMs / tickLimitMs, kTickGoal,
-                elapsedMs / tickLimitMs <= kTickGoal ? "met" : "missed");
+    std::printf("  against the tick's limit (%d frames x %d ms + pauses = %.0f ms): %.3fx", loader.framesSeen(), tickMs,
+                tickLimitMs, elapsedMs / tickLimitMs);
+    // The goal holds where the tick, not the wire, sets the pace.
+    if (tickLimitMs >= wireLimitMs)
+        std::printf(" (goal %.2fx: %s)\n", kTickGoal, elapsedMs / tickLimitMs <= kTickGoal ? "met" : "missed");
+    else
+        std::printf(" (the wire, not the tick, sets this pace)\n");
     std::printf("  ");
     BenchProbe::printLateness(lateness);
     std::printf("  longest gap between progress reports: %.0f ms\n", longestGapMs);

@@ -73,6 +73,8 @@ private slots:
     void testPageTabs_data();
     void testPageTabs();
     void testPagesFollowResetAndDisconnection();
+    void refusedRunEndsInItsTab_data();
+    void refusedRunEndsInItsTab();
     void calibrationDialogIsKept();
 
 private:
@@ -662,6 +664,40 @@ void TestToolbar::testPagesFollowResetAndDisconnection()
     QCOMPARE(tabs->indexOf(page), -1);
     m_widget->on_toolButton_idt_clicked();
     QCOMPARE(tabs->count(), 3);
+}
+
+void TestToolbar::refusedRunEndsInItsTab_data()
+{
+    QTest::addColumn<QString>("toolButton");
+    QTest::addColumn<QString>("startButton");
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("LCP") << "toolButton_lcp" << "btn_startlcp" << "LCP";
+    QTest::newRow("IDT") << "toolButton_idt" << "btn_startidt" << "IDT";
+}
+
+void TestToolbar::refusedRunEndsInItsTab()
+{
+    QFETCH(QString, toolButton);
+    QFETCH(QString, startButton);
+    QFETCH(QString, mode);
+    openDongle();
+    const QString prefix = mode == QLatin1String("LCP") ? QStringLiteral("09@") : QStringLiteral("0A@");
+    m_dongle->refuse(prefix + "04", 0x10);
+    button(toolButton.toLatin1().constData())->click();
+    auto *page = qobject_cast<CTestModePage *>(m_widget->pageTabWidget()->currentWidget());
+    QVERIFY(page);
+    page->findChild<QPushButton *>(startButton)->click();
+    ModalAnswerer answerer(kWaitMs);
+    answerer.click(QStringLiteral("m_pbOk"));
+    page->findChild<QPushButton *>(QStringLiteral("btn_send"))->click();
+    QVERIFY(page->isTxRunning());
+    QVERIFY(answerer.waitUntilAnswered(kWaitMs));
+    QCOMPARE(answerer.seen().first().text,
+             mode + QStringLiteral(" mode: the dongle refused to transmit (SDK ERR NO RESOURCES)."));
+    QVERIFY(!page->isTxRunning());
+    QVERIFY(page->isModeRunning());
+    QCOMPARE(page->findChild<QPushButton *>(QStringLiteral("btn_send"))->text(), QStringLiteral("Send"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_dongle->receivedIds().contains(prefix + "07"), kWaitMs);
 }
 
 void TestToolbar::calibrationDialogIsKept()
