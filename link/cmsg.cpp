@@ -161,6 +161,7 @@ void CMsg::sendRawMsg(const QByteArray &msg)
 bool CMsg::waitUntilSent(int maxTicks)
 {
     const quint64 last = m_framesQueued;
+    const quint64 firstTick = m_ticks;
     const QPointer<CMsg> self(this);
     const auto sent = [this, &self, last] {
         return !self || !m_isOpen || (hasLeft(last) && !m_port.isWritePending());
@@ -169,12 +170,14 @@ bool CMsg::waitUntilSent(int maxTicks)
         return true;
     QEventLoop loop;
     QTimer poll;
-    connect(&poll, &QTimer::timeout, &loop, [&loop, &sent] {
-        if (sent())
+    // Counted in send ticks, so a loaded machine whose timers run late still
+    // gets every tick it was promised; the clock only guards a stopped timer.
+    connect(&poll, &QTimer::timeout, &loop, [this, &loop, &sent, firstTick, maxTicks] {
+        if (sent() || m_ticks - firstTick >= quint64(qMax(1, maxTicks)))
             loop.quit();
     });
     poll.start(qMax(1, m_sendIntervalMs / 10));
-    QTimer::singleShot(qMax(1, maxTicks) * m_sendIntervalMs, &loop, &QEventLoop::quit);
+    QTimer::singleShot(4 * qMax(1, maxTicks) * m_sendIntervalMs, &loop, &QEventLoop::quit);
     // The window keeps painting; input waits the few ticks, so nothing new
     // starts on a link that is about to close.
     loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -183,6 +186,7 @@ bool CMsg::waitUntilSent(int maxTicks)
 
 void CMsg::onSendTimer()
 {
+    ++m_ticks;
     if (!m_sendQueue)
         return;
     // The frame still going out keeps its tick; the next one waits its turn.

@@ -118,6 +118,7 @@ private:
     int m_sendIntervalMs = DefaultSendIntervalMs;
     quint64 m_framesQueued = 0;
     quint64 m_framesTaken = 0;
+    quint64 m_ticks = 0;
 
     // Taken from the reader and not yet emitted; a handler's nested event
     // loop goes on from where the outer delivery stands.
