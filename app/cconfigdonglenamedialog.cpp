@@ -30,15 +30,28 @@ QString CConfigDongleNameDialog::getName() const
 
 bool CConfigDongleNameDialog::isUsableName(const QString &name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
+    return whyUnusable(name).isEmpty();
+}
+
+QString CConfigDongleNameDialog::whyUnusable(const QString &name)
+{
+    if (name.isEmpty())
+        return tr("it is empty");
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return tr("it is \".\" or \"..\"");
     if (name.toUtf8().size() > MaxNameBytes)
-        return false;
+        return tr("it is longer than %1 bytes").arg(MaxNameBytes);
     for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
-            return false;
+        // A name becomes a folder name.
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\'))
+            return tr("it holds \"/\" or \"\\\"");
+        if (c.category() == QChar::Other_Control)
+            return tr("it holds a control character");
+        // Names are shown in titles and panes, where markup has no place.
+        if (c == QLatin1Char('<') || c == QLatin1Char('>'))
+            return tr("it holds \"<\" or \">\"");
     }
-    return true;
+    return QString();
 }
 
 void CConfigDongleNameDialog::on_PB_Config_clicked()
@@ -53,7 +66,8 @@ void CConfigDongleNameDialog::on_PB_Config_clicked()
         return;
     }
     if (!isUsableName(name)) {
-        ui->tooltip->setText(tr("a dongle name cannot be \".\", \"..\" or hold \"/\", \"\\\" or control characters"));
+        ui->tooltip->setText(
+            tr("a dongle name cannot be \".\", \"..\" or hold \"/\", \"\\\", \"<\", \">\" or control characters"));
         ui->tooltip->show();
         return;
     }

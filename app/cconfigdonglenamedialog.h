@@ -31,9 +31,11 @@ public:
     // it and a folder name may not exceed 255 bytes.
     static constexpr int MaxNameBytes = 200;
 
-    // Not empty, ".", "..", longer than MaxNameBytes, or holding "/", "\" or
-    // a control character.
+    // Not empty, ".", "..", longer than MaxNameBytes, or holding "/", "\",
+    // a control character or markup ("<", ">").
     static bool isUsableName(const QString &name);
+    // Why a name cannot name a dongle, empty when it can.
+    static QString whyUnusable(const QString &name);
 
 signals:
     void showDongleTab(CConfigDongleNameDialog *dialog);

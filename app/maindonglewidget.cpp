@@ -418,7 +418,11 @@ void MainDongleWidget::on_toolButton_configureSettings_clicked()
     connect(&dialog, &CSettingDialog::sig_isPairEnable, this, &MainDongleWidget::on_isPairEnable);
     if (dialog.loadSettingFile(settingsDescription())) {
         dialog.loadSettingsMap();
+        const QMap<QString, QVariant> before = *m_settings;
+        QPointer<MainDongleWidget> self(this);
         dialog.exec();
+        if (self && *m_settings != before)
+            emit sig_settingsChanged();
     }
 }
 

@@ -121,6 +121,8 @@ signals:
     void sig_pairEnable(bool enabled);
     void showThisDongleTab(QString dongleName);
     void updateDongleName(MainDongleWidget *widget, QString name);
+    // The settings screen changed this dongle's settings values.
+    void sig_settingsChanged();
 
 public slots:
     void on_toolButton_selectDongle_clicked();

@@ -35,9 +35,17 @@ public:
     // "Dongle" followed by the lowest positive number no tab carries.
     QString nextDongleName() const;
 
-    // Rewrites config.ini from the live tabs; false (and a log line) when the
-    // file could not be written, in which case the previous file is kept.
+    // Rewrites config.ini from the live tabs; false when the file could not
+    // be written, in which case the previous file is kept. While the window
+    // runs, the first of a row of failures is told in a message box.
     bool saveConfig();
+
+    // What start-up made of config.ini when not all of it could be used;
+    // empty when all of it was. showConfigReport() tells it in a message box.
+    QString configReport() const { return m_configReport; }
+    void showConfigReport();
+    // Where config.ini was kept aside, empty when it was not.
+    QString configSetAside() const { return m_configSetAside; }
 
     const QVector<QPair<MainDongleWidget *, QString>> &dongles() const { return m_dongles; }
     CConfigDongleNameDialog *addDialog() const { return m_addDialog; }
@@ -69,17 +77,25 @@ public slots:
     // A serial port appeared or went away; every dongle tab hears of it, in tab order.
     void onSerialPortArrived(const QString &port);
     void onSerialPortRemoved(const QString &port);
+    // A dongle's settings were applied: on disk at once, not only at exit.
+    void onDongleSettingsChanged();
     // The system asked the program to end (SIGTERM, SIGINT, SIGHUP): each
     // dongle's log says why, then the program closes as its close button does.
     void onTerminationRequested(int signalNumber);
 
 private:
-    void restoreTabs(const QStringList &groups);
-    // Why the stored settings cannot be used, or empty when they can.
-    QString configProblem(const QStringList &groups) const;
-    // Keeps an unusable config.ini as config.ini.bad; returns the report.
-    QString setBadConfigAside(const QString &problem);
+    void restoreTabs(const QStringList &groups, QStringList *problems);
+    // The groups of config.ini that can be restored; what cannot be used is
+    // added to `problems`, and `unusable` is set when nothing of the file
+    // can be trusted.
+    QStringList usableGroups(QStringList *problems, bool *unusable) const;
+    // Keeps an unusable config.ini beside it, never over an earlier copy;
+    // returns the report.
+    QString setBadConfigAside(const QStringList &problems);
     MainDongleWidget *createDongle(const QString &name);
+    bool writeConfig();
+    // Whether INI text read back gives every value written.
+    bool holdsAll(const QByteArray &text, const QMap<QString, QVariant> &written) const;
 
     Ui::MainWindow *ui;
     bool m_dragging = false;
@@ -98,4 +114,8 @@ private:
     // Groups past the fifth of a hand-edited config.ini: not shown, but kept
     // in the file rather than lost at exit.
     QVector<QPair<QString, QVariantMap>> m_leftOutGroups;
+    QString m_configReport;
+    QString m_configSetAside;
+    bool m_saveFailureShown = false;
+    bool m_closing = false;
 };

@@ -9,7 +9,6 @@
 #include "logger.h"
 #include "logmanager.h"
 
-#include <QDebug>
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
@@ -46,8 +45,6 @@ CGattCmdDlg::CGattCmdDlg(CMsg *link, LogManager *logger, uint8_t condix, QWidget
         return;
     }
     buildCommandTree();
-    if (m_link)
-        connect(m_link, &CMsg::sig_rcvGattMsg, this, &CGattCmdDlg::onRcvMsg);
 }
 
 CGattCmdDlg::~CGattCmdDlg()
@@ -141,7 +138,9 @@ void CGattCmdDlg::on_treeViewMsg_clicked(const QModelIndex &index)
 
 void CGattCmdDlg::onRcvMsg(const QByteArray &frame)
 {
-    qDebug() << QString::fromUtf8(frame);
+    // Not connected: the GATT page logs the answers, and a copy on the
+    // process output would only repeat them.
+    Q_UNUSED(frame)
 }
 
 void CGattCmdDlg::on_btnSend_clicked()

@@ -16,8 +16,10 @@
 #include "gatttablemodel.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "savefilewriter.h"
 #include "treemodel.h"
 
+#include <QDir>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QRandomGenerator>
@@ -504,13 +506,23 @@ void CGattWidget::on_toolButton_export_clicked()
     if (path.isEmpty())
         return;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!SaveFileWriter::open(file)) {
         m_logger->log(QStringLiteral("Open file failed."), LogLevel::Error);
+        showExportFailure(path, file.errorString());
         return;
     }
-    file.write(GattExport::csv(m_tableModel->attributes()));
-    if (!file.commit())
+    if (!SaveFileWriter::write(file, GattExport::csv(m_tableModel->attributes())) || !file.commit()) {
         m_logger->log(QStringLiteral("Write file failed: %1 (%2)").arg(path, file.errorString()), LogLevel::Error);
+        showExportFailure(path, file.errorString());
+    }
+}
+
+void CGattWidget::showExportFailure(const QString &path, const QString &reason)
+{
+    CFlatMessage::information(this, QStringLiteral("error"),
+                              tr("The attributes could not be exported to %1: %2.\nA file that was there is left "
+                                 "as it was. Choose a folder that exists and can be written, and export again.")
+                                  .arg(QDir::toNativeSeparators(path), reason));
 }
 
 void CGattWidget::on_treeView_pressed(const QModelIndex &index)

@@ -102,6 +102,8 @@ private:
     // One answer of this connection to a request of the running batch.
     bool takeBatchAnswer(Batch kind);
     QString dongleName() const;
+    // Tells the user the CSV file was not written, and why.
+    void showExportFailure(const QString &path, const QString &reason);
     QString listResultName(const QByteArray &frame) const;
     void logFormatError(const QByteArray &frame);
     void sendPairConfirm(const QByteArray &payload);

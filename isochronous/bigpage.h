@@ -44,21 +44,42 @@ public:
 
     // A BIG row pressed: its buttons and BIS list.
     virtual void on_BIGTableView_changed(const QModelIndex &index) = 0;
+    // A BIS row pressed: its panel.
+    virtual void on_BISTableView_changed(const QModelIndex &index) = 0;
+    // Decides every button of the page from the current rows.
+    virtual void updateButtons() = 0;
 
 protected:
     BigPage(CMsg *link, LogManager *logger, QWidget *parent) : Interface(parent), m_link(link), m_logger(logger) {}
 
-    // After the subclass built its form. `rowButtons` are those a current
-    // row enables; with no row left they all go off.
+    // After the subclass built its form.
     void setUpTables(TFlatScrollArea<QTableView> *bigView, TFlatScrollArea<QTableView> *bisView, QLayout *panelArea,
-                     QLabel *panelTitle, bool receiver, QMap<QString, QVariant> *settings, const QString &dongleName,
-                     const QList<QToolButton *> &rowButtons)
+                     QLabel *panelTitle, bool receiver, QMap<QString, QVariant> *settings, const QString &dongleName)
     {
         m_bigView = bigView;
         m_bisView = bisView;
-        m_rowButtons = rowButtons;
         bigView->setModel(&m_bigModel);
         bisView->setModel(&m_bisModel);
+        // A row reached by the keyboard is current as much as a pressed one.
+        QObject::connect(bigView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                         [this](const QModelIndex &current) {
+                             if (current.isValid() && current.row() != m_currentBigIndex.row())
+                                 on_BIGTableView_changed(current);
+                         });
+        QObject::connect(bisView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                         [this](const QModelIndex &current) {
+                             if (current.isValid())
+                                 on_BISTableView_changed(current);
+                             else
+                                 updateButtons();
+                         });
+        // Every change of rows or statuses rules the buttons again.
+        for (QAbstractItemModel *model : {static_cast<QAbstractItemModel *>(&m_bigModel),
+                                          static_cast<QAbstractItemModel *>(&m_bisModel)}) {
+            QObject::connect(model, &QAbstractItemModel::modelReset, this, [this] { updateButtons(); });
+            QObject::connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { updateButtons(); });
+            QObject::connect(model, &QAbstractItemModel::rowsInserted, this, [this] { updateButtons(); });
+        }
         for (TFlatScrollArea<QTableView> *view : {bigView, bisView}) {
             view->setSelectionBehavior(QAbstractItemView::SelectRows);
             view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -87,6 +108,11 @@ protected:
     }
 
     int currentBigRow() const { return currentRowOf(m_bigView, m_bigModel.rowCount()); }
+    void selectBisRow(int row)
+    {
+        if (row >= 0 && row < m_bisModel.rowCount())
+            m_bisView->setCurrentIndex(m_bisModel.index(row, 0));
+    }
     int currentBisRow() const { return currentRowOf(m_bisView, m_bisModel.rowCount()); }
     // The current BIG row while the controller does not hold it; else -1.
     int currentListedBigRow() const
@@ -105,10 +131,19 @@ protected:
             on_BIGTableView_changed(index);
             return;
         }
-        for (QToolButton *button : qAsConst(m_rowButtons))
-            button->setEnabled(false);
         m_bisModel.clear();
         m_currentBigIndex = QModelIndex();
+        updateButtons();
+    }
+
+    // Which of the states a current BIG row is in; with none, every row button goes off.
+    enum class RowState { None, Listed, Held };
+    RowState currentRowState() const
+    {
+        const int row = currentBigRow();
+        if (row < 0)
+            return RowState::None;
+        return m_bigModel.records().at(row).status == 1 ? RowState::Held : RowState::Listed;
     }
 
     // The subclass's part of a row leaving (its own per-row lists).
@@ -233,5 +268,4 @@ private:
 
     QTableView *m_bigView = nullptr;
     QTableView *m_bisView = nullptr;
-    QList<QToolButton *> m_rowButtons;
 };

@@ -84,6 +84,30 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     connect(m_cisDialog, &cisParameterDialog::sig_cisParaUpdate, this, &CCigCisWidget::on_getCisPara);
     connect(ui->CIGtableView, &QAbstractItemView::pressed, this, &CCigCisWidget::on_CISTableView_changed);
     connect(ui->CIStableView, &QAbstractItemView::pressed, this, &CCigCisWidget::on_manageCIS_changed);
+    // A row reached by the keyboard is current as much as a pressed one.
+    connect(ui->CIGtableView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid() && current.row() != m_currentCigRow)
+                    on_CISTableView_changed(current);
+                else
+                    updateButtons();
+            });
+    connect(ui->CIStableView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    on_manageCIS_changed(current);
+                else
+                    updateButtons();
+            });
+    // Every change of rows or statuses rules the buttons again.
+    for (QAbstractItemModel *model : {static_cast<QAbstractItemModel *>(&m_cigModel),
+                                      static_cast<QAbstractItemModel *>(&m_cisModel)}) {
+        connect(model, &QAbstractItemModel::modelReset, this, &CCigCisWidget::updateButtons);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &CCigCisWidget::updateButtons);
+        connect(model, &QAbstractItemModel::rowsInserted, this, &CCigCisWidget::updateButtons);
+        connect(model, &QAbstractItemModel::dataChanged, this, &CCigCisWidget::updateButtons);
+    }
+    updateButtons();
     if (link)
         connect(link, &CMsg::sig_rcvBIGCIGMsg, this, &CCigCisWidget::onRcvMsg);
 }
@@ -147,6 +171,49 @@ int CCigCisWidget::currentCisRow() const
     return index.isValid() && index.row() < m_cisModel.records().size() ? index.row() : -1;
 }
 
+bool CCigCisWidget::streamUp(const cisParameter &cis) const
+{
+    if (cis.cisHandle.isEmpty())
+        return false;
+    const uint handle = cis.cisHandle.toUInt();
+    return handle != PlaceholderHandle && handle <= 0xFFFF && m_panelArea->panel(quint16(handle));
+}
+
+bool CCigCisWidget::anyStreamUp(const QVector<cisParameter> &list) const
+{
+    return std::any_of(list.cbegin(), list.cend(), [this](const cisParameter &cis) { return streamUp(cis); });
+}
+
+int CCigCisWidget::rowOfCig(const QString &cigId) const
+{
+    const QVector<cigParameter> &cigs = m_cigModel.records();
+    for (int row = 0; row < cigs.size(); ++row) {
+        if (cigs.at(row).cigId.toULongLong() == cigId.toULongLong())
+            return row;
+    }
+    return -1;
+}
+
+void CCigCisWidget::updateButtons()
+{
+    const cigParameter *cig = hasCurrentCig() ? &m_cigModel.records().at(m_currentCigRow) : nullptr;
+    const bool cigSet = cig && cig->status == 1;
+    const int cisRow = currentCisRow();
+    const cisParameter *cis = cisRow >= 0 ? &m_cisModel.records().at(cisRow) : nullptr;
+    const bool cisUp = cis && streamUp(*cis);
+    ui->toolButton_AddCIG->setEnabled(true);
+    // The controller keeps the parameters it accepted.
+    ui->toolButton_editCIG->setEnabled(cig && !cigSet);
+    ui->toolButton_removeCIG->setEnabled(cigSet);
+    ui->toolButton_setCIG->setEnabled(cig && !anyStreamUp(m_cisModel.records()));
+    ui->toolButton_AddCIS->setEnabled(cig);
+    ui->toolButton_createCIS->setEnabled(cigSet);
+    // A CIS with a handle is the controller's: an edit would drop its handle and stream.
+    ui->toolButton_editCIS->setEnabled(cig && cis && cis->cisHandle.isEmpty() && !cisUp);
+    ui->toolButton_removeCIS->setEnabled(cig && cis && !cisUp);
+    ui->toolButton_disconnect->setEnabled(cig && cisUp);
+}
+
 void CCigCisWidget::writeBack()
 {
     if (!m_displayedCigId.isNull())
@@ -195,6 +262,7 @@ void CCigCisWidget::on_toolButton_editCIG_clicked()
         showError(QStringLiteral("The CIG is set in the controller. Remove it before editing it."));
         return;
     }
+    m_editCigId = cig.cigId;
     m_cigDialog->m_editMode = true;
     m_cigDialog->setParameter(cig);
     m_cigDialog->exec();
@@ -209,9 +277,13 @@ void CCigCisWidget::on_toolButton_AddCIS_clicked()
 void CCigCisWidget::on_toolButton_editCIS_clicked()
 {
     const int row = currentCisRow();
-    if (row < 0)
+    if (row < 0 || !hasCurrentCig())
+        return;
+    const cisParameter &cis = m_cisModel.records().at(row);
+    if (!cis.cisHandle.isEmpty() || streamUp(cis))
         return;
     m_editCisRow = row;
+    m_editCisCigId = m_displayedCigId;
     m_cisDialog->m_editMode = true;
     m_cisDialog->setParameter(m_cisModel.records().at(row));
     m_cisDialog->exec();
@@ -220,9 +292,13 @@ void CCigCisWidget::on_toolButton_editCIS_clicked()
 void CCigCisWidget::on_getCigPara(cigParameter record)
 {
     if (m_cigDialog->m_editMode) {
-        if (!hasCurrentCig())
+        // Results may have set or removed the CIG while the dialog was open.
+        const int row = rowOfCig(m_editCigId);
+        if (row < 0 || m_cigModel.records().at(row).status == 1) {
+            showError(QStringLiteral("The CIG was not changed: it has been set or removed meanwhile."));
             return;
-        m_cigModel.records()[m_currentCigRow] = record;
+        }
+        m_cigModel.records()[row] = record;
         m_cigModel.refresh();
         selectCigRow(m_currentCigRow);
         return;
@@ -238,26 +314,35 @@ void CCigCisWidget::on_getCigPara(cigParameter record)
 
 void CCigCisWidget::on_getCisPara(cisParameter record)
 {
-    if (!hasCurrentCig())
+    if (!hasCurrentCig()) {
+        showError(QStringLiteral("The CIS was not kept: no CIG is selected."));
         return;
+    }
     if (!m_cisDialog->m_editMode) {
         m_cisModel.records().append(record);
         m_cisModel.refresh();
         showDefaultManageCis();
     } else {
-        if (m_editCisRow < 0 || m_editCisRow >= m_cisModel.records().size())
+        // The row may have gone or been given a handle while the dialog was open.
+        const QVector<cisParameter> &shown = m_cisModel.records();
+        if (m_editCisCigId != m_displayedCigId || m_editCisRow < 0 || m_editCisRow >= shown.size()
+            || !shown.at(m_editCisRow).cisHandle.isEmpty() || streamUp(shown.at(m_editCisRow))) {
+            showError(QStringLiteral("The CIS was not changed: its CIG has been set or changed meanwhile."));
             return;
-        m_cisModel.records()[m_editCisRow] = record;
+        }
+        const int row = m_editCisRow;
+        m_cisModel.records()[row] = record;
         m_cisModel.refresh();
+        ui->CIStableView->setCurrentIndex(m_cisModel.index(row, 0));
     }
     writeBack();
-    ui->toolButton_setCIG->setEnabled(true);
 }
 
 void CCigCisWidget::on_toolButton_removeCIS_clicked()
 {
     const int row = currentCisRow();
-    if (row < 0 || m_cisModel.records().at(row).status == 1 || !hasCurrentCig())
+    if (row < 0 || !hasCurrentCig() || m_cisModel.records().at(row).status == 1
+        || streamUp(m_cisModel.records().at(row)))
         return;
     m_cisModel.removeRecord(row);
     writeBack();
@@ -304,20 +389,29 @@ void CCigCisWidget::on_toolButton_setCIG_clicked()
     const QVector<cisParameter> list = m_cisListsByCig.value(cig.cigId);
     fields.insert(QStringLiteral("cis_count"), uint(list.size()));
     fields.insert(QStringLiteral("cis"), buildCisRecords(list));
+    m_setCigSentId = cig.cigId;
     send(QStringLiteral("CIG Parameter Set"), fields);
+}
+
+QString CCigCisWidget::resultCigId(const QMap<QString, QByteArray> &fields, const QString &sentId) const
+{
+    const QString key = QStringLiteral("cig_id");
+    return fields.value(key).isEmpty() ? sentId : QString::number(IsoUplink::number(fields, key));
 }
 
 void CCigCisWidget::onSetCigResult(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields) || !hasCurrentCig())
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
-    const cigParameter cig = m_cigModel.records().at(m_currentCigRow);
-    if (IsoUplink::number(fields, QStringLiteral("cig_id")) != cig.cigId.toULongLong()) {
+    // The user may have pressed another CIG before the answer: the result names its own.
+    const int cigRow = rowOfCig(resultCigId(fields, m_setCigSentId));
+    if (cigRow < 0) {
         if (showError(QStringLiteral("The returned cig ID is wrong in set CIG command.")))
             log(QStringLiteral("CIG ID sended is not equal to the response CIG ID."), LogLevel::Error);
         return;
     }
+    const cigParameter cig = m_cigModel.records().at(cigRow);
     writeBack();
     QVector<cisParameter> list = m_cisListsByCig.value(cig.cigId);
     const quint64 count = IsoUplink::number(fields, QStringLiteral("cis_count"));
@@ -339,9 +433,8 @@ void CCigCisWidget::onSetCigResult(const QByteArray &frame)
         list[i].cisHandle = QString::number(CUtil::littleEndian(handles.mid(i * 2, 2)));
     m_cisListsByCig.insert(cig.cigId, list);
     reloadDisplayedCis();
-    ui->toolButton_createCIS->setEnabled(true);
-    ui->toolButton_removeCIG->setEnabled(true);
     selectCigRow(m_currentCigRow);
+    updateButtons();
 }
 
 void CCigCisWidget::on_toolButton_createCIS_clicked()
@@ -425,55 +518,61 @@ void CCigCisWidget::onDisconnectCisEvent(const QByteArray &frame)
             }
         }
     }
-    showDefaultManageCis();
-    if (matched && number != PlaceholderHandle)
+    // A stream of another page on this dongle is none of this page's business.
+    if (!matched)
+        return;
+    if (number != PlaceholderHandle && number <= 0xFFFF)
         m_panelArea->discard(quint16(number));
     reloadDisplayedCis();
-    if (matched)
-        log(QStringLiteral("Disconnect CIS succeed."), LogLevel::Info);
+    log(QStringLiteral("Disconnect CIS succeed."), LogLevel::Info);
 }
 
 void CCigCisWidget::on_toolButton_removeCIG_clicked()
 {
     if (!hasCurrentCig())
         return;
-    const QVector<cisParameter> &shown = m_cisModel.records();
-    if (std::any_of(shown.cbegin(), shown.cend(), [](const cisParameter &cis) { return cis.status == 1; })) {
+    writeBack();
+    const QString cigId = m_cigModel.records().at(m_currentCigRow).cigId;
+    // The streams themselves say whether one is up, not a cell of the table.
+    if (anyStreamUp(m_cisListsByCig.value(cigId))) {
         showError(QStringLiteral("Please check you have disconnected CIS Before remove CIG."));
         return;
     }
-    send(QStringLiteral("Remove CIG"),
-         {{QStringLiteral("cig_id"), m_cigModel.records().at(m_currentCigRow).cigId.toUInt()}});
+    m_removeCigSentId = cigId;
+    send(QStringLiteral("Remove CIG"), {{QStringLiteral("cig_id"), cigId.toUInt()}});
 }
 
 void CCigCisWidget::onRemoveCigResult(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields) || !hasCurrentCig())
+    if (!UplinkStatus::parse(m_logger, frame, &fields))
         return;
-    const QString cigId = m_cigModel.records().at(m_currentCigRow).cigId;
-    if (IsoUplink::number(fields, QStringLiteral("cig_id")) != cigId.toULongLong()) {
+    const int row = rowOfCig(resultCigId(fields, m_removeCigSentId));
+    if (row < 0) {
         showError(QStringLiteral("The returned cig ID is wrong in remove CIG command."));
         return;
     }
     if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
         return;
+    writeBack();
+    const QString cigId = m_cigModel.records().at(row).cigId;
+    const bool displayed = row == m_currentCigRow;
     m_cisListsByCig.remove(cigId);
-    for (int row = 0; row < m_cigModel.records().size(); ++row) {
-        if (m_cigModel.records().at(row).cigId == cigId) {
-            m_cigModel.removeRecord(row);
-            break;
-        }
-    }
+    m_cigModel.removeRecord(row);
     if (m_cigModel.rowCount() == 0) {
         m_cigModel.clear();
-        m_cisModel.clear();
         m_currentCigRow = -1;
         m_displayedCigId = QString();
-    } else {
+        m_cisModel.clear();
+    } else if (displayed || m_currentCigRow < 0) {
         showCig(0);
-        ui->toolButton_removeCIG->setEnabled(m_cigModel.records().at(0).status == 1);
+    } else {
+        // Another CIG was on display: it stays so.
+        if (row < m_currentCigRow)
+            --m_currentCigRow;
+        selectCigRow(m_currentCigRow);
     }
+    updateButtons();
     log(QStringLiteral("Remove CIG succeed."), LogLevel::Info);
 }
 
@@ -508,42 +607,33 @@ void CCigCisWidget::receiveIsoDataProc(const QByteArray &frame)
 void CCigCisWidget::showDefaultManageCis()
 {
     m_panelArea->showDefault();
-    ui->toolButton_disconnect->setEnabled(false);
+    updateButtons();
 }
 
 void CCigCisWidget::on_CISTableView_changed(const QModelIndex &index)
 {
-    ui->toolButton_editCIG->setEnabled(true);
-    ui->toolButton_AddCIS->setEnabled(true);
     if (!index.isValid() || index.row() >= m_cigModel.rowCount()) {
         log(QStringLiteral("CCigcisWidget::on_CISTableView_changed:Clicked index is not valid."), LogLevel::Debug);
         return;
     }
-    ui->toolButton_removeCIG->setEnabled(m_cigModel.records().at(index.row()).status == 1);
     writeBack();
     showCig(index.row());
+    updateButtons();
 }
 
 void CCigCisWidget::on_manageCIS_changed(const QModelIndex &index)
 {
-    if (!hasCurrentCig() || !index.isValid() || index.row() >= m_cisModel.rowCount())
+    if (!hasCurrentCig() || !index.isValid() || index.row() >= m_cisModel.rowCount()) {
+        updateButtons();
         return;
-    const cisParameter &cis = m_cisModel.records().at(index.row());
-    if (cis.cisHandle.isEmpty()) {
-        ui->toolButton_editCIS->setEnabled(true);
-        ui->toolButton_removeCIS->setEnabled(true);
-    } else {
-        ui->toolButton_editCIS->setEnabled(false);
-        if (cis.status == 1)
-            ui->toolButton_removeCIS->setEnabled(false);
     }
-    manageCISWidget *panel = cis.status == 1 ? m_panelArea->panel(quint16(cis.cisHandle.toUInt())) : nullptr;
+    const cisParameter &cis = m_cisModel.records().at(index.row());
+    manageCISWidget *panel = streamUp(cis) ? m_panelArea->panel(quint16(cis.cisHandle.toUInt())) : nullptr;
     if (panel) {
-        ui->toolButton_disconnect->setEnabled(true);
         m_panelArea->show(panel);
         ui->label_connection->setText(CisTitlePrefix + cis.cisHandle);
     } else {
-        ui->toolButton_disconnect->setEnabled(false);
         m_panelArea->showPlaceholder();
     }
+    updateButtons();
 }

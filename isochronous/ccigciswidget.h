@@ -78,7 +78,15 @@ private:
     void removeDataPathProc(const QByteArray &frame);
     void receiveIsoDataProc(const QByteArray &frame);
 
+    // Decides every button of the page from the current rows and the streams.
+    void updateButtons();
     bool hasCurrentCig() const;
+    // True while the controller runs a stream on the CIS's handle (it has a panel).
+    bool streamUp(const cisParameter &cis) const;
+    bool anyStreamUp(const QVector<cisParameter> &list) const;
+    int rowOfCig(const QString &cigId) const;
+    // The CIG a set or remove result is for: the ID it carries, else the one the command was sent for.
+    QString resultCigId(const QMap<QString, QByteArray> &fields, const QString &sentId) const;
     int currentCisRow() const;
     // The displayed CIS list goes back under the ID of the CIG it came from.
     void writeBack();
@@ -103,6 +111,10 @@ private:
     // The CIG whose list the CIS table shows; its rows go back under this ID.
     QString m_displayedCigId;
     int m_editCisRow = -1;
+    QString m_editCisCigId;
+    QString m_editCigId;
+    QString m_setCigSentId;
+    QString m_removeCigSentId;
     CisDataTableModel m_cisModel;
     QMap<QString, QVector<cisParameter>> m_cisListsByCig;
     std::unique_ptr<IsoPanelArea> m_panelArea;

@@ -10,6 +10,7 @@
 #include "datafolder.h"
 #include "filechooser.h"
 #include "isouplink.h"
+#include "keepearlierfile.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "receivedatatablemodel.h"
@@ -50,6 +51,8 @@ manageCISWidget::manageCISWidget(CMsg *msg, LogManager *logger, QMap<QString, QV
         m_filePath = m_settings->value(QStringLiteral("cisdata_filepath")).toString();
     m_dataPathIds = {{QStringLiteral("Disabled"), 0xFF}, {QStringLiteral("HLV"), 0xF6}};
     connect(ui->textEdit_sendData, &CValidateTextEdit::sig_textEditLength, this, &manageCISWidget::on_sendDataLength);
+    if (m_msg)
+        connect(m_msg, &CMsg::sig_portClosed, this, &manageCISWidget::onPortClosed);
 }
 
 manageCISWidget::~manageCISWidget()
@@ -104,10 +107,18 @@ QString manageCISWidget::fileDialogStart() const
     return m_filePath.isEmpty() ? QCoreApplication::applicationDirPath() : m_filePath;
 }
 
-void manageCISWidget::send(const QString &name, const QMap<QString, QVariant> &fields)
+bool manageCISWidget::send(const QString &name, const QMap<QString, QVariant> &fields)
 {
-    if (!CCommand::sendMsg(m_msg, m_logger, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
+    if (CCommand::sendMsg(m_msg, m_logger, name, fields, QMap<QString, QVariant>()))
+        return true;
+    CCommand::logSendFailed(m_logger, name);
+    return false;
+}
+
+void manageCISWidget::log(const QString &text, int level)
+{
+    if (m_logger)
+        m_logger->log(text, level);
 }
 
 void manageCISWidget::on_pushButton_set_clicked()
@@ -210,20 +221,41 @@ void manageCISWidget::on_pushButton_send_clicked()
     sendOrRepeat(IsoDataCodec::sendFields(handleNumber(), sdu));
 }
 
+void manageCISWidget::stopRepeat()
+{
+    disconnect(m_repeatTimer, &QTimer::timeout, this, &manageCISWidget::on_repeatSendData);
+    m_repeatTimer->stop();
+    m_pacer.reset();
+    m_repeatCount = 0;
+}
+
+void manageCISWidget::onPortClosed()
+{
+    if (!m_repeatTimer->isActive())
+        return;
+    stopRepeat();
+    log(QStringLiteral("Repeated sending of ISO data stopped: the port was closed."), LogLevel::Error);
+}
+
 void manageCISWidget::on_repeatSendData()
 {
+    // A closed link has no queue: it must not pass for an empty one.
+    if (m_msg && !m_msg->isOpen()) {
+        onPortClosed();
+        return;
+    }
     const int times = ui->lineEdit_times->getValue().toInt(nullptr, 16);
     switch (m_pacer.tick(times, m_msg ? m_msg->queuedFrames() : 0)) {
     case IsoRepeatPacer::Step::Send:
-        send(QStringLiteral("Send ISO data"), m_repeatFields);
         m_repeatCount = m_pacer.sent();
+        // The send's own ERROR line says why; the next ones would fail alike.
+        if (!send(QStringLiteral("Send ISO data"), m_repeatFields))
+            stopRepeat();
         break;
     case IsoRepeatPacer::Step::Wait:
         break;
     case IsoRepeatPacer::Step::Finished:
-        disconnect(m_repeatTimer, &QTimer::timeout, this, &manageCISWidget::on_repeatSendData);
-        m_repeatTimer->stop();
-        m_repeatCount = 0;
+        stopRepeat();
         break;
     }
 }
@@ -274,6 +306,16 @@ int manageCISWidget::openReceiveFile(const QString &fileName)
     m_receiveFile.close();
     if (fileName.isEmpty())
         return -1;
+    // The data of an earlier stream of this handle stays beside the new file.
+    QString error;
+    if (!keepEarlierFile(fileName, &error)) {
+        // It would fail alike for every SDU: no file for this panel, said once.
+        m_receiveFileEnded = true;
+        log(QStringLiteral("The earlier received ISO data file %1 cannot be kept: %2")
+                .arg(QDir::toNativeSeparators(fileName), error),
+            LogLevel::Error);
+        return -1;
+    }
     m_receiveFile.setFileName(fileName);
     if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return -1;
@@ -286,19 +328,32 @@ void manageCISWidget::onReceiveIsoData(QMap<QString, QByteArray> fields)
         showError(QStringLiteral("The returned connection handle is wrong in Receive ISO data command."));
         return;
     }
+    if (m_receiveFileEnded) {
+        m_receiveModel->appendRow(fields, MaxRows);
+        return;
+    }
     // A file removed while open is written to nowhere: start a new one.
     if (!m_receiveFile.isOpen() || !QFileInfo::exists(m_receiveFile.fileName())) {
         const QString path = receiveFilePath();
         QDir().mkpath(QFileInfo(path).absolutePath());
         if (openReceiveFile(path) != 0) {
-            if (m_logger)
-                m_logger->log(QStringLiteral("There is wrong in create received ISO data file."), LogLevel::Error);
+            log(QStringLiteral("There is wrong in create received ISO data file."), LogLevel::Error);
             return;
         }
     }
-    m_receiveFile.write(IsoDataCodec::receiveRecord(fields, m_receiveLayout));
-    m_receiveFile.flush();
+    const QByteArray record = IsoDataCodec::receiveRecord(fields, m_receiveLayout);
+    const bool written = m_receiveFile.write(record) == record.size() && m_receiveFile.flush();
     m_receiveModel->appendRow(fields, MaxRows);
+    if (written)
+        return;
+    // A full disk fails every later record too: the file ends here, said once.
+    const QString text = QStringLiteral("Received ISO data of handle %1 are no longer written to %2: %3")
+                             .arg(m_handle, QDir::toNativeSeparators(m_receiveFile.fileName()),
+                                  m_receiveFile.errorString());
+    m_receiveFile.close();
+    m_receiveFileEnded = true;
+    log(text, LogLevel::Error);
+    showError(text);
 }
 
 void manageCISWidget::on_pushButton_save_clicked()
@@ -352,5 +407,9 @@ void manageCISWidget::on_checkBox_random_clicked(bool checked)
 
 void manageCISWidget::on_checkBox_repeat_clicked(bool checked)
 {
-    ui->lineEdit_times->setEnabled(checked);
+    // Times stays editable once shown: lowering it is how a user shortens a repeat.
+    if (checked)
+        ui->lineEdit_times->setEnabled(true);
+    else
+        stopRepeat();
 }

@@ -67,7 +67,10 @@ public slots:
 private:
     quint16 handleNumber() const;
     int maxSdu() const;
-    void send(const QString &name, const QMap<QString, QVariant> &fields);
+    bool send(const QString &name, const QMap<QString, QVariant> &fields);
+    void log(const QString &text, int level);
+    void stopRepeat();
+    void onPortClosed();
     // Sends once or starts a repeat; false when a repeat is already running.
     bool sendOrRepeat(const QMap<QString, QVariant> &fields);
     bool resultForThisHandle(const QMap<QString, QByteArray> &fields, const QString &wrongHandleText);
@@ -85,6 +88,8 @@ private:
     QMap<QString, int> m_dataPathIds;
     // Holds the receive file's path while it is open.
     QFile m_receiveFile;
+    // Set when the file failed (a write, or keeping the earlier one): later SDUs are only shown.
+    bool m_receiveFileEnded = false;
     // The catalogue's field layout of a received SDU, for its file record.
     QVector<CmdFieldInfo> m_receiveLayout;
     QTimer *m_repeatTimer = nullptr;

@@ -34,10 +34,7 @@ MasterBIGWidget::MasterBIGWidget(CMsg *link, LogManager *logger, QMap<QString, Q
     // Results find their BIG by its ID.
     bigDialog->setIdInUse([this](const QString &id) { return bigIdInUse(id); });
     setUpTables(ui->tableView_BIG, ui->tableView_BIS, ui->verticalLayout_manageWidget, ui->label_bisName, true,
-                settings, dongleName,
-                {ui->toolButton_editBIG, ui->toolButton_removeBIG, ui->toolButton_createBIG,
-                 ui->toolButton_terminateBIG, ui->toolButton_addBIS, ui->toolButton_editBIS,
-                 ui->toolButton_removeBIS});
+                settings, dongleName);
 
     ui->splitter->setStretchFactor(0, 58);
     ui->splitter->setStretchFactor(1, 42);
@@ -48,6 +45,7 @@ MasterBIGWidget::MasterBIGWidget(CMsg *link, LogManager *logger, QMap<QString, Q
     connect(ui->tableView_BIS, &QAbstractItemView::pressed, this, &MasterBIGWidget::on_BISTableView_changed);
     if (link)
         connect(link, &CMsg::sig_rcvBIGCIGMsg, this, &MasterBIGWidget::onRcvMsg);
+    updateButtons();
 }
 
 MasterBIGWidget::~MasterBIGWidget()
@@ -90,11 +88,16 @@ void MasterBIGWidget::on_rcvBIGPara(bigParameter para)
     if (bigDialog->m_editMode) {
         // The edited row is the one of the dialog's ID: rows may have moved while it was open.
         const int row = BigFields::rowOf(m_bigModel.records(), para.bigId.toULongLong());
-        if (row < 0 || m_bigModel.records().at(row).status == 1)
+        if (row < 0 || m_bigModel.records().at(row).status == 1) {
+            CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                      QStringLiteral("The BIG was not changed: it has been synchronised or removed "
+                                                     "meanwhile."));
             return;
+        }
         m_bigModel.records()[row] = para;
         m_bigModel.refresh();
         m_syncList[row].big = para;
+        followRow(row);
         return;
     }
     m_syncList.append({syncHandle, para});
@@ -102,6 +105,8 @@ void MasterBIGWidget::on_rcvBIGPara(bigParameter para)
     m_bigModel.refresh();
     m_bisModel.setRecords({});
     showDefaultIsoPanel();
+    // The new BIG is current, so the BISes added next go under it.
+    followRow(m_bigModel.rowCount() - 1);
 }
 
 void MasterBIGWidget::on_toolButton_removeBIG_clicked()
@@ -174,27 +179,29 @@ void MasterBIGWidget::on_rcvBISPara(bisParameter para)
 {
     // The BIG may have been synchronised while the dialog was open: its BIS list is fixed then.
     const int bigRow = currentListedBigRow();
-    if (bigRow < 0)
+    const int row = currentBisRow();
+    if (bigRow < 0 || (bisDialog->m_editMode && (row < 0 || !m_bisModel.records().at(row).bisHandle.isEmpty()))) {
+        CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                  QStringLiteral("The BIS was not kept: no BIG that takes BISes is selected."));
         return;
+    }
     if (bisDialog->m_editMode) {
-        const int row = currentBisRow();
-        if (row < 0)
-            return;
         m_bisModel.records()[row] = para;
         m_bisModel.refresh();
+        selectBisRow(row);
     } else {
         m_bisModel.records().append(para);
         m_bisModel.refresh();
         showDefaultIsoPanel();
     }
     m_bisListsByBig.insert(m_bigModel.records().at(bigRow).bigId, m_bisModel.records());
-    ui->toolButton_createBIG->setEnabled(true);
+    updateButtons();
 }
 
 void MasterBIGWidget::on_toolButton_removeBIS_clicked()
 {
     const int row = currentBisRow();
-    if (row < 0 || !m_bisModel.records().at(row).bisHandle.isEmpty())
+    if (row < 0 || currentListedBigRow() < 0 || !m_bisModel.records().at(row).bisHandle.isEmpty())
         return;
     m_bisModel.removeRecord(row);
     const int bigRow = currentBigRow();
@@ -238,34 +245,43 @@ void MasterBIGWidget::onBigTerminateSyncComplete(const QByteArray &frame)
 // ---------------------------------------------------------------------------
 // Rows pressed
 
-void MasterBIGWidget::on_BIGTableView_changed(const QModelIndex &index)
+void MasterBIGWidget::updateButtons()
 {
-    ui->toolButton_editBIG->setEnabled(true);
-    ui->toolButton_addBIS->setEnabled(true);
-    bool listed = false;
-    bool hasList = false;
-    if (!showBigRow(index, QStringLiteral("MasterBIGWidget::on_BIGTableView_changed"), &listed, &hasList))
-        return;
+    const RowState state = currentRowState();
+    const bool listed = state == RowState::Listed;
+    const int bigRow = currentBigRow();
+    const bool hasList = bigRow >= 0 && m_bisListsByBig.contains(m_bigModel.records().at(bigRow).bigId);
+    const int bisRow = currentBisRow();
+    // Only BISes without a handle are the user's to change.
+    const bool bisOwn = listed && bisRow >= 0 && m_bisModel.records().at(bisRow).bisHandle.isEmpty();
+    ui->toolButton_addBIG->setEnabled(true);
     ui->toolButton_editBIG->setEnabled(listed);
     ui->toolButton_removeBIG->setEnabled(listed);
-    ui->toolButton_terminateBIG->setEnabled(!listed);
-    ui->toolButton_addBIS->setEnabled(listed);
     ui->toolButton_createBIG->setEnabled(listed && hasList);
+    ui->toolButton_terminateBIG->setEnabled(state == RowState::Held);
+    ui->toolButton_addBIS->setEnabled(listed);
+    ui->toolButton_editBIS->setEnabled(bisOwn);
+    ui->toolButton_removeBIS->setEnabled(bisOwn);
+}
+
+void MasterBIGWidget::on_BIGTableView_changed(const QModelIndex &index)
+{
+    bool listed = false;
+    bool hasList = false;
+    showBigRow(index, QStringLiteral("MasterBIGWidget::on_BIGTableView_changed"), &listed, &hasList);
+    updateButtons();
 }
 
 void MasterBIGWidget::on_BISTableView_changed(const QModelIndex &index)
 {
-    if (currentBigRow() < 0 || !index.isValid() || index.row() >= m_bisModel.rowCount())
-        return;
-    const bisParameter &bis = m_bisModel.records().at(index.row());
-    if (bis.bisHandle.isEmpty()) {
-        ui->toolButton_editBIS->setEnabled(true);
-        ui->toolButton_removeBIS->setEnabled(true);
-        showDefaultIsoPanel();
+    if (currentBigRow() < 0 || !index.isValid() || index.row() >= m_bisModel.rowCount()) {
+        updateButtons();
         return;
     }
-    ui->toolButton_addBIS->setEnabled(false);
-    ui->toolButton_editBIS->setEnabled(false);
-    ui->toolButton_removeBIS->setEnabled(false);
-    m_panels->showHandle(bis.bisHandle);
+    const bisParameter &bis = m_bisModel.records().at(index.row());
+    if (bis.bisHandle.isEmpty())
+        showDefaultIsoPanel();
+    else
+        m_panels->showHandle(bis.bisHandle);
+    updateButtons();
 }

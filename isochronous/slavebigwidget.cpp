@@ -30,9 +30,7 @@ SlaveBIGWidget::SlaveBIGWidget(CMsg *link, LogManager *logger, QMap<QString, QVa
     // Results find their BIG by its ID.
     paraDialog->setIdInUse([this](const QString &id) { return bigIdInUse(id); });
     setUpTables(ui->tableView_BIG, ui->tableView_BIS, ui->verticalLayout_manageBIS, ui->label_bisName, false,
-                settings, dongleName,
-                {ui->toolButton_editBIG, ui->toolButton_removeBIG, ui->toolButton_createBIG,
-                 ui->toolButton_terminateBIG});
+                settings, dongleName);
 
     ui->splitter->setStretchFactor(0, 58);
     ui->splitter->setStretchFactor(1, 42);
@@ -42,6 +40,7 @@ SlaveBIGWidget::SlaveBIGWidget(CMsg *link, LogManager *logger, QMap<QString, QVa
     connect(ui->tableView_BIS, &QAbstractItemView::pressed, this, &SlaveBIGWidget::on_BISTableView_changed);
     if (link)
         connect(link, &CMsg::sig_rcvBIGCIGMsg, this, &SlaveBIGWidget::onRcvMsg);
+    updateButtons();
 }
 
 SlaveBIGWidget::~SlaveBIGWidget()
@@ -83,8 +82,11 @@ void SlaveBIGWidget::on_rcvBIGPara(slaveBigPara para)
     para.advIndex = advIndex;
     // The edited row is the one of the dialog's ID: rows may have moved while it was open.
     const int row = paraDialog->m_editMode ? BigFields::rowOf(m_bigModel.records(), para.bigId.toULongLong()) : -1;
-    if (paraDialog->m_editMode && (row < 0 || m_bigModel.records().at(row).status == 1))
+    if (paraDialog->m_editMode && (row < 0 || m_bigModel.records().at(row).status == 1)) {
+        CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                  QStringLiteral("The BIG was not changed: it has been created or removed meanwhile."));
         return;
+    }
     QVector<bisParameter> list(int(BigFields::number(para.numBis)));
     for (int i = 0; i < list.size(); ++i)
         list[i].bisId = QString::number(i);
@@ -98,6 +100,8 @@ void SlaveBIGWidget::on_rcvBIGPara(slaveBigPara para)
         m_bigModel.records()[row] = para;
         m_bigModel.refresh();
     }
+    // The new or edited BIG is current, with the BIS rows just made.
+    followRow(row < 0 ? m_bigModel.rowCount() - 1 : row);
 }
 
 void SlaveBIGWidget::on_toolButton_removeBIG_clicked()
@@ -175,17 +179,22 @@ void SlaveBIGWidget::onTerminateBigComplete(const QByteArray &frame)
 // ---------------------------------------------------------------------------
 // Rows pressed
 
+void SlaveBIGWidget::updateButtons()
+{
+    const RowState state = currentRowState();
+    ui->toolButton_addBIG->setEnabled(true);
+    ui->toolButton_editBIG->setEnabled(state == RowState::Listed);
+    ui->toolButton_removeBIG->setEnabled(state == RowState::Listed);
+    ui->toolButton_createBIG->setEnabled(state == RowState::Listed);
+    ui->toolButton_terminateBIG->setEnabled(state == RowState::Held);
+}
+
 void SlaveBIGWidget::on_BIGTableView_changed(const QModelIndex &index)
 {
-    ui->toolButton_editBIG->setEnabled(true);
     bool defined = false;
     bool hasList = false;
-    if (!showBigRow(index, QStringLiteral("SlaveBIGWidget::on_BIGTableView_changed"), &defined, &hasList))
-        return;
-    ui->toolButton_editBIG->setEnabled(defined);
-    ui->toolButton_removeBIG->setEnabled(defined);
-    ui->toolButton_createBIG->setEnabled(defined);
-    ui->toolButton_terminateBIG->setEnabled(!defined);
+    showBigRow(index, QStringLiteral("SlaveBIGWidget::on_BIGTableView_changed"), &defined, &hasList);
+    updateButtons();
 }
 
 void SlaveBIGWidget::on_BISTableView_changed(const QModelIndex &index)

@@ -37,7 +37,8 @@ public:
 
     // A BIG row, a BIS row pressed (connected by hand: their names match no child).
     void on_BIGTableView_changed(const QModelIndex &index) override;
-    void on_BISTableView_changed(const QModelIndex &index);
+    void on_BISTableView_changed(const QModelIndex &index) override;
+    void updateButtons() override;
 
 public slots:
     void on_toolButton_addBIG_clicked();

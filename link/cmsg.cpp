@@ -109,6 +109,7 @@ void CMsg::closePort()
     m_writeNotifier = nullptr;
 
     m_port.close();
+    emit sig_portClosed();
 }
 
 void CMsg::setSendInterval(int ms)
@@ -205,7 +206,7 @@ void CMsg::onSendTimer()
 bool CMsg::writeOverlapped(const QByteArray &msg)
 {
     if (!m_port.write(msg)) {
-        log(QStringLiteral("GetLastError() != ERROR_IO_PENDING"), 4);
+        logWriteFailure();
         return false;
     }
     if (m_writeNotifier)
@@ -213,10 +214,15 @@ bool CMsg::writeOverlapped(const QByteArray &msg)
     return true;
 }
 
+void CMsg::logWriteFailure()
+{
+    log(QStringLiteral("Writing to %1 failed: %2").arg(m_port.path(), m_port.errorString()), 4);
+}
+
 void CMsg::onPortWritable()
 {
     if (!m_port.continueWrite()) {
-        log(QStringLiteral("GetLastError() != ERROR_IO_PENDING"), 4);
+        logWriteFailure();
         log(QStringLiteral("Send msg by serial port failed."), 1);
     }
     if (m_writeNotifier)

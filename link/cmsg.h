@@ -74,6 +74,8 @@ signals:
     // what the pass changes and show it once (a table inserting its rows).
     void sig_uplinkPassStarted();
     void sig_uplinkPassFinished();
+    // The port has just been closed: senders on a timer of their own stop.
+    void sig_portClosed();
 
     void sig_rcvCommonMsg(QByteArray msg);
     void sig_rcvGapMsg(QByteArray msg);
@@ -102,6 +104,8 @@ private:
     void noteDropped(qint64 frames, qint64 logLines, bool drained);
     bool writeOverlapped(const QByteArray &msg);
     void onPortWritable();
+    // In this system's words: the device and the errno text.
+    void logWriteFailure();
     void log(const QString &text, int level);
 
     SerialPortThread *m_portThread = nullptr;

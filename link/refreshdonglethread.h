@@ -55,6 +55,12 @@ public:
     // The record of a reply; every field keeps its default unless the reply
     // holds 0xBB 00 00 followed by the six length-prefixed texts.
     static DongleProbeInfo parseReply(const QByteArray &reply);
+    // The first whole probe reply in what a port sent after the request:
+    // 0xBB 00 00 and six complete texts of UTF-8 without control characters.
+    // Checksum-valid uplink frames around it (a dongle still streaming) are
+    // passed over whole, so bytes inside them are never taken for a reply.
+    // Empty when there is none.
+    static QByteArray findReply(const QByteArray &received);
 
 protected:
     void run() override;

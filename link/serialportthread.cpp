@@ -107,7 +107,9 @@ void SerialPortThread::run()
         }
         if (!m_readErrorReported) {
             m_readErrorReported = true;
-            queueLog(QStringLiteral("GetLastError() != ERROR_IO_PENDING"), LogLevel::Error);
+            const QString reason = m_port ? m_port->readErrorString() : QStringLiteral("no port");
+            queueLog(QStringLiteral("Reading %1 failed: %2").arg(m_port ? m_port->path() : QString(), reason),
+                     LogLevel::Error);
             handOver();
         }
         // A hung-up device wakes poll at once; do not spin on it.

@@ -38,6 +38,7 @@ int main(int argc, char **argv)
     QObject::connect(&termination, &Platform::TerminationWatcher::sig_terminationRequested, &window,
                      &MainWindow::onTerminationRequested);
     window.show();
+    window.showConfigReport();
     window.configureFirstDongle();
     MainDongleWidget *first = window.firstDongleWidget();
     if (first && !termination.terminationRequested())

@@ -183,6 +183,52 @@ struct PageRig
         return rig.recorder->lines().contains(qMakePair(line, level));
     }
 
+    QToolButton *button(const char *name) const { return WidgetProbe::child<QToolButton>(page, name); }
+    // Which of the given buttons are enabled, in their order.
+    QString enabled(const QList<const char *> &names) const
+    {
+        QString result;
+        for (const char *name : names)
+            result += button(name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+        return result;
+    }
+    int heldBigs() const
+    {
+        const auto &bigs = page->bigModel()->records();
+        return int(std::count_if(bigs.cbegin(), bigs.cend(), [](const auto &b) { return b.status == 1; }));
+    }
+    // A user's step, through the buttons as they are.
+    bool step(const QString &what)
+    {
+        const int rows = page->bigModel()->rowCount();
+        const int held = heldBigs();
+        if (what == "big" || what == "edit" || what == "bis") {
+            const int bisRows = page->bisModel()->rowCount();
+            ModalAnswerer answerer;
+            answerer.click("pushButton_ok");
+            button(what == "big" ? "toolButton_addBIG" : what == "edit" ? "toolButton_editBIG" : "toolButton_addBIS")
+                ->click();
+            if (!answerer.waitUntilAnswered(2000))
+                return false;
+            return what == "big" ? page->bigModel()->rowCount() == rows + 1
+                 : what == "bis" ? page->bisModel()->rowCount() == bisRows + 1
+                                 : true;
+        }
+        if (what == "press bis") {
+            pressBis(0);
+            return true;
+        }
+        if (what == "create") {
+            button("toolButton_createBIG")->click();
+            return QTest::qWaitFor([&] { return heldBigs() > held; }, 3000);
+        }
+        if (what == "terminate") {
+            button("toolButton_terminateBIG")->click();
+            return QTest::qWaitFor([&] { return page->bigModel()->rowCount() < rows; }, 3000);
+        }
+        return false;
+    }
+
     LinkRig rig;
     BigBehaviour *behaviour = nullptr;
     QMap<QString, QVariant> settings;
@@ -749,6 +795,88 @@ private slots:
             QCOMPARE(enabledButtons(r.page), QStringLiteral("0001"));
             QTRY_VERIFY(r.page->panelHandles() == QList<quint16>({0x21}));
         }
+    }
+
+    // Order: Add BIG, Edit BIG, Remove BIG, Create BIG Sync, Terminate BIG Sync, Add BIS, Edit BIS, Remove BIS.
+    void receiverButtonsFollowTheRows_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("enabled");
+        QTest::newRow("no BIG") << QStringList() << "10000000";
+        QTest::newRow("BIG added") << QStringList({"big"}) << "11100100";
+        QTest::newRow("BIS added") << QStringList({"big", "bis"}) << "11110100";
+        QTest::newRow("BIS pressed") << QStringList({"big", "bis", "press bis"}) << "11110111";
+        QTest::newRow("BIG edited") << QStringList({"big", "bis", "press bis", "edit"}) << "11110100";
+        QTest::newRow("synchronised") << QStringList({"big", "bis", "press bis", "create"}) << "10001000";
+        QTest::newRow("synchronised BIS pressed") << QStringList({"big", "bis", "create", "press bis"}) << "10001000";
+        QTest::newRow("a new BIG after a synchronised one") << QStringList({"big", "bis", "create", "big"})
+                                                            << "11100100";
+        QTest::newRow("sync ended") << QStringList({"big", "bis", "create", "terminate"}) << "10000000";
+    }
+    void receiverButtonsFollowTheRows()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, enabled);
+        ReceiverRig r;
+        QVERIFY(r.opened);
+        for (const QString &step : qAsConst(steps))
+            QVERIFY2(r.step(step), qPrintable(step));
+        QCOMPARE(r.enabled({"toolButton_addBIG", "toolButton_editBIG", "toolButton_removeBIG", "toolButton_createBIG",
+                            "toolButton_terminateBIG", "toolButton_addBIS", "toolButton_editBIS",
+                            "toolButton_removeBIS"}),
+                 enabled);
+    }
+
+    // Order: Add BIG, Edit BIG, Remove BIG, Create BIG, Terminate BIG.
+    void broadcasterButtonsFollowTheRows_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("enabled");
+        QTest::newRow("no BIG") << QStringList() << "10000";
+        QTest::newRow("BIG added") << QStringList({"big"}) << "11110";
+        QTest::newRow("BIG edited") << QStringList({"big", "edit"}) << "11110";
+        QTest::newRow("created") << QStringList({"big", "create"}) << "10001";
+        QTest::newRow("a new BIG after a created one") << QStringList({"big", "create", "big"}) << "11110";
+        QTest::newRow("terminated") << QStringList({"big", "create", "terminate"}) << "10000";
+    }
+    void broadcasterButtonsFollowTheRows()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, enabled);
+        BroadcasterRig r;
+        QVERIFY(r.opened);
+        r.page->setAdvertisingSetText("1");
+        for (const QString &step : qAsConst(steps))
+            QVERIFY2(r.step(step), qPrintable(step));
+        QCOMPARE(r.enabled({"toolButton_addBIG", "toolButton_editBIG", "toolButton_removeBIG", "toolButton_createBIG",
+                            "toolButton_terminateBIG"}),
+                 enabled);
+    }
+
+    void aBisForABigSynchronisedMeanwhileIsNotDroppedSilently()
+    {
+        ReceiverRig r;
+        QVERIFY(r.opened);
+        for (const char *step : {"big", "bis"})
+            QVERIFY2(r.step(step), step);
+        r.rig.dongle.withholdResult("06@09");
+        r.button("toolButton_createBIG")->click();
+        QVERIFY(r.waitForFrameOf("06@09"));
+        ModalAnswerer answerer;
+        answerer.answerWith([&r](QWidget *dialog) {
+            // The BIG is synchronised while the BIS dialog is open.
+            r.rig.dongle.sendUplink(BigBehaviour::createSyncResult(0, 0, {0x10}));
+            QVERIFY(QTest::qWaitFor([&r] { return r.heldBigs() == 1; }, 3000));
+            // Clicked after this answer returns, so the box it raises can be answered too.
+            QMetaObject::invokeMethod(WidgetProbe::child<QPushButton>(dialog, "pushButton_ok"), "click",
+                                      Qt::QueuedConnection);
+        });
+        answerer.click("m_pbOk");
+        r.button("toolButton_addBIS")->click();
+        QVERIFY(answerer.waitUntilAnswered(3000));
+        QCOMPARE(answerer.seen().size(), 2);
+        QCOMPARE(answerer.seen().at(1).text, QStringLiteral("The BIS was not kept: no BIG that takes BISes is selected."));
+        QCOMPARE(r.page->bisList("0").size(), 1);
     }
 
     void broadcasterRemoveFollowsTheNewCurrentRow()

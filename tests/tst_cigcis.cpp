@@ -20,6 +20,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QTableView>
 #include <QToolButton>
 #include <QtTest>
@@ -122,6 +123,78 @@ struct PageRig
         page->on_toolButton_createCIS_clicked();
         QVERIFY(answerer.waitUntilAnswered());
         QVERIFY(QTest::qWaitFor([&] { return page->cisModel()->records().value(0).status == 1; }, 5000));
+    }
+
+    QToolButton *button(const char *name) const { return WidgetProbe::child<QToolButton>(page, name); }
+    // Which buttons are enabled, in the order of the title bars.
+    QString enabledButtons() const
+    {
+        QString enabled;
+        for (const char *name : {"toolButton_AddCIG", "toolButton_editCIG", "toolButton_removeCIG",
+                                 "toolButton_setCIG", "toolButton_AddCIS", "toolButton_editCIS",
+                                 "toolButton_removeCIS", "toolButton_createCIS", "toolButton_disconnect"})
+            enabled += button(name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+        return enabled;
+    }
+    int setCigs() const
+    {
+        const QVector<cigParameter> &cigs = page->cigModel()->records();
+        return int(std::count_if(cigs.cbegin(), cigs.cend(), [](const cigParameter &c) { return c.status == 1; }));
+    }
+    // Sends an uplink and waits until the page has seen it.
+    bool deliver(const QByteArray &frame)
+    {
+        const int before = rig.uplinks.count();
+        rig.dongle.sendUplink(frame);
+        return QTest::qWaitFor([&] { return rig.uplinks.count() > before; }, 5000);
+    }
+    // A user's step, through the buttons as they are.
+    bool step(const QString &what)
+    {
+        if (what == "cig") {
+            const int before = page->cigModel()->rowCount();
+            ModalAnswerer answerer;
+            answerer.click("pushButton_ok");
+            button("toolButton_AddCIG")->click();
+            return answerer.waitUntilAnswered(2000) && page->cigModel()->rowCount() == before + 1;
+        }
+        if (what == "cis") {
+            const int before = page->cisModel()->rowCount();
+            ModalAnswerer answerer;
+            answerer.click("pushButton_ok");
+            button("toolButton_AddCIS")->click();
+            return answerer.waitUntilAnswered(2000) && page->cisModel()->rowCount() == before + 1;
+        }
+        if (what == "press cis") {
+            pressCis(0);
+            return true;
+        }
+        if (what == "set") {
+            const int before = setCigs();
+            button("toolButton_setCIG")->click();
+            return QTest::qWaitFor([&] { return setCigs() > before; }, 3000);
+        }
+        if (what == "create") {
+            check(0);
+            ModalAnswerer answerer;
+            answerer.click("pushButton_ok");
+            button("toolButton_createCIS")->click();
+            return answerer.waitUntilAnswered(2000) && QTest::qWaitFor([&] { return page->panel(96); }, 3000);
+        }
+        if (what == "disconnect") {
+            button("toolButton_disconnect")->click();
+            return QTest::qWaitFor([&] { return !page->panel(96); }, 3000);
+        }
+        if (what == "peer drops") {
+            iso->peerDisconnectsCis(96);
+            return QTest::qWaitFor([&] { return !page->panel(96); }, 3000);
+        }
+        if (what == "remove") {
+            const int before = page->cigModel()->rowCount();
+            button("toolButton_removeCIG")->click();
+            return QTest::qWaitFor([&] { return page->cigModel()->rowCount() < before; }, 3000);
+        }
+        return false;
     }
 
     LinkRig rig;
@@ -556,6 +629,178 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return r.page->cigModel()->rowCount() == 1; }, 5000));
         QCOMPARE(r.page->cigModel()->records().first().cigId, QStringLiteral("0"));
         QCOMPARE(r.page->cisModel()->rowCount(), 1);
+    }
+
+    // Order of the buttons: Add CIG, Edit CIG, Remove CIG, Set CIG, Add CIS, Edit CIS, Remove CIS, Create CIS,
+    // Disconnect.
+    void buttonsFollowTheRowsAndStreams_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("enabled");
+        QTest::newRow("no CIG") << QStringList() << "100000000";
+        QTest::newRow("CIG listed") << QStringList({"cig"}) << "110110000";
+        QTest::newRow("CIS added") << QStringList({"cig", "cis"}) << "110110000";
+        QTest::newRow("CIS pressed") << QStringList({"cig", "cis", "press cis"}) << "110111100";
+        QTest::newRow("CIS pressed, then CIG set") << QStringList({"cig", "cis", "press cis", "set"}) << "101110110";
+        QTest::newRow("CIS with a handle pressed") << QStringList({"cig", "cis", "set", "press cis"}) << "101110110";
+        QTest::newRow("stream established") << QStringList({"cig", "cis", "set", "press cis", "create"})
+                                            << "101010011";
+        QTest::newRow("stream disconnected") << QStringList({"cig", "cis", "set", "press cis", "create", "disconnect"})
+                                             << "101110110";
+        QTest::newRow("stream lost by the peer")
+            << QStringList({"cig", "cis", "set", "press cis", "create", "peer drops"}) << "101110110";
+        QTest::newRow("a new CIG after a set one") << QStringList({"cig", "cis", "set", "cig"}) << "110110000";
+        QTest::newRow("last CIG removed") << QStringList({"cig", "cis", "set", "press cis", "remove"}) << "100000000";
+    }
+    void buttonsFollowTheRowsAndStreams()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, enabled);
+        PageRig r;
+        QVERIFY(r.opened);
+        for (const QString &step : qAsConst(steps))
+            QVERIFY2(r.step(step), qPrintable(step));
+        QCOMPARE(r.enabledButtons(), enabled);
+    }
+
+    void theKeyboardMovesTheRulesWithTheRow()
+    {
+        PageRig r;
+        QVERIFY(r.opened);
+        // Row 0 gets a handle; row 1 is added afterwards and has none.
+        for (const char *step : {"cig", "cis", "set", "cis"})
+            QVERIFY2(r.step(step), step);
+        r.page->resize(900, 500);
+        r.page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(r.page));
+        auto *view = WidgetProbe::child<QTableView>(r.page, "CIStableView");
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(r.page->cisModel()->index(1, 1)).center());
+        QCOMPARE(view->currentIndex().row(), 1);
+        QVERIFY(r.button("toolButton_editCIS")->isEnabled());
+        QTest::keyClick(view, Qt::Key_Up);
+        QCOMPARE(view->currentIndex().row(), 0);
+        QVERIFY(!r.button("toolButton_editCIS")->isEnabled());
+        QVERIFY(r.button("toolButton_removeCIS")->isEnabled());
+    }
+
+    void aStreamWithAHandleIsNotEdited()
+    {
+        PageRig r;
+        QVERIFY(r.opened);
+        // The row was pressed while it could still be edited.
+        for (const char *step : {"cig", "cis", "press cis", "set", "create"})
+            QVERIFY2(r.step(step), step);
+        QPointer<manageCISWidget> panel = r.page->panel(96);
+        {
+            ModalAnswerer answerer;
+            answerer.click("pushButton_ok");
+            r.button("toolButton_editCIS")->click();
+            r.page->on_toolButton_editCIS_clicked();
+            QTest::qWait(100);
+            QVERIFY(answerer.seen().isEmpty());
+        }
+        QCOMPARE(r.page->cisList("0").value(0).cisHandle, QStringLiteral("96"));
+        QCOMPARE(r.page->cisList("0").value(0).status, quint8(1));
+        QVERIFY(panel);
+
+        // Remove CIG is still refused while the stream is up.
+        ModalAnswerer box;
+        box.click("m_pbOk");
+        r.button("toolButton_removeCIG")->click();
+        QVERIFY(box.waitUntilAnswered(2000));
+        QCOMPARE(box.seen().first().text, QStringLiteral("Please check you have disconnected CIS Before remove CIG."));
+        QTest::qWait(50);
+        QVERIFY(r.framesOf("06@04").isEmpty());
+        r.iso->peerDisconnectsCis(96);
+        QVERIFY(QTest::qWaitFor([&] { return !panel; }, 3000));
+        QCOMPARE(r.page->cisList("0").value(0).status, quint8(0));
+    }
+
+    void resultsFindTheirCigWhenAnotherIsPressed_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("set") << "set";
+        QTest::newRow("remove") << "remove";
+    }
+    void resultsFindTheirCigWhenAnotherIsPressed()
+    {
+        QFETCH(QString, command);
+        PageRig r;
+        QVERIFY(r.opened);
+        for (const char *step : {"cig", "cis"})
+            QVERIFY2(r.step(step), step);
+        if (command == "remove")
+            QVERIFY(r.step("set"));
+        for (const char *step : {"cig", "cis"})
+            QVERIFY2(r.step(step), step);
+        r.pressCig(0);
+        const QString id = command == "set" ? "06@02" : "06@04";
+        r.rig.dongle.withholdResult(id);
+        r.button(command == "set" ? "toolButton_setCIG" : "toolButton_removeCIG")->click();
+        QVERIFY(r.waitForFrameOf(id));
+        // The user looks at the other CIG before the answer comes.
+        r.pressCig(1);
+        ModalAnswerer answerer;
+        answerer.click("m_pbOk");
+        QVERIFY(r.deliver(command == "set" ? IsoBehaviour::setCigResult(0, 0, {96}) : IsoBehaviour::removeCigResult(0, 0)));
+        QTest::qWait(50);
+        QVERIFY(answerer.seen().isEmpty());
+        if (command == "set") {
+            QCOMPARE(r.page->cigModel()->records().at(0).status, quint8(1));
+            QCOMPARE(r.page->cisList("0").value(0).cisHandle, QStringLiteral("96"));
+            QCOMPARE(r.page->cigModel()->records().at(1).status, quint8(0));
+            QVERIFY(r.page->cisList("1").value(0).cisHandle.isEmpty());
+        } else {
+            QCOMPARE(r.page->cigModel()->rowCount(), 1);
+            QCOMPARE(r.page->cigModel()->records().at(0).cigId, QStringLiteral("1"));
+            QVERIFY(r.page->canClose());
+        }
+        // The CIG on display stays on display, with its buttons.
+        QCOMPARE(r.page->cisModel()->rowCount(), 1);
+        QCOMPARE(r.page->cisModel()->records().at(0).cisId, r.page->cisList("1").value(0).cisId);
+        QVERIFY(r.page->cisModel()->records().at(0).cisHandle.isEmpty());
+        QCOMPARE(r.enabledButtons(), QStringLiteral("110110000"));
+    }
+
+    void aCisForACigRemovedMeanwhileIsNotDroppedSilently()
+    {
+        PageRig r;
+        QVERIFY(r.opened);
+        for (const char *step : {"cig", "cis", "set"})
+            QVERIFY2(r.step(step), step);
+        r.rig.dongle.withholdResult("06@04");
+        r.button("toolButton_removeCIG")->click();
+        QVERIFY(r.waitForFrameOf("06@04"));
+        ModalAnswerer answerer;
+        answerer.answerWith([&r](QWidget *dialog) {
+            // The answer to Remove CIG arrives while the CIS dialog is open.
+            r.deliver(IsoBehaviour::removeCigResult(0, 0));
+            // Clicked after this answer returns, so the box it raises can be answered too.
+            QMetaObject::invokeMethod(WidgetProbe::child<QPushButton>(dialog, "pushButton_ok"), "click",
+                                      Qt::QueuedConnection);
+        });
+        answerer.click("m_pbOk");
+        r.button("toolButton_AddCIS")->click();
+        QVERIFY(answerer.waitUntilAnswered(3000));
+        QCOMPARE(answerer.seen().size(), 2);
+        QCOMPARE(answerer.seen().at(1).text, QStringLiteral("The CIS was not kept: no CIG is selected."));
+        QCOMPARE(r.enabledButtons(), QStringLiteral("100000000"));
+    }
+
+    void aDisconnectOfAnotherPagesStreamLeavesThePanel()
+    {
+        PageRig r;
+        QVERIFY(r.opened);
+        for (const char *step : {"cig", "cis", "set", "press cis", "create"})
+            QVERIFY2(r.step(step), step);
+        manageCISWidget *panel = r.page->panel(96);
+        QCOMPARE(r.page->shownPanel(), panel);
+        // A peripheral stream of this dongle ends.
+        QVERIFY(r.deliver(IsoBehaviour::cisDisconnected(0x51)));
+        QCOMPARE(r.page->shownPanel(), panel);
+        QCOMPARE(WidgetProbe::child<QLabel>(r.page, "label_connection")->text(), QStringLiteral("CIS Connection Handle: 96"));
+        QVERIFY(r.button("toolButton_disconnect")->isEnabled());
+        QCOMPARE(r.rig.recorder->count("Disconnect CIS succeed."), 0);
     }
 
     void aDialogOpenWhenThePageGoesIsClosed()

@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModel>
 #include <QFrame>
+#include <QLoggingCategory>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -65,6 +66,41 @@ struct ConsoleRig : LinkRig
 
     std::unique_ptr<CGattCmdDlg> console;
 };
+
+// Every message the process would print, debug output included, while it lives.
+class OutputCapture
+{
+public:
+    OutputCapture()
+    {
+        s_lines.clear();
+        m_previousFilter = QLoggingCategory::installFilter(enableAll);
+        s_previousFilter = m_previousFilter;
+        m_previousHandler = qInstallMessageHandler(capture);
+    }
+    ~OutputCapture()
+    {
+        qInstallMessageHandler(m_previousHandler);
+        QLoggingCategory::installFilter(m_previousFilter);
+    }
+    QStringList lines() const { return s_lines; }
+
+private:
+    static void capture(QtMsgType, const QMessageLogContext &, const QString &message) { s_lines << message; }
+    static void enableAll(QLoggingCategory *category)
+    {
+        if (s_previousFilter)
+            s_previousFilter(category);
+        category->setEnabled(QtDebugMsg, true);
+    }
+
+    static QStringList s_lines;
+    static QLoggingCategory::CategoryFilter s_previousFilter;
+    QLoggingCategory::CategoryFilter m_previousFilter = nullptr;
+    QtMessageHandler m_previousHandler = nullptr;
+};
+QStringList OutputCapture::s_lines;
+QLoggingCategory::CategoryFilter OutputCapture::s_previousFilter = nullptr;
 
 QString writeFile(const QTemporaryDir &dir, const QByteArray &content)
 {
@@ -287,6 +323,22 @@ private slots:
         QVERIFY(!rig.parameterAreaShown());
         rig.console->on_btnSend_clicked();
         QVERIFY(!rig.dongle.waitForFrames(1, 300));
+    }
+
+    // GATT answers are in the log; the console prints no copy of them.
+    void uplinksAreNotPrinted()
+    {
+        ConsoleRig rig;
+        QVERIFY(rig.openAndSync());
+        const QByteArray text("a GATT answer");
+        const int before = rig.uplinks.count();
+        OutputCapture output;
+        rig.dongle.sendUplink(FrameBuilder::frame(0xDD, 0x03, 0x0F, QByteArray(1, 3) + text));
+        QVERIFY(rig.uplinks.waitFor(before + 1));
+        QCoreApplication::processEvents();
+        // The frame holds zero bytes, so a printed copy of it would be cut
+        // short: nothing at all may come out.
+        QVERIFY2(output.lines().isEmpty(), qPrintable(output.lines().join(QLatin1Char('|'))));
     }
 };
 

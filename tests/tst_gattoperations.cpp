@@ -5,6 +5,7 @@
 #include "cgattwidget.h"
 #include "cvalidatetextedit.h"
 #include "filechooser.h"
+#include "filesizelimit.h"
 #include "framebuilder.h"
 #include "gattexport.h"
 #include "gattlistresult.h"
@@ -398,6 +399,64 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), GattExport::csv(rig.page()->tableModel()->attributes()));
         QCOMPARE(rig.page()->tableModel()->attributes().size(), 15);
+    }
+
+    void failedExportIsTold()
+    {
+        OpsRig rig;
+        QVERIFY(rig.openAndSync());
+        QVERIFY(rig.discover());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("no such folder/GATT Attribute.csv"));
+        setFileChooser([&](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) {
+            return path;
+        });
+        ModalAnswerer answerer;
+        answerer.click(QStringLiteral("m_pbOk"));
+        rig.click("toolButton_export");
+        setFileChooser(nullptr);
+        QVERIFY(answerer.waitUntilAnswered());
+        QCOMPARE(answerer.seen().size(), 1);
+        QCOMPARE(answerer.seen().first().title, QStringLiteral("error"));
+        const QString text = answerer.seen().first().text;
+        QVERIFY2(text.contains(path) && text.contains(QStringLiteral("No such file or directory")), qPrintable(text));
+        QCOMPARE(rig.linesWith(QStringLiteral("Open file failed.")), 1);
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
+    void exportOnAFullDiskKeepsTheOldFile()
+    {
+        OpsRig rig;
+        QVERIFY(rig.openAndSync());
+        QVERIFY(rig.discover());
+        QVERIFY(GattExport::csv(rig.page()->tableModel()->attributes()).size() > 512);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("GATT Attribute.csv"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an earlier export\n");
+        old.close();
+        setFileChooser([&](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) {
+            return path;
+        });
+        // The disk fills after 512 bytes of any file, until the failure is told.
+        auto limit = std::make_unique<FileSizeLimit>(512);
+        QVERIFY(limit->isSet());
+        ModalAnswerer answerer;
+        QString told;
+        answerer.answerWith([&](QWidget *box) {
+            limit.reset();
+            told = ModalAnswerer::describe(box).text;
+            box->findChild<QPushButton *>(QStringLiteral("m_pbOk"))->click();
+        });
+        rig.click("toolButton_export");
+        limit.reset();
+        setFileChooser(nullptr);
+        QVERIFY(answerer.allAnswered());
+        QVERIFY2(told.contains(path) && told.contains(QStringLiteral("File too large")), qPrintable(told));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("an earlier export\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"GATT Attribute.csv"});
     }
 
     // --- pairing -------------------------------------------------------

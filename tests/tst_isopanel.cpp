@@ -12,11 +12,14 @@
 #include "manageciswidget.h"
 #include "modalanswerer.h"
 #include "receivedatatablemodel.h"
+#include "recordinglogger.h"
+#include "logger.h"
 #include "simbehaviour_iso.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -370,6 +373,63 @@ private slots:
         QVERIFY(r.framesOf("06@0E").isEmpty());
     }
 
+    // Lines at ERROR level logged since `from`.
+    static int errorLinesSince(const RecordingLogger &recorder, int from)
+    {
+        int count = 0;
+        const auto lines = recorder.lines();
+        for (int i = from; i < lines.size(); ++i)
+            count += lines.at(i).second == LogLevel::Error ? 1 : 0;
+        return count;
+    }
+
+    void aRepeatEndsAtOnce_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("Repeat unticked") << "untick" << QString();
+        QTest::newRow("port closed") << "close" << "Repeated sending of ISO data stopped: the port was closed.";
+        QTest::newRow("send refused") << "no link" << "send send iso data message failed";
+    }
+    void aRepeatEndsAtOnce()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, line);
+        PanelRig r;
+        QVERIFY(r.opened);
+        // Without a link every send is refused, as on a port that went away.
+        manageCISWidget unlinked(nullptr, &r.rig.logs, &r.settings, "96", r.dongleName);
+        manageCISWidget *panel = how == "no link" ? &unlinked : r.panel;
+        panel->setParameters("3", "1000");
+        child<QCheckBox>(panel, "checkBox_repeat")->click();
+        child<QLineEdit>(panel, "lineEdit_times")->setText("1000000");
+        panel->on_pushButton_send_clicked();
+        QVERIFY(panel->isRepeating());
+        const int linesBefore = r.rig.recorder->lines().size();
+        if (how == "untick") {
+            QVERIFY(r.waitForFrameOf("06@0E"));
+            child<QCheckBox>(panel, "checkBox_repeat")->click();
+            QVERIFY(!panel->isRepeating());
+            // Times stays editable.
+            QVERIFY(child<QLineEdit>(panel, "lineEdit_times")->isEnabled());
+        } else if (how == "close") {
+            QVERIFY(r.waitForFrameOf("06@0E"));
+            r.rig.link.closePort();
+            QVERIFY(!panel->isRepeating());
+        } else {
+            QVERIFY(QTest::qWaitFor([&] { return !panel->isRepeating(); }, 2000));
+        }
+        const int framesAtEnd = r.framesOf("06@0E").size();
+        QTest::qWait(300);
+        QVERIFY(!panel->isRepeating());
+        if (how != "close")
+            QVERIFY(r.framesOf("06@0E").size() <= framesAtEnd + IsoRepeatPacer::MaxQueuedFrames);
+        // One ERROR line says why, however long the repeat was meant to run.
+        QCOMPARE(errorLinesSince(*r.rig.recorder, linesBefore), line.isEmpty() ? 0 : 1);
+        if (!line.isEmpty())
+            QCOMPARE(r.rig.recorder->count(line), 1);
+    }
+
     void sendFileChecksTheFile_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -449,6 +509,66 @@ private slots:
         QFile file(r.panel->receiveFilePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), IsoDataCodec::receiveRecord(second, receiveLayout()));
+    }
+
+    void aNewPanelKeepsTheEarlierReceiveFile()
+    {
+        const QString dongle = QStringLiteral("isopanel-keep-%1").arg(QCoreApplication::applicationPid());
+        const QMap<QString, QByteArray> first = receiveFields(96, 1, 1, 0, QByteArray::fromHex("01"));
+        const QMap<QString, QByteArray> second = receiveFields(96, 2, 2, 0, QByteArray::fromHex("02"));
+        const QMap<QString, QByteArray> third = receiveFields(96, 3, 3, 0, QByteArray::fromHex("03"));
+        const QDateTime earlier(QDate(2026, 12, 10), QTime(10, 42, 7));
+        QString path;
+        // A stream that comes back gets a new panel each time, as does a restart.
+        for (const auto &fields : {first, second, third}) {
+            manageCISWidget panel(nullptr, nullptr, nullptr, "96", dongle);
+            path = panel.receiveFilePath();
+            panel.onReceiveIsoData(fields);
+            QFile written(path);
+            QVERIFY(written.open(QIODevice::ReadWrite));
+            QVERIFY(written.setFileTime(earlier, QFileDevice::FileModificationTime));
+        }
+        const QDir folder = QFileInfo(path).dir();
+        QFile kept(folder.filePath("data-2026-12-10_10-42-07.txt"));
+        QFile keptToo(folder.filePath("data-2026-12-10_10-42-07-2.txt"));
+        QFile current(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly) && keptToo.open(QIODevice::ReadOnly) && current.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), IsoDataCodec::receiveRecord(first, receiveLayout()));
+        QCOMPARE(keptToo.readAll(), IsoDataCodec::receiveRecord(second, receiveLayout()));
+        QCOMPARE(current.readAll(), IsoDataCodec::receiveRecord(third, receiveLayout()));
+        // An empty earlier file is not worth a name of its own.
+        current.close();
+        QVERIFY(QFile::resize(path, 0));
+        {
+            manageCISWidget panel(nullptr, nullptr, nullptr, "96", dongle);
+            panel.onReceiveIsoData(first);
+        }
+        QCOMPARE(folder.entryList(QDir::Files).size(), 3);
+        QDir(Platform::dataFolder() + QLatin1Char('/') + dongle).removeRecursively();
+    }
+
+    void aFailedWriteEndsTheReceiveFileOnce()
+    {
+        PanelRig r;
+        const QString path = r.panel->receiveFilePath();
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile::remove(path);
+        // A full disk.
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+        ModalAnswerer answerer;
+        answerer.click("m_pbOk");
+        r.panel->onReceiveIsoData(receiveFields(96, 1, 1, 0, QByteArray::fromHex("01")));
+        QVERIFY(answerer.waitUntilAnswered(2000));
+        QVERIFY(answerer.seen().first().text.startsWith("Received ISO data of handle 96 are no longer written to "));
+        const int linesAfterFirst = r.rig.recorder->lines().size();
+        QCOMPARE(errorLinesSince(*r.rig.recorder, 0), 1);
+        // Later SDUs are still shown, without another line or box.
+        ModalAnswerer none;
+        r.panel->onReceiveIsoData(receiveFields(96, 2, 2, 0, QByteArray::fromHex("02")));
+        QTest::qWait(50);
+        QVERIFY(none.seen().isEmpty());
+        QCOMPARE(r.rig.recorder->lines().size(), linesAfterFirst);
+        QCOMPARE(r.panel->receiveModel()->rowCount(), 2);
     }
 
     void twoDonglesNeverShareAReceiveFile()

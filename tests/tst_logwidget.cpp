@@ -9,15 +9,20 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolButton>
+#include <QPushButton>
+
+#include <memory>
 
 #include "clogwidget.h"
 #include "cmsg.h"
 #include "filechooser.h"
+#include "filesizelimit.h"
 #include "framebuilder.h"
 #include "linkrig.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "logswtich.h"
+#include "modalanswerer.h"
 #include "recordinglogger.h"
 #include "simulateddongle.h"
 
@@ -66,6 +71,7 @@ private slots:
     void saveOntoLiveFileKeepsIt();
     void saveCancelledDoesNothing();
     void failedSaveIsLoggedAndKeepsTarget();
+    void saveOnAFullDiskKeepsTheOldFile();
     void copyFileToPath_data();
     void copyFileToPath();
 
@@ -255,15 +261,57 @@ void TestLogWidget::failedSaveIsLoggedAndKeepsTarget()
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("no/such/folder/x.log"));
     setFileChooser([&](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) { return target; });
-    pane.onLogSave();
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    pane.m_tbSave->click();
+    QVERIFY(answerer.allAnswered());
     QCOMPARE(rig.recorder->count(QStringLiteral("save fail!")), 1);
     QCOMPARE(rig.recorder->lines().last().second, LogLevel::Debug);
+    // The user is told where and why, not only the log.
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("error"));
+    const QString told = answerer.seen().first().text;
+    QVERIFY2(told.contains(target) && told.contains(QStringLiteral("No such file or directory")), qPrintable(told));
 
     // A missing source never touches an existing target.
     const QString existing = dir.filePath(QStringLiteral("existing.log"));
     QVERIFY(writeFile(existing, "old"));
     QVERIFY(!CLogWidget::copyFileToPath(dir.filePath(QStringLiteral("missing.txt")), existing));
     QCOMPARE(readAll(existing), QByteArray("old"));
+}
+
+void TestLogWidget::saveOnAFullDiskKeepsTheOldFile()
+{
+    Rig rig;
+    CLogWidget pane(&rig.link, &rig.logs, 0);
+    for (int i = 0; i < 200; ++i)
+        rig.logs.log(QStringLiteral("line %1 of a log longer than the room left on the disk").arg(i), LogLevel::Info);
+    QCoreApplication::processEvents();
+    rig.logs.flushLogFiles();
+    QVERIFY(QFileInfo(rig.logs.logDir() + QStringLiteral("/UI_log.txt")).size() > 8000);
+
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("kept.log"));
+    const QByteArray old(8000, 'o');
+    QVERIFY(writeFile(target, old));
+    setFileChooser([&](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) { return target; });
+    // No file may grow past 4 KiB until the failure is told: the disk is full.
+    auto limit = std::make_unique<FileSizeLimit>(4096);
+    QVERIFY(limit->isSet());
+    ModalAnswerer answerer;
+    QString told;
+    answerer.answerWith([&told, &limit](QWidget *box) {
+        limit.reset();
+        told = ModalAnswerer::describe(box).text;
+        box->findChild<QPushButton *>(QStringLiteral("m_pbOk"))->click();
+    });
+    pane.m_tbSave->click();
+    limit.reset();
+    QVERIFY(answerer.allAnswered());
+    QCOMPARE(readAll(target), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"kept.log"});
+    QVERIFY2(told.contains(target) && told.contains(QStringLiteral("left as it was")), qPrintable(told));
+    QCOMPARE(rig.recorder->count(QStringLiteral("save fail!")), 1);
 }
 
 void TestLogWidget::copyFileToPath_data()

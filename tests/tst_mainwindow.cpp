@@ -1,12 +1,22 @@
 #include "cconfigdonglenamedialog.h"
+#include "cheartbeat.h"
+#include "cmsg.h"
+#include "filesizelimit.h"
+#include "csetting.h"
+#include "csettingdialog.h"
 #include "cdongletabwidget.h"
 #include "confirmdeletedialog.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "mytabstyle.h"
+#include "recordinglogger.h"
+#include "simbehaviour_app.h"
+#include "simbehaviour_link.h"
+#include "simulateddongle.h"
 #include "widgetresources.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,6 +43,25 @@ void writeConfig(const QList<QPair<QString, QVariantMap>> &groups)
         settings.endGroup();
     }
     settings.sync();
+}
+
+void writeRawConfig(const QByteArray &content)
+{
+    QFile file(QStringLiteral("config.ini"));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+}
+
+QStringList storedGroups()
+{
+    QSettings settings(QStringLiteral("config.ini"), QSettings::IniFormat);
+    return settings.childGroups();
+}
+
+// The copies of config.ini kept aside, oldest name first.
+QStringList setAsideCopies()
+{
+    return QDir().entryList({QStringLiteral("config.ini.*.bad")}, QDir::Files, QDir::Name);
 }
 
 QVariantMap numbered(int number)
@@ -73,13 +102,18 @@ private slots:
     void closedTabGroupIsDropped();
     void groupsPastTheFifthAreKept();
     void sixthTabRefused();
-    void lastTabNotClosable();
+    void lastTabCloseRefusedBeforeTheQuestion();
     void cancelledCloseKeepsTab();
     void addTabProposesLowestFreeName();
-    void failedWriteIsReported();
+    void unwritableConfigIsTold();
     void configWrittenOnChange();
+    void configOnAFullDiskKeepsTheOldFile();
+    void appliedSettingsAreOnDiskAtOnce();
+    void badGroupsAreSkipped_data();
+    void badGroupsAreSkipped();
     void unusableConfigIsSetAside_data();
     void unusableConfigIsSetAside();
+    void setAsideCopiesAreNeverReplaced();
     void portNoticesReachEveryTab();
     void titleBarDoubleClickMaximises();
 
@@ -155,6 +189,8 @@ void TestMainWindow::firstRunNaming()
     QCOMPARE(window.dongles().size(), 1);
     QCOMPARE(window.dongles().first().second, expected);
     QCOMPARE(window.firstDongleWidget()->dongleName(), expected);
+    // Named: on disk at once.
+    QCOMPARE(storedGroups(), QStringList{expected});
 }
 
 void TestMainWindow::laterRunAsksNoName()
@@ -277,6 +313,11 @@ void TestMainWindow::groupsPastTheFifthAreKept()
     {
         MainWindow window;
         QCOMPARE(tabTexts(window), (QStringList{"D0", "D1", "D2", "D3", "D4"}));
+        // Told where the user looks, not only on the error output.
+        const QString report = window.configReport();
+        QVERIFY2(report.contains(QStringLiteral("\"D5\", \"D6\" are kept in the file but not shown"))
+                     && !report.contains(QStringLiteral("skipped")),
+                 qPrintable(report));
     }
     QSettings stored(QStringLiteral("config.ini"), QSettings::IniFormat);
     QCOMPARE(stored.childGroups().size(), 7);
@@ -305,14 +346,24 @@ void TestMainWindow::sixthTabRefused()
     QCOMPARE(window.dongles().size(), 5);
 }
 
-void TestMainWindow::lastTabNotClosable()
+void TestMainWindow::lastTabCloseRefusedBeforeTheQuestion()
 {
     writeConfig({{"Only", numbered(0)}});
     MainWindow window;
+    window.show();
     ModalAnswerer answerer;
-    answerer.click(QStringLiteral("buttonYes"));
-    window.on_deleteDongleTab(0);
+    answerer.click(QStringLiteral("m_pbOk"));
+    // The tab's own close button, as the user closes it.
+    QTabBar *bar = tabWidget(window)->tabBar();
+    auto *close = qobject_cast<QAbstractButton *>(bar->tabButton(0, QTabBar::RightSide));
+    QVERIFY(close);
+    close->click();
     QVERIFY(answerer.allAnswered());
+    // Refused in a box of its own; the confirmation never comes up.
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().className, QStringLiteral("CFlatMessage"));
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("error"));
+    QVERIFY(answerer.seen().first().text.contains(QStringLiteral("last dongle tab cannot be closed")));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(tabTexts(window), QStringList{"Only"});
     QCOMPARE(window.dongles().size(), 1);
@@ -360,18 +411,59 @@ void TestMainWindow::addTabProposesLowestFreeName()
     QCOMPARE(tabWidget(window)->count(), 3);
 }
 
-void TestMainWindow::failedWriteIsReported()
+void TestMainWindow::unwritableConfigIsTold()
 {
     writeConfig({{"A", numbered(0)}});
     MainWindow window;
+    auto *recorder = new RecordingLogger;
+    window.firstDongleWidget()->logManager()->addLogger(recorder);
     // The file's place is taken by a folder, so the new file cannot replace it.
     QVERIFY(QFile::remove(QStringLiteral("config.ini")));
     QVERIFY(QDir().mkdir(QStringLiteral("config.ini")));
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("MainWindow::saveConfig, writing .*config.ini failed")));
-    QVERIFY(!window.saveConfig());
+    const auto addTab = [&window](const QString &name) {
+        ModalAnswerer adding;
+        adding.answerWith([name](QWidget *modal) {
+            modal->findChild<QLineEdit *>(QStringLiteral("LE_dongleName"))->setText(name);
+            modal->findChild<QPushButton *>(QStringLiteral("PB_Config"))->click();
+        });
+        adding.click(QStringLiteral("m_pbOk"));
+        window.on_addDongleTab();
+        adding.waitUntilAnswered(1000);
+        return adding.seen();
+    };
+
+    // The first failure is told where the user looks: what failed and what to do.
+    QList<ModalAnswerer::Seen> seen = addTab(QStringLiteral("B"));
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen.at(1).title, QStringLiteral("error"));
+    const QString text = seen.at(1).text;
+    QVERIFY2(text.contains(QDir::current().absoluteFilePath(QStringLiteral("config.ini")))
+                 && text.contains(QStringLiteral("lost when the program ends"))
+                 && text.contains(QStringLiteral("Make it writable")),
+             qPrintable(text));
     QVERIFY(QFileInfo(QStringLiteral("config.ini")).isDir());
+    // And in the log, at ERROR.
+    int logged = 0;
+    for (const auto &line : recorder->lines()) {
+        if (line.first.startsWith(QStringLiteral("The settings could not be saved"))) {
+            ++logged;
+            QCOMPARE(line.second, LogLevel::Error);
+            QVERIFY(text.startsWith(line.first));
+        }
+    }
+    QCOMPARE(logged, 1);
+
+    // While it keeps failing, no box per change.
+    QCOMPARE(addTab(QStringLiteral("C")).size(), 1);
+
+    // Once it can be written again, it is, and a later failure is told again.
     QVERIFY(QDir().rmdir(QStringLiteral("config.ini")));
     QVERIFY(window.saveConfig());
+    QCOMPARE(storedGroups(), (QStringList{"A", "B", "C"}));
+    QVERIFY(QFile::remove(QStringLiteral("config.ini")));
+    QVERIFY(QDir().mkdir(QStringLiteral("config.ini")));
+    QCOMPARE(addTab(QStringLiteral("D")).size(), 2);
+    QVERIFY(QDir().rmdir(QStringLiteral("config.ini")));
 }
 
 void TestMainWindow::configWrittenOnChange()
@@ -400,6 +492,141 @@ void TestMainWindow::configWrittenOnChange()
     QCOMPARE(stored(), (QStringList{"B", "C"}));
 }
 
+void TestMainWindow::configOnAFullDiskKeepsTheOldFile()
+{
+    writeConfig({{"A", numbered(0)}});
+    MainWindow window;
+    QVERIFY(window.saveConfig());
+    QFile stored(QStringLiteral("config.ini"));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    const QByteArray before = stored.readAll();
+    stored.close();
+    // The settings of one dongle already take more than the room left.
+    QVERIFY(before.size() > 1024);
+
+    auto limit = std::make_unique<FileSizeLimit>(1024);
+    QVERIFY(limit->isSet());
+    ModalAnswerer answerer;
+    answerer.answerWith([](QWidget *modal) {
+        modal->findChild<QLineEdit *>(QStringLiteral("LE_dongleName"))->setText(QStringLiteral("B"));
+        modal->findChild<QPushButton *>(QStringLiteral("PB_Config"))->click();
+    });
+    QString told;
+    answerer.answerWith([&](QWidget *box) {
+        limit.reset();
+        told = ModalAnswerer::describe(box).text;
+        box->findChild<QPushButton *>(QStringLiteral("m_pbOk"))->click();
+    });
+    window.on_addDongleTab();
+    limit.reset();
+    QVERIFY(answerer.allAnswered());
+    QVERIFY2(told.contains(QStringLiteral("could not be saved")), qPrintable(told));
+    // The earlier file is whole, and no scratch file is left beside it.
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), before);
+    stored.close();
+    QCOMPARE(QDir().entryList({QStringLiteral("config.ini*")}, QDir::Files), QStringList{"config.ini"});
+
+    // With room again, the next write has both dongles.
+    QVERIFY(window.saveConfig());
+    QCOMPARE(storedGroups(), (QStringList{"A", "B"}));
+}
+
+void TestMainWindow::appliedSettingsAreOnDiskAtOnce()
+{
+    writeConfig({{"A", numbered(0)}});
+    SimulatedDongle dongle;
+    installLinkBehaviour(dongle);
+    installAppBehaviour(dongle);
+    MainWindow window;
+    MainDongleWidget *tab = window.firstDongleWidget();
+    tab->heartBeat()->setInterval(60000);
+    tab->link()->setSendInterval(2);
+    QCOMPARE(tab->link()->openPort(dongle.portPath()), 0);
+    tab->onConnectionStatusChanged(true);
+    QVERIFY(QTest::qWaitFor([tab] { return tab->deviceType() == 1; }, 20000));
+
+    // Set All in the settings screen, with one value changed.
+    QVariant applied;
+    ModalAnswerer answerer;
+    answerer.answerWith([&applied](QWidget *modal) {
+        auto *dialog = qobject_cast<CSettingDialog *>(modal);
+        QVERIFY(dialog);
+        CSetting *mtu = dialog->setting(QStringLiteral("max_mtu"));
+        QVERIFY(mtu);
+        mtu->setValue(QStringLiteral("100"));
+        applied = mtu->value();
+        dialog->findChild<QPushButton *>(QStringLiteral("pb_setAll"))->click();
+    });
+    tab->findChild<QToolButton *>(QStringLiteral("toolButton_configureSettings"))->click();
+    QVERIFY(answerer.allAnswered());
+    QVERIFY(applied.isValid());
+    QCOMPARE(tab->settingsMap()->value(QStringLiteral("max_mtu")), applied);
+
+    // On disk while the window lives: a kill now loses nothing.
+    QSettings stored(QStringLiteral("config.ini"), QSettings::IniFormat);
+    QVariant onDisk = stored.value(QStringLiteral("A/max_mtu"));
+    if (onDisk.userType() == QMetaType::QPoint)
+        onDisk = QVariant(uint(onDisk.toPoint().x()));
+    QCOMPARE(onDisk, applied);
+    QCOMPARE(stored.value(QStringLiteral("A/TabWidgetNumber")).toInt(), 0);
+    tab->link()->closePort();
+}
+
+void TestMainWindow::badGroupsAreSkipped_data()
+{
+    QTest::addColumn<QByteArray>("bad");       // groups between the two good ones
+    QTest::addColumn<QStringList>("named");    // how the report names what was skipped
+    const QByteArray number("TabWidgetNumber=1\n");
+    QTest::newRow("path separator") << "[lab/1]\n" + number << QStringList{"\"lab/1\" (it holds \"/\""};
+    QTest::newRow("backslash") << "[lab\\2]\n" + number << QStringList{"\"lab/2\" (it holds \"/\""};
+    QTest::newRow("10,000 characters") << "[" + QByteArray(10000, 'x') + "]\n" + number
+                                       << QStringList{"\"" + QString(40, QLatin1Char('x')) + QChar(0x2026)
+                                                      + "\" (it is longer than 200 bytes)"};
+    QTest::newRow("markup") << "[<img src=x>]\n" + number << QStringList{"\"<img src=x>\" (it holds \"<\""};
+    QTest::newRow("markup with a slash") << "[<b>bold</b>]\n" + number << QStringList{"\"<b>bold</b>\""};
+    QTest::newRow("control character") << "[bell\x07ring]\n" + number
+                                       << QStringList{"\"bell\\x07ring\" (it holds a control character)"};
+    QTest::newRow("values outside any dongle") << QByteArray("junk=1\n") << QStringList{"outside any dongle (\"junk\")"};
+    QTest::newRow("a line that cannot be parsed") << QByteArray("[broken\n") << QStringList{"cannot be parsed"};
+    QTest::newRow("all of them")
+        << "[lab/1]\n" + number + "[" + QByteArray(10000, 'x') + "]\n" + number + "[<img src=x>]\n" + number
+               + "[bell\x07ring]\n" + number
+        << QStringList{"\"lab/1\"", "xxxx", "\"<img src=x>\"", "\"bell\\x07ring\""};
+}
+
+void TestMainWindow::badGroupsAreSkipped()
+{
+    QFETCH(QByteArray, bad);
+    QFETCH(QStringList, named);
+    const QByteArray first("[Good1]\nTabWidgetNumber=0\nscan_interval=@Point(5 0)\n");
+    const QByteArray second("[Good2]\nTabWidgetNumber=2\n");
+    // Values outside any group come before the first group.
+    const bool outside = !bad.startsWith('[');
+    writeRawConfig(outside ? bad + first + second : first + bad + second);
+    {
+        MainWindow window;
+        QCOMPARE(tabTexts(window), (QStringList{"Good1", "Good2"}));
+        QCOMPARE(window.firstDongleWidget()->settingsMap()->value(QStringLiteral("scan_interval")).toUInt(), 5u);
+        QVERIFY(setAsideCopies().isEmpty());
+
+        // One message names everything that was left out.
+        const QString report = window.configReport();
+        for (const QString &name : named)
+            QVERIFY2(report.contains(name), qPrintable(report));
+        QVERIFY2(!report.contains(QStringLiteral("Good")), qPrintable(report));
+        QVERIFY(report.size() < 1000);
+        window.show();
+        ModalAnswerer answerer;
+        answerer.click(QStringLiteral("m_pbOk"));
+        window.showConfigReport();
+        QVERIFY(answerer.allAnswered());
+        QCOMPARE(answerer.seen().size(), 1);
+        QCOMPARE(answerer.seen().first().text, report);
+    }
+    QCOMPARE(storedGroups(), (QStringList{"Good1", "Good2"}));
+}
+
 void TestMainWindow::unusableConfigIsSetAside_data()
 {
     QTest::addColumn<QByteArray>("content");
@@ -407,31 +634,67 @@ void TestMainWindow::unusableConfigIsSetAside_data()
     QByteArray binary;
     for (int i = 0; i < 512; ++i)
         binary.append(char((i * 131 + 7) % 256));
-    QTest::newRow("binary") << binary << "cannot be parsed";
+    QTest::newRow("binary") << binary << "not text";
     QTest::newRow("text with a NUL") << QByteArray("[A]\nTabWidgetNumber=0\nname=a\0b\n", 31) << "not text";
-    QTest::newRow("group that is no dongle name") << QByteArray("[..]\nTabWidgetNumber=0\n") << "no dongle name";
-    QTest::newRow("values outside any dongle") << QByteArray("junk=1\n[A]\nTabWidgetNumber=0\n")
-                                               << "outside any dongle";
+    QTest::newRow("only a group that is no dongle name") << QByteArray("[..]\nTabWidgetNumber=0\n")
+                                                         << "\"..\" (it is \".\" or \"..\")";
+    QTest::newRow("only values outside any dongle") << QByteArray("junk=1\n") << "outside any dongle";
+    QTest::newRow("nothing that can be parsed") << QByteArray("[broken\n") << "cannot be parsed";
 }
 
 void TestMainWindow::unusableConfigIsSetAside()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, reason);
-    {
-        QFile file(QStringLiteral("config.ini"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("config.ini was not used: .*")
-                                                              + QRegularExpression::escape(reason)
-                                                              + QStringLiteral(".*config.ini.bad")));
+    writeRawConfig(content);
     MainWindow window;
     QCOMPARE(tabTexts(window), QStringList{"Dongle1"});
-    QFile aside(QStringLiteral("config.ini.bad"));
+    QVERIFY(!QFile::exists(QStringLiteral("config.ini")));
+    // Kept under a name with the time in it.
+    QCOMPARE(setAsideCopies().size(), 1);
+    QCOMPARE(QDir().absoluteFilePath(window.configSetAside()), QDir().absoluteFilePath(setAsideCopies().first()));
+    QVERIFY2(QRegularExpression(QStringLiteral("^config\\.ini\\.\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.bad$"))
+                 .match(setAsideCopies().first())
+                 .hasMatch(),
+             qPrintable(setAsideCopies().first()));
+    QFile aside(window.configSetAside());
     QVERIFY(aside.open(QIODevice::ReadOnly));
     QCOMPARE(aside.readAll(), content);
-    QVERIFY(!QFile::exists(QStringLiteral("config.ini")));
+
+    const QString report = window.configReport();
+    QVERIFY2(report.contains(reason) && report.contains(window.configSetAside()), qPrintable(report));
+    window.show();
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    window.showConfigReport();
+    QVERIFY(answerer.allAnswered());
+    QCOMPARE(answerer.seen().first().text, report);
+}
+
+void TestMainWindow::setAsideCopiesAreNeverReplaced()
+{
+    writeRawConfig("an older copy, named as it used to be");
+    QVERIFY(QFile::rename(QStringLiteral("config.ini"), QStringLiteral("config.ini.bad")));
+    // Three bad files in a row, within the same second or not.
+    for (int i = 0; i < 3; ++i) {
+        writeRawConfig(QByteArray("[..]\nTabWidgetNumber=0\nrun=") + QByteArray::number(i) + "\n");
+        MainWindow window;
+        QVERIFY(!window.configSetAside().isEmpty());
+    }
+    const QStringList copies = setAsideCopies();
+    QCOMPARE(copies.size(), 3);
+    QStringList runs;
+    for (const QString &copy : copies) {
+        QFile file(copy);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray content = file.readAll();
+        runs << QString::fromLatin1(content.mid(content.indexOf("run=")).trimmed());
+    }
+    runs.sort();
+    QCOMPARE(runs, (QStringList{"run=0", "run=1", "run=2"}));
+    QFile older(QStringLiteral("config.ini.bad"));
+    QVERIFY(older.open(QIODevice::ReadOnly));
+    QCOMPARE(older.readAll(), QByteArray("an older copy, named as it used to be"));
 }
 
 void TestMainWindow::portNoticesReachEveryTab()
@@ -483,6 +746,7 @@ void TestMainWindow::namingDialog_data()
     QTest::newRow("slash") << "lab/1" << false << true;
     QTest::newRow("backslash") << "lab\\1" << false << true;
     QTest::newRow("control character") << "lab\t1" << false << true;
+    QTest::newRow("markup") << "<b>lab" << false << true;
     QTest::newRow("dots inside") << "v1.2" << true << false;
     QTest::newRow("blank kept as typed") << " Dongle1" << true << false;
     // The name ends up in a log folder name after a time stamp.

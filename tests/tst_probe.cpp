@@ -5,6 +5,7 @@
 #include "refreshdonglethread.h"
 #include "serialport.h"
 #include "simbehaviour_link.h"
+#include "simbehaviour_scan.h"
 #include "simulateddongle.h"
 
 #include <QElapsedTimer>
@@ -91,6 +92,52 @@ private slots:
         const QStringList got{info.dongleName,      info.manufacturer, info.product,   info.firmwareVersion,
                               info.hardwareVersion, info.description,  info.sdkVersion};
         QCOMPARE(got, expected);
+    }
+
+    void findReply_data()
+    {
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<QByteArray>("reply");
+        const QByteArray answer = LinkBehaviour::probeReply({"Board", "Maker", "2.1", "B", "A board", "5.0"});
+        const QByteArray checksum = FrameBuilder::withChecksum(answer).right(1);
+        // A dongle left scanning: an RSSI of -69 (0xBB) before two zero bytes.
+        SimAdvertiser advertiser;
+        advertiser.rssi = -69;
+        advertiser.advType = 0;
+        advertiser.classification = 0;
+        advertiser.name = "Device";
+        const QByteArray report = FrameBuilder::withChecksum(ScanBehaviour::advertisingReport(advertiser));
+        QVERIFY(report.contains(QByteArray::fromHex("bb0000")));
+
+        QTest::newRow("the reply alone") << answer << answer;
+        QTest::newRow("with its checksum and more") << answer + checksum + report << answer;
+        QTest::newRow("behind reports") << report + report + answer + checksum + report << answer;
+        QTest::newRow("behind the end of a report") << report.mid(report.indexOf(char(0xBB))) + report + answer
+                                                    << answer;
+        QTest::newRow("leading noise") << QByteArray::fromHex("0011aa") + answer << answer;
+        QTest::newRow("six empty texts") << QByteArray::fromHex("bb0000000000000000000000000000")
+                                         << QByteArray::fromHex("bb0000000000000000000000000000");
+        QTest::newRow("reports only") << report + report << QByteArray();
+        QTest::newRow("cut short") << answer.left(answer.size() - 1) << QByteArray();
+        QTest::newRow("wrong layer") << QByteArray::fromHex("bb0100") + answer.mid(3) << QByteArray();
+        QTest::newRow("a length of 0x8000") << QByteArray::fromHex("bb00000080") + QByteArray("rest of it")
+                                            << QByteArray();
+        QTest::newRow("control character") << LinkBehaviour::probeReply({"Bo\x01rd", "", "", "", "", ""})
+                                           << QByteArray();
+        QTest::newRow("not UTF-8") << QByteArray::fromHex("bb00000300") + QByteArray("Cl\xe9") + QByteArray(10, '\0')
+                                   << QByteArray();
+        const QByteArray utf8 = LinkBehaviour::probeReply({QString::fromUtf8("Cl\xc3\xa9"), "", "", "", "", ""});
+        QTest::newRow("UTF-8") << utf8 << utf8;
+        QTest::newRow("nothing") << QByteArray() << QByteArray();
+        QTest::newRow("a port that only sends noise") << QByteArray(100000, 'x') << QByteArray();
+        QTest::newRow("false frame starts") << QByteArray(4000, char(0xDD)) + answer << answer;
+    }
+
+    void findReply()
+    {
+        QFETCH(QByteArray, received);
+        QFETCH(QByteArray, reply);
+        QCOMPARE(RefreshDongleThread::findReply(received).toHex(' '), reply.toHex(' '));
     }
 
     void probeFindsTheAnsweringDongleOnly()

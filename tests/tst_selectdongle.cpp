@@ -28,7 +28,10 @@
 #include "modalanswerer.h"
 #include "otherprogram.h"
 #include "recordinglogger.h"
+#include "framebuilder.h"
+#include "serialport.h"
 #include "simbehaviour_link.h"
+#include "simbehaviour_scan.h"
 #include "simulateddongle.h"
 
 namespace {
@@ -163,6 +166,7 @@ private slots:
     void removingOpenPortReportsAndAsksAgain();
     void removingOpenPortWhileShowingDoesNotNest();
     void portLeavingDuringProbeIsNotListed();
+    void dongleLeftScanningIsFound();
     void portInUseIsListedAndRefused_data();
     void portInUseIsListedAndRefused();
     void portOfAnotherDongleOfThisProgramSaysSo();
@@ -616,6 +620,48 @@ void TestSelectDongle::portLeavingDuringProbeIsNotListed()
     QVERIFY(internal);
     QVERIFY(QTest::qWaitFor([&] { return !dialog.isRefreshing(); }, 10000));
     QCOMPARE(rootOf(dialog)->childCount(), 1);
+}
+
+// A session killed while scanning left the dongle streaming reports; started
+// again, the program must still find it by its name and connect to it.
+void TestSelectDongle::dongleLeftScanningIsFound()
+{
+    Rig rig;
+    SimulatedDongle &dongle = *rig.dongle[0];
+    ScanBehaviour *scan = installScanBehaviour(dongle);
+    // An RSSI of -69 is 0xBB: the reports hold 0xBB 00 00, as a reply starts.
+    SimAdvertiser advertiser;
+    advertiser.rssi = -69;
+    advertiser.advType = 0;
+    advertiser.classification = 0;
+    advertiser.name = "Beacon";
+    scan->setAdvertisers({advertiser});
+    scan->setReportsPerSecond(800);
+    dongle.setLineRate(true);
+    dongle.setUnreadIsLost(true);
+    // Busy streaming, it answers a little after its reports start coming.
+    dongle.setResponseDelay(30);
+    {
+        Platform::SerialPort killedSession;
+        QCOMPARE(killedSession.open(rig.path()), Platform::SerialPort::Opened);
+        QVERIFY(killedSession.write(FrameBuilder::downlink(0x01, 0x3D)));
+        QVERIFY(dongle.waitForFrames(1));
+    }
+    // Until the program starts again, what it streams goes nowhere.
+    QVERIFY(QTest::qWaitFor([&] { return dongle.lostBytes() > 0; }, 5000));
+
+    CSelectDongleDialog dialog(&rig.link, &rig.logs);
+    keepToListedPorts(dialog);
+    dialog.show();
+    QVERIFY(waitForFirstRefresh(dialog));
+    QTreeWidgetItem *root = rootOf(dialog);
+    QCOMPARE(root->childCount(), 1);
+    QCOMPARE(root->child(0)->text(0), QStringLiteral("Simulated Dongle(") + rig.path() + QLatin1Char(')'));
+    QCOMPARE(childOf<QLabel>(&dialog, "LB_FirmwareVer")->text(), QStringLiteral("1.0.0"));
+
+    connectButton(dialog)->click();
+    QVERIFY(rig.link.isOpen());
+    QCOMPARE(rig.link.getPortName(), rig.path());
 }
 
 void TestSelectDongle::portInUseIsListedAndRefused_data()

@@ -1,13 +1,16 @@
 #include "clogwidget.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "cflatmessage.h"
 #include "filechooser.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "logswtich.h"
+#include "savefilewriter.h"
 #include "widgetresources.h"
 
 namespace {
@@ -59,8 +62,14 @@ void CLogWidget::onLogSave()
     else if (m_logType == 1)
         source += QStringLiteral("/dongle_log.txt");
 
-    if (!copyFileToPath(source, target))
+    QString why;
+    if (!copyFileToPath(source, target, &why)) {
         m_logManager->log(QStringLiteral("save fail!"), LogLevel::Debug);
+        CFlatMessage::information(this, tr("error"),
+                                  tr("The log could not be saved as %1: %2.\nA file that was there is left as it "
+                                     "was. Choose another place, or make room on the disk, and save again.")
+                                      .arg(QDir::toNativeSeparators(target), why));
+    }
 }
 
 void CLogWidget::on_m_tbLevel_clicked()
@@ -70,8 +79,13 @@ void CLogWidget::on_m_tbLevel_clicked()
     m_logSwitch->activateWindow();
 }
 
-bool CLogWidget::copyFileToPath(QString sourcePath, QString targetPath)
+bool CLogWidget::copyFileToPath(QString sourcePath, QString targetPath, QString *error)
 {
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     sourcePath.replace(QLatin1Char('\\'), QLatin1Char('/'));
     targetPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (sourcePath == targetPath)
@@ -79,7 +93,7 @@ bool CLogWidget::copyFileToPath(QString sourcePath, QString targetPath)
 
     const QFileInfo sourceInfo(sourcePath);
     if (!sourceInfo.exists() || !sourceInfo.isFile())
-        return false;
+        return fail(tr("the log file %1 is missing").arg(sourcePath));
 
     // The live log reached through a symlink, "..", or a relative spelling is
     // still the live log: copying it onto itself would truncate it.
@@ -89,21 +103,21 @@ bool CLogWidget::copyFileToPath(QString sourcePath, QString targetPath)
 
     QFile source(sourcePath);
     if (!source.open(QIODevice::ReadOnly))
-        return false;
+        return fail(source.errorString());
 
     // Written beside the target and renamed over it only once complete, so a
     // failure on the way leaves the old target as it was.
     QSaveFile target(targetPath);
-    if (!target.open(QIODevice::WriteOnly))
-        return false;
+    if (!SaveFileWriter::open(target))
+        return fail(target.errorString());
     QByteArray chunk;
     while (!(chunk = source.read(64 * 1024)).isEmpty()) {
-        if (target.write(chunk) != chunk.size()) {
-            target.cancelWriting();
-            break;
-        }
+        if (!SaveFileWriter::write(target, chunk))
+            return fail(target.errorString());
     }
     if (source.error() != QFileDevice::NoError)
-        target.cancelWriting();
-    return target.commit();
+        return fail(source.errorString());
+    if (!target.commit())
+        return fail(target.errorString());
+    return true;
 }

@@ -26,8 +26,8 @@ public:
 
     // Copies source to target so that a failed copy leaves the old target
     // intact, and never touches the source, also when the target is the
-    // source under another spelling.
-    static bool copyFileToPath(QString sourcePath, QString targetPath);
+    // source under another spelling. On failure *error tells why.
+    static bool copyFileToPath(QString sourcePath, QString targetPath, QString *error = nullptr);
 
 public slots:
     void onLogClear();

@@ -301,9 +301,16 @@ void SimulatedDongle::flushOut()
             return;
         }
         const ssize_t written = ::write(m_master, m_out.constData(), size_t(allowed));
+        const int notTaken = allowed - int(qMax<ssize_t>(written, 0));
+        if (m_writePacer && notTaken > 0 && m_unreadIsLost) {
+            // Sent on the line, but nobody reads the port: gone.
+            m_out.remove(0, allowed);
+            m_lostBytes += notTaken;
+            continue;
+        }
         // What the terminal did not take goes back into the line's budget.
-        if (m_writePacer && written < allowed)
-            m_writePacer->giveBack(allowed - int(qMax<ssize_t>(written, 0)));
+        if (m_writePacer && notTaken > 0)
+            m_writePacer->giveBack(notTaken);
         if (written > 0) {
             m_out.remove(0, int(written));
             continue;

@@ -110,6 +110,11 @@ public:
     // handled once its last byte has crossed. Off: as fast as the terminal.
     void setLineRate(bool on);
     bool isLineRate() const { return m_readPacer != nullptr; }
+    // At line rate: what crosses the line while the terminal takes nothing
+    // more (no program reads the port) is lost, as a serial adapter loses it,
+    // instead of waiting. A dongle left streaming then holds no backlog.
+    void setUnreadIsLost(bool lost) { m_unreadIsLost = lost; }
+    qint64 lostBytes() const { return m_lostBytes; }
     // Closes the master (and the kept slave): the device is gone.
     void vanish();
     bool hasVanished() const { return m_vanished; }
@@ -168,6 +173,8 @@ private:
     bool m_silent = false;
     bool m_vanished = false;
     bool m_reading = true;
+    bool m_unreadIsLost = false;
+    qint64 m_lostBytes = 0;
     // Line-rate mode: bytes read but not yet across the line.
     QByteArray m_inFlight;
     std::unique_ptr<LinePacer> m_readPacer;
