@@ -113,6 +113,11 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
 
 MainDongleWidget::~MainDongleWidget()
 {
+    // A running test mode is stopped on the dongle, however the tab goes.
+    if (m_lcpPage || m_idtPage) {
+        closeTestPages();
+        closePort();
+    }
     // Pages first: they use the link, the settings and the log manager.
     if (ui->tabWidget) {
         QList<QWidget *> pages;
@@ -349,8 +354,6 @@ void MainDongleWidget::on_configDongleName(QString name)
 
 void MainDongleWidget::serialPortArrived(const QString &port)
 {
-    if (m_reconnectTimer && m_reconnectTimer->isActive() && !m_arrivedPorts.contains(port))
-        m_arrivedPorts.append(port);
     emit sig_SerialPortArrived(port);
 }
 
@@ -370,10 +373,18 @@ void MainDongleWidget::closeTestPages()
 
 void MainDongleWidget::closePort()
 {
-    if (m_link)
-        m_link->closePort();
     if (m_heartBeat)
         m_heartBeat->stop();
+    if (!m_link || !m_link->isOpen())
+        return;
+    // What is queued (a test mode's stop commands) leaves before the port closes.
+    if (!m_link->waitUntilSent(CloseWaitTicks))
+        logLine(QStringLiteral("Closing %1: %2 frames did not leave in time and are dropped.")
+                    .arg(m_link->getPortName())
+                    .arg(m_link->queuedFrames()),
+                LogLevel::Warn);
+    if (m_link)
+        m_link->closePort();
 }
 
 void MainDongleWidget::sendNamed(const QString &name)
@@ -1022,6 +1033,10 @@ void MainDongleWidget::on_toolButton_download_clicked()
         return;
     if (m_downloader->checkFirmwareFile(path) != 0) {
         logLine(QStringLiteral("selected firmware wrong!"), LogLevel::Error);
+        const QString reason = m_downloader->failureReason();
+        logLine(reason, LogLevel::Error);
+        CFlatMessage::information(this, QStringLiteral("Download Firmware"),
+                                  QStringLiteral("This file cannot be downloaded to the dongle.\n%1").arg(reason));
         return;
     }
     // Stand-ins keep the build free of the maker's images; they must never
@@ -1057,10 +1072,28 @@ void MainDongleWidget::onDownloadProgress(int stage, quint32 sent, quint32 total
 void MainDongleWidget::on_downLoad_finished()
 {
     m_reconnectPort = m_link->getPortName();
+    // What the dongle called itself when it was probed finds it on another port.
+    m_reconnectName = m_selectDialog ? m_selectDialog->foundDongles().value(m_reconnectPort).dongleName : QString();
+    if (m_reconnectName == DongleProbeInfo().dongleName)
+        m_reconnectName.clear();
     m_reconnectStage = 0;
     m_reconnectAttempts = 0;
-    m_arrivedPorts.clear();
     m_reconnectTimer->start();
+}
+
+QStringList MainDongleWidget::reconnectCandidates() const
+{
+    // Only this dongle: its own port, or a port whose probe answered with its
+    // name. Any other port that arrived meanwhile may be another dongle.
+    QStringList candidates{m_reconnectPort};
+    if (m_reconnectName.isEmpty() || !m_selectDialog)
+        return candidates;
+    const QMap<QString, DongleProbeInfo> found = m_selectDialog->foundDongles();
+    for (auto it = found.cbegin(); it != found.cend(); ++it) {
+        if (it.value().dongleName == m_reconnectName && !candidates.contains(it.key()))
+            candidates << it.key();
+    }
+    return candidates;
 }
 
 void MainDongleWidget::on_reConnect()
@@ -1072,29 +1105,33 @@ void MainDongleWidget::on_reConnect()
         m_reconnectStage = 1;
         return;
     }
-    // The restarted dongle may come back slowly, or under another name.
-    QStringList candidates{m_reconnectPort};
-    for (const QString &port : qAsConst(m_arrivedPorts)) {
-        if (!candidates.contains(port))
-            candidates << port;
-    }
-    for (const QString &port : qAsConst(candidates)) {
+    const QStringList candidates = reconnectCandidates();
+    for (const QString &port : candidates) {
         if (port.isEmpty() || m_link->isOpen())
             continue;
         dialog->connectPort(port);
     }
     if (m_link->isOpen()) {
+        if (m_link->getPortName() != m_reconnectPort)
+            logLine(QStringLiteral("%1 came back on %2 after the firmware download.")
+                        .arg(m_reconnectName, m_link->getPortName()),
+                    LogLevel::Info);
         finishReconnect(true);
         return;
     }
     ++m_reconnectAttempts;
-    logLine(QStringLiteral("Reopening %1 after the download failed (attempt %2 of %3).")
-                .arg(m_reconnectPort)
+    logLine(QStringLiteral("Waiting for the dongle to come back on %1 after the firmware download (attempt %2 of %3).")
+                .arg(candidates.join(QStringLiteral(", ")))
                 .arg(m_reconnectAttempts)
                 .arg(ReconnectAttempts),
             LogLevel::Warn);
-    if (m_reconnectAttempts >= ReconnectAttempts)
+    if (m_reconnectAttempts >= ReconnectAttempts) {
         finishReconnect(false);
+        return;
+    }
+    // A dongle that restarts on another port is known only once it is probed.
+    if (!m_reconnectName.isEmpty() && !dialog->isRefreshing())
+        dialog->on_pb_Refresh_clicked();
 }
 
 void MainDongleWidget::finishReconnect(bool reopened)
@@ -1109,8 +1146,9 @@ void MainDongleWidget::finishReconnect(bool reopened)
         setToolBarEnabled(true);
         return;
     }
-    logLine(QStringLiteral("The dongle did not come back after the download; open its port with \"Select BLE Dongle "
-                           "Target\"."),
+    logLine(QStringLiteral("The dongle did not come back on %1 after the download; open its port with \"Select BLE "
+                           "Dongle Target\".")
+                .arg(reconnectCandidates().join(QStringLiteral(", "))),
             LogLevel::Error);
     setToolBarEnabled(false);
     ui->toolButton_selectDongle->setEnabled(true);
@@ -1125,6 +1163,16 @@ void MainDongleWidget::on_downLoad_failed()
     dialog->on_pb_Refresh_clicked();
     setToolBarEnabled(false);
     ui->toolButton_selectDongle->setEnabled(true);
+    // Told from the event loop, not inside the downloader's answer handling.
+    const QString reason = m_downloader ? m_downloader->failureReason() : QString();
+    QTimer::singleShot(0, this, [this, reason] {
+        emit showThisDongleTab(m_name);
+        CFlatMessage::information(this, QStringLiteral("Download Firmware"),
+                                  QStringLiteral("The firmware download failed.\n%1\nThe dongle may hold a partly "
+                                                 "written image: open its port again with \"Select BLE Dongle "
+                                                 "Target\" and download again.")
+                                      .arg(reason));
+    });
 }
 
 void MainDongleWidget::on_toolButton_lcp_clicked()

@@ -81,8 +81,12 @@ public:
 
     void serialPortArrived(const QString &port);
     void serialPortRemoved(const QString &port);
+    // Stops the running test modes and removes their pages; their stop
+    // commands are queued on the link.
     void closeTestPages();
+    // Waits up to CloseWaitTicks send ticks for queued frames, then closes.
     void closePort();
+    static constexpr int CloseWaitTicks = 8;
 
     // The seven queries that follow a successful reset.
     void queryDeviceInfo();
@@ -177,6 +181,7 @@ private:
     CSelectDongleDialog *ensureSelectDialog();
     void setDownloadWidgetsEnabled(bool enabled);
     void finishReconnect(bool reopened);
+    QStringList reconnectCandidates() const;
     void openTestPage(const QString &title, TestModePage *page, const QString &closeTip, void (MainDongleWidget::*close)(),
                       void (CMsg::*frames)(QByteArray));
     void closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray));
@@ -233,7 +238,7 @@ private:
     int m_reconnectStage = 0;
     int m_reconnectAttempts = 0;
     QString m_reconnectPort;
-    // Ports that appeared while the dongle restarted: it may come back under another name.
-    QStringList m_arrivedPorts;
+    // The dongle's name in its probe answer; empty when it was not probed.
+    QString m_reconnectName;
     QProgressBar *m_downloadProgress = nullptr;
 };

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPoint>
+#include <QPointer>
 #include <QScreen>
 #include <QSaveFile>
 #include <QSettings>
@@ -279,6 +280,18 @@ MainDongleWidget *MainWindow::createDongle(const QString &name)
 
 MainWindow::~MainWindow()
 {
+    // Every dongle's stop commands are queued first, so the links send them side by side.
+    QList<QPointer<MainDongleWidget>> tabs;
+    for (int i = 0; i < ui->m_tabDongleWidget->count(); ++i) {
+        if (auto *dongle = qobject_cast<MainDongleWidget *>(ui->m_tabDongleWidget->widget(i)))
+            tabs << dongle;
+    }
+    for (const QPointer<MainDongleWidget> &dongle : qAsConst(tabs))
+        dongle->closeTestPages();
+    for (const QPointer<MainDongleWidget> &dongle : qAsConst(tabs)) {
+        if (dongle)
+            dongle->closePort();
+    }
     delete ui;
     ui = nullptr;
     m_closing = true;
@@ -554,9 +567,12 @@ void MainWindow::on_ConfirmDeleteDongleTab()
     auto *widget = qobject_cast<MainDongleWidget *>(ui->m_tabDongleWidget->widget(m_tabIndex));
     if (!widget)
         return;
+    const QPointer<MainDongleWidget> alive(widget);
     widget->closeTestPages();
     widget->closePort();
-    ui->m_tabDongleWidget->removeTab(m_tabIndex);
+    if (!alive)
+        return;
+    ui->m_tabDongleWidget->removeTab(ui->m_tabDongleWidget->indexOf(widget));
     m_dongles.erase(std::remove_if(m_dongles.begin(), m_dongles.end(),
                                    [widget](const QPair<MainDongleWidget *, QString> &entry) {
                                        return entry.first == widget;

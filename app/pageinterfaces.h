@@ -169,10 +169,18 @@ public:
     // True while the boot images built in are stand-ins, not the maker's: the
     // tab then asks before it sends one to a dongle.
     virtual bool usesStandInBootImage() const { return false; }
+    // Why the last file check or download failed, in words for the user.
+    QString failureReason() const { return m_failureReason; }
 
 signals:
     void sig_heartBeatRestart();
     void sig_downloadFailed();
     // Image bytes sent so far in stage 1 (boot image) or 2 (the user's file).
     void sig_progress(int stage, quint32 sent, quint32 total);
+
+protected:
+    void setFailureReason(const QString &reason) { m_failureReason = reason; }
+
+private:
+    QString m_failureReason;
 };

@@ -116,10 +116,8 @@ Result runConnection(CMsg &link, LogManager &logs, SimulatedDongle &dongle, cons
     clock.start();
     probe.start();
     std::thread writer(writeFrames, &bytes, dongle.masterFd(), paced, &lastByteNs, &clock);
-    QElapsedTimer limit;
-    limit.start();
-    while (completeNs < 0 && limit.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // A real event loop, as the program's: it sleeps when nothing is due.
+    BenchProbe::waitOnEventLoop([&completeNs] { return completeNs >= 0; }, 30000, 1);
     writer.join();
     probe.stop();
     QObject::disconnect(watch);
@@ -159,11 +157,7 @@ bool runPhase(const GattDatabase &database, int connections, bool flatView, bool
     bool announced = false;
     QObject::connect(&link, &CMsg::sig_rcvCommonMsg, [&announced] { announced = true; });
     dongle.sendRaw(FrameBuilder::resetEvent());
-    QElapsedTimer wait;
-    wait.start();
-    while (!announced && wait.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    if (!announced) {
+    if (!BenchProbe::waitOnEventLoop([&announced] { return announced; }, 5000)) {
         std::fprintf(stderr, "the dongle's reset event never arrived\n");
         return false;
     }
@@ -229,8 +223,7 @@ bool runReadAll(int values)
     QElapsedTimer limit;
     limit.start();
     discover->click();
-    while (!discover->isEnabled() && limit.elapsed() < 120000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    BenchProbe::waitOnEventLoop([discover] { return discover->isEnabled(); }, 120000);
     gatt->findChild<QComboBox *>(QStringLiteral("comboBox_mode"))->setCurrentIndex(1);
     std::printf("  discovered %d rows in %lld ms\n", gatt->tableModel()->rowCount(), limit.elapsed());
 
@@ -240,8 +233,7 @@ bool runReadAll(int values)
     clock.start();
     readAll->click();
     const int sent = gatt->pendingCount();
-    while (!readAll->isEnabled() && clock.elapsed() < 600000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    BenchProbe::waitOnEventLoop([readAll] { return readAll->isEnabled(); }, 600000, 1);
     const qint64 readMs = clock.elapsed();
     probe.stop();
     std::printf("  %d reads answered in %lld ms (%.0f reads/s)%s\n", sent, readMs, sent * 1000.0 / double(readMs),

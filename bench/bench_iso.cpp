@@ -31,6 +31,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <atomic>
 #include <cerrno>
@@ -100,15 +101,6 @@ QMap<QString, QByteArray> establishedFields(quint16 handle)
     return fields;
 }
 
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
 bool receivePhase(int seconds, int sduSize)
 {
     std::printf("\n== receive: two streams at the line rate (%.0f B/s), SDUs of %d bytes, %d s\n", LineBytesPerSecond,
@@ -140,17 +132,25 @@ bool receivePhase(int seconds, int sduSize)
     std::thread writer(writeStreams, rig.dongle.masterFd(), sduSize, seconds, &sent);
     const int samples = 4;
     int nextSample = 1;
-    while (clock.elapsed() < qint64(seconds) * 1000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // A real event loop, as the program's: it sleeps when nothing is due.
+    QEventLoop loop;
+    QTimer housekeeping;
+    QObject::connect(&housekeeping, &QTimer::timeout, [&] {
+        // The rig's own recorder would keep every frame.
         rig.uplinks.clear();
         if (clock.elapsed() >= qint64(seconds) * 1000 * nextSample / samples) {
             memory.push_back(residentKiB());
             ++nextSample;
         }
-    }
+        if (clock.elapsed() >= qint64(seconds) * 1000)
+            loop.quit();
+    });
+    housekeeping.start(50);
+    loop.exec();
+    housekeeping.stop();
     writer.join();
     probe.stop();
-    const bool drained = waitUntil(
+    const bool drained = BenchProbe::waitOnEventLoop(
         [&] {
             rig.uplinks.clear();
             return delivered >= sent;
@@ -219,11 +219,17 @@ bool repeatPhase(int seconds, int sduSize)
     clock.start();
     probe.start();
     panel->on_pushButton_send_clicked();
-    while (clock.elapsed() < qint64(seconds) * 1000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QEventLoop loop;
+    QTimer housekeeping;
+    QObject::connect(&housekeeping, &QTimer::timeout, [&] {
         rig.uplinks.clear();
         mostQueued = std::max(mostQueued, rig.link.queuedFrames());
-    }
+        if (clock.elapsed() >= qint64(seconds) * 1000)
+            loop.quit();
+    });
+    housekeeping.start(5);
+    loop.exec();
+    housekeeping.stop();
     probe.stop();
     const double elapsed = clock.elapsed() / 1000.0;
     const int frames = iso->sentSdus().size();

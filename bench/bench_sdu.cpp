@@ -30,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -96,9 +97,18 @@ bool sendFile(int mtu)
     const double wireBytes = double(FileSize) + double(sdus) * (SendSduOverhead + SduAnswers);
     const double wireSeconds = wireBytes / LinePacer::SerialLineRate;
     const double rate = FileSize / seconds;
+    // One SDU frame in flight, and a frame leaves only on a send tick: each
+    // SDU takes its wire time rounded up to whole ticks.
+    const double tickSeconds = CMsg::DefaultSendIntervalMs / 1000.0;
+    const double sduWireSeconds = sdus > 0 ? wireSeconds / sdus : 0;
+    const double tickLimit = sdus * std::ceil(sduWireSeconds / tickSeconds - 1e-9) * tickSeconds;
     std::printf("%d SDUs in %.2f s: %.0f B/s, %.3f of the line; wire minimum %.2f s, ratio %.3f; data %s\n", sdus,
                 seconds, rate, rate / LinePacer::SerialLineRate, wireSeconds, seconds / wireSeconds,
                 channel.delivered == content ? "intact" : "CORRUPT");
+    std::printf("tick's limit (%d ms send tick, one SDU in flight: %.0f ms of wire per SDU rounded up to whole "
+                "ticks): %.2f s, ratio %.3f; the tick allows %.3f of the line\n",
+                CMsg::DefaultSendIntervalMs, 1000 * sduWireSeconds, tickLimit, seconds / tickLimit,
+                tickLimit > 0 ? wireSeconds / tickLimit : 0.0);
     return channel.delivered == content;
 }
 

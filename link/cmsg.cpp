@@ -4,6 +4,7 @@
 #include "logmanager.h"
 #include "serialportthread.h"
 
+#include <QEventLoop>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -100,6 +101,8 @@ void CMsg::closePort()
 
     delete m_sendTimer;
     m_sendTimer = nullptr;
+    // What was still queued is dropped with the queue.
+    m_framesTaken = m_framesQueued;
     delete m_sendQueue;
     m_sendQueue = nullptr;
     delete m_writeNotifier;
@@ -144,17 +147,47 @@ int CMsg::sendMsg(const QByteArray &msg)
         return -1;
     }
     m_sendQueue->enqueue(frame);
+    ++m_framesQueued;
     return 0;
 }
 
 void CMsg::sendRawMsg(const QByteArray &msg)
 {
-    if (m_sendQueue)
-        m_sendQueue->enqueue(msg);
+    if (!m_sendQueue)
+        return;
+    m_sendQueue->enqueue(msg);
+    ++m_framesQueued;
+}
+
+bool CMsg::waitUntilSent(int maxTicks)
+{
+    const quint64 last = m_framesQueued;
+    const quint64 firstTick = m_ticks;
+    const QPointer<CMsg> self(this);
+    const auto sent = [this, &self, last] {
+        return !self || !m_isOpen || (hasLeft(last) && !m_port.isWritePending());
+    };
+    if (sent())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    // Counted in send ticks, so a loaded machine whose timers run late still
+    // gets every tick it was promised; the clock only guards a stopped timer.
+    connect(&poll, &QTimer::timeout, &loop, [this, &loop, &sent, firstTick, maxTicks] {
+        if (sent() || m_ticks - firstTick >= quint64(qMax(1, maxTicks)))
+            loop.quit();
+    });
+    poll.start(qMax(1, m_sendIntervalMs / 10));
+    QTimer::singleShot(4 * qMax(1, maxTicks) * m_sendIntervalMs, &loop, &QEventLoop::quit);
+    // The window keeps painting; input waits the few ticks, so nothing new
+    // starts on a link that is about to close.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return !self || (hasLeft(last) && !m_port.isWritePending());
 }
 
 void CMsg::onSendTimer()
 {
+    ++m_ticks;
     if (!m_sendQueue)
         return;
     // The frame still going out keeps its tick; the next one waits its turn.
@@ -165,6 +198,7 @@ void CMsg::onSendTimer()
     }
     if (m_sendQueue->isEmpty())
         return;
+    ++m_framesTaken;
     if (!writeOverlapped(m_sendQueue->dequeue()))
         log(QStringLiteral("Send msg by serial port failed."), 1);
 }

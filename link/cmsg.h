@@ -55,6 +55,13 @@ public:
     // Frames waiting for the send timer; senders on a timer of their own use
     // it to keep pace with the line instead of piling frames up.
     int queuedFrames() const { return m_sendQueue ? int(m_sendQueue->size()) : 0; }
+    // Every queued frame gets the next number; a frame has left once the
+    // send timer took it (or the port closed under it).
+    quint64 lastQueuedFrame() const { return m_framesQueued; }
+    bool hasLeft(quint64 frame) const { return frame <= m_framesTaken; }
+    // Runs the event loop until the frames queued so far have been written,
+    // or for at most `maxTicks` send ticks; true when they all left.
+    bool waitUntilSent(int maxTicks);
 
     // Arrival of the frame being delivered, or -1 outside a delivery.
     qint64 currentArrivalMs() const { return m_currentArrivalMs; }
@@ -113,6 +120,9 @@ private:
     // The reader's notice that frames wait.
     QSocketNotifier *m_readyNotifier = nullptr;
     int m_sendIntervalMs = DefaultSendIntervalMs;
+    quint64 m_framesQueued = 0;
+    quint64 m_framesTaken = 0;
+    quint64 m_ticks = 0;
 
     // Taken from the reader and not yet emitted; a handler's nested event
     // loop goes on from where the outer delivery stands.

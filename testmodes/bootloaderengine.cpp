@@ -53,19 +53,61 @@ QByteArray BootLoaderEngine::frame(quint16 command, const QByteArray &payload)
     return bytes;
 }
 
-bool BootLoaderEngine::isSuccessAnswer(const QByteArray &answer, quint16 command)
+bool BootLoaderEngine::parseAnswer(const QByteArray &answer, quint16 *command, quint8 *status)
 {
     if (answer.size() < HeaderSize + 2 || !answer.startsWith("QK"))
         return false;
-    if (qFromLittleEndian<quint16>(answer.constData() + 2) != command)
-        return false;
     const int length = qFromLittleEndian<quint16>(answer.constData() + 4);
-    if (length > MaxAnswerPayload || answer.size() != HeaderSize + length + 2)
+    if (length == 0 || length > MaxAnswerPayload || answer.size() != HeaderSize + length + 2)
         return false;
     if (qFromLittleEndian<quint16>(answer.constData() + HeaderSize + length)
         != frameSum(answer, 2, HeaderSize + length))
         return false;
-    return length > 0 && quint8(answer.at(HeaderSize)) == AnswerSuccess;
+    *command = qFromLittleEndian<quint16>(answer.constData() + 2);
+    *status = quint8(answer.at(HeaderSize));
+    return true;
+}
+
+bool BootLoaderEngine::isSuccessAnswer(const QByteArray &answer, quint16 command)
+{
+    quint16 answered = NoCommand;
+    quint8 status = 0;
+    return parseAnswer(answer, &answered, &status) && answered == command && status == AnswerSuccess;
+}
+
+QString BootLoaderEngine::frameName(quint16 command) const
+{
+    switch (command) {
+    case CmdStart:
+        return QStringLiteral("the start frame");
+    case CmdFlash: {
+        const quint32 chunks = (quint32(m_image.size()) + ChunkSize - 1) / ChunkSize;
+        const quint32 chunk = (m_sent + ChunkSize - 1) / ChunkSize;
+        return QStringLiteral("flash frame %1 of %2").arg(chunk).arg(chunks);
+    }
+    case CmdEnd:
+        return QStringLiteral("the end frame");
+    case CmdResetRun:
+        return QStringLiteral("the reset-and-run frame");
+    default:
+        return QStringLiteral("a frame of command 0x%1").arg(command, 2, 16, QLatin1Char('0'));
+    }
+}
+
+QString BootLoaderEngine::whereWeAre() const
+{
+    if (m_state == Paused)
+        return QStringLiteral("during the pause after %1")
+            .arg(frameName(m_afterPause == CmdResetRun ? quint16(CmdEnd) : quint16(CmdResetRun)));
+    return QStringLiteral("while waiting for the answer to %1").arg(frameName(m_step));
+}
+
+void BootLoaderEngine::fail(const QString &reason)
+{
+    release();
+    m_listener->engineLog(reason, LogLevel::Error);
+    m_listener->engineLog(QStringLiteral("download firmware failed."), LogLevel::Error);
+    m_listener->stageFailed(reason);
 }
 
 bool BootLoaderEngine::startStage(const QByteArray &image, qint64 nowMs, QString *error)
@@ -116,9 +158,31 @@ void BootLoaderEngine::flashNext(qint64 nowMs)
 
 void BootLoaderEngine::feed(const QByteArray &answer, qint64 nowMs)
 {
-    // Anything but the awaited step's good answer is dropped; its watchdog runs on.
-    if (m_state != Awaiting || !isSuccessAnswer(answer, m_step))
+    quint16 command = NoCommand;
+    quint8 status = 0;
+    // A broken answer is dropped; the step's watchdog runs on.
+    if (m_state == Idle || !parseAnswer(answer, &command, &status))
         return;
+    if (status != AnswerSuccess) {
+        // Whichever frame it answers, the image on the dongle is not whole.
+        if (m_state == Awaiting && command == m_step)
+            fail(QStringLiteral("The boot loader refused %1 (status %2).").arg(frameName(command)).arg(status));
+        else
+            fail(QStringLiteral("The boot loader refused a frame of command 0x%1 (status %2) %3.")
+                     .arg(command, 2, 16, QLatin1Char('0'))
+                     .arg(status)
+                     .arg(whereWeAre()));
+        return;
+    }
+    if (m_state != Awaiting || command != m_step || !m_listener->lastFrameLeft()) {
+        // Stop-and-wait: only the frame on its way can be answered; a repeated
+        // answer would otherwise pass for the next frame's.
+        m_listener->engineLog(QStringLiteral("Boot loader answer to command 0x%1 ignored %2.")
+                                  .arg(command, 2, 16, QLatin1Char('0'))
+                                  .arg(whereWeAre()),
+                              LogLevel::Debug);
+        return;
+    }
     switch (m_step) {
     case CmdStart:
     case CmdFlash:
@@ -159,9 +223,7 @@ void BootLoaderEngine::checkTime(qint64 nowMs)
 {
     if (m_state != Awaiting || nowMs < m_deadline)
         return;
-    release();
-    m_listener->engineLog(QStringLiteral("download firmware failed."), LogLevel::Error);
-    m_listener->stageFailed();
+    fail(QStringLiteral("The boot loader did not answer %1 within %2 ms.").arg(frameName(m_step)).arg(m_stepTimeoutMs));
 }
 
 void BootLoaderEngine::abort()

@@ -31,8 +31,11 @@ public:
         virtual void pauseFor(int ms) = 0;
         virtual void flashProgress(quint32 sent, quint32 total) = 0;
         virtual void stageFinished() = 0;
-        // A step's watchdog expired.
-        virtual void stageFailed() = 0;
+        // The boot loader refused a frame or a step's watchdog expired.
+        virtual void stageFailed(const QString &reason) = 0;
+        // Whether the frame last handed to sendBootFrame() has left for the
+        // wire: an answer that comes before it cannot be its answer.
+        virtual bool lastFrameLeft() const { return true; }
     };
 
     explicit BootLoaderEngine(Listener *listener, int stepTimeoutMs = DefaultStepTimeoutMs);
@@ -44,7 +47,9 @@ public:
     // Takes the whole image and sends its start frame. False, with the
     // reason and nothing sent, when the image has no usable trailer.
     bool startStage(const QByteArray &image, qint64 nowMs, QString *error = nullptr);
-    // One answer of the boot loader, whole ("QK" to the frame sum).
+    // One answer of the boot loader, whole ("QK" to the frame sum). Only the
+    // answer to the awaited frame moves on; a repeated or late success is
+    // ignored, and any refusal fails the stage.
     void feed(const QByteArray &answer, qint64 nowMs);
     // The pause asked for by pauseFor() is over.
     void resume(qint64 nowMs);
@@ -68,8 +73,16 @@ public:
     static quint16 frameSum(const QByteArray &bytes, int from, int to);
     // An answer to `command` with a good sum and the success status.
     static bool isSuccessAnswer(const QByteArray &answer, quint16 command);
+    // A whole answer with a good sum and a status byte; command and status
+    // are filled when it is.
+    static bool parseAnswer(const QByteArray &answer, quint16 *command, quint8 *status);
 
 private:
+    // "flash frame 3 of 117": the frame an answer to `command` would answer now.
+    QString frameName(quint16 command) const;
+    // "while waiting for the answer to ...", "during the pause after ...".
+    QString whereWeAre() const;
+    void fail(const QString &reason);
     void sendStep(quint16 command, const QByteArray &payload, const char *stepLine, qint64 nowMs);
     void flashNext(qint64 nowMs);
     void release();

@@ -4,6 +4,7 @@
 #include "firmwareimage.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -26,20 +27,28 @@ const char kUserFirmwareName[] = "ble_tool_fw";
 
 enum class LoadResult { Loaded, Missing, Unreadable, TooLarge };
 
-LoadResult loadFile(const QString &path, QByteArray *bytes, qint64 tailOnly = -1)
+// Only regular files are read, and opening one never waits (a FIFO would).
+LoadResult loadFile(const QString &path, QByteArray *bytes, QString *reason, qint64 tailOnly = -1)
 {
-    QFile file(path);
-    if (!file.exists())
+    QFile file;
+    switch (Platform::openRegularFile(file, path, reason)) {
+    case Platform::RegularFileResult::Opened:
+        break;
+    case Platform::RegularFileResult::Missing:
         return LoadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly))
+    case Platform::RegularFileResult::NotRegular:
+    case Platform::RegularFileResult::Unreadable:
         return LoadResult::Unreadable;
+    }
     if (tailOnly >= 0) {
         file.seek(qMax<qint64>(0, file.size() - tailOnly));
         *bytes = file.readAll();
         return LoadResult::Loaded;
     }
-    if (file.size() > cDownLoadFirmWare::MaxImageSize)
+    if (file.size() > cDownLoadFirmWare::MaxImageSize) {
+        *reason = QStringLiteral("it is larger than %1 bytes").arg(cDownLoadFirmWare::MaxImageSize);
         return LoadResult::TooLarge;
+    }
     *bytes = file.readAll();
     return LoadResult::Loaded;
 }
@@ -83,25 +92,33 @@ void cDownLoadFirmWare::log(const QString &text, int level) const
 
 int cDownLoadFirmWare::checkFirmwareFile(const QString &path)
 {
+    const auto refuse = [this, &path](const QString &reason) {
+        setFailureReason(QStringLiteral("%1: %2.").arg(path, reason));
+        return -1;
+    };
     QByteArray tail;
-    switch (loadFile(path, &tail, FirmwareImage::LongFormDistance)) {
+    QString reason;
+    switch (loadFile(path, &tail, &reason, FirmwareImage::LongFormDistance)) {
     case LoadResult::Missing:
         log(QString::fromLatin1(kNotExist), LogLevel::Error);
-        return -1;
+        return refuse(reason);
     case LoadResult::Unreadable:
         log(QString::fromLatin1(kOpenFailed), LogLevel::Error);
-        return -1;
+        return refuse(reason);
     case LoadResult::Loaded:
     case LoadResult::TooLarge:
         break;
     }
     const qint64 size = QFileInfo(path).size();
     if (size > MaxImageSize)
-        return -1;
+        return refuse(QStringLiteral("it is larger than %1 bytes").arg(MaxImageSize));
     // The name is read from the trailer the download itself will use.
-    const QByteArray trailer = FirmwareImage::trailer(tail, size);
-    if (trailer.isEmpty() || FirmwareImage::name(trailer) != kUserFirmwareName)
-        return -1;
+    const QByteArray trailer = FirmwareImage::trailer(tail, size, &reason);
+    if (trailer.isEmpty())
+        return refuse(reason);
+    if (FirmwareImage::name(trailer) != kUserFirmwareName)
+        return refuse(QStringLiteral("it is not firmware for this dongle (its name is not \"%1\")")
+                          .arg(QString::fromLatin1(kUserFirmwareName)));
     return 0;
 }
 
@@ -123,36 +140,37 @@ void cDownLoadFirmWare::startDownload(const QString &userPath)
 int cDownLoadFirmWare::startStage(const QString &path)
 {
     QByteArray image;
-    switch (loadFile(path, &image)) {
+    QString reason;
+    switch (loadFile(path, &image, &reason)) {
     case LoadResult::Missing:
         log(QString::fromLatin1(kNotExist), LogLevel::Error);
-        failStage();
+        failStage(reason);
         return -1;
     case LoadResult::Unreadable:
         log(QString::fromLatin1(kOpenFailed), LogLevel::Error);
-        failStage();
+        failStage(reason);
         return -1;
     case LoadResult::TooLarge:
         log(QStringLiteral("download firmware is larger than %1 bytes").arg(MaxImageSize), LogLevel::Error);
-        failStage();
+        failStage(reason);
         return -1;
     case LoadResult::Loaded:
         break;
     }
-    QString error;
-    if (!m_engine.startStage(image, m_clock.elapsed(), &error)) {
-        log(error, LogLevel::Error);
-        failStage();
+    if (!m_engine.startStage(image, m_clock.elapsed(), &reason)) {
+        log(reason, LogLevel::Error);
+        failStage(reason);
         return -1;
     }
     armWatchdog();
     return 0;
 }
 
-void cDownLoadFirmWare::failStage()
+void cDownLoadFirmWare::failStage(const QString &reason)
 {
     m_watchdog.stop();
     m_pause.stop();
+    setFailureReason(QStringLiteral("%1: %2.").arg(m_stage == BootStage ? m_imagePath : m_userPath, reason));
     // Nothing reached the dongle before the boot stage; once the boot image
     // runs, the dongle is in its boot loader and the download has failed.
     if (m_stage == BootStage)
@@ -191,8 +209,15 @@ void cDownLoadFirmWare::onPauseOver()
 
 void cDownLoadFirmWare::sendBootFrame(const QByteArray &frame)
 {
-    if (m_link)
-        m_link->sendRawMsg(frame);
+    if (!m_link)
+        return;
+    m_link->sendRawMsg(frame);
+    m_lastFrame = m_link->lastQueuedFrame();
+}
+
+bool cDownLoadFirmWare::lastFrameLeft() const
+{
+    return !m_link || m_link->hasLeft(m_lastFrame);
 }
 
 void cDownLoadFirmWare::engineLog(const QString &text, int level)
@@ -222,8 +247,11 @@ void cDownLoadFirmWare::stageFinished()
     emit sig_heartBeatRestart();
 }
 
-void cDownLoadFirmWare::stageFailed()
+void cDownLoadFirmWare::stageFailed(const QString &reason)
 {
     m_watchdog.stop();
+    setFailureReason(QStringLiteral("stage %1 of 2 (%2): %3")
+                         .arg(m_stage == BootStage ? 1 : 2)
+                         .arg(m_stage == BootStage ? QStringLiteral("boot image") : m_userPath, reason));
     emit sig_downloadFailed();
 }

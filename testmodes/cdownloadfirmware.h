@@ -51,7 +51,7 @@ private:
     enum Stage { BootStage, UserStage };
 
     int startStage(const QString &path);
-    void failStage();
+    void failStage(const QString &reason);
     void armWatchdog();
     void onWatchdog();
     void onPauseOver();
@@ -62,7 +62,8 @@ private:
     void pauseFor(int ms) override;
     void flashProgress(quint32 sent, quint32 total) override;
     void stageFinished() override;
-    void stageFailed() override;
+    void stageFailed(const QString &reason) override;
+    bool lastFrameLeft() const override;
 
     CMsg *m_link;
     LogManager *m_logger;
@@ -71,6 +72,8 @@ private:
     Stage m_stage = BootStage;
     BootLoaderEngine m_engine;
     QElapsedTimer m_clock;
+    // The link's number of the last boot-loader frame queued.
+    quint64 m_lastFrame = 0;
     QTimer m_watchdog;
     QTimer m_pause;
 };

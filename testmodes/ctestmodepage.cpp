@@ -104,8 +104,14 @@ void CTestModePage::initMsgMap()
 {
     const QString layer = QStringLiteral("%1").arg(m_texts.layer, 2, 16, QLatin1Char('0')).toUpper();
     for (int opcode = 1; opcode <= 7; ++opcode) {
-        m_msgMap.add(QStringLiteral("BB@%1@%2").arg(layer).arg(opcode, 2, 10, QLatin1Char('0')),
-                     opcode == 4 ? &CTestModePage::txAckProc : &CTestModePage::cmdAckProc);
+        void (CTestModePage::*handler)(const QByteArray &) = &CTestModePage::cmdAckProc;
+        if (opcode == 1)
+            handler = &CTestModePage::modeAckProc;
+        else if (opcode == 4)
+            handler = &CTestModePage::txAckProc;
+        else if (opcode == 5)
+            handler = &CTestModePage::rxAckProc;
+        m_msgMap.add(QStringLiteral("BB@%1@%2").arg(layer).arg(opcode, 2, 10, QLatin1Char('0')), handler);
     }
     m_msgMap.add(QStringLiteral("DD@%1@05").arg(layer), &CTestModePage::receiveDataProc);
 }
@@ -477,15 +483,58 @@ void CTestModePage::cmdAckProc(const QByteArray &frame)
     CCommand::SDKProc(m_logger, frame);
 }
 
+quint8 CTestModePage::ackStatus(const QByteArray &frame)
+{
+    return frame.size() > 5 ? quint8(frame.at(5)) : 0;
+}
+
+void CTestModePage::showRefusal(const QString &what, quint8 status)
+{
+    QString name = CCommand::enumText("SDK_STATUS_RSP", status);
+    if (name.isEmpty())
+        name = QStringLiteral("status 0x%1").arg(status, 2, 16, QLatin1Char('0'));
+    CFlatMessage::information(this, QStringLiteral("ERROR"),
+                              QStringLiteral("%1 mode: the dongle refused to %2 (%3).").arg(m_texts.mode, what, name));
+}
+
+void CTestModePage::modeAckProc(const QByteArray &frame)
+{
+    cmdAckProc(frame);
+    const quint8 status = ackStatus(frame);
+    if (!m_isModeRunning || status == 0)
+        return;
+    // The dongle is not in the mode: the page says so instead of showing it running.
+    resetDialog(true);
+    showRefusal(QStringLiteral("start the mode"), status);
+}
+
 void CTestModePage::txAckProc(const QByteArray &frame)
 {
     cmdAckProc(frame);
-    // Only a packet the dongle took counts, and only for a run under way.
-    if (!m_isTxRunning || frame.size() <= 5 || frame.at(5) != 0)
+    if (!m_isTxRunning || frame.size() <= 5)
         return;
+    const quint8 status = ackStatus(frame);
+    if (status != 0) {
+        // A refused run ends now, not when the watchdog gives up on it.
+        emit sig_tx_progress(m_txCount, false);
+        showRefusal(QStringLiteral("transmit"), status);
+        return;
+    }
     ++m_txCount;
     m_lastTick = quint64(m_clock());
     emit sig_tx_progress(m_txCount, true);
+}
+
+void CTestModePage::rxAckProc(const QByteArray &frame)
+{
+    cmdAckProc(frame);
+    const quint8 status = ackStatus(frame);
+    if (!m_isRxRunning || status == 0)
+        return;
+    m_isRxRunning = false;
+    setButtonState(m_ui.startRx, false, QStringLiteral("Stop Rx"), QStringLiteral("Start Rx"));
+    setTxGroupEnabled(true);
+    showRefusal(QStringLiteral("receive"), status);
 }
 
 void CTestModePage::receiveDataProc(const QByteArray &frame)

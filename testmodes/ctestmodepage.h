@@ -162,7 +162,13 @@ private:
     void initMsgMap();
     void initRxTable();
     void cmdAckProc(const QByteArray &frame);
+    // A non-zero status of the running mode, run or reception ends it and
+    // tells the user; other acknowledgements are only logged.
+    void modeAckProc(const QByteArray &frame);
     void txAckProc(const QByteArray &frame);
+    void rxAckProc(const QByteArray &frame);
+    static quint8 ackStatus(const QByteArray &frame);
+    void showRefusal(const QString &what, quint8 status);
     void receiveDataProc(const QByteArray &frame);
     void addRxRow(const QStringList &values, quint32 count);
     bool isTxTimeOut();

@@ -46,7 +46,18 @@ QByteArray FirmwareImage::trailer(const QByteArray &tail, qint64 fileSize, QStri
     const Form form = locate(tail, fileSize, error);
     if (form == NoTrailer)
         return QByteArray();
-    return tail.mid(tail.size() - distanceOf(form), TrailerSize);
+    const QByteArray found = tail.mid(tail.size() - distanceOf(form), TrailerSize);
+    // The trailer's own length must be what the file holds before it; a
+    // length taken on trust would send a broken image.
+    const qint64 before = fileSize - distanceOf(form);
+    if (readU32(found, ImageLengthOffset) != before) {
+        if (error)
+            *error = QStringLiteral("firmware image length %1 does not fit the file (%2 bytes before its trailer)")
+                         .arg(readU32(found, ImageLengthOffset))
+                         .arg(before);
+        return QByteArray();
+    }
+    return found;
 }
 
 quint32 FirmwareImage::loadAddress(const QByteArray &trailer)

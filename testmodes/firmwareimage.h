@@ -16,6 +16,7 @@ public:
     static constexpr quint32 LongFormMarker = 0xDEADBEEF;
     static constexpr int NameOffset = 28;
     static constexpr int NameSize = 12;
+    static constexpr int ImageLengthOffset = 4;
     static constexpr int LoadAddressOffset = 12;
     // Trailer bytes passed on to the start frame and the reset-and-run frame.
     static constexpr int StartCopySize = 40;
@@ -29,7 +30,8 @@ public:
     // `error` gets the reason when there is neither.
     static Form locate(const QByteArray &tail, qint64 fileSize, QString *error = nullptr);
     // The trailer of the chosen form; `tail` holds the last bytes of the file
-    // (at least 904 when the file is that long).
+    // (at least 904 when the file is that long). Empty, with the reason, also
+    // when the trailer's image length is not the bytes before it.
     static QByteArray trailer(const QByteArray &tail, qint64 fileSize, QString *error = nullptr);
 
     static quint32 loadAddress(const QByteArray &trailer);

@@ -34,7 +34,12 @@ struct RecordingListener : BootLoaderEngine::Listener
     void pauseFor(int ms) override { pauses << ms; }
     void flashProgress(quint32 sent, quint32 total) override { progress << qMakePair(sent, total); }
     void stageFinished() override { ++finished; }
-    void stageFailed() override { ++failed; }
+    void stageFailed(const QString &reason) override
+    {
+        ++failed;
+        reasons << reason;
+    }
+    bool lastFrameLeft() const override { return frameLeft; }
 
     quint16 lastCommand() const { return qFromLittleEndian<quint16>(frames.last().constData() + 2); }
     int logCount(const QString &text) const
@@ -51,6 +56,8 @@ struct RecordingListener : BootLoaderEngine::Listener
     QList<QPair<quint32, quint32>> progress;
     int finished = 0;
     int failed = 0;
+    QStringList reasons;
+    bool frameLeft = true;
 };
 
 // Answers every frame with success until the stage is over.
@@ -85,6 +92,8 @@ private slots:
     void fileCheck();
     void bootImageStageFrames();
     void engineWaitsAndTimesOut();
+    void answersMatchTheirFrame_data();
+    void answersMatchTheirFrame();
     void pauseIgnoresLateAnswers();
 
     void twoStageDownloadOverTheLink();
@@ -154,31 +163,35 @@ void TestFirmwareDownload::resetAndRunFrameOfChip0()
 void TestFirmwareDownload::answerAcceptance_data()
 {
     QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("outcome"); // accepted, dropped (the step waits on) or refused (the stage fails)
     const QByteArray good = QByteArray("QK") + FrameBuilder::fromHex("23 00 01 00 01 25 00");
-    QTest::newRow("success") << good << true;
-    QTest::newRow("status 0") << QByteArray("QK") + FrameBuilder::fromHex("23 00 01 00 00 24 00") << false;
-    QTest::newRow("wrong sum") << QByteArray("QK") + FrameBuilder::fromHex("23 00 01 00 01 24 00") << false;
-    QTest::newRow("other command") << SimBootLoader::answer(0x24, 1) << false;
-    QTest::newRow("wrong magic") << QByteArray("QJ") + good.mid(2) << false;
-    QTest::newRow("empty payload") << FrameBuilder::bootFrame(0x23) << false;
-    QTest::newRow("payload over 2000") << FrameBuilder::bootFrame(0x23, QByteArray(2001, '\1')) << false;
-    QTest::newRow("payload of 2000") << FrameBuilder::bootFrame(0x23, QByteArray(2000, '\1')) << true;
-    QTest::newRow("truncated") << good.left(8) << false;
-    QTest::newRow("trailing byte") << good + char(0) << false;
-    QTest::newRow("header only") << QByteArray("QK") + FrameBuilder::fromHex("23 00") << false;
+    QTest::newRow("success") << good << "accepted";
+    QTest::newRow("status 0") << QByteArray("QK") + FrameBuilder::fromHex("23 00 01 00 00 24 00") << "refused";
+    QTest::newRow("wrong sum") << QByteArray("QK") + FrameBuilder::fromHex("23 00 01 00 01 24 00") << "dropped";
+    QTest::newRow("other command") << SimBootLoader::answer(0x24, 1) << "dropped";
+    QTest::newRow("wrong magic") << QByteArray("QJ") + good.mid(2) << "dropped";
+    QTest::newRow("empty payload") << FrameBuilder::bootFrame(0x23) << "dropped";
+    QTest::newRow("payload over 2000") << FrameBuilder::bootFrame(0x23, QByteArray(2001, '\1')) << "dropped";
+    QTest::newRow("payload of 2000") << FrameBuilder::bootFrame(0x23, QByteArray(2000, '\1')) << "accepted";
+    QTest::newRow("truncated") << good.left(8) << "dropped";
+    QTest::newRow("trailing byte") << good + char(0) << "dropped";
+    QTest::newRow("header only") << QByteArray("QK") + FrameBuilder::fromHex("23 00") << "dropped";
 }
 
 void TestFirmwareDownload::answerAcceptance()
 {
     QFETCH(QByteArray, answer);
-    QFETCH(bool, accepted);
+    QFETCH(QString, outcome);
     RecordingListener listener;
     BootLoaderEngine engine(&listener);
     QVERIFY(engine.startStage(FirmwareFile::shortForm(FirmwareFile::body(100)), 0));
     engine.feed(answer, 10);
-    QCOMPARE(engine.currentStep(), quint16(accepted ? BootLoaderEngine::CmdFlash : BootLoaderEngine::CmdStart));
-    QCOMPARE(listener.frames.size(), accepted ? 2 : 1);
+    const quint16 step = outcome == QLatin1String("accepted") ? BootLoaderEngine::CmdFlash
+                         : outcome == QLatin1String("dropped") ? BootLoaderEngine::CmdStart
+                                                               : BootLoaderEngine::NoCommand;
+    QCOMPARE(engine.currentStep(), step);
+    QCOMPARE(listener.frames.size(), outcome == QLatin1String("accepted") ? 2 : 1);
+    QCOMPARE(listener.failed, outcome == QLatin1String("refused") ? 1 : 0);
 }
 
 void TestFirmwareDownload::trailerPlacement_data()
@@ -197,7 +210,8 @@ void TestFirmwareDownload::trailerPlacement_data()
     QTest::newRow("both magics, marker") << both << 904 << QString();
     // Both magics, no marker: the short form, for address and copy alike.
     QByteArray noMarker = FirmwareFile::longForm(body, "long", longLoad, false);
-    noMarker.replace(noMarker.size() - 48, 48, FirmwareFile::trailer(body, shortLoad, "short"));
+    noMarker.replace(noMarker.size() - 48, 48,
+                     FirmwareFile::trailer(noMarker.left(noMarker.size() - 48), shortLoad, "short"));
     QTest::newRow("both magics, no marker") << noMarker << 48 << QString();
     QTest::newRow("long magic without marker") << FirmwareFile::longForm(body, "a", longLoad, false) << 0
                                                << QStringLiteral("Invalid firmware format!");
@@ -205,6 +219,17 @@ void TestFirmwareDownload::trailerPlacement_data()
     QTest::newRow("shorter than a trailer") << QByteArray("QK") << 0
                                             << QStringLiteral("cannot find parttern in firmware file");
     QTest::newRow("short file, short form") << FirmwareFile::shortForm(FirmwareFile::body(10)) << 48 << QString();
+    // The trailer's own length must be the bytes before it.
+    QByteArray huge = FirmwareFile::shortForm(body, "a", shortLoad);
+    huge.replace(huge.size() - 44, 4, QByteArray(4, '\xFF'));
+    QTest::newRow("length 0xFFFFFFFF") << huge << 0
+                                       << QStringLiteral("firmware image length 4294967295 does not fit the file "
+                                                         "(3000 bytes before its trailer)");
+    QByteArray longer = FirmwareFile::longForm(body, "a", longLoad);
+    longer.prepend("extra");
+    QTest::newRow("long form, 5 bytes more") << longer << 0
+                                             << QStringLiteral("firmware image length 3000 does not fit the file "
+                                                               "(3005 bytes before its trailer)");
 }
 
 void TestFirmwareDownload::trailerPlacement()
@@ -242,6 +267,7 @@ void TestFirmwareDownload::fileCheck_data()
     mixed.replace(mixed.size() - 48, 48, FirmwareFile::trailer(body, 0, "ble_tool_fw"));
     QTest::newRow("name only in the trailer not used") << mixed << -1;
     QTest::newRow("long magic without marker") << FirmwareFile::longForm(body, "ble_tool_fw", 0, false) << -1;
+    QTest::newRow("length beyond the file") << FirmwareFile::shortForm(body).prepend('x') << -1;
     QTest::newRow("shorter than a trailer") << QByteArray(47, 'x') << -1;
     QTest::newRow("empty") << QByteArray() << -1;
 }
@@ -296,15 +322,19 @@ void TestFirmwareDownload::engineWaitsAndTimesOut()
     engine.feed(SimBootLoader::answer(0x24, 1), 1200);
     QCOMPARE(listener.frames.size(), 3);
     QCOMPARE(engine.deadline(), qint64(6200));
-    // A late start answer, a failed status: ignored, the step keeps waiting.
+    // A late start answer is ignored, the step keeps waiting.
     engine.feed(SimBootLoader::answer(0x23, 1), 3000);
-    engine.feed(SimBootLoader::answer(0x24, 0), 3000);
     QCOMPARE(listener.frames.size(), 3);
+    QCOMPARE(listener.logs.last(),
+             qMakePair(QStringLiteral("Boot loader answer to command 0x23 ignored while waiting for the answer to "
+                                      "flash frame 2 of 3."),
+                       1));
     engine.checkTime(6199);
     QCOMPARE(listener.failed, 0);
     engine.checkTime(6200);
     QCOMPARE(listener.failed, 1);
     QCOMPARE(listener.logs.last(), qMakePair(kFailed, 4));
+    QCOMPARE(listener.reasons, QStringList{"The boot loader did not answer flash frame 2 of 3 within 5000 ms."});
     QCOMPARE(engine.state(), BootLoaderEngine::Idle);
     QCOMPARE(engine.bytesSent(), quint32(0));
     // Once failed, nothing more happens.
@@ -312,6 +342,69 @@ void TestFirmwareDownload::engineWaitsAndTimesOut()
     engine.checkTime(20000);
     QCOMPARE(listener.frames.size(), 3);
     QCOMPARE(listener.failed, 1);
+}
+
+void TestFirmwareDownload::answersMatchTheirFrame_data()
+{
+    QTest::addColumn<QStringList>("script"); // "left" marks the last frame sent as gone; else "CC SS" answers
+    QTest::addColumn<int>("framesSent");
+    QTest::addColumn<QString>("failure");    // empty: the stage goes on
+    QTest::addColumn<int>("ignored");        // DEBUG lines for ignored answers
+    // Three flash frames: start, flash 1..3, end, reset-and-run.
+    QTest::newRow("repeated answer before the next frame left")
+        << QStringList{"left", "23 01", "left", "24 01", "24 01", "left", "24 01"} << 4 << QString() << 1;
+    QTest::newRow("repeated start answer") << QStringList{"left", "23 01", "23 01", "left", "24 01"} << 3 << QString()
+                                           << 1;
+    QTest::newRow("refused flash frame")
+        << QStringList{"left", "23 01", "left", "24 01", "left", "24 00", "24 01"} << 3
+        << "The boot loader refused flash frame 2 of 3 (status 0)." << 0;
+    QTest::newRow("refusal after a repeated answer")
+        << QStringList{"left", "23 01", "left", "24 01", "24 01", "left", "24 02"} << 3
+        << "The boot loader refused flash frame 2 of 3 (status 2)." << 1;
+    QTest::newRow("late refusal of another frame")
+        << QStringList{"left", "23 01", "left", "23 00"} << 2
+        << "The boot loader refused a frame of command 0x23 (status 0) while waiting for the answer to flash frame "
+           "1 of 3."
+        << 0;
+    QTest::newRow("refusal during the pause")
+        << QStringList{"left", "23 01", "left", "24 01", "left", "24 01", "left", "24 01", "left", "25 01", "25 00"}
+        << 5 << "The boot loader refused a frame of command 0x25 (status 0) during the pause after the end frame."
+        << 0;
+}
+
+void TestFirmwareDownload::answersMatchTheirFrame()
+{
+    QFETCH(QStringList, script);
+    QFETCH(int, framesSent);
+    QFETCH(QString, failure);
+    QFETCH(int, ignored);
+    RecordingListener listener;
+    BootLoaderEngine engine(&listener);
+    listener.frameLeft = false;
+    QVERIFY(engine.startStage(FirmwareFile::shortForm(FirmwareFile::body(3000)), 0));
+    for (const QString &step : script) {
+        if (step == QLatin1String("left")) {
+            listener.frameLeft = true;
+            continue;
+        }
+        const QByteArray bytes = FrameBuilder::fromHex(step);
+        const int sentBefore = listener.frames.size();
+        engine.feed(SimBootLoader::answer(quint8(bytes.at(0)), quint8(bytes.at(1))), 0);
+        if (listener.frames.size() != sentBefore)
+            listener.frameLeft = false;
+    }
+    QCOMPARE(listener.frames.size(), framesSent);
+    QCOMPARE(listener.failed, failure.isEmpty() ? 0 : 1);
+    if (!failure.isEmpty()) {
+        QCOMPARE(listener.reasons, QStringList{failure});
+        QCOMPARE(listener.logCount(failure), 1);
+        QCOMPARE(listener.logCount(kFailed), 1);
+        QCOMPARE(engine.state(), BootLoaderEngine::Idle);
+    }
+    int debugLines = 0;
+    for (const auto &line : listener.logs)
+        debugLines += line.first.startsWith(QStringLiteral("Boot loader answer to command")) && line.second == 1;
+    QCOMPARE(debugLines, ignored);
 }
 
 void TestFirmwareDownload::pauseIgnoresLateAnswers()

@@ -78,6 +78,8 @@ private slots:
     void inputErrors();
     void transmitAcknowledgementsCount_data();
     void transmitAcknowledgementsCount();
+    void refusalEndsAtOnce_data();
+    void refusalEndsAtOnce();
     void watchdogLimitAndBox_data();
     void watchdogLimitAndBox();
     void receptionTableRolls_data();
@@ -383,11 +385,6 @@ void TestTestModes::transmitAcknowledgementsCount()
     acknowledge(layer, 0x04, 0);
     QTRY_COMPARE(m_page->txCount(), quint32(1));
     QCOMPARE(txNum->text(), QStringLiteral("1"));
-    // A refused packet is logged, not counted, and the run goes on.
-    acknowledge(layer, 0x04, 6);
-    QTRY_VERIFY(m_rig->recorder->texts().filter(QStringLiteral("SDK ERR BUSY")).size() == 1);
-    QCOMPARE(m_page->txCount(), quint32(1));
-    QVERIFY(m_page->isTxRunning());
     acknowledge(layer, 0x04, 0);
     acknowledge(layer, 0x04, 0);
     QTRY_VERIFY(!m_page->isTxRunning());
@@ -401,6 +398,75 @@ void TestTestModes::transmitAcknowledgementsCount()
     acknowledge(layer, 0x04, 0);
     QTest::qWait(50);
     QCOMPARE(txNum->text(), QStringLiteral("3"));
+}
+
+void TestTestModes::refusalEndsAtOnce_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("action"); // tx, rx or mode
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("sent"); // after the refused command
+    QTest::newRow("LCP transmit") << int(Kind::Lcp) << "tx" << "LCP mode: the dongle refused to transmit (SDK ERR BUSY)."
+                                  << QStringList{"09@07"};
+    QTest::newRow("IDT transmit") << int(Kind::Idt) << "tx" << "IDT mode: the dongle refused to transmit (SDK ERR BUSY)."
+                                  << QStringList{"0A@07"};
+    QTest::newRow("LCP receive") << int(Kind::Lcp) << "rx" << "LCP mode: the dongle refused to receive (SDK ERR BUSY)."
+                                 << QStringList();
+    QTest::newRow("IDT receive") << int(Kind::Idt) << "rx" << "IDT mode: the dongle refused to receive (SDK ERR BUSY)."
+                                 << QStringList();
+    QTest::newRow("LCP mode") << int(Kind::Lcp) << "mode"
+                              << "LCP mode: the dongle refused to start the mode (SDK ERR BUSY)." << QStringList();
+    QTest::newRow("IDT mode") << int(Kind::Idt) << "mode"
+                              << "IDT mode: the dongle refused to start the mode (SDK ERR BUSY)." << QStringList();
+}
+
+void TestTestModes::refusalEndsAtOnce()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, action);
+    QFETCH(QString, text);
+    QFETCH(QStringList, sent);
+    const bool lcp = kind == int(Kind::Lcp);
+    const QString layer = lcp ? QStringLiteral("09@") : QStringLiteral("0A@");
+    QWidget *page = makePage(Kind(kind));
+    const QString refused = layer + (action == QLatin1String("tx") ? "04" : action == QLatin1String("rx") ? "05" : "01");
+    // The dongle answers the command with SDK_ERR_BUSY in its acknowledgement.
+    m_rig->dongle.refuse(refused, 6);
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    if (action != QLatin1String("mode")) {
+        startMode(Kind(kind));
+        click(page, action == QLatin1String("tx") ? "btn_send" : "btn_startrx");
+        QVERIFY(action == QLatin1String("tx") ? m_page->isTxRunning() : m_page->isRxRunning());
+    } else {
+        click(page, lcp ? "btn_startlcp" : "btn_startidt");
+        QVERIFY(m_page->isModeRunning());
+    }
+    QVERIFY(answerer.waitUntilAnswered());
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("ERROR"));
+    QCOMPARE(answerer.seen().first().text, text);
+    if (action == QLatin1String("tx")) {
+        QVERIFY(!m_page->isTxRunning());
+        QCOMPARE(child<QPushButton>(page, "btn_send")->text(), QStringLiteral("Send"));
+        QVERIFY(child<QGroupBox>(page, "groupBox_rx")->isEnabled());
+    } else if (action == QLatin1String("rx")) {
+        QVERIFY(!m_page->isRxRunning());
+        QCOMPARE(child<QPushButton>(page, "btn_startrx")->text(), QStringLiteral("Start Rx"));
+        QVERIFY(child<QGroupBox>(page, "groupBox_tx")->isEnabled());
+    } else {
+        QVERIFY(!m_page->isModeRunning());
+        QCOMPARE(child<QPushButton>(page, lcp ? "btn_startlcp" : "btn_startidt")->text(),
+                 lcp ? QStringLiteral("Start LCP Mode") : QStringLiteral("Start IDT Mode"));
+        QVERIFY(!child<QGroupBox>(page, "groupBox_tx")->isEnabled());
+        QVERIFY(child<QLineEdit>(page, "edit_address")->isEnabled());
+    }
+    QVERIFY(waitForSent(1 + sent.size()));
+    QTest::qWait(30);
+    QCOMPARE(sentCommands(m_rig->dongle).mid(1), sent);
+    QCOMPARE(sentCommands(m_rig->dongle).first().left(5), refused);
+    // The mode, if it runs, is still there to use: a new attempt works once the dongle takes it.
+    m_rig->dongle.clearFault(refused);
 }
 
 void TestTestModes::watchdogLimitAndBox_data()

@@ -1,6 +1,7 @@
 #include "cdownloadfirmware.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
+#include "cselectdongledialog.h"
 #include "ctestmodepage.h"
 #include "filechooser.h"
 #include "firmwarefile.h"
@@ -23,10 +24,13 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -57,15 +61,28 @@ private slots:
     void wholeDownloadReconnectsAndResets();
     void silentBootLoaderLeavesOnlyThePortButton();
     void reconnectGivesUpWhenThePortStaysClosed();
+    void slowRestartIsNoFailure();
+    void reconnectFindsOnlyThisDongle_data();
+    void reconnectFindsOnlyThisDongle();
+    void answersMatchTheirFrame_data();
+    void answersMatchTheirFrame();
+    void unusableFileRefusedInABox_data();
+    void unusableFileRefusedInABox();
     void deadDongleShowsFirmwareError();
 
     void testPageTabs_data();
     void testPageTabs();
     void testPagesFollowResetAndDisconnection();
+    void refusedRunEndsInItsTab_data();
+    void refusedRunEndsInItsTab();
     void calibrationDialogIsKept();
 
 private:
     void openDongle();
+    // As a user opens it: the selection dialog probes the port, then Connect.
+    void openThroughSelectDialog();
+    // Takes the dongle's port once the tab closed it, as a slow restart would; -1 on failure.
+    int holdPortWhenClosed();
     QToolButton *button(const char *name) const;
     QStringList bootFramesSeen() const;
     // Nothing started: no download under way, the toolbar as it was, no boot-loader frame.
@@ -191,7 +208,12 @@ void TestToolbar::wrongFileSendsNothing()
     const QString wrong = FirmwareFile::write(m_dir.path(), QStringLiteral("wrong.bin"),
                                               FirmwareFile::shortForm(FirmwareFile::body(100), "other_fw"));
     chooseFile(wrong);
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
     button("toolButton_download")->click();
+    QVERIFY(answerer.waitUntilAnswered());
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("Download Firmware"));
+    QVERIFY(answerer.seen().first().text.contains(QStringLiteral("its name is not \"ble_tool_fw\"")));
     QCOMPARE(m_log->count(QStringLiteral("selected firmware wrong!")), 1);
     QVERIFY(m_widget->heartBeat()->isRunning());
     verifyNothingStarted();
@@ -266,8 +288,15 @@ void TestToolbar::silentBootLoaderLeavesOnlyThePortButton()
     openDongle();
     downloader()->setStepTimeout(300);
     QSignalSpy failed(m_widget->firmwareLoader(), &FirmwareLoader::sig_downloadFailed);
+    ModalAnswerer answerer(kWaitMs);
+    answerer.click(QStringLiteral("m_pbOk"));
     button("toolButton_download")->click();
     QVERIFY(failed.wait(kWaitMs));
+    QVERIFY(answerer.waitUntilAnswered(kWaitMs));
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("Download Firmware"));
+    QVERIFY2(answerer.seen().first().text.contains(
+                 QStringLiteral("stage 1 of 2 (boot image): The boot loader did not answer the start frame within 300 ms.")),
+             qPrintable(answerer.seen().first().text));
     QCOMPARE(m_log->count(QStringLiteral("download firmware failed.")), 1);
     QVERIFY(!m_widget->link()->isOpen());
     QVERIFY(!m_widget->isDownloading());
@@ -300,12 +329,244 @@ void TestToolbar::reconnectGivesUpWhenThePortStaysClosed()
     QTRY_VERIFY_WITH_TIMEOUT(!m_widget->isDownloading(), kWaitMs);
     ::close(holder);
     QVERIFY(!m_widget->link()->isOpen());
-    QCOMPARE(m_log->texts().filter(QStringLiteral("after the download failed (attempt")).size(),
+    QCOMPARE(m_log->texts().filter(QStringLiteral("after the firmware download (attempt")).size(),
              MainDongleWidget::ReconnectAttempts);
+    QCOMPARE(m_log->texts().filter(QStringLiteral("The dongle did not come back on ")).size(), 1);
     QVERIFY(button("toolButton_selectDongle")->isEnabled());
     for (const QString &name : kDownloadWidgets.mid(1))
         QVERIFY2(!button(name.toLatin1().constData())->isEnabled(), qPrintable(name));
     QVERIFY(!m_widget->heartBeat()->isRunning());
+}
+
+void TestToolbar::openThroughSelectDialog()
+{
+    ModalAnswerer answerer(kWaitMs);
+    const QString port = m_dongle->portPath();
+    answerer.answerWith([port](QWidget *modal) {
+        auto *dialog = qobject_cast<CSelectDongleDialog *>(modal);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        // The dialog probes two seconds after it opens.
+        if (!QTest::qWaitFor([&] { return dialog->foundDongles().contains(port) && !dialog->isRefreshing(); },
+                             kWaitMs))
+            qWarning("the selection dialog never listed the dongle");
+        auto *tree = dialog->findChild<QTreeWidget *>(QStringLiteral("treeWidget_device"));
+        QTreeWidgetItem *root = tree->topLevelItem(0);
+        for (int i = 0; i < root->childCount(); ++i) {
+            if (root->child(i)->data(0, CSelectDongleDialog::PortNameRole).toString() == port)
+                tree->setCurrentItem(root->child(i));
+        }
+        dialog->findChild<QPushButton *>(QStringLiteral("PB_Connect"))->click();
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    button("toolButton_selectDongle")->click();
+    QVERIFY(answerer.waitUntilAnswered(kWaitMs));
+    QVERIFY(m_widget->link()->isOpen());
+    QCOMPARE(m_widget->portName(), port);
+    QTRY_COMPARE_WITH_TIMEOUT(m_widget->deviceType(), 1, kWaitMs);
+    QTest::qWait(50);
+    m_dongle->clearReceived();
+}
+
+int TestToolbar::holdPortWhenClosed()
+{
+    int holder = -1;
+    // The tab's probe may hold the port for a moment after closing it.
+    const bool held = QTest::qWaitFor(
+        [this, &holder] {
+            if (m_widget->link()->isOpen())
+                return false;
+            holder = ::open(m_dongle->portPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            if (holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0)
+                return true;
+            if (holder >= 0)
+                ::close(holder);
+            holder = -1;
+            return false;
+        },
+        kWaitMs);
+    return held ? holder : -1;
+}
+
+void TestToolbar::slowRestartIsNoFailure()
+{
+    openDongle();
+    m_widget->setReconnectInterval(300);
+    QSignalSpy finished(m_widget->firmwareLoader(), &FirmwareLoader::sig_heartBeatRestart);
+    button("toolButton_download")->click();
+    QVERIFY(finished.wait(kWaitMs));
+    const int holder = holdPortWhenClosed();
+    QVERIFY(holder >= 0);
+    // Released after the first reopening failed: the dongle came back slowly.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_log->texts().filter(QStringLiteral("(attempt 1 of")).isEmpty(), kWaitMs);
+    ::close(holder);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_widget->isDownloading(), kWaitMs);
+    QVERIFY(m_widget->link()->isOpen());
+    QCOMPARE(m_log->count(QStringLiteral("Program firmware success!")), 2);
+    const QStringList waiting = m_log->texts().filter(QStringLiteral("(attempt 1 of"));
+    QCOMPARE(waiting, QStringList{QStringLiteral("Waiting for the dongle to come back on %1 after the firmware download "
+                                                 "(attempt 1 of 5).")
+                                      .arg(m_dongle->portPath())});
+    QCOMPARE(m_log->texts().filter(QStringLiteral("download failed")), QStringList());
+}
+
+void TestToolbar::reconnectFindsOnlyThisDongle_data()
+{
+    QTest::addColumn<QString>("arrivingName");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("another dongle arrives") << "Other Dongle" << false;
+    QTest::newRow("this dongle on another port") << "Simulated Dongle" << true;
+}
+
+void TestToolbar::reconnectFindsOnlyThisDongle()
+{
+    QFETCH(QString, arrivingName);
+    QFETCH(bool, taken);
+    SimulatedDongle arriving;
+    QVERIFY(arriving.isValid());
+    installLinkBehaviour(arriving);
+    installAppBehaviour(arriving);
+    QStringList probe = LinkBehaviour::defaultProbeTexts();
+    probe[0] = arrivingName;
+    LinkBehaviour::setProbeAnswer(arriving, probe);
+    qputenv("VANTORA_EXTRA_PORTS", m_dongle->portPath().toLocal8Bit());
+    openThroughSelectDialog();
+    qunsetenv("VANTORA_EXTRA_PORTS");
+    m_widget->setReconnectInterval(500);
+    QSignalSpy finished(m_widget->firmwareLoader(), &FirmwareLoader::sig_heartBeatRestart);
+    button("toolButton_download")->click();
+    QVERIFY(finished.wait(kWaitMs));
+    // The old port stays taken while a port arrives.
+    const int holder = holdPortWhenClosed();
+    QVERIFY(holder >= 0);
+    m_widget->serialPortArrived(arriving.portPath());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_widget->isDownloading(), kWaitMs);
+    ::close(holder);
+    QCOMPARE(m_widget->link()->isOpen(), taken);
+    if (taken) {
+        QCOMPARE(m_widget->portName(), arriving.portPath());
+        QCOMPARE(m_log->count(QStringLiteral("Simulated Dongle came back on %1 after the firmware download.")
+                                  .arg(arriving.portPath())),
+                 1);
+        QTRY_VERIFY_WITH_TIMEOUT(arriving.receivedIds().contains(QStringLiteral("00@01")), kWaitMs);
+        return;
+    }
+    // The other dongle was only asked its name, never opened.
+    QVERIFY(!arriving.receivedIds().contains(QStringLiteral("00@01")));
+    QCOMPARE(m_log->texts().filter(QStringLiteral("The dongle did not come back on %1 after the download")
+                                       .arg(m_dongle->portPath()))
+                 .size(),
+             1);
+}
+
+void TestToolbar::answersMatchTheirFrame_data()
+{
+    QTest::addColumn<int>("refusedFlashFrame"); // 0: every frame taken
+    QTest::newRow("every answer twice") << 0;
+    QTest::newRow("every answer twice, flash frame 5 refused") << 5;
+}
+
+void TestToolbar::answersMatchTheirFrame()
+{
+    QFETCH(int, refusedFlashFrame);
+    m_loader->setRepeatedAnswers(true);
+    if (refusedFlashFrame)
+        m_loader->refuseFrame(0x24, refusedFlashFrame);
+    openDongle();
+    QSignalSpy finished(m_widget->firmwareLoader(), &FirmwareLoader::sig_heartBeatRestart);
+    QSignalSpy failed(m_widget->firmwareLoader(), &FirmwareLoader::sig_downloadFailed);
+    ModalAnswerer answerer(kWaitMs);
+    if (refusedFlashFrame)
+        answerer.click(QStringLiteral("m_pbOk"));
+    button("toolButton_download")->click();
+    if (!refusedFlashFrame) {
+        QVERIFY(finished.wait(kWaitMs));
+        QCOMPARE(failed.count(), 0);
+        QCOMPARE(m_loader->errors(), QStringList());
+        // Each frame once, each after its own answer.
+        QCOMPARE(m_loader->framesSeen(), 3 + 38 + 3 + 3);
+        QVERIFY(m_log->texts().filter(QStringLiteral("Boot loader answer to command 0x24 ignored")).size() >= 38);
+        QCOMPARE(m_log->count(QStringLiteral("Program firmware success!")), 2);
+        return;
+    }
+    QVERIFY(failed.wait(kWaitMs));
+    QVERIFY(answerer.waitUntilAnswered(kWaitMs));
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("Download Firmware"));
+    QVERIFY2(answerer.seen().first().text.contains(
+                 QStringLiteral("stage 1 of 2 (boot image): The boot loader refused flash frame 5 of 38 (status 0).")),
+             qPrintable(answerer.seen().first().text));
+    QTest::qWait(100);
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(m_log->count(QStringLiteral("Program firmware success!")), 0);
+    QCOMPARE(m_log->count(QStringLiteral("download firmware failed.")), 1);
+    // Nothing follows the refused frame.
+    QCOMPARE(m_loader->stages().size(), 1);
+    QCOMPARE(m_loader->stages().first().flashFrames, 5);
+    QVERIFY(!m_widget->link()->isOpen());
+    QVERIFY(button("toolButton_selectDongle")->isEnabled());
+}
+
+void TestToolbar::unusableFileRefusedInABox_data()
+{
+    QTest::addColumn<QString>("kind"); // file, fifo or folder
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+    QByteArray huge = FirmwareFile::shortForm(FirmwareFile::body(3000));
+    huge.replace(huge.size() - 44, 4, QByteArray(4, '\xFF'));
+    QTest::newRow("length 0xFFFFFFFF")
+        << "file" << huge << "firmware image length 4294967295 does not fit the file (3000 bytes before its trailer)";
+    QByteArray shorter = FirmwareFile::longForm(FirmwareFile::body(3000));
+    shorter.remove(0, 1);
+    QTest::newRow("long form one byte short")
+        << "file" << shorter << "firmware image length 3000 does not fit the file (2999 bytes before its trailer)";
+    QTest::newRow("FIFO") << "fifo" << QByteArray() << "it is not a regular file";
+    QTest::newRow("folder") << "folder" << QByteArray() << "it is not a regular file";
+}
+
+void TestToolbar::unusableFileRefusedInABox()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    openDongle();
+    const QString path = m_dir.filePath(QStringLiteral("unusable-") + QString::fromLatin1(QTest::currentDataTag()));
+    std::thread writer;
+    if (kind == QLatin1String("file")) {
+        QCOMPARE(FirmwareFile::write(m_dir.path(), QFileInfo(path).fileName(), bytes), path);
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+        // Lets a reader that blocked in its opening go after two seconds; it
+        // never blocks itself.
+        const QByteArray fifo = path.toLocal8Bit();
+        writer = std::thread([fifo] {
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        });
+    } else {
+        QVERIFY(QDir().mkpath(path));
+    }
+    chooseFile(path);
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    QElapsedTimer clock;
+    clock.start();
+    button("toolButton_download")->click();
+    const qint64 took = clock.elapsed();
+    QVERIFY(answerer.waitUntilAnswered());
+    if (writer.joinable())
+        writer.join();
+    QVERIFY2(took < 2000, "the window waited on the file");
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("Download Firmware"));
+    QCOMPARE(answerer.seen().first().text,
+             QStringLiteral("This file cannot be downloaded to the dongle.\n%1: %2.").arg(path, reason));
+    QCOMPARE(m_log->count(QStringLiteral("selected firmware wrong!")), 1);
+    verifyNothingStarted();
 }
 
 void TestToolbar::deadDongleShowsFirmwareError()
@@ -403,6 +664,40 @@ void TestToolbar::testPagesFollowResetAndDisconnection()
     QCOMPARE(tabs->indexOf(page), -1);
     m_widget->on_toolButton_idt_clicked();
     QCOMPARE(tabs->count(), 3);
+}
+
+void TestToolbar::refusedRunEndsInItsTab_data()
+{
+    QTest::addColumn<QString>("toolButton");
+    QTest::addColumn<QString>("startButton");
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("LCP") << "toolButton_lcp" << "btn_startlcp" << "LCP";
+    QTest::newRow("IDT") << "toolButton_idt" << "btn_startidt" << "IDT";
+}
+
+void TestToolbar::refusedRunEndsInItsTab()
+{
+    QFETCH(QString, toolButton);
+    QFETCH(QString, startButton);
+    QFETCH(QString, mode);
+    openDongle();
+    const QString prefix = mode == QLatin1String("LCP") ? QStringLiteral("09@") : QStringLiteral("0A@");
+    m_dongle->refuse(prefix + "04", 0x10);
+    button(toolButton.toLatin1().constData())->click();
+    auto *page = qobject_cast<CTestModePage *>(m_widget->pageTabWidget()->currentWidget());
+    QVERIFY(page);
+    page->findChild<QPushButton *>(startButton)->click();
+    ModalAnswerer answerer(kWaitMs);
+    answerer.click(QStringLiteral("m_pbOk"));
+    page->findChild<QPushButton *>(QStringLiteral("btn_send"))->click();
+    QVERIFY(page->isTxRunning());
+    QVERIFY(answerer.waitUntilAnswered(kWaitMs));
+    QCOMPARE(answerer.seen().first().text,
+             mode + QStringLiteral(" mode: the dongle refused to transmit (SDK ERR NO RESOURCES)."));
+    QVERIFY(!page->isTxRunning());
+    QVERIFY(page->isModeRunning());
+    QCOMPARE(page->findChild<QPushButton *>(QStringLiteral("btn_send"))->text(), QStringLiteral("Send"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_dongle->receivedIds().contains(prefix + "07"), kWaitMs);
 }
 
 void TestToolbar::calibrationDialogIsKept()

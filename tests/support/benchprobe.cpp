@@ -1,6 +1,7 @@
 #include "benchprobe.h"
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QFile>
 #include <QList>
 
@@ -95,6 +96,29 @@ void GuiLateness::start()
 {
     m_tick.start();
     m_probe.start();
+}
+
+bool waitOnEventLoop(const std::function<bool()> &done, int timeoutMs, int checkMs)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(checkMs);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+void runEventLoopFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void printLateness(const GuiLateness &lateness)

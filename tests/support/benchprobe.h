@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <functional>
 #include <vector>
 
 // What the benchmarks measure of the program itself.
@@ -23,6 +24,12 @@ void headlessByDefault();
 // the bytes taken (0 when it is full, after waiting up to 10 ms for room), or
 // -1 after saying why on standard error.
 long writeToMaster(int fd, const char *data, long size);
+// Runs a real event loop (it sleeps when nothing is due, as the program's
+// does) until `done` holds, checked every checkMs, or timeoutMs pass; the
+// final answer of `done`.
+bool waitOnEventLoop(const std::function<bool()> &done, int timeoutMs, int checkMs = 10);
+// Runs a real event loop for ms milliseconds.
+void runEventLoopFor(int ms);
 // The p-quantile (0..1) of the values, 0 for none.
 double percentile(std::vector<double> values, double p);
 

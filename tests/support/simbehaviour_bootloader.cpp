@@ -40,6 +40,12 @@ void SimBootLoader::setFault(Fault fault, quint16 command)
     m_faultCommand = command;
 }
 
+void SimBootLoader::refuseFrame(quint16 command, int occurrence)
+{
+    m_refusedCommand = command;
+    m_refusedOccurrence = occurrence;
+}
+
 QByteArray SimBootLoader::answer(quint16 command, quint8 status)
 {
     return FrameBuilder::bootFrame(command, QByteArray(1, char(status)));
@@ -123,11 +129,14 @@ QList<QByteArray> SimBootLoader::onFrame(const QByteArray &frame)
     check(frame, command, frame.mid(6, frame.size() - 8));
 
     const bool faulty = m_fault != NoFault && (m_faultCommand == AnyCommand || m_faultCommand == command);
+    const bool refused = command == m_refusedCommand && ++m_seenOf[command] == m_refusedOccurrence;
     if (faulty && m_fault == Silence)
         return {};
-    QByteArray reply = answer(command, faulty && m_fault == BadStatus ? 0 : 1);
+    QByteArray reply = answer(command, (faulty && m_fault == BadStatus) || refused ? 0 : 1);
     if (faulty && m_fault == WrongSum)
         reply[reply.size() - 1] = char(reply.at(reply.size() - 1) ^ 0x55);
+    if (m_repeatAnswers)
+        reply += reply;
     m_wireBytes += frame.size() + reply.size();
 
     if (!m_lineRate) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -39,6 +40,11 @@ public:
     explicit SimBootLoader(SimulatedDongle &dongle);
 
     void setFault(Fault fault, quint16 command = AnyCommand);
+    // Every answer is sent twice, as a loader that repeats itself would.
+    void setRepeatedAnswers(bool on) { m_repeatAnswers = on; }
+    // The occurrence-th frame of `command` (1-based, over the whole run) is
+    // answered with status 0.
+    void refuseFrame(quint16 command, int occurrence);
     // Answers only after the wire time of the frame and its answer, as a
     // loader behind a real 460800 baud line would.
     void setLineRate(bool on) { m_lineRate = on; }
@@ -62,6 +68,10 @@ private:
     Fault m_fault = NoFault;
     quint16 m_faultCommand = AnyCommand;
     bool m_lineRate = false;
+    bool m_repeatAnswers = false;
+    quint16 m_refusedCommand = AnyCommand;
+    int m_refusedOccurrence = 0;
+    QHash<quint16, int> m_seenOf;
     QList<Stage> m_stages;
     QStringList m_errors;
     int m_framesSeen = 0;
