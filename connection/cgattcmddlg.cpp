@@ -5,6 +5,7 @@
 #include "ccommand.h"
 #include "cmsg.h"
 #include "cmsgfield.h"
+#include "connectionrouter.h"
 #include "cstandardmsgdlg.h"
 #include "logger.h"
 #include "logmanager.h"
@@ -47,7 +48,7 @@ CGattCmdDlg::CGattCmdDlg(CMsg *link, LogManager *logger, uint8_t condix, QWidget
     }
     buildCommandTree();
     if (m_link)
-        connect(m_link, &CMsg::sig_rcvGattMsg, this, &CGattCmdDlg::onRcvMsg);
+        ConnectionRouter::of(m_link)->subscribe(&CMsg::sig_rcvGattMsg, m_condix, this, &CGattCmdDlg::onRcvMsg);
 }
 
 CGattCmdDlg::~CGattCmdDlg()

@@ -47,7 +47,8 @@ public:
     const QVector<AttributeInfo> &attributeTable() const { return m_attributeTable; }
     TreeModel *treeModel() const { return m_treeModel; }
     GattTableModel *tableModel() const { return m_tableModel; }
-    CGattCmdDlg *commandConsole() const { return m_cmdDlg; }
+    // Built on first use: most pages never show their console.
+    CGattCmdDlg *commandConsole();
     // The uplink IDs this page routes, for the storm test.
     QStringList routedIds() const { return m_handlerMap.ids(); }
 
@@ -171,6 +172,7 @@ private:
     const QString *m_dongleName;
     QMap<QString, QVariant> *m_settings;
     CGattCmdDlg *m_cmdDlg = nullptr;
+    QWidget *m_cmdDlgHolder = nullptr;
     UplinkDispatcher<CGattWidget> m_handlerMap;
     UplinkStatus m_status;
     const int m_pairConfirm = 1;
