@@ -168,6 +168,9 @@ void CGapCmdWidget::initCommandUi()
             layout->setContentsMargins(0, first ? 0 : 5, 0, 10);
         form->initUi(description.fields);
         ui->vLayoutCommand->addWidget(form);
+        // Built while the page is being shown: shown at once, not on the
+        // layout's next turn.
+        form->show();
         first = false;
     }
 }
