@@ -100,7 +100,7 @@ CGattCmdDlg *CGattWidget::commandConsole()
     if (!m_cmdDlg) {
         m_cmdDlg = new CGattCmdDlg(m_link, m_logger, m_condix, m_cmdDlgHolder);
         m_cmdDlgHolder->layout()->addWidget(m_cmdDlg);
-        // At once, not on the layout's next turn: the tab is being shown now.
+        // With its tab at once, not on the layout's next turn.
         m_cmdDlg->show();
         connect(m_cmdDlg, &CGattCmdDlg::sig_sendDicoverCmd, this, &CGattWidget::onSendDicoverCmd);
     }

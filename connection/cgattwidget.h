@@ -29,9 +29,9 @@ class CGattWidget;
 }
 
 // The GATT client tab of one connection: the peer's attribute table, shown
-// as a service tree or a flat list, and the command console. It hears every
-// GATT and security frame of its dongle; the handlers keep those of its own
-// connection.
+// as a service tree or a flat list, and the command console. It hears the
+// GATT and security frames of its own connection and those that carry no
+// connection index (acknowledgements).
 class CGattWidget : public QWidget
 {
     Q_OBJECT

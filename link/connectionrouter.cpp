@@ -18,18 +18,6 @@ ConnectionRouter *ConnectionRouter::of(CMsg *link)
     return new ConnectionRouter(link);
 }
 
-int ConnectionRouter::subscriberCount(LayerSignal layer, quint8 condix) const
-{
-    int count = 0;
-    for (const Layer &entry : m_layers) {
-        if (entry.signal != layer)
-            continue;
-        for (const auto &subscriber : entry.subscribers)
-            count += subscriber->page && subscriber->condix == condix;
-    }
-    return count;
-}
-
 void ConnectionRouter::add(LayerSignal layer, quint8 condix, QObject *page,
                            std::function<void(const QByteArray &)> deliver)
 {

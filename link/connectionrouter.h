@@ -37,9 +37,6 @@ public:
         add(layer, condix, page, [page, slot](const QByteArray &frame) { (page->*slot)(frame); });
     }
 
-    // Pages that take the layer's frames of that connection.
-    int subscriberCount(LayerSignal layer, quint8 condix) const;
-
 private:
     explicit ConnectionRouter(CMsg *link);
 
