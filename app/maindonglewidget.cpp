@@ -24,6 +24,7 @@
 #include "uplinkstatus.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
@@ -61,7 +62,12 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     m_heartBeat = new CHeartBeat(m_link, m_logManager, 1000);
     connect(m_heartBeat, &CHeartBeat::dead, this, &MainDongleWidget::on_deviceDead);
 
-    {
+    // Every tab starts from the same defaults: the description's widgets are
+    // built for the first tab only, not once more for each tab restored.
+    static QHash<QString, QMap<QString, QVariant>> defaultsByDescription;
+    if (defaultsByDescription.contains(settingsDescription())) {
+        *m_settings = defaultsByDescription.value(settingsDescription());
+    } else {
         CSettingDialog description(m_logManager, m_settings, this);
         if (!description.loadSettingFile(settingsDescription())) {
             // Without its settings the tab cannot configure a dongle: it stays
@@ -75,6 +81,7 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
             return;
         }
         description.initSettingsMap();
+        defaultsByDescription.insert(settingsDescription(), *m_settings);
     }
     m_operational = true;
 

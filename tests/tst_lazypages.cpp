@@ -17,7 +17,8 @@
 #include <memory>
 
 // Pages a user has not looked at yet are built when first shown, with the
-// names and contents they always had.
+// names and contents they always had; tabs after the first do not build the
+// settings screen again for its defaults.
 class TestLazyPages : public QObject
 {
     Q_OBJECT
@@ -61,6 +62,21 @@ private slots:
         tabs->setCurrentIndex(0);
         tabs->setCurrentIndex(1);
         QCOMPARE(m_rig->widget->findChildren<advertisingWidget *>().size(), 1);
+    }
+
+    // Later tabs take the defaults the first tab read from the settings
+    // description, each its own copy.
+    void laterTabsStartFromTheSameDefaults()
+    {
+        QMap<QString, QVariant> *first = m_rig->widget->settingsMap();
+        QVERIFY(first->size() > 10);
+        MainDongleWidget second(QStringLiteral("LazyDongle2"));
+        QVERIFY(second.isOperational());
+        QCOMPARE(*second.settingsMap(), *first);
+        second.settingsMap()->insert(QStringLiteral("device_name"), QStringLiteral("0x6948"));
+        QVERIFY(first->value(QStringLiteral("device_name")) != QVariant(QStringLiteral("0x6948")));
+        MainDongleWidget third(QStringLiteral("LazyDongle3"));
+        QCOMPARE(*third.settingsMap(), *first);
     }
 
     void connectionPageBuildsItsConsoleAndFormsWhenShown()
