@@ -24,6 +24,7 @@
 #include "uplinkstatus.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
@@ -61,7 +62,12 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     m_heartBeat = new CHeartBeat(m_link, m_logManager, 1000);
     connect(m_heartBeat, &CHeartBeat::dead, this, &MainDongleWidget::on_deviceDead);
 
-    {
+    // Every tab starts from the same defaults: the description's widgets are
+    // built for the first tab only, not once more for each tab restored.
+    static QHash<QString, QMap<QString, QVariant>> defaultsByDescription;
+    if (defaultsByDescription.contains(settingsDescription())) {
+        *m_settings = defaultsByDescription.value(settingsDescription());
+    } else {
         CSettingDialog description(m_logManager, m_settings, this);
         if (!description.loadSettingFile(settingsDescription())) {
             // Without its settings the tab cannot configure a dongle: it stays
@@ -75,6 +81,7 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
             return;
         }
         description.initSettingsMap();
+        defaultsByDescription.insert(settingsDescription(), *m_settings);
     }
     m_operational = true;
 
@@ -227,9 +234,23 @@ CConnectionWidget *MainDongleWidget::connectionWidget() const
     return m_connectionWidget.data();
 }
 
-AdvertisingPage *MainDongleWidget::advertisingPage() const
+AdvertisingPage *MainDongleWidget::advertisingPage()
 {
+    buildAdvertisingPage();
     return m_advertisingPage.data();
+}
+
+void MainDongleWidget::buildAdvertisingPage()
+{
+    if (m_advertisingPage || !m_initialized || !m_operational)
+        return;
+    m_advertisingPage = PageRegistry::create<PageKind::Advertising>(pageContext());
+    if (!m_advertisingPage)
+        return;
+    ui->horizontalLayout->addWidget(m_advertisingPage);
+    // At once, not on the layout's next turn: the tab is being shown now.
+    m_advertisingPage->show();
+    connect(m_advertisingPage, &AdvertisingPage::sig_slaveBIGSucceed, this, &MainDongleWidget::on_slaveBIGSucceed);
 }
 
 QTabWidget *MainDongleWidget::pageTabWidget() const
@@ -261,7 +282,8 @@ void MainDongleWidget::initWidgets()
         return;
 
     m_connectionWidget = new CConnectionWidget(m_link, m_logManager, m_settings, m_name, this);
-    m_advertisingPage = PageRegistry::create<PageKind::Advertising>(pageContext());
+    // The advertising page is built when its tab is first shown (start-up
+    // shows the scanning page only).
     m_psmDialog = PageRegistry::create<PageKind::PsmDialog>(pageContext());
     m_toolLog = new CLogWidget(m_link, m_logManager, 0);
     m_dongleLog = new CLogWidget(m_link, m_logManager, 1);
@@ -272,7 +294,6 @@ void MainDongleWidget::initWidgets()
     onConnectionStatusChanged(m_connected);
 
     ui->verticalLayout_2->addWidget(m_connectionWidget);
-    ui->horizontalLayout->addWidget(m_advertisingPage);
 
     connect(m_connectionWidget, &CConnectionWidget::connectSuccess, this, &MainDongleWidget::on_connectSuccess);
     connect(m_connectionWidget, &CConnectionWidget::disConnectRequest, this, &MainDongleWidget::on_disConnectRequest);
@@ -281,8 +302,12 @@ void MainDongleWidget::initWidgets()
     connect(m_connectionWidget, &CConnectionWidget::masterBIGSucceed, this, &MainDongleWidget::on_masterBIGSucceed);
     connect(m_link, &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     connect(m_link, &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvGapMsg, m_advertisingPage, &AdvertisingPage::onRcvMsg);
-    connect(m_advertisingPage, &AdvertisingPage::sig_slaveBIGSucceed, this, &MainDongleWidget::on_slaveBIGSucceed);
+    // Connected here, whenever the page is built, so it keeps its place
+    // among the receivers of the link.
+    connect(m_link, &CMsg::sig_rcvGapMsg, this, [this](const QByteArray &frame) {
+        if (m_advertisingPage)
+            m_advertisingPage->onRcvMsg(frame);
+    });
 
     m_toolLog->setTitle(QStringLiteral("Tool Log"));
     m_logManager->addLogger(new TextBrowserLogger(QStringLiteral("main_logger"), m_toolLog->getTextBrowser()));
@@ -948,6 +973,8 @@ void MainDongleWidget::removePage(DynamicPage *page)
 
 void MainDongleWidget::onTabWidgetCurrentChanged(int index)
 {
+    if (ui->tabWidget->widget(index) == ui->tabSlave)
+        buildAdvertisingPage();
     for (int i = 0; i < ui->tabWidget->count(); ++i) {
         if (auto *page = qobject_cast<DynamicPage *>(ui->tabWidget->widget(i)))
             page->setIsCurrentTab(i == index);

@@ -68,7 +68,8 @@ public:
     LogManager *logManager() const { return m_logManager; }
     CHeartBeat *heartBeat() const { return m_heartBeat; }
     CConnectionWidget *connectionWidget() const;
-    AdvertisingPage *advertisingPage() const;
+    // Built on first use when its tab was never shown.
+    AdvertisingPage *advertisingPage();
     QTabWidget *pageTabWidget() const;
     CSelectDongleDialog *selectDialog() const { return m_selectDialog; }
 
@@ -178,6 +179,7 @@ private:
     QToolButton *placePageTab(QWidget *page, int index, const QString &title, const QString &failure,
                               const QString &closeTip = QStringLiteral("Disconnect"));
     int slaveTabIndex() const;
+    void buildAdvertisingPage();
     CSelectDongleDialog *ensureSelectDialog();
     void setDownloadWidgetsEnabled(bool enabled);
     void finishReconnect(bool reopened);

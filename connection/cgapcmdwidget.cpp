@@ -5,6 +5,7 @@
 #include "ccommand.h"
 #include "ccommanduiwidget.h"
 #include "cmsg.h"
+#include "connectionrouter.h"
 #include "cupdateconnparams.h"
 #include "cutil.h"
 #include "logger.h"
@@ -63,10 +64,11 @@ CGapCmdWidget::CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     diagram->setSupervisionTimeout(timeoutMs(supervisionTimeout));
 
     m_timer = new QTimer(this);
-    initCommandUi();
+    // The forms are built when the page is first shown (showEvent): most
+    // connections never show this tab.
 
     if (m_link)
-        connect(m_link, &CMsg::sig_rcvGapMsg, this, &CGapCmdWidget::onRcvMsg);
+        ConnectionRouter::of(m_link)->subscribe(&CMsg::sig_rcvGapMsg, m_condix, this, &CGapCmdWidget::onRcvMsg);
     connect(m_timer, &QTimer::timeout, this, &CGapCmdWidget::on_timeout);
     m_handlerMap.add({
         {"BB@01@37", &CGapCmdWidget::SDKProc},
@@ -103,8 +105,9 @@ DiagramWidget *CGapCmdWidget::diagram() const
     return ui->widgetDiagram;
 }
 
-QList<QWidget *> CGapCmdWidget::commandForms() const
+QList<QWidget *> CGapCmdWidget::commandForms()
 {
+    initCommandUi();
     QList<QWidget *> forms;
     for (int i = 0; i < ui->vLayoutCommand->count(); ++i) {
         if (QLayoutItem *item = ui->vLayoutCommand->itemAt(i); item && item->widget())
@@ -145,8 +148,17 @@ QString CGapCmdWidget::dongleName() const
     return m_dongleName ? *m_dongleName : QString();
 }
 
+void CGapCmdWidget::showEvent(QShowEvent *event)
+{
+    initCommandUi();
+    QWidget::showEvent(event);
+}
+
 void CGapCmdWidget::initCommandUi()
 {
+    if (m_commandUiBuilt)
+        return;
+    m_commandUiBuilt = true;
     bool first = true;
     for (const CCommandUiWidget::GroupForm &description :
          CCommandUiWidget::groupForms(QLatin1String(GapFather), m_logger)) {
@@ -156,6 +168,9 @@ void CGapCmdWidget::initCommandUi()
             layout->setContentsMargins(0, first ? 0 : 5, 0, 10);
         form->initUi(description.fields);
         ui->vLayoutCommand->addWidget(form);
+        // Built while the page is being shown: shown at once, not on the
+        // layout's next turn.
+        form->show();
         first = false;
     }
 }

@@ -39,8 +39,8 @@ public:
     void setIsCurrentTab(bool current) { m_isCurrentTab = current; }
     bool isCurrentTab() const { return m_isCurrentTab; }
     DiagramWidget *diagram() const;
-    // The command forms in their order.
-    QList<QWidget *> commandForms() const;
+    // The command forms in their order (built now if the page was never shown).
+    QList<QWidget *> commandForms();
 
     // The dongle's name as the settings store it: two hex digits per byte,
     // last character first ("0x6948" reads "Hi").
@@ -55,6 +55,9 @@ public slots:
     void onRcvMsg(QByteArray frame);
     void on_receiveUpdateRequest();
     void on_timeout();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     void initCommandUi();
@@ -82,6 +85,7 @@ private:
     uint8_t m_condix;
     QTimer *m_timer = nullptr;
     bool m_isCurrentTab = false;
+    bool m_commandUiBuilt = false;
     CMsg *m_link;
     LogManager *m_logger;
     QMap<QString, QVariant> *m_settings;

@@ -8,6 +8,7 @@
 #include "cflatmessage.h"
 #include "columnfitter.h"
 #include "commandnames.h"
+#include "connectionrouter.h"
 #include "csmdilog.h"
 #include "cutil.h"
 #include "filechooser.h"
@@ -25,6 +26,7 @@
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <QVBoxLayout>
 
 #include <memory>
 
@@ -65,14 +67,21 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
     ui->toolButton_collapseAll->setEnabled(true);
     setColumnWidths();
 
-    m_cmdDlg = new CGattCmdDlg(m_link, m_logger, m_condix, this);
-    ui->gattTabWidget->insertTab(1, m_cmdDlg, QStringLiteral("Send Commands"));
+    // The console reads its command groups and builds its tree when its tab
+    // is first shown, not for every connection that opens.
+    m_cmdDlgHolder = new QWidget;
+    auto *holderLayout = new QVBoxLayout(m_cmdDlgHolder);
+    holderLayout->setContentsMargins(0, 0, 0, 0);
+    ui->gattTabWidget->insertTab(1, m_cmdDlgHolder, QStringLiteral("Send Commands"));
+    connect(ui->gattTabWidget, &QTabWidget::currentChanged, this, [this](int index) {
+        if (ui->gattTabWidget->widget(index) == m_cmdDlgHolder)
+            commandConsole();
+    });
     ui->toolButton_pair->setEnabled(true);
 
-    connect(m_cmdDlg, &CGattCmdDlg::sig_sendDicoverCmd, this, &CGattWidget::onSendDicoverCmd);
     if (m_link) {
-        connect(m_link, &CMsg::sig_rcvGattMsg, this, &CGattWidget::onRcvMsg);
-        connect(m_link, &CMsg::sig_rcvSmMsg, this, &CGattWidget::onRcvMsg);
+        ConnectionRouter::of(m_link)->subscribe(&CMsg::sig_rcvGattMsg, m_condix, this, &CGattWidget::onRcvMsg);
+        ConnectionRouter::of(m_link)->subscribe(&CMsg::sig_rcvSmMsg, m_condix, this, &CGattWidget::onRcvMsg);
     }
     registerHandlers();
 
@@ -87,6 +96,18 @@ CGattWidget::~CGattWidget()
     delete m_treeModel;
     delete m_tableModel;
     delete ui;
+}
+
+CGattCmdDlg *CGattWidget::commandConsole()
+{
+    if (!m_cmdDlg) {
+        m_cmdDlg = new CGattCmdDlg(m_link, m_logger, m_condix, m_cmdDlgHolder);
+        m_cmdDlgHolder->layout()->addWidget(m_cmdDlg);
+        // With its tab at once, not on the layout's next turn.
+        m_cmdDlg->show();
+        connect(m_cmdDlg, &CGattCmdDlg::sig_sendDicoverCmd, this, &CGattWidget::onSendDicoverCmd);
+    }
+    return m_cmdDlg;
 }
 
 void CGattWidget::registerHandlers()

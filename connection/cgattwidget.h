@@ -30,9 +30,9 @@ class CGattWidget;
 }
 
 // The GATT client tab of one connection: the peer's attribute table, shown
-// as a service tree or a flat list, and the command console. It hears every
-// GATT and security frame of its dongle; the handlers keep those of its own
-// connection.
+// as a service tree or a flat list, and the command console. It hears the
+// GATT and security frames of its own connection and those that carry no
+// connection index (acknowledgements).
 class CGattWidget : public QWidget
 {
     Q_OBJECT
@@ -48,7 +48,8 @@ public:
     const QVector<AttributeInfo> &attributeTable() const { return m_attributeTable; }
     TreeModel *treeModel() const { return m_treeModel; }
     GattTableModel *tableModel() const { return m_tableModel; }
-    CGattCmdDlg *commandConsole() const { return m_cmdDlg; }
+    // Built on first use: most pages never show their console.
+    CGattCmdDlg *commandConsole();
     // The uplink IDs this page routes, for the storm test.
     QStringList routedIds() const { return m_handlerMap.ids(); }
 
@@ -175,6 +176,7 @@ private:
     const QString *m_dongleName;
     QMap<QString, QVariant> *m_settings;
     CGattCmdDlg *m_cmdDlg = nullptr;
+    QWidget *m_cmdDlgHolder = nullptr;
     UplinkDispatcher<CGattWidget> m_handlerMap;
     UplinkStatus m_status;
     const int m_pairConfirm = 1;

@@ -5,6 +5,7 @@
 #include "ccreatecocreqdlg.h"
 #include "cmsg.h"
 #include "commandnames.h"
+#include "connectionrouter.h"
 #include "csduwidget.h"
 #include "cutil.h"
 #include "cstandardmsgdlg.h"
@@ -91,7 +92,7 @@ CL2capWidget::CL2capWidget(CMsg *link, LogManager *logger, const QString *dongle
 
     m_fields.insert(QStringLiteral("condix"), int(m_condix));
     if (m_link)
-        connect(m_link, &CMsg::sig_rcvL2capMsg, this, &CL2capWidget::onRcvMsg);
+        ConnectionRouter::of(m_link)->subscribe(&CMsg::sig_rcvL2capMsg, m_condix, this, &CL2capWidget::onRcvMsg);
 
 }
 

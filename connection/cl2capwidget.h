@@ -20,10 +20,9 @@ class CL2capWidget;
 }
 
 // The L2CAP tab of one connection: its credit-based channels, the selected
-// channel's details and credit counters, and one SDU page per channel. Every
-// connection page of a dongle hears every L2CAP uplink: results and events
-// are taken by connection index, command statuses only as often as this page
-// sent the command.
+// channel's details and credit counters, and one SDU page per channel. It
+// hears the L2CAP results and events of its own connection and every command
+// status, which it takes only as often as this page sent the command.
 class CL2capWidget : public QWidget
 {
     Q_OBJECT

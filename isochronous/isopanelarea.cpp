@@ -3,6 +3,7 @@
 #include "isouplink.h"
 #include "manageciswidget.h"
 #include "tflatscrollarea.h"
+#include "uplinkfield.h"
 #include "uplinkstatus.h"
 
 #include <QDialog>
@@ -136,6 +137,11 @@ void IsoPanelArea::showHandle(const QString &handleText)
 
 manageCISWidget *IsoPanelArea::panelOfResult(const QByteArray &frame, QMap<QString, QByteArray> *fields) const
 {
+    // Every open page is handed every result: only the page with the
+    // handle's panel parses and logs it.
+    const std::optional<quint64> routed = UplinkField::number(frame, QStringLiteral("connection_handle"));
+    if (routed && (*routed > 0xFFFF || !m_panels.contains(quint16(*routed))))
+        return nullptr;
     if (!UplinkStatus::parse(m_logger, frame, fields))
         return nullptr;
     const quint64 handle = IsoUplink::number(*fields, QStringLiteral("connection_handle"));

@@ -130,8 +130,13 @@ private slots:
         QCOMPARE(tabs->count(), 2);
         QCOMPARE(tabs->tabText(0), QStringLiteral("Attribute Detail"));
         QCOMPARE(tabs->tabText(1), QStringLiteral("Send Commands"));
-        QCOMPARE(tabs->widget(1), static_cast<QWidget *>(page.commandConsole()));
         QCOMPARE(tabs->currentIndex(), 0);
+        // The console is built when its tab is first shown, inside that tab.
+        QVERIFY(!page.findChild<CGattCmdDlg *>());
+        tabs->setCurrentIndex(1);
+        QVERIFY(page.findChild<CGattCmdDlg *>());
+        QCOMPARE(page.commandConsole()->parentWidget(), tabs->widget(1));
+        tabs->setCurrentIndex(0);
         auto *view = page.findChild<QTreeView *>(QStringLiteral("treeView"));
         QCOMPARE(view->model(), static_cast<QAbstractItemModel *>(page.treeModel()));
         QCOMPARE(view->selectionMode(), QAbstractItemView::SingleSelection);

@@ -1,0 +1,116 @@
+#include "advertisingpages.h"
+#include "advertisingwidget.h"
+#include "ccommanduiwidget.h"
+#include "cgapcmdwidget.h"
+#include "cgattcmddlg.h"
+#include "cgattwidget.h"
+#include "clayerwidget.h"
+#include "connectionpages.h"
+#include "dongletabrig.h"
+#include "framebuilder.h"
+#include "pageregistry.h"
+#include "simbehaviour_lists.h"
+
+#include <QTabWidget>
+#include <QtTest>
+
+#include <memory>
+
+// Pages a user has not looked at yet are built when first shown, with the
+// names and contents they always had; tabs after the first do not build the
+// settings screen again for its defaults.
+class TestLazyPages : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<DongleTabRig> m_rig;
+
+private slots:
+    void initTestCase()
+    {
+        registerConnectionPages();
+        registerAdvertisingPages();
+    }
+    void cleanupTestCase() { PageRegistry::unregisterAll(); }
+
+    void init()
+    {
+        m_rig = std::make_unique<DongleTabRig>(QStringLiteral("LazyDongle"));
+        installListsBehaviour(*m_rig->dongle);
+        m_rig->widget->resize(1400, 900);
+        m_rig->widget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_rig->widget));
+    }
+
+    void cleanup() { m_rig.reset(); }
+
+    void advertisingPageIsBuiltWhenItsTabIsFirstShown()
+    {
+        QTabWidget *tabs = m_rig->tabs();
+        QCOMPARE(tabs->currentIndex(), 0);
+        QVERIFY(!m_rig->widget->findChild<advertisingWidget *>());
+
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Slave"));
+        tabs->setCurrentIndex(1);
+        auto *page = m_rig->widget->findChild<advertisingWidget *>();
+        QVERIFY(page);
+        QVERIFY(tabs->widget(1)->isAncestorOf(page));
+        QVERIFY(page->isVisible());
+        QCOMPARE(page->objectName(), QStringLiteral("advertising"));
+
+        // Once built it stays, whichever tab is shown.
+        tabs->setCurrentIndex(0);
+        tabs->setCurrentIndex(1);
+        QCOMPARE(m_rig->widget->findChildren<advertisingWidget *>().size(), 1);
+    }
+
+    // Later tabs take the defaults the first tab read from the settings
+    // description, each its own copy.
+    void laterTabsStartFromTheSameDefaults()
+    {
+        QMap<QString, QVariant> *first = m_rig->widget->settingsMap();
+        QVERIFY(first->size() > 10);
+        MainDongleWidget second(QStringLiteral("LazyDongle2"));
+        QVERIFY(second.isOperational());
+        QCOMPARE(*second.settingsMap(), *first);
+        second.settingsMap()->insert(QStringLiteral("device_name"), QStringLiteral("0x6948"));
+        QVERIFY(first->value(QStringLiteral("device_name")) != QVariant(QStringLiteral("0x6948")));
+        MainDongleWidget third(QStringLiteral("LazyDongle3"));
+        QCOMPARE(*third.settingsMap(), *first);
+    }
+
+    void connectionPageBuildsItsConsoleAndFormsWhenShown()
+    {
+        QVERIFY(m_rig->start());
+        ListsBehaviour::of(*m_rig->dongle)->peerConnects(FrameBuilder::fromHex("C1 C2 C3 C4 C5 C6"), 1);
+        QTRY_COMPARE(m_rig->countOf<CLayerWidget>(), 1);
+        auto *page = qobject_cast<CLayerWidget *>(m_rig->tabs()->currentWidget());
+        QVERIFY(page);
+        QVERIFY(page->isVisible());
+
+        // The GATT tab shows first: the console and the GAP forms wait.
+        QCOMPARE(page->tabWidget()->currentIndex(), 0);
+        QVERIFY(!page->findChild<CGattCmdDlg *>());
+        QVERIFY(!page->findChild<CCommandUiWidget *>());
+
+        auto *gattTabs = page->gattWidget()->findChild<QTabWidget *>(QStringLiteral("gattTabWidget"));
+        QCOMPARE(gattTabs->tabText(1), QStringLiteral("Send Commands"));
+        gattTabs->setCurrentIndex(1);
+        auto *console = page->findChild<CGattCmdDlg *>();
+        QVERIFY(console);
+        QVERIFY(console->isVisible());
+        QCOMPARE(console->objectName(), QStringLiteral("CGattCmdDlg"));
+
+        page->tabWidget()->setCurrentIndex(1);
+        auto *gap = page->findChild<CGapCmdWidget *>();
+        QVERIFY(gap->isVisible());
+        const QList<CCommandUiWidget *> forms = gap->findChildren<CCommandUiWidget *>();
+        QVERIFY(!forms.isEmpty());
+        QCOMPARE(forms.size(), CCommandUiWidget::groupForms(QStringLiteral("GAP"), nullptr).size());
+        for (CCommandUiWidget *form : forms)
+            QVERIFY(form->isVisible());
+    }
+};
+
+QTEST_MAIN(TestLazyPages)
+#include "tst_lazypages.moc"
