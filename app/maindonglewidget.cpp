@@ -127,6 +127,8 @@ MainDongleWidget::~MainDongleWidget()
     }
     // Pages first: they use the link, the settings and the log manager.
     if (ui->tabWidget) {
+        // Deleting a page moves the current tab; nothing may be built now.
+        ui->tabWidget->disconnect(this);
         QList<QWidget *> pages;
         for (int i = 0; i < ui->tabWidget->count(); ++i) {
             if (qobject_cast<DynamicPage *>(ui->tabWidget->widget(i)))
