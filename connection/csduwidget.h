@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMap>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 class CMsg;
@@ -29,6 +30,8 @@ public:
     static constexpr int MaxTypedDigits = 20480;
     static constexpr qint64 MaxFileSize = 20971520;
     static constexpr int ReceiveViewBytes = 512;
+    // How long an SDU handed to the dongle may wait for its "Sending SDU" result.
+    static constexpr int DefaultResultTimeoutMs = 10000;
 
     CSduWidget(CMsg *link, LogManager *logger, const QString *dongleName, QWidget *parent = nullptr);
     ~CSduWidget() override;
@@ -44,6 +47,7 @@ public:
     bool isSending() const { return !m_sender.isEmpty(); }
     bool isHeldForCredit() const { return m_sender.isHeldForCredit(); }
     bool isCreditReturnPending() const { return m_creditReturn.isPending(); }
+    void setResultTimeoutMs(int ms) { m_resultWatchdog.setInterval(ms); }
 
     // Where a folder and a dongle's name put a channel's received data.
     static QString receiveFolderFor(const QString &dataFolder, const QString &dongleName, quint8 condix,
@@ -75,8 +79,12 @@ private:
     void sendSduData(const QByteArray &data, bool fromFile);
     // Hands the head SDU to the link; false when the link refused it.
     bool sendHead();
-    // Stops the transfer: queue emptied, send file closed, buttons back.
-    void abandonTransfer(const QString &why);
+    // Stops the transfer: queue emptied, send file closed, buttons back; `line` is logged.
+    void abandonTransfer(const QString &line, int level);
+    void onResultWatchdogTimeout();
+    // Moves a data file that holds something aside, named after its
+    // modification time; false when it had to stay where it is.
+    bool keepReceivedData(const QString &path);
     QByteArray readChunk();
     bool sendCredits();
     int openReceiveFile(const QString &path);
@@ -108,4 +116,5 @@ private:
     quint16 m_receivedCredits = 0;
     // The tail of the received bytes that the view shows.
     QByteArray m_receiveTail;
+    QTimer m_resultWatchdog;
 };
