@@ -176,22 +176,20 @@ bool CSduWidget::sendHead()
     return true;
 }
 
-void CSduWidget::abandonTransfer(const QString &line, int level)
+void CSduWidget::abandonTransfer(const QString &why, int level)
 {
     m_resultWatchdog.stop();
     m_sender.clear();
     m_sendFile.close();
     setSendButtonsEnabled(true);
-    log(line, level);
+    log(QStringLiteral("Channel %1: SDU transfer stopped, %2.").arg(m_localCid, why), level);
 }
 
 void CSduWidget::onResultWatchdogTimeout()
 {
     if (!isSending() || isHeldForCredit())
         return;
-    abandonTransfer(QStringLiteral("Channel %1: SDU transfer stopped, no \"Sending SDU\" result came within %2 s.")
-                        .arg(m_localCid)
-                        .arg(m_resultWatchdog.interval() / 1000.0),
+    abandonTransfer(QStringLiteral("no \"Sending SDU\" result came within %1 s").arg(m_resultWatchdog.interval() / 1000.0),
                     LogLevel::Warn);
 }
 
@@ -200,8 +198,7 @@ void CSduWidget::sendSduData(const QByteArray &data, bool fromFile)
     if (m_sender.enqueue(data) == 0)
         return;
     if (!sendHead()) {
-        abandonTransfer(QStringLiteral("Channel %1: SDU transfer stopped, the link refused the SDU.").arg(m_localCid),
-                        LogLevel::Error);
+        abandonTransfer(QStringLiteral("the link refused the SDU"));
         return;
     }
     setSendButtonsEnabled(false);
@@ -309,16 +306,14 @@ void CSduWidget::on_readySendSDU(QString localId)
         return;
     }
     if (!sendHead())
-        abandonTransfer(QStringLiteral("Channel %1: SDU transfer stopped, the link refused the SDU.").arg(m_localCid),
-                        LogLevel::Error);
+        abandonTransfer(QStringLiteral("the link refused the SDU"));
 }
 
 void CSduWidget::on_buttonInit(QString localID)
 {
     if (localID != m_localCid)
         return;
-    abandonTransfer(QStringLiteral("Channel %1: SDU transfer stopped, the dongle reported a send failure.").arg(m_localCid),
-                    LogLevel::Error);
+    abandonTransfer(QStringLiteral("the dongle reported a send failure"));
 }
 
 void CSduWidget::on_creditErrorCheck(QString localID)
@@ -339,8 +334,7 @@ void CSduWidget::on_remoteCreditChanged(QString localId)
         return;
     }
     if (!sendHead())
-        abandonTransfer(QStringLiteral("Channel %1: SDU transfer stopped, the link refused the SDU.").arg(m_localCid),
-                        LogLevel::Error);
+        abandonTransfer(QStringLiteral("the link refused the SDU"));
 }
 
 void CSduWidget::on_receiveSDU(QString localId, QString remainCredits, QString consumedCredits, QByteArray rxData,
@@ -434,10 +428,7 @@ void CSduWidget::on_pushButtonClear_clicked()
     // The only way back from a transfer the dongle or the peer left waiting;
     // the counter keeps what was sent of it.
     if (isSending()) {
-        abandonTransfer(QStringLiteral("Channel %1: SDU transfer stopped by Clear after %2 bytes were sent.")
-                            .arg(m_localCid)
-                            .arg(m_sentBytes),
-                        LogLevel::Info);
+        abandonTransfer(QStringLiteral("Clear was pressed after %1 bytes were sent").arg(m_sentBytes), LogLevel::Info);
         ui->textEditTX->clear();
         ui->lineEdit_filePath->clear();
         return;

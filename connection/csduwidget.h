@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logger.h"
 #include "sdusender.h"
 
 #include <QByteArray>
@@ -79,8 +80,8 @@ private:
     void sendSduData(const QByteArray &data, bool fromFile);
     // Hands the head SDU to the link; false when the link refused it.
     bool sendHead();
-    // Stops the transfer: queue emptied, send file closed, buttons back; `line` is logged.
-    void abandonTransfer(const QString &line, int level);
+    // Stops the transfer: queue emptied, send file closed, buttons back.
+    void abandonTransfer(const QString &why, int level = LogLevel::Error);
     void onResultWatchdogTimeout();
     // Moves a data file that holds something aside, named after its
     // modification time; false when it had to stay where it is.

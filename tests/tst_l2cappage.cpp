@@ -493,7 +493,7 @@ void TestL2capPage::clearStopsATransferUnderWay()
     QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
     QVERIFY(child<QPushButton>(sdu, "pushButtonSendFile")->isEnabled());
     QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), sent);
-    QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("Channel 64: SDU transfer stopped by Clear")).size(), 1);
+    QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("Channel 64: SDU transfer stopped, Clear was pressed after")).size(), 1);
 
     // Nothing of the stopped transfer follows: not on a credit grant, nor
     // behind the next transfer (the file was closed).
