@@ -349,17 +349,20 @@ private slots:
     {
         OpsRig rig;
         QVERIFY(rig.openAndSync());
-        rig.page()->setBatchTimeoutMs(400);
+        const int timeoutMs = 1000;
+        const int spacingMs = 200;
+        const QList<QByteArray> events = GattBehaviour::discoveryEvents(1, rig.gatt->database(1));
+        QVERIFY(events.size() * spacingMs > 2 * timeoutMs);
+        rig.page()->setBatchTimeoutMs(timeoutMs);
         rig.dongle.setResponder(QStringLiteral("03@29"), [&](const QByteArray &frame) {
-            QList<QByteArray> events = GattBehaviour::discoveryEvents(1, rig.gatt->database(1));
             for (int i = 0; i < events.size(); ++i) {
                 const QByteArray event = events.at(i);
-                QTimer::singleShot(150 * (i + 1), &rig.dongle, [&rig, event] { rig.dongle.sendUplink(event); });
+                QTimer::singleShot(spacingMs * (i + 1), &rig.dongle, [&rig, event] { rig.dongle.sendUplink(event); });
             }
             return QList<QByteArray>{SimulatedDongle::acknowledgement(frame)};
         });
         rig.click("toolButton_dicoverAllAttr");
-        QVERIFY(QTest::qWaitFor([&] { return pageIsUsable(rig); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return pageIsUsable(rig); }, 20000));
         QCOMPARE(rig.page()->treeModel()->rowCount(), 3);
         QCOMPARE(rig.linesWith(QStringLiteral("the batch ends.")), 0);
     }
