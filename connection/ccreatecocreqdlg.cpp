@@ -2,6 +2,7 @@
 #include "ui_ccreatecocreqdlg.h"
 
 #include "ccommand.h"
+#include "cflatmessage.h"
 #include "cmsg.h"
 #include "commandnames.h"
 #include "cutil.h"
@@ -110,9 +111,11 @@ void CCreateCOCReqDlg::on_pushButtonAccept_clicked()
     const quint16 localCid = editValue(ui->lineEditLocalCID);
     const QString key = QString::number(localCid);
     if (m_cidInUse && m_cidInUse(key)) {
+        const QString why = QStringLiteral("Local CID %1 is already in use on this connection; choose another.").arg(key);
         if (m_logger)
-            m_logger->log(QStringLiteral("Local CID %1 is already in use on this connection; choose another.").arg(key),
-                          LogLevel::Error);
+            m_logger->log(why, LogLevel::Error);
+        // The dialog stays for another CID; its time-out may end it meanwhile.
+        CFlatMessage::information(this, QStringLiteral("ERROR"), why);
         return;
     }
     m_answered = true;

@@ -88,6 +88,10 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
     m_tableRebuild.setSingleShot(true);
     m_tableRebuild.setInterval(0);
     connect(&m_tableRebuild, &QTimer::timeout, this, &CGattWidget::rebuildTable);
+
+    m_batchWatchdog.setSingleShot(true);
+    m_batchWatchdog.setInterval(DefaultBatchTimeoutMs);
+    connect(&m_batchWatchdog, &QTimer::timeout, this, &CGattWidget::onBatchWatchdogTimeout);
 }
 
 CGattWidget::~CGattWidget()
@@ -240,6 +244,7 @@ void CGattWidget::SDKProc(const QByteArray &frame)
 {
     if (m_isCurrentTab)
         CCommand::SDKProc(m_logger, frame);
+    takeBatchAcknowledgement(frame);
 }
 
 void CGattWidget::lastSDKProc(const QByteArray &frame)
@@ -253,7 +258,10 @@ bool CGattWidget::parseOwnEvent(const QByteArray &frame, QMap<QString, QByteArra
     if (!m_status.parse(frame, &fields))
         return false;
     const QByteArray condix = fields.value(QStringLiteral("condix"));
-    return !condix.isEmpty() && quint8(condix.at(0)) == m_condix;
+    if (condix.isEmpty() || quint8(condix.at(0)) != m_condix)
+        return false;
+    batchHeard();
+    return true;
 }
 
 bool CGattWidget::readHandle(const QByteArray &bytes, quint16 *handle)
@@ -362,7 +370,7 @@ void CGattWidget::discoverAllEndProc(const QByteArray &frame)
     // connection's discovery says nothing about ours.
     if (!parseOwnEvent(frame, fields))
         return;
-    setBatchControlsEnabled(true);
+    finishBatch();
     m_treeModel->setupModelData();
     m_rebuildWithValueRows = true;
     rebuildTable();
@@ -398,16 +406,69 @@ void CGattWidget::beginBatch(Batch kind)
     setBatchControlsEnabled(false);
     m_batch = kind;
     m_pendingCount = 0;
+    m_batchAcks = 0;
+    m_batchWatchdog.start();
 }
 
 void CGattWidget::endBatchIfEmpty(const QString &why)
 {
     if (m_pendingCount > 0)
         return;
-    m_batch = Batch::None;
-    setBatchControlsEnabled(true);
+    finishBatch();
     if (m_logger)
         m_logger->log(QStringLiteral("CGattWidget: ") + why, LogLevel::Info);
+}
+
+void CGattWidget::batchRequestSent(const char *command)
+{
+    m_batchCommand = QString::fromLatin1(command);
+    m_batchAckId = QStringLiteral("BB@") + CCfgFileParse::instance()->m_downlinkNameToIdMap.value(m_batchCommand);
+    ++m_batchAcks;
+    batchHeard();
+}
+
+void CGattWidget::batchHeard()
+{
+    if (m_batch != Batch::None)
+        m_batchWatchdog.start();
+}
+
+void CGattWidget::takeBatchAcknowledgement(const QByteArray &frame)
+{
+    if (m_batch == Batch::None || m_batchAcks <= 0 || CCommand::getUpLinkId(frame) != m_batchAckId)
+        return;
+    --m_batchAcks;
+    batchHeard();
+    const quint8 status = frame.size() == 6 ? quint8(frame.at(5)) : 0;
+    if (status != 0)
+        abandonBatch(QStringLiteral("the dongle refused %1 (%2); the batch ends.")
+                         .arg(m_batchCommand, CCommand::enumText("SDK_STATUS_RSP", status)),
+                     LogLevel::Error);
+}
+
+void CGattWidget::finishBatch()
+{
+    m_batch = Batch::None;
+    m_batchAcks = 0;
+    m_batchWatchdog.stop();
+    setBatchControlsEnabled(true);
+}
+
+void CGattWidget::abandonBatch(const QString &why, int level)
+{
+    finishBatch();
+    if (m_logger)
+        m_logger->log(QStringLiteral("CGattWidget: ") + why, level);
+}
+
+void CGattWidget::onBatchWatchdogTimeout()
+{
+    if (m_batch == Batch::None)
+        return;
+    abandonBatch(QStringLiteral("nothing heard of %1 for %2 s; the batch ends.")
+                     .arg(m_batchCommand)
+                     .arg(m_batchWatchdog.interval() / 1000.0),
+                 LogLevel::Warn);
 }
 
 bool CGattWidget::takeBatchAnswer(Batch kind)
@@ -420,11 +481,13 @@ bool CGattWidget::takeBatchAnswer(Batch kind)
 
 void CGattWidget::on_toolButton_dicoverAllAttr_clicked()
 {
-    setBatchControlsEnabled(false);
-    on_toolButton_clear_clicked();
+    beginBatch(Batch::Discovery);
+    clearAttributes();
     ui->comboBox_mode->setEnabled(true);
     // Only the end of this discovery gives the controls back.
-    if (!send(CMD_DISCOVER_ALL_ATTRIBUTES, connectionFields()))
+    if (send(CMD_DISCOVER_ALL_ATTRIBUTES, connectionFields()))
+        batchRequestSent(CMD_DISCOVER_ALL_ATTRIBUTES);
+    else
         endBatchIfEmpty(QStringLiteral("discovery not sent, nothing to wait for."));
 }
 
@@ -434,6 +497,14 @@ void CGattWidget::on_toolButton_exchangeMTU_clicked()
 }
 
 void CGattWidget::on_toolButton_clear_clicked()
+{
+    // The batch asked about attributes that are gone now.
+    if (m_batch != Batch::None)
+        abandonBatch(m_batchCommand + QStringLiteral(" stopped by Clear."), LogLevel::Info);
+    clearAttributes();
+}
+
+void CGattWidget::clearAttributes()
 {
     m_tableRebuild.stop();
     m_attributeTable.resize(0);
@@ -465,6 +536,7 @@ int CGattWidget::on_toolButton_enableNotifications_pressed(bool enable, bool rea
 {
     m_pendingCount = 0;
     m_batch = readBack ? Batch::Reads : Batch::Writes;
+    m_batchAcks = 0;
     const QVector<TreeItem *> items = m_treeModel->items();
     for (TreeItem *item : items) {
         if (!item) {
@@ -493,8 +565,11 @@ int CGattWidget::on_toolButton_enableNotifications_pressed(bool enable, bool rea
             QMap<QString, QVariant> fields = connectionFields();
             fields.insert(QStringLiteral("value"), CUtil::valueToArray(0, quint64(configuration), 2));
             fields.insert(QStringLiteral("attrible_handle"), CUtil::valueToArray(0, descriptor.handle, 2));
-            if (send(readBack ? CMD_READ_CHARACTERISTIC_DESCRIPTOR : CMD_WRITE_CHARACTERISTIC_DESCRIPTOR, fields))
+            const char *command = readBack ? CMD_READ_CHARACTERISTIC_DESCRIPTOR : CMD_WRITE_CHARACTERISTIC_DESCRIPTOR;
+            if (send(command, fields)) {
                 ++m_pendingCount;
+                batchRequestSent(command);
+            }
         }
     }
     return 0;
@@ -519,8 +594,10 @@ void CGattWidget::on_toolButton_readAllChar_clicked()
         fields.insert(QStringLiteral("attrible_handle"), CUtil::valueToArray(0, value.handle, 2));
         fields.insert(QStringLiteral("offset"), CUtil::valueToArray(0, 0, 2));
         // Only a queued read will be answered.
-        if (send(CMD_READ_LONG_CHARACTERISTIC_VALUE, fields))
+        if (send(CMD_READ_LONG_CHARACTERISTIC_VALUE, fields)) {
             ++m_pendingCount;
+            batchRequestSent(CMD_READ_LONG_CHARACTERISTIC_VALUE);
+        }
     }
     endBatchIfEmpty(QStringLiteral("no characteristic value was read."));
 }
@@ -726,11 +803,10 @@ void CGattWidget::readProc(const QByteArray &frame)
             logFormatError(frame);
         return;
     }
+    batchHeard();
     // Every answer of this connection ends one read, whatever it says.
-    if (takeBatchAnswer(Batch::Reads)) {
-        m_batch = Batch::None;
-        setBatchControlsEnabled(true);
-    }
+    if (takeBatchAnswer(Batch::Reads))
+        finishBatch();
     if (list.error == GattListResult::TooShort) {
         logFormatError(frame);
         return;
@@ -769,9 +845,9 @@ void CGattWidget::WriteProc(const QByteArray &frame)
     }
     if (*condix != m_condix)
         return;
+    batchHeard();
     // The last write of the batch reads every configuration back.
     if (takeBatchAnswer(Batch::Writes)) {
-        m_batch = Batch::None;
         on_toolButton_enableNotifications_pressed(true, true);
         endBatchIfEmpty(QStringLiteral("no configuration descriptor to read back."));
     }

@@ -86,9 +86,12 @@ public:
     void showAttribute(const AttributeInfo &record);
     // Requests of the running batch that are still unanswered.
     int pendingCount() const { return m_pendingCount; }
+    // How long a batch may hear nothing before it ends and gives the page back.
+    static constexpr int DefaultBatchTimeoutMs = 10000;
+    void setBatchTimeoutMs(int ms) { m_batchWatchdog.setInterval(ms); }
 
 private:
-    enum class Batch { None, Reads, Writes };
+    enum class Batch { None, Discovery, Reads, Writes };
 
     bool send(const char *command, const QMap<QString, QVariant> &fields);
     QMap<QString, QVariant> connectionFields() const;
@@ -99,6 +102,17 @@ private:
     // when none of them could be queued.
     void beginBatch(Batch kind);
     void endBatchIfEmpty(const QString &why);
+    // A request of the running batch was queued; its acknowledgement is expected.
+    void batchRequestSent(const char *command);
+    // Something of the running batch came back: its silence starts again.
+    void batchHeard();
+    // The acknowledgement of one of the batch's requests; a refusal ends the batch.
+    void takeBatchAcknowledgement(const QByteArray &frame);
+    // The batch is over, answered or not: the controls come back.
+    void finishBatch();
+    void abandonBatch(const QString &why, int level);
+    void onBatchWatchdogTimeout();
+    void clearAttributes();
     // The notification buttons' batch: every configuration descriptor written.
     void writeConfigurations(bool enable);
     // One answer of this connection to a request of the running batch.
@@ -182,6 +196,12 @@ private:
     const int m_pairConfirm = 1;
     int m_pendingCount = 0;
     Batch m_batch = Batch::None;
+    // Acknowledgements carry no connection index: the page takes as many of
+    // its batch command's as it sent requests.
+    QString m_batchCommand;
+    QString m_batchAckId;
+    int m_batchAcks = 0;
+    QTimer m_batchWatchdog;
     // The open pairing dialog; it deletes itself when it closes.
     QPointer<csmdilog> m_pairDialog;
     // Set while a passkey or comparison waits for its confirmation; a failed

@@ -134,27 +134,48 @@ void CL2capWidget::onRcvMsg(QByteArray frame)
     m_handlers.dispatch(frame);
 }
 
-void CL2capWidget::takeStatus(int &expected, const QByteArray &frame)
+bool CL2capWidget::takeStatus(QStringList &expected, const QByteArray &frame, QString *key)
 {
-    if (expected <= 0)
-        return;
-    --expected;
+    if (expected.isEmpty())
+        return false;
+    const QString taken = expected.takeFirst();
+    if (key)
+        *key = taken;
     CCommand::SDKProc(m_logger, frame);
+    return frame.size() == 6 && frame.at(5) != 0;
+}
+
+void CL2capWidget::freePendingChannel(const QString &key)
+{
+    if (m_channels.contains(key) || !m_pendingChannels.remove(key))
+        return;
+    log(QStringLiteral("Channel %1 was not created; local CID %1 is free again.").arg(key), LogLevel::Info);
 }
 
 void CL2capWidget::creatingCOCAckProc(const QByteArray &frame)
 {
-    takeStatus(m_createAcks, frame);
+    QString key;
+    // Refused: no creation result will come for it.
+    if (takeStatus(m_createAcks, frame, &key))
+        freePendingChannel(key);
 }
 
 void CL2capWidget::sendingSDUAckProc(const QByteArray &frame)
 {
-    takeStatus(m_sduAcks, frame);
+    QString key;
+    // Refused: the SDU in flight will get no result, so its transfer ends.
+    if (takeStatus(m_sduAcks, frame, &key) && m_channels.contains(key))
+        emit sig_buttonInit(key);
 }
 
 void CL2capWidget::localCreditsAckProc(const QByteArray &frame)
 {
-    takeStatus(m_creditAcks, frame);
+    QString key;
+    // Refused: no result will come, so the channel's page may return credits again.
+    if (takeStatus(m_creditAcks, frame, &key) && m_channels.contains(key)) {
+        const qint64 consumed = m_channels.value(key).localValues.value(KeyConsumed).toLongLong();
+        emit consumedCreditChanged(key, uint(qMax<qint64>(0, consumed)));
+    }
 }
 
 void CL2capWidget::cocDisconnectAckProc(const QByteArray &frame)
@@ -170,12 +191,13 @@ void CL2capWidget::cocRequestReplyProc(const QByteArray &frame)
 void CL2capWidget::on_sendCredit(QString key, QString credits)
 {
     m_creditsSent.insert(key, credits);
-    ++m_creditAcks;
+    m_creditAcks.append(key);
 }
 
 void CL2capWidget::on_getSendSDUData()
 {
-    ++m_sduAcks;
+    const auto *page = qobject_cast<CSduWidget *>(sender());
+    m_sduAcks.append(page ? page->localCid() : QString());
 }
 
 // --- user commands ---
@@ -212,7 +234,7 @@ void CL2capWidget::on_addCocMsgSend()
         CCommand::logSendFailed(m_logger, name);
         return;
     }
-    ++m_createAcks;
+    m_createAcks.append(key);
     addChannel(decimal, key, 0);
     addChannel(decimal, key, 1);
 }
@@ -224,7 +246,8 @@ void CL2capWidget::on_toolButtonRemove_clicked()
         log(QStringLiteral("The row selected is wrong."), LogLevel::Error);
         return;
     }
-    const quint16 cid = quint16(keyOfText(item->text()).toUInt());
+    const QString key = keyOfText(item->text());
+    const quint16 cid = quint16(key.toUInt());
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("local_cid"), int(cid));
     const QString name = QString::fromLatin1(CMD_DISCONNECT_COC);
@@ -232,7 +255,7 @@ void CL2capWidget::on_toolButtonRemove_clicked()
         CCommand::logSendFailed(m_logger, name);
         return;
     }
-    ++m_disconnectAcks;
+    m_disconnectAcks.append(key);
 }
 
 void CL2capWidget::addChannel(const QMap<QString, QString> &values, const QString &key, int mode)
@@ -444,12 +467,15 @@ QString CL2capWidget::openKeyOf(const QMap<QString, QByteArray> &fields, const c
 void CL2capWidget::creatingCOCProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!prologue(frame, "creatingCOCProc", fields)
-        || !statusIsSuccess(frame, fields, QStringLiteral("op_status"), "creatingCOCProc")
-        || !statusIsSuccess(frame, fields, QStringLiteral("status"), "creatingCOCProc"))
+    if (!prologue(frame, "creatingCOCProc", fields))
         return;
     const QMap<QString, QString> values = CCommand::fieldsToDecimal(fields);
     const QString key = values.value(QStringLiteral("local_cid"));
+    if (!statusIsSuccess(frame, fields, QStringLiteral("op_status"), "creatingCOCProc")
+        || !statusIsSuccess(frame, fields, QStringLiteral("status"), "creatingCOCProc")) {
+        freePendingChannel(key);
+        return;
+    }
     if (m_channels.contains(key)) {
         log(QStringLiteral("Channel %1 is already open; its creation result is ignored.").arg(key), LogLevel::Error);
         return;
@@ -667,8 +693,11 @@ void CL2capWidget::l2CAPCOCDisconnectProc(const QByteArray &frame)
         return;
     const QString key = QString::number(CUtil::littleEndian(fields.value(QStringLiteral("local_cid"))));
     const QList<QListWidgetItem *> items = ui->listWidget->findItems(channelTitle(key), Qt::MatchExactly);
-    if (items.isEmpty())
+    if (items.isEmpty()) {
+        // Closed before it was ever opened here.
+        freePendingChannel(key);
         return;
+    }
 
     {
         // The selection is settled below, once the channel is gone.

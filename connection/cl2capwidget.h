@@ -43,10 +43,10 @@ public:
     CSduWidget *shownSduWidget() const;
     QString currentCid() const { return m_currentCid; }
     // Statuses still expected: create, send SDU, credits, disconnect.
-    int expectedCreateStatuses() const { return m_createAcks; }
-    int expectedSduStatuses() const { return m_sduAcks; }
-    int expectedCreditStatuses() const { return m_creditAcks; }
-    int expectedDisconnectStatuses() const { return m_disconnectAcks; }
+    int expectedCreateStatuses() const { return m_createAcks.size(); }
+    int expectedSduStatuses() const { return m_sduAcks.size(); }
+    int expectedCreditStatuses() const { return m_creditAcks.size(); }
+    int expectedDisconnectStatuses() const { return m_disconnectAcks.size(); }
 
     // How long a peer's channel request waits for the user before it is refused.
     void setRequestTimeoutMs(int ms) { m_requestTimeoutMs = ms; }
@@ -97,8 +97,12 @@ private:
                          const char *handler);
     // The channel key of a frame for an open channel; empty (logged) otherwise.
     QString openKeyOf(const QMap<QString, QByteArray> &fields, const char *handler);
-    void takeStatus(int &expected, const QByteArray &frame);
+    // Takes a status when one is expected: the key of the command it answers
+    // is put in `key`; true when the dongle refused the command.
+    bool takeStatus(QStringList &expected, const QByteArray &frame, QString *key = nullptr);
     bool isCidInUse(const QString &key) const;
+    // A channel that will not open gives its local CID back.
+    void freePendingChannel(const QString &key);
 
     void buildDetailTree(const QString &key);
     void updateCreditTree(const QString &key);
@@ -123,9 +127,11 @@ private:
     LogManager *m_logger;
     const QString *m_dongleName;
     quint8 m_condix;
-    int m_createAcks = 0;
-    int m_sduAcks = 0;
-    int m_creditAcks = 0;
-    int m_disconnectAcks = 0;
+    // Statuses carry no CID: the channel key of each command sent, in the
+    // order the dongle answers them.
+    QStringList m_createAcks;
+    QStringList m_sduAcks;
+    QStringList m_creditAcks;
+    QStringList m_disconnectAcks;
     int m_requestTimeoutMs;
 };

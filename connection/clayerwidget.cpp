@@ -8,7 +8,13 @@
 #include "commandnames.h"
 #include "cutil.h"
 
+#include "logger.h"
+#include "logmanager.h"
+
+#include <QDialog>
+#include <QPointer>
 #include <QTabBar>
+#include <QTimer>
 
 CLayerWidget::CLayerWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                            const QString *dongleName, uint8_t role, quint16 interval, quint16 latency,
@@ -59,6 +65,27 @@ void CLayerWidget::setIsCurrentTab(bool current)
 {
     m_gattWidget->setIsCurrentTab(current);
     m_gapWidget->setIsCurrentTab(current);
+}
+
+void CLayerWidget::closeDialogs()
+{
+    // Every dialog answers in its reject(); done() closes it without that,
+    // as an answer now would name a connection the dongle no longer has.
+    const QList<QDialog *> found = findChildren<QDialog *>();
+    QList<QPointer<QDialog>> dialogs(found.cbegin(), found.cend());
+    for (const QPointer<QDialog> &dialog : qAsConst(dialogs)) {
+        if (!dialog || !dialog->isVisible())
+            continue;
+        // A time-out must not answer before the dialog is gone.
+        for (QTimer *timer : dialog->findChildren<QTimer *>())
+            timer->stop();
+        if (m_logger)
+            m_logger->log(QStringLiteral("Connection %1 has ended: \"%2\" closed without an answer.")
+                              .arg(m_condix)
+                              .arg(dialog->windowTitle()),
+                          LogLevel::Info);
+        dialog->done(QDialog::Rejected);
+    }
 }
 
 void CLayerWidget::on_pairEnable(bool enabled)

@@ -41,6 +41,9 @@ public:
     QTabWidget *tabWidget() const;
 
     void setIsCurrentTab(bool current) override;
+    // The tab closes the page because the dongle dropped the connection or
+    // forgot it in a reset: the dialogs close without their answers.
+    void closeDialogs() override;
 
 signals:
     void sig_disConnect();

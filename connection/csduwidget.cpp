@@ -10,6 +10,7 @@
 #include "logger.h"
 #include "logmanager.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
@@ -44,6 +45,10 @@ CSduWidget::CSduWidget(CMsg *link, LogManager *logger, const QString *dongleName
     ui->textEditRX->setReadOnly(true);
     // The byte editor starts with a sample value; this page starts empty.
     ui->textEditTX->clear();
+
+    m_resultWatchdog.setSingleShot(true);
+    m_resultWatchdog.setInterval(DefaultResultTimeoutMs);
+    connect(&m_resultWatchdog, &QTimer::timeout, this, &CSduWidget::onResultWatchdogTimeout);
 }
 
 CSduWidget::~CSduWidget()
@@ -87,10 +92,36 @@ int CSduWidget::openReceiveFile(const QString &path)
     if (path.isEmpty())
         return -1;
     m_receiveFile.close();
+    // What an earlier channel or run received is never cut away: a file that
+    // cannot be moved aside is written on at its end.
+    const bool kept = keepReceivedData(path);
     m_receiveFile.setFileName(path);
-    if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!m_receiveFile.open(QIODevice::WriteOnly | (kept ? QIODevice::Truncate : QIODevice::Append)))
         return -1;
-    return m_receiveFile.resize(0) ? 0 : -1;
+    return 0;
+}
+
+bool CSduWidget::keepReceivedData(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.size() == 0)
+        return true;
+    const QString stem = info.dir().filePath(info.completeBaseName() + QLatin1Char('-')
+                                             + info.lastModified().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    QString target = stem + suffix;
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = stem + QLatin1Char('-') + QString::number(n) + suffix;
+    if (!QFile::rename(path, target)) {
+        log(QStringLiteral("Channel %1: %2 could not be moved aside; new data is added at its end.")
+                .arg(m_localCid, QDir::toNativeSeparators(path)),
+            LogLevel::Error);
+        return false;
+    }
+    log(QStringLiteral("Channel %1: the data received before is kept in %2.")
+            .arg(m_localCid, QDir::toNativeSeparators(target)),
+        LogLevel::Info);
+    return true;
 }
 
 void CSduWidget::initChannel(uint mtu, uint mps, uint initialCredits)
@@ -141,15 +172,25 @@ bool CSduWidget::sendHead()
     }
     // Every frame the link took gets a status, which the L2CAP page counts.
     emit sig_sendSDUData();
+    m_resultWatchdog.start();
     return true;
 }
 
-void CSduWidget::abandonTransfer(const QString &why)
+void CSduWidget::abandonTransfer(const QString &why, int level)
 {
+    m_resultWatchdog.stop();
     m_sender.clear();
     m_sendFile.close();
     setSendButtonsEnabled(true);
-    log(QStringLiteral("Channel %1: SDU transfer stopped, %2.").arg(m_localCid, why), LogLevel::Error);
+    log(QStringLiteral("Channel %1: SDU transfer stopped, %2.").arg(m_localCid, why), level);
+}
+
+void CSduWidget::onResultWatchdogTimeout()
+{
+    if (!isSending() || isHeldForCredit())
+        return;
+    abandonTransfer(QStringLiteral("no \"Sending SDU\" result came within %1 s").arg(m_resultWatchdog.interval() / 1000.0),
+                    LogLevel::Warn);
 }
 
 void CSduWidget::sendSduData(const QByteArray &data, bool fromFile)
@@ -244,6 +285,7 @@ void CSduWidget::on_readySendSDU(QString localId)
             LogLevel::Debug);
         return;
     }
+    m_resultWatchdog.stop();
     const int length = m_sender.headSent();
     if (length < 0) {
         log(QStringLiteral(" send finish"), LogLevel::Debug);
@@ -278,6 +320,8 @@ void CSduWidget::on_creditErrorCheck(QString localID)
 {
     if (localID != m_localCid)
         return;
+    // The result came; now the peer's credits are awaited, for as long as it takes.
+    m_resultWatchdog.stop();
     m_sender.holdForCredit();
 }
 
@@ -381,6 +425,14 @@ void CSduWidget::on_radioButtonMan_toggled(bool checked)
 
 void CSduWidget::on_pushButtonClear_clicked()
 {
+    // The only way back from a transfer the dongle or the peer left waiting;
+    // the counter keeps what was sent of it.
+    if (isSending()) {
+        abandonTransfer(QStringLiteral("Clear was pressed after %1 bytes were sent").arg(m_sentBytes), LogLevel::Info);
+        ui->textEditTX->clear();
+        ui->lineEdit_filePath->clear();
+        return;
+    }
     ui->textEditTX->clear();
     m_sentBytes = 0;
     ui->label_sendLength->setText(QStringLiteral("0"));
@@ -395,10 +447,9 @@ void CSduWidget::on_pushButtonRXClear_clicked()
     m_receivedCredits = 0;
     ui->labelCredits->setText(QStringLiteral("0"));
     ui->labelDataLength->setText(QStringLiteral("0"));
-    if (m_receiveFile.isOpen()) {
-        m_receiveFile.resize(0);
-        m_receiveFile.seek(0);
-    }
+    // The file starts again; what it held is kept beside it.
+    if (m_receiveFile.isOpen() && openReceiveFile(m_receiveFile.fileName()) != 0)
+        log(QStringLiteral("There is wrong in create received SDU data file."), LogLevel::Error);
 }
 
 void CSduWidget::on_pushButtonSave_clicked()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "logger.h"
 #include "sdusender.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QMap>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 class CMsg;
@@ -29,6 +31,8 @@ public:
     static constexpr int MaxTypedDigits = 20480;
     static constexpr qint64 MaxFileSize = 20971520;
     static constexpr int ReceiveViewBytes = 512;
+    // How long an SDU handed to the dongle may wait for its "Sending SDU" result.
+    static constexpr int DefaultResultTimeoutMs = 10000;
 
     CSduWidget(CMsg *link, LogManager *logger, const QString *dongleName, QWidget *parent = nullptr);
     ~CSduWidget() override;
@@ -44,6 +48,7 @@ public:
     bool isSending() const { return !m_sender.isEmpty(); }
     bool isHeldForCredit() const { return m_sender.isHeldForCredit(); }
     bool isCreditReturnPending() const { return m_creditReturn.isPending(); }
+    void setResultTimeoutMs(int ms) { m_resultWatchdog.setInterval(ms); }
 
     // Where a folder and a dongle's name put a channel's received data.
     static QString receiveFolderFor(const QString &dataFolder, const QString &dongleName, quint8 condix,
@@ -76,7 +81,11 @@ private:
     // Hands the head SDU to the link; false when the link refused it.
     bool sendHead();
     // Stops the transfer: queue emptied, send file closed, buttons back.
-    void abandonTransfer(const QString &why);
+    void abandonTransfer(const QString &why, int level = LogLevel::Error);
+    void onResultWatchdogTimeout();
+    // Moves a data file that holds something aside, named after its
+    // modification time; false when it had to stay where it is.
+    bool keepReceivedData(const QString &path);
     QByteArray readChunk();
     bool sendCredits();
     int openReceiveFile(const QString &path);
@@ -108,4 +117,5 @@ private:
     quint16 m_receivedCredits = 0;
     // The tail of the received bytes that the view shows.
     QByteArray m_receiveTail;
+    QTimer m_resultWatchdog;
 };

@@ -2,6 +2,7 @@
 #include "framebuilder.h"
 #include "l2caprig.h"
 #include "linkrig.h"
+#include "modalanswerer.h"
 #include "recordinglogger.h"
 
 #include <QLabel>
@@ -122,10 +123,19 @@ void TestCocRequestDialog::aCidInUseIsNotAccepted()
     QPointer<CCreateCOCReqDlg> alive(dialog);
     dialog->setCidInUse([](const QString &key) { return key == QLatin1String("64"); });
     dialog->show();
+    // A box in the dialog says why; the dialog stays for another CID.
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
     dialog->findChild<QPushButton *>(QStringLiteral("pushButtonAccept"))->click();
+    QVERIFY(answerer.waitUntilAnswered());
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("ERROR"));
+    QCOMPARE(answerer.seen().first().text,
+             QStringLiteral("Local CID 64 is already in use on this connection; choose another."));
     QTest::qWait(50);
     QCOMPARE(rig.dongle.receivedCount(), 0);
     QVERIFY(alive);
+    QVERIFY(dialog->isVisible());
     QVERIFY(rig.recorder->texts().contains(
         QStringLiteral("Local CID 64 is already in use on this connection; choose another.")));
     // Another CID goes through.

@@ -281,6 +281,106 @@ private slots:
         QCOMPARE(rig.linesWith(QStringLiteral("send discover all attributes message failed")), 1);
     }
 
+    // The batches a user starts from the toolbar, and the command each sends.
+    void addBatchRows()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("discover all attributes") << "toolButton_dicoverAllAttr" << "03@29";
+        QTest::newRow("read all") << "toolButton_readAllChar" << "03@12";
+        QTest::newRow("notifications on") << "toolButton_enableNotifyAndIndicate" << "03@24";
+        QTest::newRow("notifications off") << "toolButton_disableNotifyAndIndicate" << "03@24";
+        QTest::newRow("read-back after the writes") << "toolButton_enableNotifyAndIndicate" << "03@20";
+    }
+    bool pageIsUsable(OpsRig &rig) const
+    {
+        return rig.child<QWidget>("gattTabWidget")->isEnabled()
+               && rig.child<QWidget>("toolButton_dicoverAllAttr")->isEnabled();
+    }
+
+    // The dongle refuses the batch's own command in its acknowledgement:
+    // no result will come, so the batch ends there, saying why.
+    void refusedBatchCommandEndsTheBatch_data() { addBatchRows(); }
+    void refusedBatchCommandEndsTheBatch()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, command);
+        OpsRig rig;
+        QVERIFY(rig.openAndSync());
+        QVERIFY(rig.discover());
+        rig.dongle.refuse(command, 0x0C);
+        rig.click(button.toLatin1().constData());
+        QVERIFY(!rig.child<QWidget>("gattTabWidget")->isEnabled());
+        // Well within the page's own time-out of silence.
+        QVERIFY(QTest::qWaitFor([&] { return pageIsUsable(rig); }, 5000));
+        QCOMPARE(rig.linesWith(QStringLiteral("refused")), 1);
+        QCOMPARE(rig.linesWith(QStringLiteral("(SDK ERR SDK INTERNAL); the batch ends.")), 1);
+
+        // The next batch runs to its end.
+        rig.dongle.clearFaults();
+        QVERIFY(rig.discover());
+        QCOMPARE(rig.page()->treeModel()->rowCount(), 3);
+    }
+
+    // Nothing comes back: the batch ends after its time-out with a WARN line.
+    void silentBatchEndsAfterItsTimeout_data() { addBatchRows(); }
+    void silentBatchEndsAfterItsTimeout()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, command);
+        OpsRig rig;
+        QVERIFY(rig.openAndSync());
+        QVERIFY(rig.discover());
+        rig.page()->setBatchTimeoutMs(400);
+        rig.dongle.withholdResult(command);
+        rig.click(button.toLatin1().constData());
+        QVERIFY(!pageIsUsable(rig));
+        QTest::qWait(200);
+        QVERIFY(!pageIsUsable(rig));
+        QVERIFY(QTest::qWaitFor([&] { return pageIsUsable(rig); }, 3000));
+        int warnings = 0;
+        for (const auto &line : rig.recorder->lines())
+            warnings += line.second == LogLevel::Warn && line.first.contains(QStringLiteral("the batch ends."));
+        QCOMPARE(warnings, 1);
+    }
+
+    // Frames of the batch keep it alive: a discovery slower than the time-out
+    // as a whole, but never silent for that long, runs to its end.
+    void aBatchThatKeepsAnsweringIsNotCutShort()
+    {
+        OpsRig rig;
+        QVERIFY(rig.openAndSync());
+        const int timeoutMs = 1000;
+        const int spacingMs = 200;
+        const QList<QByteArray> events = GattBehaviour::discoveryEvents(1, rig.gatt->database(1));
+        QVERIFY(events.size() * spacingMs > 2 * timeoutMs);
+        rig.page()->setBatchTimeoutMs(timeoutMs);
+        rig.dongle.setResponder(QStringLiteral("03@29"), [&](const QByteArray &frame) {
+            for (int i = 0; i < events.size(); ++i) {
+                const QByteArray event = events.at(i);
+                QTimer::singleShot(spacingMs * (i + 1), &rig.dongle, [&rig, event] { rig.dongle.sendUplink(event); });
+            }
+            return QList<QByteArray>{SimulatedDongle::acknowledgement(frame)};
+        });
+        rig.click("toolButton_dicoverAllAttr");
+        QVERIFY(QTest::qWaitFor([&] { return pageIsUsable(rig); }, 20000));
+        QCOMPARE(rig.page()->treeModel()->rowCount(), 3);
+        QCOMPARE(rig.linesWith(QStringLiteral("the batch ends.")), 0);
+    }
+
+    // Clear gives a page whose batch waits back at once.
+    void clearEndsARunningBatch()
+    {
+        OpsRig rig;
+        QVERIFY(rig.openAndSync());
+        rig.dongle.withholdResult(QStringLiteral("03@29"));
+        rig.click("toolButton_dicoverAllAttr");
+        QVERIFY(!pageIsUsable(rig));
+        rig.click("toolButton_clear");
+        QVERIFY(pageIsUsable(rig));
+        QCOMPARE(rig.linesWith(QStringLiteral("Discover All Attributes stopped by Clear.")), 1);
+    }
+
     // Read results of another connection, or outside a batch, neither count
     // nor end this page's batch.
     void batchesCountOnlyTheirOwnAnswers()

@@ -1,5 +1,6 @@
 #include "cl2capwidget.h"
 #include "csduwidget.h"
+#include "datafolder.h"
 #include "filechooser.h"
 #include "framebuilder.h"
 #include "l2caprig.h"
@@ -7,11 +8,14 @@
 #include "recordinglogger.h"
 #include "simbehaviour_l2cap.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -56,6 +60,10 @@ private slots:
 
     void createCocSendsItsFrameAndListsTheChannelOnItsResult();
     void creationThatFailsListsNothing();
+    void aFailedCreationFreesItsLocalCid_data();
+    void aFailedCreationFreesItsLocalCid();
+    void acceptAfterAFailedCreationTakesTheDefaultCid();
+    void acceptWithACidInUseSaysWhyAndWaitsForAnother();
     void aLocalCidInUseIsRefusedBeforeSending();
     void typedBytesLeaveOneSduAtATime();
     void creditErrorHoldsTheTransferUntilThePeerGrantsCredits();
@@ -63,9 +71,15 @@ private slots:
     void fileTransferEndsWithOneFinishBox();
     void abandonedFileTransferSendsNothingMore();
     void sduTheLinkRefusesEndsTheTransfer();
+    void clearStopsATransferUnderWay_data();
+    void clearStopsATransferUnderWay();
+    void aResultThatNeverComesEndsTheTransfer();
+    void aRefusedSendSduEndsTheTransfer();
     void peerMtuOfZeroListsTheChannelButSendsNothing();
     void receivedSdusLandInTheFileAndTheView();
     void failedCreditResultAllowsTheNextAutomaticReturn();
+    void refusedCreditReturnAllowsTheNextAutomaticReturn();
+    void receivedDataIsNeverWiped();
     void framesOfOtherConnectionsAndClosedChannelsAreIgnored();
     void statusesAreTakenOnlyAsOftenAsSent();
     void disconnectingShowsTheNextChannelOrThePlaceholder();
@@ -119,12 +133,109 @@ void TestL2capPage::creationThatFailsListsNothing()
     L2capRig rig;
     QVERIFY(rig.open());
     rig.l2cap->setChannelPlan({512, 247, 10, 0x3A});
-    QVERIFY(!rig.createChannel(65));
+    QVERIFY(rig.requestChannel(65));
+    QVERIFY(L2capRig::waitUntil([&] {
+        return rig.rig.recorder->texts().filter(QStringLiteral("Uplink Command Name:Creating COC Result:")).size() == 1;
+    }));
     QVERIFY(rig.page->openChannels().isEmpty());
-    // Sent, but the dongle did not open it: it stays pending and unlisted.
-    QCOMPARE(rig.page->pendingChannels(), QStringList{QStringLiteral("65")});
+    // Sent, but the dongle did not open it: nothing is listed, and nothing stays pending.
+    QVERIFY(rig.page->pendingChannels().isEmpty());
     QCOMPARE(child<QListWidget>(rig.page.get(), "listWidget")->count(), 0);
-    QVERIFY(rig.rig.recorder->texts().filter(QStringLiteral("Uplink Command Name:Creating COC Result:")).size() == 1);
+}
+
+void TestL2capPage::aFailedCreationFreesItsLocalCid_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("creation result fails") << "result";
+    QTest::newRow("acknowledgement refuses") << "acknowledgement";
+    QTest::newRow("channel disconnected before it opened") << "disconnect";
+}
+
+void TestL2capPage::aFailedCreationFreesItsLocalCid()
+{
+    QFETCH(QString, how);
+    L2capRig rig;
+    QVERIFY(rig.open());
+    const QString create = QStringLiteral("04@01");
+    if (how == QLatin1String("result")) {
+        rig.l2cap->setChannelPlan({512, 247, 10, 0x3A});
+    } else if (how == QLatin1String("acknowledgement")) {
+        rig.rig.dongle.refuse(create, 0x06);
+    } else {
+        // The channel is set up on the dongle's side, then dropped before the page hears of it.
+        rig.rig.dongle.withholdResult(create);
+        L2capBehaviour *l2cap = rig.l2cap;
+        rig.rig.dongle.sendLater(create, 50, [l2cap](const QByteArray &) {
+            l2cap->peerDisconnects(0, 64);
+            return QList<QByteArray>();
+        });
+    }
+    QVERIFY(rig.requestChannel(64));
+    QCOMPARE(rig.page->pendingChannels(), QStringList{QStringLiteral("64")});
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->pendingChannels().isEmpty(); }));
+    QVERIFY(rig.page->openChannels().isEmpty());
+    QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("local CID 64 is free again.")).size(), 1);
+
+    // The same CID is created again.
+    rig.rig.dongle.clearFaults();
+    rig.l2cap->setChannelPlan({512, 247, 10, L2capBehaviour::Success});
+    QVERIFY(rig.createChannel(64));
+    QCOMPARE(rig.downlinks(create).size(), 2);
+}
+
+void TestL2capPage::acceptAfterAFailedCreationTakesTheDefaultCid()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.l2cap->setChannelPlan({512, 247, 10, 0x3A});
+    QVERIFY(rig.requestChannel(64));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->pendingChannels().isEmpty(); }));
+
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("pushButtonAccept"));
+    rig.l2cap->peerRequestsChannel(0, 128, 70, 512, 247, 10);
+    QVERIFY(answerer.waitUntilAnswered());
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->openChannels() == QStringList{QStringLiteral("64")}; }));
+    QCOMPARE(L2capRig::payloadOf(rig.downlinks(Reply).value(0)).left(5), QByteArray::fromHex("0146004000"));
+}
+
+void TestL2capPage::acceptWithACidInUseSaysWhyAndWaitsForAnother()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.createChannel(64));
+
+    // Each step runs from the dialog's own event loop, as a user's clicks do.
+    ModalAnswerer answerer;
+    QPointer<QWidget> request;
+    bool stillOpen = false;
+    answerer.answerWith([&](QWidget *dialog) {
+        request = dialog;
+        // The default local CID, 64, is taken.
+        QTimer::singleShot(0, dialog, [dialog] {
+            dialog->findChild<QPushButton *>(QStringLiteral("pushButtonAccept"))->click();
+        });
+    });
+    answerer.answerWith([&](QWidget *box) {
+        box->findChild<QPushButton *>(QStringLiteral("m_pbOk"))->click();
+        QTimer::singleShot(0, request, [&] {
+            stillOpen = request->isVisible();
+            request->findChild<QLineEdit *>(QStringLiteral("lineEditLocalCID"))->setText(QStringLiteral("65"));
+            request->findChild<QPushButton *>(QStringLiteral("pushButtonAccept"))->click();
+        });
+    });
+    rig.l2cap->peerRequestsChannel(0, 128, 70, 512, 247, 10);
+    QVERIFY(answerer.waitUntilAnswered());
+    QVERIFY(answerer.failures().isEmpty());
+    QCOMPARE(answerer.seen().size(), 2);
+    QCOMPARE(answerer.seen().at(1).title, QStringLiteral("ERROR"));
+    QCOMPARE(answerer.seen().at(1).text,
+             QStringLiteral("Local CID 64 is already in use on this connection; choose another."));
+    QVERIFY(stillOpen);
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->openChannels().size() == 2; }));
+    const QList<QByteArray> replies = rig.downlinks(Reply);
+    QCOMPARE(replies.size(), 1);
+    QCOMPARE(L2capRig::payloadOf(replies.first()).left(5), QByteArray::fromHex("0146004100"));
 }
 
 void TestL2capPage::aLocalCidInUseIsRefusedBeforeSending()
@@ -341,6 +452,117 @@ void TestL2capPage::sduTheLinkRefusesEndsTheTransfer()
     QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
 }
 
+void TestL2capPage::clearStopsATransferUnderWay_data()
+{
+    QTest::addColumn<bool>("heldForCredit"); // else the result of the SDU in flight never comes
+    QTest::newRow("held for credits") << true;
+    QTest::newRow("waiting for a result") << false;
+}
+
+void TestL2capPage::clearStopsATransferUnderWay()
+{
+    QFETCH(bool, heldForCredit);
+    L2capRig rig;
+    QVERIFY(rig.open());
+    // 4-byte SDUs of one K-frame each; the peer grants one.
+    rig.l2cap->setChannelPlan({4, 23, 1, 0});
+    QVERIFY(rig.createChannel(64));
+    CSduWidget *sdu = rig.sdu(64);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("payload.bin"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromHex("0102030405060708090a0b0c"));
+    }
+    setFileChooser([&](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) { return path; });
+    if (!heldForCredit)
+        rig.rig.dongle.withholdResult(SendSdu);
+    child<QPushButton>(sdu, "pushButtonSendFile")->click();
+    if (heldForCredit)
+        QVERIFY(L2capRig::waitUntil([&] { return sdu->isHeldForCredit(); }));
+    else
+        QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedSduStatuses() == 0; }));
+    QVERIFY(!child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
+    const QString sent = heldForCredit ? QStringLiteral("4") : QStringLiteral("0");
+    QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), sent);
+
+    child<QPushButton>(sdu, "pushButtonClear")->click();
+    QVERIFY(!sdu->isSending());
+    QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
+    QVERIFY(child<QPushButton>(sdu, "pushButtonSendFile")->isEnabled());
+    QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), sent);
+    QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("Channel 64: SDU transfer stopped, Clear was pressed after")).size(), 1);
+
+    // Nothing of the stopped transfer follows: not on a credit grant, nor
+    // behind the next transfer (the file was closed).
+    rig.rig.dongle.clearFaults();
+    const int before = rig.downlinks(SendSdu).size();
+    QVERIFY(rig.l2cap->peerGrantsCredits(0, 64, 5));
+    QTest::qWait(100);
+    QCOMPARE(rig.downlinks(SendSdu).size(), before);
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("ff"));
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QVERIFY(answerer.waitUntilAnswered());
+    QTest::qWait(100);
+    QCOMPARE(rig.downlinks(SendSdu).size(), before + 1);
+    QCOMPARE(rig.l2cap->channel(0, 64).delivered.right(1), QByteArray::fromHex("ff"));
+}
+
+void TestL2capPage::aResultThatNeverComesEndsTheTransfer()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.l2cap->setChannelPlan({2, 23, 10, 0});
+    QVERIFY(rig.createChannel(64));
+    CSduWidget *sdu = rig.sdu(64);
+    sdu->setResultTimeoutMs(1000);
+    // The first SDU is answered; the second's result never comes.
+    int answered = 0;
+    rig.rig.dongle.setResponder(SendSdu, [&answered](const QByteArray &frame) {
+        if (answered++ == 0)
+            return QList<QByteArray>{SimulatedDongle::acknowledgement(frame),
+                                     L2capBehaviour::sendingSduResult(64, 1, 0, 0)};
+        return QList<QByteArray>{SimulatedDongle::acknowledgement(frame)};
+    });
+    child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("01:02:03:04:05"));
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(SendSdu).size() == 2; }));
+    QTest::qWait(150);
+    QVERIFY(sdu->isSending());
+    QVERIFY(L2capRig::waitUntil([&] { return !sdu->isSending(); }, 3000));
+    QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
+    QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), QStringLiteral("2"));
+    int warnings = 0;
+    for (const auto &line : rig.rig.recorder->lines())
+        warnings += line.second == LogLevel::Warn
+                    && line.first.contains(QStringLiteral("no \"Sending SDU\" result came within 1 s"));
+    QCOMPARE(warnings, 1);
+    QTest::qWait(100);
+    QCOMPARE(rig.downlinks(SendSdu).size(), 2);
+}
+
+void TestL2capPage::aRefusedSendSduEndsTheTransfer()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    rig.l2cap->setChannelPlan({2, 23, 10, 0});
+    QVERIFY(rig.createChannel(64));
+    CSduWidget *sdu = rig.sdu(64);
+    rig.rig.dongle.refuse(SendSdu, 0x06);
+    child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("01:02:03:04:05"));
+    child<QPushButton>(sdu, "pushButtonSend")->click();
+    QVERIFY(sdu->isSending());
+    // Well within the page's own time-out.
+    QVERIFY(L2capRig::waitUntil([&] { return !sdu->isSending(); }, 3000));
+    QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
+    QCOMPARE(rig.downlinks(SendSdu).size(), 1);
+    QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("Result:SDK ERR BUSY")).size(), 1);
+}
+
 void TestL2capPage::peerMtuOfZeroListsTheChannelButSendsNothing()
 {
     L2capRig rig;
@@ -399,12 +621,14 @@ void TestL2capPage::receivedSdusLandInTheFileAndTheView()
     QCOMPARE(child<QLabel>(sdu, "labelDataLength")->text(), QStringLiteral("1200"));
     QCOMPARE(child<QLabel>(sdu, "labelCredits")->text(), QStringLiteral("18"));
 
-    // Receive "Clear" empties the view, the counters and the file; the next SDU starts at 0.
+    // Receive "Clear" empties the view, the counters and the file (what it
+    // held is kept beside it); the next SDU starts at 0.
+    file.close();
     child<QPushButton>(sdu, "pushButtonRXClear")->click();
     QCOMPARE(QFileInfo(sdu->receiveFilePath()).size(), qint64(0));
     QVERIFY(rig.l2cap->peerSendsSdu(0, 64, QByteArray::fromHex("abcd")));
     QVERIFY(L2capRig::waitUntil([&] { return received.count() == 7; }));
-    file.seek(0);
+    QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray::fromHex("abcd"));
     QCOMPARE(child<QLabel>(sdu, "labelDataLength")->text(), QStringLiteral("2"));
 
@@ -433,6 +657,77 @@ void TestL2capPage::failedCreditResultAllowsTheNextAutomaticReturn()
     QVERIFY(L2capRig::waitUntil([&] { return !sdu->isCreditReturnPending(); }));
     QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "c"));
     QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(Credits).size() == 2; }));
+}
+
+void TestL2capPage::refusedCreditReturnAllowsTheNextAutomaticReturn()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.createChannel(64, 23, 23, 4)); // threshold 3, each small SDU takes 1
+    CSduWidget *sdu = rig.sdu(64);
+    rig.rig.dongle.refuse(Credits, 0x06);
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "a"));
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "b"));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(Credits).size() == 1; }));
+    QVERIFY(L2capRig::waitUntil([&] { return !sdu->isCreditReturnPending(); }, 2000));
+    rig.rig.dongle.clearFaults();
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "c"));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(Credits).size() == 2; }));
+}
+
+void TestL2capPage::receivedDataIsNeverWiped()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    // A file of an earlier run of the program, for the same connection and CID.
+    const QString folder = CSduWidget::receiveFolderFor(Platform::dataFolder(), rig.dongleName, 0, QStringLiteral("64"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString data = folder + QStringLiteral("/data.txt");
+    {
+        QFile file(data);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("earlier run");
+        QVERIFY(file.flush());
+        QVERIFY(file.setFileTime(QDateTime(QDate(2026, 12, 10), QTime(10, 42, 7)), QFileDevice::FileModificationTime));
+    }
+    auto contentOf = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    };
+
+    QVERIFY(rig.createChannel(64));
+    QCOMPARE(QFileInfo(data).size(), qint64(0));
+    QCOMPARE(contentOf(folder + QStringLiteral("/data-2026-12-10_10-42-07.txt")), QByteArray("earlier run"));
+
+    QSignalSpy received(rig.page.get(), &CL2capWidget::receiveSDU);
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "abc"));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 1; }));
+    QCOMPARE(contentOf(data), QByteArray("abc"));
+
+    // Receive "Clear" starts the file again; what it held stays beside it.
+    child<QPushButton>(rig.sdu(64), "pushButtonRXClear")->click();
+    QCOMPARE(QFileInfo(data).size(), qint64(0));
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "de"));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 2; }));
+
+    // The channel closes and a new one with the same CID opens.
+    QVERIFY(rig.l2cap->peerDisconnects(0, 64));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.page->openChannels().isEmpty(); }));
+    QVERIFY(rig.createChannel(64));
+    QCOMPARE(QFileInfo(data).size(), qint64(0));
+
+    QList<QByteArray> kept;
+    for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files, QDir::Name)) {
+        if (file.fileName() == QLatin1String("data.txt"))
+            continue;
+        QVERIFY2(QRegularExpression(QStringLiteral("^data-\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d(-\\d+)?\\.txt$"))
+                     .match(file.fileName())
+                     .hasMatch(),
+                 qPrintable(file.fileName()));
+        kept << contentOf(file.filePath());
+    }
+    std::sort(kept.begin(), kept.end());
+    QCOMPARE(kept, (QList<QByteArray>{"abc", "de", "earlier run"}));
 }
 
 void TestL2capPage::framesOfOtherConnectionsAndClosedChannelsAreIgnored()

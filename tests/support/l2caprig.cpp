@@ -67,7 +67,7 @@ bool L2capRig::setFormField(QWidget *form, const QString &title, const QString &
     return false;
 }
 
-bool L2capRig::createChannel(quint16 cid, quint16 mtu, quint16 mps, quint16 credits, quint16 psm)
+bool L2capRig::requestChannel(quint16 cid, quint16 mtu, quint16 mps, quint16 credits, quint16 psm)
 {
     ModalAnswerer answerer;
     bool filled = false;
@@ -80,8 +80,14 @@ bool L2capRig::createChannel(quint16 cid, quint16 mtu, quint16 mps, quint16 cred
         dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK"))->click();
     });
     page->on_toolButtonAdd_clicked();
+    return filled;
+}
+
+bool L2capRig::createChannel(quint16 cid, quint16 mtu, quint16 mps, quint16 credits, quint16 psm)
+{
     const QString key = QString::number(cid);
-    return filled && waitUntil([&] { return page->openChannels().contains(key); });
+    return requestChannel(cid, mtu, mps, credits, psm)
+           && waitUntil([&] { return page->openChannels().contains(key); });
 }
 
 CSduWidget *L2capRig::sdu(quint16 cid) const

@@ -25,7 +25,9 @@ public:
     ~L2capRig();
 
     bool open();
-    // "Create COC" through the page's dialog; true once the channel is listed.
+    // "Create COC" through the page's dialog; true once the dialog was filled and sent.
+    bool requestChannel(quint16 cid, quint16 mtu = 23, quint16 mps = 23, quint16 credits = 255, quint16 psm = 128);
+    // The same; true once the channel is listed.
     bool createChannel(quint16 cid, quint16 mtu = 23, quint16 mps = 23, quint16 credits = 255, quint16 psm = 128);
     CSduWidget *sdu(quint16 cid) const;
     // Downlink frames of that ID ("04@03"), checksum included.

@@ -404,13 +404,16 @@ void SimulatedDongle::handleFrame(const QByteArray &frame)
 
     if (m_silent)
         return;
-    const auto row = m_responders.constFind(record.id);
-    QList<QByteArray> answers = row != m_responders.constEnd() ? (*row)(frame)
-                                : m_defaultResponder           ? m_defaultResponder(frame)
-                                                               : QList<QByteArray>();
     const auto fault = m_faults.constFind(record.id);
+    const bool refused = fault != m_faults.constEnd() && fault->refuseStatus >= 0 && !frame.startsWith("QK");
+    // A refused command leaves the behaviours' state as it was.
+    const auto row = refused ? m_responders.constEnd() : m_responders.constFind(record.id);
+    QList<QByteArray> answers = refused                            ? QList<QByteArray>()
+                                : row != m_responders.constEnd() ? (*row)(frame)
+                                : m_defaultResponder             ? m_defaultResponder(frame)
+                                                                 : QList<QByteArray>();
     if (fault != m_faults.constEnd()) {
-        if (fault->refuseStatus >= 0 && !frame.startsWith("QK")) {
+        if (refused) {
             answers = {acknowledgement(frame, quint8(fault->refuseStatus))};
         } else if (fault->withhold) {
             answers.erase(std::remove_if(answers.begin(), answers.end(),

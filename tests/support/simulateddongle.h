@@ -77,7 +77,8 @@ public:
 
     // --- faults, per downlink ID, until cleared; they act on whatever the
     // row or the default responder answers ---
-    // Answers only "BB layer opcode 01 00 status": the dongle refuses the command.
+    // Answers only "BB layer opcode 01 00 status": the dongle refuses the
+    // command, and its row is not asked (nothing of the command takes place).
     void refuse(const QString &id, quint8 status);
     // Sends the acknowledgement and drops every result or event the command
     // would bring (a "QK" frame gets nothing at all).

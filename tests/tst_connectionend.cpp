@@ -1,0 +1,107 @@
+#include "clayerwidget.h"
+#include "connectionpages.h"
+#include "dongletabrig.h"
+#include "framebuilder.h"
+#include "modalanswerer.h"
+#include "pageregistry.h"
+#include "simbehaviour_lists.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QtTest>
+
+// A connection that ends while one of its pages asks the user something: the
+// dongle tab closes the page through its own paths (the peer's disconnection,
+// the dongle's reset), and nothing is answered for the connection that is gone.
+class TestConnectionEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<uint8_t>("uint8_t");
+        registerConnectionPages();
+    }
+    void cleanupTestCase() { PageRegistry::registerMaker<PageKind::Connection>({}); }
+
+    void dialogsOfAnEndedConnectionAnswerNothing_data();
+    void dialogsOfAnEndedConnectionAnswerNothing();
+};
+
+void TestConnectionEnd::dialogsOfAnEndedConnectionAnswerNothing_data()
+{
+    // The peer's request: its result ID and payload without the trailing connection index.
+    QTest::addColumn<int>("layer");
+    QTest::addColumn<int>("opcode");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("reply"); // the downlink that would answer it
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("reset");    // the dongle resets instead of the peer leaving
+
+    for (bool reset : {false, true}) {
+        const char *how = reset ? "dongle resets" : "peer disconnects";
+        QTest::addRow("number comparison, %s", how)
+            << 0x02 << 0x06 << QByteArray::fromHex("037b000000") << "02@07" << "EndDongle: Number Comparison" << reset;
+        QTest::addRow("passkey entry, %s", how)
+            << 0x02 << 0x06 << QByteArray::fromHex("0102") << "02@07" << "EndDongle: Input Passkey" << reset;
+        QTest::addRow("encryption request, %s", how)
+            << 0x02 << 0x06 << QByteArray::fromHex("00") << "02@07" << "EndDongle: Make Pair" << reset;
+        // interval 24 to 40, latency 0, timeout 500
+        QTest::addRow("parameter update, %s", how) << 0x01 << 0x3C << QByteArray::fromHex("180028000000f401")
+                                                   << "01@39" << "EndDongle: Update Connection Parameters" << reset;
+        // PSM 128, peer CID 64, MTU 512, MPS 247
+        QTest::addRow("channel request, %s", how) << 0x04 << 0x06 << QByteArray::fromHex("800040000002f700")
+                                                  << "04@07" << "EndDongle: COC Connect Request" << reset;
+    }
+}
+
+void TestConnectionEnd::dialogsOfAnEndedConnectionAnswerNothing()
+{
+    QFETCH(int, layer);
+    QFETCH(int, opcode);
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, reply);
+    QFETCH(QString, title);
+    QFETCH(bool, reset);
+
+    DongleTabRig rig(QStringLiteral("EndDongle"));
+    ListsBehaviour *lists = ListsBehaviour::install(*rig.dongle);
+    QVERIFY(rig.start());
+    const int condix = lists->peerConnects(FrameBuilder::fromHex("C1 C2 C3 C4 C5 C6"), 1);
+    QCOMPARE(condix, 0);
+    QTRY_COMPARE(rig.countOf<CLayerWidget>(), 1);
+    QPointer<CLayerWidget> page;
+    for (int i = 0; i < rig.tabs()->count() && !page; ++i)
+        page = qobject_cast<CLayerWidget *>(rig.tabs()->widget(i));
+
+    // The connection ends while the dialog waits for the user.
+    ModalAnswerer answerer;
+    QPointer<QWidget> open;
+    answerer.answerWith([&](QWidget *dialog) {
+        open = dialog;
+        rig.dongle->clearReceived();
+        if (reset)
+            rig.dongle->sendResetEvent();
+        else
+            lists->peerDisconnects(quint8(condix));
+    });
+    rig.dongle->sendUplink(FrameBuilder::frame(0xDD, quint8(layer), quint8(opcode), payload + char(condix)));
+    QVERIFY(answerer.waitUntilAnswered());
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, title);
+    QTRY_VERIFY(page.isNull());
+    QTRY_VERIFY(open.isNull());
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(rig.countOf<CLayerWidget>(), 0);
+
+    // Long enough for a reply to cross the link at its pace.
+    QTest::qWait(300);
+    QVERIFY2(rig.dongle->receivedBytesOf(reply).isEmpty(), "a reply went out for a connection that is gone");
+    QCOMPARE(rig.log->count(QStringLiteral("Connection 0 has ended: \"") + title
+                            + QStringLiteral("\" closed without an answer.")),
+             1);
+}
+
+QTEST_MAIN(TestConnectionEnd)
+#include "tst_connectionend.moc"
