@@ -57,11 +57,12 @@ struct FloodWatch
     {
         QElapsedTimer clock;
         clock.start();
-        QObject::connect(&timer, &QTimer::timeout, [this, &clock, timeoutMs] {
+        const int outerLevel = QThread::currentThread()->loopLevel();
+        QObject::connect(&timer, &QTimer::timeout, [this, &clock, timeoutMs, outerLevel] {
             mostShown = qMax(mostShown, int(shownDialogs(title).size()));
             if (!finished && (done() || clock.elapsed() > timeoutMs)) {
                 finished = true;
-                nested = QThread::currentThread()->loopLevel() > 1;
+                nested = QThread::currentThread()->loopLevel() > outerLevel;
             }
             if (finished) {
                 for (CFlatDialog *dialog : shownDialogs(title))
@@ -112,15 +113,19 @@ private slots:
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("bigReceiver");
         QTest::newRow("MTU exchanged") << FrameBuilder::uplink(0xDD, 0x03, 0x01, QByteArray::fromHex("00001700"))
-                                       << QStringLiteral("ATTENTION") << QStringLiteral("Exchange MTU success");
+                                       << QStringLiteral("ATTENTION") << QStringLiteral("Exchange MTU success") << false;
         QTest::newRow("pairing failed") << FrameBuilder::uplink(0xDD, 0x02, 0x04, QByteArray::fromHex("0c00"))
                                         << QStringLiteral("FloodDongle: Pair Result")
-                                        << QStringLiteral("Pair failed. Result: FAIL NUM CMP FAIL");
+                                        << QStringLiteral("Pair failed. Result: FAIL NUM CMP FAIL") << false;
         QTest::newRow("link key")
             << FrameBuilder::uplink(0xDD, 0x02, 0x0A, QByteArray::fromHex("000102030405060708090a0b0c0d0e0f00"))
             << QStringLiteral("FloodDongle Link Value")
-            << QStringLiteral("Link value number: 00:01:02:03:04:05:06:07:08:09:0a:0b:0c:0d:0e:0f");
+            << QStringLiteral("Link value number: 00:01:02:03:04:05:06:07:08:09:0a:0b:0c:0d:0e:0f") << false;
+        QTest::newRow("unknown BIG synchronised")
+            << FrameBuilder::uplink(0xDD, 0x06, 0x07, QByteArray::fromHex("00050000000000")) << QStringLiteral("ERROR")
+            << QStringLiteral("The returned big ID is wrong in BIG Create Sync command.") << true;
     }
 
     void noticeFloodShowsOneBox()
@@ -128,6 +133,9 @@ private slots:
         QFETCH(QByteArray, frame);
         QFETCH(QString, title);
         QFETCH(QString, text);
+        QFETCH(bool, bigReceiver);
+        if (bigReceiver)
+            m_rig->widget->on_masterBIGSucceed(3);
         m_rig->dongle->sendRaw(frame.repeated(Flood) + Marker);
         FloodWatch watch;
         watch.title = title;
