@@ -54,7 +54,9 @@ void CFlatMessage::showText(const QString &text)
         m_lbMessage->setText(text);
         return;
     }
-    m_lbMessage->setText(text + QStringLiteral("\n\nCame %1 more times while this box was open.").arg(m_repeats));
+    const QString again = m_repeats == 1 ? QStringLiteral("Came once more while this box was open.")
+                                         : QStringLiteral("Came %1 more times while this box was open.").arg(m_repeats);
+    m_lbMessage->setText(text + QStringLiteral("\n\n") + again);
 }
 
 // Null when a box of the title is open already; the text went into it.
