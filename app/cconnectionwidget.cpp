@@ -1001,7 +1001,7 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
     ui->comboBox_peerAddr->addItem(text, int(syncIndex));
     ui->comboBox_peerAddr->setCurrentText(text);
 
-    CFlatMessage::information(this, QStringLiteral("Info"), QStringLiteral("synchronize succeeded."));
+    CFlatMessage::notify(this, QStringLiteral("Info"), QStringLiteral("synchronize succeeded."));
 }
 
 void CConnectionWidget::createSyncStopProc(const QByteArray &frame)

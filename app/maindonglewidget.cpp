@@ -14,6 +14,7 @@
 #include "csettingdialog.h"
 #include "cutil.h"
 #include "devicesettingscodec.h"
+#include "dialogofakind.h"
 #include "filechooser.h"
 #include "getinfodlg.h"
 #include "logmanager.h"
@@ -44,6 +45,7 @@ const char kPeerAddressPrefix[] = "Peer Address: ";
 const char kSlaveTab[] = "Slave";
 const char kCigCisTab[] = "Master CIG and CIS";
 const char kSlaveCisTab[] = "Slave CIG and CIS";
+const char kCisRequestKind[] = "CIS request";
 
 } // namespace
 
@@ -632,12 +634,19 @@ void MainDongleWidget::cisRequestProc(const QByteArray &frame)
     if (!m_status.parse(frame, &fields))
         return;
     const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
+    // One request is asked at a time; one that comes meanwhile is refused.
+    if (DialogOfAKind::refuseWhilePending(this, QLatin1String(kCisRequestKind), m_link, m_logManager, [&] {
+            sendWithFields(QString::fromLatin1(CMD_REJECT_CIS_ESTABLISHED),
+                           {{QStringLiteral("cis_connect_handle"), fields.value(QStringLiteral("cis_connection_handle"))}});
+        }))
+        return;
     m_pendingCisHandles.insert(handle);
     CisPageArgs args;
     args.fields = fields;
     QDialog *dialog = PageRegistry::create<PageKind::CisRequestDialog>(pageContext(), args);
     if (!dialog)
         return;
+    DialogOfAKind::hold(this, QLatin1String(kCisRequestKind), dialog);
     m_cisRequestDialogs.removeAll(QPointer<QDialog>());
     m_cisRequestDialogs.append(dialog);
     // Frames keep coming while the user decides; this tab may go meanwhile.
@@ -834,8 +843,8 @@ void MainDongleWidget::on_isPairEnable(bool enabled)
 void MainDongleWidget::on_deviceDead()
 {
     emit showThisDongleTab(m_name);
-    CFlatMessage::information(this, m_name + QStringLiteral(": Firmware Error"),
-                              QStringLiteral("Some Error happened on Firmware!\r\nPlease Press Reset Button on the Dongle."));
+    CFlatMessage::notify(this, m_name + QStringLiteral(": Firmware Error"),
+                         QStringLiteral("Some Error happened on Firmware!\r\nPlease Press Reset Button on the Dongle."));
     logLine(QStringLiteral("Firmware Error"), LogLevel::Error);
 }
 

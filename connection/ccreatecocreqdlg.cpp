@@ -55,16 +55,41 @@ quint16 CCreateCOCReqDlg::editValue(CValidateLineEdit *edit) const
     return quint16(edit->getValue().toUInt(nullptr, 16));
 }
 
-QByteArray CCreateCOCReqDlg::refusalFrame()
+namespace {
+QByteArray refusalOf(quint16 peerCid, quint16 localCid, quint16 credits, quint16 mtu, quint16 mps, uint condix)
 {
     QByteArray frame = QByteArray::fromHex("aa04070c0000");
-    frame += CUtil::valueToArray(0, ui->labelPeerCID->text().toUInt(), 2);
-    frame += CUtil::valueToArray(0, editValue(ui->lineEditLocalCID), 2);
-    frame += CUtil::valueToArray(0, editValue(ui->lineEditLocalCredits), 2);
-    frame += CUtil::valueToArray(0, editValue(ui->lineEdiLocaltMTU), 2);
-    frame += CUtil::valueToArray(0, editValue(ui->lineEditLocalMPS), 2);
-    frame += CUtil::valueToArray(0, m_condix.toUInt(), 1);
+    frame += CUtil::valueToArray(0, peerCid, 2);
+    frame += CUtil::valueToArray(0, localCid, 2);
+    frame += CUtil::valueToArray(0, credits, 2);
+    frame += CUtil::valueToArray(0, mtu, 2);
+    frame += CUtil::valueToArray(0, mps, 2);
+    frame += CUtil::valueToArray(0, condix, 1);
     return frame;
+}
+} // namespace
+
+QByteArray CCreateCOCReqDlg::refusalFrame()
+{
+    return refusalOf(quint16(ui->labelPeerCID->text().toUInt()), editValue(ui->lineEditLocalCID),
+                     editValue(ui->lineEditLocalCredits), editValue(ui->lineEdiLocaltMTU),
+                     editValue(ui->lineEditLocalMPS), m_condix.toUInt());
+}
+
+QByteArray CCreateCOCReqDlg::refusalFrame(quint16 peerCid, quint8 condix)
+{
+    return refusalOf(peerCid, 64, 255, 23, 23, condix);
+}
+
+void CCreateCOCReqDlg::sendRefusal(CMsg *link, LogManager *logger, const QByteArray &frame)
+{
+    if (logger)
+        logger->log(QStringLiteral("Downlink Command Name: ") + QLatin1String(RefusalName) + QStringLiteral("\r\n")
+                        + QStringLiteral("Raw Data: ") + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\n")
+                        + QStringLiteral("Field Data: "),
+                    LogLevel::Info);
+    if (link)
+        link->sendMsg(frame);
 }
 
 void CCreateCOCReqDlg::refuse()
@@ -73,14 +98,7 @@ void CCreateCOCReqDlg::refuse()
         return;
     m_answered = true;
     m_timer.stop();
-    const QByteArray frame = refusalFrame();
-    if (m_logger)
-        m_logger->log(QStringLiteral("Downlink Command Name: ") + QLatin1String(RefusalName) + QStringLiteral("\r\n")
-                          + QStringLiteral("Raw Data: ") + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\n")
-                          + QStringLiteral("Field Data: "),
-                      LogLevel::Info);
-    if (m_link)
-        m_link->sendMsg(frame);
+    sendRefusal(m_link, m_logger, refusalFrame());
 }
 
 void CCreateCOCReqDlg::on_pushButtonReject_clicked()

@@ -36,6 +36,10 @@ public:
 
     // The refusal frame (checksum not included) for the values on the form.
     QByteArray refusalFrame();
+    // The refusal of a request no dialog was shown for: the form's initial values.
+    static QByteArray refusalFrame(quint16 peerCid, quint8 condix);
+    // Logs and queues a refusal frame.
+    static void sendRefusal(CMsg *link, LogManager *logger, const QByteArray &frame);
 
 signals:
     void receiveCOCRequest(QString localCid, ChannelInfo &channel, QMap<QString, QString> fields);

@@ -5,9 +5,11 @@
 #include "ccommand.h"
 #include "ccommanduiwidget.h"
 #include "cmsg.h"
+#include "commandnames.h"
 #include "connectionrouter.h"
 #include "cupdateconnparams.h"
 #include "cutil.h"
+#include "dialogofakind.h"
 #include "logger.h"
 #include "logmanager.h"
 
@@ -19,6 +21,7 @@
 namespace {
 
 const char GapFather[] = "GAP";
+const char UpdateRequestKind[] = "Update connection parameters request";
 
 // Raw connection parameters in the units the diagram shows.
 double intervalMs(quint64 raw)
@@ -275,12 +278,23 @@ void CGapCmdWidget::updateRequestProc(const QByteArray &frame)
             values.insert(it.key(), raw);
     }
 
+    // One request is asked at a time; one that comes meanwhile is refused.
+    if (DialogOfAKind::refuseWhilePending(this, QLatin1String(UpdateRequestKind), m_link, m_logger, [this] {
+            const QString name = QString::fromLatin1(CMD_UPDATE_CONNECTION_PARAMETERS_REPLY);
+            const QMap<QString, QVariant> reply{{QStringLiteral("accept"), QStringLiteral("0")},
+                                                {QStringLiteral("condix"), uint(m_condix)}};
+            if (!CCommand::sendMsg(m_link, m_logger, name, reply, QMap<QString, QVariant>()))
+                CCommand::logSendFailed(m_logger, name);
+        }))
+        return;
+
     emit sig_showDongleTab(dongleName());
 
     // The dialog deletes itself when it closes; nothing of this page is
     // touched after exec(), since a disconnection there may delete the page.
     auto *dialog = new CUpdateConnParams(m_link, m_logger, dongleName(), QString::number(m_condix), m_peerAddress,
                                          values, this);
+    DialogOfAKind::hold(this, QLatin1String(UpdateRequestKind), dialog);
     connect(dialog, &CUpdateConnParams::receiveUpdateRequest, this, &CGapCmdWidget::on_receiveUpdateRequest);
     dialog->exec();
 }

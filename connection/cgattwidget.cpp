@@ -11,6 +11,7 @@
 #include "connectionrouter.h"
 #include "csmdilog.h"
 #include "cutil.h"
+#include "dialogofakind.h"
 #include "filechooser.h"
 #include "gattexport.h"
 #include "gattlistresult.h"
@@ -33,6 +34,9 @@
 namespace {
 
 enum ViewMode { CategoryView = 0, SimpleView = 1 };
+
+// The pairing questions of a page, whichever their type.
+const char PairingKind[] = "Pairing request";
 
 } // namespace
 
@@ -791,7 +795,7 @@ void CGattWidget::ExchangeGATTMTUProc(const QByteArray &frame)
         CCommand::statusRspToLog(m_logger, frame, *status);
         return;
     }
-    CFlatMessage::information(this, QStringLiteral("ATTENTION"), QStringLiteral("Exchange MTU success"));
+    CFlatMessage::notify(this, QStringLiteral("ATTENTION"), QStringLiteral("Exchange MTU success"));
 }
 
 void CGattWidget::readProc(const QByteArray &frame)
@@ -921,6 +925,7 @@ bool CGattWidget::runPairDialog(const QString &titleSuffix, const QString &capti
     dialog->setNumberEnabled(editable);
     m_pairDialog = dialog;
     m_pairPending = true;
+    DialogOfAKind::hold(this, QLatin1String(PairingKind), dialog);
 
     const QPointer<CGattWidget> self(this);
     dialog->exec();
@@ -947,6 +952,18 @@ void CGattWidget::securityRequestProc(const QByteArray &frame)
         return;
     }
     const QByteArray index(1, char(m_condix));
+
+    // One pairing question at a time; one that comes meanwhile is declined.
+    if (type == 0 || type == 1 || type == 3) {
+        const QByteArray declined = type == 1 ? QByteArray::fromHex("010000000000") : QByteArray(1, char(type)) + '\0';
+        if (DialogOfAKind::refuseWhilePending(this, QLatin1String(PairingKind), m_link, m_logger, [&] {
+                const QByteArray frame = CCommand::downlinkFrame(0x02, 0x07, declined + index);
+                m_logger->log(QStringLiteral("Sending Confirm Information\r\nRaw data: ") + QString::fromLatin1(frame.toHex()),
+                              LogLevel::Info);
+                m_link->sendMsg(frame);
+            }))
+            return;
+    }
 
     if (type == 3) {
         quint64 number = 0;
@@ -991,7 +1008,8 @@ void CGattWidget::securityRequestProc(const QByteArray &frame)
         emit sig_showDongleTab(dongleName());
         const QPointer<CGattWidget> self(this);
         const int answer = CFlatMessage::ask(this, dongleName() + QStringLiteral(": Make Pair"),
-                                             QStringLiteral("Receive encryption request from the peer device"));
+                                             QStringLiteral("Receive encryption request from the peer device"),
+                                             QLatin1String(PairingKind));
         if (!self || answer == QMessageBox::Cancel)
             return;
         sendPairConfirm(QByteArray(1, char(0)) + char(answer == QMessageBox::Yes ? 1 : 0) + index);
@@ -1012,7 +1030,7 @@ void CGattWidget::startingPairProc(const QByteArray &frame)
     const QString title = dongleName() + QStringLiteral(": Pair Result");
     if (checked == UplinkStatus::Succeeded) {
         emit sig_showDongleTab(dongleName());
-        CFlatMessage::information(this, title, QStringLiteral("Pair succeeded."));
+        CFlatMessage::notify(this, title, QStringLiteral("Pair succeeded."));
         return;
     }
     // Nothing is confirmed for a pairing that has failed.
@@ -1020,9 +1038,9 @@ void CGattWidget::startingPairProc(const QByteArray &frame)
     if (m_pairDialog)
         m_pairDialog->close();
     m_pairDialog = nullptr;
-    CFlatMessage::information(this, title,
-                              QStringLiteral("Pair failed. Result: ")
-                                  + CCommand::enumText("en_PAIR_RESULT", *UplinkStatus::byteField(fields, QStringLiteral("result"))));
+    CFlatMessage::notify(this, title,
+                         QStringLiteral("Pair failed. Result: ")
+                             + CCommand::enumText("en_PAIR_RESULT", *UplinkStatus::byteField(fields, QStringLiteral("result"))));
 }
 
 void CGattWidget::getLnkProc(const QByteArray &frame)
@@ -1038,6 +1056,6 @@ void CGattWidget::getLnkProc(const QByteArray &frame)
         m_status.internalError(__LINE__, QStringLiteral("CGattWidget::getLnkProc"));
         return;
     }
-    CFlatMessage::information(this, dongleName() + QStringLiteral(" Link Value"),
-                              QStringLiteral("Link value number: ") + AttributeText::valueText(key));
+    CFlatMessage::notify(this, dongleName() + QStringLiteral(" Link Value"),
+                         QStringLiteral("Link value number: ") + AttributeText::valueText(key));
 }

@@ -9,6 +9,7 @@
 #include "csduwidget.h"
 #include "cutil.h"
 #include "cstandardmsgdlg.h"
+#include "dialogofakind.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "sdusender.h"
@@ -20,6 +21,7 @@
 
 namespace {
 
+const char ChannelRequestKind[] = "COC connect request";
 const QString PlaceholderKey = QStringLiteral("-1");
 const QString KeyPsm = QStringLiteral("PSM");
 const QString KeyMtu = QStringLiteral("MTU");
@@ -533,10 +535,18 @@ void CL2capWidget::receivedCreatingCOCRequestProc(const QByteArray &frame)
     if (!prologue(frame, "receivedCreatingCOCRequestProc", fields))
         return;
     const QString dongleName = m_dongleName ? *m_dongleName : QString();
-    emit sig_showDongleTab(dongleName);
     QMap<QString, QString> values = CCommand::fieldsToDecimal(fields);
+    // One request is asked at a time; one that comes meanwhile is refused.
+    if (DialogOfAKind::refuseWhilePending(this, QLatin1String(ChannelRequestKind), m_link, m_logger, [&] {
+            CCreateCOCReqDlg::sendRefusal(m_link, m_logger,
+                                          CCreateCOCReqDlg::refusalFrame(quint16(values.value(QStringLiteral("peer_cid")).toUInt()),
+                                                                         quint8(values.value(QStringLiteral("condix")).toUInt())));
+        }))
+        return;
+    emit sig_showDongleTab(dongleName);
     auto *dialog = new CCreateCOCReqDlg(m_link, m_logger, dongleName, values, values.value(QStringLiteral("condix")),
                                         this, m_requestTimeoutMs);
+    DialogOfAKind::hold(this, QLatin1String(ChannelRequestKind), dialog);
     // A local CID this page already uses is refused before anything is sent.
     QPointer<CL2capWidget> self(this);
     dialog->setCidInUse([self](const QString &key) { return self && self->isCidInUse(key); });

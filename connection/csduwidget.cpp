@@ -302,7 +302,7 @@ void CSduWidget::on_readySendSDU(QString localId)
         }
         setSendButtonsEnabled(true);
         const QString dongle = m_dongleName ? *m_dongleName : QString();
-        CFlatMessage::information(this, dongle + QStringLiteral(": Info"), QStringLiteral("Send SDU data finished."));
+        CFlatMessage::notify(this, dongle + QStringLiteral(": Info"), QStringLiteral("Send SDU data finished."));
         return;
     }
     if (!sendHead())

@@ -172,7 +172,7 @@ protected:
     {
         const int row = BigFields::rowOf(m_bigModel.records(), IsoUplink::number(fields, QStringLiteral("big_id")));
         if (row < 0 && !wrongIdBox.isEmpty()) {
-            CFlatMessage::information(this, QStringLiteral("ERROR"), wrongIdBox);
+            CFlatMessage::notify(this, QStringLiteral("ERROR"), wrongIdBox);
             log(QStringLiteral("BIG ID sended is not equal to the response BIG ID."), LogLevel::Error);
         }
         return row;
@@ -192,7 +192,7 @@ protected:
         if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
             return {};
         if (IsoUplink::number(fields, QStringLiteral("number_bis")) != quint64(list.size())) {
-            CFlatMessage::information(this, QStringLiteral("ERROR"), wrongCountBox);
+            CFlatMessage::notify(this, QStringLiteral("ERROR"), wrongCountBox);
             log(QStringLiteral("BIS count sended is not equal to the response BIS count."), LogLevel::Error);
             return {};
         }

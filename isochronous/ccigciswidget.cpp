@@ -18,7 +18,6 @@
 #include "uplinkstatus.h"
 
 #include <QHeaderView>
-#include <QPointer>
 
 namespace {
 
@@ -141,11 +140,9 @@ void CCigCisWidget::log(const QString &text, int level)
         m_logger->log(text, level);
 }
 
-bool CCigCisWidget::showError(const QString &text)
+void CCigCisWidget::showError(const QString &text)
 {
-    const QPointer<CCigCisWidget> alive(this);
-    CFlatMessage::information(this, QStringLiteral("ERROR"), text);
-    return alive;
+    CFlatMessage::notify(this, QStringLiteral("ERROR"), text);
 }
 
 void CCigCisWidget::send(const QString &name, const QMap<QString, QVariant> &fields)
@@ -409,8 +406,8 @@ void CCigCisWidget::onSetCigResult(const QByteArray &frame)
     // The user may have pressed another CIG before the answer: the result names its own.
     const int cigRow = rowOfCig(resultCigId(fields, m_setCigSentId));
     if (cigRow < 0) {
-        if (showError(QStringLiteral("The returned cig ID is wrong in set CIG command.")))
-            log(QStringLiteral("CIG ID sended is not equal to the response CIG ID."), LogLevel::Error);
+        showError(QStringLiteral("The returned cig ID is wrong in set CIG command."));
+        log(QStringLiteral("CIG ID sended is not equal to the response CIG ID."), LogLevel::Error);
         return;
     }
     const cigParameter cig = m_cigModel.records().at(cigRow);
@@ -418,8 +415,8 @@ void CCigCisWidget::onSetCigResult(const QByteArray &frame)
     QVector<cisParameter> list = m_cisListsByCig.value(cig.cigId);
     const quint64 count = IsoUplink::number(fields, QStringLiteral("cis_count"));
     if (count != quint64(list.size())) {
-        if (showError(QStringLiteral("The returned cis count is wrong in set CIG command.")))
-            log(QStringLiteral("CIS Count sended is not equal to the response CIS Count."), LogLevel::Error);
+        showError(QStringLiteral("The returned cis count is wrong in set CIG command."));
+        log(QStringLiteral("CIS Count sended is not equal to the response CIS Count."), LogLevel::Error);
         return;
     }
     if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))

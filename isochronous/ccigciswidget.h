@@ -97,8 +97,7 @@ private:
     void buildCigFields(const cigParameter &cig, QMap<QString, QVariant> *fields) const;
     QByteArray buildCisRecords(const QVector<cisParameter> &list) const;
     void send(const QString &name, const QMap<QString, QVariant> &fields);
-    // False when the page went while the box was open.
-    bool showError(const QString &text);
+    void showError(const QString &text);
     void log(const QString &text, int level);
 
     UplinkDispatcher<CCigCisWidget> m_dispatcher;

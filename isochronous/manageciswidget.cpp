@@ -99,7 +99,7 @@ bool manageCISWidget::isRepeating() const
 
 void manageCISWidget::showError(const QString &text)
 {
-    CFlatMessage::information(this, QStringLiteral("ERROR"), text);
+    CFlatMessage::notify(this, QStringLiteral("ERROR"), text);
 }
 
 QString manageCISWidget::fileDialogStart() const

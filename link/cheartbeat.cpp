@@ -5,6 +5,7 @@
 #include "commandnames.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "serialportthread.h"
 #include "uplinkstatus.h"
 
 #include <QTimer>
@@ -19,8 +20,11 @@ CHeartBeat::CHeartBeat(CMsg *link, LogManager *logger, int interval, QObject *pa
 {
     m_timer->setInterval(interval);
     m_lastAnswerMs = uplinkClockMs();
-    if (m_link != nullptr)
+    if (m_link != nullptr) {
         connect(m_link, &CMsg::sig_rcvGapMsg, this, &CHeartBeat::onRcvMsg);
+        // "Heart Beat Detect" answered with status 0, as the reader cuts it.
+        m_link->portThread()->watchArrivals(QByteArray::fromHex("bb0184010000"));
+    }
 }
 
 void CHeartBeat::start()
@@ -62,14 +66,9 @@ void CHeartBeat::setDeadThreshold(int ms)
 
 void CHeartBeat::check()
 {
-    // Whatever arrived before the oldest undelivered frame has been seen.
-    qint64 seenUntil = uplinkClockMs();
-    if (m_link != nullptr) {
-        const qint64 undelivered = m_link->oldestUndeliveredMs();
-        if (undelivered >= 0)
-            seenUntil = qMin(seenUntil, undelivered);
-    }
-    if (seenUntil - m_lastAnswerMs >= m_deadThresholdMs) {
+    if (m_link != nullptr)
+        m_lastAnswerMs = qMax(m_lastAnswerMs, m_link->portThread()->lastWatchedArrivalMs());
+    if (uplinkClockMs() - m_lastAnswerMs >= m_deadThresholdMs) {
         m_logger->log(QStringLiteral("system busy or firmware dead"), LogLevel::Debug);
         stop();
         emit dead();

@@ -15,9 +15,10 @@ class QTimer;
 // Detect" once per interval and declares the dongle dead when no answer with
 // status 0 came for the dead threshold (20 s unless set otherwise).
 //
-// Time is counted from when the reader saw the answer, and only up to the
-// oldest frame the GUI thread has not yet been handed: a window that is busy
-// with a flood of frames does not make a dongle that answers look dead.
+// Time is counted from when the reader saw the last good answer come off the
+// port, whether or not the window got to handle it: a window that is busy
+// with a flood of frames, or drops some of them, does not make a dongle that
+// answers look dead.
 class CHeartBeat : public QObject
 {
     Q_OBJECT

@@ -171,6 +171,8 @@ void SerialPortThread::handOver()
     {
         QMutexLocker locker(&m_queueMutex);
         for (UplinkFrame &frame : m_cut) {
+            if (!m_watched.isEmpty() && frame.frame == m_watched)
+                m_watchedArrivalMs = frame.arrivalMs;
             m_pendingBytes += costOf(frame);
             m_pending.push_back(std::move(frame));
         }
@@ -236,4 +238,17 @@ qint64 SerialPortThread::oldestUndeliveredMs() const
 {
     QMutexLocker locker(&m_queueMutex);
     return m_pending.empty() ? -1 : m_pending.front().arrivalMs;
+}
+
+void SerialPortThread::watchArrivals(const QByteArray &frame)
+{
+    QMutexLocker locker(&m_queueMutex);
+    m_watched = frame;
+    m_watchedArrivalMs = -1;
+}
+
+qint64 SerialPortThread::lastWatchedArrivalMs() const
+{
+    QMutexLocker locker(&m_queueMutex);
+    return m_watchedArrivalMs;
 }

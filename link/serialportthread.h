@@ -90,6 +90,11 @@ public:
     void clearReadyNotice();
     // Arrival of the oldest frame not yet taken, or -1.
     qint64 oldestUndeliveredMs() const;
+    // Notes when a frame equal to this one last came off the port, whether or
+    // not the GUI thread gets to handle it (a backlog drop, a busy window).
+    void watchArrivals(const QByteArray &frame);
+    // Arrival of the last watched frame, or -1.
+    qint64 lastWatchedArrivalMs() const;
 
 protected:
     void run() override;
@@ -132,4 +137,6 @@ private:
     bool m_readyAnnounced = false;
     qint64 m_backlogBytes = DefaultBacklogBytes;
     qint64 m_backlogMs = DefaultBacklogMs;
+    QByteArray m_watched;
+    qint64 m_watchedArrivalMs = -1;
 };

@@ -38,6 +38,8 @@ private slots:
     void messageLabelSelectable();
     void answererReadsMessageAndTitle();
     void answererReportsMissingModal();
+    void oneNoticeBoxPerParentAndTitle_data();
+    void oneNoticeBoxPerParentAndTitle();
 
     void flatDialogFrame();
     void onlyFlatDialogsLeaveTheirMarginUnpainted_data();
@@ -161,6 +163,55 @@ void TestFlatWidgets::answererReportsMissingModal()
     answerer.click("m_pbOk");
     QVERIFY(!answerer.waitUntilAnswered(2000) || !answerer.failures().isEmpty());
     QCOMPARE(answerer.failures().size(), 1);
+}
+
+void TestFlatWidgets::oneNoticeBoxPerParentAndTitle_data()
+{
+    QTest::addColumn<int>("repeats");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("alone") << 0 << QString();
+    QTest::newRow("once more") << 1 << QStringLiteral("\n\nCame once more while this box was open.");
+    QTest::newRow("three more") << 3 << QStringLiteral("\n\nCame 3 more times while this box was open.");
+}
+
+void TestFlatWidgets::oneNoticeBoxPerParentAndTitle()
+{
+    QFETCH(int, repeats);
+    QFETCH(QString, told);
+    QWidget page;
+    QWidget otherPage;
+    page.show();
+    otherPage.show();
+    auto shown = [](QWidget *parent) { return parent->findChildren<CFlatMessage *>().size(); };
+
+    CFlatMessage::notify(&page, QStringLiteral("ATTENTION"), QStringLiteral("first"));
+    for (int i = 1; i <= repeats; ++i)
+        CFlatMessage::notify(&page, QStringLiteral("ATTENTION"), QStringLiteral("latest"));
+    // Another title, and another page, have boxes of their own.
+    CFlatMessage::notify(&page, QStringLiteral("ERROR"), QStringLiteral("other"));
+    CFlatMessage::notify(&otherPage, QStringLiteral("ATTENTION"), QStringLiteral("other page"));
+    QCOMPARE(shown(&page), 2);
+    QCOMPARE(shown(&otherPage), 1);
+
+    CFlatMessage *box = nullptr;
+    for (CFlatMessage *candidate : page.findChildren<CFlatMessage *>()) {
+        if (ModalAnswerer::describe(candidate).title == QLatin1String("ATTENTION"))
+            box = candidate;
+    }
+    QVERIFY(box);
+    QVERIFY(box->isVisible());
+    QCOMPARE(ModalAnswerer::describe(box).text, (repeats == 0 ? QStringLiteral("first") : QStringLiteral("latest")) + told);
+
+    // A waiting box of the same title is not opened beside it: the call returns at once.
+    QCOMPARE(CFlatMessage::information(&page, QStringLiteral("ATTENTION"), QStringLiteral("waits")),
+             int(QMessageBox::Ok));
+    QCOMPARE(shown(&page), 2);
+
+    // Once closed, the title opens a new box.
+    box->findChild<QPushButton *>(QStringLiteral("m_pbOk"))->click();
+    QTRY_COMPARE(shown(&page), 1);
+    CFlatMessage::notify(&page, QStringLiteral("ATTENTION"), QStringLiteral("again"));
+    QCOMPARE(shown(&page), 2);
 }
 
 void TestFlatWidgets::flatDialogFrame()

@@ -4,6 +4,7 @@
 #include "framebuilder.h"
 #include "logmanager.h"
 #include "recordedlog.h"
+#include "serialportthread.h"
 #include "simbehaviour_link.h"
 #include "simulateddongle.h"
 
@@ -13,6 +14,9 @@
 #include <QtTest>
 
 #include <memory>
+#include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -224,6 +228,44 @@ private slots:
         QTest::qWait(IntervalMs * 3);
         QCOMPARE(m_dongle->receivedCount(), 0);
         QCOMPARE(dead.count(), 0);
+    }
+
+    // The answers came, but the window was stuck and dropped them as stale:
+    // the dongle is judged by when they came off the port.
+    void answersDroppedByABusyWindowStillCount()
+    {
+        constexpr int Threshold = 3000;
+        m_link->portThread()->setBacklogLimits(SerialPortThread::DefaultBacklogBytes, 300);
+        CHeartBeat heartBeat(m_link.get(), m_manager, IntervalMs, nullptr, Threshold);
+        QSignalSpy dead(&heartBeat, &CHeartBeat::dead);
+        heartBeat.start();
+        QVERIFY(m_dongle->waitForFrames(2));
+
+        // From here the dongle answers only from its own thread, for 2.9 s of
+        // the 4 s that the window sleeps: every answer is stale by then.
+        LinkBehaviour::setHeartbeatAnswer(*m_dongle, -1);
+        const QByteArray answer = FrameBuilder::withChecksum(QByteArray::fromHex("bb0184010000"));
+        const int master = m_dongle->masterFd();
+        std::thread dongle([master, answer] {
+            for (int i = 0; i < 30; ++i) {
+                if (::write(master, answer.constData(), size_t(answer.size())) != answer.size())
+                    return;
+                QThread::msleep(IntervalMs);
+            }
+        });
+        QElapsedTimer sinceLastAnswer;
+        QThread::msleep(2900);
+        sinceLastAnswer.start();
+        QThread::msleep(1100);
+        dongle.join();
+
+        // Judged by what the window handled, the dongle fell silent 4 s ago.
+        QVERIFY(!dead.wait(600));
+        // The answers were indeed never handled.
+        QVERIFY(m_recorder->countStartingWith(QStringLiteral("The program fell behind the dongle and dropped")) >= 1);
+        // Silent from now on, it dies a threshold after its last answer came.
+        QVERIFY(dead.wait(Threshold * 3));
+        QVERIFY2(sinceLastAnswer.elapsed() >= Threshold - 200, qPrintable(QString::number(sinceLastAnswer.elapsed())));
     }
 
     void closedPortLogsEachFailedSend()

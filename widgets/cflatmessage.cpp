@@ -1,5 +1,7 @@
 #include "cflatmessage.h"
 
+#include "dialogofakind.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -39,18 +41,61 @@ CFlatMessage::CFlatMessage(QWidget *parent)
     connect(m_pbNo, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-int CFlatMessage::information(QWidget *parent, const QString &title, const QString &text)
+namespace {
+QString noticeKind(const QString &title)
 {
-    // The parent may die inside the nested event loop and take the box with it.
-    QPointer<CFlatMessage> box = new CFlatMessage(parent);
+    return QStringLiteral("notice:") + title;
+}
+} // namespace
+
+void CFlatMessage::showText(const QString &text)
+{
+    if (m_repeats == 0) {
+        m_lbMessage->setText(text);
+        return;
+    }
+    const QString again = m_repeats == 1 ? QStringLiteral("Came once more while this box was open.")
+                                         : QStringLiteral("Came %1 more times while this box was open.").arg(m_repeats);
+    m_lbMessage->setText(text + QStringLiteral("\n\n") + again);
+}
+
+// Null when a box of the title is open already; the text went into it.
+CFlatMessage *CFlatMessage::openNotice(QWidget *parent, const QString &title, const QString &text)
+{
+    const QString kind = noticeKind(title);
+    if (auto *open = qobject_cast<CFlatMessage *>(DialogOfAKind::find(parent, kind))) {
+        ++open->m_repeats;
+        open->showText(text);
+        return nullptr;
+    }
+    auto *box = new CFlatMessage(parent);
     box->setTitle(title);
-    box->m_lbMessage->setText(text);
+    box->showText(text);
     box->m_lbMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
     box->m_pbNo->hide();
     box->m_pbYes->hide();
+    DialogOfAKind::hold(parent, kind, box);
+    return box;
+}
+
+int CFlatMessage::information(QWidget *parent, const QString &title, const QString &text)
+{
+    // The parent may die inside the nested event loop and take the box with it.
+    QPointer<CFlatMessage> box = openNotice(parent, title, text);
+    if (!box)
+        return QMessageBox::Ok;
     box->exec();
     delete box;
     return QMessageBox::Ok;
+}
+
+void CFlatMessage::notify(QWidget *parent, const QString &title, const QString &text)
+{
+    CFlatMessage *box = openNotice(parent, title, text);
+    if (!box)
+        return;
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 int CFlatMessage::question(QWidget *parent, const QString &title, const QString &text)
@@ -59,9 +104,11 @@ int CFlatMessage::question(QWidget *parent, const QString &title, const QString 
     return ask(parent, title, text) == QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::No;
 }
 
-int CFlatMessage::ask(QWidget *parent, const QString &title, const QString &text)
+int CFlatMessage::ask(QWidget *parent, const QString &title, const QString &text, const QString &kind)
 {
     QPointer<CFlatMessage> box = new CFlatMessage(parent);
+    if (!kind.isEmpty())
+        DialogOfAKind::hold(parent, kind, box);
     box->setTitle(title);
     box->m_lbMessage->setText(text);
     box->m_pbOk->hide();
