@@ -140,19 +140,28 @@ private slots:
         QCOMPARE(slaveTabs(), 0);
     }
 
-    void overlappingRequestsEachGetTheirPage()
+    void anOverlappingRequestIsRefusedWhileTheFirstWaits()
     {
+        // A second request while the first one's dialog waits is refused at once,
+        // without a dialog of its own; once the first is answered, a new request
+        // gets its page again.
         ModalAnswerer answerer;
-        // The second request's dialog opens on top of the first: answered first.
-        answerer.answerWith([this](QWidget *first) {
+        bool refusedWhileOpen = false;
+        answerer.answerWith([this, &refusedWhileOpen](QWidget *first) {
             m_iso->requestCis(0, 0x41, 1, 2);
-            QTimer::singleShot(0, first, [first] {
-                first->findChild<QPushButton *>("pushButton_accept")->click();
-            });
+            refusedWhileOpen = waitForSent("06@06");
+            first->findChild<QPushButton *>("pushButton_accept")->click();
         });
-        answerer.click("pushButton_accept");
         m_iso->requestCis(0, 0x40, 1, 1);
         QVERIFY(answerer.waitUntilAnswered());
+        QVERIFY(refusedWhileOpen);
+        QCOMPARE(FrameBuilder::payloadOf(framesOf("06@06").first()), QByteArray::fromHex("4100"));
+        QTRY_COMPARE_WITH_TIMEOUT(slaveTabs(), 1, 5000);
+
+        ModalAnswerer accept;
+        accept.click("pushButton_accept");
+        m_iso->requestCis(0, 0x41, 1, 2);
+        QVERIFY(accept.waitUntilAnswered());
         QTRY_COMPARE_WITH_TIMEOUT(slaveTabs(), 2, 5000);
         QList<quint64> handles;
         for (int i = 0; i < tabs()->count(); ++i) {
