@@ -802,8 +802,21 @@ void TestL2capPage::aDataFileThatFailsIsToldOnce()
     QLabel *savedLabel = child<QLabel>(sdu, "labelSaved");
     QVERIFY(savedLabel);
     QCOMPARE(savedLabel->text(), QString::number(saved));
-    if (fullDisk)
-        QCOMPARE(QFileInfo(path).size(), saved);
+    if (!fullDisk)
+        return;
+    QCOMPARE(QFileInfo(path).size(), saved);
+
+    // With room again, receive "Clear" starts a new file; the cut one is kept beside it.
+    child<QPushButton>(sdu, "pushButtonRXClear")->click();
+    QCOMPARE(savedLabel->text(), QStringLiteral("0"));
+    const QByteArray next = randomBytes(200);
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, next));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == sdus + 1; }));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), next);
+    QCOMPARE(savedLabel->text(), QStringLiteral("200"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
 }
 
 void TestL2capPage::saveOverAnExistingFile_data()
