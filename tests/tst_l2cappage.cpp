@@ -755,7 +755,8 @@ void TestL2capPage::aDataFileThatFailsIsToldOnce()
     QFETCH(qint64, saved);
     L2capRig rig;
     QVERIFY(rig.open());
-    const QString folder = CSduWidget::receiveFolderFor(Platform::dataFolder(), rig.dongleName, 0, QStringLiteral("64"));
+    const QString folder =
+        CSduWidget::receiveFolderFor(Platform::dataFolder(), rig.dongleName, 0, QStringLiteral("64"));
     if (!fullDisk) {
         // A file where the channel's folder belongs: no folder, no data file.
         QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));

@@ -40,7 +40,8 @@ bool copy(const QString &source, const QString &target, QString *error)
     };
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.isFile())
-        return fail(QCoreApplication::translate("SaveFileWriter", "%1 does not exist").arg(QDir::toNativeSeparators(source)));
+        return fail(QCoreApplication::translate("SaveFileWriter", "%1 does not exist")
+                        .arg(QDir::toNativeSeparators(source)));
     // Written over itself, a file still open for writing would lose what
     // comes after.
     const QFileInfo targetInfo(target);
