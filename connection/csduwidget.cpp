@@ -9,6 +9,7 @@
 #include "filechooser.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "savefilewriter.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -83,11 +84,15 @@ void CSduWidget::createReceiveFile(quint8 condix, const QString &key, quint16 pe
     m_receiveFolder = receiveFolderFor(Platform::dataFolder(), m_dongleName ? *m_dongleName : QString(), condix,
                                        key);
     QDir().mkpath(m_receiveFolder);
-    if (openReceiveFile(QDir::toNativeSeparators(m_receiveFolder + QStringLiteral("/data.txt"))) != 0)
-        log(QStringLiteral("There is wrong in create received SDU data file."), LogLevel::Error);
+    const QString path = QDir::toNativeSeparators(m_receiveFolder + QStringLiteral("/data.txt"));
+    QString error;
+    if (openReceiveFile(path, &error) != 0)
+        receiveFileFailed(QStringLiteral("There is wrong in create received SDU data file."),
+                          QStringLiteral("Received SDU data of channel %1 cannot be written to %2: %3")
+                              .arg(m_localCid, path, error));
 }
 
-int CSduWidget::openReceiveFile(const QString &path)
+int CSduWidget::openReceiveFile(const QString &path, QString *error)
 {
     if (path.isEmpty())
         return -1;
@@ -96,9 +101,45 @@ int CSduWidget::openReceiveFile(const QString &path)
     // cannot be moved aside is written on at its end.
     const bool kept = keepReceivedData(path);
     m_receiveFile.setFileName(path);
-    if (!m_receiveFile.open(QIODevice::WriteOnly | (kept ? QIODevice::Truncate : QIODevice::Append)))
+    // Unbuffered, so a full disk fails the write of the SDU it cuts short.
+    if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered
+                            | (kept ? QIODevice::Truncate : QIODevice::Append))) {
+        if (error)
+            *error = m_receiveFile.errorString();
         return -1;
+    }
+    m_receiveFileEnded = false;
     return 0;
+}
+
+void CSduWidget::receiveFileFailed(const QString &logLine, const QString &text)
+{
+    m_receiveFile.close();
+    m_receiveFileEnded = true;
+    log(logLine, LogLevel::Error);
+    CFlatMessage::notify(this, QStringLiteral("ERROR"), text);
+}
+
+void CSduWidget::writeReceived(const QByteArray &data)
+{
+    if (m_receiveFileEnded || !m_receiveFile.isOpen())
+        return;
+    qint64 written = 0;
+    const bool ok = SaveFileWriter::write(m_receiveFile, data, &written);
+    m_savedBytes += quint64(written);
+    showSavedBytes();
+    if (ok)
+        return;
+    // Every later SDU would fail alike: the file ends here, said once.
+    const QString text = QStringLiteral("Received SDU data of channel %1 are no longer written to %2: %3")
+                             .arg(m_localCid, QDir::toNativeSeparators(m_receiveFile.fileName()),
+                                  m_receiveFile.errorString());
+    receiveFileFailed(text, text);
+}
+
+void CSduWidget::showSavedBytes()
+{
+    ui->labelSaved->setText(QString::number(m_savedBytes));
 }
 
 bool CSduWidget::keepReceivedData(const QString &path)
@@ -355,10 +396,7 @@ void CSduWidget::on_receiveSDU(QString localId, QString remainCredits, QString c
         m_receiveTail.remove(0, m_receiveTail.size() - ReceiveViewBytes);
     ui->textEditRX->setPlainText(colonHex(m_receiveTail));
 
-    if (m_receiveFile.isOpen()) {
-        m_receiveFile.write(rxData);
-        m_receiveFile.flush();
-    }
+    writeReceived(rxData);
 
     m_consumedCredits = consumedCredits;
     if (ui->radioButtonMan->isChecked()) {
@@ -447,21 +485,37 @@ void CSduWidget::on_pushButtonRXClear_clicked()
     m_receivedCredits = 0;
     ui->labelCredits->setText(QStringLiteral("0"));
     ui->labelDataLength->setText(QStringLiteral("0"));
-    // The file starts again; what it held is kept beside it.
-    if (m_receiveFile.isOpen() && openReceiveFile(m_receiveFile.fileName()) != 0)
-        log(QStringLiteral("There is wrong in create received SDU data file."), LogLevel::Error);
+    m_savedBytes = 0;
+    showSavedBytes();
+    // The file starts again, also after it failed; what it held is kept beside it.
+    const QString path = m_receiveFile.fileName();
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (openReceiveFile(path, &error) != 0)
+        receiveFileFailed(QStringLiteral("There is wrong in create received SDU data file."),
+                          QStringLiteral("Received SDU data of channel %1 cannot be written to %2: %3")
+                              .arg(m_localCid, path, error));
 }
 
 void CSduWidget::on_pushButtonSave_clicked()
 {
+    // The file dialog runs an event loop in which the channel may close.
+    const QPointer<CSduWidget> alive(this);
     const QString target = chooseSaveFileName(this, tr("save File..."), QStringLiteral("save.bin"), QString());
-    if (target.isEmpty())
+    if (!alive || target.isEmpty())
         return;
-    if (!copyFileToPath(m_receiveFile.fileName(), target))
+    QString error;
+    if (!copyFileToPath(m_receiveFile.fileName(), target, &error)) {
         log(QStringLiteral("save fail!"), LogLevel::Debug);
+        CFlatMessage::information(this, QStringLiteral("ERROR"),
+                                  tr("The received data could not be saved as %1: %2.\nA file that was there is "
+                                     "left as it was.")
+                                      .arg(QDir::toNativeSeparators(target), error));
+    }
 }
 
-bool CSduWidget::copyFileToPath(const QString &source, const QString &target)
+bool CSduWidget::copyFileToPath(const QString &source, const QString &target, QString *error)
 {
     QString from = source;
     QString to = target;
@@ -469,9 +523,11 @@ bool CSduWidget::copyFileToPath(const QString &source, const QString &target)
     to.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (from == to)
         return true;
-    if (from.isEmpty() || !QFileInfo::exists(from))
+    if (from.isEmpty()) {
+        if (error)
+            *error = tr("no channel has received data");
         return false;
-    if (QFileInfo::exists(to))
-        QFile::remove(to);
-    return QFile::copy(from, to);
+    }
+    // Through a QSaveFile: a copy that fails leaves the old target whole.
+    return SaveFileWriter::copy(from, to, error);
 }

@@ -88,8 +88,14 @@ private:
     bool keepReceivedData(const QString &path);
     QByteArray readChunk();
     bool sendCredits();
-    int openReceiveFile(const QString &path);
-    static bool copyFileToPath(const QString &source, const QString &target);
+    // Opens the data file; -1 with the reason in `error` when it cannot be.
+    int openReceiveFile(const QString &path, QString *error = nullptr);
+    // Appends to the data file and counts what reached it.
+    void writeReceived(const QByteArray &data);
+    // Nothing more goes to the data file: said once, in the log and a box.
+    void receiveFileFailed(const QString &logLine, const QString &text);
+    void showSavedBytes();
+    static bool copyFileToPath(const QString &source, const QString &target, QString *error);
     void setSendButtonsEnabled(bool enabled);
     // Limits the credit setting to min..max and shows `shown`.
     void limitCreditSetting(const QString &min, const QString &max, const QString &shown);
@@ -111,6 +117,9 @@ private:
     QString m_sendFilePath;
     QFile m_sendFile;
     QFile m_receiveFile;
+    // Set when the data file failed; later SDUs are only shown and counted.
+    bool m_receiveFileEnded = false;
+    quint64 m_savedBytes = 0;
     QString m_receiveFolder;
     quint64 m_sentBytes = 0;
     quint32 m_receivedBytes = 0;

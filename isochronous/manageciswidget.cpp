@@ -15,13 +15,13 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "receivedatatablemodel.h"
+#include "savefilewriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QPointer>
-#include <QSaveFile>
 #include <QTimer>
 
 manageCISWidget::manageCISWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings,
@@ -301,25 +301,35 @@ QString manageCISWidget::receiveFilePath() const
                                     + Platform::safeFolderName(m_handle) + QStringLiteral("/data.txt"));
 }
 
-int manageCISWidget::openReceiveFile(const QString &fileName)
+int manageCISWidget::openReceiveFile(const QString &fileName, QString *error)
 {
     m_receiveFile.close();
     if (fileName.isEmpty())
         return -1;
     // The data of an earlier stream of this handle stays beside the new file.
-    QString error;
-    if (!keepEarlierFile(fileName, &error)) {
-        // It would fail alike for every SDU: no file for this panel, said once.
-        m_receiveFileEnded = true;
-        log(QStringLiteral("The earlier received ISO data file %1 cannot be kept: %2")
-                .arg(QDir::toNativeSeparators(fileName), error),
-            LogLevel::Error);
+    QString why;
+    if (!keepEarlierFile(fileName, &why)) {
+        if (error)
+            *error = QStringLiteral("the earlier file cannot be moved aside: %1").arg(why);
         return -1;
     }
     m_receiveFile.setFileName(fileName);
-    if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Unbuffered, so a full disk fails the write of the record it cuts short.
+    if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        if (error)
+            *error = m_receiveFile.errorString();
         return -1;
+    }
     return 0;
+}
+
+void manageCISWidget::receiveFileFailed(const QString &logLine, const QString &text)
+{
+    // It would fail alike for every later SDU: no more file for this panel, said once.
+    m_receiveFile.close();
+    m_receiveFileEnded = true;
+    log(logLine, LogLevel::Error);
+    showError(text);
 }
 
 void manageCISWidget::onReceiveIsoData(QMap<QString, QByteArray> fields)
@@ -336,24 +346,25 @@ void manageCISWidget::onReceiveIsoData(QMap<QString, QByteArray> fields)
     if (!m_receiveFile.isOpen() || !QFileInfo::exists(m_receiveFile.fileName())) {
         const QString path = receiveFilePath();
         QDir().mkpath(QFileInfo(path).absolutePath());
-        if (openReceiveFile(path) != 0) {
-            log(QStringLiteral("There is wrong in create received ISO data file."), LogLevel::Error);
+        QString error;
+        if (openReceiveFile(path, &error) != 0) {
+            // The SDU is still shown; the file is what failed.
+            m_receiveModel->appendRow(fields, MaxRows);
+            receiveFileFailed(QStringLiteral("There is wrong in create received ISO data file."),
+                              QStringLiteral("Received ISO data of handle %1 cannot be written to %2: %3")
+                                  .arg(m_handle, path, error));
             return;
         }
     }
     const QByteArray record = IsoDataCodec::receiveRecord(fields, m_receiveLayout);
-    const bool written = m_receiveFile.write(record) == record.size() && m_receiveFile.flush();
+    const bool written = SaveFileWriter::write(m_receiveFile, record);
     m_receiveModel->appendRow(fields, MaxRows);
     if (written)
         return;
-    // A full disk fails every later record too: the file ends here, said once.
     const QString text = QStringLiteral("Received ISO data of handle %1 are no longer written to %2: %3")
                              .arg(m_handle, QDir::toNativeSeparators(m_receiveFile.fileName()),
                                   m_receiveFile.errorString());
-    m_receiveFile.close();
-    m_receiveFileEnded = true;
-    log(text, LogLevel::Error);
-    showError(text);
+    receiveFileFailed(text, text);
 }
 
 void manageCISWidget::on_pushButton_save_clicked()
@@ -372,19 +383,13 @@ void manageCISWidget::on_pushButton_save_clicked()
     if (QFileInfo(source).absoluteFilePath() == QFileInfo(destination).absoluteFilePath())
         return;
     // The file dialog asked before an existing file is chosen, so it is
-    // replaced; QSaveFile leaves it as it was when the copy fails.
-    QFile input(source);
-    QSaveFile output(destination);
-    bool ok = input.open(QIODevice::ReadOnly) && output.open(QIODevice::WriteOnly);
-    while (ok && !input.atEnd()) {
-        const QByteArray chunk = input.read(64 * 1024);
-        ok = !chunk.isEmpty() && output.write(chunk) == chunk.size();
-    }
-    ok = ok && output.commit();
-    if (!ok) {
+    // replaced; a copy that fails leaves it as it was.
+    QString error;
+    if (!SaveFileWriter::copy(source, destination, &error)) {
         if (m_logger)
             m_logger->log(QStringLiteral("Copy Save File Error!"), LogLevel::Error);
-        showError(QStringLiteral("Copy Save File Error!"));
+        showError(QStringLiteral("Copy Save File Error!\n%1: %2.\nA file that was there is left as it was.")
+                      .arg(QDir::toNativeSeparators(destination), error));
     }
 }
 

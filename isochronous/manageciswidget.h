@@ -74,7 +74,10 @@ private:
     // Sends once or starts a repeat; false when a repeat is already running.
     bool sendOrRepeat(const QMap<QString, QVariant> &fields);
     bool resultForThisHandle(const QMap<QString, QByteArray> &fields, const QString &wrongHandleText);
-    int openReceiveFile(const QString &fileName);
+    // -1 with the reason in `error` when the file cannot be opened.
+    int openReceiveFile(const QString &fileName, QString *error = nullptr);
+    // Nothing more goes to the receive file: said once, in the log and a box.
+    void receiveFileFailed(const QString &logLine, const QString &text);
     void showError(const QString &text);
     QString fileDialogStart() const;
 

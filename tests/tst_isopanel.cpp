@@ -6,6 +6,7 @@
 #include "cvalidatetextedit.h"
 #include "datafolder.h"
 #include "filechooser.h"
+#include "filesizelimit.h"
 #include "framebuilder.h"
 #include "isodatacodec.h"
 #include "linkrig.h"
@@ -22,8 +23,11 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -547,28 +551,61 @@ private slots:
         QDir(Platform::dataFolder() + QLatin1Char('/') + dongle).removeRecursively();
     }
 
-    void aFailedWriteEndsTheReceiveFileOnce()
+    void aFailedReceiveFileIsToldOnce_data()
     {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("full disk") << QStringLiteral("/dev/full")
+                                   << QStringLiteral("Received ISO data of handle 96 are no longer written to ");
+        QTest::newRow("disk fills within a record")
+            << QStringLiteral("limit") << QStringLiteral("Received ISO data of handle 96 are no longer written to ");
+        QTest::newRow("folder cannot be made")
+            << QStringLiteral("folder") << QStringLiteral("Received ISO data of handle 96 cannot be written to ");
+    }
+    void aFailedReceiveFileIsToldOnce()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, told);
         PanelRig r;
         const QString path = r.panel->receiveFilePath();
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        QFile::remove(path);
-        // A full disk.
-        QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+        const QString folder = QFileInfo(path).absolutePath();
+        const QMap<QString, QByteArray> first = receiveFields(96, 1, 1, 0, QByteArray::fromHex("01"));
+        std::unique_ptr<FileSizeLimit> limit;
+        if (fault == QLatin1String("/dev/full")) {
+            QVERIFY(QDir().mkpath(folder));
+            QFile::remove(path);
+            QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+        } else if (fault == QLatin1String("folder")) {
+            // A file where the handle's folder belongs.
+            QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
+            QFile blocker(folder);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else {
+            // Room for the first record and a few bytes of the next.
+            r.panel->onReceiveIsoData(first);
+            limit = std::make_unique<FileSizeLimit>(
+                quint64(IsoDataCodec::receiveRecord(first, receiveLayout()).size()) + 10);
+            QVERIFY(limit->isSet());
+        }
+        const int linesBefore = r.rig.recorder->lines().size();
+        const int rowsBefore = r.panel->receiveModel()->rowCount();
         ModalAnswerer answerer;
         answerer.click("m_pbOk");
-        r.panel->onReceiveIsoData(receiveFields(96, 1, 1, 0, QByteArray::fromHex("01")));
+        r.panel->onReceiveIsoData(receiveFields(96, 2, 2, 0, QByteArray::fromHex("02")));
         QVERIFY(answerer.waitUntilAnswered(2000));
-        QVERIFY(answerer.seen().first().text.startsWith("Received ISO data of handle 96 are no longer written to "));
+        limit.reset();
+        const QString text = answerer.seen().first().text;
+        QVERIFY2(text.startsWith(told + path + QStringLiteral(": ")), qPrintable(text));
+        QVERIFY2(text.size() > told.size() + path.size() + 2, qPrintable(text)); // the reason
         const int linesAfterFirst = r.rig.recorder->lines().size();
-        QCOMPARE(errorLinesSince(*r.rig.recorder, 0), 1);
+        QCOMPARE(errorLinesSince(*r.rig.recorder, linesBefore), 1);
         // Later SDUs are still shown, without another line or box.
         ModalAnswerer none;
-        r.panel->onReceiveIsoData(receiveFields(96, 2, 2, 0, QByteArray::fromHex("02")));
+        r.panel->onReceiveIsoData(receiveFields(96, 3, 3, 0, QByteArray::fromHex("03")));
         QTest::qWait(50);
         QVERIFY(none.seen().isEmpty());
         QCOMPARE(r.rig.recorder->lines().size(), linesAfterFirst);
-        QCOMPARE(r.panel->receiveModel()->rowCount(), 2);
+        QCOMPARE(r.panel->receiveModel()->rowCount(), rowsBefore + 2);
     }
 
     void twoDonglesNeverShareAReceiveFile()
@@ -584,34 +621,59 @@ private slots:
     {
         QTest::addColumn<bool>("existing");
         QTest::addColumn<bool>("writable");
-        QTest::newRow("new file") << false << true;
-        QTest::newRow("over an existing file") << true << true;
-        QTest::newRow("folder not writable") << false << false;
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("new file") << false << true << false;
+        QTest::newRow("over an existing file") << true << true << false;
+        QTest::newRow("folder not writable") << false << false << false;
+        QTest::newRow("over an existing file on a full disk") << true << true << true;
     }
     void saveCopiesTheReceiveFile()
     {
         QFETCH(bool, existing);
         QFETCH(bool, writable);
+        QFETCH(bool, fullDisk);
         QTemporaryDir folder;
         const QString target = writable ? folder.filePath("copy.txt") : folder.filePath("missing/folder/copy.txt");
+        const QByteArray old("an older and much longer text than the copy");
         if (existing) {
-            QFile old(target);
-            QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("an older and much longer text than the copy");
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(old);
         }
         PanelRig r;
         r.panel->onReceiveIsoData(receiveFields(96, 5, 6, 0, QByteArray::fromHex("abcd")));
         setFileChooser([target](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) {
             return target;
         });
+        // The record is longer than the disk has room for.
+        std::unique_ptr<FileSizeLimit> limit;
+        if (fullDisk) {
+            limit = std::make_unique<FileSizeLimit>(old.size() + 4);
+            QVERIFY(limit->isSet());
+        }
         ModalAnswerer answerer;
-        if (!writable)
-            answerer.click("m_pbOk");
+        QString told;
+        const bool fails = fullDisk || !writable;
+        if (fails) {
+            answerer.answerWith([&told, &limit](QWidget *box) {
+                limit.reset();
+                told = ModalAnswerer::describe(box).text;
+                box->findChild<QPushButton *>(QStringLiteral("m_pbOk"))->click();
+            });
+        }
         r.panel->on_pushButton_save_clicked();
-        if (!writable) {
+        if (fails) {
             QVERIFY(answerer.waitUntilAnswered());
-            QCOMPARE(answerer.seen().first().text, QStringLiteral("Copy Save File Error!"));
+            QVERIFY2(told.startsWith(QStringLiteral("Copy Save File Error!\n") + target + QStringLiteral(": ")),
+                     qPrintable(told));
             QCOMPARE(r.rig.recorder->count("Copy Save File Error!"), 1);
+            if (existing) {
+                QFile kept(target);
+                QVERIFY(kept.open(QIODevice::ReadOnly));
+                QCOMPARE(kept.readAll(), old);
+                QVERIFY(told.contains(QStringLiteral("left as it was")));
+            }
+            QCOMPARE(QDir(folder.path()).entryList(QDir::Files), existing ? QStringList{"copy.txt"} : QStringList());
             return;
         }
         QFile source(r.panel->receiveFilePath());

@@ -2,9 +2,11 @@
 #include "csduwidget.h"
 #include "datafolder.h"
 #include "filechooser.h"
+#include "filesizelimit.h"
 #include "framebuilder.h"
 #include "l2caprig.h"
 #include "modalanswerer.h"
+#include "logger.h"
 #include "recordinglogger.h"
 #include "simbehaviour_l2cap.h"
 
@@ -23,6 +25,8 @@
 #include <QTextEdit>
 #include <QTreeView>
 #include <QtTest/QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -80,6 +84,10 @@ private slots:
     void failedCreditResultAllowsTheNextAutomaticReturn();
     void refusedCreditReturnAllowsTheNextAutomaticReturn();
     void receivedDataIsNeverWiped();
+    void aDataFileThatFailsIsToldOnce_data();
+    void aDataFileThatFailsIsToldOnce();
+    void saveOverAnExistingFile_data();
+    void saveOverAnExistingFile();
     void framesOfOtherConnectionsAndClosedChannelsAreIgnored();
     void statusesAreTakenOnlyAsOftenAsSent();
     void disconnectingShowsTheNextChannelOrThePlaceholder();
@@ -728,6 +736,149 @@ void TestL2capPage::receivedDataIsNeverWiped()
     }
     std::sort(kept.begin(), kept.end());
     QCOMPARE(kept, (QList<QByteArray>{"abc", "de", "earlier run"}));
+}
+
+void TestL2capPage::aDataFileThatFailsIsToldOnce_data()
+{
+    QTest::addColumn<bool>("fullDisk");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<qint64>("saved");
+    // 20 SDUs fit, the 21st only in part.
+    QTest::newRow("full disk") << true << QStringLiteral("are no longer written to") << qint64(4096);
+    QTest::newRow("folder cannot be made") << false << QStringLiteral("cannot be written to") << qint64(0);
+}
+
+void TestL2capPage::aDataFileThatFailsIsToldOnce()
+{
+    QFETCH(bool, fullDisk);
+    QFETCH(QString, told);
+    QFETCH(qint64, saved);
+    L2capRig rig;
+    QVERIFY(rig.open());
+    const QString folder =
+        CSduWidget::receiveFolderFor(Platform::dataFolder(), rig.dongleName, 0, QStringLiteral("64"));
+    if (!fullDisk) {
+        // A file where the channel's folder belongs: no folder, no data file.
+        QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    const int linesBefore = rig.rig.recorder->lines().size();
+    // Local MTU 600, MPS 100, 255 credits: no credit return gets in the way.
+    QVERIFY(rig.createChannel(64, 600, 100, 255));
+    // The box does not wait for an answer: it may already be open.
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    CSduWidget *sdu = rig.sdu(64);
+    QSignalSpy received(rig.page.get(), &CL2capWidget::receiveSDU);
+    std::unique_ptr<FileSizeLimit> limit;
+    if (fullDisk) {
+        limit = std::make_unique<FileSizeLimit>(4096);
+        QVERIFY(limit->isSet());
+    }
+    const int sdus = 25;
+    for (int i = 0; i < sdus; ++i)
+        QVERIFY(rig.l2cap->peerSendsSdu(0, 64, randomBytes(200)));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == sdus; }, 20000));
+    QVERIFY(answerer.waitUntilAnswered(5000));
+    QTest::qWait(50);
+    limit.reset();
+
+    // One box and one ERROR line for the whole run, naming the file and why.
+    QCOMPARE(answerer.seen().size(), 1);
+    const QString text = answerer.seen().first().text;
+    const QString path = QDir::toNativeSeparators(folder + QStringLiteral("/data.txt"));
+    QVERIFY2(text.startsWith(QStringLiteral("Received SDU data of channel 64 ") + told + QLatin1Char(' ') + path
+                             + QStringLiteral(": ")),
+             qPrintable(text));
+    QVERIFY2(text.size() > text.indexOf(path) + path.size() + 2, qPrintable(text)); // the reason
+    int errors = 0;
+    const auto lines = rig.rig.recorder->lines();
+    for (int i = linesBefore; i < lines.size(); ++i)
+        errors += lines.at(i).second == LogLevel::Error ? 1 : 0;
+    QCOMPARE(errors, 1);
+
+    // Received and saved tell apart what reached the disk.
+    QCOMPARE(child<QLabel>(sdu, "labelDataLength")->text(), QString::number(sdus * 200));
+    QLabel *savedLabel = child<QLabel>(sdu, "labelSaved");
+    QVERIFY(savedLabel);
+    QCOMPARE(savedLabel->text(), QString::number(saved));
+    if (!fullDisk)
+        return;
+    QCOMPARE(QFileInfo(path).size(), saved);
+
+    // With room again, receive "Clear" starts a new file; the cut one is kept beside it.
+    child<QPushButton>(sdu, "pushButtonRXClear")->click();
+    QCOMPARE(savedLabel->text(), QStringLiteral("0"));
+    const QByteArray next = randomBytes(200);
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, next));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == sdus + 1; }));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), next);
+    QCOMPARE(savedLabel->text(), QStringLiteral("200"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+}
+
+void TestL2capPage::saveOverAnExistingFile_data()
+{
+    QTest::addColumn<bool>("fullDisk");
+    QTest::newRow("room on the disk") << false;
+    QTest::newRow("full disk") << true;
+}
+
+void TestL2capPage::saveOverAnExistingFile()
+{
+    QFETCH(bool, fullDisk);
+    L2capRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.createChannel(64, 600, 100, 255));
+    CSduWidget *sdu = rig.sdu(64);
+    QSignalSpy received(rig.page.get(), &CL2capWidget::receiveSDU);
+    QByteArray all;
+    for (int i = 0; i < 15; ++i) {
+        const QByteArray data = randomBytes(200);
+        all += data;
+        QVERIFY(rig.l2cap->peerSendsSdu(0, 64, data));
+    }
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 15; }));
+
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("kept.bin"));
+    const QByteArray old(8000, 'o');
+    {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(old), qint64(old.size()));
+    }
+    setFileChooser([&](FileChooserMode, QWidget *, const QString &, const QString &, const QString &) { return target; });
+    std::unique_ptr<FileSizeLimit> limit;
+    if (fullDisk) {
+        limit = std::make_unique<FileSizeLimit>(1024);
+        QVERIFY(limit->isSet());
+    }
+    ModalAnswerer answerer;
+    QString told;
+    answerer.answerWith([&told, &limit](QWidget *box) {
+        limit.reset();
+        told = ModalAnswerer::describe(box).text;
+        box->findChild<QPushButton *>(QStringLiteral("m_pbOk"))->click();
+    });
+    child<QPushButton>(sdu, "pushButtonSave")->click();
+    QTest::qWait(50);
+    limit.reset();
+
+    QFile saved(target);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), fullDisk ? old : all);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"kept.bin"});
+    if (!fullDisk) {
+        QVERIFY(answerer.seen().isEmpty());
+        return;
+    }
+    QVERIFY(answerer.allAnswered());
+    QVERIFY2(told.contains(target) && told.contains(QStringLiteral("left as it was")), qPrintable(told));
+    QCOMPARE(rig.rig.recorder->count(QStringLiteral("save fail!")), 1);
 }
 
 void TestL2capPage::framesOfOtherConnectionsAndClosedChannelsAreIgnored()

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
+class QFileDevice;
 class QSaveFile;
 
 // Writing a file the user saves so that a full disk shows as a failure.
@@ -11,10 +13,15 @@ namespace SaveFileWriter {
 
 // Opens for writing without a buffer, so every short write is seen.
 bool open(QSaveFile &file);
-// Writes all bytes; false when the file did not take them all, with the
-// system's reason (such as "No space left on device") in errorString().
-// After a failure the file is not to be committed: dropping it keeps the
+// Writes all bytes to a file opened without a buffer; false when the file
+// did not take them all, with the system's reason (such as "No space left on
+// device") in errorString() and the bytes it did take in `written`.
+// After a failure a QSaveFile is not to be committed: dropping it keeps the
 // old file.
-bool write(QSaveFile &file, const QByteArray &bytes);
+bool write(QFileDevice &file, const QByteArray &bytes, qint64 *written = nullptr);
+// Copies `source` over `target` through a QSaveFile; false with the reason in
+// `error` when it failed, and then a file that was at `target` is left as it
+// was. A target that is the source itself is left alone (true).
+bool copy(const QString &source, const QString &target, QString *error = nullptr);
 
 } // namespace SaveFileWriter
