@@ -7,6 +7,7 @@
 #include "commandnames.h"
 #include "datafolder.h"
 #include "filechooser.h"
+#include "keepearlierfile.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "savefilewriter.h"
@@ -144,24 +145,18 @@ void CSduWidget::showSavedBytes()
 
 bool CSduWidget::keepReceivedData(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || info.size() == 0)
-        return true;
-    const QString stem = info.dir().filePath(info.completeBaseName() + QLatin1Char('-')
-                                             + info.lastModified().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
-    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-    QString target = stem + suffix;
-    for (int n = 2; QFileInfo::exists(target); ++n)
-        target = stem + QLatin1Char('-') + QString::number(n) + suffix;
-    if (!QFile::rename(path, target)) {
+    QString error;
+    QString target;
+    if (!keepEarlierFile(path, &error, &target)) {
         log(QStringLiteral("Channel %1: %2 could not be moved aside; new data is added at its end.")
                 .arg(m_localCid, QDir::toNativeSeparators(path)),
             LogLevel::Error);
         return false;
     }
-    log(QStringLiteral("Channel %1: the data received before is kept in %2.")
-            .arg(m_localCid, QDir::toNativeSeparators(target)),
-        LogLevel::Info);
+    if (!target.isEmpty())
+        log(QStringLiteral("Channel %1: the data received before is kept in %2.")
+                .arg(m_localCid, QDir::toNativeSeparators(target)),
+            LogLevel::Info);
     return true;
 }
 

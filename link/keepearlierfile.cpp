@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-bool keepEarlierFile(const QString &path, QString *error)
+bool keepEarlierFile(const QString &path, QString *error, QString *keptAs)
 {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile() || info.size() == 0)
@@ -18,8 +18,11 @@ bool keepEarlierFile(const QString &path, QString *error)
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = stem + QLatin1Char('-') + QString::number(n) + suffix;
     QFile file(path);
-    if (file.rename(target))
+    if (file.rename(target)) {
+        if (keptAs)
+            *keptAs = target;
         return true;
+    }
     if (error)
         *error = file.errorString();
     return false;

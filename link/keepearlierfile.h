@@ -6,5 +6,6 @@
 // renamed beside it with its modification time in the name
 // ("data.txt" -> "data-2026-12-10_10-42-07.txt"), so no earlier data is
 // overwritten. True when nothing is left at `path` to lose; false (with the
-// reason in `error`) when the file could not be moved away.
-bool keepEarlierFile(const QString &path, QString *error = nullptr);
+// reason in `error`) when the file could not be moved away. `keptAs` gets the
+// new name when a file was moved.
+bool keepEarlierFile(const QString &path, QString *error = nullptr, QString *keptAs = nullptr);

@@ -1,9 +1,7 @@
 #include "clogwidget.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "cflatmessage.h"
 #include "filechooser.h"
@@ -96,28 +94,7 @@ bool CLogWidget::copyFileToPath(QString sourcePath, QString targetPath, QString 
         return fail(tr("the log file %1 is missing").arg(sourcePath));
 
     // The live log reached through a symlink, "..", or a relative spelling is
-    // still the live log: copying it onto itself would truncate it.
-    const QFileInfo targetInfo(targetPath);
-    if (targetInfo.exists() && targetInfo.canonicalFilePath() == sourceInfo.canonicalFilePath())
-        return true;
-
-    QFile source(sourcePath);
-    if (!source.open(QIODevice::ReadOnly))
-        return fail(source.errorString());
-
-    // Written beside the target and renamed over it only once complete, so a
-    // failure on the way leaves the old target as it was.
-    QSaveFile target(targetPath);
-    if (!SaveFileWriter::open(target))
-        return fail(target.errorString());
-    QByteArray chunk;
-    while (!(chunk = source.read(64 * 1024)).isEmpty()) {
-        if (!SaveFileWriter::write(target, chunk))
-            return fail(target.errorString());
-    }
-    if (source.error() != QFileDevice::NoError)
-        return fail(source.errorString());
-    if (!target.commit())
-        return fail(target.errorString());
-    return true;
+    // still the live log; the copy leaves it alone and keeps an old target
+    // whole when it fails.
+    return SaveFileWriter::copy(sourcePath, targetPath, error);
 }
