@@ -579,13 +579,13 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
         m_logger->log(QStringLiteral("Scan response or adv msg is empty"), LogLevel::Debug);
         return;
     }
-    static const QString adKey = QStringLiteral("adv_data_response_data");
-    const int adField = layout->indexOf(adKey);
-    const QByteArray classificationBytes = layout->raw(frame, layout->indexOf(QStringLiteral("adv_classification")));
+    const ScanReportFields at = ScanReportFields::of(layout);
+    const int adField = at.adData;
+    const QByteArray classificationBytes = layout->raw(frame, at.classification);
     const int classification = classificationBytes.isEmpty() ? -1 : uchar(classificationBytes.at(0));
 
     if (classification == 4) {
-        const QByteArray syncIndex = layout->raw(frame, layout->indexOf(QStringLiteral("per_sync_idx")));
+        const QByteArray syncIndex = layout->raw(frame, at.syncIndex);
         if (syncIndex.size() != 1) {
             m_status.internalError(1450, function);
             return;
@@ -632,7 +632,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     static const QString advTypeKey = QStringLiteral("adv_type");
     static const QString phyKey = QStringLiteral("phy_second");
     const QByteArray legacyPhy = CUtil::sharedBytes("\x0C", 1);
-    const QByteArray interval = layout->raw(frame, layout->indexOf(QStringLiteral("period_adv_intv")));
+    const QByteArray interval = layout->raw(frame, at.interval);
     const bool periodic = std::any_of(interval.cbegin(), interval.cend(), [](char c) { return c != 0; });
     const auto markSyncable = [](DeviceRecord &record) {
         QByteArray type = record.value(advTypeKey);
@@ -642,8 +642,8 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
         }
     };
 
-    const QByteArray addr = layout->raw(frame, layout->indexOf(QStringLiteral("addr")));
-    const QByteArray addrType = layout->raw(frame, layout->indexOf(QStringLiteral("addr_type")));
+    const QByteArray addr = layout->raw(frame, at.addr);
+    const QByteArray addrType = layout->raw(frame, at.addrType);
     const int row = findDeviceRow(addr, addrType);
     if (row >= 0) {
         // Taken out of the table rather than copied, so the update below
@@ -659,7 +659,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
             if (periodic)
                 markSyncable(record);
         } else if (classification == 2 || classification == 3) {
-            record.mergeReport(layout, frame, adField, layout->indexOf(advTypeKey));
+            record.mergeReport(layout, frame, adField, at.advType);
             if (!name.isEmpty())
                 record.insert(nameKey, name);
             if (classification == 3)

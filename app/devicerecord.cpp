@@ -30,9 +30,17 @@ const ReportLayout *ReportLayout::of(const QByteArray &frame)
     quint32 id = 0xFFFFFFFFu;
     if (frame.size() >= 3)
         id = quint32(uchar(frame.at(0))) << 16 | quint32(uchar(frame.at(1))) << 8 | quint32(uchar(frame.at(2)));
+    // Reports come in runs of one ID.
+    static quint32 lastId = 0;
+    static const ReportLayout *last = nullptr;
+    if (last && id == lastId)
+        return last;
     const auto found = layouts.constFind(id);
-    if (found != layouts.constEnd())
-        return found->get();
+    if (found != layouts.constEnd()) {
+        lastId = id;
+        last = found->get();
+        return last;
+    }
 
     auto layout = std::make_shared<ReportLayout>();
     const CCfgFileParse *catalogue = CCfgFileParse::instance();
@@ -62,14 +70,21 @@ const ReportLayout *ReportLayout::of(const QByteArray &frame)
         if (info.length != 0)
             layout->m_checks.append(qint64(info.index) + 1 + qint64(info.length));
     }
+    layout->m_needed = qint64(layout->m_lastIndex) + 1;
+    for (const qint64 end : qAsConst(layout->m_checks))
+        layout->m_needed = qMax(layout->m_needed, end);
     layouts.insert(id, layout);
-    return layout.get();
+    lastId = id;
+    last = layout.get();
+    return last;
 }
 
 ReportLayout::Check ReportLayout::check(LogManager *logger, const QByteArray &frame) const
 {
     if (m_lastIndex < 0)
         return Check::NoFields;
+    if (frame.size() >= m_needed)
+        return Check::Fields;
     if (qint64(frame.size()) < qint64(m_lastIndex) + 1) {
         logger->log(QStringLiteral("Parse uplink Command:") + m_name + QStringLiteral(" failed,the msg length is wrong."),
                     LogLevel::Error);
@@ -124,6 +139,30 @@ void ReportLayout::appendFieldLine(QString &line, const QByteArray &frame) const
         CUtil::appendHex(line, raw(frame, i), ':');
         line += QLatin1String("  ");
     }
+}
+
+ScanReportFields ScanReportFields::of(const ReportLayout *layout)
+{
+    static QHash<const ReportLayout *, ScanReportFields> known;
+    static const ReportLayout *last = nullptr;
+    static ScanReportFields lastFields;
+    if (layout == last)
+        return lastFields;
+    auto found = known.find(layout);
+    if (found == known.end()) {
+        ScanReportFields fields;
+        fields.classification = layout->indexOf(QStringLiteral("adv_classification"));
+        fields.syncIndex = layout->indexOf(QStringLiteral("per_sync_idx"));
+        fields.addr = layout->indexOf(QStringLiteral("addr"));
+        fields.addrType = layout->indexOf(QStringLiteral("addr_type"));
+        fields.interval = layout->indexOf(QStringLiteral("period_adv_intv"));
+        fields.advType = layout->indexOf(QStringLiteral("adv_type"));
+        fields.adData = layout->indexOf(QStringLiteral("adv_data_response_data"));
+        found = known.insert(layout, fields);
+    }
+    last = layout;
+    lastFields = *found;
+    return lastFields;
 }
 
 // ---------------------------------------------------------------------------

@@ -43,7 +43,22 @@ private:
     QVector<Field> m_fields;
     int m_lastIndex = -1; // the catalogue's last field, checked first as the parser does
     QVector<qint64> m_checks; // end of each fixed-length field the catalogue lists
+    qint64 m_needed = 0;      // a frame this long passes every check
     int m_blockSize = 0;
+};
+
+// Where the scanning page's fields sit in a report, found once per layout.
+struct ScanReportFields
+{
+    int classification = -1;
+    int syncIndex = -1;
+    int addr = -1;
+    int addrType = -1;
+    int interval = -1;
+    int advType = -1;
+    int adData = -1;
+
+    static ScanReportFields of(const ReportLayout *layout);
 };
 
 // One row of the discovery table. The fixed fields of the device's report

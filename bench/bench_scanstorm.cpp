@@ -173,6 +173,9 @@ Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp)
             std::fprintf(stderr, "page %d: the scan did not start\n", i);
             return figures;
         }
+        // The rig's recorder would hold every frame until the next clear,
+        // among the rows; a program has no such recorder.
+        QObject::disconnect(&stream->rig->link, nullptr, &stream->rig->uplinks, nullptr);
         streams.push_back(std::move(stream));
     }
     window.setCurrentIndex(0);
@@ -339,16 +342,14 @@ ParseShare parseShare(int deviceCount)
     std::size_t kept = 0;
     double before = BenchProbe::threadCpuSeconds();
     // What the handler reads of a report before it matches the device.
-    const QStringList keys = {QStringLiteral("adv_classification"), QStringLiteral("addr"),
-                              QStringLiteral("addr_type"), QStringLiteral("period_adv_intv"),
-                              QStringLiteral("adv_data_response_data")};
     for (int round = 0; round < rounds; ++round) {
         for (const QByteArray &frame : frames) {
             const ReportLayout *layout = ReportLayout::of(frame);
             if (layout->check(&rig.logs, frame) != ReportLayout::Check::Fields)
                 continue;
-            for (const QString &key : keys)
-                kept += size_t(layout->raw(frame, layout->indexOf(key)).size());
+            const ScanReportFields at = ScanReportFields::of(layout);
+            for (const int field : {at.classification, at.addr, at.addrType, at.interval, at.adData})
+                kept += size_t(layout->raw(frame, field).size());
         }
     }
     share.parseUs = kept > 0 ? (BenchProbe::threadCpuSeconds() - before) * 1e6 / double(rounds * frames.size()) : 0;
