@@ -581,12 +581,12 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     }
     const ScanReportFields at = ScanReportFields::of(layout);
     const int adField = at.adData;
-    const QByteArray classificationBytes = layout->raw(frame, at.classification);
-    const int classification = classificationBytes.isEmpty() ? -1 : uchar(classificationBytes.at(0));
+    const ReportLayout::View classificationBytes = layout->view(frame, at.classification);
+    const int classification = classificationBytes.size == 0 ? -1 : uchar(classificationBytes.data[0]);
 
     if (classification == 4) {
-        const QByteArray syncIndex = layout->raw(frame, at.syncIndex);
-        if (syncIndex.size() != 1) {
+        const ReportLayout::View syncIndex = layout->view(frame, at.syncIndex);
+        if (syncIndex.size != 1) {
             m_status.internalError(1450, function);
             return;
         }
@@ -600,7 +600,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
             + QStringLiteral("\r\nRaw Data: ") + QString::fromLatin1(frame.toHex())
             + QStringLiteral("\r\nField Data: ") + fieldLine(shown);
         // An entry without a view is as good as no entry.
-        QPlainTextEdit *area = m_periodicSyncs.value(uchar(syncIndex.at(0))).textArea;
+        QPlainTextEdit *area = m_periodicSyncs.value(uchar(syncIndex.data[0])).textArea;
         if (!area) {
             m_logger->log(QStringLiteral("The sync index of periodic advertising is wrong."), LogLevel::Error);
             return;
@@ -621,7 +621,8 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
 
     // The report's data starts after two leading bytes; fewer than two give
     // no data at all.
-    const QByteArray adData = layout->raw(frame, adField).mid(2);
+    const ReportLayout::View reportData = layout->view(frame, adField);
+    const QByteArray adData = reportData.size > 2 ? QByteArray(reportData.data + 2, reportData.size - 2) : QByteArray();
 
     QVector<AdStructure> structures;
     if (!AdvertisingData::split(adData, &structures))
@@ -632,8 +633,8 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     static const QString advTypeKey = QStringLiteral("adv_type");
     static const QString phyKey = QStringLiteral("phy_second");
     const QByteArray legacyPhy = CUtil::sharedBytes("\x0C", 1);
-    const QByteArray interval = layout->raw(frame, at.interval);
-    const bool periodic = std::any_of(interval.cbegin(), interval.cend(), [](char c) { return c != 0; });
+    const ReportLayout::View interval = layout->view(frame, at.interval);
+    const bool periodic = std::any_of(interval.data, interval.data + interval.size, [](char c) { return c != 0; });
     const auto markSyncable = [](DeviceRecord &record) {
         QByteArray type = record.value(advTypeKey);
         if (!type.isEmpty()) {

@@ -120,15 +120,20 @@ QByteArray ReportLayout::value(const QByteArray &frame, int field) const
     return f.start < frame.size() ? frame.mid(f.start) : QByteArray();
 }
 
-QByteArray ReportLayout::raw(const QByteArray &frame, int field) const
+ReportLayout::View ReportLayout::view(const QByteArray &frame, int field) const
 {
     if (field < 0)
-        return QByteArray();
+        return View();
     const Field &f = m_fields.at(field);
     if (f.length != 0)
-        return QByteArray::fromRawData(frame.constData() + f.start, f.length);
-    return f.start < frame.size() ? QByteArray::fromRawData(frame.constData() + f.start, frame.size() - f.start)
-                                  : QByteArray();
+        return View{frame.constData() + f.start, f.length};
+    return f.start < frame.size() ? View{frame.constData() + f.start, frame.size() - f.start} : View();
+}
+
+QByteArray ReportLayout::raw(const QByteArray &frame, int field) const
+{
+    const View bytes = view(frame, field);
+    return bytes.size > 0 ? QByteArray::fromRawData(bytes.data, bytes.size) : QByteArray();
 }
 
 void ReportLayout::appendFieldLine(QString &line, const QByteArray &frame) const

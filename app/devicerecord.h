@@ -31,6 +31,13 @@ public:
     // Fields by ascending key, one per key (a repeated key: its last place).
     const QVector<Field> &fields() const { return m_fields; }
     int indexOf(const QString &key) const;
+    // Where a field's bytes lie in a frame; no copy, no allocation.
+    struct View
+    {
+        const char *data = nullptr;
+        int size = 0;
+    };
+    View view(const QByteArray &frame, int field) const;
     // The field's bytes; raw() refers into the frame and lives as long as it.
     QByteArray value(const QByteArray &frame, int field) const;
     QByteArray raw(const QByteArray &frame, int field) const;

@@ -348,7 +348,9 @@ ParseShare parseShare(int deviceCount)
             if (layout->check(&rig.logs, frame) != ReportLayout::Check::Fields)
                 continue;
             const ScanReportFields at = ScanReportFields::of(layout);
-            for (const int field : {at.classification, at.addr, at.addrType, at.interval, at.adData})
+            for (const int field : {at.classification, at.interval, at.adData})
+                kept += size_t(layout->view(frame, field).size);
+            for (const int field : {at.addr, at.addrType})
                 kept += size_t(layout->raw(frame, field).size());
         }
     }
