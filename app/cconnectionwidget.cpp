@@ -55,26 +55,6 @@ void appendFieldLine(QString &line, const QMap<QString, QByteArray> &fields)
     }
 }
 
-// Writes the fields into the record, except the one named `skip`. Both are
-// in key order, so one walk finds every place instead of a search from the
-// root per field: this runs for every report.
-void mergeFields(QMap<QString, QByteArray> &record, const QMap<QString, QByteArray> &fields, QLatin1String skip)
-{
-    auto target = record.begin();
-    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
-        if (it.key() == skip)
-            continue;
-        while (target != record.end() && target.key() < it.key())
-            ++target;
-        if (target != record.end() && target.key() == it.key()) {
-            target.value() = it.value();
-            ++target;
-        } else {
-            target = std::next(record.insert(target, it.key(), it.value()));
-        }
-    }
-}
-
 // A 6-byte address and its 1-byte type packed into one number; the parser
 // gives no other sizes.
 bool deviceKey(const QByteArray &addr, const QByteArray &addrType, quint64 *key)
@@ -295,8 +275,7 @@ int CConnectionWidget::findDeviceRow(const QByteArray &addr, const QByteArray &a
     if (row < 0 || row >= m_devices.size())
         return -1;
     const auto &device = m_devices.at(row);
-    if (CUtil::cmpArray(device.value(addrKey), addr) != 0
-        || CUtil::cmpArray(device.value(typeKey), addrType) != 0)
+    if (!device.holds(addrKey, addr) || !device.holds(typeKey, addrType))
         return -1;
     return row;
 }
@@ -417,7 +396,7 @@ void CConnectionWidget::connectStateReset()
     if (row < 0)
         return;
 
-    QMap<QString, QByteArray> device = m_devices.at(row);
+    DeviceRecord device = m_devices.at(row);
     device.insert(QStringLiteral("connected"), QByteArray(1, char(0)));
     m_devicesModel->updateItem(row, device);
     m_connectingDevice.clear();
@@ -590,33 +569,38 @@ void CConnectionWidget::sdkStatusProc(const QByteArray &frame)
 void CConnectionWidget::startScanProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::startScanProc");
-    QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    // Fields are read by their place in the frame: a map per report cost a
+    // third of the scan.
+    const ReportLayout *layout = ReportLayout::of(frame);
+    const ReportLayout::Check check = layout->check(m_logger, frame);
+    if (check == ReportLayout::Check::Failed)
         return;
-    if (fields.isEmpty()) {
+    if (check == ReportLayout::Check::NoFields) {
         m_logger->log(QStringLiteral("Scan response or adv msg is empty"), LogLevel::Debug);
         return;
     }
-    const QByteArray classificationBytes = fields.value(QStringLiteral("adv_classification"));
-    const int classification = classificationBytes.isEmpty() ? -1 : uchar(classificationBytes.at(0));
+    const ScanReportFields at = ScanReportFields::of(layout);
+    const int adField = at.adData;
+    const ReportLayout::View classificationBytes = layout->view(frame, at.classification);
+    const int classification = classificationBytes.size == 0 ? -1 : uchar(classificationBytes.data[0]);
 
     if (classification == 4) {
-        const QByteArray syncIndex = fields.value(QStringLiteral("per_sync_idx"));
-        if (syncIndex.size() != 1) {
+        const ReportLayout::View syncIndex = layout->view(frame, at.syncIndex);
+        if (syncIndex.size != 1) {
             m_status.internalError(1450, function);
             return;
         }
         QMap<QString, QByteArray> shown;
         for (const char *key : {"adv_data_response_data", "rssi", "tx_power"}) {
-            const QString name = QString::fromLatin1(key);
-            if (fields.contains(name))
-                shown.insert(name, fields.value(name));
+            const int field = layout->indexOf(QString::fromLatin1(key));
+            if (field >= 0)
+                shown.insert(layout->fields().at(field).key, layout->value(frame, field));
         }
         const QString text = QStringLiteral("Time:") + QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))
             + QStringLiteral("\r\nRaw Data: ") + QString::fromLatin1(frame.toHex())
             + QStringLiteral("\r\nField Data: ") + fieldLine(shown);
         // An entry without a view is as good as no entry.
-        QPlainTextEdit *area = m_periodicSyncs.value(uchar(syncIndex.at(0))).textArea;
+        QPlainTextEdit *area = m_periodicSyncs.value(uchar(syncIndex.data[0])).textArea;
         if (!area) {
             m_logger->log(QStringLiteral("The sync index of periodic advertising is wrong."), LogLevel::Error);
             return;
@@ -627,79 +611,87 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
 
     {
         QString line;
-        line.reserve(64 + frame.size() * 5 + fields.size() * 24);
+        line.reserve(64 + frame.size() * 5 + layout->fields().size() * 24);
         line += QLatin1String("Raw Data: ");
         CUtil::appendHex(line, frame);
         line += QLatin1String("\r\nField Data: ");
-        appendFieldLine(line, fields);
+        layout->appendFieldLine(line, frame);
         m_logger->log(line, LogLevel::Debug);
     }
 
     // The report's data starts after two leading bytes; fewer than two give
     // no data at all.
-    const QByteArray adData = fields.take(QStringLiteral("adv_data_response_data")).mid(2);
+    const ReportLayout::View reportData = layout->view(frame, adField);
+    const QByteArray adData = reportData.size > 2 ? QByteArray(reportData.data + 2, reportData.size - 2) : QByteArray();
 
     QVector<AdStructure> structures;
     if (!AdvertisingData::split(adData, &structures))
         m_status.internalError(1470, function);
     const QByteArray name = AdvertisingData::localName(structures);
-    if (!name.isEmpty())
-        fields.insert(QStringLiteral("device"), name);
 
+    static const QString nameKey = QStringLiteral("device");
+    static const QString advTypeKey = QStringLiteral("adv_type");
+    static const QString phyKey = QStringLiteral("phy_second");
     const QByteArray legacyPhy = CUtil::sharedBytes("\x0C", 1);
-    const bool periodic = CUtil::littleEndian(fields.value(QStringLiteral("period_adv_intv"))) != 0;
-    const auto markSyncable = [](QMap<QString, QByteArray> &record) {
-        QByteArray type = record.value(QStringLiteral("adv_type"));
+    const ReportLayout::View interval = layout->view(frame, at.interval);
+    const bool periodic = std::any_of(interval.data, interval.data + interval.size, [](char c) { return c != 0; });
+    const auto markSyncable = [](DeviceRecord &record) {
+        QByteArray type = record.value(advTypeKey);
         if (!type.isEmpty()) {
             type[0] = char(uchar(type.at(0)) | 0x10);
-            record.insert(QStringLiteral("adv_type"), type);
+            record.insert(advTypeKey, type);
         }
     };
 
-    const int row = findDeviceRow(fields.value(QStringLiteral("addr")),
-                                  fields.value(QStringLiteral("addr_type")));
+    const QByteArray addr = layout->raw(frame, at.addr);
+    const QByteArray addrType = layout->raw(frame, at.addrType);
+    const int row = findDeviceRow(addr, addrType);
     if (row >= 0) {
         // Taken out of the table rather than copied, so the update below
-        // does not copy every field of the row first.
-        QMap<QString, QByteArray> record = std::move(m_devices[row]);
+        // does not copy the row first.
+        DeviceRecord record = std::move(m_devices[row]);
         if (classification == 0 || classification == 1) {
-            mergeFields(record, fields, QLatin1String());
+            record.mergeReport(layout, frame, adField, -1);
+            if (!name.isEmpty())
+                record.insert(nameKey, name);
             if (classification == 1)
-                record.insert(QStringLiteral("phy_second"), legacyPhy);
+                record.insert(phyKey, legacyPhy);
             record.insert(QStringLiteral("adv_data"), adData);
             if (periodic)
                 markSyncable(record);
         } else if (classification == 2 || classification == 3) {
-            mergeFields(record, fields, QLatin1String("adv_type"));
+            record.mergeReport(layout, frame, adField, at.advType);
+            if (!name.isEmpty())
+                record.insert(nameKey, name);
             if (classification == 3)
-                record.insert(QStringLiteral("phy_second"), legacyPhy);
+                record.insert(phyKey, legacyPhy);
             record.insert(QStringLiteral("response_data"), adData);
         }
         m_devicesModel->updateItem(row, record);
         return;
     }
 
-    if (fields.value(QStringLiteral("device")).isEmpty())
-        fields.insert(QStringLiteral("device"), QByteArrayLiteral("Peer Device"));
+    DeviceRecord record = DeviceRecord::fromReport(layout, frame, adField);
+    record.insert(nameKey, name.isEmpty() ? QByteArrayLiteral("Peer Device") : name);
     if (classification == 0 || classification == 1) {
-        fields.insert(QStringLiteral("adv_data"), adData);
+        record.insert(QStringLiteral("adv_data"), adData);
         if (classification == 1)
-            fields.insert(QStringLiteral("phy_second"), legacyPhy);
+            record.insert(phyKey, legacyPhy);
     } else if (classification == 2 || classification == 3) {
-        fields.insert(QStringLiteral("response_data"), adData);
+        record.insert(QStringLiteral("response_data"), adData);
         if (classification == 3)
-            fields.insert(QStringLiteral("phy_second"), legacyPhy);
+            record.insert(phyKey, legacyPhy);
     }
-    fields.insert(QStringLiteral("connected"), CUtil::sharedBytes("\0", 1));
+    record.insert(QStringLiteral("connected"), CUtil::sharedBytes("\0", 1));
     if (periodic)
-        markSyncable(fields);
+        markSyncable(record);
     makeRoomForDevice();
     quint64 key = 0;
-    if (deviceKey(fields.value(QStringLiteral("addr")), fields.value(QStringLiteral("addr_type")), &key))
+    if (deviceKey(addr, addrType, &key))
         m_deviceRows.append(key);
     else
         m_deviceRows.appendUnkeyed();
-    m_devicesModel->addItem(fields);
+    m_devicesModel->addItem(record);
 }
 
 void CConnectionWidget::startScanResultProc(const QByteArray &frame)
@@ -855,7 +847,7 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
                             m_connectingDevice.value(QStringLiteral("addr"))) == 0
             && CUtil::cmpArray(device.value(QStringLiteral("addr_type")),
                                m_connectingDevice.value(QStringLiteral("addr_type"))) == 0) {
-            QMap<QString, QByteArray> record = device;
+            DeviceRecord record = device;
             record.insert(QStringLiteral("connected"), QByteArray(1, char(2)));
             record.insert(QStringLiteral("condix"), condixBytes.left(1));
             m_devicesModel->updateItem(i, record);
@@ -920,7 +912,7 @@ void CConnectionWidget::disconnectProc(const QByteArray &frame)
         const auto &device = m_devices.at(i);
         if (device.contains(QStringLiteral("condix"))
             && CUtil::cmpArray(device.value(QStringLiteral("condix")), condixBytes.left(1)) == 0) {
-            QMap<QString, QByteArray> record = device;
+            DeviceRecord record = device;
             record.insert(QStringLiteral("connected"), QByteArray(1, char(0)));
             record.remove(QStringLiteral("condix"));
             m_devicesModel->updateItem(i, record);
@@ -1243,7 +1235,7 @@ void CConnectionWidget::onTableView_devicesClicked(const QModelIndex &index)
         m_logger->log(QStringLiteral("CConnectionWidget::onTableView_devices:Clicked index is not valid."), LogLevel::Debug);
         return;
     }
-    const QMap<QString, QByteArray> &device = m_devices.at(index.row());
+    const DeviceRecord &device = m_devices.at(index.row());
     const QByteArray advType = device.value(QStringLiteral("adv_type"));
     if (advType.size() != 1) {
         m_logger->log(QStringLiteral("CConnectionWidget::onTableView_devices:the length of advType is wrong."), LogLevel::Debug);
@@ -1314,11 +1306,12 @@ void CConnectionWidget::on_buttonConnect_clicked()
         m_logger->log(QStringLiteral("The row selected from the Discovery Devices table is wrong."), LogLevel::Error);
         return;
     }
-    QMap<QString, QByteArray> device = m_devices.at(row);
+    DeviceRecord device = m_devices.at(row);
     const QString state = ui->buttonConnect->text();
     if (state == kConnect) {
         QMap<QString, QVariant> overrides;
-        for (auto it = device.cbegin(); it != device.cend(); ++it)
+        const QMap<QString, QByteArray> fields = device.toMap();
+        for (auto it = fields.cbegin(); it != fields.cend(); ++it)
             overrides.insert(it.key(), it.value());
         // A frame that never left starts no connection.
         if (!sendCommand(QString::fromLatin1(CMD_5_0_CONNECT), &m_settings, &overrides))
@@ -1405,7 +1398,7 @@ void CConnectionWidget::on_buttonSync_clicked()
                 m_logger->log(QStringLiteral("The row selected from the Discovery Devices table is wrong."), LogLevel::Error);
                 return;
             }
-            const auto &device = m_devices.at(row);
+            const QMap<QString, QByteArray> device = m_devices.at(row).toMap();
             for (auto it = device.cbegin(); it != device.cend(); ++it)
                 overrides.insert(it.key(), it.value());
         } else {

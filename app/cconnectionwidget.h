@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "deviceindex.h"
+#include "devicerecord.h"
 #include "devicelistmodel.h"
 #include "devicerpalistmodel.h"
 #include "uplinkdispatcher.h"
@@ -69,7 +70,7 @@ public:
     void decodeAdvData(QTreeWidget *tree, const QByteArray &data);
 
     // Read-only views for the owner and for tests.
-    const QVector<QMap<QString, QByteArray>> &devices() const { return m_devices; }
+    const QVector<DeviceRecord> &devices() const { return m_devices; }
     DevicesTableModel *devicesModel() const { return m_devicesModel; }
     DeviceListModel *whiteListModel() const { return m_whiteListModel; }
     DeviceListModel *bondListModel() const { return m_bondListModel; }
@@ -178,7 +179,7 @@ private:
     int m_periodicSyncType = 0;
     Ui_ConnectionWidget *ui = nullptr;
     DevicesTableModel *m_devicesModel = nullptr;
-    QVector<QMap<QString, QByteArray>> m_devices;
+    QVector<DeviceRecord> m_devices;
     // Row of each known address with its type, so a report finds its row
     // without walking the table.
     DeviceIndex m_deviceRows;

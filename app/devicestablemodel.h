@@ -11,6 +11,8 @@
 
 #include <functional>
 
+#include "devicerecord.h"
+
 class LogManager;
 
 // The discovery table: one row per device record of the scanning page, one
@@ -21,7 +23,7 @@ class DevicesTableModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    using Record = QMap<QString, QByteArray>;
+    using Record = DeviceRecord;
 
     // One column as the form description gives it.
     struct Column

@@ -12,6 +12,7 @@
 #include "commandnames.h"
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
+#include "settingsdefaults.h"
 #include "cutil.h"
 #include "devicesettingscodec.h"
 #include "dialogofakind.h"
@@ -64,14 +65,13 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     m_heartBeat = new CHeartBeat(m_link, m_logManager, 1000);
     connect(m_heartBeat, &CHeartBeat::dead, this, &MainDongleWidget::on_deviceDead);
 
-    // Every tab starts from the same defaults: the description's widgets are
-    // built for the first tab only, not once more for each tab restored.
+    // Every tab starts from the same defaults, read from the description
+    // without building the dialog's widgets.
     static QHash<QString, QMap<QString, QVariant>> defaultsByDescription;
     if (defaultsByDescription.contains(settingsDescription())) {
         *m_settings = defaultsByDescription.value(settingsDescription());
     } else {
-        CSettingDialog description(m_logManager, m_settings, this);
-        if (!description.loadSettingFile(settingsDescription())) {
+        if (!SettingsDefaults::read(settingsDescription(), m_logManager, m_settings)) {
             // Without its settings the tab cannot configure a dongle: it stays
             // inert, and says so.
             logLine(QStringLiteral("MainDongleWidget::MainDongleWidget, the settings description %1 cannot be "
@@ -82,7 +82,6 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
             ui->toolButton_selectDongle->setEnabled(false);
             return;
         }
-        description.initSettingsMap();
         defaultsByDescription.insert(settingsDescription(), *m_settings);
     }
     m_operational = true;

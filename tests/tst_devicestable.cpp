@@ -11,7 +11,7 @@
 
 namespace {
 
-using Record = QMap<QString, QByteArray>;
+using Record = DevicesTableModel::Record;
 
 // A distinct address for each number.
 QByteArray numberedAddress(int number)

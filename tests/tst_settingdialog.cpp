@@ -8,6 +8,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "modalanswerer.h"
+#include "settingsdefaults.h"
 #include "widgetresources.h"
 
 #include <QApplication>
@@ -87,12 +88,83 @@ private slots:
     void connectTypeMakesTimeoutEditable();
     void enterSetsEscapeDoesNothing();
     void missingGroupsAreLogged();
+    void defaultsWithoutWidgetsMatchTheDialog_data();
+    void defaultsWithoutWidgetsMatchTheDialog();
     void screenshot();
 
 private:
     QStringList m_lines;
     LogManager *m_log = nullptr;
 };
+
+void TestSettingDialog::defaultsWithoutWidgetsMatchTheDialog_data()
+{
+    QTest::addColumn<QString>("description");
+    QTest::newRow("shipped") << QString();
+    // Editors of the first page normalise what they are given; the scan
+    // properties drop an active scan without its scan.
+    QTest::newRow("first page editors and adjusted scan properties") << QStringLiteral(
+        "<SettingScreen><SettingGroup title=\"Static Configuration\"><SettingGroup title=\"First\">"
+        "<SettingCategory title=\"c\"><CheckBoxSetting key=\"a_check\" title=\"t\"/>"
+        "<ComboBoxSetting key=\"a_combo\" title=\"t\"><UserTexts><UserText>x</UserText><UserText>y</UserText>"
+        "</UserTexts><UserValues><UserValue>3</UserValue><UserValue>5</UserValue></UserValues></ComboBoxSetting>"
+        "<LineEditSetting key=\"a_double\" title=\"t\" type=\"double\" defaultValue=\"10\" minValue=\"0\" "
+        "maxValue=\"100\" singleStep=\"1.25\" precision=\"2\" length=\"2\"/>"
+        "<ProfileTableSetting key=\"profile\" title=\"\"/></SettingCategory></SettingGroup>"
+        "<SettingGroup title=\"Second\"><SettingCategory title=\"c\">"
+        "<CheckBoxSetting key=\"b_check\" title=\"t\"/>"
+        "<ComboBoxSetting key=\"b_combo\" title=\"t\"><UserTexts><UserText>x</UserText></UserTexts>"
+        "<UserValues><UserValue>3</UserValue></UserValues></ComboBoxSetting>"
+        "<ComboBoxWithCheckBoxSetting key=\"5_0_scan_properties\" title=\"t\" defaultValue=\"12\">"
+        "<elem value=\"1\"/><elem value=\"2\"/><elem value=\"4\"/><elem value=\"8\"/></ComboBoxWithCheckBoxSetting>"
+        "<ComboBoxWithCheckBoxSetting key=\"mask\" title=\"t\" defaultValue=\"7\">"
+        "<elem value=\"2\"/><elem value=\"12\"/></ComboBoxWithCheckBoxSetting>"
+        "</SettingCategory></SettingGroup></SettingGroup></SettingScreen>");
+    QTest::newRow("faulty settings stop their group") << QStringLiteral(
+        "<SettingScreen><SettingGroup title=\"A\"><SettingCategory title=\"c\">"
+        "<LineEditSetting key=\"kept\" title=\"t\" type=\"hex\" defaultValue=\"0x12\" length=\"4\"/>"
+        "<CheckBoxSetting key=\"bad\" title=\"t\" defaultValue=\"maybe\"/>"
+        "<LineEditSetting key=\"lost\" title=\"t\" type=\"int\" defaultValue=\"3\" length=\"1\"/>"
+        "</SettingCategory></SettingGroup><Other/><SettingGroup title=\"B\"><SettingCategory title=\"c\">"
+        "<ComboBoxSetting key=\"uneven\" title=\"t\"><UserTexts><UserText>x</UserText></UserTexts>"
+        "</ComboBoxSetting></SettingCategory></SettingGroup></SettingScreen>");
+    QTest::newRow("no leaf group") << QStringLiteral("<SettingScreen/>");
+}
+
+// The values read from the description alone are those of a dialog built
+// from it and restored, and so are the lines logged on the way.
+void TestSettingDialog::defaultsWithoutWidgetsMatchTheDialog()
+{
+    QFETCH(QString, description);
+    QString path = QString::fromLatin1(SHIPPED);
+    QTemporaryDir folder;
+    if (!description.isEmpty()) {
+        path = folder.filePath(QStringLiteral("settings.xml"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(description.toUtf8());
+    }
+
+    QMap<QString, QVariant> fromDialog;
+    {
+        CSettingDialog dialog(m_log, &fromDialog, nullptr);
+        QVERIFY(dialog.loadSettingFile(path));
+        dialog.initSettingsMap();
+    }
+    const QStringList dialogLines = m_lines;
+    m_lines.clear();
+    QMap<QString, QVariant> read;
+    QVERIFY(SettingsDefaults::read(path, m_log, &read));
+    QCOMPARE(m_lines, dialogLines);
+    QCOMPARE(read.keys(), fromDialog.keys());
+    for (auto it = fromDialog.cbegin(); it != fromDialog.cend(); ++it) {
+        const QVariant value = read.value(it.key());
+        QVERIFY2(value == it.value() && value.type() == it.value().type(),
+                 qPrintable(it.key() + QStringLiteral(": ") + value.toString() + QStringLiteral(" != ")
+                            + it.value().toString()));
+    }
+    QCOMPARE(SettingsDefaults::read(folder.filePath(QStringLiteral("missing.xml")), m_log, &read), false);
+}
 
 void TestSettingDialog::initTestCase()
 {
