@@ -44,7 +44,11 @@ qint64 pidInLockFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray head = file.read(512);
-    if (head.size() == 4 && !QChar::fromLatin1(head.at(0)).isDigit() && head.at(0) != ' ') {
+    // A binary pid's last byte is zero (pids stay below 2^22): no text lock
+    // file holds one, while its first byte may well read as a digit.
+    const bool text = std::all_of(head.cbegin(), head.cend(),
+                                  [](char c) { return (c >= '0' && c <= '9') || c == ' ' || c == '\n'; });
+    if (head.size() == 4 && !text) {
         int binary = 0;
         std::memcpy(&binary, head.constData(), sizeof binary);
         return binary;
