@@ -159,6 +159,8 @@ const QVector<StormPage> &stormPages()
          [](MainDongleWidget &tab, const PageContext &context) { return openConnection(tab, context, 0, 0); }},
         {"connection page, peripheral",
          [](MainDongleWidget &tab, const PageContext &context) { return openConnection(tab, context, 1, 1); }},
+        // Built when its tab is first shown; asked for here so the storm meets it.
+        {"advertising page", [](MainDongleWidget &tab, const PageContext &) -> QWidget * { return tab.advertisingPage(); }},
         {"central CIS page", [](MainDongleWidget &tab, const PageContext &) { return openCentralCis(tab); }},
         {"peripheral CIS page", [](MainDongleWidget &tab, const PageContext &) { return openPeripheralCis(tab); }},
         {"BIG receiver page", [](MainDongleWidget &tab, const PageContext &) { return openBigReceiver(tab); }},
