@@ -6,7 +6,9 @@
 #include "pageregistry.h"
 #include "simbehaviour_lists.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPointer>
 #include <QtTest>
 
@@ -27,6 +29,8 @@ private slots:
 
     void dialogsOfAnEndedConnectionAnswerNothing_data();
     void dialogsOfAnEndedConnectionAnswerNothing();
+    void requestsReadBehindTheEndAnswerNothing_data();
+    void requestsReadBehindTheEndAnswerNothing();
 };
 
 void TestConnectionEnd::dialogsOfAnEndedConnectionAnswerNothing_data()
@@ -101,6 +105,77 @@ void TestConnectionEnd::dialogsOfAnEndedConnectionAnswerNothing()
     QCOMPARE(rig.log->count(QStringLiteral("Connection 0 has ended: \"") + title
                             + QStringLiteral("\" closed without an answer.")),
              1);
+}
+
+void TestConnectionEnd::requestsReadBehindTheEndAnswerNothing_data()
+{
+    // The peer's request: its result ID and payload without the trailing connection index.
+    QTest::addColumn<int>("layer");
+    QTest::addColumn<int>("opcode");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("reply");   // the downlink that would answer it
+    QTest::addColumn<QString>("command"); // its name in the log
+    QTest::addColumn<QString>("accept");  // the dialog's button that answers
+    QTest::addColumn<QString>("typed");   // typed into the dialog's edit first, if not empty
+
+    QTest::newRow("number comparison") << 0x02 << 0x06 << QByteArray::fromHex("037b000000") << "02@07"
+                                       << "Sending Confirm Information" << "btn_Yes" << "";
+    QTest::newRow("passkey entry") << 0x02 << 0x06 << QByteArray::fromHex("0102") << "02@07"
+                                   << "Sending Confirm Information" << "btn_Yes" << "123456";
+    QTest::newRow("encryption request") << 0x02 << 0x06 << QByteArray::fromHex("00") << "02@07"
+                                        << "Sending Confirm Information" << "m_pbYes" << "";
+    // interval 24 to 40, latency 0, timeout 500
+    QTest::newRow("parameter update") << 0x01 << 0x3C << QByteArray::fromHex("180028000000f401") << "01@39"
+                                      << "Update Connection Parameters Reply" << "pushButtonAccept" << "";
+    // PSM 128, peer CID 64, MTU 512, MPS 247
+    QTest::newRow("channel request") << 0x04 << 0x06 << QByteArray::fromHex("800040000002f700") << "04@07"
+                                     << "Accept Create COC Request" << "pushButtonAccept" << "";
+}
+
+// The peer's request is read in the same chunk as its disconnection: the
+// page, closed but not yet deleted, still takes it and asks the user, and the
+// user's answer must not go out for the connection that is gone.
+void TestConnectionEnd::requestsReadBehindTheEndAnswerNothing()
+{
+    QFETCH(int, layer);
+    QFETCH(int, opcode);
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, reply);
+    QFETCH(QString, command);
+    QFETCH(QString, accept);
+    QFETCH(QString, typed);
+
+    DongleTabRig rig(QStringLiteral("EndDongle"));
+    ListsBehaviour *lists = ListsBehaviour::install(*rig.dongle);
+    QVERIFY(rig.start());
+    const int condix = lists->peerConnects(FrameBuilder::fromHex("C1 C2 C3 C4 C5 C6"), 1);
+    QCOMPARE(condix, 0);
+    QTRY_COMPARE(rig.countOf<CLayerWidget>(), 1);
+    QPointer<CLayerWidget> page;
+    for (int i = 0; i < rig.tabs()->count() && !page; ++i)
+        page = qobject_cast<CLayerWidget *>(rig.tabs()->widget(i));
+
+    ModalAnswerer answerer;
+    answerer.answerWith([&](QWidget *dialog) {
+        if (!typed.isEmpty())
+            dialog->findChild<QLineEdit *>()->setText(typed);
+        dialog->findChild<QAbstractButton *>(accept)->click();
+    });
+    rig.dongle->clearReceived();
+    const QByteArray ended =
+        ListsBehaviour::disconnectionEvent(0, quint8(condix), ListsBehaviour::ReasonRemoteUser);
+    const QByteArray request = FrameBuilder::frame(0xDD, quint8(layer), quint8(opcode), payload + char(condix));
+    // One write: both frames reach the dongle tab before it gets back to its event loop.
+    rig.dongle->sendRaw(FrameBuilder::withChecksum(ended) + FrameBuilder::withChecksum(request));
+    QVERIFY(answerer.waitUntilAnswered());
+    QCOMPARE(answerer.failures(), QStringList());
+    QTRY_VERIFY(page.isNull());
+    QVERIFY(!QApplication::activeModalWidget());
+
+    // Long enough for a reply to cross the link at its pace.
+    QTest::qWait(300);
+    QVERIFY2(rig.dongle->receivedBytesOf(reply).isEmpty(), "a reply went out for a connection that is gone");
+    QCOMPARE(rig.log->count(command + QStringLiteral(" not sent: connection 0 has ended.")), 1);
 }
 
 QTEST_MAIN(TestConnectionEnd)
