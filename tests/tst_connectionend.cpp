@@ -1,14 +1,20 @@
+#include "cl2capwidget.h"
 #include "clayerwidget.h"
+#include "csduwidget.h"
+#include "l2caprig.h"
 #include "connectionpages.h"
 #include "dongletabrig.h"
 #include "framebuilder.h"
 #include "modalanswerer.h"
 #include "pageregistry.h"
+#include "simbehaviour_l2cap.h"
 #include "simbehaviour_lists.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTextEdit>
 #include <QPointer>
 #include <QtTest>
 
@@ -31,6 +37,7 @@ private slots:
     void dialogsOfAnEndedConnectionAnswerNothing();
     void requestsReadBehindTheEndAnswerNothing_data();
     void requestsReadBehindTheEndAnswerNothing();
+    void aTransferGoesNoFurtherThanItsConnection();
 };
 
 void TestConnectionEnd::dialogsOfAnEndedConnectionAnswerNothing_data()
@@ -176,6 +183,56 @@ void TestConnectionEnd::requestsReadBehindTheEndAnswerNothing()
     QTest::qWait(300);
     QVERIFY2(rig.dongle->receivedBytesOf(reply).isEmpty(), "a reply went out for a connection that is gone");
     QCOMPARE(rig.log->count(command + QStringLiteral(" not sent: connection 0 has ended.")), 1);
+}
+
+// An SDU transfer under way when the peer leaves: the result of the SDU in
+// flight, read behind the disconnection, must not send the next one.
+void TestConnectionEnd::aTransferGoesNoFurtherThanItsConnection()
+{
+    const QString sendSdu = QStringLiteral("04@03");
+    DongleTabRig rig(QStringLiteral("EndDongle"));
+    ListsBehaviour *lists = ListsBehaviour::install(*rig.dongle);
+    L2capBehaviour *l2cap = L2capBehaviour::install(*rig.dongle);
+    // 4-byte SDUs of one K-frame each.
+    l2cap->setChannelPlan({4, 23, 10, 0});
+    QVERIFY(rig.start());
+    const int condix = lists->peerConnects(FrameBuilder::fromHex("C1 C2 C3 C4 C5 C6"), 1);
+    QCOMPARE(condix, 0);
+    QTRY_COMPARE(rig.countOf<CLayerWidget>(), 1);
+    QPointer<CL2capWidget> channels;
+    for (int i = 0; i < rig.tabs()->count() && !channels; ++i)
+        channels = rig.tabs()->widget(i)->findChild<CL2capWidget *>();
+    QVERIFY(channels);
+
+    ModalAnswerer answerer;
+    answerer.answerWith([](QWidget *dialog) {
+        QVERIFY(L2capRig::setFormField(dialog, QStringLiteral("LE PSM"), QStringLiteral("128")));
+        QVERIFY(L2capRig::setFormField(dialog, QStringLiteral("Local CID"), QStringLiteral("64")));
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK"))->click();
+    });
+    channels->on_toolButtonAdd_clicked();
+    QVERIFY(answerer.waitUntilAnswered());
+    QTRY_VERIFY(channels->openChannels().contains(QStringLiteral("64")));
+    CSduWidget *sdu = channels->sduWidget(QStringLiteral("64"));
+
+    // Three SDUs; the first one's result is held back by the dongle.
+    rig.dongle->withholdResult(sendSdu);
+    sdu->findChild<QTextEdit *>(QStringLiteral("textEditTX"))->setPlainText(QStringLiteral("0102030405060708090a0b0c"));
+    sdu->findChild<QPushButton *>(QStringLiteral("pushButtonSend"))->click();
+    QTRY_COMPARE(rig.dongle->receivedBytesOf(sendSdu).size(), 1);
+    QTRY_COMPARE(channels->expectedSduStatuses(), 0);
+
+    rig.dongle->clearReceived();
+    const QByteArray ended =
+        ListsBehaviour::disconnectionEvent(0, quint8(condix), ListsBehaviour::ReasonRemoteUser);
+    const QByteArray result = L2capBehaviour::sendingSduResult(64, 1, 0, quint8(condix));
+    // One write: both frames reach the dongle tab before it gets back to its event loop.
+    rig.dongle->sendRaw(FrameBuilder::withChecksum(ended) + FrameBuilder::withChecksum(result));
+    QTRY_VERIFY(channels.isNull());
+
+    QTest::qWait(300);
+    QVERIFY2(rig.dongle->receivedBytesOf(sendSdu).isEmpty(), "an SDU went out for a connection that is gone");
+    QCOMPARE(rig.log->count(QStringLiteral("Send SDU not sent: connection 0 has ended.")), 1);
 }
 
 QTEST_MAIN(TestConnectionEnd)
