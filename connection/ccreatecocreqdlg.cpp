@@ -87,7 +87,8 @@ QByteArray CCreateCOCReqDlg::refusalFrame()
 
 void CCreateCOCReqDlg::sendRefusal(const PageWire &wire, quint16 peerCid, quint8 condix)
 {
-    wire.sendFrame(QLatin1String(RefusalName), RefusalLayer, RefusalOpcode, refusalOf(peerCid, 64, 255, 23, 23, condix));
+    wire.sendFrame(QLatin1String(RefusalName), RefusalLayer, RefusalOpcode,
+                   refusalOf(peerCid, 64, 255, 23, 23, condix));
 }
 
 void CCreateCOCReqDlg::refuse()

@@ -952,7 +952,8 @@ void CGattWidget::startingPairProc(const QByteArray &frame)
     m_pairDialog = nullptr;
     CFlatMessage::notify(this, title,
                          QStringLiteral("Pair failed. Result: ")
-                             + CCommand::enumText("en_PAIR_RESULT", *PageWire::byteField(fields, QStringLiteral("result"))));
+                             + CCommand::enumText("en_PAIR_RESULT",
+                                                  *PageWire::byteField(fields, QStringLiteral("result"))));
 }
 
 void CGattWidget::getLnkProc(const QByteArray &frame)

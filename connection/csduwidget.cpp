@@ -324,7 +324,8 @@ void CSduWidget::on_readySendSDU(QString localId)
             return;
         }
         setSendButtonsEnabled(true);
-        CFlatMessage::notify(this, m_wire.dongleName() + QStringLiteral(": Info"), QStringLiteral("Send SDU data finished."));
+        CFlatMessage::notify(this, m_wire.dongleName() + QStringLiteral(": Info"),
+                             QStringLiteral("Send SDU data finished."));
         return;
     }
     if (!sendHead())

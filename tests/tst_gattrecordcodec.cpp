@@ -250,7 +250,8 @@ void TestGattRecordCodec::confirmations_data()
                                          << hex("000102");
     QTest::newRow("comparison confirmed") << GattRecordCodec::confirmation(GattRecordCodec::NumericComparison, 1, 0)
                                           << hex("030100");
-    QTest::newRow("passkey 123456") << GattRecordCodec::passkeyConfirmation(1, 123456, 3) << hex("0101" "40e20100" "03");
+    QTest::newRow("passkey 123456") << GattRecordCodec::passkeyConfirmation(1, 123456, 3)
+                                    << hex("0101" "40e20100" "03");
     QTest::newRow("encryption declined") << GattRecordCodec::declined(GattRecordCodec::Encryption, 1) << hex("000001");
     QTest::newRow("comparison declined") << GattRecordCodec::declined(GattRecordCodec::NumericComparison, 1)
                                          << hex("030001");
