@@ -16,7 +16,6 @@
 #include "gattexport.h"
 #include "gattlistresult.h"
 #include "gattrecordcodec.h"
-#include "ccfgfileparse.h"
 #include "gatttablemodel.h"
 #include "logger.h"
 #include "logmanager.h"
@@ -56,6 +55,7 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
     , m_settings(settings)
     , m_handlerMap(this, logger)
     , m_wire(link, logger, QStringLiteral(".\\cgattwidget"), condix)
+    , m_batch(DefaultBatchTimeoutMs, [this] { onBatchWatchdogTimeout(); })
 {
     m_wire.setDongleName(dongleName);
     ui->setupUi(this);
@@ -99,9 +99,6 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
     m_tableRebuild.setInterval(0);
     connect(&m_tableRebuild, &QTimer::timeout, this, &CGattWidget::rebuildTable);
 
-    m_batchWatchdog.setSingleShot(true);
-    m_batchWatchdog.setInterval(DefaultBatchTimeoutMs);
-    connect(&m_batchWatchdog, &QTimer::timeout, this, &CGattWidget::onBatchWatchdogTimeout);
 }
 
 CGattWidget::~CGattWidget()
@@ -268,7 +265,7 @@ bool CGattWidget::takeDiscoveryEvent(const QByteArray &frame, const QString &fun
 {
     if (m_wire.check(frame, __LINE__, function, &fields, PageWire::Form().noStatus()) != PageWire::Succeeded)
         return false;
-    batchHeard();
+    m_batch.heard();
     return true;
 }
 
@@ -387,10 +384,8 @@ QMap<QString, QVariant> CGattWidget::connectionFields() const
 void CGattWidget::beginBatch(Batch kind)
 {
     setBatchControlsEnabled(false);
-    m_batch = kind;
     m_pendingCount = 0;
-    m_batchAcks = 0;
-    m_batchWatchdog.start();
+    m_batch.begin(kind);
 }
 
 void CGattWidget::endBatchIfEmpty(const QString &why)
@@ -401,38 +396,18 @@ void CGattWidget::endBatchIfEmpty(const QString &why)
     m_wire.log(QStringLiteral("CGattWidget: ") + why, LogLevel::Info);
 }
 
-void CGattWidget::batchRequestSent(const char *command)
-{
-    m_batchCommand = QString::fromLatin1(command);
-    m_batchAckId = QStringLiteral("BB@") + CCfgFileParse::instance()->m_downlinkNameToIdMap.value(m_batchCommand);
-    ++m_batchAcks;
-    batchHeard();
-}
-
-void CGattWidget::batchHeard()
-{
-    if (m_batch != Batch::None)
-        m_batchWatchdog.start();
-}
-
 void CGattWidget::takeBatchAcknowledgement(const QByteArray &frame)
 {
-    if (m_batch == Batch::None || m_batchAcks <= 0 || CCommand::getUpLinkId(frame) != m_batchAckId)
-        return;
-    --m_batchAcks;
-    batchHeard();
-    const quint8 status = PageWire::acknowledgement(frame).value_or(0);
-    if (status != 0)
+    const std::optional<quint8> status = m_batch.takeAcknowledgement(frame);
+    if (status && *status != 0)
         abandonBatch(QStringLiteral("the dongle refused %1 (%2); the batch ends.")
-                         .arg(m_batchCommand, CCommand::enumText("SDK_STATUS_RSP", status)),
+                         .arg(m_batch.command(), CCommand::enumText("SDK_STATUS_RSP", *status)),
                      LogLevel::Error);
 }
 
 void CGattWidget::finishBatch()
 {
-    m_batch = Batch::None;
-    m_batchAcks = 0;
-    m_batchWatchdog.stop();
+    m_batch.finish();
     setBatchControlsEnabled(true);
 }
 
@@ -444,17 +419,15 @@ void CGattWidget::abandonBatch(const QString &why, int level)
 
 void CGattWidget::onBatchWatchdogTimeout()
 {
-    if (m_batch == Batch::None)
-        return;
     abandonBatch(QStringLiteral("nothing heard of %1 for %2 s; the batch ends.")
-                     .arg(m_batchCommand)
-                     .arg(m_batchWatchdog.interval() / 1000.0),
+                     .arg(m_batch.command())
+                     .arg(m_batch.timeoutMs() / 1000.0),
                  LogLevel::Warn);
 }
 
 bool CGattWidget::takeBatchAnswer(Batch kind)
 {
-    if (m_batch != kind || m_pendingCount <= 0)
+    if (m_batch.kind() != kind || m_pendingCount <= 0)
         return false;
     --m_pendingCount;
     return m_pendingCount == 0;
@@ -467,7 +440,7 @@ void CGattWidget::on_toolButton_dicoverAllAttr_clicked()
     ui->comboBox_mode->setEnabled(true);
     // Only the end of this discovery gives the controls back.
     if (m_wire.send(QLatin1String(CMD_DISCOVER_ALL_ATTRIBUTES), connectionFields()))
-        batchRequestSent(CMD_DISCOVER_ALL_ATTRIBUTES);
+        m_batch.requestSent(QLatin1String(CMD_DISCOVER_ALL_ATTRIBUTES));
     else
         endBatchIfEmpty(QStringLiteral("discovery not sent, nothing to wait for."));
 }
@@ -480,8 +453,8 @@ void CGattWidget::on_toolButton_exchangeMTU_clicked()
 void CGattWidget::on_toolButton_clear_clicked()
 {
     // The batch asked about attributes that are gone now.
-    if (m_batch != Batch::None)
-        abandonBatch(m_batchCommand + QStringLiteral(" stopped by Clear."), LogLevel::Info);
+    if (m_batch.isRunning())
+        abandonBatch(m_batch.command() + QStringLiteral(" stopped by Clear."), LogLevel::Info);
     clearAttributes();
 }
 
@@ -516,8 +489,7 @@ void CGattWidget::writeConfigurations(bool enable)
 int CGattWidget::on_toolButton_enableNotifications_pressed(bool enable, bool readBack)
 {
     m_pendingCount = 0;
-    m_batch = readBack ? Batch::Reads : Batch::Writes;
-    m_batchAcks = 0;
+    m_batch.continueAs(readBack ? Batch::Reads : Batch::Writes);
     const QVector<TreeItem *> items = m_treeModel->items();
     for (TreeItem *item : items) {
         if (!item) {
@@ -549,7 +521,7 @@ int CGattWidget::on_toolButton_enableNotifications_pressed(bool enable, bool rea
             const char *command = readBack ? CMD_READ_CHARACTERISTIC_DESCRIPTOR : CMD_WRITE_CHARACTERISTIC_DESCRIPTOR;
             if (m_wire.send(QLatin1String(command), fields)) {
                 ++m_pendingCount;
-                batchRequestSent(command);
+                m_batch.requestSent(QLatin1String(command));
             }
         }
     }
@@ -577,7 +549,7 @@ void CGattWidget::on_toolButton_readAllChar_clicked()
         // Only a queued read will be answered.
         if (m_wire.send(QLatin1String(CMD_READ_LONG_CHARACTERISTIC_VALUE), fields)) {
             ++m_pendingCount;
-            batchRequestSent(CMD_READ_LONG_CHARACTERISTIC_VALUE);
+            m_batch.requestSent(QLatin1String(CMD_READ_LONG_CHARACTERISTIC_VALUE));
         }
     }
     endBatchIfEmpty(QStringLiteral("no characteristic value was read."));
@@ -752,7 +724,7 @@ void CGattWidget::readProc(const QByteArray &frame)
             logFormatError(frame);
         return;
     }
-    batchHeard();
+    m_batch.heard();
     // Every answer of this connection ends one read, whatever it says.
     if (takeBatchAnswer(Batch::Reads))
         finishBatch();
@@ -775,7 +747,7 @@ void CGattWidget::WriteProc(const QByteArray &frame)
     PageWire::Fields fields;
     if (m_wire.check(frame, __LINE__, function, &fields, PageWire::Form().noStatus()) != PageWire::Succeeded)
         return;
-    batchHeard();
+    m_batch.heard();
     // The last write of the batch reads every configuration back.
     if (takeBatchAnswer(Batch::Writes)) {
         on_toolButton_enableNotifications_pressed(true, true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "attributeinfo.h"
+#include "gattbatch.h"
 #include "pagewire.h"
 #include "uplinkdispatcher.h"
 
@@ -89,12 +90,12 @@ public:
     int pendingCount() const { return m_pendingCount; }
     // How long a batch may hear nothing before it ends and gives the page back.
     static constexpr int DefaultBatchTimeoutMs = 10000;
-    void setBatchTimeoutMs(int ms) { m_batchWatchdog.setInterval(ms); }
+    void setBatchTimeoutMs(int ms) { m_batch.setTimeoutMs(ms); }
     // The connection has ended: nothing more is sent for it, also by the console.
     void endConnection() { m_wire.endConnection(); }
 
 private:
-    enum class Batch { None, Discovery, Reads, Writes };
+    using Batch = GattBatch::Kind;
 
     QMap<QString, QVariant> connectionFields() const;
     // The connection plus the handle of the attribute in the detail box;
@@ -104,10 +105,6 @@ private:
     // when none of them could be queued.
     void beginBatch(Batch kind);
     void endBatchIfEmpty(const QString &why);
-    // A request of the running batch was queued; its acknowledgement is expected.
-    void batchRequestSent(const char *command);
-    // Something of the running batch came back: its silence starts again.
-    void batchHeard();
     // The acknowledgement of one of the batch's requests; a refusal ends the batch.
     void takeBatchAcknowledgement(const QByteArray &frame);
     // The batch is over, answered or not: the controls come back.
@@ -195,13 +192,7 @@ private:
     PageWire m_wire;
     const int m_pairConfirm = 1;
     int m_pendingCount = 0;
-    Batch m_batch = Batch::None;
-    // Acknowledgements carry no connection index: the page takes as many of
-    // its batch command's as it sent requests.
-    QString m_batchCommand;
-    QString m_batchAckId;
-    int m_batchAcks = 0;
-    QTimer m_batchWatchdog;
+    GattBatch m_batch;
     // The open pairing dialog; it deletes itself when it closes.
     QPointer<csmdilog> m_pairDialog;
     // Set while a passkey or comparison waits for its confirmation; a failed
