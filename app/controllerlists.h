@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QQueue>
+
+#include "devicelistentry.h"
+
+class DeviceListModel;
+class DevicePeriodicListModel;
+class DeviceRpaListModel;
+class LogManager;
+
+// The controller's four device lists as the scanning page shows them, and the
+// list requests sent whose entry waits for the dongle's status.
+class ControllerLists
+{
+public:
+    // The lists in the order the list type box offers them.
+    enum List { WhiteList, BondList, PeriodicList, ResolvingList };
+    // The kinds of request whose entry waits for the dongle's status.
+    enum Pending { AddWhite, DeleteWhite, DeleteBond, AddPeriodic, DeletePeriodic };
+
+    explicit ControllerLists(LogManager *logger);
+    ~ControllerLists();
+    ControllerLists(const ControllerLists &) = delete;
+    ControllerLists &operator=(const ControllerLists &) = delete;
+
+    DeviceListModel *whiteList() const { return m_whiteList; }
+    DeviceListModel *bondList() const { return m_bondList; }
+    DevicePeriodicListModel *periodicList() const { return m_periodicList; }
+    DeviceRpaListModel *resolvingList() const { return m_resolvingList; }
+
+    void expect(Pending kind, const DeviceListEntry &entry);
+    void expectPrivacyMode(const DeviceRpaEntry &entry);
+    void privacyModeAnswered();
+    // A status answers the oldest request of its kind, refused or not; an
+    // accepted one changes its list. False when the list would not take it.
+    bool answer(Pending kind, uchar status);
+    // The list's contents as a get-list result gives them. False when the
+    // records do not read whole (the list stays) or the list refuses one.
+    bool take(List list, const QByteArray &payload);
+    void clear(List list);
+    void forgetPending();
+
+private:
+    DeviceListModel *m_whiteList = nullptr;
+    DeviceListModel *m_bondList = nullptr;
+    DevicePeriodicListModel *m_periodicList = nullptr;
+    DeviceRpaListModel *m_resolvingList = nullptr;
+    QMap<int, QQueue<DeviceListEntry>> m_pending;
+    QQueue<DeviceRpaEntry> m_pendingRpaEntries;
+};
