@@ -26,11 +26,13 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
                                      const QString &dongleName, QWidget *parent)
     : QWidget(parent),
       ui(new Ui_ConnectionWidget),
+      m_discovery(logger),
+      m_lists(logger),
       m_link(link),
       m_logger(logger),
       m_dongleSettings(settings),
       m_dongleName(&dongleName),
-      m_status(logger, QStringLiteral(".\\cconnectionwidget")),
+      m_wire(link, logger, QStringLiteral(".\\cconnectionwidget")),
       m_dispatcher(this, logger)
 {
     ui->setupUi(this);
@@ -38,8 +40,6 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
     if (m_dongleSettings && m_dongleSettings->value(QStringLiteral("5_0_conn_type")).toUInt() != 0)
         on_openAutoConnect(true);
 
-    m_discovery = new DiscoveryTable(m_logger);
-    m_lists = new ControllerLists(m_logger);
     if (m_link) {
         connect(m_link, &CMsg::sig_uplinkPassStarted, devicesModel(), &DevicesTableModel::beginPass);
         connect(m_link, &CMsg::sig_uplinkPassFinished, devicesModel(), &DevicesTableModel::endPass);
@@ -139,8 +139,6 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
 
 CConnectionWidget::~CConnectionWidget()
 {
-    delete m_discovery;
-    delete m_lists;
     delete ui;
 }
 
@@ -150,13 +148,7 @@ CConnectionWidget::~CConnectionWidget()
 bool CConnectionWidget::sendCommand(const QString &name, QMap<QString, QVariant> *values,
                                     QMap<QString, QVariant> *overrides)
 {
-    QMap<QString, QVariant> noValues;
-    QMap<QString, QVariant> noOverrides;
-    const bool sent = CCommand::sendMsg(m_link, m_logger, name, values ? *values : noValues,
-                                        overrides ? *overrides : noOverrides);
-    if (!sent)
-        CCommand::logSendFailed(m_logger, name);
-    return sent;
+    return m_wire.send(name, values ? *values : PageWire::Values(), overrides ? *overrides : PageWire::Values());
 }
 
 PageContext CConnectionWidget::pageContext()
@@ -243,7 +235,7 @@ void CConnectionWidget::reset()
     m_connectingDevice.clear();
     m_autoCondix.clear();
 
-    m_discovery->clear();
+    m_discovery.clear();
     ui->treeWidget_advertising->clear();
 
     ui->buttonScan->setText(kStartScan);
@@ -273,13 +265,13 @@ void CConnectionWidget::reset()
         delete it.value().textArea;
     }
     if (missingView)
-        m_status.internalError(2780, QStringLiteral("CConnectionWidget::reset"));
+        m_wire.internalError(2780, QStringLiteral("CConnectionWidget::reset"));
     m_periodicSyncs.clear();
     {
         const QSignalBlocker blocker(ui->comboBox_peerAddr);
         ui->comboBox_peerAddr->clear();
     }
-    m_lists->forgetPending();
+    m_lists.forgetPending();
 
     PeriodicSyncEntry entry;
     entry.textArea = createPeriodicTextArea();

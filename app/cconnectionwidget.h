@@ -16,8 +16,8 @@
 #include "devicelistmodel.h"
 #include "devicerpalistmodel.h"
 #include "discoverytable.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
 
 class CMsg;
 class LogManager;
@@ -69,12 +69,12 @@ public:
     void decodeAdvData(QTreeWidget *tree, const QByteArray &data);
 
     // Read-only views for the owner and for tests.
-    const QVector<DeviceRecord> &devices() const { return m_discovery->rows(); }
-    DevicesTableModel *devicesModel() const { return m_discovery->model(); }
-    DeviceListModel *whiteListModel() const { return m_lists->whiteList(); }
-    DeviceListModel *bondListModel() const { return m_lists->bondList(); }
-    DevicePeriodicListModel *periodicListModel() const { return m_lists->periodicList(); }
-    DeviceRpaListModel *rpaListModel() const { return m_lists->resolvingList(); }
+    const QVector<DeviceRecord> &devices() const { return m_discovery.rows(); }
+    DevicesTableModel *devicesModel() const { return m_discovery.model(); }
+    DeviceListModel *whiteListModel() const { return m_lists.whiteList(); }
+    DeviceListModel *bondListModel() const { return m_lists.bondList(); }
+    DevicePeriodicListModel *periodicListModel() const { return m_lists.periodicList(); }
+    DeviceRpaListModel *rpaListModel() const { return m_lists.resolvingList(); }
     SearchBox *searchBox() const { return m_searchBox; }
     QList<uchar> periodicSyncIndexes() const { return m_periodicSyncs.keys(); }
     QPlainTextEdit *periodicTextArea(uchar syncIndex) const;
@@ -166,8 +166,8 @@ private:
     QMap<QString, QByteArray> m_connectingDevice;
     int m_periodicSyncType = 0;
     Ui_ConnectionWidget *ui = nullptr;
-    DiscoveryTable *m_discovery = nullptr;
-    ControllerLists *m_lists = nullptr;
+    DiscoveryTable m_discovery;
+    ControllerLists m_lists;
     QMap<QString, QVariant> m_settings;
     QMap<uchar, QString> m_adTypeNames;
     bool m_autoConnect = false;
@@ -181,6 +181,6 @@ private:
     QMap<uchar, PeriodicSyncEntry> m_periodicSyncs;
     uchar m_pendingSyncIndex = 0;
     SearchBox *m_searchBox = nullptr;
-    UplinkStatus m_status;
+    PageWire m_wire;
     UplinkDispatcher<CConnectionWidget> m_dispatcher;
 };

@@ -70,7 +70,7 @@ void CConnectionWidget::connectStateReset()
 void CConnectionWidget::connectStatusProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
-    const std::optional<uchar> status = UplinkStatus::acknowledgement(frame);
+    const std::optional<uchar> status = PageWire::acknowledgement(frame);
     if (status && *status != 0)
         connectStateReset();
 }
@@ -79,10 +79,10 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::connectProc");
     QMap<QString, QByteArray> fields;
-    switch (m_status.check(frame, 1822, function, &fields)) {
-    case UplinkStatus::Succeeded:
+    switch (m_wire.check(frame, 1822, function, &fields)) {
+    case PageWire::Succeeded:
         break;
-    case UplinkStatus::Failed:
+    case PageWire::Failed:
         connectStateReset();
         return;
     default:
@@ -103,7 +103,7 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
     const QByteArray condixBytes = fields.value(QStringLiteral("condix"));
     const QByteArray roleBytes = fields.value(QStringLiteral("role"));
     if (condixBytes.isEmpty() || roleBytes.isEmpty()) {
-        m_status.internalError(1840, function);
+        m_wire.internalError(1840, function);
         return;
     }
     const uchar condix = uchar(condixBytes.at(0));
@@ -174,7 +174,7 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
 void CConnectionWidget::autoConnectTimeoutProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
+    if (!parsed(m_wire, frame, &fields))
         return;
     if (m_autoConnect) {
         if (ui->buttonAutoConnect->text() == kCancelAutoConnect)
@@ -188,19 +188,19 @@ void CConnectionWidget::autoConnectTimeoutProc(const QByteArray &frame)
 
 void CConnectionWidget::cancelConnectProc(const QByteArray &frame)
 {
-    if (m_status.check(frame, 2726, QStringLiteral("CConnectionWidget::cancelConnectProc")) == UplinkStatus::Succeeded)
+    if (m_wire.check(frame, 2726, QStringLiteral("CConnectionWidget::cancelConnectProc")) == PageWire::Succeeded)
         connectStateReset();
 }
 
 void CConnectionWidget::disconnectProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (m_status.check(frame, 2017, QStringLiteral("CConnectionWidget::disconnectProc"), &fields)
-        != UplinkStatus::Succeeded)
+    if (m_wire.check(frame, 2017, QStringLiteral("CConnectionWidget::disconnectProc"), &fields)
+        != PageWire::Succeeded)
         return;
     const QByteArray condixBytes = fields.value(QStringLiteral("condix"));
     if (condixBytes.isEmpty()) {
-        m_status.internalError(2025, QStringLiteral("CConnectionWidget::disconnectProc"));
+        m_wire.internalError(2025, QStringLiteral("CConnectionWidget::disconnectProc"));
         return;
     }
     const uchar condix = uchar(condixBytes.at(0));

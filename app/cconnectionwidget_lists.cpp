@@ -32,7 +32,7 @@ void CConnectionWidget::applyWhiteListLayout()
 
 void CConnectionWidget::showWhiteListView()
 {
-    ui->tableView_deviceList->setModel(m_lists->whiteList());
+    ui->tableView_deviceList->setModel(m_lists.whiteList());
     ui->deviceListAdd->setEnabled(true);
     ui->deviceListDelete->setEnabled(true);
     ui->deviceListClear->setEnabled(true);
@@ -44,14 +44,14 @@ void CConnectionWidget::showWhiteListView()
 void CConnectionWidget::updatePrivacyModeProc(const QByteArray &frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
-    m_lists->privacyModeAnswered();
-    if (UplinkStatus::acknowledgement(frame) == 0)
+    m_lists.privacyModeAnswered();
+    if (PageWire::acknowledgement(frame) == 0)
         on_deviceListRefresh_clicked();
 }
 
 void CConnectionWidget::operateWhitelistProc(const QByteArray &frame)
 {
-    m_status.check(frame, 2169, QStringLiteral("CConnectionWidget::operateWhitelistProc"));
+    m_wire.check(frame, 2169, QStringLiteral("CConnectionWidget::operateWhitelistProc"));
 }
 
 // ---------------------------------------------------------------------------
@@ -67,8 +67,8 @@ void CConnectionWidget::applyStatusToPending(ControllerLists::Pending kind, cons
     const std::optional<uchar> status = UplinkStatus::firstPayloadByte(frame);
     if (!status)
         return;
-    if (!m_lists->answer(kind, *status))
-        m_status.internalError(line, function);
+    if (!m_lists.answer(kind, *status))
+        m_wire.internalError(line, function);
 }
 
 void CConnectionWidget::addWhitelistProc(const QByteArray &frame)
@@ -105,30 +105,30 @@ void CConnectionWidget::clearWhitelistProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
     if (UplinkStatus::firstPayloadByte(frame) == 0)
-        m_lists->clear(ControllerLists::WhiteList);
+        m_lists.clear(ControllerLists::WhiteList);
 }
 
 void CConnectionWidget::clearBondlistProc(const QByteArray &frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
     if (UplinkStatus::firstPayloadByte(frame) == 0)
-        m_lists->clear(ControllerLists::BondList);
+        m_lists.clear(ControllerLists::BondList);
 }
 
 void CConnectionWidget::clearPeriodicAdvlistProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
     if (UplinkStatus::firstPayloadByte(frame) == 0)
-        m_lists->clear(ControllerLists::PeriodicList);
+        m_lists.clear(ControllerLists::PeriodicList);
 }
 
 void CConnectionWidget::takeListResult(const QByteArray &frame, const QString &failureText,
                                        ControllerLists::List list)
 {
     QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
+    if (!parsed(m_wire, frame, &fields))
         return;
-    if (!m_lists->take(list, UplinkStatus::payload(frame)))
+    if (!m_lists.take(list, PageWire::payload(frame)))
         m_logger->log(failureText, LogLevel::Error);
 }
 
@@ -155,7 +155,7 @@ void CConnectionWidget::getRpalistProc(const QByteArray &frame)
 
 void CConnectionWidget::OperateBondlistProc(const QByteArray &frame)
 {
-    m_status.check(frame, 2265, QStringLiteral("CConnectionWidget::OperateBondlistProc"));
+    m_wire.check(frame, 2265, QStringLiteral("CConnectionWidget::OperateBondlistProc"));
 }
 
 void CConnectionWidget::on_buttonAddToWhiteList_clicked()
@@ -172,7 +172,7 @@ void CConnectionWidget::on_buttonAddToWhiteList_clicked()
     values.insert(QStringLiteral("addr"), entry.addr);
     values.insert(QStringLiteral("addr_type"), entry.addrType);
     if (sendCommand(QString::fromLatin1(CMD_ADD_WHITELIST), &values, nullptr))
-        m_lists->expect(ControllerLists::AddWhite, entry);
+        m_lists.expect(ControllerLists::AddWhite, entry);
 }
 
 // ---------------------------------------------------------------------------
@@ -186,7 +186,7 @@ void CConnectionWidget::on_deviceListType_currentIndexChanged(int index)
         applyWhiteListLayout();
         break;
     case 1:
-        view->setModel(m_lists->bondList());
+        view->setModel(m_lists.bondList());
         ui->deviceListAdd->setEnabled(false);
         ui->deviceListDelete->setEnabled(true);
         ui->deviceListClear->setEnabled(true);
@@ -195,7 +195,7 @@ void CConnectionWidget::on_deviceListType_currentIndexChanged(int index)
         view->setColumnWidth(1, 400);
         break;
     case 2:
-        view->setModel(m_lists->periodicList());
+        view->setModel(m_lists.periodicList());
         ui->deviceListAdd->setEnabled(true);
         ui->deviceListDelete->setEnabled(true);
         ui->deviceListClear->setEnabled(true);
@@ -205,7 +205,7 @@ void CConnectionWidget::on_deviceListType_currentIndexChanged(int index)
         view->setColumnWidth(2, 260);
         break;
     case 3:
-        view->setModel(m_lists->resolvingList());
+        view->setModel(m_lists.resolvingList());
         ui->deviceListAdd->setEnabled(false);
         ui->deviceListDelete->setEnabled(false);
         ui->deviceListClear->setEnabled(false);
@@ -253,7 +253,7 @@ void CConnectionWidget::on_deviceListAdd_clicked()
     const int type = ui->deviceListType->currentIndex();
     QPointer<CConnectionWidget> self(this);
     if (type == 0) {
-        if (m_lists->whiteList()->deviceCount() >= kWhiteListLimit) {
+        if (m_lists.whiteList()->deviceCount() >= kWhiteListLimit) {
             const QString text = QStringLiteral("Can not add white list because white list is full.");
             m_logger->log(text, LogLevel::Error);
             CFlatMessage::information(this, QStringLiteral("error"), text);
@@ -267,12 +267,12 @@ void CConnectionWidget::on_deviceListAdd_clicked()
         values.insert(QStringLiteral("addr"), entry.addr);
         values.insert(QStringLiteral("addr_type"), entry.addrType);
         if (sendCommand(QString::fromLatin1(CMD_ADD_WHITELIST), &values, nullptr))
-            m_lists->expect(ControllerLists::AddWhite, entry);
+            m_lists.expect(ControllerLists::AddWhite, entry);
         return;
     }
     if (type == 2) {
         AddPeriodicDeviceDialog dialog(m_logger, nullptr);
-        if (m_lists->periodicList()->deviceCount() >= kPeriodicListLimit) {
+        if (m_lists.periodicList()->deviceCount() >= kPeriodicListLimit) {
             const QString text =
                 QStringLiteral("Can not add periodic advertising list because periodic advertising list is full.");
             m_logger->log(text, LogLevel::Error);
@@ -287,7 +287,7 @@ void CConnectionWidget::on_deviceListAdd_clicked()
         values.insert(QStringLiteral("addr_type"), entry.addrType);
         values.insert(QStringLiteral("adv_sid"), entry.advSid);
         if (sendCommand(QString::fromLatin1(CMD_ADD_PERIODIC_ADV_LIST), &values, nullptr))
-            m_lists->expect(ControllerLists::AddPeriodic, entry);
+            m_lists.expect(ControllerLists::AddPeriodic, entry);
         return;
     }
     if (type == 3)
@@ -310,9 +310,9 @@ void CConnectionWidget::on_deviceListDelete_clicked()
         m_logger->log(QStringLiteral("device list type is wrong"), LogLevel::Debug);
         return;
     }
-    const QVector<DeviceListEntry> &entries = type == 0 ? m_lists->whiteList()->devices()
-        : type == 1                                      ? m_lists->bondList()->devices()
-                                                         : m_lists->periodicList()->devices();
+    const QVector<DeviceListEntry> &entries = type == 0 ? m_lists.whiteList()->devices()
+        : type == 1                                      ? m_lists.bondList()->devices()
+                                                         : m_lists.periodicList()->devices();
     if (index.row() >= entries.size()) {
         m_logger->log(wrongRow, LogLevel::Error);
         return;
@@ -335,7 +335,7 @@ void CConnectionWidget::on_deviceListDelete_clicked()
         kind = ControllerLists::DeletePeriodic;
     }
     if (sendCommand(command, &values, nullptr))
-        m_lists->expect(kind, entry);
+        m_lists.expect(kind, entry);
 }
 
 void CConnectionWidget::on_devicePrivacyModeUpdate_clicked()
@@ -350,16 +350,16 @@ void CConnectionWidget::on_devicePrivacyModeUpdate_clicked()
         m_logger->log(QStringLiteral("device list type is wrong"), LogLevel::Debug);
         return;
     }
-    if (index.row() >= m_lists->resolvingList()->devices().size()) {
+    if (index.row() >= m_lists.resolvingList()->devices().size()) {
         m_logger->log(wrongRow, LogLevel::Error);
         return;
     }
-    const DeviceRpaEntry entry = m_lists->resolvingList()->devices().at(index.row());
+    const DeviceRpaEntry entry = m_lists.resolvingList()->devices().at(index.row());
     const bool network = !entry.privacyMode.isEmpty() && entry.privacyMode.at(0) == 0;
     QMap<QString, QVariant> values;
     values.insert(QStringLiteral("peer_addr"), entry.peerAddr);
     values.insert(QStringLiteral("peer_addr_type"), entry.peerAddrType);
     values.insert(QStringLiteral("privacy_mode"), network ? 1 : 0);
     if (sendCommand(QString::fromLatin1(CMD_UPDATE_PRIVACY_MODE), &values, nullptr))
-        m_lists->expectPrivacyMode(entry);
+        m_lists.expectPrivacyMode(entry);
 }

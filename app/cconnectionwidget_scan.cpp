@@ -66,7 +66,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
     if (classification == 4) {
         const ReportLayout::View syncIndex = layout->view(frame, at.syncIndex);
         if (syncIndex.size != 1) {
-            m_status.internalError(1450, function);
+            m_wire.internalError(1450, function);
             return;
         }
         QMap<QString, QByteArray> shown;
@@ -105,7 +105,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
 
     QVector<AdStructure> structures;
     if (!AdvertisingData::split(adData, &structures))
-        m_status.internalError(1470, function);
+        m_wire.internalError(1470, function);
     const QByteArray name = AdvertisingData::localName(structures);
 
     static const QString nameKey = QStringLiteral("device");
@@ -124,11 +124,11 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
 
     const QByteArray addr = layout->raw(frame, at.addr);
     const QByteArray addrType = layout->raw(frame, at.addrType);
-    const int row = m_discovery->find(addr, addrType);
+    const int row = m_discovery.find(addr, addrType);
     if (row >= 0) {
         // Taken out of the table rather than copied, so the update below
         // does not copy the row first.
-        DeviceRecord record = m_discovery->take(row);
+        DeviceRecord record = m_discovery.take(row);
         if (classification == 0 || classification == 1) {
             record.mergeReport(layout, frame, adField, -1);
             if (!name.isEmpty())
@@ -169,8 +169,8 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
 
 void CConnectionWidget::startScanResultProc(const QByteArray &frame)
 {
-    if (m_status.check(frame, 1560, QStringLiteral("CConnectionWidget::startScanResultProc"))
-        != UplinkStatus::Succeeded)
+    if (m_wire.check(frame, 1560, QStringLiteral("CConnectionWidget::startScanResultProc"))
+        != PageWire::Succeeded)
         return;
     ui->buttonScan->setText(kStopScan);
     ui->buttonScan->setToolTip(kStopScan);
@@ -180,7 +180,7 @@ void CConnectionWidget::startScanResultProc(const QByteArray &frame)
 
 void CConnectionWidget::stopScanProc(const QByteArray &frame)
 {
-    if (m_status.check(frame, 1590, QStringLiteral("CConnectionWidget::stopScanProc")) != UplinkStatus::Succeeded)
+    if (m_wire.check(frame, 1590, QStringLiteral("CConnectionWidget::stopScanProc")) != PageWire::Succeeded)
         return;
     ui->buttonScan->setText(kStartScan);
     ui->buttonScan->setToolTip(kStartScan);
@@ -219,7 +219,7 @@ void CConnectionWidget::on_buttonScan_clicked()
         ui->buttonConnect->setToolTip(kConnect);
         ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect")));
         ui->buttonAddToWhiteList->setEnabled(false);
-        m_discovery->clear();
+        m_discovery.clear();
         if (m_settings.value(QStringLiteral("type")).toUInt() == 1) {
             ui->buttonSync->setEnabled(true);
             m_periodicSyncType = 1;
@@ -257,7 +257,7 @@ void CConnectionWidget::onTableView_devicesClicked(const QModelIndex &index)
         ui->buttonConnect->setEnabled(true);
         const QByteArray connected = device.value(QStringLiteral("connected"));
         if (connected.size() != 1) {
-            m_status.internalError(1231, QStringLiteral("CConnectionWidget::onTableView_devicesClicked"));
+            m_wire.internalError(1231, QStringLiteral("CConnectionWidget::onTableView_devicesClicked"));
             return;
         }
         switch (connected.at(0)) {
@@ -390,7 +390,7 @@ void CConnectionWidget::addDevice(const DeviceRecord &record)
     held.current = currentDeviceRow();
     held.searchMatch = m_searchBox ? m_searchBox->m_matchRow : -1;
     const int column = ui->tableView_devices->currentIndex().column();
-    if (!m_discovery->add(record, &held))
+    if (!m_discovery.add(record, &held))
         return;
     // Many scattered rows leave in one reset, which forgets the view's row.
     if (held.current >= 0) {

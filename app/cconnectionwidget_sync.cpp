@@ -49,11 +49,11 @@ void CConnectionWidget::syncPassiveStopProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::syncPassiveStopProc");
     QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
+    if (!parsed(m_wire, frame, &fields))
         return;
     const QByteArray index = fields.value(QStringLiteral("index"));
     if (index.size() != 1) {
-        m_status.internalError(2680, function);
+        m_wire.internalError(2680, function);
         return;
     }
     ui->buttonSync->setToolTip(kStartSync);
@@ -61,7 +61,7 @@ void CConnectionWidget::syncPassiveStopProc(const QByteArray &frame)
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
     const uchar syncIndex = uchar(index.at(0));
     if (syncIndex == kDefaultSyncIndex || !m_periodicSyncs.value(syncIndex).textArea) {
-        m_status.internalError(2695, function);
+        m_wire.internalError(2695, function);
         return;
     }
     removePeriodicSync(syncIndex);
@@ -73,14 +73,14 @@ void CConnectionWidget::syncPassiveStopProc(const QByteArray &frame)
 void CConnectionWidget::createSyncStartSDKProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
-    const std::optional<uchar> status = UplinkStatus::acknowledgement(frame);
+    const std::optional<uchar> status = PageWire::acknowledgement(frame);
     if (!status || *status == 0)
         return;
     ui->buttonSync->setToolTip(kStartSync);
     ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
     if (m_pendingSyncIndex == kDefaultSyncIndex || !m_periodicSyncs.value(m_pendingSyncIndex).textArea) {
-        m_status.internalError(2447, QStringLiteral("CConnectionWidget::createSyncStartSDKProc"));
+        m_wire.internalError(2447, QStringLiteral("CConnectionWidget::createSyncStartSDKProc"));
         return;
     }
     removePeriodicSync(m_pendingSyncIndex);
@@ -90,13 +90,13 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CConnectionWidget::createSyncStartProc");
     QMap<QString, QByteArray> fields;
-    const UplinkStatus::Result result =
-        m_status.check(frame, 2482, function, &fields, UplinkStatus::KeepFailureQuiet);
-    if (result != UplinkStatus::Succeeded && result != UplinkStatus::Failed)
+    const PageWire::Result result =
+        m_wire.check(frame, 2482, function, &fields, PageWire::Form().quietFailure());
+    if (result != PageWire::Succeeded && result != PageWire::Failed)
         return;
     const QByteArray index = fields.value(QStringLiteral("index"));
     if (index.size() != 1) {
-        m_status.internalError(2492, function);
+        m_wire.internalError(2492, function);
         return;
     }
     const uchar syncIndex = uchar(index.at(0));
@@ -106,17 +106,17 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
 
     // A result for a sync the page never asked for adds nothing.
     const bool known = syncIndex != kDefaultSyncIndex && m_periodicSyncs.value(syncIndex).textArea;
-    if (result == UplinkStatus::Failed) {
+    if (result == PageWire::Failed) {
         if (!known) {
-            m_status.internalError(2506, function);
+            m_wire.internalError(2506, function);
             return;
         }
         removePeriodicSync(syncIndex);
-        CCommand::statusRspToLog(m_logger, frame, *UplinkStatus::byteField(fields, QStringLiteral("status")));
+        CCommand::statusRspToLog(m_logger, frame, *PageWire::byteField(fields, QStringLiteral("status")));
         return;
     }
     if (!known) {
-        m_status.internalError(2506, function);
+        m_wire.internalError(2506, function);
         return;
     }
     m_periodicSyncs[syncIndex].syncHandle =
@@ -126,7 +126,7 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
     ui->tabWidget_device->setCurrentIndex(2);
     const QByteArray addrType = fields.value(QStringLiteral("addr_type"));
     if (addrType.size() != 1) {
-        m_status.internalError(2553, function);
+        m_wire.internalError(2553, function);
         return;
     }
     QString text;
@@ -146,16 +146,16 @@ void CConnectionWidget::createSyncStopProc(const QByteArray &frame)
     static const QString function = QStringLiteral("CConnectionWidget::createSyncStopProc");
     QMap<QString, QByteArray> fields;
     // A refused stop leaves the sync as it was and is not logged.
-    const UplinkStatus::Result result =
-        m_status.check(frame, 2612, function, &fields, UplinkStatus::KeepFailureQuiet);
-    if (result != UplinkStatus::Succeeded && result != UplinkStatus::Failed)
+    const PageWire::Result result =
+        m_wire.check(frame, 2612, function, &fields, PageWire::Form().quietFailure());
+    if (result != PageWire::Succeeded && result != PageWire::Failed)
         return;
     const QByteArray index = fields.value(QStringLiteral("index"));
     if (index.size() != 1) {
-        m_status.internalError(2622, function);
+        m_wire.internalError(2622, function);
         return;
     }
-    if (result == UplinkStatus::Failed)
+    if (result == PageWire::Failed)
         return;
     ui->buttonSync->setToolTip(kStartSync);
     ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
@@ -164,7 +164,7 @@ void CConnectionWidget::createSyncStopProc(const QByteArray &frame)
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
     const uchar syncIndex = uchar(index.at(0));
     if (syncIndex == kDefaultSyncIndex || !m_periodicSyncs.value(syncIndex).textArea) {
-        m_status.internalError(2642, function);
+        m_wire.internalError(2642, function);
         return;
     }
     removePeriodicSync(syncIndex);
@@ -240,7 +240,7 @@ void CConnectionWidget::on_comboBox_peerAddr_currentIndexChanged(int index)
     }
     QPlainTextEdit *area = m_periodicSyncs.value(syncIndex).textArea;
     if (!area) {
-        m_status.internalError(line, function);
+        m_wire.internalError(line, function);
         return;
     }
     ui->verticalLayout_periodicAdv->addWidget(area);

@@ -13,16 +13,13 @@ ControllerLists::ControllerLists(LogManager *logger)
 {
 }
 
+// Emptied first so that views still showing a list hear of it.
 ControllerLists::~ControllerLists()
 {
     m_whiteList->clear();
-    delete m_whiteList;
     m_bondList->clear();
-    delete m_bondList;
     m_periodicList->clear();
-    delete m_periodicList;
     m_resolvingList->clear();
-    delete m_resolvingList;
 }
 
 void ControllerLists::expect(Pending kind, const DeviceListEntry &entry)
@@ -86,7 +83,7 @@ bool ControllerLists::take(List list, const QByteArray &payload)
         if (m_resolvingList->addDevice(entry) != 0)
             return false;
     }
-    DeviceListModel *addressList = list == WhiteList ? m_whiteList : m_bondList;
+    DeviceListModel *addressList = list == WhiteList ? whiteList() : bondList();
     for (const DeviceListEntry &entry : qAsConst(entries)) {
         const int result = list == PeriodicList ? m_periodicList->addDevice(entry) : addressList->addDevice(entry);
         if (result != 0)

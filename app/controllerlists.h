@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QQueue>
 
+#include <memory>
+
 #include "devicelistentry.h"
 
 class DeviceListModel;
@@ -26,10 +28,10 @@ public:
     ControllerLists(const ControllerLists &) = delete;
     ControllerLists &operator=(const ControllerLists &) = delete;
 
-    DeviceListModel *whiteList() const { return m_whiteList; }
-    DeviceListModel *bondList() const { return m_bondList; }
-    DevicePeriodicListModel *periodicList() const { return m_periodicList; }
-    DeviceRpaListModel *resolvingList() const { return m_resolvingList; }
+    DeviceListModel *whiteList() const { return m_whiteList.get(); }
+    DeviceListModel *bondList() const { return m_bondList.get(); }
+    DevicePeriodicListModel *periodicList() const { return m_periodicList.get(); }
+    DeviceRpaListModel *resolvingList() const { return m_resolvingList.get(); }
 
     void expect(Pending kind, const DeviceListEntry &entry);
     void expectPrivacyMode(const DeviceRpaEntry &entry);
@@ -44,10 +46,10 @@ public:
     void forgetPending();
 
 private:
-    DeviceListModel *m_whiteList = nullptr;
-    DeviceListModel *m_bondList = nullptr;
-    DevicePeriodicListModel *m_periodicList = nullptr;
-    DeviceRpaListModel *m_resolvingList = nullptr;
+    std::unique_ptr<DeviceListModel> m_whiteList;
+    std::unique_ptr<DeviceListModel> m_bondList;
+    std::unique_ptr<DevicePeriodicListModel> m_periodicList;
+    std::unique_ptr<DeviceRpaListModel> m_resolvingList;
     QMap<int, QQueue<DeviceListEntry>> m_pending;
     QQueue<DeviceRpaEntry> m_pendingRpaEntries;
 };

@@ -42,8 +42,8 @@ DiscoveryTable::DiscoveryTable(LogManager *logger)
 
 DiscoveryTable::~DiscoveryTable()
 {
+    // The model empties the rows it was given, and views hear of it first.
     m_model->clear();
-    delete m_model;
 }
 
 void DiscoveryTable::indexRow(const DeviceRecord &record)

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QVector>
 
+#include <memory>
+
 #include "deviceindex.h"
 #include "devicerecord.h"
 
@@ -27,7 +29,7 @@ public:
     DiscoveryTable(const DiscoveryTable &) = delete;
     DiscoveryTable &operator=(const DiscoveryTable &) = delete;
 
-    DevicesTableModel *model() const { return m_model; }
+    DevicesTableModel *model() const { return m_model.get(); }
     const QVector<DeviceRecord> &rows() const { return m_rows; }
 
     // The row of the address with its type, -1 when the table has none.
@@ -48,7 +50,7 @@ private:
     bool makeRoom(HeldRows *held);
 
     QVector<DeviceRecord> m_rows;
-    DevicesTableModel *m_model = nullptr;
+    std::unique_ptr<DevicesTableModel> m_model;
     // Row of each address with its type, so a report finds its row without
     // walking the table.
     DeviceIndex m_index;
