@@ -12,6 +12,9 @@
 
 #include <cstdint>
 
+#include "donglecore.h"
+#include "firmwarereconnect.h"
+#include "pagetabs.h"
 #include "uplinkdispatcher.h"
 #include "uplinkstatus.h"
 
@@ -104,8 +107,8 @@ public:
     CisPeripheralPage *openSlaveCisPage(const QMap<QString, QByteArray> &fields);
 
     // Toolbar, firmware download and test pages.
-    static constexpr int ReconnectIntervalMs = 2000;
-    static constexpr int ReconnectAttempts = 5;
+    static constexpr int ReconnectIntervalMs = FirmwareReconnect::IntervalMs;
+    static constexpr int ReconnectAttempts = FirmwareReconnect::Attempts;
     void setReconnectInterval(int ms);
     FirmwareLoader *firmwareLoader() const { return m_downloader; }
     bool isDownloading() const { return m_downloading; }
@@ -170,23 +173,21 @@ private:
     void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
     void logLine(const QString &text, int level);
     void setToolBarEnabled(bool enabled);
-    // Takes a page out of the tab widget and deletes it once its own code has
-    // returned; its open dialogs are closed first.
-    void removePage(DynamicPage *page);
     QToolButton *createCloseButton(const QString &toolTip);
-    // Puts a page in the tab widget at index (the end if negative), makes it
-    // current and gives it a close button; logs failure when it cannot.
-    QToolButton *placePageTab(QWidget *page, int index, const QString &title, const QString &failure,
-                              const QString &closeTip = QStringLiteral("Disconnect"));
-    int slaveTabIndex() const;
+    // Puts a page in its tab by its kind's row (title: the row's unless
+    // given), makes it current and gives it its close button; logs the
+    // row's failure when it cannot.
+    QToolButton *openPage(PageKind kind, DynamicPage *page, const QString &title = QString(), bool central = true);
+    // Runs the kind's closing step, takes the tab out and deletes the page
+    // once its own code has returned; its open dialogs are closed first.
+    void closePage(DynamicPage *page);
     void buildAdvertisingPage();
     CSelectDongleDialog *ensureSelectDialog();
     void setDownloadWidgetsEnabled(bool enabled);
     void finishReconnect(bool reopened);
-    QStringList reconnectCandidates() const;
-    void openTestPage(const QString &title, TestModePage *page, const QString &closeTip, void (MainDongleWidget::*close)(),
-                      void (CMsg::*frames)(QByteArray));
-    void closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray));
+    template <PageKind Kind>
+    void openTestPage(void (MainDongleWidget::*announce)(QString, TestModePage *));
+    void closeTestPage(PageKind kind);
 
     void sdkStatusProc(const QByteArray &frame);
     void lastSdkStatusProc(const QByteArray &frame);
@@ -202,6 +203,12 @@ private:
     void cisRequestProc(const QByteArray &frame);
     void acceptCisProc(const QByteArray &frame);
 
+    // First, so that it goes last: pages and panes use its link and logs.
+    DongleCore m_core;
+    LogManager *const m_logManager;
+    CMsg *const m_link;
+    QMap<QString, QVariant> *const m_settings;
+    CHeartBeat *const m_heartBeat;
     Ui::MainDongleWidget *ui;
     UplinkDispatcher<MainDongleWidget> m_dispatcher;
     UplinkStatus m_status;
@@ -209,14 +216,9 @@ private:
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;
     QPointer<PsmDialog> m_psmDialog;
-    // Pages taken out of their tab and waiting to be deleted.
-    QList<QPointer<DynamicPage>> m_removedPages;
+    PageTabs m_tabs;
     CLogWidget *m_toolLog = nullptr;
     CLogWidget *m_dongleLog = nullptr;
-    CHeartBeat *m_heartBeat = nullptr;
-    CMsg *m_link = nullptr;
-    LogManager *m_logManager = nullptr;
-    QMap<QString, QVariant> *m_settings = nullptr;
     QString m_name;
     bool m_connected = false;
     bool m_initialized = false;
@@ -232,15 +234,6 @@ private:
     // Toolbar, firmware download and test pages.
     FirmwareLoader *m_downloader = nullptr;
     QPointer<QDialog> m_calibrationDialog;
-    QPointer<TestModePage> m_lcpPage;
-    QPointer<TestModePage> m_idtPage;
-    bool m_lcpOpen = false;
-    bool m_idtOpen = false;
-    QTimer *m_reconnectTimer = nullptr;
-    int m_reconnectStage = 0;
-    int m_reconnectAttempts = 0;
-    QString m_reconnectPort;
-    // The dongle's name in its probe answer; empty when it was not probed.
-    QString m_reconnectName;
+    FirmwareReconnect *m_reconnect = nullptr;
     QProgressBar *m_downloadProgress = nullptr;
 };
