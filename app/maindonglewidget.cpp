@@ -2,7 +2,6 @@
 #include "ui_maindonglewidget.h"
 
 #include "caboutdialog.h"
-#include "ccfgfileparse.h"
 #include "ccommand.h"
 #include "cconnectionwidget.h"
 #include "cheartbeat.h"
@@ -13,7 +12,6 @@
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
 #include "cutil.h"
-#include "devicesettingscodec.h"
 #include "dialogofakind.h"
 #include "filechooser.h"
 #include "getinfodlg.h"
@@ -25,7 +23,6 @@
 #include "uplinkstatus.h"
 
 #include <QDialog>
-#include <QHash>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
@@ -54,7 +51,8 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     , m_heartBeat(m_core.heartBeat())
     , ui(new Ui::MainDongleWidget)
     , m_dispatcher(this, nullptr)
-    , m_status(nullptr, QStringLiteral(".\\maindonglewidget"))
+    , m_wire(m_link, m_logManager, QStringLiteral(".\\maindonglewidget"))
+    , m_configuration(m_wire, m_settings)
     , m_name(name)
 {
     ui->setupUi(this);
@@ -135,7 +133,6 @@ MainDongleWidget::~MainDongleWidget()
 
 void MainDongleWidget::registerHandlers()
 {
-    m_status = UplinkStatus(m_logManager, QStringLiteral(".\\maindonglewidget"));
     m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, m_logManager, {
         {"BB@00@01", &MainDongleWidget::sdkStatusProc},
         {"CC@00@02", &MainDongleWidget::resetEventProc},
@@ -171,6 +168,11 @@ void MainDongleWidget::registerHandlers()
         {"DD@06@03", &MainDongleWidget::acceptCisProc},
         {"BB@06@06", &MainDongleWidget::sdkStatusProc},
     });
+}
+
+bool MainDongleWidget::parse(const QByteArray &frame, PageWire::Fields *fields) const
+{
+    return m_wire.check(frame, __LINE__, QString(), fields, PageWire::Form().noStatus()) == PageWire::Succeeded;
 }
 
 QString MainDongleWidget::settingsDescriptionPath()
@@ -318,7 +320,7 @@ void MainDongleWidget::onConnectionStatusChanged(bool connected)
     setToolBarEnabled(connected);
     if (connected) {
         m_heartBeat->start();
-        sendNamed(QString::fromLatin1(CMD_RESET));
+        m_wire.send(QString::fromLatin1(CMD_RESET));
         return;
     }
     m_heartBeat->stop();
@@ -370,21 +372,9 @@ void MainDongleWidget::closePort()
     m_core.closePort(CloseWaitTicks);
 }
 
-void MainDongleWidget::sendNamed(const QString &name)
-{
-    sendWithFields(name, QMap<QString, QVariant>());
-}
-
-void MainDongleWidget::sendWithFields(const QString &name, const QMap<QString, QVariant> &fields)
-{
-    if (!CCommand::sendMsg(m_link, m_logManager, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logManager, name);
-}
-
 void MainDongleWidget::on_toolButton_reset_clicked()
 {
-    CCommand::sendMsg(m_link, m_logManager, QString::fromLatin1(CMD_RESET), QMap<QString, QVariant>(),
-                      QMap<QString, QVariant>());
+    m_wire.send(QString::fromLatin1(CMD_RESET));
 }
 
 void MainDongleWidget::on_toolButton_configureSettings_clicked()
@@ -429,7 +419,7 @@ void MainDongleWidget::onRcvMsg(QByteArray frame)
 
 void MainDongleWidget::onRcvDongleLog(QByteArray frame)
 {
-    const QByteArray text = UplinkStatus::payload(frame);
+    const QByteArray text = PageWire::payload(frame);
     if (m_logManager && !text.isEmpty())
         m_logManager->dongleLog(QString::fromUtf8(text));
 }
@@ -449,7 +439,7 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
     CCommand::lastCompleteProc(m_logManager, frame);
     const std::optional<uchar> status = UplinkStatus::firstPayloadByte(frame);
     if (!status) {
-        m_status.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));
+        m_wire.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));
         return;
     }
     if (*status != 0)
@@ -487,104 +477,48 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
 
 void MainDongleWidget::queryDeviceInfo()
 {
-    m_deviceType = -1;
-    sendNamed(QString::fromLatin1(CMD_DEVICE_TYPE_GET));
-    sendNamed(QString::fromLatin1(CMD_DEVICE_BD_ADDRESS_GET));
-    m_addressQueryPending = true;
-    sendNamed(QString::fromLatin1(CMD_DEVICE_NAME_GET));
-    sendNamed(QString::fromLatin1(CMD_APPEARANCE_GET));
-    sendNamed(QString::fromLatin1(CMD_PERIPHERAL_PREFERRED_CONNECTION_PARAMETERS_GET));
-    sendNamed(QString::fromLatin1(CMD_GET_PROFILE_ID));
-    sendNamed(QString::fromLatin1(CMD_GET_WHITELIST));
+    m_configuration.sendQueries();
 }
 
 void MainDongleWidget::deviceTypeGetProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
-        return;
-    const QByteArray type = fields.value(QStringLiteral("type"));
-    if (type.isEmpty()) {
-        m_status.internalError(__LINE__, QStringLiteral("MainDongleWidget::deviceTypeGetProc"));
-        return;
-    }
-    m_deviceType = int(qint8(type.at(0)));
+    m_configuration.deviceTypeAnswer(frame);
 }
 
 void MainDongleWidget::bdAddressGetProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
-        return;
-    // Other dialogs ask for the address too; only the reset's query is stored.
-    if (!m_addressQueryPending)
-        return;
-    m_addressQueryPending = false;
-    const QByteArray address = fields.value(QStringLiteral("identity_addr"));
-    m_settings->insert(QStringLiteral("identity_addr"), CUtil::hexText(address, CUtil::Reversed));
-    const QByteArray type = fields.value(QStringLiteral("identity_addr_type"));
-    if (type.size() == 1)
-        m_settings->insert(QStringLiteral("identity_addr_type"), int(qint8(type.at(0))));
+    m_configuration.addressAnswer(frame);
 }
 
 void MainDongleWidget::deviceNameGetProc(const QByteArray &frame)
 {
-    CCommand::uplinkRawMsgToLog(m_logManager, frame);
-    const QByteArray payload = UplinkStatus::payload(frame);
-    const QString command = QString::fromLatin1(CMD_DEVICE_NAME_GET);
-    // The two texts tell an empty answer from one whose length byte is wrong.
-    if (payload.isEmpty()) {
-        logLine(QStringLiteral("Uplink Command: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
-        return;
-    }
-    QByteArray name;
-    if (!DeviceSettingsCodec::nameFromAnswer(payload, &name)) {
-        logLine(QStringLiteral("uplink msg: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
-        return;
-    }
-    m_settings->insert(QStringLiteral("device_name"), DeviceSettingsCodec::storedDeviceName(name));
+    m_configuration.deviceNameAnswer(frame);
 }
 
 void MainDongleWidget::appearanceGetProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
-        return;
-    m_settings->insert(QStringLiteral("appearance"),
-                       QString::number(CUtil::littleEndian(fields.value(QStringLiteral("appearance"))), 16));
+    m_configuration.appearanceAnswer(frame);
 }
 
 void MainDongleWidget::ppcpGetProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
-        return;
-    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        m_settings->insert(it.key(), QString::number(CUtil::littleEndian(it.value()), 16).rightJustified(4, QLatin1Char('0')));
+    m_configuration.preferredParametersAnswer(frame);
 }
 
 void MainDongleWidget::profileGetProc(const QByteArray &frame)
 {
-    CCommand::uplinkRawMsgToLog(m_logManager, frame);
-    int truncatedAt = -1;
-    const QByteArray profiles = DeviceSettingsCodec::storedProfiles(UplinkStatus::payload(frame), &truncatedAt);
-    if (truncatedAt >= 0)
-        logLine(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
-                               "the records after it are dropped.")
-                    .arg(truncatedAt),
-                LogLevel::Error);
-    m_settings->insert(QStringLiteral("profile"), profiles);
+    m_configuration.profileAnswer(frame);
 }
 
 void MainDongleWidget::cisRequestProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
+    if (!parse(frame, &fields))
         return;
     const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
     // One request is asked at a time; one that comes meanwhile is refused.
     if (DialogOfAKind::refuseWhilePending(this, QLatin1String(kCisRequestKind), m_link, m_logManager, [&] {
-            sendWithFields(QString::fromLatin1(CMD_REJECT_CIS_ESTABLISHED),
+            m_wire.send(QString::fromLatin1(CMD_REJECT_CIS_ESTABLISHED),
                            {{QStringLiteral("cis_connect_handle"), fields.value(QStringLiteral("cis_connection_handle"))}});
         }))
         return;
@@ -615,13 +549,10 @@ void MainDongleWidget::acceptCisProc(const QByteArray &frame)
         return;
     CCommand::uplinkMsgToLog(m_logManager, frame, fields);
     m_pendingCisHandles.remove(handle);
-    const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
-    if (status && *status != 0) {
-        CCommand::completeResultToLog(
-            m_logManager, CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame)), *status);
-        return;
-    }
-    openSlaveCisPage(fields);
+    if (m_wire.checkStatus(frame, fields, QStringLiteral("status"), __LINE__,
+                           QStringLiteral("MainDongleWidget::acceptCisProc"), PageWire::Form().completeResult())
+        == PageWire::Succeeded)
+        openSlaveCisPage(fields);
 }
 
 CisPeripheralPage *MainDongleWidget::openSlaveCisPage(const QMap<QString, QByteArray> &fields)
@@ -685,71 +616,22 @@ void MainDongleWidget::onCloseTabButtonClicked()
 
 void MainDongleWidget::channelMapSetProc(const QByteArray &frame)
 {
-    m_status.check(frame, __LINE__, QStringLiteral("MainDongleWidget::channelMapSetProc"));
+    m_wire.check(frame, __LINE__, QStringLiteral("MainDongleWidget::channelMapSetProc"));
 }
 
 void MainDongleWidget::profileSetProc(const QByteArray &frame)
 {
-    m_status.check(frame, __LINE__, QStringLiteral("MainDongleWidget::profileSetProc"));
+    m_wire.check(frame, __LINE__, QStringLiteral("MainDongleWidget::profileSetProc"));
 }
 
 void MainDongleWidget::on_staticConfigSet()
 {
-    QMap<QString, QVariant> fields = *m_settings;
-    sendWithFields(QString::fromLatin1(CMD_L2CAP_PARAMETERS_SETTINGS), fields);
-    sendWithFields(QString::fromLatin1(CMD_DATA_LENGTH_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_PRIVACY_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_IDENTITY_ADDRESS_SET), fields);
-    sendDeviceNameSet(fields);
-    sendWithFields(QString::fromLatin1(CMD_APPEARANCE_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_PERIPHERAL_PREFERRED_CONNECTION_PARAMETERS_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_LOCAL_IRK_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_PREFERRED_PHY_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_RF_PATH_COMPENSATION_SET), fields);
-    bool truncated = false;
-    fields.insert(QStringLiteral("profile"),
-                  DeviceSettingsCodec::enabledProfileIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
-    if (truncated)
-        logLine(QStringLiteral("MainDongleWidget::on_staticConfigSet, the stored profile list ends in a truncated "
-                               "record; only the records before it are sent."),
-                LogLevel::Error);
-    sendWithFields(QString::fromLatin1(CMD_SET_PROFILE_ID), fields);
-    sendWithFields(QString::fromLatin1(CMD_SET_SECURITY_PAIR_ENABLE), fields);
-}
-
-void MainDongleWidget::sendDeviceNameSet(const QMap<QString, QVariant> &fields)
-{
-    const QString command = QString::fromLatin1(CMD_DEVICE_NAME_SET);
-    const QString id = CCfgFileParse::instance()->m_downlinkNameToIdMap.value(command);
-    const QStringList parts = id.split(QLatin1Char('@'));
-    bool layerOk = false;
-    bool opcodeOk = false;
-    const uint layer = parts.size() == 2 ? parts.at(0).toUInt(&layerOk, 16) : 0;
-    const uint opcode = parts.size() == 2 ? parts.at(1).toUInt(&opcodeOk, 16) : 0;
-    if (!layerOk || !opcodeOk) {
-        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), LogLevel::Error);
-        return;
-    }
-    QString why;
-    const QByteArray frame =
-        DeviceSettingsCodec::deviceNameSetFrame(fields.value(QStringLiteral("device_name")).toString(), uchar(layer),
-                                                uchar(opcode), &why);
-    if (frame.isEmpty()) {
-        // Sending a corrupted name would rename the dongle to garbage.
-        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" not sent: ") + why + QLatin1Char('.'),
-                LogLevel::Error);
-        return;
-    }
-    if (m_link->sendMsg(frame) != 0)
-        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), LogLevel::Error);
-    logLine(QStringLiteral("Downlink Command Name: ") + command + QStringLiteral("\r\nRaw Data: ")
-                + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: "),
-            LogLevel::Info);
+    m_configuration.sendStaticConfiguration();
 }
 
 void MainDongleWidget::on_DynamicConfigApply()
 {
-    sendWithFields(QString::fromLatin1(CMD_SET_SECURITY_PARAMETER), *m_settings);
+    m_configuration.sendDynamicConfiguration();
 }
 
 void MainDongleWidget::on_isPairEnable(bool enabled)
@@ -932,7 +814,7 @@ void MainDongleWidget::setDownloadWidgetsEnabled(bool enabled)
 
 void MainDongleWidget::on_toolButton_download_clicked()
 {
-    if (m_deviceType != 0 && m_deviceType != 1) {
+    if (deviceType() != 0 && deviceType() != 1) {
         logLine(QStringLiteral("this firmware do not support downloading."), LogLevel::Error);
         return;
     }
@@ -967,7 +849,7 @@ void MainDongleWidget::on_toolButton_download_clicked()
     m_downloading = true;
     setDownloadWidgetsEnabled(false);
     m_heartBeat->stop();
-    m_downloader->setChipType(m_deviceType);
+    m_downloader->setChipType(deviceType());
     m_downloader->startDownload(path);
 }
 

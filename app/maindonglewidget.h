@@ -12,11 +12,12 @@
 
 #include <cstdint>
 
+#include "deviceconfiguration.h"
 #include "donglecore.h"
 #include "firmwarereconnect.h"
 #include "pagetabs.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
 
 class AdvertisingPage;
 class CigCisPage;
@@ -65,7 +66,7 @@ public:
     bool isOperational() const { return m_operational; }
     bool isBusy() const;
     // Device type answered to "Device Type Get"; -1 until known.
-    int deviceType() const { return m_deviceType; }
+    int deviceType() const { return m_configuration.deviceType(); }
 
     CMsg *link() const { return m_link; }
     LogManager *logManager() const { return m_logManager; }
@@ -99,8 +100,6 @@ public:
     // that cannot be loaded to see an inactive tab.
     static QString settingsDescriptionPath();
     static void setSettingsDescriptionPath(const QString &path);
-
-    static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
 
     // Opens the tab of a CIS this dongle accepted as peripheral; the fields
     // are those of the result that established it.
@@ -167,10 +166,10 @@ public slots:
 
 private:
     void registerHandlers();
+    // Parses and logs an answer that carries no status; false when the
+    // catalogue rejected it.
+    bool parse(const QByteArray &frame, PageWire::Fields *fields) const;
     PageContext pageContext();
-    void sendNamed(const QString &name);
-    void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
-    void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
     void logLine(const QString &text, int level);
     void setToolBarEnabled(bool enabled);
     QToolButton *createCloseButton(const QString &toolTip);
@@ -211,7 +210,8 @@ private:
     CHeartBeat *const m_heartBeat;
     Ui::MainDongleWidget *ui;
     UplinkDispatcher<MainDongleWidget> m_dispatcher;
-    UplinkStatus m_status;
+    PageWire m_wire;
+    DeviceConfiguration m_configuration;
     CSelectDongleDialog *m_selectDialog = nullptr;
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;
@@ -223,9 +223,7 @@ private:
     bool m_connected = false;
     bool m_initialized = false;
     bool m_operational = false;
-    bool m_addressQueryPending = false;
     bool m_downloading = false;
-    int m_deviceType = -1;
     // CIS handles a peer asked for and that have no page yet: only their
     // results open a peripheral page, once each.
     QSet<quint64> m_pendingCisHandles;
