@@ -1,7 +1,6 @@
 #include "getinfodlg.h"
 #include "ui_getinfodlg.h"
 
-#include "ccfgfileparse.h"
 #include "ccommand.h"
 #include "ccommanduiwidget.h"
 #include "cmsg.h"
@@ -21,7 +20,7 @@ GetInfoDlg::GetInfoDlg(CMsg *link, LogManager *logger, QWidget *parent)
     , ui(new Ui::GetInfoDlg)
     , m_link(link)
     , m_logger(logger)
-    , m_status(logger, QStringLiteral(".\\getinfodlg"))
+    , m_wire(link, logger, QStringLiteral(".\\getinfodlg"))
 {
     ui->setupUi(m_content);
     m_diagram.hide();
@@ -68,12 +67,12 @@ void GetInfoDlg::sdkStatusProc(const QByteArray &frame)
 void GetInfoDlg::getLocalDeviceInformationProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
+    if (m_wire.check(frame, __LINE__, QString(), &fields, PageWire::Form().noStatus()) != PageWire::Succeeded)
         return;
-    const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
+    const QString name = PageWire::uplinkName(frame);
     CCommandUiWidget *form = m_forms.value(name);
     if (!form) {
-        m_status.internalError(165, QStringLiteral("GetInfoDlg::getLocalDeviceInformationProc"));
+        m_wire.internalError(165, QStringLiteral("GetInfoDlg::getLocalDeviceInformationProc"));
         return;
     }
     form->setFieldValueInGlayout(fields);
