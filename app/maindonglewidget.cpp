@@ -121,13 +121,9 @@ MainDongleWidget::~MainDongleWidget()
     delete m_psmDialog.data();
     delete m_calibrationDialog.data();
     delete m_downloader;
-    m_downloader = nullptr;
     delete m_selectDialog;
-    m_selectDialog = nullptr;
     delete m_toolLog;
-    m_toolLog = nullptr;
     delete m_dongleLog;
-    m_dongleLog = nullptr;
     delete ui;
 }
 
@@ -332,14 +328,8 @@ void MainDongleWidget::onConnectionStatusChanged(bool connected)
 
 void MainDongleWidget::on_toolButton_selectDongle_clicked()
 {
-    if (!m_operational)
-        return;
-    if (!m_selectDialog) {
-        m_selectDialog = new CSelectDongleDialog(m_link, m_logManager, this);
-        connect(m_selectDialog, &CSelectDongleDialog::sig_connectionStatusChanged, this,
-                &MainDongleWidget::onConnectionStatusChanged);
-    }
-    m_selectDialog->exec();
+    if (m_operational)
+        ensureSelectDialog()->exec();
 }
 
 void MainDongleWidget::on_configDongleName(QString name)
