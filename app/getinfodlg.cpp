@@ -66,13 +66,14 @@ void GetInfoDlg::sdkStatusProc(const QByteArray &frame)
 
 void GetInfoDlg::getLocalDeviceInformationProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (m_wire.check(frame, __LINE__, QString(), &fields, PageWire::Form().noStatus()) != PageWire::Succeeded)
+    static const QString function = QStringLiteral("GetInfoDlg::getLocalDeviceInformationProc");
+    PageWire::Fields fields;
+    // The answers carry no status of their own: parsed and logged is all.
+    if (m_wire.check(frame, 165, function, &fields, PageWire::Form().noStatus()) != PageWire::Succeeded)
         return;
-    const QString name = PageWire::uplinkName(frame);
-    CCommandUiWidget *form = m_forms.value(name);
+    CCommandUiWidget *form = m_forms.value(PageWire::uplinkName(frame));
     if (!form) {
-        m_wire.internalError(165, QStringLiteral("GetInfoDlg::getLocalDeviceInformationProc"));
+        m_wire.internalError(165, function);
         return;
     }
     form->setFieldValueInGlayout(fields);

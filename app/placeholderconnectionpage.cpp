@@ -24,7 +24,5 @@ PlaceholderConnectionPage::~PlaceholderConnectionPage() = default;
 
 void PlaceholderConnectionPage::disconnect()
 {
-    const QString command = QString::fromLatin1(CMD_DISCONNECT);
-    const QMap<QString, QVariant> fields{{QStringLiteral("condix"), QByteArray(1, char(m_condix))}};
-    m_wire.send(command, fields);
+    m_wire.send(QString::fromLatin1(CMD_DISCONNECT), {{QStringLiteral("condix"), QByteArray(1, char(m_condix))}});
 }

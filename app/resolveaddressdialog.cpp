@@ -46,8 +46,7 @@ void ResolveAddressDialog::requestAddress(int operation)
     const QMap<QString, QVariant> fields{{QStringLiteral("op_type"), operation},
                                          {QStringLiteral("peer_addr_type"), addressType},
                                          {QStringLiteral("peer_addr"), ui->lineEditPeerIdentityAddress->getValue()}};
-    const QString name = QString::fromLatin1(CMD_RESOLVABLE_ADDRESS_READ);
-    m_wire.send(name, fields);
+    m_wire.send(QString::fromLatin1(CMD_RESOLVABLE_ADDRESS_READ), fields);
 }
 
 void ResolveAddressDialog::onRcvMsg(QByteArray frame)
