@@ -21,6 +21,7 @@
 #include "logmanager.h"
 #include "pageinterfaces.h"
 #include "pageregistry.h"
+#include "profilerecordcodec.h"
 #include "resolveaddressdialog.h"
 #include "textbrowserlogger.h"
 #include "uplinkstatus.h"
@@ -618,7 +619,7 @@ void MainDongleWidget::profileGetProc(const QByteArray &frame)
 {
     CCommand::uplinkRawMsgToLog(m_logManager, frame);
     int truncatedAt = -1;
-    const QByteArray profiles = DeviceSettingsCodec::storedProfiles(UplinkStatus::payload(frame), &truncatedAt);
+    const QByteArray profiles = ProfileRecordCodec::storedFromAnswer(UplinkStatus::payload(frame), &truncatedAt);
     if (truncatedAt >= 0)
         logLine(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
                                "the records after it are dropped.")
@@ -790,7 +791,7 @@ void MainDongleWidget::on_staticConfigSet()
     sendWithFields(QString::fromLatin1(CMD_RF_PATH_COMPENSATION_SET), fields);
     bool truncated = false;
     fields.insert(QStringLiteral("profile"),
-                  DeviceSettingsCodec::enabledProfileIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
+                  ProfileRecordCodec::enabledIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
     if (truncated)
         logLine(QStringLiteral("MainDongleWidget::on_staticConfigSet, the stored profile list ends in a truncated "
                                "record; only the records before it are sent."),

@@ -97,8 +97,6 @@ public:
     static QString settingsDescriptionPath();
     static void setSettingsDescriptionPath(const QString &path);
 
-    static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
-
     // Opens the tab of a CIS this dongle accepted as peripheral; the fields
     // are those of the result that established it.
     CisPeripheralPage *openSlaveCisPage(const QMap<QString, QByteArray> &fields);
