@@ -3,8 +3,6 @@
 #include "ccommand.h"
 #include "cutil.h"
 
-#include <algorithm>
-
 QByteArray DeviceSettingsCodec::deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
                                                    QString *error)
 {
@@ -24,9 +22,8 @@ QByteArray DeviceSettingsCodec::deviceNameSetFrame(const QString &storedName, uc
         if (!hexDigit)
             return fail(QStringLiteral("the stored name holds a character that is not a hex digit"));
     }
-    QByteArray name = QByteArray::fromHex(storedName.toLatin1());
     // Stored last byte first: the pair at the end of the text is the first byte.
-    std::reverse(name.begin(), name.end());
+    const QByteArray name = CUtil::hexBytes(storedName, CUtil::Reversed);
     const QByteArray frame = CCommand::downlinkFrame(layer, opcode, char(name.size()) + name);
     if (error)
         error->clear();
