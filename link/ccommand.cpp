@@ -336,11 +336,7 @@ QString CCommand::uuidBytesToString(const QByteArray &uuid)
     int end = uuid.size();
     while (end > 0 && uuid.at(end - 1) == 0)
         --end;
-    QByteArray reversed;
-    reversed.reserve(end);
-    for (int i = end - 1; i >= 0; --i)
-        reversed.append(uuid.at(i));
-    QString digits = QString::fromLatin1(reversed.toHex());
+    QString digits = CUtil::hexText(uuid.left(end), CUtil::Reversed);
     if (digits.size() < 4)
         digits = QString(4 - digits.size(), QLatin1Char('0')) + digits;
     return QStringLiteral("0x") + digits;
