@@ -6,6 +6,7 @@
 #include "cutil.h"
 #include "devicesettingscodec.h"
 #include "logger.h"
+#include "profilerecordcodec.h"
 
 #include <QStringList>
 
@@ -43,7 +44,7 @@ void DeviceConfiguration::sendStaticConfiguration()
         m_wire.send(QString::fromLatin1(name), fields);
     bool truncated = false;
     fields.insert(QStringLiteral("profile"),
-                  DeviceSettingsCodec::enabledProfileIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
+                  ProfileRecordCodec::enabledIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
     if (truncated)
         m_wire.log(QStringLiteral("MainDongleWidget::on_staticConfigSet, the stored profile list ends in a truncated "
                                   "record; only the records before it are sent."),
@@ -153,7 +154,7 @@ void DeviceConfiguration::profileAnswer(const QByteArray &frame)
     if (m_wire.logger())
         CCommand::uplinkRawMsgToLog(m_wire.logger(), frame);
     int truncatedAt = -1;
-    const QByteArray profiles = DeviceSettingsCodec::storedProfiles(PageWire::payload(frame), &truncatedAt);
+    const QByteArray profiles = ProfileRecordCodec::storedFromAnswer(PageWire::payload(frame), &truncatedAt);
     if (truncatedAt >= 0)
         m_wire.log(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
                                   "the records after it are dropped.")

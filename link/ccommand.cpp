@@ -11,6 +11,8 @@
 #include <QMetaEnum>
 #include <QVector>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int HeaderLength = 5;
@@ -160,20 +162,15 @@ bool CCommand::appendFieldValue(LogManager *logger, const QMap<QString, QVariant
         payload.append(CUtil::valueToArray(0, value.toULongLong(), length));
         return true;
     case QMetaType::QString: {
-        QString text = value.toString();
-        if (text.size() % 2 != 0)
-            text.prepend(QLatin1Char('0'));
-        // Most significant digit first in the text, least significant byte first on the wire.
-        for (int i = text.size() - 2; i >= 0; i -= 2) {
-            const QChar high = text.at(i);
-            const QChar low = text.at(i + 1);
-            if (!isHexDigit(high) || !isHexDigit(low)) {
-                logger->log(QStringLiteral("CCommand::appendFieldValue: convert QString to value failed."),
-                            LogLevel::Debug);
-                return false;
-            }
-            payload.append(char(text.mid(i, 2).toUInt(nullptr, 16)));
+        const QString text = value.toString();
+        if (!std::all_of(text.cbegin(), text.cend(), isHexDigit)) {
+            logger->log(QStringLiteral("CCommand::appendFieldValue: convert QString to value failed."),
+                        LogLevel::Debug);
+            return false;
         }
+        // Most significant digit first in the text, least significant byte first on the wire; an odd
+        // count reads with a leading zero.
+        payload.append(CUtil::hexBytes(text, CUtil::Reversed));
         return true;
     }
     case QMetaType::QByteArray:
@@ -339,11 +336,7 @@ QString CCommand::uuidBytesToString(const QByteArray &uuid)
     int end = uuid.size();
     while (end > 0 && uuid.at(end - 1) == 0)
         --end;
-    QByteArray reversed;
-    reversed.reserve(end);
-    for (int i = end - 1; i >= 0; --i)
-        reversed.append(uuid.at(i));
-    QString digits = QString::fromLatin1(reversed.toHex());
+    QString digits = CUtil::hexText(uuid.left(end), CUtil::Reversed);
     if (digits.size() < 4)
         digits = QString(4 - digits.size(), QLatin1Char('0')) + digits;
     return QStringLiteral("0x") + digits;

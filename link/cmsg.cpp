@@ -47,30 +47,30 @@ void CMsg::log(const QString &text, int level)
 int CMsg::openPort(const QString &portName)
 {
     if (m_isOpen) {
-        log(QStringLiteral("CMsg::openPort, serial port has already been opened."), 1);
+        log(QStringLiteral("CMsg::openPort, serial port has already been opened."), LogLevel::Debug);
         return -1;
     }
     m_portName = portName;
-    log(QStringLiteral("open port begin"), 1);
+    log(QStringLiteral("open port begin"), LogLevel::Debug);
 
     switch (m_port.open(portName)) {
     case Platform::SerialPort::Opened:
         break;
     case Platform::SerialPort::GetStateFailed:
-        log(QStringLiteral("Get Comm State Error"), 4);
+        log(QStringLiteral("Get Comm State Error"), LogLevel::Error);
         return -1;
     case Platform::SerialPort::SetStateFailed:
-        log(QStringLiteral("Set Comm State Error"), 4);
+        log(QStringLiteral("Set Comm State Error"), LogLevel::Error);
         return -1;
     case Platform::SerialPort::OpenFailed:
     case Platform::SerialPort::AlreadyOpen:
-        log(QStringLiteral("Create File Error"), 4);
+        log(QStringLiteral("Create File Error"), LogLevel::Error);
         return -1;
     }
 
     m_portThread->setPort(&m_port);
     m_portThread->start(QThread::TimeCriticalPriority);
-    log(QStringLiteral("open port finish"), 1);
+    log(QStringLiteral("open port finish"), LogLevel::Debug);
 
     m_sendTimer = new QTimer;
     m_sendQueue = new QQueue<QByteArray>;
@@ -90,7 +90,7 @@ int CMsg::openPort(const QString &portName)
 void CMsg::closePort()
 {
     if (!m_isOpen) {
-        log(QStringLiteral("CMsg::closePort, serial port has already been closed."), 1);
+        log(QStringLiteral("CMsg::closePort, serial port has already been closed."), LogLevel::Debug);
         return;
     }
     m_portThread->stop();
@@ -122,7 +122,7 @@ void CMsg::setSendInterval(int ms)
 char CMsg::generateCheckSum(const QByteArray &msg, char *checkSum)
 {
     if (msg.size() < HEADER_LENTH) {
-        log(QStringLiteral("CMsg::generateCheckSum:the lenth of msg is smaller than HEADER_LENTH"), 1);
+        log(QStringLiteral("CMsg::generateCheckSum:the lenth of msg is smaller than HEADER_LENTH"), LogLevel::Debug);
         return -1;
     }
     if (!checkSum)
@@ -138,12 +138,12 @@ int CMsg::sendMsg(const QByteArray &msg)
 {
     char checkSum = 0;
     if (generateCheckSum(msg, &checkSum) != 0) {
-        log(QStringLiteral("CMsg::sendMsg: generateCheckSum failed."), 1);
+        log(QStringLiteral("CMsg::sendMsg: generateCheckSum failed."), LogLevel::Debug);
         return -1;
     }
     const QByteArray frame = msg + checkSum;
     if (!m_sendQueue) {
-        log(QStringLiteral("CMsg::sendMsg: port has been closed."), 1);
+        log(QStringLiteral("CMsg::sendMsg: port has been closed."), LogLevel::Debug);
         return -1;
     }
     m_sendQueue->enqueue(frame);
@@ -200,7 +200,7 @@ void CMsg::onSendTimer()
         return;
     ++m_framesTaken;
     if (!writeOverlapped(m_sendQueue->dequeue()))
-        log(QStringLiteral("Send msg by serial port failed."), 1);
+        log(QStringLiteral("Send msg by serial port failed."), LogLevel::Debug);
 }
 
 bool CMsg::writeOverlapped(const QByteArray &msg)
@@ -216,14 +216,14 @@ bool CMsg::writeOverlapped(const QByteArray &msg)
 
 void CMsg::logWriteFailure()
 {
-    log(QStringLiteral("Writing to %1 failed: %2").arg(m_port.path(), m_port.errorString()), 4);
+    log(QStringLiteral("Writing to %1 failed: %2").arg(m_port.path(), m_port.errorString()), LogLevel::Error);
 }
 
 void CMsg::onPortWritable()
 {
     if (!m_port.continueWrite()) {
         logWriteFailure();
-        log(QStringLiteral("Send msg by serial port failed."), 1);
+        log(QStringLiteral("Send msg by serial port failed."), LogLevel::Debug);
     }
     if (m_writeNotifier)
         m_writeNotifier->setEnabled(m_port.isWritePending());

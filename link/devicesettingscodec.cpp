@@ -3,8 +3,6 @@
 #include "ccommand.h"
 #include "cutil.h"
 
-#include <algorithm>
-
 QByteArray DeviceSettingsCodec::deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
                                                    QString *error)
 {
@@ -48,49 +46,4 @@ bool DeviceSettingsCodec::nameFromAnswer(const QByteArray &payload, QByteArray *
         return false;
     *name = payload.mid(1);
     return true;
-}
-
-QByteArray DeviceSettingsCodec::storedProfiles(const QByteArray &payload, int *truncatedAt)
-{
-    QByteArray profiles;
-    int cut = -1;
-    int pos = 0;
-    while (pos < payload.size()) {
-        const int length = uchar(payload.at(pos));
-        if (length < 1 || pos + 1 + length > payload.size()) {
-            cut = pos;
-            break;
-        }
-        profiles.append(char(0));
-        profiles.append(payload.mid(pos, 1 + length));
-        pos += 1 + length;
-    }
-    if (truncatedAt)
-        *truncatedAt = cut;
-    return profiles;
-}
-
-QByteArray DeviceSettingsCodec::enabledProfileIds(const QByteArray &profiles, bool *truncated)
-{
-    QByteArray ids;
-    bool cut = false;
-    int pos = 0;
-    while (pos < profiles.size()) {
-        // [enabled][L][id][name...], L counting the id and the name.
-        if (pos + 2 > profiles.size()) {
-            cut = true;
-            break;
-        }
-        const int length = uchar(profiles.at(pos + 1));
-        if (length < 1 || pos + 2 + length > profiles.size()) {
-            cut = true;
-            break;
-        }
-        if (profiles.at(pos) == 1)
-            ids.append(profiles.at(pos + 2));
-        pos += 2 + length;
-    }
-    if (truncated)
-        *truncated = cut;
-    return ids;
 }

@@ -5,7 +5,7 @@
 
 // The dongle-wide settings whose bytes the catalogue does not lay out: the
 // device name (stored in config.ini as hex text, last byte first, and sent in
-// a frame built by hand) and the profile list.
+// a frame built by hand). The profile list is ProfileRecordCodec's.
 class DeviceSettingsCodec
 {
 public:
@@ -24,13 +24,4 @@ public:
     // The name bytes of a "Device Name Get" answer's payload ([L][name...]);
     // false when the payload is empty or L disagrees with its size.
     static bool nameFromAnswer(const QByteArray &payload, QByteArray *name);
-
-    // The stored profile list ([enabled][L][id][name...] records, each
-    // disabled) of a "Profile Get" answer's payload ([L][id][name...]
-    // records). Stops at a truncated record; truncatedAt is then its offset,
-    // else -1.
-    static QByteArray storedProfiles(const QByteArray &payload, int *truncatedAt = nullptr);
-    // The enabled profile ids of a stored profile list; stops at a truncated
-    // record and reports it.
-    static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
 };

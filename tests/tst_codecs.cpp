@@ -57,31 +57,6 @@ private slots:
         QCOMPARE(uchar(frame.at(5)), uchar(name.size()));
     }
 
-    void enabledProfiles_data()
-    {
-        QTest::addColumn<QByteArray>("profiles");
-        QTest::addColumn<QByteArray>("ids");
-        QTest::addColumn<bool>("truncated");
-        QTest::newRow("one of two enabled") << QByteArray::fromHex("0103014142" "000402434445") << QByteArray::fromHex("01")
-                                            << false;
-        QTest::newRow("both enabled") << QByteArray::fromHex("0103014142" "010402434445") << QByteArray::fromHex("0102")
-                                      << false;
-        QTest::newRow("empty") << QByteArray() << QByteArray() << false;
-        QTest::newRow("record cut short") << QByteArray::fromHex("0103014142" "010502") << QByteArray::fromHex("01") << true;
-        QTest::newRow("lone enabled byte") << QByteArray::fromHex("0103014142" "01") << QByteArray::fromHex("01") << true;
-        QTest::newRow("zero length record") << QByteArray::fromHex("0100" "0103014142") << QByteArray() << true;
-    }
-
-    void enabledProfiles()
-    {
-        QFETCH(QByteArray, profiles);
-        QFETCH(QByteArray, ids);
-        QFETCH(bool, truncated);
-        bool cut = !truncated;
-        QCOMPARE(DeviceSettingsCodec::enabledProfileIds(profiles, &cut), ids);
-        QCOMPARE(cut, truncated);
-    }
-
     void nameFromAnswer_data()
     {
         QTest::addColumn<QByteArray>("payload");
@@ -102,35 +77,6 @@ private slots:
         QByteArray found("untouched");
         QCOMPARE(DeviceSettingsCodec::nameFromAnswer(payload, &found), ok);
         QCOMPARE(found, ok ? name : QByteArray("untouched"));
-    }
-
-    void storedProfiles_data()
-    {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<int>("truncatedAt");
-        QTest::newRow("two records") << QByteArray::fromHex("03014142" "0402434445")
-                                     << QByteArray::fromHex("0003014142" "000402434445") << -1;
-        QTest::newRow("none") << QByteArray() << QByteArray() << -1;
-        QTest::newRow("second cut short") << QByteArray::fromHex("03014142" "0502") << QByteArray::fromHex("0003014142")
-                                          << 4;
-        QTest::newRow("zero length first") << QByteArray::fromHex("00" "03014142") << QByteArray() << 0;
-        QTest::newRow("length byte alone") << QByteArray::fromHex("03014142" "02") << QByteArray::fromHex("0003014142")
-                                           << 4;
-    }
-
-    void storedProfiles()
-    {
-        QFETCH(QByteArray, payload);
-        QFETCH(QByteArray, stored);
-        QFETCH(int, truncatedAt);
-        int cut = -2;
-        QCOMPARE(DeviceSettingsCodec::storedProfiles(payload, &cut), stored);
-        QCOMPARE(cut, truncatedAt);
-        // What is stored reads back as whole records, none of them enabled.
-        bool truncated = true;
-        QCOMPARE(DeviceSettingsCodec::enabledProfileIds(stored, &truncated), QByteArray());
-        QVERIFY(!truncated);
     }
 
     void addressAndPeriodicRecords_data()

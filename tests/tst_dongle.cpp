@@ -1,6 +1,7 @@
 #include "ccommand.h"
 #include "cconnectionwidget.h"
 #include "clogwidget.h"
+#include "cprofiletablemodel.h"
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "pageinterfaces.h"
@@ -15,8 +16,10 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -84,6 +87,8 @@ private slots:
 
     void resetThenQueriesFillSettings();
     void staticAndDynamicConfiguration();
+    void storedProfilesSentAsShown_data();
+    void storedProfilesSentAsShown();
     void failedResetSendsNothing();
     void malformedAnswersChangeNothing_data();
     void malformedAnswersChangeNothing();
@@ -224,6 +229,56 @@ void TestDongle::staticAndDynamicConfiguration()
     QVERIFY(waitForSent(1));
     QCOMPARE(sentIds(), QStringList{"02@01"});
     QCOMPARE(m_dongle->receivedBytes().first().size(), 5 + 9 + 1);
+}
+
+// A profile list as config.ini holds it goes out as the settings screen shows
+// it: the ids of the rows shown checked, whatever non-zero byte marks them.
+void TestDongle::storedProfilesSentAsShown_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QByteArray>("ids");
+    QTest::newRow("first of two enabled") << QByteArray(R"(@ByteArray(\x1\x3\x1\x41\x42\0\x4\x2\x43\x44\x45))")
+                                          << QByteArray::fromHex("01");
+    QTest::newRow("none enabled") << QByteArray(R"(@ByteArray(\0\x3\x1\x41\x42))") << QByteArray();
+    QTest::newRow("enabled as 2") << QByteArray(R"(@ByteArray(\x2\x3\x1\x41\x42\0\x4\x2\x43\x44\x45))")
+                                  << QByteArray::fromHex("01");
+    QTest::newRow("enabled as ff and 80") << QByteArray(R"(@ByteArray(\xff\x3\x1\x41\x42\x80\x4\x2\x43\x44\x45))")
+                                          << QByteArray::fromHex("0102");
+}
+
+void TestDongle::storedProfilesSentAsShown()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QByteArray, ids);
+    openDongle();
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("config.ini"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[TestDongle]\nprofile=" + stored + "\n");
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    m_widget->readSettingsGroup(settings, QStringLiteral("TestDongle"));
+
+    CProfileTableModel shown;
+    shown.fromByteArray(m_widget->settingsMap()->value(QStringLiteral("profile")).toByteArray());
+    QByteArray checked;
+    for (int row = 0; row < shown.rowCount(); ++row) {
+        if (shown.index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked)
+            checked.append(char(shown.index(row, 1).data().toInt()));
+    }
+    QCOMPARE(checked.toHex(), ids.toHex());
+
+    m_widget->on_staticConfigSet();
+    QVERIFY(waitForSent(kStaticCommands.size()));
+    QByteArray sent("none");
+    for (const QByteArray &frame : m_dongle->receivedBytes()) {
+        if (SimulatedDongle::downlinkId(frame) == QLatin1String("05@03"))
+            sent = FrameBuilder::withoutChecksum(frame).mid(5);
+    }
+    QCOMPARE(sent.toHex(), ids.toHex());
 }
 
 void TestDongle::failedResetSendsNothing()

@@ -38,8 +38,6 @@ const char kExpandIcon[] = ":/icons/GapExpand";
 const int kLongFieldLimit = 50;
 const int kRenegotiationTimeoutMs = 5000;
 
-enum { LevelDebug = 1, LevelError = 4 };
-
 QVector<QPair<QString, bool>> maskItems(const UiFieldInfo &field, quint64 mask)
 {
     QVector<QPair<QString, bool>> items;
@@ -237,7 +235,7 @@ bool CCommandUiWidget::findComponent(UiComponentFields *component) const
 {
     if (CUtil::findNameToUiElement(CCfgFileParse::instance()->m_downlinkNameToUiVec, m_cmdName, component) != 0) {
         if (m_log)
-            m_log->log(QStringLiteral("find element from m_downlinkNameToUiVec failed."), LevelDebug);
+            m_log->log(QStringLiteral("find element from m_downlinkNameToUiVec failed."), LogLevel::Debug);
         return false;
     }
     return true;
@@ -310,7 +308,7 @@ bool CCommandUiWidget::checkConnectionParameters(const QMap<QString, QVariant> &
     CFlatMessage::information(this, QStringLiteral("Update Connection Parameters Request Error"),
                               QStringLiteral("Supervision Timeout should greater than (1+Latency)*Interval Maximum*2."));
     if (m_log)
-        m_log->log(QStringLiteral("Update Connection Parameters Request Error"), LevelError);
+        m_log->log(QStringLiteral("Update Connection Parameters Request Error"), LogLevel::Error);
     return false;
 }
 
@@ -433,7 +431,7 @@ void CCommandUiWidget::setFieldValueInGlayout(QMap<QString, QByteArray> values)
                                                .arg(QFileInfo(QStringLiteral(__FILE__)).fileName())
                                                .arg(__LINE__)
                                                .arg(QStringLiteral("CCommandUiWidget::setFieldValueInGlayout")),
-                                           LevelDebug);
+                                           LogLevel::Debug);
                             return;
                         }
                     }

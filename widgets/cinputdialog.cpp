@@ -2,6 +2,8 @@
 
 #include "ui_cinputdialog.h"
 
+#include "cutil.h"
+
 #include <QCursor>
 
 CInputDialog::CInputDialog(quint8 base, const QString &text, QWidget *parent)
@@ -33,10 +35,7 @@ void CInputDialog::on_pushButtonOK_clicked()
     digits.remove(QLatin1Char(':'));
     if (digits.size() % 2 != 0)
         digits.insert(digits.size() - 1, QLatin1Char('0'));
-    QStringList pairs;
-    for (int i = 0; i < digits.size(); i += 2)
-        pairs << digits.mid(i, 2);
-    m_ui->textEditInput->setPlainText(pairs.join(QLatin1Char(':')));
+    m_ui->textEditInput->setPlainText(CUtil::hexPairText(digits, CUtil::AsSent, ':'));
     emit sig_inputTextChanged(m_ui->textEditInput->toPlainText());
     close();
 }

@@ -40,9 +40,7 @@ QString hexDigits(QString text)
 
 QString byteReversed(const QString &hex)
 {
-    if (hex.isEmpty())
-        return hex;
-    return CUtil::reverseString(CUtil::reverseString(hex, 2), 1);
+    return CUtil::hexPairText(hex, CUtil::Reversed);
 }
 
 // Four hexadecimal digits of a 16-bit number with its two bytes swapped.

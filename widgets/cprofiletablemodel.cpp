@@ -1,5 +1,7 @@
 #include "cprofiletablemodel.h"
 
+#include "profilerecordcodec.h"
+
 namespace {
 
 constexpr int LeftAndVCenter = Qt::AlignLeft | Qt::AlignVCenter;
@@ -89,39 +91,26 @@ bool CProfileTableModel::setData(const QModelIndex &index, const QVariant &value
 
 QByteArray CProfileTableModel::toByteArray() const
 {
-    QByteArray bytes;
-    for (const ProfileRow &row : m_rows) {
-        const QByteArray name = row.nameBytes.left(MaxNameBytes);
-        bytes.append(char(row.checkState != Qt::Unchecked ? 1 : 0));
-        bytes.append(char(name.size() + 1));
-        bytes.append(char(row.id));
-        bytes.append(name);
-    }
-    return bytes;
+    QVector<ProfileRecord> records;
+    records.reserve(m_rows.size());
+    for (const ProfileRow &row : m_rows)
+        records.append({row.checkState != Qt::Unchecked, row.id, row.nameBytes});
+    return ProfileRecordCodec::encode(records);
 }
 
 void CProfileTableModel::fromByteArray(const QByteArray &bytes)
 {
     beginResetModel();
     m_rows.clear();
-    int position = 0;
-    while (position < bytes.size()) {
-        // A record shorter than its header or its own length byte is a torn
-        // tail: it is dropped rather than read past the end.
-        if (position + 3 > bytes.size())
-            break;
-        const int length = quint8(bytes.at(position + 1));
-        const int recordSize = length + 2;
-        if (length < 1 || position + recordSize > bytes.size())
-            break;
+    // A torn tail is dropped rather than read past the end.
+    for (const ProfileRecord &record : ProfileRecordCodec::decode(bytes)) {
         ProfileRow row;
-        row.checkState = bytes.at(position) != 0 ? Qt::Checked : Qt::Unchecked;
-        row.id = quint8(bytes.at(position + 2));
-        row.nameBytes = bytes.mid(position + 3, length - 1);
-        const int zero = row.nameBytes.indexOf('\0');
-        row.name = QString::fromUtf8(zero < 0 ? row.nameBytes : row.nameBytes.left(zero));
+        row.checkState = record.enabled ? Qt::Checked : Qt::Unchecked;
+        row.id = record.id;
+        row.nameBytes = record.name;
+        const int zero = record.name.indexOf('\0');
+        row.name = QString::fromUtf8(zero < 0 ? record.name : record.name.left(zero));
         m_rows.append(row);
-        position += recordSize;
     }
     m_loadedRows = m_rows;
     endResetModel();

@@ -6,16 +6,12 @@
 #include <QVector>
 
 // The profiles a dongle offers: a check box that enables the profile, its
-// one-byte ID and its name. The list travels as records of
-// [enabled, name length + 1, ID, name bytes...] with no header.
+// one-byte ID and its name. The list's bytes are ProfileRecordCodec's.
 class CProfileTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    // The longest name a record can carry: its length byte holds the byte count + 1.
-    static constexpr int MaxNameBytes = 254;
-
     struct ProfileRow
     {
         int checkState = Qt::Unchecked;

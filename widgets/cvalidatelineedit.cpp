@@ -1,8 +1,8 @@
 #include "cvalidatelineedit.h"
 
-#include "textfit.h"
-
+#include "cutil.h"
 #include "fieldvalue.h"
+#include "textfit.h"
 
 #include <QIntValidator>
 #include <QLocale>
@@ -23,23 +23,6 @@ QStringList splitEvery(const QString &text, int size)
     for (int i = 0; i < text.size(); i += size)
         groups << text.mid(i, size);
     return groups;
-}
-
-QStringList splitPairs(const QString &digits)
-{
-    return splitEvery(digits, 2);
-}
-
-QString joinPairs(const QString &digits, const QString &separator)
-{
-    return splitPairs(digits).join(separator);
-}
-
-QString reversedPairs(const QString &digits, const QString &separator = QString())
-{
-    QStringList pairs = splitPairs(digits);
-    std::reverse(pairs.begin(), pairs.end());
-    return pairs.join(separator);
 }
 
 QString withoutColons(QString text)
@@ -360,7 +343,7 @@ void CValidateLineEdit::normalizeText()
         if (digits.size() > 12)
             setText(QStringLiteral("00:00:00:00:00:00"));
         else
-            setText(joinPairs(digits.leftJustified(12, QLatin1Char('0')), QStringLiteral(":")));
+            setText(CUtil::hexPairText(digits.leftJustified(12, QLatin1Char('0')), CUtil::AsSent, ':'));
     } else if (m_subType == QLatin1String("littleEnd")) {
         QString digits = withoutColons(current);
         const int length = m_length.toInt();
@@ -370,12 +353,12 @@ void CValidateLineEdit::normalizeText()
         } else if (digits.size() % 2 != 0) {
             digits.append(QLatin1Char('0'));
         }
-        setText(joinPairs(digits, QStringLiteral(":")));
+        setText(CUtil::hexPairText(digits, CUtil::AsSent, ':'));
     } else if (uuidGroupSize() != 0) {
         const int width = uuidGroupSize();
         QStringList parts = withoutColons(current).split(QLatin1Char(','));
         for (QString &part : parts)
-            part = joinPairs(part.rightJustified(width, QLatin1Char('0')), QStringLiteral(":"));
+            part = CUtil::hexPairText(part.rightJustified(width, QLatin1Char('0')), CUtil::AsSent, ':');
         setText(parts.join(QLatin1Char(',')));
     }
 }
@@ -408,7 +391,7 @@ QString CValidateLineEdit::getValue()
         return digits.remove(QStringLiteral("0x"));
     }
     if (m_subType == QLatin1String("littleEnd"))
-        return reversedPairs(withoutColons(current));
+        return CUtil::hexPairText(withoutColons(current), CUtil::Reversed);
     if (uuidGroupSize() != 0)
         return current;
     return withoutColons(current);
@@ -432,19 +415,15 @@ void CValidateLineEdit::setValue(const QString &value)
         const qint16 number = static_cast<qint16>(ok ? raw : 0);
         setText(QString::number(number * m_step.toDouble(), 'f', m_precision.toInt()));
     } else if (m_subType == QLatin1String("string")) {
-        QByteArray bytes;
-        const QStringList pairs = splitPairs(value);
-        for (int i = pairs.size() - 1; i >= 0; --i)
-            bytes.append(static_cast<char>(pairs.at(i).toUInt(nullptr, 16)));
-        setText(QString::fromUtf8(bytes));
+        setText(QString::fromUtf8(CUtil::hexPairBytes(value, CUtil::Reversed)));
     } else if (m_subType == QLatin1String("hex")) {
         const int length = m_length.toInt();
         const QString digits = length == 0 ? value : value.rightJustified(length - 2, QLatin1Char('0'));
         setText(QStringLiteral("0x") + digits);
     } else if (m_subType == QLatin1String("addr")) {
-        setText(joinPairs(value, QStringLiteral(":")));
+        setText(CUtil::hexPairText(value, CUtil::AsSent, ':'));
     } else if (m_subType == QLatin1String("littleEnd")) {
-        setText(reversedPairs(value, QStringLiteral(":")));
+        setText(CUtil::hexPairText(value, CUtil::Reversed, ':'));
     }
 }
 

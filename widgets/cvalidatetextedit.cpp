@@ -1,6 +1,7 @@
 #include "cvalidatetextedit.h"
 
 #include "cflatmessage.h"
+#include "cutil.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -23,14 +24,6 @@ QString evenDigits(const QString &text)
     return digits;
 }
 
-QString colonPairs(const QString &digits)
-{
-    QStringList pairs;
-    for (int i = 0; i < digits.size(); i += 2)
-        pairs << digits.mid(i, 2);
-    return pairs.join(QLatin1Char(':'));
-}
-
 } // namespace
 
 CValidateTextEdit::CValidateTextEdit(QWidget *parent)
@@ -47,11 +40,7 @@ QString CValidateTextEdit::getText() const
 
 QString CValidateTextEdit::getByteArray() const
 {
-    const QString digits = evenDigits(toPlainText());
-    QString value;
-    for (int i = digits.size() - 2; i >= 0; i -= 2)
-        value += digits.mid(i, 2);
-    return value;
+    return CUtil::hexPairText(evenDigits(toPlainText()), CUtil::Reversed);
 }
 
 QSize CValidateTextEdit::sizeHint() const
@@ -82,7 +71,7 @@ void CValidateTextEdit::on_textChanged()
 void CValidateTextEdit::focusOutEvent(QFocusEvent *event)
 {
     const QString digits = evenDigits(toPlainText());
-    setPlainText(colonPairs(digits));
+    setPlainText(CUtil::hexPairText(digits, CUtil::AsSent, ':'));
     emit sig_textEditLength(digits.size());
     TFlatScrollArea<QTextEdit>::focusOutEvent(event);
 }

@@ -1,5 +1,6 @@
 #include "fieldvalue.h"
 
+#include "cutil.h"
 #include "cvalidatelineedit.h"
 
 #include <QByteArray>
@@ -14,11 +15,7 @@ QString paddedHex(quint64 number, const QString &byteLength)
 QString stringHex(const QString &text)
 {
     // UTF-8 is the local 8-bit encoding here; the editor decodes with the same codec.
-    const QByteArray bytes = text.toUtf8();
-    QString value;
-    for (int i = bytes.size() - 1; i >= 0; --i)
-        value += QString::number(static_cast<quint8>(bytes.at(i)), 16).rightJustified(2, QLatin1Char('0'));
-    return value;
+    return CUtil::hexText(text.toUtf8(), CUtil::Reversed);
 }
 
 QString unsignedStepsHex(const QString &text, const QString &step, const QString &byteLength)
