@@ -161,3 +161,25 @@ void PageWire::log(const QString &text, int level) const
     if (m_logger)
         m_logger->log(text, level);
 }
+
+PageWire::Result PageWire::checkNamedStatus(const QString &uplinkName, const Fields &fields,
+                                            const QString &statusField, int line, const QString &function,
+                                            const Form &form) const
+{
+    const std::optional<uchar> status = byteField(fields, statusField);
+    if (!status) {
+        internalError(line, function);
+        return Malformed;
+    }
+    if (*status == 0)
+        return Succeeded;
+    if (form.m_logFailure && m_logger) {
+        if (form.m_completeResult)
+            CCommand::completeResultToLog(m_logger, uplinkName, *status);
+        else
+            m_logger->log(QStringLiteral("Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
+                              + CCommand::enumText("STATUS_RSP", *status),
+                          LogLevel::Error);
+    }
+    return Failed;
+}
