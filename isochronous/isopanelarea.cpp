@@ -69,7 +69,8 @@ manageCISWidget *IsoPanelArea::panelFor(quint16 handle)
 
 manageCISWidget *IsoPanelArea::create(quint16 handle)
 {
-    auto *panel = new manageCISWidget(m_wire.link(), m_wire.logger(), m_settings, QString::number(handle), m_dongleName, m_page);
+    auto *panel = new manageCISWidget(m_wire.link(), m_wire.logger(), m_settings, QString::number(handle),
+                                      m_dongleName, m_page);
     if (m_sides != Sides::SendAndReceive)
         panel->setBroadcastMode(m_sides == Sides::ReceiveOnly);
     m_panels.insert(handle, panel);
