@@ -166,7 +166,7 @@ QString CTestModePage::txPowerRangeError(const QString &text)
 
 QString CTestModePage::hexText(const QByteArray &bytes)
 {
-    return QString::fromLatin1(bytes.toHex()).toUpper();
+    return CUtil::hexText(bytes).toUpper();
 }
 
 bool CTestModePage::showInputError(const QString &error)

@@ -106,6 +106,9 @@ private slots:
         QTest::newRow("three bytes") << "2c1b0a" << QByteArray::fromHex("0a1b2c");
         QTest::newRow("untouched box") << "0000" << QByteArray::fromHex("0000");
         QTest::newRow("empty") << "" << QByteArray();
+        QTest::newRow("upper case") << "0A1B" << QByteArray::fromHex("1b0a");
+        QTest::newRow("odd count: the lone first digit is no byte") << "abc" << QByteArray::fromHex("bc");
+        QTest::newRow("one digit") << "a" << QByteArray();
     }
     void typedDigitsBecomeTheTypedBytes()
     {
