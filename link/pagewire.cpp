@@ -135,20 +135,20 @@ PageWire::Result PageWire::check(const QByteArray &frame, int line, const QStrin
 PageWire::Result PageWire::checkStatus(const QByteArray &frame, const Fields &fields, const QString &statusField,
                                        int line, const QString &function, const Form &form) const
 {
-    const std::optional<uchar> status = byteField(fields, statusField);
-    if (!status) {
-        internalError(line, function);
-        return Malformed;
-    }
-    if (*status == 0)
+    const bool statusLine = form.m_logFailure && !form.m_completeResult;
+    switch (m_status.checkField(frame, fields, line, function,
+                                statusLine ? UplinkStatus::LogFailure : UplinkStatus::KeepFailureQuiet, statusField)) {
+    case UplinkStatus::Succeeded:
         return Succeeded;
-    if (form.m_logFailure && m_logger) {
-        if (form.m_completeResult)
-            CCommand::completeResultToLog(m_logger, uplinkName(frame), *status);
-        else
-            CCommand::statusRspToLog(m_logger, frame, *status);
+    case UplinkStatus::Failed:
+        if (form.m_logFailure && form.m_completeResult && m_logger)
+            CCommand::completeResultToLog(m_logger, uplinkName(frame), *byteField(fields, statusField));
+        return Failed;
+    case UplinkStatus::Unparsed:
+    case UplinkStatus::Malformed:
+        break;
     }
-    return Failed;
+    return Malformed;
 }
 
 QString PageWire::uplinkName(const QByteArray &frame)
