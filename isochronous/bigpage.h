@@ -173,20 +173,17 @@ protected:
         return row;
     }
 
-    // A create result with status 0 for the BIG of `row`: the controller holds
-    // it, its BIS rows get the handles and each handle a panel (returned for
-    // the subclass to set up). A failed result, or one whose BIS count is not
-    // the BIG's, changes nothing.
-    QList<manageCISWidget *> takeCreateResult(const QByteArray &frame, const QMap<QString, QByteArray> &fields,
-                                              int row, const QString &wrongCountBox, bool *taken,
-                                              const QString &function)
+    // A create result with status 0 (the caller checked it first: a failed
+    // result carries no valid BIS count) for the BIG of `row`: the controller
+    // holds it, its BIS rows get the handles and each handle a panel (returned
+    // for the subclass to set up). A result whose BIS count is not the BIG's
+    // changes nothing.
+    QList<manageCISWidget *> takeCreateResult(const QMap<QString, QByteArray> &fields, int row,
+                                              const QString &wrongCountBox, bool *taken)
     {
         *taken = false;
         const QString bigId = m_bigModel.records().at(row).bigId;
         QVector<bisParameter> list = m_bisListsByBig.value(bigId);
-        // A failed result carries no valid BIS count: its status is what to report.
-        if (!IsoUplink::resultSucceeded(m_wire, frame, fields, __LINE__, function))
-            return {};
         if (IsoUplink::number(fields, QStringLiteral("number_bis")) != quint64(list.size())) {
             CFlatMessage::notify(this, QStringLiteral("ERROR"), wrongCountBox);
             log(QStringLiteral("BIS count sended is not equal to the response BIS count."), LogLevel::Error);

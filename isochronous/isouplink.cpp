@@ -1,7 +1,6 @@
 #include "isouplink.h"
 
 #include "ccfgfileparse.h"
-#include "ccommand.h"
 #include "cutil.h"
 #include "logger.h"
 #include "logmanager.h"

@@ -220,9 +220,11 @@ void MasterBIGWidget::onBigCreateSyncComplete(const QByteArray &frame)
     const int row = resultRow(fields, QStringLiteral("The returned big ID is wrong in BIG Create Sync command."));
     if (row < 0)
         return;
+    if (!IsoUplink::resultSucceeded(m_wire, frame, fields, __LINE__, function))
+        return;
     bool taken = false;
-    takeCreateResult(frame, fields, row, QStringLiteral("The returned BIS count is wrong in BIG Create Sync command."),
-                     &taken, function);
+    takeCreateResult(fields, row, QStringLiteral("The returned BIS count is wrong in BIG Create Sync command."),
+                     &taken);
     if (taken)
         m_syncList[row].big.status = 1;
 }

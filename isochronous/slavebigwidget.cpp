@@ -154,11 +154,12 @@ void SlaveBIGWidget::onCreateBigComplete(const QByteArray &frame)
     const int row = resultRow(fields, QStringLiteral("The returned big ID is wrong in Create BIG command."));
     if (row < 0)
         return;
+    if (!IsoUplink::resultSucceeded(m_wire, frame, fields, __LINE__, function))
+        return;
     const slaveBigPara record = m_bigModel.records().at(row);
     bool taken = false;
     const QList<manageCISWidget *> panels = takeCreateResult(
-        frame, fields, row, QStringLiteral("The returned BIS count is wrong in Create BIG command."), &taken,
-        function);
+        fields, row, QStringLiteral("The returned BIS count is wrong in Create BIG command."), &taken);
     for (manageCISWidget *panel : panels) {
         // Repeats go at the BIG's SDU interval.
         panel->disableInterval();
