@@ -313,7 +313,7 @@ bool advertisingWidget::stepSucceeded(const QByteArray &frame)
     if (status == 0)
         return true;
     const int advIndex = m_start.advIndex;
-    const QString step = uplinkName(m_start.awaitedAck);
+    const QString step = PageWire::uplinkName(frame);
     endStart();
     reportStartFailure(advIndex, QStringLiteral("the dongle refused ") + step, statusName("SDK_STATUS_RSP", status));
     return false;
