@@ -166,20 +166,24 @@ PageWire::Result PageWire::checkNamedStatus(const QString &uplinkName, const Fie
                                             const QString &statusField, int line, const QString &function,
                                             const Form &form) const
 {
-    const std::optional<uchar> status = byteField(fields, statusField);
-    if (!status) {
-        internalError(line, function);
-        return Malformed;
-    }
-    if (*status == 0)
+    // Without the frame the failure is logged here, by the name.
+    switch (m_status.checkField(QByteArray(), fields, line, function, UplinkStatus::KeepFailureQuiet, statusField)) {
+    case UplinkStatus::Succeeded:
         return Succeeded;
-    if (form.m_logFailure && m_logger) {
-        if (form.m_completeResult)
-            CCommand::completeResultToLog(m_logger, uplinkName, *status);
-        else
-            m_logger->log(QStringLiteral("Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
-                              + CCommand::enumText("STATUS_RSP", *status),
-                          LogLevel::Error);
+    case UplinkStatus::Failed:
+        if (form.m_logFailure && m_logger) {
+            const uchar status = *byteField(fields, statusField);
+            if (form.m_completeResult)
+                CCommand::completeResultToLog(m_logger, uplinkName, status);
+            else
+                m_logger->log(QStringLiteral("Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
+                                  + CCommand::enumText("STATUS_RSP", status),
+                              LogLevel::Error);
+        }
+        return Failed;
+    case UplinkStatus::Unparsed:
+    case UplinkStatus::Malformed:
+        break;
     }
-    return Failed;
+    return Malformed;
 }
