@@ -1,6 +1,7 @@
 #include "advdatatypes.h"
 
 #include "ccfgfileparse.h"
+#include "cutil.h"
 
 #include <QStringList>
 
@@ -24,10 +25,7 @@ const AdvDataTypeInfo *first(const QString &title)
 
 QByteArray pairsToBytes(const QString &digits)
 {
-    QByteArray bytes;
-    for (int i = 0; i + 1 < digits.size(); i += 2)
-        bytes.append(char(digits.mid(i, 2).toUInt(nullptr, 16)));
-    return bytes;
+    return CUtil::hexPairBytes(digits);
 }
 
 namespace {
@@ -38,11 +36,8 @@ QByteArray uuidListBytes(const QString &value)
     QByteArray bytes;
     for (QString part : value.split(QLatin1Char(','))) {
         part.remove(QLatin1Char(':'));
-        if (part.size() % 2 != 0)
-            part.remove(0, 1);
-        QByteArray uuid = pairsToBytes(part);
-        std::reverse(uuid.begin(), uuid.end());
-        bytes += uuid;
+        // Pairs count from the last digit: a lone first digit is dropped.
+        bytes += CUtil::hexPairBytes(part.mid(part.size() % 2), CUtil::Reversed);
     }
     return bytes;
 }

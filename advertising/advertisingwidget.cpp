@@ -44,6 +44,7 @@ KindAcks acksOf(const QString &advType)
     return {QStringLiteral("BB@01@23"), QStringLiteral("BB@01@25")};
 }
 
+// The name of an acknowledgement the start waits for, by its ID.
 QString uplinkName(const QString &id)
 {
     return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(id);
@@ -62,7 +63,7 @@ QString statusName(const char *enumName, int status)
 advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings,
                                      QWidget *parent)
     : AdvertisingPage(parent)
-    , m_status(logger, QStringLiteral(".\\advertisingwidget"))
+    , m_wire(msg, logger, QStringLiteral(".\\advertisingwidget"))
     , m_uplinkHandlers(this, logger)
     , ui(new Ui::advertising)
     , m_msg(msg)
@@ -256,12 +257,7 @@ int advertisingWidget::currentRow()
 
 bool advertisingWidget::sendIndexCommand(const QString &command, int advIndex)
 {
-    QMap<QString, QVariant> fields;
-    fields.insert(QStringLiteral("advIndex"), CUtil::valueToArray(0, quint64(advIndex), 1));
-    if (CCommand::sendMsg(m_msg, m_logger, command, fields, QMap<QString, QVariant>()))
-        return true;
-    CCommand::logSendFailed(m_logger, command);
-    return false;
+    return m_wire.send(command, {{QStringLiteral("advIndex"), CUtil::valueToArray(0, quint64(advIndex), 1)}});
 }
 
 void advertisingWidget::on_btnStartAdv_clicked()
@@ -276,7 +272,7 @@ void advertisingWidget::on_btnStartAdv_clicked()
             return;
         CAdvBaseWidget *form = m_advWidgets.value(uint(item.advIndex));
         if (!form) {
-            m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnStartAdv_clicked"));
+            m_wire.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnStartAdv_clicked"));
             return;
         }
         setFailure(item.advIndex, QString());
@@ -298,9 +294,9 @@ void advertisingWidget::on_btnStartAdv_clicked()
 bool advertisingWidget::isAwaited(const QByteArray &frame)
 {
     const QString id = CCommand::getUpLinkId(frame);
-    if (m_start.advIndex >= 0 && id == m_start.awaitedAck && UplinkStatus::acknowledgement(frame))
+    if (m_start.advIndex >= 0 && id == m_start.awaitedAck && PageWire::acknowledgement(frame))
         return true;
-    QString line = QStringLiteral("Unexpected acknowledgement: ") + uplinkName(id);
+    QString line = QStringLiteral("Unexpected acknowledgement: ") + PageWire::uplinkName(frame);
     if (m_start.advIndex >= 0)
         line += QStringLiteral(" (advertising set %1 waits for %2).")
                     .arg(m_start.advIndex)
@@ -313,11 +309,11 @@ bool advertisingWidget::isAwaited(const QByteArray &frame)
 
 bool advertisingWidget::stepSucceeded(const QByteArray &frame)
 {
-    const uchar status = *UplinkStatus::acknowledgement(frame);
+    const uchar status = *PageWire::acknowledgement(frame);
     if (status == 0)
         return true;
     const int advIndex = m_start.advIndex;
-    const QString step = uplinkName(m_start.awaitedAck);
+    const QString step = PageWire::uplinkName(frame);
     endStart();
     reportStartFailure(advIndex, QStringLiteral("the dongle refused ") + step, statusName("SDK_STATUS_RSP", status));
     return false;
@@ -354,7 +350,7 @@ void advertisingWidget::paramSetProc(const QByteArray &frame)
     CAdvBaseWidget *form = m_advWidgets.value(uint(advIndex));
     if (!form) {
         endStart();
-        m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::paramSetProc"));
+        m_wire.internalError(__LINE__, QStringLiteral("advertisingWidget::paramSetProc"));
         return;
     }
     auto *legacy = qobject_cast<CAdvLegacyWidget *>(form);
@@ -426,19 +422,19 @@ void advertisingWidget::setFailure(int advIndex, const QString &failure)
 void advertisingWidget::advertisingStartProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    const UplinkStatus::Result result = m_status.check(frame, __LINE__, QStringLiteral("advertisingWidget::advertisingStartProc"),
-                                                       &fields, UplinkStatus::KeepFailureQuiet);
-    const std::optional<uchar> index = UplinkStatus::byteField(fields, QStringLiteral("advIndex"));
-    if (result == UplinkStatus::Failed) {
-        const QString name = uplinkName(CCommand::getUpLinkId(frame));
-        const uchar status = *UplinkStatus::byteField(fields, QStringLiteral("status"));
-        CCommand::completeResultToLog(m_logger, name, status);
+    const PageWire::Result result =
+        m_wire.check(frame, __LINE__, QStringLiteral("advertisingWidget::advertisingStartProc"), &fields,
+                     PageWire::Form().completeResult());
+    const std::optional<uchar> index = PageWire::byteField(fields, QStringLiteral("advIndex"));
+    if (result == PageWire::Failed) {
+        const QString name = PageWire::uplinkName(frame);
+        const uchar status = *PageWire::byteField(fields, QStringLiteral("status"));
         // Told once, for the start the page asked for; any other such event is only logged.
         if (index && m_awaitingStartEvent.remove(*index))
             reportStartFailure(*index, name + QStringLiteral(" failed"), statusName("STATUS_RSP", status));
         return;
     }
-    if (result == UplinkStatus::Succeeded && index) {
+    if (result == PageWire::Succeeded && index) {
         m_awaitingStartEvent.remove(*index);
         setStatus(*index, 1);
     }
@@ -447,10 +443,10 @@ void advertisingWidget::advertisingStartProc(const QByteArray &frame)
 void advertisingWidget::advertisingStopProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    const UplinkStatus::Result result =
-        m_status.check(frame, __LINE__, QStringLiteral("advertisingWidget::advertisingStopProc"), &fields);
-    const std::optional<uchar> index = UplinkStatus::byteField(fields, QStringLiteral("advIndex"));
-    if (result == UplinkStatus::Succeeded && index)
+    const PageWire::Result result =
+        m_wire.check(frame, __LINE__, QStringLiteral("advertisingWidget::advertisingStopProc"), &fields);
+    const std::optional<uchar> index = PageWire::byteField(fields, QStringLiteral("advIndex"));
+    if (result == PageWire::Succeeded && index)
         setStatus(*index, 0);
 }
 
@@ -469,12 +465,12 @@ void advertisingWidget::on_btnDeleteAdvList_clicked()
         m_start = StartStep();
     m_awaitingStartEvent.remove(item.advIndex);
     if (m_advListModel->removeItem(item) != 0) {
-        m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnDeleteAdvList_clicked"));
+        m_wire.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnDeleteAdvList_clicked"));
         return;
     }
     CAdvBaseWidget *form = m_advWidgets.take(uint(item.advIndex));
     if (!form) {
-        m_status.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnDeleteAdvList_clicked"));
+        m_wire.internalError(__LINE__, QStringLiteral("advertisingWidget::on_btnDeleteAdvList_clicked"));
         return;
     }
     delete form;

@@ -3,7 +3,7 @@
 #include "advlisttabletablemodel.h"
 #include "pageinterfaces.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
+#include "pagewire.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -86,7 +86,7 @@ private:
     // The set's Status cell and a box tell that it did not start, and why.
     void reportStartFailure(int advIndex, const QString &reason, const QString &status);
 
-    UplinkStatus m_status;
+    PageWire m_wire;
     UplinkDispatcher<advertisingWidget> m_uplinkHandlers;
     QMap<uint, CAdvBaseWidget *> m_advWidgets;
     Ui::advertising *ui;

@@ -2,9 +2,7 @@
 
 #include "advformtexts.h"
 #include "cadvdatawidget.h"
-#include "ccommand.h"
 #include "cflatmessage.h"
-#include "cmsg.h"
 #include "cutil.h"
 #include "cvalidatelineedit.h"
 #include "logger.h"
@@ -23,6 +21,7 @@ CAdvBaseWidget::CAdvBaseWidget(CMsg *msg, LogManager *logger, QMap<QString, QVar
     , m_logger(logger)
     , m_settings(settings)
     , m_invalidData(CAdvDataWidget::invalidDataMarker())
+    , m_wire(msg, logger, QStringLiteral(".\\cadvbasewidget"))
 {
 }
 
@@ -74,8 +73,7 @@ void CAdvBaseWidget::initExtendedEdits(const ExtendedEdits &edits, const QString
 
 void CAdvBaseWidget::refuse(const QString &title, const QString &text)
 {
-    if (m_logger)
-        m_logger->log(title, LogLevel::Error);
+    m_wire.log(title, LogLevel::Error);
     CFlatMessage::information(this, title, text);
 }
 
@@ -88,12 +86,8 @@ bool CAdvBaseWidget::sendParameters(bool collected, const QString &command, cons
     QMap<QString, QVariant> fields;
     for (auto it = m_paramMap.cbegin(); it != m_paramMap.cend(); ++it)
         fields.insert(it.key(), QVariant(it.value()));
-    if (!CCommand::sendMsg(m_msg, m_logger, command, fields, QMap<QString, QVariant>())) {
-        CCommand::logSendFailed(m_logger, command);
-        // No acknowledgement will come: the start ends here.
-        return false;
-    }
-    return true;
+    // Without the command no acknowledgement comes: the start ends here.
+    return m_wire.send(command, fields);
 }
 
 bool CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command,
@@ -120,18 +114,14 @@ bool CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriod
     for (const Block &kind : qAsConst(kinds)) {
         const QByteArray block = kind.read();
         if (block == m_invalidData || block.size() > longest) {
-            m_logger->log(kind.logLine, LogLevel::Error);
+            m_wire.log(kind.logLine, LogLevel::Error);
             CFlatMessage::information(this, QStringLiteral("ERROR"), kind.text);
             return false;
         }
         payload += CUtil::valueToArray(0, quint64(block.size()), lengthBytes) + block;
     }
-    const QByteArray frame = CCommand::downlinkFrame(0x01, opcode, payload);
-    m_logger->log(QStringLiteral("Downlink Command Name: ") + command + QStringLiteral("\r\nRaw Data: ")
-                      + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: "),
-                  LogLevel::Info);
-    m_msg->sendMsg(frame);
-    return true;
+    // Without the frame no acknowledgement comes either.
+    return m_wire.sendFrame(command, 0x01, opcode, payload);
 }
 
 quint64 CAdvBaseWidget::hexValue(CValidateLineEdit *edit)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pagewire.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -71,7 +73,8 @@ protected:
     // The data frame of the editor's blocks: 0xAA, layer, opcode, payload
     // length, then the index and each block after its length. A block the
     // editor cannot encode, or too long for its length field, is refused
-    // with a log line and a box instead (false; see refuse()).
+    // with a log line and a box instead (false; see refuse()). False too
+    // when the link does not take the frame.
     bool sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command, quint8 opcode,
                        const QByteArray &advIndex, int lengthBytes);
 
@@ -91,4 +94,5 @@ protected:
     QMap<QString, QVariant> *m_settings;
     const QByteArray m_invalidData;
     QMap<QString, QByteArray> m_paramMap;
+    PageWire m_wire;
 };

@@ -3,6 +3,7 @@
 
 #include "advdatatypes.h"
 #include "cflatmessage.h"
+#include "cutil.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -13,13 +14,11 @@ namespace {
 const char UUID_PATTERN[] = "[0-9a-fA-F:,]*";
 const char BYTES_PATTERN[] = "[0-9a-fA-F:]*";
 
-// The digit pairs of a field's message value, last pair first.
+// The digit pairs of a field's message value, last pair first; pairs count
+// from the last digit, so a lone first digit is dropped.
 QString reversedPairs(const QString &digits)
 {
-    QString result;
-    for (int i = digits.size() - 2; i >= 0; i -= 2)
-        result += digits.mid(i, 2);
-    return result;
+    return CUtil::hexPairText(digits.mid(digits.size() % 2), CUtil::Reversed);
 }
 
 void prepareTable(QTableView *view, QAbstractItemModel *model)

@@ -4,10 +4,8 @@
 
 QString BigFields::codeField(const QString &code)
 {
-    QString reversed;
-    for (int i = code.size() - 2; i >= 0; i -= 2)
-        reversed += code.midRef(i, 2);
-    return reversed;
+    // Pairs count from the last digit: a lone first digit is dropped.
+    return CUtil::hexPairText(code.mid(code.size() % 2), CUtil::Reversed);
 }
 
 QList<quint16> BigFields::assignHandles(QVector<bisParameter> *list, const QByteArray &handles)

@@ -6,6 +6,7 @@
 #include "bisdatatablemodel.h"
 #include "isopanelarea.h"
 #include "ccommand.h"
+#include "pagewire.h"
 #include "cflatmessage.h"
 #include "isouplink.h"
 #include "logger.h"
@@ -52,7 +53,11 @@ public:
     virtual void updateButtons() = 0;
 
 protected:
-    BigPage(CMsg *link, LogManager *logger, QWidget *parent) : Interface(parent), m_link(link), m_logger(logger) {}
+    // `sourceFile` as the page's internal-error lines name it.
+    BigPage(CMsg *link, LogManager *logger, const QString &sourceFile, QWidget *parent)
+        : Interface(parent), m_wire(link, logger, sourceFile)
+    {
+    }
 
     // After the subclass built its form.
     void setUpTables(TFlatScrollArea<QTableView> *bigView, TFlatScrollArea<QTableView> *bisView, QLayout *panelArea,
@@ -92,23 +97,13 @@ protected:
         }
         m_panels.reset(new IsoPanelArea(this, panelArea, panelTitle, QStringLiteral("BIS Connection Handle: "),
                                         receiver ? IsoPanelArea::Sides::ReceiveOnly : IsoPanelArea::Sides::SendOnly,
-                                        m_link, m_logger, settings, dongleName));
+                                        m_wire, settings, dongleName));
     }
 
     // A new BIG never takes the ID of one the page still lists.
     bool bigIdInUse(const QString &id) const { return BigFields::rowOf(m_bigModel.records(), id.toULongLong()) >= 0; }
 
-    void log(const QString &text, int level)
-    {
-        if (m_logger)
-            m_logger->log(text, level);
-    }
-
-    void send(const QString &name, const QMap<QString, QVariant> &fields)
-    {
-        if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
-            CCommand::logSendFailed(m_logger, name);
-    }
+    void log(const QString &text, int level) { m_wire.log(text, level); }
 
     int currentBigRow() const { return currentRowOf(m_bigView, m_bigModel.rowCount()); }
     void selectBisRow(int row)
@@ -178,19 +173,17 @@ protected:
         return row;
     }
 
-    // A create result with status 0 for the BIG of `row`: the controller holds
-    // it, its BIS rows get the handles and each handle a panel (returned for
-    // the subclass to set up). A failed result, or one whose BIS count is not
-    // the BIG's, changes nothing.
-    QList<manageCISWidget *> takeCreateResult(const QByteArray &frame, const QMap<QString, QByteArray> &fields,
-                                              int row, const QString &wrongCountBox, bool *taken)
+    // A create result with status 0 (the caller checked it first: a failed
+    // result carries no valid BIS count) for the BIG of `row`: the controller
+    // holds it, its BIS rows get the handles and each handle a panel (returned
+    // for the subclass to set up). A result whose BIS count is not the BIG's
+    // changes nothing.
+    QList<manageCISWidget *> takeCreateResult(const QMap<QString, QByteArray> &fields, int row,
+                                              const QString &wrongCountBox, bool *taken)
     {
         *taken = false;
         const QString bigId = m_bigModel.records().at(row).bigId;
         QVector<bisParameter> list = m_bisListsByBig.value(bigId);
-        // A failed result carries no valid BIS count: its status is what to report.
-        if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
-            return {};
         if (IsoUplink::number(fields, QStringLiteral("number_bis")) != quint64(list.size())) {
             CFlatMessage::notify(this, QStringLiteral("ERROR"), wrongCountBox);
             log(QStringLiteral("BIS count sended is not equal to the response BIS count."), LogLevel::Error);
@@ -247,14 +240,13 @@ protected:
         return true;
     }
 
-    void onStatusRsp(const QByteArray &frame) { CCommand::SDKProc(m_logger, frame); }
+    void onStatusRsp(const QByteArray &frame) { CCommand::SDKProc(m_wire.logger(), frame); }
     void readIsoTxSyncProc(const QByteArray &frame) { m_panels->relayTxSync(frame); }
     void setupDataPathProc(const QByteArray &frame) { m_panels->relaySetupDataPath(frame); }
     void removeDataPathProc(const QByteArray &frame) { m_panels->relayRemoveDataPath(frame); }
     void receiveIsoDataProc(const QByteArray &frame) { m_panels->relayReceivedData(frame); }
 
-    CMsg *m_link = nullptr;
-    LogManager *m_logger = nullptr;
+    PageWire m_wire;
     QMap<QString, QVector<bisParameter>> m_bisListsByBig;
     std::unique_ptr<IsoPanelArea> m_panels;
     Model m_bigModel;

@@ -15,7 +15,6 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "manageciswidget.h"
-#include "uplinkstatus.h"
 
 #include <QHeaderView>
 
@@ -58,7 +57,8 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
                        {"DD@06@0A", &CCigCisWidget::removeDataPathProc},
                        {"DD@06@0F", &CCigCisWidget::receiveIsoDataProc},
                    }),
-      ui(new Ui::CCigCisWidget), m_aclIndexes(aclIndexes), m_link(link), m_logger(logger)
+      ui(new Ui::CCigCisWidget), m_aclIndexes(aclIndexes),
+      m_wire(link, logger, QStringLiteral(".\\ccigciswidget"))
 {
     ui->setupUi(this);
     m_cigDialog = new cigParameterDialog(link, logger, this);
@@ -75,7 +75,7 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     setUpTable(ui->CIStableView);
 
     m_panelArea.reset(new IsoPanelArea(this, ui->verticalLayout_manageCIS, ui->label_connection, CisTitlePrefix,
-                                       IsoPanelArea::Sides::SendAndReceive, link, logger, settings, dongleName));
+                                       IsoPanelArea::Sides::SendAndReceive, m_wire, settings, dongleName));
 
     ui->splitter->setStretchFactor(0, 58);
     ui->splitter->setStretchFactor(1, 42);
@@ -136,8 +136,7 @@ manageCISWidget *CCigCisWidget::shownPanel() const
 
 void CCigCisWidget::log(const QString &text, int level)
 {
-    if (m_logger)
-        m_logger->log(text, level);
+    m_wire.log(text, level);
 }
 
 void CCigCisWidget::showError(const QString &text)
@@ -145,11 +144,6 @@ void CCigCisWidget::showError(const QString &text)
     CFlatMessage::notify(this, QStringLiteral("ERROR"), text);
 }
 
-void CCigCisWidget::send(const QString &name, const QMap<QString, QVariant> &fields)
-{
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
-}
 
 void CCigCisWidget::onRcvMsg(QByteArray frame)
 {
@@ -389,7 +383,7 @@ void CCigCisWidget::on_toolButton_setCIG_clicked()
     fields.insert(QStringLiteral("cis_count"), uint(list.size()));
     fields.insert(QStringLiteral("cis"), buildCisRecords(list));
     m_setCigSentId = cig.cigId;
-    send(QStringLiteral("CIG Parameter Set"), fields);
+    m_wire.send(QStringLiteral("CIG Parameter Set"), fields);
 }
 
 QString CCigCisWidget::resultCigId(const QMap<QString, QByteArray> &fields, const QString &sentId) const
@@ -400,8 +394,9 @@ QString CCigCisWidget::resultCigId(const QMap<QString, QByteArray> &fields, cons
 
 void CCigCisWidget::onSetCigResult(const QByteArray &frame)
 {
+    const QString function = QStringLiteral("CCigCisWidget::onSetCigResult");
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields))
+    if (!IsoUplink::parseResult(m_wire, frame, &fields, __LINE__, function))
         return;
     // The user may have pressed another CIG before the answer: the result names its own.
     const int cigRow = rowOfCig(resultCigId(fields, m_setCigSentId));
@@ -419,7 +414,7 @@ void CCigCisWidget::onSetCigResult(const QByteArray &frame)
         log(QStringLiteral("CIS Count sended is not equal to the response CIS Count."), LogLevel::Error);
         return;
     }
-    if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
+    if (!IsoUplink::resultSucceeded(m_wire, frame, fields, __LINE__, function))
         return;
     // A row reset by a nested dialog may have moved the current row; find the CIG again.
     for (cigParameter &held : m_cigModel.records()) {
@@ -466,10 +461,10 @@ void CCigCisWidget::on_toolButton_createCIS_clicked()
 
 void CCigCisWidget::onCreateCisResult(const QByteArray &frame)
 {
+    const QString function = QStringLiteral("CCigCisWidget::onCreateCisResult");
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields))
-        return;
-    if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
+    if (!IsoUplink::parseResult(m_wire, frame, &fields, __LINE__, function)
+        || !IsoUplink::resultSucceeded(m_wire, frame, fields, __LINE__, function))
         return;
     const QString handle = QString::number(IsoUplink::number(fields, QStringLiteral("cis_connection_handle")));
     writeBack();
@@ -496,14 +491,15 @@ void CCigCisWidget::on_toolButton_disconnect_clicked()
     const int row = currentCisRow();
     if (row < 0)
         return;
-    send(QStringLiteral("Disconnect CIS"),
-         {{QStringLiteral("cis_conncet_handle"), m_cisModel.records().at(row).cisHandle.toUInt()}});
+    m_wire.send(QStringLiteral("Disconnect CIS"),
+                {{QStringLiteral("cis_conncet_handle"), m_cisModel.records().at(row).cisHandle.toUInt()}});
 }
 
 void CCigCisWidget::onDisconnectCisEvent(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields))
+    if (!IsoUplink::parseResult(m_wire, frame, &fields, __LINE__,
+                                QStringLiteral("CCigCisWidget::onDisconnectCisEvent")))
         return;
     const quint64 number = IsoUplink::number(fields, QStringLiteral("cis_connection_handle"));
     const QString handle = QString::number(number);
@@ -538,20 +534,21 @@ void CCigCisWidget::on_toolButton_removeCIG_clicked()
         return;
     }
     m_removeCigSentId = cigId;
-    send(QStringLiteral("Remove CIG"), {{QStringLiteral("cig_id"), cigId.toUInt()}});
+    m_wire.send(QStringLiteral("Remove CIG"), {{QStringLiteral("cig_id"), cigId.toUInt()}});
 }
 
 void CCigCisWidget::onRemoveCigResult(const QByteArray &frame)
 {
+    const QString function = QStringLiteral("CCigCisWidget::onRemoveCigResult");
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields))
+    if (!IsoUplink::parseResult(m_wire, frame, &fields, __LINE__, function))
         return;
     const int row = rowOfCig(resultCigId(fields, m_removeCigSentId));
     if (row < 0) {
         showError(QStringLiteral("The returned cig ID is wrong in remove CIG command."));
         return;
     }
-    if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
+    if (!IsoUplink::resultSucceeded(m_wire, frame, fields, __LINE__, function))
         return;
     writeBack();
     const QString cigId = m_cigModel.records().at(row).cigId;
@@ -577,7 +574,7 @@ void CCigCisWidget::onRemoveCigResult(const QByteArray &frame)
 
 void CCigCisWidget::onStatusRsp(const QByteArray &frame)
 {
-    CCommand::SDKProc(m_logger, frame);
+    CCommand::SDKProc(m_wire.logger(), frame);
 }
 
 // ---------------------------------------------------------------------------

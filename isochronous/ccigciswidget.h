@@ -3,6 +3,7 @@
 #include "cigdatatablemodel.h"
 #include "cisdatatablemodel.h"
 #include "isopanelarea.h"
+#include "pagewire.h"
 #include "pageinterfaces.h"
 #include "uplinkdispatcher.h"
 
@@ -96,7 +97,6 @@ private:
     void showDefaultManageCis();
     void buildCigFields(const cigParameter &cig, QMap<QString, QVariant> *fields) const;
     QByteArray buildCisRecords(const QVector<cisParameter> &list) const;
-    void send(const QString &name, const QMap<QString, QVariant> &fields);
     void showError(const QString &text);
     void log(const QString &text, int level);
 
@@ -118,6 +118,5 @@ private:
     QMap<QString, QVector<cisParameter>> m_cisListsByCig;
     std::unique_ptr<IsoPanelArea> m_panelArea;
     const QVector<quint8> *m_aclIndexes = nullptr;
-    CMsg *m_link = nullptr;
-    LogManager *m_logger = nullptr;
+    PageWire m_wire;
 };

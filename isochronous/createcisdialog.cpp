@@ -2,7 +2,6 @@
 
 #include "ui_createcisdialog.h"
 
-#include "ccommand.h"
 #include "cflatmessage.h"
 #include "cstyledcombobox.h"
 #include "cutil.h"
@@ -12,7 +11,7 @@
 
 createCISDialog::createCISDialog(CMsg *link, LogManager *logger, QWidget *parent)
     : CFlatDialog(QStringLiteral("Create CIS Connection"), parent, 0, 0, false), ui(new Ui::createCISDialog),
-      m_link(link), m_logger(logger)
+      m_wire(link, logger, QStringLiteral(".\\createcisdialog"))
 {
     ui->setupUi(m_content);
     connect(ui->pushButton_ok, &QPushButton::clicked, this, &createCISDialog::on_pushButton_ok_clicked);
@@ -77,10 +76,7 @@ void createCISDialog::on_pushButton_ok_clicked()
         values += CUtil::valueToArray(0, handles.at(i).toUInt(), 2);
         values += CUtil::valueToArray(0, aclIndexes.at(i).toUInt(), 1);
     }
-    const QString name = QStringLiteral("Create CIS");
-    const QMap<QString, QVariant> fields = {{QStringLiteral("cis_count"), uint(m_records.size())},
-                                            {QStringLiteral("cis_value"), values}};
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
+    m_wire.send(QStringLiteral("Create CIS"),
+                {{QStringLiteral("cis_count"), uint(m_records.size())}, {QStringLiteral("cis_value"), values}});
     accept();
 }

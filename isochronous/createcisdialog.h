@@ -2,6 +2,7 @@
 
 #include "cflatdialog.h"
 #include "cisparameter.h"
+#include "pagewire.h"
 
 #include <QByteArray>
 #include <QVector>
@@ -46,6 +47,5 @@ private:
     QVector<Row> m_rows;
     QVector<cisParameter> m_records;
     QVector<quint8> m_aclIndexes;
-    CMsg *m_link = nullptr;
-    LogManager *m_logger = nullptr;
+    PageWire m_wire;
 };

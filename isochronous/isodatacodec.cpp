@@ -6,10 +6,8 @@
 
 QByteArray IsoDataCodec::sduFromReversedDigits(const QString &digits)
 {
-    QByteArray sdu;
-    for (int end = digits.size(); end >= 2; end -= 2)
-        sdu.append(char(digits.midRef(end - 2, 2).toUInt(nullptr, 16)));
-    return sdu;
+    // Pairs count from the last digit: a lone first digit is no byte.
+    return CUtil::hexPairBytes(digits.mid(digits.size() % 2), CUtil::Reversed);
 }
 
 QByteArray IsoDataCodec::randomSdu(int count)

@@ -4,7 +4,6 @@
 #include "manageciswidget.h"
 #include "tflatscrollarea.h"
 #include "uplinkfield.h"
-#include "uplinkstatus.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -12,10 +11,9 @@
 #include <QVBoxLayout>
 
 IsoPanelArea::IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Sides sides,
-                           CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
-                           const QString &dongleName)
-    : m_page(page), m_area(area), m_title(title), m_titlePrefix(titlePrefix), m_sides(sides), m_link(link),
-      m_logger(logger), m_settings(settings), m_dongleName(dongleName)
+                           const PageWire &pageWire, QMap<QString, QVariant> *settings, const QString &dongleName)
+    : m_page(page), m_area(area), m_title(title), m_titlePrefix(titlePrefix), m_sides(sides),
+      m_wire(pageWire, QStringLiteral(".\\isopanelarea")), m_settings(settings), m_dongleName(dongleName)
 {
     // A panel is taller than the page at the first window size: it scrolls up
     // and down rather than growing the window, and keeps its own width.
@@ -71,7 +69,8 @@ manageCISWidget *IsoPanelArea::panelFor(quint16 handle)
 
 manageCISWidget *IsoPanelArea::create(quint16 handle)
 {
-    auto *panel = new manageCISWidget(m_link, m_logger, m_settings, QString::number(handle), m_dongleName, m_page);
+    auto *panel = new manageCISWidget(m_wire.link(), m_wire.logger(), m_settings, QString::number(handle),
+                                      m_dongleName, m_page);
     if (m_sides != Sides::SendAndReceive)
         panel->setBroadcastMode(m_sides == Sides::ReceiveOnly);
     m_panels.insert(handle, panel);
@@ -142,7 +141,10 @@ manageCISWidget *IsoPanelArea::panelOfResult(const QByteArray &frame, QMap<QStri
     const std::optional<quint64> routed = UplinkField::number(frame, QStringLiteral("connection_handle"));
     if (routed && (*routed > 0xFFFF || !m_panels.contains(quint16(*routed))))
         return nullptr;
-    if (!UplinkStatus::parse(m_logger, frame, fields))
+    // The status is the panel's to judge.
+    if (m_wire.check(frame, __LINE__, QStringLiteral("IsoPanelArea::panelOfResult"), fields,
+                     PageWire::Form().noStatus().anyConnection())
+        != PageWire::Succeeded)
         return nullptr;
     const quint64 handle = IsoUplink::number(*fields, QStringLiteral("connection_handle"));
     return handle <= 0xFFFF ? m_panels.value(quint16(handle)) : nullptr;
@@ -152,21 +154,21 @@ void IsoPanelArea::relayTxSync(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        panel->onReadIsoTxSyncResult(fields, IsoUplink::name(frame));
+        panel->onReadIsoTxSyncResult(fields, PageWire::uplinkName(frame));
 }
 
 void IsoPanelArea::relaySetupDataPath(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        panel->onSetupDataPathResult(fields, IsoUplink::name(frame));
+        panel->onSetupDataPathResult(fields, PageWire::uplinkName(frame));
 }
 
 void IsoPanelArea::relayRemoveDataPath(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
     if (manageCISWidget *panel = panelOfResult(frame, &fields))
-        panel->onRemoveDataPathResult(fields, IsoUplink::name(frame));
+        panel->onRemoveDataPathResult(fields, PageWire::uplinkName(frame));
 }
 
 void IsoPanelArea::relayReceivedData(const QByteArray &frame)

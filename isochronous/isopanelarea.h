@@ -1,12 +1,12 @@
 #pragma once
 
+#include "pagewire.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QVariant>
 
-class CMsg;
-class LogManager;
 class QLabel;
 class QLayout;
 class QWidget;
@@ -24,9 +24,10 @@ public:
     // Which sides of a panel show: a broadcast sender only sends, a receiver only receives.
     enum class Sides { SendAndReceive, SendOnly, ReceiveOnly };
 
-    // `titlePrefix` goes before the shown panel's handle in `title`.
-    IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Sides sides, CMsg *link,
-                 LogManager *logger, QMap<QString, QVariant> *settings, const QString &dongleName);
+    // `titlePrefix` goes before the shown panel's handle in `title`; results
+    // are read through the page's wire.
+    IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Sides sides,
+                 const PageWire &pageWire, QMap<QString, QVariant> *settings, const QString &dongleName);
 
     manageCISWidget *panel(quint16 handle) const { return m_panels.value(handle); }
     manageCISWidget *shown() const;
@@ -60,8 +61,7 @@ private:
     QLabel *m_title;
     QString m_titlePrefix;
     Sides m_sides;
-    CMsg *m_link;
-    LogManager *m_logger;
+    PageWire m_wire;
     QMap<QString, QVariant> *m_settings;
     QString m_dongleName;
     QMap<quint16, manageCISWidget *> m_panels;

@@ -25,14 +25,6 @@ bool isByteString(const UiFieldInfo &field)
     return field.type == QLatin1String("lineEdit") && field.subType == QLatin1String("littleEnd");
 }
 
-QStringList pairsOf(const QString &digits)
-{
-    QStringList pairs;
-    for (int i = 0; i + 1 < digits.size(); i += 2)
-        pairs << digits.mid(i, 2);
-    return pairs;
-}
-
 } // namespace
 
 IsoParameterDialog::IsoParameterDialog(const QString &title, const QString &componentName, LogManager *logger,
@@ -131,9 +123,7 @@ QMap<QString, QString> IsoParameterDialog::getFieldValues() const
             const QString value = edit->getValue();
             if (edit->getSubType() == QLatin1String("littleEnd")) {
                 // The edit gives the pairs last to first; the record keeps them as shown.
-                QStringList pairs = pairsOf(value);
-                std::reverse(pairs.begin(), pairs.end());
-                values.insert(field.key, pairs.join(QString()));
+                values.insert(field.key, CUtil::hexPairText(value, CUtil::Reversed));
             } else {
                 values.insert(field.key, QString::number(value.toULongLong(nullptr, 16)));
             }
@@ -153,8 +143,9 @@ void IsoParameterDialog::setFieldValues(const QMap<QString, QString> &values, co
             if (ok && field.valueDescMap.contains(number))
                 combo->setCurrentText(field.valueDescMap.value(number));
         } else if (auto *edit = qobject_cast<CValidateLineEdit *>(editor)) {
-            edit->setText(edit->getSubType() == QLatin1String("littleEnd") ? pairsOf(value).join(QLatin1Char(':'))
-                                                                           : value);
+            edit->setText(edit->getSubType() == QLatin1String("littleEnd")
+                              ? CUtil::hexPairText(value, CUtil::AsSent, ':')
+                              : value);
         }
     });
 }

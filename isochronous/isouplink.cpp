@@ -1,10 +1,10 @@
 #include "isouplink.h"
 
 #include "ccfgfileparse.h"
-#include "ccommand.h"
 #include "cutil.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "pagewire.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -14,19 +14,18 @@ quint64 IsoUplink::number(const QMap<QString, QByteArray> &fields, const QString
     return CUtil::littleEndian(fields.value(key));
 }
 
-QString IsoUplink::name(const QByteArray &frame)
+bool IsoUplink::parseResult(const PageWire &wire, const QByteArray &frame, QMap<QString, QByteArray> *fields,
+                            int line, const QString &function)
 {
-    return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
+    return wire.check(frame, line, function, fields, PageWire::Form().noStatus()) == PageWire::Succeeded;
 }
 
-bool IsoUplink::statusSucceeded(LogManager *logger, const QString &name, const QMap<QString, QByteArray> &fields)
+bool IsoUplink::resultSucceeded(const PageWire &wire, const QByteArray &frame, const QMap<QString, QByteArray> &fields,
+                                int line, const QString &function)
 {
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    const int code = status.isEmpty() ? 0 : uchar(status.at(0));
-    if (code == 0)
-        return true;
-    CCommand::completeResultToLog(logger, name, code);
-    return false;
+    return wire.checkStatus(frame, fields, QStringLiteral("status"), line, function,
+                            PageWire::Form().completeResult())
+        == PageWire::Succeeded;
 }
 
 int IsoUplink::addFieldRows(LogManager *logger, const QString &component, const QMap<QString, QByteArray> &fields,

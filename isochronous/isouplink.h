@@ -5,6 +5,7 @@
 #include <QString>
 
 class LogManager;
+class PageWire;
 class QGridLayout;
 class QWidget;
 
@@ -14,11 +15,14 @@ class IsoUplink
 public:
     // The field's unsigned little-endian value (CUtil::littleEndian).
     static quint64 number(const QMap<QString, QByteArray> &fields, const QString &key);
-    // The catalogue name of the frame's ID; empty when unknown.
-    static QString name(const QByteArray &frame);
-    // Logs "[Complete Result] ..." for a non-zero first byte of "status";
-    // true when the status is 0.
-    static bool statusSucceeded(LogManager *logger, const QString &name, const QMap<QString, QByteArray> &fields);
+    // Parses and logs a result of the page's commands; its status is judged
+    // after the page has matched the result (resultSucceeded).
+    static bool parseResult(const PageWire &wire, const QByteArray &frame, QMap<QString, QByteArray> *fields,
+                            int line, const QString &function);
+    // The result's status is 0; a failure is logged as "[Complete Result] ...",
+    // a result without its status byte as an internal error.
+    static bool resultSucceeded(const PageWire &wire, const QByteArray &frame, const QMap<QString, QByteArray> &fields,
+                                int line, const QString &function);
 
     // One row of two labels (title, value) per field the uplink form
     // description `component` describes, in key order. With `showEnums` an

@@ -27,7 +27,7 @@
 manageCISWidget::manageCISWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings,
                                  const QString &handle, const QString &dongleName, QWidget *parent)
     : QWidget(parent), ui(new Ui::manageCISWidget), m_handle(handle), m_msg(msg), m_logger(logger),
-      m_settings(settings), m_dongleName(dongleName)
+      m_settings(settings), m_dongleName(dongleName), m_wire(msg, logger, QStringLiteral(".\\manageciswidget"))
 {
     ui->setupUi(this);
     m_repeatTimer = new QTimer(this);
@@ -107,14 +107,6 @@ QString manageCISWidget::fileDialogStart() const
     return m_filePath.isEmpty() ? QCoreApplication::applicationDirPath() : m_filePath;
 }
 
-bool manageCISWidget::send(const QString &name, const QMap<QString, QVariant> &fields)
-{
-    if (CCommand::sendMsg(m_msg, m_logger, name, fields, QMap<QString, QVariant>()))
-        return true;
-    CCommand::logSendFailed(m_logger, name);
-    return false;
-}
-
 void manageCISWidget::log(const QString &text, int level)
 {
     if (m_logger)
@@ -123,7 +115,7 @@ void manageCISWidget::log(const QString &text, int level)
 
 void manageCISWidget::on_pushButton_set_clicked()
 {
-    send(QStringLiteral("Setup ISO data path"),
+    m_wire.send(QStringLiteral("Setup ISO data path"),
          {{QStringLiteral("cis_connect_handle"), uint(handleNumber())},
           {QStringLiteral("input_direction"), m_dataPathIds.value(ui->comboBox_input->currentText(), 0)},
           {QStringLiteral("output_direction"), m_dataPathIds.value(ui->comboBox_output->currentText(), 0)}});
@@ -136,13 +128,13 @@ void manageCISWidget::on_pushButton_remove_clicked()
         ui->comboBox_input->setCurrentIndex(0);
     if (direction == 1 || direction == 2)
         ui->comboBox_output->setCurrentIndex(0);
-    send(QStringLiteral("Remove ISO data path"), {{QStringLiteral("cis_connect_handle"), uint(handleNumber())},
-                                                  {QStringLiteral("datapath_direction"), direction + 1}});
+    m_wire.send(QStringLiteral("Remove ISO data path"), {{QStringLiteral("cis_connect_handle"), uint(handleNumber())},
+                                                         {QStringLiteral("datapath_direction"), direction + 1}});
 }
 
 void manageCISWidget::on_pushButton_get_clicked()
 {
-    send(QStringLiteral("Read ISO TX Sync"), {{QStringLiteral("cis_conncet_handle"), uint(handleNumber())}});
+    m_wire.send(QStringLiteral("Read ISO TX Sync"), {{QStringLiteral("cis_conncet_handle"), uint(handleNumber())}});
 }
 
 bool manageCISWidget::resultForThisHandle(const QMap<QString, QByteArray> &fields, const QString &wrongHandleText)
@@ -154,13 +146,21 @@ bool manageCISWidget::resultForThisHandle(const QMap<QString, QByteArray> &field
     return true;
 }
 
+bool manageCISWidget::resultSucceeded(const QMap<QString, QByteArray> &fields, const QString &name, int line,
+                                      const QString &function) const
+{
+    return m_wire.checkNamedStatus(name, fields, QStringLiteral("status"), line, function,
+                                   PageWire::Form().completeResult())
+        == PageWire::Succeeded;
+}
+
 void manageCISWidget::onSetupDataPathResult(QMap<QString, QByteArray> fields, QString name)
 {
     if (!resultForThisHandle(fields,
                              QStringLiteral("The returned connection handle is wrong in set ISO data path command.")))
         return;
-    if (IsoUplink::statusSucceeded(m_logger, name, fields) && m_logger)
-        m_logger->log(QStringLiteral("Set ISO data path succeed."), LogLevel::Info);
+    if (resultSucceeded(fields, name, __LINE__, QStringLiteral("manageCISWidget::onSetupDataPathResult")))
+        log(QStringLiteral("Set ISO data path succeed."), LogLevel::Info);
 }
 
 void manageCISWidget::onRemoveDataPathResult(QMap<QString, QByteArray> fields, QString name)
@@ -168,8 +168,8 @@ void manageCISWidget::onRemoveDataPathResult(QMap<QString, QByteArray> fields, Q
     if (!resultForThisHandle(
             fields, QStringLiteral("The returned connection handle is wrong in Remove ISO data path command.")))
         return;
-    if (IsoUplink::statusSucceeded(m_logger, name, fields) && m_logger)
-        m_logger->log(QStringLiteral("Remove ISO data path succeed."), LogLevel::Info);
+    if (resultSucceeded(fields, name, __LINE__, QStringLiteral("manageCISWidget::onRemoveDataPathResult")))
+        log(QStringLiteral("Remove ISO data path succeed."), LogLevel::Info);
 }
 
 void manageCISWidget::onReadIsoTxSyncResult(QMap<QString, QByteArray> fields, QString name)
@@ -177,7 +177,7 @@ void manageCISWidget::onReadIsoTxSyncResult(QMap<QString, QByteArray> fields, QS
     if (!resultForThisHandle(fields,
                              QStringLiteral("The returned connection handle is wrong in Read ISO TX Sync command.")))
         return;
-    if (!IsoUplink::statusSucceeded(m_logger, name, fields))
+    if (!resultSucceeded(fields, name, __LINE__, QStringLiteral("manageCISWidget::onReadIsoTxSyncResult")))
         return;
     ui->lineEdit_packetSN->setText(QString::number(IsoUplink::number(fields, QStringLiteral("packet_sn"))));
     ui->lineEdit_timeStamp->setText(QString::number(IsoUplink::number(fields, QStringLiteral("time_stamp"))));
@@ -187,7 +187,7 @@ void manageCISWidget::onReadIsoTxSyncResult(QMap<QString, QByteArray> fields, QS
 bool manageCISWidget::sendOrRepeat(const QMap<QString, QVariant> &fields)
 {
     if (!ui->checkBox_repeat->isChecked()) {
-        send(QStringLiteral("Send ISO data"), fields);
+        m_wire.send(QStringLiteral("Send ISO data"), fields);
         return true;
     }
     if (m_repeatTimer->isActive()) {
@@ -249,7 +249,7 @@ void manageCISWidget::on_repeatSendData()
     case IsoRepeatPacer::Step::Send:
         m_repeatCount = m_pacer.sent();
         // The send's own ERROR line says why; the next ones would fail alike.
-        if (!send(QStringLiteral("Send ISO data"), m_repeatFields))
+        if (!m_wire.send(QStringLiteral("Send ISO data"), m_repeatFields))
             stopRepeat();
         break;
     case IsoRepeatPacer::Step::Wait:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "isodatacodec.h"
+#include "pagewire.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -67,13 +68,15 @@ public slots:
 private:
     quint16 handleNumber() const;
     int maxSdu() const;
-    bool send(const QString &name, const QMap<QString, QVariant> &fields);
     void log(const QString &text, int level);
     void stopRepeat();
     void onPortClosed();
     // Sends once or starts a repeat; false when a repeat is already running.
     bool sendOrRepeat(const QMap<QString, QVariant> &fields);
     bool resultForThisHandle(const QMap<QString, QByteArray> &fields, const QString &wrongHandleText);
+    // The result's status, which a result cannot be without.
+    bool resultSucceeded(const QMap<QString, QByteArray> &fields, const QString &name, int line,
+                         const QString &function) const;
     // -1 with the reason in `error` when the file cannot be opened.
     int openReceiveFile(const QString &fileName, QString *error = nullptr);
     // Nothing more goes to the receive file: said once, in the log and a box.
@@ -103,4 +106,5 @@ private:
     LogManager *m_logger = nullptr;
     QMap<QString, QVariant> *m_settings = nullptr;
     QString m_dongleName;
+    PageWire m_wire;
 };

@@ -6,11 +6,10 @@
 #include "bisparameterdialog.h"
 #include "cmsg.h"
 #include "cutil.h"
-#include "uplinkstatus.h"
 
 MasterBIGWidget::MasterBIGWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                                  const QString &dongleName, QWidget *parent)
-    : BigPage(link, logger, parent),
+    : BigPage(link, logger, QStringLiteral(".\\masterbigwidget"), parent),
       m_dispatcher(this, logger,
                    {
                        {"BB@06@09", &MasterBIGWidget::onStatusRsp},
@@ -144,7 +143,7 @@ void MasterBIGWidget::on_toolButton_createBIG_clicked()
     const QVector<bisParameter> list = m_bisListsByBig[record.bigId];
     fields.insert(QStringLiteral("num_bis"), uint(list.size()));
     fields.insert(QStringLiteral("bis"), bisIndexBytes(list));
-    send(QStringLiteral("BIG Create Sync"), fields);
+    m_wire.send(QStringLiteral("BIG Create Sync"), fields);
 }
 
 void MasterBIGWidget::on_toolButton_terminateBIG_clicked()
@@ -152,8 +151,8 @@ void MasterBIGWidget::on_toolButton_terminateBIG_clicked()
     const int row = currentBigRow();
     if (row < 0)
         return;
-    send(QStringLiteral("Big Terminate Sync"),
-         {{QStringLiteral("big_id"), BigFields::number(m_bigModel.records().at(row).bigId)}});
+    m_wire.send(QStringLiteral("Big Terminate Sync"),
+                {{QStringLiteral("big_id"), BigFields::number(m_bigModel.records().at(row).bigId)}});
 }
 
 // ---------------------------------------------------------------------------
@@ -214,14 +213,17 @@ void MasterBIGWidget::on_toolButton_removeBIS_clicked()
 
 void MasterBIGWidget::onBigCreateSyncComplete(const QByteArray &frame)
 {
+    const QString function = QStringLiteral("MasterBIGWidget::onBigCreateSyncComplete");
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields))
+    if (!IsoUplink::parseResult(m_wire, frame, &fields, __LINE__, function))
         return;
     const int row = resultRow(fields, QStringLiteral("The returned big ID is wrong in BIG Create Sync command."));
     if (row < 0)
         return;
+    if (!IsoUplink::resultSucceeded(m_wire, frame, fields, __LINE__, function))
+        return;
     bool taken = false;
-    takeCreateResult(frame, fields, row, QStringLiteral("The returned BIS count is wrong in BIG Create Sync command."),
+    takeCreateResult(fields, row, QStringLiteral("The returned BIS count is wrong in BIG Create Sync command."),
                      &taken);
     if (taken)
         m_syncList[row].big.status = 1;
@@ -229,15 +231,16 @@ void MasterBIGWidget::onBigCreateSyncComplete(const QByteArray &frame)
 
 void MasterBIGWidget::onBigTerminateSyncComplete(const QByteArray &frame)
 {
+    const QString function = QStringLiteral("MasterBIGWidget::onBigTerminateSyncComplete");
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields))
+    if (!IsoUplink::parseResult(m_wire, frame, &fields, __LINE__, function))
         return;
     const int row = resultRow(fields, QString());
     if (row < 0) {
         log(QStringLiteral("The returned big ID is wrong in Big Terminate Sync command."), LogLevel::Error);
         return;
     }
-    if (!IsoUplink::statusSucceeded(m_logger, IsoUplink::name(frame), fields))
+    if (!IsoUplink::resultSucceeded(m_wire, frame, fields, __LINE__, function))
         return;
     endBig(row, QStringLiteral("BIG Terminate Sync succeed."));
 }

@@ -2,7 +2,6 @@
 
 #include "ui_receivecisslavepara.h"
 
-#include "ccommand.h"
 #include "isouplink.h"
 #include "logger.h"
 #include "logmanager.h"
@@ -10,13 +9,13 @@
 ReceiveCISSlavePara::ReceiveCISSlavePara(CMsg *link, LogManager *logger, const QMap<QString, QByteArray> &fields,
                                          QWidget *parent)
     : CFlatDialog(QStringLiteral("CIS Connection Request"), parent, 0, 0, false), ui(new Ui::ReceiveCISSlavePara),
-      m_fields(fields), m_link(link), m_logger(logger)
+      m_fields(fields), m_wire(link, logger, QStringLiteral(".\\receivecisslavepara"))
 {
     ui->setupUi(m_content);
     setAttribute(Qt::WA_DeleteOnClose);
     connect(ui->pushButton_accept, &QPushButton::clicked, this, &ReceiveCISSlavePara::on_pushButton_accept_clicked);
     connect(ui->pushButton_reject, &QPushButton::clicked, this, &ReceiveCISSlavePara::on_pushButton_reject_clicked);
-    IsoUplink::addFieldRows(m_logger, QStringLiteral("Get CIS Slave Parameter"), m_fields, false, ui->gridLayout,
+    IsoUplink::addFieldRows(logger, QStringLiteral("Get CIS Slave Parameter"), m_fields, false, ui->gridLayout,
                             this);
 }
 
@@ -28,14 +27,11 @@ ReceiveCISSlavePara::~ReceiveCISSlavePara()
 bool ReceiveCISSlavePara::answer(const QString &name)
 {
     if (!m_fields.contains(QStringLiteral("cis_connection_handle"))) {
-        if (m_logger)
-            m_logger->log(QStringLiteral("The CIS Request data is wrong."), LogLevel::Error);
+        m_wire.log(QStringLiteral("The CIS Request data is wrong."), LogLevel::Error);
         return false;
     }
-    const QMap<QString, QVariant> fields = {
-        {QStringLiteral("cis_connect_handle"), m_fields.value(QStringLiteral("cis_connection_handle"))}};
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
+    m_wire.send(name,
+                {{QStringLiteral("cis_connect_handle"), m_fields.value(QStringLiteral("cis_connection_handle"))}});
     return true;
 }
 

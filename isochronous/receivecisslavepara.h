@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cflatdialog.h"
+#include "pagewire.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -34,6 +35,5 @@ private:
 
     Ui::ReceiveCISSlavePara *ui;
     QMap<QString, QByteArray> m_fields;
-    CMsg *m_link = nullptr;
-    LogManager *m_logger = nullptr;
+    PageWire m_wire;
 };

@@ -5,11 +5,10 @@
 #include "cmsg.h"
 #include "manageciswidget.h"
 #include "slavebigparadialog.h"
-#include "uplinkstatus.h"
 
 SlaveBIGWidget::SlaveBIGWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                                const QString &dongleName, QWidget *parent)
-    : BigPage(link, logger, parent), ui(new Ui::SlaveBIGWidget),
+    : BigPage(link, logger, QStringLiteral(".\\slavebigwidget"), parent), ui(new Ui::SlaveBIGWidget),
       m_dispatcher(this, logger,
                    {
                        {"BB@06@07", &SlaveBIGWidget::onStatusRsp},
@@ -131,7 +130,7 @@ void SlaveBIGWidget::on_toolButton_createBIG_clicked()
 {
     const int row = currentListedBigRow();
     if (row >= 0)
-        send(QStringLiteral("Create BIG"), createBigFieldMap(m_bigModel.records().at(row)));
+        m_wire.send(QStringLiteral("Create BIG"), createBigFieldMap(m_bigModel.records().at(row)));
 }
 
 void SlaveBIGWidget::on_toolButton_terminateBIG_clicked()
@@ -139,8 +138,8 @@ void SlaveBIGWidget::on_toolButton_terminateBIG_clicked()
     const int row = currentBigRow();
     if (row < 0)
         return;
-    send(QStringLiteral("Terminate BIG"),
-         {{QStringLiteral("big_id"), BigFields::number(m_bigModel.records().at(row).bigId) & 0xFF}});
+    m_wire.send(QStringLiteral("Terminate BIG"),
+                {{QStringLiteral("big_id"), BigFields::number(m_bigModel.records().at(row).bigId) & 0xFF}});
 }
 
 // ---------------------------------------------------------------------------
@@ -148,16 +147,19 @@ void SlaveBIGWidget::on_toolButton_terminateBIG_clicked()
 
 void SlaveBIGWidget::onCreateBigComplete(const QByteArray &frame)
 {
+    const QString function = QStringLiteral("SlaveBIGWidget::onCreateBigComplete");
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields))
+    if (!IsoUplink::parseResult(m_wire, frame, &fields, __LINE__, function))
         return;
     const int row = resultRow(fields, QStringLiteral("The returned big ID is wrong in Create BIG command."));
     if (row < 0)
         return;
+    if (!IsoUplink::resultSucceeded(m_wire, frame, fields, __LINE__, function))
+        return;
     const slaveBigPara record = m_bigModel.records().at(row);
     bool taken = false;
     const QList<manageCISWidget *> panels = takeCreateResult(
-        frame, fields, row, QStringLiteral("The returned BIS count is wrong in Create BIG command."), &taken);
+        fields, row, QStringLiteral("The returned BIS count is wrong in Create BIG command."), &taken);
     for (manageCISWidget *panel : panels) {
         // Repeats go at the BIG's SDU interval.
         panel->disableInterval();
@@ -168,7 +170,8 @@ void SlaveBIGWidget::onCreateBigComplete(const QByteArray &frame)
 void SlaveBIGWidget::onTerminateBigComplete(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields))
+    if (!IsoUplink::parseResult(m_wire, frame, &fields, __LINE__,
+                                QStringLiteral("SlaveBIGWidget::onTerminateBigComplete")))
         return;
     // "reason" is not examined: the BIG has gone whatever the reason.
     const int row = resultRow(fields, QStringLiteral("The returned big ID is wrong in Terminate BIG command."));

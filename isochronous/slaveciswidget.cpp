@@ -7,7 +7,6 @@
 #include "isouplink.h"
 #include "manageciswidget.h"
 #include "tflatscrollarea.h"
-#include "uplinkstatus.h"
 
 SlaveCISWidget::SlaveCISWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
                                QMap<QString, QByteArray> fields, const QString &dongleName, QWidget *parent)
@@ -25,11 +24,11 @@ SlaveCISWidget::SlaveCISWidget(CMsg *link, LogManager *logger, QMap<QString, QVa
                        {"BB@06@0E", &SlaveCISWidget::onStatusRsp},
                        {"DD@06@0F", &SlaveCISWidget::receiveIsoDataProc},
                    }),
-      ui(new Ui::SlaveCISWidget), m_fields(fields), m_link(link), m_logger(logger),
+      ui(new Ui::SlaveCISWidget), m_fields(fields), m_wire(link, logger, QStringLiteral(".\\slaveciswidget")),
       m_settings(settings)
 {
     ui->setupUi(this);
-    IsoUplink::addFieldRows(m_logger, QStringLiteral("Accept CIS Slave Parameter"), m_fields, true, ui->gridLayout,
+    IsoUplink::addFieldRows(logger, QStringLiteral("Accept CIS Slave Parameter"), m_fields, true, ui->gridLayout,
                             this);
     const quint64 handle = cisHandle();
     ui->label_connectHandle->setText(QStringLiteral("CIS Connection Handle: %1").arg(handle));
@@ -76,23 +75,21 @@ void SlaveCISWidget::onRcvMsg(QByteArray frame)
 
 void SlaveCISWidget::onSlaveDisconnect()
 {
-    const QString name = QStringLiteral("Disconnect CIS");
-    const QMap<QString, QVariant> fields = {{QStringLiteral("cis_conncet_handle"), QVariant::fromValue(cisHandle())}};
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
+    m_wire.send(QStringLiteral("Disconnect CIS"),
+                {{QStringLiteral("cis_conncet_handle"), QVariant::fromValue(cisHandle())}});
 }
 
 void SlaveCISWidget::onStatusRsp(const QByteArray &frame)
 {
     // Every peripheral page sees the status; only the one on display logs it.
     if (m_isCurrentTab)
-        CCommand::SDKProc(m_logger, frame);
+        CCommand::SDKProc(m_wire.logger(), frame);
 }
 
 void SlaveCISWidget::disconnectCisProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!UplinkStatus::parse(m_logger, frame, &fields))
+    if (!IsoUplink::parseResult(m_wire, frame, &fields, __LINE__, QStringLiteral("SlaveCISWidget::disconnectCisProc")))
         return;
     const quint64 handle = IsoUplink::number(fields, QStringLiteral("cis_connection_handle"));
     if (handle == cisHandle())
@@ -101,7 +98,8 @@ void SlaveCISWidget::disconnectCisProc(const QByteArray &frame)
 
 bool SlaveCISWidget::resultForThisStream(const QByteArray &frame, QMap<QString, QByteArray> *fields)
 {
-    return UplinkStatus::parse(m_logger, frame, fields)
+    return IsoUplink::parseResult(m_wire, frame, fields, __LINE__,
+                                  QStringLiteral("SlaveCISWidget::resultForThisStream"))
         && IsoUplink::number(*fields, QStringLiteral("connection_handle")) == cisHandle();
 }
 
@@ -110,7 +108,7 @@ void SlaveCISWidget::relayResult(const QByteArray &frame,
 {
     QMap<QString, QByteArray> fields;
     if (resultForThisStream(frame, &fields))
-        (m_panel->*entry)(fields, IsoUplink::name(frame));
+        (m_panel->*entry)(fields, PageWire::uplinkName(frame));
 }
 
 void SlaveCISWidget::readIsoTxSyncProc(const QByteArray &frame)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pageinterfaces.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
 
 #include <QByteArray>
@@ -56,8 +57,7 @@ private:
     UplinkDispatcher<SlaveCISWidget> m_dispatcher;
     Ui::SlaveCISWidget *ui;
     QMap<QString, QByteArray> m_fields;
-    CMsg *m_link = nullptr;
-    LogManager *m_logger = nullptr;
+    PageWire m_wire;
     QMap<QString, QVariant> *m_settings = nullptr;
     bool m_isCurrentTab = false;
     manageCISWidget *m_panel = nullptr;

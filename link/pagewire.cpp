@@ -161,3 +161,29 @@ void PageWire::log(const QString &text, int level) const
     if (m_logger)
         m_logger->log(text, level);
 }
+
+PageWire::Result PageWire::checkNamedStatus(const QString &uplinkName, const Fields &fields,
+                                            const QString &statusField, int line, const QString &function,
+                                            const Form &form) const
+{
+    // Without the frame the failure is logged here, by the name.
+    switch (m_status.checkField(QByteArray(), fields, line, function, UplinkStatus::KeepFailureQuiet, statusField)) {
+    case UplinkStatus::Succeeded:
+        return Succeeded;
+    case UplinkStatus::Failed:
+        if (form.m_logFailure && m_logger) {
+            const uchar status = *byteField(fields, statusField);
+            if (form.m_completeResult)
+                CCommand::completeResultToLog(m_logger, uplinkName, status);
+            else
+                m_logger->log(QStringLiteral("Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
+                                  + CCommand::enumText("STATUS_RSP", status),
+                              LogLevel::Error);
+        }
+        return Failed;
+    case UplinkStatus::Unparsed:
+    case UplinkStatus::Malformed:
+        break;
+    }
+    return Malformed;
+}

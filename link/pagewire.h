@@ -116,6 +116,11 @@ public:
     CMsg *link() const { return m_link; }
     LogManager *logger() const { return m_logger; }
 
+    // checkStatus() for a part handed the parsed fields and the uplink's name
+    // instead of the frame (a panel whose page parsed the result for it).
+    Result checkNamedStatus(const QString &uplinkName, const Fields &fields, const QString &statusField, int line,
+                            const QString &function, const Form &form = Form()) const;
+
 private:
     bool refuseEnded(const QString &name) const;
 

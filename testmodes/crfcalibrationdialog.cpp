@@ -11,6 +11,7 @@ CRfCalibrationDialog::CRfCalibrationDialog(CMsg *link, LogManager *logger, QWidg
     , m_link(link)
     , m_logger(logger)
     , m_handlers(this, logger, {{"BB@01@83", &CRfCalibrationDialog::statusProc}})
+    , m_wire(link, logger, QStringLiteral(".\\crfcalibrationdialog"))
 {
     ui->setupUi(m_content);
     // "0x" and at most four digits: 0x0 to 0xFFFF.
@@ -32,10 +33,8 @@ void CRfCalibrationDialog::on_PB_Calibration_clicked()
     const QString value = ui->le_rfValue->text().remove(QStringLiteral("0x"));
     if (value.isEmpty())
         return;
-    const QString name = QString::fromLatin1(CMD_RF_CALIBRATION_SET);
-    const QMap<QString, QVariant> fields{{QStringLiteral("rf_value"), quint32(quint16(value.toUInt(nullptr, 16)))}};
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
+    m_wire.send(QString::fromLatin1(CMD_RF_CALIBRATION_SET),
+                {{QStringLiteral("rf_value"), quint32(quint16(value.toUInt(nullptr, 16)))}});
     accept();
 }
 

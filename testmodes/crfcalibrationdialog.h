@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cflatdialog.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
 
 #include <QByteArray>
@@ -34,4 +35,5 @@ private:
     CMsg *m_link;
     LogManager *m_logger;
     UplinkDispatcher<CRfCalibrationDialog> m_handlers;
+    PageWire m_wire;
 };

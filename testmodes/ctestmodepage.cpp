@@ -3,9 +3,11 @@
 #include "ccommand.h"
 #include "cflatmessage.h"
 #include "columnfitter.h"
+#include "cutil.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "textfit.h"
+#include "uplinkfield.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -42,6 +44,7 @@ CTestModePage::CTestModePage(CMsg *link, LogManager *logger, QWidget *parent)
     , m_msg(link)
     , m_logger(logger)
     , m_msgMap(this, logger)
+    , m_wire(link, logger, QStringLiteral(".\\ctestmodepage"))
     , m_clock(&monotonicMs)
 {
 }
@@ -118,8 +121,7 @@ void CTestModePage::initMsgMap()
 
 void CTestModePage::log(const QString &text, int level) const
 {
-    if (m_logger)
-        m_logger->log(text, level);
+    m_wire.log(text, level);
 }
 
 // --- conversions and checks shared by both pages ---
@@ -143,10 +145,12 @@ bool CTestModePage::isHexText(const QString &text)
 
 QByteArray CTestModePage::payloadBytes(const QString &text, int length)
 {
-    QByteArray bytes(length, '\0');
-    for (int i = 0; i < length && 2 * i < text.size(); ++i)
-        bytes[i] = char(text.mid(2 * i, 2).toUInt(nullptr, 16));
-    return bytes;
+    const QString digits = text.left(2 * length);
+    QByteArray bytes = CUtil::hexPairBytes(digits);
+    // "abc" has always gone out as ab 0c.
+    if (digits.size() % 2 != 0)
+        bytes += CUtil::hexBytes(digits.right(1));
+    return bytes + QByteArray(qMax(0, length - bytes.size()), '\0');
 }
 
 qint8 CTestModePage::txPowerByte(const QString &text)
@@ -162,7 +166,7 @@ QString CTestModePage::txPowerRangeError(const QString &text)
 
 QString CTestModePage::hexText(const QByteArray &bytes)
 {
-    return QString::fromLatin1(bytes.toHex()).toUpper();
+    return CUtil::hexText(bytes).toUpper();
 }
 
 bool CTestModePage::showInputError(const QString &error)
@@ -274,8 +278,7 @@ void CTestModePage::on_btn_set_clicked()
 
 void CTestModePage::onSendMsg(const QString &name, QMap<QString, QVariant> &fields)
 {
-    if (!CCommand::sendMsg(m_msg, m_logger, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
+    m_wire.send(name, fields);
 }
 
 void CTestModePage::onSendCmd(const QString &name)
@@ -483,9 +486,12 @@ void CTestModePage::cmdAckProc(const QByteArray &frame)
     CCommand::SDKProc(m_logger, frame);
 }
 
-quint8 CTestModePage::ackStatus(const QByteArray &frame)
+std::optional<quint8> CTestModePage::ackStatus(const QByteArray &frame)
 {
-    return frame.size() > 5 ? quint8(frame.at(5)) : 0;
+    const std::optional<quint64> status = UplinkField::number(frame, QStringLiteral("status"));
+    if (!status)
+        return std::nullopt;
+    return quint8(*status);
 }
 
 void CTestModePage::showRefusal(const QString &what, quint8 status)
@@ -500,7 +506,7 @@ void CTestModePage::showRefusal(const QString &what, quint8 status)
 void CTestModePage::modeAckProc(const QByteArray &frame)
 {
     cmdAckProc(frame);
-    const quint8 status = ackStatus(frame);
+    const quint8 status = ackStatus(frame).value_or(0);
     if (!m_isModeRunning || status == 0)
         return;
     // The dongle is not in the mode: the page says so instead of showing it running.
@@ -511,13 +517,13 @@ void CTestModePage::modeAckProc(const QByteArray &frame)
 void CTestModePage::txAckProc(const QByteArray &frame)
 {
     cmdAckProc(frame);
-    if (!m_isTxRunning || frame.size() <= 5)
+    const std::optional<quint8> status = ackStatus(frame);
+    if (!m_isTxRunning || !status)
         return;
-    const quint8 status = ackStatus(frame);
-    if (status != 0) {
+    if (*status != 0) {
         // A refused run ends now, not when the watchdog gives up on it.
         emit sig_tx_progress(m_txCount, false);
-        showRefusal(QStringLiteral("transmit"), status);
+        showRefusal(QStringLiteral("transmit"), *status);
         return;
     }
     ++m_txCount;
@@ -528,7 +534,7 @@ void CTestModePage::txAckProc(const QByteArray &frame)
 void CTestModePage::rxAckProc(const QByteArray &frame)
 {
     cmdAckProc(frame);
-    const quint8 status = ackStatus(frame);
+    const quint8 status = ackStatus(frame).value_or(0);
     if (!m_isRxRunning || status == 0)
         return;
     m_isRxRunning = false;

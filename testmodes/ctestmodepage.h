@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pageinterfaces.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class CMsg;
 class LogManager;
@@ -148,7 +150,8 @@ protected:
     // exceeds 32 bits.
     static quint32 toU32(const QString &text, int base);
     static bool isHexText(const QString &text);
-    // Exactly `length` bytes from two-digit pieces of the text, 0 where it has none.
+    // Exactly `length` bytes from two-digit pieces of the text (a last lone
+    // digit is a byte of its own), 0 where it has none.
     static QByteArray payloadBytes(const QString &text, int length);
     // "tx power is out of range (-20~7) \n" unless the low byte, signed, lies in -20..7.
     static QString txPowerRangeError(const QString &text);
@@ -167,7 +170,8 @@ private:
     void modeAckProc(const QByteArray &frame);
     void txAckProc(const QByteArray &frame);
     void rxAckProc(const QByteArray &frame);
-    static quint8 ackStatus(const QByteArray &frame);
+    // The acknowledgement's status field; nothing when the frame has none.
+    static std::optional<quint8> ackStatus(const QByteArray &frame);
     void showRefusal(const QString &what, quint8 status);
     void receiveDataProc(const QByteArray &frame);
     void addRxRow(const QStringList &values, quint32 count);
@@ -183,6 +187,7 @@ private:
     Controls m_ui;
     Texts m_texts;
     UplinkDispatcher<CTestModePage> m_msgMap;
+    PageWire m_wire;
     bool m_isRxRunning = false;
     bool m_isModeRunning = false;
     bool m_isTxRunning = false;

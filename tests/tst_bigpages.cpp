@@ -1,4 +1,5 @@
 #include "bigdatatablemodel.h"
+#include "bigfields.h"
 #include "bigparameterdialog.h"
 #include "bisdatatablemodel.h"
 #include "bisparameterdialog.h"
@@ -261,6 +262,23 @@ private slots:
         qRegisterMetaType<bigParameter>();
         qRegisterMetaType<bisParameter>();
         qRegisterMetaType<slaveBigPara>();
+    }
+
+    // The code field goes out last pair first, in the case typed.
+    void broadcastCodeFieldReversesThePairs_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("two pairs") << "0a1B" << "1B0a";
+        QTest::newRow("whole code") << "00112233445566778899aabbccddeeff" << "ffeeddccbbaa99887766554433221100";
+        QTest::newRow("odd count: the lone first digit is dropped") << "abc" << "bc";
+    }
+    void broadcastCodeFieldReversesThePairs()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, field);
+        QCOMPARE(BigFields::codeField(code), field);
     }
 
     // ---- models ----

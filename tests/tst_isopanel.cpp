@@ -106,6 +106,9 @@ private slots:
         QTest::newRow("three bytes") << "2c1b0a" << QByteArray::fromHex("0a1b2c");
         QTest::newRow("untouched box") << "0000" << QByteArray::fromHex("0000");
         QTest::newRow("empty") << "" << QByteArray();
+        QTest::newRow("upper case") << "0A1B" << QByteArray::fromHex("1b0a");
+        QTest::newRow("odd count: the lone first digit is no byte") << "abc" << QByteArray::fromHex("bc");
+        QTest::newRow("one digit") << "a" << QByteArray();
     }
     void typedDigitsBecomeTheTypedBytes()
     {
@@ -268,6 +271,53 @@ private slots:
         QCOMPARE(answerer.seen().first().text,
                  QStringLiteral("The returned connection handle is wrong in Read ISO TX Sync command."));
         QCOMPARE(child<QLineEdit>(r.panel, "lineEdit_packetSN")->text(), QStringLiteral("7"));
+    }
+
+    // A result without its status byte is malformed: never taken for a success.
+    void aResultWithoutItsStatusIsNoSuccess_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("status"); // "missing" or "empty"
+        for (const char *entry : {"setup", "remove", "txsync"}) {
+            for (const char *status : {"missing", "empty"})
+                QTest::newRow(qPrintable(QStringLiteral("%1, status %2").arg(entry, status))) << entry << status;
+        }
+    }
+    void aResultWithoutItsStatusIsNoSuccess()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, status);
+        PanelRig r;
+        QMap<QString, QByteArray> fields;
+        const QByteArray frame = entry == "txsync" ? IsoBehaviour::txSyncResult(0, 0x60, 7, 123456, 789)
+                                                   : IsoBehaviour::dataPathResult(entry == "setup" ? 0x09 : 0x0A, 0,
+                                                                                  0x60);
+        QCOMPARE(CCommand::parseUpLinkCmd(nullptr, frame, fields), 0);
+        if (status == "missing")
+            fields.remove("status");
+        else
+            fields["status"] = QByteArray();
+        QString function;
+        if (entry == "setup") {
+            function = "manageCISWidget::onSetupDataPathResult";
+            r.panel->onSetupDataPathResult(fields, "Setup ISO data path");
+        } else if (entry == "remove") {
+            function = "manageCISWidget::onRemoveDataPathResult";
+            r.panel->onRemoveDataPathResult(fields, "Remove ISO data path");
+        } else {
+            function = "manageCISWidget::onReadIsoTxSyncResult";
+            r.panel->onReadIsoTxSyncResult(fields, "Read ISO TX Sync");
+        }
+        QCOMPARE(r.rig.recorder->count("Set ISO data path succeed."), 0);
+        QCOMPARE(r.rig.recorder->count("Remove ISO data path succeed."), 0);
+        QCOMPARE(child<QLineEdit>(r.panel, "lineEdit_packetSN")->text(), QString());
+        QCOMPARE(child<QLineEdit>(r.panel, "lineEdit_timeStamp")->text(), QString());
+        const QStringList texts = r.rig.recorder->texts();
+        const auto internalErrors = std::count_if(texts.cbegin(), texts.cend(), [&function](const QString &line) {
+            return line.startsWith("FILE:.\\manageciswidget LINE:")
+                && line.endsWith(" FUNCTION:" + function + " Internal error.");
+        });
+        QCOMPARE(int(internalErrors), 1);
     }
 
     void typedSduIsCheckedAgainstMaxSdu_data()

@@ -195,8 +195,9 @@ private slots:
             auto *area = new QVBoxLayout(&pages[i].widget);
             pages[i].panels = std::make_unique<IsoPanelArea>(&pages[i].widget, area, &pages[i].title,
                                                             QStringLiteral("CIS Connection Handle: "),
-                                                            IsoPanelArea::Sides::SendAndReceive, &rig.link,
-                                                            &rig.logs, &settings, QStringLiteral("IsoDongle"));
+                                                            IsoPanelArea::Sides::SendAndReceive,
+                                                            PageWire(&rig.link, &rig.logs, QStringLiteral(".\\page")),
+                                                            &settings, QStringLiteral("IsoDongle"));
             QVERIFY(pages[i].panels->add(handles[i]));
             IsoPanelArea *panels = pages[i].panels.get();
             connect(&rig.link, &CMsg::sig_rcvBIGCIGMsg, &pages[i].widget, [panels](const QByteArray &result) {

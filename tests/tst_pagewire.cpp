@@ -133,6 +133,52 @@ private slots:
         QCOMPARE(startingWith(QStringLiteral("FILE:.\\wiretest LINE:7 ")), 1);
     }
 
+    void statusOfFieldsHandedOnByName_data()
+    {
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("failureLine");
+
+        const QString refused = CCommand::enumText("STATUS_RSP", 0x45);
+        QTest::newRow("success") << QByteArray(1, '\0') << true << int(PageWire::Succeeded) << QString();
+        QTest::newRow("failure, complete result")
+            << QByteArray(1, '\x45') << true << int(PageWire::Failed)
+            << QStringLiteral("[Complete Result] Uplink Command Name:Read ISO TX Sync Result:") + refused;
+        QTest::newRow("failure, status line") << QByteArray(1, '\x45') << false << int(PageWire::Failed)
+                                              << QStringLiteral("Uplink Command Name:Read ISO TX Sync Result:")
+                + refused;
+        QTest::newRow("empty status") << QByteArray() << true << int(PageWire::Malformed) << QString();
+        QTest::newRow("missing status") << QByteArray("-") << true << int(PageWire::Malformed) << QString();
+        QTest::newRow("two-byte status") << QByteArray(2, '\0') << true << int(PageWire::Malformed) << QString();
+    }
+
+    void statusOfFieldsHandedOnByName()
+    {
+        QFETCH(QByteArray, status);
+        QFETCH(bool, complete);
+        QFETCH(int, result);
+        QFETCH(QString, failureLine);
+
+        const PageWire page(nullptr, m_log->manager(), QStringLiteral(".\\wiretest"));
+        const PageWire panel(page, QStringLiteral(".\\panel"));
+        PageWire::Fields fields{{QStringLiteral("connection_handle"), QByteArray(2, '\x01')}};
+        if (status != "-")
+            fields.insert(QStringLiteral("status"), status);
+        PageWire::Form form;
+        if (complete)
+            form.completeResult();
+        QCOMPARE(int(panel.checkNamedStatus(QStringLiteral("Read ISO TX Sync"), fields, QStringLiteral("status"), 9,
+                                            QStringLiteral("Panel::result"), form)),
+                 result);
+        QCOMPARE(recorder()->count(QStringLiteral("FILE:.\\panel LINE:9 FUNCTION:Panel::result Internal error."),
+                                   LogLevel::Debug),
+                 result == PageWire::Malformed ? 1 : 0);
+        QCOMPARE(recorder()->count(failureLine, LogLevel::Error), failureLine.isEmpty() ? 0 : 1);
+        QCOMPARE(startingWith(QStringLiteral("Uplink Command Name:")) + startingWith(QStringLiteral("[Complete")),
+                 failureLine.isEmpty() ? 0 : 1);
+    }
+
     void sendsByNameAndByHandOverTheLink()
     {
         SimulatedDongle dongle;
