@@ -62,16 +62,6 @@ void DeviceConfiguration::sendDeviceName(const QMap<QString, QVariant> &fields)
 {
     // Built by hand: the catalogue gives only its ID.
     const QString command = QString::fromLatin1(CMD_DEVICE_NAME_SET);
-    const QStringList id = CCfgFileParse::instance()->m_downlinkNameToIdMap.value(command).split(QLatin1Char('@'));
-    bool layerOk = false;
-    bool opcodeOk = false;
-    const uint layer = id.size() == 2 ? id.at(0).toUInt(&layerOk, 16) : 0;
-    const uint opcode = id.size() == 2 ? id.at(1).toUInt(&opcodeOk, 16) : 0;
-    if (!layerOk || !opcodeOk) {
-        if (m_wire.logger())
-            CCommand::logSendFailed(m_wire.logger(), command);
-        return;
-    }
     QString why;
     const QByteArray payload =
         DeviceSettingsCodec::deviceNameSetPayload(fields.value(QStringLiteral("device_name")).toString(), &why);
@@ -82,7 +72,7 @@ void DeviceConfiguration::sendDeviceName(const QMap<QString, QVariant> &fields)
                    LogLevel::Error);
         return;
     }
-    m_wire.sendFrame(command, quint8(layer), quint8(opcode), payload);
+    m_wire.sendFrame(command, payload);
 }
 
 void DeviceConfiguration::deviceTypeAnswer(const QByteArray &frame)

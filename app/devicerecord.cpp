@@ -11,6 +11,7 @@
 #include "cutil.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "uplinkfield.h"
 
 namespace {
 
@@ -27,9 +28,7 @@ const ReportLayout *ReportLayout::of(const QByteArray &frame)
 {
     // The catalogue never changes once read; a layout is built once per ID.
     static QHash<quint32, std::shared_ptr<const ReportLayout>> layouts;
-    quint32 id = 0xFFFFFFFFu;
-    if (frame.size() >= 3)
-        id = quint32(uchar(frame.at(0))) << 16 | quint32(uchar(frame.at(1))) << 8 | quint32(uchar(frame.at(2)));
+    const quint32 id = UplinkField::idKey(frame).value_or(0xFFFFFFFFu);
     // Reports come in runs of one ID.
     static quint32 lastId = 0;
     static const ReportLayout *last = nullptr;

@@ -422,9 +422,9 @@ void CCigCisWidget::onSetCigResult(const QByteArray &frame)
             held.status = 1;
     }
     m_cigModel.refresh();
-    const QByteArray handles = fields.value(QStringLiteral("cis_handle"));
-    for (int i = 0; i < list.size() && i * 2 + 1 < handles.size(); ++i)
-        list[i].cisHandle = QString::number(CUtil::littleEndian(handles.mid(i * 2, 2)));
+    const QVector<quint64> handles = CUtil::littleEndianList(fields.value(QStringLiteral("cis_handle")), 2);
+    for (int i = 0; i < list.size() && i < handles.size(); ++i)
+        list[i].cisHandle = QString::number(handles.at(i));
     m_cisListsByCig.insert(cig.cigId, list);
     reloadDisplayedCis();
     selectCigRow(m_currentCigRow);

@@ -65,20 +65,36 @@ void statusProc(LogManager *logger, const QByteArray &frame, const StatusProcedu
 
 } // namespace
 
+CCommand::DownlinkAddress CCommand::downlinkAddress(const QString &name, quint8 *layer, quint8 *opcode)
+{
+    const QString id = CCfgFileParse::instance()->m_downlinkNameToIdMap.value(name);
+    const QStringList parts = id.split(QLatin1Char('@'));
+    bool ok = false;
+    const uint layerValue = parts.value(0).toUInt(&ok, 16);
+    if (id.isEmpty() || !ok || layerValue > 0xFF)
+        return BadLayer;
+    const uint opcodeValue = parts.size() > 1 ? parts.at(1).toUInt(&ok, 16) : 0;
+    if (parts.size() < 2 || !ok || opcodeValue > 0xFF)
+        return BadOpcode;
+    *layer = quint8(layerValue);
+    *opcode = quint8(opcodeValue);
+    return AddressOk;
+}
+
 bool CCommand::sendMsg(CMsg *link, LogManager *logger, const QString &name, const QMap<QString, QVariant> &fieldsValue,
                        const QMap<QString, QVariant> &overrideValue)
 {
     const CCfgFileParse *catalogue = CCfgFileParse::instance();
     const QString id = catalogue->m_downlinkNameToIdMap.value(name);
-    const QStringList parts = id.split(QLatin1Char('@'));
-    bool ok = false;
-    const uint layer = parts.value(0).toUInt(&ok, 16);
-    if (id.isEmpty() || !ok || layer > 0xFF) {
+    quint8 layer = 0;
+    quint8 opcode = 0;
+    switch (downlinkAddress(name, &layer, &opcode)) {
+    case AddressOk:
+        break;
+    case BadLayer:
         logger->log(QStringLiteral("CCommand::sendMsg: convert layerId failed."), LogLevel::Debug);
         return false;
-    }
-    const uint opcode = parts.size() > 1 ? parts.at(1).toUInt(&ok, 16) : 0;
-    if (parts.size() < 2 || !ok || opcode > 0xFF) {
+    case BadOpcode:
         logger->log(QStringLiteral("CCommand::sendMsg: convert opcode failed."), LogLevel::Debug);
         return false;
     }
@@ -110,7 +126,7 @@ bool CCommand::sendMsg(CMsg *link, LogManager *logger, const QString &name, cons
             aligned = false;
     }
 
-    const QByteArray frame = downlinkFrame(quint8(layer), quint8(opcode), payload);
+    const QByteArray frame = downlinkFrame(layer, opcode, payload);
 
     QString fieldData;
     int offset = 0;

@@ -525,6 +525,9 @@ public:
     // was handed to the link and the link queued it.
     static bool sendMsg(CMsg *link, LogManager *logger, const QString &name,
                         const QMap<QString, QVariant> &fieldsValue, const QMap<QString, QVariant> &overrideValue);
+    // The layer and opcode of the catalogue's command `name`.
+    enum DownlinkAddress { AddressOk, BadLayer, BadOpcode };
+    static DownlinkAddress downlinkAddress(const QString &name, quint8 *layer, quint8 *opcode);
     static bool appendFieldValue(LogManager *logger, const QMap<QString, QVariant> &fieldsValue,
                                  const CmdFieldInfo &field, QByteArray &payload);
     static void logSendFailed(LogManager *logger, const QString &name);

@@ -175,6 +175,17 @@ QByteArray CUtil::sharedBytes(const char *data, int size)
     return QByteArray(data, size);
 }
 
+QVector<quint64> CUtil::littleEndianList(const QByteArray &bytes, int width)
+{
+    QVector<quint64> numbers;
+    if (width < 1 || width > 8)
+        return numbers;
+    numbers.reserve(bytes.size() / width);
+    for (int at = 0; at + width <= bytes.size(); at += width)
+        numbers << littleEndian(bytes.mid(at, width));
+    return numbers;
+}
+
 namespace {
 
 QString hexDigitsOnly(const QString &text)

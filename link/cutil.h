@@ -47,6 +47,9 @@ public:
     static QString hexPairText(const QString &digits, ByteOrder order = AsSent, char separator = 0);
     // The little-endian unsigned value of up to 8 bytes; 0 for none or more than 8.
     static quint64 littleEndian(const QByteArray &bytes);
+    // A field of back-to-back little-endian numbers `width` bytes wide (1 to
+    // 8), e.g. a list of handles; a last partial number is left out.
+    static QVector<quint64> littleEndianList(const QByteArray &bytes, int width);
     // The bytes as a copy shared by every holder when they are one byte or
     // zeros only (up to 8): a table of thousands of reports is mostly such
     // fields. Other bytes get their own copy.

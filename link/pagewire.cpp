@@ -91,6 +91,17 @@ bool PageWire::sendFrame(const QString &name, quint8 layer, quint8 opcode, const
     return false;
 }
 
+bool PageWire::sendFrame(const QString &name, const QByteArray &payload) const
+{
+    quint8 layer = 0;
+    quint8 opcode = 0;
+    if (CCommand::downlinkAddress(name, &layer, &opcode) == CCommand::AddressOk)
+        return sendFrame(name, layer, opcode, payload);
+    if (m_logger)
+        CCommand::logSendFailed(m_logger, name);
+    return false;
+}
+
 void PageWire::endConnection()
 {
     *m_ended = true;

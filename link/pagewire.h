@@ -78,6 +78,9 @@ public:
     // A frame built by hand: the header over `payload`, logged in the
     // downlink form under `name`.
     bool sendFrame(const QString &name, quint8 layer, quint8 opcode, const QByteArray &payload) const;
+    // The same for a command the catalogue names without its fields: the
+    // header from its ID.
+    bool sendFrame(const QString &name, const QByteArray &payload) const;
 
     // The connection has ended: nothing more is sent for it, and an attempt is
     // logged. Shared with every part made from this wire.

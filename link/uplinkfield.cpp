@@ -29,11 +29,18 @@ Layout layoutFor(const QByteArray &frame)
 
 } // namespace
 
+std::optional<quint32> UplinkField::idKey(const QByteArray &frame)
+{
+    if (frame.size() < 3)
+        return std::nullopt;
+    return quint32(quint8(frame.at(0))) << 16 | quint32(quint8(frame.at(1))) << 8 | quint32(quint8(frame.at(2)));
+}
+
 std::optional<quint64> UplinkField::number(const QByteArray &frame, const QString &key)
 {
     if (frame.size() < CMsg::HEADER_LENTH)
         return std::nullopt;
-    const int id = (int(quint8(frame.at(0))) << 16) | (int(quint8(frame.at(1))) << 8) | int(quint8(frame.at(2)));
+    const int id = int(*idKey(frame));
     // Looked up once per ID; the catalogue never changes once loaded. Each
     // thread keeps its own, so no lock is needed.
     thread_local QHash<int, Layout> layouts;

@@ -221,6 +221,27 @@ private slots:
         QCOMPARE(CUtil::littleEndian(bytes), expected);
     }
 
+    void littleEndianList_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QVector<quint64>>("expected");
+        QTest::newRow("two handles") << QByteArray::fromHex("01000201") << 2 << QVector<quint64>{0x0001, 0x0102};
+        QTest::newRow("partial last left out") << QByteArray::fromHex("010002") << 2 << QVector<quint64>{0x0001};
+        QTest::newRow("none") << QByteArray() << 2 << QVector<quint64>();
+        QTest::newRow("bytes") << QByteArray::fromHex("0aff") << 1 << QVector<quint64>{0x0a, 0xff};
+        QTest::newRow("width zero") << QByteArray::fromHex("0aff") << 0 << QVector<quint64>();
+        QTest::newRow("width nine") << QByteArray(18, '\1') << 9 << QVector<quint64>();
+    }
+
+    void littleEndianList()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, width);
+        QFETCH(QVector<quint64>, expected);
+        QCOMPARE(CUtil::littleEndianList(bytes, width), expected);
+    }
+
     void findNameToUiElement_data()
     {
         QTest::addColumn<QString>("name");

@@ -189,9 +189,14 @@ private slots:
 
         QVERIFY(page.send(QString::fromLatin1(CMD_RESET)));
         QVERIFY(page.sendFrame(QStringLiteral("By Hand"), 0x02, 0x07, QByteArray::fromHex("0100")));
-        QVERIFY(dongle.waitForFrames(2));
+        // The header from the catalogue's ID of a command it names without fields.
+        QVERIFY(page.sendFrame(QStringLiteral("Device Name Set"), QByteArray::fromHex("024142")));
+        QVERIFY(!page.sendFrame(QStringLiteral("No Such Frame"), QByteArray::fromHex("00")));
+        QCOMPARE(recorder()->count(QStringLiteral("send no such frame message failed"), LogLevel::Error), 1);
+        QVERIFY(dongle.waitForFrames(3));
         QCOMPARE(FrameBuilder::toHex(dongle.receivedBytes().at(0)), QString("AA 00 01 00 00 55"));
         QVERIFY(FrameBuilder::toHex(dongle.receivedBytes().at(1)).startsWith(QString("AA 02 07 02 00 01 00")));
+        QVERIFY(FrameBuilder::toHex(dongle.receivedBytes().at(2)).startsWith(QString("AA 01 59 03 00 02 41 42")));
         QCOMPARE(recorder()->count(QStringLiteral("Downlink Command Name: By Hand\r\nRaw Data: aa020702000100\r\n"
                                                   "Field Data: "),
                                    LogLevel::Info),
