@@ -2,6 +2,7 @@
 
 #include "ccommand.h"
 #include "cutil.h"
+#include "gattrecordcodec.h"
 
 #include <QMetaEnum>
 
@@ -107,13 +108,13 @@ QVariant headerData(int section, Qt::Orientation orientation, int role)
 
 bool characteristicValueRecord(const AttributeInfo &declaration, AttributeInfo *record)
 {
-    const QByteArray &decl = declaration.value;
-    if (decl.size() < 3)
+    const auto value = GattRecordCodec::characteristicValue(declaration.value);
+    if (!value)
         return false;
     AttributeInfo built;
-    built.handle = CUtil::byteAraryToShort(decl.mid(1, 2), 0);
-    setShortUuid(&built, decl.mid(3), 2);
-    built.properties = quint8(decl.at(0));
+    built.handle = value->handle;
+    setShortUuid(&built, value->uuid, 2);
+    built.properties = value->properties;
     *record = built;
     return true;
 }

@@ -135,3 +135,17 @@ QByteArray GattRecordCodec::declined(quint8 type, quint8 condix)
 {
     return type == Passkey ? passkeyConfirmation(0, 0, condix) : confirmation(type, 0, condix);
 }
+
+std::optional<GattRecordCodec::HandleRange> GattRecordCodec::handleRange(const QByteArray &value)
+{
+    if (value.size() < 4)
+        return std::nullopt;
+    return HandleRange{quint16(CUtil::littleEndian(value.left(2))), quint16(CUtil::littleEndian(value.mid(2, 2)))};
+}
+
+std::optional<GattRecordCodec::CharacteristicValue> GattRecordCodec::characteristicValue(const QByteArray &value)
+{
+    if (value.size() < 3)
+        return std::nullopt;
+    return CharacteristicValue{quint8(value.at(0)), quint16(CUtil::littleEndian(value.mid(1, 2))), value.mid(3)};
+}

@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+#include <optional>
+
 // The GATT page's byte layouts that the catalogue does not describe: one
 // record of a discovery or read list (after GattListResult has cut the list),
 // the security manager's request and the pairing confirmation built by hand.
@@ -38,6 +40,23 @@ public:
     static AttributeInfo entry(const Declaration &declaration);
     // How GattListResult cuts a list of this kind.
     static GattListResult::Layout layout(ListKind kind);
+
+    // What a stored declaration's value holds (as entry() keeps it): the
+    // handle range of a service or include; nothing when it is too short.
+    struct HandleRange
+    {
+        quint16 start = 0;
+        quint16 end = 0;
+    };
+    static std::optional<HandleRange> handleRange(const QByteArray &value);
+    // Of a characteristic: properties, value handle, the value's UUID.
+    struct CharacteristicValue
+    {
+        quint8 properties = 0;
+        quint16 handle = 0;
+        QByteArray uuid;
+    };
+    static std::optional<CharacteristicValue> characteristicValue(const QByteArray &value);
 
     struct ReadValue
     {

@@ -2,6 +2,7 @@
 
 #include "attributetext.h"
 #include "cutil.h"
+#include "gattrecordcodec.h"
 #include "logger.h"
 #include "logmanager.h"
 
@@ -73,16 +74,17 @@ void TreeModel::setupModelData()
             ++i;
             continue;
         }
-        if (entry.value.size() < 4) {
+        const auto range = GattRecordCodec::handleRange(entry.value);
+        if (!range) {
             log(TreeDataWrong, LogLevel::Error);
             break;
         }
-        const int start = CUtil::byteAraryToShort(entry.value, 0);
+        const int start = range->start;
         if (start != i) {
             log(TreeDataWrong, LogLevel::Error);
             break;
         }
-        int end = CUtil::byteAraryToShort(entry.value.mid(2, 2), 0);
+        int end = range->end;
         if (end == 0xFFFF)
             end = size - 1;
         int last = 0;

@@ -20,6 +20,8 @@ private slots:
     void securityRequests();
     void confirmations_data();
     void confirmations();
+    void storedDeclarationValues_data();
+    void storedDeclarationValues();
 };
 
 namespace {
@@ -264,6 +266,56 @@ void TestGattRecordCodec::confirmations()
     QFETCH(QByteArray, payload);
     QFETCH(QByteArray, expected);
     QCOMPARE(payload, expected);
+}
+
+void TestGattRecordCodec::storedDeclarationValues_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<bool>("hasRange");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<bool>("hasCharacteristic");
+    QTest::addColumn<int>("properties");
+    QTest::addColumn<int>("valueHandle");
+    QTest::addColumn<QByteArray>("uuid");
+
+    // Service 0x0001..0x0005, UUID 0x180f: as a characteristic read it is properties 01, handle 0x0500.
+    QTest::newRow("service with 16-bit UUID") << hex("010005000f18") << true << 1 << 5 << true << 0x01 << 0x0500
+                                              << hex("000f18");
+    // Characteristic: properties 0x12, value handle 0x0003, UUID 0x2a19.
+    QTest::newRow("characteristic") << hex("120300192a") << true << 0x0312 << 0x1900 << true << 0x12 << 0x0003
+                                    << hex("192a");
+    QTest::newRow("open range") << hex("0100ffff") << true << 1 << 0xffff << true << 0x01 << 0xff00 << hex("ff");
+    QTest::newRow("three bytes: no range") << hex("120300") << false << 0 << 0 << true << 0x12 << 0x0003
+                                           << QByteArray();
+    QTest::newRow("two bytes: nothing") << hex("1203") << false << 0 << 0 << false << 0 << 0 << QByteArray();
+    QTest::newRow("empty") << QByteArray() << false << 0 << 0 << false << 0 << 0 << QByteArray();
+}
+
+void TestGattRecordCodec::storedDeclarationValues()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(bool, hasRange);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(bool, hasCharacteristic);
+    QFETCH(int, properties);
+    QFETCH(int, valueHandle);
+    QFETCH(QByteArray, uuid);
+
+    const auto range = GattRecordCodec::handleRange(exact(value));
+    QCOMPARE(range.has_value(), hasRange);
+    if (range) {
+        QCOMPARE(int(range->start), start);
+        QCOMPARE(int(range->end), end);
+    }
+    const auto characteristic = GattRecordCodec::characteristicValue(exact(value));
+    QCOMPARE(characteristic.has_value(), hasCharacteristic);
+    if (characteristic) {
+        QCOMPARE(int(characteristic->properties), properties);
+        QCOMPARE(int(characteristic->handle), valueHandle);
+        QCOMPARE(characteristic->uuid, uuid);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestGattRecordCodec)
