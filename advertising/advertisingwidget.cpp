@@ -6,7 +6,6 @@
 #include "cadvextendwidget.h"
 #include "cadvlegacywidget.h"
 #include "cadvperiodicwidget.h"
-#include "ccfgfileparse.h"
 #include "ccommand.h"
 #include "cflatmessage.h"
 #include "columnfitter.h"
@@ -47,7 +46,7 @@ KindAcks acksOf(const QString &advType)
 // The name of an acknowledgement the start waits for, by its ID.
 QString uplinkName(const QString &id)
 {
-    return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(id);
+    return PageWire::uplinkNameOfId(id);
 }
 
 QString statusName(const char *enumName, int status)

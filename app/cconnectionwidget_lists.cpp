@@ -64,7 +64,7 @@ void CConnectionWidget::applyStatusToPending(ControllerLists::Pending kind, cons
         CCommand::lastSDKProc(m_logger, frame);
     else
         CCommand::SDKProc(m_logger, frame);
-    const std::optional<uchar> status = UplinkStatus::firstPayloadByte(frame);
+    const std::optional<uchar> status = PageWire::firstPayloadByte(frame);
     if (!status)
         return;
     if (!m_lists.answer(kind, *status))
@@ -104,21 +104,21 @@ void CConnectionWidget::deletePeriodicAdvlistProc(const QByteArray &frame)
 void CConnectionWidget::clearWhitelistProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
-    if (UplinkStatus::firstPayloadByte(frame) == 0)
+    if (PageWire::firstPayloadByte(frame) == 0)
         m_lists.clear(ControllerLists::WhiteList);
 }
 
 void CConnectionWidget::clearBondlistProc(const QByteArray &frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
-    if (UplinkStatus::firstPayloadByte(frame) == 0)
+    if (PageWire::firstPayloadByte(frame) == 0)
         m_lists.clear(ControllerLists::BondList);
 }
 
 void CConnectionWidget::clearPeriodicAdvlistProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
-    if (UplinkStatus::firstPayloadByte(frame) == 0)
+    if (PageWire::firstPayloadByte(frame) == 0)
         m_lists.clear(ControllerLists::PeriodicList);
 }
 

@@ -112,7 +112,7 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
             return;
         }
         removePeriodicSync(syncIndex);
-        CCommand::statusRspToLog(m_logger, frame, *PageWire::byteField(fields, QStringLiteral("status")));
+        m_wire.logFailedStatus(frame, *PageWire::byteField(fields, QStringLiteral("status")));
         return;
     }
     if (!known) {

@@ -427,7 +427,7 @@ void MainDongleWidget::lastSdkStatusProc(const QByteArray &frame)
 void MainDongleWidget::resetEventProc(const QByteArray &frame)
 {
     CCommand::lastCompleteProc(m_logManager, frame);
-    const std::optional<uchar> status = UplinkStatus::firstPayloadByte(frame);
+    const std::optional<uchar> status = PageWire::firstPayloadByte(frame);
     if (!status) {
         m_wire.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));
         return;
@@ -530,14 +530,14 @@ void MainDongleWidget::cisRequestProc(const QByteArray &frame)
 
 void MainDongleWidget::acceptCisProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logManager, frame, fields) != 0)
+    PageWire::Fields fields;
+    if (!m_wire.parse(frame, &fields))
         return;
     // The same ID also answers the central side's "Create CIS".
     const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
     if (!m_pendingCisHandles.contains(handle))
         return;
-    CCommand::uplinkMsgToLog(m_logManager, frame, fields);
+    m_wire.logMessage(frame, fields);
     m_pendingCisHandles.remove(handle);
     if (m_wire.checkStatus(frame, fields, QStringLiteral("status"), __LINE__,
                            QStringLiteral("MainDongleWidget::acceptCisProc"), PageWire::Form().completeResult())

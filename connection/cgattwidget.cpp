@@ -656,7 +656,7 @@ bool CGattWidget::listHoldsRecords(const QByteArray &frame, const GattListResult
         return false;
     }
     if (list.status != 0) {
-        CCommand::statusRspToLog(m_logger, frame, list.status);
+        m_wire.logFailedStatus(frame, list.status);
         return false;
     }
     if (list.error != GattListResult::NoError) {

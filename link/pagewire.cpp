@@ -162,6 +162,32 @@ PageWire::Result PageWire::checkStatus(const QByteArray &frame, const Fields &fi
     return Malformed;
 }
 
+bool PageWire::parse(const QByteArray &frame, Fields *fields) const
+{
+    return m_logger && CCommand::parseUpLinkCmd(m_logger, frame, *fields) == 0;
+}
+
+void PageWire::logMessage(const QByteArray &frame, const Fields &fields) const
+{
+    if (m_logger)
+        CCommand::uplinkMsgToLog(m_logger, frame, fields);
+}
+
+void PageWire::logFailedStatus(const QByteArray &frame, uchar status, const Form &form) const
+{
+    if (!m_logger || !form.m_logFailure)
+        return;
+    if (form.m_completeResult)
+        CCommand::completeResultToLog(m_logger, uplinkName(frame), status);
+    else
+        CCommand::statusRspToLog(m_logger, frame, status);
+}
+
+QString PageWire::uplinkNameOfId(const QString &id)
+{
+    return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(id);
+}
+
 QString PageWire::uplinkName(const QByteArray &frame)
 {
     return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));

@@ -96,11 +96,26 @@ public:
     // page that looked at the fields first); logs nothing but the status.
     Result checkStatus(const QByteArray &frame, const Fields &fields, const QString &statusField, int line,
                        const QString &function, const Form &form = Form()) const;
+    // The steps of check() one by one, for a handler that must look at the
+    // fields before it knows the frame is its own (or, as a received data
+    // packet, is not logged at all): the catalogue parse alone, then the
+    // message line, then a failing status in the form's line.
+    bool parse(const QByteArray &frame, Fields *fields) const;
+    void logMessage(const QByteArray &frame, const Fields &fields) const;
+    void logFailedStatus(const QByteArray &frame, uchar status, const Form &form = Form()) const;
     // The catalogue name of the frame's ID; empty when unknown.
     static QString uplinkName(const QByteArray &frame);
+    // The same by the ID's text ("BB@01@25").
+    static QString uplinkNameOfId(const QString &id);
     // The status byte of an acknowledgement: a frame of exactly one payload byte.
     static std::optional<uchar> acknowledgement(const QByteArray &frame) { return UplinkStatus::acknowledgement(frame); }
     static QByteArray payload(const QByteArray &frame) { return UplinkStatus::payload(frame); }
+    // The first payload byte of a frame of any length (a status that leads
+    // its payload); nothing when the payload is empty.
+    static std::optional<uchar> firstPayloadByte(const QByteArray &frame)
+    {
+        return UplinkStatus::firstPayloadByte(frame);
+    }
     static std::optional<uchar> byteField(const Fields &fields, const QString &name)
     {
         return UplinkStatus::byteField(fields, name);

@@ -547,7 +547,7 @@ void CTestModePage::receiveDataProc(const QByteArray &frame)
 {
     const QDateTime now = QDateTime::currentDateTime();
     QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    if (!m_wire.parse(frame, &fields))
         return;
     if (fields.isEmpty()) {
         log(QStringLiteral("%1 receive is empty").arg(m_texts.mode), LogLevel::Debug);

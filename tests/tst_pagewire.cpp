@@ -235,11 +235,30 @@ private slots:
         QCOMPARE(dongle.receivedCount(), 1);
     }
 
+    void stepsOneByOne()
+    {
+        const PageWire page(nullptr, m_log->manager(), QStringLiteral(".\\wiretest"), 2);
+        PageWire::Fields fields;
+        QVERIFY(!page.parse(wire("DD 01 08 01 00 00"), &fields));
+        QCOMPARE(startingWith(QStringLiteral("Parse uplink Command:")), 1);
+        QVERIFY(page.parse(wire("DD 01 08 03 00 45 13 02"), &fields));
+        QCOMPARE(startingWith(QStringLiteral("Uplink Command Name: ")), 0);
+        page.logMessage(wire("DD 01 08 03 00 45 13 02"), fields);
+        QCOMPARE(startingWith(QStringLiteral("Uplink Command Name: ")), 1);
+        page.logFailedStatus(wire("DD 01 08 03 00 45 13 02"), 0x45);
+        page.logFailedStatus(wire("DD 01 08 03 00 45 13 02"), 0x45, PageWire::Form().completeResult());
+        page.logFailedStatus(wire("DD 01 08 03 00 45 13 02"), 0x45, PageWire::Form().quietFailure());
+        QCOMPARE(startingWith(QStringLiteral("Uplink Command Name:Disconnect Result:")), 1);
+        QCOMPARE(startingWith(QStringLiteral("[Complete Result] Uplink Command Name:Disconnect Result:")), 1);
+    }
+
     void uplinkNameFromTheCatalogue()
     {
         QCOMPARE(PageWire::uplinkName(wire("DD 01 08 03 00 00 13 02")), QStringLiteral("Disconnect"));
         QCOMPARE(PageWire::uplinkName(wire("DD 7F 7F 00 00")), QString());
         QCOMPARE(PageWire::uplinkName(QByteArray()), QString());
+        QCOMPARE(PageWire::uplinkNameOfId(QStringLiteral("DD@01@08")), QStringLiteral("Disconnect"));
+        QCOMPARE(PageWire::uplinkNameOfId(QStringLiteral("DD@7F@7F")), QString());
     }
 
     void hexTextToBytes_data()
