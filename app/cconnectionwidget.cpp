@@ -358,7 +358,7 @@ void CConnectionWidget::resetAutoConnectButton()
 {
     ui->buttonAutoConnect->setText(kAutoConnect);
     ui->buttonAutoConnect->setToolTip(kAutoConnect);
-    ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/autoConnect")));
+    ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/autoConnect.png")));
 }
 
 // A connection attempt ended without a connection.
@@ -489,12 +489,12 @@ void CConnectionWidget::reset()
 
     ui->buttonScan->setText(kStartScan);
     ui->buttonScan->setToolTip(kStartScan);
-    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan")));
+    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan.png")));
     ui->buttonConnect->setText(kConnect);
     ui->buttonConnect->setToolTip(kConnect);
-    ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect")));
+    ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect.png")));
     ui->buttonSync->setToolTip(kStartSync);
-    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
+    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync.png")));
     resetAutoConnectButton();
 
     ui->buttonScan->setEnabled(true);
@@ -701,7 +701,7 @@ void CConnectionWidget::startScanResultProc(const QByteArray &frame)
         return;
     ui->buttonScan->setText(kStopScan);
     ui->buttonScan->setToolTip(kStopScan);
-    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/stopscan")));
+    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/stopscan.png")));
     m_isScanning = true;
 }
 
@@ -711,7 +711,7 @@ void CConnectionWidget::stopScanProc(const QByteArray &frame)
         return;
     ui->buttonScan->setText(kStartScan);
     ui->buttonScan->setToolTip(kStartScan);
-    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan")));
+    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan.png")));
     m_isScanning = false;
 }
 
@@ -727,7 +727,7 @@ void CConnectionWidget::syncPassiveStopProc(const QByteArray &frame)
         return;
     }
     ui->buttonSync->setToolTip(kStartSync);
-    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
+    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync.png")));
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
     const uchar syncIndex = uchar(index.at(0));
     if (syncIndex == kDefaultSyncIndex || !m_periodicSyncs.value(syncIndex).textArea) {
@@ -835,7 +835,7 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
         m_autoCondix = QByteArray(1, char(condix));
         ui->buttonAutoConnect->setText(kDisconnect);
         ui->buttonAutoConnect->setToolTip(kDisconnect);
-        ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/disAutoConnect")));
+        ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/disAutoConnect.png")));
         return;
     }
     if (role == 1)
@@ -932,7 +932,7 @@ void CConnectionWidget::createSyncStartSDKProc(const QByteArray &frame)
     if (!status || *status == 0)
         return;
     ui->buttonSync->setToolTip(kStartSync);
-    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
+    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync.png")));
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
     if (m_pendingSyncIndex == kDefaultSyncIndex || !m_periodicSyncs.value(m_pendingSyncIndex).textArea) {
         m_status.internalError(2447, QStringLiteral("CConnectionWidget::createSyncStartSDKProc"));
@@ -956,7 +956,7 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
     }
     const uchar syncIndex = uchar(index.at(0));
     ui->buttonSync->setToolTip(kStartSync);
-    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
+    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync.png")));
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
 
     // A result for a sync the page never asked for adds nothing.
@@ -1013,7 +1013,7 @@ void CConnectionWidget::createSyncStopProc(const QByteArray &frame)
     if (result == UplinkStatus::Failed)
         return;
     ui->buttonSync->setToolTip(kStartSync);
-    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
+    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync.png")));
     ui->buttonScan->setEnabled(true);
     ui->tableView_devices->setEnabled(true);
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
@@ -1209,7 +1209,7 @@ void CConnectionWidget::on_buttonScan_clicked()
         ui->buttonConnect->setEnabled(false);
         ui->buttonConnect->setText(kConnect);
         ui->buttonConnect->setToolTip(kConnect);
-        ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect")));
+        ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect.png")));
         ui->buttonAddToWhiteList->setEnabled(false);
         m_devicesModel->clear();
         rebuildDeviceIndex();
@@ -1257,18 +1257,18 @@ void CConnectionWidget::onTableView_devicesClicked(const QModelIndex &index)
         case 0:
             ui->buttonConnect->setText(kConnect);
             ui->buttonConnect->setToolTip(kConnect);
-            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect")));
+            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect.png")));
             break;
         case 1:
             ui->buttonConnect->setText(kCancel);
             ui->buttonConnect->setToolTip(kCancel);
-            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/cancelConnect")));
+            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/cancelConnect.png")));
             connecting = true;
             break;
         case 2:
             ui->buttonConnect->setText(kDisconnect);
             ui->buttonConnect->setToolTip(kDisconnect);
-            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/disconnect")));
+            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/disconnect.png")));
             break;
         default:
             break;
@@ -1357,7 +1357,7 @@ void CConnectionWidget::on_buttonAutoConnect_clicked()
             return;
         ui->buttonAutoConnect->setText(kCancelAutoConnect);
         ui->buttonAutoConnect->setToolTip(kCancel);
-        ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/cancelAutoConnect")));
+        ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/cancelAutoConnect.png")));
     } else if (state == kCancelAutoConnect) {
         sendCommand(QString::fromLatin1(CMD_CANCEL_CONNECT), nullptr, nullptr);
     } else if (state == kDisconnect) {
@@ -1419,7 +1419,7 @@ void CConnectionWidget::on_buttonSync_clicked()
             return;
         m_pendingSyncIndex = uchar(syncIndex);
         ui->buttonSync->setToolTip(kCancelSync);
-        ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/cancelSync")));
+        ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/cancelSync.png")));
         ui->buttonScan->setEnabled(false);
         ui->buttonConnect->setEnabled(false);
         ui->buttonAddToWhiteList->setEnabled(false);

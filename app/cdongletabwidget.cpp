@@ -9,7 +9,7 @@ CDongleTabWidget::CDongleTabWidget(QWidget *parent)
     , m_addButton(new QToolButton(this))
 {
     setMouseTracking(true);
-    m_addButton->setIcon(QIcon(QStringLiteral(":/icons/addDongle")));
+    m_addButton->setIcon(QIcon(QStringLiteral(":/icons/addDongle.png")));
     m_addButton->setToolTip(tr("Add a New BLE Dongle"));
     m_addButton->setStyleSheet(QStringLiteral("QToolButton{width:20px; height: 20px}"));
     setCornerWidget(m_addButton, Qt::TopRightCorner);

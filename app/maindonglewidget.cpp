@@ -859,7 +859,7 @@ int MainDongleWidget::slaveTabIndex() const
 QToolButton *MainDongleWidget::createCloseButton(const QString &toolTip)
 {
     auto *button = new QToolButton;
-    button->setIcon(QIcon(QStringLiteral(":/icons/Close")));
+    button->setIcon(QIcon(QStringLiteral(":/icons/Close.png")));
     button->setToolTip(toolTip);
     button->setStyleSheet(QStringLiteral("QToolButton{background-color:none;border: none;}"
                                          "QToolButton:hover{background-color:#ceebff; border: none;}"));

@@ -498,13 +498,13 @@ void MainWindow::on_btnMax_clicked()
 {
     if (m_maximised) {
         setGeometry(m_normalGeometry);
-        ui->m_btnMax->setIcon(QIcon(QStringLiteral(":/icons/max")));
+        ui->m_btnMax->setIcon(QIcon(QStringLiteral(":/icons/max.png")));
     } else {
         m_normalGeometry = geometry();
         // The available area keeps the task bar visible.
         if (QScreen *screen = QGuiApplication::primaryScreen())
             setGeometry(screen->availableGeometry());
-        ui->m_btnMax->setIcon(QIcon(QStringLiteral(":/icons/restore")));
+        ui->m_btnMax->setIcon(QIcon(QStringLiteral(":/icons/restore.png")));
     }
     m_maximised = !m_maximised;
 }
