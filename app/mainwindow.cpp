@@ -27,6 +27,7 @@
 #include <QSettings>
 #include <QTabBar>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <QWindow>
 #include <QtDebug>
 
@@ -94,12 +95,24 @@ MainWindow::MainWindow(QWidget *parent)
     ui->m_tabDongleWidget->setCurrentWidget(m_firstDongle);
     if (!m_firstDongle->isInitialized())
         m_firstDongle->initWidgets();
+}
 
-    m_addDialog = new CConfigDongleNameDialog(&m_dongles, this);
+void MainWindow::startPortWatcher()
+{
+    if (m_portWatcher)
+        return;
+    m_portWatcher = new Platform::PortWatcher(this);
+    connect(m_portWatcher, &Platform::PortWatcher::arrived, this, &MainWindow::onSerialPortArrived);
+    connect(m_portWatcher, &Platform::PortWatcher::removed, this, &MainWindow::onSerialPortRemoved);
+}
 
-    auto *ports = new Platform::PortWatcher(this);
-    connect(ports, &Platform::PortWatcher::arrived, this, &MainWindow::onSerialPortArrived);
-    connect(ports, &Platform::PortWatcher::removed, this, &MainWindow::onSerialPortRemoved);
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Listing the ports takes a good part of the start-up: it waits until
+    // the window has been drawn once.
+    if (!m_portWatcher && windowHandle())
+        windowHandle()->installEventFilter(this);
 }
 
 namespace {
@@ -450,6 +463,11 @@ QString MainWindow::nextDongleName() const
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        // After this expose has drawn the window.
+        QTimer::singleShot(0, this, &MainWindow::startPortWatcher);
+    }
     if (ui && watched == ui->titleBar && event->type() == QEvent::MouseButtonDblClick) {
         on_btnMax_clicked();
         return true;
@@ -531,6 +549,9 @@ void MainWindow::on_addDongleTab()
         CFlatMessage::information(this, tr("error"), tr("widget numbers should < 5"));
         return;
     }
+    // Built when first asked for: start-up does not need it.
+    if (!m_addDialog)
+        m_addDialog = new CConfigDongleNameDialog(&m_dongles, this);
     m_addDialog->setName(nextDongleName());
     if (m_addDialog->exec() != QDialog::Accepted)
         return;
