@@ -1,6 +1,7 @@
 #include "cdongletabwidget.h"
 
 #include <QIcon>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -23,6 +24,12 @@ CDongleTabWidget::~CDongleTabWidget()
     // The tab bar uses the style member; it must not paint with it once the
     // member is gone.
     tabBar()->setStyle(nullptr);
+}
+
+QWidget *CDongleTabWidget::pageParent()
+{
+    auto *pages = findChild<QStackedWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    return pages ? static_cast<QWidget *>(pages) : this;
 }
 
 void CDongleTabWidget::paintEvent(QPaintEvent *event)

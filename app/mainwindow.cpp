@@ -81,7 +81,7 @@ MainWindow::MainWindow(QWidget *parent)
         // First run (or nothing usable stored): one tab named once the user confirms.
         m_firstRun = true;
         const QString name = nextDongleName();
-        m_firstDongle = new MainDongleWidget(name, this);
+        m_firstDongle = new MainDongleWidget(name, ui->m_tabDongleWidget->pageParent());
         m_nameDialog = new CConfigDongleNameDialog(&m_dongles, this);
         m_nameDialog->setName(name);
         connect(m_firstDongle, &MainDongleWidget::showThisDongleTab, this, &MainWindow::on_showThisDongleTab);
@@ -285,7 +285,7 @@ void MainWindow::restoreTabs(const QStringList &groups, QStringList *problems)
 
 MainDongleWidget *MainWindow::createDongle(const QString &name)
 {
-    auto *widget = new MainDongleWidget(name, this);
+    auto *widget = new MainDongleWidget(name, ui->m_tabDongleWidget->pageParent());
     connect(widget, &MainDongleWidget::showThisDongleTab, this, &MainWindow::on_showThisDongleTab);
     connect(widget, &MainDongleWidget::sig_settingsChanged, this, &MainWindow::onDongleSettingsChanged);
     return widget;
