@@ -20,6 +20,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "savefilewriter.h"
+#include "treeexpansion.h"
 #include "treemodel.h"
 
 #include <QDir>
@@ -833,7 +834,7 @@ void CGattWidget::readProc(const QByteArray &frame)
             ui->textEdit_value->setPlainText(QString::fromLatin1(value.toHex()));
     }
     if (!list.records.isEmpty())
-        ui->treeView->expandAll();
+        TreeExpansion::expandAll(ui->treeView);
 }
 
 void CGattWidget::WriteProc(const QByteArray &frame)
@@ -877,7 +878,7 @@ void CGattWidget::notificationProc(const QByteArray &frame)
     const QByteArray value = fields.value(QStringLiteral("value"));
     m_treeModel->updateValue(handle, value);
     m_tableModel->updateValue(handle, value);
-    ui->treeView->expandAll();
+    TreeExpansion::expandAll(ui->treeView);
 }
 
 // ---------------------------------------------------------------------------
