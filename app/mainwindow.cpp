@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "ccfgfileparse.h"
 #include "cconfigdonglenamedialog.h"
 #include "cflatmessage.h"
 #include "confirmdeletedialog.h"
@@ -27,11 +28,13 @@
 #include <QSettings>
 #include <QTabBar>
 #include <QTemporaryFile>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 #include <QtDebug>
 
 #include <algorithm>
+#include <thread>
 
 namespace {
 const char kTabNumberKey[] = "TabWidgetNumber";
@@ -44,6 +47,13 @@ MainWindow::MainWindow(QWidget *parent)
     , m_menu(new QMenu(this))
     , m_editAction(new QAction(tr("edit"), this))
 {
+    // The catalogue is read beside the building of the window: the first
+    // tab's scanning page needs it only once its own form is built.
+    std::thread catalogue([mainThread = QThread::currentThread()] {
+        CCfgFileParse *parsed = CCfgFileParse::instance();
+        if (parsed->thread() == QThread::currentThread())
+            parsed->moveToThread(mainThread);
+    });
     initWidgetResources();
     setWindowFlags(Qt::FramelessWindowHint);
     m_maximised = false;
@@ -95,6 +105,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->m_tabDongleWidget->setCurrentWidget(m_firstDongle);
     if (!m_firstDongle->isInitialized())
         m_firstDongle->initWidgets();
+    catalogue.join();
 }
 
 void MainWindow::startPortWatcher()
