@@ -28,18 +28,8 @@ AddDeviceDialog::~AddDeviceDialog()
 
 QByteArray AddDeviceDialog::addressFromText(const QString &text)
 {
-    QString digits;
-    for (const QChar c : text) {
-        if (c.isDigit() || (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')))
-            digits += c;
-    }
     // An odd count reads like the command sender reads hex text: a leading zero.
-    if (digits.size() % 2 != 0)
-        digits.prepend(QLatin1Char('0'));
-    QByteArray bytes;
-    for (int i = digits.size() - 2; i >= 0; i -= 2)
-        bytes.append(char(digits.mid(i, 2).toUInt(nullptr, 16)));
-    return CUtil::fitArray(bytes, AddressLength);
+    return CUtil::fitArray(CUtil::hexBytes(text, CUtil::Reversed), AddressLength);
 }
 
 void AddDeviceDialog::on_pushButton_ok_clicked()

@@ -5,7 +5,6 @@
 #include <QMap>
 #include <QModelIndex>
 #include <QPointer>
-#include <QQueue>
 #include <QSet>
 #include <QString>
 #include <QVariant>
@@ -13,12 +12,12 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "deviceindex.h"
-#include "devicerecord.h"
+#include "controllerlists.h"
 #include "devicelistmodel.h"
 #include "devicerpalistmodel.h"
+#include "discoverytable.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
 
 class CMsg;
 class LogManager;
@@ -70,12 +69,12 @@ public:
     void decodeAdvData(QTreeWidget *tree, const QByteArray &data);
 
     // Read-only views for the owner and for tests.
-    const QVector<DeviceRecord> &devices() const { return m_devices; }
-    DevicesTableModel *devicesModel() const { return m_devicesModel; }
-    DeviceListModel *whiteListModel() const { return m_whiteListModel; }
-    DeviceListModel *bondListModel() const { return m_bondListModel; }
-    DevicePeriodicListModel *periodicListModel() const { return m_periodicListModel; }
-    DeviceRpaListModel *rpaListModel() const { return m_rpaListModel; }
+    const QVector<DeviceRecord> &devices() const { return m_discovery.rows(); }
+    DevicesTableModel *devicesModel() const { return m_discovery.model(); }
+    DeviceListModel *whiteListModel() const { return m_lists.whiteList(); }
+    DeviceListModel *bondListModel() const { return m_lists.bondList(); }
+    DevicePeriodicListModel *periodicListModel() const { return m_lists.periodicList(); }
+    DeviceRpaListModel *rpaListModel() const { return m_lists.resolvingList(); }
     SearchBox *searchBox() const { return m_searchBox; }
     QList<uchar> periodicSyncIndexes() const { return m_periodicSyncs.keys(); }
     QPlainTextEdit *periodicTextArea(uchar syncIndex) const;
@@ -118,15 +117,6 @@ public slots:
     void on_searchNext(SearchBox *sb);
 
 private:
-    // The kinds of list request whose entry waits for the dongle's status.
-    enum PendingKind {
-        PendingAddWhite,
-        PendingDeleteWhite,
-        PendingDeleteBond,
-        PendingAddPeriodic,
-        PendingDeletePeriodic
-    };
-
     void sdkStatusProc(const QByteArray &frame);
     void startScanResultProc(const QByteArray &frame);
     void startScanProc(const QByteArray &frame);
@@ -165,12 +155,10 @@ private:
     int currentDeviceRow() const;
     QPlainTextEdit *createPeriodicTextArea();
     void removePeriodicSync(uchar syncIndex);
-    void applyStatusToPending(int kind, const QByteArray &frame, bool lastSdk, int line,
+    void applyStatusToPending(ControllerLists::Pending kind, const QByteArray &frame, bool lastSdk, int line,
                               const QString &function);
-    int findDeviceRow(const QByteArray &addr, const QByteArray &addrType);
-    void rebuildDeviceIndex();
-    void makeRoomForDevice();
-    void takeListResult(const QByteArray &frame, const QString &failureText, int listKind);
+    void addDevice(const DeviceRecord &record);
+    void takeListResult(const QByteArray &frame, const QString &failureText, ControllerLists::List list);
     void search(SearchBox *sb, bool forward);
 
     QSet<uchar> m_openCondix;
@@ -178,18 +166,9 @@ private:
     QMap<QString, QByteArray> m_connectingDevice;
     int m_periodicSyncType = 0;
     Ui_ConnectionWidget *ui = nullptr;
-    DevicesTableModel *m_devicesModel = nullptr;
-    QVector<DeviceRecord> m_devices;
-    // Row of each known address with its type, so a report finds its row
-    // without walking the table.
-    DeviceIndex m_deviceRows;
-    DeviceListModel *m_whiteListModel = nullptr;
-    DeviceListModel *m_bondListModel = nullptr;
-    DevicePeriodicListModel *m_periodicListModel = nullptr;
-    DeviceRpaListModel *m_rpaListModel = nullptr;
+    DiscoveryTable m_discovery;
+    ControllerLists m_lists;
     QMap<QString, QVariant> m_settings;
-    QMap<int, QQueue<DeviceListEntry>> m_pendingDevices;
-    QQueue<DeviceRpaEntry> m_pendingRpaEntries;
     QMap<uchar, QString> m_adTypeNames;
     bool m_autoConnect = false;
     QByteArray m_autoCondix;
@@ -202,6 +181,6 @@ private:
     QMap<uchar, PeriodicSyncEntry> m_periodicSyncs;
     uchar m_pendingSyncIndex = 0;
     SearchBox *m_searchBox = nullptr;
-    UplinkStatus m_status;
+    PageWire m_wire;
     UplinkDispatcher<CConnectionWidget> m_dispatcher;
 };

@@ -1,7 +1,6 @@
 #include "getinfodlg.h"
 #include "ui_getinfodlg.h"
 
-#include "ccfgfileparse.h"
 #include "ccommand.h"
 #include "ccommanduiwidget.h"
 #include "cmsg.h"
@@ -21,7 +20,7 @@ GetInfoDlg::GetInfoDlg(CMsg *link, LogManager *logger, QWidget *parent)
     , ui(new Ui::GetInfoDlg)
     , m_link(link)
     , m_logger(logger)
-    , m_status(logger, QStringLiteral(".\\getinfodlg"))
+    , m_wire(link, logger, QStringLiteral(".\\getinfodlg"))
 {
     ui->setupUi(m_content);
     m_diagram.hide();
@@ -67,13 +66,14 @@ void GetInfoDlg::sdkStatusProc(const QByteArray &frame)
 
 void GetInfoDlg::getLocalDeviceInformationProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
+    static const QString function = QStringLiteral("GetInfoDlg::getLocalDeviceInformationProc");
+    PageWire::Fields fields;
+    // The answers carry no status of their own: parsed and logged is all.
+    if (m_wire.check(frame, 165, function, &fields, PageWire::Form().noStatus()) != PageWire::Succeeded)
         return;
-    const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
-    CCommandUiWidget *form = m_forms.value(name);
+    CCommandUiWidget *form = m_forms.value(PageWire::uplinkName(frame));
     if (!form) {
-        m_status.internalError(165, QStringLiteral("GetInfoDlg::getLocalDeviceInformationProc"));
+        m_wire.internalError(165, function);
         return;
     }
     form->setFieldValueInGlayout(fields);

@@ -2,8 +2,8 @@
 
 #include "cflatdialog.h"
 #include "diagramwidget.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -48,5 +48,5 @@ private:
     QMap<QString, CCommandUiWidget *> m_forms;
     CMsg *m_link;
     LogManager *m_logger;
-    UplinkStatus m_status;
+    PageWire m_wire;
 };

@@ -2,7 +2,6 @@
 #include "ui_maindonglewidget.h"
 
 #include "caboutdialog.h"
-#include "ccfgfileparse.h"
 #include "ccommand.h"
 #include "cconnectionwidget.h"
 #include "cheartbeat.h"
@@ -12,9 +11,7 @@
 #include "commandnames.h"
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
-#include "settingsdefaults.h"
 #include "cutil.h"
-#include "devicesettingscodec.h"
 #include "dialogofakind.h"
 #include "filechooser.h"
 #include "getinfodlg.h"
@@ -26,7 +23,6 @@
 #include "uplinkstatus.h"
 
 #include <QDialog>
-#include <QHash>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
@@ -42,47 +38,38 @@ QString &settingsDescription()
     static QString path = QStringLiteral(":/config/resources/conf/sample_config_5_0.xml");
     return path;
 }
-const char kPeerAddressPrefix[] = "Peer Address: ";
-const char kSlaveTab[] = "Slave";
-const char kCigCisTab[] = "Master CIG and CIS";
-const char kSlaveCisTab[] = "Slave CIG and CIS";
 const char kCisRequestKind[] = "CIS request";
 
 } // namespace
 
 MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     : QWidget(parent)
+    , m_core(name)
+    , m_logManager(m_core.logManager())
+    , m_link(m_core.link())
+    , m_settings(m_core.settings())
+    , m_heartBeat(m_core.heartBeat())
     , ui(new Ui::MainDongleWidget)
     , m_dispatcher(this, nullptr)
-    , m_status(nullptr, QStringLiteral(".\\maindonglewidget"))
+    , m_wire(m_link, m_logManager, QStringLiteral(".\\maindonglewidget"))
+    , m_configuration(m_wire, m_settings)
     , m_name(name)
 {
     ui->setupUi(this);
 
-    m_logManager = new LogManager(name);
-    m_link = new CMsg(m_logManager);
-    m_settings = new QMap<QString, QVariant>;
-    m_heartBeat = new CHeartBeat(m_link, m_logManager, 1000);
+    m_tabs.setTabWidget(ui->tabWidget, m_logManager);
     connect(m_heartBeat, &CHeartBeat::dead, this, &MainDongleWidget::on_deviceDead);
 
-    // Every tab starts from the same defaults, read from the description
-    // without building the dialog's widgets.
-    static QHash<QString, QMap<QString, QVariant>> defaultsByDescription;
-    if (defaultsByDescription.contains(settingsDescription())) {
-        *m_settings = defaultsByDescription.value(settingsDescription());
-    } else {
-        if (!SettingsDefaults::read(settingsDescription(), m_logManager, m_settings)) {
-            // Without its settings the tab cannot configure a dongle: it stays
-            // inert, and says so.
-            logLine(QStringLiteral("MainDongleWidget::MainDongleWidget, the settings description %1 cannot be "
-                                   "loaded; dongle %2 stays inactive.")
-                        .arg(settingsDescription(), m_name),
-                    LogLevel::Error);
-            setToolBarEnabled(false);
-            ui->toolButton_selectDongle->setEnabled(false);
-            return;
-        }
-        defaultsByDescription.insert(settingsDescription(), *m_settings);
+    if (!m_core.loadDefaults(settingsDescription())) {
+        // Without its settings the tab cannot configure a dongle: it stays
+        // inert, and says so.
+        logLine(QStringLiteral("MainDongleWidget::MainDongleWidget, the settings description %1 cannot be "
+                               "loaded; dongle %2 stays inactive.")
+                    .arg(settingsDescription(), m_name),
+                LogLevel::Error);
+        setToolBarEnabled(false);
+        ui->toolButton_selectDongle->setEnabled(false);
+        return;
     }
     m_operational = true;
 
@@ -100,9 +87,8 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
 
     registerHandlers();
 
-    m_reconnectTimer = new QTimer(this);
-    m_reconnectTimer->setInterval(ReconnectIntervalMs);
-    connect(m_reconnectTimer, &QTimer::timeout, this, &MainDongleWidget::on_reConnect);
+    m_reconnect = new FirmwareReconnect(m_link, m_logManager, this);
+    connect(m_reconnect->timer(), &QTimer::timeout, this, &MainDongleWidget::on_reConnect);
     connect(this, &MainDongleWidget::sig_OpenLCP, this, &MainDongleWidget::onOpenLCP);
     connect(this, &MainDongleWidget::sig_OpenIDT, this, &MainDongleWidget::onOpenIDT);
     m_downloadProgress = new QProgressBar(ui->toolBar);
@@ -122,53 +108,27 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
 MainDongleWidget::~MainDongleWidget()
 {
     // A running test mode is stopped on the dongle, however the tab goes.
-    if (m_lcpPage || m_idtPage) {
+    if (m_tabs.first(PageKind::LcpTest) || m_tabs.first(PageKind::IdtTest)) {
         closeTestPages();
         closePort();
     }
     // Pages first: they use the link, the settings and the log manager.
-    if (ui->tabWidget) {
-        // Deleting a page moves the current tab; nothing may be built now.
-        ui->tabWidget->disconnect(this);
-        QList<QWidget *> pages;
-        for (int i = 0; i < ui->tabWidget->count(); ++i) {
-            if (qobject_cast<DynamicPage *>(ui->tabWidget->widget(i)))
-                pages << ui->tabWidget->widget(i);
-        }
-        qDeleteAll(pages);
-    }
-    for (const QPointer<DynamicPage> &page : qAsConst(m_removedPages))
-        delete page.data();
-    m_removedPages.clear();
+    // Deleting a page moves the current tab; nothing may be built now.
+    ui->tabWidget->disconnect(this);
+    m_tabs.deleteAll();
     delete m_connectionWidget.data();
     delete m_advertisingPage.data();
     delete m_psmDialog.data();
     delete m_calibrationDialog.data();
     delete m_downloader;
-    m_downloader = nullptr;
     delete m_selectDialog;
-    m_selectDialog = nullptr;
     delete m_toolLog;
-    m_toolLog = nullptr;
     delete m_dongleLog;
-    m_dongleLog = nullptr;
-
-    delete m_heartBeat;
-    m_heartBeat = nullptr;
-    // Stops the reader thread and closes the port.
-    delete m_link;
-    m_link = nullptr;
-    delete m_settings;
-    m_settings = nullptr;
-    // Last, so that nothing logs through it once it is gone.
-    delete m_logManager;
-    m_logManager = nullptr;
     delete ui;
 }
 
 void MainDongleWidget::registerHandlers()
 {
-    m_status = UplinkStatus(m_logManager, QStringLiteral(".\\maindonglewidget"));
     m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, m_logManager, {
         {"BB@00@01", &MainDongleWidget::sdkStatusProc},
         {"CC@00@02", &MainDongleWidget::resetEventProc},
@@ -204,6 +164,11 @@ void MainDongleWidget::registerHandlers()
         {"DD@06@03", &MainDongleWidget::acceptCisProc},
         {"BB@06@06", &MainDongleWidget::sdkStatusProc},
     });
+}
+
+bool MainDongleWidget::parse(const QByteArray &frame, PageWire::Fields *fields) const
+{
+    return m_wire.check(frame, __LINE__, QString(), fields, PageWire::Form().noStatus()) == PageWire::Succeeded;
 }
 
 QString MainDongleWidget::settingsDescriptionPath()
@@ -353,27 +318,20 @@ void MainDongleWidget::onConnectionStatusChanged(bool connected)
     setToolBarEnabled(connected);
     if (connected) {
         m_heartBeat->start();
-        sendNamed(QString::fromLatin1(CMD_RESET));
+        m_wire.send(QString::fromLatin1(CMD_RESET));
         return;
     }
     m_heartBeat->stop();
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        auto *page = qobject_cast<DynamicPage *>(ui->tabWidget->widget(i));
-        if (page && !page->closesOnReset())
+    for (DynamicPage *page : m_tabs.pages()) {
+        if (!page->closesOnReset())
             page->resetPage(false);
     }
 }
 
 void MainDongleWidget::on_toolButton_selectDongle_clicked()
 {
-    if (!m_operational)
-        return;
-    if (!m_selectDialog) {
-        m_selectDialog = new CSelectDongleDialog(m_link, m_logManager, this);
-        connect(m_selectDialog, &CSelectDongleDialog::sig_connectionStatusChanged, this,
-                &MainDongleWidget::onConnectionStatusChanged);
-    }
-    m_selectDialog->exec();
+    if (m_operational)
+        ensureSelectDialog()->exec();
 }
 
 void MainDongleWidget::on_configDongleName(QString name)
@@ -395,43 +353,20 @@ void MainDongleWidget::serialPortRemoved(const QString &port)
 
 void MainDongleWidget::closeTestPages()
 {
-    if (m_lcpOpen)
+    if (m_tabs.first(PageKind::LcpTest))
         onCloseLCP();
-    if (m_idtOpen)
+    if (m_tabs.first(PageKind::IdtTest))
         onCloseIDT();
 }
 
 void MainDongleWidget::closePort()
 {
-    if (m_heartBeat)
-        m_heartBeat->stop();
-    if (!m_link || !m_link->isOpen())
-        return;
-    // What is queued (a test mode's stop commands) leaves before the port closes.
-    if (!m_link->waitUntilSent(CloseWaitTicks))
-        logLine(QStringLiteral("Closing %1: %2 frames did not leave in time and are dropped.")
-                    .arg(m_link->getPortName())
-                    .arg(m_link->queuedFrames()),
-                LogLevel::Warn);
-    if (m_link)
-        m_link->closePort();
-}
-
-void MainDongleWidget::sendNamed(const QString &name)
-{
-    sendWithFields(name, QMap<QString, QVariant>());
-}
-
-void MainDongleWidget::sendWithFields(const QString &name, const QMap<QString, QVariant> &fields)
-{
-    if (!CCommand::sendMsg(m_link, m_logManager, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logManager, name);
+    m_core.closePort(CloseWaitTicks);
 }
 
 void MainDongleWidget::on_toolButton_reset_clicked()
 {
-    CCommand::sendMsg(m_link, m_logManager, QString::fromLatin1(CMD_RESET), QMap<QString, QVariant>(),
-                      QMap<QString, QVariant>());
+    m_wire.send(QString::fromLatin1(CMD_RESET));
 }
 
 void MainDongleWidget::on_toolButton_configureSettings_clicked()
@@ -476,7 +411,7 @@ void MainDongleWidget::onRcvMsg(QByteArray frame)
 
 void MainDongleWidget::onRcvDongleLog(QByteArray frame)
 {
-    const QByteArray text = UplinkStatus::payload(frame);
+    const QByteArray text = PageWire::payload(frame);
     if (m_logManager && !text.isEmpty())
         m_logManager->dongleLog(QString::fromUtf8(text));
 }
@@ -496,7 +431,7 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
     CCommand::lastCompleteProc(m_logManager, frame);
     const std::optional<uchar> status = UplinkStatus::firstPayloadByte(frame);
     if (!status) {
-        m_status.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));
+        m_wire.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));
         return;
     }
     if (*status != 0)
@@ -504,18 +439,12 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
 
     // The dongle forgot its connections and groups: their pages go; pages
     // that survive a reset go back to their start.
-    QList<DynamicPage *> closing;
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        auto *page = qobject_cast<DynamicPage *>(ui->tabWidget->widget(i));
-        if (!page)
-            continue;
+    for (DynamicPage *page : m_tabs.pages()) {
         if (page->closesOnReset())
-            closing << page;
+            closePage(page);
         else
             page->resetPage(true);
     }
-    for (DynamicPage *page : qAsConst(closing))
-        removePage(page);
     ui->tabWidget->setCurrentIndex(0);
     // Requests the dongle made before it reset can no longer be answered.
     m_pendingCisHandles.clear();
@@ -540,104 +469,48 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
 
 void MainDongleWidget::queryDeviceInfo()
 {
-    m_deviceType = -1;
-    sendNamed(QString::fromLatin1(CMD_DEVICE_TYPE_GET));
-    sendNamed(QString::fromLatin1(CMD_DEVICE_BD_ADDRESS_GET));
-    m_addressQueryPending = true;
-    sendNamed(QString::fromLatin1(CMD_DEVICE_NAME_GET));
-    sendNamed(QString::fromLatin1(CMD_APPEARANCE_GET));
-    sendNamed(QString::fromLatin1(CMD_PERIPHERAL_PREFERRED_CONNECTION_PARAMETERS_GET));
-    sendNamed(QString::fromLatin1(CMD_GET_PROFILE_ID));
-    sendNamed(QString::fromLatin1(CMD_GET_WHITELIST));
+    m_configuration.sendQueries();
 }
 
 void MainDongleWidget::deviceTypeGetProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
-        return;
-    const QByteArray type = fields.value(QStringLiteral("type"));
-    if (type.isEmpty()) {
-        m_status.internalError(__LINE__, QStringLiteral("MainDongleWidget::deviceTypeGetProc"));
-        return;
-    }
-    m_deviceType = int(qint8(type.at(0)));
+    m_configuration.deviceTypeAnswer(frame);
 }
 
 void MainDongleWidget::bdAddressGetProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
-        return;
-    // Other dialogs ask for the address too; only the reset's query is stored.
-    if (!m_addressQueryPending)
-        return;
-    m_addressQueryPending = false;
-    const QByteArray address = fields.value(QStringLiteral("identity_addr"));
-    m_settings->insert(QStringLiteral("identity_addr"), CUtil::hexText(address, CUtil::Reversed));
-    const QByteArray type = fields.value(QStringLiteral("identity_addr_type"));
-    if (type.size() == 1)
-        m_settings->insert(QStringLiteral("identity_addr_type"), int(qint8(type.at(0))));
+    m_configuration.addressAnswer(frame);
 }
 
 void MainDongleWidget::deviceNameGetProc(const QByteArray &frame)
 {
-    CCommand::uplinkRawMsgToLog(m_logManager, frame);
-    const QByteArray payload = UplinkStatus::payload(frame);
-    const QString command = QString::fromLatin1(CMD_DEVICE_NAME_GET);
-    // The two texts tell an empty answer from one whose length byte is wrong.
-    if (payload.isEmpty()) {
-        logLine(QStringLiteral("Uplink Command: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
-        return;
-    }
-    QByteArray name;
-    if (!DeviceSettingsCodec::nameFromAnswer(payload, &name)) {
-        logLine(QStringLiteral("uplink msg: ") + command + QStringLiteral(" is wrong."), LogLevel::Error);
-        return;
-    }
-    m_settings->insert(QStringLiteral("device_name"), DeviceSettingsCodec::storedDeviceName(name));
+    m_configuration.deviceNameAnswer(frame);
 }
 
 void MainDongleWidget::appearanceGetProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
-        return;
-    m_settings->insert(QStringLiteral("appearance"),
-                       QString::number(CUtil::littleEndian(fields.value(QStringLiteral("appearance"))), 16));
+    m_configuration.appearanceAnswer(frame);
 }
 
 void MainDongleWidget::ppcpGetProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
-        return;
-    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        m_settings->insert(it.key(), QString::number(CUtil::littleEndian(it.value()), 16).rightJustified(4, QLatin1Char('0')));
+    m_configuration.preferredParametersAnswer(frame);
 }
 
 void MainDongleWidget::profileGetProc(const QByteArray &frame)
 {
-    CCommand::uplinkRawMsgToLog(m_logManager, frame);
-    int truncatedAt = -1;
-    const QByteArray profiles = DeviceSettingsCodec::storedProfiles(UplinkStatus::payload(frame), &truncatedAt);
-    if (truncatedAt >= 0)
-        logLine(QStringLiteral("MainDongleWidget::profileGetProc, the profile record at byte %1 is truncated; "
-                               "the records after it are dropped.")
-                    .arg(truncatedAt),
-                LogLevel::Error);
-    m_settings->insert(QStringLiteral("profile"), profiles);
+    m_configuration.profileAnswer(frame);
 }
 
 void MainDongleWidget::cisRequestProc(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
+    if (!parse(frame, &fields))
         return;
     const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
     // One request is asked at a time; one that comes meanwhile is refused.
     if (DialogOfAKind::refuseWhilePending(this, QLatin1String(kCisRequestKind), m_link, m_logManager, [&] {
-            sendWithFields(QString::fromLatin1(CMD_REJECT_CIS_ESTABLISHED),
+            m_wire.send(QString::fromLatin1(CMD_REJECT_CIS_ESTABLISHED),
                            {{QStringLiteral("cis_connect_handle"), fields.value(QStringLiteral("cis_connection_handle"))}});
         }))
         return;
@@ -668,13 +541,10 @@ void MainDongleWidget::acceptCisProc(const QByteArray &frame)
         return;
     CCommand::uplinkMsgToLog(m_logManager, frame, fields);
     m_pendingCisHandles.remove(handle);
-    const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
-    if (status && *status != 0) {
-        CCommand::completeResultToLog(
-            m_logManager, CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame)), *status);
-        return;
-    }
-    openSlaveCisPage(fields);
+    if (m_wire.checkStatus(frame, fields, QStringLiteral("status"), __LINE__,
+                           QStringLiteral("MainDongleWidget::acceptCisProc"), PageWire::Form().completeResult())
+        == PageWire::Succeeded)
+        openSlaveCisPage(fields);
 }
 
 CisPeripheralPage *MainDongleWidget::openSlaveCisPage(const QMap<QString, QByteArray> &fields)
@@ -685,30 +555,20 @@ CisPeripheralPage *MainDongleWidget::openSlaveCisPage(const QMap<QString, QByteA
     if (!page)
         return nullptr;
     connect(page, &CisPeripheralPage::disConnectSlaveCIS, this, &MainDongleWidget::on_slaveCISDisconnect);
-    QToolButton *button = placePageTab(page, -1, QLatin1String(kSlaveCisTab),
-                                       QStringLiteral("Create CIG and CIS tab failed. "));
-    if (!button)
-        return page;
-    const QPointer<CisPeripheralPage> guarded(page);
-    connect(button, &QToolButton::clicked, page, [guarded] {
-        if (guarded)
-            guarded->onSlaveDisconnect();
-    });
+    openPage(PageKind::CisPeripheral, page);
     return page;
 }
 
 void MainDongleWidget::on_slaveCISDisconnect(uint64_t handle)
 {
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        auto *page = qobject_cast<CisPeripheralPage *>(ui->tabWidget->widget(i));
+    for (DynamicPage *each : m_tabs.pages()) {
+        auto *page = qobject_cast<CisPeripheralPage *>(each);
         if (!page || page->cisHandle() != handle)
             continue;
         disconnect(page, &CisPeripheralPage::disConnectSlaveCIS, this, &MainDongleWidget::on_slaveCISDisconnect);
-        if (!ui->tabWidget->tabBar()->tabButton(i, QTabBar::RightSide))
-            logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
-        // Called from the page's own handler: removePage deletes it later.
-        removePage(page);
-        const int slave = slaveTabIndex();
+        // Called from the page's own handler: the page is deleted later.
+        closePage(page);
+        const int slave = m_tabs.slaveIndex();
         if (slave >= 0)
             ui->tabWidget->setCurrentIndex(slave);
         return;
@@ -717,123 +577,53 @@ void MainDongleWidget::on_slaveCISDisconnect(uint64_t handle)
 
 void MainDongleWidget::on_cigcisSuccess(CigCisPage *page)
 {
-    if (!page)
-        return;
-    QToolButton *button = placePageTab(page, slaveTabIndex(), QLatin1String(kCigCisTab),
-                                       QStringLiteral("Create CIG and CIS tab failed. "));
-    if (button)
-        connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
+    if (page)
+        openPage(PageKind::CigCisCentral, page);
 }
 
 void MainDongleWidget::on_toCIGCISWidget()
 {
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        if (qobject_cast<CigCisPage *>(ui->tabWidget->widget(i))) {
-            ui->tabWidget->setCurrentIndex(i);
-            return;
-        }
-    }
+    if (DynamicPage *page = m_tabs.first(PageKind::CigCisCentral))
+        ui->tabWidget->setCurrentWidget(page);
 }
 
 void MainDongleWidget::onCloseTabButtonClicked()
 {
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        if (ui->tabWidget->tabBar()->tabButton(i, QTabBar::RightSide) != sender())
-            continue;
-        if (auto *page = qobject_cast<CigCisPage *>(ui->tabWidget->widget(i))) {
-            if (!page->canClose()) {
-                CFlatMessage::information(this, QStringLiteral("ERROR"),
-                                          QStringLiteral("Please remove CIG before close the CIS and CIS table."));
-                return;
-            }
-            if (m_connectionWidget)
-                m_connectionWidget->setCigCisOpened(false);
-            removePage(page);
-            return;
-        }
-        auto *receiver = qobject_cast<BigReceiverPage *>(ui->tabWidget->widget(i));
-        auto *broadcaster = qobject_cast<BigBroadcasterPage *>(ui->tabWidget->widget(i));
-        if (receiver || broadcaster) {
-            if (receiver ? !receiver->canClose() : !broadcaster->canClose()) {
-                CFlatMessage::information(this, QStringLiteral("ERROR"),
-                                          QStringLiteral("Please terminate BIG before close the BIG and BIS table."));
-                return;
-            }
-            removePage(receiver ? static_cast<DynamicPage *>(receiver) : broadcaster);
-            return;
-        }
-        break;
+    DynamicPage *page = m_tabs.pageWithCloseButton(sender());
+    const HostedKind *row = m_tabs.hostedOf(page);
+    if (!row) {
+        logLine(QStringLiteral("Close tab failed."), LogLevel::Error);
+        return;
     }
-    logLine(QStringLiteral("Close tab failed."), LogLevel::Error);
+    if (row->askClose) {
+        row->askClose(page);
+        return;
+    }
+    if (!row->refusal.isEmpty() && !page->canClose()) {
+        CFlatMessage::information(this, QStringLiteral("ERROR"), row->refusal);
+        return;
+    }
+    closePage(page);
 }
 
 void MainDongleWidget::channelMapSetProc(const QByteArray &frame)
 {
-    m_status.check(frame, __LINE__, QStringLiteral("MainDongleWidget::channelMapSetProc"));
+    m_wire.check(frame, __LINE__, QStringLiteral("MainDongleWidget::channelMapSetProc"));
 }
 
 void MainDongleWidget::profileSetProc(const QByteArray &frame)
 {
-    m_status.check(frame, __LINE__, QStringLiteral("MainDongleWidget::profileSetProc"));
+    m_wire.check(frame, __LINE__, QStringLiteral("MainDongleWidget::profileSetProc"));
 }
 
 void MainDongleWidget::on_staticConfigSet()
 {
-    QMap<QString, QVariant> fields = *m_settings;
-    sendWithFields(QString::fromLatin1(CMD_L2CAP_PARAMETERS_SETTINGS), fields);
-    sendWithFields(QString::fromLatin1(CMD_DATA_LENGTH_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_PRIVACY_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_IDENTITY_ADDRESS_SET), fields);
-    sendDeviceNameSet(fields);
-    sendWithFields(QString::fromLatin1(CMD_APPEARANCE_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_PERIPHERAL_PREFERRED_CONNECTION_PARAMETERS_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_LOCAL_IRK_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_PREFERRED_PHY_SET), fields);
-    sendWithFields(QString::fromLatin1(CMD_RF_PATH_COMPENSATION_SET), fields);
-    bool truncated = false;
-    fields.insert(QStringLiteral("profile"),
-                  DeviceSettingsCodec::enabledProfileIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
-    if (truncated)
-        logLine(QStringLiteral("MainDongleWidget::on_staticConfigSet, the stored profile list ends in a truncated "
-                               "record; only the records before it are sent."),
-                LogLevel::Error);
-    sendWithFields(QString::fromLatin1(CMD_SET_PROFILE_ID), fields);
-    sendWithFields(QString::fromLatin1(CMD_SET_SECURITY_PAIR_ENABLE), fields);
-}
-
-void MainDongleWidget::sendDeviceNameSet(const QMap<QString, QVariant> &fields)
-{
-    const QString command = QString::fromLatin1(CMD_DEVICE_NAME_SET);
-    const QString id = CCfgFileParse::instance()->m_downlinkNameToIdMap.value(command);
-    const QStringList parts = id.split(QLatin1Char('@'));
-    bool layerOk = false;
-    bool opcodeOk = false;
-    const uint layer = parts.size() == 2 ? parts.at(0).toUInt(&layerOk, 16) : 0;
-    const uint opcode = parts.size() == 2 ? parts.at(1).toUInt(&opcodeOk, 16) : 0;
-    if (!layerOk || !opcodeOk) {
-        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), LogLevel::Error);
-        return;
-    }
-    QString why;
-    const QByteArray frame =
-        DeviceSettingsCodec::deviceNameSetFrame(fields.value(QStringLiteral("device_name")).toString(), uchar(layer),
-                                                uchar(opcode), &why);
-    if (frame.isEmpty()) {
-        // Sending a corrupted name would rename the dongle to garbage.
-        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" not sent: ") + why + QLatin1Char('.'),
-                LogLevel::Error);
-        return;
-    }
-    if (m_link->sendMsg(frame) != 0)
-        logLine(QStringLiteral("Downlink Command: ") + command + QStringLiteral(" send failed."), LogLevel::Error);
-    logLine(QStringLiteral("Downlink Command Name: ") + command + QStringLiteral("\r\nRaw Data: ")
-                + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\nField Data: "),
-            LogLevel::Info);
+    m_configuration.sendStaticConfiguration();
 }
 
 void MainDongleWidget::on_DynamicConfigApply()
 {
-    sendWithFields(QString::fromLatin1(CMD_SET_SECURITY_PARAMETER), *m_settings);
+    m_configuration.sendDynamicConfiguration();
 }
 
 void MainDongleWidget::on_isPairEnable(bool enabled)
@@ -849,15 +639,6 @@ void MainDongleWidget::on_deviceDead()
     logLine(QStringLiteral("Firmware Error"), LogLevel::Error);
 }
 
-int MainDongleWidget::slaveTabIndex() const
-{
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        if (ui->tabWidget->tabText(i) == QLatin1String(kSlaveTab))
-            return i;
-    }
-    return -1;
-}
-
 QToolButton *MainDongleWidget::createCloseButton(const QString &toolTip)
 {
     auto *button = new QToolButton;
@@ -868,119 +649,92 @@ QToolButton *MainDongleWidget::createCloseButton(const QString &toolTip)
     return button;
 }
 
-QToolButton *MainDongleWidget::placePageTab(QWidget *page, int index, const QString &title, const QString &failure,
-                                            const QString &closeTip)
+QToolButton *MainDongleWidget::openPage(PageKind kind, DynamicPage *page, const QString &title, bool central)
 {
-    int placed = -1;
-    if (page) {
-        ui->tabWidget->insertTab(index < 0 ? ui->tabWidget->count() : index, page, title);
-        ui->tabWidget->setCurrentWidget(page);
-        placed = ui->tabWidget->indexOf(page);
-    }
-    if (placed < 0) {
-        logLine(failure, LogLevel::Error);
+    const HostedKind *row = PageTabs::hosted(kind);
+    Q_ASSERT(row);
+    const int index = m_tabs.insert(page, *row, title.isNull() ? row->title : title, central);
+    if (index < 0) {
+        logLine(row->failure, LogLevel::Error);
         return nullptr;
     }
-    QToolButton *button = createCloseButton(closeTip);
-    ui->tabWidget->tabBar()->setTabButton(placed, QTabBar::RightSide, button);
+    QToolButton *button = createCloseButton(row->closeTip);
+    ui->tabWidget->tabBar()->setTabButton(index, QTabBar::RightSide, button);
+    connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
+    connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
+    if (row->frames) {
+        if (auto *test = qobject_cast<TestModePage *>(page))
+            connect(m_link, row->frames, test, &TestModePage::onRcvMsg);
+    }
     return button;
+}
+
+void MainDongleWidget::closePage(DynamicPage *page)
+{
+    const HostedKind *row = m_tabs.hostedOf(page);
+    if (row && row->closing)
+        row->closing(*this, page);
+    if (row && row->frames)
+        QObject::disconnect(m_link, row->frames, page, nullptr);
+    m_tabs.remove(page);
 }
 
 void MainDongleWidget::on_connectSuccess(uint8_t role, QString addr, ConnectionPage *page)
 {
     if (!page)
         return;
-    int index = ui->tabWidget->count();
-    if (role == 0) {
-        const int slave = slaveTabIndex();
-        index = slave < 0 ? 0 : slave;
-    }
-    QToolButton *button = placePageTab(page, index, QLatin1String(kPeerAddressPrefix) + addr,
-                                       QStringLiteral("Create connect tab failed. "));
-    if (!button)
+    const QString title = PageTabs::hosted(PageKind::Connection)->title + addr;
+    if (!openPage(PageKind::Connection, page, title, role == 0))
         return;
-    const QPointer<ConnectionPage> guarded(page);
-    connect(button, &QToolButton::clicked, page, [guarded] {
-        if (guarded)
-            guarded->disconnect();
-    });
     connect(this, &MainDongleWidget::sig_pairEnable, page, &ConnectionPage::on_pairEnable);
-    connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
 }
 
 void MainDongleWidget::on_disConnectRequest(uint8_t condix)
 {
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        auto *page = qobject_cast<ConnectionPage *>(ui->tabWidget->widget(i));
+    for (DynamicPage *each : m_tabs.pages()) {
+        auto *page = qobject_cast<ConnectionPage *>(each);
         if (!page || page->condix() != condix)
             continue;
         const uint8_t role = page->role();
-        if (!ui->tabWidget->tabBar()->tabButton(i, QTabBar::RightSide))
-            logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
-        removePage(page);
+        closePage(page);
         logLine(QStringLiteral("delete widget"), LogLevel::Debug);
         if (role == 0)
             ui->tabWidget->setCurrentIndex(0);
         else
-            ui->tabWidget->setCurrentIndex(qMax(0, slaveTabIndex()));
+            ui->tabWidget->setCurrentIndex(qMax(0, m_tabs.slaveIndex()));
         return;
     }
 }
 
 void MainDongleWidget::on_masterBIGSucceed(uint16_t syncValue)
 {
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        if (auto *page = qobject_cast<BigReceiverPage *>(ui->tabWidget->widget(i))) {
-            page->setSyncValue(syncValue);
-            ui->tabWidget->setCurrentIndex(i);
-            return;
-        }
+    if (BigReceiverPage *page = m_tabs.first<PageKind::BigReceiver>()) {
+        page->setSyncValue(syncValue);
+        ui->tabWidget->setCurrentWidget(page);
+        return;
     }
     BigReceiverArgs args;
     args.syncValue = syncValue;
     BigReceiverPage *page = PageRegistry::create<PageKind::BigReceiver>(pageContext(), args);
     if (page)
         page->setSyncValue(syncValue);
-    QToolButton *button = placePageTab(page, slaveTabIndex(), QStringLiteral("BIG And BIS  "),
-                                       QStringLiteral("Create BIG and BIS tab failed. "));
-    if (button)
-        connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
+    openPage(PageKind::BigReceiver, page);
 }
 
 void MainDongleWidget::on_slaveBIGSucceed(uint8_t advIndex)
 {
     const QString text = QString::number(advIndex);
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        if (auto *page = qobject_cast<BigBroadcasterPage *>(ui->tabWidget->widget(i))) {
-            page->setAdvertisingSetText(text);
-            ui->tabWidget->setCurrentIndex(i);
-            return;
-        }
+    if (BigBroadcasterPage *page = m_tabs.first<PageKind::BigBroadcaster>()) {
+        page->setAdvertisingSetText(text);
+        ui->tabWidget->setCurrentWidget(page);
+        return;
     }
     BigBroadcasterArgs args;
     args.advIndex = advIndex;
     BigBroadcasterPage *page = PageRegistry::create<PageKind::BigBroadcaster>(pageContext(), args);
     if (page)
         page->setAdvertisingSetText(text);
-    QToolButton *button =
-        placePageTab(page, -1, QStringLiteral("BIG  "), QStringLiteral("Create BIG and BIS tab failed. "));
-    if (button)
-        connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
-}
-
-void MainDongleWidget::removePage(DynamicPage *page)
-{
-    // The page may be the one whose handler or dialog we are called from:
-    // close its dialogs, take it out now, delete it once its code returned.
-    page->closeDialogs();
-    const int index = ui->tabWidget->indexOf(page);
-    if (index >= 0)
-        ui->tabWidget->removeTab(index);
-    page->hide();
-    page->setParent(nullptr);
-    m_removedPages.removeAll(QPointer<DynamicPage>());
-    m_removedPages.append(page);
-    page->deleteLater();
+    openPage(PageKind::BigBroadcaster, page);
 }
 
 void MainDongleWidget::onTabWidgetCurrentChanged(int index)
@@ -995,24 +749,15 @@ void MainDongleWidget::onTabWidgetCurrentChanged(int index)
 
 void MainDongleWidget::readSettingsGroup(QSettings &settings, const QString &group)
 {
-    settings.beginGroup(group);
-    const QStringList keys = settings.childKeys();
-    for (const QString &key : keys) {
-        QVariant value = settings.value(key);
-        // Unsigned integers are stored as the point (value, 0).
-        if (value.userType() == QMetaType::QPoint)
-            value = QVariant(uint(value.toPoint().x()));
-        m_settings->insert(key, value);
-    }
-    settings.endGroup();
+    m_core.readSettingsGroup(settings, group);
 }
 
 // --- toolbar, firmware download and test pages ---
 
 void MainDongleWidget::setReconnectInterval(int ms)
 {
-    if (m_reconnectTimer)
-        m_reconnectTimer->setInterval(ms);
+    if (m_reconnect)
+        m_reconnect->timer()->setInterval(ms);
 }
 
 CSelectDongleDialog *MainDongleWidget::ensureSelectDialog()
@@ -1061,7 +806,7 @@ void MainDongleWidget::setDownloadWidgetsEnabled(bool enabled)
 
 void MainDongleWidget::on_toolButton_download_clicked()
 {
-    if (m_deviceType != 0 && m_deviceType != 1) {
+    if (deviceType() != 0 && deviceType() != 1) {
         logLine(QStringLiteral("this firmware do not support downloading."), LogLevel::Error);
         return;
     }
@@ -1096,7 +841,7 @@ void MainDongleWidget::on_toolButton_download_clicked()
     m_downloading = true;
     setDownloadWidgetsEnabled(false);
     m_heartBeat->stop();
-    m_downloader->setChipType(m_deviceType);
+    m_downloader->setChipType(deviceType());
     m_downloader->startDownload(path);
 }
 
@@ -1110,73 +855,19 @@ void MainDongleWidget::onDownloadProgress(int stage, quint32 sent, quint32 total
 
 void MainDongleWidget::on_downLoad_finished()
 {
-    m_reconnectPort = m_link->getPortName();
-    // What the dongle called itself when it was probed finds it on another port.
-    m_reconnectName = m_selectDialog ? m_selectDialog->foundDongles().value(m_reconnectPort).dongleName : QString();
-    if (m_reconnectName == DongleProbeInfo().dongleName)
-        m_reconnectName.clear();
-    m_reconnectStage = 0;
-    m_reconnectAttempts = 0;
-    m_reconnectTimer->start();
-}
-
-QStringList MainDongleWidget::reconnectCandidates() const
-{
-    // Only this dongle: its own port, or a port whose probe answered with its
-    // name. Any other port that arrived meanwhile may be another dongle.
-    QStringList candidates{m_reconnectPort};
-    if (m_reconnectName.isEmpty() || !m_selectDialog)
-        return candidates;
-    const QMap<QString, DongleProbeInfo> found = m_selectDialog->foundDongles();
-    for (auto it = found.cbegin(); it != found.cend(); ++it) {
-        if (it.value().dongleName == m_reconnectName && !candidates.contains(it.key()))
-            candidates << it.key();
-    }
-    return candidates;
+    m_reconnect->start(m_selectDialog);
 }
 
 void MainDongleWidget::on_reConnect()
 {
-    CSelectDongleDialog *dialog = ensureSelectDialog();
-    if (m_reconnectStage == 0) {
-        dialog->disconnectPort(m_reconnectPort);
-        dialog->on_pb_Refresh_clicked();
-        m_reconnectStage = 1;
-        return;
-    }
-    const QStringList candidates = reconnectCandidates();
-    for (const QString &port : candidates) {
-        if (port.isEmpty() || m_link->isOpen())
-            continue;
-        dialog->connectPort(port);
-    }
-    if (m_link->isOpen()) {
-        if (m_link->getPortName() != m_reconnectPort)
-            logLine(QStringLiteral("%1 came back on %2 after the firmware download.")
-                        .arg(m_reconnectName, m_link->getPortName()),
-                    LogLevel::Info);
-        finishReconnect(true);
-        return;
-    }
-    ++m_reconnectAttempts;
-    logLine(QStringLiteral("Waiting for the dongle to come back on %1 after the firmware download (attempt %2 of %3).")
-                .arg(candidates.join(QStringLiteral(", ")))
-                .arg(m_reconnectAttempts)
-                .arg(ReconnectAttempts),
-            LogLevel::Warn);
-    if (m_reconnectAttempts >= ReconnectAttempts) {
-        finishReconnect(false);
-        return;
-    }
-    // A dongle that restarts on another port is known only once it is probed.
-    if (!m_reconnectName.isEmpty() && !dialog->isRefreshing())
-        dialog->on_pb_Refresh_clicked();
+    const FirmwareReconnect::Step step = m_reconnect->step(ensureSelectDialog());
+    if (step != FirmwareReconnect::Step::Waiting)
+        finishReconnect(step == FirmwareReconnect::Step::Reopened);
 }
 
 void MainDongleWidget::finishReconnect(bool reopened)
 {
-    m_reconnectTimer->stop();
-    m_reconnectStage = 0;
+    m_reconnect->stop();
     m_downloading = false;
     m_downloadProgress->hide();
     if (reopened) {
@@ -1187,7 +878,7 @@ void MainDongleWidget::finishReconnect(bool reopened)
     }
     logLine(QStringLiteral("The dongle did not come back on %1 after the download; open its port with \"Select BLE "
                            "Dongle Target\".")
-                .arg(reconnectCandidates().join(QStringLiteral(", "))),
+                .arg(m_reconnect->candidates(m_selectDialog).join(QStringLiteral(", "))),
             LogLevel::Error);
     setToolBarEnabled(false);
     ui->toolButton_selectDongle->setEnabled(true);
@@ -1214,74 +905,49 @@ void MainDongleWidget::on_downLoad_failed()
     });
 }
 
+template <PageKind Kind>
+void MainDongleWidget::openTestPage(void (MainDongleWidget::*announce)(QString, TestModePage *))
+{
+    if (m_tabs.first(Kind))
+        return;
+    TestModePage *page = PageRegistry::create<Kind>(pageContext());
+    if (page)
+        emit(this->*announce)(QString::asprintf("%-10s", qPrintable(PageTabs::hosted(Kind)->title)), page);
+}
+
 void MainDongleWidget::on_toolButton_lcp_clicked()
 {
-    if (m_lcpOpen)
-        return;
-    TestModePage *page = PageRegistry::create<PageKind::LcpTest>(pageContext());
-    if (!page)
-        return;
-    m_lcpOpen = true;
-    emit sig_OpenLCP(QString::asprintf("%-10s", "LCP"), page);
+    openTestPage<PageKind::LcpTest>(&MainDongleWidget::sig_OpenLCP);
 }
 
 void MainDongleWidget::on_toolButton_idt_clicked()
 {
-    if (m_idtOpen)
-        return;
-    TestModePage *page = PageRegistry::create<PageKind::IdtTest>(pageContext());
-    if (!page)
-        return;
-    m_idtOpen = true;
-    emit sig_OpenIDT(QString::asprintf("%-10s", "IDT"), page);
-}
-
-void MainDongleWidget::openTestPage(const QString &title, TestModePage *page, const QString &closeTip,
-                                    void (MainDongleWidget::*close)(), void (CMsg::*frames)(QByteArray))
-{
-    QToolButton *button = placePageTab(page, -1, title, QStringLiteral("Create connect tab failed. "), closeTip);
-    if (!button)
-        return;
-    connect(button, &QToolButton::clicked, this, close);
-    connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
-    connect(m_link, frames, page, &TestModePage::onRcvMsg);
+    openTestPage<PageKind::IdtTest>(&MainDongleWidget::sig_OpenIDT);
 }
 
 void MainDongleWidget::onOpenLCP(QString title, TestModePage *page)
 {
-    m_lcpPage = page;
-    openTestPage(title, page, QStringLiteral("close LCP"), &MainDongleWidget::onCloseLCP, &CMsg::sig_rcvLCPMsg);
+    openPage(PageKind::LcpTest, page, title);
 }
 
 void MainDongleWidget::onOpenIDT(QString title, TestModePage *page)
 {
-    m_idtPage = page;
-    openTestPage(title, page, QStringLiteral("close IDT"), &MainDongleWidget::onCloseIDT, &CMsg::sig_rcvIDTMsg);
+    openPage(PageKind::IdtTest, page, title);
 }
 
-void MainDongleWidget::closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray))
+void MainDongleWidget::closeTestPage(PageKind kind)
 {
-    if (page) {
-        // The stop commands are queued before the page goes.
-        page->stopMode();
-        disconnect(m_link, frames, page.data(), &TestModePage::onRcvMsg);
-        const int index = ui->tabWidget->indexOf(page);
-        if (index >= 0 && !ui->tabWidget->tabBar()->tabButton(index, QTabBar::RightSide))
-            logLine(QStringLiteral("delete close button failed"), LogLevel::Debug);
-        removePage(page);
-    }
-    page = nullptr;
+    if (DynamicPage *page = m_tabs.first(kind))
+        closePage(page);
     ui->tabWidget->setCurrentIndex(0);
 }
 
 void MainDongleWidget::onCloseLCP()
 {
-    closeTestPage(m_lcpPage, &CMsg::sig_rcvLCPMsg);
-    m_lcpOpen = false;
+    closeTestPage(PageKind::LcpTest);
 }
 
 void MainDongleWidget::onCloseIDT()
 {
-    closeTestPage(m_idtPage, &CMsg::sig_rcvIDTMsg);
-    m_idtOpen = false;
+    closeTestPage(PageKind::IdtTest);
 }

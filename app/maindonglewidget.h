@@ -12,8 +12,12 @@
 
 #include <cstdint>
 
+#include "deviceconfiguration.h"
+#include "donglecore.h"
+#include "firmwarereconnect.h"
+#include "pagetabs.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
 
 class AdvertisingPage;
 class CigCisPage;
@@ -62,7 +66,7 @@ public:
     bool isOperational() const { return m_operational; }
     bool isBusy() const;
     // Device type answered to "Device Type Get"; -1 until known.
-    int deviceType() const { return m_deviceType; }
+    int deviceType() const { return m_configuration.deviceType(); }
 
     CMsg *link() const { return m_link; }
     LogManager *logManager() const { return m_logManager; }
@@ -97,15 +101,13 @@ public:
     static QString settingsDescriptionPath();
     static void setSettingsDescriptionPath(const QString &path);
 
-    static QByteArray enabledProfileIds(const QByteArray &profiles, bool *truncated = nullptr);
-
     // Opens the tab of a CIS this dongle accepted as peripheral; the fields
     // are those of the result that established it.
     CisPeripheralPage *openSlaveCisPage(const QMap<QString, QByteArray> &fields);
 
     // Toolbar, firmware download and test pages.
-    static constexpr int ReconnectIntervalMs = 2000;
-    static constexpr int ReconnectAttempts = 5;
+    static constexpr int ReconnectIntervalMs = FirmwareReconnect::IntervalMs;
+    static constexpr int ReconnectAttempts = FirmwareReconnect::Attempts;
     void setReconnectInterval(int ms);
     FirmwareLoader *firmwareLoader() const { return m_downloader; }
     bool isDownloading() const { return m_downloading; }
@@ -164,29 +166,27 @@ public slots:
 
 private:
     void registerHandlers();
+    // Parses and logs an answer that carries no status; false when the
+    // catalogue rejected it.
+    bool parse(const QByteArray &frame, PageWire::Fields *fields) const;
     PageContext pageContext();
-    void sendNamed(const QString &name);
-    void sendWithFields(const QString &name, const QMap<QString, QVariant> &fields);
-    void sendDeviceNameSet(const QMap<QString, QVariant> &fields);
     void logLine(const QString &text, int level);
     void setToolBarEnabled(bool enabled);
-    // Takes a page out of the tab widget and deletes it once its own code has
-    // returned; its open dialogs are closed first.
-    void removePage(DynamicPage *page);
     QToolButton *createCloseButton(const QString &toolTip);
-    // Puts a page in the tab widget at index (the end if negative), makes it
-    // current and gives it a close button; logs failure when it cannot.
-    QToolButton *placePageTab(QWidget *page, int index, const QString &title, const QString &failure,
-                              const QString &closeTip = QStringLiteral("Disconnect"));
-    int slaveTabIndex() const;
+    // Puts a page in its tab by its kind's row (title: the row's unless
+    // given), makes it current and gives it its close button; logs the
+    // row's failure when it cannot.
+    QToolButton *openPage(PageKind kind, DynamicPage *page, const QString &title = QString(), bool central = true);
+    // Runs the kind's closing step, takes the tab out and deletes the page
+    // once its own code has returned; its open dialogs are closed first.
+    void closePage(DynamicPage *page);
     void buildAdvertisingPage();
     CSelectDongleDialog *ensureSelectDialog();
     void setDownloadWidgetsEnabled(bool enabled);
     void finishReconnect(bool reopened);
-    QStringList reconnectCandidates() const;
-    void openTestPage(const QString &title, TestModePage *page, const QString &closeTip, void (MainDongleWidget::*close)(),
-                      void (CMsg::*frames)(QByteArray));
-    void closeTestPage(QPointer<TestModePage> &page, void (CMsg::*frames)(QByteArray));
+    template <PageKind Kind>
+    void openTestPage(void (MainDongleWidget::*announce)(QString, TestModePage *));
+    void closeTestPage(PageKind kind);
 
     void sdkStatusProc(const QByteArray &frame);
     void lastSdkStatusProc(const QByteArray &frame);
@@ -202,28 +202,28 @@ private:
     void cisRequestProc(const QByteArray &frame);
     void acceptCisProc(const QByteArray &frame);
 
+    // First, so that it goes last: pages and panes use its link and logs.
+    DongleCore m_core;
+    LogManager *const m_logManager;
+    CMsg *const m_link;
+    QMap<QString, QVariant> *const m_settings;
+    CHeartBeat *const m_heartBeat;
     Ui::MainDongleWidget *ui;
     UplinkDispatcher<MainDongleWidget> m_dispatcher;
-    UplinkStatus m_status;
+    PageWire m_wire;
+    DeviceConfiguration m_configuration;
     CSelectDongleDialog *m_selectDialog = nullptr;
     QPointer<CConnectionWidget> m_connectionWidget;
     QPointer<AdvertisingPage> m_advertisingPage;
     QPointer<PsmDialog> m_psmDialog;
-    // Pages taken out of their tab and waiting to be deleted.
-    QList<QPointer<DynamicPage>> m_removedPages;
+    PageTabs m_tabs;
     CLogWidget *m_toolLog = nullptr;
     CLogWidget *m_dongleLog = nullptr;
-    CHeartBeat *m_heartBeat = nullptr;
-    CMsg *m_link = nullptr;
-    LogManager *m_logManager = nullptr;
-    QMap<QString, QVariant> *m_settings = nullptr;
     QString m_name;
     bool m_connected = false;
     bool m_initialized = false;
     bool m_operational = false;
-    bool m_addressQueryPending = false;
     bool m_downloading = false;
-    int m_deviceType = -1;
     // CIS handles a peer asked for and that have no page yet: only their
     // results open a peripheral page, once each.
     QSet<quint64> m_pendingCisHandles;
@@ -232,15 +232,6 @@ private:
     // Toolbar, firmware download and test pages.
     FirmwareLoader *m_downloader = nullptr;
     QPointer<QDialog> m_calibrationDialog;
-    QPointer<TestModePage> m_lcpPage;
-    QPointer<TestModePage> m_idtPage;
-    bool m_lcpOpen = false;
-    bool m_idtOpen = false;
-    QTimer *m_reconnectTimer = nullptr;
-    int m_reconnectStage = 0;
-    int m_reconnectAttempts = 0;
-    QString m_reconnectPort;
-    // The dongle's name in its probe answer; empty when it was not probed.
-    QString m_reconnectName;
+    FirmwareReconnect *m_reconnect = nullptr;
     QProgressBar *m_downloadProgress = nullptr;
 };

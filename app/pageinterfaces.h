@@ -33,6 +33,10 @@ public:
 
     virtual void setIsCurrentTab(bool current) { Q_UNUSED(current) }
 
+    // False while the page's group is still active: its close button then
+    // refuses.
+    virtual bool canClose() const { return true; }
+
     // Closes every modal dialog the page has open, so that the page can be
     // removed without being deleted under its own nested event loop.
     virtual void closeDialogs();
@@ -104,7 +108,7 @@ class CigCisPage : public DynamicPage
 public:
     using DynamicPage::DynamicPage;
     // False while a CIG is still active; the tab then refuses to close.
-    virtual bool canClose() const = 0;
+    bool canClose() const override = 0;
 };
 
 // The peripheral side's page of one CIS.
@@ -129,7 +133,7 @@ class BigReceiverPage : public DynamicPage
 public:
     using DynamicPage::DynamicPage;
     virtual void setSyncValue(quint16 syncValue) = 0;
-    virtual bool canClose() const = 0;
+    bool canClose() const override = 0;
 };
 
 // The page of a broadcast group this dongle sends.
@@ -139,7 +143,7 @@ class BigBroadcasterPage : public DynamicPage
 public:
     using DynamicPage::DynamicPage;
     virtual void setAdvertisingSetText(const QString &text) = 0;
-    virtual bool canClose() const = 0;
+    bool canClose() const override = 0;
 };
 
 // A radio test page (LCP, IDT): it survives a reset and receives the

@@ -33,18 +33,9 @@ void PageRegistry::setRegistered(PageKind kind, bool registered)
 
 void PageRegistry::unregisterAll()
 {
-    registerMaker<PageKind::Connection>({});
-    registerMaker<PageKind::Advertising>({});
-    registerMaker<PageKind::PsmDialog>({});
-    registerMaker<PageKind::CigCisCentral>({});
-    registerMaker<PageKind::CisPeripheral>({});
-    registerMaker<PageKind::CisRequestDialog>({});
-    registerMaker<PageKind::BigReceiver>({});
-    registerMaker<PageKind::BigBroadcaster>({});
-    registerMaker<PageKind::LcpTest>({});
-    registerMaker<PageKind::IdtTest>({});
-    registerMaker<PageKind::FirmwareDownloader>({});
-    registerMaker<PageKind::CalibrationDialog>({});
+#define VANTORA_UNREGISTER(kind, interfaceType, argsType) registerMaker<PageKind::kind>({});
+    VANTORA_PAGE_KINDS(VANTORA_UNREGISTER)
+#undef VANTORA_UNREGISTER
 }
 
 template <>

@@ -23,22 +23,6 @@ class QDialog;
 class QWidget;
 class TestModePage;
 
-// The kinds of page a dongle tab makes but a later layer builds.
-enum class PageKind {
-    Connection,
-    Advertising,
-    PsmDialog,
-    CigCisCentral,
-    CisPeripheral,
-    CisRequestDialog,
-    BigReceiver,
-    BigBroadcaster,
-    LcpTest,
-    IdtTest,
-    FirmwareDownloader,
-    CalibrationDialog,
-};
-
 // What every page of a dongle tab is built with. dongleName points at the
 // tab's own name, so a page sees the dongle renamed.
 struct PageContext
@@ -90,6 +74,29 @@ struct BigBroadcasterArgs
     uint8_t advIndex = 0;
 };
 
+// The kinds of page a dongle tab makes but a later layer builds, one row
+// each: the kind, the interface the tab knows it by, its argument struct.
+// A kind the dongle tab shows as a tab also has a row in PageTabs.
+#define VANTORA_PAGE_KINDS(X)                              \
+    X(Connection, ConnectionPage, ConnectionPageArgs)      \
+    X(Advertising, AdvertisingPage, NoPageArgs)            \
+    X(PsmDialog, PsmDialog, NoPageArgs)                    \
+    X(CigCisCentral, CigCisPage, CigCisArgs)               \
+    X(CisPeripheral, CisPeripheralPage, CisPageArgs)       \
+    X(CisRequestDialog, QDialog, CisPageArgs)              \
+    X(BigReceiver, BigReceiverPage, BigReceiverArgs)       \
+    X(BigBroadcaster, BigBroadcasterPage, BigBroadcasterArgs) \
+    X(LcpTest, TestModePage, NoPageArgs)                   \
+    X(IdtTest, TestModePage, NoPageArgs)                   \
+    X(FirmwareDownloader, FirmwareLoader, NoPageArgs)      \
+    X(CalibrationDialog, QDialog, NoPageArgs)
+
+enum class PageKind {
+#define VANTORA_PAGE_KIND_NAME(kind, interfaceType, argsType) kind,
+    VANTORA_PAGE_KINDS(VANTORA_PAGE_KIND_NAME)
+#undef VANTORA_PAGE_KIND_NAME
+};
+
 // Which interface and argument struct belong to a kind.
 template <PageKind Kind>
 struct PageTraits;
@@ -101,18 +108,7 @@ struct PageTraits;
         using Interface = interfaceType;                   \
         using Args = argsType;                             \
     };
-VANTORA_PAGE_TRAITS(Connection, ConnectionPage, ConnectionPageArgs)
-VANTORA_PAGE_TRAITS(Advertising, AdvertisingPage, NoPageArgs)
-VANTORA_PAGE_TRAITS(PsmDialog, PsmDialog, NoPageArgs)
-VANTORA_PAGE_TRAITS(CigCisCentral, CigCisPage, CigCisArgs)
-VANTORA_PAGE_TRAITS(CisPeripheral, CisPeripheralPage, CisPageArgs)
-VANTORA_PAGE_TRAITS(CisRequestDialog, QDialog, CisPageArgs)
-VANTORA_PAGE_TRAITS(BigReceiver, BigReceiverPage, BigReceiverArgs)
-VANTORA_PAGE_TRAITS(BigBroadcaster, BigBroadcasterPage, BigBroadcasterArgs)
-VANTORA_PAGE_TRAITS(LcpTest, TestModePage, NoPageArgs)
-VANTORA_PAGE_TRAITS(IdtTest, TestModePage, NoPageArgs)
-VANTORA_PAGE_TRAITS(FirmwareDownloader, FirmwareLoader, NoPageArgs)
-VANTORA_PAGE_TRAITS(CalibrationDialog, QDialog, NoPageArgs)
+VANTORA_PAGE_KINDS(VANTORA_PAGE_TRAITS)
 #undef VANTORA_PAGE_TRAITS
 
 // Later layers register one maker per kind at start-up (their

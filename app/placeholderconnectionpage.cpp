@@ -1,7 +1,6 @@
 #include "placeholderconnectionpage.h"
 #include "plaintext.h"
 
-#include "ccommand.h"
 #include "commandnames.h"
 
 #include <QLabel>
@@ -9,8 +8,7 @@
 
 PlaceholderConnectionPage::PlaceholderConnectionPage(const PageContext &context, const ConnectionPageArgs &args)
     : ConnectionPage(context.parent)
-    , m_link(context.link)
-    , m_logger(context.logger)
+    , m_wire(context.link, context.logger, QStringLiteral(".\\placeholderconnectionpage"), args.condix)
     , m_peerAddress(args.peerAddress)
     , m_role(args.role)
     , m_condix(args.condix)
@@ -26,8 +24,5 @@ PlaceholderConnectionPage::~PlaceholderConnectionPage() = default;
 
 void PlaceholderConnectionPage::disconnect()
 {
-    const QString command = QString::fromLatin1(CMD_DISCONNECT);
-    const QMap<QString, QVariant> fields{{QStringLiteral("condix"), QByteArray(1, char(m_condix))}};
-    if (!CCommand::sendMsg(m_link, m_logger, command, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, command);
+    m_wire.send(QString::fromLatin1(CMD_DISCONNECT), {{QStringLiteral("condix"), QByteArray(1, char(m_condix))}});
 }

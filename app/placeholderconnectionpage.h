@@ -2,6 +2,7 @@
 
 #include "pageinterfaces.h"
 #include "pageregistry.h"
+#include "pagewire.h"
 
 class QLabel;
 
@@ -22,8 +23,7 @@ public slots:
     void disconnect() override;
 
 private:
-    CMsg *m_link;
-    LogManager *m_logger;
+    PageWire m_wire;
     QString m_peerAddress;
     uint8_t m_role;
     uint8_t m_condix;

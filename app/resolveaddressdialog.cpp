@@ -13,7 +13,7 @@ ResolveAddressDialog::ResolveAddressDialog(CMsg *link, LogManager *logger, QWidg
     , m_logger(logger)
     , m_handlers(this, logger,
                  {{"BB@01@85", &ResolveAddressDialog::sdkStatusProc}, {"DD@01@86", &ResolveAddressDialog::getRPAAdress}})
-    , m_status(logger, QStringLiteral(".\\resolveaddressdialog"))
+    , m_wire(link, logger, QStringLiteral(".\\resolveaddressdialog"))
 {
     ui->setupUi(m_content);
     connect(ui->buttonLocal, &QPushButton::clicked, this, &ResolveAddressDialog::on_buttonLocal_clicked);
@@ -46,9 +46,7 @@ void ResolveAddressDialog::requestAddress(int operation)
     const QMap<QString, QVariant> fields{{QStringLiteral("op_type"), operation},
                                          {QStringLiteral("peer_addr_type"), addressType},
                                          {QStringLiteral("peer_addr"), ui->lineEditPeerIdentityAddress->getValue()}};
-    const QString name = QString::fromLatin1(CMD_RESOLVABLE_ADDRESS_READ);
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
+    m_wire.send(QString::fromLatin1(CMD_RESOLVABLE_ADDRESS_READ), fields);
 }
 
 void ResolveAddressDialog::onRcvMsg(QByteArray frame)
@@ -64,8 +62,8 @@ void ResolveAddressDialog::sdkStatusProc(const QByteArray &frame)
 void ResolveAddressDialog::getRPAAdress(const QByteArray &frame)
 {
     QMap<QString, QByteArray> fields;
-    if (m_status.check(frame, 69, QStringLiteral("ResolveAddressDialog::getRPAAdress"), &fields)
-        != UplinkStatus::Succeeded)
+    if (m_wire.check(frame, 69, QStringLiteral("ResolveAddressDialog::getRPAAdress"), &fields)
+        != PageWire::Succeeded)
         return;
     const QByteArray address = fields.value(QStringLiteral("rpa_addr"));
     const QString text = CUtil::colonHex(address, CUtil::Reversed);

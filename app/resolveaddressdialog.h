@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cflatdialog.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
 
 #include <QByteArray>
 #include <QString>
@@ -39,5 +39,5 @@ private:
     CMsg *m_link;
     LogManager *m_logger;
     UplinkDispatcher<ResolveAddressDialog> m_handlers;
-    UplinkStatus m_status;
+    PageWire m_wire;
 };

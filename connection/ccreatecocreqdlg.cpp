@@ -10,7 +10,11 @@
 #include "logmanager.h"
 
 namespace {
+// The refusal is built by hand: the acceptance's command with accept 0 and the
+// connection index last.
 const char RefusalName[] = "Reject Create COC Request";
+const quint8 RefusalLayer = 0x04;
+const quint8 RefusalOpcode = 0x07;
 }
 
 CCreateCOCReqDlg::CCreateCOCReqDlg(CMsg *link, LogManager *logger, const QString &dongleName,
@@ -18,8 +22,7 @@ CCreateCOCReqDlg::CCreateCOCReqDlg(CMsg *link, LogManager *logger, const QString
     : CFlatDialog(dongleName + QStringLiteral(": COC Connect Request"), parent, 0, 0, false)
     , ui(new Ui::CCreateCOCReqDlg)
     , m_condix(condix)
-    , m_link(link)
-    , m_logger(logger)
+    , m_wire(link, logger, QStringLiteral(".\\ccreatecocreqdlg"), quint8(condix.toUInt()))
     , m_timer(this)
 {
     m_timer.start(timeoutMs);
@@ -56,40 +59,36 @@ quint16 CCreateCOCReqDlg::editValue(CValidateLineEdit *edit) const
 }
 
 namespace {
+// accept 0, peer CID, local CID, credits, MTU, MPS, connection index
 QByteArray refusalOf(quint16 peerCid, quint16 localCid, quint16 credits, quint16 mtu, quint16 mps, uint condix)
 {
-    QByteArray frame = QByteArray::fromHex("aa04070c0000");
-    frame += CUtil::valueToArray(0, peerCid, 2);
-    frame += CUtil::valueToArray(0, localCid, 2);
-    frame += CUtil::valueToArray(0, credits, 2);
-    frame += CUtil::valueToArray(0, mtu, 2);
-    frame += CUtil::valueToArray(0, mps, 2);
-    frame += CUtil::valueToArray(0, condix, 1);
-    return frame;
+    QByteArray payload(1, '\0');
+    payload += CUtil::valueToArray(0, peerCid, 2);
+    payload += CUtil::valueToArray(0, localCid, 2);
+    payload += CUtil::valueToArray(0, credits, 2);
+    payload += CUtil::valueToArray(0, mtu, 2);
+    payload += CUtil::valueToArray(0, mps, 2);
+    payload += CUtil::valueToArray(0, condix, 1);
+    return payload;
 }
 } // namespace
 
-QByteArray CCreateCOCReqDlg::refusalFrame()
+QByteArray CCreateCOCReqDlg::refusalPayload()
 {
     return refusalOf(quint16(ui->labelPeerCID->text().toUInt()), editValue(ui->lineEditLocalCID),
                      editValue(ui->lineEditLocalCredits), editValue(ui->lineEdiLocaltMTU),
                      editValue(ui->lineEditLocalMPS), m_condix.toUInt());
 }
 
-QByteArray CCreateCOCReqDlg::refusalFrame(quint16 peerCid, quint8 condix)
+QByteArray CCreateCOCReqDlg::refusalFrame()
 {
-    return refusalOf(peerCid, 64, 255, 23, 23, condix);
+    return CCommand::downlinkFrame(RefusalLayer, RefusalOpcode, refusalPayload());
 }
 
-void CCreateCOCReqDlg::sendRefusal(CMsg *link, LogManager *logger, const QByteArray &frame)
+void CCreateCOCReqDlg::sendRefusal(const PageWire &wire, quint16 peerCid, quint8 condix)
 {
-    if (logger)
-        logger->log(QStringLiteral("Downlink Command Name: ") + QLatin1String(RefusalName) + QStringLiteral("\r\n")
-                        + QStringLiteral("Raw Data: ") + QString::fromLatin1(frame.toHex()) + QStringLiteral("\r\n")
-                        + QStringLiteral("Field Data: "),
-                    LogLevel::Info);
-    if (link)
-        link->sendMsg(frame);
+    wire.sendFrame(QLatin1String(RefusalName), RefusalLayer, RefusalOpcode,
+                   refusalOf(peerCid, 64, 255, 23, 23, condix));
 }
 
 void CCreateCOCReqDlg::refuse()
@@ -98,7 +97,7 @@ void CCreateCOCReqDlg::refuse()
         return;
     m_answered = true;
     m_timer.stop();
-    sendRefusal(m_link, m_logger, refusalFrame());
+    m_wire.sendFrame(QLatin1String(RefusalName), RefusalLayer, RefusalOpcode, refusalPayload());
 }
 
 void CCreateCOCReqDlg::on_pushButtonReject_clicked()
@@ -130,8 +129,7 @@ void CCreateCOCReqDlg::on_pushButtonAccept_clicked()
     const QString key = QString::number(localCid);
     if (m_cidInUse && m_cidInUse(key)) {
         const QString why = QStringLiteral("Local CID %1 is already in use on this connection; choose another.").arg(key);
-        if (m_logger)
-            m_logger->log(why, LogLevel::Error);
+        m_wire.log(why, LogLevel::Error);
         // The dialog stays for another CID; its time-out may end it meanwhile.
         CFlatMessage::information(this, QStringLiteral("ERROR"), why);
         return;
@@ -155,9 +153,7 @@ void CCreateCOCReqDlg::on_pushButtonAccept_clicked()
     for (auto it = fields.constBegin(); it != fields.constEnd(); ++it)
         text.insert(it.key(), it.value().toString());
 
-    const QString name = QString::fromLatin1(CMD_ACCEPT_CREATE_COC_REQUEST);
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>())) {
-        CCommand::logSendFailed(m_logger, name);
+    if (!m_wire.send(QLatin1String(CMD_ACCEPT_CREATE_COC_REQUEST), fields)) {
         QDialog::reject();
         return;
     }

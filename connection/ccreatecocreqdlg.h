@@ -2,6 +2,7 @@
 
 #include "cflatdialog.h"
 #include "channelinfo.h"
+#include "pagewire.h"
 
 #include <QMap>
 #include <QString>
@@ -31,15 +32,15 @@ public:
                      QString condix, QWidget *parent = nullptr, int timeoutMs = DefaultTimeoutMs);
     ~CCreateCOCReqDlg() override;
 
+    // Answers as a part of the L2CAP page's wire (its connection, its end).
+    void setPageWire(const PageWire &page) { m_wire = PageWire(page, QStringLiteral(".\\ccreatecocreqdlg")); }
     // Tells which local CIDs the connection already uses; such a CID is not accepted.
     void setCidInUse(std::function<bool(const QString &key)> inUse) { m_cidInUse = std::move(inUse); }
 
     // The refusal frame (checksum not included) for the values on the form.
     QByteArray refusalFrame();
-    // The refusal of a request no dialog was shown for: the form's initial values.
-    static QByteArray refusalFrame(quint16 peerCid, quint8 condix);
-    // Logs and queues a refusal frame.
-    static void sendRefusal(CMsg *link, LogManager *logger, const QByteArray &frame);
+    // Sends the refusal of a request no dialog was shown for: the form's initial values.
+    static void sendRefusal(const PageWire &wire, quint16 peerCid, quint8 condix);
 
 signals:
     void receiveCOCRequest(QString localCid, ChannelInfo &channel, QMap<QString, QString> fields);
@@ -55,11 +56,11 @@ public slots:
 private:
     quint16 editValue(class CValidateLineEdit *edit) const;
     void refuse();
+    QByteArray refusalPayload();
 
     Ui::CCreateCOCReqDlg *ui;
     QString m_condix;
-    CMsg *m_link;
-    LogManager *m_logger;
+    PageWire m_wire;
     QTimer m_timer;
     bool m_answered = false;
     std::function<bool(const QString &key)> m_cidInUse;

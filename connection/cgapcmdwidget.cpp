@@ -1,7 +1,6 @@
 #include "cgapcmdwidget.h"
 #include "ui_cgapcmdwidget.h"
 
-#include "ccfgfileparse.h"
 #include "ccommand.h"
 #include "ccommanduiwidget.h"
 #include "cmsg.h"
@@ -41,7 +40,7 @@ CGapCmdWidget::CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
                              QString peerName, QString peerAddress, uint8_t condix, QWidget *parent)
     : QWidget(parent)
     , m_handlerMap(this, logger)
-    , m_status(logger, QStringLiteral(".\\cgapcmdwidget"))
+    , m_wire(link, logger, QStringLiteral(".\\cgapcmdwidget"), condix)
     , ui(new Ui::CGapCmdWidget)
     , m_peerAddress(std::move(peerAddress))
     , m_peerName(std::move(peerName))
@@ -49,8 +48,8 @@ CGapCmdWidget::CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     , m_link(link)
     , m_logger(logger)
     , m_settings(settings)
-    , m_dongleName(dongleName)
 {
+    m_wire.setDongleName(dongleName);
     ui->setupUi(this);
 
     DiagramWidget *diagram = ui->widgetDiagram;
@@ -124,31 +123,21 @@ QString CGapCmdWidget::dongleNameFromSetting(const QString &setting)
     QString digits = setting;
     digits.remove(QStringLiteral("0x"));
     QString name;
-    for (int end = digits.size(); end > 0; end -= 2) {
-        const int start = std::max(0, end - 2);
-        bool ok = false;
-        const uint code = digits.mid(start, end - start).toUInt(&ok, 16);
-        // A pair that is not hex would become a NUL in the label; leave it out.
-        if (ok && code != 0)
-            name += QChar(code);
+    for (const char code : CUtil::hexBytes(digits, CUtil::Reversed)) {
+        // A NUL would end the label early; leave it out.
+        if (code != 0)
+            name += QChar(uchar(code));
     }
     return name;
 }
 
 QString CGapCmdWidget::addressFromSetting(const QString &setting)
 {
-    QString address;
-    for (int i = 0; i < setting.size(); i += 2) {
-        address += setting.mid(i, 2);
-        address += QLatin1Char(':');
-    }
-    address.chop(1);
+    QString address = CUtil::hexPairText(setting, CUtil::AsSent, ':');
+    // A lone last character stays, as its own group.
+    if (setting.size() % 2 != 0)
+        address += (address.isEmpty() ? QString() : QStringLiteral(":")) + setting.right(1);
     return address;
-}
-
-QString CGapCmdWidget::dongleName() const
-{
-    return m_dongleName ? *m_dongleName : QString();
 }
 
 void CGapCmdWidget::showEvent(QShowEvent *event)
@@ -196,47 +185,31 @@ void CGapCmdWidget::lastSDKProc(const QByteArray &frame)
         CCommand::lastSDKProc(m_logger, frame);
 }
 
-bool CGapCmdWidget::parseOwn(const QByteArray &frame, const char *indexKey,
-                             QMap<QString, QByteArray> &fields) const
-{
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
-        return false;
-    const QByteArray index = fields.value(QLatin1String(indexKey));
-    return !index.isEmpty() && uint8_t(index.at(0)) == m_condix;
-}
-
-bool CGapCmdWidget::takeResult(const QByteArray &frame, const char *indexKey, int line, const char *function,
-                               QMap<QString, QByteArray> &fields) const
-{
-    return parseOwn(frame, indexKey, fields)
-        && m_status.checkParsed(frame, fields, line, QLatin1String(function)) == UplinkStatus::Succeeded;
-}
-
 void CGapCmdWidget::dataLengthUpdateProc(const QByteArray &frame)
 {
     // The logged frame shows the new lengths.
-    QMap<QString, QByteArray> fields;
-    takeResult(frame, "index", 399, "CGapCmdWidget::dataLengthUpdateProc", fields);
+    m_wire.check(frame, 399, QStringLiteral("CGapCmdWidget::dataLengthUpdateProc"), nullptr,
+                 PageWire::Form().index(QStringLiteral("index")));
 }
 
 void CGapCmdWidget::phyUpdateProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    takeResult(frame, "index", 435, "CGapCmdWidget::phyUpdateProc", fields);
+    m_wire.check(frame, 435, QStringLiteral("CGapCmdWidget::phyUpdateProc"), nullptr,
+                 PageWire::Form().index(QStringLiteral("index")));
 }
 
 void CGapCmdWidget::getCmdProc(const QByteArray &frame)
 {
-    static const char function[] = "CGapCmdWidget::getCmdProc";
-    QMap<QString, QByteArray> fields;
-    if (!takeResult(frame, "condix", 469, function, fields))
+    static const QString function = QStringLiteral("CGapCmdWidget::getCmdProc");
+    PageWire::Fields fields;
+    if (m_wire.check(frame, 469, function, &fields) != PageWire::Succeeded)
         return;
     // Forms and uplinks share their names in the catalogue; that pairs them.
-    const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
+    const QString name = PageWire::uplinkName(frame);
     for (int i = 0; i < ui->vLayoutCommand->count(); ++i) {
         QLayoutItem *item = ui->vLayoutCommand->itemAt(i);
         if (!item) {
-            m_status.internalError(492, QLatin1String(function));
+            m_wire.internalError(492, function);
             return;
         }
         auto *form = qobject_cast<CCommandUiWidget *>(item->widget());
@@ -247,8 +220,9 @@ void CGapCmdWidget::getCmdProc(const QByteArray &frame)
 
 void CGapCmdWidget::updateConnectionParameterRequestProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!takeResult(frame, "condix", 285, "CGapCmdWidget::updateConnectionParameterRequestProc", fields))
+    PageWire::Fields fields;
+    if (m_wire.check(frame, 285, QStringLiteral("CGapCmdWidget::updateConnectionParameterRequestProc"), &fields)
+        != PageWire::Succeeded)
         return;
     DiagramWidget *diagram = ui->widgetDiagram;
     diagram->setState(0);
@@ -261,11 +235,12 @@ void CGapCmdWidget::updateConnectionParameterRequestProc(const QByteArray &frame
 
 void CGapCmdWidget::updateRequestProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!parseOwn(frame, "condix", fields))
-        return;
+    PageWire::Fields fields;
     // The request has no status to check.
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
+    if (m_wire.check(frame, __LINE__, QStringLiteral("CGapCmdWidget::updateRequestProc"), &fields,
+                     PageWire::Form().noStatus())
+        != PageWire::Succeeded)
+        return;
 
     QMap<QString, QVariant> values;
     for (auto it = fields.constBegin(); it != fields.constEnd(); ++it) {
@@ -280,20 +255,18 @@ void CGapCmdWidget::updateRequestProc(const QByteArray &frame)
 
     // One request is asked at a time; one that comes meanwhile is refused.
     if (DialogOfAKind::refuseWhilePending(this, QLatin1String(UpdateRequestKind), m_link, m_logger, [this] {
-            const QString name = QString::fromLatin1(CMD_UPDATE_CONNECTION_PARAMETERS_REPLY);
-            const QMap<QString, QVariant> reply{{QStringLiteral("accept"), QStringLiteral("0")},
-                                                {QStringLiteral("condix"), uint(m_condix)}};
-            if (!CCommand::sendMsg(m_link, m_logger, name, reply, QMap<QString, QVariant>()))
-                CCommand::logSendFailed(m_logger, name);
+            m_wire.send(QLatin1String(CMD_UPDATE_CONNECTION_PARAMETERS_REPLY),
+                        {{QStringLiteral("accept"), QStringLiteral("0")}, {QStringLiteral("condix"), uint(m_condix)}});
         }))
         return;
 
-    emit sig_showDongleTab(dongleName());
+    emit sig_showDongleTab(m_wire.dongleName());
 
     // The dialog deletes itself when it closes; nothing of this page is
     // touched after exec(), since a disconnection there may delete the page.
-    auto *dialog = new CUpdateConnParams(m_link, m_logger, dongleName(), QString::number(m_condix), m_peerAddress,
-                                         values, this);
+    auto *dialog = new CUpdateConnParams(m_link, m_logger, m_wire.dongleName(), QString::number(m_condix),
+                                         m_peerAddress, values, this);
+    dialog->setPageWire(m_wire);
     DialogOfAKind::hold(this, QLatin1String(UpdateRequestKind), dialog);
     connect(dialog, &CUpdateConnParams::receiveUpdateRequest, this, &CGapCmdWidget::on_receiveUpdateRequest);
     dialog->exec();

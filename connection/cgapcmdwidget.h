@@ -6,8 +6,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
 
 #include <cstdint>
 
@@ -41,6 +41,8 @@ public:
     DiagramWidget *diagram() const;
     // The command forms in their order (built now if the page was never shown).
     QList<QWidget *> commandForms();
+    // The connection has ended: nothing more is sent for it, also by its dialogs.
+    void endConnection() { m_wire.endConnection(); }
 
     // The dongle's name as the settings store it: two hex digits per byte,
     // last character first ("0x6948" reads "Hi").
@@ -61,13 +63,6 @@ protected:
 
 private:
     void initCommandUi();
-    QString dongleName() const;
-    // Parses a frame of this connection; false for another connection or a
-    // frame the catalogue rejects.
-    bool parseOwn(const QByteArray &frame, const char *indexKey, QMap<QString, QByteArray> &fields) const;
-    // parseOwn(), the log of the frame and its status; true on success.
-    bool takeResult(const QByteArray &frame, const char *indexKey, int line, const char *function,
-                    QMap<QString, QByteArray> &fields) const;
 
     void SDKProc(const QByteArray &frame);
     void lastSDKProc(const QByteArray &frame);
@@ -78,7 +73,7 @@ private:
     void getCmdProc(const QByteArray &frame);
 
     UplinkDispatcher<CGapCmdWidget> m_handlerMap;
-    UplinkStatus m_status;
+    PageWire m_wire;
     Ui::CGapCmdWidget *ui;
     QString m_peerAddress;
     QString m_peerName;
@@ -89,5 +84,4 @@ private:
     CMsg *m_link;
     LogManager *m_logger;
     QMap<QString, QVariant> *m_settings;
-    const QString *m_dongleName;
 };

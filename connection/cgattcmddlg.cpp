@@ -2,8 +2,6 @@
 #include "ui_cgattcmddlg.h"
 
 #include "ccfgfileparse.h"
-#include "ccommand.h"
-#include "cmsg.h"
 #include "cmsgfield.h"
 #include "cstandardmsgdlg.h"
 #include "logger.h"
@@ -21,8 +19,8 @@ CGattCmdDlg::CGattCmdDlg(CMsg *link, LogManager *logger, uint8_t condix, QWidget
     : QWidget(parent)
     , ui(new Ui_CGattCmdDlg)
     , m_condix(condix)
-    , m_link(link)
     , m_logger(logger)
+    , m_wire(link, logger, QStringLiteral(".\\cgattcmddlg"), condix)
 {
     ui->setupUi(this);
     ui->treeViewMsg->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -149,8 +147,7 @@ void CGattCmdDlg::on_btnSend_clicked()
         return;
     QMap<QString, QVariant> fields = m_currentField->getFieldValues(false);
     fields.insert(QStringLiteral("condix"), int(m_condix));
-    if (!CCommand::sendMsg(m_link, m_logger, m_currentName, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, m_currentName);
+    m_wire.send(m_currentName, fields);
 
     for (const GattCommandGroup &group : qAsConst(m_groups)) {
         for (const GattCommandInfo &command : group.commands) {

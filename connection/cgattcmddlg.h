@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pagewire.h"
+
 #include <QMap>
 #include <QModelIndex>
 #include <QString>
@@ -42,6 +44,8 @@ public:
                 const QString &groupFile = DefaultGroupFile);
     ~CGattCmdDlg() override;
 
+    // Sends as a part of the GATT page's wire (its connection, its end).
+    void setPageWire(const PageWire &page) { m_wire = PageWire(page, QStringLiteral(".\\cgattcmddlg")); }
     CmsgField *currentField() const { return m_currentField; }
     QVector<GattCommandGroup> groups() const { return m_groups; }
 
@@ -68,6 +72,6 @@ private:
     uint8_t m_condix;
     CmsgField *m_currentField = nullptr;
     QMap<QString, CmsgField *> m_fieldMap;
-    CMsg *m_link;
     LogManager *m_logger;
+    PageWire m_wire;
 };

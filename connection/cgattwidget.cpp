@@ -15,7 +15,7 @@
 #include "filechooser.h"
 #include "gattexport.h"
 #include "gattlistresult.h"
-#include "ccfgfileparse.h"
+#include "gattrecordcodec.h"
 #include "gatttablemodel.h"
 #include "logger.h"
 #include "logmanager.h"
@@ -39,6 +39,11 @@ enum ViewMode { CategoryView = 0, SimpleView = 1 };
 // The pairing questions of a page, whichever their type.
 const char PairingKind[] = "Pairing request";
 
+// The pairing confirmation, built by hand.
+const char ConfirmName[] = "Sending Confirm Information";
+const quint8 ConfirmLayer = 0x02;
+const quint8 ConfirmOpcode = 0x07;
+
 } // namespace
 
 CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
@@ -48,11 +53,12 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
     , m_condix(condix)
     , m_link(link)
     , m_logger(logger)
-    , m_dongleName(dongleName)
     , m_settings(settings)
     , m_handlerMap(this, logger)
-    , m_status(logger, QStringLiteral(".\\cgattwidget"))
+    , m_wire(link, logger, QStringLiteral(".\\cgattwidget"), condix)
+    , m_batch(DefaultBatchTimeoutMs, [this] { onBatchWatchdogTimeout(); })
 {
+    m_wire.setDongleName(dongleName);
     ui->setupUi(this);
     m_treeModel = new TreeModel(m_logger, &m_attributeTable, this);
     m_tableModel = new GattTableModel(m_logger, &m_attributeTable, this);
@@ -94,9 +100,6 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
     m_tableRebuild.setInterval(0);
     connect(&m_tableRebuild, &QTimer::timeout, this, &CGattWidget::rebuildTable);
 
-    m_batchWatchdog.setSingleShot(true);
-    m_batchWatchdog.setInterval(DefaultBatchTimeoutMs);
-    connect(&m_batchWatchdog, &QTimer::timeout, this, &CGattWidget::onBatchWatchdogTimeout);
 }
 
 CGattWidget::~CGattWidget()
@@ -111,6 +114,7 @@ CGattCmdDlg *CGattWidget::commandConsole()
 {
     if (!m_cmdDlg) {
         m_cmdDlg = new CGattCmdDlg(m_link, m_logger, m_condix, m_cmdDlgHolder);
+        m_cmdDlg->setPageWire(m_wire);
         m_cmdDlgHolder->layout()->addWidget(m_cmdDlg);
         // With its tab at once, not on the layout's next turn.
         m_cmdDlg->show();
@@ -258,14 +262,11 @@ void CGattWidget::lastSDKProc(const QByteArray &frame)
         CCommand::lastSDKProc(m_logger, frame);
 }
 
-bool CGattWidget::parseOwnEvent(const QByteArray &frame, QMap<QString, QByteArray> &fields)
+bool CGattWidget::takeDiscoveryEvent(const QByteArray &frame, const QString &function, PageWire::Fields &fields)
 {
-    if (!m_status.parse(frame, &fields))
+    if (m_wire.check(frame, __LINE__, function, &fields, PageWire::Form().noStatus()) != PageWire::Succeeded)
         return false;
-    const QByteArray condix = fields.value(QStringLiteral("condix"));
-    if (condix.isEmpty() || quint8(condix.at(0)) != m_condix)
-        return false;
-    batchHeard();
+    m_batch.heard();
     return true;
 }
 
@@ -278,26 +279,6 @@ bool CGattWidget::readHandle(const QByteArray &bytes, quint16 *handle)
     }
     *handle = quint16(value);
     return true;
-}
-
-AttributeInfo CGattWidget::declarationEntry(quint16 handle, quint16 type, const QByteArray &value) const
-{
-    AttributeInfo entry;
-    entry.valid = 1;
-    entry.handle = handle;
-    entry.uuid = CCommand::uuid16ToArray(type);
-    entry.uuidDescription = CCommand::enumText("en_UUID", type);
-    entry.value = value;
-    return entry;
-}
-
-AttributeInfo CGattWidget::descriptorEntry(quint16 handle, const QByteArray &uuid) const
-{
-    AttributeInfo entry;
-    entry.valid = 1;
-    entry.handle = handle;
-    AttributeText::setShortUuid(&entry, uuid, 4);
-    return entry;
 }
 
 void CGattWidget::storeEntry(const AttributeInfo &entry)
@@ -320,60 +301,69 @@ void CGattWidget::storeCharacteristic(const AttributeInfo &declaration)
     storeEntry(placeholder);
 }
 
-void CGattWidget::storeDiscoveredDeclaration(const QByteArray &frame, const QString &handleKey, quint16 type,
-                                             const QStringList &valueKeys)
+void CGattWidget::storeDiscoveredDeclaration(const QByteArray &frame, const QString &function,
+                                             const QString &handleKey, quint16 type, const QStringList &valueKeys)
 {
-    QMap<QString, QByteArray> fields;
+    PageWire::Fields fields;
     quint16 handle = 0;
-    if (!parseOwnEvent(frame, fields) || !readHandle(fields.value(handleKey), &handle))
+    if (!takeDiscoveryEvent(frame, function, fields) || !readHandle(fields.value(handleKey), &handle))
         return;
-    QByteArray value;
+    GattRecordCodec::Declaration declaration;
+    declaration.handle = handle;
+    declaration.type = type;
     for (const QString &key : valueKeys)
-        value += fields.value(key);
+        declaration.value += fields.value(key);
     if (type == 0x2803)
-        storeCharacteristic(declarationEntry(handle, type, value));
+        storeCharacteristic(GattRecordCodec::entry(declaration));
     else
-        storeEntry(declarationEntry(handle, type, value));
+        storeEntry(GattRecordCodec::entry(declaration));
     scheduleTableRebuild(true);
 }
 
 void CGattWidget::discoverAllServiceProc(const QByteArray &frame)
 {
-    storeDiscoveredDeclaration(frame, QStringLiteral("start_handle"), 0x2800,
+    storeDiscoveredDeclaration(frame, QStringLiteral("CGattWidget::discoverAllServiceProc"),
+                               QStringLiteral("start_handle"), 0x2800,
                                {QStringLiteral("start_handle"), QStringLiteral("end_handle"),
                                 QStringLiteral("service_UUID")});
 }
 
 void CGattWidget::discoverAllIncludeProc(const QByteArray &frame)
 {
-    storeDiscoveredDeclaration(frame, QStringLiteral("attr_hdl"), 0x2802,
+    storeDiscoveredDeclaration(frame, QStringLiteral("CGattWidget::discoverAllIncludeProc"),
+                               QStringLiteral("attr_hdl"), 0x2802,
                                {QStringLiteral("start_handle"), QStringLiteral("end_handle"),
                                 QStringLiteral("service_UUID")});
 }
 
 void CGattWidget::discoverAllCharacteristicProc(const QByteArray &frame)
 {
-    storeDiscoveredDeclaration(frame, QStringLiteral("handle"), 0x2803,
+    storeDiscoveredDeclaration(frame, QStringLiteral("CGattWidget::discoverAllCharacteristicProc"),
+                               QStringLiteral("handle"), 0x2803,
                                {QStringLiteral("properties"), QStringLiteral("value_handle"),
                                 QStringLiteral("char_UUID")});
 }
 
 void CGattWidget::discoverAllDescriptorProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
+    PageWire::Fields fields;
     quint16 handle = 0;
-    if (!parseOwnEvent(frame, fields) || !readHandle(fields.value(QStringLiteral("handle")), &handle))
+    if (!takeDiscoveryEvent(frame, QStringLiteral("CGattWidget::discoverAllDescriptorProc"), fields)
+        || !readHandle(fields.value(QStringLiteral("handle")), &handle))
         return;
-    storeEntry(descriptorEntry(handle, fields.value(QStringLiteral("descriptor_UUID"))));
+    GattRecordCodec::Declaration descriptor;
+    descriptor.handle = handle;
+    descriptor.uuid = fields.value(QStringLiteral("descriptor_UUID"));
+    storeEntry(GattRecordCodec::entry(descriptor));
     scheduleTableRebuild(false);
 }
 
 void CGattWidget::discoverAllEndProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
+    PageWire::Fields fields;
     // Only this connection's end ends this page's batch: another
     // connection's discovery says nothing about ours.
-    if (!parseOwnEvent(frame, fields))
+    if (!takeDiscoveryEvent(frame, QStringLiteral("CGattWidget::discoverAllEndProc"), fields))
         return;
     finishBatch();
     m_treeModel->setupModelData();
@@ -385,11 +375,6 @@ void CGattWidget::discoverAllEndProc(const QByteArray &frame)
 // ---------------------------------------------------------------------------
 // Commands
 
-QString CGattWidget::dongleName() const
-{
-    return m_dongleName ? *m_dongleName : QString();
-}
-
 QMap<QString, QVariant> CGattWidget::connectionFields() const
 {
     QMap<QString, QVariant> fields;
@@ -397,22 +382,11 @@ QMap<QString, QVariant> CGattWidget::connectionFields() const
     return fields;
 }
 
-bool CGattWidget::send(const char *command, const QMap<QString, QVariant> &fields)
-{
-    const QString name = QString::fromLatin1(command);
-    if (CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
-        return true;
-    CCommand::logSendFailed(m_logger, name);
-    return false;
-}
-
 void CGattWidget::beginBatch(Batch kind)
 {
     setBatchControlsEnabled(false);
-    m_batch = kind;
     m_pendingCount = 0;
-    m_batchAcks = 0;
-    m_batchWatchdog.start();
+    m_batch.begin(kind);
 }
 
 void CGattWidget::endBatchIfEmpty(const QString &why)
@@ -420,65 +394,41 @@ void CGattWidget::endBatchIfEmpty(const QString &why)
     if (m_pendingCount > 0)
         return;
     finishBatch();
-    if (m_logger)
-        m_logger->log(QStringLiteral("CGattWidget: ") + why, LogLevel::Info);
-}
-
-void CGattWidget::batchRequestSent(const char *command)
-{
-    m_batchCommand = QString::fromLatin1(command);
-    m_batchAckId = QStringLiteral("BB@") + CCfgFileParse::instance()->m_downlinkNameToIdMap.value(m_batchCommand);
-    ++m_batchAcks;
-    batchHeard();
-}
-
-void CGattWidget::batchHeard()
-{
-    if (m_batch != Batch::None)
-        m_batchWatchdog.start();
+    m_wire.log(QStringLiteral("CGattWidget: ") + why, LogLevel::Info);
 }
 
 void CGattWidget::takeBatchAcknowledgement(const QByteArray &frame)
 {
-    if (m_batch == Batch::None || m_batchAcks <= 0 || CCommand::getUpLinkId(frame) != m_batchAckId)
-        return;
-    --m_batchAcks;
-    batchHeard();
-    const quint8 status = frame.size() == 6 ? quint8(frame.at(5)) : 0;
-    if (status != 0)
+    const std::optional<quint8> status = m_batch.takeAcknowledgement(frame);
+    if (status && *status != 0)
         abandonBatch(QStringLiteral("the dongle refused %1 (%2); the batch ends.")
-                         .arg(m_batchCommand, CCommand::enumText("SDK_STATUS_RSP", status)),
+                         .arg(m_batch.command(), CCommand::enumText("SDK_STATUS_RSP", *status)),
                      LogLevel::Error);
 }
 
 void CGattWidget::finishBatch()
 {
-    m_batch = Batch::None;
-    m_batchAcks = 0;
-    m_batchWatchdog.stop();
+    m_batch.finish();
     setBatchControlsEnabled(true);
 }
 
 void CGattWidget::abandonBatch(const QString &why, int level)
 {
     finishBatch();
-    if (m_logger)
-        m_logger->log(QStringLiteral("CGattWidget: ") + why, level);
+    m_wire.log(QStringLiteral("CGattWidget: ") + why, level);
 }
 
 void CGattWidget::onBatchWatchdogTimeout()
 {
-    if (m_batch == Batch::None)
-        return;
     abandonBatch(QStringLiteral("nothing heard of %1 for %2 s; the batch ends.")
-                     .arg(m_batchCommand)
-                     .arg(m_batchWatchdog.interval() / 1000.0),
+                     .arg(m_batch.command())
+                     .arg(m_batch.timeoutMs() / 1000.0),
                  LogLevel::Warn);
 }
 
 bool CGattWidget::takeBatchAnswer(Batch kind)
 {
-    if (m_batch != kind || m_pendingCount <= 0)
+    if (m_batch.kind() != kind || m_pendingCount <= 0)
         return false;
     --m_pendingCount;
     return m_pendingCount == 0;
@@ -490,22 +440,22 @@ void CGattWidget::on_toolButton_dicoverAllAttr_clicked()
     clearAttributes();
     ui->comboBox_mode->setEnabled(true);
     // Only the end of this discovery gives the controls back.
-    if (send(CMD_DISCOVER_ALL_ATTRIBUTES, connectionFields()))
-        batchRequestSent(CMD_DISCOVER_ALL_ATTRIBUTES);
+    if (m_wire.send(QLatin1String(CMD_DISCOVER_ALL_ATTRIBUTES), connectionFields()))
+        m_batch.requestSent(QLatin1String(CMD_DISCOVER_ALL_ATTRIBUTES));
     else
         endBatchIfEmpty(QStringLiteral("discovery not sent, nothing to wait for."));
 }
 
 void CGattWidget::on_toolButton_exchangeMTU_clicked()
 {
-    send(CMD_EXCHANGE_GATT_MTU, connectionFields());
+    m_wire.send(QLatin1String(CMD_EXCHANGE_GATT_MTU), connectionFields());
 }
 
 void CGattWidget::on_toolButton_clear_clicked()
 {
     // The batch asked about attributes that are gone now.
-    if (m_batch != Batch::None)
-        abandonBatch(m_batchCommand + QStringLiteral(" stopped by Clear."), LogLevel::Info);
+    if (m_batch.isRunning())
+        abandonBatch(m_batch.command() + QStringLiteral(" stopped by Clear."), LogLevel::Info);
     clearAttributes();
 }
 
@@ -540,8 +490,7 @@ void CGattWidget::writeConfigurations(bool enable)
 int CGattWidget::on_toolButton_enableNotifications_pressed(bool enable, bool readBack)
 {
     m_pendingCount = 0;
-    m_batch = readBack ? Batch::Reads : Batch::Writes;
-    m_batchAcks = 0;
+    m_batch.continueAs(readBack ? Batch::Reads : Batch::Writes);
     const QVector<TreeItem *> items = m_treeModel->items();
     for (TreeItem *item : items) {
         if (!item) {
@@ -571,9 +520,9 @@ int CGattWidget::on_toolButton_enableNotifications_pressed(bool enable, bool rea
             fields.insert(QStringLiteral("value"), CUtil::valueToArray(0, quint64(configuration), 2));
             fields.insert(QStringLiteral("attrible_handle"), CUtil::valueToArray(0, descriptor.handle, 2));
             const char *command = readBack ? CMD_READ_CHARACTERISTIC_DESCRIPTOR : CMD_WRITE_CHARACTERISTIC_DESCRIPTOR;
-            if (send(command, fields)) {
+            if (m_wire.send(QLatin1String(command), fields)) {
                 ++m_pendingCount;
-                batchRequestSent(command);
+                m_batch.requestSent(QLatin1String(command));
             }
         }
     }
@@ -599,9 +548,9 @@ void CGattWidget::on_toolButton_readAllChar_clicked()
         fields.insert(QStringLiteral("attrible_handle"), CUtil::valueToArray(0, value.handle, 2));
         fields.insert(QStringLiteral("offset"), CUtil::valueToArray(0, 0, 2));
         // Only a queued read will be answered.
-        if (send(CMD_READ_LONG_CHARACTERISTIC_VALUE, fields)) {
+        if (m_wire.send(QLatin1String(CMD_READ_LONG_CHARACTERISTIC_VALUE), fields)) {
             ++m_pendingCount;
-            batchRequestSent(CMD_READ_LONG_CHARACTERISTIC_VALUE);
+            m_batch.requestSent(QLatin1String(CMD_READ_LONG_CHARACTERISTIC_VALUE));
         }
     }
     endBatchIfEmpty(QStringLiteral("no characteristic value was read."));
@@ -680,7 +629,7 @@ void CGattWidget::on_pb_read_clicked()
 {
     QMap<QString, QVariant> fields;
     if (shownAttributeFields(&fields))
-        send(CMD_READ_CHARACTERISTIC_VALUE, fields);
+        m_wire.send(QLatin1String(CMD_READ_CHARACTERISTIC_VALUE), fields);
 }
 
 void CGattWidget::on_pb_write_clicked()
@@ -689,92 +638,72 @@ void CGattWidget::on_pb_write_clicked()
     if (!shownAttributeFields(&fields))
         return;
     fields.insert(QStringLiteral("value"), ui->textEdit_value->getByteArray());
-    send(CMD_WRITE_CHARACTERISTIC_VALUE, fields);
+    m_wire.send(QLatin1String(CMD_WRITE_CHARACTERISTIC_VALUE), fields);
 }
 
 // ---------------------------------------------------------------------------
 // List results
 
-QString CGattWidget::listResultName(const QByteArray &frame) const
-{
-    return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
-}
-
 void CGattWidget::logFormatError(const QByteArray &frame)
 {
-    m_logger->log(QStringLiteral("Uplink Command Name:") + listResultName(frame) + QStringLiteral(" Format error."),
-                  LogLevel::Error);
+    m_wire.log(QStringLiteral("Uplink Command Name:") + PageWire::uplinkName(frame) + QStringLiteral(" Format error."),
+               LogLevel::Error);
 }
 
-namespace {
-enum ListKind { ServiceList, IncludeList, CharacteristicList, DescriptorList };
-
-quint16 u16At(const QByteArray &bytes, int at)
+bool CGattWidget::listHoldsRecords(const QByteArray &frame, const GattListResult &list)
 {
-    return quint16(CUtil::littleEndian(bytes.mid(at, 2)));
-}
-} // namespace
-
-void CGattWidget::storeListRecords(const QByteArray &frame, int kind)
-{
-    static const GattListResult::Layout layouts[] = {GattListResult::Services, GattListResult::Includes,
-                                                     GattListResult::Characteristics, GattListResult::Descriptors};
-    CCommand::uplinkRawMsgToLog(m_logger, frame);
-    const GattListResult list = GattListResult::cut(UplinkStatus::payload(frame), layouts[kind]);
     if (list.error == GattListResult::TooShort) {
         logFormatError(frame);
-        return;
+        return false;
     }
-    if (list.condix != m_condix)
-        return;
     if (list.status != 0) {
         CCommand::statusRspToLog(m_logger, frame, list.status);
-        return;
+        return false;
     }
     if (list.error != GattListResult::NoError) {
         logFormatError(frame);
+        return false;
+    }
+    return true;
+}
+
+void CGattWidget::storeListRecords(const QByteArray &frame, int kind)
+{
+    const auto listKind = GattRecordCodec::ListKind(kind);
+    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    const GattListResult list = GattListResult::cut(PageWire::payload(frame), GattRecordCodec::layout(listKind));
+    // A list too short to name its connection is told by every page.
+    if ((list.error != GattListResult::TooShort && list.condix != m_condix) || !listHoldsRecords(frame, list))
         return;
-    }
-    const int header = layouts[kind].headerSize;
     for (const QByteArray &record : list.records) {
-        const QByteArray uuid = record.mid(header);
-        switch (kind) {
-        case ServiceList:
-            storeEntry(declarationEntry(u16At(record, 0), 0x2800, record.left(4) + uuid));
-            break;
-        case IncludeList:
-            storeEntry(declarationEntry(u16At(record, 0), 0x2802, record.mid(2, 4) + uuid));
-            break;
-        case CharacteristicList:
-            // The list gives the value handle before the properties.
-            storeCharacteristic(declarationEntry(u16At(record, 0), 0x2803, record.mid(4, 1) + record.mid(2, 2) + uuid));
-            break;
-        default:
-            storeEntry(descriptorEntry(u16At(record, 0), uuid));
-            break;
-        }
+        // The cut list holds whole records only.
+        const AttributeInfo entry = GattRecordCodec::entry(GattRecordCodec::declaration(record, listKind));
+        if (listKind == GattRecordCodec::CharacteristicList)
+            storeCharacteristic(entry);
+        else
+            storeEntry(entry);
     }
-    scheduleTableRebuild(kind != DescriptorList);
+    scheduleTableRebuild(listKind != GattRecordCodec::DescriptorList);
 }
 
 void CGattWidget::discoverServiceProc(const QByteArray &frame)
 {
-    storeListRecords(frame, ServiceList);
+    storeListRecords(frame, GattRecordCodec::ServiceList);
 }
 
 void CGattWidget::relationshipDiscoveryProc(const QByteArray &frame)
 {
-    storeListRecords(frame, IncludeList);
+    storeListRecords(frame, GattRecordCodec::IncludeList);
 }
 
 void CGattWidget::discoverCharacteristicProc(const QByteArray &frame)
 {
-    storeListRecords(frame, CharacteristicList);
+    storeListRecords(frame, GattRecordCodec::CharacteristicList);
 }
 
 void CGattWidget::descriptorDiscoveryProc(const QByteArray &frame)
 {
-    storeListRecords(frame, DescriptorList);
+    storeListRecords(frame, GattRecordCodec::DescriptorList);
 }
 
 // ---------------------------------------------------------------------------
@@ -782,56 +711,32 @@ void CGattWidget::descriptorDiscoveryProc(const QByteArray &frame)
 
 void CGattWidget::ExchangeGATTMTUProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
+    if (m_wire.check(frame, __LINE__, QStringLiteral("CGattWidget::ExchangeGATTMTUProc")) != PageWire::Succeeded)
         return;
-    if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
-        return;
-    const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
-    if (!status) {
-        m_status.internalError(__LINE__, QStringLiteral("CGattWidget::ExchangeGATTMTUProc"));
-        return;
-    }
-    if (*status != 0) {
-        CCommand::statusRspToLog(m_logger, frame, *status);
-        return;
-    }
     CFlatMessage::notify(this, QStringLiteral("ATTENTION"), QStringLiteral("Exchange MTU success"));
 }
 
 void CGattWidget::readProc(const QByteArray &frame)
 {
     CCommand::uplinkRawMsgToLog(m_logger, frame);
-    const GattListResult list = GattListResult::cut(UplinkStatus::payload(frame), GattListResult::Reads);
+    const GattListResult list = GattListResult::cut(PageWire::payload(frame), GattListResult::Reads);
     if (!list.hasCondix || list.condix != m_condix) {
         if (list.error == GattListResult::TooShort)
             logFormatError(frame);
         return;
     }
-    batchHeard();
+    m_batch.heard();
     // Every answer of this connection ends one read, whatever it says.
     if (takeBatchAnswer(Batch::Reads))
         finishBatch();
-    if (list.error == GattListResult::TooShort) {
-        logFormatError(frame);
+    if (!listHoldsRecords(frame, list))
         return;
-    }
-    if (list.status != 0) {
-        CCommand::statusRspToLog(m_logger, frame, list.status);
-        return;
-    }
-    if (list.error != GattListResult::NoError) {
-        logFormatError(frame);
-        return;
-    }
-    const int header = GattListResult::Reads.headerSize;
     for (const QByteArray &record : list.records) {
-        const quint16 handle = u16At(record, 0);
-        const QByteArray value = record.mid(header);
-        m_treeModel->updateValue(handle, value);
-        m_tableModel->updateValue(handle, value);
-        if (ui->label_handle->text() == AttributeText::handleText(handle))
-            ui->textEdit_value->setPlainText(QString::fromLatin1(value.toHex()));
+        const GattRecordCodec::ReadValue read = GattRecordCodec::readValue(record);
+        m_treeModel->updateValue(read.handle, read.value);
+        m_tableModel->updateValue(read.handle, read.value);
+        if (ui->label_handle->text() == AttributeText::handleText(read.handle))
+            ui->textEdit_value->setPlainText(QString::fromLatin1(read.value.toHex()));
     }
     if (!list.records.isEmpty())
         TreeExpansion::expandAll(ui->treeView);
@@ -840,37 +745,25 @@ void CGattWidget::readProc(const QByteArray &frame)
 void CGattWidget::WriteProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CGattWidget::WriteProc");
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
+    PageWire::Fields fields;
+    if (m_wire.check(frame, __LINE__, function, &fields, PageWire::Form().noStatus()) != PageWire::Succeeded)
         return;
-    const std::optional<uchar> condix = UplinkStatus::byteField(fields, QStringLiteral("condix"));
-    if (!condix) {
-        m_status.internalError(__LINE__, function);
-        return;
-    }
-    if (*condix != m_condix)
-        return;
-    batchHeard();
+    m_batch.heard();
     // The last write of the batch reads every configuration back.
     if (takeBatchAnswer(Batch::Writes)) {
         on_toolButton_enableNotifications_pressed(true, true);
         endBatchIfEmpty(QStringLiteral("no configuration descriptor to read back."));
     }
-    const std::optional<uchar> status = UplinkStatus::byteField(fields, QStringLiteral("status"));
-    if (!status) {
-        m_status.internalError(__LINE__, function);
-        return;
-    }
-    if (*status != 0)
-        CCommand::statusRspToLog(m_logger, frame, *status);
+    // The batch counts every answer; the status is told after it.
+    m_wire.checkStatus(frame, fields, QStringLiteral("status"), __LINE__, function);
 }
 
 void CGattWidget::notificationProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!m_status.parse(frame, &fields))
-        return;
-    if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
+    PageWire::Fields fields;
+    if (m_wire.check(frame, __LINE__, QStringLiteral("CGattWidget::notificationProc"), &fields,
+                     PageWire::Form().noStatus())
+        != PageWire::Succeeded)
         return;
     quint16 handle = 0;
     if (!readHandle(fields.value(QStringLiteral("handle")), &handle))
@@ -886,12 +779,12 @@ void CGattWidget::notificationProc(const QByteArray &frame)
 
 void CGattWidget::on_toolButton_pair_clicked()
 {
-    send(CMD_STARTING_PAIR, connectionFields());
+    m_wire.send(QLatin1String(CMD_STARTING_PAIR), connectionFields());
 }
 
 void CGattWidget::on_toolButton_getLnk_clicked()
 {
-    send(CMD_GATT_GET_LNK, connectionFields());
+    m_wire.send(QLatin1String(CMD_GATT_GET_LNK), connectionFields());
 }
 
 void CGattWidget::on_cmsdialogPair(QString value, uint8_t response)
@@ -902,19 +795,26 @@ void CGattWidget::on_cmsdialogPair(QString value, uint8_t response)
     m_pairResponse = response;
 }
 
+bool CGattWidget::sendConfirmation(const QByteArray &payload)
+{
+    // The security manager's own line for the frame, beside the downlink line.
+    if (!m_wire.connectionEnded())
+        m_wire.log(QStringLiteral("Sending Confirm Information\r\nRaw data: ")
+                       + QString::fromLatin1(CCommand::downlinkFrame(ConfirmLayer, ConfirmOpcode, payload).toHex()),
+                   LogLevel::Info);
+    return m_wire.sendFrame(QLatin1String(ConfirmName), ConfirmLayer, ConfirmOpcode, payload);
+}
+
 void CGattWidget::sendPairConfirm(const QByteArray &payload)
 {
-    const QByteArray frame = CCommand::downlinkFrame(0x02, 0x07, payload);
-    m_logger->log(QStringLiteral("Sending Confirm Information\r\nRaw data: ") + QString::fromLatin1(frame.toHex()),
-                  LogLevel::Info);
-    if (m_link && m_link->sendMsg(frame) == 0)
+    if (sendConfirmation(payload))
         m_pairPending = false;
 }
 
 bool CGattWidget::runPairDialog(const QString &titleSuffix, const QString &caption, const QString &number,
                                 bool editable, QString *value, uint8_t *response)
 {
-    auto *dialog = new csmdilog(dongleName() + titleSuffix, this);
+    auto *dialog = new csmdilog(m_wire.dongleName() + titleSuffix, this);
     connect(dialog, &csmdilog::cmsdialogPair, this, &CGattWidget::on_cmsdialogPair);
     // The answer of this dialog, not of whichever request answered last.
     auto answer = std::make_shared<std::optional<std::pair<QString, uint8_t>>>();
@@ -941,96 +841,80 @@ bool CGattWidget::runPairDialog(const QString &titleSuffix, const QString &capti
 void CGattWidget::securityRequestProc(const QByteArray &frame)
 {
     static const QString function = QStringLiteral("CGattWidget::securityRequestProc");
-    const QByteArray payload = UplinkStatus::payload(frame);
-    if (payload.isEmpty() || quint8(payload.back()) != m_condix)
+    const GattRecordCodec::SecurityRequest request = GattRecordCodec::securityRequest(PageWire::payload(frame));
+    if (!request.hasCondix || request.condix != m_condix)
         return;
     CCommand::uplinkRawMsgToLog(m_logger, frame);
-    // type, its own bytes, then the connection index
-    const quint8 type = quint8(payload.at(0));
-    const int needed = type == 3 ? 6 : type == 1 ? 3 : 2;
-    if (payload.size() < needed) {
-        m_status.internalError(__LINE__, function);
+    if (request.error != GattRecordCodec::NoError) {
+        m_wire.internalError(__LINE__, function);
         return;
     }
-    const QByteArray index(1, char(m_condix));
+    const quint8 type = request.type;
 
     // One pairing question at a time; one that comes meanwhile is declined.
-    if (type == 0 || type == 1 || type == 3) {
-        const QByteArray declined = type == 1 ? QByteArray::fromHex("010000000000") : QByteArray(1, char(type)) + '\0';
-        if (DialogOfAKind::refuseWhilePending(this, QLatin1String(PairingKind), m_link, m_logger, [&] {
-                const QByteArray frame = CCommand::downlinkFrame(0x02, 0x07, declined + index);
-                m_logger->log(QStringLiteral("Sending Confirm Information\r\nRaw data: ") + QString::fromLatin1(frame.toHex()),
-                              LogLevel::Info);
-                m_link->sendMsg(frame);
-            }))
+    if (type == GattRecordCodec::Encryption || type == GattRecordCodec::Passkey
+        || type == GattRecordCodec::NumericComparison) {
+        if (DialogOfAKind::refuseWhilePending(this, QLatin1String(PairingKind), m_wire.link(), m_wire.logger(),
+                                              [&] { sendConfirmation(GattRecordCodec::declined(type, m_condix)); }))
             return;
     }
 
-    if (type == 3) {
-        quint64 number = 0;
-        if (CUtil::arrayToValue(0, payload.mid(1, 4), &number) != 0)
-            return;
-        QString value;
-        uint8_t response = 0;
+    QString value;
+    uint8_t response = 0;
+    if (type == GattRecordCodec::NumericComparison) {
         if (!runPairDialog(QStringLiteral(": Number Comparison"), QStringLiteral("Number Comparison"),
-                           QStringLiteral("%1").arg(number, 6, 10, QLatin1Char('0')), false, &value, &response))
+                           QStringLiteral("%1").arg(request.number, 6, 10, QLatin1Char('0')), false, &value,
+                           &response))
             return;
         if (m_pairConfirm == 1)
-            sendPairConfirm(QByteArray(1, char(3)) + char(response) + index);
+            sendPairConfirm(GattRecordCodec::confirmation(type, response, m_condix));
         return;
     }
-    if (type == 1) {
-        const quint8 role = quint8(payload.at(1));
-        QString value;
-        uint8_t response = 0;
+    if (type == GattRecordCodec::Passkey) {
         bool answered = false;
-        if (role == 1) {
+        if (request.role == GattRecordCodec::DisplayPasskey) {
             const quint32 passkey = QRandomGenerator::system()->bounded(1000000u);
             answered = runPairDialog(QStringLiteral(": Generate Passkey"), QStringLiteral("Generate Passkey"),
                                      QStringLiteral("%1").arg(passkey, 6, 10, QLatin1Char('0')), false, &value,
                                      &response);
-        } else if (role == 2) {
+        } else if (request.role == GattRecordCodec::EnterPasskey) {
             answered = runPairDialog(QStringLiteral(": Input Passkey"), QStringLiteral("Input Passkey"), QString(),
                                      true, &value, &response);
         } else {
             // Nothing this page knows how to answer.
-            m_status.internalError(__LINE__, function);
+            m_wire.internalError(__LINE__, function);
             return;
         }
         if (!answered || m_pairConfirm != 1)
             return;
         bool ok = false;
         const quint64 passkey = value.toULongLong(&ok, 10);
-        sendPairConfirm(QByteArray(1, char(1)) + char(response) + CUtil::valueToArray(0, ok ? passkey : 0, 4)
-                        + index);
+        sendPairConfirm(GattRecordCodec::passkeyConfirmation(response, quint32(ok ? passkey : 0), m_condix));
         return;
     }
-    if (type == 0) {
-        emit sig_showDongleTab(dongleName());
+    if (type == GattRecordCodec::Encryption) {
+        emit sig_showDongleTab(m_wire.dongleName());
         const QPointer<CGattWidget> self(this);
-        const int answer = CFlatMessage::ask(this, dongleName() + QStringLiteral(": Make Pair"),
+        const int answer = CFlatMessage::ask(this, m_wire.dongleName() + QStringLiteral(": Make Pair"),
                                              QStringLiteral("Receive encryption request from the peer device"),
                                              QLatin1String(PairingKind));
         if (!self || answer == QMessageBox::Cancel)
             return;
-        sendPairConfirm(QByteArray(1, char(0)) + char(answer == QMessageBox::Yes ? 1 : 0) + index);
+        sendPairConfirm(GattRecordCodec::confirmation(type, answer == QMessageBox::Yes ? 1 : 0, m_condix));
     }
 }
 
 void CGattWidget::startingPairProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    PageWire::Fields fields;
+    const PageWire::Result checked =
+        m_wire.check(frame, __LINE__, QStringLiteral("CGattWidget::startingPairProc"), &fields,
+                     PageWire::Form().status(QStringLiteral("result")).quietFailure());
+    if (checked != PageWire::Succeeded && checked != PageWire::Failed)
         return;
-    if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
-        return;
-    const UplinkStatus::Result checked = m_status.checkParsed(frame, fields, __LINE__, QStringLiteral("CGattWidget::startingPairProc"),
-                                                              UplinkStatus::KeepFailureQuiet, QStringLiteral("result"));
-    if (checked == UplinkStatus::Malformed)
-        return;
-    const QString title = dongleName() + QStringLiteral(": Pair Result");
-    if (checked == UplinkStatus::Succeeded) {
-        emit sig_showDongleTab(dongleName());
+    const QString title = m_wire.dongleName() + QStringLiteral(": Pair Result");
+    if (checked == PageWire::Succeeded) {
+        emit sig_showDongleTab(m_wire.dongleName());
         CFlatMessage::notify(this, title, QStringLiteral("Pair succeeded."));
         return;
     }
@@ -1041,22 +925,21 @@ void CGattWidget::startingPairProc(const QByteArray &frame)
     m_pairDialog = nullptr;
     CFlatMessage::notify(this, title,
                          QStringLiteral("Pair failed. Result: ")
-                             + CCommand::enumText("en_PAIR_RESULT", *UplinkStatus::byteField(fields, QStringLiteral("result"))));
+                             + CCommand::enumText("en_PAIR_RESULT",
+                                                  *PageWire::byteField(fields, QStringLiteral("result"))));
 }
 
 void CGattWidget::getLnkProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
+    static const QString function = QStringLiteral("CGattWidget::getLnkProc");
+    PageWire::Fields fields;
+    if (m_wire.check(frame, __LINE__, function, &fields, PageWire::Form().noStatus()) != PageWire::Succeeded)
         return;
-    if (UplinkStatus::byteField(fields, QStringLiteral("condix")) != m_condix)
-        return;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
     const QByteArray key = fields.value(QStringLiteral("ltk"));
     if (key.size() != 16) {
-        m_status.internalError(__LINE__, QStringLiteral("CGattWidget::getLnkProc"));
+        m_wire.internalError(__LINE__, function);
         return;
     }
-    CFlatMessage::notify(this, dongleName() + QStringLiteral(" Link Value"),
+    CFlatMessage::notify(this, m_wire.dongleName() + QStringLiteral(" Link Value"),
                          QStringLiteral("Link value number: ") + AttributeText::valueText(key));
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "attributeinfo.h"
+#include "gattbatch.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -22,6 +23,7 @@ class csmdilog;
 class CMsg;
 class ColumnFitter;
 class GattTableModel;
+struct GattListResult;
 class LogManager;
 class TreeModel;
 
@@ -88,12 +90,13 @@ public:
     int pendingCount() const { return m_pendingCount; }
     // How long a batch may hear nothing before it ends and gives the page back.
     static constexpr int DefaultBatchTimeoutMs = 10000;
-    void setBatchTimeoutMs(int ms) { m_batchWatchdog.setInterval(ms); }
+    void setBatchTimeoutMs(int ms) { m_batch.setTimeoutMs(ms); }
+    // The connection has ended: nothing more is sent for it, also by the console.
+    void endConnection() { m_wire.endConnection(); }
 
 private:
-    enum class Batch { None, Discovery, Reads, Writes };
+    using Batch = GattBatch::Kind;
 
-    bool send(const char *command, const QMap<QString, QVariant> &fields);
     QMap<QString, QVariant> connectionFields() const;
     // The connection plus the handle of the attribute in the detail box;
     // false (and logged) when none is shown.
@@ -102,10 +105,6 @@ private:
     // when none of them could be queued.
     void beginBatch(Batch kind);
     void endBatchIfEmpty(const QString &why);
-    // A request of the running batch was queued; its acknowledgement is expected.
-    void batchRequestSent(const char *command);
-    // Something of the running batch came back: its silence starts again.
-    void batchHeard();
     // The acknowledgement of one of the batch's requests; a refusal ends the batch.
     void takeBatchAcknowledgement(const QByteArray &frame);
     // The batch is over, answered or not: the controls come back.
@@ -117,11 +116,11 @@ private:
     void writeConfigurations(bool enable);
     // One answer of this connection to a request of the running batch.
     bool takeBatchAnswer(Batch kind);
-    QString dongleName() const;
     // Tells the user the CSV file was not written, and why.
     void showExportFailure(const QString &path, const QString &reason);
-    QString listResultName(const QByteArray &frame) const;
     void logFormatError(const QByteArray &frame);
+    // The confirmation frame built by hand; true when it was queued.
+    bool sendConfirmation(const QByteArray &payload);
     void sendPairConfirm(const QByteArray &payload);
     // Runs the pairing dialog; the answer, or nothing when the page or the
     // request went away meanwhile.
@@ -134,6 +133,8 @@ private:
     void discoverCharacteristicProc(const QByteArray &frame);
     void descriptorDiscoveryProc(const QByteArray &frame);
     void storeListRecords(const QByteArray &frame, int kind);
+    // Logs a list that is cut short, failed or does not add up; true otherwise.
+    bool listHoldsRecords(const QByteArray &frame, const GattListResult &list);
     void ExchangeGATTMTUProc(const QByteArray &frame);
     void readProc(const QByteArray &frame);
     void WriteProc(const QByteArray &frame);
@@ -164,18 +165,15 @@ private:
     void discoverAllDescriptorProc(const QByteArray &frame);
     void discoverAllEndProc(const QByteArray &frame);
 
-    // Parses a single-record discovery event of this connection; false for
-    // a frame to drop (the parser has logged it) or another connection's.
-    bool parseOwnEvent(const QByteArray &frame, QMap<QString, QByteArray> &fields);
+    // A single-record discovery event of this connection, parsed and logged.
+    bool takeDiscoveryEvent(const QByteArray &frame, const QString &function, PageWire::Fields &fields);
     // A service, include or characteristic event: the entry at the handle
     // field, its value the value fields back to back.
-    void storeDiscoveredDeclaration(const QByteArray &frame, const QString &handleKey, quint16 type,
-                                    const QStringList &valueKeys);
+    void storeDiscoveredDeclaration(const QByteArray &frame, const QString &function, const QString &handleKey,
+                                    quint16 type, const QStringList &valueKeys);
     bool readHandle(const QByteArray &bytes, quint16 *handle);
     void storeEntry(const AttributeInfo &entry);
     void storeCharacteristic(const AttributeInfo &declaration);
-    AttributeInfo declarationEntry(quint16 handle, quint16 type, const QByteArray &value) const;
-    AttributeInfo descriptorEntry(quint16 handle, const QByteArray &uuid) const;
 
     Ui::CGattWidget *ui;
     uint8_t m_condix;
@@ -187,21 +185,14 @@ private:
     bool m_isCurrentTab = false;
     CMsg *m_link;
     LogManager *m_logger;
-    const QString *m_dongleName;
     QMap<QString, QVariant> *m_settings;
     CGattCmdDlg *m_cmdDlg = nullptr;
     QWidget *m_cmdDlgHolder = nullptr;
     UplinkDispatcher<CGattWidget> m_handlerMap;
-    UplinkStatus m_status;
+    PageWire m_wire;
     const int m_pairConfirm = 1;
     int m_pendingCount = 0;
-    Batch m_batch = Batch::None;
-    // Acknowledgements carry no connection index: the page takes as many of
-    // its batch command's as it sent requests.
-    QString m_batchCommand;
-    QString m_batchAckId;
-    int m_batchAcks = 0;
-    QTimer m_batchWatchdog;
+    GattBatch m_batch;
     // The open pairing dialog; it deletes itself when it closes.
     QPointer<csmdilog> m_pairDialog;
     // Set while a passkey or comparison waits for its confirmation; a failed

@@ -67,21 +67,22 @@ CL2capWidget::CL2capWidget(CMsg *link, LogManager *logger, const QString *dongle
                   {"DD@04@15", &CL2capWidget::RemoteCreditsManagementProc},
                   {"BB@04@13", &CL2capWidget::cocDisconnectAckProc},
                   {"DD@04@14", &CL2capWidget::l2CAPCOCDisconnectProc}})
-    , m_status(logger, QStringLiteral(".\\cl2capwidget"))
+    , m_wire(link, logger, QStringLiteral(".\\cl2capwidget"), condix)
     , ui(new Ui::CL2capWidget)
     , m_link(link)
     , m_logger(logger)
-    , m_dongleName(dongleName)
     , m_condix(condix)
     , m_requestTimeoutMs(CCreateCOCReqDlg::DefaultTimeoutMs)
 {
+    m_wire.setDongleName(dongleName);
     ui->setupUi(this);
 
     auto *empty = new QStandardItemModel(ui->treeView);
     m_models.insert(PlaceholderKey, empty);
     ui->treeView->setModel(empty);
 
-    auto *placeholder = new CSduWidget(m_link, m_logger, m_dongleName, this);
+    auto *placeholder = new CSduWidget(m_link, m_logger, dongleName, this);
+    placeholder->setPageWire(m_wire);
     m_sduWidgets.insert(PlaceholderKey, placeholder);
     ui->verticalLayoutSdu->addWidget(placeholder);
     placeholder->show();
@@ -103,10 +104,9 @@ CL2capWidget::~CL2capWidget()
     delete ui;
 }
 
-void CL2capWidget::log(const QString &text, int level) const
+QString CL2capWidget::function(const char *handler)
 {
-    if (m_logger)
-        m_logger->log(text, level);
+    return QStringLiteral("CL2capWidget::") + QLatin1String(handler);
 }
 
 CSduWidget *CL2capWidget::shownSduWidget() const
@@ -144,7 +144,7 @@ bool CL2capWidget::takeStatus(QStringList &expected, const QByteArray &frame, QS
     if (key)
         *key = taken;
     CCommand::SDKProc(m_logger, frame);
-    return frame.size() == 6 && frame.at(5) != 0;
+    return PageWire::acknowledgement(frame).value_or(0) != 0;
 }
 
 void CL2capWidget::freePendingChannel(const QString &key)
@@ -231,11 +231,8 @@ void CL2capWidget::on_addCocMsgSend()
         return;
     }
 
-    const QString name = QString::fromLatin1(CMD_CREATE_COC);
-    if (!CCommand::sendMsg(m_link, m_logger, name, values, m_fields)) {
-        CCommand::logSendFailed(m_logger, name);
+    if (!m_wire.send(QLatin1String(CMD_CREATE_COC), values, m_fields))
         return;
-    }
     m_createAcks.append(key);
     addChannel(decimal, key, 0);
     addChannel(decimal, key, 1);
@@ -252,11 +249,8 @@ void CL2capWidget::on_toolButtonRemove_clicked()
     const quint16 cid = quint16(key.toUInt());
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("local_cid"), int(cid));
-    const QString name = QString::fromLatin1(CMD_DISCONNECT_COC);
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, m_fields)) {
-        CCommand::logSendFailed(m_logger, name);
+    if (!m_wire.send(QLatin1String(CMD_DISCONNECT_COC), fields, m_fields))
         return;
-    }
     m_disconnectAcks.append(key);
 }
 
@@ -425,34 +419,10 @@ void CL2capWidget::wireSduWidget(CSduWidget *page)
 
 // --- results and events ---
 
-bool CL2capWidget::prologue(const QByteArray &frame, const char *handler, QMap<QString, QByteArray> &fields)
+bool CL2capWidget::takeFrame(const QByteArray &frame, const char *handler, PageWire::Fields &fields)
 {
-    if (CCommand::parseUpLinkCmd(m_logger, frame, fields) != 0)
-        return false;
-    const QByteArray condix = fields.value(QStringLiteral("condix"));
-    if (condix.size() != 1) {
-        m_status.internalError(__LINE__, QStringLiteral("CL2capWidget::") + QLatin1String(handler));
-        return false;
-    }
-    if (quint8(condix.at(0)) != m_condix)
-        return false;
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
-    return true;
-}
-
-bool CL2capWidget::statusIsSuccess(const QByteArray &frame, const QMap<QString, QByteArray> &fields,
-                                   const QString &key, const char *handler)
-{
-    const QByteArray status = fields.value(key);
-    if (status.size() != 1) {
-        m_status.internalError(__LINE__, QStringLiteral("CL2capWidget::") + QLatin1String(handler));
-        return false;
-    }
-    if (status.at(0) != 0) {
-        CCommand::statusRspToLog(m_logger, frame, quint8(status.at(0)));
-        return false;
-    }
-    return true;
+    return m_wire.check(frame, __LINE__, function(handler), &fields, PageWire::Form().noStatus())
+        == PageWire::Succeeded;
 }
 
 QString CL2capWidget::openKeyOf(const QMap<QString, QByteArray> &fields, const char *handler)
@@ -468,13 +438,15 @@ QString CL2capWidget::openKeyOf(const QMap<QString, QByteArray> &fields, const c
 
 void CL2capWidget::creatingCOCProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!prologue(frame, "creatingCOCProc", fields))
+    PageWire::Fields fields;
+    if (!takeFrame(frame, "creatingCOCProc", fields))
         return;
     const QMap<QString, QString> values = CCommand::fieldsToDecimal(fields);
     const QString key = values.value(QStringLiteral("local_cid"));
-    if (!statusIsSuccess(frame, fields, QStringLiteral("op_status"), "creatingCOCProc")
-        || !statusIsSuccess(frame, fields, QStringLiteral("status"), "creatingCOCProc")) {
+    if (m_wire.checkStatus(frame, fields, QStringLiteral("op_status"), __LINE__, function("creatingCOCProc"))
+            != PageWire::Succeeded
+        || m_wire.checkStatus(frame, fields, QStringLiteral("status"), __LINE__, function("creatingCOCProc"))
+            != PageWire::Succeeded) {
         freePendingChannel(key);
         return;
     }
@@ -508,7 +480,8 @@ void CL2capWidget::creatingCOCProc(const QByteArray &frame)
     m_channels.insert(key, info);
     m_models.insert(key, new QStandardItemModel(ui->treeView));
 
-    auto *page = new CSduWidget(m_link, m_logger, m_dongleName, this);
+    auto *page = new CSduWidget(m_link, m_logger, nullptr, this);
+    page->setPageWire(m_wire);
     page->hide();
     page->createReceiveFile(m_condix, key, quint16(qMin<quint32>(peerMtu, 0xFFFF)));
     page->initChannel(info.localValues.value(KeyMtu).toUInt(), info.localValues.value(KeyMps).toUInt(),
@@ -531,21 +504,21 @@ void CL2capWidget::creatingCOCProc(const QByteArray &frame)
 
 void CL2capWidget::receivedCreatingCOCRequestProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!prologue(frame, "receivedCreatingCOCRequestProc", fields))
+    PageWire::Fields fields;
+    if (!takeFrame(frame, "receivedCreatingCOCRequestProc", fields))
         return;
-    const QString dongleName = m_dongleName ? *m_dongleName : QString();
+    const QString dongleName = m_wire.dongleName();
     QMap<QString, QString> values = CCommand::fieldsToDecimal(fields);
     // One request is asked at a time; one that comes meanwhile is refused.
     if (DialogOfAKind::refuseWhilePending(this, QLatin1String(ChannelRequestKind), m_link, m_logger, [&] {
-            CCreateCOCReqDlg::sendRefusal(m_link, m_logger,
-                                          CCreateCOCReqDlg::refusalFrame(quint16(values.value(QStringLiteral("peer_cid")).toUInt()),
-                                                                         quint8(values.value(QStringLiteral("condix")).toUInt())));
+            CCreateCOCReqDlg::sendRefusal(m_wire, quint16(values.value(QStringLiteral("peer_cid")).toUInt()),
+                                          quint8(values.value(QStringLiteral("condix")).toUInt()));
         }))
         return;
     emit sig_showDongleTab(dongleName);
     auto *dialog = new CCreateCOCReqDlg(m_link, m_logger, dongleName, values, values.value(QStringLiteral("condix")),
                                         this, m_requestTimeoutMs);
+    dialog->setPageWire(m_wire);
     DialogOfAKind::hold(this, QLatin1String(ChannelRequestKind), dialog);
     // A local CID this page already uses is refused before anything is sent.
     QPointer<CL2capWidget> self(this);
@@ -563,20 +536,18 @@ void CL2capWidget::on_receiveCOCRequest(QString key, ChannelInfo &info, QMap<QSt
 
 void CL2capWidget::sendingSDUProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!prologue(frame, "sendingSDUProc", fields))
+    PageWire::Fields fields;
+    if (!takeFrame(frame, "sendingSDUProc", fields))
         return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        m_status.internalError(__LINE__, QStringLiteral("CL2capWidget::sendingSDUProc"));
+    const PageWire::Result status =
+        m_wire.checkStatus(frame, fields, QStringLiteral("status"), __LINE__, function("sendingSDUProc"));
+    if (status == PageWire::Malformed)
         return;
-    }
     const QString key = openKeyOf(fields, "sendingSDUProc");
     if (key.isEmpty())
         return;
-    if (status.at(0) != 0) {
-        CCommand::statusRspToLog(m_logger, frame, quint8(status.at(0)));
-        if (quint8(status.at(0)) == CreditErrorStatus)
+    if (status == PageWire::Failed) {
+        if (PageWire::byteField(fields, QStringLiteral("status")) == CreditErrorStatus)
             emit sig_creditErrorStop(key);
         else
             emit sig_buttonInit(key);
@@ -601,8 +572,8 @@ void CL2capWidget::sendingSDUProc(const QByteArray &frame)
 
 void CL2capWidget::receivedSDUProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!prologue(frame, "receivedSDUProc", fields))
+    PageWire::Fields fields;
+    if (!takeFrame(frame, "receivedSDUProc", fields))
         return;
     const QString key = openKeyOf(fields, "receivedSDUProc");
     if (key.isEmpty())
@@ -626,21 +597,19 @@ void CL2capWidget::receivedSDUProc(const QByteArray &frame)
 
 void CL2capWidget::localCreditsManagementProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!prologue(frame, "localCreditsManagementProc", fields))
+    PageWire::Fields fields;
+    if (!takeFrame(frame, "localCreditsManagementProc", fields))
         return;
-    const QByteArray status = fields.value(QStringLiteral("status"));
-    if (status.size() != 1) {
-        m_status.internalError(__LINE__, QStringLiteral("CL2capWidget::localCreditsManagementProc"));
+    const PageWire::Result status =
+        m_wire.checkStatus(frame, fields, QStringLiteral("status"), __LINE__, function("localCreditsManagementProc"));
+    if (status == PageWire::Malformed)
         return;
-    }
     const QString key = openKeyOf(fields, "localCreditsManagementProc");
     if (key.isEmpty())
         return;
     ChannelInfo info = m_channels.value(key);
     const qint64 consumed = info.localValues.value(KeyConsumed).toLongLong();
-    if (status.at(0) != 0) {
-        CCommand::statusRspToLog(m_logger, frame, quint8(status.at(0)));
+    if (status == PageWire::Failed) {
         // The page waits for this result before it returns credits again.
         emit consumedCreditChanged(key, uint(qMax<qint64>(0, consumed)));
         return;
@@ -669,8 +638,8 @@ void CL2capWidget::localCreditsManagementProc(const QByteArray &frame)
 
 void CL2capWidget::RemoteCreditsManagementProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!prologue(frame, "RemoteCreditsManagementProc", fields))
+    PageWire::Fields fields;
+    if (!takeFrame(frame, "RemoteCreditsManagementProc", fields))
         return;
     const QString key = openKeyOf(fields, "RemoteCreditsManagementProc");
     if (key.isEmpty())
@@ -697,9 +666,10 @@ void CL2capWidget::RemoteCreditsManagementProc(const QByteArray &frame)
 
 void CL2capWidget::l2CAPCOCDisconnectProc(const QByteArray &frame)
 {
-    QMap<QString, QByteArray> fields;
-    if (!prologue(frame, "l2CAPCOCDisconnectProc", fields)
-        || !statusIsSuccess(frame, fields, QStringLiteral("status"), "l2CAPCOCDisconnectProc"))
+    PageWire::Fields fields;
+    if (!takeFrame(frame, "l2CAPCOCDisconnectProc", fields)
+        || m_wire.checkStatus(frame, fields, QStringLiteral("status"), __LINE__, function("l2CAPCOCDisconnectProc"))
+            != PageWire::Succeeded)
         return;
     const QString key = QString::number(CUtil::littleEndian(fields.value(QStringLiteral("local_cid"))));
     const QList<QListWidgetItem *> items = ui->listWidget->findItems(channelTitle(key), Qt::MatchExactly);

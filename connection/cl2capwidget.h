@@ -1,8 +1,8 @@
 #pragma once
 
 #include "channelinfo.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -51,6 +51,10 @@ public:
     // How long a peer's channel request waits for the user before it is refused.
     void setRequestTimeoutMs(int ms) { m_requestTimeoutMs = ms; }
 
+    // The connection has ended: nothing more is sent for it, also by its
+    // channels' pages and dialogs.
+    void endConnection() { m_wire.endConnection(); }
+
     // Fills one setting group of the pending channel `key`: 0 PSM, 1 local, 2 remote.
     void addChannel(const QMap<QString, QString> &values, const QString &key, int mode);
 
@@ -90,11 +94,8 @@ private:
     void RemoteCreditsManagementProc(const QByteArray &frame);
     void l2CAPCOCDisconnectProc(const QByteArray &frame);
 
-    // Parses, checks the condix and logs the frame: false when it is not for this page.
-    bool prologue(const QByteArray &frame, const char *handler, QMap<QString, QByteArray> &fields);
-    // False (logged) when the status field is malformed or not 0.
-    bool statusIsSuccess(const QByteArray &frame, const QMap<QString, QByteArray> &fields, const QString &key,
-                         const char *handler);
+    // Parses and logs a frame of this connection; false when it is not for this page.
+    bool takeFrame(const QByteArray &frame, const char *handler, PageWire::Fields &fields);
     // The channel key of a frame for an open channel; empty (logged) otherwise.
     QString openKeyOf(const QMap<QString, QByteArray> &fields, const char *handler);
     // Takes a status when one is expected: the key of the command it answers
@@ -111,10 +112,11 @@ private:
     void showModel(const QString &key);
     void wireSduWidget(CSduWidget *page);
     static QString keyOfText(const QString &text);
-    void log(const QString &text, int level) const;
+    void log(const QString &text, int level) const { m_wire.log(text, level); }
+    static QString function(const char *handler);
 
     UplinkDispatcher<CL2capWidget> m_handlers;
-    UplinkStatus m_status;
+    PageWire m_wire;
     Ui::CL2capWidget *ui;
     QMap<QString, QStandardItemModel *> m_models;
     QMap<QString, QVariant> m_fields;
@@ -125,7 +127,6 @@ private:
     QMap<QString, QString> m_creditsSent;
     CMsg *m_link;
     LogManager *m_logger;
-    const QString *m_dongleName;
     quint8 m_condix;
     // Statuses carry no CID: the channel key of each command sent, in the
     // order the dongle answers them.

@@ -1,7 +1,6 @@
 #include "clayerwidget.h"
 #include "ui_clayerwidget.h"
 
-#include "ccommand.h"
 #include "cgapcmdwidget.h"
 #include "cgattwidget.h"
 #include "cl2capwidget.h"
@@ -28,18 +27,18 @@ CLayerWidget::CLayerWidget(CMsg *link, LogManager *logger, QMap<QString, QVarian
     , m_link(link)
     , m_logger(logger)
     , m_dongleName(dongleName)
+    , m_wire(link, logger, QStringLiteral(".\\clayerwidget"), condix)
 {
     ui->setupUi(this);
 
     m_gattWidget = new CGattWidget(m_link, m_logger, settings, m_dongleName, m_condix, this);
     m_gapWidget = new CGapCmdWidget(m_link, m_logger, settings, m_dongleName, interval, latency,
                                     supervisionTimeout, peerName, peerAddress, m_condix, this);
-    auto *l2capWidget = new CL2capWidget(m_link, m_logger, m_dongleName, m_condix, this);
-    m_l2capWidget = l2capWidget;
+    m_l2capWidget = new CL2capWidget(m_link, m_logger, m_dongleName, m_condix, this);
 
     connect(m_gattWidget, &CGattWidget::sig_showDongleTab, this, &CLayerWidget::sig_showDongleTab);
     connect(m_gapWidget, &CGapCmdWidget::sig_showDongleTab, this, &CLayerWidget::sig_showDongleTab);
-    connect(l2capWidget, &CL2capWidget::sig_showDongleTab, this, &CLayerWidget::sig_showDongleTab);
+    connect(m_l2capWidget, &CL2capWidget::sig_showDongleTab, this, &CLayerWidget::sig_showDongleTab);
 
     ui->m_tabWidget->tabBar()->setStyle(&m_tabStyle);
     ui->m_tabWidget->addTab(m_gattWidget, QStringLiteral("G\r\nA\r\nT\r\nT"));
@@ -69,6 +68,12 @@ void CLayerWidget::setIsCurrentTab(bool current)
 
 void CLayerWidget::closeDialogs()
 {
+    // First, so that no dialog closing below, nor a request still queued
+    // behind the disconnection, answers for the connection.
+    m_wire.endConnection();
+    m_gattWidget->endConnection();
+    m_gapWidget->endConnection();
+    m_l2capWidget->endConnection();
     // Every dialog answers in its reject(); done() closes it without that,
     // as an answer now would name a connection the dongle no longer has.
     const QList<QDialog *> found = findChildren<QDialog *>();
@@ -79,11 +84,10 @@ void CLayerWidget::closeDialogs()
         // A time-out must not answer before the dialog is gone.
         for (QTimer *timer : dialog->findChildren<QTimer *>())
             timer->stop();
-        if (m_logger)
-            m_logger->log(QStringLiteral("Connection %1 has ended: \"%2\" closed without an answer.")
-                              .arg(m_condix)
-                              .arg(dialog->windowTitle()),
-                          LogLevel::Info);
+        m_wire.log(QStringLiteral("Connection %1 has ended: \"%2\" closed without an answer.")
+                       .arg(m_condix)
+                       .arg(dialog->windowTitle()),
+                   LogLevel::Info);
         dialog->done(QDialog::Rejected);
     }
 }
@@ -97,6 +101,5 @@ void CLayerWidget::disconnect()
 {
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("condix"), CUtil::valueToArray(0, m_condix, 1));
-    if (!CCommand::sendMsg(m_link, m_logger, QString::fromLatin1(CMD_DISCONNECT), fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, QString::fromLatin1(CMD_DISCONNECT));
+    m_wire.send(QLatin1String(CMD_DISCONNECT), fields);
 }

@@ -2,6 +2,7 @@
 
 #include "pageinterfaces.h"
 #include "customtabstyle.h"
+#include "pagewire.h"
 
 #include <QMap>
 #include <QString>
@@ -9,6 +10,7 @@
 
 class CGapCmdWidget;
 class CGattWidget;
+class CL2capWidget;
 class CMsg;
 class LogManager;
 class QTabWidget;
@@ -42,7 +44,8 @@ public:
 
     void setIsCurrentTab(bool current) override;
     // The tab closes the page because the dongle dropped the connection or
-    // forgot it in a reset: the dialogs close without their answers.
+    // forgot it in a reset: the dialogs close without their answers, and
+    // nothing more is sent for the connection.
     void closeDialogs() override;
 
 signals:
@@ -61,10 +64,11 @@ private:
     uint8_t m_condix;
     CGattWidget *m_gattWidget = nullptr;
     CGapCmdWidget *m_gapWidget = nullptr;
-    QWidget *m_l2capWidget = nullptr;
+    CL2capWidget *m_l2capWidget = nullptr;
     CMsg *m_link;
     LogManager *m_logger;
     const QString *m_dongleName;
+    PageWire m_wire;
     // Must outlive the tab bar that uses it (see the destructor).
     CustomTabStyle m_tabStyle;
 };

@@ -2,7 +2,6 @@
 #include "ui_cregisterpsmdialog.h"
 
 #include "ccommand.h"
-#include "uplinkstatus.h"
 #include "cmsg.h"
 #include "cmsgfield.h"
 #include "commandnames.h"
@@ -19,6 +18,7 @@ CRegisterPSMDialog::CRegisterPSMDialog(CMsg *link, LogManager *log, QWidget *par
     , ui(new Ui::CRegisterPSMDialog)
     , m_link(link)
     , m_logger(log)
+    , m_wire(link, log, QStringLiteral(".\\cregisterpsmdialog"))
 {
     ui->setupUi(m_content);
     m_msgField = new CmsgField(m_logger, QString::fromLatin1(CMD_REGISTER_PSM), ui->gridLayout, this);
@@ -55,9 +55,7 @@ void CRegisterPSMDialog::on_pushButtonRegister_clicked()
 {
     const QMap<QString, QVariant> values = m_msgField->getFieldValues(false);
     m_psm = QString::number(values.value(QStringLiteral("ls_psm")).toString().toUInt(nullptr, 16));
-    const QString name = QString::fromLatin1(CMD_REGISTER_PSM);
-    if (!CCommand::sendMsg(m_link, m_logger, name, values, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
+    m_wire.send(QLatin1String(CMD_REGISTER_PSM), values);
 }
 
 void CRegisterPSMDialog::on_pushButtonUnRegister_clicked()
@@ -69,9 +67,7 @@ void CRegisterPSMDialog::on_pushButtonUnRegister_clicked()
     const quint8 psm = quint8(item->text().split(QLatin1Char(' ')).value(1).toUInt());
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("ls_psm"), int(psm));
-    const QString name = QString::fromLatin1(CMD_UNREGISTER_PSM);
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>()))
-        CCommand::logSendFailed(m_logger, name);
+    m_wire.send(QLatin1String(CMD_UNREGISTER_PSM), fields);
 }
 
 void CRegisterPSMDialog::onRcvMsg(QByteArray frame)
@@ -81,7 +77,7 @@ void CRegisterPSMDialog::onRcvMsg(QByteArray frame)
 
 bool CRegisterPSMDialog::isSuccess(const QByteArray &frame)
 {
-    return UplinkStatus::acknowledgement(frame) == 0;
+    return PageWire::acknowledgement(frame) == 0;
 }
 
 void CRegisterPSMDialog::registerPSMProc(const QByteArray &frame)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pageinterfaces.h"
+#include "pagewire.h"
 #include "uplinkdispatcher.h"
 
 #include <QByteArray>
@@ -46,4 +47,5 @@ private:
     int m_unregisterRow = -1;
     CMsg *m_link;
     LogManager *m_logger;
+    PageWire m_wire;
 };

@@ -5,6 +5,7 @@
 #include "cflatmessage.h"
 #include "cmsg.h"
 #include "commandnames.h"
+#include "cutil.h"
 #include "datafolder.h"
 #include "filechooser.h"
 #include "keepearlierfile.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QRegularExpression>
 
 namespace {
 
@@ -35,10 +37,9 @@ QString digitsOf(const QString &text)
 CSduWidget::CSduWidget(CMsg *link, LogManager *logger, const QString *dongleName, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::CSduWidget)
-    , m_msg(link)
-    , m_logger(logger)
-    , m_dongleName(dongleName)
+    , m_wire(link, logger, QStringLiteral(".\\csduwidget"))
 {
+    m_wire.setDongleName(dongleName);
     ui->setupUi(this);
     ui->lineEditCreditThreshold->setIntType(QStringLiteral("0"), QStringLiteral("255"), QStringLiteral("2"),
                                             QStringLiteral("0"));
@@ -61,12 +62,6 @@ CSduWidget::~CSduWidget()
     delete ui;
 }
 
-void CSduWidget::log(const QString &text, int level) const
-{
-    if (m_logger)
-        m_logger->log(text, level);
-}
-
 QString CSduWidget::receiveFolderFor(const QString &dataFolder, const QString &dongleName, quint8 condix,
                                      const QString &key)
 {
@@ -82,7 +77,7 @@ void CSduWidget::createReceiveFile(quint8 condix, const QString &key, quint16 pe
     m_sender.setPeerMtu(peerMtu);
     m_fileChunkSize = quint32(m_sender.sduLength()) * 1000;
 
-    m_receiveFolder = receiveFolderFor(Platform::dataFolder(), m_dongleName ? *m_dongleName : QString(), condix,
+    m_receiveFolder = receiveFolderFor(Platform::dataFolder(), m_wire.dongleName(), condix,
                                        key);
     QDir().mkpath(m_receiveFolder);
     const QString path = QDir::toNativeSeparators(m_receiveFolder + QStringLiteral("/data.txt"));
@@ -201,11 +196,8 @@ bool CSduWidget::sendHead()
     fields.insert(QStringLiteral("data_len"), sdu.size());
     fields.insert(QStringLiteral("condix"), int(m_condix));
     fields.insert(QStringLiteral("data"), sdu);
-    const QString name = QString::fromLatin1(CMD_SEND_SDU);
-    if (!CCommand::sendMsg(m_msg, m_logger, name, fields, QMap<QString, QVariant>())) {
-        CCommand::logSendFailed(m_logger, name);
+    if (!m_wire.send(QLatin1String(CMD_SEND_SDU), fields))
         return false;
-    }
     // Every frame the link took gets a status, which the L2CAP page counts.
     emit sig_sendSDUData();
     m_resultWatchdog.start();
@@ -254,25 +246,18 @@ QByteArray CSduWidget::readChunk()
 
 void CSduWidget::on_pushButtonSend_clicked()
 {
-    QString digits = digitsOf(ui->textEditTX->toPlainText());
+    static const QRegularExpression notHex(QStringLiteral("[^0-9a-fA-F]"));
+    const QString digits = digitsOf(ui->textEditTX->toPlainText());
     if (digits.isEmpty())
         return;
     if (!m_sender.canCut()) {
         log(QStringLiteral("Channel %1 has no usable peer MTU; nothing is sent.").arg(m_localCid), LogLevel::Error);
         return;
     }
-    if (digits.size() % 2 != 0)
-        digits.prepend(QLatin1Char('0'));
-    QByteArray bytes;
-    bytes.reserve(digits.size() / 2);
-    for (int i = 0; i < digits.size(); i += 2) {
-        bool ok = false;
-        const uint value = digits.midRef(i, 2).toUInt(&ok, 16);
-        if (!ok)
-            return;
-        bytes.append(char(value));
-    }
-    sendSduData(bytes, false);
+    // Text that is not bytes sends nothing; an odd digit count reads with a leading zero.
+    if (digits.contains(notHex))
+        return;
+    sendSduData(CUtil::hexBytes(digits), false);
 }
 
 void CSduWidget::on_textEditTX_textChanged()
@@ -291,8 +276,10 @@ void CSduWidget::on_pushButtonSendFile_clicked()
         return;
     }
     const QString start = m_sendFilePath.isEmpty() ? Platform::dataFolder() : m_sendFilePath;
+    // The file dialog runs an event loop in which the channel may close.
+    const QPointer<CSduWidget> alive(this);
     const QString path = chooseOpenFileName(this, QString(), start, QStringLiteral("*.*"));
-    if (path.isEmpty())
+    if (!alive || path.isEmpty())
         return;
     m_sendFile.close();
     m_sendFile.setFileName(path);
@@ -337,8 +324,8 @@ void CSduWidget::on_readySendSDU(QString localId)
             return;
         }
         setSendButtonsEnabled(true);
-        const QString dongle = m_dongleName ? *m_dongleName : QString();
-        CFlatMessage::notify(this, dongle + QStringLiteral(": Info"), QStringLiteral("Send SDU data finished."));
+        CFlatMessage::notify(this, m_wire.dongleName() + QStringLiteral(": Info"),
+                             QStringLiteral("Send SDU data finished."));
         return;
     }
     if (!sendHead())
@@ -418,11 +405,8 @@ bool CSduWidget::sendCredits()
     fields.insert(QStringLiteral("local_cid"), m_localCid.toInt());
     fields.insert(QStringLiteral("credits"), int(credits));
     fields.insert(QStringLiteral("condix"), int(m_condix));
-    const QString name = QString::fromLatin1(CMD_LOCAL_CREDITS_MANAGEMENT);
-    if (!CCommand::sendMsg(m_msg, m_logger, name, fields, QMap<QString, QVariant>())) {
-        CCommand::logSendFailed(m_logger, name);
+    if (!m_wire.send(QLatin1String(CMD_LOCAL_CREDITS_MANAGEMENT), fields))
         return false;
-    }
     emit sig_sendCredit(m_localCid, QString::number(credits));
     log(m_localCid + QStringLiteral(" send credits ") + QString::number(credits), LogLevel::Debug);
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logger.h"
+#include "pagewire.h"
 #include "sdusender.h"
 
 #include <QByteArray>
@@ -37,6 +38,8 @@ public:
     CSduWidget(CMsg *link, LogManager *logger, const QString *dongleName, QWidget *parent = nullptr);
     ~CSduWidget() override;
 
+    // Sends as a part of the L2CAP page's wire (its connection, its end).
+    void setPageWire(const PageWire &page) { m_wire = PageWire(page, QStringLiteral(".\\csduwidget")); }
     // Binds the page to its channel and empties the channel's data file.
     void createReceiveFile(quint8 condix, const QString &key, quint16 peerMtu);
     void initChannel(uint mtu, uint mps, uint initialCredits);
@@ -100,7 +103,7 @@ private:
     // Limits the credit setting to min..max and shows `shown`.
     void limitCreditSetting(const QString &min, const QString &max, const QString &shown);
     quint32 editValue(class CValidateLineEdit *edit) const;
-    void log(const QString &text, int level) const;
+    void log(const QString &text, int level) const { m_wire.log(text, level); }
 
     Ui::CSduWidget *ui;
     quint8 m_condix = 0;
@@ -111,9 +114,7 @@ private:
     QString m_consumedCredits = QStringLiteral("0");
     QString m_minCredits = QStringLiteral("0");
     QString m_maxCredits;
-    CMsg *m_msg;
-    LogManager *m_logger;
-    const QString *m_dongleName;
+    PageWire m_wire;
     QString m_sendFilePath;
     QFile m_sendFile;
     QFile m_receiveFile;

@@ -2,7 +2,6 @@
 #include "ui_cupdateconnparams.h"
 
 #include "ccfgfileparse.h"
-#include "ccommand.h"
 #include "commandnames.h"
 #include "cutil.h"
 #include "logger.h"
@@ -31,8 +30,8 @@ CUpdateConnParams::CUpdateConnParams(CMsg *link, LogManager *logger, const QStri
     , m_values(values)
     , m_peerAddress(peerAddress)
     , m_condix(std::move(condix))
-    , m_link(link)
     , m_logger(logger)
+    , m_wire(link, logger, QStringLiteral(".\\cupdateconnparams"), quint8(m_condix.toUInt()))
 {
     ui->setupUi(m_content);
     m_content->resize(420, 300);
@@ -79,12 +78,7 @@ bool CUpdateConnParams::sendReply(bool accept)
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("accept"), accept ? QStringLiteral("1") : QStringLiteral("0"));
     fields.insert(QStringLiteral("condix"), m_condix.toUInt());
-    const QString name = QString::fromLatin1(CMD_UPDATE_CONNECTION_PARAMETERS_REPLY);
-    if (!CCommand::sendMsg(m_link, m_logger, name, fields, QMap<QString, QVariant>())) {
-        CCommand::logSendFailed(m_logger, name);
-        return false;
-    }
-    return true;
+    return m_wire.send(QLatin1String(CMD_UPDATE_CONNECTION_PARAMETERS_REPLY), fields);
 }
 
 void CUpdateConnParams::on_pushButtonAccept_clicked()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cflatdialog.h"
+#include "pagewire.h"
 
 #include <QMap>
 #include <QString>
@@ -25,6 +26,9 @@ public:
                       const QString &peerAddress, const QMap<QString, QVariant> &values, QWidget *parent = nullptr);
     ~CUpdateConnParams() override;
 
+    // Replies as a part of the GAP page's wire (its connection, its end).
+    void setPageWire(const PageWire &page) { m_wire = PageWire(page, QStringLiteral(".\\cupdateconnparams")); }
+
 signals:
     void receiveUpdateRequest();
 
@@ -42,7 +46,7 @@ private:
     QMap<QString, QVariant> m_values;
     QString m_peerAddress;
     QString m_condix;
-    CMsg *m_link;
     LogManager *m_logger;
+    PageWire m_wire;
     bool m_answered = false;
 };

@@ -110,15 +110,14 @@ bool CCommand::sendMsg(CMsg *link, LogManager *logger, const QString &name, cons
 
     const QByteArray frame = downlinkFrame(quint8(layer), quint8(opcode), payload);
 
-    QString entry = QStringLiteral("Downlink Command Name: ") + name + CrLf + QStringLiteral("Raw Data: ")
-        + QString::fromLatin1(frame.toHex()) + CrLf + QStringLiteral("Field Data: ");
+    QString fieldData;
     int offset = 0;
     for (const CmdFieldInfo &field : fields) {
         const int length = int(field.length);
-        entry += field.key + QStringLiteral("->") + hexPairs(payload.mid(offset, length)) + QStringLiteral("  ");
+        fieldData += field.key + QStringLiteral("->") + hexPairs(payload.mid(offset, length)) + QStringLiteral("  ");
         offset += length;
     }
-    logger->log(entry, name == QLatin1String(CMD_HEART_BEAT_DETECT) ? LogLevel::Debug : LogLevel::Info);
+    downlinkToLog(logger, name, frame, fieldData);
 
     bool lengthOk = aligned && payload.size() <= MaxPayloadLength;
     if (!fields.isEmpty() && fields.last().length != 0)
@@ -184,6 +183,14 @@ bool CCommand::appendFieldValue(LogManager *logger, const QMap<QString, QVariant
         logger->log(QStringLiteral("CCommand::appendFieldValue: the type of the QVariant is wrong."), LogLevel::Debug);
         return false;
     }
+}
+
+void CCommand::downlinkToLog(LogManager *logger, const QString &name, const QByteArray &frame,
+                             const QString &fieldData)
+{
+    logger->log(QStringLiteral("Downlink Command Name: ") + name + CrLf + QStringLiteral("Raw Data: ")
+                    + QString::fromLatin1(frame.toHex()) + CrLf + QStringLiteral("Field Data: ") + fieldData,
+                name == QLatin1String(CMD_HEART_BEAT_DETECT) ? LogLevel::Debug : LogLevel::Info);
 }
 
 void CCommand::logSendFailed(LogManager *logger, const QString &name)

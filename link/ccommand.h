@@ -528,6 +528,10 @@ public:
     static bool appendFieldValue(LogManager *logger, const QMap<QString, QVariant> &fieldsValue,
                                  const CmdFieldInfo &field, QByteArray &payload);
     static void logSendFailed(LogManager *logger, const QString &name);
+    // "Downlink Command Name: <name>\r\nRaw Data: <hex>\r\nField Data: <fieldData>",
+    // at DEBUG for the heartbeat, else INFO.
+    static void downlinkToLog(LogManager *logger, const QString &name, const QByteArray &frame,
+                              const QString &fieldData = QString());
 
     // --- uplink ---
     // True when the frame is well formed (header present, length matches).

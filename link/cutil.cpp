@@ -5,6 +5,7 @@
 #include <QTime>
 
 #include <algorithm>
+#include <cctype>
 #include <random>
 
 bool CUtil::s_seeded = false;
@@ -172,4 +173,56 @@ QByteArray CUtil::sharedBytes(const char *data, int size)
     if (size >= 0 && size <= 8 && std::all_of(data, data + size, [](char c) { return c == 0; }))
         return zeros.at(size);
     return QByteArray(data, size);
+}
+
+namespace {
+
+QString hexDigitsOnly(const QString &text)
+{
+    QString digits;
+    digits.reserve(text.size());
+    for (const QChar c : text) {
+        if (isxdigit(c.unicode() < 0x80 ? c.toLatin1() : 0))
+            digits += c;
+    }
+    return digits;
+}
+
+QByteArray inOrder(QByteArray bytes, CUtil::ByteOrder order)
+{
+    if (order == CUtil::Reversed)
+        std::reverse(bytes.begin(), bytes.end());
+    return bytes;
+}
+
+} // namespace
+
+QByteArray CUtil::hexBytes(const QString &text, ByteOrder order)
+{
+    return inOrder(QByteArray::fromHex(hexDigitsOnly(text).toLatin1()), order);
+}
+
+QByteArray CUtil::hexPairBytes(const QString &text, ByteOrder order)
+{
+    QString digits = hexDigitsOnly(text);
+    if (digits.size() % 2 != 0)
+        digits.chop(1);
+    return inOrder(QByteArray::fromHex(digits.toLatin1()), order);
+}
+
+QStringList CUtil::hexPairs(const QString &digits, ByteOrder order)
+{
+    QStringList pairs;
+    pairs.reserve(digits.size() / 2);
+    for (int i = 0; i + 1 < digits.size(); i += 2)
+        pairs << digits.mid(i, 2);
+    if (order == Reversed)
+        std::reverse(pairs.begin(), pairs.end());
+    return pairs;
+}
+
+QString CUtil::hexPairText(const QString &digits, ByteOrder order, char separator)
+{
+    const QStringList pairs = hexPairs(digits, order);
+    return separator ? pairs.join(QLatin1Char(separator)) : pairs.join(QString());
 }

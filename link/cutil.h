@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // Conversions between numbers, byte arrays and hexadecimal text used to fill
@@ -34,6 +35,16 @@ public:
     // hexText's pairs (in the order sent) appended to text without a temporary,
     // for lines built once per frame.
     static void appendHex(QString &text, const QByteArray &bytes, char separator = 0);
+    // Hex text to bytes (QByteArray::fromHex): characters that are not hex
+    // digits are skipped, and an odd count of digits reads with a leading
+    // zero, as the command forms read hex text. Reversed: the last pair first.
+    static QByteArray hexBytes(const QString &text, ByteOrder order = AsSent);
+    // Whole pairs only: a last odd digit is dropped ("abc" is one byte, ab).
+    static QByteArray hexPairBytes(const QString &text, ByteOrder order = AsSent);
+    // The digit pairs of hex text as they stand (case kept), in order or last
+    // pair first, optionally joined by a separator; a last odd digit is dropped.
+    static QStringList hexPairs(const QString &digits, ByteOrder order = AsSent);
+    static QString hexPairText(const QString &digits, ByteOrder order = AsSent, char separator = 0);
     // The little-endian unsigned value of up to 8 bytes; 0 for none or more than 8.
     static quint64 littleEndian(const QByteArray &bytes);
     // The bytes as a copy shared by every holder when they are one byte or

@@ -8,6 +8,12 @@
 QByteArray DeviceSettingsCodec::deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
                                                    QString *error)
 {
+    const QByteArray payload = deviceNameSetPayload(storedName, error);
+    return payload.isEmpty() ? QByteArray() : CCommand::downlinkFrame(layer, opcode, payload);
+}
+
+QByteArray DeviceSettingsCodec::deviceNameSetPayload(const QString &storedName, QString *error)
+{
     const auto fail = [error](const QString &why) {
         if (error)
             *error = why;
@@ -24,13 +30,11 @@ QByteArray DeviceSettingsCodec::deviceNameSetFrame(const QString &storedName, uc
         if (!hexDigit)
             return fail(QStringLiteral("the stored name holds a character that is not a hex digit"));
     }
-    QByteArray name = QByteArray::fromHex(storedName.toLatin1());
     // Stored last byte first: the pair at the end of the text is the first byte.
-    std::reverse(name.begin(), name.end());
-    const QByteArray frame = CCommand::downlinkFrame(layer, opcode, char(name.size()) + name);
+    const QByteArray name = CUtil::hexBytes(storedName, CUtil::Reversed);
     if (error)
         error->clear();
-    return frame;
+    return char(name.size()) + name;
 }
 
 QString DeviceSettingsCodec::storedDeviceName(const QByteArray &nameBytes)

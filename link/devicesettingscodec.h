@@ -15,6 +15,9 @@ public:
     // error says why.
     static QByteArray deviceNameSetFrame(const QString &storedName, uchar layer, uchar opcode,
                                          QString *error = nullptr);
+    // The same frame's payload ([L][name...]); empty, with error set, when
+    // the text cannot be sent.
+    static QByteArray deviceNameSetPayload(const QString &storedName, QString *error = nullptr);
     // Stored form of a device name: every byte as two lower-case hex digits,
     // last byte first.
     static QString storedDeviceName(const QByteArray &nameBytes);

@@ -40,6 +40,13 @@ UplinkStatus::Result UplinkStatus::checkParsed(const QByteArray &frame, const QM
                                                const QString &statusField) const
 {
     CCommand::uplinkMsgToLog(m_logger, frame, fields);
+    return checkField(frame, fields, line, function, failureLog, statusField);
+}
+
+UplinkStatus::Result UplinkStatus::checkField(const QByteArray &frame, const QMap<QString, QByteArray> &fields,
+                                              int line, const QString &function, FailureLog failureLog,
+                                              const QString &statusField) const
+{
     const std::optional<uchar> status = byteField(fields, statusField);
     if (!status) {
         internalError(line, function);

@@ -45,6 +45,9 @@ public:
                        const QString &function, FailureLog failureLog = LogFailure,
                        const QString &statusField = QStringLiteral("status")) const;
 
+    // Only the status check of checkParsed(): nothing of the message is logged.
+    Result checkField(const QByteArray &frame, const QMap<QString, QByteArray> &fields, int line,
+                      const QString &function, FailureLog failureLog, const QString &statusField) const;
     // "FILE:<source> LINE:<line> FUNCTION:<function> Internal error." at DEBUG.
     void internalError(int line, const QString &function) const;
     static QString internalErrorText(const QString &sourceFile, int line, const QString &function);

@@ -1,0 +1,163 @@
+#include "pagewire.h"
+
+#include "ccfgfileparse.h"
+#include "ccommand.h"
+#include "cmsg.h"
+#include "logger.h"
+#include "logmanager.h"
+
+PageWireForm &PageWireForm::status(const QString &field)
+{
+    m_status = field;
+    return *this;
+}
+
+PageWireForm &PageWireForm::noStatus()
+{
+    m_status.clear();
+    return *this;
+}
+
+PageWireForm &PageWireForm::index(const QString &field)
+{
+    m_index = field;
+    return *this;
+}
+
+PageWireForm &PageWireForm::anyConnection()
+{
+    m_anyConnection = true;
+    return *this;
+}
+
+PageWireForm &PageWireForm::quietFailure()
+{
+    m_logFailure = false;
+    return *this;
+}
+
+PageWireForm &PageWireForm::completeResult()
+{
+    m_completeResult = true;
+    return *this;
+}
+
+PageWire::PageWire(CMsg *link, LogManager *logger, const QString &sourceFile)
+    : m_link(link)
+    , m_logger(logger)
+    , m_status(logger, sourceFile)
+    , m_ended(std::make_shared<bool>(false))
+{
+}
+
+PageWire::PageWire(CMsg *link, LogManager *logger, const QString &sourceFile, quint8 condix)
+    : PageWire(link, logger, sourceFile)
+{
+    m_condix = condix;
+}
+
+PageWire::PageWire(const PageWire &page, const QString &sourceFile)
+    : m_link(page.m_link)
+    , m_logger(page.m_logger)
+    , m_status(page.m_logger, sourceFile)
+    , m_condix(page.m_condix)
+    , m_dongleName(page.m_dongleName)
+    , m_ended(page.m_ended)
+{
+}
+
+bool PageWire::send(const QString &name, const Values &fields, const Values &overrides) const
+{
+    if (refuseEnded(name))
+        return false;
+    if (m_logger && CCommand::sendMsg(m_link, m_logger, name, fields, overrides))
+        return true;
+    if (m_logger)
+        CCommand::logSendFailed(m_logger, name);
+    return false;
+}
+
+bool PageWire::sendFrame(const QString &name, quint8 layer, quint8 opcode, const QByteArray &payload) const
+{
+    if (refuseEnded(name))
+        return false;
+    const QByteArray frame = CCommand::downlinkFrame(layer, opcode, payload);
+    if (m_logger)
+        CCommand::downlinkToLog(m_logger, name, frame);
+    if (m_link && m_link->sendMsg(frame) == 0)
+        return true;
+    if (m_logger)
+        CCommand::logSendFailed(m_logger, name);
+    return false;
+}
+
+void PageWire::endConnection()
+{
+    *m_ended = true;
+}
+
+bool PageWire::connectionEnded() const
+{
+    return *m_ended;
+}
+
+bool PageWire::refuseEnded(const QString &name) const
+{
+    if (!*m_ended)
+        return false;
+    log(QStringLiteral("%1 not sent: connection %2 has ended.").arg(name).arg(condix()), LogLevel::Warn);
+    return true;
+}
+
+PageWire::Result PageWire::check(const QByteArray &frame, int line, const QString &function, Fields *fields,
+                                 const Form &form) const
+{
+    Fields local;
+    Fields *parsed = fields ? fields : &local;
+    if (!m_logger || CCommand::parseUpLinkCmd(m_logger, frame, *parsed) != 0)
+        return Unparsed;
+    if (m_condix && !form.m_anyConnection) {
+        const std::optional<uchar> index = byteField(*parsed, form.m_index);
+        if (!index) {
+            CCommand::uplinkMsgToLog(m_logger, frame, *parsed);
+            internalError(line, function);
+            return Malformed;
+        }
+        if (*index != *m_condix)
+            return NotOurs;
+    }
+    CCommand::uplinkMsgToLog(m_logger, frame, *parsed);
+    if (form.m_status.isEmpty())
+        return Succeeded;
+    return checkStatus(frame, *parsed, form.m_status, line, function, form);
+}
+
+PageWire::Result PageWire::checkStatus(const QByteArray &frame, const Fields &fields, const QString &statusField,
+                                       int line, const QString &function, const Form &form) const
+{
+    const bool statusLine = form.m_logFailure && !form.m_completeResult;
+    switch (m_status.checkField(frame, fields, line, function,
+                                statusLine ? UplinkStatus::LogFailure : UplinkStatus::KeepFailureQuiet, statusField)) {
+    case UplinkStatus::Succeeded:
+        return Succeeded;
+    case UplinkStatus::Failed:
+        if (form.m_logFailure && form.m_completeResult && m_logger)
+            CCommand::completeResultToLog(m_logger, uplinkName(frame), *byteField(fields, statusField));
+        return Failed;
+    case UplinkStatus::Unparsed:
+    case UplinkStatus::Malformed:
+        break;
+    }
+    return Malformed;
+}
+
+QString PageWire::uplinkName(const QByteArray &frame)
+{
+    return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(CCommand::getUpLinkId(frame));
+}
+
+void PageWire::log(const QString &text, int level) const
+{
+    if (m_logger)
+        m_logger->log(text, level);
+}

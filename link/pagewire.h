@@ -1,0 +1,128 @@
+#pragma once
+
+#include "uplinkstatus.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+class CMsg;
+class LogManager;
+
+// What check() expects of a frame.
+class PageWireForm
+{
+public:
+    PageWireForm() = default;
+    // The status field; "status" unless set.
+    PageWireForm &status(const QString &field);
+    // The frame has no status: check() succeeds once it is parsed and ours.
+    PageWireForm &noStatus();
+    // The field holding the connection index; "condix" unless set. Only a
+    // connection page's wire looks at it.
+    PageWireForm &index(const QString &field);
+    // The frame carries no connection index (it names no connection).
+    PageWireForm &anyConnection();
+    // A failing status is the caller's to tell.
+    PageWireForm &quietFailure();
+    // A failing status is logged as "[Complete Result] Uplink Command Name:..."
+    // (results of a page's own command) instead of the status line.
+    PageWireForm &completeResult();
+
+private:
+    friend class PageWire;
+    QString m_status = QStringLiteral("status");
+    QString m_index = QStringLiteral("condix");
+    bool m_anyConnection = false;
+    bool m_logFailure = true;
+    bool m_completeResult = false;
+};
+
+// A page's side of the wire: sending a command and reading its answer, in one
+// form for every page. Built from what the page already holds: the link, its
+// logger, the source its internal-error lines name and, for a page of one
+// connection, the connection index.
+class PageWire
+{
+public:
+    using Fields = QMap<QString, QByteArray>;
+    using Values = QMap<QString, QVariant>;
+
+    using Form = PageWireForm;
+
+    enum Result {
+        Unparsed,   // the catalogue rejected the frame; it logged why
+        NotOurs,    // another connection's frame; nothing logged
+        Malformed,  // a status or index field is not one byte; internal error logged
+        Failed,     // status not 0
+        Succeeded   // status 0, or parsed and ours when the form has no status
+    };
+
+    // A page of the whole dongle.
+    PageWire(CMsg *link, LogManager *logger, const QString &sourceFile);
+    // A page of one connection: frames of other connections are not its own.
+    PageWire(CMsg *link, LogManager *logger, const QString &sourceFile, quint8 condix);
+    // A part of the same page (a sub-page, a dialog): same link, logger,
+    // connection and ended state, its own source for internal errors.
+    PageWire(const PageWire &page, const QString &sourceFile);
+
+    // --- downlink ---
+    // The catalogue's command `name`; overrides win over fields. A command the
+    // catalogue cannot assemble or the link refuses is logged as
+    // "send <name> message failed". False when nothing left.
+    bool send(const QString &name, const Values &fields = Values(), const Values &overrides = Values()) const;
+    // A frame built by hand: the header over `payload`, logged in the
+    // downlink form under `name`.
+    bool sendFrame(const QString &name, quint8 layer, quint8 opcode, const QByteArray &payload) const;
+
+    // The connection has ended: nothing more is sent for it, and an attempt is
+    // logged. Shared with every part made from this wire.
+    void endConnection();
+    bool connectionEnded() const;
+
+    // --- uplink ---
+    // Parses the frame, tells whether it is this page's, logs it, then checks
+    // the status. Another connection's frame is neither logged nor checked.
+    Result check(const QByteArray &frame, int line, const QString &function, Fields *fields = nullptr,
+                 const Form &form = Form()) const;
+    // check() on a frame parsed already (the second status of a frame, or a
+    // page that looked at the fields first); logs nothing but the status.
+    Result checkStatus(const QByteArray &frame, const Fields &fields, const QString &statusField, int line,
+                       const QString &function, const Form &form = Form()) const;
+    // The catalogue name of the frame's ID; empty when unknown.
+    static QString uplinkName(const QByteArray &frame);
+    // The status byte of an acknowledgement: a frame of exactly one payload byte.
+    static std::optional<uchar> acknowledgement(const QByteArray &frame) { return UplinkStatus::acknowledgement(frame); }
+    static QByteArray payload(const QByteArray &frame) { return UplinkStatus::payload(frame); }
+    static std::optional<uchar> byteField(const Fields &fields, const QString &name)
+    {
+        return UplinkStatus::byteField(fields, name);
+    }
+
+    // "FILE:<source> LINE:<line> FUNCTION:<function> Internal error." at DEBUG.
+    void internalError(int line, const QString &function) const { m_status.internalError(line, function); }
+    void log(const QString &text, int level) const;
+
+    // The dongle's name, read where the tab keeps it (it follows a rename).
+    void setDongleName(const QString *name) { m_dongleName = name; }
+    QString dongleName() const { return m_dongleName ? *m_dongleName : QString(); }
+
+    bool isConnectionPage() const { return m_condix.has_value(); }
+    quint8 condix() const { return m_condix.value_or(0); }
+    CMsg *link() const { return m_link; }
+    LogManager *logger() const { return m_logger; }
+
+private:
+    bool refuseEnded(const QString &name) const;
+
+    CMsg *m_link;
+    LogManager *m_logger;
+    UplinkStatus m_status;
+    std::optional<quint8> m_condix;
+    const QString *m_dongleName = nullptr;
+    std::shared_ptr<bool> m_ended;
+};
