@@ -176,7 +176,7 @@ void advertisingWidget::showStartButton(bool advertising)
     const QString text = QString::fromLatin1(advertising ? STOP_TEXT : START_TEXT);
     ui->btnStartAdv->setText(text);
     ui->btnStartAdv->setToolTip(text);
-    ui->btnStartAdv->setIcon(QIcon(advertising ? QStringLiteral(":/icons/stopAdv") : QStringLiteral(":/icons/startAdv")));
+    ui->btnStartAdv->setIcon(QIcon(advertising ? QStringLiteral(":/icons/stopAdv.png") : QStringLiteral(":/icons/startAdv.png")));
 }
 
 void advertisingWidget::on_btnAddAdvList_clicked()

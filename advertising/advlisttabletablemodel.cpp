@@ -20,7 +20,7 @@ QVariant AdvListTableTableModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_devices.size())
         return QVariant();
     if (index.column() == 2 && m_devices.at(index.row()).status == 1)
-        return QIcon(QStringLiteral(":/icons/status"));
+        return QIcon(QStringLiteral(":/icons/status.png"));
     return QVariant();
 }
 

@@ -9,7 +9,7 @@ CAboutDialog::CAboutDialog(QWidget *parent)
     // dialog's corner and leave the title bar above the picture free.
     ui->setupUi(this);
     connect(ui->pushButton, &QPushButton::clicked, this, &QDialog::accept);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/launcher")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/launcher.png")));
     setFixedSize(515, 290);
 }
 

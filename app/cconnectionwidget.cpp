@@ -240,12 +240,12 @@ void CConnectionWidget::reset()
 
     ui->buttonScan->setText(kStartScan);
     ui->buttonScan->setToolTip(kStartScan);
-    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan")));
+    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan.png")));
     ui->buttonConnect->setText(kConnect);
     ui->buttonConnect->setToolTip(kConnect);
-    ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect")));
+    ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect.png")));
     ui->buttonSync->setToolTip(kStartSync);
-    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
+    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync.png")));
     resetAutoConnectButton();
 
     ui->buttonScan->setEnabled(true);

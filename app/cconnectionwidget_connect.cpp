@@ -19,7 +19,7 @@ void CConnectionWidget::resetAutoConnectButton()
 {
     ui->buttonAutoConnect->setText(kAutoConnect);
     ui->buttonAutoConnect->setToolTip(kAutoConnect);
-    ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/autoConnect")));
+    ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/autoConnect.png")));
 }
 
 // A connection attempt ended without a connection.
@@ -148,7 +148,7 @@ void CConnectionWidget::connectProc(const QByteArray &frame)
         m_autoCondix = QByteArray(1, char(condix));
         ui->buttonAutoConnect->setText(kDisconnect);
         ui->buttonAutoConnect->setToolTip(kDisconnect);
-        ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/disAutoConnect")));
+        ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/disAutoConnect.png")));
         return;
     }
     if (role == 1)
@@ -297,7 +297,7 @@ void CConnectionWidget::on_buttonAutoConnect_clicked()
             return;
         ui->buttonAutoConnect->setText(kCancelAutoConnect);
         ui->buttonAutoConnect->setToolTip(kCancel);
-        ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/cancelAutoConnect")));
+        ui->buttonAutoConnect->setIcon(QIcon(QStringLiteral(":/icons/cancelAutoConnect.png")));
     } else if (state == kCancelAutoConnect) {
         sendCommand(QString::fromLatin1(CMD_CANCEL_CONNECT), nullptr, nullptr);
     } else if (state == kDisconnect) {

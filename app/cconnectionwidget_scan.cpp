@@ -174,7 +174,7 @@ void CConnectionWidget::startScanResultProc(const QByteArray &frame)
         return;
     ui->buttonScan->setText(kStopScan);
     ui->buttonScan->setToolTip(kStopScan);
-    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/stopscan")));
+    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/stopscan.png")));
     m_isScanning = true;
 }
 
@@ -184,7 +184,7 @@ void CConnectionWidget::stopScanProc(const QByteArray &frame)
         return;
     ui->buttonScan->setText(kStartScan);
     ui->buttonScan->setToolTip(kStartScan);
-    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan")));
+    ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan.png")));
     m_isScanning = false;
 }
 
@@ -217,7 +217,7 @@ void CConnectionWidget::on_buttonScan_clicked()
         ui->buttonConnect->setEnabled(false);
         ui->buttonConnect->setText(kConnect);
         ui->buttonConnect->setToolTip(kConnect);
-        ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect")));
+        ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect.png")));
         ui->buttonAddToWhiteList->setEnabled(false);
         m_discovery.clear();
         if (m_settings.value(QStringLiteral("type")).toUInt() == 1) {
@@ -264,18 +264,18 @@ void CConnectionWidget::onTableView_devicesClicked(const QModelIndex &index)
         case 0:
             ui->buttonConnect->setText(kConnect);
             ui->buttonConnect->setToolTip(kConnect);
-            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect")));
+            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/connect.png")));
             break;
         case 1:
             ui->buttonConnect->setText(kCancel);
             ui->buttonConnect->setToolTip(kCancel);
-            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/cancelConnect")));
+            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/cancelConnect.png")));
             connecting = true;
             break;
         case 2:
             ui->buttonConnect->setText(kDisconnect);
             ui->buttonConnect->setToolTip(kDisconnect);
-            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/disconnect")));
+            ui->buttonConnect->setIcon(QIcon(QStringLiteral(":/icons/disconnect.png")));
             break;
         default:
             break;

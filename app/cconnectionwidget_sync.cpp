@@ -57,7 +57,7 @@ void CConnectionWidget::syncPassiveStopProc(const QByteArray &frame)
         return;
     }
     ui->buttonSync->setToolTip(kStartSync);
-    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
+    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync.png")));
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
     const uchar syncIndex = uchar(index.at(0));
     if (syncIndex == kDefaultSyncIndex || !m_periodicSyncs.value(syncIndex).textArea) {
@@ -77,7 +77,7 @@ void CConnectionWidget::createSyncStartSDKProc(const QByteArray &frame)
     if (!status || *status == 0)
         return;
     ui->buttonSync->setToolTip(kStartSync);
-    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
+    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync.png")));
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
     if (m_pendingSyncIndex == kDefaultSyncIndex || !m_periodicSyncs.value(m_pendingSyncIndex).textArea) {
         m_wire.internalError(2447, QStringLiteral("CConnectionWidget::createSyncStartSDKProc"));
@@ -101,7 +101,7 @@ void CConnectionWidget::createSyncStartProc(const QByteArray &frame)
     }
     const uchar syncIndex = uchar(index.at(0));
     ui->buttonSync->setToolTip(kStartSync);
-    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
+    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync.png")));
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
 
     // A result for a sync the page never asked for adds nothing.
@@ -158,7 +158,7 @@ void CConnectionWidget::createSyncStopProc(const QByteArray &frame)
     if (result == PageWire::Failed)
         return;
     ui->buttonSync->setToolTip(kStartSync);
-    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync")));
+    ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/sync.png")));
     ui->buttonScan->setEnabled(true);
     ui->tableView_devices->setEnabled(true);
     onTableView_devicesClicked(ui->tableView_devices->currentIndex());
@@ -205,7 +205,7 @@ void CConnectionWidget::on_buttonSync_clicked()
             return;
         m_pendingSyncIndex = uchar(syncIndex);
         ui->buttonSync->setToolTip(kCancelSync);
-        ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/cancelSync")));
+        ui->buttonSync->setIcon(QIcon(QStringLiteral(":/icons/cancelSync.png")));
         ui->buttonScan->setEnabled(false);
         ui->buttonConnect->setEnabled(false);
         ui->buttonAddToWhiteList->setEnabled(false);

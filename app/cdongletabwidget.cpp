@@ -1,6 +1,7 @@
 #include "cdongletabwidget.h"
 
 #include <QIcon>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -9,7 +10,7 @@ CDongleTabWidget::CDongleTabWidget(QWidget *parent)
     , m_addButton(new QToolButton(this))
 {
     setMouseTracking(true);
-    m_addButton->setIcon(QIcon(QStringLiteral(":/icons/addDongle")));
+    m_addButton->setIcon(QIcon(QStringLiteral(":/icons/addDongle.png")));
     m_addButton->setToolTip(tr("Add a New BLE Dongle"));
     m_addButton->setStyleSheet(QStringLiteral("QToolButton{width:20px; height: 20px}"));
     setCornerWidget(m_addButton, Qt::TopRightCorner);
@@ -23,6 +24,12 @@ CDongleTabWidget::~CDongleTabWidget()
     // The tab bar uses the style member; it must not paint with it once the
     // member is gone.
     tabBar()->setStyle(nullptr);
+}
+
+QWidget *CDongleTabWidget::pageParent()
+{
+    auto *pages = findChild<QStackedWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    return pages ? static_cast<QWidget *>(pages) : this;
 }
 
 void CDongleTabWidget::paintEvent(QPaintEvent *event)

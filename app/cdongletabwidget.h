@@ -16,6 +16,9 @@ public:
     ~CDongleTabWidget() override;
 
     QToolButton *addButton() const { return m_addButton; }
+    // Where the tabs' pages live. A page made there is not moved when its
+    // tab is added: a move restyles every widget of the page.
+    QWidget *pageParent();
 
 signals:
     void addDongleTab();

@@ -137,7 +137,7 @@ QVariant DevicesTableModel::data(const QModelIndex &index, int role) const
             return QVariant();
         }
         if (uchar(bytes.at(0)) == 2)
-            return QIcon(QStringLiteral(":/icons/status"));
+            return QIcon(QStringLiteral(":/icons/status.png"));
         return QVariant();
     }
     default:

@@ -249,12 +249,14 @@ void MainDongleWidget::initWidgets()
     if (!m_operational)
         return;
 
-    m_connectionWidget = new CConnectionWidget(m_link, m_logManager, m_settings, m_name, this);
+    // Built inside the panes that hold them: moving a built form into
+    // another parent restyles every widget in it.
+    m_connectionWidget = new CConnectionWidget(m_link, m_logManager, m_settings, m_name, ui->tabMaster);
     // The advertising page is built when its tab is first shown (start-up
     // shows the scanning page only).
     m_psmDialog = PageRegistry::create<PageKind::PsmDialog>(pageContext());
-    m_toolLog = new CLogWidget(m_link, m_logManager, 0);
-    m_dongleLog = new CLogWidget(m_link, m_logManager, 1);
+    m_toolLog = new CLogWidget(m_link, m_logManager, 0, ui->tab_toolLog);
+    m_dongleLog = new CLogWidget(m_link, m_logManager, 1, ui->tab_dongleLog);
 
     ui->splitter->setStretchFactor(0, 7);
     ui->splitter->setStretchFactor(1, 3);
@@ -640,7 +642,7 @@ void MainDongleWidget::on_deviceDead()
 QToolButton *MainDongleWidget::createCloseButton(const QString &toolTip)
 {
     auto *button = new QToolButton;
-    button->setIcon(QIcon(QStringLiteral(":/icons/Close")));
+    button->setIcon(QIcon(QStringLiteral(":/icons/Close.png")));
     button->setToolTip(toolTip);
     button->setStyleSheet(QStringLiteral("QToolButton{background-color:none;border: none;}"
                                          "QToolButton:hover{background-color:#ceebff; border: none;}"));

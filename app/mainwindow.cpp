@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "ccfgfileparse.h"
 #include "cconfigdonglenamedialog.h"
 #include "cflatmessage.h"
 #include "confirmdeletedialog.h"
@@ -27,10 +28,13 @@
 #include <QSettings>
 #include <QTabBar>
 #include <QTemporaryFile>
+#include <QThread>
+#include <QTimer>
 #include <QWindow>
 #include <QtDebug>
 
 #include <algorithm>
+#include <thread>
 
 namespace {
 const char kTabNumberKey[] = "TabWidgetNumber";
@@ -43,6 +47,13 @@ MainWindow::MainWindow(QWidget *parent)
     , m_menu(new QMenu(this))
     , m_editAction(new QAction(tr("edit"), this))
 {
+    // The catalogue is read beside the building of the window: the first
+    // tab's scanning page needs it only once its own form is built.
+    std::thread catalogue([mainThread = QThread::currentThread()] {
+        CCfgFileParse *parsed = CCfgFileParse::instance();
+        if (parsed->thread() == QThread::currentThread())
+            parsed->moveToThread(mainThread);
+    });
     initWidgetResources();
     setWindowFlags(Qt::FramelessWindowHint);
     m_maximised = false;
@@ -80,7 +91,7 @@ MainWindow::MainWindow(QWidget *parent)
         // First run (or nothing usable stored): one tab named once the user confirms.
         m_firstRun = true;
         const QString name = nextDongleName();
-        m_firstDongle = new MainDongleWidget(name, this);
+        m_firstDongle = new MainDongleWidget(name, ui->m_tabDongleWidget->pageParent());
         m_nameDialog = new CConfigDongleNameDialog(&m_dongles, this);
         m_nameDialog->setName(name);
         connect(m_firstDongle, &MainDongleWidget::showThisDongleTab, this, &MainWindow::on_showThisDongleTab);
@@ -94,12 +105,25 @@ MainWindow::MainWindow(QWidget *parent)
     ui->m_tabDongleWidget->setCurrentWidget(m_firstDongle);
     if (!m_firstDongle->isInitialized())
         m_firstDongle->initWidgets();
+    catalogue.join();
+}
 
-    m_addDialog = new CConfigDongleNameDialog(&m_dongles, this);
+void MainWindow::startPortWatcher()
+{
+    if (m_portWatcher)
+        return;
+    m_portWatcher = new Platform::PortWatcher(this);
+    connect(m_portWatcher, &Platform::PortWatcher::arrived, this, &MainWindow::onSerialPortArrived);
+    connect(m_portWatcher, &Platform::PortWatcher::removed, this, &MainWindow::onSerialPortRemoved);
+}
 
-    auto *ports = new Platform::PortWatcher(this);
-    connect(ports, &Platform::PortWatcher::arrived, this, &MainWindow::onSerialPortArrived);
-    connect(ports, &Platform::PortWatcher::removed, this, &MainWindow::onSerialPortRemoved);
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Listing the ports takes a good part of the start-up: it waits until
+    // the window has been drawn once.
+    if (!m_portWatcher && windowHandle())
+        windowHandle()->installEventFilter(this);
 }
 
 namespace {
@@ -272,7 +296,7 @@ void MainWindow::restoreTabs(const QStringList &groups, QStringList *problems)
 
 MainDongleWidget *MainWindow::createDongle(const QString &name)
 {
-    auto *widget = new MainDongleWidget(name, this);
+    auto *widget = new MainDongleWidget(name, ui->m_tabDongleWidget->pageParent());
     connect(widget, &MainDongleWidget::showThisDongleTab, this, &MainWindow::on_showThisDongleTab);
     connect(widget, &MainDongleWidget::sig_settingsChanged, this, &MainWindow::onDongleSettingsChanged);
     return widget;
@@ -450,6 +474,11 @@ QString MainWindow::nextDongleName() const
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        // After this expose has drawn the window.
+        QTimer::singleShot(0, this, &MainWindow::startPortWatcher);
+    }
     if (ui && watched == ui->titleBar && event->type() == QEvent::MouseButtonDblClick) {
         on_btnMax_clicked();
         return true;
@@ -498,13 +527,13 @@ void MainWindow::on_btnMax_clicked()
 {
     if (m_maximised) {
         setGeometry(m_normalGeometry);
-        ui->m_btnMax->setIcon(QIcon(QStringLiteral(":/icons/max")));
+        ui->m_btnMax->setIcon(QIcon(QStringLiteral(":/icons/max.png")));
     } else {
         m_normalGeometry = geometry();
         // The available area keeps the task bar visible.
         if (QScreen *screen = QGuiApplication::primaryScreen())
             setGeometry(screen->availableGeometry());
-        ui->m_btnMax->setIcon(QIcon(QStringLiteral(":/icons/restore")));
+        ui->m_btnMax->setIcon(QIcon(QStringLiteral(":/icons/restore.png")));
     }
     m_maximised = !m_maximised;
 }
@@ -531,6 +560,9 @@ void MainWindow::on_addDongleTab()
         CFlatMessage::information(this, tr("error"), tr("widget numbers should < 5"));
         return;
     }
+    // Built when first asked for: start-up does not need it.
+    if (!m_addDialog)
+        m_addDialog = new CConfigDongleNameDialog(&m_dongles, this);
     m_addDialog->setName(nextDongleName());
     if (m_addDialog->exec() != QDialog::Accepted)
         return;

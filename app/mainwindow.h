@@ -13,6 +13,9 @@ class MainDongleWidget;
 class QAction;
 class QMenu;
 class QSettings;
+namespace Platform {
+class PortWatcher;
+}
 
 namespace Ui {
 class MainWindow;
@@ -48,11 +51,13 @@ public:
     QString configSetAside() const { return m_configSetAside; }
 
     const QVector<QPair<MainDongleWidget *, QString>> &dongles() const { return m_dongles; }
+    // Null until the user first adds a dongle tab.
     CConfigDongleNameDialog *addDialog() const { return m_addDialog; }
     CConfigDongleNameDialog *nameDialog() const { return m_nameDialog; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -93,6 +98,8 @@ private:
     // returns the report.
     QString setBadConfigAside(const QStringList &problems);
     MainDongleWidget *createDongle(const QString &name);
+    // Follows ports coming and going from here on.
+    void startPortWatcher();
     bool writeConfig();
     // Whether INI text read back gives every value written.
     bool holdsAll(const QByteArray &text, const QMap<QString, QVariant> &written) const;
@@ -118,4 +125,5 @@ private:
     QString m_configSetAside;
     bool m_saveFailureShown = false;
     bool m_closing = false;
+    Platform::PortWatcher *m_portWatcher = nullptr;
 };

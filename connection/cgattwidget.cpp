@@ -20,6 +20,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "savefilewriter.h"
+#include "treeexpansion.h"
 #include "treemodel.h"
 
 #include <QDir>
@@ -738,7 +739,7 @@ void CGattWidget::readProc(const QByteArray &frame)
             ui->textEdit_value->setPlainText(QString::fromLatin1(read.value.toHex()));
     }
     if (!list.records.isEmpty())
-        ui->treeView->expandAll();
+        TreeExpansion::expandAll(ui->treeView);
 }
 
 void CGattWidget::WriteProc(const QByteArray &frame)
@@ -770,7 +771,7 @@ void CGattWidget::notificationProc(const QByteArray &frame)
     const QByteArray value = fields.value(QStringLiteral("value"));
     m_treeModel->updateValue(handle, value);
     m_tableModel->updateValue(handle, value);
-    ui->treeView->expandAll();
+    TreeExpansion::expandAll(ui->treeView);
 }
 
 // ---------------------------------------------------------------------------

@@ -72,7 +72,7 @@ protected:
     static QVariant alignment() { return int(Qt::AlignLeft | Qt::AlignVCenter); }
     static QVariant statusIcon(quint8 status)
     {
-        return status == 1 ? QVariant(QIcon(QStringLiteral(":/icons/status"))) : QVariant();
+        return status == 1 ? QVariant(QIcon(QStringLiteral(":/icons/status.png"))) : QVariant();
     }
 
     QVector<Record> m_records;

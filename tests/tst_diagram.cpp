@@ -91,7 +91,7 @@ void TestDiagram::startsDisconnected()
     DiagramWidget diagram;
     QCOMPARE(diagram.getState(), 2);
     QCOMPARE(lineStyles(diagram), repeated(kGrey));
-    QVERIFY(showsIcon(diagram, QStringLiteral(":/icons/disconnected")));
+    QVERIFY(showsIcon(diagram, QStringLiteral(":/icons/disconnected.png")));
 }
 
 void TestDiagram::formLayout()
@@ -118,12 +118,12 @@ void TestDiagram::connectedAndDisconnectedLooks()
     diagram.setState(0);
     QCOMPARE(diagram.getState(), 0);
     QCOMPARE(lineStyles(diagram), repeated(kBlue));
-    QVERIFY(showsIcon(diagram, QStringLiteral(":/icons/connected")));
+    QVERIFY(showsIcon(diagram, QStringLiteral(":/icons/connected.png")));
 
     diagram.setState(2);
     QCOMPARE(diagram.getState(), 2);
     QCOMPARE(lineStyles(diagram), repeated(kGrey));
-    QVERIFY(showsIcon(diagram, QStringLiteral(":/icons/disconnected")));
+    QVERIFY(showsIcon(diagram, QStringLiteral(":/icons/disconnected.png")));
 }
 
 void TestDiagram::animationAlternatesSegments()
@@ -147,8 +147,8 @@ void TestDiagram::animationAlternatesSegments()
         QVERIFY(first.at(i) != second.at(i));
     // The icon blinks with the pattern: connected exactly when the leftmost segment is blue.
     const bool firstLineBlue = second.at(0) == kBlue;
-    QVERIFY(showsIcon(diagram, firstLineBlue ? QStringLiteral(":/icons/connected")
-                                             : QStringLiteral(":/icons/disconnected")));
+    QVERIFY(showsIcon(diagram, firstLineBlue ? QStringLiteral(":/icons/connected.png")
+                                             : QStringLiteral(":/icons/disconnected.png")));
 }
 
 void TestDiagram::stopAnimationOnConnect()
@@ -163,7 +163,7 @@ void TestDiagram::stopAnimationOnConnect()
     QCOMPARE(lineStyles(diagram), repeated(kBlue));
     QTest::qWait(1200);
     QCOMPARE(lineStyles(diagram), repeated(kBlue));
-    QVERIFY(showsIcon(diagram, QStringLiteral(":/icons/connected")));
+    QVERIFY(showsIcon(diagram, QStringLiteral(":/icons/connected.png")));
 }
 
 void TestDiagram::unknownStateStopsAnimationKeepsLook()

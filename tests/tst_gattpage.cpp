@@ -18,6 +18,7 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -347,6 +348,77 @@ private slots:
 
     // A discovery sent from the console fills only the flat list, so the
     // page shows that one and keeps the user from switching back.
+    // A value shown, whether notified or read, leaves the whole tree
+    // expanded, whatever the user had collapsed before.
+    void aValueExpandsTheWholeTree_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<bool>("read");
+        for (const bool read : {false, true}) {
+            const char *how = read ? "read" : "notified";
+            QTest::addRow("%s, nothing collapsed", how) << "nothing" << read;
+            QTest::addRow("%s, a service collapsed", how) << "service" << read;
+            QTest::addRow("%s, a characteristic collapsed", how) << "characteristic" << read;
+            QTest::addRow("%s, all collapsed", how) << "all" << read;
+            QTest::addRow("%s, flat list and back", how) << "flat" << read;
+            QTest::addRow("%s, second value, a service collapsed", how) << "twice" << read;
+        }
+    }
+
+    void aValueExpandsTheWholeTree()
+    {
+        QFETCH(QString, before);
+        QFETCH(bool, read);
+        PageRig rig;
+        QVERIFY(rig.openAndSync());
+        CGattWidget *page = rig.page(2);
+        auto *view = PageRig::child<QTreeView>(page, "treeView");
+        QVERIFY(rig.send(CMD_DISCOVER_ALL_ATTRIBUTES, 2));
+        // The tree is built when the discovery ends.
+        QTRY_VERIFY(page->treeModel()->rowCount() > 0);
+        QCOMPARE(page->tableModel()->rowCount(), 15);
+        const std::function<QStringList(const QModelIndex &)> collapsed = [&](const QModelIndex &parent) {
+            QStringList names;
+            for (int row = 0; row < page->treeModel()->rowCount(parent); ++row) {
+                const QModelIndex index = page->treeModel()->index(row, 0, parent);
+                if (page->treeModel()->rowCount(index) > 0 && !view->isExpanded(index))
+                    names << index.data().toString();
+                names << collapsed(index);
+            }
+            return names;
+        };
+        QCOMPARE(collapsed(QModelIndex()), QStringList());
+        const QModelIndex service = page->treeModel()->index(1, 0);
+        const QModelIndex characteristic = page->treeModel()->index(1, 0, service);
+        const auto showValue = [&](char byte) {
+            QSignalSpy shown(page->treeModel(), &QAbstractItemModel::dataChanged);
+            if (read)
+                rig.dongle.sendUplink(FrameBuilder::fromHex("DD 03 0F 0B 00 02 00 01 00 09 00 00 00 01 00") + QByteArray(1, byte));
+            else
+                rig.dongle.sendUplink(GattBehaviour::notificationEvent(2, 9, QByteArray(1, byte), false));
+            return shown.wait(5000);
+        };
+
+        if (before == QLatin1String("twice")) {
+            QVERIFY(showValue('\x11'));
+            QCOMPARE(collapsed(QModelIndex()), QStringList());
+        }
+        if (before == QLatin1String("service") || before == QLatin1String("twice"))
+            view->collapse(service);
+        else if (before == QLatin1String("characteristic"))
+            view->collapse(characteristic);
+        else if (before == QLatin1String("all"))
+            PageRig::child<QToolButton>(page, "toolButton_collapseAll")->click();
+        else if (before == QLatin1String("flat")) {
+            PageRig::child<QComboBox>(page, "comboBox_mode")->setCurrentIndex(1);
+            PageRig::child<QComboBox>(page, "comboBox_mode")->setCurrentIndex(0);
+        }
+        if (before != QLatin1String("nothing") && before != QLatin1String("flat"))
+            QVERIFY(!collapsed(QModelIndex()).isEmpty());
+        QVERIFY(showValue('\x22'));
+        QCOMPARE(collapsed(QModelIndex()), QStringList());
+    }
+
     void aConsoleDiscoveryShowsTheFlatList()
     {
         PageRig rig;

@@ -115,6 +115,7 @@ private slots:
     void unusableConfigIsSetAside();
     void setAsideCopiesAreNeverReplaced();
     void portNoticesReachEveryTab();
+    void portsAreWatchedOnceTheWindowShows();
     void titleBarDoubleClickMaximises();
 
     void namingDialog_data();
@@ -716,6 +717,38 @@ void TestMainWindow::portNoticesReachEveryTab()
                                  "B removed ttyACM3"}));
     // A removal brings each dongle's tab to the front in turn; the last one stays.
     QCOMPARE(tabWidget(window)->currentIndex(), 1);
+}
+
+void TestMainWindow::portsAreWatchedOnceTheWindowShows()
+{
+    // A port there before the start is not news; one that comes after the
+    // window is up is, and so is its leaving.
+    SimulatedDongle present;
+    auto *later = new SimulatedDongle;
+    QVERIFY(present.isValid() && later->isValid());
+    QTemporaryDir links;
+    const QString laterPath = links.filePath(QStringLiteral("ttyVantoraLater"));
+    qputenv("VANTORA_EXTRA_PORTS", present.portPath().toLocal8Bit());
+    writeConfig({{"A", numbered(0)}});
+    MainWindow window;
+    QStringList heard;
+    MainDongleWidget *dongle = window.dongles().first().first;
+    connect(dongle, &MainDongleWidget::sig_SerialPortArrived, this,
+            [&heard](const QString &port) { heard << QLatin1String("arrived ") + port; });
+    connect(dongle, &MainDongleWidget::sig_SerialPortRemoved, this,
+            [&heard](const QString &port) { heard << QLatin1String("removed ") + port; });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(50);
+
+    QVERIFY(QFile::link(later->portPath(), laterPath));
+    qputenv("VANTORA_EXTRA_PORTS", (present.portPath() + QLatin1Char(':') + laterPath).toLocal8Bit());
+    QTRY_COMPARE_WITH_TIMEOUT(heard, QStringList{QLatin1String("arrived ") + laterPath}, 5000);
+    QVERIFY(QFile::remove(laterPath));
+    delete later;
+    QTRY_COMPARE_WITH_TIMEOUT(heard.size(), 2, 5000);
+    QCOMPARE(heard.last(), QLatin1String("removed ") + laterPath);
+    qunsetenv("VANTORA_EXTRA_PORTS");
 }
 
 void TestMainWindow::titleBarDoubleClickMaximises()

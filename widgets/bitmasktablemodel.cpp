@@ -42,7 +42,7 @@ QVariant BitMaskTableModel::data(const QModelIndex &index, int role) const
         break;
     case Qt::DecorationRole:
         if (exists && !descriptionColumn && m_items.at(item).second)
-            return QIcon(QPixmap(QStringLiteral(":/icons/status")));
+            return QIcon(QPixmap(QStringLiteral(":/icons/status.png")));
         break;
     case Qt::TextAlignmentRole:
         return int(Qt::AlignLeft | Qt::AlignVCenter);

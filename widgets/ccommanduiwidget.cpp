@@ -33,8 +33,8 @@ const char kEnumType[] = "enum";
 const char kEnumMaskType[] = "enum_mask";
 const char kFullTableType[] = "enum_mask_read";
 const char kHalfTableType[] = "enum_mask_read_half";
-const char kCollapseIcon[] = ":/icons/GapCollapse";
-const char kExpandIcon[] = ":/icons/GapExpand";
+const char kCollapseIcon[] = ":/icons/GapCollapse.png";
+const char kExpandIcon[] = ":/icons/GapExpand.png";
 const int kLongFieldLimit = 50;
 const int kRenegotiationTimeoutMs = 5000;
 

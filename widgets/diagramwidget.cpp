@@ -10,8 +10,8 @@
 namespace {
 const char kBlueStyle[] = "color: rgb(24, 158, 222)";
 const char kGreyStyle[] = "color: rgb(150, 150, 150)";
-const char kConnectedIcon[] = ":/icons/connected";
-const char kDisconnectedIcon[] = ":/icons/disconnected";
+const char kConnectedIcon[] = ":/icons/connected.png";
+const char kDisconnectedIcon[] = ":/icons/disconnected.png";
 const int kAnimationIntervalMs = 500;
 
 // One phase for every diagram of the process, so that all animated links blink together.
