@@ -1,13 +1,13 @@
 #include "ccfgfileparse.h"
 
+#include <QDomDocument>
+#include <QDomElement>
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QXmlStreamReader>
 #include <QtDebug>
 
 #include <cstdlib>
-#include <vector>
 
 // Q_INIT_RESOURCE must be used from the global namespace.
 static void initCatalogueResources()
@@ -38,20 +38,9 @@ CCfgFileParse::LoadFailureHandler &currentHandler()
     return handler;
 }
 
-// An element of a catalogue file: its attributes and child elements; text
-// and comments carry nothing.
-struct Element
-{
-    QXmlStreamAttributes attributes;
-    std::vector<Element> children;
-
-    QString attribute(QLatin1String name) const { return attributes.value(name).toString(); }
-};
-
-// Reads a whole file into its root element; false (with a warning naming the
-// file) when it cannot be opened or is not well-formed XML. A stream reader,
-// not a DOM: the catalogue is read before the first window shows.
-bool readDocument(const QString &path, Element &root)
+// Reads a whole file into a DOM document; false (with a warning naming the
+// file) when it cannot be opened or is not well-formed XML.
+bool readDocument(const QString &path, QDomDocument &document)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -59,43 +48,49 @@ bool readDocument(const QString &path, Element &root)
                                     .arg(path, file.errorString());
         return false;
     }
-    QXmlStreamReader reader(&file);
-    // As written: a prefix names no namespace here.
-    reader.setNamespaceProcessing(false);
-    std::vector<Element *> open;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            Element *element = &root;
-            if (!open.empty()) {
-                open.back()->children.emplace_back();
-                element = &open.back()->children.back();
-            }
-            element->attributes = reader.attributes();
-            open.push_back(element);
-        } else if (token == QXmlStreamReader::EndElement) {
-            open.pop_back();
-        }
-    }
-    if (reader.hasError()) {
+    QString error;
+    int line = 0;
+    int column = 0;
+    const bool parsed = document.setContent(&file, &error, &line, &column);
+    file.close();
+    if (!parsed) {
         qWarning().noquote() << QStringLiteral("CCfgFileParse: \"%1\" is not well-formed XML, line %2 column %3: %4")
                                     .arg(path)
-                                    .arg(reader.lineNumber())
-                                    .arg(reader.columnNumber())
-                                    .arg(reader.errorString());
+                                    .arg(line)
+                                    .arg(column)
+                                    .arg(error);
         return false;
     }
     return true;
 }
 
+// Calls visit on every child element of parent, in document order.
+template <typename Visit>
+void forEachChildElement(const QDomElement &parent, Visit visit)
+{
+    for (QDomElement child = parent.firstChildElement(); !child.isNull();
+         child = child.nextSiblingElement())
+        visit(child);
+}
+
 template <typename Container, typename Read>
-Container readChildElements(const Element &parent, Read read)
+Container readChildElements(const QDomElement &parent, Read read)
 {
     Container items;
-    items.reserve(int(parent.children.size()));
-    for (const Element &child : parent.children)
-        items.append(read(child));
+    forEachChildElement(parent, [&items, &read](const QDomElement &child) { items.append(read(child)); });
     return items;
+}
+
+// Visits every entry below the root of a catalogue file; -1 when the file
+// cannot be read, 0 otherwise.
+template <typename Visit>
+int forEachEntry(const QString &path, Visit visit)
+{
+    QDomDocument document;
+    if (!readDocument(path, document))
+        return -1;
+    forEachChildElement(document.documentElement(), visit);
+    return 0;
 }
 
 bool isEnumerated(const QString &type)
@@ -105,58 +100,58 @@ bool isEnumerated(const QString &type)
 }
 
 // A number that does not parse reads as 0.
-CmdFieldInfo readCommandField(const Element &element)
+CmdFieldInfo readCommandField(const QDomElement &element)
 {
     CmdFieldInfo field;
-    field.key = element.attribute(QLatin1String("key"));
-    field.index = element.attribute(QLatin1String("index")).toUInt(nullptr, 10);
-    field.length = element.attribute(QLatin1String("length")).toUInt(nullptr, 10);
-    field.src = element.attribute(QLatin1String("src"));
+    field.key = element.attribute(QStringLiteral("key"));
+    field.index = element.attribute(QStringLiteral("index")).toUInt(nullptr, 10);
+    field.length = element.attribute(QStringLiteral("length")).toUInt(nullptr, 10);
+    field.src = element.attribute(QStringLiteral("src"));
     return field;
 }
 
-AdvDataTypeInfo readAdvDataType(const Element &element)
+AdvDataTypeInfo readAdvDataType(const QDomElement &element)
 {
     AdvDataTypeInfo type;
-    type.key = element.attribute(QLatin1String("key"));
-    type.title = element.attribute(QLatin1String("title"));
-    type.type = element.attribute(QLatin1String("type"));
+    type.key = element.attribute(QStringLiteral("key"));
+    type.title = element.attribute(QStringLiteral("title"));
+    type.type = element.attribute(QStringLiteral("type"));
     // Written in hexadecimal: "10" is 16 bytes, "FF" 255.
-    type.length = element.attribute(QLatin1String("length")).toUInt(nullptr, 16);
-    type.value = element.attribute(QLatin1String("value"));
+    type.length = element.attribute(QStringLiteral("length")).toUInt(nullptr, 16);
+    type.value = element.attribute(QStringLiteral("value"));
     return type;
 }
 
-UiElemInfo readChoice(const Element &element)
+UiElemInfo readChoice(const QDomElement &element)
 {
     UiElemInfo elem;
-    elem.value = element.attribute(QLatin1String("value")).toULongLong(nullptr, 10);
-    elem.valueDesc = element.attribute(QLatin1String("valueDesc"));
+    elem.value = element.attribute(QStringLiteral("value")).toULongLong(nullptr, 10);
+    elem.valueDesc = element.attribute(QStringLiteral("valueDesc"));
     return elem;
 }
 
-UiFieldInfo readListElementField(const Element &element)
+UiFieldInfo readListElementField(const QDomElement &element)
 {
     // An element of a list keeps only these; its step, precision and choices
     // are not used by the list editor.
     UiFieldInfo field;
-    field.key = element.attribute(QLatin1String("key"));
-    field.title = element.attribute(QLatin1String("title"));
-    field.type = element.attribute(QLatin1String("type"));
-    field.maxLength = element.attribute(QLatin1String("maxLength"));
-    field.max = element.attribute(QLatin1String("max"));
-    field.min = element.attribute(QLatin1String("min"));
-    field.defaultValue = element.attribute(QLatin1String("defaultValue"));
-    field.subType = element.attribute(QLatin1String("subType"));
-    field.length = element.attribute(QLatin1String("length"));
+    field.key = element.attribute(QStringLiteral("key"));
+    field.title = element.attribute(QStringLiteral("title"));
+    field.type = element.attribute(QStringLiteral("type"));
+    field.maxLength = element.attribute(QStringLiteral("maxLength"));
+    field.max = element.attribute(QStringLiteral("max"));
+    field.min = element.attribute(QStringLiteral("min"));
+    field.defaultValue = element.attribute(QStringLiteral("defaultValue"));
+    field.subType = element.attribute(QStringLiteral("subType"));
+    field.length = element.attribute(QStringLiteral("length"));
     return field;
 }
 
-UiFieldInfo readFormField(const Element &element)
+UiFieldInfo readFormField(const QDomElement &element)
 {
     UiFieldInfo field = readListElementField(element);
-    field.singleStep = element.attribute(QLatin1String("singleStep"));
-    field.precision = element.attribute(QLatin1String("precision"));
+    field.singleStep = element.attribute(QStringLiteral("singleStep"));
+    field.precision = element.attribute(QStringLiteral("precision"));
 
     if (isEnumerated(field.type)) {
         field.elemList = readChildElements<QList<UiElemInfo>>(element, readChoice);
@@ -168,47 +163,6 @@ UiFieldInfo readFormField(const Element &element)
         field.subFieldVec = readChildElements<QVector<UiFieldInfo>>(element, readListElementField);
     }
     return field;
-}
-
-void readCommands(const Element &root, QMap<QString, QVector<CmdFieldInfo>> &idToFields)
-{
-    for (const Element &command : root.children)
-        idToFields.insert(command.attribute(QLatin1String("ID")),
-                          readChildElements<QVector<CmdFieldInfo>>(command, readCommandField));
-}
-
-void readNamesAndIds(const Element &root, QMap<QString, QString> &nameToId, QMap<QString, QString> &idToName)
-{
-    for (const Element &command : root.children) {
-        const QString name = command.attribute(QLatin1String("name"));
-        const QString id = command.attribute(QLatin1String("ID"));
-        nameToId.insert(name, id);
-        idToName.insert(id, name);
-    }
-}
-
-void readForms(const Element &root, QVector<UiComponentFields> &componentFields,
-               QVector<UiComponentInfo> &components)
-{
-    for (const Element &component : root.children) {
-        UiComponentInfo info;
-        info.name = component.attribute(QLatin1String("name"));
-        info.father = component.attribute(QLatin1String("father"));
-        info.format = component.attribute(QLatin1String("format"));
-        components.append(info);
-
-        UiComponentFields form;
-        form.name = info.name;
-        form.fields = readChildElements<QVector<UiFieldInfo>>(component, readFormField);
-        componentFields.append(form);
-    }
-}
-
-void readAdvData(const Element &root, QMap<QString, QVector<AdvDataTypeInfo>> &idToTypes)
-{
-    for (const Element &command : root.children)
-        idToTypes.insert(command.attribute(QLatin1String("ID")),
-                         readChildElements<QVector<AdvDataTypeInfo>>(command, readAdvDataType));
 }
 
 } // namespace
@@ -253,34 +207,21 @@ void CCfgFileParse::load(const QString &folder)
     const QString downForms = path("down_link_ui.xml");
     const QString advertising = path("advertising_data.xml");
 
-    // Each file is read once, whatever is taken from it; the tables fill in
-    // this order until a file fails.
     QString failed;
-    const auto read = [&failed](const QString &file, Element &root) {
-        if (!failed.isEmpty())
-            return false;
-        if (!readDocument(file, root))
-            failed = file;
-        return failed.isEmpty();
-    };
-    Element upRoot;
-    Element downRoot;
-    Element upFormsRoot;
-    Element downFormsRoot;
-    Element advertisingRoot;
-    if (read(upCommands, upRoot))
-        readCommands(upRoot, m_uplinkIdToFieldsMap);
-    if (read(downCommands, downRoot))
-        readCommands(downRoot, m_downlinkIdToFieldsMap);
-    if (read(upForms, upFormsRoot))
-        readForms(upFormsRoot, m_uplinkNameToUiVec, m_uplinkUiComponentVec);
-    if (read(downForms, downFormsRoot)) {
-        readForms(downFormsRoot, m_downlinkNameToUiVec, m_downlinkUiComponentVec);
-        readNamesAndIds(downRoot, m_downlinkNameToIdMap, m_downlinkIdToNameMap);
-        readNamesAndIds(upRoot, m_uplinkNameToIdMap, m_uplinkIdToNameMap);
-    }
-    if (read(advertising, advertisingRoot))
-        readAdvData(advertisingRoot, m_advDataMap);
+    if (parseCmdFile(upCommands, m_uplinkIdToFieldsMap) != 0)
+        failed = upCommands;
+    else if (parseCmdFile(downCommands, m_downlinkIdToFieldsMap) != 0)
+        failed = downCommands;
+    else if (parseUiFile(upForms, m_uplinkNameToUiVec, m_uplinkUiComponentVec) != 0)
+        failed = upForms;
+    else if (parseUiFile(downForms, m_downlinkNameToUiVec, m_downlinkUiComponentVec) != 0)
+        failed = downForms;
+    else if (parseCmdNameAndId(downCommands, m_downlinkNameToIdMap, m_downlinkIdToNameMap) != 0)
+        failed = downCommands;
+    else if (parseCmdNameAndId(upCommands, m_uplinkNameToIdMap, m_uplinkIdToNameMap) != 0)
+        failed = upCommands;
+    else if (parseAdvData(advertising, m_advDataMap) != 0)
+        failed = advertising;
 
     if (failed.isEmpty())
         return;
@@ -298,38 +239,44 @@ void CCfgFileParse::load(const QString &folder)
 
 int CCfgFileParse::parseCmdFile(const QString &path, QMap<QString, QVector<CmdFieldInfo>> &idToFields)
 {
-    Element root;
-    if (!readDocument(path, root))
-        return -1;
-    readCommands(root, idToFields);
-    return 0;
+    return forEachEntry(path, [&idToFields](const QDomElement &command) {
+        idToFields.insert(command.attribute(QStringLiteral("ID")),
+                          readChildElements<QVector<CmdFieldInfo>>(command, readCommandField));
+    });
 }
 
 int CCfgFileParse::parseCmdNameAndId(const QString &path, QMap<QString, QString> &nameToId,
                                      QMap<QString, QString> &idToName)
 {
-    Element root;
-    if (!readDocument(path, root))
-        return -1;
-    readNamesAndIds(root, nameToId, idToName);
-    return 0;
+    return forEachEntry(path, [&nameToId, &idToName](const QDomElement &command) {
+        const QString name = command.attribute(QStringLiteral("name"));
+        const QString id = command.attribute(QStringLiteral("ID"));
+        nameToId.insert(name, id);
+        idToName.insert(id, name);
+    });
 }
 
 int CCfgFileParse::parseUiFile(const QString &path, QVector<UiComponentFields> &componentFields,
                                QVector<UiComponentInfo> &components)
 {
-    Element root;
-    if (!readDocument(path, root))
-        return -1;
-    readForms(root, componentFields, components);
-    return 0;
+    return forEachEntry(path, [&componentFields, &components](const QDomElement &component) {
+        UiComponentInfo info;
+        info.name = component.attribute(QStringLiteral("name"));
+        info.father = component.attribute(QStringLiteral("father"));
+        info.format = component.attribute(QStringLiteral("format"));
+        components.append(info);
+
+        UiComponentFields form;
+        form.name = info.name;
+        form.fields = readChildElements<QVector<UiFieldInfo>>(component, readFormField);
+        componentFields.append(form);
+    });
 }
 
 int CCfgFileParse::parseAdvData(const QString &path, QMap<QString, QVector<AdvDataTypeInfo>> &idToTypes)
 {
-    Element root;
-    if (!readDocument(path, root))
-        return -1;
-    readAdvData(root, idToTypes);
-    return 0;
+    return forEachEntry(path, [&idToTypes](const QDomElement &command) {
+        idToTypes.insert(command.attribute(QStringLiteral("ID")),
+                         readChildElements<QVector<AdvDataTypeInfo>>(command, readAdvDataType));
+    });
 }
