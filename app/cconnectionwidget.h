@@ -29,7 +29,7 @@ class DevicePeriodicListModel;
 class SearchBox;
 class QPlainTextEdit;
 class QTreeWidget;
-class Ui_ConnectionWidget;
+struct ScanPageForm;
 
 // One periodic advertising train the page is synchronised to (or asking for).
 struct PeriodicSyncEntry
@@ -154,6 +154,7 @@ private:
     void resetAutoConnectButton();
     int currentDeviceRow() const;
     QPlainTextEdit *createPeriodicTextArea();
+    void buildDevicePanes();
     void removePeriodicSync(uchar syncIndex);
     void applyStatusToPending(ControllerLists::Pending kind, const QByteArray &frame, bool lastSdk, int line,
                               const QString &function);
@@ -165,7 +166,7 @@ private:
     bool m_isScanning = false;
     QMap<QString, QByteArray> m_connectingDevice;
     int m_periodicSyncType = 0;
-    Ui_ConnectionWidget *ui = nullptr;
+    ScanPageForm *ui = nullptr;
     DiscoveryTable m_discovery;
     ControllerLists m_lists;
     QMap<QString, QVariant> m_settings;
