@@ -106,15 +106,19 @@ public slots:
     void on_deviceListRefresh_clicked();
     void on_devicePrivacyModeUpdate_clicked();
     void onTableView_devicesClicked(const QModelIndex &index);
-    void on_comboBox_peerAddr_currentIndexChanged(int index);
     void onRcvMsg(QByteArray rcvMsg);
     void on_openAutoConnect(bool autoConnect);
     void on_masterCondixChanged();
     void onPeriodicAdvDataClear();
-    void on_m_tbStopSync_clicked();
     void onPeriodicAdvDataSave();
     void on_searchPrevious(SearchBox *sb);
     void on_searchNext(SearchBox *sb);
+
+public:
+    // Not slots: the form would look for their widgets by name, and the
+    // panes holding them are built after it.
+    void on_comboBox_peerAddr_currentIndexChanged(int index);
+    void on_m_tbStopSync_clicked();
 
 private:
     void sdkStatusProc(const QByteArray &frame);
