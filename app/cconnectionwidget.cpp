@@ -3,6 +3,7 @@
 
 #include <QHeaderView>
 #include <QPlainTextEdit>
+#include <QStackedWidget>
 #include <QTreeWidget>
 
 #include "advdatadecoder.h"
@@ -14,7 +15,7 @@
 #include "logmanager.h"
 #include "pageregistry.h"
 #include "searchbox.h"
-#include "ui_cconnectionwidget.h"
+#include "scanpageform.h"
 
 // The page's concerns live in cconnectionwidget_scan.cpp, _connect.cpp,
 // _sync.cpp and _lists.cpp; construction, reset and dispatch stay here.
@@ -25,7 +26,7 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
                                      QMap<QString, QVariant> *settings,
                                      const QString &dongleName, QWidget *parent)
     : QWidget(parent),
-      ui(new Ui_ConnectionWidget),
+      ui(new ScanPageForm),
       m_discovery(logger),
       m_lists(logger),
       m_link(link),
@@ -35,7 +36,8 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
       m_wire(link, logger, QStringLiteral(".\\cconnectionwidget")),
       m_dispatcher(this, logger)
 {
-    ui->setupUi(this);
+    ui->Ui_ConnectionWidget::setupUi(this);
+    buildDevicePanes();
 
     if (m_dongleSettings && m_dongleSettings->value(QStringLiteral("5_0_conn_type")).toUInt() != 0)
         on_openAutoConnect(true);
@@ -140,6 +142,27 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
 CConnectionWidget::~CConnectionWidget()
 {
     delete ui;
+}
+
+void CConnectionWidget::buildDevicePanes()
+{
+    QTabWidget *tabs = ui->tabWidget_device;
+    auto *stack = tabs->findChild<QStackedWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    QWidget *holder = stack ? static_cast<QWidget *>(stack) : tabs;
+    auto *advertising = new QWidget(holder);
+    ui->Ui_ScanAdvertisingPane::setupUi(advertising);
+    tabs->addTab(advertising, tr("Advertising Data"));
+    auto *scanResponse = new QWidget(holder);
+    ui->Ui_ScanResponsePane::setupUi(scanResponse);
+    tabs->addTab(scanResponse, tr("Scan Response Data"));
+    auto *periodic = new QWidget(holder);
+    ui->Ui_PeriodicSyncPane::setupUi(periodic);
+    tabs->addTab(periodic, tr("Periodic Adv Data"));
+    tabs->setCurrentIndex(2);
+    // Connected by name while the panes were part of the page's form.
+    connect(ui->comboBox_peerAddr, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &CConnectionWidget::on_comboBox_peerAddr_currentIndexChanged);
+    connect(ui->m_tbStopSync, &QToolButton::clicked, this, &CConnectionWidget::on_m_tbStopSync_clicked);
 }
 
 // ---------------------------------------------------------------------------

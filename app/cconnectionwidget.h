@@ -29,7 +29,7 @@ class DevicePeriodicListModel;
 class SearchBox;
 class QPlainTextEdit;
 class QTreeWidget;
-class Ui_ConnectionWidget;
+struct ScanPageForm;
 
 // One periodic advertising train the page is synchronised to (or asking for).
 struct PeriodicSyncEntry
@@ -106,15 +106,19 @@ public slots:
     void on_deviceListRefresh_clicked();
     void on_devicePrivacyModeUpdate_clicked();
     void onTableView_devicesClicked(const QModelIndex &index);
-    void on_comboBox_peerAddr_currentIndexChanged(int index);
     void onRcvMsg(QByteArray rcvMsg);
     void on_openAutoConnect(bool autoConnect);
     void on_masterCondixChanged();
     void onPeriodicAdvDataClear();
-    void on_m_tbStopSync_clicked();
     void onPeriodicAdvDataSave();
     void on_searchPrevious(SearchBox *sb);
     void on_searchNext(SearchBox *sb);
+
+public:
+    // Not slots: the form would look for their widgets by name, and the
+    // panes holding them are built after it.
+    void on_comboBox_peerAddr_currentIndexChanged(int index);
+    void on_m_tbStopSync_clicked();
 
 private:
     void sdkStatusProc(const QByteArray &frame);
@@ -154,6 +158,7 @@ private:
     void resetAutoConnectButton();
     int currentDeviceRow() const;
     QPlainTextEdit *createPeriodicTextArea();
+    void buildDevicePanes();
     void removePeriodicSync(uchar syncIndex);
     void applyStatusToPending(ControllerLists::Pending kind, const QByteArray &frame, bool lastSdk, int line,
                               const QString &function);
@@ -165,7 +170,7 @@ private:
     bool m_isScanning = false;
     QMap<QString, QByteArray> m_connectingDevice;
     int m_periodicSyncType = 0;
-    Ui_ConnectionWidget *ui = nullptr;
+    ScanPageForm *ui = nullptr;
     DiscoveryTable m_discovery;
     ControllerLists m_lists;
     QMap<QString, QVariant> m_settings;

@@ -11,7 +11,7 @@
 #include "logmanager.h"
 #include "pageinterfaces.h"
 #include "pageregistry.h"
-#include "ui_cconnectionwidget.h"
+#include "scanpageform.h"
 
 using namespace ScanningPage;
 

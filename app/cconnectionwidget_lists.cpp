@@ -11,7 +11,7 @@
 #include "deviceperiodiclistmodel.h"
 #include "logger.h"
 #include "logmanager.h"
-#include "ui_cconnectionwidget.h"
+#include "scanpageform.h"
 
 using namespace ScanningPage;
 

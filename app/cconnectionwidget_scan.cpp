@@ -15,7 +15,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "searchbox.h"
-#include "ui_cconnectionwidget.h"
+#include "scanpageform.h"
 
 using namespace ScanningPage;
 

@@ -10,7 +10,7 @@
 #include "scanpagewidgets.h"
 #include "logger.h"
 #include "logmanager.h"
-#include "ui_cconnectionwidget.h"
+#include "scanpageform.h"
 
 using namespace ScanningPage;
 

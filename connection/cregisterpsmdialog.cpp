@@ -15,18 +15,10 @@ CRegisterPSMDialog::CRegisterPSMDialog(CMsg *link, LogManager *log, QWidget *par
     , m_handlers(this, log,
                  {{"BB@04@0D", &CRegisterPSMDialog::registerPSMProc},
                   {"BB@04@0F", &CRegisterPSMDialog::unregisterPSMProc}})
-    , ui(new Ui::CRegisterPSMDialog)
     , m_link(link)
     , m_logger(log)
     , m_wire(link, log, QStringLiteral(".\\cregisterpsmdialog"))
 {
-    ui->setupUi(m_content);
-    m_msgField = new CmsgField(m_logger, QString::fromLatin1(CMD_REGISTER_PSM), ui->gridLayout, this);
-    m_msgField->buildForm(false);
-    connect(ui->pushButtonRegister, &QPushButton::clicked, this,
-            &CRegisterPSMDialog::on_pushButtonRegister_clicked);
-    connect(ui->pushButtonUnRegister, &QPushButton::clicked, this,
-            &CRegisterPSMDialog::on_pushButtonUnRegister_clicked);
     if (m_link)
         connect(m_link, &CMsg::sig_rcvL2capMsg, this, &CRegisterPSMDialog::onRcvMsg);
 }
@@ -36,15 +28,43 @@ CRegisterPSMDialog::~CRegisterPSMDialog()
     delete ui;
 }
 
+void CRegisterPSMDialog::setVisible(bool visible)
+{
+    // Built before showing, so the form's widgets are shown with the dialog.
+    if (visible)
+        buildForm();
+    PsmDialog::setVisible(visible);
+}
+
+void CRegisterPSMDialog::buildForm()
+{
+    if (ui)
+        return;
+    ui = new Ui::CRegisterPSMDialog;
+    ui->setupUi(m_content);
+    m_msgField = new CmsgField(m_logger, QString::fromLatin1(CMD_REGISTER_PSM), ui->gridLayout, this);
+    m_msgField->buildForm(false);
+    connect(ui->pushButtonRegister, &QPushButton::clicked, this,
+            &CRegisterPSMDialog::on_pushButtonRegister_clicked);
+    connect(ui->pushButtonUnRegister, &QPushButton::clicked, this,
+            &CRegisterPSMDialog::on_pushButtonUnRegister_clicked);
+    ui->listWidgetPsm->addItems(m_entries);
+    m_entries.clear();
+}
+
 void CRegisterPSMDialog::clearPsmList()
 {
-    ui->listWidgetPsm->clear();
+    if (ui)
+        ui->listWidgetPsm->clear();
+    m_entries.clear();
     // A late unregister answer must not take a later entry.
     m_unregisterRow = -1;
 }
 
 QStringList CRegisterPSMDialog::psmEntries() const
 {
+    if (!ui)
+        return m_entries;
     QStringList entries;
     for (int i = 0; i < ui->listWidgetPsm->count(); ++i)
         entries.append(ui->listWidgetPsm->item(i)->text());
@@ -86,6 +106,11 @@ void CRegisterPSMDialog::registerPSMProc(const QByteArray &frame)
     if (!isSuccess(frame))
         return;
     const QString entry = EntryPrefix + m_psm;
+    if (!ui) {
+        if (!m_entries.contains(entry))
+            m_entries.append(entry);
+        return;
+    }
     if (ui->listWidgetPsm->findItems(entry, Qt::MatchExactly).isEmpty())
         ui->listWidgetPsm->addItem(entry);
 }
@@ -93,7 +118,8 @@ void CRegisterPSMDialog::registerPSMProc(const QByteArray &frame)
 void CRegisterPSMDialog::unregisterPSMProc(const QByteArray &frame)
 {
     CCommand::lastCompleteProc(m_logger, frame);
-    if (!isSuccess(frame))
+    // Without the form no row was clicked: m_unregisterRow is still -1.
+    if (!isSuccess(frame) || !ui)
         return;
     if (QListWidgetItem *item = ui->listWidgetPsm->takeItem(m_unregisterRow))
         delete item;

@@ -11,12 +11,15 @@
 
 namespace {
 
-// The dialog on the link to a dongle that keeps registered PSMs.
+// The dialog on the link to a dongle that keeps registered PSMs, opened as
+// the user opens it (its form is built when first shown).
 struct PsmRig
 {
-    PsmRig() : rig(QStringLiteral("psm-test"), 5), dialog(&rig.link, &rig.logs)
+    explicit PsmRig(bool opened = true) : rig(QStringLiteral("psm-test"), 5), dialog(&rig.link, &rig.logs)
     {
         L2capBehaviour::install(rig.dongle);
+        if (opened)
+            dialog.show();
     }
     bool registerPsm(const QString &psm, const QString &level = QStringLiteral("GAP_SEC_LVL_NO_SECURITY"),
                      const QString &mks = QStringLiteral("false"))
@@ -46,6 +49,7 @@ private slots:
     void refusedRegistrationListsNothing();
     void unregisterRemovesTheRowOfItsClick();
     void resetEmptiesTheListAndForgetsTheLateAnswer();
+    void answersBeforeTheFirstShowAreLoggedAndListed();
 };
 
 void TestRegisterPsm::registerSendsTheFormAndListsConfirmedPsmsOnce()
@@ -119,6 +123,31 @@ void TestRegisterPsm::resetEmptiesTheListAndForgetsTheLateAnswer()
     psm.rig.dongle.sendUplink(FrameBuilder::frame(0xBB, 0x04, 0x0F, QByteArray(1, '\0')));
     QVERIFY(psm.rig.uplinks.waitFor(before + 1));
     QCOMPARE(psm.dialog.psmEntries(), QStringList{QStringLiteral("psm: 8")});
+}
+
+void TestRegisterPsm::answersBeforeTheFirstShowAreLoggedAndListed()
+{
+    PsmRig psm(false);
+    QVERIFY(psm.rig.openAndSync());
+    QVERIFY(!psm.list());
+
+    // An answer arriving before the user ever opened the dialog.
+    int before = psm.rig.uplinks.count();
+    psm.rig.dongle.sendUplink(FrameBuilder::frame(0xBB, 0x04, 0x0D, QByteArray(1, '\0')));
+    QVERIFY(psm.rig.uplinks.waitFor(before + 1));
+    QVERIFY(psm.rig.recorder->texts().contains(
+        QStringLiteral("[Complete Result] Uplink Command Name:Register PSM Result:BLE SUCCESS")));
+    const QStringList listed = psm.dialog.psmEntries();
+    QCOMPARE(listed.size(), 1);
+
+    psm.dialog.show();
+    QVERIFY(psm.list());
+    QCOMPARE(psm.list()->count(), 1);
+    QCOMPARE(psm.dialog.psmEntries(), listed);
+
+    // The form built late sends as one built with the dialog.
+    QVERIFY(psm.registerPsm(QStringLiteral("9")));
+    QCOMPARE(psm.dialog.psmEntries(), listed + QStringList{QStringLiteral("psm: 9")});
 }
 
 QTEST_MAIN(TestRegisterPsm)

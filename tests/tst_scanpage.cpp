@@ -51,6 +51,14 @@ QString cell(ScanPageRig &rig, int row, const QString &key)
     return QStringLiteral("<no column>");
 }
 
+QStringList g_warnings;
+
+void recordWarning(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtWarningMsg)
+        g_warnings << message;
+}
+
 } // namespace
 
 class TestScanPage : public QObject
@@ -73,6 +81,7 @@ private slots:
     void operateWhitelistLogsStatus_data();
     void operateWhitelistLogsStatus();
     void autoModeFromSettings();
+    void lowerPanesAreTabsWithTheirTitlesAndNoWarning();
     void eventsLogTheirFrameAndFields_data();
     void eventsLogTheirFrameAndFields();
     void searchOrdersCellsWithinRows_data();
@@ -469,6 +478,28 @@ void TestScanPage::operateWhitelistLogsStatus()
     } else {
         QVERIFY2(texts.last().startsWith(expected), qPrintable(texts.last()));
     }
+}
+
+void TestScanPage::lowerPanesAreTabsWithTheirTitlesAndNoWarning()
+{
+    g_warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordWarning);
+    {
+        ScanPageRig rig;
+        qInstallMessageHandler(previous);
+        auto *tabs = rig.widget<QTabWidget>(QStringLiteral("tabWidget_device"));
+        QCOMPARE(tabs->count(), 3);
+        const QStringList names{QStringLiteral("tab"), QStringLiteral("tab_2"), QStringLiteral("tab_3")};
+        const QStringList titles{QStringLiteral("Advertising Data"), QStringLiteral("Scan Response Data"),
+                                 QStringLiteral("Periodic Adv Data")};
+        for (int i = 0; i < tabs->count(); ++i) {
+            QCOMPARE(tabs->widget(i)->objectName(), names.at(i));
+            QCOMPARE(tabs->tabText(i), titles.at(i));
+        }
+        QCOMPARE(tabs->currentIndex(), 2);
+    }
+    qInstallMessageHandler(previous);
+    QCOMPARE(g_warnings, QStringList());
 }
 
 void TestScanPage::autoModeFromSettings()
