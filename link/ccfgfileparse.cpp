@@ -7,6 +7,7 @@
 #include <QMutexLocker>
 #include <QtDebug>
 
+#include <cstdio>
 #include <cstdlib>
 
 // Q_INIT_RESOURCE must be used from the global namespace.
@@ -23,7 +24,10 @@ void exitOnLoadFailure(const QString &path)
 {
     qCritical().noquote() << QStringLiteral("The program cannot run without its message catalogue (\"%1\") and stops.")
                                  .arg(path);
-    std::exit(EXIT_FAILURE);
+    // The catalogue may be read on a thread beside the one building the
+    // window: exit handlers run from here would tear Qt down under it.
+    std::fflush(stderr);
+    std::_Exit(EXIT_FAILURE);
 }
 
 QMutex &handlerMutex()
