@@ -155,7 +155,6 @@ PageWire::Result PageWire::checkStatus(const QByteArray &frame, const Fields &fi
         if (form.m_logFailure && form.m_completeResult && m_logger)
             CCommand::completeResultToLog(m_logger, uplinkName(frame), *byteField(fields, statusField));
         return Failed;
-    case UplinkStatus::Unparsed:
     case UplinkStatus::Malformed:
         break;
     }
@@ -218,7 +217,6 @@ PageWire::Result PageWire::checkNamedStatus(const QString &uplinkName, const Fie
                               LogLevel::Error);
         }
         return Failed;
-    case UplinkStatus::Unparsed:
     case UplinkStatus::Malformed:
         break;
     }

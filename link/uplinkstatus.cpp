@@ -11,38 +11,6 @@ UplinkStatus::UplinkStatus(LogManager *logger, const QString &sourceFile)
 {
 }
 
-bool UplinkStatus::parse(const QByteArray &frame, QMap<QString, QByteArray> *fields) const
-{
-    return parse(m_logger, frame, fields);
-}
-
-bool UplinkStatus::parse(LogManager *logger, const QByteArray &frame, QMap<QString, QByteArray> *fields)
-{
-    if (CCommand::parseUpLinkCmd(logger, frame, *fields) != 0)
-        return false;
-    CCommand::uplinkMsgToLog(logger, frame, *fields);
-    return true;
-}
-
-UplinkStatus::Result UplinkStatus::check(const QByteArray &frame, int line, const QString &function,
-                                         QMap<QString, QByteArray> *fields, FailureLog failureLog,
-                                         const QString &statusField) const
-{
-    QMap<QString, QByteArray> local;
-    QMap<QString, QByteArray> *parsed = fields ? fields : &local;
-    if (CCommand::parseUpLinkCmd(m_logger, frame, *parsed) != 0)
-        return Unparsed;
-    return checkParsed(frame, *parsed, line, function, failureLog, statusField);
-}
-
-UplinkStatus::Result UplinkStatus::checkParsed(const QByteArray &frame, const QMap<QString, QByteArray> &fields,
-                                               int line, const QString &function, FailureLog failureLog,
-                                               const QString &statusField) const
-{
-    CCommand::uplinkMsgToLog(m_logger, frame, fields);
-    return checkField(frame, fields, line, function, failureLog, statusField);
-}
-
 UplinkStatus::Result UplinkStatus::checkField(const QByteArray &frame, const QMap<QString, QByteArray> &fields,
                                               int line, const QString &function, FailureLog failureLog,
                                               const QString &statusField) const

@@ -3,6 +3,7 @@
 #include "logmanager.h"
 #include "pageinterfaces.h"
 #include "pageregistry.h"
+#include "pagewire.h"
 #include "placeholderconnectionpage.h"
 #include "recordedlog.h"
 #include "uplinkdispatcher.h"
@@ -164,20 +165,20 @@ private slots:
         QTest::addColumn<int>("failureLines");
 
         // "Channel Map Set" result: one status field at the first payload byte.
-        QTest::newRow("success") << "DD 01 6A 01 00 00" << "status" << int(UplinkStatus::Succeeded) << 1 << 0 << 0;
-        QTest::newRow("failure") << "DD 01 6A 01 00 45" << "status" << int(UplinkStatus::Failed) << 1 << 0 << 1;
-        QTest::newRow("byte after the status") << "DD 01 6A 02 00 00 01" << "status" << int(UplinkStatus::Succeeded)
+        QTest::newRow("success") << "DD 01 6A 01 00 00" << "status" << int(PageWire::Succeeded) << 1 << 0 << 0;
+        QTest::newRow("failure") << "DD 01 6A 01 00 45" << "status" << int(PageWire::Failed) << 1 << 0 << 1;
+        QTest::newRow("byte after the status") << "DD 01 6A 02 00 00 01" << "status" << int(PageWire::Succeeded)
                                                << 1 << 0 << 0;
-        QTest::newRow("no status byte") << "DD 01 6A 00 00" << "status" << int(UplinkStatus::Unparsed) << 0 << 0 << 0;
-        QTest::newRow("no such field") << "DD 01 6A 01 00 00" << "result" << int(UplinkStatus::Malformed) << 1 << 1
+        QTest::newRow("no status byte") << "DD 01 6A 00 00" << "status" << int(PageWire::Unparsed) << 0 << 0 << 0;
+        QTest::newRow("no such field") << "DD 01 6A 01 00 00" << "result" << int(PageWire::Malformed) << 1 << 1
                                        << 0;
         // "Connect" result: the status is followed by the other fields.
         QTest::newRow("status among fields")
             << "DD 01 06 12 00 00 01 00 28 00 00 00 C8 00 00 00 01 02 03 04 05 06 00"
-            << "status" << int(UplinkStatus::Succeeded) << 1 << 0 << 0;
+            << "status" << int(PageWire::Succeeded) << 1 << 0 << 0;
         QTest::newRow("two-byte field as status")
             << "DD 01 06 12 00 00 01 00 28 00 00 00 C8 00 00 00 01 02 03 04 05 06 00"
-            << "con_interval" << int(UplinkStatus::Malformed) << 1 << 1 << 0;
+            << "con_interval" << int(PageWire::Malformed) << 1 << 1 << 0;
     }
 
     void statusCheckParsesLogsAndJudges()
@@ -189,10 +190,10 @@ private slots:
         QFETCH(int, internalErrors);
         QFETCH(int, failureLines);
 
-        const UplinkStatus status(m_log->manager(), QStringLiteral(".\\toolkittest"));
-        QMap<QString, QByteArray> fields;
-        QCOMPARE(int(status.check(wire(frame), 42, QStringLiteral("Test::handler"), &fields, UplinkStatus::LogFailure,
-                                  statusField)),
+        const PageWire page(nullptr, m_log->manager(), QStringLiteral(".\\toolkittest"));
+        PageWire::Fields fields;
+        QCOMPARE(int(page.check(wire(frame), 42, QStringLiteral("Test::handler"), &fields,
+                                PageWire::Form().status(statusField))),
                  result);
         QCOMPARE(m_log->recorder()->count(
                      QStringLiteral("FILE:.\\toolkittest LINE:42 FUNCTION:Test::handler Internal error."), LogLevel::Debug),
@@ -204,17 +205,17 @@ private slots:
 
     void quietCheckLeavesTheFailureToTheCaller()
     {
-        const UplinkStatus status(m_log->manager(), QStringLiteral(".\\toolkittest"));
-        QCOMPARE(status.check(wire("DD 01 6A 01 00 45"), 1, QStringLiteral("f"), nullptr, UplinkStatus::KeepFailureQuiet),
-                 UplinkStatus::Failed);
+        const PageWire page(nullptr, m_log->manager(), QStringLiteral(".\\toolkittest"));
+        QCOMPARE(page.check(wire("DD 01 6A 01 00 45"), 1, QStringLiteral("f"), nullptr, PageWire::Form().quietFailure()),
+                 PageWire::Failed);
         QCOMPARE(linesStartingWith(QStringLiteral("Uplink Command Name:Channel Map Set Result:")), 0);
     }
 
     void statusCheckStopsAtAFrameTheCatalogueRejects()
     {
-        const UplinkStatus status(m_log->manager(), QStringLiteral(".\\toolkittest"));
+        const PageWire page(nullptr, m_log->manager(), QStringLiteral(".\\toolkittest"));
         // "Connect" result: its last field lies beyond this frame.
-        QCOMPARE(status.check(wire("DD 01 06 01 00 00"), 1, QStringLiteral("f")), UplinkStatus::Unparsed);
+        QCOMPARE(page.check(wire("DD 01 06 01 00 00"), 1, QStringLiteral("f")), PageWire::Unparsed);
         QCOMPARE(linesStartingWith(QStringLiteral("Parse uplink Command:")), 1);
         QCOMPARE(linesStartingWith(QStringLiteral("FILE:")), 0);
     }
