@@ -11,6 +11,7 @@
 #include "cmsg.h"
 #include "columnfitter.h"
 #include "devicestablemodel.h"
+#include "lazypane.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "pageregistry.h"
@@ -26,7 +27,7 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
                                      QMap<QString, QVariant> *settings,
                                      const QString &dongleName, QWidget *parent)
     : QWidget(parent),
-      ui(new ScanPageForm),
+      ui(new ScanPageForm()),
       m_discovery(logger),
       m_lists(logger),
       m_link(link),
@@ -62,13 +63,6 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
     listView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     ui->tableView_deviceList->setTopInset(25);
 
-    for (QTreeWidget *tree : {static_cast<QTreeWidget *>(ui->treeWidget_advertising),
-                              static_cast<QTreeWidget *>(ui->treeWidget_scanRsp)}) {
-        tree->setColumnCount(2);
-        tree->setColumnWidth(0, 270);
-        tree->setColumnWidth(1, 80);
-    }
-
     ui->devicePrivacyModeUpdate->hide();
     {
         // Choosing the first list at construction must not ask the dongle yet.
@@ -89,10 +83,6 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
     entry.textArea = createPeriodicTextArea();
     m_periodicSyncs.insert(kDefaultSyncIndex, entry);
     ui->verticalLayout_periodicAdv->addWidget(entry.textArea);
-
-    m_searchBox = new SearchBox(this);
-    connect(m_searchBox, &SearchBox::searchPrevious, this, &CConnectionWidget::on_searchPrevious);
-    connect(m_searchBox, &SearchBox::searchNext, this, &CConnectionWidget::on_searchNext);
 
     m_adTypeNames = AdvDataDecoder::typeNames();
 
@@ -149,12 +139,12 @@ void CConnectionWidget::buildDevicePanes()
     QTabWidget *tabs = ui->tabWidget_device;
     auto *stack = tabs->findChild<QStackedWidget *>(QString(), Qt::FindDirectChildrenOnly);
     QWidget *holder = stack ? static_cast<QWidget *>(stack) : tabs;
-    auto *advertising = new QWidget(holder);
-    ui->Ui_ScanAdvertisingPane::setupUi(advertising);
-    tabs->addTab(advertising, tr("Advertising Data"));
-    auto *scanResponse = new QWidget(holder);
-    ui->Ui_ScanResponsePane::setupUi(scanResponse);
-    tabs->addTab(scanResponse, tr("Scan Response Data"));
+    m_advertisingPane = new LazyPane(
+        QStringLiteral("tab"), [this](QWidget *pane) { buildAdvertisingPane(pane); }, holder);
+    tabs->addTab(m_advertisingPane, tr("Advertising Data"));
+    m_scanResponsePane = new LazyPane(
+        QStringLiteral("tab_2"), [this](QWidget *pane) { buildScanResponsePane(pane); }, holder);
+    tabs->addTab(m_scanResponsePane, tr("Scan Response Data"));
     auto *periodic = new QWidget(holder);
     ui->Ui_PeriodicSyncPane::setupUi(periodic);
     tabs->addTab(periodic, tr("Periodic Adv Data"));
@@ -259,7 +249,9 @@ void CConnectionWidget::reset()
     m_autoCondix.clear();
 
     m_discovery.clear();
-    ui->treeWidget_advertising->clear();
+    m_chosenData.advertisingDecoded = false;
+    if (m_advertisingPane->isBuilt())
+        ui->treeWidget_advertising->clear();
 
     ui->buttonScan->setText(kStartScan);
     ui->buttonScan->setToolTip(kStartScan);

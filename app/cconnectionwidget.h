@@ -26,6 +26,7 @@ class CigCisPage;
 struct PageContext;
 class DevicesTableModel;
 class DevicePeriodicListModel;
+class LazyPane;
 class SearchBox;
 class QPlainTextEdit;
 class QTreeWidget;
@@ -165,6 +166,10 @@ private:
     void addDevice(const DeviceRecord &record);
     void takeListResult(const QByteArray &frame, const QString &failureText, ControllerLists::List list);
     void search(SearchBox *sb, bool forward);
+    void buildAdvertisingPane(QWidget *pane);
+    void buildScanResponsePane(QWidget *pane);
+    void fillAdvertisingPane();
+    void fillScanResponsePane();
 
     QSet<uchar> m_openCondix;
     bool m_isScanning = false;
@@ -186,6 +191,18 @@ private:
     QMap<uchar, PeriodicSyncEntry> m_periodicSyncs;
     uchar m_pendingSyncIndex = 0;
     SearchBox *m_searchBox = nullptr;
+    // The advertising and scan response panes are made when first shown;
+    // until then the chosen device's data waits here.
+    LazyPane *m_advertisingPane = nullptr;
+    LazyPane *m_scanResponsePane = nullptr;
+    struct ChosenData
+    {
+        QByteArray advertising;
+        QByteArray scanResponse;
+        bool chosen = false;
+        // A reset empties the decoded advertising data only.
+        bool advertisingDecoded = true;
+    } m_chosenData;
     PageWire m_wire;
     UplinkDispatcher<CConnectionWidget> m_dispatcher;
 };

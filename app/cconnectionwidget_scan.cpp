@@ -12,6 +12,7 @@
 #include "commandnames.h"
 #include "cutil.h"
 #include "devicestablemodel.h"
+#include "lazypane.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "searchbox.h"
@@ -38,6 +39,13 @@ QString fieldLine(const QMap<QString, QByteArray> &fields)
     QString line;
     appendFieldLine(line, fields);
     return line;
+}
+
+void setUpDataTree(QTreeWidget *tree)
+{
+    tree->setColumnCount(2);
+    tree->setColumnWidth(0, 270);
+    tree->setColumnWidth(1, 80);
 }
 
 } // namespace
@@ -190,14 +198,47 @@ void CConnectionWidget::stopScanProc(const QByteArray &frame)
 
 void CConnectionWidget::showAdvRawData(const QByteArray &advData, const QByteArray &scanRspData)
 {
-    ui->rawData_advertising->setPlainText(CUtil::colonHex(advData));
-    ui->labelAdv->setText(QStringLiteral("raw data(") + QString::number(advData.size())
-                          + QStringLiteral(")"));
-    ui->rawData_scanRsp->setPlainText(CUtil::colonHex(scanRspData));
-    ui->labelScan->setText(QStringLiteral("raw data(") + QString::number(scanRspData.size())
-                           + QStringLiteral(")"));
-    decodeAdvData(ui->treeWidget_advertising, advData);
-    decodeAdvData(ui->treeWidget_scanRsp, scanRspData);
+    m_chosenData.advertising = advData;
+    m_chosenData.scanResponse = scanRspData;
+    m_chosenData.chosen = true;
+    m_chosenData.advertisingDecoded = true;
+    fillAdvertisingPane();
+    fillScanResponsePane();
+}
+
+void CConnectionWidget::fillAdvertisingPane()
+{
+    if (!m_chosenData.chosen || !m_advertisingPane->isBuilt())
+        return;
+    const QByteArray &data = m_chosenData.advertising;
+    ui->rawData_advertising->setPlainText(CUtil::colonHex(data));
+    ui->labelAdv->setText(QStringLiteral("raw data(") + QString::number(data.size()) + QStringLiteral(")"));
+    if (m_chosenData.advertisingDecoded)
+        decodeAdvData(ui->treeWidget_advertising, data);
+}
+
+void CConnectionWidget::fillScanResponsePane()
+{
+    if (!m_chosenData.chosen || !m_scanResponsePane->isBuilt())
+        return;
+    const QByteArray &data = m_chosenData.scanResponse;
+    ui->rawData_scanRsp->setPlainText(CUtil::colonHex(data));
+    ui->labelScan->setText(QStringLiteral("raw data(") + QString::number(data.size()) + QStringLiteral(")"));
+    decodeAdvData(ui->treeWidget_scanRsp, data);
+}
+
+void CConnectionWidget::buildAdvertisingPane(QWidget *pane)
+{
+    ui->Ui_ScanAdvertisingPane::setupUi(pane);
+    setUpDataTree(ui->treeWidget_advertising);
+    fillAdvertisingPane();
+}
+
+void CConnectionWidget::buildScanResponsePane(QWidget *pane)
+{
+    ui->Ui_ScanResponsePane::setupUi(pane);
+    setUpDataTree(ui->treeWidget_scanRsp);
+    fillScanResponsePane();
 }
 
 void CConnectionWidget::decodeAdvData(QTreeWidget *tree, const QByteArray &data)
@@ -307,6 +348,11 @@ void CConnectionWidget::onTableView_devicesClicked(const QModelIndex &index)
 
 void CConnectionWidget::on_buttonSearch_clicked()
 {
+    if (!m_searchBox) {
+        m_searchBox = new SearchBox(this);
+        connect(m_searchBox, &SearchBox::searchPrevious, this, &CConnectionWidget::on_searchPrevious);
+        connect(m_searchBox, &SearchBox::searchNext, this, &CConnectionWidget::on_searchNext);
+    }
     m_searchBox->show();
     m_searchBox->m_matchRow = -1;
     m_searchBox->m_matchColumn = -1;

@@ -92,8 +92,6 @@ MainWindow::MainWindow(QWidget *parent)
         m_firstRun = true;
         const QString name = nextDongleName();
         m_firstDongle = new MainDongleWidget(name, ui->m_tabDongleWidget->pageParent());
-        m_nameDialog = new CConfigDongleNameDialog(&m_dongles, this);
-        m_nameDialog->setName(name);
         connect(m_firstDongle, &MainDongleWidget::showThisDongleTab, this, &MainWindow::on_showThisDongleTab);
         connect(m_firstDongle, &MainDongleWidget::updateDongleName, this, &MainWindow::on_updateDongleName);
         connect(m_firstDongle, &MainDongleWidget::sig_settingsChanged, this, &MainWindow::onDongleSettingsChanged);
@@ -446,9 +444,13 @@ bool MainWindow::holdsAll(const QByteArray &text, const QMap<QString, QVariant> 
 
 void MainWindow::configureFirstDongle()
 {
-    if (!m_firstRun || !m_nameDialog)
+    if (!m_firstRun)
         return;
     const QString proposed = nextDongleName();
+    if (!m_nameDialog) {
+        m_nameDialog = new CConfigDongleNameDialog(&m_dongles, this);
+        m_nameDialog->setName(proposed);
+    }
     m_nameDialog->exec();
     QString name = m_nameDialog->getName();
     // The text is taken however the dialog ended; one that cannot name a

@@ -8,10 +8,16 @@
 #include "connectionpages.h"
 #include "dongletabrig.h"
 #include "framebuilder.h"
+#include "lazypane.h"
+#include "logswtich.h"
 #include "pageregistry.h"
+#include "searchbox.h"
 #include "simbehaviour_lists.h"
 
+#include <QLabel>
 #include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 #include <QtTest>
 
 #include <memory>
@@ -62,6 +68,54 @@ private slots:
         tabs->setCurrentIndex(0);
         tabs->setCurrentIndex(1);
         QCOMPARE(m_rig->widget->findChildren<advertisingWidget *>().size(), 1);
+    }
+
+    // The scanning page's advertising and scan response panes wait for
+    // their tabs; the log switches and the search box for their buttons.
+    void scanningPagePanesWaitUntilAskedFor()
+    {
+        QWidget *tab = m_rig->widget;
+        QVERIFY(!tab->findChild<QTreeWidget *>(QStringLiteral("treeWidget_advertising")));
+        QVERIFY(!tab->findChild<QTreeWidget *>(QStringLiteral("treeWidget_scanRsp")));
+        QVERIFY(!tab->findChild<LogSwtich *>());
+        QVERIFY(!tab->findChild<SearchBox *>());
+
+        auto *deviceTabs = tab->findChild<QTabWidget *>(QStringLiteral("tabWidget_device"));
+        QCOMPARE(deviceTabs->tabText(0), QStringLiteral("Advertising Data"));
+        deviceTabs->setCurrentIndex(0);
+        auto *tree = tab->findChild<QTreeWidget *>(QStringLiteral("treeWidget_advertising"));
+        QVERIFY(tree);
+        QVERIFY(tree->isVisible());
+        QVERIFY(!tab->findChild<QTreeWidget *>(QStringLiteral("treeWidget_scanRsp")));
+    }
+
+    // A pane made in a tab already showing keeps the place the tab gave it
+    // (a form resizes what it is set up on), and its widgets show at once;
+    // it is made once.
+    void lazyPaneKeepsItsPlace()
+    {
+        QTabWidget holder;
+        holder.addTab(new QLabel(QStringLiteral("first")), QStringLiteral("first"));
+        int made = 0;
+        auto *pane = new LazyPane(QStringLiteral("pane"), [&made](QWidget *self) {
+            ++made;
+            self->resize(5, 5);
+            (new QVBoxLayout(self))->addWidget(new QLabel(QStringLiteral("made"), self));
+        });
+        holder.addTab(pane, QStringLiteral("lazy"));
+        holder.resize(300, 200);
+        holder.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&holder));
+        QVERIFY(!pane->isBuilt());
+
+        holder.setCurrentIndex(1);
+        QCOMPARE(made, 1);
+        QCOMPARE(pane->geometry(), holder.widget(0)->geometry());
+        QVERIFY(pane->findChild<QLabel *>()->isVisible());
+        holder.setCurrentIndex(0);
+        holder.setCurrentIndex(1);
+        pane->build();
+        QCOMPARE(made, 1);
     }
 
     // Later tabs take the defaults the first tab read from the settings

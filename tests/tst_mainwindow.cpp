@@ -152,10 +152,21 @@ void TestMainWindow::firstRunProposesDongle1()
     QVERIFY(window.dongles().isEmpty());
     QVERIFY(window.firstDongleWidget());
     QVERIFY(window.firstDongleWidget()->isInitialized());
-    QVERIFY(window.nameDialog());
-    QCOMPARE(window.nameDialog()->getName(), QStringLiteral("Dongle1"));
     QCOMPARE(window.windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
     QCOMPARE(window.size(), QSize(1280, 720));
+
+    // The naming dialog is made when it is asked, with the proposed name.
+    QVERIFY(!window.nameDialog());
+    QString proposed;
+    ModalAnswerer answerer;
+    answerer.answerWith([&proposed](QWidget *modal) {
+        proposed = modal->findChild<QLineEdit *>(QStringLiteral("LE_dongleName"))->text();
+        modal->findChild<QPushButton *>(QStringLiteral("PB_Config"))->click();
+    });
+    window.configureFirstDongle();
+    QVERIFY(answerer.allAnswered());
+    QCOMPARE(proposed, QStringLiteral("Dongle1"));
+    QCOMPARE(tabTexts(window), QStringList{QStringLiteral("Dongle1")});
 }
 
 void TestMainWindow::firstRunNaming_data()

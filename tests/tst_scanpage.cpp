@@ -51,6 +51,13 @@ QString cell(ScanPageRig &rig, int row, const QString &key)
     return QStringLiteral("<no column>");
 }
 
+// Brings up a lower pane of the shown page as a user does, by its tab.
+void showLowerPane(ScanPageRig &rig, int index)
+{
+    rig.page->show();
+    rig.widget<QTabWidget>(QStringLiteral("tabWidget_device"))->setCurrentIndex(index);
+}
+
 QStringList g_warnings;
 
 void recordWarning(QtMsgType type, const QMessageLogContext &, const QString &message)
@@ -75,6 +82,8 @@ private slots:
     void shortReportDataReadsNothingPastTheEnd();
     void dispatchIgnoresOtherIdsAndBrokenFrames();
     void choosingRowShowsRawAndDecodedData();
+    void lowerPanesShowTheChosenRowWhenFirstShown_data();
+    void lowerPanesShowTheChosenRowWhenFirstShown();
     void searchWalksMatchingCells();
     void periodicReportsGoToTheirView();
     void resetEmptiesThePage();
@@ -305,6 +314,10 @@ void TestScanPage::choosingRowShowsRawAndDecodedData()
     view->setCurrentIndex(rig.page->devicesModel()->index(0, 0));
     rig.page->onTableView_devicesClicked(view->currentIndex());
 
+    // The panes are made when first shown, with the row chosen before.
+    QVERIFY(!rig.widget<QLabel>(QStringLiteral("labelAdv")));
+    showLowerPane(rig, 0);
+    showLowerPane(rig, 1);
     QCOMPARE(rig.widget<QLabel>(QStringLiteral("labelAdv"))->text(), QStringLiteral("raw data(9)"));
     QCOMPARE(rig.widget<QTextBrowser>(QStringLiteral("rawData_advertising"))->toPlainText(),
              QStringLiteral("02:01:06:05:09:41:42:44:45"));
@@ -330,6 +343,51 @@ void TestScanPage::choosingRowShowsRawAndDecodedData()
 
     rig.page->onTableView_devicesClicked(QModelIndex());
     QCOMPARE(rig.recorder->count(QStringLiteral("CConnectionWidget::onTableView_devices:Clicked index is not valid.")), 1);
+}
+
+void TestScanPage::lowerPanesShowTheChosenRowWhenFirstShown_data()
+{
+    QTest::addColumn<bool>("shownFirst");
+    QTest::addColumn<bool>("reset");
+    QTest::newRow("shown, then chosen") << true << false;
+    QTest::newRow("chosen, then shown") << false << false;
+    // A reset empties the decoded advertising data and leaves the raw data.
+    QTest::newRow("shown, chosen, reset") << true << true;
+    QTest::newRow("chosen, reset, then shown") << false << true;
+}
+
+void TestScanPage::lowerPanesShowTheChosenRowWhenFirstShown()
+{
+    QFETCH(bool, shownFirst);
+    QFETCH(bool, reset);
+    ScanPageRig rig;
+    QVERIFY(rig.open());
+    SimAdvertiser a = advertiser("112233445566");
+    QVERIFY(rig.feed(QList<QByteArray>{adReport(a, "020106050941424445"), adReport(a, "03ff4c00", 2)}));
+    if (shownFirst) {
+        showLowerPane(rig, 0);
+        showLowerPane(rig, 1);
+    }
+    auto *view = rig.widget<QTableView>(QStringLiteral("tableView_devices"));
+    view->setCurrentIndex(rig.page->devicesModel()->index(0, 0));
+    rig.page->onTableView_devicesClicked(view->currentIndex());
+    if (reset)
+        rig.page->reset();
+    showLowerPane(rig, 0);
+    showLowerPane(rig, 1);
+
+    QCOMPARE(rig.widget<QTextBrowser>(QStringLiteral("rawData_advertising"))->toPlainText(),
+             QStringLiteral("02:01:06:05:09:41:42:44:45"));
+    QCOMPARE(rig.widget<QTreeWidget>(QStringLiteral("treeWidget_advertising"))->topLevelItemCount(), reset ? 0 : 2);
+    QCOMPARE(rig.widget<QLabel>(QStringLiteral("labelScan"))->text(), QStringLiteral("raw data(4)"));
+    QCOMPARE(rig.widget<QTreeWidget>(QStringLiteral("treeWidget_scanRsp"))->topLevelItemCount(), 1);
+    // Made inside a page already showing, the pane's widgets show with it,
+    // filling its tab.
+    auto *tree = rig.widget<QTreeWidget>(QStringLiteral("treeWidget_scanRsp"));
+    QVERIFY(tree->isVisible());
+    QWidget *pane = rig.widget<QWidget>(QStringLiteral("tab_2"));
+    QCOMPARE(pane->geometry(), rig.widget<QWidget>(QStringLiteral("tab_3"))->geometry());
+    QCOMPARE(tree->columnWidth(0), 270);
 }
 
 void TestScanPage::searchWalksMatchingCells()
@@ -443,6 +501,7 @@ void TestScanPage::resetEmptiesThePage()
     QVERIFY(!sync->isEnabled());
     QCOMPARE(sync->toolTip(), QStringLiteral("Start Sync"));
     QVERIFY(!rig.widget<QToolButton>(QStringLiteral("buttonConnect"))->isEnabled());
+    showLowerPane(rig, 0);
     QCOMPARE(rig.widget<QTreeWidget>(QStringLiteral("treeWidget_advertising"))->topLevelItemCount(), 0);
 
     // The next click starts a new scan.

@@ -16,15 +16,13 @@ constexpr int MaximumLines = 2000;
 }
 
 CLogWidget::CLogWidget(CMsg *msg, LogManager *logManager, int logType, QWidget *parent)
-    : QWidget(parent), m_logSwitch(nullptr), m_logManager(logManager), m_msg(msg), m_logType(logType)
+    : QWidget(parent), m_logManager(logManager), m_msg(msg), m_logType(logType)
 {
     initWidgetResources();
     setupUi(this);
     m_logBrowser->document()->setMaximumBlockCount(MaximumLines);
     connect(m_tbClear, &QToolButton::clicked, this, &CLogWidget::onLogClear);
     connect(m_tbSave, &QToolButton::clicked, this, &CLogWidget::onLogSave);
-    m_logSwitch = new LogSwtich(m_msg, m_logManager, this);
-    m_logSwitch->hide();
 }
 
 CLogWidget::~CLogWidget() = default;
@@ -72,6 +70,8 @@ void CLogWidget::onLogSave()
 
 void CLogWidget::on_m_tbLevel_clicked()
 {
+    if (!m_logSwitch)
+        m_logSwitch = new LogSwtich(m_msg, m_logManager, this);
     m_logSwitch->show();
     m_logSwitch->raise();
     m_logSwitch->activateWindow();

@@ -22,6 +22,7 @@ public:
 
     QTextBrowser *getTextBrowser() const;
     void setTitle(const QString &title);
+    // Made when the level button is first clicked.
     LogSwtich *logSwitch() const { return m_logSwitch; }
 
     // Copies source to target so that a failed copy leaves the old target
@@ -35,7 +36,7 @@ public slots:
     void on_m_tbLevel_clicked();
 
 private:
-    LogSwtich *m_logSwitch;
+    LogSwtich *m_logSwitch = nullptr;
     LogManager *m_logManager;
     CMsg *m_msg;
     int m_logType;
