@@ -1,13 +1,9 @@
-#include "advertisingpages.h"
-#include "connectionpages.h"
 #include "crashhandler.h"
 #include "datafolder.h"
-#include "isochronouspages.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
+#include "programstartup.h"
 #include "terminationwatcher.h"
-#include "testmodepages.h"
-#include "widgetresources.h"
 
 #include <QApplication>
 #include <QFile>
@@ -16,23 +12,13 @@ int main(int argc, char **argv)
 {
     Platform::installCrashHandler();
 
+    ProgramStartup::setAttributes();
     QApplication app(argc, argv);
     // Known only now; the working directory may refuse the report.
     Platform::setCrashReportFallbackFolder(QFile::encodeName(Platform::dataFolder()).constData());
     // Before anything can take long, so an early SIGTERM still closes cleanly.
     Platform::TerminationWatcher termination;
-    initWidgetResources();
-    QFile styleSheet(QStringLiteral(":/qss/flat"));
-    if (styleSheet.open(QIODevice::ReadOnly)) {
-        app.setStyleSheet(QString::fromLatin1(styleSheet.readAll()));
-        styleSheet.close();
-    }
-
-    // Each later layer registers the pages it builds (PageRegistry).
-    registerConnectionPages();
-    registerAdvertisingPages();
-    registerIsochronousPages();
-    registerTestModePages();
+    ProgramStartup::prepare(app);
 
     MainWindow window;
     QObject::connect(&termination, &Platform::TerminationWatcher::sig_terminationRequested, &window,
