@@ -28,7 +28,9 @@ class DevicesTableModel;
 class DevicePeriodicListModel;
 class LazyPane;
 class SearchBox;
+class QLabel;
 class QPlainTextEdit;
+class QTextBrowser;
 class QTreeWidget;
 struct ScanPageForm;
 
@@ -170,6 +172,7 @@ private:
     void buildScanResponsePane(QWidget *pane);
     void fillAdvertisingPane();
     void fillScanResponsePane();
+    void fillDataPane(const QByteArray &data, QLabel *label, QTextBrowser *raw, QTreeWidget *tree, bool decoded);
 
     QSet<uchar> m_openCondix;
     bool m_isScanning = false;

@@ -208,23 +208,24 @@ void CConnectionWidget::showAdvRawData(const QByteArray &advData, const QByteArr
 
 void CConnectionWidget::fillAdvertisingPane()
 {
-    if (!m_chosenData.chosen || !m_advertisingPane->isBuilt())
-        return;
-    const QByteArray &data = m_chosenData.advertising;
-    ui->rawData_advertising->setPlainText(CUtil::colonHex(data));
-    ui->labelAdv->setText(QStringLiteral("raw data(") + QString::number(data.size()) + QStringLiteral(")"));
-    if (m_chosenData.advertisingDecoded)
-        decodeAdvData(ui->treeWidget_advertising, data);
+    if (m_chosenData.chosen && m_advertisingPane->isBuilt())
+        fillDataPane(m_chosenData.advertising, ui->labelAdv, ui->rawData_advertising, ui->treeWidget_advertising,
+                     m_chosenData.advertisingDecoded);
 }
 
 void CConnectionWidget::fillScanResponsePane()
 {
-    if (!m_chosenData.chosen || !m_scanResponsePane->isBuilt())
-        return;
-    const QByteArray &data = m_chosenData.scanResponse;
-    ui->rawData_scanRsp->setPlainText(CUtil::colonHex(data));
-    ui->labelScan->setText(QStringLiteral("raw data(") + QString::number(data.size()) + QStringLiteral(")"));
-    decodeAdvData(ui->treeWidget_scanRsp, data);
+    if (m_chosenData.chosen && m_scanResponsePane->isBuilt())
+        fillDataPane(m_chosenData.scanResponse, ui->labelScan, ui->rawData_scanRsp, ui->treeWidget_scanRsp, true);
+}
+
+void CConnectionWidget::fillDataPane(const QByteArray &data, QLabel *label, QTextBrowser *raw, QTreeWidget *tree,
+                                     bool decoded)
+{
+    raw->setPlainText(CUtil::colonHex(data));
+    label->setText(QStringLiteral("raw data(") + QString::number(data.size()) + QStringLiteral(")"));
+    if (decoded)
+        decodeAdvData(tree, data);
 }
 
 void CConnectionWidget::buildAdvertisingPane(QWidget *pane)

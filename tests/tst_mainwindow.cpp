@@ -29,6 +29,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <functional>
+
 namespace {
 
 // Writes a config.ini in the current folder with one group per entry.
@@ -81,6 +83,20 @@ QStringList tabTexts(MainWindow &window)
 CDongleTabWidget *tabWidget(MainWindow &window)
 {
     return window.findChild<CDongleTabWidget *>(QStringLiteral("m_tabDongleWidget"));
+}
+
+// Accepts the naming dialog that `ask` brings up; the name it proposed, or
+// nothing when no dialog came.
+QString acceptNamingDialog(const std::function<void()> &ask)
+{
+    QString proposed;
+    ModalAnswerer answerer;
+    answerer.answerWith([&proposed](QWidget *modal) {
+        proposed = modal->findChild<QLineEdit *>(QStringLiteral("LE_dongleName"))->text();
+        modal->findChild<QPushButton *>(QStringLiteral("PB_Config"))->click();
+    });
+    ask();
+    return answerer.allAnswered() ? proposed : QString();
 }
 
 } // namespace
@@ -157,15 +173,7 @@ void TestMainWindow::firstRunProposesDongle1()
 
     // The naming dialog is made when it is asked, with the proposed name.
     QVERIFY(!window.nameDialog());
-    QString proposed;
-    ModalAnswerer answerer;
-    answerer.answerWith([&proposed](QWidget *modal) {
-        proposed = modal->findChild<QLineEdit *>(QStringLiteral("LE_dongleName"))->text();
-        modal->findChild<QPushButton *>(QStringLiteral("PB_Config"))->click();
-    });
-    window.configureFirstDongle();
-    QVERIFY(answerer.allAnswered());
-    QCOMPARE(proposed, QStringLiteral("Dongle1"));
+    QCOMPARE(acceptNamingDialog([&window] { window.configureFirstDongle(); }), QStringLiteral("Dongle1"));
     QCOMPARE(tabTexts(window), QStringList{QStringLiteral("Dongle1")});
 }
 
@@ -400,15 +408,7 @@ void TestMainWindow::addTabProposesLowestFreeName()
     MainWindow window;
     QCOMPARE(window.nextDongleName(), QStringLiteral("Dongle2"));
 
-    ModalAnswerer answerer;
-    QString proposed;
-    answerer.answerWith([&proposed](QWidget *modal) {
-        proposed = modal->findChild<QLineEdit *>(QStringLiteral("LE_dongleName"))->text();
-        modal->findChild<QPushButton *>(QStringLiteral("PB_Config"))->click();
-    });
-    window.on_addDongleTab();
-    QVERIFY(answerer.allAnswered());
-    QCOMPARE(proposed, QStringLiteral("Dongle2"));
+    QCOMPARE(acceptNamingDialog([&window] { window.on_addDongleTab(); }), QStringLiteral("Dongle2"));
     QCOMPARE(tabTexts(window), (QStringList{"Dongle1", "Dongle3", "Dongle2"}));
     QCOMPARE(tabWidget(window)->currentIndex(), 2);
     QCOMPARE(window.dongles().last().second, QStringLiteral("Dongle2"));
