@@ -139,12 +139,15 @@ void CConnectionWidget::buildDevicePanes()
     QTabWidget *tabs = ui->tabWidget_device;
     auto *stack = tabs->findChild<QStackedWidget *>(QString(), Qt::FindDirectChildrenOnly);
     QWidget *holder = stack ? static_cast<QWidget *>(stack) : tabs;
-    m_advertisingPane = new LazyPane(
-        QStringLiteral("tab"), [this](QWidget *pane) { buildAdvertisingPane(pane); }, holder);
-    tabs->addTab(m_advertisingPane, tr("Advertising Data"));
-    m_scanResponsePane = new LazyPane(
-        QStringLiteral("tab_2"), [this](QWidget *pane) { buildScanResponsePane(pane); }, holder);
-    tabs->addTab(m_scanResponsePane, tr("Scan Response Data"));
+    // Named as their forms name them.
+    auto *advertising = new QWidget(holder);
+    advertising->setObjectName(QStringLiteral("tab"));
+    m_advertisingPane = LazyPane::attach(advertising, [this](QWidget *pane) { buildAdvertisingPane(pane); });
+    tabs->addTab(advertising, tr("Advertising Data"));
+    auto *scanResponse = new QWidget(holder);
+    scanResponse->setObjectName(QStringLiteral("tab_2"));
+    m_scanResponsePane = LazyPane::attach(scanResponse, [this](QWidget *pane) { buildScanResponsePane(pane); });
+    tabs->addTab(scanResponse, tr("Scan Response Data"));
     auto *periodic = new QWidget(holder);
     ui->Ui_PeriodicSyncPane::setupUi(periodic);
     tabs->addTab(periodic, tr("Periodic Adv Data"));

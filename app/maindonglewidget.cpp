@@ -15,6 +15,7 @@
 #include "dialogofakind.h"
 #include "filechooser.h"
 #include "getinfodlg.h"
+#include "lazypane.h"
 #include "logmanager.h"
 #include "pageinterfaces.h"
 #include "pageregistry.h"
@@ -24,6 +25,7 @@
 
 #include <QDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QSettings>
 #include <QTabBar>
@@ -256,7 +258,6 @@ void MainDongleWidget::initWidgets()
     // shows the scanning page only).
     m_psmDialog = PageRegistry::create<PageKind::PsmDialog>(pageContext());
     m_toolLog = new CLogWidget(m_link, m_logManager, 0, ui->tab_toolLog);
-    m_dongleLog = new CLogWidget(m_link, m_logManager, 1, ui->tab_dongleLog);
 
     ui->splitter->setStretchFactor(0, 7);
     ui->splitter->setStretchFactor(1, 3);
@@ -282,13 +283,20 @@ void MainDongleWidget::initWidgets()
     m_toolLog->setTitle(QStringLiteral("Tool Log"));
     m_logManager->addLogger(new TextBrowserLogger(QStringLiteral("main_logger"), m_toolLog->getTextBrowser()));
     m_logManager->selectLogger(QStringLiteral("main_logger"));
-    m_dongleLog->setTitle(QStringLiteral("Dongle Log"));
-    m_logManager->addDongleLogger(
-        new TextBrowserLogger(QStringLiteral("dongle_text_browser_logger"), m_dongleLog->getTextBrowser(),
-                              QStringLiteral("dongle_log.txt")));
+    // The dongle log's pane is made when its tab is first shown; its logger
+    // keeps what the pane would have shown until then.
+    QPointer<TextBrowserLogger> dongleLogger = new TextBrowserLogger(
+        QStringLiteral("dongle_text_browser_logger"), nullptr, QStringLiteral("dongle_log.txt"));
+    m_logManager->addDongleLogger(dongleLogger);
+    LazyPane::attach(ui->tab_dongleLog, [this, dongleLogger](QWidget *pane) {
+        m_dongleLog = new CLogWidget(m_link, m_logManager, 1, pane);
+        m_dongleLog->setTitle(QStringLiteral("Dongle Log"));
+        ui->verticalLayout_3->addWidget(m_dongleLog);
+        if (dongleLogger)
+            dongleLogger->attachBrowser(m_dongleLog->getTextBrowser());
+    });
 
     ui->verticalLayout->addWidget(m_toolLog);
-    ui->verticalLayout_3->addWidget(m_dongleLog);
 }
 
 void MainDongleWidget::setToolBarEnabled(bool enabled)

@@ -5,12 +5,14 @@
 #include "cgattcmddlg.h"
 #include "cgattwidget.h"
 #include "clayerwidget.h"
+#include "clogwidget.h"
 #include "connectionpages.h"
 #include "dongletabrig.h"
 #include "framebuilder.h"
 #include "lazypane.h"
 #include "logswtich.h"
 #include "pageregistry.h"
+#include "recordinglogger.h"
 #include "searchbox.h"
 #include "simbehaviour_lists.h"
 
@@ -89,6 +91,31 @@ private slots:
         QVERIFY(!tab->findChild<QTreeWidget *>(QStringLiteral("treeWidget_scanRsp")));
     }
 
+    // The dongle log's pane is made when its tab is first shown, with what
+    // the dongle said before.
+    void dongleLogPaneShowsWhatCameBefore()
+    {
+        auto *lines = new RecordingLogger(QStringLiteral("dongle_recorder"), 0);
+        m_rig->widget->logManager()->addDongleLogger(lines);
+        QVERIFY(m_rig->start());
+        m_rig->dongle->sendDongleLog("early words");
+        QTRY_VERIFY(lines->texts().contains(QStringLiteral("early words")));
+
+        auto *logTabs = m_rig->widget->findChild<QTabWidget *>(QStringLiteral("tabWidget_log"));
+        QWidget *dongleTab = m_rig->widget->findChild<QWidget *>(QStringLiteral("tab_dongleLog"));
+        QCOMPARE(logTabs->tabText(logTabs->indexOf(dongleTab)), QStringLiteral("Dongle Log"));
+        QVERIFY(!dongleTab->findChild<CLogWidget *>());
+
+        logTabs->setCurrentWidget(dongleTab);
+        auto *pane = dongleTab->findChild<CLogWidget *>();
+        QVERIFY(pane);
+        QVERIFY(pane->isVisible());
+        QCOMPARE(pane->m_label_title->text(), QStringLiteral("Dongle Log"));
+        QTRY_VERIFY(pane->getTextBrowser()->toPlainText().contains(QStringLiteral("early words")));
+        m_rig->dongle->sendDongleLog("later words");
+        QTRY_VERIFY(pane->getTextBrowser()->toPlainText().contains(QStringLiteral("later words")));
+    }
+
     // A pane made in a tab already showing keeps the place the tab gave it
     // (a form resizes what it is set up on), and its widgets show at once;
     // it is made once.
@@ -97,7 +124,8 @@ private slots:
         QTabWidget holder;
         holder.addTab(new QLabel(QStringLiteral("first")), QStringLiteral("first"));
         int made = 0;
-        auto *pane = new LazyPane(QStringLiteral("pane"), [&made](QWidget *self) {
+        auto *pane = new QWidget;
+        LazyPane *lazy = LazyPane::attach(pane, [&made](QWidget *self) {
             ++made;
             self->resize(5, 5);
             (new QVBoxLayout(self))->addWidget(new QLabel(QStringLiteral("made"), self));
@@ -106,15 +134,16 @@ private slots:
         holder.resize(300, 200);
         holder.show();
         QVERIFY(QTest::qWaitForWindowExposed(&holder));
-        QVERIFY(!pane->isBuilt());
+        QVERIFY(!lazy->isBuilt());
 
         holder.setCurrentIndex(1);
         QCOMPARE(made, 1);
+        QVERIFY(lazy->isBuilt());
         QCOMPARE(pane->geometry(), holder.widget(0)->geometry());
         QVERIFY(pane->findChild<QLabel *>()->isVisible());
         holder.setCurrentIndex(0);
         holder.setCurrentIndex(1);
-        pane->build();
+        lazy->build();
         QCOMPARE(made, 1);
     }
 

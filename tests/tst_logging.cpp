@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QtTest>
 
@@ -346,6 +347,51 @@ private slots:
             leftOut += match.next().captured(1).toInt();
         QCOMPARE(shown.count(QStringLiteral(" - [ERROR] - flood ")) + leftOut, 2 * flood);
         QVERIFY(shown.count(QStringLiteral(" - [ERROR] - flood ")) < flood);
+    }
+
+    // A logger made before its pane keeps what the pane would have shown
+    // and shows it, as a pane there from the start would, once attached.
+    void paneAttachedLaterShowsWhatCameBefore_data()
+    {
+        QTest::addColumn<bool>("clearOnTheWay");
+        QTest::newRow("kept lines") << false;
+        QTest::newRow("a clear drops what came before it") << true;
+    }
+
+    void paneAttachedLaterShowsWhatCameBefore()
+    {
+        QFETCH(bool, clearOnTheWay);
+        QTextBrowser live;
+        TextBrowserLogger fromTheStart("main_logger", &live);
+        TextBrowserLogger later("late_logger", nullptr);
+        const auto logBoth = [&](const QString &text, int level) {
+            fromTheStart.log(text, level);
+            later.log(text, level);
+        };
+        logBoth(QStringLiteral("first <b>line</b>"), LogLevel::Error);
+        logBoth(QStringLiteral("second\r\nline"), LogLevel::Warn);
+        QCoreApplication::processEvents();
+        if (clearOnTheWay) {
+            fromTheStart.clear();
+            later.clear();
+            QCoreApplication::processEvents();
+        }
+        logBoth(QStringLiteral("third"), LogLevel::Info);
+        logBoth(QStringLiteral("fourth"), 0);
+        QCoreApplication::processEvents();
+
+        QTextBrowser attached;
+        later.attachBrowser(&attached);
+        logBoth(QStringLiteral("after"), LogLevel::Info);
+        QCoreApplication::processEvents();
+
+        // The same paragraphs, times aside.
+        const QRegularExpression time(QStringLiteral("\\d\\d:\\d\\d:\\d\\d[.:,]?\\d*"));
+        const auto withoutTimes = [&time](QString text) { return text.replace(time, QStringLiteral("T")); };
+        QCOMPARE(attached.document()->blockCount(), live.document()->blockCount());
+        QCOMPARE(withoutTimes(attached.toHtml()), withoutTimes(live.toHtml()));
+        QCOMPARE(attached.toPlainText().contains(QStringLiteral("first")), !clearOnTheWay);
+        QVERIFY(attached.document()->lastBlock().text().contains(QStringLiteral("[INFO] - after")));
     }
 
     void paneClear()

@@ -9,18 +9,15 @@
 #include "logmanager.h"
 #include "logswtich.h"
 #include "savefilewriter.h"
+#include "textbrowserlogger.h"
 #include "widgetresources.h"
-
-namespace {
-constexpr int MaximumLines = 2000;
-}
 
 CLogWidget::CLogWidget(CMsg *msg, LogManager *logManager, int logType, QWidget *parent)
     : QWidget(parent), m_logManager(logManager), m_msg(msg), m_logType(logType)
 {
     initWidgetResources();
     setupUi(this);
-    m_logBrowser->document()->setMaximumBlockCount(MaximumLines);
+    m_logBrowser->document()->setMaximumBlockCount(TextBrowserLogger::PaneLines);
     connect(m_tbClear, &QToolButton::clicked, this, &CLogWidget::onLogClear);
     connect(m_tbSave, &QToolButton::clicked, this, &CLogWidget::onLogSave);
 }

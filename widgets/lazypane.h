@@ -1,28 +1,33 @@
 #pragma once
 
-#include <QWidget>
+#include <QObject>
 
 #include <functional>
 
-// A pane whose contents are made the first time it is shown. Most panes of a
+class QWidget;
+
+// Makes a pane's contents the first time the pane is shown. Most panes of a
 // page are never looked at, and making them with the page costs start-up.
-class LazyPane : public QWidget
+class LazyPane : public QObject
 {
     Q_OBJECT
 
 public:
     using Builder = std::function<void(QWidget *pane)>;
 
-    // The name is the one the pane's form gives its top widget.
-    LazyPane(const QString &name, Builder builder, QWidget *parent = nullptr);
+    // Watches the pane, which owns the returned object.
+    static LazyPane *attach(QWidget *pane, Builder builder);
 
     bool isBuilt() const { return !m_builder; }
     // Makes the contents now, if they are not made yet.
     void build();
 
 protected:
-    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    LazyPane(QWidget *pane, Builder builder);
+
+    QWidget *m_pane;
     Builder m_builder;
 };

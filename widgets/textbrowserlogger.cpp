@@ -21,6 +21,19 @@ TextBrowserLogger::TextBrowserLogger(const QString &name, QTextBrowser *browser,
     connect(m_summaryTimer, &QTimer::timeout, this, &TextBrowserLogger::flush);
     if (browser != nullptr)
         browser->document()->setUndoRedoEnabled(false);
+    else
+        m_waitingForBrowser = true;
+}
+
+void TextBrowserLogger::attachBrowser(QTextBrowser *browser)
+{
+    if (!m_waitingForBrowser || browser == nullptr)
+        return;
+    m_waitingForBrowser = false;
+    m_browser = browser;
+    browser->document()->setUndoRedoEnabled(false);
+    appendToBrowser(m_kept);
+    m_kept.clear();
 }
 
 QString TextBrowserLogger::formatLine(const QString &text, int level)
@@ -90,6 +103,8 @@ void TextBrowserLogger::flush()
     }
     if (clearFirst && m_browser)
         m_browser->clear();
+    if (clearFirst)
+        m_kept.clear();
 
     // A bucket that fills at the rate: a flood gets a few lines every pass
     // rather than a whole second's worth in one go.
@@ -117,6 +132,12 @@ void TextBrowserLogger::flush()
 
 void TextBrowserLogger::appendToBrowser(const QStringList &paragraphs)
 {
+    if (m_waitingForBrowser) {
+        m_kept += paragraphs;
+        if (m_kept.size() > PaneLines)
+            m_kept.erase(m_kept.begin(), m_kept.end() - PaneLines);
+        return;
+    }
     if (paragraphs.isEmpty() || !m_browser)
         return;
     QScrollBar *bar = m_browser->verticalScrollBar();
