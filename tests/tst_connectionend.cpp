@@ -18,6 +18,25 @@
 #include <QPointer>
 #include <QtTest>
 
+namespace {
+
+// Brings the peer in and gives the connection page the dongle tab opens for
+// it; null when the dongle chose another index or no page came.
+CLayerWidget *connectPeer(DongleTabRig &rig, ListsBehaviour *lists, int expectedCondix)
+{
+    if (lists->peerConnects(FrameBuilder::fromHex("C1 C2 C3 C4 C5 C6"), 1) != expectedCondix)
+        return nullptr;
+    if (!QTest::qWaitFor([&rig] { return rig.countOf<CLayerWidget>() == 1; }))
+        return nullptr;
+    for (int i = 0; i < rig.tabs()->count(); ++i) {
+        if (auto *page = qobject_cast<CLayerWidget *>(rig.tabs()->widget(i)))
+            return page;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 // A connection that ends while one of its pages asks the user something: the
 // dongle tab closes the page through its own paths (the peer's disconnection,
 // the dongle's reset), and nothing is answered for the connection that is gone.
@@ -79,12 +98,9 @@ void TestConnectionEnd::dialogsOfAnEndedConnectionAnswerNothing()
     DongleTabRig rig(QStringLiteral("EndDongle"));
     ListsBehaviour *lists = ListsBehaviour::install(*rig.dongle);
     QVERIFY(rig.start());
-    const int condix = lists->peerConnects(FrameBuilder::fromHex("C1 C2 C3 C4 C5 C6"), 1);
-    QCOMPARE(condix, 0);
-    QTRY_COMPARE(rig.countOf<CLayerWidget>(), 1);
-    QPointer<CLayerWidget> page;
-    for (int i = 0; i < rig.tabs()->count() && !page; ++i)
-        page = qobject_cast<CLayerWidget *>(rig.tabs()->widget(i));
+    const int condix = 0;
+    QPointer<CLayerWidget> page = connectPeer(rig, lists, condix);
+    QVERIFY(page);
 
     // The connection ends while the dialog waits for the user.
     ModalAnswerer answerer;
@@ -155,12 +171,9 @@ void TestConnectionEnd::requestsReadBehindTheEndAnswerNothing()
     DongleTabRig rig(QStringLiteral("EndDongle"));
     ListsBehaviour *lists = ListsBehaviour::install(*rig.dongle);
     QVERIFY(rig.start());
-    const int condix = lists->peerConnects(FrameBuilder::fromHex("C1 C2 C3 C4 C5 C6"), 1);
-    QCOMPARE(condix, 0);
-    QTRY_COMPARE(rig.countOf<CLayerWidget>(), 1);
-    QPointer<CLayerWidget> page;
-    for (int i = 0; i < rig.tabs()->count() && !page; ++i)
-        page = qobject_cast<CLayerWidget *>(rig.tabs()->widget(i));
+    const int condix = 0;
+    QPointer<CLayerWidget> page = connectPeer(rig, lists, condix);
+    QVERIFY(page);
 
     ModalAnswerer answerer;
     answerer.answerWith([&](QWidget *dialog) {
@@ -196,12 +209,10 @@ void TestConnectionEnd::aTransferGoesNoFurtherThanItsConnection()
     // 4-byte SDUs of one K-frame each.
     l2cap->setChannelPlan({4, 23, 10, 0});
     QVERIFY(rig.start());
-    const int condix = lists->peerConnects(FrameBuilder::fromHex("C1 C2 C3 C4 C5 C6"), 1);
-    QCOMPARE(condix, 0);
-    QTRY_COMPARE(rig.countOf<CLayerWidget>(), 1);
-    QPointer<CL2capWidget> channels;
-    for (int i = 0; i < rig.tabs()->count() && !channels; ++i)
-        channels = rig.tabs()->widget(i)->findChild<CL2capWidget *>();
+    const int condix = 0;
+    CLayerWidget *page = connectPeer(rig, lists, condix);
+    QVERIFY(page);
+    QPointer<CL2capWidget> channels = page->findChild<CL2capWidget *>();
     QVERIFY(channels);
 
     ModalAnswerer answerer;
