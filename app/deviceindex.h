@@ -5,7 +5,8 @@
 
 // The discovery table's row of each device, by its address and address type
 // packed into one number. Open addressing over flat arrays: about 20 bytes
-// a device, where a node-based hash takes three times that.
+// a device (24 once rows have been removed), where a node-based hash takes
+// three times that.
 class DeviceIndex
 {
 public:
@@ -23,10 +24,15 @@ public:
 private:
     static quint32 slotOf(quint64 key, int mask);
     void place(int row);
+    // Takes a row's key out of the slots; the other rows keep their numbers.
+    void unplace(int row);
     void grow(int rows);
 
     // Key of each row; NoKey for a row that has none.
     QVector<quint64> m_keys;
     // Row + 1 per slot, 0 for an empty slot; at most half are in use.
     QVector<int> m_slots;
+    // What each slot entry becomes in a removal, kept so a full table does
+    // not allocate it again for every room it makes.
+    QVector<int> m_newEntries;
 };

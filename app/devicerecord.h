@@ -112,3 +112,7 @@ private:
     char m_connected = 0;
     QMap<QString, QByteArray> m_other;
 };
+
+// Its members are all relocatable: a full table's rows move up by memmove
+// when the oldest leave, not one copy (with its reference counts) at a time.
+Q_DECLARE_TYPEINFO(DeviceRecord, Q_MOVABLE_TYPE);

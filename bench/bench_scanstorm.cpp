@@ -8,6 +8,8 @@
 //
 //   bench_scanstorm                      every goal in one run (below)
 //   bench_scanstorm seconds rate devices one page, then five, as given
+//   bench_scanstorm limit [rate=20000] [addresses=200000]
+//                                        a full discovery table against a filling one
 //
 // The pages are tabs of one window, as in the program: only the current tab
 // is shown (and paints); the others take their reports hidden.
@@ -15,7 +17,8 @@
 // devices, 20 s), new devices at full speed (5 pages each learning 10,000
 // devices as fast as the link takes them: "2 100000 10000") with the memory
 // per device, and bursts (5 pages, 8,000 reports/s, 5,000 devices, 10 s);
-// then the share of the page's handler time that decoding a report takes.
+// then the share of the page's handler time that decoding a report takes,
+// and what a report costs once the table is full against one that fills it.
 #include "benchprobe.h"
 #include "ccommand.h"
 #include "cconnectionwidget.h"
@@ -369,6 +372,102 @@ ParseShare parseShare(int deviceCount)
     return share;
 }
 
+// A full discovery table against a filling one: one shown page learns
+// `addresses` devices round-robin at `rate` reports/s. The first half of the
+// addresses fill the table up to its limit, each report a new row below it;
+// in the second half every report is a device the table no longer holds, so
+// each one makes room first. Both halves are timed apart on the GUI thread.
+struct LimitFigures
+{
+    double belowUs = 0;
+    double atLimitUs = 0;
+    bool complete = false;
+};
+
+LimitFigures runLimit(int rate, int addresses)
+{
+    const int limit = DevicesTableModel::DefaultRowLimit;
+    std::printf("\n== 1 page, %d new devices at %d reports/s: %d below the table's limit of %d rows, "
+                "then %d at it\n",
+                addresses, rate, limit, limit, addresses - limit);
+    LimitFigures figures;
+    const QVector<SimAdvertiser> devices = ScanBehaviour::sampleAdvertisers(addresses);
+    QTabWidget window;
+    window.resize(1200, 700);
+    Stream stream;
+    stream.rig = std::make_unique<ScanPageRig>();
+    stream.rig->logs.removeLogger(QStringLiteral("recorder"));
+    if (!stream.rig->open()) {
+        std::fprintf(stderr, "the port did not open\n");
+        return figures;
+    }
+    stream.rig->link.setSendInterval(CMsg::DefaultSendIntervalMs);
+    Stream *counted = &stream;
+    QObject::connect(&stream.rig->link, &CMsg::sig_rcvGapMsg, [counted](const QByteArray &frame) {
+        if (frame.size() > 3 && frame.at(0) == '\xdd' && frame.at(1) == '\x01' && frame.at(2) == '\x02')
+            ++counted->received;
+    });
+    window.addTab(stream.rig->page, QStringLiteral("Dongle1"));
+    stream.rig->widget<QToolButton>(QStringLiteral("buttonScan"))->click();
+    if (!ScanPageRig::waitUntil([&] { return stream.rig->page->isScanning(); })) {
+        std::fprintf(stderr, "the scan did not start\n");
+        return figures;
+    }
+    QObject::disconnect(&stream.rig->link, nullptr, &stream.rig->uplinks, nullptr);
+    window.show();
+    ScanPageRig::waitUntil([] { return false; }, 200);
+
+    bool complete = true;
+    for (const bool atLimit : {false, true}) {
+        const QVector<SimAdvertiser> half = atLimit ? devices.mid(limit) : devices.mid(0, limit);
+        stream.sent.assign(size_t(half.size()), 0);
+        stream.total = 0;
+        stream.received = 0;
+        const double cpuBefore = BenchProbe::threadCpuSeconds();
+        QElapsedTimer clock;
+        clock.start();
+        const int seconds = (half.size() + rate - 1) / rate;
+        stream.writer = std::thread(writeStorm, &stream, &half, stream.rig->dongle.masterFd(),
+                                    half.size() / seconds, seconds);
+        // A real event loop, as the program's: it sleeps when nothing is due.
+        BenchProbe::waitOnEventLoop([&] { return stream.total >= half.size(); }, 600000, 10);
+        stream.writer.join();
+        const bool drained = BenchProbe::waitOnEventLoop(
+            [&] {
+                return stream.received >= stream.total
+                    && !stream.rig->page->devicesModel()->hasPendingChanges();
+            },
+            60000, 10);
+        const double cpu = BenchProbe::threadCpuSeconds() - cpuBefore;
+        const double usPerReport = cpu * 1e6 / double(half.size());
+        (atLimit ? figures.atLimitUs : figures.belowUs) = usPerReport;
+        const int rows = stream.rig->page->devices().size();
+        std::printf("%s: GUI thread CPU %.2f s in %.1f s for %d reports: %.2f us per report; %d rows%s\n",
+                    atLimit ? "at the limit" : "below the limit", cpu, double(clock.elapsed()) / 1000.0,
+                    half.size(), usPerReport, rows, drained ? "" : " (NOT DRAINED)");
+        complete = complete && drained && stream.received == half.size();
+    }
+    // The rows left are the devices seen last, as many as the last room made allows.
+    const auto &rows = stream.rig->page->devices();
+    int older = 0;
+    for (const auto &row : rows) {
+        const QByteArray addr = row.value(QStringLiteral("addr"));
+        const int index = uchar(addr.at(0)) | uchar(addr.at(1)) << 8 | uchar(addr.at(2)) << 16;
+        if (index < addresses - rows.size())
+            ++older;
+    }
+    std::printf("rows: %d, all of them the devices seen last: %s\n", rows.size(), older == 0 ? "yes" : "NO");
+    figures.complete = complete && older == 0 && rows.size() > limit - limit / 100 && rows.size() <= limit;
+    return figures;
+}
+
+void printLimitGoal(const LimitFigures &limit)
+{
+    std::printf("a report at the limit: %.2f us against %.2f us for a new row below it: %.2f x (goal: within "
+                "1.5 x)\n",
+                limit.atLimitUs, limit.belowUs, limit.belowUs > 0 ? limit.atLimitUs / limit.belowUs : 0.0);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -377,6 +476,12 @@ int main(int argc, char **argv)
     BenchProbe::headlessByDefault();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("limit")) {
+        const LimitFigures limit = runLimit(args.value(2, QStringLiteral("20000")).toInt(),
+                                            args.value(3, QStringLiteral("200000")).toInt());
+        printLimitGoal(limit);
+        return limit.complete ? 0 : 1;
+    }
     if (args.size() > 1) {
         const int seconds = args.value(1).toInt();
         const int rate = args.value(2, QStringLiteral("1000")).toInt();
@@ -403,7 +508,10 @@ int main(int argc, char **argv)
                 "device (%d rows): %.0f %% (goal < 5 %%)\n",
                 share.parseUs, share.handlerUs, share.rows,
                 share.handlerUs > 0 ? 100.0 * share.parseUs / share.handlerUs : 0.0);
-    const bool complete = steadyOne.complete && steady.complete && learning.complete && bursts.complete;
+    const LimitFigures limit = runLimit(20000, 200000);
+    printLimitGoal(limit);
+    const bool complete = steadyOne.complete && steady.complete && learning.complete && bursts.complete
+        && limit.complete;
     std::printf("every report reached its table in every phase: %s\n", complete ? "yes" : "NO");
     return complete ? 0 : 1;
 }
