@@ -1,6 +1,7 @@
 #include "cgattwidget.h"
 #include "ui_cgattwidget.h"
 
+#include "attributeitemdelegate.h"
 #include "attributetext.h"
 #include "ccommand.h"
 #include "cgattcmddlg.h"
@@ -72,6 +73,7 @@ CGattWidget::CGattWidget(CMsg *link, LogManager *logger, QMap<QString, QVariant>
     // Rows are one line each; without this a reset of thousands of rows
     // measures every one of them.
     ui->treeView->setUniformRowHeights(true);
+    ui->treeView->setItemDelegate(new AttributeItemDelegate(ui->treeView));
     ui->treeView->setModel(m_treeModel);
     ui->treeView->expandAll();
     ui->toolButton_expandAll->setEnabled(true);

@@ -4,6 +4,8 @@
 #include "logger.h"
 #include "logmanager.h"
 
+#include <QBrush>
+
 GattTableModel::GattTableModel(LogManager *logger, const QVector<AttributeInfo> *attributeTable, QObject *parent)
     : QAbstractItemModel(parent)
     , m_logger(logger)
@@ -108,8 +110,12 @@ QVariant GattTableModel::data(const QModelIndex &index, int role) const
 {
     if (!isRow(index))
         return QVariant();
-    if (role == Qt::BackgroundRole)
-        return index.row() % 2 == 0 ? QColor(Qt::white) : QColor(QStringLiteral("#f7f7f7"));
+    if (role == Qt::BackgroundRole) {
+        // Made once: every cell a view draws or measures asks for its brush.
+        static const QVariant evenBrush = QBrush(Qt::white);
+        static const QVariant oddBrush = QBrush(QColor(0xf7, 0xf7, 0xf7));
+        return index.row() % 2 == 0 ? evenBrush : oddBrush;
+    }
     return AttributeText::cellData(m_rows.at(index.row()), index.column(), role);
 }
 

@@ -7,6 +7,8 @@
 #include "logmanager.h"
 
 
+#include <QBrush>
+
 #include <new>
 
 namespace {
@@ -242,10 +244,13 @@ QVariant TreeModel::data(const QModelIndex &index, int role) const
     const AttributeInfo &record = item->data();
     if (role != Qt::BackgroundRole)
         return AttributeText::cellData(record, index.column(), role);
+    // Made once: every cell a view draws or measures asks for its brush.
+    static const QVariant serviceBrush = QBrush(QColor(0xe4, 0xe4, 0xe4));
+    static const QVariant declarationBrush = QBrush(QColor(0xf7, 0xf7, 0xf7));
     if (AttributeText::isUuid16(record.uuid, 0x2800))
-        return QColor(QStringLiteral("#e4e4e4"));
+        return serviceBrush;
     if (AttributeText::isUuid16(record.uuid, 0x2803))
-        return QColor(QStringLiteral("#f7f7f7"));
+        return declarationBrush;
     return QVariant();
 }
 
