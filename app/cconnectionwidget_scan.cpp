@@ -96,14 +96,18 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
         return;
     }
 
-    {
-        QString line;
+    // Built as bytes from the decoded layout, and only when a log takes it.
+    // One buffer for every page: reports are handled one at a time, and its
+    // room stays between them.
+    if (m_logger->writesLevel(LogLevel::Debug)) {
+        static QByteArray line;
         line.reserve(64 + frame.size() * 5 + layout->fields().size() * 24);
-        line += QLatin1String("Raw Data: ");
-        CUtil::appendHex(line, frame);
-        line += QLatin1String("\r\nField Data: ");
+        line.resize(0);
+        line += "Raw Data: ";
+        CUtil::appendHex(line, frame.constData(), frame.size());
+        line += "\r\nField Data: ";
         layout->appendFieldLine(line, frame);
-        m_logger->log(line, LogLevel::Debug);
+        m_logger->logUtf8(line, LogLevel::Debug);
     }
 
     // The report's data starts after two leading bytes; fewer than two give

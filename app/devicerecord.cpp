@@ -69,6 +69,16 @@ const ReportLayout *ReportLayout::of(const QByteArray &frame)
         if (info.length != 0)
             layout->m_checks.append(qint64(info.index) + 1 + qint64(info.length));
     }
+    // Keys, separators and the hex of the fields of fixed length; a field to
+    // the frame's end takes three characters a byte of the frame at most.
+    for (const Field &field : qAsConst(layout->m_fields)) {
+        layout->m_keyTexts += field.key.toUtf8() + "->";
+        layout->m_keyTextEnds.append(layout->m_keyTexts.size());
+        if (field.length == 0)
+            ++layout->m_openFields;
+        layout->m_fieldLineBytes += 2 + qMax(0, 3 * field.length - 1);
+    }
+    layout->m_fieldLineBytes += layout->m_keyTexts.size();
     layout->m_needed = qint64(layout->m_lastIndex) + 1;
     for (const qint64 end : qAsConst(layout->m_checks))
         layout->m_needed = qMax(layout->m_needed, end);
@@ -119,30 +129,30 @@ QByteArray ReportLayout::value(const QByteArray &frame, int field) const
     return f.start < frame.size() ? frame.mid(f.start) : QByteArray();
 }
 
-ReportLayout::View ReportLayout::view(const QByteArray &frame, int field) const
-{
-    if (field < 0)
-        return View();
-    const Field &f = m_fields.at(field);
-    if (f.length != 0)
-        return View{frame.constData() + f.start, f.length};
-    return f.start < frame.size() ? View{frame.constData() + f.start, frame.size() - f.start} : View();
-}
-
 QByteArray ReportLayout::raw(const QByteArray &frame, int field) const
 {
     const View bytes = view(frame, field);
     return bytes.size > 0 ? QByteArray::fromRawData(bytes.data, bytes.size) : QByteArray();
 }
 
-void ReportLayout::appendFieldLine(QString &line, const QByteArray &frame) const
+void ReportLayout::appendFieldLine(QByteArray &line, const QByteArray &frame) const
 {
-    for (int i = 0; i < m_fields.size(); ++i) {
-        line += m_fields.at(i).key;
-        line += QLatin1String("->");
-        CUtil::appendHex(line, raw(frame, i), ':');
-        line += QLatin1String("  ");
+    // Room for the longest the line can be, written in place, cut to what it took.
+    const int start = line.size();
+    line.resize(start + m_fieldLineBytes + 3 * frame.size() * m_openFields);
+    char *out = line.data() + start;
+    const char *keys = m_keyTexts.constData();
+    for (int i = 0, keyStart = 0; i < m_fields.size(); ++i) {
+        const int keyEnd = m_keyTextEnds.at(i);
+        std::memcpy(out, keys + keyStart, size_t(keyEnd - keyStart));
+        out += keyEnd - keyStart;
+        keyStart = keyEnd;
+        const View bytes = view(frame, i);
+        out = CUtil::writeHex(out, bytes.data, bytes.size, ':');
+        *out++ = ' ';
+        *out++ = ' ';
     }
+    line.resize(int(out - line.constData()));
 }
 
 ScanReportFields ScanReportFields::of(const ReportLayout *layout)

@@ -37,13 +37,22 @@ public:
         const char *data = nullptr;
         int size = 0;
     };
-    View view(const QByteArray &frame, int field) const;
+    View view(const QByteArray &frame, int field) const
+    {
+        if (field < 0)
+            return View();
+        const Field &f = m_fields.at(field);
+        if (f.length != 0)
+            return View{frame.constData() + f.start, f.length};
+        return f.start < frame.size() ? View{frame.constData() + f.start, frame.size() - f.start} : View();
+    }
     // The field's bytes; raw() refers into the frame and lives as long as it.
     QByteArray value(const QByteArray &frame, int field) const;
     QByteArray raw(const QByteArray &frame, int field) const;
     int blockSize() const { return m_blockSize; }
-    // Key, "->", colon hex and two blanks for each field, in key order.
-    void appendFieldLine(QString &line, const QByteArray &frame) const;
+    // Key, "->", colon hex and two blanks for each field, in key order, as
+    // UTF-8 bytes: the scan logs one such line for every report.
+    void appendFieldLine(QByteArray &line, const QByteArray &frame) const;
 
 private:
     QString m_name;
@@ -52,6 +61,12 @@ private:
     QVector<qint64> m_checks; // end of each fixed-length field the catalogue lists
     qint64 m_needed = 0;      // a frame this long passes every check
     int m_blockSize = 0;
+    // Each field's key and "->" as UTF-8, back to back in field order: the
+    // field line of every report reads them from one place.
+    QByteArray m_keyTexts;
+    QVector<int> m_keyTextEnds;
+    int m_fieldLineBytes = 0; // the field line but the fields to the frame's end
+    int m_openFields = 0;     // fields to the frame's end
 };
 
 // Where the scanning page's fields sit in a report, found once per layout.

@@ -10,6 +10,9 @@
 //   bench_scanstorm seconds rate devices one page, then five, as given
 //   bench_scanstorm limit [rate=20000] [addresses=200000]
 //                                        a full discovery table against a filling one
+//   bench_scanstorm debugline [seconds=30]
+//                                        the share of the five-page storm's GUI
+//                                        thread that the per-report DEBUG line takes
 //
 // The pages are tabs of one window, as in the program: only the current tab
 // is shown (and paints); the others take their reports hidden.
@@ -18,7 +21,9 @@
 // devices as fast as the link takes them: "2 100000 10000") with the memory
 // per device, and bursts (5 pages, 8,000 reports/s, 5,000 devices, 10 s);
 // then the share of the page's handler time that decoding a report takes,
-// and what a report costs once the table is full against one that fills it.
+// the share of the five-page storm's GUI thread that the DEBUG line of each
+// report takes, and what a report costs once the table is full against one
+// that fills it.
 #include "benchprobe.h"
 #include "ccommand.h"
 #include "cconnectionwidget.h"
@@ -131,6 +136,9 @@ void writeStorm(Stream *stream, const QVector<SimAdvertiser> *devices, int fd, i
 struct Figures
 {
     double cpuPerReportUs = 0;
+    // With the log files alternated: per report while they took lines, and while not.
+    double loggedUs = 0;
+    double unloggedUs = 0;
     double p99Ms = 0;
     double kibPerDevice = 0;
     double heapKibPerDevice = 0;
@@ -140,10 +148,13 @@ struct Figures
 // With warmUp, every page first learns all devices (one report each) and the
 // figures are those of the steady state that follows; without, they include
 // the learning.
-Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp)
+// With alternateDebugLog, the dongles' log files take no lines every other
+// half second, and the GUI thread's CPU per report is kept apart for both.
+Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp, bool alternateDebugLog = false)
 {
-    std::printf("\n== %d page(s), %d reports/s each, %d devices, %d s%s\n", pages, rate, deviceCount, seconds,
-                warmUp ? ", all devices known before" : "");
+    std::printf("\n== %d page(s), %d reports/s each, %d devices, %d s%s%s\n", pages, rate, deviceCount, seconds,
+                warmUp ? ", all devices known before" : "",
+                alternateDebugLog ? ", the log files taking no lines every other half second" : "");
     const QVector<SimAdvertiser> devices = ScanBehaviour::sampleAdvertisers(deviceCount);
     Figures figures;
 
@@ -226,6 +237,22 @@ Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp)
                                      stream->rig->dongle.masterFd(), rate, seconds);
     }
     const int samples = 4;
+    // Without the file logger no log takes DEBUG lines, and the pages build none.
+    std::vector<QSharedPointer<Logger>> fileLoggers;
+    for (auto &stream : streams)
+        fileLoggers.push_back(stream->rig->logs.getLogger(QStringLiteral("file_logger")));
+    bool logged = true;
+    double cpuLogged[2] = {0, 0};
+    qint64 reportsLogged[2] = {0, 0};
+    double lastSwitchCpu = guiCpuBefore;
+    qint64 lastSwitchReports = 0;
+    qint64 lastSwitchMs = 0;
+    const auto receivedSoFar = [&] {
+        qint64 reports = 0;
+        for (auto &stream : streams)
+            reports += stream->received;
+        return reports;
+    };
     QEventLoop loop;
     QTimer housekeeping;
     housekeeping.setInterval(100);
@@ -233,6 +260,22 @@ Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp)
         // The rig's own recorder would keep every frame.
         for (auto &stream : streams)
             stream->rig->uplinks.clear();
+        if (alternateDebugLog && clock.elapsed() - lastSwitchMs >= 500) {
+            const double cpu = BenchProbe::threadCpuSeconds();
+            const qint64 reports = receivedSoFar();
+            cpuLogged[logged] += cpu - lastSwitchCpu;
+            reportsLogged[logged] += reports - lastSwitchReports;
+            lastSwitchCpu = cpu;
+            lastSwitchReports = reports;
+            lastSwitchMs = clock.elapsed();
+            logged = !logged;
+            for (size_t p = 0; p < streams.size(); ++p) {
+                if (logged)
+                    streams[p]->rig->logs.addLogger(fileLoggers[p]);
+                else
+                    streams[p]->rig->logs.removeLogger(QStringLiteral("file_logger"));
+            }
+        }
         if (clock.elapsed() >= qint64(seconds) * 1000 * qint64(memory.size() + 1) / samples)
             memory.push_back(residentKiB());
         if (clock.elapsed() >= qint64(seconds) * 1000)
@@ -263,6 +306,14 @@ Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp)
         reports += stream->received;
 
     figures.cpuPerReportUs = reports > 0 ? guiCpu * 1e6 / double(reports) : 0.0;
+    if (alternateDebugLog) {
+        for (size_t p = 0; p < streams.size(); ++p)
+            streams[p]->rig->logs.addLogger(fileLoggers[p]);
+        for (const bool state : {true, false}) {
+            (state ? figures.loggedUs : figures.unloggedUs) =
+                reportsLogged[state] > 0 ? cpuLogged[state] * 1e6 / double(reportsLogged[state]) : 0.0;
+        }
+    }
     std::printf("GUI thread CPU: %.2f s in %.1f s (%.1f %% of a core), %.2f us per report (%lld reports)\n",
                 guiCpu, wall, 100.0 * guiCpu / wall, figures.cpuPerReportUs, static_cast<long long>(reports));
     std::printf("table paints: %d on the shown tab", streams.front()->tablePaints.paints);
@@ -372,6 +423,30 @@ ParseShare parseShare(int deviceCount)
     return share;
 }
 
+// The share of the five-page storm's GUI thread that the DEBUG line of each
+// report takes: one steady storm in which the dongles' log files take no
+// lines every other half second (no log then takes DEBUG lines, and the
+// page builds none), so a busy machine weighs on both halves alike.
+struct LineShare
+{
+    double withUs = 0;
+    double withoutUs = 0;
+    double share() const { return withUs > 0 ? (withUs - withoutUs) / withUs : 0.0; }
+};
+
+LineShare debugLineShare(int seconds)
+{
+    const Figures figures = runPhase(5, seconds, 1000, 5000, true, true);
+    return LineShare{figures.loggedUs, figures.unloggedUs};
+}
+
+void printLineGoal(const LineShare &share)
+{
+    std::printf("the DEBUG line of each report in the five-page storm: %.2f us of the GUI thread's %.2f us per "
+                "report (%.2f us without it): %.1f %% (goal < 5 %%)\n",
+                share.withUs - share.withoutUs, share.withUs, share.withoutUs, 100.0 * share.share());
+}
+
 // A full discovery table against a filling one: one shown page learns
 // `addresses` devices round-robin at `rate` reports/s. The first half of the
 // addresses fill the table up to its limit, each report a new row below it;
@@ -476,6 +551,10 @@ int main(int argc, char **argv)
     BenchProbe::headlessByDefault();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("debugline")) {
+        printLineGoal(debugLineShare(args.value(2, QStringLiteral("30")).toInt()));
+        return 0;
+    }
     if (args.value(1) == QLatin1String("limit")) {
         const LimitFigures limit = runLimit(args.value(2, QStringLiteral("20000")).toInt(),
                                             args.value(3, QStringLiteral("200000")).toInt());
@@ -510,6 +589,7 @@ int main(int argc, char **argv)
                 share.handlerUs > 0 ? 100.0 * share.parseUs / share.handlerUs : 0.0);
     const LimitFigures limit = runLimit(20000, 200000);
     printLimitGoal(limit);
+    printLineGoal(debugLineShare(30));
     const bool complete = steadyOne.complete && steady.complete && learning.complete && bursts.complete
         && limit.complete;
     std::printf("every report reached its table in every phase: %s\n", complete ? "yes" : "NO");

@@ -255,15 +255,20 @@ void CMsg::deliverUplinks()
     m_deliveryPosted = false;
     QPointer<CMsg> self(this);
     // Ends the pass however the slice ends, unless a handler deleted the link.
+    // The log files write the pass's lines together when it ends.
     struct Pass
     {
         CMsg *link;
         QPointer<CMsg> &alive;
+        QPointer<LogManager> logs;
         bool started = false;
         void start()
         {
             if (!started) {
                 started = true;
+                logs = link->m_logManager;
+                if (logs)
+                    logs->beginBatch();
                 emit link->sig_uplinkPassStarted();
             }
         }
@@ -271,8 +276,10 @@ void CMsg::deliverUplinks()
         {
             if (started && alive)
                 emit link->sig_uplinkPassFinished();
+            if (logs)
+                logs->endBatch();
         }
-    } pass {this, self};
+    } pass {this, self, nullptr};
     const qint64 sliceNs =
         qMax<qint64>(qint64(MinDeliverySliceUs) * 1000,
                      qint64(DeliverySliceMs) * 1000000 / qMax(1, busyLinks.load(std::memory_order_relaxed)));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <random>
 
 bool CUtil::s_seeded = false;
@@ -145,6 +146,32 @@ void CUtil::appendHex(QString &text, const QByteArray &bytes, char separator)
         *out++ = QLatin1Char(digits[byte >> 4]);
         *out++ = QLatin1Char(digits[byte & 0x0F]);
     }
+}
+
+const char *CUtil::hexPairs()
+{
+    static const struct Pairs
+    {
+        char text[512];
+        Pairs()
+        {
+            static const char digits[] = "0123456789abcdef";
+            for (int byte = 0; byte < 256; ++byte) {
+                text[2 * byte] = digits[byte >> 4];
+                text[2 * byte + 1] = digits[byte & 0x0F];
+            }
+        }
+    } pairs;
+    return pairs.text;
+}
+
+void CUtil::appendHex(QByteArray &text, const char *data, int size, char separator)
+{
+    if (size <= 0)
+        return;
+    const int start = text.size();
+    text.resize(start + size * 2 + (separator ? size - 1 : 0));
+    writeHex(text.data() + start, data, size, separator);
 }
 
 quint64 CUtil::littleEndian(const QByteArray &bytes)

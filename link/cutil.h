@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <cstring>
+
 // Conversions between numbers, byte arrays and hexadecimal text used to fill
 // and read message fields. Endian selector: 0 little-endian, 1 big-endian.
 class CUtil : public QObject
@@ -35,6 +37,22 @@ public:
     // hexText's pairs (in the order sent) appended to text without a temporary,
     // for lines built once per frame.
     static void appendHex(QString &text, const QByteArray &bytes, char separator = 0);
+    // The same digits appended as bytes, for lines built without a QString.
+    static void appendHex(QByteArray &text, const char *data, int size, char separator = 0);
+    // The same digits written at out, which has room for them; returns the end.
+    static char *writeHex(char *out, const char *data, int size, char separator = 0)
+    {
+        const char *pairs = hexPairs();
+        for (int i = 0; i < size; ++i) {
+            if (separator && i > 0)
+                *out++ = separator;
+            std::memcpy(out, pairs + 2 * uchar(data[i]), 2);
+            out += 2;
+        }
+        return out;
+    }
+    // "00" to "ff", two characters a byte.
+    static const char *hexPairs();
     // Hex text to bytes (QByteArray::fromHex): characters that are not hex
     // digits are skipped, and an odd count of digits reads with a leading
     // zero, as the command forms read hex text. Reversed: the last pair first.

@@ -1,11 +1,19 @@
 #include "filelogger.h"
 
+#include "logdiskguard.h"
 #include "logfilewriter.h"
 
+#include <QFileInfo>
 #include <QThread>
+
+#include <cstring>
 
 namespace {
 constexpr int FlushThreshold = 2048;
+// A batch that logs this much hands it over before it ends.
+constexpr int HandOverNowBytes = 1024 * 1024;
+constexpr int MaxReservedBytes = 128 * 1024;
+constexpr int BatchHandOverBytes = 64 * 1024;
 
 QLatin1String levelTag(int level)
 {
@@ -24,6 +32,37 @@ QLatin1String levelTag(int level)
         return QLatin1String(": ");
     }
 }
+
+void appendLineBytes(QByteArray *out, const char *text, int size, int level)
+{
+    const QLatin1String tag = levelTag(level);
+    const int start = out->size();
+    out->resize(start + 12 + tag.size() + size + 2);
+    char *line = out->data() + start;
+    Logger::writeTimeStamp(line);
+    std::memcpy(line + 12, tag.data(), size_t(tag.size()));
+    std::memcpy(line + 12 + tag.size(), text, size_t(size));
+    std::memcpy(line + 12 + tag.size() + size, "\r\n", 2);
+}
+
+qint64 lineBytes(int textSize, int level)
+{
+    return 12 + levelTag(level).size() + textSize + 2;
+}
+
+// "UI_log.txt", then "UI_log-2.txt", "UI_log-3.txt", ... beside it.
+QString partFileName(const QString &fileName, int part)
+{
+    if (part <= 1)
+        return fileName;
+    const QFileInfo info(fileName);
+    const QString suffix = info.suffix();
+    const QString base = info.completeBaseName() + QLatin1Char('-') + QString::number(part);
+    const QString name = suffix.isEmpty() ? base : base + QLatin1Char('.') + suffix;
+    const int slash = qMax(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
+    return fileName.left(slash + 1) + name;
+}
+
 } // namespace
 
 FileLogger::FileLogger(const QString &name)
@@ -45,38 +84,50 @@ FileLogger::~FileLogger()
 
 QString FileLogger::formatLine(const QString &text, int level)
 {
+    const QByteArray bytes = text.toUtf8();
     QByteArray line;
-    appendLineBytes(&line, text, level);
+    appendLineBytes(&line, bytes.constData(), bytes.size(), level);
     return QString::fromUtf8(line);
 }
 
-void FileLogger::appendLineBytes(QByteArray *out, const QString &text, int level)
+bool FileLogger::takes(int level) const
 {
-    // Built as bytes in place: this runs for every line a busy scan logs.
-    char stamp[12];
-    writeTimeStamp(stamp);
-    const QLatin1String tag = levelTag(level);
-    out->append(stamp, 12);
-    out->append(tag.data(), tag.size());
-    out->append(text.toUtf8());
-    out->append("\r\n", 2);
+    return !LogDiskGuard::holdsBack(level);
 }
 
 void FileLogger::log(const QString &text, int level)
 {
-    if (text.isEmpty())
+    if (text.isEmpty() || !takes(level))
         return;
     // On our own thread the line goes straight into the buffer, so lines
     // logged while no event loop runs (shutdown) still reach the file.
-    if (QThread::currentThread() == thread())
-        appendLine(text, level);
-    else
+    if (QThread::currentThread() == thread()) {
+        const QByteArray bytes = text.toUtf8();
+        appendLine(bytes.constData(), bytes.size(), level);
+    } else {
         emit sig_append(formatLine(text, level));
+    }
 }
 
-void FileLogger::appendLine(const QString &text, int level)
+void FileLogger::logUtf8(const QByteArray &text, int level)
 {
-    appendLineBytes(&m_buffer, text, level);
+    if (QThread::currentThread() == thread())
+        appendUtf8(text, level);
+    else if (!text.isEmpty() && takes(level))
+        emit sig_append(formatLine(QString::fromUtf8(text), level));
+}
+
+void FileLogger::appendUtf8(const QByteArray &text, int level)
+{
+    if (!text.isEmpty() && takes(level))
+        appendLine(text.constData(), text.size(), level);
+}
+
+void FileLogger::appendLine(const char *text, int size, int level)
+{
+    // Built as bytes in place: this runs for every line a busy scan logs.
+    makeRoomFor(lineBytes(size, level));
+    appendLineBytes(&m_buffer, text, size, level);
     bufferGrew();
 }
 
@@ -90,17 +141,41 @@ void FileLogger::clear()
 
 void FileLogger::fileAppend(QString outMsg)
 {
-    m_buffer.append(outMsg.toUtf8());
+    const QByteArray line = outMsg.toUtf8();
+    makeRoomFor(line.size());
+    m_buffer.append(line);
     bufferGrew();
+}
+
+void FileLogger::makeRoomFor(qint64 lineBytes)
+{
+    const qint64 filled = m_fileBytes + m_buffer.size();
+    if (m_fileName.isEmpty() || filled == 0 || filled + lineBytes <= m_rollOverBytes)
+        return;
+    handOver();
+    // The writer closes this part once its last piece is written.
+    openPart(partFileName(m_fileName, ++m_part));
 }
 
 void FileLogger::bufferGrew()
 {
-    if (m_buffer.size() >= FlushThreshold)
+    if (m_buffer.size() >= HandOverNowBytes || (m_buffer.size() >= FlushThreshold && !m_batching)) {
         handOver();
-    // Not restarted by later lines: a steady trickle must not hold the first back.
-    else if (!m_flushTimer.isActive())
+        return;
+    }
+    // Not restarted by later lines: a steady trickle must not hold the first
+    // back. Nor stopped by a hand-over: firing early costs nothing.
+    if (!m_flushTimer.isActive())
         m_flushTimer.start();
+}
+
+void FileLogger::setBatching(bool batching)
+{
+    m_batching = batching;
+    // A busy link ends a batch every few milliseconds: what is less than a
+    // few batches' lines waits for more, or for the flush delay.
+    if (!batching && m_buffer.size() >= BatchHandOverBytes)
+        handOver();
 }
 
 void FileLogger::fileClear()
@@ -110,15 +185,20 @@ void FileLogger::fileClear()
 
 void FileLogger::handOver()
 {
-    m_flushTimer.stop();
+    if (m_buffer.isEmpty())
+        return;
+    const int handed = m_buffer.size();
+    m_fileBytes += handed;
     m_lastTicket = LogFileWriter::append(m_file, m_buffer);
-    m_buffer.clear();
+    // The writer thread owns those bytes now. Room for as much again, so the
+    // next batch's lines do not grow the buffer step by step.
+    m_buffer = QByteArray();
+    m_buffer.reserve(qBound(FlushThreshold, handed + handed / 2, MaxReservedBytes));
 }
 
 void FileLogger::flushBuffer()
 {
-    if (!m_buffer.isEmpty())
-        handOver();
+    handOver();
     LogFileWriter::waitFor(m_lastTicket);
     // The writer thread is done with what we handed over: a full disk or a
     // vanished folder shows in the file's error now.
@@ -131,18 +211,26 @@ void FileLogger::reportFailure()
     if (m_failureReported)
         return;
     m_failureReported = true;
-    emit sig_writeFailed(m_fileName, m_file->errorString());
+    emit sig_writeFailed(m_partFileName, m_file->errorString());
 }
 
 void FileLogger::setFileName(const QString &fileName)
 {
     m_fileName = fileName;
     flushBuffer();
+    m_part = 1;
+    openPart(fileName);
+}
+
+void FileLogger::openPart(const QString &path)
+{
+    m_partFileName = path;
     // The writer closes the old file once its last piece is written.
-    m_file = std::make_shared<QFile>(fileName);
+    m_file = std::make_shared<QFile>(path);
     m_failureReported = false;
     if (!m_file->open(QIODevice::ReadWrite | QIODevice::Append))
         reportFailure();
+    m_fileBytes = m_file->isOpen() ? m_file->size() : 0;
 }
 
 QString FileLogger::fileName() const

@@ -3,12 +3,14 @@
 #include "datafolder.h"
 #include "dummylogger.h"
 #include "filelogger.h"
+#include "logdiskguard.h"
 #include "standradoutlogger.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QThread>
 #include <QtDebug>
 
 namespace {
@@ -49,6 +51,12 @@ LogManager::LogManager(const QString &dongleName)
     m_dongleLoggers.insert(m_dongleFileLogger->name(), m_dongleFileLogger.staticCast<Logger>());
 
     m_selectedLogger = m_consoleLogger;
+    // Once into each dongle's log: why its file lacks DEBUG and INFO lines for a while.
+    LogDiskGuard *guard = LogDiskGuard::instance();
+    connect(guard, &LogDiskGuard::sig_spaceLow, this,
+            [this](qint64 freeBytes) { log(LogDiskGuard::lowText(freeBytes), LogLevel::Warn); });
+    connect(guard, &LogDiskGuard::sig_spaceBack, this,
+            [this](qint64 freeBytes) { log(LogDiskGuard::backText(freeBytes), LogLevel::Info); });
     if (!folderMade)
         reportFileProblem(QStringLiteral("The log folder %1 cannot be created: %2. The program runs on without log files.")
                               .arg(m_logDir, reason));
@@ -90,6 +98,62 @@ void LogManager::log(const QString &text, int level)
     const auto loggers = m_loggers;
     for (const QSharedPointer<Logger> &logger : loggers)
         writeLog(logger, text, level);
+}
+
+void LogManager::logUtf8(const QByteArray &text, int level)
+{
+    // A logger that takes text gets it the usual way; where only the log
+    // files take the line (a scan storm's DEBUG lines), it goes to them as
+    // it is, without a copy of the registry: a file logger adds no logger.
+    if (level >= m_lowestTextLevel) {
+        log(QString::fromUtf8(text), level);
+        return;
+    }
+    Q_ASSERT(QThread::currentThread() == thread());
+    for (const Registered &entry : qAsConst(m_registered)) {
+        if (entry.file && level >= entry.level)
+            static_cast<FileLogger *>(entry.logger.data())->appendUtf8(text, level);
+    }
+}
+
+bool LogManager::writesLevel(int level) const
+{
+    return level >= m_lowestTextLevel || (level >= m_lowestFileLevel && !LogDiskGuard::holdsBack(level));
+}
+
+void LogManager::noteRegistered()
+{
+    m_registered.clear();
+    m_lowestTextLevel = LogLevel::Error + 1;
+    m_lowestFileLevel = LogLevel::Error + 1;
+    for (const QSharedPointer<Logger> &logger : qAsConst(m_loggers)) {
+        const bool file = logger->type() == Logger::TypeFile;
+        m_registered.append(Registered{logger, logger->level(), file});
+        int &lowest = file ? m_lowestFileLevel : m_lowestTextLevel;
+        lowest = qMin(lowest, logger->level());
+    }
+}
+
+void LogManager::setLogFileRollOver(qint64 bytes)
+{
+    m_fileLogger->setRollOverBytes(bytes);
+    m_dongleFileLogger->setRollOverBytes(bytes);
+}
+
+void LogManager::beginBatch()
+{
+    if (m_batchDepth++ == 0) {
+        m_fileLogger->setBatching(true);
+        m_dongleFileLogger->setBatching(true);
+    }
+}
+
+void LogManager::endBatch()
+{
+    if (m_batchDepth == 0 || --m_batchDepth > 0)
+        return;
+    m_fileLogger->setBatching(false);
+    m_dongleFileLogger->setBatching(false);
 }
 
 void LogManager::logToConsole(const QString &text)
@@ -147,6 +211,7 @@ void LogManager::addLogger(const QSharedPointer<Logger> &logger)
         return;
     m_loggers.remove(logger->name());
     m_loggers.insert(logger->name(), logger);
+    noteRegistered();
     // A pane made after the problem still shows it.
     if (logger->type() == Logger::TypeTextBrowser) {
         for (const QString &problem : qAsConst(m_fileProblems))
@@ -157,6 +222,7 @@ void LogManager::addLogger(const QSharedPointer<Logger> &logger)
 void LogManager::removeLogger(const QString &name)
 {
     m_loggers.remove(name);
+    noteRegistered();
     if (m_loggers.isEmpty())
         m_selectedLogger = m_dummyLogger;
     else

@@ -6,8 +6,10 @@
 #include <QSharedPointer>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
-class Logger;
+#include "logger.h"
+
 class FileLogger;
 
 // One per dongle: fans each line out to the dongle's loggers by level, and
@@ -39,6 +41,19 @@ public:
     virtual void clearAll();
     virtual void writeLog(const QSharedPointer<Logger> &logger, const QString &text, int level);
 
+    // As log(), for a text already made as UTF-8 bytes (a line built for
+    // every report of a scan): the log files take it as it is.
+    void logUtf8(const QByteArray &text, int level);
+    // Whether a line of this level would be written anywhere, so that a line
+    // no logger takes need not be built.
+    bool writesLevel(int level) const;
+    // The size at which both log files continue in a numbered file.
+    void setLogFileRollOver(qint64 bytes);
+    // Around one batch of uplink frames (the link's delivery pass): the log
+    // files hand the batch's lines to their writer together, when it ends.
+    void beginBatch();
+    void endBatch();
+
     void flushLogFiles();
     QString logDir() const;
     QSharedPointer<Logger> selectedLogger() const;
@@ -50,8 +65,22 @@ private:
     // later gets the lines too.
     void reportFileProblem(const QString &text);
     void onLogFileFailed(const QString &fileName, const QString &reason);
+    // Keeps the registered loggers' thresholds where a line per report can
+    // read them without visiting every logger.
+    void noteRegistered();
+
+    struct Registered
+    {
+        QSharedPointer<Logger> logger;
+        int level;
+        bool file;
+    };
 
     QHash<QString, QSharedPointer<Logger>> m_loggers;
+    QVector<Registered> m_registered;
+    int m_lowestTextLevel = LogLevel::Error + 1;
+    int m_lowestFileLevel = LogLevel::Error + 1;
+    int m_batchDepth = 0;
     QHash<QString, QSharedPointer<Logger>> m_dongleLoggers;
     QHash<QString, QSharedPointer<Logger>> m_auxLoggers;
     QSharedPointer<Logger> m_consoleLogger;

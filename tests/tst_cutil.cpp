@@ -199,6 +199,9 @@ private slots:
         appended = QStringLiteral("x=");
         CUtil::appendHex(appended, bytes, ':');
         QCOMPARE(appended, QStringLiteral("x=") + colonAsSent);
+        QByteArray appendedBytes("x=");
+        CUtil::appendHex(appendedBytes, bytes.constData(), bytes.size(), ':');
+        QCOMPARE(QString::fromLatin1(appendedBytes), QStringLiteral("x=") + colonAsSent);
         // The reversed text is what the two-step string reversal gives.
         QCOMPARE(CUtil::hexText(bytes, CUtil::Reversed), CUtil::reverseString(CUtil::reverseString(asSent, 2), 1));
     }
