@@ -5,6 +5,7 @@
 #include "cconfigdonglenamedialog.h"
 #include "cflatmessage.h"
 #include "confirmdeletedialog.h"
+#include "logdiskguard.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "maindonglewidget.h"
@@ -70,6 +71,10 @@ MainWindow::MainWindow(QWidget *parent)
     QTabBar *bar = ui->m_tabDongleWidget->tabBar();
     bar->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(bar, &QTabBar::customContextMenuRequested, this, &MainWindow::on_tabBarRightClick);
+    // One box for the program; each dongle's log says it in a line of its own.
+    connect(LogDiskGuard::instance(), &LogDiskGuard::sig_spaceLow, this, [this](qint64 freeBytes) {
+        CFlatMessage::notify(this, tr("Disk space"), LogDiskGuard::lowText(freeBytes));
+    });
 
     QStringList problems;
     bool unusable = false;

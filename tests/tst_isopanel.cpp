@@ -8,6 +8,7 @@
 #include "filechooser.h"
 #include "filesizelimit.h"
 #include "framebuilder.h"
+#include "freediskspace.h"
 #include "isodatacodec.h"
 #include "linkrig.h"
 #include "manageciswidget.h"
@@ -529,10 +530,23 @@ private slots:
         QCOMPARE(FrameBuilder::payloadOf(r.framesOf("06@0E").first()), QByteArray::fromHex("60000300a1b2c3"));
     }
 
+    // A nearly full disk keeps DEBUG and INFO lines out of the log files, not
+    // received data out of its file.
+    void receivedSdusGoToTheFileAndTheLastTenToTheTable_data()
+    {
+        QTest::addColumn<bool>("diskNearlyFull");
+        QTest::newRow("room on the disk") << false;
+        QTest::newRow("disk nearly full") << true;
+    }
+
     void receivedSdusGoToTheFileAndTheLastTenToTheTable()
     {
+        QFETCH(bool, diskNearlyFull);
         PanelRig r;
         QVERIFY(r.opened);
+        std::unique_ptr<FreeDiskSpace> disk;
+        if (diskNearlyFull)
+            disk = std::make_unique<FreeDiskSpace>(100 * FreeDiskSpace::MiB);
         QFile::remove(r.panel->receiveFilePath());
         // Through the wire, as the page relays them.
         QByteArray expected;

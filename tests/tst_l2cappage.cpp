@@ -4,6 +4,7 @@
 #include "filechooser.h"
 #include "filesizelimit.h"
 #include "framebuilder.h"
+#include "freediskspace.h"
 #include "l2caprig.h"
 #include "modalanswerer.h"
 #include "logger.h"
@@ -26,6 +27,7 @@
 #include <QTreeView>
 #include <QtTest/QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -84,6 +86,7 @@ private slots:
     void failedCreditResultAllowsTheNextAutomaticReturn();
     void refusedCreditReturnAllowsTheNextAutomaticReturn();
     void receivedDataIsNeverWiped();
+    void receivedSdusAreWrittenOnANearlyFullDisk();
     void aDataFileThatFailsIsToldOnce_data();
     void aDataFileThatFailsIsToldOnce();
     void saveOverAnExistingFile_data();
@@ -647,6 +650,45 @@ void TestL2capPage::receivedSdusLandInTheFileAndTheView()
     QTest::qWait(10);
     QCOMPARE(QFileInfo(path).size(), qint64(2));
     QVERIFY(path.contains(QStringLiteral("SDU_receive_data")));
+}
+
+// A nearly full disk keeps DEBUG and INFO lines out of the log files, not
+// received data out of its file.
+void TestL2capPage::receivedSdusAreWrittenOnANearlyFullDisk()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.createChannel(64, 600, 100, 20));
+    CSduWidget *sdu = rig.sdu(64);
+    QSignalSpy received(rig.page.get(), &CL2capWidget::receiveSDU);
+    FreeDiskSpace disk(100 * FreeDiskSpace::MiB);
+
+    const QByteArray data = randomBytes(200);
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, data));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 1; }));
+    QFile file(sdu->receiveFilePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), data);
+    QCOMPARE(child<QLabel>(sdu, "labelSaved")->text(), QStringLiteral("200"));
+
+    // The page logged it at DEBUG and INFO as ever; the log file took none of it.
+    const auto logged = rig.rig.recorder->lines();
+    int lowAt = -1;
+    for (int i = 0; i < logged.size(); ++i) {
+        if (logged.at(i).first.contains(QStringLiteral("MiB free")))
+            lowAt = i;
+    }
+    QVERIFY(lowAt >= 0);
+    QVERIFY(std::any_of(logged.begin() + lowAt + 1, logged.end(),
+                        [](const QPair<QString, int> &line) { return line.second <= LogLevel::Info; }));
+    rig.rig.logs.flushLogFiles();
+    QFile log(rig.rig.logs.logDir() + QStringLiteral("/UI_log.txt"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray lines = log.readAll();
+    const int low = lines.indexOf("MiB free");
+    QVERIFY(low >= 0);
+    QVERIFY(!lines.mid(low).contains(": [INFO]"));
+    QVERIFY(!lines.mid(low).contains(": [DEBUG]"));
 }
 
 void TestL2capPage::failedCreditResultAllowsTheNextAutomaticReturn()

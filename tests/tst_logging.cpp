@@ -1,5 +1,7 @@
 #include "datafolder.h"
 #include "filelogger.h"
+#include "freediskspace.h"
+#include "logdiskguard.h"
 #include "logmanager.h"
 #include "textbrowserlogger.h"
 
@@ -46,6 +48,8 @@ QByteArray readFile(const QString &path)
 }
 
 const QString TimePattern = QStringLiteral("\\d\\d:\\d\\d:\\d\\d:\\d\\d\\d");
+
+constexpr qint64 MiB = FreeDiskSpace::MiB;
 } // namespace
 
 class TestLogging : public QObject
@@ -631,6 +635,123 @@ private slots:
         QCOMPARE(browser.toPlainText().count("still here"), 1);
         manager.reset();
         QVERIFY(alive.isNull());
+    }
+
+    // A file that would pass its size continues in a numbered file beside it:
+    // every line kept, in order, none cut in two, nothing deleted.
+    void logFileContinuesInNumberedFiles_data()
+    {
+        QTest::addColumn<bool>("dongleText");
+        QTest::newRow("UI log") << false;
+        QTest::newRow("dongle log") << true;
+    }
+
+    void logFileContinuesInNumberedFiles()
+    {
+        QFETCH(bool, dongleText);
+        QScopedPointer<LogManager> manager(makeManager("RollOver"));
+        const qint64 bound = 1000;
+        manager->setLogFileRollOver(bound);
+        QStringList lines;
+        for (int i = 0; i < 60; ++i)
+            lines << QStringLiteral("line %1 ").arg(i) + QString(40, QLatin1Char('x'));
+        // Longer than the bound: a file of its own.
+        const QString longLine(1500, QLatin1Char('y'));
+        lines.insert(30, longLine);
+        for (const QString &line : qAsConst(lines)) {
+            if (dongleText)
+                manager->dongleLog(line);
+            else
+                manager->log(line, LogLevel::Info);
+        }
+        manager->flushLogFiles();
+
+        const QString base = dongleText ? QStringLiteral("dongle_log") : QStringLiteral("UI_log");
+        const QString other = dongleText ? QStringLiteral("UI_log.txt") : QStringLiteral("dongle_log.txt");
+        QStringList parts;
+        QByteArray all;
+        for (int part = 1;; ++part) {
+            const QString name = part == 1 ? base + QStringLiteral(".txt") : QStringLiteral("%1-%2.txt").arg(base).arg(part);
+            const QString path = manager->logDir() + QLatin1Char('/') + name;
+            if (!QFileInfo::exists(path))
+                break;
+            parts << name;
+            const QByteArray content = readFile(path);
+            QVERIFY2(content.endsWith("\r\n"), qPrintable(name));
+            QVERIFY2(QRegularExpression(QStringLiteral("^") + TimePattern).match(QString::fromUtf8(content)).hasMatch(),
+                     qPrintable(name));
+            if (!content.contains(longLine.toUtf8()))
+                QVERIFY2(content.size() <= bound, qPrintable(name));
+            all += content;
+        }
+        QVERIFY2(parts.size() >= 4, qPrintable(parts.join(QLatin1Char(' '))));
+        int at = 0;
+        for (const QString &line : qAsConst(lines)) {
+            const int found = all.indexOf(line.toUtf8(), at);
+            QVERIFY2(found >= at, qPrintable(line));
+            at = found + line.size();
+        }
+        QCOMPARE(all.count("line "), 60);
+        QStringList expected = parts;
+        expected << other;
+        expected.sort();
+        QCOMPARE(QDir(manager->logDir()).entryList(QDir::Files, QDir::Name), expected);
+    }
+
+    // While the data folder's disk has less than 1 GiB free, the log files
+    // keep no DEBUG and INFO lines; one line says so and how much is free,
+    // and once there is room again they take them again.
+    void nearlyFullDiskKeepsDebugAndInfoOutOfTheFiles_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("writtenWhileLow");
+        QTest::newRow("DEBUG") << int(LogLevel::Debug) << false;
+        QTest::newRow("INFO") << int(LogLevel::Info) << false;
+        QTest::newRow("WARN") << int(LogLevel::Warn) << true;
+        QTest::newRow("ERROR") << int(LogLevel::Error) << true;
+        QTest::newRow("dongle text") << int(LogLevel::Dongle) << true;
+    }
+
+    void nearlyFullDiskKeepsDebugAndInfoOutOfTheFiles()
+    {
+        QFETCH(int, level);
+        QFETCH(bool, writtenWhileLow);
+        QScopedPointer<LogManager> manager(makeManager("NearlyFull"));
+        QTextBrowser browser;
+        manager->addLogger(new TextBrowserLogger("main_logger", &browser));
+        const bool dongleText = level == LogLevel::Dongle;
+        const QString path = dongleText ? dongleLogFile(manager.data()) : uiLog(manager.data());
+        const auto write = [&](const QString &text) {
+            if (dongleText) {
+                manager->dongleLog(text);
+            } else {
+                manager->log(text, level);
+                manager->logUtf8(text.toUtf8() + " as bytes", level);
+            }
+        };
+        write("before");
+
+        FreeDiskSpace disk(300 * MiB);
+        disk.set(200 * MiB); // still short: nothing more said
+        write("while low");
+        if (!dongleText)
+            QCOMPARE(manager->writesLevel(level), writtenWhileLow || level >= LogLevel::Info);
+        manager->flushLogFiles();
+        QCOMPARE(readFile(path).contains("while low"), writtenWhileLow);
+        QCOMPARE(readFile(path).contains("while low as bytes"), writtenWhileLow && !dongleText);
+        const QString low = LogDiskGuard::lowText(300 * MiB);
+        QVERIFY2(low.contains(QStringLiteral("300 MiB free")), qPrintable(low));
+        QVERIFY2(low.contains(QDir::toNativeSeparators(Platform::dataFolder())), qPrintable(low));
+        QCOMPARE(readFile(uiLog(manager.data())).count(low.toUtf8()), 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(browser.toPlainText().count(low), 1);
+
+        disk.set(5 * 1024 * MiB);
+        write("room again");
+        manager->flushLogFiles();
+        QVERIFY(readFile(path).contains("before"));
+        QVERIFY(readFile(path).contains("room again"));
+        QCOMPARE(readFile(uiLog(manager.data())).count(LogDiskGuard::backText(5 * 1024 * MiB).toUtf8()), 1);
     }
 
     void loggerEquality()

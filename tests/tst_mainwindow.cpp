@@ -6,6 +6,9 @@
 #include "csettingdialog.h"
 #include "cdongletabwidget.h"
 #include "confirmdeletedialog.h"
+#include "datafolder.h"
+#include "freediskspace.h"
+#include "logdiskguard.h"
 #include "maindonglewidget.h"
 #include "mainwindow.h"
 #include "modalanswerer.h"
@@ -130,6 +133,7 @@ private slots:
     void unusableConfigIsSetAside_data();
     void unusableConfigIsSetAside();
     void setAsideCopiesAreNeverReplaced();
+    void nearlyFullDiskIsToldOnce();
     void portNoticesReachEveryTab();
     void portsAreWatchedOnceTheWindowShows();
     void titleBarDoubleClickMaximises();
@@ -476,6 +480,41 @@ void TestMainWindow::unwritableConfigIsTold()
     QVERIFY(QDir().mkdir(QStringLiteral("config.ini")));
     QCOMPARE(addTab(QStringLiteral("D")).size(), 2);
     QVERIFY(QDir().rmdir(QStringLiteral("config.ini")));
+}
+
+// However many dongles log, one box says that the log files keep no DEBUG
+// and INFO lines and how much is free; each dongle's log says it once.
+void TestMainWindow::nearlyFullDiskIsToldOnce()
+{
+    writeConfig({{"A", numbered(0)}, {"B", numbered(1)}});
+    MainWindow window;
+    QList<RecordingLogger *> recorders;
+    for (MainDongleWidget *dongle : window.findChildren<MainDongleWidget *>()) {
+        recorders << new RecordingLogger;
+        dongle->logManager()->addLogger(recorders.last());
+    }
+    QCOMPARE(recorders.size(), 2);
+    const qint64 mebibyte = FreeDiskSpace::MiB;
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    FreeDiskSpace disk(700 * mebibyte);
+    disk.set(600 * mebibyte);
+    QVERIFY(answerer.waitUntilAnswered());
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("Disk space"));
+    const QString text = answerer.seen().first().text;
+    QVERIFY2(text.contains(QStringLiteral("700 MiB free")), qPrintable(text));
+    QVERIFY2(text.contains(QDir::toNativeSeparators(Platform::dataFolder())), qPrintable(text));
+    for (RecordingLogger *recorder : qAsConst(recorders)) {
+        QCOMPARE(recorder->count(text), 1);
+        QCOMPARE(recorder->lines().at(recorder->texts().indexOf(text)).second, LogLevel::Warn);
+    }
+
+    // Room again: a line in each log, no box.
+    disk.set(2048 * mebibyte);
+    QVERIFY(!ModalAnswerer::waitForModal(300));
+    for (RecordingLogger *recorder : qAsConst(recorders))
+        QCOMPARE(recorder->count(LogDiskGuard::backText(2048 * mebibyte)), 1);
 }
 
 void TestMainWindow::configWrittenOnChange()
