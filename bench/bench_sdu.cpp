@@ -2,15 +2,19 @@
 // link, with the simulated dongle at line rate (460800 baud 8N1, 46,080 B/s
 // each way) and the program's link at its own send tick.
 //
-//   bench_sdu [peer MTUs=2048,4096,65530] [receive seconds=60]
+//   bench_sdu [peer MTUs=2048,4096,65530, or none] [receive seconds=60]
 //
 // Sending: a 1 MiB file, every "Send SDU" answered as the dongle does (status,
 // then the result). Reported: bytes/s, its ratio to the line, and the ratio of
 // the time taken to the wire time of the frames and answers that had to cross
 // (one SDU is in flight at a time, so they cross one after the other).
 // Receiving: the peer sends SDUs as fast as the line and its credits allow;
-// the page returns credits by itself. Reported: bytes/s, that the data file
-// holds every byte in order, the GUI thread's lateness and resident memory.
+// the page returns credits by itself. Reported: bytes/s, the bytes lost (and
+// the link's own count of frames given up or dropped), that the data file
+// holds every SDU that came in order, the GUI thread's lateness and resident
+// memory. The simulated dongle writes from the GUI thread: a GUI thread held
+// up longer than the framer's stall grace in the middle of a frame (a very
+// busy machine) costs that frame, as a real line that stops mid-frame would.
 #include "benchprobe.h"
 #include "cl2capwidget.h"
 #include "cmsg.h"
@@ -18,6 +22,8 @@
 #include "filechooser.h"
 #include "l2caprig.h"
 #include "linepacer.h"
+#include "logger.h"
+#include "logmanager.h"
 #include "modalanswerer.h"
 #include "simbehaviour_l2cap.h"
 
@@ -26,6 +32,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -118,6 +125,36 @@ char streamByte(qint64 offset)
     return char((offset * 131 + (offset >> 9)) & 0xFF);
 }
 
+// Counts from the link's own lines what it could not hand on: the bytes the
+// framer gave up (a frame whose bytes stopped coming for longer than the
+// stall grace, then what came after it up to the next frame; one line per
+// byte at first, then a line that counts them), and the frames the backlog
+// bound dropped because the window fell too far behind.
+class DropCounter : public Logger
+{
+public:
+    DropCounter() : Logger(QStringLiteral("drops"), LogLevel::Debug, TypeDummy) {}
+    void log(const QString &text, int) override
+    {
+        static const QRegularExpression skipped(QStringLiteral("^Skipped (\\d+) bytes that start no uplink msg"));
+        static const QRegularExpression dropped(
+            QStringLiteral("^The program fell behind the dongle and dropped (\\d+) uplink frames"));
+        if (text.startsWith(QLatin1String("The uplink msg's length is wrong"))
+            || text.startsWith(QLatin1String("The fix header of the uplink msg")))
+            ++bytesGivenUp;
+        QRegularExpressionMatch match = skipped.match(text);
+        if (match.hasMatch())
+            bytesGivenUp += match.captured(1).toLongLong();
+        match = dropped.match(text);
+        if (match.hasMatch())
+            backlogDrops += match.captured(1).toLongLong();
+    }
+    void clear() override {}
+
+    qint64 bytesGivenUp = 0;
+    qint64 backlogDrops = 0;
+};
+
 bool receive(int seconds)
 {
     const int sduLength = 1024;
@@ -133,6 +170,8 @@ bool receive(int seconds)
     rig.page->resize(1200, 700);
     rig.page->show();
 
+    auto *drops = new DropCounter;
+    rig.rig.logs.addLogger(drops);
     qint64 sent = 0;
     qint64 received = 0;
     QObject::connect(rig.page.get(), &CL2capWidget::receiveSDU,
@@ -180,29 +219,42 @@ bool receive(int seconds)
     const bool drained = L2capRig::waitUntil([&] { return received == sent; }, 30000);
     const double rate = double(received) / seconds;
 
+    // The file holds the SDUs that came, each whole and in order; one that
+    // never came leaves a gap of its own size, told as lost.
     QFile file(sdu->receiveFilePath());
-    bool inOrder = file.open(QIODevice::ReadOnly) && file.size() == sent;
-    for (qint64 offset = 0; inOrder && offset < sent;) {
-        const QByteArray block = file.read(1 << 20);
-        for (int i = 0; i < block.size(); ++i) {
-            if (block.at(i) != streamByte(offset + i)) {
-                inOrder = false;
-                break;
+    bool inOrder = file.open(QIODevice::ReadOnly) && file.size() == received;
+    qint64 next = 0; // the next SDU of the stream, by number
+    qint64 skipped = 0;
+    while (inOrder && !file.atEnd()) {
+        const QByteArray block = file.read(sduLength);
+        const auto isSdu = [&block](qint64 number) {
+            for (int i = 0; i < block.size(); ++i) {
+                if (block.at(i) != streamByte(number * sduLength + i))
+                    return false;
             }
-        }
-        offset += block.size();
-        if (block.isEmpty())
-            break;
+            return block.size() == sduLength;
+        };
+        qint64 number = next;
+        while (number * sduLength < sent && !isSdu(number))
+            ++number;
+        inOrder = number * sduLength < sent;
+        skipped += number - next;
+        next = number + 1;
     }
+    const qint64 lost = sent - received;
 
-    std::printf("%lld bytes sent, %lld received%s: %.0f B/s, %.3f of the line\n", static_cast<long long>(sent),
-                static_cast<long long>(received), drained ? "" : " (NOT DRAINED)", rate,
-                rate / LinePacer::SerialLineRate);
-    std::printf("data file: %s\n", inOrder ? "every byte, in order" : "WRONG");
+    std::printf("%lld bytes sent, %lld received: %.0f B/s, %.3f of the line%s\n", static_cast<long long>(sent),
+                static_cast<long long>(received), rate, rate / LinePacer::SerialLineRate,
+                drained ? "" : " (NOT DRAINED)");
+    std::printf("lost: %lld bytes of SDUs (%lld missing from the file); uplink bytes the framer gave up: %lld; "
+                "frames the backlog bound dropped: %lld\n",
+                static_cast<long long>(lost), static_cast<long long>(skipped),
+                static_cast<long long>(drops->bytesGivenUp), static_cast<long long>(drops->backlogDrops));
+    std::printf("data file: %s\n", inOrder ? "every SDU that came, whole and in order" : "WRONG");
     std::printf("credit returns: %d\n", rig.downlinks(QStringLiteral("04@0B")).size());
     BenchProbe::printRun(probe, memoryBefore, memory, samples);
     std::printf("\n");
-    return drained && inOrder;
+    return drained && inOrder && lost == 0;
 }
 
 } // namespace
@@ -216,8 +268,11 @@ int main(int argc, char **argv)
     QList<int> mtus{2048, 4096, 65530};
     if (args.size() > 1) {
         mtus.clear();
-        for (const QString &mtu : args.at(1).split(QLatin1Char(',')))
-            mtus.append(mtu.toInt());
+        // "none": the receiving run alone.
+        for (const QString &mtu : args.at(1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            if (mtu != QLatin1String("none"))
+                mtus.append(mtu.toInt());
+        }
     }
     const int seconds = args.size() > 2 ? args.at(2).toInt() : 60;
 
