@@ -5,6 +5,8 @@
 #include <QIcon>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "ccfgfileparse.h"
 #include "commandnames.h"
@@ -289,25 +291,45 @@ QVector<int> DevicesTableModel::makeRoom(const std::function<bool(int row)> &kee
     if (m_seen.size() != m_items->size())
         m_seen.resize(m_items->size());
     const int highlighted = m_currentIndex.isValid() ? m_currentIndex.row() : -1;
-    QVector<QPair<quint64, int>> candidates;
-    candidates.reserve(m_items->size());
-    for (int row = 0; row < m_items->size(); ++row) {
-        if (row != highlighted)
-            candidates.append(qMakePair(m_seen.at(row), row));
-    }
-    const int count = m_items->size() - m_rowLimit + qMax(1, m_rowLimit / 100);
-    // The oldest first; keep() is asked only about them (it may be dear),
-    // and the next oldest stand in for the few it holds on to.
+    const int size = m_items->size();
+    const int candidates = size - (highlighted >= 0 && highlighted < size ? 1 : 0);
+    const int count = size - m_rowLimit + qMax(1, m_rowLimit / 100);
+    // The oldest first, by when last seen and then by row; keep() is asked
+    // only about them (it may be dear), and the next oldest stand in for the
+    // few it holds on to. Each batch is found in one pass over the rows with
+    // a heap of the batch's size, rather than by reordering every row.
+    using Age = std::pair<quint64, int>;
+    const quint64 *seen = m_seen.constData();
     QVector<int> rows;
     rows.reserve(count);
-    for (int from = 0; rows.size() < count && from < candidates.size();) {
-        const int next = from + qMin(count - rows.size(), candidates.size() - from);
-        std::nth_element(candidates.begin() + from, candidates.begin() + next, candidates.end());
-        for (int i = from; i < next; ++i) {
-            if (!keep || !keep(candidates.at(i).second))
-                rows.append(candidates.at(i).second);
+    std::vector<Age> batch;
+    Age last{0, -1}; // the youngest of the batches so far
+    for (int asked = 0; rows.size() < count && asked < candidates;) {
+        const size_t wanted = size_t(qMin(count - rows.size(), candidates - asked));
+        batch.clear();
+        batch.reserve(wanted);
+        for (int row = 0; row < size; ++row) {
+            const Age age{seen[row], row};
+            if (row == highlighted || (asked > 0 && !(last < age)))
+                continue;
+            if (batch.size() < wanted) {
+                batch.push_back(age);
+                std::push_heap(batch.begin(), batch.end());
+            } else if (age < batch.front()) {
+                std::pop_heap(batch.begin(), batch.end());
+                batch.back() = age;
+                std::push_heap(batch.begin(), batch.end());
+            }
         }
-        from = next;
+        if (batch.empty())
+            break;
+        std::sort_heap(batch.begin(), batch.end());
+        for (const Age &age : batch) {
+            if (!keep || !keep(age.second))
+                rows.append(age.second);
+        }
+        last = batch.back();
+        asked += int(batch.size());
     }
     if (rows.isEmpty())
         return {};

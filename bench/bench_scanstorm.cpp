@@ -483,6 +483,7 @@ LimitFigures runLimit(int rate, int addresses)
             ++counted->received;
     });
     window.addTab(stream.rig->page, QStringLiteral("Dongle1"));
+    stream.rig->widget<QTableView>(QStringLiteral("tableView_devices"))->viewport()->installEventFilter(&stream.tablePaints);
     stream.rig->widget<QToolButton>(QStringLiteral("buttonScan"))->click();
     if (!ScanPageRig::waitUntil([&] { return stream.rig->page->isScanning(); })) {
         std::fprintf(stderr, "the scan did not start\n");
@@ -498,6 +499,7 @@ LimitFigures runLimit(int rate, int addresses)
         stream.sent.assign(size_t(half.size()), 0);
         stream.total = 0;
         stream.received = 0;
+        stream.tablePaints.paints = 0;
         const double cpuBefore = BenchProbe::threadCpuSeconds();
         QElapsedTimer clock;
         clock.start();
@@ -517,9 +519,10 @@ LimitFigures runLimit(int rate, int addresses)
         const double usPerReport = cpu * 1e6 / double(half.size());
         (atLimit ? figures.atLimitUs : figures.belowUs) = usPerReport;
         const int rows = stream.rig->page->devices().size();
-        std::printf("%s: GUI thread CPU %.2f s in %.1f s for %d reports: %.2f us per report; %d rows%s\n",
+        std::printf("%s: GUI thread CPU %.2f s in %.1f s for %d reports: %.2f us per report; %d rows, %d table "
+                    "paints%s\n",
                     atLimit ? "at the limit" : "below the limit", cpu, double(clock.elapsed()) / 1000.0,
-                    half.size(), usPerReport, rows, drained ? "" : " (NOT DRAINED)");
+                    half.size(), usPerReport, rows, stream.tablePaints.paints, drained ? "" : " (NOT DRAINED)");
         complete = complete && drained && stream.received == half.size();
     }
     // The rows left are the devices seen last, as many as the last room made allows.
