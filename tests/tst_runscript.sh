@@ -24,7 +24,7 @@ printf '%s' "${VANTORA_EXTRA_PORTS-unset}" >"$out/ports"
 port="${VANTORA_EXTRA_PORTS##*:}"
 if [ -e "$port" ]; then echo yes >"$out/port-exists"; else echo no >"$out/port-exists"; fi
 for stat in /proc/[0-9]*/stat; do
-    read -r pid comm _ ppid _ <"$stat" 2>/dev/null || continue
+    { read -r pid comm _ ppid _ <"$stat"; } 2>/dev/null || continue
     [ "$ppid" = "$PPID" ] && [ "$comm" = "(simdongle)" ] && echo "$pid"
 done >"$out/simdongle-pid"
 touch "$out/started"
