@@ -4,7 +4,7 @@
 #include "cmsg.h"
 #include "logger.h"
 #include "logmanager.h"
-#include "settingsdefaults.h"
+#include "settingsdescription.h"
 
 #include <QHash>
 #include <QPoint>
@@ -37,7 +37,7 @@ bool DongleCore::loadDefaults(const QString &description)
         *m_settings = known.value();
         return true;
     }
-    if (!SettingsDefaults::read(description, m_logManager, m_settings))
+    if (!SettingsDescription::readDefaults(description, m_logManager, m_settings))
         return false;
     defaultsByDescription.insert(description, *m_settings);
     return true;
