@@ -331,7 +331,9 @@ bool MainWindow::saveConfig()
     const QFileInfo file(m_settings->fileName());
     const QFileInfo folder(file.absolutePath());
     QString why;
-    if (file.isDir())
+    if (file.isSymLink())
+        why = tr("it is a symbolic link, which is not written through");
+    else if (file.isDir())
         why = tr("a folder of that name is in the way");
     else if (!folder.isWritable())
         why = tr("its folder is not writable");
