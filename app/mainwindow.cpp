@@ -309,7 +309,7 @@ MainWindow::~MainWindow()
             tabs << dongle;
     }
     for (const QPointer<MainDongleWidget> &dongle : qAsConst(tabs))
-        dongle->closeTestPages();
+        dongle->stopActivity();
     for (const QPointer<MainDongleWidget> &dongle : qAsConst(tabs)) {
         if (dongle)
             dongle->closePort();
@@ -604,7 +604,7 @@ void MainWindow::on_ConfirmDeleteDongleTab()
     if (!widget)
         return;
     const QPointer<MainDongleWidget> alive(widget);
-    widget->closeTestPages();
+    widget->stopActivity();
     widget->closePort();
     if (!alive)
         return;
