@@ -17,6 +17,8 @@
 #include <QItemSelectionModel>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace {
 
 const char ROW_ERROR[] = "The row selected from the Device list is wrong.";
@@ -137,6 +139,22 @@ bool advertisingWidget::isAdvertising() const
             return true;
     }
     return false;
+}
+
+void advertisingWidget::stopStartedSets()
+{
+    QSet<int> started = m_awaitingStartEvent;
+    for (const advListItem &item : m_advListModel->items()) {
+        if (item.status == 1)
+            started.insert(item.advIndex);
+    }
+    // Its start command is on its way: the dongle may yet start it.
+    if (m_start.advIndex >= 0 && m_start.awaitedAck == QLatin1String(START_ACK))
+        started.insert(m_start.advIndex);
+    QList<int> indexes = started.values();
+    std::sort(indexes.begin(), indexes.end());
+    for (const int advIndex : qAsConst(indexes))
+        sendIndexCommand(QString::fromLatin1(STOP_COMMAND), advIndex);
 }
 
 QVector<advListItem> &advertisingWidget::advList()

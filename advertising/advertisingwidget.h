@@ -33,6 +33,7 @@ public:
 
     bool isAdvertising() const override;
     void resetAdvList() override;
+    void stopStartedSets() override;
     QVector<advListItem> &advList();
 
 signals:

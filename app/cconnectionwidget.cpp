@@ -245,6 +245,7 @@ void CConnectionWidget::refreshSettings()
 void CConnectionWidget::reset()
 {
     m_isScanning = false;
+    m_scanStartPending = false;
     m_openCondix.clear();
     m_masterCondixList.clear();
     m_cigCisOpened = false;

@@ -53,6 +53,11 @@ public:
     ~CConnectionWidget() override;
 
     void reset();
+    // Asks the dongle to stop what this page started there: the scan (also
+    // one asked for and not yet confirmed) and every periodic sync, made or
+    // still being made. The commands are queued on the link; the page
+    // itself is left as it is, for it is about to go.
+    void stopScanAndSyncs();
 
     bool isAutoConnecting() const;
     bool hasConnection() const;
@@ -176,6 +181,8 @@ private:
 
     QSet<uchar> m_openCondix;
     bool m_isScanning = false;
+    // "Start Scan" sent, its result not yet come.
+    bool m_scanStartPending = false;
     QMap<QString, QByteArray> m_connectingDevice;
     int m_periodicSyncType = 0;
     ScanPageForm *ui = nullptr;

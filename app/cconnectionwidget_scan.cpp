@@ -177,6 +177,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
 
 void CConnectionWidget::startScanResultProc(const QByteArray &frame)
 {
+    m_scanStartPending = false;
     if (m_wire.check(frame, 1560, QStringLiteral("CConnectionWidget::startScanResultProc"))
         != PageWire::Succeeded)
         return;
@@ -194,6 +195,19 @@ void CConnectionWidget::stopScanProc(const QByteArray &frame)
     ui->buttonScan->setToolTip(kStartScan);
     ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan.png")));
     m_isScanning = false;
+}
+
+void CConnectionWidget::stopScanAndSyncs()
+{
+    if (m_isScanning || m_scanStartPending)
+        sendCommand(QString::fromLatin1(CMD_STOP_SCAN), nullptr, nullptr);
+    for (const uchar syncIndex : m_periodicSyncs.keys()) {
+        if (syncIndex == kDefaultSyncIndex)
+            continue;
+        // One command both cancels a sync being made and ends one made.
+        QMap<QString, QVariant> values{{QStringLiteral("index"), int(syncIndex)}};
+        sendCommand(QString::fromLatin1(CMD_LE_PERIODIC_ADVERTISING_CREATE_SYNC_STOP), &values, nullptr);
+    }
 }
 
 void CConnectionWidget::showAdvRawData(const QByteArray &advData, const QByteArray &scanRspData)
@@ -256,6 +270,7 @@ void CConnectionWidget::on_buttonScan_clicked()
     if (ui->buttonScan->text() == kStartScan) {
         if (!sendCommand(QString::fromLatin1(CMD_5_0_START_SCAN), &m_settings, nullptr))
             return;
+        m_scanStartPending = true;
         ui->buttonConnect->setEnabled(false);
         ui->buttonConnect->setText(kConnect);
         ui->buttonConnect->setToolTip(kConnect);

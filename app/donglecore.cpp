@@ -48,6 +48,9 @@ void DongleCore::readSettingsGroup(QSettings &settings, const QString &group)
     settings.beginGroup(group);
     const QStringList keys = settings.childKeys();
     for (const QString &key : keys) {
+        // A line "=" in a hand-edited file: nothing to keep.
+        if (key.isEmpty())
+            continue;
         QVariant value = settings.value(key);
         // Unsigned integers are stored as the point (value, 0).
         if (value.userType() == QMetaType::QPoint)

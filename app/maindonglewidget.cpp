@@ -109,11 +109,10 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
 
 MainDongleWidget::~MainDongleWidget()
 {
-    // A running test mode is stopped on the dongle, however the tab goes.
-    if (m_tabs.first(PageKind::LcpTest) || m_tabs.first(PageKind::IdtTest)) {
-        closeTestPages();
+    // What the tab started on the dongle is stopped, however the tab goes.
+    const bool testPages = m_tabs.first(PageKind::LcpTest) || m_tabs.first(PageKind::IdtTest);
+    if (stopActivity() || testPages)
         closePort();
-    }
     // Pages first: they use the link, the settings and the log manager.
     // Deleting a page moves the current tab; nothing may be built now.
     ui->tabWidget->disconnect(this);
@@ -367,9 +366,26 @@ void MainDongleWidget::closeTestPages()
         onCloseIDT();
 }
 
+bool MainDongleWidget::stopActivity()
+{
+    const quint64 before = m_link->lastQueuedFrame();
+    // Through a closed port nothing can be asked of the dongle.
+    if (m_link->isOpen()) {
+        if (m_connectionWidget)
+            m_connectionWidget->stopScanAndSyncs();
+        if (m_advertisingPage)
+            m_advertisingPage->stopStartedSets();
+    }
+    closeTestPages();
+    const int queued = int(m_link->lastQueuedFrame() - before);
+    m_stopFrames += queued;
+    return queued > 0;
+}
+
 void MainDongleWidget::closePort()
 {
-    m_core.closePort(CloseWaitTicks);
+    m_core.closePort(CloseWaitTicks + m_stopFrames);
+    m_stopFrames = 0;
 }
 
 void MainDongleWidget::on_toolButton_reset_clicked()

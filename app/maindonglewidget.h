@@ -89,7 +89,13 @@ public:
     // Stops the running test modes and removes their pages; their stop
     // commands are queued on the link.
     void closeTestPages();
-    // Waits up to CloseWaitTicks send ticks for queued frames, then closes.
+    // Before the tab goes: asks the dongle to stop what this tab started
+    // there (scan, periodic syncs, advertising sets) and closes the test
+    // pages (closeTestPages). The commands are queued on the link for
+    // closePort to send; true when any was queued.
+    bool stopActivity();
+    // Waits up to CloseWaitTicks send ticks, and one more for each command
+    // stopActivity queued, for queued frames to leave; then closes.
     void closePort();
     static constexpr int CloseWaitTicks = 8;
 
@@ -224,6 +230,8 @@ private:
     bool m_initialized = false;
     bool m_operational = false;
     bool m_downloading = false;
+    // Stop commands stopActivity queued that closePort still waits for.
+    int m_stopFrames = 0;
     // CIS handles a peer asked for and that have no page yet: only their
     // results open a peripheral page, once each.
     QSet<quint64> m_pendingCisHandles;

@@ -9,6 +9,7 @@
 #include "logmanager.h"
 #include "maindonglewidget.h"
 #include "portwatcher.h"
+#include "regularfile.h"
 #include "savefilewriter.h"
 #include "terminationwatcher.h"
 #include "widgetresources.h"
@@ -80,12 +81,18 @@ MainWindow::MainWindow(QWidget *parent)
         problems.clear();
     }
     const bool skipped = !problems.isEmpty();
+    // What is skipped is not written back: the file as it was is kept first.
+    if (skipped)
+        m_configSetAside = keepConfigAside(m_settings->fileName(), false);
     if (!groups.isEmpty())
         restoreTabs(groups, &problems);
     if (m_configReport.isEmpty() && !problems.isEmpty()) {
         m_configReport = tr("%1:\n%2").arg(m_settings->fileName(), problems.join(QLatin1Char('\n')));
         if (skipped)
-            m_configReport += tr("\nThe other dongles open as stored; what was skipped is not written back.");
+            m_configReport += tr("\nThe other dongles open as stored; what was skipped is not written back. ")
+                              + (m_configSetAside.isEmpty()
+                                     ? tr("The file as it was could not be kept aside.")
+                                     : tr("The file as it was is kept as %1.").arg(m_configSetAside));
     }
     if (m_dongles.isEmpty()) {
         // First run (or nothing usable stored): one tab named once the user confirms.
@@ -155,19 +162,58 @@ QString nameList(const QStringList &names, const QString &separator = QStringLit
     return list;
 }
 
+// Lines that the INI reader passes over without a word (no "=", a key
+// without a name) or cannot parse (a group's header without its "]").
+// Blank lines and ";" comments hold nothing to read.
+bool holdsUnreadableLines(QByteArray text)
+{
+    text.replace("\r\n", "\n");
+    text.replace('\r', '\n');
+    bool continued = false;
+    for (const QByteArray &each : text.split('\n')) {
+        const QByteArray line = each.trimmed();
+        // A backslash at the end carries the value on to the next line.
+        const bool continuation = continued;
+        continued = line.endsWith('\\');
+        if (continuation || line.isEmpty() || line.startsWith(';'))
+            continue;
+        if (line.startsWith('[') ? !line.endsWith(']') : line.indexOf('=') <= 0)
+            return true;
+    }
+    return false;
+}
+
+// Copies the file under a name nothing has; a copy cut short is removed.
+bool copyConfig(const QString &fileName, const QString &copy)
+{
+    QFile source(fileName);
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = source.readAll();
+    QFile target;
+    if (!Platform::openForWriting(target, copy, QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
+                                  nullptr))
+        return false;
+    if (SaveFileWriter::write(target, text))
+        return true;
+    target.remove();
+    return false;
+}
+
 } // namespace
 
 QStringList MainWindow::usableGroups(QStringList *problems, bool *unusable) const
 {
     *unusable = false;
     QFile raw(m_settings->fileName());
-    if (raw.open(QIODevice::ReadOnly) && raw.readAll().contains('\0')) {
+    const QByteArray text = raw.open(QIODevice::ReadOnly) ? raw.readAll() : QByteArray();
+    if (text.contains('\0')) {
         // Zeros in a text file: a write cut short; none of it can be trusted.
         *unusable = true;
         problems->append(tr("it is not text"));
         return QStringList();
     }
-    if (m_settings->status() != QSettings::NoError)
+    if (m_settings->status() != QSettings::NoError || holdsUnreadableLines(text))
         problems->append(tr("some of its lines cannot be parsed"));
     // Everything we write lives in a dongle's group.
     const QStringList outside = m_settings->childKeys();
@@ -182,7 +228,10 @@ QStringList MainWindow::usableGroups(QStringList *problems, bool *unusable) cons
     const QStringList groups = m_settings->childGroups();
     for (const QString &group : groups) {
         m_settings->beginGroup(group);
-        const bool hasValues = !m_settings->childKeys().isEmpty();
+        // A line "=" gives a key without a name; it holds nothing.
+        QStringList values = m_settings->childKeys();
+        values.removeAll(QString());
+        const bool hasValues = !values.isEmpty();
         // A "/" or "\" in a group's name makes groups inside it.
         QStringList inner;
         const QStringList keys = m_settings->allKeys();
@@ -214,19 +263,10 @@ QString MainWindow::setBadConfigAside(const QStringList &problems)
     const QString fileName = m_settings->fileName();
     delete m_settings;
     m_settings = nullptr;
-    // The time in the name, and a number after it if need be: an earlier
-    // copy is never replaced.
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
-    QString aside;
-    bool kept = false;
-    for (int attempt = 1; attempt <= 100 && !kept; ++attempt) {
-        aside = fileName + QLatin1Char('.') + stamp
-                + (attempt > 1 ? QStringLiteral("-%1").arg(attempt) : QString()) + QStringLiteral(".bad");
-        kept = !QFileInfo::exists(aside) && QFile::rename(fileName, aside);
-    }
+    const QString aside = keepConfigAside(fileName, true);
     const QString problem = problems.join(QLatin1Char('\n'));
     QString report;
-    if (kept) {
+    if (!aside.isEmpty()) {
         m_configSetAside = aside;
         report = tr("%1 was not used:\n%2\nIt is kept as %3; the program starts as on a first run.")
                      .arg(fileName, problem, aside);
@@ -236,6 +276,26 @@ QString MainWindow::setBadConfigAside(const QStringList &problems)
     }
     m_settings = new QSettings(fileName, QSettings::IniFormat);
     return report;
+}
+
+QString MainWindow::keepConfigAside(const QString &fileName, bool move)
+{
+    // The time in the name, and a number after it if need be: an earlier
+    // copy, or anything else of that name, is never replaced or written through.
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        const QString aside = fileName + QLatin1Char('.') + stamp
+                              + (attempt > 1 ? QStringLiteral("-%1").arg(attempt) : QString())
+                              + QStringLiteral(".bad");
+        if (Platform::nameTaken(aside))
+            continue;
+        if (move ? Platform::renameWithoutReplacing(fileName, aside, nullptr) : copyConfig(fileName, aside))
+            return aside;
+        // Taken meanwhile, or it cannot be made at all.
+        if (!Platform::nameTaken(aside))
+            break;
+    }
+    return QString();
 }
 
 void MainWindow::showConfigReport()
@@ -309,7 +369,7 @@ MainWindow::~MainWindow()
             tabs << dongle;
     }
     for (const QPointer<MainDongleWidget> &dongle : qAsConst(tabs))
-        dongle->closeTestPages();
+        dongle->stopActivity();
     for (const QPointer<MainDongleWidget> &dongle : qAsConst(tabs)) {
         if (dongle)
             dongle->closePort();
@@ -331,7 +391,9 @@ bool MainWindow::saveConfig()
     const QFileInfo file(m_settings->fileName());
     const QFileInfo folder(file.absolutePath());
     QString why;
-    if (file.isDir())
+    if (file.isSymLink())
+        why = tr("it is a symbolic link, which is not written through");
+    else if (file.isDir())
         why = tr("a folder of that name is in the way");
     else if (!folder.isWritable())
         why = tr("its folder is not writable");
@@ -602,7 +664,7 @@ void MainWindow::on_ConfirmDeleteDongleTab()
     if (!widget)
         return;
     const QPointer<MainDongleWidget> alive(widget);
-    widget->closeTestPages();
+    widget->stopActivity();
     widget->closePort();
     if (!alive)
         return;

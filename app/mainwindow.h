@@ -97,6 +97,9 @@ private:
     // Keeps an unusable config.ini beside it, never over an earlier copy;
     // returns the report.
     QString setBadConfigAside(const QStringList &problems);
+    // Moves or copies the file to a time-stamped ".bad" name nothing has
+    // yet; that name, or empty when it could not be kept.
+    static QString keepConfigAside(const QString &fileName, bool move);
     MainDongleWidget *createDongle(const QString &name);
     // Follows ports coming and going from here on.
     void startPortWatcher();

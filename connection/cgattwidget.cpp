@@ -562,9 +562,10 @@ void CGattWidget::on_toolButton_export_clicked()
     if (path.isEmpty())
         return;
     QSaveFile file(path);
-    if (!SaveFileWriter::open(file)) {
+    QString why;
+    if (!SaveFileWriter::open(file, &why)) {
         m_logger->log(QStringLiteral("Open file failed."), LogLevel::Error);
-        showExportFailure(path, file.errorString());
+        showExportFailure(path, why);
         return;
     }
     if (!SaveFileWriter::write(file, GattExport::csv(m_tableModel->attributes())) || !file.commit()) {

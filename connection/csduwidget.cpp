@@ -11,6 +11,7 @@
 #include "keepearlierfile.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "regularfile.h"
 #include "savefilewriter.h"
 
 #include <QDateTime>
@@ -96,14 +97,12 @@ int CSduWidget::openReceiveFile(const QString &path, QString *error)
     // What an earlier channel or run received is never cut away: a file that
     // cannot be moved aside is written on at its end.
     const bool kept = keepReceivedData(path);
-    m_receiveFile.setFileName(path);
     // Unbuffered, so a full disk fails the write of the SDU it cuts short.
-    if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered
-                            | (kept ? QIODevice::Truncate : QIODevice::Append))) {
-        if (error)
-            *error = m_receiveFile.errorString();
+    if (!Platform::openForWriting(m_receiveFile, path,
+                                  QIODevice::WriteOnly | QIODevice::Unbuffered
+                                      | (kept ? QIODevice::Truncate : QIODevice::Append),
+                                  error))
         return -1;
-    }
     m_receiveFileEnded = false;
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "receivedatatablemodel.h"
+#include "regularfile.h"
 #include "savefilewriter.h"
 
 #include <QCoreApplication>
@@ -313,13 +314,10 @@ int manageCISWidget::openReceiveFile(const QString &fileName, QString *error)
             *error = QStringLiteral("the earlier file cannot be moved aside: %1").arg(why);
         return -1;
     }
-    m_receiveFile.setFileName(fileName);
     // Unbuffered, so a full disk fails the write of the record it cuts short.
-    if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        if (error)
-            *error = m_receiveFile.errorString();
+    if (!Platform::openForWriting(m_receiveFile, fileName,
+                                  QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered, error))
         return -1;
-    }
     return 0;
 }
 

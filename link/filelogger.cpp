@@ -1,6 +1,7 @@
 #include "filelogger.h"
 
 #include "logfilewriter.h"
+#include "regularfile.h"
 
 #include <QThread>
 
@@ -123,15 +124,15 @@ void FileLogger::flushBuffer()
     // The writer thread is done with what we handed over: a full disk or a
     // vanished folder shows in the file's error now.
     if (m_file->isOpen() && m_file->error() != QFileDevice::NoError)
-        reportFailure();
+        reportFailure(m_file->errorString());
 }
 
-void FileLogger::reportFailure()
+void FileLogger::reportFailure(const QString &reason)
 {
     if (m_failureReported)
         return;
     m_failureReported = true;
-    emit sig_writeFailed(m_fileName, m_file->errorString());
+    emit sig_writeFailed(m_fileName, reason);
 }
 
 void FileLogger::setFileName(const QString &fileName)
@@ -141,8 +142,10 @@ void FileLogger::setFileName(const QString &fileName)
     // The writer closes the old file once its last piece is written.
     m_file = std::make_shared<QFile>(fileName);
     m_failureReported = false;
-    if (!m_file->open(QIODevice::ReadWrite | QIODevice::Append))
-        reportFailure();
+    QString reason;
+    // A link planted under the log's name would carry the lines elsewhere.
+    if (!Platform::openForWriting(*m_file, fileName, QIODevice::ReadWrite | QIODevice::Append, &reason))
+        reportFailure(reason);
 }
 
 QString FileLogger::fileName() const

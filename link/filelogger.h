@@ -56,7 +56,7 @@ private:
     QString m_fileName;
     QByteArray m_buffer;
     bool m_failureReported = false;
-    void reportFailure();
+    void reportFailure(const QString &reason);
     QTimer m_flushTimer;
     quint64 m_lastTicket = 0;
 };

@@ -139,13 +139,7 @@ void TestAdvDongle::openDongle()
 
 bool TestAdvDongle::startSet(const QString &type, int index, int row)
 {
-    AdvPageDriver::addSet(page(), type, index);
-    QStringList data{QStringLiteral("adv:Complete Local Name=abc")};
-    if (type == QLatin1String("Periodic Advertising"))
-        data << QStringLiteral("periodic=01");
-    AdvForms::apply(AdvPageDriver::shownForm(page()), data);
-    AdvPageDriver::press(page(), row);
-    page()->findChild<QToolButton *>(QStringLiteral("btnStartAdv"))->click();
+    AdvPageDriver::startSet(page(), type, index, row);
     return LinkRig::waitUntil([&] { return AdvPageDriver::rowAdvertising(page(), row); }, kAnswerWaitMs);
 }
 

@@ -605,12 +605,14 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("told");
-        QTest::newRow("full disk") << QStringLiteral("/dev/full")
+        QTest::newRow("full disk") << QStringLiteral("no room")
                                    << QStringLiteral("Received ISO data of handle 96 are no longer written to ");
         QTest::newRow("disk fills within a record")
             << QStringLiteral("limit") << QStringLiteral("Received ISO data of handle 96 are no longer written to ");
         QTest::newRow("folder cannot be made")
             << QStringLiteral("folder") << QStringLiteral("Received ISO data of handle 96 cannot be written to ");
+        QTest::newRow("a link in place of the file")
+            << QStringLiteral("link") << QStringLiteral("Received ISO data of handle 96 cannot be written to ");
     }
     void aFailedReceiveFileIsToldOnce()
     {
@@ -621,10 +623,15 @@ private slots:
         const QString folder = QFileInfo(path).absolutePath();
         const QMap<QString, QByteArray> first = receiveFields(96, 1, 1, 0, QByteArray::fromHex("01"));
         std::unique_ptr<FileSizeLimit> limit;
-        if (fault == QLatin1String("/dev/full")) {
+        QTemporaryDir outside;
+        const QString theirs = outside.filePath(QStringLiteral("theirs.txt"));
+        if (fault == QLatin1String("no room")) {
+            limit = std::make_unique<FileSizeLimit>(0);
+            QVERIFY(limit->isSet());
+        } else if (fault == QLatin1String("link")) {
+            // Planted by someone who can write into the data folder.
             QVERIFY(QDir().mkpath(folder));
-            QFile::remove(path);
-            QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+            QVERIFY(QFile::link(theirs, path));
         } else if (fault == QLatin1String("folder")) {
             // A file where the handle's folder belongs.
             QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
@@ -647,6 +654,10 @@ private slots:
         const QString text = answerer.seen().first().text;
         QVERIFY2(text.startsWith(told + path + QStringLiteral(": ")), qPrintable(text));
         QVERIFY2(text.size() > told.size() + path.size() + 2, qPrintable(text)); // the reason
+        if (fault == QLatin1String("link")) {
+            QCOMPARE(text.mid(told.size() + path.size() + 2), QStringLiteral("it is a symbolic link"));
+            QVERIFY(QDir(outside.path()).isEmpty());
+        }
         const int linesAfterFirst = r.rig.recorder->lines().size();
         QCOMPARE(errorLinesSince(*r.rig.recorder, linesBefore), 1);
         // Later SDUs are still shown, without another line or box.

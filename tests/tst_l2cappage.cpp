@@ -84,6 +84,8 @@ private slots:
     void failedCreditResultAllowsTheNextAutomaticReturn();
     void refusedCreditReturnAllowsTheNextAutomaticReturn();
     void receivedDataIsNeverWiped();
+    void receivedDataNeverFollowsALink_data();
+    void receivedDataNeverFollowsALink();
     void aDataFileThatFailsIsToldOnce_data();
     void aDataFileThatFailsIsToldOnce();
     void saveOverAnExistingFile_data();
@@ -736,6 +738,76 @@ void TestL2capPage::receivedDataIsNeverWiped()
     }
     std::sort(kept.begin(), kept.end());
     QCOMPARE(kept, (QList<QByteArray>{"abc", "de", "earlier run"}));
+}
+
+void TestL2capPage::receivedDataNeverFollowsALink_data()
+{
+    QTest::addColumn<QString>("link");   // in the channel's folder, pointing outside the data folder
+    QTest::addColumn<QString>("keptIn"); // where the data received before is then, empty: nowhere
+    QTest::addColumn<QString>("told");   // the box, empty: none
+    QTest::newRow("a link that points nowhere where the data would be kept")
+        << QStringLiteral("data-2026-12-10_10-42-07.txt") << QStringLiteral("data-2026-12-10_10-42-07-2.txt")
+        << QString();
+    QTest::newRow("a link in place of the receive file")
+        << QStringLiteral("data.txt") << QString()
+        << QStringLiteral("Received SDU data of channel 64 cannot be written to %1: it is a symbolic link");
+}
+
+void TestL2capPage::receivedDataNeverFollowsALink()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, keptIn);
+    QFETCH(QString, told);
+    L2capRig rig;
+    QVERIFY(rig.open());
+    // Local MTU 600: an SDU of 500 bytes is taken whole.
+    QVERIFY(rig.createChannel(64, 600, 100, 255));
+    QSignalSpy received(rig.page.get(), &CL2capWidget::receiveSDU);
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, QByteArray(500, 'r')));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 1; }));
+    const QString folder = CSduWidget::receiveFolderFor(Platform::dataFolder(), rig.dongleName, 0, QStringLiteral("64"));
+    const QString data = folder + QStringLiteral("/data.txt");
+    {
+        QFile received(data);
+        QVERIFY(received.open(QIODevice::ReadWrite));
+        QVERIFY(received.setFileTime(QDateTime(QDate(2026, 12, 10), QTime(10, 42, 7)),
+                                     QFileDevice::FileModificationTime));
+    }
+
+    // Someone who can write into the data folder plants a link to a file of theirs.
+    QTemporaryDir outside;
+    const QString target = outside.filePath(QStringLiteral("theirs.txt"));
+    if (link == QLatin1String("data.txt"))
+        QVERIFY(QFile::remove(data));
+    QVERIFY(QFile::link(target, folder + QLatin1Char('/') + link));
+
+    ModalAnswerer answerer;
+    if (!told.isEmpty())
+        answerer.click(QStringLiteral("m_pbOk"));
+    child<QPushButton>(rig.sdu(64), "pushButtonRXClear")->click();
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "after"));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 2; }));
+
+    // Nothing reaches the link's target, and the link stays as it was.
+    QVERIFY(QDir(outside.path()).isEmpty());
+    QCOMPARE(QFileInfo(folder + QLatin1Char('/') + link).symLinkTarget(), target);
+    if (!keptIn.isEmpty()) {
+        QFile kept(folder + QLatin1Char('/') + keptIn);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray(500, 'r'));
+        QVERIFY(rig.rig.recorder->count(QStringLiteral("Channel 64: the data received before is kept in %1.")
+                                            .arg(QDir::toNativeSeparators(kept.fileName())))
+                == 1);
+        QFile current(data);
+        QVERIFY(current.open(QIODevice::ReadOnly));
+        QCOMPARE(current.readAll(), QByteArray("after"));
+    }
+    if (told.isEmpty()) {
+        QVERIFY(answerer.seen().isEmpty());
+    } else {
+        QVERIFY(answerer.waitUntilAnswered(5000));
+        QCOMPARE(answerer.seen().first().text, told.arg(QDir::toNativeSeparators(data)));
+    }
 }
 
 void TestL2capPage::aDataFileThatFailsIsToldOnce_data()
