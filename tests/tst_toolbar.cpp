@@ -60,6 +60,8 @@ private slots:
     void standInBootImageAsksFirst();
     void wholeDownloadReconnectsAndResets();
     void silentBootLoaderLeavesOnlyThePortButton();
+    void unreadableAnswerIsToldAtOnce_data();
+    void unreadableAnswerIsToldAtOnce();
     void reconnectGivesUpWhenThePortStaysClosed();
     void slowRestartIsNoFailure();
     void reconnectFindsOnlyThisDongle_data();
@@ -460,6 +462,38 @@ void TestToolbar::reconnectFindsOnlyThisDongle()
                                        .arg(m_dongle->portPath()))
                  .size(),
              1);
+}
+
+void TestToolbar::unreadableAnswerIsToldAtOnce_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QString>("frame");
+    QTest::newRow("start") << 0x23 << QStringLiteral("the start frame");
+    QTest::newRow("flash") << 0x24 << QStringLiteral("flash frame 1 of 38");
+}
+
+void TestToolbar::unreadableAnswerIsToldAtOnce()
+{
+    QFETCH(int, command);
+    QFETCH(QString, frame);
+    m_loader->setFault(SimBootLoader::WrongSum, quint16(command));
+    openDongle();
+    // A watchdog this long cannot be what ends the download within the wait below.
+    downloader()->setStepTimeout(10 * kWaitMs);
+    QSignalSpy failed(m_widget->firmwareLoader(), &FirmwareLoader::sig_downloadFailed);
+    ModalAnswerer answerer(kWaitMs);
+    answerer.click(QStringLiteral("m_pbOk"));
+    button("toolButton_download")->click();
+    QVERIFY(failed.wait(kWaitMs));
+    QVERIFY(answerer.waitUntilAnswered(kWaitMs));
+    const QString reason =
+        QStringLiteral("The answer of the boot loader to %1 was unreadable: its sum is wrong.").arg(frame);
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("Download Firmware"));
+    QVERIFY2(answerer.seen().first().text.contains(QStringLiteral("stage 1 of 2 (boot image): ") + reason),
+             qPrintable(answerer.seen().first().text));
+    QCOMPARE(m_log->count(reason), 1);
+    QCOMPARE(m_log->count(QStringLiteral("download firmware failed.")), 1);
+    QVERIFY(!m_widget->isDownloading());
 }
 
 void TestToolbar::answersMatchTheirFrame_data()
