@@ -18,7 +18,8 @@
 
 // A dongle that repeats a notice or a request faster than anyone can answer:
 // a page shows one box of a kind, runs no nested event loop per frame, and
-// turns down the requests that come while one waits for its answer.
+// turns down the requests that come while one waits for its answer. A box
+// that counts repeats keeps every outcome it was told.
 namespace {
 
 constexpr int Flood = 60;
@@ -219,6 +220,44 @@ private slots:
                 break;
             }
         }
+    }
+
+    void aNoticeBoxKeepsEveryOutcome_data()
+    {
+        QTest::addColumn<QByteArrayList>("results");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("failedLines");
+        const QByteArray failed = FrameBuilder::uplink(0xDD, 0x02, 0x04, QByteArray::fromHex("0500"));
+        const QByteArray succeeded = FrameBuilder::uplink(0xDD, 0x02, 0x04, QByteArray::fromHex("0000"));
+        const QString failedText = QStringLiteral("Pair failed. Result: FAIL PAIRING NOT SUPPORT");
+        QTest::newRow("failed, then succeeded")
+            << QByteArrayList{failed, succeeded} << failedText + QStringLiteral("\n\nPair succeeded.") << 1;
+        QTest::newRow("succeeded, then failed twice")
+            << QByteArrayList{succeeded, failed, failed}
+            << QStringLiteral("Pair succeeded.\n\n") + failedText
+                   + QStringLiteral("\n\nCame once more while this box was open.")
+            << 2;
+    }
+
+    void aNoticeBoxKeepsEveryOutcome()
+    {
+        QFETCH(QByteArrayList, results);
+        QFETCH(QString, text);
+        QFETCH(int, failedLines);
+        const QString title = QStringLiteral("FloodDongle: Pair Result");
+        // The first result opens the box; the others come while it is open.
+        m_rig->dongle->sendRaw(results.first());
+        QTRY_COMPARE(shownDialogs(title).size(), 1);
+        for (const QByteArray &result : results.mid(1))
+            m_rig->dongle->sendRaw(result);
+        m_rig->dongle->sendRaw(Marker);
+        QTRY_VERIFY(!m_rig->log->texts().filter(MarkerText).isEmpty());
+        const QList<CFlatDialog *> shown = shownDialogs(title);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first()->findChild<QLabel *>(QStringLiteral("m_lbMessage"))->text(), text);
+        QCOMPARE(m_rig->log->count(QStringLiteral("Uplink Command Name:Starting Pair Result:FAIL PAIRING NOT SUPPORT")),
+                 failedLines);
+        shown.first()->reject();
     }
 
 private:
