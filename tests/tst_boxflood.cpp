@@ -280,7 +280,7 @@ private slots:
         answerer.answerWith([&](QWidget *first) {
             asked << requests.shownKey(first);
             // The second came while the first was asked, and waits unseen.
-            QVERIFY(QTest::qWaitFor([&] { return m_rig->log->count(requests.waits) == 1; }));
+            QVERIFY(QTest::qWaitFor([&] { return m_rig->log->count(requests.waits()) == 1; }));
             shownWithTheFirst = visibleDialogs(requests.dialogClass);
             first->findChild<QAbstractButton *>(requests.acceptButton)->click();
         });
@@ -314,7 +314,7 @@ private slots:
             asked << requests.shownKey(first);
             // The one asked again, eight others, one of them again, and one more.
             requests.send({0x40, 0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x41, 0x49});
-            QVERIFY(QTest::qWaitFor([&] { return m_rig->log->count(requests.waits) == 8; }));
+            QVERIFY(QTest::qWaitFor([&] { return m_rig->log->count(requests.waits()) == 8; }));
             QVERIFY(QTest::qWaitFor([&] { return requests.replies().size() == 3; }));
             whileAsked = requests.replies();
             first->findChild<QAbstractButton *>(QStringLiteral("m_tbClose"))->click();
@@ -357,7 +357,7 @@ private slots:
         const Requests requests = requestsOf(request);
         ModalAnswerer answerer;
         answerer.answerWith([&](QWidget *) {
-            QVERIFY(QTest::qWaitFor([&] { return m_rig->log->count(requests.waits) == 1; }));
+            QVERIFY(QTest::qWaitFor([&] { return m_rig->log->count(requests.waits()) == 1; }));
             if (request == QLatin1String("CIS"))
                 m_rig->dongle->sendResetEvent();
             else
@@ -404,7 +404,6 @@ private:
     struct Requests
     {
         QString kind;
-        QString waits; // the line of a request that waits its turn
         QString title;
         QString dialogClass;
         QString acceptButton;
@@ -412,6 +411,9 @@ private:
         std::function<void(const QList<quint16> &)> send;
         std::function<QList<Reply>()> replies;
         std::function<QString(QWidget *dialog)> shownKey;
+
+        // The line of a request that waits its turn.
+        QString waits() const { return kind + QStringLiteral(" waits until the one before is answered."); }
     };
 
     static void requestKinds()
@@ -447,59 +449,49 @@ private:
     Requests requestsOf(const QString &request)
     {
         SimulatedDongle *dongle = m_rig->dongle;
-        Requests requests;
         if (request == QLatin1String("CIS")) {
             IsoBehaviour *iso = IsoBehaviour::install(*dongle);
-            requests.kind = QStringLiteral("CIS request");
-            requests.waits = QStringLiteral("CIS request waits until the one before is answered.");
-            requests.title = QStringLiteral("CIS Connection Request");
-            requests.dialogClass = QStringLiteral("ReceiveCISSlavePara");
-            requests.acceptButton = QStringLiteral("pushButton_accept");
-            requests.rejectButton = QStringLiteral("pushButton_reject");
-            requests.send = [iso](const QList<quint16> &handles) {
+            const auto send = [iso](const QList<quint16> &handles) {
                 QList<IsoBehaviour::CisRequest> list;
                 for (quint16 handle : handles)
                     list << IsoBehaviour::CisRequest{0, handle, 1, quint8(handle & 0x0F)};
                 iso->requestCises(list);
             };
-            requests.replies = [dongle] {
-                QList<Reply> replies;
+            const auto replies = [dongle] {
+                QList<Reply> sent;
                 for (const SimulatedDongle::ReceivedFrame &frame : dongle->receivedFrames()) {
                     if (frame.id == QLatin1String("06@05") || frame.id == QLatin1String("06@06"))
-                        replies << Reply{frame.id == QLatin1String("06@05"),
-                                         quint16(CUtil::littleEndian(FrameBuilder::payloadOf(frame.bytes).left(2)))};
+                        sent << Reply{frame.id == QLatin1String("06@05"),
+                                      quint16(CUtil::littleEndian(FrameBuilder::payloadOf(frame.bytes).left(2)))};
                 }
-                return replies;
+                return sent;
             };
-            requests.shownKey = [](QWidget *dialog) {
+            const auto shownKey = [](QWidget *dialog) {
                 return valueBeside(dialog, QStringLiteral("CIS Connection Handle"));
             };
-            return requests;
+            return Requests{"CIS request",       "CIS Connection Request", "ReceiveCISSlavePara",
+                            "pushButton_accept", "pushButton_reject",     send,
+                            replies,             shownKey};
         }
         L2capBehaviour *l2cap = L2capBehaviour::install(*dongle);
-        const quint8 condix = quint8(m_condix);
-        requests.kind = QStringLiteral("COC connect request");
-        requests.waits = QStringLiteral("COC connect request waits until the one before is answered.");
-        requests.title = QStringLiteral("FloodDongle: COC Connect Request");
-        requests.dialogClass = QStringLiteral("CCreateCOCReqDlg");
-        requests.acceptButton = QStringLiteral("pushButtonAccept");
-        requests.rejectButton = QStringLiteral("pushButtonReject");
-        requests.send = [l2cap, condix](const QList<quint16> &peerCids) {
+        const auto send = [l2cap, condix = quint8(m_condix)](const QList<quint16> &peerCids) {
             QList<L2capBehaviour::Request> list;
             for (quint16 peerCid : peerCids)
                 list << L2capBehaviour::Request{0x80, peerCid, 512, 247, 10};
             l2cap->peerRequestsChannels(condix, list);
         };
-        requests.replies = [dongle] {
-            QList<Reply> replies;
+        const auto replies = [dongle] {
+            QList<Reply> sent;
             for (const QByteArray &frame : dongle->receivedBytesOf(QStringLiteral("04@07"))) {
                 const QByteArray payload = FrameBuilder::payloadOf(frame);
-                replies << Reply{payload.at(0) != 0, quint16(CUtil::littleEndian(payload.mid(1, 2)))};
+                sent << Reply{payload.at(0) != 0, quint16(CUtil::littleEndian(payload.mid(1, 2)))};
             }
-            return replies;
+            return sent;
         };
-        requests.shownKey = [](QWidget *dialog) { return valueBeside(dialog, QStringLiteral("Peer CID")); };
-        return requests;
+        const auto shownKey = [](QWidget *dialog) { return valueBeside(dialog, QStringLiteral("Peer CID")); };
+        return Requests{"COC connect request", "FloodDongle: COC Connect Request", "CCreateCOCReqDlg",
+                        "pushButtonAccept",    "pushButtonReject",                 send,
+                        replies,               shownKey};
     }
 
     DongleTabRig *m_rig = nullptr;
