@@ -12,7 +12,6 @@
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
 #include "cutil.h"
-#include "dialogofakind.h"
 #include "filechooser.h"
 #include "getinfodlg.h"
 #include "lazypane.h"
@@ -40,7 +39,6 @@ QString &settingsDescription()
     static QString path = QStringLiteral(":/config/resources/conf/sample_config_5_0.xml");
     return path;
 }
-const char kCisRequestKind[] = "CIS request";
 
 } // namespace
 
@@ -471,6 +469,10 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
     }
     ui->tabWidget->setCurrentIndex(0);
     // Requests the dongle made before it reset can no longer be answered.
+    const int dropped = m_cisRequests.clear();
+    if (dropped > 0)
+        logLine(QStringLiteral("The dongle has reset: %1 waiting CIS request(s) dropped.").arg(dropped),
+                LogLevel::Info);
     m_pendingCisHandles.clear();
     for (const QPointer<QDialog> &dialog : qAsConst(m_cisRequestDialogs)) {
         if (dialog)
@@ -531,23 +533,35 @@ void MainDongleWidget::cisRequestProc(const QByteArray &frame)
     QMap<QString, QByteArray> fields;
     if (!parse(frame, &fields))
         return;
-    const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
-    // One request is asked at a time; one that comes meanwhile is refused.
-    if (DialogOfAKind::refuseWhilePending(this, QLatin1String(kCisRequestKind), m_link, m_logManager, [&] {
+    const QByteArray handle = fields.value(QStringLiteral("cis_connection_handle"));
+    // Each stream is asked in turn; a central may set up several of one CIG at once.
+    if (!m_cisRequests.admit(QString::fromLatin1(handle.toHex()), fields, m_link, m_logManager, [&] {
             m_wire.send(QString::fromLatin1(CMD_REJECT_CIS_ESTABLISHED),
-                           {{QStringLiteral("cis_connect_handle"), fields.value(QStringLiteral("cis_connection_handle"))}});
+                        {{QStringLiteral("cis_connect_handle"), handle}});
         }))
         return;
+    // Frames keep coming while the user decides; this tab may go meanwhile.
+    const QPointer<MainDongleWidget> alive(this);
+    QString key;
+    while (m_cisRequests.next(&key, &fields)) {
+        askCisRequest(fields);
+        if (!alive)
+            return;
+    }
+}
+
+void MainDongleWidget::askCisRequest(const QMap<QString, QByteArray> &fields)
+{
+    const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
     m_pendingCisHandles.insert(handle);
     CisPageArgs args;
     args.fields = fields;
     QDialog *dialog = PageRegistry::create<PageKind::CisRequestDialog>(pageContext(), args);
     if (!dialog)
         return;
-    DialogOfAKind::hold(this, QLatin1String(kCisRequestKind), dialog);
+    m_cisRequests.asking(dialog);
     m_cisRequestDialogs.removeAll(QPointer<QDialog>());
     m_cisRequestDialogs.append(dialog);
-    // Frames keep coming while the user decides; this tab may go meanwhile.
     const QPointer<MainDongleWidget> alive(this);
     const int answer = dialog->exec();
     if (alive && answer != QDialog::Accepted)

@@ -17,6 +17,7 @@
 #include "firmwarereconnect.h"
 #include "pagetabs.h"
 #include "pagewire.h"
+#include "requestqueue.h"
 #include "uplinkdispatcher.h"
 
 class AdvertisingPage;
@@ -206,6 +207,7 @@ private:
     void channelMapSetProc(const QByteArray &frame);
     void profileSetProc(const QByteArray &frame);
     void cisRequestProc(const QByteArray &frame);
+    void askCisRequest(const QMap<QString, QByteArray> &fields);
     void acceptCisProc(const QByteArray &frame);
 
     // First, so that it goes last: pages and panes use its link and logs.
@@ -236,6 +238,8 @@ private:
     // results open a peripheral page, once each.
     QSet<quint64> m_pendingCisHandles;
     QList<QPointer<QDialog>> m_cisRequestDialogs;
+    // Requests of other streams that came while one was asked.
+    RequestQueue<QMap<QString, QByteArray>> m_cisRequests{QStringLiteral("CIS request")};
 
     // Toolbar, firmware download and test pages.
     FirmwareLoader *m_downloader = nullptr;

@@ -910,7 +910,7 @@ void CGattWidget::startingPairProc(const QByteArray &frame)
     PageWire::Fields fields;
     const PageWire::Result checked =
         m_wire.check(frame, __LINE__, QStringLiteral("CGattWidget::startingPairProc"), &fields,
-                     PageWire::Form().status(QStringLiteral("result")).quietFailure());
+                     PageWire::Form().status(QStringLiteral("result")).statusNames("en_PAIR_RESULT"));
     if (checked != PageWire::Succeeded && checked != PageWire::Failed)
         return;
     const QString title = m_wire.dongleName() + QStringLiteral(": Pair Result");

@@ -9,7 +9,6 @@
 #include "csduwidget.h"
 #include "cutil.h"
 #include "cstandardmsgdlg.h"
-#include "dialogofakind.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "sdusender.h"
@@ -21,7 +20,6 @@
 
 namespace {
 
-const char ChannelRequestKind[] = "COC connect request";
 const QString PlaceholderKey = QStringLiteral("-1");
 const QString KeyPsm = QStringLiteral("PSM");
 const QString KeyMtu = QStringLiteral("MTU");
@@ -507,24 +505,47 @@ void CL2capWidget::receivedCreatingCOCRequestProc(const QByteArray &frame)
     PageWire::Fields fields;
     if (!takeFrame(frame, "receivedCreatingCOCRequestProc", fields))
         return;
-    const QString dongleName = m_wire.dongleName();
     QMap<QString, QString> values = CCommand::fieldsToDecimal(fields);
-    // One request is asked at a time; one that comes meanwhile is refused.
-    if (DialogOfAKind::refuseWhilePending(this, QLatin1String(ChannelRequestKind), m_link, m_logger, [&] {
+    // A peer may open several channels back to back: each is asked in turn.
+    if (!m_channelRequests.admit(values.value(QStringLiteral("peer_cid")), values, m_link, m_logger, [&] {
             CCreateCOCReqDlg::sendRefusal(m_wire, quint16(values.value(QStringLiteral("peer_cid")).toUInt()),
                                           quint8(values.value(QStringLiteral("condix")).toUInt()));
         }))
         return;
+    QPointer<CL2capWidget> self(this);
+    QString peerCid;
+    while (m_channelRequests.next(&peerCid, &values)) {
+        askChannelRequest(values);
+        // The connection may have ended, and this page gone, while the dialog ran.
+        if (!self || m_wire.connectionEnded())
+            return;
+    }
+}
+
+void CL2capWidget::askChannelRequest(QMap<QString, QString> values)
+{
+    const QString dongleName = m_wire.dongleName();
     emit sig_showDongleTab(dongleName);
     auto *dialog = new CCreateCOCReqDlg(m_link, m_logger, dongleName, values, values.value(QStringLiteral("condix")),
                                         this, m_requestTimeoutMs);
     dialog->setPageWire(m_wire);
-    DialogOfAKind::hold(this, QLatin1String(ChannelRequestKind), dialog);
+    m_channelRequests.asking(dialog);
     // A local CID this page already uses is refused before anything is sent.
     QPointer<CL2capWidget> self(this);
     dialog->setCidInUse([self](const QString &key) { return self && self->isCidInUse(key); });
     connect(dialog, &CCreateCOCReqDlg::receiveCOCRequest, this, &CL2capWidget::on_receiveCOCRequest);
     dialog->exec();
+}
+
+void CL2capWidget::endConnection()
+{
+    m_wire.endConnection();
+    const int dropped = m_channelRequests.clear();
+    if (dropped > 0)
+        log(QStringLiteral("Connection %1 has ended: %2 waiting channel request(s) dropped.")
+                .arg(m_condix)
+                .arg(dropped),
+            LogLevel::Info);
 }
 
 void CL2capWidget::on_receiveCOCRequest(QString key, ChannelInfo &info, QMap<QString, QString> values)

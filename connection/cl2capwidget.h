@@ -2,6 +2,7 @@
 
 #include "channelinfo.h"
 #include "pagewire.h"
+#include "requestqueue.h"
 #include "uplinkdispatcher.h"
 
 #include <QByteArray>
@@ -52,8 +53,8 @@ public:
     void setRequestTimeoutMs(int ms) { m_requestTimeoutMs = ms; }
 
     // The connection has ended: nothing more is sent for it, also by its
-    // channels' pages and dialogs.
-    void endConnection() { m_wire.endConnection(); }
+    // channels' pages and dialogs, and requests that wait are not asked.
+    void endConnection();
 
     // Fills one setting group of the pending channel `key`: 0 PSM, 1 local, 2 remote.
     void addChannel(const QMap<QString, QString> &values, const QString &key, int mode);
@@ -88,6 +89,7 @@ private:
     // Results and events of this connection.
     void creatingCOCProc(const QByteArray &frame);
     void receivedCreatingCOCRequestProc(const QByteArray &frame);
+    void askChannelRequest(QMap<QString, QString> values);
     void sendingSDUProc(const QByteArray &frame);
     void receivedSDUProc(const QByteArray &frame);
     void localCreditsManagementProc(const QByteArray &frame);
@@ -135,4 +137,6 @@ private:
     QStringList m_creditAcks;
     QStringList m_disconnectAcks;
     int m_requestTimeoutMs;
+    // Requests of other peer CIDs that came while one was asked.
+    RequestQueue<QMap<QString, QString>> m_channelRequests{QStringLiteral("COC connect request")};
 };

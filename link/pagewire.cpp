@@ -36,6 +36,12 @@ PageWireForm &PageWireForm::quietFailure()
     return *this;
 }
 
+PageWireForm &PageWireForm::statusNames(const char *enumName)
+{
+    m_statusNames = enumName;
+    return *this;
+}
+
 PageWireForm &PageWireForm::completeResult()
 {
     m_completeResult = true;
@@ -146,14 +152,11 @@ PageWire::Result PageWire::check(const QByteArray &frame, int line, const QStrin
 PageWire::Result PageWire::checkStatus(const QByteArray &frame, const Fields &fields, const QString &statusField,
                                        int line, const QString &function, const Form &form) const
 {
-    const bool statusLine = form.m_logFailure && !form.m_completeResult;
-    switch (m_status.checkField(frame, fields, line, function,
-                                statusLine ? UplinkStatus::LogFailure : UplinkStatus::KeepFailureQuiet, statusField)) {
+    switch (m_status.checkField(fields, line, function, statusField)) {
     case UplinkStatus::Succeeded:
         return Succeeded;
     case UplinkStatus::Failed:
-        if (form.m_logFailure && form.m_completeResult && m_logger)
-            CCommand::completeResultToLog(m_logger, uplinkName(frame), *byteField(fields, statusField));
+        logFailedStatus(frame, *byteField(fields, statusField), form);
         return Failed;
     case UplinkStatus::Malformed:
         break;
@@ -177,9 +180,9 @@ void PageWire::logFailedStatus(const QByteArray &frame, uchar status, const Form
     if (!m_logger || !form.m_logFailure)
         return;
     if (form.m_completeResult)
-        CCommand::completeResultToLog(m_logger, uplinkName(frame), status);
+        CCommand::completeResultToLog(m_logger, uplinkName(frame), status, form.m_statusNames);
     else
-        CCommand::statusRspToLog(m_logger, frame, status);
+        CCommand::statusRspToLog(m_logger, frame, status, form.m_statusNames);
 }
 
 QString PageWire::uplinkNameOfId(const QString &id)
@@ -203,17 +206,17 @@ PageWire::Result PageWire::checkNamedStatus(const QString &uplinkName, const Fie
                                             const Form &form) const
 {
     // Without the frame the failure is logged here, by the name.
-    switch (m_status.checkField(QByteArray(), fields, line, function, UplinkStatus::KeepFailureQuiet, statusField)) {
+    switch (m_status.checkField(fields, line, function, statusField)) {
     case UplinkStatus::Succeeded:
         return Succeeded;
     case UplinkStatus::Failed:
         if (form.m_logFailure && m_logger) {
             const uchar status = *byteField(fields, statusField);
             if (form.m_completeResult)
-                CCommand::completeResultToLog(m_logger, uplinkName, status);
+                CCommand::completeResultToLog(m_logger, uplinkName, status, form.m_statusNames);
             else
                 m_logger->log(QStringLiteral("Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
-                                  + CCommand::enumText("STATUS_RSP", status),
+                                  + CCommand::enumText(form.m_statusNames, status),
                               LogLevel::Error);
         }
         return Failed;

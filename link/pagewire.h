@@ -29,6 +29,9 @@ public:
     PageWireForm &anyConnection();
     // A failing status is the caller's to tell.
     PageWireForm &quietFailure();
+    // The enumeration of CCommand that names a failing status in its line;
+    // STATUS_RSP unless set (a pairing result has codes of its own).
+    PageWireForm &statusNames(const char *enumName);
     // A failing status is logged as "[Complete Result] Uplink Command Name:..."
     // (results of a page's own command) instead of the status line.
     PageWireForm &completeResult();
@@ -40,6 +43,7 @@ private:
     bool m_anyConnection = false;
     bool m_logFailure = true;
     bool m_completeResult = false;
+    const char *m_statusNames = "STATUS_RSP";
 };
 
 // A page's side of the wire: sending a command and reading its answer, in one
