@@ -45,20 +45,16 @@ QString &settingsDescription()
 MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     : QWidget(parent)
     , m_core(name)
-    , m_logManager(m_core.logManager())
-    , m_link(m_core.link())
-    , m_settings(m_core.settings())
-    , m_heartBeat(m_core.heartBeat())
     , ui(new Ui::MainDongleWidget)
     , m_dispatcher(this, nullptr)
-    , m_wire(m_link, m_logManager, QStringLiteral(".\\maindonglewidget"))
-    , m_configuration(m_wire, m_settings)
+    , m_wire(link(), logManager(), QStringLiteral(".\\maindonglewidget"))
+    , m_configuration(m_wire, settingsMap())
     , m_name(name)
 {
     ui->setupUi(this);
 
-    m_tabs.setTabWidget(ui->tabWidget, m_logManager);
-    connect(m_heartBeat, &CHeartBeat::dead, this, &MainDongleWidget::on_deviceDead);
+    m_tabs.setTabWidget(ui->tabWidget, logManager());
+    connect(heartBeat(), &CHeartBeat::dead, this, &MainDongleWidget::on_deviceDead);
 
     if (!m_core.loadDefaults(settingsDescription())) {
         // Without its settings the tab cannot configure a dongle: it stays
@@ -77,17 +73,17 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     ui->splitter->setStretchFactor(1, 3);
     ui->tabWidget->setCurrentIndex(0);
 
-    connect(m_link, &CMsg::sig_rcvCommonMsg, this, &MainDongleWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvL2capMsg, this, &MainDongleWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvGapMsg, this, &MainDongleWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvSmMsg, this, &MainDongleWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvRfuMsg, this, &MainDongleWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvDongleLog, this, &MainDongleWidget::onRcvDongleLog);
+    connect(link(), &CMsg::sig_rcvCommonMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvL2capMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvGapMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvSmMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvRfuMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvDongleLog, this, &MainDongleWidget::onRcvDongleLog);
     connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainDongleWidget::onTabWidgetCurrentChanged);
 
     registerHandlers();
 
-    m_reconnect = new FirmwareReconnect(m_link, m_logManager, this);
+    m_reconnect = new FirmwareReconnect(link(), logManager(), this);
     connect(m_reconnect->timer(), &QTimer::timeout, this, &MainDongleWidget::on_reConnect);
     connect(this, &MainDongleWidget::sig_OpenLCP, this, &MainDongleWidget::onOpenLCP);
     connect(this, &MainDongleWidget::sig_OpenIDT, this, &MainDongleWidget::onOpenIDT);
@@ -107,7 +103,7 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
 
 MainDongleWidget::~MainDongleWidget()
 {
-    // What the tab started on the dongle is stopped, however the tab goes.
+    // What the tab started on the dongle is stopped while its link lives: closePort waits for the stop frames.
     const bool testPages = m_tabs.first(PageKind::LcpTest) || m_tabs.first(PageKind::IdtTest);
     if (stopActivity() || testPages)
         closePort();
@@ -128,7 +124,7 @@ MainDongleWidget::~MainDongleWidget()
 
 void MainDongleWidget::registerHandlers()
 {
-    m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, m_logManager, {
+    m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, logManager(), {
         {"BB@00@01", &MainDongleWidget::sdkStatusProc},
         {"CC@00@02", &MainDongleWidget::resetEventProc},
         {"DD@00@03", &MainDongleWidget::deviceTypeGetProc},
@@ -183,9 +179,9 @@ void MainDongleWidget::setSettingsDescriptionPath(const QString &path)
 PageContext MainDongleWidget::pageContext()
 {
     PageContext context;
-    context.link = m_link;
-    context.logger = m_logManager;
-    context.settings = m_settings;
+    context.link = link();
+    context.logger = logManager();
+    context.settings = settingsMap();
     context.dongleName = &m_name;
     context.parent = this;
     return context;
@@ -193,7 +189,7 @@ PageContext MainDongleWidget::pageContext()
 
 QString MainDongleWidget::portName() const
 {
-    return m_link ? m_link->getPortName() : QString();
+    return m_core.link()->getPortName();
 }
 
 CConnectionWidget *MainDongleWidget::connectionWidget() const
@@ -236,8 +232,7 @@ bool MainDongleWidget::isBusy() const
 
 void MainDongleWidget::logLine(const QString &text, int level)
 {
-    if (m_logManager)
-        m_logManager->log(text, level);
+    logManager()->log(text, level);
 }
 
 void MainDongleWidget::initWidgets()
@@ -250,11 +245,11 @@ void MainDongleWidget::initWidgets()
 
     // Built inside the panes that hold them: moving a built form into
     // another parent restyles every widget in it.
-    m_connectionWidget = new CConnectionWidget(m_link, m_logManager, m_settings, m_name, ui->tabMaster);
+    m_connectionWidget = new CConnectionWidget(link(), logManager(), settingsMap(), m_name, ui->tabMaster);
     // The advertising page is built when its tab is first shown (start-up
     // shows the scanning page only).
     m_psmDialog = PageRegistry::create<PageKind::PsmDialog>(pageContext());
-    m_toolLog = new CLogWidget(m_link, m_logManager, 0, ui->tab_toolLog);
+    m_toolLog = new CLogWidget(link(), logManager(), 0, ui->tab_toolLog);
 
     ui->splitter->setStretchFactor(0, 7);
     ui->splitter->setStretchFactor(1, 3);
@@ -268,25 +263,25 @@ void MainDongleWidget::initWidgets()
     connect(m_connectionWidget, &CConnectionWidget::cigcisSuccess, this, &MainDongleWidget::on_cigcisSuccess);
     connect(m_connectionWidget, &CConnectionWidget::toCIGCISWidget, this, &MainDongleWidget::on_toCIGCISWidget);
     connect(m_connectionWidget, &CConnectionWidget::masterBIGSucceed, this, &MainDongleWidget::on_masterBIGSucceed);
-    connect(m_link, &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     // Connected here, whenever the page is built, so it keeps its place
     // among the receivers of the link.
-    connect(m_link, &CMsg::sig_rcvGapMsg, this, [this](const QByteArray &frame) {
+    connect(link(), &CMsg::sig_rcvGapMsg, this, [this](const QByteArray &frame) {
         if (m_advertisingPage)
             m_advertisingPage->onRcvMsg(frame);
     });
 
     m_toolLog->setTitle(QStringLiteral("Tool Log"));
-    m_logManager->addLogger(new TextBrowserLogger(QStringLiteral("main_logger"), m_toolLog->getTextBrowser()));
-    m_logManager->selectLogger(QStringLiteral("main_logger"));
+    logManager()->addLogger(new TextBrowserLogger(QStringLiteral("main_logger"), m_toolLog->getTextBrowser()));
+    logManager()->selectLogger(QStringLiteral("main_logger"));
     // The dongle log's pane is made when its tab is first shown; its logger
     // keeps what the pane would have shown until then.
     QPointer<TextBrowserLogger> dongleLogger = new TextBrowserLogger(
         QStringLiteral("dongle_text_browser_logger"), nullptr, QStringLiteral("dongle_log.txt"));
-    m_logManager->addDongleLogger(dongleLogger);
+    logManager()->addDongleLogger(dongleLogger);
     LazyPane::attach(ui->tab_dongleLog, [this, dongleLogger](QWidget *pane) {
-        m_dongleLog = new CLogWidget(m_link, m_logManager, 1, pane);
+        m_dongleLog = new CLogWidget(link(), logManager(), 1, pane);
         m_dongleLog->setTitle(QStringLiteral("Dongle Log"));
         ui->verticalLayout_3->addWidget(m_dongleLog);
         if (dongleLogger)
@@ -322,11 +317,11 @@ void MainDongleWidget::onConnectionStatusChanged(bool connected)
     }
     setToolBarEnabled(connected);
     if (connected) {
-        m_heartBeat->start();
+        heartBeat()->start();
         m_wire.send(QString::fromLatin1(CMD_RESET));
         return;
     }
-    m_heartBeat->stop();
+    heartBeat()->stop();
     for (DynamicPage *page : m_tabs.pages()) {
         if (!page->closesOnReset())
             page->resetPage(false);
@@ -366,16 +361,16 @@ void MainDongleWidget::closeTestPages()
 
 bool MainDongleWidget::stopActivity()
 {
-    const quint64 before = m_link->lastQueuedFrame();
+    const quint64 before = link()->lastQueuedFrame();
     // Through a closed port nothing can be asked of the dongle.
-    if (m_link->isOpen()) {
+    if (link()->isOpen()) {
         if (m_connectionWidget)
             m_connectionWidget->stopScanAndSyncs();
         if (m_advertisingPage)
             m_advertisingPage->stopStartedSets();
     }
     closeTestPages();
-    const int queued = int(m_link->lastQueuedFrame() - before);
+    const int queued = int(link()->lastQueuedFrame() - before);
     m_stopFrames += queued;
     return queued > 0;
 }
@@ -395,7 +390,7 @@ void MainDongleWidget::on_toolButton_configureSettings_clicked()
 {
     if (!m_operational)
         return;
-    CSettingDialog dialog(m_logManager, m_settings, this, parentWidget());
+    CSettingDialog dialog(logManager(), settingsMap(), this, parentWidget());
     dialog.setBusyQuery([this] { return isBusy(); });
     connect(&dialog, &CSettingDialog::staticSettingsUpdated, this, &MainDongleWidget::on_staticConfigSet);
     connect(&dialog, &CSettingDialog::dynamicSettingsUpdated, this, &MainDongleWidget::on_DynamicConfigApply);
@@ -405,10 +400,10 @@ void MainDongleWidget::on_toolButton_configureSettings_clicked()
     connect(&dialog, &CSettingDialog::sig_isPairEnable, this, &MainDongleWidget::on_isPairEnable);
     if (dialog.loadSettingFile(settingsDescription())) {
         dialog.loadSettingsMap();
-        const QMap<QString, QVariant> before = *m_settings;
+        const QMap<QString, QVariant> before = *settingsMap();
         QPointer<MainDongleWidget> self(this);
         dialog.exec();
-        if (self && *m_settings != before)
+        if (self && *settingsMap() != before)
             emit sig_settingsChanged();
     }
 }
@@ -434,23 +429,23 @@ void MainDongleWidget::onRcvMsg(QByteArray frame)
 void MainDongleWidget::onRcvDongleLog(QByteArray frame)
 {
     const QByteArray text = PageWire::payload(frame);
-    if (m_logManager && !text.isEmpty())
-        m_logManager->dongleLog(QString::fromUtf8(text));
+    if (!text.isEmpty())
+        logManager()->dongleLog(QString::fromUtf8(text));
 }
 
 void MainDongleWidget::sdkStatusProc(const QByteArray &frame)
 {
-    CCommand::SDKProc(m_logManager, frame);
+    CCommand::SDKProc(logManager(), frame);
 }
 
 void MainDongleWidget::lastSdkStatusProc(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logManager, frame);
+    CCommand::lastSDKProc(logManager(), frame);
 }
 
 void MainDongleWidget::resetEventProc(const QByteArray &frame)
 {
-    CCommand::lastCompleteProc(m_logManager, frame);
+    CCommand::lastCompleteProc(logManager(), frame);
     const std::optional<uchar> status = PageWire::firstPayloadByte(frame);
     if (!status) {
         m_wire.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));
@@ -489,7 +484,7 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
     if (m_psmDialog)
         m_psmDialog->clearPsmList();
     if (!m_downloading)
-        m_heartBeat->start();
+        heartBeat()->start();
     queryDeviceInfo();
 }
 
@@ -535,7 +530,7 @@ void MainDongleWidget::cisRequestProc(const QByteArray &frame)
         return;
     const QByteArray handle = fields.value(QStringLiteral("cis_connection_handle"));
     // Each stream is asked in turn; a central may set up several of one CIG at once.
-    if (!m_cisRequests.admit(QString::fromLatin1(handle.toHex()), fields, m_link, m_logManager, [&] {
+    if (!m_cisRequests.admit(QString::fromLatin1(handle.toHex()), fields, link(), logManager(), [&] {
             m_wire.send(QString::fromLatin1(CMD_REJECT_CIS_ESTABLISHED),
                         {{QStringLiteral("cis_connect_handle"), handle}});
         }))
@@ -702,7 +697,7 @@ QToolButton *MainDongleWidget::openPage(PageKind kind, DynamicPage *page, const 
     connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
     if (row->frames) {
         if (auto *test = qobject_cast<TestModePage *>(page))
-            connect(m_link, row->frames, test, &TestModePage::onRcvMsg);
+            connect(link(), row->frames, test, &TestModePage::onRcvMsg);
     }
     return button;
 }
@@ -713,7 +708,7 @@ void MainDongleWidget::closePage(DynamicPage *page)
     if (row && row->closing)
         row->closing(*this, page);
     if (row && row->frames)
-        QObject::disconnect(m_link, row->frames, page, nullptr);
+        QObject::disconnect(link(), row->frames, page, nullptr);
     m_tabs.remove(page);
 }
 
@@ -801,7 +796,7 @@ void MainDongleWidget::setReconnectInterval(int ms)
 CSelectDongleDialog *MainDongleWidget::ensureSelectDialog()
 {
     if (!m_selectDialog) {
-        m_selectDialog = new CSelectDongleDialog(m_link, m_logManager, this);
+        m_selectDialog = new CSelectDongleDialog(link(), logManager(), this);
         connect(m_selectDialog, &CSelectDongleDialog::sig_connectionStatusChanged, this,
                 &MainDongleWidget::onConnectionStatusChanged);
     }
@@ -810,7 +805,7 @@ CSelectDongleDialog *MainDongleWidget::ensureSelectDialog()
 
 void MainDongleWidget::on_toolButton_getInfo_clicked()
 {
-    GetInfoDlg dialog(m_link, m_logManager, this);
+    GetInfoDlg dialog(link(), logManager(), this);
     dialog.initForms();
     dialog.exec();
 }
@@ -825,7 +820,7 @@ void MainDongleWidget::on_toolButton_RfCalibraion_clicked()
 
 void MainDongleWidget::on_toolButton_address_clicked()
 {
-    ResolveAddressDialog dialog(m_link, m_logManager, this);
+    ResolveAddressDialog dialog(link(), logManager(), this);
     dialog.exec();
 }
 
@@ -878,7 +873,7 @@ void MainDongleWidget::on_toolButton_download_clicked()
     }
     m_downloading = true;
     setDownloadWidgetsEnabled(false);
-    m_heartBeat->stop();
+    heartBeat()->stop();
     m_downloader->setChipType(deviceType());
     m_downloader->startDownload(path);
 }
@@ -909,7 +904,7 @@ void MainDongleWidget::finishReconnect(bool reopened)
     m_downloading = false;
     m_downloadProgress->hide();
     if (reopened) {
-        m_heartBeat->start();
+        heartBeat()->start();
         setDownloadWidgetsEnabled(true);
         setToolBarEnabled(true);
         return;
@@ -927,7 +922,7 @@ void MainDongleWidget::on_downLoad_failed()
     m_downloading = false;
     m_downloadProgress->hide();
     CSelectDongleDialog *dialog = ensureSelectDialog();
-    dialog->disconnectPort(m_link->getPortName());
+    dialog->disconnectPort(link()->getPortName());
     dialog->on_pb_Refresh_clicked();
     setToolBarEnabled(false);
     ui->toolButton_selectDongle->setEnabled(true);

@@ -59,7 +59,7 @@ public:
     QString dongleName() const { return m_name; }
     QString getDongleName() const { return m_name; }
     QString portName() const;
-    QMap<QString, QVariant> *settingsMap() { return m_settings; }
+    QMap<QString, QVariant> *settingsMap() { return m_core.settings(); }
     bool isInitialized() const { return m_initialized; }
     bool isConnected() const { return m_connected; }
     // False when the settings description could not be loaded: the tab then
@@ -69,9 +69,9 @@ public:
     // Device type answered to "Device Type Get"; -1 until known.
     int deviceType() const { return m_configuration.deviceType(); }
 
-    CMsg *link() const { return m_link; }
-    LogManager *logManager() const { return m_logManager; }
-    CHeartBeat *heartBeat() const { return m_heartBeat; }
+    CMsg *link() { return m_core.link(); }
+    LogManager *logManager() { return m_core.logManager(); }
+    CHeartBeat *heartBeat() { return m_core.heartBeat(); }
     CConnectionWidget *connectionWidget() const;
     // Built on first use when its tab was never shown.
     AdvertisingPage *advertisingPage();
@@ -212,10 +212,6 @@ private:
 
     // First, so that it goes last: pages and panes use its link and logs.
     DongleCore m_core;
-    LogManager *const m_logManager;
-    CMsg *const m_link;
-    QMap<QString, QVariant> *const m_settings;
-    CHeartBeat *const m_heartBeat;
     Ui::MainDongleWidget *ui;
     UplinkDispatcher<MainDongleWidget> m_dispatcher;
     PageWire m_wire;
