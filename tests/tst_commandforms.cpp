@@ -530,6 +530,8 @@ void TestCommandForms::mouseDoubleClickEditsThatRow()
     answerer.answerWith([&](QWidget *modal) {
         shownOffset = editorFor<CValidateLineEdit>(modal, "Offset")->text();
         editorFor<CValidateLineEdit>(modal, "Offset")->setText("0x0007");
+        // The description's "0" is half a byte, which OK would refuse.
+        editorFor<CValidateTextEdit>(modal, "Value")->setPlainText("00");
         modal->findChild<QPushButton *>("pushButtonOK")->click();
     });
     const QPoint target = table->visualRect(table->model()->index(0, 1)).center();
@@ -540,7 +542,7 @@ void TestCommandForms::mouseDoubleClickEditsThatRow()
 
     QCOMPARE(shownOffset, QStringLiteral("0x0000"));
     QCOMPARE(table->rowCount(), 2);
-    QCOMPARE(rowTexts(table, 0), QStringList({"0x0001", "0x0007", "0"}));
+    QCOMPARE(rowTexts(table, 0), QStringList({"0x0001", "0x0007", "00"}));
     QCOMPARE(rowTexts(table, 1), QStringList({"0x0005", "0x0002", "11:22"}));
 }
 

@@ -150,8 +150,21 @@ void TestSduPage::manualModeReturnsAtMostWhatWasUsed()
     QVERIFY(L2capRig::waitUntil([&] { return received.count() == 4; }));
     QVERIFY(rig.downlinks(QStringLiteral("04@0B")).isEmpty()); // no automatic return in manual mode
 
-    sdu->findChild<QLineEdit *>(QStringLiteral("lineEditCreditSetting"))->setText(QStringLiteral("9"));
-    sdu->findChild<QPushButton *>(QStringLiteral("pushButtonSendCredit"))->click();
+    // More than was used is refused where it was typed, not cut down to it.
+    auto *setting = sdu->findChild<QLineEdit *>(QStringLiteral("lineEditCreditSetting"));
+    auto *send = sdu->findChild<QPushButton *>(QStringLiteral("pushButtonSendCredit"));
+    setting->setText(QStringLiteral("9"));
+    {
+        ModalAnswerer answerer;
+        answerer.click(QStringLiteral("m_pbOk"));
+        send->click();
+        QCOMPARE(answerer.seen().value(0).text,
+                 QStringLiteral("Credit Setting: \"9\" cannot be sent; enter a whole number from 0 to 4."));
+    }
+    QTest::qWait(50);
+    QVERIFY(rig.downlinks(QStringLiteral("04@0B")).isEmpty());
+    setting->setText(QStringLiteral("4"));
+    send->click();
     QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(QStringLiteral("04@0B")).size() == 1; }));
     QCOMPARE(L2capRig::payloadOf(rig.downlinks(QStringLiteral("04@0B")).first()), QByteArray::fromHex("4000040000"));
     QVERIFY(L2capRig::waitUntil([&] {
