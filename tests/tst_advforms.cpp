@@ -63,7 +63,7 @@ struct FormOnLink
 };
 
 // Runs the call, which must show one box with that title and text and log
-// logLine at ERROR, and send nothing.
+// logLine (when there is one) at ERROR, and send nothing.
 void expectRefusal(FormOnLink &f, const std::function<void()> &call, const QString &title, const QString &text,
                    const QString &logLine)
 {
@@ -74,7 +74,8 @@ void expectRefusal(FormOnLink &f, const std::function<void()> &call, const QStri
     QCOMPARE(answerer.seen().size(), 1);
     QCOMPARE(answerer.seen().first().title, title);
     QCOMPARE(answerer.seen().first().text, text);
-    QVERIFY(f.rig.recorder->lines().contains(qMakePair(logLine, 4)));
+    if (!logLine.isEmpty())
+        QVERIFY(f.rig.recorder->lines().contains(qMakePair(logLine, 4)));
     QTest::qWait(30);
     QCOMPARE(f.rig.dongle.receivedCount(), 0);
 }
@@ -109,8 +110,6 @@ private slots:
     void accepted();
     void fieldValues_data();
     void fieldValues();
-    void typedValuesAreRefused_data();
-    void typedValuesAreRefused();
     void invalidData_data();
     void invalidData();
     void durationFollowsMode_data();
@@ -318,6 +317,38 @@ void TestAdvForms::refusals_data()
     QTest::newRow("periodic 9 zero peer") << "periodic"
         << QStringList{"cmb_pdiscmode=0", "cb_pdriected=1", name, "periodic=01"} << kPeriodicTitle
         << "Periodic Advertising's Peer Address can't be zero when it's a directed advertising.";
+
+    // What the user typed is never raised, lowered, rounded or filled in: the
+    // form refuses it before its own rules and names the field and what it takes.
+    const QString periodic = QStringLiteral("periodic=01");
+    const QString legacyInterval = QStringLiteral("enter a number from 20.000 to 10240.000 in steps of 0.625.");
+    QTest::newRow("interval between steps") << "legacy" << QStringList{name, "le_intvmin=20.3"} << "error"
+                                            << "Min Adv Interval(ms): \"20.3\" cannot be sent; " + legacyInterval;
+    QTest::newRow("interval below min") << "legacy" << QStringList{name, "le_intvmin=15"} << "error"
+                                        << "Min Adv Interval(ms): \"15\" cannot be sent; " + legacyInterval;
+    QTest::newRow("tx power below min")
+        << "legacy" << QStringList{name, "le_maxtxpower=-128"} << "error"
+        << "Max TX Power: \"-128\" cannot be sent; enter a whole number from -127 to 127.";
+    QTest::newRow("short peer address")
+        << "legacy" << QStringList{name, "le_peeraddr=1122"} << "error"
+        << "Peer Addr: \"1122\" cannot be sent; enter six bytes in hexadecimal, as 11:22:33:44:55:66.";
+    QTest::newRow("extended interval below min")
+        << "extended" << QStringList{name, "le_eprimmin=5"} << "error"
+        << "Min Primary Adv Interval(ms): \"5\" cannot be sent; enter a number from 20.000 to 10485759.375 in "
+           "steps of 0.625.";
+    QTest::newRow("extended limited duration above max")
+        << "extended" << QStringList{name, "cmb_eadvmode=2", "le_eduration=190000"} << "error"
+        << "Duration(ms): \"190000\" cannot be sent; enter a number from 10 to 180000 in steps of 10.";
+    QTest::newRow("periodic interval above max")
+        << "periodic" << QStringList{name, periodic, "le_ppermax=90000"} << "error"
+        << "Max periodic Interval(ms): \"90000\" cannot be sent; enter a number from 7.50 to 81918.75 in steps of "
+           "1.25.";
+    QTest::newRow("periodic empty duration")
+        << "periodic" << QStringList{name, periodic, "le_pduration="} << "error"
+        << "Duration(ms): \"\" cannot be sent; enter a number from 0 to 655350 in steps of 10.";
+    QTest::newRow("periodic empty limited duration")
+        << "periodic" << QStringList{name, periodic, "cmb_pdiscmode=2", "le_pduration="} << "error"
+        << "Duration(ms): \"\" cannot be sent; enter a number from 10 to 180000 in steps of 10.";
 }
 
 void TestAdvForms::refusals()
@@ -331,7 +362,9 @@ void TestAdvForms::refusals()
     QVERIFY(f.opened);
     CAdvBaseWidget *form = f.form.data();
 
-    expectRefusal(f, [form] { QVERIFY(!form->setAdvParameter(index(0))); }, title, text, title);
+    // The form logs the titles of its own rules; a typed value's refusal is the box alone.
+    expectRefusal(f, [form] { QVERIFY(!form->setAdvParameter(index(0))); }, title, text,
+                  title == QLatin1String("error") ? QString() : title);
 }
 
 void TestAdvForms::accepted_data()
@@ -460,65 +493,6 @@ void TestAdvForms::fieldValues()
     QCOMPARE(FrameBuilder::toHex(frame.mid(5 + offset, bytes.size())), FrameBuilder::toHex(bytes));
     if (!edit.isEmpty())
         QCOMPARE(form->findChild<QLineEdit *>(edit)->text(), shown);
-}
-
-// What the user typed is never raised, lowered, rounded or filled in: the
-// form refuses it, names the field and what it takes, and sends nothing.
-void TestAdvForms::typedValuesAreRefused_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QStringList>("settings");
-    QTest::addColumn<QString>("text");
-
-    const QString name = QStringLiteral("adv:Complete Local Name=abc");
-    const QString periodic = QStringLiteral("periodic=01");
-    const QString legacyInterval = QStringLiteral("enter a number from 20.000 to 10240.000 in steps of 0.625.");
-    QTest::newRow("interval between steps") << "legacy" << QStringList{name, "le_intvmin=20.3"}
-                                            << "Min Adv Interval(ms): \"20.3\" cannot be sent; " + legacyInterval;
-    QTest::newRow("interval below min") << "legacy" << QStringList{name, "le_intvmin=15"}
-                                        << "Min Adv Interval(ms): \"15\" cannot be sent; " + legacyInterval;
-    QTest::newRow("tx power below min")
-        << "legacy" << QStringList{name, "le_maxtxpower=-128"}
-        << "Max TX Power: \"-128\" cannot be sent; enter a whole number from -127 to 127.";
-    QTest::newRow("short peer address")
-        << "legacy" << QStringList{name, "le_peeraddr=1122"}
-        << "Peer Addr: \"1122\" cannot be sent; enter six bytes in hexadecimal, as 11:22:33:44:55:66.";
-    QTest::newRow("extended interval below min")
-        << "extended" << QStringList{name, "le_eprimmin=5"}
-        << "Min Primary Adv Interval(ms): \"5\" cannot be sent; enter a number from 20.000 to 10485759.375 in "
-           "steps of 0.625.";
-    QTest::newRow("extended limited duration above max")
-        << "extended" << QStringList{name, "cmb_eadvmode=2", "le_eduration=190000"}
-        << "Duration(ms): \"190000\" cannot be sent; enter a number from 10 to 180000 in steps of 10.";
-    QTest::newRow("periodic interval above max")
-        << "periodic" << QStringList{name, periodic, "le_ppermax=90000"}
-        << "Max periodic Interval(ms): \"90000\" cannot be sent; enter a number from 7.50 to 81918.75 in steps of "
-           "1.25.";
-    QTest::newRow("periodic empty duration")
-        << "periodic" << QStringList{name, periodic, "le_pduration="}
-        << "Duration(ms): \"\" cannot be sent; enter a number from 0 to 655350 in steps of 10.";
-    QTest::newRow("periodic empty limited duration")
-        << "periodic" << QStringList{name, periodic, "cmb_pdiscmode=2", "le_pduration="}
-        << "Duration(ms): \"\" cannot be sent; enter a number from 10 to 180000 in steps of 10.";
-}
-
-void TestAdvForms::typedValuesAreRefused()
-{
-    QFETCH(QString, kind);
-    QFETCH(QStringList, settings);
-    QFETCH(QString, text);
-
-    FormOnLink f(kind, settings);
-    QVERIFY(f.opened);
-    CAdvBaseWidget *form = f.form.data();
-    ModalAnswerer answerer;
-    answerer.click(QStringLiteral("m_pbOk"));
-    QVERIFY(!form->setAdvParameter(index(0)));
-    QVERIFY(answerer.allAnswered());
-    QCOMPARE(answerer.seen().value(0).title, QStringLiteral("error"));
-    QCOMPARE(answerer.seen().value(0).text, text);
-    QTest::qWait(30);
-    QCOMPARE(f.rig.dongle.receivedCount(), 0);
 }
 
 void TestAdvForms::invalidData_data()

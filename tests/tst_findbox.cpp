@@ -55,12 +55,7 @@ struct FindRig
 
     bool start()
     {
-        if (!tab.start())
-            return false;
-        tab.widget->resize(1200, 800);
-        tab.widget->show();
-        QApplication::setActiveWindow(tab.widget);
-        if (!QTest::qWaitForWindowActive(tab.widget))
+        if (!tab.start() || !tab.showActive())
             return false;
         page = tab.widget->connectionWidget();
         view = widget<QTableView>("tableView_devices");

@@ -22,15 +22,7 @@ struct TypingRig
 {
     TypingRig() : tab(QStringLiteral("TypingDongle")) { lists = ListsBehaviour::install(*tab.dongle); }
 
-    bool start()
-    {
-        if (!tab.start())
-            return false;
-        tab.widget->resize(1200, 800);
-        tab.widget->show();
-        QApplication::setActiveWindow(tab.widget);
-        return QTest::qWaitForWindowActive(tab.widget);
-    }
+    bool start() { return tab.start() && tab.showActive(); }
 
     template <typename T>
     T *widget(const char *name) const
@@ -60,6 +52,18 @@ void retype(QWidget *edit, const QString &text)
 // What happened inside the modal dialog while it was answered.
 struct Typing
 {
+    // Presses the button that is to refuse what the field holds, and notes
+    // what the refusal left: the box, the dialog, the field and the wire.
+    void pressRefused(QWidget *dialog, QWidget *button, QLineEdit *field, const std::function<int()> &sent)
+    {
+        fieldText = field->text();
+        box = ModalAnswerer::clickAnsweringBox(button, QStringLiteral("m_pbOk"));
+        stayedOpen = dialog->isVisible();
+        keptText = field->text();
+        focusBack = QTest::qWaitFor([field] { return field->hasFocus(); }, 2000);
+        sentWhileRefused = sent();
+    }
+
     ModalAnswerer::Seen box;
     bool stayedOpen = false;
     bool focusBack = false;
@@ -131,13 +135,8 @@ void TestTypedInput::listDialogsRefuseWhatTheyCannotSend()
         if (!sid.isEmpty())
             retype(dialog->findChild<CValidateLineEdit *>(QStringLiteral("lineEdit_advSid")), sid);
         retype(field, badKeys);
-        typing.fieldText = field->text();
         auto *ok = dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"));
-        typing.box = ModalAnswerer::clickAnsweringBox(ok, QStringLiteral("m_pbOk"));
-        typing.stayedOpen = dialog->isVisible();
-        typing.keptText = field->text();
-        typing.focusBack = QTest::qWaitFor([field] { return field->hasFocus(); }, 2000);
-        typing.sentWhileRefused = rig.sent(addCommand);
+        typing.pressRefused(dialog, ok, field, [&] { return rig.sent(addCommand); });
         retype(field, goodKeys);
         QTest::mouseClick(ok, Qt::LeftButton);
     });
@@ -175,14 +174,10 @@ void TestTypedInput::longDeviceNameKeepsTheSettingsOpen()
         auto *name = qobject_cast<CLineEditSetting *>(dialog->setting(QStringLiteral("device_name")))->lineEdit();
         QVERIFY(name && name->isVisible());
         retype(name, tooLong);
-        typing.fieldText = name->text();
         auto *setAll = dialog->findChild<QPushButton *>(QStringLiteral("pb_setAll"));
-        typing.box = ModalAnswerer::clickAnsweringBox(setAll, QStringLiteral("m_pbOk"));
-        typing.stayedOpen = dialog->isVisible();
-        typing.keptText = name->text();
-        typing.focusBack = QTest::qWaitFor([name] { return name->hasFocus(); }, 2000);
-        // Neither the static (first "L2CAP Parameters Settings") nor the dynamic configuration went out.
-        typing.sentWhileRefused = rig.sent("01@59") + rig.sent("04@11") + rig.sent("02@01");
+        // Neither the static (first "L2CAP Parameters Settings") nor the dynamic configuration goes out.
+        typing.pressRefused(dialog, setAll, name,
+                            [&] { return rig.sent("01@59") + rig.sent("04@11") + rig.sent("02@01"); });
         // One character less is 254 bytes.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
