@@ -63,18 +63,25 @@ struct FindRig
         return QTest::qWaitFor([this] { return page->isScanning(); });
     }
 
-    // Reports devices 0 to count - 1 the fast way, as raw frames in slices
-    // the link takes without falling behind.
+    // Reports devices 0 to count - 1 the fast way: raw frames in slices the
+    // link takes without falling behind. A slice the page has not wholly
+    // taken in time is reported again, as advertisers repeat themselves: a
+    // heavily loaded machine has been seen to garble a frame on the
+    // pseudo-terminal.
     bool discover(int count)
     {
-        const int slice = 2000;
+        const int slice = 1000;
         for (int first = 0; first < count; first += slice) {
             QByteArray bytes;
             const int end = qMin(count, first + slice);
             for (int n = first; n < end; ++n)
                 bytes += FrameBuilder::withChecksum(ScanBehaviour::advertisingReport(numbered(n)));
-            tab.dongle->sendRaw(bytes);
-            if (!LinkRig::waitUntil([&] { return page->devices().size() == end; }, 30000))
+            bool taken = false;
+            for (int attempt = 0; attempt < 5 && !taken; ++attempt) {
+                tab.dongle->sendRaw(bytes);
+                taken = LinkRig::waitUntil([&] { return page->devices().size() == end; }, 10000);
+            }
+            if (!taken)
                 return false;
         }
         return LinkRig::waitUntil([this] { return !page->devicesModel()->hasPendingChanges(); });
