@@ -2,7 +2,7 @@
 #include "cconnectionwidget_p.h"
 
 #include <QPlainTextEdit>
-#include <QScrollBar>
+#include <QTableView>
 #include <QTime>
 #include <QTreeWidget>
 
@@ -437,11 +437,19 @@ void CConnectionWidget::search(SearchBox *sb, bool forward)
         return;
     }
     sb->m_matchText = text;
-    QScrollBar *bar = ui->tableView_devices->verticalScrollBar();
-    bar->setValue(rows > 0 ? bar->maximum() * foundRow / rows : 0);
-    devicesModel()->setCurrentIndex(devicesModel()->index(foundRow, foundColumn));
     sb->m_matchRow = foundRow;
     sb->m_matchColumn = foundColumn;
+    const QModelIndex match = devicesModel()->index(foundRow, foundColumn);
+    QTableView *view = ui->tableView_devices;
+    view->scrollTo(match);
+    // The match becomes the chosen row, so Connect, the lists, Sync and the
+    // data panes act on the device the user sees. A table locked by a
+    // connection attempt keeps its row, as it would against a click.
+    if (view->isEnabled()) {
+        view->setCurrentIndex(match);
+        onTableView_devicesClicked(match);
+    }
+    devicesModel()->setCurrentIndex(match);
 }
 
 // A full table makes room first; the view's row and the search's match

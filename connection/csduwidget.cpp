@@ -384,9 +384,28 @@ void CSduWidget::on_receiveSDU(QString localId, QString remainCredits, QString c
         limitCreditSetting(QStringLiteral("0"), m_consumedCredits, ui->lineEditCreditSetting->text());
         return;
     }
+    if (!creditEditsUsable())
+        return;
     const qint64 threshold = editValue(ui->lineEditCreditThreshold);
     if (m_creditReturn.isDue(remainCredits.toLongLong(), threshold) && sendCredits())
         m_creditReturn.sent();
+}
+
+bool CSduWidget::creditEditsUsable()
+{
+    for (CValidateLineEdit *edit : {ui->lineEditCreditThreshold, ui->lineEditCreditSetting}) {
+        if (edit->isAcceptable())
+            continue;
+        const QLabel *label = edit == ui->lineEditCreditThreshold ? ui->labelCreditThreshold : ui->label_3;
+        const QString why = QStringLiteral("Credits are not returned automatically while %1 holds \"%2\"; enter %3.")
+                                .arg(label->text().trimmed(), edit->text(), edit->expectedInput());
+        if (why != m_creditEditWarning)
+            log(why, LogLevel::Warn);
+        m_creditEditWarning = why;
+        return false;
+    }
+    m_creditEditWarning.clear();
+    return true;
 }
 
 bool CSduWidget::sendCredits()
@@ -413,7 +432,8 @@ bool CSduWidget::sendCredits()
 
 void CSduWidget::on_pushButtonSendCredit_clicked()
 {
-    sendCredits();
+    if (ui->lineEditCreditSetting->acceptTyped(ui->label_3->text()))
+        sendCredits();
 }
 
 void CSduWidget::on_consumedCreditChanged(QString localID, uint consumedCredits)

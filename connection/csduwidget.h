@@ -91,6 +91,9 @@ private:
     bool keepReceivedData(const QString &path);
     QByteArray readChunk();
     bool sendCredits();
+    // Whether the credit edits hold values an automatic return can use; when
+    // not, none is sent and the log says why, once for each text.
+    bool creditEditsUsable();
     // Opens the data file; -1 with the reason in `error` when it cannot be.
     int openReceiveFile(const QString &path, QString *error = nullptr);
     // Appends to the data file and counts what reached it.
@@ -114,6 +117,7 @@ private:
     QString m_consumedCredits = QStringLiteral("0");
     QString m_minCredits = QStringLiteral("0");
     QString m_maxCredits;
+    QString m_creditEditWarning;
     PageWire m_wire;
     QString m_sendFilePath;
     QFile m_sendFile;

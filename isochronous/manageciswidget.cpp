@@ -208,6 +208,10 @@ bool manageCISWidget::sendOrRepeat(const QMap<QString, QVariant> &fields)
 
 void manageCISWidget::on_pushButton_send_clicked()
 {
+    const bool typed = m_sendMode == 0 ? ui->textEdit_sendData->acceptTyped(ui->label_frame_sendTitle->text())
+                                       : ui->lineEdit_randomLength->acceptTyped(ui->label_randomLength->text());
+    if (!typed || (ui->checkBox_repeat->isChecked() && !ui->lineEdit_times->acceptTyped(ui->label_times->text())))
+        return;
     QByteArray sdu;
     if (m_sendMode == 0) {
         const QString digits = ui->textEdit_sendData->getByteArray();

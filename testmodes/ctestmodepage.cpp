@@ -314,6 +314,14 @@ void CTestModePage::onStartTX()
     m_repeatTime = toU32(m_ui.repeatTime->text(), 10);
     const quint64 interval = toU32(m_ui.repeatInterval->text(), 10);
     const int length = int(toU32(m_ui.length->text(), 16) & 0xFF);
+    // Length decides what goes out; typed bytes beyond it are left out with a word.
+    const int typedBytes = (m_ui.payload->text().size() + 1) / 2;
+    if (typedBytes > length)
+        log(QStringLiteral("The payload typed has %1 bytes and Length is %2: only the first %3 are sent.")
+                .arg(typedBytes)
+                .arg(hexText(QByteArray(1, char(length))))
+                .arg(length),
+            LogLevel::Warn);
     QMap<QString, QVariant> fields = transmitFields(payloadBytes(m_ui.payload->text(), length));
     m_txTimer.stop();
     m_txTimer.setInterval(m_watchdogTickMs);

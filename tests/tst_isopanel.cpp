@@ -325,16 +325,23 @@ private slots:
         QTest::addColumn<QString>("maxSdu");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("payload"); // empty: refused
-        QTest::newRow("fits") << "3" << "0A:1B:2C" << QByteArray::fromHex("600003000a1b2c");
-        QTest::newRow("too long") << "2" << "0A:1B:2C" << QByteArray();
-        QTest::newRow("untouched box") << "3" << QString() << QByteArray::fromHex("6000020000 00");
-        QTest::newRow("no max, empty box") << "" << "" << QByteArray::fromHex("60000000");
+        QTest::addColumn<QString>("box");
+        const QString tooLong = QStringLiteral("The ISO send data length is large than Max SDU.");
+        QTest::newRow("fits") << "3" << "0A:1B:2C" << QByteArray::fromHex("600003000a1b2c") << QString();
+        QTest::newRow("too long") << "2" << "0A:1B:2C" << QByteArray() << tooLong;
+        QTest::newRow("untouched box") << "3" << QString() << QByteArray::fromHex("6000020000 00") << QString();
+        QTest::newRow("no max, empty box") << "" << "" << QByteArray::fromHex("60000000") << QString();
+        // Half a byte is refused, not completed with a digit nobody typed.
+        QTest::newRow("odd digit") << "3" << "0A:1B:2" << QByteArray()
+                                   << "Send Data: \"0A:1B:2\" cannot be sent; enter whole bytes in hexadecimal, two "
+                                      "digits a byte.";
     }
     void typedSduIsCheckedAgainstMaxSdu()
     {
         QFETCH(QString, maxSdu);
         QFETCH(QString, text);
         QFETCH(QByteArray, payload);
+        QFETCH(QString, box);
         PanelRig r;
         QVERIFY(r.opened);
         if (!maxSdu.isEmpty())
@@ -347,7 +354,7 @@ private slots:
         r.panel->on_pushButton_send_clicked();
         if (payload.isEmpty()) {
             QVERIFY(answerer.waitUntilAnswered());
-            QCOMPARE(answerer.seen().first().text, QStringLiteral("The ISO send data length is large than Max SDU."));
+            QCOMPARE(answerer.seen().first().text, box);
             QTest::qWait(50);
             QVERIFY(r.framesOf("06@0E").isEmpty());
             return;

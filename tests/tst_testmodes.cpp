@@ -216,11 +216,15 @@ void TestTestModes::payloadBytes_data()
     QTest::addColumn<QString>("length");
     QTest::addColumn<QString>("data");
     QTest::addColumn<QString>("expectedTail");
-    QTest::newRow("LCP odd text") << int(Kind::Lcp) << "03" << "123" << "20 03 12 03 00";
-    QTest::newRow("LCP longer text") << int(Kind::Lcp) << "01" << "ABCDEF" << "20 01 AB";
-    QTest::newRow("LCP empty payload") << int(Kind::Lcp) << "00" << "13" << "20 00";
-    QTest::newRow("IDT padded") << int(Kind::Idt) << "02" << "1" << "02 01 00";
-    QTest::newRow("IDT largest") << int(Kind::Idt) << "FB" << "13" << QStringLiteral("FB 13") + QString(" 00").repeated(250);
+    QTest::addColumn<QString>("warning"); // the word on typed bytes Length leaves out
+    QTest::newRow("LCP odd text") << int(Kind::Lcp) << "03" << "123" << "20 03 12 03 00" << QString();
+    QTest::newRow("LCP longer text") << int(Kind::Lcp) << "01" << "ABCDEF" << "20 01 AB"
+                                     << "The payload typed has 3 bytes and Length is 01: only the first 1 are sent.";
+    QTest::newRow("LCP empty payload") << int(Kind::Lcp) << "00" << "13" << "20 00"
+                                       << "The payload typed has 1 bytes and Length is 00: only the first 0 are sent.";
+    QTest::newRow("IDT padded") << int(Kind::Idt) << "02" << "1" << "02 01 00" << QString();
+    QTest::newRow("IDT largest") << int(Kind::Idt) << "FB" << "13" << QStringLiteral("FB 13") + QString(" 00").repeated(250)
+                                 << QString();
 }
 
 void TestTestModes::payloadBytes()
@@ -229,6 +233,7 @@ void TestTestModes::payloadBytes()
     QFETCH(QString, length);
     QFETCH(QString, data);
     QFETCH(QString, expectedTail);
+    QFETCH(QString, warning);
     QWidget *page = makePage(Kind(kind));
     startMode(Kind(kind));
     setText(page, "edit_length", length);
@@ -239,6 +244,8 @@ void TestTestModes::payloadBytes()
     QCOMPARE(sentCommands(m_rig->dongle).first(),
              (kind == int(Kind::Lcp) ? QStringLiteral("09@04") : QStringLiteral("0A@04"))
                  + QStringLiteral(" 64 00 00 00 64 00 00 00 ") + expectedTail);
+    QCOMPARE(m_rig->recorder->texts().filter(QStringLiteral("The payload typed")),
+             warning.isEmpty() ? QStringList() : QStringList{warning});
 }
 
 void TestTestModes::setParameterValues_data()

@@ -9,6 +9,9 @@
 #include "cprofiletablesetting.h"
 #include "csettingcategory.h"
 #include "csettinggroup.h"
+#include "cvalidatelineedit.h"
+#include "devicesettingscodec.h"
+#include "inputrefusal.h"
 #include "logmanager.h"
 #include "settingsdescription.h"
 
@@ -215,15 +218,22 @@ void CSettingDialog::onCatalogItemClicked(QTreeWidgetItem *item, int /*column*/)
     else if (top->text(0) == QLatin1String(DYNAMIC_CONFIGURATION))
         m_ui.btn_apply->setText(QString::fromLatin1(APPLY_ALL_DYNAMIC));
 
-    if (group->subGroupCount() == 0) {
-        m_ui.groupLabel->clear();
-        m_currentSettingGroup->hideWidget();
-        PlainText::show(m_ui.groupLabel, group->title());
-        group->createWidget(m_ui.settingContentLayout);
-        group->showWidget();
-        m_currentSettingGroup = group;
-    }
+    showSettingGroup(group);
     updateDynamicFieldStates();
+}
+
+void CSettingDialog::showSettingGroup(CSettingGroup *group)
+{
+    if (!group || group->subGroupCount() != 0)
+        return;
+    m_ui.groupLabel->clear();
+    if (m_currentSettingGroup)
+        m_currentSettingGroup->hideWidget();
+    PlainText::show(m_ui.groupLabel, group->title());
+    group->createWidget(m_ui.settingContentLayout);
+    group->showWidget();
+    m_currentSettingGroup = group;
+    m_ui.catalogTreeWidget->setCurrentItem(group->treeItem());
 }
 
 void CSettingDialog::updateDynamicFieldStates()
@@ -402,8 +412,53 @@ bool CSettingDialog::refuse(const QString &title, const QString &text, const QSt
     return false;
 }
 
+bool CSettingDialog::checkTypedValues()
+{
+    // Page by page, so the field told is the first a user would meet. Only
+    // edits of pages shown so far hold anything typed.
+    for (CSettingGroup *group : qAsConst(m_groups)) {
+        if (group->subGroupCount() != 0)
+            continue;
+        for (CSetting *child : group->children()) {
+            auto *category = qobject_cast<CSettingCategory *>(child);
+            if (!category)
+                continue;
+            for (CSetting *item : category->children()) {
+                auto *field = qobject_cast<CLineEditSetting *>(item);
+                CValidateLineEdit *edit = field ? field->lineEdit() : nullptr;
+                if (edit && !edit->isAcceptable()) {
+                    showSettingGroup(group);
+                    return edit->acceptTyped(field->title());
+                }
+            }
+        }
+    }
+    return checkDeviceName();
+}
+
+bool CSettingDialog::checkDeviceName()
+{
+    auto *name = qobject_cast<CLineEditSetting *>(m_settings.value(QStringLiteral("device_name")));
+    if (!name)
+        return true;
+    // Two hex digits a byte; "Device Name Set" carries the length in one byte.
+    const int bytes = name->value().toString().size() / 2;
+    if (bytes <= DeviceSettingsCodec::MaxDeviceNameBytes)
+        return true;
+    CSetting *node = name->parentSetting();
+    while (node && !qobject_cast<CSettingGroup *>(node))
+        node = node->parentSetting();
+    showSettingGroup(qobject_cast<CSettingGroup *>(node));
+    return InputRefusal::tell(name->lineEdit(), name->title(),
+                              QStringLiteral("the name takes %1 bytes in UTF-8; enter at most %2 bytes.")
+                                  .arg(bytes)
+                                  .arg(DeviceSettingsCodec::MaxDeviceNameBytes));
+}
+
 bool CSettingDialog::checkSettings()
 {
+    if (!checkTypedValues())
+        return false;
     const QString identityAddress = settingValue(QStringLiteral("identity_addr")).toString();
     if (identityAddress == QLatin1String("000000000000")) {
         const QString title = QStringLiteral("Identity Address Setting Error");

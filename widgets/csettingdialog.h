@@ -82,6 +82,10 @@ private:
     bool dongleIsBusy() const;
     QVariant settingValue(const QString &key) const;
     bool refuse(const QString &title, const QString &text, const QString &logText);
+    // Typed values that cannot be sent as they stand are refused on their page.
+    bool checkTypedValues();
+    bool checkDeviceName();
+    void showSettingGroup(CSettingGroup *group);
     void debugLog(const QString &text) const;
 
     QMap<QString, CSetting *> m_settings;
