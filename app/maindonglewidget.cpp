@@ -628,12 +628,12 @@ void MainDongleWidget::onCloseTabButtonClicked()
         logLine(QStringLiteral("Close tab failed."), LogLevel::Error);
         return;
     }
-    if (row->askClose) {
-        row->askClose(page);
+    if (row->askClose()) {
+        row->askClose()(page);
         return;
     }
-    if (!row->refusal.isEmpty() && !page->canClose()) {
-        CFlatMessage::information(this, QStringLiteral("ERROR"), row->refusal);
+    if (!row->refusal().isEmpty() && !page->canClose()) {
+        CFlatMessage::information(this, QStringLiteral("ERROR"), row->refusal());
         return;
     }
     closePage(page);
@@ -685,19 +685,23 @@ QToolButton *MainDongleWidget::createCloseButton(const QString &toolTip)
 QToolButton *MainDongleWidget::openPage(PageKind kind, DynamicPage *page, const QString &title, bool central)
 {
     const HostedKind *row = PageTabs::hosted(kind);
-    Q_ASSERT(row);
-    const int index = m_tabs.insert(page, *row, title.isNull() ? row->title : title, central);
-    if (index < 0) {
-        logLine(row->failure, LogLevel::Error);
+    if (!row) {
+        // Only a kind whose layer is missing has no row, and then no maker either.
+        Q_ASSERT(!page);
         return nullptr;
     }
-    QToolButton *button = createCloseButton(row->closeTip);
+    const int index = m_tabs.insert(page, *row, title.isNull() ? row->title() : title, central);
+    if (index < 0) {
+        logLine(row->failure(), LogLevel::Error);
+        return nullptr;
+    }
+    QToolButton *button = createCloseButton(row->closeTip());
     ui->tabWidget->tabBar()->setTabButton(index, QTabBar::RightSide, button);
     connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
     connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
-    if (row->frames) {
+    if (row->frames()) {
         if (auto *test = qobject_cast<TestModePage *>(page))
-            connect(link(), row->frames, test, &TestModePage::onRcvMsg);
+            connect(link(), row->frames(), test, &TestModePage::onRcvMsg);
     }
     return button;
 }
@@ -705,10 +709,16 @@ QToolButton *MainDongleWidget::openPage(PageKind kind, DynamicPage *page, const 
 void MainDongleWidget::closePage(DynamicPage *page)
 {
     const HostedKind *row = m_tabs.hostedOf(page);
-    if (row && row->closing)
-        row->closing(*this, page);
-    if (row && row->frames)
-        QObject::disconnect(link(), row->frames, page, nullptr);
+    if (row && row->closing())
+        row->closing()(page);
+    // The scanning page opens a second central CIG page only once this one is gone.
+    if (qobject_cast<CigCisPage *>(page) && m_connectionWidget)
+        m_connectionWidget->setCigCisOpened(false);
+    // The scanning page is shown, not the test tab's neighbour.
+    if (qobject_cast<TestModePage *>(page))
+        ui->tabWidget->setCurrentIndex(0);
+    if (row && row->frames())
+        QObject::disconnect(link(), row->frames(), page, nullptr);
     m_tabs.remove(page);
 }
 
@@ -716,7 +726,7 @@ void MainDongleWidget::on_connectSuccess(uint8_t role, QString addr, ConnectionP
 {
     if (!page)
         return;
-    const QString title = PageTabs::hosted(PageKind::Connection)->title + addr;
+    const QString title = PageTabs::hosted(PageKind::Connection)->title() + addr;
     if (!openPage(PageKind::Connection, page, title, role == 0))
         return;
     connect(this, &MainDongleWidget::sig_pairEnable, page, &ConnectionPage::on_pairEnable);
@@ -944,8 +954,10 @@ void MainDongleWidget::openTestPage(void (MainDongleWidget::*announce)(QString, 
     if (m_tabs.first(Kind))
         return;
     TestModePage *page = PageRegistry::create<Kind>(pageContext());
-    if (page)
-        emit(this->*announce)(QString::asprintf("%-10s", qPrintable(PageTabs::hosted(Kind)->title)), page);
+    const HostedKind *row = PageTabs::hosted(Kind);
+    Q_ASSERT(row || !page);
+    if (page && row)
+        emit(this->*announce)(QString::asprintf("%-10s", qPrintable(row->title())), page);
 }
 
 void MainDongleWidget::on_toolButton_lcp_clicked()

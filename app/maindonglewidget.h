@@ -184,7 +184,8 @@ private:
     // given), makes it current and gives it its close button; logs the
     // row's failure when it cannot.
     QToolButton *openPage(PageKind kind, DynamicPage *page, const QString &title = QString(), bool central = true);
-    // Runs the kind's closing step, takes the tab out and deletes the page
+    // Runs the kind's closing step and the tab's own (the scanning page's
+    // CIG mark, the current tab), takes the tab out and deletes the page
     // once its own code has returned; its open dialogs are closed first.
     void closePage(DynamicPage *page);
     void buildAdvertisingPage();

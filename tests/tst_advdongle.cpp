@@ -6,6 +6,7 @@
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "framebuilder.h"
+#include "isochronouspages.h"
 #include "logmanager.h"
 #include "maindonglewidget.h"
 #include "modalanswerer.h"
@@ -85,6 +86,9 @@ private:
 
 void TestAdvDongle::initTestCase()
 {
+    // The broadcaster's tab is hosted as its layer says; each test chooses its page.
+    registerIsochronousPages();
+    PageRegistry::unregisterAll();
     registerAdvertisingPages();
 }
 
