@@ -142,15 +142,15 @@ enum class SentTo { ConnectFrame, WhiteList, Sync, DataPane };
 
 Q_DECLARE_METATYPE(SentTo)
 
-// The find box's match is the row every row action of the scanning page acts
+// The row chosen with the find box or the arrow keys is the row every row action of the scanning page acts
 // on, and the view brings it into sight however far down the table it lies.
 class TestFindBox : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void rowActionsActOnTheFoundDevice_data();
-    void rowActionsActOnTheFoundDevice();
+    void rowActionsActOnTheChosenDevice_data();
+    void rowActionsActOnTheChosenDevice();
     void farMatchIsScrolledToAndConnected_data();
     void farMatchIsScrolledToAndConnected();
 
@@ -158,18 +158,24 @@ private:
     static void actOn(FindRig &rig, const QString &button, SentTo sentTo, const SimAdvertiser &found);
 };
 
-void TestFindBox::rowActionsActOnTheFoundDevice_data()
+void TestFindBox::rowActionsActOnTheChosenDevice_data()
 {
+    QTest::addColumn<bool>("byKeys");
     QTest::addColumn<QString>("button");
     QTest::addColumn<SentTo>("sentTo");
-    QTest::newRow("Connect") << "buttonConnect" << SentTo::ConnectFrame;
-    QTest::newRow("Add to White List") << "buttonAddToWhiteList" << SentTo::WhiteList;
-    QTest::newRow("Sync") << "buttonSync" << SentTo::Sync;
-    QTest::newRow("data panes") << QString() << SentTo::DataPane;
+    // The device is chosen with the find box, or by moving down the table with the arrow key.
+    for (const bool byKeys : {false, true}) {
+        const char *how = byKeys ? "arrow keys" : "find";
+        QTest::addRow("%s, Connect", how) << byKeys << "buttonConnect" << SentTo::ConnectFrame;
+        QTest::addRow("%s, Add to White List", how) << byKeys << "buttonAddToWhiteList" << SentTo::WhiteList;
+        QTest::addRow("%s, Sync", how) << byKeys << "buttonSync" << SentTo::Sync;
+        QTest::addRow("%s, data panes", how) << byKeys << QString() << SentTo::DataPane;
+    }
 }
 
-void TestFindBox::rowActionsActOnTheFoundDevice()
+void TestFindBox::rowActionsActOnTheChosenDevice()
 {
+    QFETCH(bool, byKeys);
     QFETCH(QString, button);
     QFETCH(SentTo, sentTo);
     FindRig rig;
@@ -179,8 +185,14 @@ void TestFindBox::rowActionsActOnTheFoundDevice()
     QCOMPARE(rig.view->currentIndex().row(), 3);
 
     const SimAdvertiser found = numbered(7);
-    QVERIFY(rig.find(shownAddress(found)));
-    QCOMPARE(rig.page->devicesModel()->currentIndex().row(), 7);
+    if (byKeys) {
+        QTRY_VERIFY(rig.view->hasFocus());
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    } else {
+        QVERIFY(rig.find(shownAddress(found)));
+        QCOMPARE(rig.page->devicesModel()->currentIndex().row(), 7);
+    }
     if (sentTo == SentTo::DataPane) {
         // The advertising data pane, when the user turns to it, shows the found device's data.
         rig.widget<QTabWidget>("tabWidget_device")->setCurrentIndex(0);
