@@ -102,6 +102,38 @@ bool PageWire::sendFrame(const QString &name, const QByteArray &payload) const
     return false;
 }
 
+QString PageWire::commandId(const QString &name)
+{
+    quint8 layer = 0;
+    quint8 opcode = 0;
+    if (CCommand::downlinkAddress(name, &layer, &opcode) != CCommand::AddressOk)
+        return QString();
+    return QStringLiteral("%1@%2").arg(layer, 2, 16, QLatin1Char('0')).arg(opcode, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+bool PageWire::request(QObject *context, const QString &name, const Values &fields, const Values &overrides,
+                       Answered answered) const
+{
+    if (!send(name, fields, overrides))
+        return false;
+    claim(context, commandId(name), std::move(answered));
+    return true;
+}
+
+bool PageWire::claim(QObject *context, const QString &commandId, Answered answered) const
+{
+    return m_link && m_link->acknowledgements().claimNewest(commandId, context, std::move(answered));
+}
+
+bool PageWire::sendPaced(const QString &name, const Values &fields) const
+{
+    if (!send(name, fields))
+        return false;
+    if (m_link)
+        m_link->acknowledgements().releaseNewest(commandId(name));
+    return true;
+}
+
 void PageWire::endConnection()
 {
     *m_ended = true;
