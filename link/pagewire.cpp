@@ -214,6 +214,14 @@ void PageWire::logFailedStatus(const QByteArray &frame, uchar status, const Form
         CCommand::statusRspToLog(m_logger, frame, status);
 }
 
+QString PageWire::statusText(const char *enumName, int status)
+{
+    const QString name = CCommand::enumText(enumName, status);
+    if (!name.isEmpty())
+        return name;
+    return QStringLiteral("status 0x") + QString::number(status, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+}
+
 QString PageWire::uplinkNameOfId(const QString &id)
 {
     return CCfgFileParse::instance()->m_uplinkIdToNameMap.value(id);

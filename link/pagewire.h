@@ -124,6 +124,9 @@ public:
     static QString uplinkName(const QByteArray &frame);
     // The same by the ID's text ("BB@01@25").
     static QString uplinkNameOfId(const QString &id);
+    // A status by its name in the enumeration ("SDK ERR BUSY"), or "status 0x2A"
+    // when it has none.
+    static QString statusText(const char *enumName, int status);
     // The status byte of an acknowledgement: a frame of exactly one payload byte.
     static std::optional<uchar> acknowledgement(const QByteArray &frame) { return UplinkStatus::acknowledgement(frame); }
     static QByteArray payload(const QByteArray &frame) { return UplinkStatus::payload(frame); }
