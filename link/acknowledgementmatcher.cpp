@@ -112,6 +112,7 @@ bool AcknowledgementMatcher::take(const QByteArray &acknowledgement, quint64 las
     }
     if (!answered.claimed)
         return false;
+    ++m_handed;
     if (answered.context && answered.handler)
         answered.handler(acknowledgement);
     return true;

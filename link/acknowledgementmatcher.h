@@ -57,6 +57,8 @@ public:
     bool releaseNewest(const QString &commandId);
     // Commands still waiting for their acknowledgement.
     int waiting() const { return int(m_entries.size()); }
+    // Acknowledgements handed to the requests that claimed them so far.
+    quint64 handedToRequests() const { return m_handed; }
 
 private:
     struct Entry
@@ -80,4 +82,5 @@ private:
     // By layer and opcode: whether the catalogue knows the command's acknowledgement.
     QHash<quint16, bool> m_acknowledged;
     bool m_overflowTold = false;
+    quint64 m_handed = 0;
 };
