@@ -330,7 +330,8 @@ void CMsg::emitFrame(const UplinkFrame &frame)
     if (isResetEvent(frame.frame)) {
         // A dongle that resets answers nothing it was sent before.
         m_acknowledgements.forgetAll();
-    } else if (frame.route != UplinkFramer::DongleLogRoute && frame.route != UplinkFramer::DownLoadRoute) {
+    } else if (!frame.frame.isEmpty() && quint8(frame.frame.at(0)) == 0xBB
+               && frame.route != UplinkFramer::DongleLogRoute && frame.route != UplinkFramer::DownLoadRoute) {
         QPointer<CMsg> self(this);
         // A claimed acknowledgement is its page's alone.
         const bool claimed = m_acknowledgements.take(frame.frame, m_framesTaken);
