@@ -410,21 +410,15 @@ bool CGattWidget::sendBatchRequest(const char *command, const QMap<QString, QVar
 
 void CGattWidget::takeBatchAcknowledgement(quint64 batch, const QString &command, const QByteArray &frame)
 {
-    if (frame.isEmpty()) {
-        // Its results may still come; the batch's watchdog bounds the wait.
-        m_wire.log(QStringLiteral("CGattWidget: connection %1: no acknowledgement came for %2.").arg(m_condix).arg(command),
-                   LogLevel::Warn);
-        return;
-    }
-    CCommand::SDKProc(m_logger, frame);
-    if (batch != m_batch.serial() || !m_batch.isRunning())
+    // Lost: its results may still come, and the batch's watchdog bounds the wait.
+    const std::optional<uchar> status = m_wire.acknowledged(frame, command);
+    if (!status || batch != m_batch.serial() || !m_batch.isRunning())
         return;
     m_batch.heard();
-    const std::optional<quint8> status = PageWire::acknowledgement(frame);
-    if (status && *status != 0)
+    if (*status != 0)
         abandonBatch(QStringLiteral("connection %1: the dongle refused %2 (%3); the batch ends.")
                          .arg(m_condix)
-                         .arg(command, CCommand::enumText("SDK_STATUS_RSP", *status)),
+                         .arg(command, PageWire::statusText("SDK_STATUS_RSP", *status)),
                      LogLevel::Error);
 }
 

@@ -134,13 +134,7 @@ void CL2capWidget::onRcvMsg(QByteArray frame)
 
 bool CL2capWidget::takeStatus(const QString &key, const QByteArray &frame)
 {
-    if (frame.isEmpty()) {
-        log(QStringLiteral("Connection %1: no acknowledgement came for a command of channel %2.").arg(m_condix).arg(key),
-            LogLevel::Warn);
-        return false;
-    }
-    CCommand::SDKProc(m_logger, frame);
-    const uchar status = PageWire::acknowledgement(frame).value_or(0);
+    const uchar status = m_wire.acknowledged(frame, QStringLiteral("a command of channel %1").arg(key)).value_or(0);
     if (status == 0)
         return false;
     log(QStringLiteral("Connection %1: the dongle refused %2 of channel %3 (%4).")

@@ -235,16 +235,8 @@ QString CSduWidget::refusal(const QByteArray &frame) const
 
 void CSduWidget::sduAcknowledged(quint64 sdu, const QByteArray &frame)
 {
-    if (frame.isEmpty()) {
-        // Its result may still come; the result watchdog bounds the wait.
-        log(QStringLiteral("Channel %1 of connection %2: no acknowledgement came for an SDU; its result is awaited.")
-                .arg(m_localCid)
-                .arg(m_condix),
-            LogLevel::Warn);
-        return;
-    }
-    CCommand::SDKProc(m_wire.logger(), frame);
-    if (PageWire::acknowledgement(frame).value_or(0) == 0)
+    // Lost: its result may still come, and the watchdogs bound the wait.
+    if (m_wire.acknowledged(frame, QStringLiteral("an SDU of channel %1").arg(m_localCid)).value_or(0) == 0)
         return;
     // Refused: no result will come for it.
     if (sdu == m_owedSdu) {
@@ -492,16 +484,7 @@ bool CSduWidget::sendCredits()
 
 void CSduWidget::creditsAcknowledged(const QByteArray &frame)
 {
-    if (frame.isEmpty()) {
-        log(QStringLiteral("Channel %1 of connection %2: no acknowledgement came for a credit return; its result is "
-                           "awaited.")
-                .arg(m_localCid)
-                .arg(m_condix),
-            LogLevel::Warn);
-        return;
-    }
-    CCommand::SDKProc(m_wire.logger(), frame);
-    if (PageWire::acknowledgement(frame).value_or(0) == 0)
+    if (m_wire.acknowledged(frame, QStringLiteral("a credit return of channel %1").arg(m_localCid)).value_or(0) == 0)
         return;
     log(QStringLiteral("Channel %1: %2.").arg(m_localCid, refusal(frame)), LogLevel::Error);
     // No result will come: credits may be returned again.

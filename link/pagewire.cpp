@@ -134,6 +134,20 @@ bool PageWire::sendPaced(const QString &name, const Values &fields) const
     return true;
 }
 
+std::optional<uchar> PageWire::acknowledged(const QByteArray &frame, const QString &what) const
+{
+    if (frame.isEmpty()) {
+        const QString line = QStringLiteral("the acknowledgement of %1 was lost.").arg(what);
+        log(isConnectionPage() ? QStringLiteral("Connection %1: ").arg(condix()) + line
+                               : line.left(1).toUpper() + line.mid(1),
+            LogLevel::Warn);
+        return std::nullopt;
+    }
+    if (m_logger)
+        CCommand::SDKProc(m_logger, frame);
+    return acknowledgement(frame).value_or(0);
+}
+
 void PageWire::endConnection()
 {
     *m_ended = true;

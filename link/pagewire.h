@@ -98,6 +98,10 @@ public:
     // send() of a command the dongle answers at its own pace (one
     // acknowledgement per test packet), not in its turn among the others.
     bool sendPaced(const QString &name, const Values &fields = Values()) const;
+    // Logs the acknowledgement handed to a request for `what` and gives its
+    // status (a frame that is not one status byte reads as 0); when it was
+    // lost, logs that instead and gives nothing.
+    std::optional<uchar> acknowledged(const QByteArray &frame, const QString &what) const;
 
     // The connection has ended: nothing more is sent for it, and an attempt is
     // logged. Shared with every part made from this wire.
