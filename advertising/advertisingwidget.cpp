@@ -339,8 +339,8 @@ void advertisingWidget::stepAnswered(quint64 serial, const QString &ackId, const
         if (!lost)
             CCommand::lastSDKProc(m_logger, frame);
         endStart();
-        reportStartFailure(advIndex,
-                           QStringLiteral("the answer to %1 was %2").arg(uplinkName(ackId), lost ? "lost" : "unreadable"),
+        const QString how = lost ? QStringLiteral("lost") : QStringLiteral("unreadable");
+        reportStartFailure(advIndex, QStringLiteral("the answer to %1 was %2").arg(uplinkName(ackId), how),
                            QStringLiteral("no answer"));
         return;
     }
@@ -359,8 +359,8 @@ void advertisingWidget::onStepTimeout()
     const int advIndex = m_start.advIndex;
     const QString step = uplinkName(m_start.awaitedAck);
     endStart();
-    reportStartFailure(advIndex,
-                       QStringLiteral("the dongle did not answer %1 within %2 s").arg(step).arg(m_stepTimer.interval() / 1000.0),
+    const double seconds = m_stepTimer.interval() / 1000.0;
+    reportStartFailure(advIndex, QStringLiteral("the dongle did not answer %1 within %2 s").arg(step).arg(seconds),
                        QStringLiteral("no answer"));
 }
 

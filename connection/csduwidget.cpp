@@ -217,7 +217,8 @@ bool CSduWidget::sendHead()
 void CSduWidget::sendHeadWhenFree()
 {
     if (m_owedSdu != 0) {
-        log(QStringLiteral("Channel %1: the next SDU waits for the result of the stopped transfer's SDU.").arg(m_localCid),
+        log(QStringLiteral("Channel %1: the next SDU waits for the result of the stopped transfer's SDU.")
+                .arg(m_localCid),
             LogLevel::Info);
         return;
     }

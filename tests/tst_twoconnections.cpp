@@ -36,7 +36,10 @@ struct TwoPeers
         lists = ListsBehaviour::install(*rig.dongle);
         l2cap = L2capBehaviour::install(*rig.dongle);
     }
-    ~TwoPeers() { QDir(Platform::dataFolder() + QLatin1Char('/') + Platform::safeFolderName(DongleName)).removeRecursively(); }
+    ~TwoPeers()
+    {
+        QDir(Platform::dataFolder() + QLatin1Char('/') + Platform::safeFolderName(DongleName)).removeRecursively();
+    }
 
     // Brings `count` peers in; pages[i] is the page of connection i.
     bool connect(int count)
@@ -171,7 +174,8 @@ void TestTwoConnections::aRefusalStopsOnlyItsOwnConnection()
         peers.sendSdu(0, QStringLiteral("aa"));
         peers.sendSdu(1, QStringLiteral("bb"));
         // Connection 1's SDU went out and its transfer ends as sent.
-        QTRY_COMPARE(peers.sdu(1)->findChild<QLabel *>(QStringLiteral("label_sendLength"))->text(), QStringLiteral("1"));
+        QTRY_COMPARE(peers.sdu(1)->findChild<QLabel *>(QStringLiteral("label_sendLength"))->text(),
+                     QStringLiteral("1"));
         QVERIFY(!peers.sdu(0)->isSending());
         QVERIFY(!peers.sdu(1)->isSending());
         QCOMPARE(peers.linesWith(QStringLiteral("SDU transfer stopped")), 1);
@@ -227,9 +231,11 @@ void TestTwoConnections::aStoppedTransfersLateResultIsNotTheNextOnes()
     QTRY_VERIFY(!sdu->isSending());
     QTest::qWait(100);
 
-    QCOMPARE(peers.rig.log->count(QStringLiteral("Channel 64: SDU transfer stopped, the dongle reported a send failure.")),
+    QCOMPARE(peers.rig.log->count(
+                 QStringLiteral("Channel 64: SDU transfer stopped, the dongle reported a send failure.")),
              1);
-    QVERIFY2(!noticesShown().contains(QStringLiteral("Send SDU data finished.")), "a late result finished the next transfer");
+    QVERIFY2(!noticesShown().contains(QStringLiteral("Send SDU data finished.")),
+             "a late result finished the next transfer");
     QCOMPARE(sdu->findChild<QLabel *>(QStringLiteral("label_sendLength"))->text(), QStringLiteral("0"));
 }
 
