@@ -168,8 +168,10 @@ private:
     QPlainTextEdit *createPeriodicTextArea();
     void buildDevicePanes();
     void removePeriodicSync(uchar syncIndex);
-    void applyStatusToPending(ControllerLists::Pending kind, const QByteArray &frame, bool lastSdk, int line,
-                              const QString &function);
+    // Sends a change of one device of a list; its answer reads the list back.
+    void sendListChange(ControllerLists::Change change, const QString &command, const QMap<QString, QVariant> &values);
+    void listChangeAnswered(ControllerLists::Change change, const QByteArray &frame);
+    static const char *getListCommand(ControllerLists::List list);
     void addDevice(const DeviceRecord &record);
     void takeListResult(const QByteArray &frame, const QString &failureText, ControllerLists::List list);
     void search(SearchBox *sb, bool forward);

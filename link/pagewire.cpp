@@ -108,6 +108,52 @@ bool PageWire::sendFrame(const QString &name, const QByteArray &payload) const
     return false;
 }
 
+QString PageWire::commandId(const QString &name)
+{
+    quint8 layer = 0;
+    quint8 opcode = 0;
+    if (CCommand::downlinkAddress(name, &layer, &opcode) != CCommand::AddressOk)
+        return QString();
+    return QStringLiteral("%1@%2").arg(layer, 2, 16, QLatin1Char('0')).arg(opcode, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+bool PageWire::request(QObject *context, const QString &name, const Values &fields, const Values &overrides,
+                       Answered answered) const
+{
+    if (!send(name, fields, overrides))
+        return false;
+    claim(context, commandId(name), std::move(answered));
+    return true;
+}
+
+bool PageWire::claim(QObject *context, const QString &commandId, Answered answered) const
+{
+    return m_link && m_link->acknowledgements().claimNewest(commandId, context, std::move(answered));
+}
+
+bool PageWire::sendPaced(const QString &name, const Values &fields) const
+{
+    if (!send(name, fields))
+        return false;
+    if (m_link)
+        m_link->acknowledgements().releaseNewest(commandId(name));
+    return true;
+}
+
+std::optional<uchar> PageWire::acknowledged(const QByteArray &frame, const QString &what) const
+{
+    if (frame.isEmpty()) {
+        const QString line = QStringLiteral("the acknowledgement of %1 was lost.").arg(what);
+        log(isConnectionPage() ? QStringLiteral("Connection %1: ").arg(condix()) + line
+                               : line.left(1).toUpper() + line.mid(1),
+            LogLevel::Warn);
+        return std::nullopt;
+    }
+    if (m_logger)
+        CCommand::SDKProc(m_logger, frame);
+    return acknowledgement(frame).value_or(0);
+}
+
 void PageWire::endConnection()
 {
     *m_ended = true;
@@ -183,6 +229,14 @@ void PageWire::logFailedStatus(const QByteArray &frame, uchar status, const Form
         CCommand::completeResultToLog(m_logger, uplinkName(frame), status, form.m_statusNames);
     else
         CCommand::statusRspToLog(m_logger, frame, status, form.m_statusNames);
+}
+
+QString PageWire::statusText(const char *enumName, int status)
+{
+    const QString name = CCommand::enumText(enumName, status);
+    if (!name.isEmpty())
+        return name;
+    return QStringLiteral("status 0x") + QString::number(status, 16).toUpper().rightJustified(2, QLatin1Char('0'));
 }
 
 QString PageWire::uplinkNameOfId(const QString &id)

@@ -134,8 +134,8 @@ void TestL2capPage::createCocSendsItsFrameAndListsTheChannelOnItsResult()
     QCOMPARE(model->index(2, 1, model->index(1, 0)).data().toString(), QStringLiteral("91"));
     QCOMPARE(model->index(0, 1, model->index(2, 0)).data().toString(), QStringLiteral("512"));
 
-    // The command status was expected once and taken.
-    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedCreateStatuses() == 0; }));
+    // The command's acknowledgement was awaited and taken.
+    QVERIFY(L2capRig::waitUntil([&] { return rig.rig.link.acknowledgements().waiting() == 0; }));
 }
 
 void TestL2capPage::creationThatFailsListsNothing()
@@ -304,7 +304,7 @@ void TestL2capPage::typedBytesLeaveOneSduAtATime()
     QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
     // Remote credits: one K-frame per SDU.
     QCOMPARE(rig.page->channel(QStringLiteral("64")).remoteValues.value("Remaining Credits"), QStringLiteral("8"));
-    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedSduStatuses() == 0; }));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.rig.link.acknowledgements().waiting() == 0; }));
 }
 
 void TestL2capPage::creditErrorHoldsTheTransferUntilThePeerGrantsCredits()
@@ -444,14 +444,15 @@ void TestL2capPage::sduTheLinkRefusesEndsTheTransfer()
     child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("01:02:03"));
     child<QPushButton>(sdu, "pushButtonSend")->click();
     QVERIFY(sdu->isSending());
-    QCOMPARE(rig.page->expectedSduStatuses(), 1);
+    QCOMPARE(rig.rig.link.acknowledgements().waiting(), 1);
+    const quint64 queued = rig.rig.link.lastQueuedFrame();
 
     // The first SDU was sent; the link is gone before the second.
     rig.rig.link.closePort();
     emit rig.page->readySendSDU(QStringLiteral("64"));
     QVERIFY(!sdu->isSending());
     QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
-    QCOMPARE(rig.page->expectedSduStatuses(), 1); // nothing more was handed to the link
+    QCOMPARE(rig.rig.link.lastQueuedFrame(), queued); // nothing more was handed to the link
     QVERIFY(rig.rig.recorder->texts().contains(QStringLiteral("send send sdu message failed")));
     QVERIFY(rig.rig.recorder->texts().contains(
         QStringLiteral("Channel 64: SDU transfer stopped, the link refused the SDU.")));
@@ -493,13 +494,16 @@ void TestL2capPage::clearStopsATransferUnderWay()
     if (heldForCredit)
         QVERIFY(L2capRig::waitUntil([&] { return sdu->isHeldForCredit(); }));
     else
-        QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedSduStatuses() == 0; }));
+        QVERIFY(L2capRig::waitUntil([&] { return rig.rig.link.acknowledgements().waiting() == 0; }));
     QVERIFY(!child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
     const QString sent = heldForCredit ? QStringLiteral("4") : QStringLiteral("0");
     QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), sent);
 
+    // The SDU in flight owes its result for as long as an SDU may wait for one.
+    sdu->setResultTimeoutMs(300);
     child<QPushButton>(sdu, "pushButtonClear")->click();
     QVERIFY(!sdu->isSending());
+    QCOMPARE(sdu->isResultOwed(), !heldForCredit);
     QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
     QVERIFY(child<QPushButton>(sdu, "pushButtonSendFile")->isEnabled());
     QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), sent);
@@ -520,6 +524,10 @@ void TestL2capPage::clearStopsATransferUnderWay()
     QTest::qWait(100);
     QCOMPARE(rig.downlinks(SendSdu).size(), before + 1);
     QCOMPARE(rig.l2cap->channel(0, 64).delivered.right(1), QByteArray::fromHex("ff"));
+    // A result that never came held the next transfer back only so long.
+    QCOMPARE(rig.rig.recorder->count(
+                 QStringLiteral("Channel 64: no result came for the stopped transfer's SDU within 0.3 s.")),
+             heldForCredit ? 0 : 1);
 }
 
 void TestL2capPage::aResultThatNeverComesEndsTheTransfer()
@@ -998,10 +1006,12 @@ void TestL2capPage::statusesAreTakenOnlyAsOftenAsSent()
     rig.rig.dongle.setSilent(true);
     child<QListWidget>(rig.page.get(), "listWidget")->setCurrentRow(0);
     rig.page->on_toolButtonRemove_clicked();
-    QCOMPARE(rig.page->expectedDisconnectStatuses(), 1);
+    QCOMPARE(rig.rig.link.acknowledgements().waiting(), 1);
+    // Answered once it has reached the dongle.
+    QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(QStringLiteral("04@13")).size() == 1; }));
     rig.rig.dongle.sendUplink(FrameBuilder::frame(0xBB, 0x04, 0x13, QByteArray(1, '\x06')));
     rig.rig.dongle.sendUplink(FrameBuilder::frame(0xBB, 0x04, 0x13, QByteArray(1, '\x06')));
-    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedDisconnectStatuses() == 0; }));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.rig.link.acknowledgements().waiting() == 0; }));
     QTest::qWait(50);
     QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("[SDKProc]")).size(), 1);
     QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("Result:SDK ERR BUSY")).size(), 1);
@@ -1045,14 +1055,14 @@ void TestL2capPage::disconnectThatCannotBeSentExpectsNoStatus()
     QVERIFY(rig.open());
     QVERIFY(rig.createChannel(64));
     rig.page->on_toolButtonRemove_clicked(); // the new channel is the current row
-    QCOMPARE(rig.page->expectedDisconnectStatuses(), 1);
+    QCOMPARE(rig.rig.link.acknowledgements().waiting(), 1);
     QVERIFY(L2capRig::waitUntil([&] { return rig.page->openChannels().isEmpty(); }));
-    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedDisconnectStatuses() == 0; }));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.rig.link.acknowledgements().waiting() == 0; }));
 
     QVERIFY(rig.createChannel(65));
     rig.rig.link.closePort();
     rig.page->on_toolButtonRemove_clicked();
-    QCOMPARE(rig.page->expectedDisconnectStatuses(), 0);
+    QCOMPARE(rig.rig.link.acknowledgements().waiting(), 0);
     QVERIFY(rig.rig.recorder->texts().contains(QStringLiteral("send disconnect coc message failed")));
 
     // Without a row nothing is sent.

@@ -1,9 +1,12 @@
 #include "cidtwidget.h"
 #include "clcpwidget.h"
 #include "crfcalibrationdialog.h"
+#include "dongletabrig.h"
 #include "framebuilder.h"
 #include "linkrig.h"
 #include "modalanswerer.h"
+#include "pageregistry.h"
+#include "testmodepages.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -61,6 +64,8 @@ class TestTestModes : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { registerTestModePages(); }
+    void cleanupTestCase() { PageRegistry::unregisterAll(); }
     void init();
     void cleanup();
 
@@ -78,6 +83,8 @@ private slots:
     void inputErrors();
     void transmitAcknowledgementsCount_data();
     void transmitAcknowledgementsCount();
+    void aStoppedRunsLateAcknowledgementIsNotCounted_data();
+    void aStoppedRunsLateAcknowledgementIsNotCounted();
     void refusalEndsAtOnce_data();
     void refusalEndsAtOnce();
     void watchdogLimitAndBox_data();
@@ -405,6 +412,63 @@ void TestTestModes::transmitAcknowledgementsCount()
     acknowledge(layer, 0x04, 0);
     QTest::qWait(50);
     QCOMPARE(txNum->text(), QStringLiteral("3"));
+}
+
+void TestTestModes::aStoppedRunsLateAcknowledgementIsNotCounted_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("LCP") << int(Kind::Lcp);
+    QTest::newRow("IDT") << int(Kind::Idt);
+}
+
+// Through the dongle tab: a run is stopped and started again, and the dongle
+// still sends an acknowledgement of the stopped run (before it answers the
+// stop). It does not count in the new run.
+void TestTestModes::aStoppedRunsLateAcknowledgementIsNotCounted()
+{
+    QFETCH(int, kind);
+    const bool lcp = kind == int(Kind::Lcp);
+    const quint8 layer = lcp ? 0x09 : 0x0A;
+    const QString transmit = lcp ? QStringLiteral("09@04") : QStringLiteral("0A@04");
+    const QString stopTransmit = lcp ? QStringLiteral("09@07") : QStringLiteral("0A@07");
+    DongleTabRig rig(QStringLiteral("TestModeDongle"));
+    // Transmit acknowledgements come from the test, one by one.
+    rig.dongle->setResponder(transmit, [](const QByteArray &) { return QList<QByteArray>(); });
+    QVERIFY(rig.start());
+    if (lcp)
+        rig.widget->on_toolButton_lcp_clicked();
+    else
+        rig.widget->on_toolButton_idt_clicked();
+    auto *page = qobject_cast<CTestModePage *>(rig.tabs()->currentWidget());
+    QVERIFY(page);
+    click(page, lcp ? "btn_startlcp" : "btn_startidt");
+    QVERIFY(page->isModeRunning());
+    setText(page, "edit_repeattime", QStringLiteral("2"));
+
+    click(page, "btn_send");
+    QTRY_COMPARE(rig.dongle->receivedBytesOf(transmit).size(), 1);
+    // The dongle is slow to answer the stop; the new run starts meanwhile.
+    rig.dongle->holdAcknowledgement(stopTransmit);
+    click(page, "btn_send");
+    QVERIFY(!page->isTxRunning());
+    click(page, "btn_send");
+    QVERIFY(page->isTxRunning());
+    QTRY_COMPARE(rig.dongle->receivedBytesOf(transmit).size(), 2);
+
+    // The stopped run's last packet, then the stop's answer, then the new run's first packet.
+    rig.dongle->sendUplink(FrameBuilder::frame(0xBB, layer, 0x04, QByteArray(1, '\0')));
+    rig.dongle->releaseHeld();
+    QTest::qWait(100);
+    rig.dongle->sendUplink(FrameBuilder::frame(0xBB, layer, 0x04, QByteArray(1, '\0')));
+    QTRY_COMPARE(page->txCount(), quint32(1));
+    QTest::qWait(50);
+    QCOMPARE(page->txCount(), quint32(1));
+    QVERIFY(page->isTxRunning());
+    QCOMPARE(child<QLineEdit>(page, "edit_txnum")->text(), QStringLiteral("1"));
+    // Its second packet ends it.
+    rig.dongle->sendUplink(FrameBuilder::frame(0xBB, layer, 0x04, QByteArray(1, '\0')));
+    QTRY_VERIFY(!page->isTxRunning());
+    QCOMPARE(child<QLineEdit>(page, "edit_txnum")->text(), QStringLiteral("2"));
 }
 
 void TestTestModes::refusalEndsAtOnce_data()
