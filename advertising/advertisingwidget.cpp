@@ -17,6 +17,8 @@
 #include <QItemSelectionModel>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace {
 
 const char ROW_ERROR[] = "The row selected from the Device list is wrong.";
@@ -100,18 +102,24 @@ advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString
     connect(ui->tableView_advList->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &advertisingWidget::onCurrentSetChanged);
 
+    m_stepTimer.setSingleShot(true);
+    m_stepTimer.setInterval(DefaultStartStepTimeoutMs);
+    connect(&m_stepTimer, &QTimer::timeout, this, &advertisingWidget::onStepTimeout);
+
+    // The steps of a start claim their own acknowledgements; these rows hear
+    // only those nobody here waits for.
     m_uplinkHandlers.add({
-        {"BB@01@23", &advertisingWidget::paramSetProc},
-        {"BB@01@25", &advertisingWidget::dataSetProc},
-        {"BB@01@27", &advertisingWidget::startAckProc},
+        {"BB@01@23", &advertisingWidget::unexpectedStepProc},
+        {"BB@01@25", &advertisingWidget::unexpectedStepProc},
+        {"BB@01@27", &advertisingWidget::unexpectedStepProc},
         {"DD@01@28", &advertisingWidget::advertisingStartProc},
         {"BB@01@29", &advertisingWidget::SDKProc},
         {"DD@01@2A", &advertisingWidget::advertisingStopProc},
-        {"BB@01@2B", &advertisingWidget::paramSetProc},
-        {"BB@01@2D", &advertisingWidget::dataSetProc},
+        {"BB@01@2B", &advertisingWidget::unexpectedStepProc},
+        {"BB@01@2D", &advertisingWidget::unexpectedStepProc},
         {"BB@01@2F", &advertisingWidget::SDKProc},
-        {"BB@01@31", &advertisingWidget::paramSetProc},
-        {"BB@01@33", &advertisingWidget::dataSetProc},
+        {"BB@01@31", &advertisingWidget::unexpectedStepProc},
+        {"BB@01@33", &advertisingWidget::unexpectedStepProc},
         {"BB@01@35", &advertisingWidget::SDKProc},
     });
 }
@@ -137,6 +145,22 @@ bool advertisingWidget::isAdvertising() const
             return true;
     }
     return false;
+}
+
+void advertisingWidget::stopStartedSets()
+{
+    QSet<int> started = m_awaitingStartEvent;
+    for (const advListItem &item : m_advListModel->items()) {
+        if (item.status == 1)
+            started.insert(item.advIndex);
+    }
+    // Its start command is on its way: the dongle may yet start it.
+    if (m_start.advIndex >= 0 && m_start.awaitedAck == QLatin1String(START_ACK))
+        started.insert(m_start.advIndex);
+    QList<int> indexes = started.values();
+    std::sort(indexes.begin(), indexes.end());
+    for (const int advIndex : qAsConst(indexes))
+        sendIndexCommand(QString::fromLatin1(STOP_COMMAND), advIndex);
 }
 
 QVector<advListItem> &advertisingWidget::advList()
@@ -282,19 +306,18 @@ void advertisingWidget::on_btnStartAdv_clicked()
             return;
         const KindAcks acks = acksOf(item.advType);
         m_start.advIndex = item.advIndex;
-        m_start.awaitedAck = acks.parameters;
+        m_start.serial = ++m_startSerial;
         m_start.dataAck = acks.data;
+        awaitStep(acks.parameters);
         refreshButtonsForCurrentRow();
     } else if (ui->btnStartAdv->text() == QLatin1String(STOP_TEXT)) {
         sendIndexCommand(QString::fromLatin1(STOP_COMMAND), item.advIndex);
     }
 }
 
-bool advertisingWidget::isAwaited(const QByteArray &frame)
+void advertisingWidget::unexpectedStepProc(const QByteArray &frame)
 {
-    const QString id = CCommand::getUpLinkId(frame);
-    if (m_start.advIndex >= 0 && id == m_start.awaitedAck && PageWire::acknowledgement(frame))
-        return true;
+    CCommand::lastSDKProc(m_logger, frame);
     QString line = QStringLiteral("Unexpected acknowledgement: ") + PageWire::uplinkName(frame);
     if (m_start.advIndex >= 0)
         line += QStringLiteral(" (advertising set %1 waits for %2).")
@@ -303,7 +326,60 @@ bool advertisingWidget::isAwaited(const QByteArray &frame)
     else
         line += QStringLiteral(" (no advertising set is being started).");
     m_logger->log(line, LogLevel::Warn);
-    return false;
+}
+
+void advertisingWidget::awaitStep(const QString &ackId)
+{
+    m_start.awaitedAck = ackId;
+    const quint64 serial = m_start.serial;
+    m_wire.claim(this, ackId.mid(3), [this, serial, ackId](const QByteArray &frame) {
+        stepAnswered(serial, ackId, frame);
+    });
+    m_stepTimer.start();
+}
+
+void advertisingWidget::stepAnswered(quint64 serial, const QString &ackId, const QByteArray &frame)
+{
+    if (serial != m_start.serial || m_start.advIndex < 0) {
+        // The start it belongs to is over; the set stays as the user was told.
+        if (!frame.isEmpty()) {
+            CCommand::lastSDKProc(m_logger, frame);
+            m_logger->log(QStringLiteral("Unexpected acknowledgement: %1 (the advertising start it answers has ended).")
+                              .arg(PageWire::uplinkName(frame)),
+                          LogLevel::Warn);
+        }
+        return;
+    }
+    m_stepTimer.stop();
+    if (!PageWire::acknowledgement(frame)) {
+        const int advIndex = m_start.advIndex;
+        const bool lost = frame.isEmpty();
+        if (!lost)
+            CCommand::lastSDKProc(m_logger, frame);
+        endStart();
+        const QString how = lost ? QStringLiteral("lost") : QStringLiteral("unreadable");
+        reportStartFailure(advIndex, QStringLiteral("the answer to %1 was %2").arg(uplinkName(ackId), how),
+                           QStringLiteral("no answer"));
+        return;
+    }
+    if (ackId == QLatin1String(START_ACK))
+        startAckProc(frame);
+    else if (ackId == m_start.dataAck)
+        dataSetProc(frame);
+    else
+        paramSetProc(frame);
+}
+
+void advertisingWidget::onStepTimeout()
+{
+    if (m_start.advIndex < 0)
+        return;
+    const int advIndex = m_start.advIndex;
+    const QString step = uplinkName(m_start.awaitedAck);
+    endStart();
+    const double seconds = m_stepTimer.interval() / 1000.0;
+    reportStartFailure(advIndex, QStringLiteral("the dongle did not answer %1 within %2 s").arg(step).arg(seconds),
+                       QStringLiteral("no answer"));
 }
 
 bool advertisingWidget::stepSucceeded(const QByteArray &frame)
@@ -320,14 +396,17 @@ bool advertisingWidget::stepSucceeded(const QByteArray &frame)
 
 void advertisingWidget::sendStart(int advIndex)
 {
-    m_start.awaitedAck = QString::fromLatin1(START_ACK);
     // Without the command no acknowledgement comes.
-    if (!sendIndexCommand(QString::fromLatin1(START_COMMAND), advIndex))
+    if (!sendIndexCommand(QString::fromLatin1(START_COMMAND), advIndex)) {
         endStart();
+        return;
+    }
+    awaitStep(QString::fromLatin1(START_ACK));
 }
 
 void advertisingWidget::endStart()
 {
+    m_stepTimer.stop();
     m_start = StartStep();
     refreshButtonsForCurrentRow();
 }
@@ -343,7 +422,7 @@ void advertisingWidget::reportStartFailure(int advIndex, const QString &reason, 
 void advertisingWidget::paramSetProc(const QByteArray &frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
-    if (!isAwaited(frame) || !stepSucceeded(frame))
+    if (!stepSucceeded(frame))
         return;
     const int advIndex = m_start.advIndex;
     CAdvBaseWidget *form = m_advWidgets.value(uint(advIndex));
@@ -357,19 +436,22 @@ void advertisingWidget::paramSetProc(const QByteArray &frame)
         sendStart(advIndex);
         return;
     }
-    m_start.awaitedAck = m_start.dataAck;
+    const quint64 serial = m_start.serial;
     QPointer<advertisingWidget> self(this);
     // The form's refusal box runs the event loop, where a reset may end this start.
-    if (form->setAdvData(CUtil::valueToArray(0, quint64(advIndex), 1)) || !self)
+    const bool sent = form->setAdvData(CUtil::valueToArray(0, quint64(advIndex), 1));
+    if (!self || m_start.serial != serial)
         return;
-    if (m_start.advIndex == advIndex)
+    if (sent)
+        awaitStep(m_start.dataAck);
+    else
         endStart();
 }
 
 void advertisingWidget::dataSetProc(const QByteArray &frame)
 {
     CCommand::lastSDKProc(m_logger, frame);
-    if (!isAwaited(frame) || !stepSucceeded(frame))
+    if (!stepSucceeded(frame))
         return;
     sendStart(m_start.advIndex);
 }
@@ -377,7 +459,7 @@ void advertisingWidget::dataSetProc(const QByteArray &frame)
 void advertisingWidget::startAckProc(const QByteArray &frame)
 {
     CCommand::SDKProc(m_logger, frame);
-    if (!isAwaited(frame) || !stepSucceeded(frame))
+    if (!stepSucceeded(frame))
         return;
     m_awaitingStartEvent.insert(m_start.advIndex);
     endStart();

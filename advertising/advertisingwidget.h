@@ -10,6 +10,7 @@
 #include <QModelIndex>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 
 class CAddAdvertisingDialog;
@@ -28,11 +29,17 @@ class advertisingWidget : public AdvertisingPage
     Q_OBJECT
 
 public:
+    // How long each step of a start waits for the dongle's acknowledgement.
+    static constexpr int DefaultStartStepTimeoutMs = 10000;
+
     advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings, QWidget *parent = nullptr);
     ~advertisingWidget() override;
 
+    void setStartStepTimeoutMs(int ms) { m_stepTimer.setInterval(ms); }
+
     bool isAdvertising() const override;
     void resetAdvList() override;
+    void stopStartedSets() override;
     QVector<advListItem> &advList();
 
 signals:
@@ -76,9 +83,13 @@ private:
     void setStatus(int advIndex, quint8 status);
     void setFailure(int advIndex, const QString &failure);
 
-    // True when the frame is the acknowledgement the start under way waits
-    // for; anything else is logged as unexpected.
-    bool isAwaited(const QByteArray &frame);
+    // An acknowledgement of a start step no start of this page claimed.
+    void unexpectedStepProc(const QByteArray &frame);
+    // The step just sent waits for its acknowledgement `ackId`, a bounded time.
+    void awaitStep(const QString &ackId);
+    // The acknowledgement of a step of start `serial` (empty: it was lost).
+    void stepAnswered(quint64 serial, const QString &ackId, const QByteArray &frame);
+    void onStepTimeout();
     // The awaited step succeeded; else the start ends and the user is told.
     bool stepSucceeded(const QByteArray &frame);
     void sendStart(int advIndex);
@@ -102,10 +113,13 @@ private:
     struct StartStep
     {
         int advIndex = -1; // -1: no start under way
+        quint64 serial = 0; // tells a start's acknowledgements from an earlier one's
         QString awaitedAck; // uplink ID of the step's acknowledgement
         QString dataAck;    // that of the set's data step
     };
     StartStep m_start;
+    quint64 m_startSerial = 0;
+    QTimer m_stepTimer;
     // Sets whose start command the dongle accepted; their event is to come.
     QSet<int> m_awaitingStartEvent;
 };

@@ -9,6 +9,7 @@
 #include "logmanager.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
@@ -122,6 +123,15 @@ bool CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriod
     }
     // Without the frame no acknowledgement comes either.
     return m_wire.sendFrame(command, 0x01, opcode, payload);
+}
+
+bool CAdvBaseWidget::acceptTyped(std::initializer_list<std::pair<const QLabel *, CValidateLineEdit *>> fields)
+{
+    for (const auto &field : fields) {
+        if (!field.second->acceptTyped(field.first->text()))
+            return false;
+    }
+    return true;
 }
 
 quint64 CAdvBaseWidget::hexValue(CValidateLineEdit *edit)

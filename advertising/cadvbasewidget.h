@@ -17,6 +17,7 @@ class CMsg;
 class CValidateLineEdit;
 class LogManager;
 class QCheckBox;
+class QLabel;
 class QScrollArea;
 class QSplitter;
 
@@ -78,6 +79,9 @@ protected:
     bool sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command, quint8 opcode,
                        const QByteArray &advIndex, int lengthBytes);
 
+    // False after refusing the first edit whose typed value cannot be sent
+    // as it stands, named by its label (see refuse() on what a box may do).
+    static bool acceptTyped(std::initializer_list<std::pair<const QLabel *, CValidateLineEdit *>> fields);
     // A line edit's message value read as a base-16 number, stored under key
     // at that width; false when the edit yields nothing.
     bool collectHex(CValidateLineEdit *edit, const QString &key, int length);

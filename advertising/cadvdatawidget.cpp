@@ -149,6 +149,8 @@ bool CAdvDataWidget::checkDuplicateUuid(QString value)
 void CAdvDataWidget::addRow(dataTableModel &model, const QString &emptyText)
 {
     const QString title = ui->ADtypeCombox->currentText();
+    if (!ui->valueLineEdit->acceptTyped(title))
+        return;
     const QString value = ui->valueLineEdit->getValue();
     QString rowText;
     for (const AdvDataTypeInfo &record : AdvDataTypes::all()) {

@@ -53,6 +53,15 @@ void CAdvExtendWidget::on_eadvModeTextChanged(QString eadvMode)
 
 bool CAdvExtendWidget::checkParameters()
 {
+    if (!acceptTyped({{ui->label_3_0, ui->le_eduration},
+                      {ui->label_3_1, ui->le_epeeraddr},
+                      {ui->label_4_0, ui->le_esecmaxskip},
+                      {ui->label_4_1, ui->le_esecsid},
+                      {ui->label_5_0, ui->le_emaxtxpower},
+                      {ui->label_5_1, ui->le_emaxadvevt},
+                      {ui->label_6_0, ui->le_eprimmin},
+                      {ui->label_6_1, ui->le_eprimmax}}))
+        return false;
     const QString mode = ui->cmb_eadvmode->currentText();
     const bool connectable = ui->cb_econnect->isChecked();
     const bool scannable = ui->cb_escannable->isChecked();

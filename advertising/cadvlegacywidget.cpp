@@ -82,6 +82,12 @@ bool CAdvLegacyWidget::isDirectedAdv()
 
 bool CAdvLegacyWidget::checkParameters()
 {
+    if (!acceptTyped({{ui->label_2_0, ui->le_duration},
+                      {ui->label_2_1, ui->le_peeraddr},
+                      {ui->label_3_0, ui->le_intvmin},
+                      {ui->label_3_1, ui->le_intvmax},
+                      {ui->label_4_1, ui->le_maxtxpower}}))
+        return false;
     const QString disc = ui->cmb_discmode->currentText();
     const QString adv = ui->cmb_advmode->currentText();
     const bool directed = isDirected(adv);

@@ -55,6 +55,17 @@ void CAdvPeriodicWidget::on_pdiscoverModeTextChanged(QString pdiscoverMode)
 
 bool CAdvPeriodicWidget::checkParameters()
 {
+    if (!acceptTyped({{ui->label_3_0, ui->le_pduration},
+                      {ui->label_3_1, ui->le_ppeeraddr},
+                      {ui->label_4_0, ui->le_psecmaxskip},
+                      {ui->label_4_1, ui->le_psecsid},
+                      {ui->label_5_0, ui->le_pprimmin},
+                      {ui->label_5_1, ui->le_pprimmax},
+                      {ui->label_6_0, ui->le_pmaxtxpower},
+                      {ui->label_6_1, ui->le_pmaxadvevt},
+                      {ui->label_7_0, ui->le_ppermin},
+                      {ui->label_7_1, ui->le_ppermax}}))
+        return false;
     const QString mode = ui->cmb_pdiscmode->currentText();
     const bool directed = ui->cb_pdriected->isChecked();
     const QString title = QString::fromLatin1(TITLE);

@@ -34,6 +34,8 @@ QByteArray AddDeviceDialog::addressFromText(const QString &text)
 
 void AddDeviceDialog::on_pushButton_ok_clicked()
 {
+    if (!ui->lineEdit_addr->acceptTyped(ui->label->text()))
+        return;
     const QByteArray addr = addressFromText(ui->lineEdit_addr->getValue().remove(QLatin1Char(':')));
     if (addr == QByteArray(AddressLength, '\0')) {
         if (m_logger)

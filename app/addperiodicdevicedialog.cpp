@@ -30,6 +30,8 @@ AddPeriodicDeviceDialog::~AddPeriodicDeviceDialog()
 
 void AddPeriodicDeviceDialog::on_pushButton_ok_clicked()
 {
+    if (!ui->lineEdit_addr->acceptTyped(ui->label->text()) || !ui->lineEdit_advSid->acceptTyped(ui->label_3->text()))
+        return;
     const QByteArray addr =
         AddDeviceDialog::addressFromText(ui->lineEdit_addr->getValue().remove(QLatin1Char(':')));
     if (addr == QByteArray(addr.size(), '\0')) {
@@ -38,15 +40,7 @@ void AddPeriodicDeviceDialog::on_pushButton_ok_clicked()
                           LogLevel::Error);
         return;
     }
-    // The controller takes 0 to 15 only; never send more than the edit should allow.
-    bool ok = false;
-    const uint sid = ui->lineEdit_advSid->getValue().toUInt(&ok, 16);
-    if (!ok || sid > MaxAdvSid) {
-        if (m_logger)
-            m_logger->log(QStringLiteral("Add Periodic Adv List Error, The adv sid must be 0 to 15."),
-                          LogLevel::Error);
-        return;
-    }
+    const uint sid = ui->lineEdit_advSid->getValue().toUInt(nullptr, 16);
     m_device.addr = addr;
     m_device.addrType = QByteArray(1, char(ui->comboBox_addrType->currentIndex()));
     m_device.advSid = QByteArray(1, char(sid));

@@ -50,6 +50,9 @@ QString CConfigDongleNameDialog::whyUnusable(const QString &name)
         // Names are shown in titles and panes, where markup has no place.
         if (c == QLatin1Char('<') || c == QLatin1Char('>'))
             return tr("it holds \"<\" or \">\"");
+        // In config.ini a name is a group's header, which brackets delimit.
+        if (c == QLatin1Char('[') || c == QLatin1Char(']'))
+            return tr("it holds \"[\" or \"]\"");
     }
     return QString();
 }
@@ -67,7 +70,8 @@ void CConfigDongleNameDialog::on_PB_Config_clicked()
     }
     if (!isUsableName(name)) {
         ui->tooltip->setText(
-            tr("a dongle name cannot be \".\", \"..\" or hold \"/\", \"\\\", \"<\", \">\" or control characters"));
+            tr("a dongle name cannot be \".\", \"..\" or hold \"/\", \"\\\", \"<\", \">\", \"[\", \"]\" or "
+               "control characters"));
         ui->tooltip->show();
         return;
     }

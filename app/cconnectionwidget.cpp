@@ -2,6 +2,7 @@
 #include "cconnectionwidget_p.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTreeWidget>
@@ -73,6 +74,13 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
 
     connect(devicesView, &QAbstractItemView::pressed, this,
             &CConnectionWidget::onTableView_devicesClicked);
+    // A row reached with the keys is the chosen row as much as a clicked one:
+    // the buttons and the data panes follow it.
+    connect(devicesView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    onTableView_devicesClicked(current);
+            });
     connect(this, &CConnectionWidget::sig_masterCondixChanged, this,
             &CConnectionWidget::on_masterCondixChanged);
     ui->m_tbSave->hide();
@@ -245,6 +253,7 @@ void CConnectionWidget::refreshSettings()
 void CConnectionWidget::reset()
 {
     m_isScanning = false;
+    m_scanStartPending = false;
     m_openCondix.clear();
     m_masterCondixList.clear();
     m_cigCisOpened = false;

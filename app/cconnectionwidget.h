@@ -53,6 +53,11 @@ public:
     ~CConnectionWidget() override;
 
     void reset();
+    // Asks the dongle to stop what this page started there: the scan (also
+    // one asked for and not yet confirmed) and every periodic sync, made or
+    // still being made. The commands are queued on the link; the page
+    // itself is left as it is, for it is about to go.
+    void stopScanAndSyncs();
 
     bool isAutoConnecting() const;
     bool hasConnection() const;
@@ -163,8 +168,10 @@ private:
     QPlainTextEdit *createPeriodicTextArea();
     void buildDevicePanes();
     void removePeriodicSync(uchar syncIndex);
-    void applyStatusToPending(ControllerLists::Pending kind, const QByteArray &frame, bool lastSdk, int line,
-                              const QString &function);
+    // Sends a change of one device of a list; its answer reads the list back.
+    void sendListChange(ControllerLists::Change change, const QString &command, const QMap<QString, QVariant> &values);
+    void listChangeAnswered(ControllerLists::Change change, const QByteArray &frame);
+    static const char *getListCommand(ControllerLists::List list);
     void addDevice(const DeviceRecord &record);
     void takeListResult(const QByteArray &frame, const QString &failureText, ControllerLists::List list);
     void search(SearchBox *sb, bool forward);
@@ -176,6 +183,8 @@ private:
 
     QSet<uchar> m_openCondix;
     bool m_isScanning = false;
+    // "Start Scan" sent, its result not yet come.
+    bool m_scanStartPending = false;
     QMap<QString, QByteArray> m_connectingDevice;
     int m_periodicSyncType = 0;
     ScanPageForm *ui = nullptr;

@@ -57,48 +57,68 @@ void CConnectionWidget::operateWhitelistProc(const QByteArray &frame)
 // ---------------------------------------------------------------------------
 // Controller list handlers
 
-void CConnectionWidget::applyStatusToPending(ControllerLists::Pending kind, const QByteArray &frame,
-                                             bool lastSdk, int line, const QString &function)
-{
-    if (lastSdk)
-        CCommand::lastSDKProc(m_logger, frame);
-    else
-        CCommand::SDKProc(m_logger, frame);
-    const std::optional<uchar> status = PageWire::firstPayloadByte(frame);
-    if (!status)
-        return;
-    if (!m_lists.answer(kind, *status))
-        m_wire.internalError(line, function);
-}
-
+// Acknowledgements of list changes this page did not ask for are only logged:
+// the lists change through the answers to the page's own requests.
 void CConnectionWidget::addWhitelistProc(const QByteArray &frame)
 {
-    applyStatusToPending(ControllerLists::AddWhite, frame, false, 2084,
-                         QStringLiteral("CConnectionWidget::addWhitelistProc"));
+    CCommand::SDKProc(m_logger, frame);
 }
 
 void CConnectionWidget::deleteWhitelistProc(const QByteArray &frame)
 {
-    applyStatusToPending(ControllerLists::DeleteWhite, frame, false, 2100,
-                         QStringLiteral("CConnectionWidget::deleteWhitelistProc"));
+    CCommand::SDKProc(m_logger, frame);
 }
 
 void CConnectionWidget::deleteBondlistProc(const QByteArray &frame)
 {
-    applyStatusToPending(ControllerLists::DeleteBond, frame, true, 2194,
-                         QStringLiteral("CConnectionWidget::deleteBondlistProc"));
+    CCommand::lastSDKProc(m_logger, frame);
 }
 
 void CConnectionWidget::addPeriodicAdvlistProc(const QByteArray &frame)
 {
-    applyStatusToPending(ControllerLists::AddPeriodic, frame, false, 2290,
-                         QStringLiteral("CConnectionWidget::addPeriodicAdvlistProc"));
+    CCommand::SDKProc(m_logger, frame);
 }
 
 void CConnectionWidget::deletePeriodicAdvlistProc(const QByteArray &frame)
 {
-    applyStatusToPending(ControllerLists::DeletePeriodic, frame, false, 2305,
-                         QStringLiteral("CConnectionWidget::deletePeriodicAdvlistProc"));
+    CCommand::SDKProc(m_logger, frame);
+}
+
+void CConnectionWidget::sendListChange(ControllerLists::Change change, const QString &command,
+                                       const QMap<QString, QVariant> &values)
+{
+    m_wire.request(this, command, values, {},
+                   [this, change](const QByteArray &frame) { listChangeAnswered(change, frame); });
+}
+
+// An acknowledgement names no device: an accepted change, or one whose answer
+// was lost, is read back whole, so the list shows what the dongle holds.
+void CConnectionWidget::listChangeAnswered(ControllerLists::Change change, const QByteArray &frame)
+{
+    if (!frame.isEmpty()) {
+        if (change == ControllerLists::DeleteBond)
+            CCommand::lastSDKProc(m_logger, frame);
+        else
+            CCommand::SDKProc(m_logger, frame);
+        if (PageWire::firstPayloadByte(frame) != 0)
+            return;
+    }
+    sendCommand(QString::fromLatin1(getListCommand(ControllerLists::listOf(change))), nullptr, nullptr);
+}
+
+const char *CConnectionWidget::getListCommand(ControllerLists::List list)
+{
+    switch (list) {
+    case ControllerLists::WhiteList:
+        return CMD_GET_WHITELIST;
+    case ControllerLists::BondList:
+        return CMD_GETTING_BOND_LIST;
+    case ControllerLists::PeriodicList:
+        return CMD_GET_PERIODIC_ADV_LIST;
+    case ControllerLists::ResolvingList:
+        break;
+    }
+    return CMD_GET_RPA_LIST;
 }
 
 void CConnectionWidget::clearWhitelistProc(const QByteArray &frame)
@@ -171,8 +191,7 @@ void CConnectionWidget::on_buttonAddToWhiteList_clicked()
     QMap<QString, QVariant> values;
     values.insert(QStringLiteral("addr"), entry.addr);
     values.insert(QStringLiteral("addr_type"), entry.addrType);
-    if (sendCommand(QString::fromLatin1(CMD_ADD_WHITELIST), &values, nullptr))
-        m_lists.expect(ControllerLists::AddWhite, entry);
+    sendListChange(ControllerLists::AddWhite, QString::fromLatin1(CMD_ADD_WHITELIST), values);
 }
 
 // ---------------------------------------------------------------------------
@@ -224,14 +243,12 @@ void CConnectionWidget::on_deviceListType_currentIndexChanged(int index)
 
 void CConnectionWidget::on_deviceListRefresh_clicked()
 {
-    static const char *const commands[] = {CMD_GET_WHITELIST, CMD_GETTING_BOND_LIST,
-                                           CMD_GET_PERIODIC_ADV_LIST, CMD_GET_RPA_LIST};
     const int type = ui->deviceListType->currentIndex();
     if (type < 0 || type > 3) {
         m_logger->log(QStringLiteral("device list type is wrong"), LogLevel::Debug);
         return;
     }
-    sendCommand(QString::fromLatin1(commands[type]), nullptr, nullptr);
+    sendCommand(QString::fromLatin1(getListCommand(ControllerLists::List(type))), nullptr, nullptr);
 }
 
 void CConnectionWidget::on_deviceListClear_clicked()
@@ -266,8 +283,7 @@ void CConnectionWidget::on_deviceListAdd_clicked()
         QMap<QString, QVariant> values;
         values.insert(QStringLiteral("addr"), entry.addr);
         values.insert(QStringLiteral("addr_type"), entry.addrType);
-        if (sendCommand(QString::fromLatin1(CMD_ADD_WHITELIST), &values, nullptr))
-            m_lists.expect(ControllerLists::AddWhite, entry);
+        sendListChange(ControllerLists::AddWhite, QString::fromLatin1(CMD_ADD_WHITELIST), values);
         return;
     }
     if (type == 2) {
@@ -286,8 +302,7 @@ void CConnectionWidget::on_deviceListAdd_clicked()
         values.insert(QStringLiteral("addr"), entry.addr);
         values.insert(QStringLiteral("addr_type"), entry.addrType);
         values.insert(QStringLiteral("adv_sid"), entry.advSid);
-        if (sendCommand(QString::fromLatin1(CMD_ADD_PERIODIC_ADV_LIST), &values, nullptr))
-            m_lists.expect(ControllerLists::AddPeriodic, entry);
+        sendListChange(ControllerLists::AddPeriodic, QString::fromLatin1(CMD_ADD_PERIODIC_ADV_LIST), values);
         return;
     }
     if (type == 3)
@@ -322,7 +337,7 @@ void CConnectionWidget::on_deviceListDelete_clicked()
     values.insert(QStringLiteral("addr"), entry.addr);
     values.insert(QStringLiteral("addr_type"), entry.addrType);
     QString command;
-    ControllerLists::Pending kind;
+    ControllerLists::Change kind;
     if (type == 0) {
         command = QString::fromLatin1(CMD_DELETE_WHITELIST);
         kind = ControllerLists::DeleteWhite;
@@ -334,8 +349,7 @@ void CConnectionWidget::on_deviceListDelete_clicked()
         values.insert(QStringLiteral("adv_sid"), entry.advSid);
         kind = ControllerLists::DeletePeriodic;
     }
-    if (sendCommand(command, &values, nullptr))
-        m_lists.expect(kind, entry);
+    sendListChange(kind, command, values);
 }
 
 void CConnectionWidget::on_devicePrivacyModeUpdate_clicked()

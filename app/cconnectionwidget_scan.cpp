@@ -2,7 +2,7 @@
 #include "cconnectionwidget_p.h"
 
 #include <QPlainTextEdit>
-#include <QScrollBar>
+#include <QTableView>
 #include <QTime>
 #include <QTreeWidget>
 
@@ -181,6 +181,7 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
 
 void CConnectionWidget::startScanResultProc(const QByteArray &frame)
 {
+    m_scanStartPending = false;
     if (m_wire.check(frame, 1560, QStringLiteral("CConnectionWidget::startScanResultProc"))
         != PageWire::Succeeded)
         return;
@@ -198,6 +199,19 @@ void CConnectionWidget::stopScanProc(const QByteArray &frame)
     ui->buttonScan->setToolTip(kStartScan);
     ui->buttonScan->setIcon(QIcon(QStringLiteral(":/icons/scan.png")));
     m_isScanning = false;
+}
+
+void CConnectionWidget::stopScanAndSyncs()
+{
+    if (m_isScanning || m_scanStartPending)
+        sendCommand(QString::fromLatin1(CMD_STOP_SCAN), nullptr, nullptr);
+    for (const uchar syncIndex : m_periodicSyncs.keys()) {
+        if (syncIndex == kDefaultSyncIndex)
+            continue;
+        // One command both cancels a sync being made and ends one made.
+        QMap<QString, QVariant> values{{QStringLiteral("index"), int(syncIndex)}};
+        sendCommand(QString::fromLatin1(CMD_LE_PERIODIC_ADVERTISING_CREATE_SYNC_STOP), &values, nullptr);
+    }
 }
 
 void CConnectionWidget::showAdvRawData(const QByteArray &advData, const QByteArray &scanRspData)
@@ -260,6 +274,7 @@ void CConnectionWidget::on_buttonScan_clicked()
     if (ui->buttonScan->text() == kStartScan) {
         if (!sendCommand(QString::fromLatin1(CMD_5_0_START_SCAN), &m_settings, nullptr))
             return;
+        m_scanStartPending = true;
         ui->buttonConnect->setEnabled(false);
         ui->buttonConnect->setText(kConnect);
         ui->buttonConnect->setToolTip(kConnect);
@@ -426,11 +441,19 @@ void CConnectionWidget::search(SearchBox *sb, bool forward)
         return;
     }
     sb->m_matchText = text;
-    QScrollBar *bar = ui->tableView_devices->verticalScrollBar();
-    bar->setValue(rows > 0 ? bar->maximum() * foundRow / rows : 0);
-    devicesModel()->setCurrentIndex(devicesModel()->index(foundRow, foundColumn));
     sb->m_matchRow = foundRow;
     sb->m_matchColumn = foundColumn;
+    const QModelIndex match = devicesModel()->index(foundRow, foundColumn);
+    QTableView *view = ui->tableView_devices;
+    view->scrollTo(match);
+    // The match becomes the chosen row, so Connect, the lists, Sync and the
+    // data panes act on the device the user sees. A table locked by a
+    // connection attempt keeps its row, as it would against a click.
+    if (view->isEnabled()) {
+        view->setCurrentIndex(match);
+        onTableView_devicesClicked(match);
+    }
+    devicesModel()->setCurrentIndex(match);
 }
 
 // A full table makes room first; the view's row and the search's match

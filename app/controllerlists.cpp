@@ -22,9 +22,19 @@ ControllerLists::~ControllerLists()
     m_resolvingList->clear();
 }
 
-void ControllerLists::expect(Pending kind, const DeviceListEntry &entry)
+ControllerLists::List ControllerLists::listOf(Change change)
 {
-    m_pending[kind].enqueue(entry);
+    switch (change) {
+    case AddWhite:
+    case DeleteWhite:
+        return WhiteList;
+    case DeleteBond:
+        return BondList;
+    case AddPeriodic:
+    case DeletePeriodic:
+        return PeriodicList;
+    }
+    return WhiteList;
 }
 
 void ControllerLists::expectPrivacyMode(const DeviceRpaEntry &entry)
@@ -36,27 +46,6 @@ void ControllerLists::privacyModeAnswered()
 {
     if (!m_pendingRpaEntries.isEmpty())
         m_pendingRpaEntries.dequeue();
-}
-
-bool ControllerLists::answer(Pending kind, uchar status)
-{
-    QQueue<DeviceListEntry> &queue = m_pending[kind];
-    const DeviceListEntry entry = queue.isEmpty() ? DeviceListEntry() : queue.dequeue();
-    if (status != 0)
-        return true;
-    switch (kind) {
-    case AddWhite:
-        return m_whiteList->addDevice(entry) == 0;
-    case DeleteWhite:
-        return m_whiteList->removeDevice(entry) == 0;
-    case DeleteBond:
-        return m_bondList->removeDevice(entry) == 0;
-    case AddPeriodic:
-        return m_periodicList->addDevice(entry) == 0;
-    case DeletePeriodic:
-        return m_periodicList->removeDevice(entry) == 0;
-    }
-    return false;
 }
 
 bool ControllerLists::take(List list, const QByteArray &payload)
@@ -112,6 +101,5 @@ void ControllerLists::clear(List list)
 
 void ControllerLists::forgetPending()
 {
-    m_pending.clear();
     m_pendingRpaEntries.clear();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMap>
 #include <QQueue>
 
 #include <memory>
@@ -13,15 +12,15 @@ class DevicePeriodicListModel;
 class DeviceRpaListModel;
 class LogManager;
 
-// The controller's four device lists as the scanning page shows them, and the
-// list requests sent whose entry waits for the dongle's status.
+// The controller's four device lists as the scanning page shows them.
 class ControllerLists
 {
 public:
     // The lists in the order the list type box offers them.
     enum List { WhiteList, BondList, PeriodicList, ResolvingList };
-    // The kinds of request whose entry waits for the dongle's status.
-    enum Pending { AddWhite, DeleteWhite, DeleteBond, AddPeriodic, DeletePeriodic };
+    // The kinds of request that change one device of a list.
+    enum Change { AddWhite, DeleteWhite, DeleteBond, AddPeriodic, DeletePeriodic };
+    static List listOf(Change change);
 
     explicit ControllerLists(LogManager *logger);
     ~ControllerLists();
@@ -33,12 +32,8 @@ public:
     DevicePeriodicListModel *periodicList() const { return m_periodicList.get(); }
     DeviceRpaListModel *resolvingList() const { return m_resolvingList.get(); }
 
-    void expect(Pending kind, const DeviceListEntry &entry);
     void expectPrivacyMode(const DeviceRpaEntry &entry);
     void privacyModeAnswered();
-    // A status answers the oldest request of its kind, refused or not; an
-    // accepted one changes its list. False when the list would not take it.
-    bool answer(Pending kind, uchar status);
     // The list's contents as a get-list result gives them. False when the
     // records do not read whole (the list stays) or the list refuses one.
     bool take(List list, const QByteArray &payload);
@@ -50,6 +45,5 @@ private:
     std::unique_ptr<DeviceListModel> m_bondList;
     std::unique_ptr<DevicePeriodicListModel> m_periodicList;
     std::unique_ptr<DeviceRpaListModel> m_resolvingList;
-    QMap<int, QQueue<DeviceListEntry>> m_pending;
     QQueue<DeviceRpaEntry> m_pendingRpaEntries;
 };

@@ -1,30 +1,29 @@
 #pragma once
 
+#include "cheartbeat.h"
+#include "cmsg.h"
+#include "logmanager.h"
+
 #include <QMap>
 #include <QString>
 #include <QVariant>
 
-class CHeartBeat;
-class CMsg;
-class LogManager;
 class QSettings;
 
 // What one dongle tab owns apart from its widgets: the log manager, the
-// link, the settings values and the heartbeat. They are deleted in the
-// reverse order, the log manager last, so nothing logs through it once it
-// is gone.
+// settings values, the link and the heartbeat.
 class DongleCore
 {
 public:
     explicit DongleCore(const QString &name);
-    ~DongleCore();
     DongleCore(const DongleCore &) = delete;
     DongleCore &operator=(const DongleCore &) = delete;
 
-    LogManager *logManager() const { return m_logManager; }
-    CMsg *link() const { return m_link; }
-    QMap<QString, QVariant> *settings() const { return m_settings; }
-    CHeartBeat *heartBeat() const { return m_heartBeat; }
+    LogManager *logManager() { return &m_logManager; }
+    CMsg *link() { return &m_link; }
+    const CMsg *link() const { return &m_link; }
+    QMap<QString, QVariant> *settings() { return &m_settings; }
+    CHeartBeat *heartBeat() { return &m_heartBeat; }
 
     // Fills the settings values with the defaults of a settings description;
     // false when it cannot be loaded.
@@ -36,8 +35,9 @@ public:
     void closePort(int waitTicks);
 
 private:
-    LogManager *m_logManager;
-    CMsg *m_link;
-    QMap<QString, QVariant> *m_settings;
-    CHeartBeat *m_heartBeat;
+    // Gone in reverse order: the log manager last, so nothing logs through it once it is gone.
+    LogManager m_logManager;
+    QMap<QString, QVariant> m_settings;
+    CMsg m_link;
+    CHeartBeat m_heartBeat;
 };

@@ -12,7 +12,6 @@
 #include "cselectdongledialog.h"
 #include "csettingdialog.h"
 #include "cutil.h"
-#include "dialogofakind.h"
 #include "filechooser.h"
 #include "getinfodlg.h"
 #include "lazypane.h"
@@ -40,27 +39,22 @@ QString &settingsDescription()
     static QString path = QStringLiteral(":/config/resources/conf/sample_config_5_0.xml");
     return path;
 }
-const char kCisRequestKind[] = "CIS request";
 
 } // namespace
 
 MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     : QWidget(parent)
     , m_core(name)
-    , m_logManager(m_core.logManager())
-    , m_link(m_core.link())
-    , m_settings(m_core.settings())
-    , m_heartBeat(m_core.heartBeat())
     , ui(new Ui::MainDongleWidget)
     , m_dispatcher(this, nullptr)
-    , m_wire(m_link, m_logManager, QStringLiteral(".\\maindonglewidget"))
-    , m_configuration(m_wire, m_settings)
+    , m_wire(link(), logManager(), QStringLiteral(".\\maindonglewidget"))
+    , m_configuration(m_wire, settingsMap())
     , m_name(name)
 {
     ui->setupUi(this);
 
-    m_tabs.setTabWidget(ui->tabWidget, m_logManager);
-    connect(m_heartBeat, &CHeartBeat::dead, this, &MainDongleWidget::on_deviceDead);
+    m_tabs.setTabWidget(ui->tabWidget, logManager());
+    connect(heartBeat(), &CHeartBeat::dead, this, &MainDongleWidget::on_deviceDead);
 
     if (!m_core.loadDefaults(settingsDescription())) {
         // Without its settings the tab cannot configure a dongle: it stays
@@ -79,17 +73,17 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
     ui->splitter->setStretchFactor(1, 3);
     ui->tabWidget->setCurrentIndex(0);
 
-    connect(m_link, &CMsg::sig_rcvCommonMsg, this, &MainDongleWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvL2capMsg, this, &MainDongleWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvGapMsg, this, &MainDongleWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvSmMsg, this, &MainDongleWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvRfuMsg, this, &MainDongleWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvDongleLog, this, &MainDongleWidget::onRcvDongleLog);
+    connect(link(), &CMsg::sig_rcvCommonMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvL2capMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvGapMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvSmMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvRfuMsg, this, &MainDongleWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvDongleLog, this, &MainDongleWidget::onRcvDongleLog);
     connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainDongleWidget::onTabWidgetCurrentChanged);
 
     registerHandlers();
 
-    m_reconnect = new FirmwareReconnect(m_link, m_logManager, this);
+    m_reconnect = new FirmwareReconnect(link(), logManager(), this);
     connect(m_reconnect->timer(), &QTimer::timeout, this, &MainDongleWidget::on_reConnect);
     connect(this, &MainDongleWidget::sig_OpenLCP, this, &MainDongleWidget::onOpenLCP);
     connect(this, &MainDongleWidget::sig_OpenIDT, this, &MainDongleWidget::onOpenIDT);
@@ -109,11 +103,10 @@ MainDongleWidget::MainDongleWidget(const QString &name, QWidget *parent)
 
 MainDongleWidget::~MainDongleWidget()
 {
-    // A running test mode is stopped on the dongle, however the tab goes.
-    if (m_tabs.first(PageKind::LcpTest) || m_tabs.first(PageKind::IdtTest)) {
-        closeTestPages();
+    // What the tab started on the dongle is stopped while its link lives: closePort waits for the stop frames.
+    const bool testPages = m_tabs.first(PageKind::LcpTest) || m_tabs.first(PageKind::IdtTest);
+    if (stopActivity() || testPages)
         closePort();
-    }
     // Pages first: they use the link, the settings and the log manager.
     // Deleting a page moves the current tab; nothing may be built now.
     ui->tabWidget->disconnect(this);
@@ -131,7 +124,7 @@ MainDongleWidget::~MainDongleWidget()
 
 void MainDongleWidget::registerHandlers()
 {
-    m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, m_logManager, {
+    m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, logManager(), {
         {"BB@00@01", &MainDongleWidget::sdkStatusProc},
         {"CC@00@02", &MainDongleWidget::resetEventProc},
         {"DD@00@03", &MainDongleWidget::deviceTypeGetProc},
@@ -186,9 +179,9 @@ void MainDongleWidget::setSettingsDescriptionPath(const QString &path)
 PageContext MainDongleWidget::pageContext()
 {
     PageContext context;
-    context.link = m_link;
-    context.logger = m_logManager;
-    context.settings = m_settings;
+    context.link = link();
+    context.logger = logManager();
+    context.settings = settingsMap();
     context.dongleName = &m_name;
     context.parent = this;
     return context;
@@ -196,7 +189,7 @@ PageContext MainDongleWidget::pageContext()
 
 QString MainDongleWidget::portName() const
 {
-    return m_link ? m_link->getPortName() : QString();
+    return m_core.link()->getPortName();
 }
 
 CConnectionWidget *MainDongleWidget::connectionWidget() const
@@ -239,8 +232,7 @@ bool MainDongleWidget::isBusy() const
 
 void MainDongleWidget::logLine(const QString &text, int level)
 {
-    if (m_logManager)
-        m_logManager->log(text, level);
+    logManager()->log(text, level);
 }
 
 void MainDongleWidget::initWidgets()
@@ -253,11 +245,11 @@ void MainDongleWidget::initWidgets()
 
     // Built inside the panes that hold them: moving a built form into
     // another parent restyles every widget in it.
-    m_connectionWidget = new CConnectionWidget(m_link, m_logManager, m_settings, m_name, ui->tabMaster);
+    m_connectionWidget = new CConnectionWidget(link(), logManager(), settingsMap(), m_name, ui->tabMaster);
     // The advertising page is built when its tab is first shown (start-up
     // shows the scanning page only).
     m_psmDialog = PageRegistry::create<PageKind::PsmDialog>(pageContext());
-    m_toolLog = new CLogWidget(m_link, m_logManager, 0, ui->tab_toolLog);
+    m_toolLog = new CLogWidget(link(), logManager(), 0, ui->tab_toolLog);
 
     ui->splitter->setStretchFactor(0, 7);
     ui->splitter->setStretchFactor(1, 3);
@@ -271,25 +263,25 @@ void MainDongleWidget::initWidgets()
     connect(m_connectionWidget, &CConnectionWidget::cigcisSuccess, this, &MainDongleWidget::on_cigcisSuccess);
     connect(m_connectionWidget, &CConnectionWidget::toCIGCISWidget, this, &MainDongleWidget::on_toCIGCISWidget);
     connect(m_connectionWidget, &CConnectionWidget::masterBIGSucceed, this, &MainDongleWidget::on_masterBIGSucceed);
-    connect(m_link, &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
-    connect(m_link, &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvCommonMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
+    connect(link(), &CMsg::sig_rcvGapMsg, m_connectionWidget, &CConnectionWidget::onRcvMsg);
     // Connected here, whenever the page is built, so it keeps its place
     // among the receivers of the link.
-    connect(m_link, &CMsg::sig_rcvGapMsg, this, [this](const QByteArray &frame) {
+    connect(link(), &CMsg::sig_rcvGapMsg, this, [this](const QByteArray &frame) {
         if (m_advertisingPage)
             m_advertisingPage->onRcvMsg(frame);
     });
 
     m_toolLog->setTitle(QStringLiteral("Tool Log"));
-    m_logManager->addLogger(new TextBrowserLogger(QStringLiteral("main_logger"), m_toolLog->getTextBrowser()));
-    m_logManager->selectLogger(QStringLiteral("main_logger"));
+    logManager()->addLogger(new TextBrowserLogger(QStringLiteral("main_logger"), m_toolLog->getTextBrowser()));
+    logManager()->selectLogger(QStringLiteral("main_logger"));
     // The dongle log's pane is made when its tab is first shown; its logger
     // keeps what the pane would have shown until then.
     QPointer<TextBrowserLogger> dongleLogger = new TextBrowserLogger(
         QStringLiteral("dongle_text_browser_logger"), nullptr, QStringLiteral("dongle_log.txt"));
-    m_logManager->addDongleLogger(dongleLogger);
+    logManager()->addDongleLogger(dongleLogger);
     LazyPane::attach(ui->tab_dongleLog, [this, dongleLogger](QWidget *pane) {
-        m_dongleLog = new CLogWidget(m_link, m_logManager, 1, pane);
+        m_dongleLog = new CLogWidget(link(), logManager(), 1, pane);
         m_dongleLog->setTitle(QStringLiteral("Dongle Log"));
         ui->verticalLayout_3->addWidget(m_dongleLog);
         if (dongleLogger)
@@ -325,11 +317,11 @@ void MainDongleWidget::onConnectionStatusChanged(bool connected)
     }
     setToolBarEnabled(connected);
     if (connected) {
-        m_heartBeat->start();
+        heartBeat()->start();
         m_wire.send(QString::fromLatin1(CMD_RESET));
         return;
     }
-    m_heartBeat->stop();
+    heartBeat()->stop();
     for (DynamicPage *page : m_tabs.pages()) {
         if (!page->closesOnReset())
             page->resetPage(false);
@@ -367,9 +359,26 @@ void MainDongleWidget::closeTestPages()
         onCloseIDT();
 }
 
+bool MainDongleWidget::stopActivity()
+{
+    const quint64 before = link()->lastQueuedFrame();
+    // Through a closed port nothing can be asked of the dongle.
+    if (link()->isOpen()) {
+        if (m_connectionWidget)
+            m_connectionWidget->stopScanAndSyncs();
+        if (m_advertisingPage)
+            m_advertisingPage->stopStartedSets();
+    }
+    closeTestPages();
+    const int queued = int(link()->lastQueuedFrame() - before);
+    m_stopFrames += queued;
+    return queued > 0;
+}
+
 void MainDongleWidget::closePort()
 {
-    m_core.closePort(CloseWaitTicks);
+    m_core.closePort(CloseWaitTicks + m_stopFrames);
+    m_stopFrames = 0;
 }
 
 void MainDongleWidget::on_toolButton_reset_clicked()
@@ -381,7 +390,7 @@ void MainDongleWidget::on_toolButton_configureSettings_clicked()
 {
     if (!m_operational)
         return;
-    CSettingDialog dialog(m_logManager, m_settings, this, parentWidget());
+    CSettingDialog dialog(logManager(), settingsMap(), this, parentWidget());
     dialog.setBusyQuery([this] { return isBusy(); });
     connect(&dialog, &CSettingDialog::staticSettingsUpdated, this, &MainDongleWidget::on_staticConfigSet);
     connect(&dialog, &CSettingDialog::dynamicSettingsUpdated, this, &MainDongleWidget::on_DynamicConfigApply);
@@ -391,10 +400,10 @@ void MainDongleWidget::on_toolButton_configureSettings_clicked()
     connect(&dialog, &CSettingDialog::sig_isPairEnable, this, &MainDongleWidget::on_isPairEnable);
     if (dialog.loadSettingFile(settingsDescription())) {
         dialog.loadSettingsMap();
-        const QMap<QString, QVariant> before = *m_settings;
+        const QMap<QString, QVariant> before = *settingsMap();
         QPointer<MainDongleWidget> self(this);
         dialog.exec();
-        if (self && *m_settings != before)
+        if (self && *settingsMap() != before)
             emit sig_settingsChanged();
     }
 }
@@ -420,23 +429,23 @@ void MainDongleWidget::onRcvMsg(QByteArray frame)
 void MainDongleWidget::onRcvDongleLog(QByteArray frame)
 {
     const QByteArray text = PageWire::payload(frame);
-    if (m_logManager && !text.isEmpty())
-        m_logManager->dongleLog(QString::fromUtf8(text));
+    if (!text.isEmpty())
+        logManager()->dongleLog(QString::fromUtf8(text));
 }
 
 void MainDongleWidget::sdkStatusProc(const QByteArray &frame)
 {
-    CCommand::SDKProc(m_logManager, frame);
+    CCommand::SDKProc(logManager(), frame);
 }
 
 void MainDongleWidget::lastSdkStatusProc(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logManager, frame);
+    CCommand::lastSDKProc(logManager(), frame);
 }
 
 void MainDongleWidget::resetEventProc(const QByteArray &frame)
 {
-    CCommand::lastCompleteProc(m_logManager, frame);
+    CCommand::lastCompleteProc(logManager(), frame);
     const std::optional<uchar> status = PageWire::firstPayloadByte(frame);
     if (!status) {
         m_wire.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));
@@ -455,6 +464,10 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
     }
     ui->tabWidget->setCurrentIndex(0);
     // Requests the dongle made before it reset can no longer be answered.
+    const int dropped = m_cisRequests.clear();
+    if (dropped > 0)
+        logLine(QStringLiteral("The dongle has reset: %1 waiting CIS request(s) dropped.").arg(dropped),
+                LogLevel::Info);
     m_pendingCisHandles.clear();
     for (const QPointer<QDialog> &dialog : qAsConst(m_cisRequestDialogs)) {
         if (dialog)
@@ -471,7 +484,7 @@ void MainDongleWidget::resetEventProc(const QByteArray &frame)
     if (m_psmDialog)
         m_psmDialog->clearPsmList();
     if (!m_downloading)
-        m_heartBeat->start();
+        heartBeat()->start();
     queryDeviceInfo();
 }
 
@@ -515,23 +528,35 @@ void MainDongleWidget::cisRequestProc(const QByteArray &frame)
     QMap<QString, QByteArray> fields;
     if (!parse(frame, &fields))
         return;
-    const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
-    // One request is asked at a time; one that comes meanwhile is refused.
-    if (DialogOfAKind::refuseWhilePending(this, QLatin1String(kCisRequestKind), m_link, m_logManager, [&] {
+    const QByteArray handle = fields.value(QStringLiteral("cis_connection_handle"));
+    // Each stream is asked in turn; a central may set up several of one CIG at once.
+    if (!m_cisRequests.admit(QString::fromLatin1(handle.toHex()), fields, link(), logManager(), [&] {
             m_wire.send(QString::fromLatin1(CMD_REJECT_CIS_ESTABLISHED),
-                           {{QStringLiteral("cis_connect_handle"), fields.value(QStringLiteral("cis_connection_handle"))}});
+                        {{QStringLiteral("cis_connect_handle"), handle}});
         }))
         return;
+    // Frames keep coming while the user decides; this tab may go meanwhile.
+    const QPointer<MainDongleWidget> alive(this);
+    QString key;
+    while (m_cisRequests.next(&key, &fields)) {
+        askCisRequest(fields);
+        if (!alive)
+            return;
+    }
+}
+
+void MainDongleWidget::askCisRequest(const QMap<QString, QByteArray> &fields)
+{
+    const quint64 handle = CUtil::littleEndian(fields.value(QStringLiteral("cis_connection_handle")));
     m_pendingCisHandles.insert(handle);
     CisPageArgs args;
     args.fields = fields;
     QDialog *dialog = PageRegistry::create<PageKind::CisRequestDialog>(pageContext(), args);
     if (!dialog)
         return;
-    DialogOfAKind::hold(this, QLatin1String(kCisRequestKind), dialog);
+    m_cisRequests.asking(dialog);
     m_cisRequestDialogs.removeAll(QPointer<QDialog>());
     m_cisRequestDialogs.append(dialog);
-    // Frames keep coming while the user decides; this tab may go meanwhile.
     const QPointer<MainDongleWidget> alive(this);
     const int answer = dialog->exec();
     if (alive && answer != QDialog::Accepted)
@@ -603,12 +628,12 @@ void MainDongleWidget::onCloseTabButtonClicked()
         logLine(QStringLiteral("Close tab failed."), LogLevel::Error);
         return;
     }
-    if (row->askClose) {
-        row->askClose(page);
+    if (row->askClose()) {
+        row->askClose()(page);
         return;
     }
-    if (!row->refusal.isEmpty() && !page->canClose()) {
-        CFlatMessage::information(this, QStringLiteral("ERROR"), row->refusal);
+    if (!row->refusal().isEmpty() && !page->canClose()) {
+        CFlatMessage::information(this, QStringLiteral("ERROR"), row->refusal());
         return;
     }
     closePage(page);
@@ -660,19 +685,23 @@ QToolButton *MainDongleWidget::createCloseButton(const QString &toolTip)
 QToolButton *MainDongleWidget::openPage(PageKind kind, DynamicPage *page, const QString &title, bool central)
 {
     const HostedKind *row = PageTabs::hosted(kind);
-    Q_ASSERT(row);
-    const int index = m_tabs.insert(page, *row, title.isNull() ? row->title : title, central);
-    if (index < 0) {
-        logLine(row->failure, LogLevel::Error);
+    if (!row) {
+        // Only a kind whose layer is missing has no row, and then no maker either.
+        Q_ASSERT(!page);
         return nullptr;
     }
-    QToolButton *button = createCloseButton(row->closeTip);
+    const int index = m_tabs.insert(page, *row, title.isNull() ? row->title() : title, central);
+    if (index < 0) {
+        logLine(row->failure(), LogLevel::Error);
+        return nullptr;
+    }
+    QToolButton *button = createCloseButton(row->closeTip());
     ui->tabWidget->tabBar()->setTabButton(index, QTabBar::RightSide, button);
     connect(button, &QToolButton::clicked, this, &MainDongleWidget::onCloseTabButtonClicked);
     connect(page, &DynamicPage::sig_showDongleTab, this, &MainDongleWidget::showThisDongleTab);
-    if (row->frames) {
+    if (row->frames()) {
         if (auto *test = qobject_cast<TestModePage *>(page))
-            connect(m_link, row->frames, test, &TestModePage::onRcvMsg);
+            connect(link(), row->frames(), test, &TestModePage::onRcvMsg);
     }
     return button;
 }
@@ -680,10 +709,16 @@ QToolButton *MainDongleWidget::openPage(PageKind kind, DynamicPage *page, const 
 void MainDongleWidget::closePage(DynamicPage *page)
 {
     const HostedKind *row = m_tabs.hostedOf(page);
-    if (row && row->closing)
-        row->closing(*this, page);
-    if (row && row->frames)
-        QObject::disconnect(m_link, row->frames, page, nullptr);
+    if (row && row->closing())
+        row->closing()(page);
+    // The scanning page opens a second central CIG page only once this one is gone.
+    if (qobject_cast<CigCisPage *>(page) && m_connectionWidget)
+        m_connectionWidget->setCigCisOpened(false);
+    // The scanning page is shown, not the test tab's neighbour.
+    if (qobject_cast<TestModePage *>(page))
+        ui->tabWidget->setCurrentIndex(0);
+    if (row && row->frames())
+        QObject::disconnect(link(), row->frames(), page, nullptr);
     m_tabs.remove(page);
 }
 
@@ -691,7 +726,7 @@ void MainDongleWidget::on_connectSuccess(uint8_t role, QString addr, ConnectionP
 {
     if (!page)
         return;
-    const QString title = PageTabs::hosted(PageKind::Connection)->title + addr;
+    const QString title = PageTabs::hosted(PageKind::Connection)->title() + addr;
     if (!openPage(PageKind::Connection, page, title, role == 0))
         return;
     connect(this, &MainDongleWidget::sig_pairEnable, page, &ConnectionPage::on_pairEnable);
@@ -771,7 +806,7 @@ void MainDongleWidget::setReconnectInterval(int ms)
 CSelectDongleDialog *MainDongleWidget::ensureSelectDialog()
 {
     if (!m_selectDialog) {
-        m_selectDialog = new CSelectDongleDialog(m_link, m_logManager, this);
+        m_selectDialog = new CSelectDongleDialog(link(), logManager(), this);
         connect(m_selectDialog, &CSelectDongleDialog::sig_connectionStatusChanged, this,
                 &MainDongleWidget::onConnectionStatusChanged);
     }
@@ -780,7 +815,7 @@ CSelectDongleDialog *MainDongleWidget::ensureSelectDialog()
 
 void MainDongleWidget::on_toolButton_getInfo_clicked()
 {
-    GetInfoDlg dialog(m_link, m_logManager, this);
+    GetInfoDlg dialog(link(), logManager(), this);
     dialog.initForms();
     dialog.exec();
 }
@@ -795,7 +830,7 @@ void MainDongleWidget::on_toolButton_RfCalibraion_clicked()
 
 void MainDongleWidget::on_toolButton_address_clicked()
 {
-    ResolveAddressDialog dialog(m_link, m_logManager, this);
+    ResolveAddressDialog dialog(link(), logManager(), this);
     dialog.exec();
 }
 
@@ -848,7 +883,7 @@ void MainDongleWidget::on_toolButton_download_clicked()
     }
     m_downloading = true;
     setDownloadWidgetsEnabled(false);
-    m_heartBeat->stop();
+    heartBeat()->stop();
     m_downloader->setChipType(deviceType());
     m_downloader->startDownload(path);
 }
@@ -879,7 +914,7 @@ void MainDongleWidget::finishReconnect(bool reopened)
     m_downloading = false;
     m_downloadProgress->hide();
     if (reopened) {
-        m_heartBeat->start();
+        heartBeat()->start();
         setDownloadWidgetsEnabled(true);
         setToolBarEnabled(true);
         return;
@@ -897,7 +932,7 @@ void MainDongleWidget::on_downLoad_failed()
     m_downloading = false;
     m_downloadProgress->hide();
     CSelectDongleDialog *dialog = ensureSelectDialog();
-    dialog->disconnectPort(m_link->getPortName());
+    dialog->disconnectPort(link()->getPortName());
     dialog->on_pb_Refresh_clicked();
     setToolBarEnabled(false);
     ui->toolButton_selectDongle->setEnabled(true);
@@ -919,8 +954,10 @@ void MainDongleWidget::openTestPage(void (MainDongleWidget::*announce)(QString, 
     if (m_tabs.first(Kind))
         return;
     TestModePage *page = PageRegistry::create<Kind>(pageContext());
-    if (page)
-        emit(this->*announce)(QString::asprintf("%-10s", qPrintable(PageTabs::hosted(Kind)->title)), page);
+    const HostedKind *row = PageTabs::hosted(Kind);
+    Q_ASSERT(row || !page);
+    if (page && row)
+        emit(this->*announce)(QString::asprintf("%-10s", qPrintable(row->title())), page);
 }
 
 void MainDongleWidget::on_toolButton_lcp_clicked()

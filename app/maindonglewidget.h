@@ -17,6 +17,7 @@
 #include "firmwarereconnect.h"
 #include "pagetabs.h"
 #include "pagewire.h"
+#include "requestqueue.h"
 #include "uplinkdispatcher.h"
 
 class AdvertisingPage;
@@ -58,7 +59,7 @@ public:
     QString dongleName() const { return m_name; }
     QString getDongleName() const { return m_name; }
     QString portName() const;
-    QMap<QString, QVariant> *settingsMap() { return m_settings; }
+    QMap<QString, QVariant> *settingsMap() { return m_core.settings(); }
     bool isInitialized() const { return m_initialized; }
     bool isConnected() const { return m_connected; }
     // False when the settings description could not be loaded: the tab then
@@ -68,9 +69,9 @@ public:
     // Device type answered to "Device Type Get"; -1 until known.
     int deviceType() const { return m_configuration.deviceType(); }
 
-    CMsg *link() const { return m_link; }
-    LogManager *logManager() const { return m_logManager; }
-    CHeartBeat *heartBeat() const { return m_heartBeat; }
+    CMsg *link() { return m_core.link(); }
+    LogManager *logManager() { return m_core.logManager(); }
+    CHeartBeat *heartBeat() { return m_core.heartBeat(); }
     CConnectionWidget *connectionWidget() const;
     // Built on first use when its tab was never shown.
     AdvertisingPage *advertisingPage();
@@ -89,7 +90,13 @@ public:
     // Stops the running test modes and removes their pages; their stop
     // commands are queued on the link.
     void closeTestPages();
-    // Waits up to CloseWaitTicks send ticks for queued frames, then closes.
+    // Before the tab goes: asks the dongle to stop what this tab started
+    // there (scan, periodic syncs, advertising sets) and closes the test
+    // pages (closeTestPages). The commands are queued on the link for
+    // closePort to send; true when any was queued.
+    bool stopActivity();
+    // Waits up to CloseWaitTicks send ticks, and one more for each command
+    // stopActivity queued, for queued frames to leave; then closes.
     void closePort();
     static constexpr int CloseWaitTicks = 8;
 
@@ -177,7 +184,8 @@ private:
     // given), makes it current and gives it its close button; logs the
     // row's failure when it cannot.
     QToolButton *openPage(PageKind kind, DynamicPage *page, const QString &title = QString(), bool central = true);
-    // Runs the kind's closing step, takes the tab out and deletes the page
+    // Runs the kind's closing step and the tab's own (the scanning page's
+    // CIG mark, the current tab), takes the tab out and deletes the page
     // once its own code has returned; its open dialogs are closed first.
     void closePage(DynamicPage *page);
     void buildAdvertisingPage();
@@ -200,14 +208,11 @@ private:
     void channelMapSetProc(const QByteArray &frame);
     void profileSetProc(const QByteArray &frame);
     void cisRequestProc(const QByteArray &frame);
+    void askCisRequest(const QMap<QString, QByteArray> &fields);
     void acceptCisProc(const QByteArray &frame);
 
     // First, so that it goes last: pages and panes use its link and logs.
     DongleCore m_core;
-    LogManager *const m_logManager;
-    CMsg *const m_link;
-    QMap<QString, QVariant> *const m_settings;
-    CHeartBeat *const m_heartBeat;
     Ui::MainDongleWidget *ui;
     UplinkDispatcher<MainDongleWidget> m_dispatcher;
     PageWire m_wire;
@@ -224,10 +229,14 @@ private:
     bool m_initialized = false;
     bool m_operational = false;
     bool m_downloading = false;
+    // Stop commands stopActivity queued that closePort still waits for.
+    int m_stopFrames = 0;
     // CIS handles a peer asked for and that have no page yet: only their
     // results open a peripheral page, once each.
     QSet<quint64> m_pendingCisHandles;
     QList<QPointer<QDialog>> m_cisRequestDialogs;
+    // Requests of other streams that came while one was asked.
+    RequestQueue<QMap<QString, QByteArray>> m_cisRequests{QStringLiteral("CIS request")};
 
     // Toolbar, firmware download and test pages.
     FirmwareLoader *m_downloader = nullptr;

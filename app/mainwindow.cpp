@@ -10,25 +10,18 @@
 #include "logmanager.h"
 #include "maindonglewidget.h"
 #include "portwatcher.h"
-#include "savefilewriter.h"
 #include "terminationwatcher.h"
 #include "widgetresources.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPoint>
 #include <QPointer>
 #include <QScreen>
-#include <QSaveFile>
-#include <QSettings>
 #include <QTabBar>
-#include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -37,14 +30,10 @@
 #include <algorithm>
 #include <thread>
 
-namespace {
-const char kTabNumberKey[] = "TabWidgetNumber";
-}
-
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
-    , m_settings(new QSettings(QStringLiteral("config.ini"), QSettings::IniFormat))
+    , m_configFile(QStringLiteral("config.ini"))
     , m_menu(new QMenu(this))
     , m_editAction(new QAction(tr("edit"), this))
 {
@@ -76,22 +65,7 @@ MainWindow::MainWindow(QWidget *parent)
         CFlatMessage::notify(this, tr("Disk space"), LogDiskGuard::lowText(freeBytes));
     });
 
-    QStringList problems;
-    bool unusable = false;
-    QStringList groups = usableGroups(&problems, &unusable);
-    if (unusable || (groups.isEmpty() && !problems.isEmpty())) {
-        m_configReport = setBadConfigAside(problems);
-        groups.clear();
-        problems.clear();
-    }
-    const bool skipped = !problems.isEmpty();
-    if (!groups.isEmpty())
-        restoreTabs(groups, &problems);
-    if (m_configReport.isEmpty() && !problems.isEmpty()) {
-        m_configReport = tr("%1:\n%2").arg(m_settings->fileName(), problems.join(QLatin1Char('\n')));
-        if (skipped)
-            m_configReport += tr("\nThe other dongles open as stored; what was skipped is not written back.");
-    }
+    restoreTabs(m_configFile.load(MaxDongles));
     if (m_dongles.isEmpty()) {
         // First run (or nothing usable stored): one tab named once the user confirms.
         m_firstRun = true;
@@ -102,8 +76,8 @@ MainWindow::MainWindow(QWidget *parent)
         connect(m_firstDongle, &MainDongleWidget::sig_settingsChanged, this, &MainWindow::onDongleSettingsChanged);
         ui->m_tabDongleWidget->addTab(m_firstDongle, name);
     }
-    if (!m_configReport.isEmpty())
-        m_firstDongle->logManager()->log(m_configReport, LogLevel::Error);
+    if (!configReport().isEmpty())
+        m_firstDongle->logManager()->log(configReport(), LogLevel::Error);
 
     ui->m_tabDongleWidget->setCurrentWidget(m_firstDongle);
     if (!m_firstDongle->isInitialized())
@@ -129,172 +103,22 @@ void MainWindow::showEvent(QShowEvent *event)
         windowHandle()->installEventFilter(this);
 }
 
-namespace {
-
-// A name from the file as a message can show it: control characters spelt
-// out, and not longer than a line.
-QString shownName(const QString &name)
-{
-    constexpr int Longest = 40;
-    QString shown;
-    for (const QChar c : name) {
-        if (shown.size() >= Longest) {
-            shown += QChar(0x2026);
-            break;
-        }
-        if (c.category() == QChar::Other_Control)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return QLatin1Char('"') + shown + QLatin1Char('"');
-}
-
-// At most a few names in a message; a hostile file may hold thousands.
-QString nameList(const QStringList &names, const QString &separator = QStringLiteral(", "))
-{
-    constexpr int MostNamed = 10;
-    QString list = names.mid(0, MostNamed).join(separator);
-    if (names.size() > MostNamed)
-        list += separator + QCoreApplication::translate("MainWindow", "and %1 more").arg(names.size() - MostNamed);
-    return list;
-}
-
-} // namespace
-
-QStringList MainWindow::usableGroups(QStringList *problems, bool *unusable) const
-{
-    *unusable = false;
-    QFile raw(m_settings->fileName());
-    if (raw.open(QIODevice::ReadOnly) && raw.readAll().contains('\0')) {
-        // Zeros in a text file: a write cut short; none of it can be trusted.
-        *unusable = true;
-        problems->append(tr("it is not text"));
-        return QStringList();
-    }
-    if (m_settings->status() != QSettings::NoError)
-        problems->append(tr("some of its lines cannot be parsed"));
-    // Everything we write lives in a dongle's group.
-    const QStringList outside = m_settings->childKeys();
-    if (!outside.isEmpty()) {
-        QStringList names;
-        for (const QString &key : outside)
-            names << shownName(key);
-        problems->append(tr("it holds values outside any dongle (%1)").arg(nameList(names)));
-    }
-    QStringList usable;
-    QStringList skipped;
-    const QStringList groups = m_settings->childGroups();
-    for (const QString &group : groups) {
-        m_settings->beginGroup(group);
-        const bool hasValues = !m_settings->childKeys().isEmpty();
-        // A "/" or "\" in a group's name makes groups inside it.
-        QStringList inner;
-        const QStringList keys = m_settings->allKeys();
-        for (const QString &key : keys) {
-            const int last = key.lastIndexOf(QLatin1Char('/'));
-            const QString path = group + QLatin1Char('/') + key.left(last);
-            if (last > 0 && !inner.contains(path))
-                inner << path;
-        }
-        m_settings->endGroup();
-        for (const QString &path : qAsConst(inner))
-            skipped << tr("%1 (%2)").arg(shownName(path), CConfigDongleNameDialog::whyUnusable(path));
-        if (!hasValues)
-            continue;
-        const QString why = CConfigDongleNameDialog::whyUnusable(group);
-        if (why.isEmpty())
-            usable << group;
-        else
-            skipped << tr("%1 (%2)").arg(shownName(group), why);
-    }
-    if (!skipped.isEmpty())
-        problems->append(tr("these groups name no dongle and were skipped:\n%1")
-                             .arg(nameList(skipped, QStringLiteral("\n"))));
-    return usable;
-}
-
-QString MainWindow::setBadConfigAside(const QStringList &problems)
-{
-    const QString fileName = m_settings->fileName();
-    delete m_settings;
-    m_settings = nullptr;
-    // The time in the name, and a number after it if need be: an earlier
-    // copy is never replaced.
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
-    QString aside;
-    bool kept = false;
-    for (int attempt = 1; attempt <= 100 && !kept; ++attempt) {
-        aside = fileName + QLatin1Char('.') + stamp
-                + (attempt > 1 ? QStringLiteral("-%1").arg(attempt) : QString()) + QStringLiteral(".bad");
-        kept = !QFileInfo::exists(aside) && QFile::rename(fileName, aside);
-    }
-    const QString problem = problems.join(QLatin1Char('\n'));
-    QString report;
-    if (kept) {
-        m_configSetAside = aside;
-        report = tr("%1 was not used:\n%2\nIt is kept as %3; the program starts as on a first run.")
-                     .arg(fileName, problem, aside);
-    } else {
-        report = tr("%1 was not used:\n%2\nIt could not be kept aside; the program starts as on a first run.")
-                     .arg(fileName, problem);
-    }
-    m_settings = new QSettings(fileName, QSettings::IniFormat);
-    return report;
-}
-
 void MainWindow::showConfigReport()
 {
-    if (!m_configReport.isEmpty())
-        CFlatMessage::information(this, tr("config.ini"), m_configReport);
+    if (!configReport().isEmpty())
+        CFlatMessage::information(this, tr("config.ini"), configReport());
 }
 
-void MainWindow::restoreTabs(const QStringList &groups, QStringList *problems)
+void MainWindow::restoreTabs(const QStringList &groups)
 {
-    // Order by the stored tab number; a hand-edited file may repeat numbers or
-    // leave them out, so those groups follow in the file's order.
-    struct Stored
-    {
-        QString name;
-        int number;
-        bool valid;
-    };
-    QVector<Stored> stored;
-    for (const QString &group : groups) {
-        bool ok = false;
-        const int number = m_settings->value(group + QLatin1Char('/') + QLatin1String(kTabNumberKey)).toInt(&ok);
-        stored.append({group, number, ok && number >= 0});
-    }
-    std::stable_sort(stored.begin(), stored.end(), [](const Stored &a, const Stored &b) {
-        if (a.valid != b.valid)
-            return a.valid;
-        return a.valid && a.number < b.number;
-    });
-
-    QStringList notShown;
-    for (const Stored &entry : stored) {
-        if (m_dongles.size() >= MaxDongles) {
-            notShown << shownName(entry.name);
-            QVariantMap values;
-            m_settings->beginGroup(entry.name);
-            const QStringList keys = m_settings->childKeys();
-            for (const QString &key : keys)
-                values.insert(key, m_settings->value(key));
-            m_settings->endGroup();
-            m_leftOutGroups.append(qMakePair(entry.name, values));
-            continue;
-        }
-        MainDongleWidget *widget = createDongle(entry.name);
-        widget->readSettingsGroup(*m_settings, entry.name);
-        ui->m_tabDongleWidget->addTab(widget, entry.name);
+    for (const QString &name : groups) {
+        MainDongleWidget *widget = createDongle(name);
+        widget->readSettingsGroup(m_configFile.settings(), name);
+        ui->m_tabDongleWidget->addTab(widget, name);
         if (!m_firstDongle)
             m_firstDongle = widget;
-        m_dongles.append(qMakePair(widget, entry.name));
+        m_dongles.append(qMakePair(widget, name));
     }
-    if (!notShown.isEmpty())
-        problems->append(tr("at most %1 dongles have tabs; %2 are kept in the file but not shown")
-                             .arg(MaxDongles)
-                             .arg(nameList(notShown)));
 }
 
 MainDongleWidget *MainWindow::createDongle(const QString &name)
@@ -314,7 +138,7 @@ MainWindow::~MainWindow()
             tabs << dongle;
     }
     for (const QPointer<MainDongleWidget> &dongle : qAsConst(tabs))
-        dongle->closeTestPages();
+        dongle->stopActivity();
     for (const QPointer<MainDongleWidget> &dongle : qAsConst(tabs)) {
         if (dongle)
             dongle->closePort();
@@ -323,29 +147,18 @@ MainWindow::~MainWindow()
     ui = nullptr;
     m_closing = true;
     saveConfig();
-    delete m_settings;
-    m_settings = nullptr;
 }
 
 bool MainWindow::saveConfig()
 {
-    if (writeConfig()) {
+    QVector<ConfigFile::Group> groups;
+    for (const auto &entry : qAsConst(m_dongles))
+        groups.append(qMakePair(entry.first->dongleName(), *entry.first->settingsMap()));
+    QString text;
+    if (m_configFile.save(groups, &text)) {
         m_saveFailureShown = false;
         return true;
     }
-    const QFileInfo file(m_settings->fileName());
-    const QFileInfo folder(file.absolutePath());
-    QString why;
-    if (file.isDir())
-        why = tr("a folder of that name is in the way");
-    else if (!folder.isWritable())
-        why = tr("its folder is not writable");
-    else if (file.exists() && !file.isWritable())
-        why = tr("the file is read-only");
-    else
-        why = tr("the disk may be full");
-    const QString text =
-        tr("The settings could not be saved: %1 cannot be written (%2).").arg(file.absoluteFilePath(), why);
     for (const auto &entry : qAsConst(m_dongles))
         entry.first->logManager()->log(text, LogLevel::Error);
     if (m_dongles.isEmpty())
@@ -364,87 +177,6 @@ bool MainWindow::saveConfig()
                                            "ends."));
     }
     return false;
-}
-
-bool MainWindow::writeConfig()
-{
-    // QSettings writes the text into a scratch file beside config.ini. On a
-    // full disk its write can come out cut short without an error, so the
-    // text is read back before it replaces config.ini, through a write that
-    // sees a full disk; until then the previous file stays as it was.
-    const QString fileName = m_settings->fileName();
-    QTemporaryFile scratchFile(fileName + QStringLiteral(".XXXXXX"));
-    if (!scratchFile.open())
-        return false;
-    scratchFile.close();
-    QMap<QString, QVariant> written;
-    {
-        QSettings scratch(scratchFile.fileName(), QSettings::IniFormat);
-        const auto put = [&scratch, &written](const QString &group, const QString &key, const QVariant &value) {
-            const QString path = group + QLatin1Char('/') + key;
-            scratch.setValue(path, value);
-            written.insert(path, value);
-        };
-        for (int i = 0; i < m_dongles.size(); ++i) {
-            MainDongleWidget *widget = m_dongles.at(i).first;
-            const QMap<QString, QVariant> *values = widget->settingsMap();
-            for (auto it = values->cbegin(); it != values->cend(); ++it) {
-                if (it.key() == QLatin1String(kTabNumberKey))
-                    continue;
-                // An unsigned int is kept as a point so that it reads back as unsigned.
-                if (it.value().userType() == QMetaType::UInt)
-                    put(widget->dongleName(), it.key(), QPoint(int(it.value().toUInt()), 0));
-                else
-                    put(widget->dongleName(), it.key(), it.value());
-            }
-            put(widget->dongleName(), QLatin1String(kTabNumberKey), i);
-        }
-        int number = m_dongles.size();
-        for (const auto &group : qAsConst(m_leftOutGroups)) {
-            // A tab added since under the same name has taken the group over.
-            const bool taken = std::any_of(m_dongles.cbegin(), m_dongles.cend(),
-                                           [&group](const QPair<MainDongleWidget *, QString> &entry) {
-                                               return entry.first->dongleName() == group.first;
-                                           });
-            if (taken)
-                continue;
-            for (auto it = group.second.cbegin(); it != group.second.cend(); ++it) {
-                if (it.key() != QLatin1String(kTabNumberKey))
-                    put(group.first, it.key(), it.value());
-            }
-            put(group.first, QLatin1String(kTabNumberKey), number++);
-        }
-        scratch.sync();
-        if (scratch.status() != QSettings::NoError)
-            return false;
-    }
-    QFile scratchText(scratchFile.fileName());
-    if (!scratchText.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = scratchText.readAll();
-    scratchText.close();
-    if (!holdsAll(text, written))
-        return false;
-    QSaveFile file(fileName);
-    return SaveFileWriter::open(file) && SaveFileWriter::write(file, text) && file.commit();
-}
-
-bool MainWindow::holdsAll(const QByteArray &text, const QMap<QString, QVariant> &written) const
-{
-    // Read under a name of its own: QSettings keeps files it has written in
-    // memory and would not read the scratch file again.
-    QTemporaryFile copy(m_settings->fileName() + QStringLiteral(".XXXXXX"));
-    if (!copy.open() || copy.write(text) != text.size() || !copy.flush())
-        return false;
-    copy.close();
-    const QSettings check(copy.fileName(), QSettings::IniFormat);
-    if (check.status() != QSettings::NoError || check.allKeys().size() != written.size())
-        return false;
-    for (auto it = written.cbegin(); it != written.cend(); ++it) {
-        if (check.value(it.key()).toString() != it.value().toString())
-            return false;
-    }
-    return true;
 }
 
 void MainWindow::configureFirstDongle()
@@ -607,7 +339,7 @@ void MainWindow::on_ConfirmDeleteDongleTab()
     if (!widget)
         return;
     const QPointer<MainDongleWidget> alive(widget);
-    widget->closeTestPages();
+    widget->stopActivity();
     widget->closePort();
     if (!alive)
         return;

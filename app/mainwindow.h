@@ -1,18 +1,18 @@
 #pragma once
 
+#include "configfile.h"
+
 #include <QMainWindow>
 #include <QPair>
 #include <QPoint>
 #include <QRect>
 #include <QString>
-#include <QVariantMap>
 #include <QVector>
 
 class CConfigDongleNameDialog;
 class MainDongleWidget;
 class QAction;
 class QMenu;
-class QSettings;
 namespace Platform {
 class PortWatcher;
 }
@@ -45,10 +45,10 @@ public:
 
     // What start-up made of config.ini when not all of it could be used;
     // empty when all of it was. showConfigReport() tells it in a message box.
-    QString configReport() const { return m_configReport; }
+    QString configReport() const { return m_configFile.report(); }
     void showConfigReport();
     // Where config.ini was kept aside, empty when it was not.
-    QString configSetAside() const { return m_configSetAside; }
+    QString configSetAside() const { return m_configFile.setAside(); }
 
     const QVector<QPair<MainDongleWidget *, QString>> &dongles() const { return m_dongles; }
     // Null until the user first adds a dongle tab.
@@ -89,20 +89,10 @@ public slots:
     void onTerminationRequested(int signalNumber);
 
 private:
-    void restoreTabs(const QStringList &groups, QStringList *problems);
-    // The groups of config.ini that can be restored; what cannot be used is
-    // added to `problems`, and `unusable` is set when nothing of the file
-    // can be trusted.
-    QStringList usableGroups(QStringList *problems, bool *unusable) const;
-    // Keeps an unusable config.ini beside it, never over an earlier copy;
-    // returns the report.
-    QString setBadConfigAside(const QStringList &problems);
+    void restoreTabs(const QStringList &groups);
     MainDongleWidget *createDongle(const QString &name);
     // Follows ports coming and going from here on.
     void startPortWatcher();
-    bool writeConfig();
-    // Whether INI text read back gives every value written.
-    bool holdsAll(const QByteArray &text, const QMap<QString, QVariant> &written) const;
 
     Ui::MainWindow *ui;
     bool m_dragging = false;
@@ -112,17 +102,12 @@ private:
     MainDongleWidget *m_firstDongle = nullptr;
     CConfigDongleNameDialog *m_nameDialog = nullptr;
     QVector<QPair<MainDongleWidget *, QString>> m_dongles;
-    QSettings *m_settings = nullptr;
+    ConfigFile m_configFile;
     int m_tabIndex = -1;
     CConfigDongleNameDialog *m_addDialog = nullptr;
     QMenu *m_menu = nullptr;
     QAction *m_editAction = nullptr;
     bool m_firstRun = false;
-    // Groups past the fifth of a hand-edited config.ini: not shown, but kept
-    // in the file rather than lost at exit.
-    QVector<QPair<QString, QVariantMap>> m_leftOutGroups;
-    QString m_configReport;
-    QString m_configSetAside;
     bool m_saveFailureShown = false;
     bool m_closing = false;
     Platform::PortWatcher *m_portWatcher = nullptr;

@@ -76,6 +76,10 @@ public:
 
     virtual bool isAdvertising() const { return false; }
     virtual void resetAdvList() {}
+    // Asks the dongle to stop every set this page started (also one whose
+    // start is on its way); the commands are queued on the link. The tab
+    // calls it when it goes.
+    virtual void stopStartedSets() {}
 
 public slots:
     virtual void onRcvMsg(QByteArray frame) { Q_UNUSED(frame) }

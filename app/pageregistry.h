@@ -76,7 +76,8 @@ struct BigBroadcasterArgs
 
 // The kinds of page a dongle tab makes but a later layer builds, one row
 // each: the kind, the interface the tab knows it by, its argument struct.
-// A kind the dongle tab shows as a tab also has a row in PageTabs.
+// A kind the dongle tab shows as a tab also has a hosting row (HostedKind),
+// registered beside its maker.
 #define VANTORA_PAGE_KINDS(X)                              \
     X(Connection, ConnectionPage, ConnectionPageArgs)      \
     X(Advertising, AdvertisingPage, NoPageArgs)            \
@@ -144,6 +145,7 @@ public:
     }
 
     static bool has(PageKind kind);
+    // Makers only: hosting rows stay (PageTabs::host).
     static void unregisterAll();
 
 private:

@@ -1,12 +1,10 @@
 #include "pagetabs.h"
 
-#include "cconnectionwidget.h"
-#include "cmsg.h"
 #include "logger.h"
 #include "logmanager.h"
-#include "maindonglewidget.h"
 #include "pageinterfaces.h"
 
+#include <QMap>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -15,51 +13,32 @@ namespace {
 const char kKindProperty[] = "hostedPageKind";
 const char kSlaveTab[] = "Slave";
 
-void stopTestMode(MainDongleWidget &tab, DynamicPage *page)
+// The connection row is the tab's own: without the connection layer the tab
+// still hosts its placeholder connection pages.
+QMap<PageKind, HostedKind> &hostedKinds()
 {
-    // The stop commands are queued before the page goes; the scanning page
-    // is shown, not the test tab's neighbour.
-    static_cast<TestModePage *>(page)->stopMode();
-    tab.pageTabWidget()->setCurrentIndex(0);
+    static QMap<PageKind, HostedKind> rows{
+        {PageKind::Connection,
+         HostedKind(PageKind::Connection, QStringLiteral("Peer Address: "))
+             .setPlace(TabPlace::ByRole)
+             .setCloseTip(QStringLiteral("Disconnect"))
+             .setFailure(QStringLiteral("Create connect tab failed. "))
+             .setAskClose([](DynamicPage *page) { static_cast<ConnectionPage *>(page)->disconnect(); })},
+    };
+    return rows;
 }
-
-const HostedKind kHostedKinds[] = {
-    {PageKind::Connection, QStringLiteral("Peer Address: "), TabPlace::ByRole, QStringLiteral("Disconnect"),
-     QStringLiteral("Create connect tab failed. "), QString(),
-     [](DynamicPage *page) { static_cast<ConnectionPage *>(page)->disconnect(); }, nullptr, nullptr},
-    {PageKind::CigCisCentral, QStringLiteral("Master CIG and CIS"), TabPlace::BeforeSlave,
-     QStringLiteral("Disconnect"), QStringLiteral("Create CIG and CIS tab failed. "),
-     QStringLiteral("Please remove CIG before close the CIS and CIS table."), nullptr,
-     // The scanning page opens a second one only once this one is gone.
-     [](MainDongleWidget &tab, DynamicPage *) {
-         if (CConnectionWidget *scanning = tab.connectionWidget())
-             scanning->setCigCisOpened(false);
-     },
-     nullptr},
-    {PageKind::BigReceiver, QStringLiteral("BIG And BIS  "), TabPlace::BeforeSlave, QStringLiteral("Disconnect"),
-     QStringLiteral("Create BIG and BIS tab failed. "),
-     QStringLiteral("Please terminate BIG before close the BIG and BIS table."), nullptr, nullptr, nullptr},
-    {PageKind::BigBroadcaster, QStringLiteral("BIG  "), TabPlace::End, QStringLiteral("Disconnect"),
-     QStringLiteral("Create BIG and BIS tab failed. "),
-     QStringLiteral("Please terminate BIG before close the BIG and BIS table."), nullptr, nullptr, nullptr},
-    {PageKind::CisPeripheral, QStringLiteral("Slave CIG and CIS"), TabPlace::End, QStringLiteral("Disconnect"),
-     QStringLiteral("Create CIG and CIS tab failed. "), QString(),
-     [](DynamicPage *page) { static_cast<CisPeripheralPage *>(page)->onSlaveDisconnect(); }, nullptr, nullptr},
-    {PageKind::LcpTest, QStringLiteral("LCP"), TabPlace::End, QStringLiteral("close LCP"),
-     QStringLiteral("Create connect tab failed. "), QString(), nullptr, stopTestMode, &CMsg::sig_rcvLCPMsg},
-    {PageKind::IdtTest, QStringLiteral("IDT"), TabPlace::End, QStringLiteral("close IDT"),
-     QStringLiteral("Create connect tab failed. "), QString(), nullptr, stopTestMode, &CMsg::sig_rcvIDTMsg},
-};
 
 } // namespace
 
+void PageTabs::host(const HostedKind &row)
+{
+    hostedKinds().insert(row.kind(), row);
+}
+
 const HostedKind *PageTabs::hosted(PageKind kind)
 {
-    for (const HostedKind &row : kHostedKinds) {
-        if (row.kind == kind)
-            return &row;
-    }
-    return nullptr;
+    const auto row = hostedKinds().constFind(kind);
+    return row == hostedKinds().constEnd() ? nullptr : &row.value();
 }
 
 void PageTabs::setTabWidget(QTabWidget *tabs, LogManager *logger)
@@ -87,9 +66,9 @@ int PageTabs::insert(DynamicPage *page, const HostedKind &row, const QString &ti
 {
     if (!page)
         return -1;
-    page->setProperty(kKindProperty, int(row.kind));
+    page->setProperty(kKindProperty, int(row.kind()));
     int index = m_tabs->count();
-    if (row.place == TabPlace::BeforeSlave || (row.place == TabPlace::ByRole && central)) {
+    if (row.place() == TabPlace::BeforeSlave || (row.place() == TabPlace::ByRole && central)) {
         const int slave = slaveIndex();
         if (slave >= 0)
             index = slave;
@@ -103,7 +82,7 @@ DynamicPage *PageTabs::first(PageKind kind) const
 {
     for (DynamicPage *page : pages()) {
         const HostedKind *row = hostedOf(page);
-        if (row && row->kind == kind)
+        if (row && row->kind() == kind)
             return page;
     }
     return nullptr;

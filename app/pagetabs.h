@@ -1,40 +1,15 @@
 #pragma once
 
-#include "pageregistry.h"
+#include "hostedkind.h"
 
 #include <QList>
 #include <QPointer>
 #include <QString>
 
-class CMsg;
 class DynamicPage;
 class LogManager;
-class MainDongleWidget;
 class QTabWidget;
 class QWidget;
-
-// Where a hosted page's tab goes: central-side pages before the fixed "Slave"
-// tab, the others at the end; a connection's side is its role.
-enum class TabPlace { BeforeSlave, End, ByRole };
-
-// How a dongle tab hosts one kind of page: one row per kind, all the dongle
-// tab knows about opening and closing it.
-struct HostedKind
-{
-    PageKind kind;
-    QString title;     // a connection's title is followed by its peer address
-    TabPlace place;
-    QString closeTip;
-    QString failure;   // logged when the tab cannot be placed
-    QString refusal;   // told when the close button meets a page that cannot close yet
-    // The close button asks the page to end its link; the tab goes when the
-    // dongle reports it. Null: the button closes the tab.
-    void (*askClose)(DynamicPage *page);
-    // Runs before the tab goes (a test mode stops, a flag is cleared).
-    void (*closing)(MainDongleWidget &tab, DynamicPage *page);
-    // The frames of the page's own layer, connected while it is open.
-    void (CMsg::*frames)(QByteArray);
-};
 
 // The dynamic tabs of one dongle tab: which kind each page is, where it
 // goes, and its removal, which defers the delete until the page's own code
@@ -42,6 +17,10 @@ struct HostedKind
 class PageTabs
 {
 public:
+    // Each layer registers the rows of its kinds beside their makers. Rows
+    // last for the program's life; a second row of a kind replaces the first.
+    static void host(const HostedKind &row);
+    // Null for a kind no layer registered a row for.
     static const HostedKind *hosted(PageKind kind);
 
     void setTabWidget(QTabWidget *tabs, LogManager *logger);

@@ -41,6 +41,8 @@ void ResolveAddressDialog::on_buttonPeer_clicked()
 
 void ResolveAddressDialog::requestAddress(int operation)
 {
+    if (!ui->lineEditPeerIdentityAddress->acceptTyped(ui->labelRPAAddress->text()))
+        return;
     const int addressType = ui->comboBoxAddressType->currentText() == QLatin1String("public") ? CCommand::PUBLIC
                                                                                               : CCommand::RANDOM;
     const QMap<QString, QVariant> fields{{QStringLiteral("op_type"), operation},

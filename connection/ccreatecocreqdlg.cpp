@@ -54,11 +54,16 @@ CCreateCOCReqDlg::~CCreateCOCReqDlg()
 
 quint16 CCreateCOCReqDlg::editValue(CValidateLineEdit *edit) const
 {
-    // The edit raises a value below its minimum to it.
     return quint16(edit->getValue().toUInt(nullptr, 16));
 }
 
 namespace {
+// What a refusal without the dialog's edits carries.
+constexpr quint16 RefusalCid = 64;
+constexpr quint16 RefusalCredits = 255;
+constexpr quint16 RefusalMtu = 23;
+constexpr quint16 RefusalMps = 23;
+
 // accept 0, peer CID, local CID, credits, MTU, MPS, connection index
 QByteArray refusalOf(quint16 peerCid, quint16 localCid, quint16 credits, quint16 mtu, quint16 mps, uint condix)
 {
@@ -75,9 +80,15 @@ QByteArray refusalOf(quint16 peerCid, quint16 localCid, quint16 credits, quint16
 
 QByteArray CCreateCOCReqDlg::refusalPayload()
 {
-    return refusalOf(quint16(ui->labelPeerCID->text().toUInt()), editValue(ui->lineEditLocalCID),
-                     editValue(ui->lineEditLocalCredits), editValue(ui->lineEdiLocaltMTU),
-                     editValue(ui->lineEditLocalMPS), m_condix.toUInt());
+    // A refusal sets up no channel: an edit holding what could not be sent
+    // (a refusal may come from the time-out, with nobody to tell) gives the
+    // value a refusal without the dialog carries.
+    const auto value = [this](CValidateLineEdit *edit, quint16 fallback) {
+        return edit->isAcceptable() ? editValue(edit) : fallback;
+    };
+    return refusalOf(quint16(ui->labelPeerCID->text().toUInt()), value(ui->lineEditLocalCID, RefusalCid),
+                     value(ui->lineEditLocalCredits, RefusalCredits), value(ui->lineEdiLocaltMTU, RefusalMtu),
+                     value(ui->lineEditLocalMPS, RefusalMps), m_condix.toUInt());
 }
 
 QByteArray CCreateCOCReqDlg::refusalFrame()
@@ -88,7 +99,7 @@ QByteArray CCreateCOCReqDlg::refusalFrame()
 void CCreateCOCReqDlg::sendRefusal(const PageWire &wire, quint16 peerCid, quint8 condix)
 {
     wire.sendFrame(QLatin1String(RefusalName), RefusalLayer, RefusalOpcode,
-                   refusalOf(peerCid, 64, 255, 23, 23, condix));
+                   refusalOf(peerCid, RefusalCid, RefusalCredits, RefusalMtu, RefusalMps, condix));
 }
 
 void CCreateCOCReqDlg::refuse()
@@ -125,6 +136,16 @@ void CCreateCOCReqDlg::on_pushButtonAccept_clicked()
 {
     if (m_answered)
         return;
+    // A refusal box leaves the dialog for the value to be put right; its
+    // time-out may end it meanwhile, so nothing of it is read after a box.
+    const std::pair<QLabel *, CValidateLineEdit *> edits[] = {{ui->label_11, ui->lineEditLocalCID},
+                                                             {ui->label_14, ui->lineEditLocalCredits},
+                                                             {ui->label_12, ui->lineEdiLocaltMTU},
+                                                             {ui->label_13, ui->lineEditLocalMPS}};
+    for (const auto &edit : edits) {
+        if (!edit.second->acceptTyped(edit.first->text()))
+            return;
+    }
     const quint16 localCid = editValue(ui->lineEditLocalCID);
     const QString key = QString::number(localCid);
     if (m_cidInUse && m_cidInUse(key)) {

@@ -143,7 +143,7 @@ void CGattCmdDlg::onRcvMsg(const QByteArray &frame)
 
 void CGattCmdDlg::on_btnSend_clicked()
 {
-    if (!m_currentField || !ui->frameField->isVisibleTo(this))
+    if (!m_currentField || !ui->frameField->isVisibleTo(this) || !m_currentField->acceptTypedValues())
         return;
     QMap<QString, QVariant> fields = m_currentField->getFieldValues(false);
     fields.insert(QStringLiteral("condix"), int(m_condix));

@@ -255,7 +255,6 @@ void CGattWidget::SDKProc(const QByteArray &frame)
 {
     if (m_isCurrentTab)
         CCommand::SDKProc(m_logger, frame);
-    takeBatchAcknowledgement(frame);
 }
 
 void CGattWidget::lastSDKProc(const QByteArray &frame)
@@ -399,12 +398,29 @@ void CGattWidget::endBatchIfEmpty(const QString &why)
     m_wire.log(QStringLiteral("CGattWidget: ") + why, LogLevel::Info);
 }
 
-void CGattWidget::takeBatchAcknowledgement(const QByteArray &frame)
+bool CGattWidget::sendBatchRequest(const char *command, const QMap<QString, QVariant> &fields)
 {
-    const std::optional<quint8> status = m_batch.takeAcknowledgement(frame);
-    if (status && *status != 0)
-        abandonBatch(QStringLiteral("the dongle refused %1 (%2); the batch ends.")
-                         .arg(m_batch.command(), CCommand::enumText("SDK_STATUS_RSP", *status)),
+    const quint64 batch = m_batch.serial();
+    const QString name = QLatin1String(command);
+    if (!m_wire.request(this, name, fields, {}, [this, batch, name](const QByteArray &frame) {
+            takeBatchAcknowledgement(batch, name, frame);
+        }))
+        return false;
+    m_batch.requestSent(name);
+    return true;
+}
+
+void CGattWidget::takeBatchAcknowledgement(quint64 batch, const QString &command, const QByteArray &frame)
+{
+    // Lost: its results may still come, and the batch's watchdog bounds the wait.
+    const std::optional<uchar> status = m_wire.acknowledged(frame, command);
+    if (!status || batch != m_batch.serial() || !m_batch.isRunning())
+        return;
+    m_batch.heard();
+    if (*status != 0)
+        abandonBatch(QStringLiteral("connection %1: the dongle refused %2 (%3); the batch ends.")
+                         .arg(m_condix)
+                         .arg(command, PageWire::statusText("SDK_STATUS_RSP", *status)),
                      LogLevel::Error);
 }
 
@@ -442,9 +458,7 @@ void CGattWidget::on_toolButton_dicoverAllAttr_clicked()
     clearAttributes();
     ui->comboBox_mode->setEnabled(true);
     // Only the end of this discovery gives the controls back.
-    if (m_wire.send(QLatin1String(CMD_DISCOVER_ALL_ATTRIBUTES), connectionFields()))
-        m_batch.requestSent(QLatin1String(CMD_DISCOVER_ALL_ATTRIBUTES));
-    else
+    if (!sendBatchRequest(CMD_DISCOVER_ALL_ATTRIBUTES, connectionFields()))
         endBatchIfEmpty(QStringLiteral("discovery not sent, nothing to wait for."));
 }
 
@@ -522,10 +536,8 @@ int CGattWidget::on_toolButton_enableNotifications_pressed(bool enable, bool rea
             fields.insert(QStringLiteral("value"), CUtil::valueToArray(0, quint64(configuration), 2));
             fields.insert(QStringLiteral("attrible_handle"), CUtil::valueToArray(0, descriptor.handle, 2));
             const char *command = readBack ? CMD_READ_CHARACTERISTIC_DESCRIPTOR : CMD_WRITE_CHARACTERISTIC_DESCRIPTOR;
-            if (m_wire.send(QLatin1String(command), fields)) {
+            if (sendBatchRequest(command, fields))
                 ++m_pendingCount;
-                m_batch.requestSent(QLatin1String(command));
-            }
         }
     }
     return 0;
@@ -550,10 +562,8 @@ void CGattWidget::on_toolButton_readAllChar_clicked()
         fields.insert(QStringLiteral("attrible_handle"), CUtil::valueToArray(0, value.handle, 2));
         fields.insert(QStringLiteral("offset"), CUtil::valueToArray(0, 0, 2));
         // Only a queued read will be answered.
-        if (m_wire.send(QLatin1String(CMD_READ_LONG_CHARACTERISTIC_VALUE), fields)) {
+        if (sendBatchRequest(CMD_READ_LONG_CHARACTERISTIC_VALUE, fields))
             ++m_pendingCount;
-            m_batch.requestSent(QLatin1String(CMD_READ_LONG_CHARACTERISTIC_VALUE));
-        }
     }
     endBatchIfEmpty(QStringLiteral("no characteristic value was read."));
 }
@@ -564,9 +574,10 @@ void CGattWidget::on_toolButton_export_clicked()
     if (path.isEmpty())
         return;
     QSaveFile file(path);
-    if (!SaveFileWriter::open(file)) {
+    QString why;
+    if (!SaveFileWriter::open(file, &why)) {
         m_logger->log(QStringLiteral("Open file failed."), LogLevel::Error);
-        showExportFailure(path, file.errorString());
+        showExportFailure(path, why);
         return;
     }
     if (!SaveFileWriter::write(file, GattExport::csv(m_tableModel->attributes())) || !file.commit()) {
@@ -911,7 +922,7 @@ void CGattWidget::startingPairProc(const QByteArray &frame)
     PageWire::Fields fields;
     const PageWire::Result checked =
         m_wire.check(frame, __LINE__, QStringLiteral("CGattWidget::startingPairProc"), &fields,
-                     PageWire::Form().status(QStringLiteral("result")).quietFailure());
+                     PageWire::Form().status(QStringLiteral("result")).statusNames("en_PAIR_RESULT"));
     if (checked != PageWire::Succeeded && checked != PageWire::Failed)
         return;
     const QString title = m_wire.dongleName() + QStringLiteral(": Pair Result");

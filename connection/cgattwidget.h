@@ -105,8 +105,11 @@ private:
     // when none of them could be queued.
     void beginBatch(Batch kind);
     void endBatchIfEmpty(const QString &why);
-    // The acknowledgement of one of the batch's requests; a refusal ends the batch.
-    void takeBatchAcknowledgement(const QByteArray &frame);
+    // Sends a request of the running batch; its acknowledgement is the page's alone.
+    bool sendBatchRequest(const char *command, const QMap<QString, QVariant> &fields);
+    // The acknowledgement of a request of batch `batch` (an empty frame: it
+    // was lost); a refusal ends that batch if it still runs.
+    void takeBatchAcknowledgement(quint64 batch, const QString &command, const QByteArray &frame);
     // The batch is over, answered or not: the controls come back.
     void finishBatch();
     void abandonBatch(const QString &why, int level);

@@ -9,7 +9,6 @@
 #include "csduwidget.h"
 #include "cutil.h"
 #include "cstandardmsgdlg.h"
-#include "dialogofakind.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "sdusender.h"
@@ -21,7 +20,6 @@
 
 namespace {
 
-const char ChannelRequestKind[] = "COC connect request";
 const QString PlaceholderKey = QStringLiteral("-1");
 const QString KeyPsm = QStringLiteral("PSM");
 const QString KeyMtu = QStringLiteral("MTU");
@@ -55,17 +53,13 @@ CL2capWidget::CL2capWidget(CMsg *link, LogManager *logger, const QString *dongle
                            QWidget *parent)
     : QWidget(parent)
     , m_handlers(this, logger,
-                 {{"BB@04@01", &CL2capWidget::creatingCOCAckProc},
-                  {"DD@04@02", &CL2capWidget::creatingCOCProc},
-                  {"BB@04@03", &CL2capWidget::sendingSDUAckProc},
+                 {{"DD@04@02", &CL2capWidget::creatingCOCProc},
                   {"DD@04@04", &CL2capWidget::sendingSDUProc},
                   {"DD@04@06", &CL2capWidget::receivedCreatingCOCRequestProc},
                   {"BB@07@01", &CL2capWidget::cocRequestReplyProc},
                   {"DD@04@0A", &CL2capWidget::receivedSDUProc},
-                  {"BB@04@0B", &CL2capWidget::localCreditsAckProc},
                   {"DD@04@0C", &CL2capWidget::localCreditsManagementProc},
                   {"DD@04@15", &CL2capWidget::RemoteCreditsManagementProc},
-                  {"BB@04@13", &CL2capWidget::cocDisconnectAckProc},
                   {"DD@04@14", &CL2capWidget::l2CAPCOCDisconnectProc}})
     , m_wire(link, logger, QStringLiteral(".\\cl2capwidget"), condix)
     , ui(new Ui::CL2capWidget)
@@ -136,15 +130,16 @@ void CL2capWidget::onRcvMsg(QByteArray frame)
     m_handlers.dispatch(frame);
 }
 
-bool CL2capWidget::takeStatus(QStringList &expected, const QByteArray &frame, QString *key)
+bool CL2capWidget::takeStatus(const QString &key, const QByteArray &frame)
 {
-    if (expected.isEmpty())
+    const uchar status = m_wire.acknowledged(frame, QStringLiteral("a command of channel %1").arg(key)).value_or(0);
+    if (status == 0)
         return false;
-    const QString taken = expected.takeFirst();
-    if (key)
-        *key = taken;
-    CCommand::SDKProc(m_logger, frame);
-    return PageWire::acknowledgement(frame).value_or(0) != 0;
+    log(QStringLiteral("Connection %1: the dongle refused %2 of channel %3 (%4).")
+            .arg(m_condix)
+            .arg(PageWire::uplinkName(frame), key, PageWire::statusText("SDK_STATUS_RSP", status)),
+        LogLevel::Error);
+    return true;
 }
 
 void CL2capWidget::freePendingChannel(const QString &key)
@@ -154,35 +149,16 @@ void CL2capWidget::freePendingChannel(const QString &key)
     log(QStringLiteral("Channel %1 was not created; local CID %1 is free again.").arg(key), LogLevel::Info);
 }
 
-void CL2capWidget::creatingCOCAckProc(const QByteArray &frame)
+void CL2capWidget::creatingCOCAckProc(const QString &key, const QByteArray &frame)
 {
-    QString key;
     // Refused: no creation result will come for it.
-    if (takeStatus(m_createAcks, frame, &key))
+    if (takeStatus(key, frame))
         freePendingChannel(key);
 }
 
-void CL2capWidget::sendingSDUAckProc(const QByteArray &frame)
+void CL2capWidget::cocDisconnectAckProc(const QString &key, const QByteArray &frame)
 {
-    QString key;
-    // Refused: the SDU in flight will get no result, so its transfer ends.
-    if (takeStatus(m_sduAcks, frame, &key) && m_channels.contains(key))
-        emit sig_buttonInit(key);
-}
-
-void CL2capWidget::localCreditsAckProc(const QByteArray &frame)
-{
-    QString key;
-    // Refused: no result will come, so the channel's page may return credits again.
-    if (takeStatus(m_creditAcks, frame, &key) && m_channels.contains(key)) {
-        const qint64 consumed = m_channels.value(key).localValues.value(KeyConsumed).toLongLong();
-        emit consumedCreditChanged(key, uint(qMax<qint64>(0, consumed)));
-    }
-}
-
-void CL2capWidget::cocDisconnectAckProc(const QByteArray &frame)
-{
-    takeStatus(m_disconnectAcks, frame);
+    takeStatus(key, frame);
 }
 
 void CL2capWidget::cocRequestReplyProc(const QByteArray &frame)
@@ -193,13 +169,6 @@ void CL2capWidget::cocRequestReplyProc(const QByteArray &frame)
 void CL2capWidget::on_sendCredit(QString key, QString credits)
 {
     m_creditsSent.insert(key, credits);
-    m_creditAcks.append(key);
-}
-
-void CL2capWidget::on_getSendSDUData()
-{
-    const auto *page = qobject_cast<CSduWidget *>(sender());
-    m_sduAcks.append(page ? page->localCid() : QString());
 }
 
 // --- user commands ---
@@ -231,9 +200,9 @@ void CL2capWidget::on_addCocMsgSend()
         return;
     }
 
-    if (!m_wire.send(QLatin1String(CMD_CREATE_COC), values, m_fields))
+    if (!m_wire.request(this, QLatin1String(CMD_CREATE_COC), values, m_fields,
+                        [this, key](const QByteArray &frame) { creatingCOCAckProc(key, frame); }))
         return;
-    m_createAcks.append(key);
     addChannel(decimal, key, 0);
     addChannel(decimal, key, 1);
 }
@@ -249,9 +218,8 @@ void CL2capWidget::on_toolButtonRemove_clicked()
     const quint16 cid = quint16(key.toUInt());
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("local_cid"), int(cid));
-    if (!m_wire.send(QLatin1String(CMD_DISCONNECT_COC), fields, m_fields))
-        return;
-    m_disconnectAcks.append(key);
+    m_wire.request(this, QLatin1String(CMD_DISCONNECT_COC), fields, m_fields,
+                   [this, key](const QByteArray &frame) { cocDisconnectAckProc(key, frame); });
 }
 
 void CL2capWidget::addChannel(const QMap<QString, QString> &values, const QString &key, int mode)
@@ -410,7 +378,6 @@ void CL2capWidget::wireSduWidget(CSduWidget *page)
     connect(this, &CL2capWidget::readySendSDU, page, &CSduWidget::on_readySendSDU);
     connect(this, &CL2capWidget::receiveSDU, page, &CSduWidget::on_receiveSDU);
     connect(page, &CSduWidget::sig_sendCredit, this, &CL2capWidget::on_sendCredit);
-    connect(page, &CSduWidget::sig_sendSDUData, this, &CL2capWidget::on_getSendSDUData);
     connect(this, &CL2capWidget::consumedCreditChanged, page, &CSduWidget::on_consumedCreditChanged);
     connect(this, &CL2capWidget::remoteCreditChanged, page, &CSduWidget::on_remoteCreditChanged);
     connect(this, &CL2capWidget::sig_creditErrorStop, page, &CSduWidget::on_creditErrorCheck);
@@ -507,24 +474,47 @@ void CL2capWidget::receivedCreatingCOCRequestProc(const QByteArray &frame)
     PageWire::Fields fields;
     if (!takeFrame(frame, "receivedCreatingCOCRequestProc", fields))
         return;
-    const QString dongleName = m_wire.dongleName();
     QMap<QString, QString> values = CCommand::fieldsToDecimal(fields);
-    // One request is asked at a time; one that comes meanwhile is refused.
-    if (DialogOfAKind::refuseWhilePending(this, QLatin1String(ChannelRequestKind), m_link, m_logger, [&] {
+    // A peer may open several channels back to back: each is asked in turn.
+    if (!m_channelRequests.admit(values.value(QStringLiteral("peer_cid")), values, m_link, m_logger, [&] {
             CCreateCOCReqDlg::sendRefusal(m_wire, quint16(values.value(QStringLiteral("peer_cid")).toUInt()),
                                           quint8(values.value(QStringLiteral("condix")).toUInt()));
         }))
         return;
+    QPointer<CL2capWidget> self(this);
+    QString peerCid;
+    while (m_channelRequests.next(&peerCid, &values)) {
+        askChannelRequest(values);
+        // The connection may have ended, and this page gone, while the dialog ran.
+        if (!self || m_wire.connectionEnded())
+            return;
+    }
+}
+
+void CL2capWidget::askChannelRequest(QMap<QString, QString> values)
+{
+    const QString dongleName = m_wire.dongleName();
     emit sig_showDongleTab(dongleName);
     auto *dialog = new CCreateCOCReqDlg(m_link, m_logger, dongleName, values, values.value(QStringLiteral("condix")),
                                         this, m_requestTimeoutMs);
     dialog->setPageWire(m_wire);
-    DialogOfAKind::hold(this, QLatin1String(ChannelRequestKind), dialog);
+    m_channelRequests.asking(dialog);
     // A local CID this page already uses is refused before anything is sent.
     QPointer<CL2capWidget> self(this);
     dialog->setCidInUse([self](const QString &key) { return self && self->isCidInUse(key); });
     connect(dialog, &CCreateCOCReqDlg::receiveCOCRequest, this, &CL2capWidget::on_receiveCOCRequest);
     dialog->exec();
+}
+
+void CL2capWidget::endConnection()
+{
+    m_wire.endConnection();
+    const int dropped = m_channelRequests.clear();
+    if (dropped > 0)
+        log(QStringLiteral("Connection %1 has ended: %2 waiting channel request(s) dropped.")
+                .arg(m_condix)
+                .arg(dropped),
+            LogLevel::Info);
 }
 
 void CL2capWidget::on_receiveCOCRequest(QString key, ChannelInfo &info, QMap<QString, QString> values)

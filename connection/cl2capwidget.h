@@ -2,6 +2,7 @@
 
 #include "channelinfo.h"
 #include "pagewire.h"
+#include "requestqueue.h"
 #include "uplinkdispatcher.h"
 
 #include <QByteArray>
@@ -21,8 +22,8 @@ class CL2capWidget;
 
 // The L2CAP tab of one connection: its credit-based channels, the selected
 // channel's details and credit counters, and one SDU page per channel. It
-// hears the L2CAP results and events of its own connection and every command
-// status, which it takes only as often as this page sent the command.
+// hears the L2CAP results and events of its own connection and the
+// acknowledgements of the commands it sent itself.
 class CL2capWidget : public QWidget
 {
     Q_OBJECT
@@ -42,18 +43,13 @@ public:
     // The SDU page the SDU area shows.
     CSduWidget *shownSduWidget() const;
     QString currentCid() const { return m_currentCid; }
-    // Statuses still expected: create, send SDU, credits, disconnect.
-    int expectedCreateStatuses() const { return m_createAcks.size(); }
-    int expectedSduStatuses() const { return m_sduAcks.size(); }
-    int expectedCreditStatuses() const { return m_creditAcks.size(); }
-    int expectedDisconnectStatuses() const { return m_disconnectAcks.size(); }
 
     // How long a peer's channel request waits for the user before it is refused.
     void setRequestTimeoutMs(int ms) { m_requestTimeoutMs = ms; }
 
     // The connection has ended: nothing more is sent for it, also by its
-    // channels' pages and dialogs.
-    void endConnection() { m_wire.endConnection(); }
+    // channels' pages and dialogs, and requests that wait are not asked.
+    void endConnection();
 
     // Fills one setting group of the pending channel `key`: 0 PSM, 1 local, 2 remote.
     void addChannel(const QMap<QString, QString> &values, const QString &key, int mode);
@@ -76,18 +72,17 @@ public slots:
     void on_receiveCOCRequest(QString key, ChannelInfo &info, QMap<QString, QString> values);
     void on_addCocMsgSend();
     void on_sendCredit(QString key, QString credits);
-    void on_getSendSDUData();
 
 private:
-    // Status handlers: each takes a status only while one is expected.
-    void creatingCOCAckProc(const QByteArray &frame);
-    void sendingSDUAckProc(const QByteArray &frame);
-    void localCreditsAckProc(const QByteArray &frame);
-    void cocDisconnectAckProc(const QByteArray &frame);
+    // The acknowledgements of this page's commands for channel `key` (an
+    // empty frame: it was lost).
+    void creatingCOCAckProc(const QString &key, const QByteArray &frame);
+    void cocDisconnectAckProc(const QString &key, const QByteArray &frame);
     void cocRequestReplyProc(const QByteArray &frame);
     // Results and events of this connection.
     void creatingCOCProc(const QByteArray &frame);
     void receivedCreatingCOCRequestProc(const QByteArray &frame);
+    void askChannelRequest(QMap<QString, QString> values);
     void sendingSDUProc(const QByteArray &frame);
     void receivedSDUProc(const QByteArray &frame);
     void localCreditsManagementProc(const QByteArray &frame);
@@ -98,9 +93,8 @@ private:
     bool takeFrame(const QByteArray &frame, const char *handler, PageWire::Fields &fields);
     // The channel key of a frame for an open channel; empty (logged) otherwise.
     QString openKeyOf(const QMap<QString, QByteArray> &fields, const char *handler);
-    // Takes a status when one is expected: the key of the command it answers
-    // is put in `key`; true when the dongle refused the command.
-    bool takeStatus(QStringList &expected, const QByteArray &frame, QString *key = nullptr);
+    // Logs an acknowledgement of channel `key`'s command; true when the dongle refused it.
+    bool takeStatus(const QString &key, const QByteArray &frame);
     bool isCidInUse(const QString &key) const;
     // A channel that will not open gives its local CID back.
     void freePendingChannel(const QString &key);
@@ -128,11 +122,7 @@ private:
     CMsg *m_link;
     LogManager *m_logger;
     quint8 m_condix;
-    // Statuses carry no CID: the channel key of each command sent, in the
-    // order the dongle answers them.
-    QStringList m_createAcks;
-    QStringList m_sduAcks;
-    QStringList m_creditAcks;
-    QStringList m_disconnectAcks;
     int m_requestTimeoutMs;
+    // Requests of other peer CIDs that came while one was asked.
+    RequestQueue<QMap<QString, QString>> m_channelRequests{QStringLiteral("COC connect request")};
 };

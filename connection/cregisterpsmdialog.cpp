@@ -73,6 +73,8 @@ QStringList CRegisterPSMDialog::psmEntries() const
 
 void CRegisterPSMDialog::on_pushButtonRegister_clicked()
 {
+    if (!m_msgField->acceptTypedValues())
+        return;
     const QMap<QString, QVariant> values = m_msgField->getFieldValues(false);
     m_psm = QString::number(values.value(QStringLiteral("ls_psm")).toString().toUInt(nullptr, 16));
     m_wire.send(QLatin1String(CMD_REGISTER_PSM), values);

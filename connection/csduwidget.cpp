@@ -11,6 +11,7 @@
 #include "keepearlierfile.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "regularfile.h"
 #include "savefilewriter.h"
 
 #include <QDateTime>
@@ -52,6 +53,13 @@ CSduWidget::CSduWidget(CMsg *link, LogManager *logger, const QString *dongleName
     m_resultWatchdog.setSingleShot(true);
     m_resultWatchdog.setInterval(DefaultResultTimeoutMs);
     connect(&m_resultWatchdog, &QTimer::timeout, this, &CSduWidget::onResultWatchdogTimeout);
+    m_owedWatchdog.setSingleShot(true);
+    m_owedWatchdog.setInterval(DefaultResultTimeoutMs);
+    connect(&m_owedWatchdog, &QTimer::timeout, this, [this] {
+        owedResultEnded(QStringLiteral("no result came for the stopped transfer's SDU within %1 s")
+                            .arg(m_owedWatchdog.interval() / 1000.0),
+                        LogLevel::Warn);
+    });
 }
 
 CSduWidget::~CSduWidget()
@@ -96,14 +104,12 @@ int CSduWidget::openReceiveFile(const QString &path, QString *error)
     // What an earlier channel or run received is never cut away: a file that
     // cannot be moved aside is written on at its end.
     const bool kept = keepReceivedData(path);
-    m_receiveFile.setFileName(path);
     // Unbuffered, so a full disk fails the write of the SDU it cuts short.
-    if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered
-                            | (kept ? QIODevice::Truncate : QIODevice::Append))) {
-        if (error)
-            *error = m_receiveFile.errorString();
+    if (!Platform::openForWriting(m_receiveFile, path,
+                                  QIODevice::WriteOnly | QIODevice::Unbuffered
+                                      | (kept ? QIODevice::Truncate : QIODevice::Append),
+                                  error))
         return -1;
-    }
     m_receiveFileEnded = false;
     return 0;
 }
@@ -196,17 +202,76 @@ bool CSduWidget::sendHead()
     fields.insert(QStringLiteral("data_len"), sdu.size());
     fields.insert(QStringLiteral("condix"), int(m_condix));
     fields.insert(QStringLiteral("data"), sdu);
-    if (!m_wire.send(QLatin1String(CMD_SEND_SDU), fields))
+    const quint64 number = m_sdusSent + 1;
+    if (!m_wire.request(this, QLatin1String(CMD_SEND_SDU), fields, {},
+                        [this, number](const QByteArray &frame) { sduAcknowledged(number, frame); }))
         return false;
-    // Every frame the link took gets a status, which the L2CAP page counts.
+    m_sdusSent = number;
+    m_inFlight = number;
     emit sig_sendSDUData();
     m_resultWatchdog.start();
     return true;
 }
 
+void CSduWidget::sendHeadWhenFree()
+{
+    if (m_owedSdu != 0) {
+        log(QStringLiteral("Channel %1: the next SDU waits for the result of the stopped transfer's SDU.")
+                .arg(m_localCid),
+            LogLevel::Info);
+        return;
+    }
+    if (!sendHead())
+        abandonTransfer(QStringLiteral("the link refused the SDU"));
+}
+
+QString CSduWidget::refusal(const QByteArray &frame) const
+{
+    return QStringLiteral("the dongle refused %1 on connection %2 (%3)")
+        .arg(PageWire::uplinkName(frame))
+        .arg(m_condix)
+        .arg(PageWire::statusText("SDK_STATUS_RSP", PageWire::acknowledgement(frame).value_or(0)));
+}
+
+void CSduWidget::sduAcknowledged(quint64 sdu, const QByteArray &frame)
+{
+    // Lost: its result may still come, and the watchdogs bound the wait.
+    if (m_wire.acknowledged(frame, QStringLiteral("an SDU of channel %1").arg(m_localCid)).value_or(0) == 0)
+        return;
+    // Refused: no result will come for it.
+    if (sdu == m_owedSdu) {
+        owedResultEnded(refusal(frame), LogLevel::Info);
+    } else if (sdu == m_inFlight) {
+        m_inFlight = 0;
+        abandonTransfer(refusal(frame));
+    }
+}
+
+bool CSduWidget::takeOwedResult()
+{
+    if (m_owedSdu == 0)
+        return false;
+    owedResultEnded(QStringLiteral("the result of the stopped transfer's SDU came and is dropped"), LogLevel::Info);
+    return true;
+}
+
+void CSduWidget::owedResultEnded(const QString &why, int level)
+{
+    m_owedWatchdog.stop();
+    m_owedSdu = 0;
+    log(QStringLiteral("Channel %1: %2.").arg(m_localCid, why), level);
+    if (isSending() && m_inFlight == 0 && !isHeldForCredit())
+        sendHeadWhenFree();
+}
+
 void CSduWidget::abandonTransfer(const QString &why, int level)
 {
     m_resultWatchdog.stop();
+    if (m_inFlight != 0 && m_owedSdu == 0) {
+        m_owedSdu = m_inFlight;
+        m_owedWatchdog.start();
+    }
+    m_inFlight = 0;
     m_sender.clear();
     m_sendFile.close();
     setSendButtonsEnabled(true);
@@ -225,10 +290,9 @@ void CSduWidget::sendSduData(const QByteArray &data, bool fromFile)
 {
     if (m_sender.enqueue(data) == 0)
         return;
-    if (!sendHead()) {
-        abandonTransfer(QStringLiteral("the link refused the SDU"));
+    sendHeadWhenFree();
+    if (!isSending())
         return;
-    }
     setSendButtonsEnabled(false);
     if (!fromFile)
         ui->textEditTX->setPlainText(colonHex(data));
@@ -308,6 +372,9 @@ void CSduWidget::on_readySendSDU(QString localId)
             LogLevel::Debug);
         return;
     }
+    if (takeOwedResult())
+        return;
+    m_inFlight = 0;
     m_resultWatchdog.stop();
     const int length = m_sender.headSent();
     if (length < 0) {
@@ -334,16 +401,18 @@ void CSduWidget::on_readySendSDU(QString localId)
 
 void CSduWidget::on_buttonInit(QString localID)
 {
-    if (localID != m_localCid)
+    if (localID != m_localCid || takeOwedResult())
         return;
+    m_inFlight = 0;
     abandonTransfer(QStringLiteral("the dongle reported a send failure"));
 }
 
 void CSduWidget::on_creditErrorCheck(QString localID)
 {
-    if (localID != m_localCid)
+    if (localID != m_localCid || takeOwedResult())
         return;
     // The result came; now the peer's credits are awaited, for as long as it takes.
+    m_inFlight = 0;
     m_resultWatchdog.stop();
     m_sender.holdForCredit();
 }
@@ -385,9 +454,28 @@ void CSduWidget::on_receiveSDU(QString localId, QString remainCredits, QString c
         limitCreditSetting(QStringLiteral("0"), m_consumedCredits, ui->lineEditCreditSetting->text());
         return;
     }
+    if (!creditEditsUsable())
+        return;
     const qint64 threshold = editValue(ui->lineEditCreditThreshold);
     if (m_creditReturn.isDue(remainCredits.toLongLong(), threshold) && sendCredits())
         m_creditReturn.sent();
+}
+
+bool CSduWidget::creditEditsUsable()
+{
+    for (CValidateLineEdit *edit : {ui->lineEditCreditThreshold, ui->lineEditCreditSetting}) {
+        if (edit->isAcceptable())
+            continue;
+        const QLabel *label = edit == ui->lineEditCreditThreshold ? ui->labelCreditThreshold : ui->label_3;
+        const QString why = QStringLiteral("Credits are not returned automatically while %1 holds \"%2\"; enter %3.")
+                                .arg(label->text().trimmed(), edit->text(), edit->expectedInput());
+        if (why != m_creditEditWarning)
+            log(why, LogLevel::Warn);
+        m_creditEditWarning = why;
+        return false;
+    }
+    m_creditEditWarning.clear();
+    return true;
 }
 
 bool CSduWidget::sendCredits()
@@ -405,16 +493,27 @@ bool CSduWidget::sendCredits()
     fields.insert(QStringLiteral("local_cid"), m_localCid.toInt());
     fields.insert(QStringLiteral("credits"), int(credits));
     fields.insert(QStringLiteral("condix"), int(m_condix));
-    if (!m_wire.send(QLatin1String(CMD_LOCAL_CREDITS_MANAGEMENT), fields))
+    if (!m_wire.request(this, QLatin1String(CMD_LOCAL_CREDITS_MANAGEMENT), fields, {},
+                        [this](const QByteArray &frame) { creditsAcknowledged(frame); }))
         return false;
     emit sig_sendCredit(m_localCid, QString::number(credits));
     log(m_localCid + QStringLiteral(" send credits ") + QString::number(credits), LogLevel::Debug);
     return true;
 }
 
+void CSduWidget::creditsAcknowledged(const QByteArray &frame)
+{
+    if (m_wire.acknowledged(frame, QStringLiteral("a credit return of channel %1").arg(m_localCid)).value_or(0) == 0)
+        return;
+    log(QStringLiteral("Channel %1: %2.").arg(m_localCid, refusal(frame)), LogLevel::Error);
+    // No result will come: credits may be returned again.
+    on_consumedCreditChanged(m_localCid, m_consumedCredits.toUInt());
+}
+
 void CSduWidget::on_pushButtonSendCredit_clicked()
 {
-    sendCredits();
+    if (ui->lineEditCreditSetting->acceptTyped(ui->label_3->text()))
+        sendCredits();
 }
 
 void CSduWidget::on_consumedCreditChanged(QString localID, uint consumedCredits)

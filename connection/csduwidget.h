@@ -51,7 +51,13 @@ public:
     bool isSending() const { return !m_sender.isEmpty(); }
     bool isHeldForCredit() const { return m_sender.isHeldForCredit(); }
     bool isCreditReturnPending() const { return m_creditReturn.isPending(); }
-    void setResultTimeoutMs(int ms) { m_resultWatchdog.setInterval(ms); }
+    // A stopped transfer's SDU whose result is still to come: the next SDU waits for it.
+    bool isResultOwed() const { return m_owedSdu != 0; }
+    void setResultTimeoutMs(int ms)
+    {
+        m_resultWatchdog.setInterval(ms);
+        m_owedWatchdog.setInterval(ms);
+    }
 
     // Where a folder and a dongle's name put a channel's received data.
     static QString receiveFolderFor(const QString &dataFolder, const QString &dongleName, quint8 condix,
@@ -83,14 +89,28 @@ private:
     void sendSduData(const QByteArray &data, bool fromFile);
     // Hands the head SDU to the link; false when the link refused it.
     bool sendHead();
-    // Stops the transfer: queue emptied, send file closed, buttons back.
+    // Sends the head unless the result of a stopped transfer's SDU is still
+    // to come; a head the link refuses stops the transfer.
+    void sendHeadWhenFree();
+    void sduAcknowledged(quint64 sdu, const QByteArray &frame);
+    void creditsAcknowledged(const QByteArray &frame);
+    // A "Sending SDU" result of this channel: true when it was the one a
+    // stopped transfer still owed, which is dropped.
+    bool takeOwedResult();
+    void owedResultEnded(const QString &why, int level);
+    // Stops the transfer: queue emptied, send file closed, buttons back. An
+    // SDU in flight still owes its result.
     void abandonTransfer(const QString &why, int level = LogLevel::Error);
     void onResultWatchdogTimeout();
+    QString refusal(const QByteArray &frame) const;
     // Moves a data file that holds something aside, named after its
     // modification time; false when it had to stay where it is.
     bool keepReceivedData(const QString &path);
     QByteArray readChunk();
     bool sendCredits();
+    // Whether the credit edits hold values an automatic return can use; when
+    // not, none is sent and the log says why, once for each text.
+    bool creditEditsUsable();
     // Opens the data file; -1 with the reason in `error` when it cannot be.
     int openReceiveFile(const QString &path, QString *error = nullptr);
     // Appends to the data file and counts what reached it.
@@ -114,6 +134,7 @@ private:
     QString m_consumedCredits = QStringLiteral("0");
     QString m_minCredits = QStringLiteral("0");
     QString m_maxCredits;
+    QString m_creditEditWarning;
     PageWire m_wire;
     QString m_sendFilePath;
     QFile m_sendFile;
@@ -128,4 +149,10 @@ private:
     // The tail of the received bytes that the view shows.
     QByteArray m_receiveTail;
     QTimer m_resultWatchdog;
+    // SDUs handed to the link, numbered; the one of this transfer whose
+    // result is awaited, and the one of a stopped transfer that still owes it.
+    quint64 m_sdusSent = 0;
+    quint64 m_inFlight = 0;
+    quint64 m_owedSdu = 0;
+    QTimer m_owedWatchdog;
 };

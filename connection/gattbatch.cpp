@@ -1,9 +1,5 @@
 #include "gattbatch.h"
 
-#include "ccfgfileparse.h"
-#include "ccommand.h"
-#include "pagewire.h"
-
 GattBatch::GattBatch(int timeoutMs, std::function<void()> onSilence)
 {
     m_watchdog.setSingleShot(true);
@@ -17,28 +13,25 @@ GattBatch::GattBatch(int timeoutMs, std::function<void()> onSilence)
 void GattBatch::begin(Kind kind)
 {
     m_kind = kind;
-    m_acknowledgements = 0;
+    ++m_serial;
     m_watchdog.start();
 }
 
 void GattBatch::continueAs(Kind kind)
 {
     m_kind = kind;
-    m_acknowledgements = 0;
 }
 
 void GattBatch::finish()
 {
     m_kind = None;
-    m_acknowledgements = 0;
+    ++m_serial;
     m_watchdog.stop();
 }
 
 void GattBatch::requestSent(const QString &command)
 {
     m_command = command;
-    m_acknowledgementId = QStringLiteral("BB@") + CCfgFileParse::instance()->m_downlinkNameToIdMap.value(command);
-    ++m_acknowledgements;
     heard();
 }
 
@@ -46,13 +39,4 @@ void GattBatch::heard()
 {
     if (isRunning())
         m_watchdog.start();
-}
-
-std::optional<quint8> GattBatch::takeAcknowledgement(const QByteArray &frame)
-{
-    if (!isRunning() || m_acknowledgements <= 0 || CCommand::getUpLinkId(frame) != m_acknowledgementId)
-        return std::nullopt;
-    --m_acknowledgements;
-    heard();
-    return PageWire::acknowledgement(frame).value_or(0);
 }

@@ -1,16 +1,13 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
-#include <optional>
 
-// The bookkeeping of one batch of GATT requests of a page. Acknowledgements
-// carry no connection index: the batch takes as many of its command's as it
-// sent requests. A watchdog ends a batch that nothing is heard of, so the
-// page's controls come back.
+// The bookkeeping of one batch of GATT requests of a page. A watchdog ends a
+// batch that nothing is heard of, so the page's controls come back. Each
+// batch has its own number, so an answer to a batch that ended is told apart.
 class GattBatch
 {
 public:
@@ -28,14 +25,13 @@ public:
     bool isRunning() const { return m_kind != None; }
     // The command the batch sent last.
     QString command() const { return m_command; }
+    // Changes whenever a batch begins or ends.
+    quint64 serial() const { return m_serial; }
 
-    // A request of the batch was queued; its acknowledgement is expected.
+    // A request of the batch was queued.
     void requestSent(const QString &command);
     // Something of the batch came back: its silence starts again.
     void heard();
-    // The status of an acknowledgement of the batch's command, which is taken;
-    // nothing for any other frame or when none is expected.
-    std::optional<quint8> takeAcknowledgement(const QByteArray &frame);
 
     void setTimeoutMs(int ms) { m_watchdog.setInterval(ms); }
     int timeoutMs() const { return m_watchdog.interval(); }
@@ -43,7 +39,6 @@ public:
 private:
     Kind m_kind = None;
     QString m_command;
-    QString m_acknowledgementId;
-    int m_acknowledgements = 0;
+    quint64 m_serial = 0;
     QTimer m_watchdog;
 };

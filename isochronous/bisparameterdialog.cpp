@@ -26,8 +26,10 @@ void bisParameterDialog::setParameter(bisParameter record)
 
 void bisParameterDialog::on_pushButton_ok_clicked()
 {
+    if (!ui->lineEdit_bisID->acceptTyped(ui->label->text()))
+        return;
     bisParameter record;
-    // The edit gives its corrected number as hex digits.
+    // The edit gives its number as hex digits.
     record.bisId = QString::number(ui->lineEdit_bisID->getValue().toUInt(nullptr, 16));
     emit sig_bisParaUpdate(record);
     accept();

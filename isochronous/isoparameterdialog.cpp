@@ -165,6 +165,11 @@ QString IsoParameterDialog::takeId()
 
 void IsoParameterDialog::on_pushButton_ok_clicked()
 {
+    for (const FieldEditor &entry : qAsConst(m_editors)) {
+        auto *edit = qobject_cast<CValidateLineEdit *>(entry.editor);
+        if (edit && !edit->acceptTyped(entry.field.title))
+            return;
+    }
     const QMap<QString, QString> values = getFieldValues();
     emitRecord(values, takeId());
     accept();

@@ -15,6 +15,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "receivedatatablemodel.h"
+#include "regularfile.h"
 #include "savefilewriter.h"
 
 #include <QCoreApplication>
@@ -207,6 +208,10 @@ bool manageCISWidget::sendOrRepeat(const QMap<QString, QVariant> &fields)
 
 void manageCISWidget::on_pushButton_send_clicked()
 {
+    const bool typed = m_sendMode == 0 ? ui->textEdit_sendData->acceptTyped(ui->label_frame_sendTitle->text())
+                                       : ui->lineEdit_randomLength->acceptTyped(ui->label_randomLength->text());
+    if (!typed || (ui->checkBox_repeat->isChecked() && !ui->lineEdit_times->acceptTyped(ui->label_times->text())))
+        return;
     QByteArray sdu;
     if (m_sendMode == 0) {
         const QString digits = ui->textEdit_sendData->getByteArray();
@@ -313,13 +318,10 @@ int manageCISWidget::openReceiveFile(const QString &fileName, QString *error)
             *error = QStringLiteral("the earlier file cannot be moved aside: %1").arg(why);
         return -1;
     }
-    m_receiveFile.setFileName(fileName);
     // Unbuffered, so a full disk fails the write of the record it cuts short.
-    if (!m_receiveFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        if (error)
-            *error = m_receiveFile.errorString();
+    if (!Platform::openForWriting(m_receiveFile, fileName,
+                                  QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered, error))
         return -1;
-    }
     return 0;
 }
 

@@ -317,19 +317,20 @@ void CCommand::lastCompleteProc(LogManager *logger, const QByteArray &frame)
                __LINE__);
 }
 
-void CCommand::statusRspToLog(LogManager *logger, const QByteArray &frame, int status)
+void CCommand::statusRspToLog(LogManager *logger, const QByteArray &frame, int status, const char *statusNames)
 {
     const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(getUpLinkId(frame));
     logger->log(QStringLiteral("Uplink Command Name:") + name + QStringLiteral(" Result:")
-                    + enumText("STATUS_RSP", status),
+                    + enumText(statusNames, status),
                 LogLevel::Error);
 }
 
-void CCommand::completeResultToLog(LogManager *logger, const QString &uplinkName, int status)
+void CCommand::completeResultToLog(LogManager *logger, const QString &uplinkName, int status,
+                                   const char *statusNames)
 {
     if (logger)
         logger->log(QStringLiteral("[Complete Result] Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
-                        + enumText("STATUS_RSP", status),
+                        + enumText(statusNames, status),
                     LogLevel::Error);
 }
 

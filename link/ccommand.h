@@ -550,10 +550,14 @@ public:
     static void lastSDKProc(LogManager *logger, const QByteArray &frame);
     static void completeProc(LogManager *logger, const QByteArray &frame);
     static void lastCompleteProc(LogManager *logger, const QByteArray &frame);
-    static void statusRspToLog(LogManager *logger, const QByteArray &frame, int status);
+    // "Uplink Command Name:<name> Result:<status>" at ERROR; the status named
+    // by `statusNames` (a result that carries its own codes, as pairing does).
+    static void statusRspToLog(LogManager *logger, const QByteArray &frame, int status,
+                               const char *statusNames = "STATUS_RSP");
     // "[Complete Result] Uplink Command Name:<name> Result:<status>" at ERROR,
     // for a page's own command that completed with a failing status.
-    static void completeResultToLog(LogManager *logger, const QString &uplinkName, int status);
+    static void completeResultToLog(LogManager *logger, const QString &uplinkName, int status,
+                                    const char *statusNames = "STATUS_RSP");
 
     // --- values ---
     static QMap<QString, QString> fieldsToDecimal(const QMap<QString, QByteArray> &fields);

@@ -14,6 +14,11 @@
 namespace {
 // Links that ended their last slice with frames still to deliver.
 std::atomic<int> busyLinks{0};
+
+bool isResetEvent(const QByteArray &frame)
+{
+    return frame.size() >= 3 && quint8(frame.at(0)) == 0xCC && frame.at(1) == 0 && frame.at(2) == 2;
+}
 } // namespace
 
 CMsg::CMsg(LogManager *logManager, QObject *parent, int sendIntervalMs)
@@ -21,6 +26,7 @@ CMsg::CMsg(LogManager *logManager, QObject *parent, int sendIntervalMs)
     , m_portThread(new SerialPortThread(this))
     , m_logManager(logManager)
     , m_sendIntervalMs(sendIntervalMs)
+    , m_acknowledgements(logManager)
 {
     m_readyNotifier = new QSocketNotifier(m_portThread->readyNoticeHandle(), QSocketNotifier::Read, this);
     connect(m_readyNotifier, &QSocketNotifier::activated, this, &CMsg::onReadyNotice);
@@ -103,6 +109,7 @@ void CMsg::closePort()
     m_sendTimer = nullptr;
     // What was still queued is dropped with the queue.
     m_framesTaken = m_framesQueued;
+    m_acknowledgements.forgetAll();
     delete m_sendQueue;
     m_sendQueue = nullptr;
     delete m_writeNotifier;
@@ -148,6 +155,7 @@ int CMsg::sendMsg(const QByteArray &msg)
     }
     m_sendQueue->enqueue(frame);
     ++m_framesQueued;
+    m_acknowledgements.queued(m_framesQueued, frame, m_framesTaken);
     return 0;
 }
 
@@ -326,6 +334,21 @@ void CMsg::emitFrame(const UplinkFrame &frame)
 {
     const qint64 outer = m_currentArrivalMs;
     m_currentArrivalMs = frame.arrivalMs;
+    if (isResetEvent(frame.frame)) {
+        // A dongle that resets answers nothing it was sent before.
+        m_acknowledgements.forgetAll();
+    } else if (!frame.frame.isEmpty() && quint8(frame.frame.at(0)) == 0xBB
+               && frame.route != UplinkFramer::DongleLogRoute && frame.route != UplinkFramer::DownLoadRoute) {
+        QPointer<CMsg> self(this);
+        // A claimed acknowledgement is its page's alone.
+        const bool claimed = m_acknowledgements.take(frame.frame, m_framesTaken);
+        if (!self)
+            return;
+        if (claimed) {
+            m_currentArrivalMs = outer;
+            return;
+        }
+    }
     switch (frame.route) {
     case UplinkFramer::CommonRoute: emit sig_rcvCommonMsg(frame.frame); break;
     case UplinkFramer::GapRoute: emit sig_rcvGapMsg(frame.frame); break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acknowledgementmatcher.h"
 #include "serialport.h"
 #include "uplinkbatch.h"
 
@@ -59,6 +60,9 @@ public:
     // send timer took it (or the port closed under it).
     quint64 lastQueuedFrame() const { return m_framesQueued; }
     bool hasLeft(quint64 frame) const { return frame <= m_framesTaken; }
+    // The commands queued here that wait for their acknowledgement; a page
+    // claims its own there.
+    AcknowledgementMatcher &acknowledgements() { return m_acknowledgements; }
     // Runs the event loop until the frames queued so far have been written,
     // or for at most `maxTicks` send ticks; true when they all left.
     bool waitUntilSent(int maxTicks);
@@ -123,6 +127,7 @@ private:
     quint64 m_framesQueued = 0;
     quint64 m_framesTaken = 0;
     quint64 m_ticks = 0;
+    AcknowledgementMatcher m_acknowledgements;
 
     // Taken from the reader and not yet emitted; a handler's nested event
     // loop goes on from where the outer delivery stands.

@@ -14,8 +14,9 @@
 // connection index is read once here, by the catalogue's offset of
 // "condix", instead of every open page parsing every frame of its layer; so
 // the cost of a frame does not grow with the pages open. Frames without an
-// index (acknowledgements, security requests) and frames the catalogue
-// would reject reach every page, in the order the pages subscribed.
+// index (acknowledgements of commands no page claimed, security requests)
+// and frames the catalogue would reject reach every page, in the order the
+// pages subscribed; a claimed acknowledgement never gets here.
 //
 // One per link, made on first use; it subscribes to a layer's signal when
 // the first page asks for that layer, so it takes the place the first page

@@ -20,8 +20,8 @@ QByteArray DeviceSettingsCodec::deviceNameSetPayload(const QString &storedName, 
     if (storedName.size() % 2 != 0)
         return fail(QStringLiteral("the stored name has an odd number of hex digits"));
     const int length = storedName.size() / 2;
-    if (length > 255)
-        return fail(QStringLiteral("the name is longer than 255 bytes"));
+    if (length > MaxDeviceNameBytes)
+        return fail(QStringLiteral("the name is longer than %1 bytes").arg(MaxDeviceNameBytes));
     for (const QChar c : storedName) {
         const ushort u = c.unicode();
         const bool hexDigit = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');

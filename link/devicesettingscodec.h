@@ -9,6 +9,9 @@
 class DeviceSettingsCodec
 {
 public:
+    // "Device Name Set" gives the name's length in one byte.
+    static constexpr int MaxDeviceNameBytes = 255;
+
     // Builds the "Device Name Set" frame (without checksum) from a stored
     // name: two hex digits per byte, last byte first. Empty when the text
     // cannot be sent (odd length, non-hex digits, more than 255 bytes); then

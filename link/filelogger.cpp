@@ -2,6 +2,7 @@
 
 #include "logdiskguard.h"
 #include "logfilewriter.h"
+#include "regularfile.h"
 
 #include <QFileInfo>
 #include <QThread>
@@ -203,15 +204,15 @@ void FileLogger::flushBuffer()
     // The writer thread is done with what we handed over: a full disk or a
     // vanished folder shows in the file's error now.
     if (m_file->isOpen() && m_file->error() != QFileDevice::NoError)
-        reportFailure();
+        reportFailure(m_file->errorString());
 }
 
-void FileLogger::reportFailure()
+void FileLogger::reportFailure(const QString &reason)
 {
     if (m_failureReported)
         return;
     m_failureReported = true;
-    emit sig_writeFailed(m_partFileName, m_file->errorString());
+    emit sig_writeFailed(m_partFileName, reason);
 }
 
 void FileLogger::setFileName(const QString &fileName)
@@ -228,8 +229,10 @@ void FileLogger::openPart(const QString &path)
     // The writer closes the old file once its last piece is written.
     m_file = std::make_shared<QFile>(path);
     m_failureReported = false;
-    if (!m_file->open(QIODevice::ReadWrite | QIODevice::Append))
-        reportFailure();
+    QString reason;
+    // A link planted under the log's name would carry the lines elsewhere.
+    if (!Platform::openForWriting(*m_file, path, QIODevice::ReadWrite | QIODevice::Append, &reason))
+        reportFailure(reason);
     m_fileBytes = m_file->isOpen() ? m_file->size() : 0;
 }
 

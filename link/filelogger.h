@@ -85,7 +85,7 @@ private:
     QByteArray m_buffer;
     bool m_batching = false;
     bool m_failureReported = false;
-    void reportFailure();
+    void reportFailure(const QString &reason);
     QTimer m_flushTimer;
     quint64 m_lastTicket = 0;
 };

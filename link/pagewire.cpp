@@ -36,6 +36,12 @@ PageWireForm &PageWireForm::quietFailure()
     return *this;
 }
 
+PageWireForm &PageWireForm::statusNames(const char *enumName)
+{
+    m_statusNames = enumName;
+    return *this;
+}
+
 PageWireForm &PageWireForm::completeResult()
 {
     m_completeResult = true;
@@ -102,6 +108,52 @@ bool PageWire::sendFrame(const QString &name, const QByteArray &payload) const
     return false;
 }
 
+QString PageWire::commandId(const QString &name)
+{
+    quint8 layer = 0;
+    quint8 opcode = 0;
+    if (CCommand::downlinkAddress(name, &layer, &opcode) != CCommand::AddressOk)
+        return QString();
+    return QStringLiteral("%1@%2").arg(layer, 2, 16, QLatin1Char('0')).arg(opcode, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+bool PageWire::request(QObject *context, const QString &name, const Values &fields, const Values &overrides,
+                       Answered answered) const
+{
+    if (!send(name, fields, overrides))
+        return false;
+    claim(context, commandId(name), std::move(answered));
+    return true;
+}
+
+bool PageWire::claim(QObject *context, const QString &commandId, Answered answered) const
+{
+    return m_link && m_link->acknowledgements().claimNewest(commandId, context, std::move(answered));
+}
+
+bool PageWire::sendPaced(const QString &name, const Values &fields) const
+{
+    if (!send(name, fields))
+        return false;
+    if (m_link)
+        m_link->acknowledgements().releaseNewest(commandId(name));
+    return true;
+}
+
+std::optional<uchar> PageWire::acknowledged(const QByteArray &frame, const QString &what) const
+{
+    if (frame.isEmpty()) {
+        const QString line = QStringLiteral("the acknowledgement of %1 was lost.").arg(what);
+        log(isConnectionPage() ? QStringLiteral("Connection %1: ").arg(condix()) + line
+                               : line.left(1).toUpper() + line.mid(1),
+            LogLevel::Warn);
+        return std::nullopt;
+    }
+    if (m_logger)
+        CCommand::SDKProc(m_logger, frame);
+    return acknowledgement(frame).value_or(0);
+}
+
 void PageWire::endConnection()
 {
     *m_ended = true;
@@ -146,14 +198,11 @@ PageWire::Result PageWire::check(const QByteArray &frame, int line, const QStrin
 PageWire::Result PageWire::checkStatus(const QByteArray &frame, const Fields &fields, const QString &statusField,
                                        int line, const QString &function, const Form &form) const
 {
-    const bool statusLine = form.m_logFailure && !form.m_completeResult;
-    switch (m_status.checkField(frame, fields, line, function,
-                                statusLine ? UplinkStatus::LogFailure : UplinkStatus::KeepFailureQuiet, statusField)) {
+    switch (m_status.checkField(fields, line, function, statusField)) {
     case UplinkStatus::Succeeded:
         return Succeeded;
     case UplinkStatus::Failed:
-        if (form.m_logFailure && form.m_completeResult && m_logger)
-            CCommand::completeResultToLog(m_logger, uplinkName(frame), *byteField(fields, statusField));
+        logFailedStatus(frame, *byteField(fields, statusField), form);
         return Failed;
     case UplinkStatus::Malformed:
         break;
@@ -177,9 +226,17 @@ void PageWire::logFailedStatus(const QByteArray &frame, uchar status, const Form
     if (!m_logger || !form.m_logFailure)
         return;
     if (form.m_completeResult)
-        CCommand::completeResultToLog(m_logger, uplinkName(frame), status);
+        CCommand::completeResultToLog(m_logger, uplinkName(frame), status, form.m_statusNames);
     else
-        CCommand::statusRspToLog(m_logger, frame, status);
+        CCommand::statusRspToLog(m_logger, frame, status, form.m_statusNames);
+}
+
+QString PageWire::statusText(const char *enumName, int status)
+{
+    const QString name = CCommand::enumText(enumName, status);
+    if (!name.isEmpty())
+        return name;
+    return QStringLiteral("status 0x") + QString::number(status, 16).toUpper().rightJustified(2, QLatin1Char('0'));
 }
 
 QString PageWire::uplinkNameOfId(const QString &id)
@@ -203,17 +260,17 @@ PageWire::Result PageWire::checkNamedStatus(const QString &uplinkName, const Fie
                                             const Form &form) const
 {
     // Without the frame the failure is logged here, by the name.
-    switch (m_status.checkField(QByteArray(), fields, line, function, UplinkStatus::KeepFailureQuiet, statusField)) {
+    switch (m_status.checkField(fields, line, function, statusField)) {
     case UplinkStatus::Succeeded:
         return Succeeded;
     case UplinkStatus::Failed:
         if (form.m_logFailure && m_logger) {
             const uchar status = *byteField(fields, statusField);
             if (form.m_completeResult)
-                CCommand::completeResultToLog(m_logger, uplinkName, status);
+                CCommand::completeResultToLog(m_logger, uplinkName, status, form.m_statusNames);
             else
                 m_logger->log(QStringLiteral("Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
-                                  + CCommand::enumText("STATUS_RSP", status),
+                                  + CCommand::enumText(form.m_statusNames, status),
                               LogLevel::Error);
         }
         return Failed;

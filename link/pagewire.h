@@ -1,9 +1,11 @@
 #pragma once
 
+#include "acknowledgementmatcher.h"
 #include "uplinkstatus.h"
 
 #include <QByteArray>
 #include <QMap>
+#include <QObject>
 #include <QString>
 #include <QVariant>
 
@@ -29,6 +31,9 @@ public:
     PageWireForm &anyConnection();
     // A failing status is the caller's to tell.
     PageWireForm &quietFailure();
+    // The enumeration of CCommand that names a failing status in its line;
+    // STATUS_RSP unless set (a pairing result has codes of its own).
+    PageWireForm &statusNames(const char *enumName);
     // A failing status is logged as "[Complete Result] Uplink Command Name:..."
     // (results of a page's own command) instead of the status line.
     PageWireForm &completeResult();
@@ -40,6 +45,7 @@ private:
     bool m_anyConnection = false;
     bool m_logFailure = true;
     bool m_completeResult = false;
+    const char *m_statusNames = "STATUS_RSP";
 };
 
 // A page's side of the wire: sending a command and reading its answer, in one
@@ -82,6 +88,25 @@ public:
     // header from its ID.
     bool sendFrame(const QString &name, const QByteArray &payload) const;
 
+    // --- requests whose acknowledgement is this page's alone ---
+    // The acknowledgement of one request, or an empty frame when the dongle
+    // answered a command sent after it first (its answer was lost).
+    using Answered = AcknowledgementMatcher::Handler;
+    // send(), and the command's acknowledgement goes to `answered` alone, as
+    // long as `context` lives: no other page hears of it.
+    bool request(QObject *context, const QString &name, const Values &fields, const Values &overrides,
+                 Answered answered) const;
+    // The same for the command of `commandId` ("01@25") that a part of the
+    // page (a form that sends by itself) has just queued. False when none waits.
+    bool claim(QObject *context, const QString &commandId, Answered answered) const;
+    // send() of a command the dongle answers at its own pace (one
+    // acknowledgement per test packet), not in its turn among the others.
+    bool sendPaced(const QString &name, const Values &fields = Values()) const;
+    // Logs the acknowledgement handed to a request for `what` and gives its
+    // status (a frame that is not one status byte reads as 0); when it was
+    // lost, logs that instead and gives nothing.
+    std::optional<uchar> acknowledged(const QByteArray &frame, const QString &what) const;
+
     // The connection has ended: nothing more is sent for it, and an attempt is
     // logged. Shared with every part made from this wire.
     void endConnection();
@@ -107,6 +132,9 @@ public:
     static QString uplinkName(const QByteArray &frame);
     // The same by the ID's text ("BB@01@25").
     static QString uplinkNameOfId(const QString &id);
+    // A status by its name in the enumeration ("SDK ERR BUSY"), or "status 0x2A"
+    // when it has none.
+    static QString statusText(const char *enumName, int status);
     // The status byte of an acknowledgement: a frame of exactly one payload byte.
     static std::optional<uchar> acknowledgement(const QByteArray &frame) { return UplinkStatus::acknowledgement(frame); }
     static QByteArray payload(const QByteArray &frame) { return UplinkStatus::payload(frame); }
@@ -141,6 +169,7 @@ public:
 
 private:
     bool refuseEnded(const QString &name) const;
+    static QString commandId(const QString &name);
 
     CMsg *m_link;
     LogManager *m_logger;

@@ -1,6 +1,5 @@
 #include "uplinkstatus.h"
 
-#include "ccommand.h"
 #include "cmsg.h"
 #include "logger.h"
 #include "logmanager.h"
@@ -11,20 +10,15 @@ UplinkStatus::UplinkStatus(LogManager *logger, const QString &sourceFile)
 {
 }
 
-UplinkStatus::Result UplinkStatus::checkField(const QByteArray &frame, const QMap<QString, QByteArray> &fields,
-                                              int line, const QString &function, FailureLog failureLog,
-                                              const QString &statusField) const
+UplinkStatus::Result UplinkStatus::checkField(const QMap<QString, QByteArray> &fields, int line,
+                                              const QString &function, const QString &statusField) const
 {
     const std::optional<uchar> status = byteField(fields, statusField);
     if (!status) {
         internalError(line, function);
         return Malformed;
     }
-    if (*status == 0)
-        return Succeeded;
-    if (failureLog == LogFailure)
-        CCommand::statusRspToLog(m_logger, frame, *status);
-    return Failed;
+    return *status == 0 ? Succeeded : Failed;
 }
 
 void UplinkStatus::internalError(int line, const QString &function) const

@@ -8,9 +8,9 @@
 
 class LogManager;
 
-// The status half of a page's check (PageWire parses and picks the
-// connection): the status field must be one byte (else the page's
-// "Internal error." line), and a status that is not success is logged.
+// The status half of a page's check (PageWire parses, picks the connection
+// and logs a failing status): the status field must be one byte, else the
+// page's "Internal error." line.
 // Names the page's source as its internal-error lines do.
 class UplinkStatus
 {
@@ -20,16 +20,13 @@ public:
         Failed,     // status not 0
         Succeeded   // status 0
     };
-    // Whether a failing status is logged ("Uplink Command Name:... Result:...").
-    enum FailureLog { LogFailure, KeepFailureQuiet };
-
     // sourceFile as the internal-error line shows it, e.g. ".\\cconnectionwidget".
     UplinkStatus(LogManager *logger, const QString &sourceFile);
 
-    // The status field of parsed fields: success, failure (logged unless kept
-    // quiet) or, when it is not one byte, the page's internal-error line.
-    Result checkField(const QByteArray &frame, const QMap<QString, QByteArray> &fields, int line,
-                      const QString &function, FailureLog failureLog, const QString &statusField) const;
+    // The status field of parsed fields: success, failure or, when it is not
+    // one byte, the page's internal-error line.
+    Result checkField(const QMap<QString, QByteArray> &fields, int line, const QString &function,
+                      const QString &statusField) const;
     // "FILE:<source> LINE:<line> FUNCTION:<function> Internal error." at DEBUG.
     void internalError(int line, const QString &function) const;
     static QString internalErrorText(const QString &sourceFile, int line, const QString &function);

@@ -55,17 +55,30 @@ QByteArray BootLoaderEngine::frame(quint16 command, const QByteArray &payload)
 
 bool BootLoaderEngine::parseAnswer(const QByteArray &answer, quint16 *command, quint8 *status)
 {
-    if (answer.size() < HeaderSize + 2 || !answer.startsWith("QK"))
-        return false;
-    const int length = qFromLittleEndian<quint16>(answer.constData() + 4);
-    if (length == 0 || length > MaxAnswerPayload || answer.size() != HeaderSize + length + 2)
-        return false;
-    if (qFromLittleEndian<quint16>(answer.constData() + HeaderSize + length)
-        != frameSum(answer, 2, HeaderSize + length))
+    if (!answer.startsWith("QK") || !unreadableReason(answer).isEmpty())
         return false;
     *command = qFromLittleEndian<quint16>(answer.constData() + 2);
     *status = quint8(answer.at(HeaderSize));
     return true;
+}
+
+QString BootLoaderEngine::unreadableReason(const QByteArray &answer)
+{
+    if (!answer.startsWith("QK"))
+        return QString();
+    if (answer.size() < HeaderSize + 2)
+        return QStringLiteral("it is cut short");
+    const int length = qFromLittleEndian<quint16>(answer.constData() + 4);
+    if (length == 0)
+        return QStringLiteral("it has no status");
+    if (length > MaxAnswerPayload)
+        return QStringLiteral("its length %1 is more than %2").arg(length).arg(MaxAnswerPayload);
+    if (answer.size() != HeaderSize + length + 2)
+        return QStringLiteral("its length %1 does not match its %2 bytes").arg(length).arg(answer.size());
+    if (qFromLittleEndian<quint16>(answer.constData() + HeaderSize + length)
+        != frameSum(answer, 2, HeaderSize + length))
+        return QStringLiteral("its sum is wrong");
+    return QString();
 }
 
 bool BootLoaderEngine::isSuccessAnswer(const QByteArray &answer, quint16 command)
@@ -158,10 +171,25 @@ void BootLoaderEngine::flashNext(qint64 nowMs)
 
 void BootLoaderEngine::feed(const QByteArray &answer, qint64 nowMs)
 {
+    if (m_state == Idle)
+        return;
+    const QString unreadable = unreadableReason(answer);
+    if (!unreadable.isEmpty()) {
+        // Stop-and-wait: once the awaited frame has left, a broken answer can
+        // only be its answer, and no other will come.
+        if (m_state == Awaiting && m_listener->lastFrameLeft()) {
+            fail(QStringLiteral("The answer of the boot loader to %1 was unreadable: %2.")
+                     .arg(frameName(m_step), unreadable));
+            return;
+        }
+        m_listener->engineLog(
+            QStringLiteral("Unreadable boot loader answer ignored %1: %2.").arg(whereWeAre(), unreadable),
+            LogLevel::Warn);
+        return;
+    }
     quint16 command = NoCommand;
     quint8 status = 0;
-    // A broken answer is dropped; the step's watchdog runs on.
-    if (m_state == Idle || !parseAnswer(answer, &command, &status))
+    if (!parseAnswer(answer, &command, &status))
         return;
     if (status != AnswerSuccess) {
         // Whichever frame it answers, the image on the dongle is not whole.

@@ -49,7 +49,9 @@ public:
     bool startStage(const QByteArray &image, qint64 nowMs, QString *error = nullptr);
     // One answer of the boot loader, whole ("QK" to the frame sum). Only the
     // answer to the awaited frame moves on; a repeated or late success is
-    // ignored, and any refusal fails the stage.
+    // ignored, and any refusal fails the stage. So does an answer that cannot
+    // be read once the awaited frame has left: nothing else can answer, and
+    // the boot loader does not answer twice.
     void feed(const QByteArray &answer, qint64 nowMs);
     // The pause asked for by pauseFor() is over.
     void resume(qint64 nowMs);
@@ -76,6 +78,9 @@ public:
     // A whole answer with a good sum and a status byte; command and status
     // are filled when it is.
     static bool parseAnswer(const QByteArray &answer, quint16 *command, quint8 *status);
+    // Why a boot-loader frame cannot be read as an answer ("its sum is
+    // wrong"); empty when it can, or when it is no boot-loader frame at all.
+    static QString unreadableReason(const QByteArray &answer);
 
 private:
     // "flash frame 3 of 117": the frame an answer to `command` would answer now.

@@ -240,6 +240,8 @@ void CTestModePage::stopMode()
 
 void CTestModePage::resetDialog(bool enableStart)
 {
+    // A reset dongle answers nothing it was sent before.
+    m_stopsUnanswered = 0;
     if (m_isModeRunning) {
         m_isModeRunning = false;
         m_isTxRunning = false;
@@ -278,6 +280,16 @@ void CTestModePage::on_btn_set_clicked()
 
 void CTestModePage::onSendMsg(const QString &name, QMap<QString, QVariant> &fields)
 {
+    // A run is acknowledged once per packet, at its own pace, not in its turn among the other commands.
+    if (name == m_texts.transmit) {
+        m_wire.sendPaced(name, fields);
+        return;
+    }
+    if (name == m_texts.stopTransmit) {
+        if (m_wire.request(this, name, fields, {}, [this](const QByteArray &frame) { stopTransmitAnswered(frame); }))
+            ++m_stopsUnanswered;
+        return;
+    }
     m_wire.send(name, fields);
 }
 
@@ -314,6 +326,14 @@ void CTestModePage::onStartTX()
     m_repeatTime = toU32(m_ui.repeatTime->text(), 10);
     const quint64 interval = toU32(m_ui.repeatInterval->text(), 10);
     const int length = int(toU32(m_ui.length->text(), 16) & 0xFF);
+    // Length decides what goes out; typed bytes beyond it are left out with a word.
+    const int typedBytes = (m_ui.payload->text().size() + 1) / 2;
+    if (typedBytes > length)
+        log(QStringLiteral("The payload typed has %1 bytes and Length is %2: only the first %3 are sent.")
+                .arg(typedBytes)
+                .arg(hexText(QByteArray(1, char(length))))
+                .arg(length),
+            LogLevel::Warn);
     QMap<QString, QVariant> fields = transmitFields(payloadBytes(m_ui.payload->text(), length));
     m_txTimer.stop();
     m_txTimer.setInterval(m_watchdogTickMs);
@@ -520,6 +540,12 @@ void CTestModePage::txAckProc(const QByteArray &frame)
     const std::optional<quint8> status = ackStatus(frame);
     if (!m_isTxRunning || !status)
         return;
+    // The dongle answers in order: what comes before a stop's acknowledgement belongs to the run it stopped.
+    if (m_stopsUnanswered > 0) {
+        log(QStringLiteral("%1 mode: an acknowledgement of the stopped run is not counted.").arg(m_texts.mode),
+            LogLevel::Debug);
+        return;
+    }
     if (*status != 0) {
         // A refused run ends now, not when the watchdog gives up on it.
         emit sig_tx_progress(m_txCount, false);
@@ -529,6 +555,13 @@ void CTestModePage::txAckProc(const QByteArray &frame)
     ++m_txCount;
     m_lastTick = quint64(m_clock());
     emit sig_tx_progress(m_txCount, true);
+}
+
+void CTestModePage::stopTransmitAnswered(const QByteArray &frame)
+{
+    if (!frame.isEmpty())
+        cmdAckProc(frame);
+    m_stopsUnanswered = qMax(0, m_stopsUnanswered - 1);
 }
 
 void CTestModePage::rxAckProc(const QByteArray &frame)

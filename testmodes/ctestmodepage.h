@@ -169,6 +169,9 @@ private:
     // tells the user; other acknowledgements are only logged.
     void modeAckProc(const QByteArray &frame);
     void txAckProc(const QByteArray &frame);
+    // The acknowledgement of a "Stop Transmit" (empty: it was lost, and a
+    // later command answered): the stopped run sends none after it.
+    void stopTransmitAnswered(const QByteArray &frame);
     void rxAckProc(const QByteArray &frame);
     // The acknowledgement's status field; nothing when the frame has none.
     static std::optional<quint8> ackStatus(const QByteArray &frame);
@@ -196,6 +199,9 @@ private:
     quint32 m_repeatTime = 0;
     quint64 m_lastTick = 0;
     quint64 m_waitMs = 5000;
+    // Stops sent whose acknowledgement has not come: until it does, transmit
+    // acknowledgements are the stopped run's.
+    int m_stopsUnanswered = 0;
     QTimer m_txTimer;
     int m_watchdogTickMs = DefaultWatchdogTickMs;
     Clock m_clock;

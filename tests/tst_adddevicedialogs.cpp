@@ -33,6 +33,7 @@ struct Entry
     int type = 0;
     QString sid; // periodic dialog only; empty: leave the field alone
     bool stayedOpen = false;
+    QString box; // the text of a box OK opened
 };
 
 void fillAndConfirm(QWidget *dialog, Entry *entry)
@@ -49,7 +50,9 @@ void fillAndConfirm(QWidget *dialog, Entry *entry)
         sid->clear();
         QTest::keyClicks(sid, entry->sid);
     }
-    dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
+    entry->box = ModalAnswerer::clickAnsweringBox(dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok")),
+                                                  QStringLiteral("m_pbOk"))
+                     .text;
     entry->stayedOpen = dialog->isVisible();
     if (entry->stayedOpen)
         dialog->findChild<QPushButton *>(QStringLiteral("pushButton_cancel"))->click();
@@ -110,18 +113,22 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QByteArray>("addr");
+        QTest::addColumn<QString>("refusal"); // the box's text, when the typed address is refused
 
-        QTest::newRow("colon form") << "11:22:33:44:55:66" << 0 << true << hex("66 55 44 33 22 11");
-        QTest::newRow("random") << "11:22:33:44:55:66" << 1 << true << hex("66 55 44 33 22 11");
-        QTest::newRow("without colons") << "c0a1b2c3d4e5" << 0 << true << hex("e5 d4 c3 b2 a1 c0");
-        QTest::newRow("upper case") << "AA:BB:CC:DD:EE:FF" << 1 << true << hex("ff ee dd cc bb aa");
-        // The edit fills a short address on the right, and shows it that way.
-        QTest::newRow("short") << "11:22" << 0 << true << hex("00 00 00 00 22 11");
-        QTest::newRow("zero address") << "00:00:00:00:00:00" << 0 << false << QByteArray();
-        QTest::newRow("zero without colons") << "000000000000" << 1 << false << QByteArray();
-        QTest::newRow("empty") << "" << 0 << false << QByteArray();
+        const QString enter = QStringLiteral(" cannot be sent; enter six bytes in hexadecimal, as 11:22:33:44:55:66.");
+        QTest::newRow("colon form") << "11:22:33:44:55:66" << 0 << true << hex("66 55 44 33 22 11") << QString();
+        QTest::newRow("random") << "11:22:33:44:55:66" << 1 << true << hex("66 55 44 33 22 11") << QString();
+        QTest::newRow("without colons") << "c0a1b2c3d4e5" << 0 << true << hex("e5 d4 c3 b2 a1 c0") << QString();
+        QTest::newRow("upper case") << "AA:BB:CC:DD:EE:FF" << 1 << true << hex("ff ee dd cc bb aa") << QString();
+        // A short address is no address: nothing is filled in behind the user's back.
+        QTest::newRow("short") << "11:22" << 0 << false << QByteArray()
+                               << "Bluetooth device addr: \"11:22\"" + enter;
+        QTest::newRow("zero address") << "00:00:00:00:00:00" << 0 << false << QByteArray() << QString();
+        QTest::newRow("zero without colons") << "000000000000" << 1 << false << QByteArray() << QString();
+        QTest::newRow("empty") << "" << 0 << false << QByteArray() << "Bluetooth device addr: \"\"" + enter;
         // Letters beyond f are not even typed.
-        QTest::newRow("not hex") << "1g:2h:33:44:55:66" << 0 << true << hex("00 66 55 44 33 12");
+        QTest::newRow("not hex") << "1g:2h:33:44:55:66" << 0 << false << QByteArray()
+                                 << "Bluetooth device addr: \"1:2:33:44:55:66\"" + enter;
     }
 
     void whiteListEntry()
@@ -130,15 +137,17 @@ private slots:
         QFETCH(int, type);
         QFETCH(bool, accepted);
         QFETCH(QByteArray, addr);
+        QFETCH(QString, refusal);
 
         RecordingLog log;
         AddDeviceDialog dialog(&log);
-        Entry entry{typed, type, QString(), false};
+        Entry entry{typed, type, QString(), false, QString()};
         ModalAnswerer answerer;
         answerer.answerWith([&entry](QWidget *modal) { fillAndConfirm(modal, &entry); });
         const int result = dialog.exec();
         QVERIFY(answerer.failures().isEmpty());
         QCOMPARE(answerer.seen().value(0).title, QStringLiteral("Add Device"));
+        QCOMPARE(entry.box, refusal);
 
         QCOMPARE(result, accepted ? int(QDialog::Accepted) : int(QDialog::Rejected));
         QCOMPARE(entry.stayedOpen, !accepted);
@@ -148,7 +157,9 @@ private slots:
             QVERIFY(dialog.getDevice().advSid.isEmpty());
             QVERIFY(log.lines.isEmpty());
         } else {
-            QCOMPARE(log.lines, QStringList{"4 Add White List Error, The address 00:00:00:00:00:00 is invalid."});
+            QCOMPARE(log.lines, refusal.isEmpty()
+                                    ? QStringList{"4 Add White List Error, The address 00:00:00:00:00:00 is invalid."}
+                                    : QStringList());
             QVERIFY(dialog.getDevice().addr.isEmpty());
         }
     }
@@ -159,18 +170,23 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("sid");
         QTest::addColumn<QString>("log");
+        QTest::addColumn<QString>("refusal");
         QTest::addColumn<QByteArray>("addr");
         QTest::addColumn<QByteArray>("advSid");
 
-        QTest::newRow("sid 15") << "11:22:33:44:55:66" << 1 << "15" << "" << hex("66 55 44 33 22 11") << hex("0f");
-        QTest::newRow("sid 0") << "01:02:03:04:05:06" << 0 << "0" << "" << hex("06 05 04 03 02 01") << hex("00");
-        QTest::newRow("sid 9") << "01:02:03:04:05:06" << 0 << "9" << "" << hex("06 05 04 03 02 01") << hex("09");
-        // The edit holds the field to its maximum when it is read.
-        QTest::newRow("sid 16") << "11:22:33:44:55:66" << 0 << "16" << "" << hex("66 55 44 33 22 11") << hex("0f");
-        QTest::newRow("sid 99") << "11:22:33:44:55:66" << 0 << "99" << "" << hex("66 55 44 33 22 11") << hex("0f");
+        QTest::newRow("sid 15") << "11:22:33:44:55:66" << 1 << "15" << "" << "" << hex("66 55 44 33 22 11") << hex("0f");
+        QTest::newRow("sid 0") << "01:02:03:04:05:06" << 0 << "0" << "" << "" << hex("06 05 04 03 02 01") << hex("00");
+        QTest::newRow("sid 9") << "01:02:03:04:05:06" << 0 << "9" << "" << "" << hex("06 05 04 03 02 01") << hex("09");
+        // Beyond 15 is refused, never held to 15 in silence.
+        QTest::newRow("sid 16") << "11:22:33:44:55:66" << 0 << "16" << ""
+                                << "Bluetooth adv sid: \"16\" cannot be sent; enter a whole number from 0 to 15."
+                                << QByteArray() << QByteArray();
+        QTest::newRow("sid 99") << "11:22:33:44:55:66" << 0 << "99" << ""
+                                << "Bluetooth adv sid: \"99\" cannot be sent; enter a whole number from 0 to 15."
+                                << QByteArray() << QByteArray();
         QTest::newRow("zero address") << "00:00:00:00:00:00" << 0 << "3"
                                       << "4 Add Periodic Adv List Error, The address 00:00:00:00:00:00 is invalid."
-                                      << QByteArray() << QByteArray();
+                                      << "" << QByteArray() << QByteArray();
     }
 
     void periodicEntry()
@@ -179,21 +195,23 @@ private slots:
         QFETCH(int, type);
         QFETCH(QString, sid);
         QFETCH(QString, log);
+        QFETCH(QString, refusal);
         QFETCH(QByteArray, addr);
         QFETCH(QByteArray, advSid);
 
         RecordingLog recording;
         AddPeriodicDeviceDialog dialog(&recording);
-        Entry entry{typed, type, sid, false};
+        Entry entry{typed, type, sid, false, QString()};
         ModalAnswerer answerer;
         answerer.answerWith([&entry](QWidget *modal) { fillAndConfirm(modal, &entry); });
         const int result = dialog.exec();
         QVERIFY(answerer.failures().isEmpty());
+        QCOMPARE(entry.box, refusal);
 
-        const bool accepted = log.isEmpty();
+        const bool accepted = log.isEmpty() && refusal.isEmpty();
         QCOMPARE(result, accepted ? int(QDialog::Accepted) : int(QDialog::Rejected));
         QCOMPARE(entry.stayedOpen, !accepted);
-        QCOMPARE(recording.lines, accepted ? QStringList() : QStringList{log});
+        QCOMPARE(recording.lines, log.isEmpty() ? QStringList() : QStringList{log});
         QCOMPARE(dialog.getDevice().addr, addr);
         QCOMPARE(dialog.getDevice().advSid, advSid);
         if (accepted)

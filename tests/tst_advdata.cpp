@@ -123,7 +123,6 @@ void TestAdvData::structureBytes_data()
     QTest::newRow("tx power level") << "Tx Power Level" << "f6" << "f6" << hex("02 0A f6");
     QTest::newRow("appearance") << "Appearance" << "4103" << "4103" << hex("03 19 41 03");
     QTest::newRow("custom: whole structures") << "Custom AD type" << "020106" << "020106" << hex("02 01 06");
-    QTest::newRow("custom: odd count padded") << "Custom AD type" << "02010" << "020100" << hex("02 01 00");
 }
 
 void TestAdvData::structureBytes()
@@ -243,6 +242,13 @@ void TestAdvData::refusals_data()
                                                   << false << "Advertising Data Configuration Error" << dup;
     QTest::newRow("name of 255 bytes") << QStringList() << "Complete Local Name" << QString(255, QLatin1Char('a'))
                                        << false << "ERROR" << AdvDataTypes::nameTooLongText();
+    // Half a byte is no byte: refused, never padded with a digit nobody typed.
+    QTest::newRow("custom: odd count") << QStringList() << "Custom AD type" << "02010" << false << "error"
+                                       << "Custom AD type: \"02010\" cannot be sent; enter whole bytes in hexadecimal, "
+                                          "two digits a byte.";
+    QTest::newRow("tx power level: one digit")
+        << QStringList() << "Tx Power Level" << "7" << false << "error"
+        << "Tx Power Level: \"7\" cannot be sent; enter one byte in hexadecimal, two digits.";
     QTest::newRow("name of 128 two-byte characters")
         << QStringList() << "Shortened Local Name" << QString(128, QChar(0xe9)) << true << "ERROR"
         << AdvDataTypes::nameTooLongText();

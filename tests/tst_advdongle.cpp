@@ -6,6 +6,7 @@
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "framebuilder.h"
+#include "isochronouspages.h"
 #include "logmanager.h"
 #include "maindonglewidget.h"
 #include "modalanswerer.h"
@@ -18,6 +19,7 @@
 #include "simulateddongle.h"
 #include "slavebigwidget.h"
 
+#include <QApplication>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTableView>
@@ -69,6 +71,8 @@ private slots:
     void createBigOpensBroadcasterTab();
     void createBigButtonOpensBroadcasterPage();
     void createBigWithoutBroadcasterPage();
+    void aStartStepWithoutAnswerEnds_data();
+    void aStartStepWithoutAnswerEnds();
 
 private:
     void openDongle();
@@ -85,6 +89,9 @@ private:
 
 void TestAdvDongle::initTestCase()
 {
+    // The broadcaster's tab is hosted as its layer says; each test chooses its page.
+    registerIsochronousPages();
+    PageRegistry::unregisterAll();
     registerAdvertisingPages();
 }
 
@@ -139,13 +146,7 @@ void TestAdvDongle::openDongle()
 
 bool TestAdvDongle::startSet(const QString &type, int index, int row)
 {
-    AdvPageDriver::addSet(page(), type, index);
-    QStringList data{QStringLiteral("adv:Complete Local Name=abc")};
-    if (type == QLatin1String("Periodic Advertising"))
-        data << QStringLiteral("periodic=01");
-    AdvForms::apply(AdvPageDriver::shownForm(page()), data);
-    AdvPageDriver::press(page(), row);
-    page()->findChild<QToolButton *>(QStringLiteral("btnStartAdv"))->click();
+    AdvPageDriver::startSet(page(), type, index, row);
     return LinkRig::waitUntil([&] { return AdvPageDriver::rowAdvertising(page(), row); }, kAnswerWaitMs);
 }
 
@@ -356,6 +357,77 @@ void TestAdvDongle::createBigWithoutBroadcasterPage()
     emit page()->sig_slaveBIGSucceed(1);
     QCOMPARE(m_widget->pageTabWidget()->count(), 2);
     QVERIFY(m_log->lines().contains(qMakePair(QStringLiteral("Create BIG and BIS tab failed. "), 4)));
+}
+
+void TestAdvDongle::aStartStepWithoutAnswerEnds_data()
+{
+    QTest::addColumn<QString>("fault");     // of the first "Legacy Advertising Parameter Set" acknowledgement
+    QTest::addColumn<int>("heartBeatMs");   // the heartbeat's answers follow the lost one
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("startsAgain");
+
+    QTest::newRow("never answered")
+        << "drop" << 60000 << "the dongle did not answer Legacy Advertising Parameter Set within 1.5 s" << false;
+    QTest::newRow("lost, a later answer tells")
+        << "drop" << 100 << "the answer to Legacy Advertising Parameter Set was lost" << true;
+    QTest::newRow("answered after the time-out")
+        << "hold" << 60000 << "the dongle did not answer Legacy Advertising Parameter Set within 1.5 s" << true;
+}
+
+// Two legacy sets; set 0 starts and the dongle loses or holds the answer to
+// its first step. The start ends in a bounded time: its Status cell and one
+// box say so, and Start is usable again on both rows. An answer that comes
+// after that changes nothing.
+void TestAdvDongle::aStartStepWithoutAnswerEnds()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, heartBeatMs);
+    QFETCH(QString, reason);
+    QFETCH(bool, startsAgain);
+
+    openDongle();
+    page()->setStartStepTimeoutMs(1500);
+    for (int index : {0, 1}) {
+        AdvPageDriver::addSet(page(), QStringLiteral("Legacy Advertising"), index);
+        AdvForms::apply(AdvPageDriver::shownForm(page()), {QStringLiteral("adv:Complete Local Name=abc")});
+    }
+    const SimulatedDongle::Which first = SimulatedDongle::Which::first(1);
+    if (fault == QLatin1String("drop"))
+        m_dongle->dropAcknowledgement(QStringLiteral("01@23"), first);
+    else
+        m_dongle->holdAcknowledgement(QStringLiteral("01@23"), first);
+    m_widget->heartBeat()->setInterval(heartBeatMs);
+    QToolButton *start = page()->findChild<QToolButton *>(QStringLiteral("btnStartAdv"));
+
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    AdvPageDriver::press(page(), 0);
+    start->click();
+    QVERIFY(!start->isEnabled());
+    QVERIFY(answerer.waitUntilAnswered());
+    QCOMPARE(answerer.seen().size(), 1);
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("ERROR"));
+    QCOMPARE(answerer.seen().first().text,
+             QStringLiteral("Advertising set 0 did not start: %1 (no answer).").arg(reason));
+    QAbstractItemModel *sets = AdvPageDriver::table(page())->model();
+    QCOMPARE(sets->index(0, 2).data().toString(), QStringLiteral("Not started: no answer"));
+    QVERIFY(start->isEnabled());
+    AdvPageDriver::press(page(), 1);
+    QVERIFY(start->isEnabled());
+
+    if (m_dongle->isHolding()) {
+        // The answer comes late: nothing goes on from it.
+        m_dongle->releaseHeld();
+        QTest::qWait(300);
+        QVERIFY(!sentIds().contains(QStringLiteral("01@25")));
+        QCOMPARE(sets->index(0, 2).data().toString(), QStringLiteral("Not started: no answer"));
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+    if (startsAgain) {
+        AdvPageDriver::press(page(), 0);
+        start->click();
+        QVERIFY(LinkRig::waitUntil([&] { return AdvPageDriver::rowAdvertising(page(), 0); }, kAnswerWaitMs));
+    }
 }
 
 QTEST_MAIN(TestAdvDongle)

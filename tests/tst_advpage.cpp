@@ -66,11 +66,14 @@ struct PageRig : AdvRig
                                                        : QStringList{"adv:Complete Local Name=abc"});
     }
     // Sends uplinks as the dongle and waits until the page has had them.
+    // Waits until the link has handed the frames out: on its signals, or an
+    // acknowledgement to the request that claimed it.
     bool feed(const QList<QByteArray> &frames)
     {
-        const int before = uplinks.count();
+        const auto handed = [this] { return quint64(uplinks.count()) + link.acknowledgements().handedToRequests(); };
+        const quint64 before = handed();
         dongle.sendUplinks(frames);
-        return uplinks.waitFor(before + frames.size());
+        return waitUntil([&] { return handed() >= before + quint64(frames.size()); });
     }
     bool feed(const QByteArray &frame) { return feed(QList<QByteArray>{frame}); }
     // Starts the set of that row and waits for its start event.

@@ -431,21 +431,36 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("emitted");
-        QTest::newRow("no BIS") << "Number BIS" << "0" << "1";
-        QTest::newRow("short interval") << "SDU Interval(us)" << "100" << "255";
-        QTest::newRow("max sdu") << "Max SDU" << "251" << "251";
+        QTest::addColumn<QString>("box"); // a refusal: nothing is emitted
+        // Beyond its limits a value is refused where it was typed, never raised to them.
+        QTest::newRow("no BIS") << "Number BIS" << "0" << QString()
+                                << "Number BIS: \"0\" cannot be sent; enter a whole number from 1 to 31.";
+        QTest::newRow("short interval")
+            << "SDU Interval(us)" << "100" << QString()
+            << "SDU Interval(us): \"100\" cannot be sent; enter a whole number from 255 to 16777215.";
+        QTest::newRow("max sdu") << "Max SDU" << "251" << "251" << QString();
     }
     void broadcasterEditorsHoldTheirLimits()
     {
         QFETCH(QString, title);
         QFETCH(QString, typed);
         QFETCH(QString, emitted);
+        QFETCH(QString, box);
         SlaveBIGParaDialog dialog(nullptr);
         QSignalSpy spy(&dialog, &SlaveBIGParaDialog::sig_bigParaUpdate);
         auto *edit = qobject_cast<CValidateLineEdit *>(WidgetProbe::editorOf(&dialog, title));
         QVERIFY(edit);
         edit->setText(typed);
+        ModalAnswerer answerer;
+        if (!box.isEmpty())
+            answerer.click(QStringLiteral("m_pbOk"));
         dialog.on_pushButton_ok_clicked();
+        QCOMPARE(answerer.seen().value(0).text, box);
+        if (!box.isEmpty()) {
+            QVERIFY(spy.isEmpty());
+            QCOMPARE(edit->text(), typed);
+            return;
+        }
         const slaveBigPara record = spy.at(0).at(0).value<slaveBigPara>();
         const QMap<QString, QString> byTitle = {{"Number BIS", record.numBis},
                                                 {"SDU Interval(us)", record.sduInterval},
@@ -475,10 +490,10 @@ private slots:
     void bisDialogKeepsItsRange_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("emitted");
+        QTest::addColumn<QString>("emitted"); // empty: refused, nothing emitted
         QTest::newRow("ten") << "10" << "10";
         QTest::newRow("highest") << "31" << "31";
-        QTest::newRow("zero") << "0" << "1";
+        QTest::newRow("zero") << "0" << QString();
     }
     void bisDialogKeepsItsRange()
     {
@@ -487,7 +502,16 @@ private slots:
         bisParameterDialog dialog(nullptr);
         QSignalSpy spy(&dialog, &bisParameterDialog::sig_bisParaUpdate);
         WidgetProbe::child<CValidateLineEdit>(&dialog, "lineEdit_bisID")->setText(typed);
+        ModalAnswerer answerer;
+        if (emitted.isEmpty())
+            answerer.click(QStringLiteral("m_pbOk"));
         dialog.on_pushButton_ok_clicked();
+        if (emitted.isEmpty()) {
+            QVERIFY(spy.isEmpty());
+            QCOMPARE(answerer.seen().value(0).text,
+                     QStringLiteral("BIS ID: \"0\" cannot be sent; enter a whole number from 1 to 31."));
+            return;
+        }
         const bisParameter record = spy.at(0).at(0).value<bisParameter>();
         QCOMPARE(record.bisId, emitted);
         QVERIFY(record.bisHandle.isEmpty());

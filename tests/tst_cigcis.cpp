@@ -344,17 +344,25 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("emitted");
-        QTest::newRow("latency below minimum") << "Transport Latency M2S(ms)" << "3" << "5";
-        QTest::newRow("interval empty") << "SDU Interval M2S(us)" << "" << "0";
-        QTest::newRow("latency above maximum") << "Transport Latency S2M(ms)" << "9999" << "4000";
-        QTest::newRow("rtn above maximum") << "RTN M2S" << "99" << "15";
-        QTest::newRow("max sdu") << "Max SDU S2M" << "251" << "251";
+        QTest::addColumn<QString>("box"); // a refusal where it was typed: nothing is emitted
+        const QString latency = QStringLiteral("cannot be sent; enter a whole number from 5 to 4000.");
+        QTest::newRow("latency below minimum") << "Transport Latency M2S(ms)" << "3" << QString()
+                                               << "Transport Latency M2S(ms): \"3\" " + latency;
+        QTest::newRow("interval empty")
+            << "SDU Interval M2S(us)" << "" << QString()
+            << "SDU Interval M2S(us): \"\" cannot be sent; enter a whole number from 0 to 16777215.";
+        QTest::newRow("latency above maximum") << "Transport Latency S2M(ms)" << "9999" << QString()
+                                               << "Transport Latency S2M(ms): \"9999\" " + latency;
+        QTest::newRow("rtn above maximum") << "RTN M2S" << "99" << QString()
+                                           << "RTN M2S: \"99\" cannot be sent; enter a whole number from 0 to 15.";
+        QTest::newRow("max sdu") << "Max SDU S2M" << "251" << "251" << QString();
     }
     void editorsHoldTheirLimits()
     {
         QFETCH(QString, title);
         QFETCH(QString, typed);
         QFETCH(QString, emitted);
+        QFETCH(QString, box);
         cigParameterDialog cigDialog(nullptr, nullptr);
         cisParameterDialog cisDialog(nullptr, nullptr);
         QWidget *editor = WidgetProbe::editorOf(&cigDialog, title);
@@ -364,16 +372,27 @@ private slots:
         auto *edit = qobject_cast<CValidateLineEdit *>(editor);
         QVERIFY(edit);
         edit->setText(typed);
+        QSignalSpy cisSpy(&cisDialog, &cisParameterDialog::sig_cisParaUpdate);
+        QSignalSpy cigSpy(&cigDialog, &cigParameterDialog::sig_cigParaUpdate);
+        ModalAnswerer answerer;
+        if (!box.isEmpty())
+            answerer.click(QStringLiteral("m_pbOk"));
+        if (isCis)
+            cisDialog.on_pushButton_ok_clicked();
+        else
+            cigDialog.on_pushButton_ok_clicked();
+        QCOMPARE(answerer.seen().value(0).text, box);
+        if (!box.isEmpty()) {
+            QVERIFY(cisSpy.isEmpty() && cigSpy.isEmpty());
+            QCOMPARE(edit->text(), typed);
+            return;
+        }
         QString value;
         if (isCis) {
-            QSignalSpy spy(&cisDialog, &cisParameterDialog::sig_cisParaUpdate);
-            cisDialog.on_pushButton_ok_clicked();
-            const cisParameter record = spy.at(0).at(0).value<cisParameter>();
+            const cisParameter record = cisSpy.at(0).at(0).value<cisParameter>();
             value = title == "RTN M2S" ? record.rtnM2S : record.maxSduS2M;
         } else {
-            QSignalSpy spy(&cigDialog, &cigParameterDialog::sig_cigParaUpdate);
-            cigDialog.on_pushButton_ok_clicked();
-            const cigParameter record = spy.at(0).at(0).value<cigParameter>();
+            const cigParameter record = cigSpy.at(0).at(0).value<cigParameter>();
             value = title.startsWith("SDU") ? record.sduIntervalM2S
                   : title.contains("M2S")   ? record.transportLatencyM2S
                                             : record.transportLatencyS2M;

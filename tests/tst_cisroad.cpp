@@ -140,29 +140,29 @@ private slots:
         QCOMPARE(slaveTabs(), 0);
     }
 
-    void anOverlappingRequestIsRefusedWhileTheFirstWaits()
+    void anOverlappingRequestWaitsForTheFirst()
     {
-        // A second request while the first one's dialog waits is refused at once,
-        // without a dialog of its own; once the first is answered, a new request
-        // gets its page again.
+        // A second stream's request while the first one's dialog waits is not
+        // refused: it is asked once the first is answered, and each accepted
+        // stream gets its page.
         ModalAnswerer answerer;
-        bool refusedWhileOpen = false;
-        answerer.answerWith([this, &refusedWhileOpen](QWidget *first) {
+        bool waitedWhileOpen = false;
+        answerer.answerWith([this, &waitedWhileOpen](QWidget *first) {
             m_iso->requestCis(0, 0x41, 1, 2);
-            refusedWhileOpen = waitForSent("06@06");
+            waitedWhileOpen = QTest::qWaitFor([this] {
+                return m_rig->log->count(QStringLiteral("CIS request waits until the one before is answered.")) == 1;
+            }) && framesOf("06@06").isEmpty();
             first->findChild<QPushButton *>("pushButton_accept")->click();
         });
+        answerer.click("pushButton_accept");
         m_iso->requestCis(0, 0x40, 1, 1);
         QVERIFY(answerer.waitUntilAnswered());
-        QVERIFY(refusedWhileOpen);
-        QCOMPARE(FrameBuilder::payloadOf(framesOf("06@06").first()), QByteArray::fromHex("4100"));
-        QTRY_COMPARE_WITH_TIMEOUT(slaveTabs(), 1, 5000);
-
-        ModalAnswerer accept;
-        accept.click("pushButton_accept");
-        m_iso->requestCis(0, 0x41, 1, 2);
-        QVERIFY(accept.waitUntilAnswered());
+        QVERIFY(answerer.failures().isEmpty());
+        QVERIFY(waitedWhileOpen);
         QTRY_COMPARE_WITH_TIMEOUT(slaveTabs(), 2, 5000);
+        QCOMPARE(framesOf("06@05").size(), 2);
+        QCOMPARE(FrameBuilder::payloadOf(framesOf("06@05").at(0)), QByteArray::fromHex("4000"));
+        QCOMPARE(FrameBuilder::payloadOf(framesOf("06@05").at(1)), QByteArray::fromHex("4100"));
         QList<quint64> handles;
         for (int i = 0; i < tabs()->count(); ++i) {
             if (auto *page = qobject_cast<SlaveCISWidget *>(tabs()->widget(i)))

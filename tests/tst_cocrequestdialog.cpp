@@ -32,15 +32,25 @@ void TestCocRequestDialog::reply_data()
     QTest::addColumn<QString>("mtu");
     QTest::addColumn<bool>("accept");
     QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("box"); // a refusal of what was typed, before the click
 
-    QTest::newRow("accept, initial values") << "0" << "" << true << QByteArray::fromHex("0140004000ff001700170000");
-    QTest::newRow("reject, initial values") << "0" << "" << false << QByteArray::fromHex("0040004000ff001700170000");
-    QTest::newRow("accept, condix 12") << "12" << "" << true << QByteArray::fromHex("0140004000ff00170017000c");
-    QTest::newRow("reject, condix 12") << "12" << "" << false << QByteArray::fromHex("0040004000ff00170017000c");
-    // Below the edit's minimum: raised to it.
-    QTest::newRow("accept, MTU 5") << "0" << "5" << true << QByteArray::fromHex("0140004000ff001700170000");
-    QTest::newRow("reject, MTU 5") << "0" << "5" << false << QByteArray::fromHex("0040004000ff001700170000");
-    QTest::newRow("accept, MTU 300") << "0" << "300" << true << QByteArray::fromHex("0140004000ff002c01170000");
+
+    QTest::newRow("accept, initial values") << "0" << "" << true << QByteArray::fromHex("0140004000ff001700170000")
+                                            << QString();
+    QTest::newRow("reject, initial values") << "0" << "" << false << QByteArray::fromHex("0040004000ff001700170000")
+                                            << QString();
+    QTest::newRow("accept, condix 12") << "12" << "" << true << QByteArray::fromHex("0140004000ff00170017000c")
+                                       << QString();
+    QTest::newRow("reject, condix 12") << "12" << "" << false << QByteArray::fromHex("0040004000ff00170017000c")
+                                       << QString();
+    // Below the edit's minimum: Accept is refused where it was typed, and
+    // nothing goes out; a refusal carries the value of a refusal without edits.
+    QTest::newRow("accept, MTU 5") << "0" << "5" << false << QByteArray::fromHex("0040004000ff001700170000")
+                                   << "Local MTU: \"5\" cannot be sent; enter a whole number from 23 to 2048.";
+    QTest::newRow("reject, MTU 5") << "0" << "5" << false << QByteArray::fromHex("0040004000ff001700170000")
+                                   << QString();
+    QTest::newRow("accept, MTU 300") << "0" << "300" << true << QByteArray::fromHex("0140004000ff002c01170000")
+                                     << QString();
 }
 
 void TestCocRequestDialog::reply()
@@ -49,6 +59,7 @@ void TestCocRequestDialog::reply()
     QFETCH(QString, mtu);
     QFETCH(bool, accept);
     QFETCH(QByteArray, payload);
+    QFETCH(QString, box);
 
     LinkRig rig(QStringLiteral("coc-request"), 5);
     QVERIFY(rig.openAndSync());
@@ -72,6 +83,15 @@ void TestCocRequestDialog::reply()
                 fields = values;
             });
     dialog->show();
+    if (!box.isEmpty()) {
+        ModalAnswerer answerer;
+        answerer.click(QStringLiteral("m_pbOk"));
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButtonAccept"))->click();
+        QVERIFY(answerer.allAnswered());
+        QCOMPARE(answerer.seen().value(0).text, box);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(rig.dongle.receivedCount(), 0);
+    }
     dialog->findChild<QPushButton *>(accept ? QStringLiteral("pushButtonAccept") : QStringLiteral("pushButtonReject"))
         ->click();
     QVERIFY(rig.dongle.waitForFrames(1));

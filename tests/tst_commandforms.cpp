@@ -530,6 +530,8 @@ void TestCommandForms::mouseDoubleClickEditsThatRow()
     answerer.answerWith([&](QWidget *modal) {
         shownOffset = editorFor<CValidateLineEdit>(modal, "Offset")->text();
         editorFor<CValidateLineEdit>(modal, "Offset")->setText("0x0007");
+        // The description's "0" is half a byte, which OK would refuse.
+        editorFor<CValidateTextEdit>(modal, "Value")->setPlainText("00");
         modal->findChild<QPushButton *>("pushButtonOK")->click();
     });
     const QPoint target = table->visualRect(table->model()->index(0, 1)).center();
@@ -540,7 +542,7 @@ void TestCommandForms::mouseDoubleClickEditsThatRow()
 
     QCOMPARE(shownOffset, QStringLiteral("0x0000"));
     QCOMPARE(table->rowCount(), 2);
-    QCOMPARE(rowTexts(table, 0), QStringList({"0x0001", "0x0007", "0"}));
+    QCOMPARE(rowTexts(table, 0), QStringList({"0x0001", "0x0007", "00"}));
     QCOMPARE(rowTexts(table, 1), QStringList({"0x0005", "0x0002", "11:22"}));
 }
 
@@ -1003,8 +1005,23 @@ void TestCommandForms::connectionParameterRuleRefuses_data()
     QTest::addColumn<QString>("intervalMax");
     QTest::addColumn<QString>("latency");
     QTest::addColumn<QString>("timeout");
-    QTest::newRow("2 x 50 equals 100") << "50" << "0" << "100";
-    QTest::newRow("latency makes it too long") << "7.5" << "6" << "100";
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    const QString rule = QStringLiteral("Update Connection Parameters Request Error");
+    const QString ruleText = QStringLiteral("Supervision Timeout should greater than (1+Latency)*Interval Maximum*2.");
+    QTest::newRow("2 x 50 equals 100") << "50" << "0" << "100" << rule << ruleText;
+    QTest::newRow("latency makes it too long") << "7.5" << "6" << "100" << rule << ruleText;
+    // A typed value the field cannot send is refused before the rule, never rounded or raised.
+    QTest::newRow("interval between steps")
+        << "9" << "0" << "1000" << "error"
+        << "Connection Interval Maximum(ms): \"9\" cannot be sent; enter a number from 7.50 to 4000.00 in steps of "
+           "1.25.";
+    QTest::newRow("timeout below min")
+        << "7.5" << "0" << "50" << "error"
+        << "Supervision Timeout(ms): \"50\" cannot be sent; enter a number from 100 to 32000 in steps of 10.";
+    QTest::newRow("latency above max") << "7.5" << "500" << "1000" << "error"
+                                       << "Connection Latency: \"500\" cannot be sent; enter a whole number from 0 to "
+                                          "499.";
 }
 
 void TestCommandForms::connectionParameterRuleRefuses()
@@ -1012,6 +1029,8 @@ void TestCommandForms::connectionParameterRuleRefuses()
     QFETCH(QString, intervalMax);
     QFETCH(QString, latency);
     QFETCH(QString, timeout);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
 
     SimulatedDongle dongle;
     CMsg link(m_log);
@@ -1028,10 +1047,9 @@ void TestCommandForms::connectionParameterRuleRefuses()
     form.findChild<QPushButton *>("btn_command")->click();
     QVERIFY2(answerer.allAnswered(), qPrintable(answerer.failures().join(", ")));
     QCOMPARE(answerer.seen().size(), 1);
-    QCOMPARE(answerer.seen().first().title, QStringLiteral("Update Connection Parameters Request Error"));
-    QCOMPARE(answerer.seen().first().text,
-             QStringLiteral("Supervision Timeout should greater than (1+Latency)*Interval Maximum*2."));
-    QVERIFY(m_lines.contains("4|Update Connection Parameters Request Error"));
+    QCOMPARE(answerer.seen().first().title, title);
+    QCOMPARE(answerer.seen().first().text, text);
+    QCOMPARE(m_lines.contains("4|Update Connection Parameters Request Error"), title != QLatin1String("error"));
 
     QVERIFY(!dongle.waitForFrames(1, 400));
     QCOMPARE(diagram.getState(), 0);

@@ -163,35 +163,49 @@ void TestFirmwareDownload::resetAndRunFrameOfChip0()
 void TestFirmwareDownload::answerAcceptance_data()
 {
     QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<QString>("outcome"); // accepted, dropped (the step waits on) or refused (the stage fails)
+    // accepted, dropped (the step waits on), refused or unreadable (the stage fails)
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("why");     // of an unreadable answer
     const QByteArray good = QByteArray("QK") + FrameBuilder::fromHex("23 00 01 00 01 25 00");
-    QTest::newRow("success") << good << "accepted";
-    QTest::newRow("status 0") << QByteArray("QK") + FrameBuilder::fromHex("23 00 01 00 00 24 00") << "refused";
-    QTest::newRow("wrong sum") << QByteArray("QK") + FrameBuilder::fromHex("23 00 01 00 01 24 00") << "dropped";
-    QTest::newRow("other command") << SimBootLoader::answer(0x24, 1) << "dropped";
-    QTest::newRow("wrong magic") << QByteArray("QJ") + good.mid(2) << "dropped";
-    QTest::newRow("empty payload") << FrameBuilder::bootFrame(0x23) << "dropped";
-    QTest::newRow("payload over 2000") << FrameBuilder::bootFrame(0x23, QByteArray(2001, '\1')) << "dropped";
-    QTest::newRow("payload of 2000") << FrameBuilder::bootFrame(0x23, QByteArray(2000, '\1')) << "accepted";
-    QTest::newRow("truncated") << good.left(8) << "dropped";
-    QTest::newRow("trailing byte") << good + char(0) << "dropped";
-    QTest::newRow("header only") << QByteArray("QK") + FrameBuilder::fromHex("23 00") << "dropped";
+    QTest::newRow("success") << good << "accepted" << QString();
+    QTest::newRow("status 0") << QByteArray("QK") + FrameBuilder::fromHex("23 00 01 00 00 24 00") << "refused"
+                              << QString();
+    QTest::newRow("wrong sum") << QByteArray("QK") + FrameBuilder::fromHex("23 00 01 00 01 24 00") << "unreadable"
+                               << "its sum is wrong";
+    QTest::newRow("other command") << SimBootLoader::answer(0x24, 1) << "dropped" << QString();
+    QTest::newRow("wrong magic") << QByteArray("QJ") + good.mid(2) << "dropped" << QString();
+    QTest::newRow("empty payload") << FrameBuilder::bootFrame(0x23) << "unreadable" << "it has no status";
+    QTest::newRow("payload over 2000") << FrameBuilder::bootFrame(0x23, QByteArray(2001, '\1')) << "unreadable"
+                                       << "its length 2001 is more than 2000";
+    QTest::newRow("payload of 2000") << FrameBuilder::bootFrame(0x23, QByteArray(2000, '\1')) << "accepted"
+                                     << QString();
+    QTest::newRow("truncated") << good.left(8) << "unreadable" << "its length 1 does not match its 8 bytes";
+    QTest::newRow("trailing byte") << good + char(0) << "unreadable" << "its length 1 does not match its 10 bytes";
+    QTest::newRow("header only") << QByteArray("QK") + FrameBuilder::fromHex("23 00") << "unreadable"
+                                 << "it is cut short";
 }
 
 void TestFirmwareDownload::answerAcceptance()
 {
     QFETCH(QByteArray, answer);
     QFETCH(QString, outcome);
+    QFETCH(QString, why);
     RecordingListener listener;
     BootLoaderEngine engine(&listener);
     QVERIFY(engine.startStage(FirmwareFile::shortForm(FirmwareFile::body(100)), 0));
     engine.feed(answer, 10);
+    const bool fails = outcome == QLatin1String("refused") || outcome == QLatin1String("unreadable");
     const quint16 step = outcome == QLatin1String("accepted") ? BootLoaderEngine::CmdFlash
                          : outcome == QLatin1String("dropped") ? BootLoaderEngine::CmdStart
                                                                : BootLoaderEngine::NoCommand;
     QCOMPARE(engine.currentStep(), step);
     QCOMPARE(listener.frames.size(), outcome == QLatin1String("accepted") ? 2 : 1);
-    QCOMPARE(listener.failed, outcome == QLatin1String("refused") ? 1 : 0);
+    QCOMPARE(listener.failed, fails ? 1 : 0);
+    // Told at once, by what was wrong, not by the watchdog later.
+    if (outcome == QLatin1String("unreadable"))
+        QCOMPARE(listener.reasons, QStringList{QStringLiteral("The answer of the boot loader to the start frame was "
+                                                              "unreadable: %1.")
+                                                   .arg(why)});
 }
 
 void TestFirmwareDownload::trailerPlacement_data()

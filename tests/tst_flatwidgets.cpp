@@ -167,31 +167,44 @@ void TestFlatWidgets::answererReportsMissingModal()
 
 void TestFlatWidgets::oneNoticeBoxPerParentAndTitle_data()
 {
-    QTest::addColumn<int>("repeats");
-    QTest::addColumn<QString>("told");
-    QTest::newRow("alone") << 0 << QString();
-    QTest::newRow("once more") << 1 << QStringLiteral("\n\nCame once more while this box was open.");
-    QTest::newRow("three more") << 3 << QStringLiteral("\n\nCame 3 more times while this box was open.");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("alone") << QStringList{"first"} << QStringLiteral("first");
+    QTest::newRow("once more") << QStringList{"first", "first"}
+                               << QStringLiteral("first\n\nCame once more while this box was open.");
+    // A later text never hides an earlier one (a failure, then a success).
+    QTest::newRow("another text") << QStringList{"first", "latest"} << QStringLiteral("first\n\nlatest");
+    QTest::newRow("another text three times")
+        << QStringList{"first", "latest", "latest", "latest"}
+        << QStringLiteral("first\n\nlatest\n\nCame 2 more times while this box was open.");
+    // Beyond the texts a box shows, further messages are counted.
+    QStringList many;
+    for (int i = 1; i <= CFlatMessage::MaxNoticeTexts + 2; ++i)
+        many << QStringLiteral("text %1").arg(i);
+    QStringList kept = many.mid(0, CFlatMessage::MaxNoticeTexts);
+    kept.insert(1, QStringLiteral("Came once more while this box was open."));
+    kept << QStringLiteral("3 more messages with other texts came while this box was open.");
+    QTest::newRow("more texts than a box shows")
+        << many + QStringList{"text 1", many.last()} << kept.join(QStringLiteral("\n\n"));
 }
 
 void TestFlatWidgets::oneNoticeBoxPerParentAndTitle()
 {
-    QFETCH(int, repeats);
-    QFETCH(QString, told);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, shown);
     QWidget page;
     QWidget otherPage;
     page.show();
     otherPage.show();
-    auto shown = [](QWidget *parent) { return parent->findChildren<CFlatMessage *>().size(); };
+    auto boxes = [](QWidget *parent) { return parent->findChildren<CFlatMessage *>().size(); };
 
-    CFlatMessage::notify(&page, QStringLiteral("ATTENTION"), QStringLiteral("first"));
-    for (int i = 1; i <= repeats; ++i)
-        CFlatMessage::notify(&page, QStringLiteral("ATTENTION"), QStringLiteral("latest"));
+    for (const QString &text : texts)
+        CFlatMessage::notify(&page, QStringLiteral("ATTENTION"), text);
     // Another title, and another page, have boxes of their own.
     CFlatMessage::notify(&page, QStringLiteral("ERROR"), QStringLiteral("other"));
     CFlatMessage::notify(&otherPage, QStringLiteral("ATTENTION"), QStringLiteral("other page"));
-    QCOMPARE(shown(&page), 2);
-    QCOMPARE(shown(&otherPage), 1);
+    QCOMPARE(boxes(&page), 2);
+    QCOMPARE(boxes(&otherPage), 1);
 
     CFlatMessage *box = nullptr;
     for (CFlatMessage *candidate : page.findChildren<CFlatMessage *>()) {
@@ -200,18 +213,17 @@ void TestFlatWidgets::oneNoticeBoxPerParentAndTitle()
     }
     QVERIFY(box);
     QVERIFY(box->isVisible());
-    QCOMPARE(ModalAnswerer::describe(box).text, (repeats == 0 ? QStringLiteral("first") : QStringLiteral("latest")) + told);
+    QCOMPARE(ModalAnswerer::describe(box).text, shown);
 
     // A waiting box of the same title is not opened beside it: the call returns at once.
-    QCOMPARE(CFlatMessage::information(&page, QStringLiteral("ATTENTION"), QStringLiteral("waits")),
-             int(QMessageBox::Ok));
-    QCOMPARE(shown(&page), 2);
+    QCOMPARE(CFlatMessage::information(&page, QStringLiteral("ATTENTION"), texts.first()), int(QMessageBox::Ok));
+    QCOMPARE(boxes(&page), 2);
 
     // Once closed, the title opens a new box.
     box->findChild<QPushButton *>(QStringLiteral("m_pbOk"))->click();
-    QTRY_COMPARE(shown(&page), 1);
+    QTRY_COMPARE(boxes(&page), 1);
     CFlatMessage::notify(&page, QStringLiteral("ATTENTION"), QStringLiteral("again"));
-    QCOMPARE(shown(&page), 2);
+    QCOMPARE(boxes(&page), 2);
 }
 
 void TestFlatWidgets::flatDialogFrame()

@@ -1,7 +1,9 @@
 #include "cgattcmddlg.h"
 #include "cmsgfield.h"
+#include "cvalidatetextedit.h"
 #include "framebuilder.h"
 #include "linkrig.h"
+#include "modalanswerer.h"
 
 #include <QAbstractItemModel>
 #include <QFrame>
@@ -253,6 +255,24 @@ private slots:
         QCOMPARE(FrameBuilder::toHex(rig.dongle.receivedBytes().at(0)), expected);
         QCOMPARE(FrameBuilder::toHex(rig.dongle.receivedBytes().at(1)), expected);
         QCOMPARE(discovered.count(), discovery ? 2 : 0);
+    }
+
+    // Half a byte in a value is refused where it was typed, not completed
+    // with a digit nobody typed; nothing goes out.
+    void halfAByteIsNotSent()
+    {
+        ConsoleRig rig;
+        QVERIFY(rig.open());
+        QVERIFY(rig.click(QStringLiteral("Write Characteristic Value")));
+        auto *value = rig.console->findChild<CValidateTextEdit *>();
+        QVERIFY(value);
+        value->setPlainText(QStringLiteral("12:3"));
+        ModalAnswerer answerer;
+        answerer.click(QStringLiteral("m_pbOk"));
+        QTest::mouseClick(rig.child<QPushButton>("btnSend"), Qt::LeftButton);
+        QCOMPARE(answerer.seen().value(0).text,
+                 QStringLiteral("Value: \"12:3\" cannot be sent; enter whole bytes in hexadecimal, two digits a byte."));
+        QVERIFY(!rig.dongle.waitForFrames(1, 300));
     }
 
     void aFailedSendIsLoggedAndStillAnnouncesADiscovery()

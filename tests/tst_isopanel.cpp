@@ -326,16 +326,23 @@ private slots:
         QTest::addColumn<QString>("maxSdu");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("payload"); // empty: refused
-        QTest::newRow("fits") << "3" << "0A:1B:2C" << QByteArray::fromHex("600003000a1b2c");
-        QTest::newRow("too long") << "2" << "0A:1B:2C" << QByteArray();
-        QTest::newRow("untouched box") << "3" << QString() << QByteArray::fromHex("6000020000 00");
-        QTest::newRow("no max, empty box") << "" << "" << QByteArray::fromHex("60000000");
+        QTest::addColumn<QString>("box");
+        const QString tooLong = QStringLiteral("The ISO send data length is large than Max SDU.");
+        QTest::newRow("fits") << "3" << "0A:1B:2C" << QByteArray::fromHex("600003000a1b2c") << QString();
+        QTest::newRow("too long") << "2" << "0A:1B:2C" << QByteArray() << tooLong;
+        QTest::newRow("untouched box") << "3" << QString() << QByteArray::fromHex("6000020000 00") << QString();
+        QTest::newRow("no max, empty box") << "" << "" << QByteArray::fromHex("60000000") << QString();
+        // Half a byte is refused, not completed with a digit nobody typed.
+        QTest::newRow("odd digit") << "3" << "0A:1B:2" << QByteArray()
+                                   << "Send Data: \"0A:1B:2\" cannot be sent; enter whole bytes in hexadecimal, two "
+                                      "digits a byte.";
     }
     void typedSduIsCheckedAgainstMaxSdu()
     {
         QFETCH(QString, maxSdu);
         QFETCH(QString, text);
         QFETCH(QByteArray, payload);
+        QFETCH(QString, box);
         PanelRig r;
         QVERIFY(r.opened);
         if (!maxSdu.isEmpty())
@@ -348,7 +355,7 @@ private slots:
         r.panel->on_pushButton_send_clicked();
         if (payload.isEmpty()) {
             QVERIFY(answerer.waitUntilAnswered());
-            QCOMPARE(answerer.seen().first().text, QStringLiteral("The ISO send data length is large than Max SDU."));
+            QCOMPARE(answerer.seen().first().text, box);
             QTest::qWait(50);
             QVERIFY(r.framesOf("06@0E").isEmpty());
             return;
@@ -619,12 +626,14 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("told");
-        QTest::newRow("full disk") << QStringLiteral("/dev/full")
+        QTest::newRow("full disk") << QStringLiteral("no room")
                                    << QStringLiteral("Received ISO data of handle 96 are no longer written to ");
         QTest::newRow("disk fills within a record")
             << QStringLiteral("limit") << QStringLiteral("Received ISO data of handle 96 are no longer written to ");
         QTest::newRow("folder cannot be made")
             << QStringLiteral("folder") << QStringLiteral("Received ISO data of handle 96 cannot be written to ");
+        QTest::newRow("a link in place of the file")
+            << QStringLiteral("link") << QStringLiteral("Received ISO data of handle 96 cannot be written to ");
     }
     void aFailedReceiveFileIsToldOnce()
     {
@@ -635,10 +644,15 @@ private slots:
         const QString folder = QFileInfo(path).absolutePath();
         const QMap<QString, QByteArray> first = receiveFields(96, 1, 1, 0, QByteArray::fromHex("01"));
         std::unique_ptr<FileSizeLimit> limit;
-        if (fault == QLatin1String("/dev/full")) {
+        QTemporaryDir outside;
+        const QString theirs = outside.filePath(QStringLiteral("theirs.txt"));
+        if (fault == QLatin1String("no room")) {
+            limit = std::make_unique<FileSizeLimit>(0);
+            QVERIFY(limit->isSet());
+        } else if (fault == QLatin1String("link")) {
+            // Planted by someone who can write into the data folder.
             QVERIFY(QDir().mkpath(folder));
-            QFile::remove(path);
-            QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+            QVERIFY(QFile::link(theirs, path));
         } else if (fault == QLatin1String("folder")) {
             // A file where the handle's folder belongs.
             QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
@@ -661,6 +675,10 @@ private slots:
         const QString text = answerer.seen().first().text;
         QVERIFY2(text.startsWith(told + path + QStringLiteral(": ")), qPrintable(text));
         QVERIFY2(text.size() > told.size() + path.size() + 2, qPrintable(text)); // the reason
+        if (fault == QLatin1String("link")) {
+            QCOMPARE(text.mid(told.size() + path.size() + 2), QStringLiteral("it is a symbolic link"));
+            QVERIFY(QDir(outside.path()).isEmpty());
+        }
         const int linesAfterFirst = r.rig.recorder->lines().size();
         QCOMPARE(errorLinesSince(*r.rig.recorder, linesBefore), 1);
         // Later SDUs are still shown, without another line or box.

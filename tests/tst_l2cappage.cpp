@@ -87,6 +87,8 @@ private slots:
     void refusedCreditReturnAllowsTheNextAutomaticReturn();
     void receivedDataIsNeverWiped();
     void receivedSdusAreWrittenOnANearlyFullDisk();
+    void receivedDataNeverFollowsALink_data();
+    void receivedDataNeverFollowsALink();
     void aDataFileThatFailsIsToldOnce_data();
     void aDataFileThatFailsIsToldOnce();
     void saveOverAnExistingFile_data();
@@ -135,8 +137,8 @@ void TestL2capPage::createCocSendsItsFrameAndListsTheChannelOnItsResult()
     QCOMPARE(model->index(2, 1, model->index(1, 0)).data().toString(), QStringLiteral("91"));
     QCOMPARE(model->index(0, 1, model->index(2, 0)).data().toString(), QStringLiteral("512"));
 
-    // The command status was expected once and taken.
-    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedCreateStatuses() == 0; }));
+    // The command's acknowledgement was awaited and taken.
+    QVERIFY(L2capRig::waitUntil([&] { return rig.rig.link.acknowledgements().waiting() == 0; }));
 }
 
 void TestL2capPage::creationThatFailsListsNothing()
@@ -305,7 +307,7 @@ void TestL2capPage::typedBytesLeaveOneSduAtATime()
     QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
     // Remote credits: one K-frame per SDU.
     QCOMPARE(rig.page->channel(QStringLiteral("64")).remoteValues.value("Remaining Credits"), QStringLiteral("8"));
-    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedSduStatuses() == 0; }));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.rig.link.acknowledgements().waiting() == 0; }));
 }
 
 void TestL2capPage::creditErrorHoldsTheTransferUntilThePeerGrantsCredits()
@@ -445,14 +447,15 @@ void TestL2capPage::sduTheLinkRefusesEndsTheTransfer()
     child<QTextEdit>(sdu, "textEditTX")->setPlainText(QStringLiteral("01:02:03"));
     child<QPushButton>(sdu, "pushButtonSend")->click();
     QVERIFY(sdu->isSending());
-    QCOMPARE(rig.page->expectedSduStatuses(), 1);
+    QCOMPARE(rig.rig.link.acknowledgements().waiting(), 1);
+    const quint64 queued = rig.rig.link.lastQueuedFrame();
 
     // The first SDU was sent; the link is gone before the second.
     rig.rig.link.closePort();
     emit rig.page->readySendSDU(QStringLiteral("64"));
     QVERIFY(!sdu->isSending());
     QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
-    QCOMPARE(rig.page->expectedSduStatuses(), 1); // nothing more was handed to the link
+    QCOMPARE(rig.rig.link.lastQueuedFrame(), queued); // nothing more was handed to the link
     QVERIFY(rig.rig.recorder->texts().contains(QStringLiteral("send send sdu message failed")));
     QVERIFY(rig.rig.recorder->texts().contains(
         QStringLiteral("Channel 64: SDU transfer stopped, the link refused the SDU.")));
@@ -494,13 +497,16 @@ void TestL2capPage::clearStopsATransferUnderWay()
     if (heldForCredit)
         QVERIFY(L2capRig::waitUntil([&] { return sdu->isHeldForCredit(); }));
     else
-        QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedSduStatuses() == 0; }));
+        QVERIFY(L2capRig::waitUntil([&] { return rig.rig.link.acknowledgements().waiting() == 0; }));
     QVERIFY(!child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
     const QString sent = heldForCredit ? QStringLiteral("4") : QStringLiteral("0");
     QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), sent);
 
+    // The SDU in flight owes its result for as long as an SDU may wait for one.
+    sdu->setResultTimeoutMs(300);
     child<QPushButton>(sdu, "pushButtonClear")->click();
     QVERIFY(!sdu->isSending());
+    QCOMPARE(sdu->isResultOwed(), !heldForCredit);
     QVERIFY(child<QPushButton>(sdu, "pushButtonSend")->isEnabled());
     QVERIFY(child<QPushButton>(sdu, "pushButtonSendFile")->isEnabled());
     QCOMPARE(child<QLabel>(sdu, "label_sendLength")->text(), sent);
@@ -521,6 +527,10 @@ void TestL2capPage::clearStopsATransferUnderWay()
     QTest::qWait(100);
     QCOMPARE(rig.downlinks(SendSdu).size(), before + 1);
     QCOMPARE(rig.l2cap->channel(0, 64).delivered.right(1), QByteArray::fromHex("ff"));
+    // A result that never came held the next transfer back only so long.
+    QCOMPARE(rig.rig.recorder->count(
+                 QStringLiteral("Channel 64: no result came for the stopped transfer's SDU within 0.3 s.")),
+             heldForCredit ? 0 : 1);
 }
 
 void TestL2capPage::aResultThatNeverComesEndsTheTransfer()
@@ -780,6 +790,76 @@ void TestL2capPage::receivedDataIsNeverWiped()
     QCOMPARE(kept, (QList<QByteArray>{"abc", "de", "earlier run"}));
 }
 
+void TestL2capPage::receivedDataNeverFollowsALink_data()
+{
+    QTest::addColumn<QString>("link");   // in the channel's folder, pointing outside the data folder
+    QTest::addColumn<QString>("keptIn"); // where the data received before is then, empty: nowhere
+    QTest::addColumn<QString>("told");   // the box, empty: none
+    QTest::newRow("a link that points nowhere where the data would be kept")
+        << QStringLiteral("data-2026-12-10_10-42-07.txt") << QStringLiteral("data-2026-12-10_10-42-07-2.txt")
+        << QString();
+    QTest::newRow("a link in place of the receive file")
+        << QStringLiteral("data.txt") << QString()
+        << QStringLiteral("Received SDU data of channel 64 cannot be written to %1: it is a symbolic link");
+}
+
+void TestL2capPage::receivedDataNeverFollowsALink()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, keptIn);
+    QFETCH(QString, told);
+    L2capRig rig;
+    QVERIFY(rig.open());
+    // Local MTU 600: an SDU of 500 bytes is taken whole.
+    QVERIFY(rig.createChannel(64, 600, 100, 255));
+    QSignalSpy received(rig.page.get(), &CL2capWidget::receiveSDU);
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, QByteArray(500, 'r')));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 1; }));
+    const QString folder = CSduWidget::receiveFolderFor(Platform::dataFolder(), rig.dongleName, 0, QStringLiteral("64"));
+    const QString data = folder + QStringLiteral("/data.txt");
+    {
+        QFile received(data);
+        QVERIFY(received.open(QIODevice::ReadWrite));
+        QVERIFY(received.setFileTime(QDateTime(QDate(2026, 12, 10), QTime(10, 42, 7)),
+                                     QFileDevice::FileModificationTime));
+    }
+
+    // Someone who can write into the data folder plants a link to a file of theirs.
+    QTemporaryDir outside;
+    const QString target = outside.filePath(QStringLiteral("theirs.txt"));
+    if (link == QLatin1String("data.txt"))
+        QVERIFY(QFile::remove(data));
+    QVERIFY(QFile::link(target, folder + QLatin1Char('/') + link));
+
+    ModalAnswerer answerer;
+    if (!told.isEmpty())
+        answerer.click(QStringLiteral("m_pbOk"));
+    child<QPushButton>(rig.sdu(64), "pushButtonRXClear")->click();
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "after"));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 2; }));
+
+    // Nothing reaches the link's target, and the link stays as it was.
+    QVERIFY(QDir(outside.path()).isEmpty());
+    QCOMPARE(QFileInfo(folder + QLatin1Char('/') + link).symLinkTarget(), target);
+    if (!keptIn.isEmpty()) {
+        QFile kept(folder + QLatin1Char('/') + keptIn);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray(500, 'r'));
+        QVERIFY(rig.rig.recorder->count(QStringLiteral("Channel 64: the data received before is kept in %1.")
+                                            .arg(QDir::toNativeSeparators(kept.fileName())))
+                == 1);
+        QFile current(data);
+        QVERIFY(current.open(QIODevice::ReadOnly));
+        QCOMPARE(current.readAll(), QByteArray("after"));
+    }
+    if (told.isEmpty()) {
+        QVERIFY(answerer.seen().isEmpty());
+    } else {
+        QVERIFY(answerer.waitUntilAnswered(5000));
+        QCOMPARE(answerer.seen().first().text, told.arg(QDir::toNativeSeparators(data)));
+    }
+}
+
 void TestL2capPage::aDataFileThatFailsIsToldOnce_data()
 {
     QTest::addColumn<bool>("fullDisk");
@@ -968,10 +1048,12 @@ void TestL2capPage::statusesAreTakenOnlyAsOftenAsSent()
     rig.rig.dongle.setSilent(true);
     child<QListWidget>(rig.page.get(), "listWidget")->setCurrentRow(0);
     rig.page->on_toolButtonRemove_clicked();
-    QCOMPARE(rig.page->expectedDisconnectStatuses(), 1);
+    QCOMPARE(rig.rig.link.acknowledgements().waiting(), 1);
+    // Answered once it has reached the dongle.
+    QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(QStringLiteral("04@13")).size() == 1; }));
     rig.rig.dongle.sendUplink(FrameBuilder::frame(0xBB, 0x04, 0x13, QByteArray(1, '\x06')));
     rig.rig.dongle.sendUplink(FrameBuilder::frame(0xBB, 0x04, 0x13, QByteArray(1, '\x06')));
-    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedDisconnectStatuses() == 0; }));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.rig.link.acknowledgements().waiting() == 0; }));
     QTest::qWait(50);
     QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("[SDKProc]")).size(), 1);
     QCOMPARE(rig.rig.recorder->texts().filter(QStringLiteral("Result:SDK ERR BUSY")).size(), 1);
@@ -1015,14 +1097,14 @@ void TestL2capPage::disconnectThatCannotBeSentExpectsNoStatus()
     QVERIFY(rig.open());
     QVERIFY(rig.createChannel(64));
     rig.page->on_toolButtonRemove_clicked(); // the new channel is the current row
-    QCOMPARE(rig.page->expectedDisconnectStatuses(), 1);
+    QCOMPARE(rig.rig.link.acknowledgements().waiting(), 1);
     QVERIFY(L2capRig::waitUntil([&] { return rig.page->openChannels().isEmpty(); }));
-    QVERIFY(L2capRig::waitUntil([&] { return rig.page->expectedDisconnectStatuses() == 0; }));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.rig.link.acknowledgements().waiting() == 0; }));
 
     QVERIFY(rig.createChannel(65));
     rig.rig.link.closePort();
     rig.page->on_toolButtonRemove_clicked();
-    QCOMPARE(rig.page->expectedDisconnectStatuses(), 0);
+    QCOMPARE(rig.rig.link.acknowledgements().waiting(), 0);
     QVERIFY(rig.rig.recorder->texts().contains(QStringLiteral("send disconnect coc message failed")));
 
     // Without a row nothing is sent.

@@ -10,6 +10,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QtTest>
@@ -80,6 +81,8 @@ private slots:
         QTest::newRow("name too long for a folder") << QString(300, QLatin1Char('n')) << QString()
                                                     << "File name too long";
         QTest::newRow("full disk") << "FullDisk" << "/dev/full" << "No space left on device";
+        // Planted in the log folder by someone who can write into the data folder.
+        QTest::newRow("a link in place of the log file") << "Linked" << "link" << "it is a symbolic link";
     }
 
     void logFileProblemsAreReported()
@@ -88,7 +91,13 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, reason);
         g_warnings.clear();
-        QScopedPointer<LogManager> manager(new LogManager(dongleName));
+        QScopedPointer<LogManager> manager(makeManager(dongleName));
+        QTemporaryDir outside;
+        if (file == QLatin1String("link")) {
+            file = uiLog(manager.data());
+            QVERIFY(QFile::remove(file));
+            QVERIFY(QFile::link(outside.filePath("theirs.txt"), file));
+        }
         if (!file.isEmpty())
             manager->getLogger("file_logger").dynamicCast<FileLogger>()->setFileName(file);
         QTextBrowser browser;
@@ -105,6 +114,7 @@ private slots:
         QCOMPARE(browser.toPlainText().count(reason), 1);
         QVERIFY2(g_warnings.count(problem) == 1, qPrintable(g_warnings.join(" | ")));
         QCOMPARE(browser.toPlainText().count(QString(3000, QLatin1Char('x'))), 3);
+        QVERIFY(QDir(outside.path()).isEmpty());
     }
 
     void initTestCase()

@@ -2,6 +2,7 @@
 #include "framebuilder.h"
 #include "getinfodlg.h"
 #include "linkrig.h"
+#include "modalanswerer.h"
 #include "resolveaddressdialog.h"
 
 #include <QComboBox>
@@ -59,11 +60,13 @@ void TestMaintenanceDialogs::resolveRequests_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("frame"); // without its checksum
+    QTest::addColumn<QString>("frame"); // without its checksum; empty: refused, nothing sent
     QTest::newRow("local, public") << "11:22:33:44:55:66" << "public" << "buttonLocal"
                                    << "AA 01 85 08 00 00 00 66 55 44 33 22 11";
     QTest::newRow("peer, random") << "11:22:33:44:55:66" << "random" << "buttonPeer"
                                   << "AA 01 85 08 00 01 01 66 55 44 33 22 11";
+    // Three bytes are no address: refused, not filled with zeros.
+    QTest::newRow("peer, short address") << "11:22:33" << "public" << "buttonPeer" << QString();
 }
 
 void TestMaintenanceDialogs::resolveRequests()
@@ -75,7 +78,18 @@ void TestMaintenanceDialogs::resolveRequests()
     ResolveAddressDialog dialog(&m_rig->link, &m_rig->logs);
     dialog.findChild<QLineEdit *>(QStringLiteral("lineEditPeerIdentityAddress"))->setText(address);
     dialog.findChild<QComboBox *>(QStringLiteral("comboBoxAddressType"))->setCurrentText(type);
+    ModalAnswerer answerer;
+    if (frame.isEmpty())
+        answerer.click(QStringLiteral("m_pbOk"));
     dialog.findChild<QPushButton *>(button)->click();
+    if (frame.isEmpty()) {
+        QCOMPARE(answerer.seen().value(0).text,
+                 QStringLiteral("Peer Identity Address: \"%1\" cannot be sent; enter six bytes in hexadecimal, as "
+                                "11:22:33:44:55:66.")
+                     .arg(address));
+        QVERIFY(!m_rig->dongle.waitForFrames(1, 300));
+        return;
+    }
     QVERIFY(m_rig->dongle.waitForFrames(1));
     QCOMPARE(FrameBuilder::toHex(m_rig->dongle.receivedBytes().first()),
              FrameBuilder::toHex(FrameBuilder::withChecksum(FrameBuilder::fromHex(frame))));

@@ -134,6 +134,8 @@ private slots:
     void unusableConfigIsSetAside();
     void setAsideCopiesAreNeverReplaced();
     void nearlyFullDiskIsToldOnce();
+    void configIsNeverWrittenThroughALink_data();
+    void configIsNeverWrittenThroughALink();
     void portNoticesReachEveryTab();
     void portsAreWatchedOnceTheWindowShows();
     void titleBarDoubleClickMaximises();
@@ -640,6 +642,10 @@ void TestMainWindow::badGroupsAreSkipped_data()
                                        << QStringList{"\"bell\\x07ring\" (it holds a control character)"};
     QTest::newRow("values outside any dongle") << QByteArray("junk=1\n") << QStringList{"outside any dongle (\"junk\")"};
     QTest::newRow("a line that cannot be parsed") << QByteArray("[broken\n") << QStringList{"cannot be parsed"};
+    QTest::newRow("a line without \"=\"") << QByteArray("no equals sign here\n") << QStringList{"cannot be parsed"};
+    QTest::newRow("lines that cannot be parsed and a group of brackets")
+        << QByteArray("[Atk1\n=\n[[[]]]\nkey==x\n")
+        << QStringList{"cannot be parsed", "\"[[\" (it holds \"[\" or \"]\")"};
     QTest::newRow("all of them")
         << "[lab/1]\n" + number + "[" + QByteArray(10000, 'x') + "]\n" + number + "[<img src=x>]\n" + number
                + "[bell\x07ring]\n" + number
@@ -659,10 +665,15 @@ void TestMainWindow::badGroupsAreSkipped()
         MainWindow window;
         QCOMPARE(tabTexts(window), (QStringList{"Good1", "Good2"}));
         QCOMPARE(window.firstDongleWidget()->settingsMap()->value(QStringLiteral("scan_interval")).toUInt(), 5u);
-        QVERIFY(setAsideCopies().isEmpty());
+        // What is skipped is not written back: the file as it was is kept first.
+        QCOMPARE(setAsideCopies().size(), 1);
+        QFile aside(window.configSetAside());
+        QVERIFY(aside.open(QIODevice::ReadOnly));
+        QCOMPARE(aside.readAll(), outside ? bad + first + second : first + bad + second);
 
-        // One message names everything that was left out.
+        // One message names everything that was left out, and the copy.
         const QString report = window.configReport();
+        QVERIFY2(report.contains(QStringLiteral("kept as ") + window.configSetAside()), qPrintable(report));
         for (const QString &name : named)
             QVERIFY2(report.contains(name), qPrintable(report));
         QVERIFY2(!report.contains(QStringLiteral("Good")), qPrintable(report));
@@ -691,6 +702,7 @@ void TestMainWindow::unusableConfigIsSetAside_data()
                                                          << "\"..\" (it is \".\" or \"..\")";
     QTest::newRow("only values outside any dongle") << QByteArray("junk=1\n") << "outside any dongle";
     QTest::newRow("nothing that can be parsed") << QByteArray("[broken\n") << "cannot be parsed";
+    QTest::newRow("20,000 bytes of 0x1C") << QByteArray(20000, '\x1c') << "cannot be parsed";
 }
 
 void TestMainWindow::unusableConfigIsSetAside()
@@ -746,6 +758,73 @@ void TestMainWindow::setAsideCopiesAreNeverReplaced()
     QFile older(QStringLiteral("config.ini.bad"));
     QVERIFY(older.open(QIODevice::ReadOnly));
     QCOMPARE(older.readAll(), QByteArray("an older copy, named as it used to be"));
+}
+
+void TestMainWindow::configIsNeverWrittenThroughALink_data()
+{
+    // Links planted by someone who can write into the program's folder: at
+    // config.ini, or at the names its copy would take.
+    QTest::addColumn<bool>("atConfig");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("tabs");
+    const QByteArray partly("[A]\nTabWidgetNumber=0\n[..]\nTabWidgetNumber=1\n");
+    QTest::newRow("config.ini") << true << partly << QStringList{"A"};
+    QTest::newRow("the name of the copy of a file partly used") << false << partly << QStringList{"A"};
+    QTest::newRow("the name an unusable file is moved to")
+        << false << QByteArray("[..]\nTabWidgetNumber=0\n") << QStringList{"Dongle1"};
+}
+
+void TestMainWindow::configIsNeverWrittenThroughALink()
+{
+    QFETCH(bool, atConfig);
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, tabs);
+    QTemporaryDir outside;
+    const QString theirs = outside.filePath(QStringLiteral("theirs.ini"));
+    QStringList planted;
+    if (atConfig) {
+        QFile file(theirs);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        planted << QStringLiteral("config.ini");
+    } else {
+        // The copy's name holds the time: one link for each second the window may take to come.
+        writeRawConfig(content);
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int second = 0; second < 5; ++second)
+            planted << QStringLiteral("config.ini.%1.bad")
+                           .arg(now.addSecs(second).toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
+    }
+    for (const QString &name : qAsConst(planted))
+        QVERIFY(QFile::link(theirs, name));
+    {
+        MainWindow window;
+        window.show();
+        QCOMPARE(tabTexts(window), tabs);
+        if (atConfig) {
+            ModalAnswerer answerer;
+            answerer.click(QStringLiteral("m_pbOk"));
+            QVERIFY(!window.saveConfig());
+            QVERIFY(answerer.allAnswered());
+            QVERIFY2(answerer.seen().first().text.contains(QStringLiteral("(it is a symbolic link")),
+                     qPrintable(answerer.seen().first().text));
+        } else {
+            // Kept under the next free name, beside the links.
+            QVERIFY2(window.configSetAside().endsWith(QStringLiteral("-2.bad")), qPrintable(window.configSetAside()));
+            QFile aside(window.configSetAside());
+            QVERIFY(aside.open(QIODevice::ReadOnly));
+            QCOMPARE(aside.readAll(), content);
+        }
+    }
+    for (const QString &name : qAsConst(planted))
+        QCOMPARE(QFileInfo(name).symLinkTarget(), theirs);
+    QFile file(theirs);
+    if (atConfig) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+    } else {
+        QVERIFY(!file.exists());
+    }
 }
 
 void TestMainWindow::portNoticesReachEveryTab()
@@ -830,6 +909,8 @@ void TestMainWindow::namingDialog_data()
     QTest::newRow("backslash") << "lab\\1" << false << true;
     QTest::newRow("control character") << "lab\t1" << false << true;
     QTest::newRow("markup") << "<b>lab" << false << true;
+    // A group's header in config.ini.
+    QTest::newRow("brackets") << "[lab]" << false << true;
     QTest::newRow("dots inside") << "v1.2" << true << false;
     QTest::newRow("blank kept as typed") << " Dongle1" << true << false;
     // The name ends up in a log folder name after a time stamp.

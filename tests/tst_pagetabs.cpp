@@ -1,11 +1,13 @@
 #include "cconnectionwidget.h"
 #include "dongletabrig.h"
+#include "isochronouspages.h"
 #include "maindonglewidget.h"
 #include "modalanswerer.h"
 #include "pageinterfaces.h"
 #include "pageregistry.h"
 #include "pagetabs.h"
 #include "recordinglogger.h"
+#include "testmodepages.h"
 
 #include <QPointer>
 #include <QTabBar>
@@ -121,6 +123,10 @@ private:
 
 void TestPageTabs::initTestCase()
 {
+    // The layers' hosting rows, with stand-in pages.
+    registerIsochronousPages();
+    registerTestModePages();
+    PageRegistry::unregisterAll();
     PageRegistry::registerMaker<PageKind::CigCisCentral>(
         [](const PageContext &context, const CigCisArgs &) -> CigCisPage * { return new StandInCigCis(context.parent); });
     PageRegistry::registerMaker<PageKind::BigReceiver>(

@@ -2,6 +2,7 @@
 #include "framebuilder.h"
 #include "l2caprig.h"
 #include "linkrig.h"
+#include "modalanswerer.h"
 #include "recordinglogger.h"
 #include "simbehaviour_l2cap.h"
 
@@ -47,6 +48,8 @@ class TestRegisterPsm : public QObject
 private slots:
     void registerSendsTheFormAndListsConfirmedPsmsOnce();
     void refusedRegistrationListsNothing();
+    void psmOutOfRangeIsNotSent_data();
+    void psmOutOfRangeIsNotSent();
     void unregisterRemovesTheRowOfItsClick();
     void resetEmptiesTheListAndForgetsTheLateAnswer();
     void answersBeforeTheFirstShowAreLoggedAndListed();
@@ -81,6 +84,33 @@ void TestRegisterPsm::refusedRegistrationListsNothing()
     QVERIFY(psm.dialog.psmEntries().isEmpty());
     QVERIFY(psm.rig.recorder->texts().contains(
         QStringLiteral("[Complete Result] Uplink Command Name:Register PSM Result:BLE L2C ERR LEPSM NOT SUPP")));
+}
+
+void TestRegisterPsm::psmOutOfRangeIsNotSent_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("empty") << "";
+    QTest::newRow("zero") << "0";
+    QTest::newRow("above 255") << "300";
+}
+
+// The PSM field takes 1 to 255: anything else is refused where it was typed
+// and nothing goes out, where an empty field used to send 0.
+void TestRegisterPsm::psmOutOfRangeIsNotSent()
+{
+    QFETCH(QString, typed);
+    PsmRig psm;
+    QVERIFY(psm.rig.openAndSync());
+    psm.rig.dongle.clearReceived();
+    QVERIFY(L2capRig::setFormField(&psm.dialog, QStringLiteral("LS PSM"), typed));
+    ModalAnswerer answerer;
+    answerer.click(QStringLiteral("m_pbOk"));
+    psm.dialog.findChild<QPushButton *>(QStringLiteral("pushButtonRegister"))->click();
+    QVERIFY(answerer.allAnswered());
+    QCOMPARE(answerer.seen().value(0).text,
+             QStringLiteral("LS PSM: \"%1\" cannot be sent; enter a whole number from 1 to 255.").arg(typed));
+    QVERIFY(!psm.rig.dongle.waitForFrames(1, 300));
+    QVERIFY(psm.dialog.psmEntries().isEmpty());
 }
 
 void TestRegisterPsm::unregisterRemovesTheRowOfItsClick()

@@ -29,6 +29,7 @@ private slots:
     void sendFileSizeLimits();
     void creditLimitsFollowTheLocalSide();
     void manualModeReturnsAtMostWhatWasUsed();
+    void automaticReturnWaitsForAUsableThreshold();
     void receiveFolderStaysInsideTheDataFolder();
 };
 
@@ -150,8 +151,21 @@ void TestSduPage::manualModeReturnsAtMostWhatWasUsed()
     QVERIFY(L2capRig::waitUntil([&] { return received.count() == 4; }));
     QVERIFY(rig.downlinks(QStringLiteral("04@0B")).isEmpty()); // no automatic return in manual mode
 
-    sdu->findChild<QLineEdit *>(QStringLiteral("lineEditCreditSetting"))->setText(QStringLiteral("9"));
-    sdu->findChild<QPushButton *>(QStringLiteral("pushButtonSendCredit"))->click();
+    // More than was used is refused where it was typed, not cut down to it.
+    auto *setting = sdu->findChild<QLineEdit *>(QStringLiteral("lineEditCreditSetting"));
+    auto *send = sdu->findChild<QPushButton *>(QStringLiteral("pushButtonSendCredit"));
+    setting->setText(QStringLiteral("9"));
+    {
+        ModalAnswerer answerer;
+        answerer.click(QStringLiteral("m_pbOk"));
+        send->click();
+        QCOMPARE(answerer.seen().value(0).text,
+                 QStringLiteral("Credit Setting: \"9\" cannot be sent; enter a whole number from 0 to 4."));
+    }
+    QTest::qWait(50);
+    QVERIFY(rig.downlinks(QStringLiteral("04@0B")).isEmpty());
+    setting->setText(QStringLiteral("4"));
+    send->click();
     QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(QStringLiteral("04@0B")).size() == 1; }));
     QCOMPARE(L2capRig::payloadOf(rig.downlinks(QStringLiteral("04@0B")).first()), QByteArray::fromHex("4000040000"));
     QVERIFY(L2capRig::waitUntil([&] {
@@ -161,6 +175,32 @@ void TestSduPage::manualModeReturnsAtMostWhatWasUsed()
     QCOMPARE(rig.l2cap->channel(0, 64).localCredits, qint64(10));
     // The setting is kept within what is still used.
     QCOMPARE(sdu->findChild<QLineEdit *>(QStringLiteral("lineEditCreditSetting"))->text(), QStringLiteral("0"));
+}
+
+// A threshold typed beyond its range is not held to it in silence: no credits
+// go back automatically until it is put right, and the log says why once.
+void TestSduPage::automaticReturnWaitsForAUsableThreshold()
+{
+    L2capRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.createChannel(64, 23, 23, 10));
+    CSduWidget *sdu = rig.sdu(64);
+    auto *threshold = sdu->findChild<QLineEdit *>(QStringLiteral("lineEditCreditThreshold"));
+    threshold->setText(QStringLiteral("99"));
+    QSignalSpy received(rig.page.get(), &CL2capWidget::receiveSDU);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "x"));
+    QVERIFY(L2capRig::waitUntil([&] { return received.count() == 3; }));
+    QTest::qWait(50);
+    QVERIFY(rig.downlinks(QStringLiteral("04@0B")).isEmpty());
+    const QString why = QStringLiteral("Credits are not returned automatically while Remaining Credits Threshold "
+                                       "holds \"99\"; enter a whole number from 3 to 10.");
+    QCOMPARE(rig.rig.recorder->count(why), 1);
+
+    threshold->setText(QStringLiteral("9"));
+    QVERIFY(rig.l2cap->peerSendsSdu(0, 64, "x"));
+    QVERIFY(L2capRig::waitUntil([&] { return rig.downlinks(QStringLiteral("04@0B")).size() == 1; }));
+    QCOMPARE(rig.rig.recorder->count(why), 1);
 }
 
 void TestSduPage::receiveFolderStaysInsideTheDataFolder()

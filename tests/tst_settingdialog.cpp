@@ -8,7 +8,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "modalanswerer.h"
-#include "settingsdefaults.h"
+#include "settingsdescription.h"
 #include "widgetresources.h"
 
 #include <QApplication>
@@ -129,6 +129,12 @@ void TestSettingDialog::defaultsWithoutWidgetsMatchTheDialog_data()
         "<ComboBoxSetting key=\"uneven\" title=\"t\"><UserTexts><UserText>x</UserText></UserTexts>"
         "</ComboBoxSetting></SettingCategory></SettingGroup></SettingScreen>");
     QTest::newRow("no leaf group") << QStringLiteral("<SettingScreen/>");
+    // The subgroup after the fault is never built, so its group is the first page.
+    QTest::newRow("fault before a subgroup") << QStringLiteral(
+        "<SettingScreen><SettingGroup title=\"A\"><SettingCategory title=\"c\">"
+        "<CheckBoxSetting key=\"a_check\" title=\"t\"/>"
+        "<CheckBoxSetting key=\"bad\" title=\"t\" defaultValue=\"no\"/>"
+        "</SettingCategory><SettingGroup title=\"B\"/></SettingGroup></SettingScreen>");
 }
 
 // The values read from the description alone are those of a dialog built
@@ -154,7 +160,7 @@ void TestSettingDialog::defaultsWithoutWidgetsMatchTheDialog()
     const QStringList dialogLines = m_lines;
     m_lines.clear();
     QMap<QString, QVariant> read;
-    QVERIFY(SettingsDefaults::read(path, m_log, &read));
+    QVERIFY(SettingsDescription::readDefaults(path, m_log, &read));
     QCOMPARE(m_lines, dialogLines);
     QCOMPARE(read.keys(), fromDialog.keys());
     for (auto it = fromDialog.cbegin(); it != fromDialog.cend(); ++it) {
@@ -163,7 +169,8 @@ void TestSettingDialog::defaultsWithoutWidgetsMatchTheDialog()
                  qPrintable(it.key() + QStringLiteral(": ") + value.toString() + QStringLiteral(" != ")
                             + it.value().toString()));
     }
-    QCOMPARE(SettingsDefaults::read(folder.filePath(QStringLiteral("missing.xml")), m_log, &read), false);
+    QCOMPARE(SettingsDescription::readDefaults(folder.filePath(QStringLiteral("missing.xml")), m_log, &read),
+             false);
 }
 
 void TestSettingDialog::initTestCase()

@@ -21,6 +21,8 @@
 #include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include "modalanswerer.h"
+
 #include <QtTest>
 
 namespace {
@@ -594,18 +596,26 @@ void TestSettings::shippedLimits_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("refusal"); // the box "Set All" shows instead of sending
 
-    QTest::newRow("interval fits two bytes") << "address_generation_interval" << "65535" << "ffff";
-    QTest::newRow("interval above two bytes") << "address_generation_interval" << "65536" << "ffff";
-    QTest::newRow("rf 0.3 dB") << "tx_path_comp" << "0.3" << "0003";
-    QTest::newRow("rf -12.3 dB") << "rx_path_comp" << "-12.3" << "ff85";
-    QTest::newRow("mtu below min") << "max_mtu" << "5" << "0041";
-    QTest::newRow("scan interval max") << "5_0_scan_interval_1m" << "40959.375" << "ffff";
-    QTest::newRow("scan period 1.28 s") << "5_0_scan_period" << "1.28" << "0001";
-    QTest::newRow("sync timeout max") << "sync_timeout" << "163840" << "4000";
-    QTest::newRow("key size") << "encryption_key_size" << "7" << "07";
-    QTest::newRow("irk shown msb first") << "key" << "01:02" << QString("00").repeated(14) + "0201";
-    QTest::newRow("device name") << "device_name" << "AB" << "4241";
+    QTest::newRow("interval fits two bytes") << "address_generation_interval" << "65535" << "ffff" << QString();
+    // Beyond its range a value is refused, never clamped.
+    QTest::newRow("interval above two bytes")
+        << "address_generation_interval" << "65536" << "10000"
+        << "Address generation interval(s): \"65536\" cannot be sent; enter a whole number from 0 to 65535.";
+    QTest::newRow("rf 0.3 dB") << "tx_path_comp" << "0.3" << "0003" << QString();
+    QTest::newRow("rf -12.3 dB") << "rx_path_comp" << "-12.3" << "ff85" << QString();
+    QTest::newRow("mtu below min") << "max_mtu" << "5" << "0005"
+                                   << "Max MTU: \"5\" cannot be sent; enter a whole number from 65 to 512.";
+    QTest::newRow("scan interval max") << "5_0_scan_interval_1m" << "40959.375" << "ffff" << QString();
+    QTest::newRow("scan interval between steps")
+        << "5_0_scan_interval_1m" << "10.1" << "0010"
+        << "Scan Interval_1m(ms): \"10.1\" cannot be sent; enter a number from 2.500 to 40959.375 in steps of 0.625.";
+    QTest::newRow("scan period 1.28 s") << "5_0_scan_period" << "1.28" << "0001" << QString();
+    QTest::newRow("sync timeout max") << "sync_timeout" << "163840" << "4000" << QString();
+    QTest::newRow("key size") << "encryption_key_size" << "7" << "07" << QString();
+    QTest::newRow("irk shown msb first") << "key" << "01:02" << QString("00").repeated(14) + "0201" << QString();
+    QTest::newRow("device name") << "device_name" << "AB" << "4241" << QString();
 }
 
 void TestSettings::shippedLimits()
@@ -613,6 +623,7 @@ void TestSettings::shippedLimits()
     QFETCH(QString, key);
     QFETCH(QString, text);
     QFETCH(QString, value);
+    QFETCH(QString, refusal);
 
     QMap<QString, QVariant> map;
     CSettingDialog dialog(m_log, &map, nullptr);
@@ -625,6 +636,14 @@ void TestSettings::shippedLimits()
     item->createWidget(layout);
     item->lineEdit()->setText(text);
     QCOMPARE(item->value(), QVariant(value));
+    QCOMPARE(item->lineEdit()->text(), item->lineEdit()->isAcceptable() ? item->lineEdit()->text() : text);
+
+    ModalAnswerer answerer;
+    if (!refusal.isEmpty())
+        answerer.click(QStringLiteral("m_pbOk"));
+    QCOMPARE(dialog.checkSettings(), refusal.isEmpty());
+    QVERIFY(answerer.failures().isEmpty());
+    QCOMPARE(answerer.seen().value(0).text, refusal);
 }
 
 void TestSettings::loaderFixtures_data()

@@ -1,9 +1,12 @@
 #include "cidtwidget.h"
 #include "clcpwidget.h"
 #include "crfcalibrationdialog.h"
+#include "dongletabrig.h"
 #include "framebuilder.h"
 #include "linkrig.h"
 #include "modalanswerer.h"
+#include "pageregistry.h"
+#include "testmodepages.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -61,6 +64,8 @@ class TestTestModes : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { registerTestModePages(); }
+    void cleanupTestCase() { PageRegistry::unregisterAll(); }
     void init();
     void cleanup();
 
@@ -78,6 +83,8 @@ private slots:
     void inputErrors();
     void transmitAcknowledgementsCount_data();
     void transmitAcknowledgementsCount();
+    void aStoppedRunsLateAcknowledgementIsNotCounted_data();
+    void aStoppedRunsLateAcknowledgementIsNotCounted();
     void refusalEndsAtOnce_data();
     void refusalEndsAtOnce();
     void watchdogLimitAndBox_data();
@@ -216,11 +223,15 @@ void TestTestModes::payloadBytes_data()
     QTest::addColumn<QString>("length");
     QTest::addColumn<QString>("data");
     QTest::addColumn<QString>("expectedTail");
-    QTest::newRow("LCP odd text") << int(Kind::Lcp) << "03" << "123" << "20 03 12 03 00";
-    QTest::newRow("LCP longer text") << int(Kind::Lcp) << "01" << "ABCDEF" << "20 01 AB";
-    QTest::newRow("LCP empty payload") << int(Kind::Lcp) << "00" << "13" << "20 00";
-    QTest::newRow("IDT padded") << int(Kind::Idt) << "02" << "1" << "02 01 00";
-    QTest::newRow("IDT largest") << int(Kind::Idt) << "FB" << "13" << QStringLiteral("FB 13") + QString(" 00").repeated(250);
+    QTest::addColumn<QString>("warning"); // the word on typed bytes Length leaves out
+    QTest::newRow("LCP odd text") << int(Kind::Lcp) << "03" << "123" << "20 03 12 03 00" << QString();
+    QTest::newRow("LCP longer text") << int(Kind::Lcp) << "01" << "ABCDEF" << "20 01 AB"
+                                     << "The payload typed has 3 bytes and Length is 01: only the first 1 are sent.";
+    QTest::newRow("LCP empty payload") << int(Kind::Lcp) << "00" << "13" << "20 00"
+                                       << "The payload typed has 1 bytes and Length is 00: only the first 0 are sent.";
+    QTest::newRow("IDT padded") << int(Kind::Idt) << "02" << "1" << "02 01 00" << QString();
+    QTest::newRow("IDT largest") << int(Kind::Idt) << "FB" << "13" << QStringLiteral("FB 13") + QString(" 00").repeated(250)
+                                 << QString();
 }
 
 void TestTestModes::payloadBytes()
@@ -229,6 +240,7 @@ void TestTestModes::payloadBytes()
     QFETCH(QString, length);
     QFETCH(QString, data);
     QFETCH(QString, expectedTail);
+    QFETCH(QString, warning);
     QWidget *page = makePage(Kind(kind));
     startMode(Kind(kind));
     setText(page, "edit_length", length);
@@ -239,6 +251,8 @@ void TestTestModes::payloadBytes()
     QCOMPARE(sentCommands(m_rig->dongle).first(),
              (kind == int(Kind::Lcp) ? QStringLiteral("09@04") : QStringLiteral("0A@04"))
                  + QStringLiteral(" 64 00 00 00 64 00 00 00 ") + expectedTail);
+    QCOMPARE(m_rig->recorder->texts().filter(QStringLiteral("The payload typed")),
+             warning.isEmpty() ? QStringList() : QStringList{warning});
 }
 
 void TestTestModes::setParameterValues_data()
@@ -398,6 +412,63 @@ void TestTestModes::transmitAcknowledgementsCount()
     acknowledge(layer, 0x04, 0);
     QTest::qWait(50);
     QCOMPARE(txNum->text(), QStringLiteral("3"));
+}
+
+void TestTestModes::aStoppedRunsLateAcknowledgementIsNotCounted_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("LCP") << int(Kind::Lcp);
+    QTest::newRow("IDT") << int(Kind::Idt);
+}
+
+// Through the dongle tab: a run is stopped and started again, and the dongle
+// still sends an acknowledgement of the stopped run (before it answers the
+// stop). It does not count in the new run.
+void TestTestModes::aStoppedRunsLateAcknowledgementIsNotCounted()
+{
+    QFETCH(int, kind);
+    const bool lcp = kind == int(Kind::Lcp);
+    const quint8 layer = lcp ? 0x09 : 0x0A;
+    const QString transmit = lcp ? QStringLiteral("09@04") : QStringLiteral("0A@04");
+    const QString stopTransmit = lcp ? QStringLiteral("09@07") : QStringLiteral("0A@07");
+    DongleTabRig rig(QStringLiteral("TestModeDongle"));
+    // Transmit acknowledgements come from the test, one by one.
+    rig.dongle->setResponder(transmit, [](const QByteArray &) { return QList<QByteArray>(); });
+    QVERIFY(rig.start());
+    if (lcp)
+        rig.widget->on_toolButton_lcp_clicked();
+    else
+        rig.widget->on_toolButton_idt_clicked();
+    auto *page = qobject_cast<CTestModePage *>(rig.tabs()->currentWidget());
+    QVERIFY(page);
+    click(page, lcp ? "btn_startlcp" : "btn_startidt");
+    QVERIFY(page->isModeRunning());
+    setText(page, "edit_repeattime", QStringLiteral("2"));
+
+    click(page, "btn_send");
+    QTRY_COMPARE(rig.dongle->receivedBytesOf(transmit).size(), 1);
+    // The dongle is slow to answer the stop; the new run starts meanwhile.
+    rig.dongle->holdAcknowledgement(stopTransmit);
+    click(page, "btn_send");
+    QVERIFY(!page->isTxRunning());
+    click(page, "btn_send");
+    QVERIFY(page->isTxRunning());
+    QTRY_COMPARE(rig.dongle->receivedBytesOf(transmit).size(), 2);
+
+    // The stopped run's last packet, then the stop's answer, then the new run's first packet.
+    rig.dongle->sendUplink(FrameBuilder::frame(0xBB, layer, 0x04, QByteArray(1, '\0')));
+    rig.dongle->releaseHeld();
+    QTest::qWait(100);
+    rig.dongle->sendUplink(FrameBuilder::frame(0xBB, layer, 0x04, QByteArray(1, '\0')));
+    QTRY_COMPARE(page->txCount(), quint32(1));
+    QTest::qWait(50);
+    QCOMPARE(page->txCount(), quint32(1));
+    QVERIFY(page->isTxRunning());
+    QCOMPARE(child<QLineEdit>(page, "edit_txnum")->text(), QStringLiteral("1"));
+    // Its second packet ends it.
+    rig.dongle->sendUplink(FrameBuilder::frame(0xBB, layer, 0x04, QByteArray(1, '\0')));
+    QTRY_VERIFY(!page->isTxRunning());
+    QCOMPARE(child<QLineEdit>(page, "edit_txnum")->text(), QStringLiteral("2"));
 }
 
 void TestTestModes::refusalEndsAtOnce_data()

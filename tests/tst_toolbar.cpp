@@ -59,7 +59,8 @@ private slots:
     void cancelledDownloadLeavesResetsRestartingTheHeartbeat();
     void standInBootImageAsksFirst();
     void wholeDownloadReconnectsAndResets();
-    void silentBootLoaderLeavesOnlyThePortButton();
+    void failedStepLeavesOnlyThePortButton_data();
+    void failedStepLeavesOnlyThePortButton();
     void reconnectGivesUpWhenThePortStaysClosed();
     void slowRestartIsNoFailure();
     void reconnectFindsOnlyThisDongle_data();
@@ -282,11 +283,33 @@ void TestToolbar::wholeDownloadReconnectsAndResets()
     QCOMPARE(m_log->count(QStringLiteral("Program firmware success!")), 2);
 }
 
-void TestToolbar::silentBootLoaderLeavesOnlyThePortButton()
+void TestToolbar::failedStepLeavesOnlyThePortButton_data()
 {
-    m_loader->setFault(SimBootLoader::Silence);
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<int>("stepTimeoutMs");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("silent boot loader")
+        << int(SimBootLoader::Silence) << int(SimBootLoader::AnyCommand) << 300
+        << QStringLiteral("The boot loader did not answer the start frame within 300 ms.");
+    // An unreadable answer is told at once: a watchdog this long cannot end the download within the wait.
+    QTest::newRow("unreadable start answer")
+        << int(SimBootLoader::WrongSum) << 0x23 << 10 * kWaitMs
+        << QStringLiteral("The answer of the boot loader to the start frame was unreadable: its sum is wrong.");
+    QTest::newRow("unreadable flash answer")
+        << int(SimBootLoader::WrongSum) << 0x24 << 10 * kWaitMs
+        << QStringLiteral("The answer of the boot loader to flash frame 1 of 38 was unreadable: its sum is wrong.");
+}
+
+void TestToolbar::failedStepLeavesOnlyThePortButton()
+{
+    QFETCH(int, fault);
+    QFETCH(int, command);
+    QFETCH(int, stepTimeoutMs);
+    QFETCH(QString, reason);
+    m_loader->setFault(SimBootLoader::Fault(fault), quint16(command));
     openDongle();
-    downloader()->setStepTimeout(300);
+    downloader()->setStepTimeout(stepTimeoutMs);
     QSignalSpy failed(m_widget->firmwareLoader(), &FirmwareLoader::sig_downloadFailed);
     ModalAnswerer answerer(kWaitMs);
     answerer.click(QStringLiteral("m_pbOk"));
@@ -294,9 +317,9 @@ void TestToolbar::silentBootLoaderLeavesOnlyThePortButton()
     QVERIFY(failed.wait(kWaitMs));
     QVERIFY(answerer.waitUntilAnswered(kWaitMs));
     QCOMPARE(answerer.seen().first().title, QStringLiteral("Download Firmware"));
-    QVERIFY2(answerer.seen().first().text.contains(
-                 QStringLiteral("stage 1 of 2 (boot image): The boot loader did not answer the start frame within 300 ms.")),
+    QVERIFY2(answerer.seen().first().text.contains(QStringLiteral("stage 1 of 2 (boot image): ") + reason),
              qPrintable(answerer.seen().first().text));
+    QCOMPARE(m_log->count(reason), 1);
     QCOMPARE(m_log->count(QStringLiteral("download firmware failed.")), 1);
     QVERIFY(!m_widget->link()->isOpen());
     QVERIFY(!m_widget->isDownloading());

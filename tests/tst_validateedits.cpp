@@ -43,6 +43,12 @@ void applySetup(CValidateLineEdit &edit, const QStringList &setup)
         QFAIL(qPrintable("unknown setter " + setter));
 }
 
+void focusOut(QWidget *widget)
+{
+    QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(widget, &event);
+}
+
 const Setup int16Rf{"int16double", "-128", "128", "0.1", "1", "2", "0"};
 const Setup doubleInterval{"double", "7.5", "4000", "1.25", "2", "2", "7.5"};
 const Setup intMtu{"int", "65", "512", "2", "512"};
@@ -71,6 +77,10 @@ private slots:
     void lineEditTyping_data();
     void lineEditTyping();
     void lineEditFocusOutNormalises();
+    void lineEditRefusesWhatItCannotSend_data();
+    void lineEditRefusesWhatItCannotSend();
+    void refusalNamesTheFieldAndGivesTheFocusBack_data();
+    void refusalNamesTheFieldAndGivesTheFocusBack();
     void lineEditRetypeForgetsEarlierType();
     void stringRoundTrip_data();
     void stringRoundTrip();
@@ -100,14 +110,11 @@ void TestValidateEdits::lineEditValue_data()
     // Exact multiples stay exact although 0.3 / 0.1 is below 3 in double precision.
     QTest::newRow("int16double 0.3 stays") << int16Rf << "0.3" << "0.3" << "0003";
     QTest::newRow("int16double 12.3") << int16Rf << "12.3" << "12.3" << "007b";
+    QTest::newRow("int16double at max") << int16Rf << "128" << "128.0" << "0500";
     QTest::newRow("int16double -12.3") << int16Rf << "-12.3" << "-12.3" << "ff85";
-    QTest::newRow("int16double 0.35 floors") << int16Rf << "0.35" << "0.3" << "0003";
-    QTest::newRow("int16double below min") << int16Rf << "-200" << "-128.0" << "fb00";
-    QTest::newRow("int16double above max") << int16Rf << "300" << "128.0" << "0500";
     QTest::newRow("double min 7.5") << doubleInterval << "7.5" << "7.50" << "0006";
-    QTest::newRow("double above max") << doubleInterval << "4001" << "4000.00" << "0c80";
-    QTest::newRow("double floors to step") << doubleInterval << "8" << "7.50" << "0006";
-    QTest::newRow("double below min") << doubleInterval << "1" << "7.50" << "0006";
+    QTest::newRow("double whole steps shown with decimals") << doubleInterval << "10" << "10.00" << "0008";
+    QTest::newRow("double at max") << doubleInterval << "4000" << "4000.00" << "0c80";
     QTest::newRow("double 0.625 step")
         << Setup{"double", "2.5", "40959.375", "0.625", "3", "2", "9.375"} << "9.375" << "9.375"
         << "000f";
@@ -115,44 +122,28 @@ void TestValidateEdits::lineEditValue_data()
         << Setup{"double", "0", "83884.8", "1.28", "2", "2", "0"} << "1.28" << "1.28" << "0001";
     QTest::newRow("double 0.7 step 0.1")
         << Setup{"double", "0", "100", "0.1", "1", "2", "0"} << "0.7" << "0.7" << "0007";
-    QTest::newRow("double without step")
-        << Setup{"double", "0", "100", "", "2", "2", "0"} << "5" << "0.00" << "0000";
-    QTest::newRow("int16double without step")
-        << Setup{"int16double", "-128", "128", "", "1", "2", "0"} << "-5" << "0.0" << "0000";
     QTest::newRow("int 512 length 2") << intMtu << "512" << "512" << "0200";
-    QTest::newRow("int below min") << intMtu << "5" << "65" << "0041";
-    QTest::newRow("int empty is min") << intMtu << "" << "65" << "0041";
     QTest::newRow("int at min") << intMtu << "65" << "65" << "0041";
     QTest::newRow("int never cut") << Setup{"int", "0", "1000", "1", "10"} << "300" << "300"
                                    << "12c";
-    QTest::newRow("int above max") << Setup{"int", "0", "65535", "2", "0"} << "65536" << "65535"
-                                   << "ffff";
-    QTest::newRow("int8 above max") << Setup{"int8", "-10", "10", "1", "0"} << "99" << "10"
-                                    << "0a";
     QTest::newRow("int8 -1") << int8Byte << "-1" << "-1" << "ff";
     QTest::newRow("int8 5") << int8Byte << "5" << "5" << "05";
-    QTest::newRow("int8 below min") << Setup{"int8", "-20", "127", "1", "0"} << "-30" << "-20"
-                                    << "ec";
     QTest::newRow("hex free 0x") << hexFree << "0x" << "0x00" << "00";
     QTest::newRow("hex free odd") << hexFree << "0x123" << "0x0123" << "0123";
     QTest::newRow("hex free even") << hexFree << "0x1234" << "0x1234" << "1234";
     QTest::newRow("hex six pads") << hexSix << "0x1" << "0x0001" << "0001";
     QTest::newRow("hex six full stays") << hexSix << "0x1234" << "0x1234" << "1234";
     QTest::newRow("hex keeps user digits") << hexSix << "0xAbCd" << "0xAbCd" << "AbCd";
+    QTest::newRow("addr without colons") << addr << "AABBCCDDEEFF" << "AA:BB:CC:DD:EE:FF" << "AABBCCDDEEFF";
     QTest::newRow("addr full") << addr << "11:22:33:44:55:66" << "11:22:33:44:55:66"
                                << "112233445566";
-    QTest::newRow("addr short pads right") << addr << "11:22:3" << "11:22:30:00:00:00"
-                                           << "112230000000";
-    QTest::newRow("addr too long") << addr << "AABBCCDDEEFF11" << "00:00:00:00:00:00"
-                                   << "000000000000";
     QTest::newRow("littleEnd reverses") << littleEndFree << "11:22:33" << "11:22:33" << "332211";
-    QTest::newRow("littleEnd free odd") << littleEndFree << "123" << "12:30" << "3012";
+    QTest::newRow("littleEnd 47 full")
+        << littleEnd47 << QString("ab").repeated(16) << QString("ab:").repeated(15) + "ab"
+        << QString("ab").repeated(16);
     QTest::newRow("littleEnd 47 pads")
         << littleEnd47 << "01:02" << "01:02" + QString(":00").repeated(14)
         << QString("00").repeated(14) + "0201";
-    QTest::newRow("littleEnd 47 cuts")
-        << littleEnd47 << QString("ab").repeated(17) << QString("ab:").repeated(15) + "ab"
-        << QString("ab").repeated(16);
     QTest::newRow("16bit pads parts") << uuid16 << "1234,5" << "12:34,00:05" << "12:34,00:05";
     QTest::newRow("16bit typed list") << uuid16 << "1234,5678" << "12:34,56:78" << "12:34,56:78";
     QTest::newRow("16bit empty part") << uuid16 << "1234," << "12:34,00:00" << "12:34,00:00";
@@ -325,11 +316,129 @@ void TestValidateEdits::lineEditFocusOutNormalises()
     first->setFocus();
     QTRY_VERIFY(first->hasFocus());
     QCOMPARE(second->text(), QString("0x0000"));
+    // Below the minimum is refused when sent, not raised in silence.
     first->selectAll();
     QTest::keyClicks(first, "5");
     second->setFocus();
     QTRY_VERIFY(second->hasFocus());
-    QCOMPARE(first->text(), QString("65"));
+    QCOMPARE(first->text(), QString("5"));
+    QVERIFY(!first->isAcceptable());
+}
+
+// Texts that cannot be sent as they stand: what the field says it takes, and
+// the text kept as typed when the field is left and when its value is read.
+void TestValidateEdits::lineEditRefusesWhatItCannotSend_data()
+{
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+
+    const QString mtu = "a whole number from 65 to 512";
+    const QString interval = "a number from 7.50 to 4000.00 in steps of 1.25";
+    const QString rf = "a number from -128.0 to 128.0 in steps of 0.1";
+    const QString address = "six bytes in hexadecimal, as 11:22:33:44:55:66";
+    QTest::newRow("int below min") << intMtu << "5" << mtu;
+    QTest::newRow("int empty") << intMtu << "" << mtu;
+    QTest::newRow("int above max") << Setup{"int", "0", "65535", "2", "0"} << "65536"
+                                   << "a whole number from 0 to 65535";
+    QTest::newRow("int8 above max") << Setup{"int8", "-10", "10", "1", "0"} << "99" << "a whole number from -10 to 10";
+    QTest::newRow("int8 below min") << Setup{"int8", "-20", "127", "1", "0"} << "-30"
+                                    << "a whole number from -20 to 127";
+    QTest::newRow("int8 minus alone") << int8Byte << "-" << "a whole number from -128 to 127";
+    QTest::newRow("double above max") << doubleInterval << "4001" << interval;
+    QTest::newRow("double between steps") << doubleInterval << "8" << interval;
+    QTest::newRow("double below min") << doubleInterval << "1" << interval;
+    QTest::newRow("double empty") << doubleInterval << "" << interval;
+    QTest::newRow("int16double between steps") << int16Rf << "0.35" << rf;
+    QTest::newRow("int16double below min") << int16Rf << "-200" << rf;
+    QTest::newRow("int16double above max") << int16Rf << "300" << rf;
+    QTest::newRow("double without step") << Setup{"double", "0", "100", "", "2", "2", "0"} << "5"
+                                         << "a number from 0.00 to 100.00";
+    QTest::newRow("int16double without step") << Setup{"int16double", "-128", "128", "", "1", "2", "0"} << "-5"
+                                              << "a number from -128.0 to 128.0";
+    QTest::newRow("addr short") << addr << "11:22:3" << address;
+    QTest::newRow("addr too long") << addr << "AABBCCDDEEFF11" << address;
+    QTest::newRow("addr empty") << addr << "" << address;
+    QTest::newRow("littleEnd free odd") << littleEndFree << "123" << "whole bytes in hexadecimal, two digits a byte";
+    QTest::newRow("littleEnd 47 too long") << littleEnd47 << QString("ab").repeated(17)
+                                           << "at most 16 bytes in hexadecimal, two digits a byte";
+    QTest::newRow("littleEnd one byte, odd") << Setup{"littleEnd", "2", "", "[0-9a-fA-F:]*"} << "7"
+                                             << "one byte in hexadecimal, two digits";
+}
+
+void TestValidateEdits::lineEditRefusesWhatItCannotSend()
+{
+    QFETCH(Setup, setup);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+
+    CValidateLineEdit edit;
+    applySetup(edit, setup);
+    edit.setText(text);
+    QVERIFY(!edit.isAcceptable());
+    QCOMPARE(edit.expectedInput(), expected);
+    focusOut(&edit);
+    QCOMPARE(edit.text(), text);
+    edit.getValue();
+    QCOMPARE(edit.text(), text);
+}
+
+void TestValidateEdits::refusalNamesTheFieldAndGivesTheFocusBack_data()
+{
+    QTest::addColumn<bool>("lineEdit");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("box"); // empty: accepted without a box
+
+    QTest::newRow("line edit, in range") << true << "100" << QString();
+    QTest::newRow("line edit, below min")
+        << true << "5" << "Max MTU: \"5\" cannot be sent; enter a whole number from 65 to 512.";
+    QTest::newRow("text edit, whole bytes") << false << "01:23" << QString();
+    QTest::newRow("text edit, odd digit")
+        << false << "01:2" << "Max MTU: \"01:2\" cannot be sent; enter whole bytes in hexadecimal, two digits a byte.";
+}
+
+void TestValidateEdits::refusalNamesTheFieldAndGivesTheFocusBack()
+{
+    QFETCH(bool, lineEdit);
+    QFETCH(QString, text);
+    QFETCH(QString, box);
+
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *line = new CValidateLineEdit(&window);
+    auto *multi = new CValidateTextEdit(&window);
+    auto *other = new CValidateLineEdit(&window);
+    layout->addWidget(line);
+    layout->addWidget(multi);
+    layout->addWidget(other);
+    line->setIntType("65", "512", "2", "512");
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QWidget *field = lineEdit ? static_cast<QWidget *>(line) : multi;
+    if (lineEdit)
+        line->setText(text);
+    else
+        multi->setPlainText(text);
+    other->setFocus();
+    QTRY_VERIFY(other->hasFocus());
+
+    ModalAnswerer answerer;
+    if (!box.isEmpty())
+        answerer.click("m_pbOk");
+    // Labels end in a colon and blanks that line the fields up.
+    const bool accepted = lineEdit ? line->acceptTyped("Max MTU:  ") : multi->acceptTyped("Max MTU:  ");
+    QCOMPARE(accepted, box.isEmpty());
+    if (accepted) {
+        QVERIFY(answerer.seen().isEmpty());
+        QVERIFY(other->hasFocus());
+        return;
+    }
+    QVERIFY(answerer.failures().isEmpty());
+    QCOMPARE(answerer.seen().value(0).title, QString("error"));
+    QCOMPARE(answerer.seen().value(0).text, box);
+    QTRY_VERIFY(field->hasFocus());
+    QCOMPARE(lineEdit ? line->selectedText() : multi->textCursor().selectedText(), text);
 }
 
 void TestValidateEdits::lineEditRetypeForgetsEarlierType()
@@ -378,15 +487,6 @@ void TestValidateEdits::stringRoundTrip()
     QCOMPARE(other.text(), name);
 }
 
-namespace {
-
-void focusOut(QWidget *widget)
-{
-    QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(widget, &event);
-}
-
-} // namespace
 
 // Shown text, emitted digit count and value; the value follows the focus-out
 // rule for the bytes whether or not the field was left.
@@ -400,10 +500,11 @@ void TestValidateEdits::textEditValue_data()
 
     QTest::newRow("new edit") << QString() << true << "00:00" << 4 << "0000";
     QTest::newRow("new edit kept") << QString() << false << "00:00" << -1 << "0000";
-    QTest::newRow("odd, left") << "123" << true << "12:30" << 4 << "3012";
+    // An odd digit is no whole byte: left as typed for the sender to refuse.
+    QTest::newRow("odd, left") << "123" << true << "123" << 3 << "3012";
     QTest::newRow("odd, still focused") << "123" << false << "123" << -1 << "3012";
     QTest::newRow("pairs reversed") << "11:22:33" << false << "11:22:33" << -1 << "332211";
-    QTest::newRow("odd with colons") << "01:23:4" << true << "01:23:40" << 6 << "402301";
+    QTest::newRow("odd with colons") << "01:23:4" << true << "01:23:4" << 5 << "402301";
     QTest::newRow("loose colons") << "1:2:3:4" << true << "12:34" << 4 << "3412";
     QTest::newRow("empty") << "" << false << "" << -1 << "";
     QTest::newRow("empty, left") << "" << true << "" << 0 << "";

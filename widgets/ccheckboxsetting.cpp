@@ -1,22 +1,12 @@
 #include "ccheckboxsetting.h"
 
+#include "settingsdescription.h"
+
 #include <QCheckBox>
 
 CCheckBoxSetting::CCheckBoxSetting(const QString &key, const QString &title, CSetting *parent)
     : CSetting(key, title, parent)
 {
-}
-
-bool CCheckBoxSetting::isChecked(const QVariant &value)
-{
-    if (value.type() == QVariant::Bool)
-        return value.toBool();
-    if (value.type() == QVariant::String) {
-        const QString text = value.toString().trimmed();
-        if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
-            return false;
-    }
-    return true;
 }
 
 QVariant CCheckBoxSetting::value() const
@@ -30,7 +20,7 @@ void CCheckBoxSetting::setValue(const QVariant &value)
 {
     m_value = value;
     if (m_checkBox)
-        m_checkBox->setChecked(isChecked(value));
+        m_checkBox->setChecked(SettingsDescription::isChecked(value));
 }
 
 void CCheckBoxSetting::createWidget(QBoxLayout *layout)

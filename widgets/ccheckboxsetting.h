@@ -18,10 +18,6 @@ public:
     void setValue(const QVariant &value) override;
     void createWidget(QBoxLayout *layout) override;
 
-    // The state a stored value stands for: a bool as it is, the texts "true"
-    // and "false" (as config.ini gives them back) as what they say, anything else checked.
-    static bool isChecked(const QVariant &value);
-
 private:
     QLabel *m_label = nullptr;
     QCheckBox *m_checkBox = nullptr;

@@ -10,6 +10,7 @@
 #include "cvalidatelineedit.h"
 #include "cvalidatetextedit.h"
 #include "diagramwidget.h"
+#include "inputrefusal.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "tflatscrollarea.h"
@@ -295,6 +296,19 @@ QMap<QString, QVariant> CCommandUiWidget::collectFieldValues()
     return values;
 }
 
+bool CCommandUiWidget::acceptTypedValues()
+{
+    for (int r = 0; r < ui->VLayout->count(); ++r) {
+        QLayout *row = ui->VLayout->itemAt(r)->layout();
+        for (int i = 0; row && i + 1 < row->count(); ++i) {
+            auto *label = qobject_cast<QLabel *>(row->itemAt(i)->widget());
+            if (label && !InputRefusal::acceptTyped(row->itemAt(i + 1)->widget(), label->text()))
+                return false;
+        }
+    }
+    return true;
+}
+
 bool CCommandUiWidget::checkConnectionParameters(const QMap<QString, QVariant> &values)
 {
     const quint64 supTimeout = values.value(QStringLiteral("sup_timeout")).toString().toULongLong(nullptr, 16);
@@ -323,6 +337,8 @@ void CCommandUiWidget::on_btn_command_clicked()
         return;
     }
 
+    if (!acceptTypedValues())
+        return;
     values = collectFieldValues();
     values.insert(QStringLiteral("condix"), int(m_condix));
     const bool isConnParamsRequest = m_cmdName == QLatin1String(kUpdateConnParamsName);

@@ -48,6 +48,8 @@ public:
     QString getCmdName() const;
     void setFieldValueInGlayout(QMap<QString, QByteArray> values);
     QMap<QString, QVariant> collectFieldValues();
+    // False after refusing the first typed value that cannot be sent as it stands.
+    bool acceptTypedValues();
 
 public slots:
     void onWidgetPressed();

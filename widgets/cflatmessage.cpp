@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QPointer>
 #include <QSpacerItem>
+#include <QStringList>
 #include <QVBoxLayout>
 
 CFlatMessage::CFlatMessage(QWidget *parent)
@@ -48,15 +49,40 @@ QString noticeKind(const QString &title)
 }
 } // namespace
 
-void CFlatMessage::showText(const QString &text)
+void CFlatMessage::addNotice(const QString &text)
 {
-    if (m_repeats == 0) {
-        m_lbMessage->setText(text);
-        return;
+    for (NoticeText &shown : m_notices) {
+        if (shown.text == text) {
+            ++shown.repeats;
+            showNotices();
+            return;
+        }
     }
-    const QString again = m_repeats == 1 ? QStringLiteral("Came once more while this box was open.")
-                                         : QStringLiteral("Came %1 more times while this box was open.").arg(m_repeats);
-    m_lbMessage->setText(text + QStringLiteral("\n\n") + again);
+    // A flood of ever different texts must not grow the box without end;
+    // the texts kept are the first ones, so an early failure stays in sight.
+    if (m_notices.size() >= MaxNoticeTexts)
+        ++m_messagesBeyond;
+    else
+        m_notices.append(NoticeText{text, 0});
+    showNotices();
+}
+
+void CFlatMessage::showNotices()
+{
+    QStringList parts;
+    for (const NoticeText &notice : qAsConst(m_notices)) {
+        parts << notice.text;
+        if (notice.repeats == 1)
+            parts << QStringLiteral("Came once more while this box was open.");
+        else if (notice.repeats > 1)
+            parts << QStringLiteral("Came %1 more times while this box was open.").arg(notice.repeats);
+    }
+    if (m_messagesBeyond == 1)
+        parts << QStringLiteral("One more message with another text came while this box was open.");
+    else if (m_messagesBeyond > 1)
+        parts << QStringLiteral("%1 more messages with other texts came while this box was open.")
+                     .arg(m_messagesBeyond);
+    m_lbMessage->setText(parts.join(QStringLiteral("\n\n")));
 }
 
 // Null when a box of the title is open already; the text went into it.
@@ -64,13 +90,12 @@ CFlatMessage *CFlatMessage::openNotice(QWidget *parent, const QString &title, co
 {
     const QString kind = noticeKind(title);
     if (auto *open = qobject_cast<CFlatMessage *>(DialogOfAKind::find(parent, kind))) {
-        ++open->m_repeats;
-        open->showText(text);
+        open->addNotice(text);
         return nullptr;
     }
     auto *box = new CFlatMessage(parent);
     box->setTitle(title);
-    box->showText(text);
+    box->addNotice(text);
     box->m_lbMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
     box->m_pbNo->hide();
     box->m_pbYes->hide();

@@ -18,27 +18,7 @@ CLineEditSetting::CLineEditSetting(const QString &key, const QString &title, con
     , m_singleStep(singleStep)
     , m_precision(precision)
 {
-    m_defaultValue = messageValue(type, defaultValue, length, singleStep);
-}
-
-QString CLineEditSetting::messageValue(const QString &type, const QString &text,
-                                       const QString &length, const QString &singleStep)
-{
-    if (type == QLatin1String("int"))
-        return FieldValue::paddedHex(text.toULongLong(), length);
-    if (type == QLatin1String("hex"))
-        return text.mid(2);
-    if (type == QLatin1String("addr") || type == QLatin1String("littleEnd")) {
-        QString digits = text;
-        return digits.remove(QLatin1Char(':'));
-    }
-    if (type == QLatin1String("string"))
-        return FieldValue::stringHex(text);
-    if (type == QLatin1String("double"))
-        return FieldValue::unsignedStepsHex(text, singleStep, length);
-    if (type == QLatin1String("int16double"))
-        return FieldValue::signed16StepsHex(text, singleStep, length);
-    return QString();
+    m_defaultValue = FieldValue::ofType(type, defaultValue, length, singleStep);
 }
 
 void CLineEditSetting::setEditable(bool editable)

@@ -25,10 +25,6 @@ public:
     CValidateLineEdit *lineEdit() const;
     QString type() const;
 
-    // The message value of a default text, by the same rules the editor uses.
-    static QString messageValue(const QString &type, const QString &text, const QString &length,
-                                const QString &singleStep);
-
 private:
     QLabel *m_label = nullptr;
     CValidateLineEdit *m_lineEdit = nullptr;

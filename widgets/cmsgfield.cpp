@@ -7,6 +7,7 @@
 #include "cutil.h"
 #include "cvalidatelineedit.h"
 #include "cvalidatetextedit.h"
+#include "inputrefusal.h"
 #include "logger.h"
 #include "logmanager.h"
 #include "tflatscrollarea.h"
@@ -214,6 +215,19 @@ void CmsgField::addListField(const UiFieldInfo &field)
         table->setItem(0, c, new QTableWidgetItem(field.subFieldVec.at(c).defaultValue));
 
     m_gridLayout->addWidget(table, 0, 0);
+}
+
+bool CmsgField::acceptTypedValues()
+{
+    for (int r = 0; QLayoutItem *first = m_gridLayout->itemAtPosition(r, 0); ++r) {
+        auto *label = qobject_cast<QLabel *>(first->widget());
+        QLayoutItem *editorItem = m_gridLayout->itemAtPosition(r, 1);
+        if (!label || !editorItem)
+            continue;
+        if (!InputRefusal::acceptTyped(editorItem->widget(), label->text()))
+            return false;
+    }
+    return true;
 }
 
 QMap<QString, QVariant> CmsgField::getFieldValues(bool subFieldMode)

@@ -29,6 +29,9 @@ public:
     // In sub-field mode the form of one row of the command's "list" field is built.
     void buildForm(bool subFieldMode);
     QMap<QString, QVariant> getFieldValues(bool subFieldMode);
+    // True when every typed value can be sent as it stands; otherwise the
+    // first that cannot is refused where it was typed (see InputRefusal).
+    bool acceptTypedValues();
     void setFieldValues(const QMap<QString, QVariant> &values, bool subFieldMode);
     void checkSubField(const QString &cmdName);
     void removeCurrentSubFieldRow();

@@ -9,20 +9,16 @@
 #include "cprofiletablesetting.h"
 #include "csettingcategory.h"
 #include "csettinggroup.h"
+#include "cvalidatelineedit.h"
+#include "devicesettingscodec.h"
+#include "inputrefusal.h"
 #include "logmanager.h"
+#include "settingsdescription.h"
 
-#include <QDomDocument>
-#include <QFile>
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
-
-// Static libraries do not register their resources on their own.
-static void initSettingsResource()
-{
-    Q_INIT_RESOURCE(settings);
-}
 
 namespace {
 
@@ -49,7 +45,6 @@ CSettingDialog::CSettingDialog(LogManager *log, QMap<QString, QVariant> *setting
     , m_settingsMap(settingsMap)
     , m_dongleWidget(dongleWidget)
 {
-    initSettingsResource();
     m_ui.setupUi(m_content);
 
     m_connectFieldKeys = {
@@ -93,20 +88,14 @@ void CSettingDialog::debugLog(const QString &text) const
 
 bool CSettingDialog::loadSettingFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    SettingsDescription description;
+    if (!description.load(path, m_log))
         return false;
-    QDomDocument document;
-    if (!document.setContent(&file)) {
-        file.close();
-        return false;
+    const QVector<SettingsDescription::Group> &groups = description.groups();
+    for (int i = 0; i < groups.size(); ++i) {
+        if (groups.at(i).parent < 0)
+            parseGroup(groups, i, nullptr);
     }
-    file.close();
-
-    // A failing top-level group does not stop the next one.
-    const QDomNodeList groups = document.documentElement().childNodes();
-    for (int i = 0; i < groups.count(); ++i)
-        parseGroup(groups.at(i), nullptr);
 
     buildCatalogTree();
     showFirstSettingGroup();
@@ -115,118 +104,63 @@ bool CSettingDialog::loadSettingFile(const QString &path)
     return true;
 }
 
-bool CSettingDialog::parseGroup(const QDomNode &node, CSettingGroup *parent)
+void CSettingDialog::parseGroup(const QVector<SettingsDescription::Group> &groups, int index,
+                                CSettingGroup *parent)
 {
-    if (!node.isElement())
-        return true;
-    const QDomElement element = node.toElement();
-    if (element.tagName() != QLatin1String("SettingGroup"))
-        return false;
-
-    const QString title = element.attribute(QStringLiteral("title"));
-    auto *group = parent ? new CSettingGroup(title, parent) : new CSettingGroup(title, this);
+    const SettingsDescription::Group &source = groups.at(index);
+    auto *group = parent ? new CSettingGroup(source.title, parent) : new CSettingGroup(source.title, this);
     m_groups.append(group);
-
-    const QDomNodeList children = element.childNodes();
-    for (int i = 0; i < children.count(); ++i) {
-        const QDomNode child = children.at(i);
-        if (!child.isElement())
+    for (const SettingsDescription::GroupChild &child : source.children) {
+        if (child.subgroup >= 0) {
+            parseGroup(groups, child.subgroup, group);
             continue;
-        const QDomElement childElement = child.toElement();
-        if (childElement.tagName() == QLatin1String("SettingGroup")) {
-            if (!parseGroup(child, group))
-                return false;
-        } else if (childElement.tagName() == QLatin1String("SettingCategory")) {
-            auto *category = new CSettingCategory(childElement.attribute(QStringLiteral("title")), group);
-            const QDomNodeList settings = childElement.childNodes();
-            for (int j = 0; j < settings.count(); ++j) {
-                if (!parseSetting(settings.at(j), category))
-                    return false;
-            }
         }
+        auto *category = new CSettingCategory(child.category.title, group);
+        for (const SettingsDescription::Entry &entry : child.category.entries)
+            parseSetting(entry, category);
     }
-    return true;
 }
 
-bool CSettingDialog::parseSetting(const QDomNode &node, CSettingCategory *category)
+void CSettingDialog::parseSetting(const SettingsDescription::Entry &entry, CSettingCategory *category)
 {
-    if (!node.isElement())
-        return true;
-    const QDomElement element = node.toElement();
-    const QString tag = element.tagName();
-    const QString key = element.attribute(QStringLiteral("key"));
-    const QString title = element.attribute(QStringLiteral("title"));
-
-    if (tag == QLatin1String("LineEditSetting")) {
-        auto *item = new CLineEditSetting(
-            key, title, element.attribute(QStringLiteral("type")),
-            element.attribute(QStringLiteral("minValue")), element.attribute(QStringLiteral("maxValue")),
-            element.attribute(QStringLiteral("defaultValue")), element.attribute(QStringLiteral("length")),
-            element.attribute(QStringLiteral("singleStep")), element.attribute(QStringLiteral("precision")),
-            element.attribute(QStringLiteral("description")), category);
-        m_settings.insert(key, item);
-    } else if (tag == QLatin1String("ComboBoxSetting")) {
-        auto *item = new CComboBoxSetting(key, title, category);
-        connect(item, &CComboBoxSetting::connectTypeChanged, this, &CSettingDialog::on_connectTypeChanged);
-        QStringList texts;
-        QList<QVariant> values;
-        for (QDomElement list = element.firstChildElement(QStringLiteral("UserTexts")); !list.isNull();
-             list = list.nextSiblingElement(QStringLiteral("UserTexts"))) {
-            for (QDomElement text = list.firstChildElement(QStringLiteral("UserText")); !text.isNull();
-                 text = text.nextSiblingElement(QStringLiteral("UserText")))
-                texts << text.text();
-        }
-        for (QDomElement list = element.firstChildElement(QStringLiteral("UserValues")); !list.isNull();
-             list = list.nextSiblingElement(QStringLiteral("UserValues"))) {
-            for (QDomElement value = list.firstChildElement(QStringLiteral("UserValue")); !value.isNull();
-                 value = value.nextSiblingElement(QStringLiteral("UserValue")))
-                // Unsigned, never int: the command sender reads text as hexadecimal.
-                values << QVariant(value.text().toUInt());
-        }
-        if (texts.size() != values.size() || texts.isEmpty() || values.isEmpty()) {
-            debugLog(QStringLiteral("Invalid Configuare XML! ") + tag);
-            return false;
-        }
-        item->setUserTextsAndValues(texts, values);
-        if (element.hasAttribute(QStringLiteral("defaultValue"))) {
-            const QVariant wanted(element.attribute(QStringLiteral("defaultValue")).toUInt());
-            item->setDefaultValue(values.contains(wanted) ? wanted : values.first());
-        }
-        m_settings.insert(key, item);
-    } else if (tag == QLatin1String("ComboBoxWithCheckBoxSetting")) {
-        QMap<uint, QString> choices;
-        for (QDomElement bit = element.firstChildElement(); !bit.isNull(); bit = bit.nextSiblingElement())
-            choices.insert(bit.attribute(QStringLiteral("value")).toUInt(),
-                           bit.attribute(QStringLiteral("valueDesc")));
-        auto *item = new CComboBoxWithCheckBoxSetting(choices, key, title, category);
-        item->setDefaultValue(QVariant(element.attribute(QStringLiteral("defaultValue")).toUInt()));
-        m_settings.insert(key, item);
-        connect(item, &CComboBoxWithCheckBoxSetting::connectPropertiesChanged, this,
-                &CSettingDialog::on_connectPropertiesChanged);
-        connect(item, &CComboBoxWithCheckBoxSetting::scanPropertiesChanged, this,
-                &CSettingDialog::on_scanPropertiesChanged);
-    } else if (tag == QLatin1String("CheckBoxSetting")) {
-        auto *item = new CCheckBoxSetting(key, title, category);
-        if (element.hasAttribute(QStringLiteral("defaultValue"))) {
-            const QString text = element.attribute(QStringLiteral("defaultValue"));
-            if (text == QLatin1String("true")) {
-                item->setDefaultValue(true);
-            } else if (text == QLatin1String("false")) {
-                item->setDefaultValue(false);
-            } else {
-                debugLog(QStringLiteral("Invalid bool string: ") + text);
-                return false;
-            }
-        }
-        m_settings.insert(key, item);
-    } else if (tag == QLatin1String("ProfileTableSetting")) {
-        auto *item = new CProfileTableSetting(key, title, category);
-        item->setDefaultValue(QByteArray());
-        m_settings.insert(key, item);
-    } else {
-        return false;
+    using Kind = SettingsDescription::Kind;
+    CSetting *item = nullptr;
+    switch (entry.kind) {
+    case Kind::LineEdit: {
+        // Takes its default from the texts, by the rule the description used.
+        const SettingsDescription::LineEditTexts &texts = entry.lineEdit;
+        item = new CLineEditSetting(entry.key, entry.title, texts.type, texts.minValue, texts.maxValue,
+                                    texts.defaultValue, texts.length, texts.singleStep, texts.precision,
+                                    texts.description, category);
+        break;
     }
-    return true;
+    case Kind::Choice: {
+        auto *choice = new CComboBoxSetting(entry.key, entry.title, category);
+        connect(choice, &CComboBoxSetting::connectTypeChanged, this, &CSettingDialog::on_connectTypeChanged);
+        choice->setUserTextsAndValues(entry.choiceTexts, entry.choiceValues);
+        item = choice;
+        break;
+    }
+    case Kind::BitMask: {
+        auto *mask = new CComboBoxWithCheckBoxSetting(entry.bits, entry.key, entry.title, category);
+        connect(mask, &CComboBoxWithCheckBoxSetting::connectPropertiesChanged, this,
+                &CSettingDialog::on_connectPropertiesChanged);
+        connect(mask, &CComboBoxWithCheckBoxSetting::scanPropertiesChanged, this,
+                &CSettingDialog::on_scanPropertiesChanged);
+        item = mask;
+        break;
+    }
+    case Kind::CheckBox:
+        item = new CCheckBoxSetting(entry.key, entry.title, category);
+        break;
+    case Kind::ProfileTable:
+        item = new CProfileTableSetting(entry.key, entry.title, category);
+        break;
+    }
+    if (entry.kind != Kind::LineEdit)
+        item->setDefaultValue(entry.defaultValue);
+    if (entry.registered)
+        m_settings.insert(entry.key, item);
 }
 
 void CSettingDialog::buildCatalogTree()
@@ -284,15 +218,22 @@ void CSettingDialog::onCatalogItemClicked(QTreeWidgetItem *item, int /*column*/)
     else if (top->text(0) == QLatin1String(DYNAMIC_CONFIGURATION))
         m_ui.btn_apply->setText(QString::fromLatin1(APPLY_ALL_DYNAMIC));
 
-    if (group->subGroupCount() == 0) {
-        m_ui.groupLabel->clear();
-        m_currentSettingGroup->hideWidget();
-        PlainText::show(m_ui.groupLabel, group->title());
-        group->createWidget(m_ui.settingContentLayout);
-        group->showWidget();
-        m_currentSettingGroup = group;
-    }
+    showSettingGroup(group);
     updateDynamicFieldStates();
+}
+
+void CSettingDialog::showSettingGroup(CSettingGroup *group)
+{
+    if (!group || group->subGroupCount() != 0)
+        return;
+    m_ui.groupLabel->clear();
+    if (m_currentSettingGroup)
+        m_currentSettingGroup->hideWidget();
+    PlainText::show(m_ui.groupLabel, group->title());
+    group->createWidget(m_ui.settingContentLayout);
+    group->showWidget();
+    m_currentSettingGroup = group;
+    m_ui.catalogTreeWidget->setCurrentItem(group->treeItem());
 }
 
 void CSettingDialog::updateDynamicFieldStates()
@@ -318,27 +259,11 @@ void CSettingDialog::updateConnectFields(int mask)
 
 void CSettingDialog::updateScanFields(int mask)
 {
-    // Active scanning on a PHY needs scanning on that PHY: clearing the scan
-    // bit clears the active bit, setting the active bit sets the scan bit.
     auto *item = qobject_cast<CComboBoxWithCheckBoxSetting *>(
         m_settings.value(QStringLiteral("5_0_scan_properties")));
-    if (item) {
-        const auto adjust = [&](int scanBit, int activeBit) {
-            const int pair = scanBit | activeBit;
-            if ((m_lastScanPropertiesMask & scanBit) && (mask & pair) == activeBit) {
-                mask &= ~pair & 0x3F;
-                m_lastScanPropertiesMask = mask;
-                item->setValue(QVariant(uint(mask)));
-            }
-            if (!(m_lastScanPropertiesMask & activeBit) && (mask & pair) == activeBit) {
-                mask |= scanBit;
-                m_lastScanPropertiesMask = mask;
-                item->setValue(QVariant(uint(mask)));
-            }
-        };
-        adjust(1, 4);
-        adjust(2, 8);
-    }
+    if (item)
+        mask = SettingsDescription::adjustScanProperties(
+            mask, &m_lastScanPropertiesMask, [item](int adjusted) { item->setValue(QVariant(uint(adjusted))); });
     m_lastScanPropertiesMask = mask;
     setFieldsEditable(m_scanFieldKeys.value(0), (mask & 5) != 0);
     setFieldsEditable(m_scanFieldKeys.value(1), (mask & 10) != 0);
@@ -487,8 +412,53 @@ bool CSettingDialog::refuse(const QString &title, const QString &text, const QSt
     return false;
 }
 
+bool CSettingDialog::checkTypedValues()
+{
+    // Page by page, so the field told is the first a user would meet. Only
+    // edits of pages shown so far hold anything typed.
+    for (CSettingGroup *group : qAsConst(m_groups)) {
+        if (group->subGroupCount() != 0)
+            continue;
+        for (CSetting *child : group->children()) {
+            auto *category = qobject_cast<CSettingCategory *>(child);
+            if (!category)
+                continue;
+            for (CSetting *item : category->children()) {
+                auto *field = qobject_cast<CLineEditSetting *>(item);
+                CValidateLineEdit *edit = field ? field->lineEdit() : nullptr;
+                if (edit && !edit->isAcceptable()) {
+                    showSettingGroup(group);
+                    return edit->acceptTyped(field->title());
+                }
+            }
+        }
+    }
+    return checkDeviceName();
+}
+
+bool CSettingDialog::checkDeviceName()
+{
+    auto *name = qobject_cast<CLineEditSetting *>(m_settings.value(QStringLiteral("device_name")));
+    if (!name)
+        return true;
+    // Two hex digits a byte; "Device Name Set" carries the length in one byte.
+    const int bytes = name->value().toString().size() / 2;
+    if (bytes <= DeviceSettingsCodec::MaxDeviceNameBytes)
+        return true;
+    CSetting *node = name->parentSetting();
+    while (node && !qobject_cast<CSettingGroup *>(node))
+        node = node->parentSetting();
+    showSettingGroup(qobject_cast<CSettingGroup *>(node));
+    return InputRefusal::tell(name->lineEdit(), name->title(),
+                              QStringLiteral("the name takes %1 bytes in UTF-8; enter at most %2 bytes.")
+                                  .arg(bytes)
+                                  .arg(DeviceSettingsCodec::MaxDeviceNameBytes));
+}
+
 bool CSettingDialog::checkSettings()
 {
+    if (!checkTypedValues())
+        return false;
     const QString identityAddress = settingValue(QStringLiteral("identity_addr")).toString();
     if (identityAddress == QLatin1String("000000000000")) {
         const QString title = QStringLiteral("Identity Address Setting Error");

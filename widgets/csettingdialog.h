@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cflatdialog.h"
+#include "settingsdescription.h"
 #include "ui_csettingdialog.h"
 
 #include <QList>
@@ -16,7 +17,6 @@ class CSetting;
 class CSettingCategory;
 class CSettingGroup;
 class LogManager;
-class QDomNode;
 class QKeyEvent;
 class QTreeWidgetItem;
 
@@ -39,8 +39,6 @@ public:
     void setBusyQuery(BusyQuery query);
 
     bool loadSettingFile(const QString &path);
-    bool parseGroup(const QDomNode &node, CSettingGroup *parent);
-    bool parseSetting(const QDomNode &node, CSettingCategory *category);
 
     void initSettingsMap();
     bool loadSettingsMap();
@@ -71,6 +69,9 @@ public slots:
     void on_pb_setAll_clicked();
 
 private:
+    // The items of one group and of what it holds, as the description gives them.
+    void parseGroup(const QVector<SettingsDescription::Group> &groups, int index, CSettingGroup *parent);
+    void parseSetting(const SettingsDescription::Entry &entry, CSettingCategory *category);
     void buildCatalogTree();
     void showFirstSettingGroup();
     void updateDynamicFieldStates();
@@ -81,6 +82,10 @@ private:
     bool dongleIsBusy() const;
     QVariant settingValue(const QString &key) const;
     bool refuse(const QString &title, const QString &text, const QString &logText);
+    // Typed values that cannot be sent as they stand are refused on their page.
+    bool checkTypedValues();
+    bool checkDeviceName();
+    void showSettingGroup(CSettingGroup *group);
     void debugLog(const QString &text) const;
 
     QMap<QString, CSetting *> m_settings;
@@ -92,6 +97,6 @@ private:
     LogManager *m_log;
     QMap<QString, QVariant> *m_settingsMap;
     QPointer<QWidget> m_dongleWidget;
-    int m_lastScanPropertiesMask = 63;
+    int m_lastScanPropertiesMask = SettingsDescription::InitialScanPropertiesMask;
     BusyQuery m_busyQuery;
 };

@@ -56,6 +56,8 @@ void CStandardMsgDlg::setFieldValueMap(const QMap<QString, QVariant> &values)
 
 void CStandardMsgDlg::on_pushButtonOK_clicked()
 {
+    if (!m_msgField->acceptTypedValues())
+        return;
     // Receivers read the values while the dialog still exists; it is deleted after the close.
     emit sig_standardOKClicked();
     accept();

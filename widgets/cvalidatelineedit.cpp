@@ -2,6 +2,7 @@
 
 #include "cutil.h"
 #include "fieldvalue.h"
+#include "inputrefusal.h"
 #include "textfit.h"
 
 #include <QIntValidator>
@@ -28,6 +29,12 @@ QStringList splitEvery(const QString &text, int size)
 QString withoutColons(QString text)
 {
     return text.remove(QLatin1Char(':'));
+}
+
+bool isHexDigits(const QString &text)
+{
+    static const QRegExp digits(QStringLiteral("[0-9a-fA-F]*"));
+    return digits.exactMatch(text);
 }
 
 // Reads a whole text as one unsigned hexadecimal number; 0 when it does not parse.
@@ -300,28 +307,15 @@ void CValidateLineEdit::on_advDataTextEdited(const QString &text)
 
 void CValidateLineEdit::normalizeText()
 {
+    // A text that cannot be sent stays as typed: its sender refuses it with
+    // a word instead of having it clamped, cut or padded out of sight.
+    if (!isAcceptable())
+        return;
     const QString current = text();
-    if (m_subType == QLatin1String("int") || m_subType == QLatin1String("int8")) {
-        const qint64 value = current.toLongLong();
-        if (value <= m_min.toLongLong())
-            setText(m_min);
-        // The integer validator lets a text of the maximum's digit count
-        // through (65536 against 65535), so the maximum is enforced here.
-        else if (!m_max.isEmpty() && value > m_max.toLongLong())
-            setText(m_max);
-    } else if (m_subType == QLatin1String("double") || m_subType == QLatin1String("int16double")) {
-        const double value = current.toDouble();
-        const double min = m_min.toDouble();
-        const double max = m_max.toDouble();
-        const double step = m_step.toDouble();
-        double result;
-        if (value < min)
-            result = min;
-        else if (value > max)
-            result = max;
-        else
-            result = flooredQuotient(value, step) * step;
-        setText(QString::number(result, 'f', m_precision.toInt()));
+    if (m_subType == QLatin1String("double") || m_subType == QLatin1String("int16double")) {
+        double value = 0.0;
+        scaledValue(&value);
+        setText(QString::number(value, 'f', m_precision.toInt()));
     } else if (m_subType == QLatin1String("hex")) {
         QString hex = current;
         if (!hex.startsWith(QLatin1String("0x")))
@@ -339,21 +333,11 @@ void CValidateLineEdit::normalizeText()
         if (hex != current)
             setText(hex);
     } else if (m_subType == QLatin1String("addr")) {
-        QString digits = withoutColons(current);
-        if (digits.size() > 12)
-            setText(QStringLiteral("00:00:00:00:00:00"));
-        else
-            setText(CUtil::hexPairText(digits.leftJustified(12, QLatin1Char('0')), CUtil::AsSent, ':'));
+        setText(CUtil::hexPairText(withoutColons(current), CUtil::AsSent, ':'));
     } else if (m_subType == QLatin1String("littleEnd")) {
-        QString digits = withoutColons(current);
-        const int length = m_length.toInt();
-        if (length != 0) {
-            const int wanted = 2 * ((length + 1) / 3);
-            digits = digits.leftJustified(wanted, QLatin1Char('0'), true);
-        } else if (digits.size() % 2 != 0) {
-            digits.append(QLatin1Char('0'));
-        }
-        setText(CUtil::hexPairText(digits, CUtil::AsSent, ':'));
+        // A fixed-width field is filled with zero bytes after what was typed.
+        setText(CUtil::hexPairText(withoutColons(current).leftJustified(littleEndDigits(), QLatin1Char('0')),
+                                   CUtil::AsSent, ':'));
     } else if (uuidGroupSize() != 0) {
         const int width = uuidGroupSize();
         QStringList parts = withoutColons(current).split(QLatin1Char(','));
@@ -361,6 +345,97 @@ void CValidateLineEdit::normalizeText()
             part = CUtil::hexPairText(part.rightJustified(width, QLatin1Char('0')), CUtil::AsSent, ':');
         setText(parts.join(QLatin1Char(',')));
     }
+}
+
+int CValidateLineEdit::littleEndDigits() const
+{
+    const int length = m_length.toInt();
+    return length == 0 ? 0 : 2 * ((length + 1) / 3);
+}
+
+bool CValidateLineEdit::scaledValue(double *value) const
+{
+    bool ok = false;
+    const double typed = text().toDouble(&ok);
+    if (!ok || !std::isfinite(typed))
+        return false;
+    if ((!m_min.isEmpty() && typed < m_min.toDouble()) || (!m_max.isEmpty() && typed > m_max.toDouble()))
+        return false;
+    // Without a usable step no value can be sent for what is shown.
+    const double step = m_step.toDouble();
+    if (!(step > 0.0) || !std::isfinite(step))
+        return false;
+    const double whole = flooredQuotient(typed, step) * step;
+    // Typed decimals are far coarser than this; a value between two steps is not.
+    if (std::fabs(whole - typed) > 1e-9 * std::max(1.0, std::fabs(typed)))
+        return false;
+    *value = whole;
+    return true;
+}
+
+bool CValidateLineEdit::isAcceptable() const
+{
+    const QString current = text();
+    if (m_subType == QLatin1String("int") || m_subType == QLatin1String("int8")) {
+        bool ok = false;
+        const qint64 value = current.toLongLong(&ok);
+        return ok && (m_min.isEmpty() || value >= m_min.toLongLong())
+               && (m_max.isEmpty() || value <= m_max.toLongLong());
+    }
+    if (m_subType == QLatin1String("double") || m_subType == QLatin1String("int16double")) {
+        double value = 0.0;
+        return scaledValue(&value);
+    }
+    if (m_subType == QLatin1String("addr")) {
+        const QString digits = withoutColons(current);
+        return digits.size() == 12 && isHexDigits(digits);
+    }
+    if (m_subType == QLatin1String("littleEnd")) {
+        const QString digits = withoutColons(current);
+        const int wanted = littleEndDigits();
+        return digits.size() % 2 == 0 && (wanted == 0 || digits.size() <= wanted) && isHexDigits(digits);
+    }
+    return true;
+}
+
+QString CValidateLineEdit::expectedInput() const
+{
+    const auto range = [](const QString &kind, const QString &min, const QString &max) {
+        if (!min.isEmpty() && !max.isEmpty())
+            return QStringLiteral("%1 from %2 to %3").arg(kind, min, max);
+        if (!min.isEmpty())
+            return QStringLiteral("%1 of at least %2").arg(kind, min);
+        if (!max.isEmpty())
+            return QStringLiteral("%1 of at most %2").arg(kind, max);
+        return kind;
+    };
+    if (m_subType == QLatin1String("int") || m_subType == QLatin1String("int8"))
+        return range(QStringLiteral("a whole number"), m_min, m_max);
+    if (m_subType == QLatin1String("double") || m_subType == QLatin1String("int16double")) {
+        // Bounds as the field shows its numbers.
+        const auto shown = [this](const QString &bound) {
+            return bound.isEmpty() ? bound : QString::number(bound.toDouble(), 'f', m_precision.toInt());
+        };
+        QString text = range(QStringLiteral("a number"), shown(m_min), shown(m_max));
+        if (m_step.toDouble() > 0.0)
+            text += QStringLiteral(" in steps of ") + m_step;
+        return text;
+    }
+    if (m_subType == QLatin1String("addr"))
+        return QStringLiteral("six bytes in hexadecimal, as 11:22:33:44:55:66");
+    if (m_subType == QLatin1String("littleEnd")) {
+        const int wanted = littleEndDigits();
+        if (wanted == 0)
+            return QStringLiteral("whole bytes in hexadecimal, two digits a byte");
+        return wanted == 2 ? QStringLiteral("one byte in hexadecimal, two digits")
+                           : QStringLiteral("at most %1 bytes in hexadecimal, two digits a byte").arg(wanted / 2);
+    }
+    return QString();
+}
+
+bool CValidateLineEdit::acceptTyped(const QString &fieldTitle)
+{
+    return isAcceptable() || InputRefusal::tell(this, fieldTitle, text(), expectedInput());
 }
 
 QString CValidateLineEdit::getValue()

@@ -39,6 +39,16 @@ public:
 
     void normalizeText();
 
+    // Whether the shown text can be sent as it stands: a number within its
+    // range (a scaled number in whole steps), an address of six bytes, bytes
+    // in whole pairs. Normalisation leaves a text that is not as it was typed.
+    bool isAcceptable() const;
+    // What the field takes, told to the user when it refuses a text.
+    QString expectedInput() const;
+    // True when the shown text can be sent; otherwise tells the user what the
+    // field (named by its title) takes, gives it the focus back and returns false.
+    bool acceptTyped(const QString &fieldTitle);
+
     // floor(value / step) that keeps exact multiples exact: 0.3 / 0.1 is
     // 2.9999999999999996 in double precision and must still give 3. A step
     // that is zero or no number gives 0.
@@ -69,6 +79,11 @@ private:
     QString matchingOrColonDefault(const QString &defaultValue, const QString &regExp,
                                    const QString &maxLength) const;
     int uuidGroupSize() const;
+    // The number a scaled text stands for, in whole steps; false when it is
+    // no number, out of range or between two steps.
+    bool scaledValue(double *value) const;
+    // The digits a "littleEnd" field takes, 0 for free length.
+    int littleEndDigits() const;
 
     QString m_min;
     QString m_max;

@@ -2,6 +2,7 @@
 
 #include "cflatmessage.h"
 #include "cutil.h"
+#include "inputrefusal.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -14,11 +15,15 @@ namespace {
 
 const char HEX_CHARACTERS[] = "[0-9a-fA-F:]";
 
-// The digits without colons, made even by a trailing "0": the bytes as focus-out shows them.
+QString digitsOf(QString text)
+{
+    return text.remove(QLatin1Char(':'));
+}
+
+// The digits made even by a trailing "0", for a sender that did not refuse an odd count.
 QString evenDigits(const QString &text)
 {
-    QString digits = text;
-    digits.remove(QLatin1Char(':'));
+    QString digits = digitsOf(text);
     if (digits.size() % 2 != 0)
         digits.append(QLatin1Char('0'));
     return digits;
@@ -68,10 +73,24 @@ void CValidateTextEdit::on_textChanged()
     setTextCursor(cursor);
 }
 
+bool CValidateTextEdit::isAcceptable() const
+{
+    return digitsOf(toPlainText()).size() % 2 == 0;
+}
+
+bool CValidateTextEdit::acceptTyped(const QString &fieldTitle)
+{
+    return isAcceptable()
+           || InputRefusal::tell(this, fieldTitle, toPlainText(),
+                                 QStringLiteral("whole bytes in hexadecimal, two digits a byte"));
+}
+
 void CValidateTextEdit::focusOutEvent(QFocusEvent *event)
 {
-    const QString digits = evenDigits(toPlainText());
-    setPlainText(CUtil::hexPairText(digits, CUtil::AsSent, ':'));
+    // An odd digit is left as typed for its sender to refuse, not padded.
+    const QString digits = digitsOf(toPlainText());
+    if (digits.size() % 2 == 0)
+        setPlainText(CUtil::hexPairText(digits, CUtil::AsSent, ':'));
     emit sig_textEditLength(digits.size());
     TFlatScrollArea<QTextEdit>::focusOutEvent(event);
 }

@@ -18,6 +18,11 @@ public:
 
     QString getText() const;
     QString getByteArray() const;
+    // Whether the text is whole bytes: an even number of digits.
+    bool isAcceptable() const;
+    // True when it is; otherwise tells the user what the field (named by its
+    // title) takes, gives it the focus back and returns false.
+    bool acceptTyped(const QString &fieldTitle);
 
     QSize sizeHint() const override;
 

@@ -47,15 +47,20 @@ bool DialogOfAKind::refuseWhilePending(const QObject *page, const QString &kind,
 {
     if (!find(page, kind))
         return false;
+    refuseAtPace(kind, QStringLiteral("the one before is still waiting for an answer"), link, logger, refuse);
+    return true;
+}
+
+void DialogOfAKind::refuseAtPace(const QString &kind, const QString &why, CMsg *link, LogManager *logger,
+                                 const std::function<void()> &refuse)
+{
     const int lineFramesPerSecond = link ? 1000 / qMax(1, link->sendInterval()) : 0;
     const bool room = link && link->isOpen() && link->queuedFrames() < lineFramesPerSecond;
     if (room)
         refuse();
     if (logger)
-        logger->log(kind
-                        + (room ? QStringLiteral(" refused: the one before is still waiting for an answer.")
-                                : QStringLiteral(" left unanswered: the one before is still waiting for an answer "
-                                                 "and the link has no room for a refusal.")),
+        logger->log(room ? QStringLiteral("%1 refused: %2.").arg(kind, why)
+                         : QStringLiteral("%1 left unanswered: %2 and the link has no room for a refusal.")
+                               .arg(kind, why),
                     LogLevel::Warn);
-    return true;
 }

@@ -28,4 +28,9 @@ public:
     // up in front of the heartbeat.
     static bool refuseWhilePending(const QObject *page, const QString &kind, CMsg *link, LogManager *logger,
                                    const std::function<void()> &refuse);
+    // Refuses a request of the kind for the reason `why`, at the pace above:
+    // "<kind> refused: <why>." or, without room on the link,
+    // "<kind> left unanswered: <why> and the link has no room for a refusal."
+    static void refuseAtPace(const QString &kind, const QString &why, CMsg *link, LogManager *logger,
+                             const std::function<void()> &refuse);
 };

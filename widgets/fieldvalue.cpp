@@ -33,4 +33,23 @@ QString signed16StepsHex(const QString &text, const QString &step, const QString
     return paddedHex(low, byteLength);
 }
 
+QString ofType(const QString &type, const QString &text, const QString &byteLength, const QString &step)
+{
+    if (type == QLatin1String("int"))
+        return paddedHex(text.toULongLong(), byteLength);
+    if (type == QLatin1String("hex"))
+        return text.mid(2);
+    if (type == QLatin1String("addr") || type == QLatin1String("littleEnd")) {
+        QString digits = text;
+        return digits.remove(QLatin1Char(':'));
+    }
+    if (type == QLatin1String("string"))
+        return stringHex(text);
+    if (type == QLatin1String("double"))
+        return unsignedStepsHex(text, step, byteLength);
+    if (type == QLatin1String("int16double"))
+        return signed16StepsHex(text, step, byteLength);
+    return QString();
+}
+
 } // namespace FieldValue

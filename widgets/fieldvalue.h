@@ -15,5 +15,8 @@ QString stringHex(const QString &text);
 QString unsignedStepsHex(const QString &text, const QString &step, const QString &byteLength);
 // Whole steps of a signed scaled number, as 16-bit two's complement.
 QString signed16StepsHex(const QString &text, const QString &step, const QString &byteLength);
+// A described default text by its editor's type ("int", "hex", "addr",
+// "littleEnd", "string", "double", "int16double"); empty for any other type.
+QString ofType(const QString &type, const QString &text, const QString &byteLength, const QString &step);
 
 } // namespace FieldValue

@@ -106,6 +106,17 @@ void addSet(QWidget *page, const QString &type, int index)
     QVERIFY(answerer.waitUntilAnswered());
 }
 
+void startSet(QWidget *page, const QString &type, int index, int row)
+{
+    addSet(page, type, index);
+    QStringList data{QStringLiteral("adv:Complete Local Name=abc")};
+    if (type == QLatin1String("Periodic Advertising"))
+        data << QStringLiteral("periodic=01");
+    AdvForms::apply(shownForm(page), data);
+    press(page, row);
+    page->findChild<QToolButton *>(QStringLiteral("btnStartAdv"))->click();
+}
+
 void press(QWidget *page, int row)
 {
     QTableView *view = table(page);

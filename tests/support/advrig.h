@@ -51,6 +51,9 @@ namespace AdvPageDriver {
 QTableView *table(QWidget *page);
 // Adds a set through the add button and the new-set dialog.
 void addSet(QWidget *page, const QString &type, int index);
+// Adds a set with a local name (and periodic data), makes it the row given
+// and presses Start.
+void startSet(QWidget *page, const QString &type, int index, int row);
 // Presses a row of the set table.
 void press(QWidget *page, int row);
 // The form shown in the page's right pane.

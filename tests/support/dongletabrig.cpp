@@ -6,6 +6,7 @@
 #include "simbehaviour_app.h"
 #include "simbehaviour_link.h"
 
+#include <QApplication>
 #include <QtTest>
 
 DongleTabRig::DongleTabRig(const QString &dongleName)
@@ -36,4 +37,12 @@ bool DongleTabRig::start()
         return false;
     dongle->clearReceived();
     return true;
+}
+
+bool DongleTabRig::showActive()
+{
+    widget->resize(1200, 800);
+    widget->show();
+    QApplication::setActiveWindow(widget);
+    return QTest::qWaitForWindowActive(widget);
 }

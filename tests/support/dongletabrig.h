@@ -18,6 +18,9 @@ public:
 
     // Opens the port and waits for the dongle's device type; false when it never came.
     bool start();
+    // Shows the tab as a window of its own and waits until it is the active
+    // one, for tests that click and type as a user does.
+    bool showActive();
 
     QTabWidget *tabs() const { return widget->pageTabWidget(); }
     template <typename Page>

@@ -1,6 +1,7 @@
 // The simulated dongle as a program, for trying Vantora by hand:
 //   VANTORA_EXTRA_PORTS=<printed path> vantora
-// With --line-rate it moves bytes no faster than a 460800-baud line.
+// With --line-rate it moves bytes no faster than a 460800-baud line; with
+// --quiet it prints only its port, not each frame it receives.
 #include "simulateddongle.h"
 
 #include <QCommandLineParser>
@@ -16,6 +17,9 @@ int main(int argc, char **argv)
     const QCommandLineOption lineRate(QStringLiteral("line-rate"),
                                       QStringLiteral("Read and write at 460800 baud 8N1 (46,080 bytes/s each way)."));
     parser.addOption(lineRate);
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                   QStringLiteral("Print the port and nothing of the frames received."));
+    parser.addOption(quiet);
     parser.process(app);
 
     SimulatedDongle dongle;
@@ -33,6 +37,8 @@ int main(int argc, char **argv)
         << "line rate: " << (dongle.isLineRate() ? "460800 baud 8N1" : "off") << '\n';
     out.flush();
 
+    if (parser.isSet(quiet))
+        return app.exec();
     QObject::connect(&dongle, &SimulatedDongle::frameReceived, [](const QByteArray &frame) {
         QTextStream(stdout) << "<- " << SimulatedDongle::downlinkId(frame) << "  "
                             << frame.toHex(' ') << Qt::endl;

@@ -66,6 +66,16 @@ bool ModalAnswerer::waitUntilAnswered(int timeoutMs)
     return m_pending.isEmpty();
 }
 
+ModalAnswerer::Seen ModalAnswerer::clickAnsweringBox(QWidget *button, const QString &boxButton)
+{
+    ModalAnswerer answerer;
+    answerer.click(boxButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    if (!answerer.allAnswered())
+        return Seen();
+    return answerer.seen().value(0);
+}
+
 QWidget *ModalAnswerer::waitForModal(int timeoutMs)
 {
     QElapsedTimer clock;

@@ -49,6 +49,11 @@ public:
     QStringList failures() const { return m_failures; }
     QList<Seen> seen() const { return m_seen; }
 
+    // Clicks a button that opens a modal box, answers the box by clicking
+    // boxButton and returns the box as seen. An answerer's timer does not
+    // fire again inside its own answer, so a box opened from within an
+    // answer is answered this way.
+    static Seen clickAnsweringBox(QWidget *button, const QString &boxButton);
     // The active modal widget, waiting for it up to timeoutMs; null when none came.
     static QWidget *waitForModal(int timeoutMs = 5000);
     static Seen describe(QWidget *widget);

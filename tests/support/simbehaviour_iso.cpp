@@ -164,9 +164,18 @@ QByteArray IsoBehaviour::receiveIsoData(quint16 handle, quint32 timeStamp, quint
 
 void IsoBehaviour::requestCis(quint8 aclIndex, quint16 handle, quint8 cigId, quint8 cisId)
 {
-    m_requested.append(handle);
+    requestCises({CisRequest{aclIndex, handle, cigId, cisId}});
+}
+
+void IsoBehaviour::requestCises(const QList<CisRequest> &requests)
+{
+    QList<QByteArray> frames;
+    for (const CisRequest &request : requests) {
+        m_requested.append(request.handle);
+        frames << cisRequest(request.aclIndex, request.handle, request.cigId, request.cisId);
+    }
     if (m_dongle)
-        m_dongle->sendUplink(cisRequest(aclIndex, handle, cigId, cisId));
+        m_dongle->sendUplinks(frames);
 }
 
 void IsoBehaviour::peerDisconnectsCis(quint16 handle, quint8 reason)

@@ -47,8 +47,20 @@ public:
     // Payloads of every "Send ISO data" in arrival order.
     QList<QByteArray> sentSdus() const { return m_sent; }
 
+    struct CisRequest
+    {
+        quint8 aclIndex = 0;
+        quint16 handle = 0;
+        quint8 cigId = 0;
+        quint8 cisId = 0;
+    };
+
     // Things the air does by itself.
     void requestCis(quint8 aclIndex, quint16 handle, quint8 cigId, quint8 cisId);
+    // A central sets up several CISes of one CIG to this peripheral: the
+    // requests leave back to back, in one write.
+    void requestCises(const QList<CisRequest> &requests);
+    QList<quint16> requestedHandles() const { return m_requested; }
     void peerDisconnectsCis(quint16 handle, quint8 reason = 0x13);
 
     // Uplink frames without checksum.

@@ -237,9 +237,9 @@ QList<QByteArray> L2capBehaviour::onRequestReply(const QByteArray &frame)
     const quint16 mps = le16(frame, 14);
     const quint8 condix = byteAt(frame, 16);
     QList<QByteArray> answers{FrameBuilder::frame(0xBB, 0x07, 0x01, QByteArray(1, char(0)))};
-    if (!m_requests.contains(condix))
+    if (!m_requests.contains(keyOf(condix, peerCid)))
         return answers;
-    const Request request = m_requests.take(condix);
+    const Request request = m_requests.take(keyOf(condix, peerCid));
     if (!accept)
         return answers;
     if (m_channels.contains(keyOf(condix, cid))) {
@@ -299,8 +299,18 @@ QList<QByteArray> L2capBehaviour::onDisconnect(const QByteArray &frame)
 void L2capBehaviour::peerRequestsChannel(quint8 condix, quint16 psm, quint16 peerCid, quint16 peerMtu,
                                          quint16 peerMps, quint16 peerCredits)
 {
-    m_requests.insert(condix, Request{psm, peerCid, peerMtu, peerMps, peerCredits});
-    send(channelRequest(psm, peerCid, peerMtu, peerMps, condix));
+    peerRequestsChannels(condix, {Request{psm, peerCid, peerMtu, peerMps, peerCredits}});
+}
+
+void L2capBehaviour::peerRequestsChannels(quint8 condix, const QList<Request> &requests)
+{
+    QList<QByteArray> frames;
+    for (const Request &request : requests) {
+        m_requests.insert(keyOf(condix, request.peerCid), request);
+        frames << channelRequest(request.psm, request.peerCid, request.peerMtu, request.peerMps, condix);
+    }
+    if (m_dongle && !m_dongle->isSilent())
+        m_dongle->sendUplinks(frames);
 }
 
 bool L2capBehaviour::peerSendsSdu(quint8 condix, quint16 localCid, const QByteArray &data)

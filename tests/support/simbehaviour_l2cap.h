@@ -79,9 +79,23 @@ public:
     QSet<quint8> registeredPsms() const { return m_psms; }
     int sduCommands() const { return m_sduCommands; }
 
+    // A peer's request for a channel, waiting for this side's reply.
+    struct Request
+    {
+        quint16 psm = 0;
+        quint16 peerCid = 0;
+        quint16 peerMtu = 0;
+        quint16 peerMps = 0;
+        quint16 peerCredits = 10;
+    };
+
     // --- the peer ---
     void peerRequestsChannel(quint8 condix, quint16 psm, quint16 peerCid, quint16 peerMtu, quint16 peerMps,
                              quint16 peerCredits = 10);
+    // Several channels opened back to back: the requests leave in one write,
+    // each waiting for its own reply (by its peer CID).
+    void peerRequestsChannels(quint8 condix, const QList<Request> &requests);
+    int waitingRequests() const { return m_requests.size(); }
     // False, and nothing sent, when the channel is unknown or the peer has too few credits.
     bool peerSendsSdu(quint8 condix, quint16 localCid, const QByteArray &data);
     bool peerGrantsCredits(quint8 condix, quint16 localCid, quint16 credits);
@@ -114,20 +128,11 @@ private:
     QList<QByteArray> onDisconnect(const QByteArray &frame);
     void send(const QByteArray &frame);
 
-    struct Request
-    {
-        quint16 psm = 0;
-        quint16 peerCid = 0;
-        quint16 peerMtu = 0;
-        quint16 peerMps = 0;
-        quint16 peerCredits = 0;
-    };
-
     QPointer<SimulatedDongle> m_dongle;
     ChannelPlan m_plan;
     QList<quint8> m_sduResults;
     QMap<Key, Channel> m_channels;
-    QMap<quint8, Request> m_requests; // by condix: the peer's request waiting for its reply
+    QMap<Key, Request> m_requests; // by condix and peer CID: the peer's requests waiting for their reply
     QSet<quint8> m_psms;
     int m_sduCommands = 0;
 };

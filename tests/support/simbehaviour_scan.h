@@ -52,6 +52,8 @@ public:
     void followSyncsOf(ListsBehaviour *lists);
 
     bool isScanning() const { return m_scanning; }
+    // Sync indexes the dongle has established and not yet ended.
+    const QVector<quint8> &syncs() const { return m_syncs; }
     qint64 reportsSent() const { return m_reportsSent; }
     // Reports sent per advertiser, by index in the table.
     const QVector<qint64> &reportsPerAdvertiser() const { return m_perAdvertiser; }

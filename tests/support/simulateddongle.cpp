@@ -393,6 +393,17 @@ void SimulatedDongle::cutFrames()
     }
 }
 
+bool SimulatedDongle::takes(Fault &fault, const QByteArray &frame)
+{
+    if (fault.which.count >= 0 && fault.taken >= fault.which.count)
+        return false;
+    if (fault.which.index >= 0
+        && (frame.size() <= fault.which.index + 1 || quint8(frame.at(fault.which.index + 1)) != fault.which.value))
+        return false;
+    ++fault.taken;
+    return true;
+}
+
 void SimulatedDongle::handleFrame(const QByteArray &frame)
 {
     ReceivedFrame record;
@@ -404,21 +415,36 @@ void SimulatedDongle::handleFrame(const QByteArray &frame)
 
     if (m_silent)
         return;
-    const auto fault = m_faults.constFind(record.id);
-    const bool refused = fault != m_faults.constEnd() && fault->refuseStatus >= 0 && !frame.startsWith("QK");
+    auto found = m_faults.find(record.id);
+    const Fault *fault = found != m_faults.end() && takes(*found, frame) ? &*found : nullptr;
+    const bool refused = fault && fault->refuseStatus >= 0 && !frame.startsWith("QK");
     // A refused command leaves the behaviours' state as it was.
     const auto row = refused ? m_responders.constEnd() : m_responders.constFind(record.id);
     QList<QByteArray> answers = refused                            ? QList<QByteArray>()
                                 : row != m_responders.constEnd() ? (*row)(frame)
                                 : m_defaultResponder             ? m_defaultResponder(frame)
                                                                  : QList<QByteArray>();
-    if (fault != m_faults.constEnd()) {
+    bool hold = false;
+    if (fault) {
+        const auto isAcknowledgement = [](const QByteArray &a) { return !a.isEmpty() && quint8(a.at(0)) == 0xBB; };
         if (refused) {
             answers = {acknowledgement(frame, quint8(fault->refuseStatus))};
         } else if (fault->withhold) {
             answers.erase(std::remove_if(answers.begin(), answers.end(),
-                                         [](const QByteArray &a) { return a.isEmpty() || quint8(a.at(0)) != 0xBB; }),
+                                         [&](const QByteArray &a) { return !isAcknowledgement(a); }),
                           answers.end());
+        }
+        if (fault->acknowledgement == AcknowledgementFate::Dropped) {
+            answers.erase(std::remove_if(answers.begin(), answers.end(), isAcknowledgement), answers.end());
+        } else if (fault->acknowledgement == AcknowledgementFate::Held) {
+            // What comes before the acknowledgement still goes; it and the rest wait.
+            const auto first = std::find_if(answers.begin(), answers.end(), isAcknowledgement);
+            if (first != answers.end()) {
+                const QList<QByteArray> before(answers.begin(), first);
+                answers = QList<QByteArray>(first, answers.end());
+                answer(before);
+                hold = true;
+            }
         }
         if (fault->laterMs >= 0 && fault->later) {
             QPointer<SimulatedDongle> self(this);
@@ -432,21 +458,34 @@ void SimulatedDongle::handleFrame(const QByteArray &frame)
     if (answers.isEmpty())
         return;
     if (m_responseDelayMs <= 0) {
-        answer(answers);
+        answer(answers, hold);
         return;
     }
     QPointer<SimulatedDongle> self(this);
-    QTimer::singleShot(m_responseDelayMs, this, [self, answers] {
+    QTimer::singleShot(m_responseDelayMs, this, [self, answers, hold] {
         if (self)
-            self->answer(answers);
+            self->answer(answers, hold);
     });
 }
 
-void SimulatedDongle::answer(const QList<QByteArray> &frames)
+void SimulatedDongle::answer(const QList<QByteArray> &frames, bool hold)
 {
     if (m_silent)
         return;
+    m_holding = m_holding || hold;
+    if (m_holding) {
+        m_held += frames;
+        return;
+    }
     sendUplinks(frames);
+}
+
+void SimulatedDongle::releaseHeld()
+{
+    m_holding = false;
+    const QList<QByteArray> held = m_held;
+    m_held.clear();
+    answer(held);
 }
 
 QList<QByteArray> SimulatedDongle::receivedBytesOf(const QString &id) const
@@ -459,14 +498,28 @@ QList<QByteArray> SimulatedDongle::receivedBytesOf(const QString &id) const
     return frames;
 }
 
-void SimulatedDongle::refuse(const QString &id, quint8 status)
+void SimulatedDongle::refuse(const QString &id, quint8 status, const Which &which)
 {
     m_faults[id].refuseStatus = status;
+    m_faults[id].which = which;
 }
 
-void SimulatedDongle::withholdResult(const QString &id)
+void SimulatedDongle::withholdResult(const QString &id, const Which &which)
 {
     m_faults[id].withhold = true;
+    m_faults[id].which = which;
+}
+
+void SimulatedDongle::dropAcknowledgement(const QString &id, const Which &which)
+{
+    m_faults[id].acknowledgement = AcknowledgementFate::Dropped;
+    m_faults[id].which = which;
+}
+
+void SimulatedDongle::holdAcknowledgement(const QString &id, const Which &which)
+{
+    m_faults[id].acknowledgement = AcknowledgementFate::Held;
+    m_faults[id].which = which;
 }
 
 void SimulatedDongle::sendLater(const QString &id, int ms, Responder later)

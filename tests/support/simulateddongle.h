@@ -77,12 +77,32 @@ public:
 
     // --- faults, per downlink ID, until cleared; they act on whatever the
     // row or the default responder answers ---
+    // Which frames of the ID a fault takes: every one, only those whose byte
+    // at catalogue index `index` (wire byte index + 1) is `value` (the
+    // connection index of a command, say), and at most `count` of them.
+    struct Which
+    {
+        int index = -1;
+        quint8 value = 0;
+        int count = -1; // -1: no limit
+        static Which every() { return {}; }
+        static Which byteAt(int index, quint8 value, int count = -1) { return {index, value, count}; }
+        static Which first(int count) { return {-1, 0, count}; }
+    };
     // Answers only "BB layer opcode 01 00 status": the dongle refuses the
     // command, and its row is not asked (nothing of the command takes place).
-    void refuse(const QString &id, quint8 status);
+    void refuse(const QString &id, quint8 status, const Which &which = Which::every());
     // Sends the acknowledgement and drops every result or event the command
     // would bring (a "QK" frame gets nothing at all).
-    void withholdResult(const QString &id);
+    void withholdResult(const QString &id, const Which &which = Which::every());
+    // The command takes place and its results come, but its acknowledgement
+    // is lost on the way.
+    void dropAcknowledgement(const QString &id, const Which &which = Which::every());
+    // The dongle holds the acknowledgement back, and, answering in order,
+    // everything it would answer after it, until releaseHeld().
+    void holdAcknowledgement(const QString &id, const Which &which = Which::every());
+    void releaseHeld();
+    bool isHolding() const { return m_holding; }
     // `ms` after a frame of `id` is answered, sends what `later` makes of that
     // frame: a peer lost in the middle of an exchange, a late second answer.
     void sendLater(const QString &id, int ms, Responder later);
@@ -144,7 +164,8 @@ private:
     void onWritable();
     void cutFrames();
     void handleFrame(const QByteArray &frame);
-    void answer(const QList<QByteArray> &frames);
+    // Sends, or keeps behind a held acknowledgement; `hold` starts holding.
+    void answer(const QList<QByteArray> &frames, bool hold = false);
     void flushOut();
     void closeAll();
     void pace();
@@ -162,14 +183,22 @@ private:
     QList<ReceivedFrame> m_received;
     QHash<QString, Responder> m_responders;
     Responder m_defaultResponder;
+    enum class AcknowledgementFate { Sent, Dropped, Held };
     struct Fault
     {
         int refuseStatus = -1;
         bool withhold = false;
+        AcknowledgementFate acknowledgement = AcknowledgementFate::Sent;
         int laterMs = -1;
         Responder later;
+        Which which;
+        int taken = 0;
     };
+    // The fault takes this frame (and counts it).
+    static bool takes(Fault &fault, const QByteArray &frame);
     QHash<QString, Fault> m_faults;
+    bool m_holding = false;
+    QList<QByteArray> m_held;
     int m_responseDelayMs = 0;
     bool m_silent = false;
     bool m_vanished = false;

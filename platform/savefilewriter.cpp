@@ -8,9 +8,19 @@
 
 namespace SaveFileWriter {
 
-bool open(QSaveFile &file)
+bool open(QSaveFile &file, QString *error)
 {
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    // QSaveFile writes through a link to wherever it points.
+    if (QFileInfo(file.fileName()).isSymLink()) {
+        if (error)
+            *error = QCoreApplication::translate("SaveFileWriter", "it is a symbolic link");
+        return false;
+    }
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }
 
 bool write(QFileDevice &file, const QByteArray &bytes, qint64 *written)
@@ -51,8 +61,9 @@ bool copy(const QString &source, const QString &target, QString *error)
     if (!input.open(QIODevice::ReadOnly))
         return fail(input.errorString());
     QSaveFile output(target);
-    if (!open(output))
-        return fail(output.errorString());
+    QString why;
+    if (!open(output, &why))
+        return fail(why);
     QByteArray chunk;
     while (!(chunk = input.read(64 * 1024)).isEmpty()) {
         if (!write(output, chunk))

@@ -1,0 +1,188 @@
+#include "acknowledgementmatcher.h"
+
+#include "ccfgfileparse.h"
+#include "logger.h"
+#include "logmanager.h"
+
+#include <QStringList>
+
+#include <iterator>
+
+namespace {
+
+constexpr quint8 AcknowledgementType = 0xBB;
+constexpr int NamesTold = 5;
+
+quint16 idOf(const QByteArray &frame)
+{
+    return quint16(quint8(frame.at(1)) << 8 | quint8(frame.at(2)));
+}
+
+QString idText(quint16 id)
+{
+    return QStringLiteral("BB@%1@%2")
+        .arg(id >> 8, 2, 16, QLatin1Char('0'))
+        .arg(id & 0xFF, 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+} // namespace
+
+AcknowledgementMatcher::AcknowledgementMatcher(LogManager *logger)
+    : m_logger(logger)
+{
+}
+
+bool AcknowledgementMatcher::parseId(const QString &commandId, quint16 *id)
+{
+    const QStringList parts = commandId.split(QLatin1Char('@'));
+    if (parts.size() != 2)
+        return false;
+    bool layerOk = false;
+    bool opcodeOk = false;
+    const uint layer = parts.at(0).toUInt(&layerOk, 16);
+    const uint opcode = parts.at(1).toUInt(&opcodeOk, 16);
+    if (!layerOk || !opcodeOk || layer > 0xFF || opcode > 0xFF)
+        return false;
+    *id = quint16(layer << 8 | opcode);
+    return true;
+}
+
+bool AcknowledgementMatcher::hasAcknowledgement(quint16 id)
+{
+    auto known = m_acknowledged.constFind(id);
+    if (known == m_acknowledged.constEnd())
+        known = m_acknowledged.insert(id, CCfgFileParse::instance()->m_uplinkIdToNameMap.contains(idText(id)));
+    return *known;
+}
+
+QString AcknowledgementMatcher::nameOf(quint16 id)
+{
+    const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(idText(id));
+    return name.isEmpty() ? idText(id) : name;
+}
+
+void AcknowledgementMatcher::queued(quint64 number, const QByteArray &frame, quint64 lastLeft)
+{
+    if (frame.size() < 3 || quint8(frame.at(0)) != 0xAA || !hasAcknowledgement(idOf(frame)))
+        return;
+    m_entries.push_back(Entry{idOf(frame), number, false, {}, {}});
+    // A dongle that answers nothing must not make the list grow for ever.
+    int forgotten = 0;
+    while (int(m_entries.size()) > MaxWaiting && m_entries.front().number <= lastLeft) {
+        m_entries.pop_front();
+        ++forgotten;
+    }
+    if (forgotten > 0 && !m_overflowTold) {
+        m_overflowTold = true;
+        log(QStringLiteral("The dongle has left more than %1 commands unanswered; the oldest are no longer waited for.")
+                .arg(MaxWaiting),
+            LogLevel::Warn);
+    }
+}
+
+bool AcknowledgementMatcher::take(const QByteArray &acknowledgement, quint64 lastLeft)
+{
+    if (acknowledgement.size() < 3 || quint8(acknowledgement.at(0)) != AcknowledgementType)
+        return false;
+    const quint16 id = idOf(acknowledgement);
+    std::size_t index = 0;
+    // Only a command that has left can have been answered.
+    while (index < m_entries.size() && m_entries[index].number <= lastLeft && m_entries[index].id != id)
+        ++index;
+    if (index == m_entries.size() || m_entries[index].number > lastLeft)
+        return false;
+    m_overflowTold = false;
+
+    std::deque<Entry> skipped;
+    for (std::size_t i = 0; i < index; ++i) {
+        skipped.push_back(std::move(m_entries.front()));
+        m_entries.pop_front();
+    }
+    Entry answered = std::move(m_entries.front());
+    m_entries.pop_front();
+    if (!skipped.empty())
+        logSkipped(skipped, id);
+
+    // Handlers may run a modal box, in which more acknowledgements come and
+    // the link may go: nothing of this object is touched after the first call.
+    for (const Entry &entry : skipped) {
+        if (entry.claimed && entry.context && entry.handler)
+            entry.handler(QByteArray());
+    }
+    if (!answered.claimed)
+        return false;
+    ++m_handed;
+    if (answered.context && answered.handler)
+        answered.handler(acknowledgement);
+    return true;
+}
+
+void AcknowledgementMatcher::forgetAll()
+{
+    m_entries.clear();
+    m_overflowTold = false;
+}
+
+AcknowledgementMatcher::Entry *AcknowledgementMatcher::newestUnclaimed(quint16 id)
+{
+    for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it) {
+        if (it->id == id)
+            return it->claimed ? nullptr : &*it;
+    }
+    return nullptr;
+}
+
+bool AcknowledgementMatcher::claimNewest(const QString &commandId, QObject *context, Handler handler)
+{
+    quint16 id = 0;
+    Entry *entry = parseId(commandId, &id) ? newestUnclaimed(id) : nullptr;
+    if (!entry)
+        return false;
+    entry->claimed = true;
+    entry->context = context;
+    entry->handler = std::move(handler);
+    return true;
+}
+
+bool AcknowledgementMatcher::releaseNewest(const QString &commandId)
+{
+    quint16 id = 0;
+    if (!parseId(commandId, &id))
+        return false;
+    for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it) {
+        if (it->id != id)
+            continue;
+        if (it->claimed)
+            return false;
+        m_entries.erase(std::next(it).base());
+        return true;
+    }
+    return false;
+}
+
+void AcknowledgementMatcher::logSkipped(const std::deque<Entry> &skipped, quint16 answered) const
+{
+    QStringList names;
+    for (const Entry &entry : skipped) {
+        const QString name = nameOf(entry.id);
+        if (!names.contains(name) && names.size() < NamesTold)
+            names << name;
+    }
+    if (skipped.size() == 1) {
+        log(QStringLiteral("No acknowledgement came for %1: the dongle answered %2, sent after it.")
+                .arg(names.first(), nameOf(answered)),
+            LogLevel::Warn);
+        return;
+    }
+    log(QStringLiteral("No acknowledgement came for %1 commands (%2): the dongle answered %3, sent after them.")
+            .arg(skipped.size())
+            .arg(names.join(QStringLiteral(", ")), nameOf(answered)),
+        LogLevel::Warn);
+}
+
+void AcknowledgementMatcher::log(const QString &text, int level) const
+{
+    if (m_logger)
+        m_logger->log(text, level);
+}
