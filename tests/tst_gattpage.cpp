@@ -324,6 +324,35 @@ private slots:
         QCOMPARE(resets.count(), 2);
     }
 
+    // Cells are measured in the font the view draws them with, also when it
+    // changes between two fits of one turn of the event loop.
+    void columnsFitTheirCellsInTheViewsFont()
+    {
+        PageRig rig;
+        CGattWidget *page = rig.page(1);
+        for (const QByteArray &event : GattBehaviour::discoveryEvents(1, GattDatabase::standard()))
+            page->onRcvMsg(event);
+        auto *view = PageRig::child<QTreeView>(page, "treeView");
+        auto *mode = PageRig::child<QComboBox>(page, "comboBox_mode");
+        const QString longest = QStringLiteral("Client Characteristic Configuration");
+        QCOMPARE(view->model()->match(view->model()->index(0, 2), Qt::DisplayRole, longest, 1,
+                                      Qt::MatchExactly | Qt::MatchRecursive)
+                     .size(),
+                 1);
+        const auto fitAgain = [mode] {
+            mode->setCurrentIndex(1);
+            mode->setCurrentIndex(0);
+        };
+        fitAgain();
+        QVERIFY(view->columnWidth(2) >= view->fontMetrics().horizontalAdvance(longest));
+
+        QFont large = view->font();
+        large.setPixelSize(60);
+        view->setFont(large);
+        fitAgain();
+        QVERIFY(view->columnWidth(2) >= view->fontMetrics().horizontalAdvance(longest));
+    }
+
     void malformedDiscoveryEventsChangeNothing_data()
     {
         QTest::addColumn<QByteArray>("frame");
