@@ -60,18 +60,54 @@ QString propertyNames(uint8_t properties, const QString &separator)
 
 namespace {
 
+// The display texts are written in upper case rather than converted: every
+// fit of the columns to their cells asks for each of them.
+constexpr char UpperDigits[] = "0123456789ABCDEF";
+
+// handleText in upper case.
+QString upperHandleText(quint16 handle)
+{
+    QString text(6, Qt::Uninitialized);
+    QChar *out = text.data();
+    out[0] = QLatin1Char('0');
+    out[1] = QLatin1Char('X');
+    for (int i = 0; i < 4; ++i)
+        out[2 + i] = QLatin1Char(UpperDigits[(handle >> (12 - 4 * i)) & 0x0F]);
+    return text;
+}
+
+// uuidText in upper case: the significant bytes, most significant first,
+// at least four digits.
+QString upperUuidText(const QByteArray &uuid)
+{
+    int end = uuid.size();
+    while (end > 0 && uuid.at(end - 1) == 0)
+        --end;
+    const int digits = qMax(4, end * 2);
+    QString text(2 + digits, QLatin1Char('0'));
+    QChar *out = text.data();
+    out[1] = QLatin1Char('X');
+    out += 2 + digits - end * 2;
+    for (int i = end - 1; i >= 0; --i) {
+        const uchar byte = uchar(uuid.at(i));
+        *out++ = QLatin1Char(UpperDigits[byte >> 4]);
+        *out++ = QLatin1Char(UpperDigits[byte & 0x0F]);
+    }
+    return text;
+}
+
 // Upper-case display text; the Properties column's tool tip differs from it.
 QVariant cellText(const AttributeInfo &record, int column, bool toolTip)
 {
     switch (column) {
     case 0:
-        return handleText(record.handle).toUpper();
+        return upperHandleText(record.handle);
     case 1:
-        return uuidText(record.uuid).toUpper();
+        return upperUuidText(record.uuid);
     case 2:
         return record.uuidDescription;
     case 3:
-        return valueText(record.value).toUpper();
+        return QString::fromLatin1(record.value.toHex(':').toUpper());
     case 4:
         if (record.properties == 0)
             return toolTip ? QVariant() : QVariant(QString());
