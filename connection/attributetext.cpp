@@ -6,6 +6,8 @@
 
 #include <QMetaEnum>
 
+#include <algorithm>
+
 namespace AttributeText {
 
 bool isUuid16(const QByteArray &uuid, quint16 uuid16)
@@ -28,8 +30,13 @@ void setShortUuid(AttributeInfo *record, const QByteArray &uuid, int namedUpTo)
         CUtil::arrayToValue(0, uuid, &number);
         record->uuidDescription = CCommand::enumText("en_UUID", int(quint32(number)));
     }
-    if (record->uuid.size() < 16)
-        record->uuid.append(QByteArray(16 - record->uuid.size(), '\0'));
+    if (uuid.size() < 16) {
+        // Padded in one allocation: the flat list builds every value row
+        // again after each burst of discovery results.
+        QByteArray padded(16, '\0');
+        std::copy(uuid.cbegin(), uuid.cend(), padded.begin());
+        record->uuid = padded;
+    }
 }
 
 QString handleText(quint16 handle)

@@ -147,5 +147,6 @@ std::optional<GattRecordCodec::CharacteristicValue> GattRecordCodec::characteris
 {
     if (value.size() < 3)
         return std::nullopt;
-    return CharacteristicValue{quint8(value.at(0)), quint16(CUtil::littleEndian(value.mid(1, 2))), value.mid(3)};
+    const quint16 handle = quint16(quint8(value.at(1)) | quint8(value.at(2)) << 8);
+    return CharacteristicValue{quint8(value.at(0)), handle, value.mid(3)};
 }
