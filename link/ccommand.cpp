@@ -272,10 +272,26 @@ int CCommand::parseUpLinkCmd(LogManager *logger, const QByteArray &frame, QMap<Q
 void CCommand::uplinkMsgToLog(LogManager *logger, const QByteArray &frame, const QMap<QString, QByteArray> &fields)
 {
     const QString name = CCfgFileParse::instance()->m_uplinkIdToNameMap.value(getUpLinkId(frame));
-    QString entry = QStringLiteral("Uplink Command Name: ") + name + CrLf + QStringLiteral("Raw Data: ")
-        + QString::fromLatin1(frame.toHex()) + CrLf + QStringLiteral("Field Data: ");
+    // Written into one string sized beforehand: every uplink frame a page
+    // takes logs this entry.
+    int size = 48 + name.size() + frame.size() * 2;
     for (auto it = fields.constBegin(); it != fields.constEnd(); ++it)
-        entry += it.key() + QStringLiteral("->") + hexPairs(it.value()) + QStringLiteral("  ");
+        size += it.key().size() + it.value().size() * 3 + 4;
+    QString entry;
+    entry.reserve(size);
+    entry += QLatin1String("Uplink Command Name: ");
+    entry += name;
+    entry += CrLf;
+    entry += QLatin1String("Raw Data: ");
+    CUtil::appendHex(entry, frame);
+    entry += CrLf;
+    entry += QLatin1String("Field Data: ");
+    for (auto it = fields.constBegin(); it != fields.constEnd(); ++it) {
+        entry += it.key();
+        entry += QLatin1String("->");
+        CUtil::appendHex(entry, it.value(), ':');
+        entry += QLatin1String("  ");
+    }
     logger->log(entry, LogLevel::Info);
 }
 
