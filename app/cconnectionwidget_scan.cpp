@@ -6,6 +6,8 @@
 #include <QTime>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 #include "advdatadecoder.h"
 #include "advertisingdata.h"
 #include "ccommand.h"
@@ -96,18 +98,17 @@ void CConnectionWidget::startScanProc(const QByteArray &frame)
         return;
     }
 
-    // Built as bytes from the decoded layout, and only when a log takes it.
-    // One buffer for every page: reports are handled one at a time, and its
-    // room stays between them.
-    if (m_logger->writesLevel(LogLevel::Debug)) {
-        static QByteArray line;
-        line.reserve(64 + frame.size() * 5 + layout->fields().size() * 24);
-        line.resize(0);
-        line += "Raw Data: ";
-        CUtil::appendHex(line, frame.constData(), frame.size());
-        line += "\r\nField Data: ";
-        layout->appendFieldLine(line, frame);
-        m_logger->logUtf8(line, LogLevel::Debug);
+    // Written as bytes from the decoded layout straight into the log file's
+    // buffer, and only when a log takes it.
+    static constexpr char RawTitle[] = "Raw Data: ";
+    static constexpr char FieldTitle[] = "\r\nField Data: ";
+    const int lineBytes = int(sizeof RawTitle - 1) + 2 * frame.size() + int(sizeof FieldTitle - 1)
+        + layout->fieldLineBytes(frame);
+    if (char *out = m_logger->beginLine(LogLevel::Debug, lineBytes)) {
+        out = std::copy_n(RawTitle, sizeof RawTitle - 1, out);
+        out = CUtil::writeHex(out, frame.constData(), frame.size());
+        out = std::copy_n(FieldTitle, sizeof FieldTitle - 1, out);
+        m_logger->endLine(layout->writeFieldLine(out, frame));
     }
 
     // The report's data starts after two leading bytes; fewer than two give

@@ -139,8 +139,13 @@ void ReportLayout::appendFieldLine(QByteArray &line, const QByteArray &frame) co
 {
     // Room for the longest the line can be, written in place, cut to what it took.
     const int start = line.size();
-    line.resize(start + m_fieldLineBytes + 3 * frame.size() * m_openFields);
-    char *out = line.data() + start;
+    line.resize(start + fieldLineBytes(frame));
+    const char *end = writeFieldLine(line.data() + start, frame);
+    line.resize(int(end - line.constData()));
+}
+
+char *ReportLayout::writeFieldLine(char *out, const QByteArray &frame) const
+{
     const char *keys = m_keyTexts.constData();
     for (int i = 0, keyStart = 0; i < m_fields.size(); ++i) {
         const int keyEnd = m_keyTextEnds.at(i);
@@ -152,7 +157,7 @@ void ReportLayout::appendFieldLine(QByteArray &line, const QByteArray &frame) co
         *out++ = ' ';
         *out++ = ' ';
     }
-    line.resize(int(out - line.constData()));
+    return out;
 }
 
 ScanReportFields ScanReportFields::of(const ReportLayout *layout)

@@ -53,6 +53,9 @@ public:
     // Key, "->", colon hex and two blanks for each field, in key order, as
     // UTF-8 bytes: the scan logs one such line for every report.
     void appendFieldLine(QByteArray &line, const QByteArray &frame) const;
+    // The same written at out, which has room for fieldLineBytes(frame); returns the end.
+    char *writeFieldLine(char *out, const QByteArray &frame) const;
+    int fieldLineBytes(const QByteArray &frame) const { return m_fieldLineBytes + 3 * frame.size() * m_openFields; }
 
 private:
     QString m_name;

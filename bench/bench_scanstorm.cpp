@@ -145,16 +145,57 @@ struct Figures
     bool complete = false;
 };
 
+// A stretch of a storm in which the log files took lines, or did not.
+struct Half
+{
+    bool logged = false;
+    double cpu = 0;
+    qint64 reports = 0;
+    double usPerReport() const { return reports > 0 ? cpu * 1e6 / double(reports) : 0.0; }
+};
+constexpr int HalfMs = 200;
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    const size_t middle = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + middle, values.end());
+    return values[middle];
+}
+
+// Every stretch against the one before it, so a load that changes over a
+// second weighs on both alike; the median of those differences, so that a
+// stretch with a repaint of the table or another process in the way does not
+// decide the figure. The first second (the writers starting) is left out.
+void compareHalves(const std::vector<Half> &halves, Figures *figures)
+{
+    std::vector<double> differences;
+    std::vector<double> logged;
+    for (size_t i = size_t(1000 / HalfMs) + 1; i < halves.size(); ++i) {
+        const Half &with = halves[i].logged ? halves[i] : halves[i - 1];
+        const Half &without = halves[i].logged ? halves[i - 1] : halves[i];
+        if (with.logged == without.logged)
+            continue;
+        differences.push_back(with.usPerReport() - without.usPerReport());
+        if (halves[i].logged)
+            logged.push_back(halves[i].usPerReport());
+    }
+    figures->loggedUs = median(logged);
+    figures->unloggedUs = figures->loggedUs - median(differences);
+    std::printf("%zu pairs of %d ms stretches with and without the log files\n", differences.size(), HalfMs);
+}
+
 // With warmUp, every page first learns all devices (one report each) and the
 // figures are those of the steady state that follows; without, they include
 // the learning.
 // With alternateDebugLog, the dongles' log files take no lines every other
-// half second, and the GUI thread's CPU per report is kept apart for both.
+// fifth of a second, and the GUI thread's CPU per report is kept apart for both.
 Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp, bool alternateDebugLog = false)
 {
     std::printf("\n== %d page(s), %d reports/s each, %d devices, %d s%s%s\n", pages, rate, deviceCount, seconds,
                 warmUp ? ", all devices known before" : "",
-                alternateDebugLog ? ", the log files taking no lines every other half second" : "");
+                alternateDebugLog ? ", the log files taking no lines every other fifth of a second" : "");
     const QVector<SimAdvertiser> devices = ScanBehaviour::sampleAdvertisers(deviceCount);
     Figures figures;
 
@@ -242,8 +283,7 @@ Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp,
     for (auto &stream : streams)
         fileLoggers.push_back(stream->rig->logs.getLogger(QStringLiteral("file_logger")));
     bool logged = true;
-    double cpuLogged[2] = {0, 0};
-    qint64 reportsLogged[2] = {0, 0};
+    std::vector<Half> halves;
     double lastSwitchCpu = guiCpuBefore;
     qint64 lastSwitchReports = 0;
     qint64 lastSwitchMs = 0;
@@ -260,11 +300,10 @@ Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp,
         // The rig's own recorder would keep every frame.
         for (auto &stream : streams)
             stream->rig->uplinks.clear();
-        if (alternateDebugLog && clock.elapsed() - lastSwitchMs >= 500) {
+        if (alternateDebugLog && clock.elapsed() - lastSwitchMs >= HalfMs - 50) {
             const double cpu = BenchProbe::threadCpuSeconds();
             const qint64 reports = receivedSoFar();
-            cpuLogged[logged] += cpu - lastSwitchCpu;
-            reportsLogged[logged] += reports - lastSwitchReports;
+            halves.push_back(Half{logged, cpu - lastSwitchCpu, reports - lastSwitchReports});
             lastSwitchCpu = cpu;
             lastSwitchReports = reports;
             lastSwitchMs = clock.elapsed();
@@ -309,10 +348,7 @@ Figures runPhase(int pages, int seconds, int rate, int deviceCount, bool warmUp,
     if (alternateDebugLog) {
         for (size_t p = 0; p < streams.size(); ++p)
             streams[p]->rig->logs.addLogger(fileLoggers[p]);
-        for (const bool state : {true, false}) {
-            (state ? figures.loggedUs : figures.unloggedUs) =
-                reportsLogged[state] > 0 ? cpuLogged[state] * 1e6 / double(reportsLogged[state]) : 0.0;
-        }
+        compareHalves(halves, &figures);
     }
     std::printf("GUI thread CPU: %.2f s in %.1f s (%.1f %% of a core), %.2f us per report (%lld reports)\n",
                 guiCpu, wall, 100.0 * guiCpu / wall, figures.cpuPerReportUs, static_cast<long long>(reports));
@@ -425,7 +461,7 @@ ParseShare parseShare(int deviceCount)
 
 // The share of the five-page storm's GUI thread that the DEBUG line of each
 // report takes: one steady storm in which the dongles' log files take no
-// lines every other half second (no log then takes DEBUG lines, and the
+// lines every other fifth of a second (no log then takes DEBUG lines, and the
 // page builds none), so a busy machine weighs on both halves alike.
 struct LineShare
 {

@@ -132,6 +132,39 @@ void FileLogger::appendLine(const char *text, int size, int level)
     bufferGrew();
 }
 
+char *FileLogger::beginLine(int maxTextBytes, int level)
+{
+    const QLatin1String tag = levelTag(level);
+    m_lineStart = m_buffer.size();
+    m_lineTextStart = m_lineStart + 12 + tag.size();
+    m_buffer.resize(m_lineTextStart + maxTextBytes + 2);
+    char *line = m_buffer.data() + m_lineStart;
+    Logger::writeTimeStamp(line);
+    std::memcpy(line + 12, tag.data(), size_t(tag.size()));
+    return line + 12 + tag.size();
+}
+
+void FileLogger::endLine(const char *end)
+{
+    const int textSize = int(end - m_buffer.constData()) - m_lineTextStart;
+    Q_ASSERT(textSize >= 0 && m_lineTextStart + textSize + 2 <= m_buffer.size());
+    if (textSize <= 0) {
+        m_buffer.resize(m_lineStart);
+        return;
+    }
+    const int lineSize = m_lineTextStart - m_lineStart + textSize + 2;
+    m_buffer.resize(m_lineStart + lineSize);
+    std::memcpy(m_buffer.data() + m_lineStart + lineSize - 2, "\r\n", 2);
+    // Rare: the line takes the file past its roll-over size, so it opens the next part.
+    if (rollsOver(m_fileBytes + m_lineStart, lineSize)) {
+        const QByteArray line(m_buffer.constData() + m_lineStart, lineSize);
+        m_buffer.resize(m_lineStart);
+        makeRoomFor(lineSize);
+        m_buffer.append(line);
+    }
+    bufferGrew();
+}
+
 void FileLogger::clear()
 {
     if (QThread::currentThread() == thread())
@@ -148,10 +181,14 @@ void FileLogger::fileAppend(QString outMsg)
     bufferGrew();
 }
 
+bool FileLogger::rollsOver(qint64 filled, qint64 lineBytes) const
+{
+    return !m_fileName.isEmpty() && filled != 0 && filled + lineBytes > m_rollOverBytes;
+}
+
 void FileLogger::makeRoomFor(qint64 lineBytes)
 {
-    const qint64 filled = m_fileBytes + m_buffer.size();
-    if (m_fileName.isEmpty() || filled == 0 || filled + lineBytes <= m_rollOverBytes)
+    if (!rollsOver(m_fileBytes + m_buffer.size(), lineBytes))
         return;
     handOver();
     // The writer closes this part once its last piece is written.

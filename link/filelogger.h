@@ -33,6 +33,12 @@ public:
     void logUtf8(const QByteArray &text, int level);
     // Whether a line of this level goes into the file now.
     bool takes(int level) const;
+    // A line written in place, for a text logged for every frame: the time
+    // and tag go first, then room for at most maxTextBytes of text; returns
+    // where the text goes; endLine() takes where it ends. Nothing else is
+    // logged in between. On the logger's own thread.
+    char *beginLine(int maxTextBytes, int level);
+    void endLine(const char *end);
     void clear() override;
     virtual void flushBuffer();
     virtual void setFileName(const QString &fileName);
@@ -69,6 +75,9 @@ private:
     // Before a line of that many bytes: a file it would take past the
     // roll-over size gives way to the next numbered file.
     void makeRoomFor(qint64 lineBytes);
+    // Whether a line of that many bytes after what the file and the buffer
+    // hold up to filled takes the file past its roll-over size.
+    bool rollsOver(qint64 filled, qint64 lineBytes) const;
     void openPart(const QString &path);
     // Hands the buffer over once it is large enough, else within the flush delay.
     void bufferGrew();
@@ -83,6 +92,9 @@ private:
     qint64 m_fileBytes = 0;
     qint64 m_rollOverBytes = DefaultRollOverBytes;
     QByteArray m_buffer;
+    // Of the line begun in place: where it and its text start in the buffer.
+    int m_lineStart = 0;
+    int m_lineTextStart = 0;
     bool m_batching = false;
     bool m_failureReported = false;
     void reportFailure(const QString &reason);

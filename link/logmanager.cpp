@@ -121,6 +121,38 @@ bool LogManager::writesLevel(int level) const
     return level >= m_lowestTextLevel || (level >= m_lowestFileLevel && !LogDiskGuard::holdsBack(level));
 }
 
+char *LogManager::beginLine(int level, int maxBytes)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    m_lineFile = nullptr;
+    m_lineLevel = level;
+    if (!writesLevel(level))
+        return nullptr;
+    if (level < m_lowestTextLevel) {
+        int files = 0;
+        for (const Registered &entry : qAsConst(m_registered)) {
+            if (entry.file && level >= entry.level && ++files == 1)
+                m_lineFile = static_cast<FileLogger *>(entry.logger.data());
+        }
+        if (files == 1 && m_lineFile->takes(level))
+            return m_lineFile->beginLine(maxBytes, level);
+        m_lineFile = nullptr;
+    }
+    m_lineText.resize(maxBytes);
+    return m_lineText.data();
+}
+
+void LogManager::endLine(const char *end)
+{
+    if (m_lineFile) {
+        m_lineFile->endLine(end);
+        m_lineFile = nullptr;
+        return;
+    }
+    m_lineText.resize(int(end - m_lineText.constData()));
+    logUtf8(m_lineText, m_lineLevel);
+}
+
 void LogManager::noteRegistered()
 {
     m_registered.clear();

@@ -47,6 +47,13 @@ public:
     // Whether a line of this level would be written anywhere, so that a line
     // no logger takes need not be built.
     bool writesLevel(int level) const;
+    // A line logged for every frame (a scan's report lines), written in
+    // place: where to write at most maxBytes of UTF-8 text, or nullptr when
+    // no log takes the level; endLine() takes where the text ends. Where one
+    // log file alone takes the level, the text is written straight into its
+    // buffer. Nothing else is logged in between.
+    char *beginLine(int level, int maxBytes);
+    void endLine(const char *end);
     // The size at which both log files continue in a numbered file.
     void setLogFileRollOver(qint64 bytes);
     // Around one batch of uplink frames (the link's delivery pass): the log
@@ -81,6 +88,11 @@ private:
     int m_lowestTextLevel = LogLevel::Error + 1;
     int m_lowestFileLevel = LogLevel::Error + 1;
     int m_batchDepth = 0;
+    // The line begun in place: the log file it is written into, or else
+    // the text for logUtf8(), and its level.
+    FileLogger *m_lineFile = nullptr;
+    QByteArray m_lineText;
+    int m_lineLevel = LogLevel::Debug;
     QHash<QString, QSharedPointer<Logger>> m_dongleLoggers;
     QHash<QString, QSharedPointer<Logger>> m_auxLoggers;
     QSharedPointer<Logger> m_consoleLogger;

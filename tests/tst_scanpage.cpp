@@ -1,11 +1,15 @@
+#include "ccommand.h"
 #include "cconnectionwidget.h"
+#include "cutil.h"
 #include "devicestablemodel.h"
+#include "filelogger.h"
 #include "framebuilder.h"
 #include "modalanswerer.h"
 #include "recordinglogger.h"
 #include "scanpagerig.h"
 #include "searchbox.h"
 #include "simbehaviour_scan.h"
+#include "uplinkrecorder.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -101,6 +105,8 @@ private slots:
     void scanResults();
     void privacyModeStatusRefreshesOnlyOnSuccess_data();
     void privacyModeStatusRefreshesOnlyOnSuccess();
+    void reportLinesInTheLogFileAreTheFieldMapText_data();
+    void reportLinesInTheLogFileAreTheFieldMapText();
 };
 
 void TestScanPage::startScanSendsSettingsAndWaitsForResult()
@@ -746,6 +752,106 @@ void TestScanPage::syncEndWithoutSyncKeepsDefaultView()
             logged = true;
     }
     QVERIFY(logged);
+}
+
+
+void TestScanPage::reportLinesInTheLogFileAreTheFieldMapText_data()
+{
+    QTest::addColumn<bool>("textLogger"); // a logger of texts takes DEBUG lines too
+    QTest::addColumn<qint64>("rollOverBytes");
+    QTest::newRow("the log file alone") << false << qint64(256) * 1024 * 1024;
+    QTest::newRow("the log file alone, in parts of 4 KiB") << false << qint64(4096);
+    QTest::newRow("with a logger of texts") << true << qint64(256) * 1024 * 1024;
+}
+
+// A storm's report lines in the log file, byte for byte: time, tag, then
+// "Raw Data: ", the frame's hex, "Field Data: " and each field the
+// catalogue parses, by key, as a field map gives them; a file that
+// continues in parts holds them in order and none grows past its size.
+void TestScanPage::reportLinesInTheLogFileAreTheFieldMapText()
+{
+    QFETCH(bool, textLogger);
+    QFETCH(qint64, rollOverBytes);
+    ScanPageRig rig;
+    if (!textLogger)
+        rig.logs.removeLogger(QStringLiteral("recorder"));
+    rig.logs.setLogFileRollOver(rollOverBytes);
+    // The rows of one second would share a run's folder.
+    QTemporaryDir folder;
+    rig.logs.getLogger(QStringLiteral("file_logger"))
+        .dynamicCast<FileLogger>()
+        ->setFileName(folder.filePath(QStringLiteral("UI_log.txt")));
+    QVERIFY(rig.open());
+    rig.uplinks.clear();
+
+    QList<QByteArray> reports;
+    const QVector<SimAdvertiser> devices = ScanBehaviour::sampleAdvertisers(150);
+    for (int round = 0; round < 4; ++round) {
+        for (const SimAdvertiser &device : devices) {
+            QByteArray ad = ScanBehaviour::advertisingData(device);
+            ad.append(char(1 + round * 40)).append(char(0xFF)).append(QByteArray(round * 40, char(0xA5 + round)));
+            reports << ScanBehaviour::reportFrame(device, device.classification, ad);
+        }
+    }
+    // No data at all, and a long one.
+    reports << ScanBehaviour::reportFrame(devices.first(), 0, QByteArray())
+            << ScanBehaviour::reportFrame(devices.last(), 0, char(201) + (char(0xFF) + QByteArray(200, char(0xFE))));
+    QVERIFY(rig.feed(reports, 20000));
+    rig.logs.flushLogFiles();
+
+    QStringList expected;
+    for (const UplinkRecorder::Entry &entry : rig.uplinks.entries()) {
+        if (!entry.frame.startsWith(QByteArray::fromHex("dd0102")))
+            continue;
+        QMap<QString, QByteArray> fields;
+        CCommand::parseUpLinkCmd(nullptr, entry.frame, fields);
+        QString text = QStringLiteral("Raw Data: ") + QString::fromLatin1(entry.frame.toHex())
+            + QStringLiteral("\r\nField Data: ");
+        for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+            text += it.key() + QStringLiteral("->") + CUtil::colonHex(it.value()) + QStringLiteral("  ");
+        expected << text;
+    }
+    QCOMPARE(expected.size(), reports.size());
+
+    QByteArray file;
+    int parts = 0;
+    for (int part = 1;; ++part) {
+        const QString name = folder.filePath(part == 1 ? QStringLiteral("UI_log.txt")
+                                                       : QStringLiteral("UI_log-%1.txt").arg(part));
+        QFile log(name);
+        if (!log.open(QIODevice::ReadOnly))
+            break;
+        const QByteArray bytes = log.readAll();
+        QVERIFY2(bytes.size() <= rollOverBytes, qPrintable(name));
+        QVERIFY2(bytes.endsWith("\r\n"), qPrintable(name));
+        file += bytes;
+        ++parts;
+    }
+    QVERIFY(parts >= (rollOverBytes < 1024 * 1024 ? 20 : 1));
+    QStringList written;
+    const QByteArray tag = ": [DEBUG]Raw Data: dd0102";
+    for (int at = file.indexOf(tag); at >= 0; at = file.indexOf(tag, at + 1)) {
+        const int start = at + 9;
+        const int fieldLine = file.indexOf("\r\nField Data: ", start);
+        const int end = file.indexOf("\r\n", fieldLine + 2);
+        QVERIFY(at >= 12 && fieldLine > 0 && end > 0);
+        QVERIFY(at == 12 || file.mid(at - 14, 2) == "\r\n");
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d:\\d\\d\\d$"))
+                    .match(QString::fromLatin1(file.mid(at - 12, 12)))
+                    .hasMatch());
+        written << QString::fromUtf8(file.mid(start, end - start));
+    }
+    QCOMPARE(written.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        QCOMPARE(written.at(i), expected.at(i));
+    if (textLogger) {
+        QStringList recorded;
+        for (const QString &text : rig.recorder->texts()) {
+            if (text.startsWith(QLatin1String("Raw Data: dd0102")))
+                recorded << text;
+        }
+        QCOMPARE(recorded, expected);
+    }
 }
 
 QTEST_MAIN(TestScanPage)
