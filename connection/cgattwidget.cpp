@@ -125,17 +125,7 @@ CGattCmdDlg *CGattWidget::commandConsole()
 
 void CGattWidget::registerHandlers()
 {
-    // Acknowledgements of the GATT commands, "Discover All Attributes",
-    // "Starting Pair" and "Gatt get Lnk".
-    static const char *const acknowledgements[] = {
-        "BB@03@00", "BB@03@02", "BB@03@04", "BB@03@06", "BB@03@08", "BB@03@0A", "BB@03@0C", "BB@03@0E",
-        "BB@03@10", "BB@03@12", "BB@03@14", "BB@03@16", "BB@03@18", "BB@03@1A", "BB@03@1C", "BB@03@1E",
-        "BB@03@20", "BB@03@22", "BB@03@24", "BB@03@26", "BB@03@29", "BB@02@03", "BB@02@0A",
-    };
-    for (const char *id : acknowledgements)
-        m_handlerMap.add(QString::fromLatin1(id), &CGattWidget::SDKProc);
     m_handlerMap.add({
-        {"BB@02@07", &CGattWidget::lastSDKProc},
         {"DD@03@30", &CGattWidget::discoverAllServiceProc},
         {"DD@03@31", &CGattWidget::discoverAllIncludeProc},
         {"DD@03@32", &CGattWidget::discoverAllCharacteristicProc},
@@ -247,18 +237,6 @@ void CGattWidget::onSendDicoverCmd()
 void CGattWidget::on_pairEnable(bool enable)
 {
     ui->toolButton_pair->setEnabled(enable);
-}
-
-void CGattWidget::SDKProc(const QByteArray &frame)
-{
-    if (m_isCurrentTab)
-        CCommand::SDKProc(m_logger, frame);
-}
-
-void CGattWidget::lastSDKProc(const QByteArray &frame)
-{
-    if (m_isCurrentTab)
-        CCommand::lastSDKProc(m_logger, frame);
 }
 
 bool CGattWidget::takeDiscoveryEvent(const QByteArray &frame, const QString &function, PageWire::Fields &fields)
@@ -411,7 +389,7 @@ bool CGattWidget::sendBatchRequest(const char *command, const QMap<QString, QVar
 void CGattWidget::takeBatchAcknowledgement(quint64 batch, const QString &command, const QByteArray &frame)
 {
     // Lost: its results may still come, and the batch's watchdog bounds the wait.
-    const std::optional<uchar> status = m_wire.acknowledged(frame, command);
+    const std::optional<uchar> status = m_wire.acknowledge(frame, command);
     if (!status || batch != m_batch.serial() || !m_batch.isRunning())
         return;
     m_batch.heard();
@@ -813,7 +791,9 @@ bool CGattWidget::sendConfirmation(const QByteArray &payload)
         m_wire.log(QStringLiteral("Sending Confirm Information\r\nRaw data: ")
                        + QString::fromLatin1(CCommand::downlinkFrame(ConfirmLayer, ConfirmOpcode, payload).toHex()),
                    LogLevel::Info);
-    return m_wire.sendFrame(QLatin1String(ConfirmName), ConfirmLayer, ConfirmOpcode, payload);
+    // Its acknowledgement is the pairing step's result: logged whatever it says.
+    return m_wire.sendFrame(QLatin1String(ConfirmName), ConfirmLayer, ConfirmOpcode, payload,
+                            PageWire::Answer::withSuccess());
 }
 
 void CGattWidget::sendPairConfirm(const QByteArray &payload)

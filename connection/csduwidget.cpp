@@ -236,7 +236,7 @@ QString CSduWidget::refusal(const QByteArray &frame) const
 void CSduWidget::sduAcknowledged(quint64 sdu, const QByteArray &frame)
 {
     // Lost: its result may still come, and the watchdogs bound the wait.
-    if (m_wire.acknowledged(frame, QStringLiteral("an SDU of channel %1").arg(m_localCid)).value_or(0) == 0)
+    if (m_wire.acknowledge(frame, QStringLiteral("an SDU of channel %1").arg(m_localCid)).value_or(0) == 0)
         return;
     // Refused: no result will come for it.
     if (sdu == m_owedSdu) {
@@ -503,7 +503,7 @@ bool CSduWidget::sendCredits()
 
 void CSduWidget::creditsAcknowledged(const QByteArray &frame)
 {
-    if (m_wire.acknowledged(frame, QStringLiteral("a credit return of channel %1").arg(m_localCid)).value_or(0) == 0)
+    if (m_wire.acknowledge(frame, QStringLiteral("a credit return of channel %1").arg(m_localCid)).value_or(0) == 0)
         return;
     log(QStringLiteral("Channel %1: %2.").arg(m_localCid, refusal(frame)), LogLevel::Error);
     // No result will come: credits may be returned again.

@@ -240,7 +240,6 @@ protected:
         return true;
     }
 
-    void onStatusRsp(const QByteArray &frame) { CCommand::SDKProc(m_wire.logger(), frame); }
     void readIsoTxSyncProc(const QByteArray &frame) { m_panels->relayTxSync(frame); }
     void setupDataPathProc(const QByteArray &frame) { m_panels->relaySetupDataPath(frame); }
     void removeDataPathProc(const QByteArray &frame) { m_panels->relayRemoveDataPath(frame); }

@@ -39,15 +39,7 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     : CigCisPage(parent),
       m_dispatcher(this, logger,
                    {
-                       {"BB@06@02", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@03", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@0D", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@04", &CCigCisWidget::onStatusRsp},
                        // Status frames of the panels' commands.
-                       {"BB@06@01", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@0B", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@0C", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@0E", &CCigCisWidget::onStatusRsp},
                        {"DD@06@02", &CCigCisWidget::onSetCigResult},
                        {"DD@06@03", &CCigCisWidget::onCreateCisResult},
                        {"DD@06@0B", &CCigCisWidget::onDisconnectCisEvent},
@@ -570,11 +562,6 @@ void CCigCisWidget::onRemoveCigResult(const QByteArray &frame)
     }
     updateButtons();
     log(QStringLiteral("Remove CIG succeed."), LogLevel::Info);
-}
-
-void CCigCisWidget::onStatusRsp(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_wire.logger(), frame);
 }
 
 // ---------------------------------------------------------------------------

@@ -48,6 +48,25 @@ PageWireForm &PageWireForm::completeResult()
     return *this;
 }
 
+PageWireAnswer::PageWireAnswer(QObject *context, Handler handler)
+    : m_context(context)
+    , m_handler(std::move(handler))
+{
+}
+
+PageWireAnswer PageWireAnswer::withSuccess()
+{
+    PageWireAnswer answer;
+    answer.m_withSuccess = true;
+    return answer;
+}
+
+PageWireAnswer &PageWireAnswer::paced()
+{
+    m_paced = true;
+    return *this;
+}
+
 PageWire::PageWire(CMsg *link, LogManager *logger, const QString &sourceFile)
     : m_link(link)
     , m_logger(logger)
@@ -72,75 +91,118 @@ PageWire::PageWire(const PageWire &page, const QString &sourceFile)
 {
 }
 
-bool PageWire::send(const QString &name, const Values &fields, const Values &overrides) const
+bool PageWire::send(const QString &name, const Values &fields, const Values &overrides, const Answer &answer) const
 {
     if (refuseEnded(name))
         return false;
-    if (m_logger && CCommand::sendMsg(m_link, m_logger, name, fields, overrides))
+    quint8 layer = 0;
+    quint8 opcode = 0;
+    if (m_logger && CCommand::sendMsg(m_link, m_logger, name, fields, overrides)) {
+        if (CCommand::downlinkAddress(name, &layer, &opcode) == CCommand::AddressOk)
+            expect(layer, opcode, answer);
         return true;
+    }
     if (m_logger)
         CCommand::logSendFailed(m_logger, name);
     return false;
 }
 
-bool PageWire::sendFrame(const QString &name, quint8 layer, quint8 opcode, const QByteArray &payload) const
+bool PageWire::sendFrame(const QString &name, quint8 layer, quint8 opcode, const QByteArray &payload,
+                         const Answer &answer) const
 {
     if (refuseEnded(name))
         return false;
     const QByteArray frame = CCommand::downlinkFrame(layer, opcode, payload);
     if (m_logger)
         CCommand::downlinkToLog(m_logger, name, frame);
-    if (m_link && m_link->sendMsg(frame) == 0)
+    if (m_link && m_link->sendMsg(frame) == 0) {
+        expect(layer, opcode, answer);
         return true;
+    }
     if (m_logger)
         CCommand::logSendFailed(m_logger, name);
     return false;
 }
 
-bool PageWire::sendFrame(const QString &name, const QByteArray &payload) const
+bool PageWire::sendFrame(const QString &name, const QByteArray &payload, const Answer &answer) const
 {
     quint8 layer = 0;
     quint8 opcode = 0;
     if (CCommand::downlinkAddress(name, &layer, &opcode) == CCommand::AddressOk)
-        return sendFrame(name, layer, opcode, payload);
+        return sendFrame(name, layer, opcode, payload, answer);
     if (m_logger)
         CCommand::logSendFailed(m_logger, name);
     return false;
 }
 
-QString PageWire::commandId(const QString &name)
+void PageWire::expect(quint8 layer, quint8 opcode, const Answer &answer) const
 {
-    quint8 layer = 0;
-    quint8 opcode = 0;
-    if (CCommand::downlinkAddress(name, &layer, &opcode) != CCommand::AddressOk)
-        return QString();
-    return QStringLiteral("%1@%2").arg(layer, 2, 16, QLatin1Char('0')).arg(opcode, 2, 16, QLatin1Char('0')).toUpper();
+    if (!m_link)
+        return;
+    AcknowledgementMatcher &matcher = m_link->acknowledgements();
+    const quint16 id = AcknowledgementMatcher::commandId(layer, opcode);
+    QObject *context = m_link;
+    AcknowledgementMatcher::Handler handler = answer.m_handler;
+    if (handler) {
+        context = answer.m_context;
+    } else {
+        // The link lives as long as its logger: the line is written even
+        // after the page went.
+        handler = [logger = m_logger, condix = m_condix, withSuccess = answer.m_withSuccess](const QByteArray &frame) {
+            logAcknowledgement(logger, condix, withSuccess, frame);
+        };
+    }
+    if (answer.m_paced) {
+        matcher.releaseNewest(id);
+        matcher.listen(id, context, std::move(handler));
+    } else {
+        matcher.claimNewest(id, context, std::move(handler));
+    }
+}
+
+void PageWire::logAcknowledgement(LogManager *logger, std::optional<quint8> condix, bool withSuccess,
+                                  const QByteArray &frame)
+{
+    // A lost one the link has told already.
+    if (!logger || frame.isEmpty())
+        return;
+    if (withSuccess)
+        CCommand::lastSDKProc(logger, frame);
+    else
+        CCommand::SDKProc(logger, frame);
+    const std::optional<uchar> status = acknowledgement(frame);
+    if (condix && status && *status != 0)
+        logger->log(QStringLiteral("Connection %1: the dongle refused %2 (%3).")
+                        .arg(*condix)
+                        .arg(uplinkName(frame), statusText("SDK_STATUS_RSP", *status)),
+                    LogLevel::Error);
 }
 
 bool PageWire::request(QObject *context, const QString &name, const Values &fields, const Values &overrides,
                        Answered answered) const
 {
-    if (!send(name, fields, overrides))
-        return false;
-    claim(context, commandId(name), std::move(answered));
-    return true;
+    return send(name, fields, overrides, Answer(context, std::move(answered)));
 }
 
-bool PageWire::claim(QObject *context, const QString &commandId, Answered answered) const
+void PageWire::hearUnanswered(QObject *context, quint8 layer, quint8 opcode, Answered heard) const
 {
-    return m_link && m_link->acknowledgements().claimNewest(commandId, context, std::move(answered));
-}
-
-bool PageWire::sendPaced(const QString &name, const Values &fields) const
-{
-    if (!send(name, fields))
-        return false;
     if (m_link)
-        m_link->acknowledgements().releaseNewest(commandId(name));
-    return true;
+        m_link->acknowledgements().listen(AcknowledgementMatcher::commandId(layer, opcode), context, std::move(heard));
 }
 
-std::optional<uchar> PageWire::acknowledged(const QByteArray &frame, const QString &what) const
+std::optional<uchar> PageWire::acknowledge(const QByteArray &frame, const QString &what, const Form &form) const
+{
+    return takeAcknowledgement(frame, what, form.m_completeResult ? CCommand::completeProc : CCommand::SDKProc);
+}
+
+std::optional<uchar> PageWire::acknowledgeLast(const QByteArray &frame, const QString &what, const Form &form) const
+{
+    return takeAcknowledgement(frame, what,
+                               form.m_completeResult ? CCommand::lastCompleteProc : CCommand::lastSDKProc);
+}
+
+std::optional<uchar> PageWire::takeAcknowledgement(const QByteArray &frame, const QString &what,
+                                                   void (*logStatus)(LogManager *, const QByteArray &)) const
 {
     if (frame.isEmpty()) {
         const QString line = QStringLiteral("the acknowledgement of %1 was lost.").arg(what);
@@ -150,7 +212,7 @@ std::optional<uchar> PageWire::acknowledged(const QByteArray &frame, const QStri
         return std::nullopt;
     }
     if (m_logger)
-        CCommand::SDKProc(m_logger, frame);
+        logStatus(m_logger, frame);
     return acknowledgement(frame).value_or(0);
 }
 
