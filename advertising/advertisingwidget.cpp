@@ -311,7 +311,7 @@ void advertisingWidget::on_btnStartAdv_clicked()
 
 void advertisingWidget::unexpectedStepProc(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logger, frame);
+    m_wire.acknowledgeLast(frame, PageWire::uplinkName(frame));
     QString line = QStringLiteral("Unexpected acknowledgement: ") + PageWire::uplinkName(frame);
     if (m_start.advIndex >= 0)
         line += QStringLiteral(" (advertising set %1 waits for %2).")
@@ -339,7 +339,7 @@ void advertisingWidget::stepAnswered(quint64 serial, const QString &ackId, const
     if (serial != m_start.serial || m_start.advIndex < 0) {
         // The start it belongs to is over; the set stays as the user was told.
         if (!frame.isEmpty()) {
-            CCommand::lastSDKProc(m_logger, frame);
+            m_wire.acknowledgeLast(frame, PageWire::uplinkName(frame));
             m_logger->log(QStringLiteral("Unexpected acknowledgement: %1 (the advertising start it answers has ended).")
                               .arg(PageWire::uplinkName(frame)),
                           LogLevel::Warn);
@@ -351,7 +351,7 @@ void advertisingWidget::stepAnswered(quint64 serial, const QString &ackId, const
         const int advIndex = m_start.advIndex;
         const bool lost = frame.isEmpty();
         if (!lost)
-            CCommand::lastSDKProc(m_logger, frame);
+            m_wire.acknowledgeLast(frame, uplinkName(ackId));
         endStart();
         const QString how = lost ? QStringLiteral("lost") : QStringLiteral("unreadable");
         reportStartFailure(advIndex, QStringLiteral("the answer to %1 was %2").arg(uplinkName(ackId), how),
@@ -418,7 +418,7 @@ void advertisingWidget::reportStartFailure(int advIndex, const QString &reason, 
 
 void advertisingWidget::paramSetProc(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logger, frame);
+    m_wire.acknowledgeLast(frame, PageWire::uplinkName(frame));
     if (!stepSucceeded(frame))
         return;
     const int advIndex = m_start.advIndex;
@@ -448,7 +448,7 @@ void advertisingWidget::paramSetProc(const QByteArray &frame)
 
 void advertisingWidget::dataSetProc(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logger, frame);
+    m_wire.acknowledgeLast(frame, PageWire::uplinkName(frame));
     if (!stepSucceeded(frame))
         return;
     sendStart(m_start.advIndex);
@@ -456,7 +456,7 @@ void advertisingWidget::dataSetProc(const QByteArray &frame)
 
 void advertisingWidget::startAckProc(const QByteArray &frame)
 {
-    CCommand::SDKProc(m_logger, frame);
+    m_wire.acknowledge(frame, PageWire::uplinkName(frame));
     if (!stepSucceeded(frame))
         return;
     m_awaitingStartEvent.insert(m_start.advIndex);

@@ -61,8 +61,8 @@ void CConnectionWidget::operateWhitelistProc(const QByteArray &frame)
 void CConnectionWidget::sendListChange(ControllerLists::Change change, const QString &command,
                                        const QMap<QString, QVariant> &values)
 {
-    m_wire.request(this, command, values, {},
-                   [this, change](const QByteArray &frame) { listChangeAnswered(change, frame); });
+    m_wire.send(command, values, {},
+                PageWire::Answer(this, [this, change](const QByteArray &frame) { listChangeAnswered(change, frame); }));
 }
 
 // An acknowledgement names no device: an accepted change, or one whose answer
@@ -71,9 +71,9 @@ void CConnectionWidget::listChangeAnswered(ControllerLists::Change change, const
 {
     if (!frame.isEmpty()) {
         if (change == ControllerLists::DeleteBond)
-            CCommand::lastSDKProc(m_logger, frame);
+            m_wire.acknowledgeLast(frame, PageWire::uplinkName(frame));
         else
-            CCommand::SDKProc(m_logger, frame);
+            m_wire.acknowledge(frame, PageWire::uplinkName(frame));
         if (PageWire::firstPayloadByte(frame) != 0)
             return;
     }

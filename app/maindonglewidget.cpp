@@ -413,7 +413,8 @@ void MainDongleWidget::onRcvDongleLog(QByteArray frame)
 
 void MainDongleWidget::resetEventProc(const QByteArray &frame)
 {
-    CCommand::lastCompleteProc(logManager(), frame);
+    // The reset's result comes as this event: logged whatever it says.
+    m_wire.acknowledgeLast(frame, QString::fromLatin1(CMD_RESET), PageWire::Form().completeResult());
     const std::optional<uchar> status = PageWire::firstPayloadByte(frame);
     if (!status) {
         m_wire.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));

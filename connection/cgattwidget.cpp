@@ -378,9 +378,9 @@ bool CGattWidget::sendBatchRequest(const char *command, const QMap<QString, QVar
 {
     const quint64 batch = m_batch.serial();
     const QString name = QLatin1String(command);
-    if (!m_wire.request(this, name, fields, {}, [this, batch, name](const QByteArray &frame) {
+    if (!m_wire.send(name, fields, {}, PageWire::Answer(this, [this, batch, name](const QByteArray &frame) {
             takeBatchAcknowledgement(batch, name, frame);
-        }))
+        })))
         return false;
     m_batch.requestSent(name);
     return true;

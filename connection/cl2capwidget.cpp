@@ -194,8 +194,8 @@ void CL2capWidget::on_addCocMsgSend()
         return;
     }
 
-    if (!m_wire.request(this, QLatin1String(CMD_CREATE_COC), values, m_fields,
-                        [this, key](const QByteArray &frame) { creatingCOCAckProc(key, frame); }))
+    if (!m_wire.send(QLatin1String(CMD_CREATE_COC), values, m_fields,
+                     PageWire::Answer(this, [this, key](const QByteArray &frame) { creatingCOCAckProc(key, frame); })))
         return;
     addChannel(decimal, key, 0);
     addChannel(decimal, key, 1);
@@ -212,8 +212,8 @@ void CL2capWidget::on_toolButtonRemove_clicked()
     const quint16 cid = quint16(key.toUInt());
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("local_cid"), int(cid));
-    m_wire.request(this, QLatin1String(CMD_DISCONNECT_COC), fields, m_fields,
-                   [this, key](const QByteArray &frame) { cocDisconnectAckProc(key, frame); });
+    m_wire.send(QLatin1String(CMD_DISCONNECT_COC), fields, m_fields,
+                PageWire::Answer(this, [this, key](const QByteArray &frame) { cocDisconnectAckProc(key, frame); }));
 }
 
 void CL2capWidget::addChannel(const QMap<QString, QString> &values, const QString &key, int mode)

@@ -203,8 +203,8 @@ bool CSduWidget::sendHead()
     fields.insert(QStringLiteral("condix"), int(m_condix));
     fields.insert(QStringLiteral("data"), sdu);
     const quint64 number = m_sdusSent + 1;
-    if (!m_wire.request(this, QLatin1String(CMD_SEND_SDU), fields, {},
-                        [this, number](const QByteArray &frame) { sduAcknowledged(number, frame); }))
+    if (!m_wire.send(QLatin1String(CMD_SEND_SDU), fields, {},
+                     PageWire::Answer(this, [this, number](const QByteArray &frame) { sduAcknowledged(number, frame); })))
         return false;
     m_sdusSent = number;
     m_inFlight = number;
@@ -493,8 +493,8 @@ bool CSduWidget::sendCredits()
     fields.insert(QStringLiteral("local_cid"), m_localCid.toInt());
     fields.insert(QStringLiteral("credits"), int(credits));
     fields.insert(QStringLiteral("condix"), int(m_condix));
-    if (!m_wire.request(this, QLatin1String(CMD_LOCAL_CREDITS_MANAGEMENT), fields, {},
-                        [this](const QByteArray &frame) { creditsAcknowledged(frame); }))
+    if (!m_wire.send(QLatin1String(CMD_LOCAL_CREDITS_MANAGEMENT), fields, {},
+                     PageWire::Answer(this, [this](const QByteArray &frame) { creditsAcknowledged(frame); })))
         return false;
     emit sig_sendCredit(m_localCid, QString::number(credits));
     log(m_localCid + QStringLiteral(" send credits ") + QString::number(credits), LogLevel::Debug);

@@ -178,12 +178,6 @@ void PageWire::logAcknowledgement(LogManager *logger, std::optional<quint8> cond
                     LogLevel::Error);
 }
 
-bool PageWire::request(QObject *context, const QString &name, const Values &fields, const Values &overrides,
-                       Answered answered) const
-{
-    return send(name, fields, overrides, Answer(context, std::move(answered)));
-}
-
 void PageWire::hearUnanswered(QObject *context, quint8 layer, quint8 opcode, Answered heard) const
 {
     if (m_link)

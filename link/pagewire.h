@@ -120,14 +120,10 @@ public:
     // header from its ID.
     bool sendFrame(const QString &name, const QByteArray &payload, const Answer &answer = Answer()) const;
 
-    // --- requests whose acknowledgement is this page's alone ---
+    // --- acknowledgements ---
     // The acknowledgement of one request, or an empty frame when the dongle
     // answered a command sent after it first (its answer was lost).
     using Answered = AcknowledgementMatcher::Handler;
-    // send(), and the command's acknowledgement goes to `answered` alone, as
-    // long as `context` lives: no other page hears of it.
-    bool request(QObject *context, const QString &name, const Values &fields, const Values &overrides,
-                 Answered answered) const;
     // Acknowledgements of the command `layer`/`opcode` that answer no command
     // waiting for one go to `heard`, as long as `context` lives.
     void hearUnanswered(QObject *context, quint8 layer, quint8 opcode, Answered heard) const;

@@ -120,8 +120,9 @@ void TestAcknowledgements::eachAcknowledgementReachesItsRequest()
         }
         const int slot = heardBy.size();
         heardBy << QString();
-        QVERIFY(page.wire.request(page.context.get(), name, fields, {},
-                                  [&heardBy, slot](const QByteArray &frame) { heardBy[slot] = outcome(frame); }));
+        QVERIFY(page.wire.send(name, fields, {}, PageWire::Answer(page.context.get(), [&heardBy, slot](const QByteArray &frame) {
+                                   heardBy[slot] = outcome(frame);
+                               })));
         if (how == QLatin1String("gone")) {
             page.context.reset();
             heardBy.removeLast();
