@@ -20,7 +20,6 @@
 #include "pageregistry.h"
 #include "resolveaddressdialog.h"
 #include "textbrowserlogger.h"
-#include "uplinkstatus.h"
 
 #include <QDialog>
 #include <QMessageBox>

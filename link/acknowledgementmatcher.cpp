@@ -3,6 +3,7 @@
 #include "ccfgfileparse.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "uplinkheader.h"
 
 #include <QStringList>
 
@@ -15,7 +16,7 @@ constexpr int NamesTold = 5;
 
 quint16 idOf(const QByteArray &frame)
 {
-    return quint16(quint8(frame.at(1)) << 8 | quint8(frame.at(2)));
+    return UplinkHeader(frame).commandId();
 }
 
 QString idText(quint16 id)

@@ -70,7 +70,7 @@ PageWireAnswer &PageWireAnswer::paced()
 PageWire::PageWire(CMsg *link, LogManager *logger, const QString &sourceFile)
     : m_link(link)
     , m_logger(logger)
-    , m_status(logger, sourceFile)
+    , m_sourceFile(sourceFile)
     , m_ended(std::make_shared<bool>(false))
 {
 }
@@ -84,7 +84,7 @@ PageWire::PageWire(CMsg *link, LogManager *logger, const QString &sourceFile, qu
 PageWire::PageWire(const PageWire &page, const QString &sourceFile)
     : m_link(page.m_link)
     , m_logger(page.m_logger)
-    , m_status(page.m_logger, sourceFile)
+    , m_sourceFile(sourceFile)
     , m_condix(page.m_condix)
     , m_dongleName(page.m_dongleName)
     , m_ended(page.m_ended)
@@ -254,16 +254,10 @@ PageWire::Result PageWire::check(const QByteArray &frame, int line, const QStrin
 PageWire::Result PageWire::checkStatus(const QByteArray &frame, const Fields &fields, const QString &statusField,
                                        int line, const QString &function, const Form &form) const
 {
-    switch (m_status.checkField(fields, line, function, statusField)) {
-    case UplinkStatus::Succeeded:
-        return Succeeded;
-    case UplinkStatus::Failed:
+    const Result result = statusOf(fields, line, function, statusField);
+    if (result == Failed)
         logFailedStatus(frame, *byteField(fields, statusField), form);
-        return Failed;
-    case UplinkStatus::Malformed:
-        break;
-    }
-    return Malformed;
+    return result;
 }
 
 bool PageWire::parse(const QByteArray &frame, Fields *fields) const
@@ -316,22 +310,41 @@ PageWire::Result PageWire::checkNamedStatus(const QString &uplinkName, const Fie
                                             const Form &form) const
 {
     // Without the frame the failure is logged here, by the name.
-    switch (m_status.checkField(fields, line, function, statusField)) {
-    case UplinkStatus::Succeeded:
-        return Succeeded;
-    case UplinkStatus::Failed:
-        if (form.m_logFailure && m_logger) {
-            const uchar status = *byteField(fields, statusField);
-            if (form.m_completeResult)
-                CCommand::completeResultToLog(m_logger, uplinkName, status, form.m_statusNames);
-            else
-                m_logger->log(QStringLiteral("Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
-                                  + CCommand::enumText(form.m_statusNames, status),
-                              LogLevel::Error);
-        }
-        return Failed;
-    case UplinkStatus::Malformed:
-        break;
+    const Result result = statusOf(fields, line, function, statusField);
+    if (result == Failed && form.m_logFailure && m_logger) {
+        const uchar status = *byteField(fields, statusField);
+        if (form.m_completeResult)
+            CCommand::completeResultToLog(m_logger, uplinkName, status, form.m_statusNames);
+        else
+            m_logger->log(QStringLiteral("Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
+                              + CCommand::enumText(form.m_statusNames, status),
+                          LogLevel::Error);
     }
-    return Malformed;
+    return result;
+}
+
+PageWire::Result PageWire::statusOf(const Fields &fields, int line, const QString &function,
+                                    const QString &statusField) const
+{
+    const std::optional<uchar> status = byteField(fields, statusField);
+    if (!status) {
+        internalError(line, function);
+        return Malformed;
+    }
+    return *status == 0 ? Succeeded : Failed;
+}
+
+std::optional<uchar> PageWire::byteField(const Fields &fields, const QString &name)
+{
+    const auto it = fields.constFind(name);
+    if (it == fields.cend() || it->size() != 1)
+        return std::nullopt;
+    return uchar(it->at(0));
+}
+
+void PageWire::internalError(int line, const QString &function) const
+{
+    log(QStringLiteral("FILE:") + m_sourceFile + QStringLiteral(" LINE:") + QString::number(line)
+            + QStringLiteral(" FUNCTION:") + function + QStringLiteral(" Internal error."),
+        LogLevel::Debug);
 }

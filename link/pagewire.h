@@ -1,7 +1,7 @@
 #pragma once
 
 #include "acknowledgementmatcher.h"
-#include "uplinkstatus.h"
+#include "uplinkheader.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -165,21 +165,19 @@ public:
     // when it has none.
     static QString statusText(const char *enumName, int status);
     // The status byte of an acknowledgement: a frame of exactly one payload byte.
-    static std::optional<uchar> acknowledgement(const QByteArray &frame) { return UplinkStatus::acknowledgement(frame); }
-    static QByteArray payload(const QByteArray &frame) { return UplinkStatus::payload(frame); }
+    static std::optional<uchar> acknowledgement(const QByteArray &frame) { return UplinkHeader(frame).acknowledgement(); }
+    static QByteArray payload(const QByteArray &frame) { return UplinkHeader(frame).payload(); }
     // The first payload byte of a frame of any length (a status that leads
     // its payload); nothing when the payload is empty.
     static std::optional<uchar> firstPayloadByte(const QByteArray &frame)
     {
-        return UplinkStatus::firstPayloadByte(frame);
+        return UplinkHeader(frame).firstPayloadByte();
     }
-    static std::optional<uchar> byteField(const Fields &fields, const QString &name)
-    {
-        return UplinkStatus::byteField(fields, name);
-    }
+    // The one-byte field of parsed fields; nothing when missing or not one byte.
+    static std::optional<uchar> byteField(const Fields &fields, const QString &name);
 
     // "FILE:<source> LINE:<line> FUNCTION:<function> Internal error." at DEBUG.
-    void internalError(int line, const QString &function) const { m_status.internalError(line, function); }
+    void internalError(int line, const QString &function) const;
     void log(const QString &text, int level) const;
 
     // The dongle's name, read where the tab keeps it (it follows a rename).
@@ -198,6 +196,9 @@ public:
 
 private:
     bool refuseEnded(const QString &name) const;
+    // The one-byte status field of parsed fields: success, failure or, when
+    // it is not one byte, the internal-error line and Malformed.
+    Result statusOf(const Fields &fields, int line, const QString &function, const QString &statusField) const;
     // The queued command's acknowledgement goes where `answer` says.
     void expect(quint8 layer, quint8 opcode, const Answer &answer) const;
     std::optional<uchar> takeAcknowledgement(const QByteArray &frame, const QString &what,
@@ -208,7 +209,8 @@ private:
 
     CMsg *m_link;
     LogManager *m_logger;
-    UplinkStatus m_status;
+    // As the internal-error lines name it, e.g. ".\\cconnectionwidget".
+    QString m_sourceFile;
     std::optional<quint8> m_condix;
     const QString *m_dongleName = nullptr;
     std::shared_ptr<bool> m_ended;
