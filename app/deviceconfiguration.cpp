@@ -104,8 +104,7 @@ void DeviceConfiguration::addressAnswer(const QByteArray &frame)
 
 void DeviceConfiguration::deviceNameAnswer(const QByteArray &frame)
 {
-    if (m_wire.logger())
-        CCommand::uplinkRawMsgToLog(m_wire.logger(), frame);
+    m_wire.logFrame(frame);
     const QByteArray payload = PageWire::payload(frame);
     const QString command = QString::fromLatin1(CMD_DEVICE_NAME_GET);
     // The two texts tell an empty answer from one whose length byte is wrong.
@@ -142,8 +141,7 @@ void DeviceConfiguration::preferredParametersAnswer(const QByteArray &frame)
 
 void DeviceConfiguration::profileAnswer(const QByteArray &frame)
 {
-    if (m_wire.logger())
-        CCommand::uplinkRawMsgToLog(m_wire.logger(), frame);
+    m_wire.logFrame(frame);
     int truncatedAt = -1;
     const QByteArray profiles = ProfileRecordCodec::storedFromAnswer(PageWire::payload(frame), &truncatedAt);
     if (truncatedAt >= 0)

@@ -659,7 +659,7 @@ bool CGattWidget::listHoldsRecords(const QByteArray &frame, const GattListResult
 void CGattWidget::storeListRecords(const QByteArray &frame, int kind)
 {
     const auto listKind = GattRecordCodec::ListKind(kind);
-    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    m_wire.logFrame(frame);
     const GattListResult list = GattListResult::cut(PageWire::payload(frame), GattRecordCodec::layout(listKind));
     // A list too short to name its connection is told by every page.
     if ((list.error != GattListResult::TooShort && list.condix != m_condix) || !listHoldsRecords(frame, list))
@@ -707,7 +707,7 @@ void CGattWidget::ExchangeGATTMTUProc(const QByteArray &frame)
 
 void CGattWidget::readProc(const QByteArray &frame)
 {
-    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    m_wire.logFrame(frame);
     const GattListResult list = GattListResult::cut(PageWire::payload(frame), GattListResult::Reads);
     if (!list.hasCondix || list.condix != m_condix) {
         if (list.error == GattListResult::TooShort)
@@ -835,7 +835,7 @@ void CGattWidget::securityRequestProc(const QByteArray &frame)
     const GattRecordCodec::SecurityRequest request = GattRecordCodec::securityRequest(PageWire::payload(frame));
     if (!request.hasCondix || request.condix != m_condix)
         return;
-    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    m_wire.logFrame(frame);
     if (request.error != GattRecordCodec::NoError) {
         m_wire.internalError(__LINE__, function);
         return;
@@ -845,7 +845,7 @@ void CGattWidget::securityRequestProc(const QByteArray &frame)
     // One pairing question at a time; one that comes meanwhile is declined.
     if (type == GattRecordCodec::Encryption || type == GattRecordCodec::Passkey
         || type == GattRecordCodec::NumericComparison) {
-        if (DialogOfAKind::refuseWhilePending(this, QLatin1String(PairingKind), m_wire.link(), m_wire.logger(),
+        if (DialogOfAKind::refuseWhilePending(this, QLatin1String(PairingKind), m_link, m_logger,
                                               [&] { sendConfirmation(GattRecordCodec::declined(type, m_condix)); }))
             return;
     }

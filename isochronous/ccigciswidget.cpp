@@ -67,7 +67,8 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     setUpTable(ui->CIStableView);
 
     m_panelArea.reset(new IsoPanelArea(this, ui->verticalLayout_manageCIS, ui->label_connection, CisTitlePrefix,
-                                       IsoPanelArea::Sides::SendAndReceive, m_wire, settings, dongleName));
+                                       IsoPanelArea::Sides::SendAndReceive, m_wire, link, logger, settings,
+                                       dongleName));
 
     ui->splitter->setStretchFactor(0, 58);
     ui->splitter->setStretchFactor(1, 42);

@@ -271,6 +271,12 @@ void PageWire::logMessage(const QByteArray &frame, const Fields &fields) const
         CCommand::uplinkMsgToLog(m_logger, frame, fields);
 }
 
+void PageWire::logFrame(const QByteArray &frame) const
+{
+    if (m_logger)
+        CCommand::uplinkRawMsgToLog(m_logger, frame);
+}
+
 void PageWire::logFailedStatus(const QByteArray &frame, uchar status, const Form &form) const
 {
     if (!m_logger || !form.m_logFailure)

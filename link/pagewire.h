@@ -156,6 +156,8 @@ public:
     // message line, then a failing status in the form's line.
     bool parse(const QByteArray &frame, Fields *fields) const;
     void logMessage(const QByteArray &frame, const Fields &fields) const;
+    // The message line without its fields, for a frame the page reads by hand.
+    void logFrame(const QByteArray &frame) const;
     void logFailedStatus(const QByteArray &frame, uchar status, const Form &form = Form()) const;
     // The catalogue name of the frame's ID; empty when unknown.
     static QString uplinkName(const QByteArray &frame);
@@ -186,8 +188,6 @@ public:
 
     bool isConnectionPage() const { return m_condix.has_value(); }
     quint8 condix() const { return m_condix.value_or(0); }
-    CMsg *link() const { return m_link; }
-    LogManager *logger() const { return m_logger; }
 
     // checkStatus() for a part handed the parsed fields and the uplink's name
     // instead of the frame (a panel whose page parsed the result for it).
