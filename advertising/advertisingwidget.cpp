@@ -106,22 +106,14 @@ advertisingWidget::advertisingWidget(CMsg *msg, LogManager *logger, QMap<QString
     m_stepTimer.setInterval(DefaultStartStepTimeoutMs);
     connect(&m_stepTimer, &QTimer::timeout, this, &advertisingWidget::onStepTimeout);
 
-    // The steps of a start claim their own acknowledgements; these rows hear
-    // only those nobody here waits for.
     m_uplinkHandlers.add({
-        {"BB@01@23", &advertisingWidget::unexpectedStepProc},
-        {"BB@01@25", &advertisingWidget::unexpectedStepProc},
-        {"BB@01@27", &advertisingWidget::unexpectedStepProc},
         {"DD@01@28", &advertisingWidget::advertisingStartProc},
-        {"BB@01@29", &advertisingWidget::SDKProc},
         {"DD@01@2A", &advertisingWidget::advertisingStopProc},
-        {"BB@01@2B", &advertisingWidget::unexpectedStepProc},
-        {"BB@01@2D", &advertisingWidget::unexpectedStepProc},
-        {"BB@01@2F", &advertisingWidget::SDKProc},
-        {"BB@01@31", &advertisingWidget::unexpectedStepProc},
-        {"BB@01@33", &advertisingWidget::unexpectedStepProc},
-        {"BB@01@35", &advertisingWidget::SDKProc},
     });
+    // The steps of a start take their own acknowledgements; these are the
+    // ones that answer no step sent.
+    for (const quint8 opcode : {0x23, 0x25, 0x27, 0x2B, 0x2D, 0x31, 0x33})
+        m_wire.hearUnanswered(this, 0x01, opcode, [this](const QByteArray &frame) { unexpectedStepProc(frame); });
 }
 
 advertisingWidget::~advertisingWidget()
@@ -278,9 +270,10 @@ int advertisingWidget::currentRow()
     return current.row();
 }
 
-bool advertisingWidget::sendIndexCommand(const QString &command, int advIndex)
+bool advertisingWidget::sendIndexCommand(const QString &command, int advIndex, const PageWire::Answer &answer)
 {
-    return m_wire.send(command, {{QStringLiteral("advIndex"), CUtil::valueToArray(0, quint64(advIndex), 1)}});
+    return m_wire.send(command, {{QStringLiteral("advIndex"), CUtil::valueToArray(0, quint64(advIndex), 1)}}, {},
+                       answer);
 }
 
 void advertisingWidget::on_btnStartAdv_clicked()
@@ -300,11 +293,12 @@ void advertisingWidget::on_btnStartAdv_clicked()
         }
         setFailure(item.advIndex, QString());
         m_awaitingStartEvent.remove(item.advIndex);
+        const KindAcks acks = acksOf(item.advType);
+        const quint64 serial = m_startSerial + 1;
         QPointer<advertisingWidget> self(this);
         // A refusal box runs the event loop, where a reset may take the set.
-        if (!form->setAdvParameter(advIndex) || !self)
+        if (!form->setAdvParameter(advIndex, stepAnswer(serial, acks.parameters)) || !self)
             return;
-        const KindAcks acks = acksOf(item.advType);
         m_start.advIndex = item.advIndex;
         m_start.serial = ++m_startSerial;
         m_start.dataAck = acks.data;
@@ -317,7 +311,7 @@ void advertisingWidget::on_btnStartAdv_clicked()
 
 void advertisingWidget::unexpectedStepProc(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logger, frame);
+    m_wire.acknowledgeLast(frame, PageWire::uplinkName(frame));
     QString line = QStringLiteral("Unexpected acknowledgement: ") + PageWire::uplinkName(frame);
     if (m_start.advIndex >= 0)
         line += QStringLiteral(" (advertising set %1 waits for %2).")
@@ -328,13 +322,15 @@ void advertisingWidget::unexpectedStepProc(const QByteArray &frame)
     m_logger->log(line, LogLevel::Warn);
 }
 
+PageWire::Answer advertisingWidget::stepAnswer(quint64 serial, const QString &ackId)
+{
+    return PageWire::Answer(this,
+                            [this, serial, ackId](const QByteArray &frame) { stepAnswered(serial, ackId, frame); });
+}
+
 void advertisingWidget::awaitStep(const QString &ackId)
 {
     m_start.awaitedAck = ackId;
-    const quint64 serial = m_start.serial;
-    m_wire.claim(this, ackId.mid(3), [this, serial, ackId](const QByteArray &frame) {
-        stepAnswered(serial, ackId, frame);
-    });
     m_stepTimer.start();
 }
 
@@ -343,7 +339,7 @@ void advertisingWidget::stepAnswered(quint64 serial, const QString &ackId, const
     if (serial != m_start.serial || m_start.advIndex < 0) {
         // The start it belongs to is over; the set stays as the user was told.
         if (!frame.isEmpty()) {
-            CCommand::lastSDKProc(m_logger, frame);
+            m_wire.acknowledgeLast(frame, PageWire::uplinkName(frame));
             m_logger->log(QStringLiteral("Unexpected acknowledgement: %1 (the advertising start it answers has ended).")
                               .arg(PageWire::uplinkName(frame)),
                           LogLevel::Warn);
@@ -355,7 +351,7 @@ void advertisingWidget::stepAnswered(quint64 serial, const QString &ackId, const
         const int advIndex = m_start.advIndex;
         const bool lost = frame.isEmpty();
         if (!lost)
-            CCommand::lastSDKProc(m_logger, frame);
+            m_wire.acknowledgeLast(frame, uplinkName(ackId));
         endStart();
         const QString how = lost ? QStringLiteral("lost") : QStringLiteral("unreadable");
         reportStartFailure(advIndex, QStringLiteral("the answer to %1 was %2").arg(uplinkName(ackId), how),
@@ -397,11 +393,12 @@ bool advertisingWidget::stepSucceeded(const QByteArray &frame)
 void advertisingWidget::sendStart(int advIndex)
 {
     // Without the command no acknowledgement comes.
-    if (!sendIndexCommand(QString::fromLatin1(START_COMMAND), advIndex)) {
+    const QString startAck = QString::fromLatin1(START_ACK);
+    if (!sendIndexCommand(QString::fromLatin1(START_COMMAND), advIndex, stepAnswer(m_start.serial, startAck))) {
         endStart();
         return;
     }
-    awaitStep(QString::fromLatin1(START_ACK));
+    awaitStep(startAck);
 }
 
 void advertisingWidget::endStart()
@@ -421,7 +418,7 @@ void advertisingWidget::reportStartFailure(int advIndex, const QString &reason, 
 
 void advertisingWidget::paramSetProc(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logger, frame);
+    m_wire.acknowledgeLast(frame, PageWire::uplinkName(frame));
     if (!stepSucceeded(frame))
         return;
     const int advIndex = m_start.advIndex;
@@ -439,7 +436,8 @@ void advertisingWidget::paramSetProc(const QByteArray &frame)
     const quint64 serial = m_start.serial;
     QPointer<advertisingWidget> self(this);
     // The form's refusal box runs the event loop, where a reset may end this start.
-    const bool sent = form->setAdvData(CUtil::valueToArray(0, quint64(advIndex), 1));
+    const bool sent =
+        form->setAdvData(CUtil::valueToArray(0, quint64(advIndex), 1), stepAnswer(serial, m_start.dataAck));
     if (!self || m_start.serial != serial)
         return;
     if (sent)
@@ -450,7 +448,7 @@ void advertisingWidget::paramSetProc(const QByteArray &frame)
 
 void advertisingWidget::dataSetProc(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logger, frame);
+    m_wire.acknowledgeLast(frame, PageWire::uplinkName(frame));
     if (!stepSucceeded(frame))
         return;
     sendStart(m_start.advIndex);
@@ -458,16 +456,11 @@ void advertisingWidget::dataSetProc(const QByteArray &frame)
 
 void advertisingWidget::startAckProc(const QByteArray &frame)
 {
-    CCommand::SDKProc(m_logger, frame);
+    m_wire.acknowledge(frame, PageWire::uplinkName(frame));
     if (!stepSucceeded(frame))
         return;
     m_awaitingStartEvent.insert(m_start.advIndex);
     endStart();
-}
-
-void advertisingWidget::SDKProc(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_logger, frame);
 }
 
 void advertisingWidget::setStatus(int advIndex, quint8 status)

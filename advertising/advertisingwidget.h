@@ -64,7 +64,6 @@ private:
     void paramSetProc(const QByteArray &frame);
     void dataSetProc(const QByteArray &frame);
     void startAckProc(const QByteArray &frame);
-    void SDKProc(const QByteArray &frame);
     void advertisingStartProc(const QByteArray &frame);
     void advertisingStopProc(const QByteArray &frame);
 
@@ -78,13 +77,15 @@ private:
     void makeCurrent(int row);
     // The current row of the table, or -1 after logging the row error.
     int currentRow();
-    bool sendIndexCommand(const QString &command, int advIndex);
+    bool sendIndexCommand(const QString &command, int advIndex, const PageWire::Answer &answer = PageWire::Answer());
     // Marks every row of that index advertising (1) or stopped (0).
     void setStatus(int advIndex, quint8 status);
     void setFailure(int advIndex, const QString &failure);
 
-    // An acknowledgement of a start step no start of this page claimed.
+    // An acknowledgement of a start step that answers no step sent.
     void unexpectedStepProc(const QByteArray &frame);
+    // Where the acknowledgement `ackId` of a step of start `serial` goes.
+    PageWire::Answer stepAnswer(quint64 serial, const QString &ackId);
     // The step just sent waits for its acknowledgement `ackId`, a bounded time.
     void awaitStep(const QString &ackId);
     // The acknowledgement of a step of start `serial` (empty: it was lost).

@@ -78,7 +78,8 @@ void CAdvBaseWidget::refuse(const QString &title, const QString &text)
     CFlatMessage::information(this, title, text);
 }
 
-bool CAdvBaseWidget::sendParameters(bool collected, const QString &command, const QString &emptyText)
+bool CAdvBaseWidget::sendParameters(bool collected, const QString &command, const QString &emptyText,
+                                    const PageWire::Answer &answer)
 {
     if (!collected) {
         CFlatMessage::information(this, QStringLiteral("ERROR"), emptyText);
@@ -88,11 +89,12 @@ bool CAdvBaseWidget::sendParameters(bool collected, const QString &command, cons
     for (auto it = m_paramMap.cbegin(); it != m_paramMap.cend(); ++it)
         fields.insert(it.key(), QVariant(it.value()));
     // Without the command no acknowledgement comes: the start ends here.
-    return m_wire.send(command, fields);
+    return m_wire.send(command, fields, {}, answer);
 }
 
 bool CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command,
-                                   quint8 opcode, const QByteArray &advIndex, int lengthBytes)
+                                   quint8 opcode, const QByteArray &advIndex, int lengthBytes,
+                                   const PageWire::Answer &answer)
 {
     struct Block
     {
@@ -122,7 +124,7 @@ bool CAdvBaseWidget::sendDataFrame(const CAdvDataWidget *editor, bool withPeriod
         payload += CUtil::valueToArray(0, quint64(block.size()), lengthBytes) + block;
     }
     // Without the frame no acknowledgement comes either.
-    return m_wire.sendFrame(command, 0x01, opcode, payload);
+    return m_wire.sendFrame(command, 0x01, opcode, payload, answer);
 }
 
 bool CAdvBaseWidget::acceptTyped(std::initializer_list<std::pair<const QLabel *, CValidateLineEdit *>> fields)

@@ -34,10 +34,11 @@ public:
 
     // Checks the form and sends its parameter command for that one-byte
     // index; false when the form refused or the command could not be sent.
-    virtual bool setAdvParameter(QByteArray advIndex) = 0;
+    // The acknowledgement goes where `answer` says.
+    virtual bool setAdvParameter(QByteArray advIndex, const PageWire::Answer &answer = PageWire::Answer()) = 0;
     // Sends the form's data frame for that index, or tells why it cannot
     // (then false, and the form may be gone: a box ran the event loop).
-    virtual bool setAdvData(QByteArray advIndex) = 0;
+    virtual bool setAdvData(QByteArray advIndex, const PageWire::Answer &answer = PageWire::Answer()) = 0;
 
 protected:
     // Stretch of the parameter and data panes and the thin scroll bar.
@@ -70,14 +71,15 @@ protected:
     void refuse(const QString &title, const QString &text);
     // Sends the collected parameters by command name; on an empty value
     // shows "ERROR" with emptyText instead.
-    bool sendParameters(bool collected, const QString &command, const QString &emptyText);
+    bool sendParameters(bool collected, const QString &command, const QString &emptyText,
+                        const PageWire::Answer &answer);
     // The data frame of the editor's blocks: 0xAA, layer, opcode, payload
     // length, then the index and each block after its length. A block the
     // editor cannot encode, or too long for its length field, is refused
     // with a log line and a box instead (false; see refuse()). False too
     // when the link does not take the frame.
     bool sendDataFrame(const CAdvDataWidget *editor, bool withPeriodic, const QString &command, quint8 opcode,
-                       const QByteArray &advIndex, int lengthBytes);
+                       const QByteArray &advIndex, int lengthBytes, const PageWire::Answer &answer);
 
     // False after refusing the first edit whose typed value cannot be sent
     // as it stands, named by its label (see refuse() on what a box may do).

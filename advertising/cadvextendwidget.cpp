@@ -154,17 +154,18 @@ bool CAdvExtendWidget::collectParameters(QByteArray advIndex)
     return true;
 }
 
-bool CAdvExtendWidget::setAdvParameter(QByteArray advIndex)
+bool CAdvExtendWidget::setAdvParameter(QByteArray advIndex, const PageWire::Answer &answer)
 {
     if (!checkParameters())
         return false;
     return sendParameters(collectParameters(advIndex), QString::fromLatin1(PARAM_COMMAND),
-                          QStringLiteral("There is empty input in extended advertising parameter."));
+                          QStringLiteral("There is empty input in extended advertising parameter."), answer);
 }
 
-bool CAdvExtendWidget::setAdvData(QByteArray advIndex)
+bool CAdvExtendWidget::setAdvData(QByteArray advIndex, const PageWire::Answer &answer)
 {
-    return sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2);
+    return sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2,
+                         answer);
 }
 
 void CAdvExtendWidget::on_btnResetAdvSettings_clicked()

@@ -15,8 +15,8 @@ public:
     CAdvExtendWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings, QWidget *parent = nullptr);
     ~CAdvExtendWidget() override;
 
-    bool setAdvParameter(QByteArray advIndex) override;
-    bool setAdvData(QByteArray advIndex) override;
+    bool setAdvParameter(QByteArray advIndex, const PageWire::Answer &answer = PageWire::Answer()) override;
+    bool setAdvData(QByteArray advIndex, const PageWire::Answer &answer = PageWire::Answer()) override;
 
 private slots:
     void on_btnResetAdvSettings_clicked();

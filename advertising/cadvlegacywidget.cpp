@@ -167,17 +167,18 @@ bool CAdvLegacyWidget::collectParameters(QByteArray advIndex)
     return true;
 }
 
-bool CAdvLegacyWidget::setAdvParameter(QByteArray advIndex)
+bool CAdvLegacyWidget::setAdvParameter(QByteArray advIndex, const PageWire::Answer &answer)
 {
     if (!checkParameters())
         return false;
     return sendParameters(collectParameters(advIndex), QString::fromLatin1(PARAM_COMMAND),
-                          QStringLiteral("There is empty input in legacy advertising parameter."));
+                          QStringLiteral("There is empty input in legacy advertising parameter."), answer);
 }
 
-bool CAdvLegacyWidget::setAdvData(QByteArray advIndex)
+bool CAdvLegacyWidget::setAdvData(QByteArray advIndex, const PageWire::Answer &answer)
 {
-    return sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 1);
+    return sendDataFrame(ui->m_AdvDataWidget, false, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 1,
+                         answer);
 }
 
 void CAdvLegacyWidget::on_btnResetAdvSettings_clicked()

@@ -15,8 +15,8 @@ public:
     CAdvLegacyWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings, QWidget *parent = nullptr);
     ~CAdvLegacyWidget() override;
 
-    bool setAdvParameter(QByteArray advIndex) override;
-    bool setAdvData(QByteArray advIndex) override;
+    bool setAdvParameter(QByteArray advIndex, const PageWire::Answer &answer = PageWire::Answer()) override;
+    bool setAdvData(QByteArray advIndex, const PageWire::Answer &answer = PageWire::Answer()) override;
     // A directed set carries no data: the page starts it right after its parameters.
     bool isDirectedAdv();
 

@@ -127,17 +127,18 @@ bool CAdvPeriodicWidget::collectParameters(QByteArray advIndex)
     return true;
 }
 
-bool CAdvPeriodicWidget::setAdvParameter(QByteArray advIndex)
+bool CAdvPeriodicWidget::setAdvParameter(QByteArray advIndex, const PageWire::Answer &answer)
 {
     if (!checkParameters())
         return false;
     return sendParameters(collectParameters(advIndex), QString::fromLatin1(PARAM_COMMAND),
-                          QStringLiteral("There is empty input in periodic advertising parameter."));
+                          QStringLiteral("There is empty input in periodic advertising parameter."), answer);
 }
 
-bool CAdvPeriodicWidget::setAdvData(QByteArray advIndex)
+bool CAdvPeriodicWidget::setAdvData(QByteArray advIndex, const PageWire::Answer &answer)
 {
-    return sendDataFrame(ui->m_AdvDataWidget, true, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2);
+    return sendDataFrame(ui->m_AdvDataWidget, true, QString::fromLatin1(DATA_COMMAND), DATA_OPCODE, advIndex, 2,
+                         answer);
 }
 
 void CAdvPeriodicWidget::on_btnResetAdvSettings_clicked()

@@ -15,8 +15,8 @@ public:
     CAdvPeriodicWidget(CMsg *msg, LogManager *logger, QMap<QString, QVariant> *settings, QWidget *parent = nullptr);
     ~CAdvPeriodicWidget() override;
 
-    bool setAdvParameter(QByteArray advIndex) override;
-    bool setAdvData(QByteArray advIndex) override;
+    bool setAdvParameter(QByteArray advIndex, const PageWire::Answer &answer = PageWire::Answer()) override;
+    bool setAdvData(QByteArray advIndex, const PageWire::Answer &answer = PageWire::Answer()) override;
 
 private slots:
     void on_btnResetAdvSettings_clicked();

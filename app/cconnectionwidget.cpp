@@ -95,42 +95,21 @@ CConnectionWidget::CConnectionWidget(CMsg *link, LogManager *logger,
     m_adTypeNames = AdvDataDecoder::typeNames();
 
     m_dispatcher.add({
-        {"BB@01@01", &CConnectionWidget::sdkStatusProc},
         {"DD@01@F0", &CConnectionWidget::startScanResultProc},
         {"DD@01@02", &CConnectionWidget::startScanProc},
-        {"BB@01@03", &CConnectionWidget::sdkStatusProc},
         {"DD@01@04", &CConnectionWidget::stopScanProc},
-        {"BB@01@07", &CConnectionWidget::sdkStatusProc},
         {"DD@01@08", &CConnectionWidget::disconnectProc},
-        {"BB@01@09", &CConnectionWidget::addWhitelistProc},
         {"DD@01@0A", &CConnectionWidget::operateWhitelistProc},
-        {"BB@01@0B", &CConnectionWidget::deleteWhitelistProc},
-        {"BB@01@0D", &CConnectionWidget::sdkStatusProc},
         {"DD@01@0E", &CConnectionWidget::getWhitelistProc},
-        {"BB@01@0F", &CConnectionWidget::clearWhitelistProc},
-        {"BB@01@11", &CConnectionWidget::deleteBondlistProc},
-        {"BB@01@13", &CConnectionWidget::sdkStatusProc},
         {"DD@01@14", &CConnectionWidget::getBondlistProc},
-        {"BB@01@15", &CConnectionWidget::clearBondlistProc},
-        {"BB@01@17", &CConnectionWidget::addPeriodicAdvlistProc},
         {"DD@01@18", &CConnectionWidget::OperateBondlistProc},
-        {"BB@01@19", &CConnectionWidget::deletePeriodicAdvlistProc},
-        {"BB@01@1B", &CConnectionWidget::sdkStatusProc},
         {"DD@01@1C", &CConnectionWidget::getPeriodicAdvlistProc},
-        {"BB@01@1D", &CConnectionWidget::clearPeriodicAdvlistProc},
-        {"BB@01@7E", &CConnectionWidget::sdkStatusProc},
         {"DD@01@7F", &CConnectionWidget::getRpalistProc},
-        {"BB@01@80", &CConnectionWidget::updatePrivacyModeProc},
-        {"BB@01@1F", &CConnectionWidget::createSyncStartSDKProc},
         {"DD@01@20", &CConnectionWidget::createSyncStartProc},
-        {"BB@01@22", &CConnectionWidget::sdkStatusProc},
         {"DD@01@23", &CConnectionWidget::createSyncStopProc},
         {"DD@01@82", &CConnectionWidget::syncPassiveStopProc},
-        {"BB@01@3D", &CConnectionWidget::sdkStatusProc},
-        {"BB@01@3F", &CConnectionWidget::connectStatusProc},
         {"DD@01@06", &CConnectionWidget::connectProc},
         {"DD@01@80", &CConnectionWidget::autoConnectTimeoutProc},
-        {"BB@01@49", &CConnectionWidget::sdkStatusProc},
         {"DD@01@4A", &CConnectionWidget::cancelConnectProc},
     });
 
@@ -170,9 +149,14 @@ void CConnectionWidget::buildDevicePanes()
 // Shared steps
 
 bool CConnectionWidget::sendCommand(const QString &name, QMap<QString, QVariant> *values,
-                                    QMap<QString, QVariant> *overrides)
+                                    QMap<QString, QVariant> *overrides, Acknowledged acknowledged)
 {
-    return m_wire.send(name, values ? *values : PageWire::Values(), overrides ? *overrides : PageWire::Values());
+    PageWire::Answer answer;
+    if (acknowledged)
+        answer = PageWire::Answer(this,
+                                  [this, acknowledged](const QByteArray &frame) { (this->*acknowledged)(frame); });
+    return m_wire.send(name, values ? *values : PageWire::Values(), overrides ? *overrides : PageWire::Values(),
+                       answer);
 }
 
 PageContext CConnectionWidget::pageContext()
@@ -318,7 +302,3 @@ void CConnectionWidget::onRcvMsg(QByteArray rcvMsg)
     m_dispatcher.dispatch(rcvMsg);
 }
 
-void CConnectionWidget::sdkStatusProc(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_logger, frame);
-}

@@ -129,22 +129,16 @@ public:
     void on_m_tbStopSync_clicked();
 
 private:
-    void sdkStatusProc(const QByteArray &frame);
     void startScanResultProc(const QByteArray &frame);
     void startScanProc(const QByteArray &frame);
     void stopScanProc(const QByteArray &frame);
     void disconnectProc(const QByteArray &frame);
-    void addWhitelistProc(const QByteArray &frame);
     void operateWhitelistProc(const QByteArray &frame);
-    void deleteWhitelistProc(const QByteArray &frame);
     void getWhitelistProc(const QByteArray &frame);
     void clearWhitelistProc(const QByteArray &frame);
-    void deleteBondlistProc(const QByteArray &frame);
     void getBondlistProc(const QByteArray &frame);
     void clearBondlistProc(const QByteArray &frame);
-    void addPeriodicAdvlistProc(const QByteArray &frame);
     void OperateBondlistProc(const QByteArray &frame);
-    void deletePeriodicAdvlistProc(const QByteArray &frame);
     void getPeriodicAdvlistProc(const QByteArray &frame);
     void clearPeriodicAdvlistProc(const QByteArray &frame);
     void getRpalistProc(const QByteArray &frame);
@@ -159,8 +153,10 @@ private:
     void cancelConnectProc(const QByteArray &frame);
 
     // Shared steps of the handlers.
-    bool sendCommand(const QString &name, QMap<QString, QVariant> *values,
-                     QMap<QString, QVariant> *overrides);
+    using Acknowledged = void (CConnectionWidget::*)(const QByteArray &frame);
+    // The command's acknowledgement goes to `acknowledged`, or is only logged.
+    bool sendCommand(const QString &name, QMap<QString, QVariant> *values, QMap<QString, QVariant> *overrides,
+                     Acknowledged acknowledged = nullptr);
     PageContext pageContext();
     void connectStateReset();
     void resetAutoConnectButton();

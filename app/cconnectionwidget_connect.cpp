@@ -69,7 +69,9 @@ void CConnectionWidget::connectStateReset()
 
 void CConnectionWidget::connectStatusProc(const QByteArray &frame)
 {
-    CCommand::SDKProc(m_logger, frame);
+    // Lost: the connection's result still ends the attempt.
+    if (!m_wire.acknowledge(frame, QString::fromLatin1(CMD_5_0_CONNECT)))
+        return;
     const std::optional<uchar> status = PageWire::acknowledgement(frame);
     if (status && *status != 0)
         connectStateReset();
@@ -254,7 +256,8 @@ void CConnectionWidget::on_buttonConnect_clicked()
         for (auto it = fields.cbegin(); it != fields.cend(); ++it)
             overrides.insert(it.key(), it.value());
         // A frame that never left starts no connection.
-        if (!sendCommand(QString::fromLatin1(CMD_5_0_CONNECT), &m_settings, &overrides))
+        if (!sendCommand(QString::fromLatin1(CMD_5_0_CONNECT), &m_settings, &overrides,
+                         &CConnectionWidget::connectStatusProc))
             return;
         device.insert(QStringLiteral("connected"), QByteArray(1, char(1)));
         devicesModel()->updateItem(row, device);
@@ -293,7 +296,8 @@ void CConnectionWidget::on_buttonAutoConnect_clicked()
         QMap<QString, QVariant> overrides;
         overrides.insert(QStringLiteral("addr"), QByteArray(6, char(0)));
         overrides.insert(QStringLiteral("addr_type"), QByteArray(1, char(0)));
-        if (!sendCommand(QString::fromLatin1(CMD_5_0_CONNECT), &m_settings, &overrides))
+        if (!sendCommand(QString::fromLatin1(CMD_5_0_CONNECT), &m_settings, &overrides,
+                         &CConnectionWidget::connectStatusProc))
             return;
         ui->buttonAutoConnect->setText(kCancelAutoConnect);
         ui->buttonAutoConnect->setToolTip(kCancel);

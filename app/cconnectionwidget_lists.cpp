@@ -43,8 +43,9 @@ void CConnectionWidget::showWhiteListView()
 
 void CConnectionWidget::updatePrivacyModeProc(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logger, frame);
     m_lists.privacyModeAnswered();
+    if (!m_wire.acknowledgeLast(frame, QString::fromLatin1(CMD_UPDATE_PRIVACY_MODE)))
+        return;
     if (PageWire::acknowledgement(frame) == 0)
         on_deviceListRefresh_clicked();
 }
@@ -57,38 +58,11 @@ void CConnectionWidget::operateWhitelistProc(const QByteArray &frame)
 // ---------------------------------------------------------------------------
 // Controller list handlers
 
-// Acknowledgements of list changes this page did not ask for are only logged:
-// the lists change through the answers to the page's own requests.
-void CConnectionWidget::addWhitelistProc(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_logger, frame);
-}
-
-void CConnectionWidget::deleteWhitelistProc(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_logger, frame);
-}
-
-void CConnectionWidget::deleteBondlistProc(const QByteArray &frame)
-{
-    CCommand::lastSDKProc(m_logger, frame);
-}
-
-void CConnectionWidget::addPeriodicAdvlistProc(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_logger, frame);
-}
-
-void CConnectionWidget::deletePeriodicAdvlistProc(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_logger, frame);
-}
-
 void CConnectionWidget::sendListChange(ControllerLists::Change change, const QString &command,
                                        const QMap<QString, QVariant> &values)
 {
-    m_wire.request(this, command, values, {},
-                   [this, change](const QByteArray &frame) { listChangeAnswered(change, frame); });
+    m_wire.send(command, values, {},
+                PageWire::Answer(this, [this, change](const QByteArray &frame) { listChangeAnswered(change, frame); }));
 }
 
 // An acknowledgement names no device: an accepted change, or one whose answer
@@ -97,9 +71,9 @@ void CConnectionWidget::listChangeAnswered(ControllerLists::Change change, const
 {
     if (!frame.isEmpty()) {
         if (change == ControllerLists::DeleteBond)
-            CCommand::lastSDKProc(m_logger, frame);
+            m_wire.acknowledgeLast(frame, PageWire::uplinkName(frame));
         else
-            CCommand::SDKProc(m_logger, frame);
+            m_wire.acknowledge(frame, PageWire::uplinkName(frame));
         if (PageWire::firstPayloadByte(frame) != 0)
             return;
     }
@@ -123,21 +97,24 @@ const char *CConnectionWidget::getListCommand(ControllerLists::List list)
 
 void CConnectionWidget::clearWhitelistProc(const QByteArray &frame)
 {
-    CCommand::SDKProc(m_logger, frame);
+    if (!m_wire.acknowledge(frame, QString::fromLatin1(CMD_CLEAR_WHITELIST)))
+        return;
     if (PageWire::firstPayloadByte(frame) == 0)
         m_lists.clear(ControllerLists::WhiteList);
 }
 
 void CConnectionWidget::clearBondlistProc(const QByteArray &frame)
 {
-    CCommand::lastSDKProc(m_logger, frame);
+    if (!m_wire.acknowledgeLast(frame, QString::fromLatin1(CMD_CLEAR_BOND_LIST)))
+        return;
     if (PageWire::firstPayloadByte(frame) == 0)
         m_lists.clear(ControllerLists::BondList);
 }
 
 void CConnectionWidget::clearPeriodicAdvlistProc(const QByteArray &frame)
 {
-    CCommand::SDKProc(m_logger, frame);
+    if (!m_wire.acknowledge(frame, QString::fromLatin1(CMD_CLEAR_PERIODIC_ADV_LIST)))
+        return;
     if (PageWire::firstPayloadByte(frame) == 0)
         m_lists.clear(ControllerLists::PeriodicList);
 }
@@ -255,6 +232,9 @@ void CConnectionWidget::on_deviceListClear_clicked()
 {
     static const char *const commands[] = {CMD_CLEAR_WHITELIST, CMD_CLEAR_BOND_LIST,
                                            CMD_CLEAR_PERIODIC_ADV_LIST};
+    static const Acknowledged answers[] = {&CConnectionWidget::clearWhitelistProc,
+                                           &CConnectionWidget::clearBondlistProc,
+                                           &CConnectionWidget::clearPeriodicAdvlistProc};
     const int type = ui->deviceListType->currentIndex();
     if (type == 3)
         return;
@@ -262,7 +242,7 @@ void CConnectionWidget::on_deviceListClear_clicked()
         m_logger->log(QStringLiteral("device list type is wrong"), LogLevel::Debug);
         return;
     }
-    sendCommand(QString::fromLatin1(commands[type]), nullptr, nullptr);
+    sendCommand(QString::fromLatin1(commands[type]), nullptr, nullptr, answers[type]);
 }
 
 void CConnectionWidget::on_deviceListAdd_clicked()
@@ -374,6 +354,7 @@ void CConnectionWidget::on_devicePrivacyModeUpdate_clicked()
     values.insert(QStringLiteral("peer_addr"), entry.peerAddr);
     values.insert(QStringLiteral("peer_addr_type"), entry.peerAddrType);
     values.insert(QStringLiteral("privacy_mode"), network ? 1 : 0);
-    if (sendCommand(QString::fromLatin1(CMD_UPDATE_PRIVACY_MODE), &values, nullptr))
+    if (sendCommand(QString::fromLatin1(CMD_UPDATE_PRIVACY_MODE), &values, nullptr,
+                    &CConnectionWidget::updatePrivacyModeProc))
         m_lists.expectPrivacyMode(entry);
 }

@@ -72,7 +72,8 @@ void CConnectionWidget::syncPassiveStopProc(const QByteArray &frame)
 
 void CConnectionWidget::createSyncStartSDKProc(const QByteArray &frame)
 {
-    CCommand::SDKProc(m_logger, frame);
+    if (!m_wire.acknowledge(frame, QString::fromLatin1(CMD_LE_PERIODIC_ADVERTISING_CREATE_SYNC_START)))
+        return;
     const std::optional<uchar> status = PageWire::acknowledgement(frame);
     if (!status || *status == 0)
         return;
@@ -201,7 +202,7 @@ void CConnectionWidget::on_buttonSync_clicked()
         }
         overrides.insert(QStringLiteral("index"), syncIndex);
         if (!sendCommand(QString::fromLatin1(CMD_LE_PERIODIC_ADVERTISING_CREATE_SYNC_START), &m_settings,
-                         &overrides))
+                         &overrides, &CConnectionWidget::createSyncStartSDKProc))
             return;
         m_pendingSyncIndex = uchar(syncIndex);
         ui->buttonSync->setToolTip(kCancelSync);

@@ -35,13 +35,14 @@ void DeviceConfiguration::sendQueries()
 void DeviceConfiguration::sendStaticConfiguration()
 {
     QMap<QString, QVariant> fields = *m_settings;
+    // A setting's acknowledgement is its result: logged whatever it says.
     for (const char *name : {CMD_L2CAP_PARAMETERS_SETTINGS, CMD_DATA_LENGTH_SET, CMD_PRIVACY_SET,
                              CMD_IDENTITY_ADDRESS_SET})
-        m_wire.send(QString::fromLatin1(name), fields);
+        m_wire.send(QString::fromLatin1(name), fields, {}, PageWire::Answer::withSuccess());
     sendDeviceName(fields);
     for (const char *name : {CMD_APPEARANCE_SET, CMD_PERIPHERAL_PREFERRED_CONNECTION_PARAMETERS_SET, CMD_LOCAL_IRK_SET,
                              CMD_PREFERRED_PHY_SET, CMD_RF_PATH_COMPENSATION_SET})
-        m_wire.send(QString::fromLatin1(name), fields);
+        m_wire.send(QString::fromLatin1(name), fields, {}, PageWire::Answer::withSuccess());
     bool truncated = false;
     fields.insert(QStringLiteral("profile"),
                   ProfileRecordCodec::enabledIds(fields.value(QStringLiteral("profile")).toByteArray(), &truncated));
@@ -50,12 +51,12 @@ void DeviceConfiguration::sendStaticConfiguration()
                                   "record; only the records before it are sent."),
                    LogLevel::Error);
     m_wire.send(QString::fromLatin1(CMD_SET_PROFILE_ID), fields);
-    m_wire.send(QString::fromLatin1(CMD_SET_SECURITY_PAIR_ENABLE), fields);
+    m_wire.send(QString::fromLatin1(CMD_SET_SECURITY_PAIR_ENABLE), fields, {}, PageWire::Answer::withSuccess());
 }
 
 void DeviceConfiguration::sendDynamicConfiguration()
 {
-    m_wire.send(QString::fromLatin1(CMD_SET_SECURITY_PARAMETER), *m_settings);
+    m_wire.send(QString::fromLatin1(CMD_SET_SECURITY_PARAMETER), *m_settings, {}, PageWire::Answer::withSuccess());
 }
 
 void DeviceConfiguration::sendDeviceName(const QMap<QString, QVariant> &fields)
@@ -72,7 +73,7 @@ void DeviceConfiguration::sendDeviceName(const QMap<QString, QVariant> &fields)
                    LogLevel::Error);
         return;
     }
-    m_wire.sendFrame(command, payload);
+    m_wire.sendFrame(command, payload, PageWire::Answer::withSuccess());
 }
 
 void DeviceConfiguration::deviceTypeAnswer(const QByteArray &frame)
@@ -103,8 +104,7 @@ void DeviceConfiguration::addressAnswer(const QByteArray &frame)
 
 void DeviceConfiguration::deviceNameAnswer(const QByteArray &frame)
 {
-    if (m_wire.logger())
-        CCommand::uplinkRawMsgToLog(m_wire.logger(), frame);
+    m_wire.logFrame(frame);
     const QByteArray payload = PageWire::payload(frame);
     const QString command = QString::fromLatin1(CMD_DEVICE_NAME_GET);
     // The two texts tell an empty answer from one whose length byte is wrong.
@@ -141,8 +141,7 @@ void DeviceConfiguration::preferredParametersAnswer(const QByteArray &frame)
 
 void DeviceConfiguration::profileAnswer(const QByteArray &frame)
 {
-    if (m_wire.logger())
-        CCommand::uplinkRawMsgToLog(m_wire.logger(), frame);
+    m_wire.logFrame(frame);
     int truncatedAt = -1;
     const QByteArray profiles = ProfileRecordCodec::storedFromAnswer(PageWire::payload(frame), &truncatedAt);
     if (truncatedAt >= 0)

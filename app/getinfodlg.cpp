@@ -10,7 +10,7 @@
 
 namespace {
 const char kFather[] = "GET_INFO";
-// Query opcodes of layer 01; each answers with a status (BB) and a result (DD, opcode + 1).
+// Query opcodes of layer 01; each answers with a status (BB, the form's own) and a result (DD, opcode + 1).
 const int kQueries[] = {0x6F, 0x47, 0x73, 0x75, 0x77, 0x79, 0x7B, 0x7D};
 } // namespace
 
@@ -27,7 +27,6 @@ GetInfoDlg::GetInfoDlg(CMsg *link, LogManager *logger, QWidget *parent)
     if (m_link)
         connect(m_link, &CMsg::sig_rcvGapMsg, this, &GetInfoDlg::onRcvMsg);
     for (const int opcode : kQueries) {
-        m_handlers.add(QStringLiteral("BB@01@%1").arg(opcode, 2, 16, QLatin1Char('0')), &GetInfoDlg::sdkStatusProc);
         m_handlers.add(QStringLiteral("DD@01@%1").arg(opcode + 1, 2, 16, QLatin1Char('0')),
                        &GetInfoDlg::getLocalDeviceInformationProc);
     }
@@ -48,6 +47,8 @@ void GetInfoDlg::initForms()
         if (form->layout())
             form->layout()->setContentsMargins(0, first ? 15 : 0, 0, 15);
         form->initUi(description.fields);
+        form->setSender([this](const QString &name, const PageWire::Values &values,
+                               const PageWire::Values &overrides) { return m_wire.send(name, values, overrides); });
         ui->vBoxLayout_content->addWidget(form);
         m_forms.insert(description.name, form);
         first = false;
@@ -57,11 +58,6 @@ void GetInfoDlg::initForms()
 void GetInfoDlg::onRcvMsg(QByteArray frame)
 {
     m_handlers.dispatch(frame);
-}
-
-void GetInfoDlg::sdkStatusProc(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_logger, frame);
 }
 
 void GetInfoDlg::getLocalDeviceInformationProc(const QByteArray &frame)

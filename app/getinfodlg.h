@@ -37,7 +37,6 @@ public slots:
     void onRcvMsg(QByteArray frame);
 
 private:
-    void sdkStatusProc(const QByteArray &frame);
     void getLocalDeviceInformationProc(const QByteArray &frame);
 
     UplinkDispatcher<GetInfoDlg> m_handlers;

@@ -20,7 +20,6 @@
 #include "pageregistry.h"
 #include "resolveaddressdialog.h"
 #include "textbrowserlogger.h"
-#include "uplinkstatus.h"
 
 #include <QDialog>
 #include <QMessageBox>
@@ -125,39 +124,17 @@ MainDongleWidget::~MainDongleWidget()
 void MainDongleWidget::registerHandlers()
 {
     m_dispatcher = UplinkDispatcher<MainDongleWidget>(this, logManager(), {
-        {"BB@00@01", &MainDongleWidget::sdkStatusProc},
         {"CC@00@02", &MainDongleWidget::resetEventProc},
         {"DD@00@03", &MainDongleWidget::deviceTypeGetProc},
-        {"BB@01@41", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@01@45", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@01@47", &MainDongleWidget::sdkStatusProc},
         {"DD@01@48", &MainDongleWidget::bdAddressGetProc},
-        {"BB@01@59", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@01@5B", &MainDongleWidget::sdkStatusProc},
         {"DD@01@5C", &MainDongleWidget::deviceNameGetProc},
-        {"BB@01@5D", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@01@5F", &MainDongleWidget::sdkStatusProc},
         {"DD@01@60", &MainDongleWidget::appearanceGetProc},
-        {"BB@01@61", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@01@63", &MainDongleWidget::sdkStatusProc},
         {"DD@01@64", &MainDongleWidget::ppcpGetProc},
-        {"BB@01@65", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@01@67", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@01@69", &MainDongleWidget::sdkStatusProc},
         {"DD@01@6A", &MainDongleWidget::channelMapSetProc},
-        {"BB@01@6B", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@01@6D", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@02@01", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@02@09", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@04@11", &MainDongleWidget::lastSdkStatusProc},
-        {"BB@05@01", &MainDongleWidget::sdkStatusProc},
         {"DD@05@02", &MainDongleWidget::profileGetProc},
-        {"BB@05@03", &MainDongleWidget::sdkStatusProc},
         {"DD@05@04", &MainDongleWidget::profileSetProc},
         {"DD@06@10", &MainDongleWidget::cisRequestProc},
-        {"BB@06@05", &MainDongleWidget::sdkStatusProc},
         {"DD@06@03", &MainDongleWidget::acceptCisProc},
-        {"BB@06@06", &MainDongleWidget::sdkStatusProc},
     });
 }
 
@@ -433,19 +410,10 @@ void MainDongleWidget::onRcvDongleLog(QByteArray frame)
         logManager()->dongleLog(QString::fromUtf8(text));
 }
 
-void MainDongleWidget::sdkStatusProc(const QByteArray &frame)
-{
-    CCommand::SDKProc(logManager(), frame);
-}
-
-void MainDongleWidget::lastSdkStatusProc(const QByteArray &frame)
-{
-    CCommand::lastSDKProc(logManager(), frame);
-}
-
 void MainDongleWidget::resetEventProc(const QByteArray &frame)
 {
-    CCommand::lastCompleteProc(logManager(), frame);
+    // The reset's result comes as this event: logged whatever it says.
+    m_wire.acknowledgeLast(frame, QString::fromLatin1(CMD_RESET), PageWire::Form().completeResult());
     const std::optional<uchar> status = PageWire::firstPayloadByte(frame);
     if (!status) {
         m_wire.internalError(__LINE__, QStringLiteral("MainDongleWidget::resetEventProc"));

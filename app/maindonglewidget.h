@@ -196,8 +196,6 @@ private:
     void openTestPage(void (MainDongleWidget::*announce)(QString, TestModePage *));
     void closeTestPage(PageKind kind);
 
-    void sdkStatusProc(const QByteArray &frame);
-    void lastSdkStatusProc(const QByteArray &frame);
     void resetEventProc(const QByteArray &frame);
     void deviceTypeGetProc(const QByteArray &frame);
     void bdAddressGetProc(const QByteArray &frame);

@@ -12,7 +12,7 @@ ResolveAddressDialog::ResolveAddressDialog(CMsg *link, LogManager *logger, QWidg
     , m_link(link)
     , m_logger(logger)
     , m_handlers(this, logger,
-                 {{"BB@01@85", &ResolveAddressDialog::sdkStatusProc}, {"DD@01@86", &ResolveAddressDialog::getRPAAdress}})
+                 {{"DD@01@86", &ResolveAddressDialog::getRPAAdress}})
     , m_wire(link, logger, QStringLiteral(".\\resolveaddressdialog"))
 {
     ui->setupUi(m_content);
@@ -54,11 +54,6 @@ void ResolveAddressDialog::requestAddress(int operation)
 void ResolveAddressDialog::onRcvMsg(QByteArray frame)
 {
     m_handlers.dispatch(frame);
-}
-
-void ResolveAddressDialog::sdkStatusProc(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_logger, frame);
 }
 
 void ResolveAddressDialog::getRPAAdress(const QByteArray &frame)

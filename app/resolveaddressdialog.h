@@ -32,7 +32,6 @@ public slots:
 
 private:
     void requestAddress(int operation);
-    void sdkStatusProc(const QByteArray &frame);
     void getRPAAdress(const QByteArray &frame);
 
     Ui::ResolveAddressDialog *ui;

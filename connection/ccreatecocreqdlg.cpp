@@ -99,7 +99,8 @@ QByteArray CCreateCOCReqDlg::refusalFrame()
 void CCreateCOCReqDlg::sendRefusal(const PageWire &wire, quint16 peerCid, quint8 condix)
 {
     wire.sendFrame(QLatin1String(RefusalName), RefusalLayer, RefusalOpcode,
-                   refusalOf(peerCid, RefusalCid, RefusalCredits, RefusalMtu, RefusalMps, condix));
+                   refusalOf(peerCid, RefusalCid, RefusalCredits, RefusalMtu, RefusalMps, condix),
+                   PageWire::Answer::withSuccess());
 }
 
 void CCreateCOCReqDlg::refuse()
@@ -108,7 +109,8 @@ void CCreateCOCReqDlg::refuse()
         return;
     m_answered = true;
     m_timer.stop();
-    m_wire.sendFrame(QLatin1String(RefusalName), RefusalLayer, RefusalOpcode, refusalPayload());
+    m_wire.sendFrame(QLatin1String(RefusalName), RefusalLayer, RefusalOpcode, refusalPayload(),
+                     PageWire::Answer::withSuccess());
 }
 
 void CCreateCOCReqDlg::on_pushButtonReject_clicked()

@@ -73,27 +73,16 @@ CGapCmdWidget::CGapCmdWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
         ConnectionRouter::of(m_link)->subscribe(&CMsg::sig_rcvGapMsg, m_condix, this, &CGapCmdWidget::onRcvMsg);
     connect(m_timer, &QTimer::timeout, this, &CGapCmdWidget::on_timeout);
     m_handlerMap.add({
-        {"BB@01@37", &CGapCmdWidget::SDKProc},
         {"DD@01@38", &CGapCmdWidget::updateConnectionParameterRequestProc},
-        {"BB@01@39", &CGapCmdWidget::lastSDKProc},
         {"DD@01@3C", &CGapCmdWidget::updateRequestProc},
-        {"BB@01@43", &CGapCmdWidget::SDKProc},
         {"DD@01@44", &CGapCmdWidget::dataLengthUpdateProc},
-        {"BB@01@4B", &CGapCmdWidget::SDKProc},
         {"DD@01@4C", &CGapCmdWidget::phyUpdateProc},
-        {"BB@01@4D", &CGapCmdWidget::SDKProc},
         {"DD@01@4E", &CGapCmdWidget::getCmdProc},
-        {"BB@01@4F", &CGapCmdWidget::SDKProc},
         {"DD@01@50", &CGapCmdWidget::getCmdProc},
-        {"BB@01@51", &CGapCmdWidget::SDKProc},
         {"DD@01@52", &CGapCmdWidget::getCmdProc},
-        {"BB@01@53", &CGapCmdWidget::SDKProc},
         {"DD@01@54", &CGapCmdWidget::getCmdProc},
         {"DD@01@56", &CGapCmdWidget::getCmdProc},
-        // The catalogue gives the acknowledgement of "Get Connection PHY" this ID too.
-        {"BB@01@57", &CGapCmdWidget::SDKProc},
         {"DD@01@58", &CGapCmdWidget::getCmdProc},
-        {"BB@01@81", &CGapCmdWidget::lastSDKProc},
     });
 }
 
@@ -159,6 +148,12 @@ void CGapCmdWidget::initCommandUi()
         if (QLayout *layout = form->layout())
             layout->setContentsMargins(0, first ? 0 : 5, 0, 10);
         form->initUi(description.fields);
+        form->setSender([this](const QString &name, const PageWire::Values &values,
+                               const PageWire::Values &overrides) {
+            // The power's acknowledgement is its result: logged whatever it says.
+            const bool result = name == QLatin1String(CMD_RF_TX_POWER_SET);
+            return m_wire.send(name, values, overrides, result ? PageWire::Answer::withSuccess() : PageWire::Answer());
+        });
         ui->vLayoutCommand->addWidget(form);
         // Built while the page is being shown: shown at once, not on the
         // layout's next turn.
@@ -170,19 +165,6 @@ void CGapCmdWidget::initCommandUi()
 void CGapCmdWidget::onRcvMsg(QByteArray frame)
 {
     m_handlerMap.dispatch(frame);
-}
-
-// Acknowledgements carry no connection index: only the page on show logs them.
-void CGapCmdWidget::SDKProc(const QByteArray &frame)
-{
-    if (m_isCurrentTab)
-        CCommand::SDKProc(m_logger, frame);
-}
-
-void CGapCmdWidget::lastSDKProc(const QByteArray &frame)
-{
-    if (m_isCurrentTab)
-        CCommand::lastSDKProc(m_logger, frame);
 }
 
 void CGapCmdWidget::dataLengthUpdateProc(const QByteArray &frame)
@@ -256,7 +238,8 @@ void CGapCmdWidget::updateRequestProc(const QByteArray &frame)
     // One request is asked at a time; one that comes meanwhile is refused.
     if (DialogOfAKind::refuseWhilePending(this, QLatin1String(UpdateRequestKind), m_link, m_logger, [this] {
             m_wire.send(QLatin1String(CMD_UPDATE_CONNECTION_PARAMETERS_REPLY),
-                        {{QStringLiteral("accept"), QStringLiteral("0")}, {QStringLiteral("condix"), uint(m_condix)}});
+                        {{QStringLiteral("accept"), QStringLiteral("0")}, {QStringLiteral("condix"), uint(m_condix)}},
+                        {}, PageWire::Answer::withSuccess());
         }))
         return;
 

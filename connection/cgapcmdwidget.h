@@ -64,8 +64,6 @@ protected:
 private:
     void initCommandUi();
 
-    void SDKProc(const QByteArray &frame);
-    void lastSDKProc(const QByteArray &frame);
     void updateConnectionParameterRequestProc(const QByteArray &frame);
     void updateRequestProc(const QByteArray &frame);
     void dataLengthUpdateProc(const QByteArray &frame);

@@ -127,17 +127,7 @@ CGattCmdDlg *CGattWidget::commandConsole()
 
 void CGattWidget::registerHandlers()
 {
-    // Acknowledgements of the GATT commands, "Discover All Attributes",
-    // "Starting Pair" and "Gatt get Lnk".
-    static const char *const acknowledgements[] = {
-        "BB@03@00", "BB@03@02", "BB@03@04", "BB@03@06", "BB@03@08", "BB@03@0A", "BB@03@0C", "BB@03@0E",
-        "BB@03@10", "BB@03@12", "BB@03@14", "BB@03@16", "BB@03@18", "BB@03@1A", "BB@03@1C", "BB@03@1E",
-        "BB@03@20", "BB@03@22", "BB@03@24", "BB@03@26", "BB@03@29", "BB@02@03", "BB@02@0A",
-    };
-    for (const char *id : acknowledgements)
-        m_handlerMap.add(QString::fromLatin1(id), &CGattWidget::SDKProc);
     m_handlerMap.add({
-        {"BB@02@07", &CGattWidget::lastSDKProc},
         {"DD@03@30", &CGattWidget::discoverAllServiceProc},
         {"DD@03@31", &CGattWidget::discoverAllIncludeProc},
         {"DD@03@32", &CGattWidget::discoverAllCharacteristicProc},
@@ -249,18 +239,6 @@ void CGattWidget::onSendDicoverCmd()
 void CGattWidget::on_pairEnable(bool enable)
 {
     ui->toolButton_pair->setEnabled(enable);
-}
-
-void CGattWidget::SDKProc(const QByteArray &frame)
-{
-    if (m_isCurrentTab)
-        CCommand::SDKProc(m_logger, frame);
-}
-
-void CGattWidget::lastSDKProc(const QByteArray &frame)
-{
-    if (m_isCurrentTab)
-        CCommand::lastSDKProc(m_logger, frame);
 }
 
 bool CGattWidget::takeDiscoveryEvent(const QByteArray &frame, const QString &function, PageWire::Fields &fields)
@@ -402,9 +380,9 @@ bool CGattWidget::sendBatchRequest(const char *command, const QMap<QString, QVar
 {
     const quint64 batch = m_batch.serial();
     const QString name = QLatin1String(command);
-    if (!m_wire.request(this, name, fields, {}, [this, batch, name](const QByteArray &frame) {
+    if (!m_wire.send(name, fields, {}, PageWire::Answer(this, [this, batch, name](const QByteArray &frame) {
             takeBatchAcknowledgement(batch, name, frame);
-        }))
+        })))
         return false;
     m_batch.requestSent(name);
     return true;
@@ -413,7 +391,7 @@ bool CGattWidget::sendBatchRequest(const char *command, const QMap<QString, QVar
 void CGattWidget::takeBatchAcknowledgement(quint64 batch, const QString &command, const QByteArray &frame)
 {
     // Lost: its results may still come, and the batch's watchdog bounds the wait.
-    const std::optional<uchar> status = m_wire.acknowledged(frame, command);
+    const std::optional<uchar> status = m_wire.acknowledge(frame, command);
     if (!status || batch != m_batch.serial() || !m_batch.isRunning())
         return;
     m_batch.heard();
@@ -683,7 +661,7 @@ bool CGattWidget::listHoldsRecords(const QByteArray &frame, const GattListResult
 void CGattWidget::storeListRecords(const QByteArray &frame, int kind)
 {
     const auto listKind = GattRecordCodec::ListKind(kind);
-    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    m_wire.logFrame(frame);
     const GattListResult list = GattListResult::cut(PageWire::payload(frame), GattRecordCodec::layout(listKind));
     // A list too short to name its connection is told by every page.
     if ((list.error != GattListResult::TooShort && list.condix != m_condix) || !listHoldsRecords(frame, list))
@@ -731,7 +709,7 @@ void CGattWidget::ExchangeGATTMTUProc(const QByteArray &frame)
 
 void CGattWidget::readProc(const QByteArray &frame)
 {
-    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    m_wire.logFrame(frame);
     const GattListResult list = GattListResult::cut(PageWire::payload(frame), GattListResult::Reads);
     if (!list.hasCondix || list.condix != m_condix) {
         if (list.error == GattListResult::TooShort)
@@ -815,7 +793,9 @@ bool CGattWidget::sendConfirmation(const QByteArray &payload)
         m_wire.log(QStringLiteral("Sending Confirm Information\r\nRaw data: ")
                        + QString::fromLatin1(CCommand::downlinkFrame(ConfirmLayer, ConfirmOpcode, payload).toHex()),
                    LogLevel::Info);
-    return m_wire.sendFrame(QLatin1String(ConfirmName), ConfirmLayer, ConfirmOpcode, payload);
+    // Its acknowledgement is the pairing step's result: logged whatever it says.
+    return m_wire.sendFrame(QLatin1String(ConfirmName), ConfirmLayer, ConfirmOpcode, payload,
+                            PageWire::Answer::withSuccess());
 }
 
 void CGattWidget::sendPairConfirm(const QByteArray &payload)
@@ -857,7 +837,7 @@ void CGattWidget::securityRequestProc(const QByteArray &frame)
     const GattRecordCodec::SecurityRequest request = GattRecordCodec::securityRequest(PageWire::payload(frame));
     if (!request.hasCondix || request.condix != m_condix)
         return;
-    CCommand::uplinkRawMsgToLog(m_logger, frame);
+    m_wire.logFrame(frame);
     if (request.error != GattRecordCodec::NoError) {
         m_wire.internalError(__LINE__, function);
         return;
@@ -867,7 +847,7 @@ void CGattWidget::securityRequestProc(const QByteArray &frame)
     // One pairing question at a time; one that comes meanwhile is declined.
     if (type == GattRecordCodec::Encryption || type == GattRecordCodec::Passkey
         || type == GattRecordCodec::NumericComparison) {
-        if (DialogOfAKind::refuseWhilePending(this, QLatin1String(PairingKind), m_wire.link(), m_wire.logger(),
+        if (DialogOfAKind::refuseWhilePending(this, QLatin1String(PairingKind), m_link, m_logger,
                                               [&] { sendConfirmation(GattRecordCodec::declined(type, m_condix)); }))
             return;
     }

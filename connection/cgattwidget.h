@@ -156,11 +156,6 @@ private:
     void scheduleTableRebuild(bool withValueRows);
     void rebuildTable();
 
-    // Acknowledgements: logged only by the page of the current tab, as they
-    // carry no connection index.
-    void SDKProc(const QByteArray &frame);
-    void lastSDKProc(const QByteArray &frame);
-
     // Discovery of all attributes, one event per attribute.
     void discoverAllServiceProc(const QByteArray &frame);
     void discoverAllIncludeProc(const QByteArray &frame);

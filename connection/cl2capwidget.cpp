@@ -56,7 +56,6 @@ CL2capWidget::CL2capWidget(CMsg *link, LogManager *logger, const QString *dongle
                  {{"DD@04@02", &CL2capWidget::creatingCOCProc},
                   {"DD@04@04", &CL2capWidget::sendingSDUProc},
                   {"DD@04@06", &CL2capWidget::receivedCreatingCOCRequestProc},
-                  {"BB@07@01", &CL2capWidget::cocRequestReplyProc},
                   {"DD@04@0A", &CL2capWidget::receivedSDUProc},
                   {"DD@04@0C", &CL2capWidget::localCreditsManagementProc},
                   {"DD@04@15", &CL2capWidget::RemoteCreditsManagementProc},
@@ -132,7 +131,7 @@ void CL2capWidget::onRcvMsg(QByteArray frame)
 
 bool CL2capWidget::takeStatus(const QString &key, const QByteArray &frame)
 {
-    const uchar status = m_wire.acknowledged(frame, QStringLiteral("a command of channel %1").arg(key)).value_or(0);
+    const uchar status = m_wire.acknowledge(frame, QStringLiteral("a command of channel %1").arg(key)).value_or(0);
     if (status == 0)
         return false;
     log(QStringLiteral("Connection %1: the dongle refused %2 of channel %3 (%4).")
@@ -159,11 +158,6 @@ void CL2capWidget::creatingCOCAckProc(const QString &key, const QByteArray &fram
 void CL2capWidget::cocDisconnectAckProc(const QString &key, const QByteArray &frame)
 {
     takeStatus(key, frame);
-}
-
-void CL2capWidget::cocRequestReplyProc(const QByteArray &frame)
-{
-    CCommand::lastSDKProc(m_logger, frame);
 }
 
 void CL2capWidget::on_sendCredit(QString key, QString credits)
@@ -200,8 +194,8 @@ void CL2capWidget::on_addCocMsgSend()
         return;
     }
 
-    if (!m_wire.request(this, QLatin1String(CMD_CREATE_COC), values, m_fields,
-                        [this, key](const QByteArray &frame) { creatingCOCAckProc(key, frame); }))
+    if (!m_wire.send(QLatin1String(CMD_CREATE_COC), values, m_fields,
+                     PageWire::Answer(this, [this, key](const QByteArray &frame) { creatingCOCAckProc(key, frame); })))
         return;
     addChannel(decimal, key, 0);
     addChannel(decimal, key, 1);
@@ -218,8 +212,8 @@ void CL2capWidget::on_toolButtonRemove_clicked()
     const quint16 cid = quint16(key.toUInt());
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("local_cid"), int(cid));
-    m_wire.request(this, QLatin1String(CMD_DISCONNECT_COC), fields, m_fields,
-                   [this, key](const QByteArray &frame) { cocDisconnectAckProc(key, frame); });
+    m_wire.send(QLatin1String(CMD_DISCONNECT_COC), fields, m_fields,
+                PageWire::Answer(this, [this, key](const QByteArray &frame) { cocDisconnectAckProc(key, frame); }));
 }
 
 void CL2capWidget::addChannel(const QMap<QString, QString> &values, const QString &key, int mode)

@@ -78,7 +78,6 @@ private:
     // empty frame: it was lost).
     void creatingCOCAckProc(const QString &key, const QByteArray &frame);
     void cocDisconnectAckProc(const QString &key, const QByteArray &frame);
-    void cocRequestReplyProc(const QByteArray &frame);
     // Results and events of this connection.
     void creatingCOCProc(const QByteArray &frame);
     void receivedCreatingCOCRequestProc(const QByteArray &frame);

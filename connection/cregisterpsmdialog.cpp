@@ -12,15 +12,10 @@ const QString EntryPrefix = QStringLiteral("psm: ");
 
 CRegisterPSMDialog::CRegisterPSMDialog(CMsg *link, LogManager *log, QWidget *parent)
     : PsmDialog(QStringLiteral("Register PSM"), parent, 0, 0, false)
-    , m_handlers(this, log,
-                 {{"BB@04@0D", &CRegisterPSMDialog::registerPSMProc},
-                  {"BB@04@0F", &CRegisterPSMDialog::unregisterPSMProc}})
     , m_link(link)
     , m_logger(log)
     , m_wire(link, log, QStringLiteral(".\\cregisterpsmdialog"))
 {
-    if (m_link)
-        connect(m_link, &CMsg::sig_rcvL2capMsg, this, &CRegisterPSMDialog::onRcvMsg);
 }
 
 CRegisterPSMDialog::~CRegisterPSMDialog()
@@ -58,7 +53,7 @@ void CRegisterPSMDialog::clearPsmList()
         ui->listWidgetPsm->clear();
     m_entries.clear();
     // A late unregister answer must not take a later entry.
-    m_unregisterRow = -1;
+    ++m_listSerial;
 }
 
 QStringList CRegisterPSMDialog::psmEntries() const
@@ -76,8 +71,9 @@ void CRegisterPSMDialog::on_pushButtonRegister_clicked()
     if (!m_msgField->acceptTypedValues())
         return;
     const QMap<QString, QVariant> values = m_msgField->getFieldValues(false);
-    m_psm = QString::number(values.value(QStringLiteral("ls_psm")).toString().toUInt(nullptr, 16));
-    m_wire.send(QLatin1String(CMD_REGISTER_PSM), values);
+    const QString psm = QString::number(values.value(QStringLiteral("ls_psm")).toString().toUInt(nullptr, 16));
+    m_wire.send(QLatin1String(CMD_REGISTER_PSM), values, {},
+                PageWire::Answer(this, [this, psm](const QByteArray &frame) { registerPSMProc(psm, frame); }));
 }
 
 void CRegisterPSMDialog::on_pushButtonUnRegister_clicked()
@@ -85,29 +81,29 @@ void CRegisterPSMDialog::on_pushButtonUnRegister_clicked()
     QListWidgetItem *item = ui->listWidgetPsm->currentItem();
     if (!item)
         return;
-    m_unregisterRow = ui->listWidgetPsm->row(item);
+    // The answer takes the row clicked, even when the selection moved since.
+    const int row = ui->listWidgetPsm->row(item);
+    const quint64 serial = m_listSerial;
     const quint8 psm = quint8(item->text().split(QLatin1Char(' ')).value(1).toUInt());
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("ls_psm"), int(psm));
-    m_wire.send(QLatin1String(CMD_UNREGISTER_PSM), fields);
+    m_wire.send(QLatin1String(CMD_UNREGISTER_PSM), fields, {},
+                PageWire::Answer(this, [this, row, serial](const QByteArray &frame) {
+                    unregisterPSMProc(serial == m_listSerial ? row : -1, frame);
+                }));
 }
 
-void CRegisterPSMDialog::onRcvMsg(QByteArray frame)
+bool CRegisterPSMDialog::isSuccess(const QByteArray &frame, const QString &command) const
 {
-    m_handlers.dispatch(frame);
+    return m_wire.acknowledgeLast(frame, command, PageWire::Form().completeResult()) == 0
+        && PageWire::acknowledgement(frame) == 0;
 }
 
-bool CRegisterPSMDialog::isSuccess(const QByteArray &frame)
+void CRegisterPSMDialog::registerPSMProc(const QString &psm, const QByteArray &frame)
 {
-    return PageWire::acknowledgement(frame) == 0;
-}
-
-void CRegisterPSMDialog::registerPSMProc(const QByteArray &frame)
-{
-    CCommand::lastCompleteProc(m_logger, frame);
-    if (!isSuccess(frame))
+    if (!isSuccess(frame, QLatin1String(CMD_REGISTER_PSM)))
         return;
-    const QString entry = EntryPrefix + m_psm;
+    const QString entry = EntryPrefix + psm;
     if (!ui) {
         if (!m_entries.contains(entry))
             m_entries.append(entry);
@@ -117,12 +113,10 @@ void CRegisterPSMDialog::registerPSMProc(const QByteArray &frame)
         ui->listWidgetPsm->addItem(entry);
 }
 
-void CRegisterPSMDialog::unregisterPSMProc(const QByteArray &frame)
+void CRegisterPSMDialog::unregisterPSMProc(int row, const QByteArray &frame)
 {
-    CCommand::lastCompleteProc(m_logger, frame);
-    // Without the form no row was clicked: m_unregisterRow is still -1.
-    if (!isSuccess(frame) || !ui)
+    if (!isSuccess(frame, QLatin1String(CMD_UNREGISTER_PSM)) || !ui)
         return;
-    if (QListWidgetItem *item = ui->listWidgetPsm->takeItem(m_unregisterRow))
+    if (QListWidgetItem *item = ui->listWidgetPsm->takeItem(row))
         delete item;
 }

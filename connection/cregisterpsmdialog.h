@@ -2,7 +2,6 @@
 
 #include "pageinterfaces.h"
 #include "pagewire.h"
-#include "uplinkdispatcher.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -36,21 +35,22 @@ public:
 public slots:
     void on_pushButtonRegister_clicked();
     void on_pushButtonUnRegister_clicked();
-    void onRcvMsg(QByteArray frame);
 
 private:
-    void registerPSMProc(const QByteArray &frame);
-    void unregisterPSMProc(const QByteArray &frame);
-    static bool isSuccess(const QByteArray &frame);
+    // The answer to the registration of `psm`.
+    void registerPSMProc(const QString &psm, const QByteArray &frame);
+    // The answer to the unregistration of the entry at `row` (-1: the list has changed since).
+    void unregisterPSMProc(int row, const QByteArray &frame);
+    // Logs the answer; true when it says success.
+    bool isSuccess(const QByteArray &frame, const QString &command) const;
     void buildForm();
 
-    UplinkDispatcher<CRegisterPSMDialog> m_handlers;
     Ui::CRegisterPSMDialog *ui = nullptr;
     CmsgField *m_msgField = nullptr;
     // The list until the form is built.
     QStringList m_entries;
-    QString m_psm;
-    int m_unregisterRow = -1;
+    // Counts the list's clearings.
+    quint64 m_listSerial = 0;
     CMsg *m_link;
     LogManager *m_logger;
     PageWire m_wire;

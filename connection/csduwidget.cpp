@@ -203,8 +203,8 @@ bool CSduWidget::sendHead()
     fields.insert(QStringLiteral("condix"), int(m_condix));
     fields.insert(QStringLiteral("data"), sdu);
     const quint64 number = m_sdusSent + 1;
-    if (!m_wire.request(this, QLatin1String(CMD_SEND_SDU), fields, {},
-                        [this, number](const QByteArray &frame) { sduAcknowledged(number, frame); }))
+    if (!m_wire.send(QLatin1String(CMD_SEND_SDU), fields, {},
+                     PageWire::Answer(this, [this, number](const QByteArray &frame) { sduAcknowledged(number, frame); })))
         return false;
     m_sdusSent = number;
     m_inFlight = number;
@@ -236,7 +236,7 @@ QString CSduWidget::refusal(const QByteArray &frame) const
 void CSduWidget::sduAcknowledged(quint64 sdu, const QByteArray &frame)
 {
     // Lost: its result may still come, and the watchdogs bound the wait.
-    if (m_wire.acknowledged(frame, QStringLiteral("an SDU of channel %1").arg(m_localCid)).value_or(0) == 0)
+    if (m_wire.acknowledge(frame, QStringLiteral("an SDU of channel %1").arg(m_localCid)).value_or(0) == 0)
         return;
     // Refused: no result will come for it.
     if (sdu == m_owedSdu) {
@@ -493,8 +493,8 @@ bool CSduWidget::sendCredits()
     fields.insert(QStringLiteral("local_cid"), m_localCid.toInt());
     fields.insert(QStringLiteral("credits"), int(credits));
     fields.insert(QStringLiteral("condix"), int(m_condix));
-    if (!m_wire.request(this, QLatin1String(CMD_LOCAL_CREDITS_MANAGEMENT), fields, {},
-                        [this](const QByteArray &frame) { creditsAcknowledged(frame); }))
+    if (!m_wire.send(QLatin1String(CMD_LOCAL_CREDITS_MANAGEMENT), fields, {},
+                     PageWire::Answer(this, [this](const QByteArray &frame) { creditsAcknowledged(frame); })))
         return false;
     emit sig_sendCredit(m_localCid, QString::number(credits));
     log(m_localCid + QStringLiteral(" send credits ") + QString::number(credits), LogLevel::Debug);
@@ -503,7 +503,7 @@ bool CSduWidget::sendCredits()
 
 void CSduWidget::creditsAcknowledged(const QByteArray &frame)
 {
-    if (m_wire.acknowledged(frame, QStringLiteral("a credit return of channel %1").arg(m_localCid)).value_or(0) == 0)
+    if (m_wire.acknowledge(frame, QStringLiteral("a credit return of channel %1").arg(m_localCid)).value_or(0) == 0)
         return;
     log(QStringLiteral("Channel %1: %2.").arg(m_localCid, refusal(frame)), LogLevel::Error);
     // No result will come: credits may be returned again.

@@ -78,7 +78,9 @@ bool CUpdateConnParams::sendReply(bool accept)
     QMap<QString, QVariant> fields;
     fields.insert(QStringLiteral("accept"), accept ? QStringLiteral("1") : QStringLiteral("0"));
     fields.insert(QStringLiteral("condix"), m_condix.toUInt());
-    return m_wire.send(QLatin1String(CMD_UPDATE_CONNECTION_PARAMETERS_REPLY), fields);
+    // The reply's acknowledgement is its result: logged whatever it says.
+    return m_wire.send(QLatin1String(CMD_UPDATE_CONNECTION_PARAMETERS_REPLY), fields, {},
+                       PageWire::Answer::withSuccess());
 }
 
 void CUpdateConnParams::on_pushButtonAccept_clicked()

@@ -55,7 +55,7 @@ public:
 protected:
     // `sourceFile` as the page's internal-error lines name it.
     BigPage(CMsg *link, LogManager *logger, const QString &sourceFile, QWidget *parent)
-        : Interface(parent), m_wire(link, logger, sourceFile)
+        : Interface(parent), m_wire(link, logger, sourceFile), m_link(link), m_logger(logger)
     {
     }
 
@@ -97,7 +97,7 @@ protected:
         }
         m_panels.reset(new IsoPanelArea(this, panelArea, panelTitle, QStringLiteral("BIS Connection Handle: "),
                                         receiver ? IsoPanelArea::Sides::ReceiveOnly : IsoPanelArea::Sides::SendOnly,
-                                        m_wire, settings, dongleName));
+                                        m_wire, m_link, m_logger, settings, dongleName));
     }
 
     // A new BIG never takes the ID of one the page still lists.
@@ -240,13 +240,15 @@ protected:
         return true;
     }
 
-    void onStatusRsp(const QByteArray &frame) { CCommand::SDKProc(m_wire.logger(), frame); }
     void readIsoTxSyncProc(const QByteArray &frame) { m_panels->relayTxSync(frame); }
     void setupDataPathProc(const QByteArray &frame) { m_panels->relaySetupDataPath(frame); }
     void removeDataPathProc(const QByteArray &frame) { m_panels->relayRemoveDataPath(frame); }
     void receiveIsoDataProc(const QByteArray &frame) { m_panels->relayReceivedData(frame); }
 
     PageWire m_wire;
+    // What the ISO data panels send on and log to.
+    CMsg *m_link;
+    LogManager *m_logger;
     QMap<QString, QVector<bisParameter>> m_bisListsByBig;
     std::unique_ptr<IsoPanelArea> m_panels;
     Model m_bigModel;

@@ -39,15 +39,7 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     : CigCisPage(parent),
       m_dispatcher(this, logger,
                    {
-                       {"BB@06@02", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@03", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@0D", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@04", &CCigCisWidget::onStatusRsp},
                        // Status frames of the panels' commands.
-                       {"BB@06@01", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@0B", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@0C", &CCigCisWidget::onStatusRsp},
-                       {"BB@06@0E", &CCigCisWidget::onStatusRsp},
                        {"DD@06@02", &CCigCisWidget::onSetCigResult},
                        {"DD@06@03", &CCigCisWidget::onCreateCisResult},
                        {"DD@06@0B", &CCigCisWidget::onDisconnectCisEvent},
@@ -75,7 +67,8 @@ CCigCisWidget::CCigCisWidget(CMsg *link, LogManager *logger, QMap<QString, QVari
     setUpTable(ui->CIStableView);
 
     m_panelArea.reset(new IsoPanelArea(this, ui->verticalLayout_manageCIS, ui->label_connection, CisTitlePrefix,
-                                       IsoPanelArea::Sides::SendAndReceive, m_wire, settings, dongleName));
+                                       IsoPanelArea::Sides::SendAndReceive, m_wire, link, logger, settings,
+                                       dongleName));
 
     ui->splitter->setStretchFactor(0, 58);
     ui->splitter->setStretchFactor(1, 42);
@@ -570,11 +563,6 @@ void CCigCisWidget::onRemoveCigResult(const QByteArray &frame)
     }
     updateButtons();
     log(QStringLiteral("Remove CIG succeed."), LogLevel::Info);
-}
-
-void CCigCisWidget::onStatusRsp(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_wire.logger(), frame);
 }
 
 // ---------------------------------------------------------------------------

@@ -69,7 +69,6 @@ public slots:
     void on_toolButton_removeCIS_clicked();
 
 private:
-    void onStatusRsp(const QByteArray &frame);
     void onSetCigResult(const QByteArray &frame);
     void onCreateCisResult(const QByteArray &frame);
     void onDisconnectCisEvent(const QByteArray &frame);

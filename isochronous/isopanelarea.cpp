@@ -11,9 +11,11 @@
 #include <QVBoxLayout>
 
 IsoPanelArea::IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Sides sides,
-                           const PageWire &pageWire, QMap<QString, QVariant> *settings, const QString &dongleName)
+                           const PageWire &pageWire, CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
+                           const QString &dongleName)
     : m_page(page), m_area(area), m_title(title), m_titlePrefix(titlePrefix), m_sides(sides),
-      m_wire(pageWire, QStringLiteral(".\\isopanelarea")), m_settings(settings), m_dongleName(dongleName)
+      m_wire(pageWire, QStringLiteral(".\\isopanelarea")), m_link(link), m_logger(logger), m_settings(settings),
+      m_dongleName(dongleName)
 {
     // A panel is taller than the page at the first window size: it scrolls up
     // and down rather than growing the window, and keeps its own width.
@@ -69,7 +71,7 @@ manageCISWidget *IsoPanelArea::panelFor(quint16 handle)
 
 manageCISWidget *IsoPanelArea::create(quint16 handle)
 {
-    auto *panel = new manageCISWidget(m_wire.link(), m_wire.logger(), m_settings, QString::number(handle),
+    auto *panel = new manageCISWidget(m_link, m_logger, m_settings, QString::number(handle),
                                       m_dongleName, m_page);
     if (m_sides != Sides::SendAndReceive)
         panel->setBroadcastMode(m_sides == Sides::ReceiveOnly);

@@ -25,9 +25,10 @@ public:
     enum class Sides { SendAndReceive, SendOnly, ReceiveOnly };
 
     // `titlePrefix` goes before the shown panel's handle in `title`; results
-    // are read through the page's wire.
+    // are read through the page's wire; a panel sends on `link`, logging to `logger`.
     IsoPanelArea(QWidget *page, QLayout *area, QLabel *title, const QString &titlePrefix, Sides sides,
-                 const PageWire &pageWire, QMap<QString, QVariant> *settings, const QString &dongleName);
+                 const PageWire &pageWire, CMsg *link, LogManager *logger, QMap<QString, QVariant> *settings,
+                 const QString &dongleName);
 
     manageCISWidget *panel(quint16 handle) const { return m_panels.value(handle); }
     manageCISWidget *shown() const;
@@ -62,6 +63,8 @@ private:
     QString m_titlePrefix;
     Sides m_sides;
     PageWire m_wire;
+    CMsg *m_link;
+    LogManager *m_logger;
     QMap<QString, QVariant> *m_settings;
     QString m_dongleName;
     QMap<quint16, manageCISWidget *> m_panels;

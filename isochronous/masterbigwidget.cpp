@@ -12,17 +12,11 @@ MasterBIGWidget::MasterBIGWidget(CMsg *link, LogManager *logger, QMap<QString, Q
     : BigPage(link, logger, QStringLiteral(".\\masterbigwidget"), parent),
       m_dispatcher(this, logger,
                    {
-                       {"BB@06@09", &MasterBIGWidget::onStatusRsp},
                        {"DD@06@07", &MasterBIGWidget::onBigCreateSyncComplete},
-                       {"BB@06@0A", &MasterBIGWidget::onStatusRsp},
                        {"DD@06@12", &MasterBIGWidget::onBigTerminateSyncComplete},
-                       {"BB@06@01", &MasterBIGWidget::onStatusRsp},
                        {"DD@06@01", &MasterBIGWidget::readIsoTxSyncProc},
-                       {"BB@06@0B", &MasterBIGWidget::onStatusRsp},
                        {"DD@06@09", &MasterBIGWidget::setupDataPathProc},
-                       {"BB@06@0C", &MasterBIGWidget::onStatusRsp},
                        {"DD@06@0A", &MasterBIGWidget::removeDataPathProc},
-                       {"BB@06@0E", &MasterBIGWidget::onStatusRsp},
                        {"DD@06@0F", &MasterBIGWidget::receiveIsoDataProc},
                    }),
       ui(new Ui::MasterBIGWidget)

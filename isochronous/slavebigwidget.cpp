@@ -11,17 +11,11 @@ SlaveBIGWidget::SlaveBIGWidget(CMsg *link, LogManager *logger, QMap<QString, QVa
     : BigPage(link, logger, QStringLiteral(".\\slavebigwidget"), parent), ui(new Ui::SlaveBIGWidget),
       m_dispatcher(this, logger,
                    {
-                       {"BB@06@07", &SlaveBIGWidget::onStatusRsp},
                        {"DD@06@05", &SlaveBIGWidget::onCreateBigComplete},
-                       {"BB@06@08", &SlaveBIGWidget::onStatusRsp},
                        {"DD@06@06", &SlaveBIGWidget::onTerminateBigComplete},
-                       {"BB@06@01", &SlaveBIGWidget::onStatusRsp},
                        {"DD@06@01", &SlaveBIGWidget::readIsoTxSyncProc},
-                       {"BB@06@0B", &SlaveBIGWidget::onStatusRsp},
                        {"DD@06@09", &SlaveBIGWidget::setupDataPathProc},
-                       {"BB@06@0C", &SlaveBIGWidget::onStatusRsp},
                        {"DD@06@0A", &SlaveBIGWidget::removeDataPathProc},
-                       {"BB@06@0E", &SlaveBIGWidget::onStatusRsp},
                    })
 {
     ui->setupUi(this);

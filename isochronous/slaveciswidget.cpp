@@ -13,15 +13,10 @@ SlaveCISWidget::SlaveCISWidget(CMsg *link, LogManager *logger, QMap<QString, QVa
     : CisPeripheralPage(parent),
       m_dispatcher(this, logger,
                    {
-                       {"BB@06@0D", &SlaveCISWidget::onStatusRsp},
                        {"DD@06@0B", &SlaveCISWidget::disconnectCisProc},
-                       {"BB@06@01", &SlaveCISWidget::onStatusRsp},
                        {"DD@06@01", &SlaveCISWidget::readIsoTxSyncProc},
-                       {"BB@06@0B", &SlaveCISWidget::onStatusRsp},
                        {"DD@06@09", &SlaveCISWidget::setupDataPathProc},
-                       {"BB@06@0C", &SlaveCISWidget::onStatusRsp},
                        {"DD@06@0A", &SlaveCISWidget::removeDataPathProc},
-                       {"BB@06@0E", &SlaveCISWidget::onStatusRsp},
                        {"DD@06@0F", &SlaveCISWidget::receiveIsoDataProc},
                    }),
       ui(new Ui::SlaveCISWidget), m_fields(fields), m_wire(link, logger, QStringLiteral(".\\slaveciswidget")),
@@ -63,11 +58,6 @@ quint64 SlaveCISWidget::cisHandle() const
     return IsoUplink::number(m_fields, QStringLiteral("cis_connection_handle"));
 }
 
-void SlaveCISWidget::setIsCurrentTab(bool current)
-{
-    m_isCurrentTab = current;
-}
-
 void SlaveCISWidget::onRcvMsg(QByteArray frame)
 {
     m_dispatcher.dispatch(frame);
@@ -77,13 +67,6 @@ void SlaveCISWidget::onSlaveDisconnect()
 {
     m_wire.send(QStringLiteral("Disconnect CIS"),
                 {{QStringLiteral("cis_conncet_handle"), QVariant::fromValue(cisHandle())}});
-}
-
-void SlaveCISWidget::onStatusRsp(const QByteArray &frame)
-{
-    // Every peripheral page sees the status; only the one on display logs it.
-    if (m_isCurrentTab)
-        CCommand::SDKProc(m_wire.logger(), frame);
 }
 
 void SlaveCISWidget::disconnectCisProc(const QByteArray &frame)

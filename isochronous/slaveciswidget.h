@@ -34,8 +34,6 @@ public:
     ~SlaveCISWidget() override;
 
     quint64 cisHandle() const override;
-    void setIsCurrentTab(bool current) override;
-    bool isCurrentTab() const { return m_isCurrentTab; }
     manageCISWidget *panel() const { return m_panel; }
 
 public slots:
@@ -43,7 +41,6 @@ public slots:
     void onRcvMsg(QByteArray frame);
 
 private:
-    void onStatusRsp(const QByteArray &frame);
     void disconnectCisProc(const QByteArray &frame);
     void readIsoTxSyncProc(const QByteArray &frame);
     void setupDataPathProc(const QByteArray &frame);
@@ -59,6 +56,5 @@ private:
     QMap<QString, QByteArray> m_fields;
     PageWire m_wire;
     QMap<QString, QVariant> *m_settings = nullptr;
-    bool m_isCurrentTab = false;
     manageCISWidget *m_panel = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "ccfgfileparse.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "uplinkheader.h"
 
 #include <QStringList>
 
@@ -15,7 +16,7 @@ constexpr int NamesTold = 5;
 
 quint16 idOf(const QByteArray &frame)
 {
-    return quint16(quint8(frame.at(1)) << 8 | quint8(frame.at(2)));
+    return UplinkHeader(frame).commandId();
 }
 
 QString idText(quint16 id)
@@ -31,21 +32,6 @@ QString idText(quint16 id)
 AcknowledgementMatcher::AcknowledgementMatcher(LogManager *logger)
     : m_logger(logger)
 {
-}
-
-bool AcknowledgementMatcher::parseId(const QString &commandId, quint16 *id)
-{
-    const QStringList parts = commandId.split(QLatin1Char('@'));
-    if (parts.size() != 2)
-        return false;
-    bool layerOk = false;
-    bool opcodeOk = false;
-    const uint layer = parts.at(0).toUInt(&layerOk, 16);
-    const uint opcode = parts.at(1).toUInt(&opcodeOk, 16);
-    if (!layerOk || !opcodeOk || layer > 0xFF || opcode > 0xFF)
-        return false;
-    *id = quint16(layer << 8 | opcode);
-    return true;
 }
 
 bool AcknowledgementMatcher::hasAcknowledgement(quint16 id)
@@ -91,7 +77,7 @@ bool AcknowledgementMatcher::take(const QByteArray &acknowledgement, quint64 las
     while (index < m_entries.size() && m_entries[index].number <= lastLeft && m_entries[index].id != id)
         ++index;
     if (index == m_entries.size() || m_entries[index].number > lastLeft)
-        return false;
+        return handToListener(id, acknowledgement);
     m_overflowTold = false;
 
     std::deque<Entry> skipped;
@@ -133,10 +119,9 @@ AcknowledgementMatcher::Entry *AcknowledgementMatcher::newestUnclaimed(quint16 i
     return nullptr;
 }
 
-bool AcknowledgementMatcher::claimNewest(const QString &commandId, QObject *context, Handler handler)
+bool AcknowledgementMatcher::claimNewest(quint16 commandId, QObject *context, Handler handler)
 {
-    quint16 id = 0;
-    Entry *entry = parseId(commandId, &id) ? newestUnclaimed(id) : nullptr;
+    Entry *entry = newestUnclaimed(commandId);
     if (!entry)
         return false;
     entry->claimed = true;
@@ -145,13 +130,10 @@ bool AcknowledgementMatcher::claimNewest(const QString &commandId, QObject *cont
     return true;
 }
 
-bool AcknowledgementMatcher::releaseNewest(const QString &commandId)
+bool AcknowledgementMatcher::releaseNewest(quint16 commandId)
 {
-    quint16 id = 0;
-    if (!parseId(commandId, &id))
-        return false;
     for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it) {
-        if (it->id != id)
+        if (it->id != commandId)
             continue;
         if (it->claimed)
             return false;
@@ -159,6 +141,26 @@ bool AcknowledgementMatcher::releaseNewest(const QString &commandId)
         return true;
     }
     return false;
+}
+
+void AcknowledgementMatcher::listen(quint16 commandId, QObject *context, Handler handler)
+{
+    m_listeners.insert(commandId, Listener{context, std::move(handler)});
+}
+
+bool AcknowledgementMatcher::handToListener(quint16 id, const QByteArray &acknowledgement)
+{
+    const auto it = m_listeners.constFind(id);
+    if (it == m_listeners.constEnd() || !it->context) {
+        if (it != m_listeners.constEnd())
+            m_listeners.erase(it);
+        return false;
+    }
+    // A copy: the handler may run a modal box in which the listener changes.
+    const Listener listener = *it;
+    ++m_handed;
+    listener.handler(acknowledgement);
+    return true;
 }
 
 void AcknowledgementMatcher::logSkipped(const std::deque<Entry> &skipped, quint16 answered) const

@@ -22,8 +22,10 @@ class LogManager;
 //
 // A page that claims a command it has queued gets that command's
 // acknowledgement alone, or an empty frame when it was lost; no other page
-// hears of it. Acknowledgements of commands nobody claimed go out on the
-// link's layer signals as before.
+// hears of it. A command answered at its own pace (once per test packet)
+// waits nowhere: its acknowledgements go to whoever listens for its ID, as do
+// those that answer no waiting command. Acknowledgements nobody claimed or
+// listens for go out on the link's layer signals as before.
 //
 // Fed by its link (CMsg): the frames it queues with their numbers, the
 // acknowledgements it reads with the number of frames that have left.
@@ -47,14 +49,20 @@ public:
     void forgetAll();
 
     // --- pages ---
-    // The newest unclaimed command of `commandId` ("04@03") still waiting gets
+    // A command's ID: its layer and opcode, as its acknowledgement repeats them.
+    static constexpr quint16 commandId(quint8 layer, quint8 opcode) { return quint16(layer << 8 | opcode); }
+    // The newest unclaimed command of `commandId` still waiting gets
     // `handler` for its acknowledgement, called as long as `context` lives.
     // False when no such command waits.
-    bool claimNewest(const QString &commandId, QObject *context, Handler handler);
+    bool claimNewest(quint16 commandId, QObject *context, Handler handler);
     // The newest unclaimed command of `commandId` is answered at its own pace
     // (one acknowledgement per test packet), not in its turn: it does not wait
     // here. False when no such command waits.
-    bool releaseNewest(const QString &commandId);
+    bool releaseNewest(quint16 commandId);
+    // Acknowledgements of `commandId` that answer no waiting command go to
+    // `handler` from now on, as long as `context` lives; a later listener of
+    // the ID takes its place.
+    void listen(quint16 commandId, QObject *context, Handler handler);
     // Commands still waiting for their acknowledgement.
     int waiting() const { return int(m_entries.size()); }
     // Acknowledgements handed to the requests that claimed them so far.
@@ -70,10 +78,17 @@ private:
         Handler handler;
     };
 
-    static bool parseId(const QString &commandId, quint16 *id);
+    struct Listener
+    {
+        QPointer<QObject> context;
+        Handler handler;
+    };
+
     bool hasAcknowledgement(quint16 id);
     static QString nameOf(quint16 id);
     Entry *newestUnclaimed(quint16 id);
+    // An acknowledgement that answers no waiting command, to the listener of its ID.
+    bool handToListener(quint16 id, const QByteArray &acknowledgement);
     void logSkipped(const std::deque<Entry> &skipped, quint16 answered) const;
     void log(const QString &text, int level) const;
 
@@ -81,6 +96,7 @@ private:
     std::deque<Entry> m_entries;
     // By layer and opcode: whether the catalogue knows the command's acknowledgement.
     QHash<quint16, bool> m_acknowledged;
+    QHash<quint16, Listener> m_listeners;
     bool m_overflowTold = false;
     quint64 m_handed = 0;
 };

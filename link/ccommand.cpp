@@ -1,4 +1,5 @@
 #include "ccommand.h"
+#include "uplinkheader.h"
 
 #include "ccfgfileparse.h"
 #include "cmsg.h"
@@ -218,9 +219,7 @@ bool CCommand::isInvalidUpLinkMsg(LogManager *logger, const QByteArray &frame)
         logger->log(QStringLiteral("the length of msg is too short"), LogLevel::Info);
         return false;
     }
-    // Every subscriber checks every frame of its layer: read the length in place.
-    const quint64 length = quint64(quint8(frame.at(3))) | (quint64(quint8(frame.at(4))) << 8);
-    return length + HeaderLength == quint64(frame.size());
+    return UplinkHeader(frame).isWellFormed();
 }
 
 QString CCommand::getUpLinkId(const QByteArray &frame)

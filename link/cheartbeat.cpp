@@ -6,7 +6,7 @@
 #include "logger.h"
 #include "logmanager.h"
 #include "serialportthread.h"
-#include "uplinkstatus.h"
+#include "uplinkheader.h"
 
 #include <QTimer>
 
@@ -87,7 +87,7 @@ void CHeartBeat::onRcvMsg(QByteArray msg)
 void CHeartBeat::onHeartBeatAnswer(const QByteArray &msg)
 {
     CCommand::SDKProc(m_logger, msg);
-    if (UplinkStatus::acknowledgement(msg) != 0)
+    if (UplinkHeader(msg).acknowledgement() != 0)
         return;
     const qint64 arrival = m_link != nullptr ? m_link->currentArrivalMs() : -1;
     m_lastAnswerMs = qMax(m_lastAnswerMs, arrival >= 0 ? arrival : uplinkClockMs());

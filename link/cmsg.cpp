@@ -1,4 +1,5 @@
 #include "cmsg.h"
+#include "uplinkheader.h"
 
 #include "logger.h"
 #include "logmanager.h"
@@ -17,7 +18,8 @@ std::atomic<int> busyLinks{0};
 
 bool isResetEvent(const QByteArray &frame)
 {
-    return frame.size() >= 3 && quint8(frame.at(0)) == 0xCC && frame.at(1) == 0 && frame.at(2) == 2;
+    const UplinkHeader header(frame);
+    return header.hasId() && header.idKey() == 0xCC0002;
 }
 } // namespace
 
@@ -337,7 +339,7 @@ void CMsg::emitFrame(const UplinkFrame &frame)
     if (isResetEvent(frame.frame)) {
         // A dongle that resets answers nothing it was sent before.
         m_acknowledgements.forgetAll();
-    } else if (!frame.frame.isEmpty() && quint8(frame.frame.at(0)) == 0xBB
+    } else if (UplinkHeader(frame.frame).hasId() && UplinkHeader(frame.frame).type() == 0xBB
                && frame.route != UplinkFramer::DongleLogRoute && frame.route != UplinkFramer::DownLoadRoute) {
         QPointer<CMsg> self(this);
         // A claimed acknowledgement is its page's alone.

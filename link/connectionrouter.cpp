@@ -1,4 +1,5 @@
 #include "connectionrouter.h"
+#include "uplinkheader.h"
 
 #include "uplinkfield.h"
 
@@ -52,8 +53,7 @@ void ConnectionRouter::route(int layer, const QByteArray &frame)
 {
     // A frame whose length field disagrees with its size is every page's to
     // reject, as it was before the index was read here.
-    const bool wellFormed = frame.size() >= CMsg::HEADER_LENTH
-        && (quint8(frame.at(3)) | quint8(frame.at(4)) << 8) == frame.size() - CMsg::HEADER_LENTH;
+    const bool wellFormed = UplinkHeader(frame).isWellFormed();
     const std::optional<quint64> condix =
         wellFormed ? UplinkField::number(frame, QStringLiteral("condix")) : std::nullopt;
 

@@ -48,10 +48,29 @@ PageWireForm &PageWireForm::completeResult()
     return *this;
 }
 
+PageWireAnswer::PageWireAnswer(QObject *context, Handler handler)
+    : m_context(context)
+    , m_handler(std::move(handler))
+{
+}
+
+PageWireAnswer PageWireAnswer::withSuccess()
+{
+    PageWireAnswer answer;
+    answer.m_withSuccess = true;
+    return answer;
+}
+
+PageWireAnswer &PageWireAnswer::paced()
+{
+    m_paced = true;
+    return *this;
+}
+
 PageWire::PageWire(CMsg *link, LogManager *logger, const QString &sourceFile)
     : m_link(link)
     , m_logger(logger)
-    , m_status(logger, sourceFile)
+    , m_sourceFile(sourceFile)
     , m_ended(std::make_shared<bool>(false))
 {
 }
@@ -65,82 +84,119 @@ PageWire::PageWire(CMsg *link, LogManager *logger, const QString &sourceFile, qu
 PageWire::PageWire(const PageWire &page, const QString &sourceFile)
     : m_link(page.m_link)
     , m_logger(page.m_logger)
-    , m_status(page.m_logger, sourceFile)
+    , m_sourceFile(sourceFile)
     , m_condix(page.m_condix)
     , m_dongleName(page.m_dongleName)
     , m_ended(page.m_ended)
 {
 }
 
-bool PageWire::send(const QString &name, const Values &fields, const Values &overrides) const
+bool PageWire::send(const QString &name, const Values &fields, const Values &overrides, const Answer &answer) const
 {
     if (refuseEnded(name))
         return false;
-    if (m_logger && CCommand::sendMsg(m_link, m_logger, name, fields, overrides))
+    quint8 layer = 0;
+    quint8 opcode = 0;
+    if (m_logger && CCommand::sendMsg(m_link, m_logger, name, fields, overrides)) {
+        if (CCommand::downlinkAddress(name, &layer, &opcode) == CCommand::AddressOk)
+            expect(layer, opcode, answer);
         return true;
+    }
     if (m_logger)
         CCommand::logSendFailed(m_logger, name);
     return false;
 }
 
-bool PageWire::sendFrame(const QString &name, quint8 layer, quint8 opcode, const QByteArray &payload) const
+bool PageWire::sendFrame(const QString &name, quint8 layer, quint8 opcode, const QByteArray &payload,
+                         const Answer &answer) const
 {
     if (refuseEnded(name))
         return false;
     const QByteArray frame = CCommand::downlinkFrame(layer, opcode, payload);
     if (m_logger)
         CCommand::downlinkToLog(m_logger, name, frame);
-    if (m_link && m_link->sendMsg(frame) == 0)
+    if (m_link && m_link->sendMsg(frame) == 0) {
+        expect(layer, opcode, answer);
         return true;
+    }
     if (m_logger)
         CCommand::logSendFailed(m_logger, name);
     return false;
 }
 
-bool PageWire::sendFrame(const QString &name, const QByteArray &payload) const
+bool PageWire::sendFrame(const QString &name, const QByteArray &payload, const Answer &answer) const
 {
     quint8 layer = 0;
     quint8 opcode = 0;
     if (CCommand::downlinkAddress(name, &layer, &opcode) == CCommand::AddressOk)
-        return sendFrame(name, layer, opcode, payload);
+        return sendFrame(name, layer, opcode, payload, answer);
     if (m_logger)
         CCommand::logSendFailed(m_logger, name);
     return false;
 }
 
-QString PageWire::commandId(const QString &name)
+void PageWire::expect(quint8 layer, quint8 opcode, const Answer &answer) const
 {
-    quint8 layer = 0;
-    quint8 opcode = 0;
-    if (CCommand::downlinkAddress(name, &layer, &opcode) != CCommand::AddressOk)
-        return QString();
-    return QStringLiteral("%1@%2").arg(layer, 2, 16, QLatin1Char('0')).arg(opcode, 2, 16, QLatin1Char('0')).toUpper();
+    if (!m_link)
+        return;
+    AcknowledgementMatcher &matcher = m_link->acknowledgements();
+    const quint16 id = AcknowledgementMatcher::commandId(layer, opcode);
+    QObject *context = m_link;
+    AcknowledgementMatcher::Handler handler = answer.m_handler;
+    if (handler) {
+        context = answer.m_context;
+    } else {
+        // The link lives as long as its logger: the line is written even
+        // after the page went.
+        handler = [logger = m_logger, condix = m_condix, withSuccess = answer.m_withSuccess](const QByteArray &frame) {
+            logAcknowledgement(logger, condix, withSuccess, frame);
+        };
+    }
+    if (answer.m_paced) {
+        matcher.releaseNewest(id);
+        matcher.listen(id, context, std::move(handler));
+    } else {
+        matcher.claimNewest(id, context, std::move(handler));
+    }
 }
 
-bool PageWire::request(QObject *context, const QString &name, const Values &fields, const Values &overrides,
-                       Answered answered) const
+void PageWire::logAcknowledgement(LogManager *logger, std::optional<quint8> condix, bool withSuccess,
+                                  const QByteArray &frame)
 {
-    if (!send(name, fields, overrides))
-        return false;
-    claim(context, commandId(name), std::move(answered));
-    return true;
+    // A lost one the link has told already.
+    if (!logger || frame.isEmpty())
+        return;
+    if (withSuccess)
+        CCommand::lastSDKProc(logger, frame);
+    else
+        CCommand::SDKProc(logger, frame);
+    const std::optional<uchar> status = acknowledgement(frame);
+    if (condix && status && *status != 0)
+        logger->log(QStringLiteral("Connection %1: the dongle refused %2 (%3).")
+                        .arg(*condix)
+                        .arg(uplinkName(frame), statusText("SDK_STATUS_RSP", *status)),
+                    LogLevel::Error);
 }
 
-bool PageWire::claim(QObject *context, const QString &commandId, Answered answered) const
+void PageWire::hearUnanswered(QObject *context, quint8 layer, quint8 opcode, Answered heard) const
 {
-    return m_link && m_link->acknowledgements().claimNewest(commandId, context, std::move(answered));
-}
-
-bool PageWire::sendPaced(const QString &name, const Values &fields) const
-{
-    if (!send(name, fields))
-        return false;
     if (m_link)
-        m_link->acknowledgements().releaseNewest(commandId(name));
-    return true;
+        m_link->acknowledgements().listen(AcknowledgementMatcher::commandId(layer, opcode), context, std::move(heard));
 }
 
-std::optional<uchar> PageWire::acknowledged(const QByteArray &frame, const QString &what) const
+std::optional<uchar> PageWire::acknowledge(const QByteArray &frame, const QString &what, const Form &form) const
+{
+    return takeAcknowledgement(frame, what, form.m_completeResult ? CCommand::completeProc : CCommand::SDKProc);
+}
+
+std::optional<uchar> PageWire::acknowledgeLast(const QByteArray &frame, const QString &what, const Form &form) const
+{
+    return takeAcknowledgement(frame, what,
+                               form.m_completeResult ? CCommand::lastCompleteProc : CCommand::lastSDKProc);
+}
+
+std::optional<uchar> PageWire::takeAcknowledgement(const QByteArray &frame, const QString &what,
+                                                   void (*logStatus)(LogManager *, const QByteArray &)) const
 {
     if (frame.isEmpty()) {
         const QString line = QStringLiteral("the acknowledgement of %1 was lost.").arg(what);
@@ -150,7 +206,7 @@ std::optional<uchar> PageWire::acknowledged(const QByteArray &frame, const QStri
         return std::nullopt;
     }
     if (m_logger)
-        CCommand::SDKProc(m_logger, frame);
+        logStatus(m_logger, frame);
     return acknowledgement(frame).value_or(0);
 }
 
@@ -198,16 +254,10 @@ PageWire::Result PageWire::check(const QByteArray &frame, int line, const QStrin
 PageWire::Result PageWire::checkStatus(const QByteArray &frame, const Fields &fields, const QString &statusField,
                                        int line, const QString &function, const Form &form) const
 {
-    switch (m_status.checkField(fields, line, function, statusField)) {
-    case UplinkStatus::Succeeded:
-        return Succeeded;
-    case UplinkStatus::Failed:
+    const Result result = statusOf(fields, line, function, statusField);
+    if (result == Failed)
         logFailedStatus(frame, *byteField(fields, statusField), form);
-        return Failed;
-    case UplinkStatus::Malformed:
-        break;
-    }
-    return Malformed;
+    return result;
 }
 
 bool PageWire::parse(const QByteArray &frame, Fields *fields) const
@@ -219,6 +269,12 @@ void PageWire::logMessage(const QByteArray &frame, const Fields &fields) const
 {
     if (m_logger)
         CCommand::uplinkMsgToLog(m_logger, frame, fields);
+}
+
+void PageWire::logFrame(const QByteArray &frame) const
+{
+    if (m_logger)
+        CCommand::uplinkRawMsgToLog(m_logger, frame);
 }
 
 void PageWire::logFailedStatus(const QByteArray &frame, uchar status, const Form &form) const
@@ -260,22 +316,41 @@ PageWire::Result PageWire::checkNamedStatus(const QString &uplinkName, const Fie
                                             const Form &form) const
 {
     // Without the frame the failure is logged here, by the name.
-    switch (m_status.checkField(fields, line, function, statusField)) {
-    case UplinkStatus::Succeeded:
-        return Succeeded;
-    case UplinkStatus::Failed:
-        if (form.m_logFailure && m_logger) {
-            const uchar status = *byteField(fields, statusField);
-            if (form.m_completeResult)
-                CCommand::completeResultToLog(m_logger, uplinkName, status, form.m_statusNames);
-            else
-                m_logger->log(QStringLiteral("Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
-                                  + CCommand::enumText(form.m_statusNames, status),
-                              LogLevel::Error);
-        }
-        return Failed;
-    case UplinkStatus::Malformed:
-        break;
+    const Result result = statusOf(fields, line, function, statusField);
+    if (result == Failed && form.m_logFailure && m_logger) {
+        const uchar status = *byteField(fields, statusField);
+        if (form.m_completeResult)
+            CCommand::completeResultToLog(m_logger, uplinkName, status, form.m_statusNames);
+        else
+            m_logger->log(QStringLiteral("Uplink Command Name:") + uplinkName + QStringLiteral(" Result:")
+                              + CCommand::enumText(form.m_statusNames, status),
+                          LogLevel::Error);
     }
-    return Malformed;
+    return result;
+}
+
+PageWire::Result PageWire::statusOf(const Fields &fields, int line, const QString &function,
+                                    const QString &statusField) const
+{
+    const std::optional<uchar> status = byteField(fields, statusField);
+    if (!status) {
+        internalError(line, function);
+        return Malformed;
+    }
+    return *status == 0 ? Succeeded : Failed;
+}
+
+std::optional<uchar> PageWire::byteField(const Fields &fields, const QString &name)
+{
+    const auto it = fields.constFind(name);
+    if (it == fields.cend() || it->size() != 1)
+        return std::nullopt;
+    return uchar(it->at(0));
+}
+
+void PageWire::internalError(int line, const QString &function) const
+{
+    log(QStringLiteral("FILE:") + m_sourceFile + QStringLiteral(" LINE:") + QString::number(line)
+            + QStringLiteral(" FUNCTION:") + function + QStringLiteral(" Internal error."),
+        LogLevel::Debug);
 }

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "acknowledgementmatcher.h"
-#include "uplinkstatus.h"
+#include "uplinkheader.h"
 
 #include <QByteArray>
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 
@@ -48,6 +49,33 @@ private:
     const char *m_statusNames = "STATUS_RSP";
 };
 
+// Where the acknowledgement of a command a page sends goes. Unless the page
+// asks for it, its wire logs it: a failing status, and for a page of one
+// connection a line that names the connection. No other page hears of it.
+class PageWireAnswer
+{
+public:
+    using Handler = AcknowledgementMatcher::Handler;
+
+    PageWireAnswer() = default;
+    // Handed to `handler` alone, or an empty frame when it was lost (the
+    // dongle answered a command sent after it), as long as `context` lives.
+    PageWireAnswer(QObject *context, Handler handler);
+    // Logged with its success too: the command's result is its acknowledgement.
+    static PageWireAnswer withSuccess();
+    // The command is answered at its own pace (one acknowledgement per test
+    // packet), not in its turn among the others: every acknowledgement of its
+    // ID that answers no waiting command is this answer's.
+    PageWireAnswer &paced();
+
+private:
+    friend class PageWire;
+    QPointer<QObject> m_context;
+    Handler m_handler;
+    bool m_withSuccess = false;
+    bool m_paced = false;
+};
+
 // A page's side of the wire: sending a command and reading its answer, in one
 // form for every page. Built from what the page already holds: the link, its
 // logger, the source its internal-error lines name and, for a page of one
@@ -59,6 +87,7 @@ public:
     using Values = QMap<QString, QVariant>;
 
     using Form = PageWireForm;
+    using Answer = PageWireAnswer;
 
     enum Result {
         Unparsed,   // the catalogue rejected the frame; it logged why
@@ -79,33 +108,33 @@ public:
     // --- downlink ---
     // The catalogue's command `name`; overrides win over fields. A command the
     // catalogue cannot assemble or the link refuses is logged as
-    // "send <name> message failed". False when nothing left.
-    bool send(const QString &name, const Values &fields = Values(), const Values &overrides = Values()) const;
+    // "send <name> message failed". False when nothing left. Its
+    // acknowledgement goes where `answer` says.
+    bool send(const QString &name, const Values &fields = Values(), const Values &overrides = Values(),
+              const Answer &answer = Answer()) const;
     // A frame built by hand: the header over `payload`, logged in the
     // downlink form under `name`.
-    bool sendFrame(const QString &name, quint8 layer, quint8 opcode, const QByteArray &payload) const;
+    bool sendFrame(const QString &name, quint8 layer, quint8 opcode, const QByteArray &payload,
+                   const Answer &answer = Answer()) const;
     // The same for a command the catalogue names without its fields: the
     // header from its ID.
-    bool sendFrame(const QString &name, const QByteArray &payload) const;
+    bool sendFrame(const QString &name, const QByteArray &payload, const Answer &answer = Answer()) const;
 
-    // --- requests whose acknowledgement is this page's alone ---
+    // --- acknowledgements ---
     // The acknowledgement of one request, or an empty frame when the dongle
     // answered a command sent after it first (its answer was lost).
     using Answered = AcknowledgementMatcher::Handler;
-    // send(), and the command's acknowledgement goes to `answered` alone, as
-    // long as `context` lives: no other page hears of it.
-    bool request(QObject *context, const QString &name, const Values &fields, const Values &overrides,
-                 Answered answered) const;
-    // The same for the command of `commandId` ("01@25") that a part of the
-    // page (a form that sends by itself) has just queued. False when none waits.
-    bool claim(QObject *context, const QString &commandId, Answered answered) const;
-    // send() of a command the dongle answers at its own pace (one
-    // acknowledgement per test packet), not in its turn among the others.
-    bool sendPaced(const QString &name, const Values &fields = Values()) const;
+    // Acknowledgements of the command `layer`/`opcode` that answer no command
+    // waiting for one go to `heard`, as long as `context` lives.
+    void hearUnanswered(QObject *context, quint8 layer, quint8 opcode, Answered heard) const;
     // Logs the acknowledgement handed to a request for `what` and gives its
     // status (a frame that is not one status byte reads as 0); when it was
-    // lost, logs that instead and gives nothing.
-    std::optional<uchar> acknowledged(const QByteArray &frame, const QString &what) const;
+    // lost, logs that instead and gives nothing. A failing status is logged
+    // as an SDK result, or as a complete result when the form says so.
+    std::optional<uchar> acknowledge(const QByteArray &frame, const QString &what, const Form &form = Form()) const;
+    // The same, logging a success too.
+    std::optional<uchar> acknowledgeLast(const QByteArray &frame, const QString &what,
+                                         const Form &form = Form()) const;
 
     // The connection has ended: nothing more is sent for it, and an attempt is
     // logged. Shared with every part made from this wire.
@@ -127,6 +156,8 @@ public:
     // message line, then a failing status in the form's line.
     bool parse(const QByteArray &frame, Fields *fields) const;
     void logMessage(const QByteArray &frame, const Fields &fields) const;
+    // The message line without its fields, for a frame the page reads by hand.
+    void logFrame(const QByteArray &frame) const;
     void logFailedStatus(const QByteArray &frame, uchar status, const Form &form = Form()) const;
     // The catalogue name of the frame's ID; empty when unknown.
     static QString uplinkName(const QByteArray &frame);
@@ -136,21 +167,19 @@ public:
     // when it has none.
     static QString statusText(const char *enumName, int status);
     // The status byte of an acknowledgement: a frame of exactly one payload byte.
-    static std::optional<uchar> acknowledgement(const QByteArray &frame) { return UplinkStatus::acknowledgement(frame); }
-    static QByteArray payload(const QByteArray &frame) { return UplinkStatus::payload(frame); }
+    static std::optional<uchar> acknowledgement(const QByteArray &frame) { return UplinkHeader(frame).acknowledgement(); }
+    static QByteArray payload(const QByteArray &frame) { return UplinkHeader(frame).payload(); }
     // The first payload byte of a frame of any length (a status that leads
     // its payload); nothing when the payload is empty.
     static std::optional<uchar> firstPayloadByte(const QByteArray &frame)
     {
-        return UplinkStatus::firstPayloadByte(frame);
+        return UplinkHeader(frame).firstPayloadByte();
     }
-    static std::optional<uchar> byteField(const Fields &fields, const QString &name)
-    {
-        return UplinkStatus::byteField(fields, name);
-    }
+    // The one-byte field of parsed fields; nothing when missing or not one byte.
+    static std::optional<uchar> byteField(const Fields &fields, const QString &name);
 
     // "FILE:<source> LINE:<line> FUNCTION:<function> Internal error." at DEBUG.
-    void internalError(int line, const QString &function) const { m_status.internalError(line, function); }
+    void internalError(int line, const QString &function) const;
     void log(const QString &text, int level) const;
 
     // The dongle's name, read where the tab keeps it (it follows a rename).
@@ -159,8 +188,6 @@ public:
 
     bool isConnectionPage() const { return m_condix.has_value(); }
     quint8 condix() const { return m_condix.value_or(0); }
-    CMsg *link() const { return m_link; }
-    LogManager *logger() const { return m_logger; }
 
     // checkStatus() for a part handed the parsed fields and the uplink's name
     // instead of the frame (a panel whose page parsed the result for it).
@@ -169,11 +196,21 @@ public:
 
 private:
     bool refuseEnded(const QString &name) const;
-    static QString commandId(const QString &name);
+    // The one-byte status field of parsed fields: success, failure or, when
+    // it is not one byte, the internal-error line and Malformed.
+    Result statusOf(const Fields &fields, int line, const QString &function, const QString &statusField) const;
+    // The queued command's acknowledgement goes where `answer` says.
+    void expect(quint8 layer, quint8 opcode, const Answer &answer) const;
+    std::optional<uchar> takeAcknowledgement(const QByteArray &frame, const QString &what,
+                                             void (*logStatus)(LogManager *, const QByteArray &)) const;
+    // Logs an acknowledgement no request took.
+    static void logAcknowledgement(LogManager *logger, std::optional<quint8> condix, bool withSuccess,
+                                   const QByteArray &frame);
 
     CMsg *m_link;
     LogManager *m_logger;
-    UplinkStatus m_status;
+    // As the internal-error lines name it, e.g. ".\\cconnectionwidget".
+    QString m_sourceFile;
     std::optional<quint8> m_condix;
     const QString *m_dongleName = nullptr;
     std::shared_ptr<bool> m_ended;

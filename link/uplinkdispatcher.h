@@ -4,6 +4,7 @@
 #include "cmsg.h"
 #include "logger.h"
 #include "logmanager.h"
+#include "uplinkheader.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -120,7 +121,7 @@ public:
     // The frame's ID as a number; the caller has checked that the header is there.
     static int keyOf(const QByteArray &frame)
     {
-        return (int(quint8(frame.at(0))) << 16) | (int(quint8(frame.at(1))) << 8) | int(quint8(frame.at(2)));
+        return int(UplinkHeader(frame).idKey());
     }
 
     // The link's own check, plus a line for a frame whose length field
@@ -129,7 +130,7 @@ public:
     {
         if (CCommand::isInvalidUpLinkMsg(logger, frame))
             return true;
-        if (logger && frame.size() >= CMsg::HEADER_LENTH)
+        if (logger && UplinkHeader(frame).isComplete())
             logger->log(QStringLiteral("uplink-msg: 0x%1 dropped: its length field does not match its size")
                             .arg(QString::fromLatin1(frame.toHex())),
                         LogLevel::Debug);

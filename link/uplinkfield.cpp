@@ -1,4 +1,5 @@
 #include "uplinkfield.h"
+#include "uplinkheader.h"
 
 #include "ccfgfileparse.h"
 #include "ccommand.h"
@@ -31,14 +32,15 @@ Layout layoutFor(const QByteArray &frame)
 
 std::optional<quint32> UplinkField::idKey(const QByteArray &frame)
 {
-    if (frame.size() < 3)
+    const UplinkHeader header(frame);
+    if (!header.hasId())
         return std::nullopt;
-    return quint32(quint8(frame.at(0))) << 16 | quint32(quint8(frame.at(1))) << 8 | quint32(quint8(frame.at(2)));
+    return header.idKey();
 }
 
 std::optional<quint64> UplinkField::number(const QByteArray &frame, const QString &key)
 {
-    if (frame.size() < CMsg::HEADER_LENTH)
+    if (!UplinkHeader(frame).isComplete())
         return std::nullopt;
     const int id = int(*idKey(frame));
     // Looked up once per ID; the catalogue never changes once loaded. Each

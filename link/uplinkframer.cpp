@@ -1,6 +1,7 @@
 #include "uplinkframer.h"
 
 #include "logger.h"
+#include "uplinkheader.h"
 
 #include <cstring>
 
@@ -45,9 +46,10 @@ UplinkFramer::Route UplinkFramer::routeOf(const QByteArray &frame)
         return DownLoadRoute;
     if (frame.size() < 2)
         return OtherRoute;
-    if (quint8(frame.at(0)) == 0xFF)
+    const UplinkHeader header(frame);
+    if (header.type() == 0xFF)
         return DongleLogRoute;
-    switch (quint8(frame.at(1))) {
+    switch (header.layer()) {
     case 0: return CommonRoute;
     case 1: return GapRoute;
     case 2: return SmRoute;
@@ -213,7 +215,7 @@ void UplinkFramer::cut()
             break;
 
         case FrameHeader:
-            if (!readHeader(head, available, HeaderLength, 3, FrameBody))
+            if (!readHeader(head, available, HeaderLength, UplinkHeader::LengthOffset, FrameBody))
                 needed = HeaderLength;
             break;
 

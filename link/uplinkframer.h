@@ -1,5 +1,7 @@
 #pragma once
 
+#include "uplinkheader.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -49,7 +51,7 @@ public:
         virtual void framingLog(const QString &text, int level) = 0;
     };
 
-    static constexpr int HeaderLength = 5;
+    static constexpr int HeaderLength = UplinkHeader::Size;
     static constexpr int BootHeaderLength = 6;
     static constexpr quint64 MaxPayloadLength = 5000;
     // Lines of their own for bad bytes between two good frames.

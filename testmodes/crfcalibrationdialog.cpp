@@ -10,7 +10,6 @@ CRfCalibrationDialog::CRfCalibrationDialog(CMsg *link, LogManager *logger, QWidg
     , ui(new Ui::RfCalibrationDialog)
     , m_link(link)
     , m_logger(logger)
-    , m_handlers(this, logger, {{"BB@01@83", &CRfCalibrationDialog::statusProc}})
     , m_wire(link, logger, QStringLiteral(".\\crfcalibrationdialog"))
 {
     ui->setupUi(m_content);
@@ -18,8 +17,6 @@ CRfCalibrationDialog::CRfCalibrationDialog(CMsg *link, LogManager *logger, QWidg
     ui->le_rfValue->setHexType(QStringLiteral("6"), QString(), QStringLiteral("0xFFFF"), QString(),
                                QStringLiteral("0x[0-9a-fA-F]*"));
     connect(ui->PB_Calibration, &QPushButton::clicked, this, &CRfCalibrationDialog::on_PB_Calibration_clicked);
-    if (m_link)
-        connect(m_link, &CMsg::sig_rcvGapMsg, this, &CRfCalibrationDialog::onRcvMsg);
 }
 
 CRfCalibrationDialog::~CRfCalibrationDialog()
@@ -33,17 +30,9 @@ void CRfCalibrationDialog::on_PB_Calibration_clicked()
     const QString value = ui->le_rfValue->text().remove(QStringLiteral("0x"));
     if (value.isEmpty())
         return;
+    // The offset's acknowledgement is its result: logged whatever it says.
     m_wire.send(QString::fromLatin1(CMD_RF_CALIBRATION_SET),
-                {{QStringLiteral("rf_value"), quint32(quint16(value.toUInt(nullptr, 16)))}});
+                {{QStringLiteral("rf_value"), quint32(quint16(value.toUInt(nullptr, 16)))}}, {},
+                PageWire::Answer::withSuccess());
     accept();
-}
-
-void CRfCalibrationDialog::onRcvMsg(QByteArray frame)
-{
-    m_handlers.dispatch(frame);
-}
-
-void CRfCalibrationDialog::statusProc(const QByteArray &frame)
-{
-    CCommand::lastSDKProc(m_logger, frame);
 }

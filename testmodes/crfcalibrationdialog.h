@@ -2,7 +2,6 @@
 
 #include "cflatdialog.h"
 #include "pagewire.h"
-#include "uplinkdispatcher.h"
 
 #include <QByteArray>
 
@@ -14,8 +13,8 @@ class RfCalibrationDialog;
 }
 
 // Sets the dongle's crystal (XO) offset: one 16-bit value typed in
-// hexadecimal. Kept for the life of its dongle tab, it logs every status
-// answer of the command, also while it is closed.
+// hexadecimal. The status answer of the command is logged, also when it
+// comes after the dialog closed.
 class CRfCalibrationDialog : public CFlatDialog
 {
     Q_OBJECT
@@ -26,14 +25,10 @@ public:
 
 public slots:
     void on_PB_Calibration_clicked();
-    void onRcvMsg(QByteArray frame);
 
 private:
-    void statusProc(const QByteArray &frame);
-
     Ui::RfCalibrationDialog *ui;
     CMsg *m_link;
     LogManager *m_logger;
-    UplinkDispatcher<CRfCalibrationDialog> m_handlers;
     PageWire m_wire;
 };

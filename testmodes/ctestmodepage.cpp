@@ -106,16 +106,6 @@ void CTestModePage::initRxTable()
 void CTestModePage::initMsgMap()
 {
     const QString layer = QStringLiteral("%1").arg(m_texts.layer, 2, 16, QLatin1Char('0')).toUpper();
-    for (int opcode = 1; opcode <= 7; ++opcode) {
-        void (CTestModePage::*handler)(const QByteArray &) = &CTestModePage::cmdAckProc;
-        if (opcode == 1)
-            handler = &CTestModePage::modeAckProc;
-        else if (opcode == 4)
-            handler = &CTestModePage::txAckProc;
-        else if (opcode == 5)
-            handler = &CTestModePage::rxAckProc;
-        m_msgMap.add(QStringLiteral("BB@%1@%2").arg(layer).arg(opcode, 2, 10, QLatin1Char('0')), handler);
-    }
     m_msgMap.add(QStringLiteral("DD@%1@05").arg(layer), &CTestModePage::receiveDataProc);
 }
 
@@ -280,17 +270,25 @@ void CTestModePage::on_btn_set_clicked()
 
 void CTestModePage::onSendMsg(const QString &name, QMap<QString, QVariant> &fields)
 {
+    const auto answer = [this](void (CTestModePage::*handler)(const QByteArray &)) {
+        return PageWire::Answer(this, [this, handler](const QByteArray &frame) { (this->*handler)(frame); });
+    };
     // A run is acknowledged once per packet, at its own pace, not in its turn among the other commands.
     if (name == m_texts.transmit) {
-        m_wire.sendPaced(name, fields);
+        m_wire.send(name, fields, {}, answer(&CTestModePage::txAckProc).paced());
         return;
     }
     if (name == m_texts.stopTransmit) {
-        if (m_wire.request(this, name, fields, {}, [this](const QByteArray &frame) { stopTransmitAnswered(frame); }))
+        if (m_wire.send(name, fields, {}, answer(&CTestModePage::stopTransmitAnswered)))
             ++m_stopsUnanswered;
         return;
     }
-    m_wire.send(name, fields);
+    if (name == m_texts.startMode)
+        m_wire.send(name, fields, {}, answer(&CTestModePage::modeAckProc));
+    else if (name == m_texts.startReceive)
+        m_wire.send(name, fields, {}, answer(&CTestModePage::rxAckProc));
+    else
+        m_wire.send(name, fields);
 }
 
 void CTestModePage::onSendCmd(const QString &name)
@@ -501,11 +499,6 @@ void CTestModePage::onRcvMsg(QByteArray frame)
     m_msgMap.dispatch(frame);
 }
 
-void CTestModePage::cmdAckProc(const QByteArray &frame)
-{
-    CCommand::SDKProc(m_logger, frame);
-}
-
 std::optional<quint8> CTestModePage::ackStatus(const QByteArray &frame)
 {
     const std::optional<quint64> status = UplinkField::number(frame, QStringLiteral("status"));
@@ -525,7 +518,8 @@ void CTestModePage::showRefusal(const QString &what, quint8 status)
 
 void CTestModePage::modeAckProc(const QByteArray &frame)
 {
-    cmdAckProc(frame);
+    if (!m_wire.acknowledge(frame, m_texts.startMode))
+        return;
     const quint8 status = ackStatus(frame).value_or(0);
     if (!m_isModeRunning || status == 0)
         return;
@@ -536,7 +530,7 @@ void CTestModePage::modeAckProc(const QByteArray &frame)
 
 void CTestModePage::txAckProc(const QByteArray &frame)
 {
-    cmdAckProc(frame);
+    m_wire.acknowledge(frame, m_texts.transmit);
     const std::optional<quint8> status = ackStatus(frame);
     if (!m_isTxRunning || !status)
         return;
@@ -559,14 +553,14 @@ void CTestModePage::txAckProc(const QByteArray &frame)
 
 void CTestModePage::stopTransmitAnswered(const QByteArray &frame)
 {
-    if (!frame.isEmpty())
-        cmdAckProc(frame);
+    m_wire.acknowledge(frame, m_texts.stopTransmit);
     m_stopsUnanswered = qMax(0, m_stopsUnanswered - 1);
 }
 
 void CTestModePage::rxAckProc(const QByteArray &frame)
 {
-    cmdAckProc(frame);
+    if (!m_wire.acknowledge(frame, m_texts.startReceive))
+        return;
     const quint8 status = ackStatus(frame).value_or(0);
     if (!m_isRxRunning || status == 0)
         return;

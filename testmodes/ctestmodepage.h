@@ -164,9 +164,8 @@ protected:
 private:
     void initMsgMap();
     void initRxTable();
-    void cmdAckProc(const QByteArray &frame);
     // A non-zero status of the running mode, run or reception ends it and
-    // tells the user; other acknowledgements are only logged.
+    // tells the user; the other commands' acknowledgements are only logged.
     void modeAckProc(const QByteArray &frame);
     void txAckProc(const QByteArray &frame);
     // The acknowledgement of a "Stop Transmit" (empty: it was lost, and a

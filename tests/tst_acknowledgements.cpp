@@ -1,3 +1,4 @@
+#include "ccommand.h"
 #include "linkrig.h"
 #include "pagewire.h"
 
@@ -112,14 +113,16 @@ void TestAcknowledgements::eachAcknowledgementReachesItsRequest()
         Page &page = words.takeFirst() == QLatin1String("1") ? first : second;
         const QString name = words.join(QLatin1Char(' '));
         const PageWire::Values fields{{QStringLiteral("condix"), int(page.condix)}};
+        // Queued on the link itself, as the heartbeat does: no page's wire.
         if (how == QLatin1String("plain")) {
-            QVERIFY(page.wire.send(name, fields));
+            QVERIFY(CCommand::sendMsg(&rig.link, &rig.logs, name, fields, {}));
             continue;
         }
         const int slot = heardBy.size();
         heardBy << QString();
-        QVERIFY(page.wire.request(page.context.get(), name, fields, {},
-                                  [&heardBy, slot](const QByteArray &frame) { heardBy[slot] = outcome(frame); }));
+        QVERIFY(page.wire.send(name, fields, {}, PageWire::Answer(page.context.get(), [&heardBy, slot](const QByteArray &frame) {
+                                   heardBy[slot] = outcome(frame);
+                               })));
         if (how == QLatin1String("gone")) {
             page.context.reset();
             heardBy.removeLast();

@@ -32,10 +32,10 @@ namespace {
 
 constexpr int Flood = 60;
 
-// "Start Scan" refused with status 12: its ERROR line tells that the frames
+// "Stop Scan" failed with status 12: its logged frame tells that the frames
 // before it were handled.
-const QByteArray Marker = FrameBuilder::uplink(0xBB, 0x01, 0x03, QByteArray(1, '\x0C'));
-const QString MarkerText = QStringLiteral("bb010301000c");
+const QByteArray Marker = FrameBuilder::uplink(0xDD, 0x01, 0x04, QByteArray::fromHex("0C00"));
+const QString MarkerText = QStringLiteral("dd010402000c00");
 
 QList<CFlatDialog *> shownDialogs(const QString &title)
 {

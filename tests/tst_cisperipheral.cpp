@@ -151,10 +151,11 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return second.panel()->receiveModel()->rowCount() == 1; }, 5000));
         QCOMPARE(first.panel()->receiveModel()->rowCount(), 0);
 
-        // Only the page on display logs a status.
-        second.setIsCurrentTab(true);
+        // The status is logged once, by the page that sent the data.
         rig.recorder->clear();
-        rig.dongle.sendUplink(FrameBuilder::frame(0xBB, 0x06, 0x0E, QByteArray(1, char(6))));
+        rig.dongle.refuse(QStringLiteral("06@0E"), 6);
+        second.panel()->findChild<QTextEdit *>("textEdit_sendData")->setPlainText("01");
+        second.panel()->on_pushButton_send_clicked();
         QVERIFY(QTest::qWaitFor([&] { return rig.recorder->count("[SDK Result] Uplink Command Name:Send ISO Data "
                                                                  "Result:SDK ERR BUSY") > 0; },
                                 5000));

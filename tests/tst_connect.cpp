@@ -204,19 +204,28 @@ void TestConnect::connectAttemptEndings()
 {
     QFETCH(QByteArray, ending);
     QFETCH(bool, statusFrame);
-    Q_UNUSED(statusFrame)
 
     ConnectRig rig;
     QVERIFY(rig.open());
     // The attempt never ends by itself.
     rig.lists->setConnectPlan({ListsBehaviour::AckSuccess, -1, ListsBehaviour::EventSuccess, 0});
+    // A status is the answer to the page's own connect: the dongle refuses it, held until fed.
+    if (statusFrame) {
+        rig.dongle.refuse(QStringLiteral("01@3F"), quint8(FrameBuilder::payloadOf(ending).at(0)));
+        rig.dongle.holdAcknowledgement(QStringLiteral("01@3F"));
+    }
     QVERIFY(rig.discoverAndChoose({advertiser("010203040506")}, 0));
     QSignalSpy success(rig.page, &CConnectionWidget::connectSuccess);
     rig.button("buttonConnect")->click();
     QVERIFY(rig.waitForDownlink(QStringLiteral("01@3F")));
     QCOMPARE(rig.connectedOf(0), quint8(1));
 
-    QVERIFY(rig.feed(ending));
+    if (statusFrame) {
+        rig.dongle.releaseHeld();
+        QVERIFY(rig.waitUntil([&] { return rig.connectedOf(0) == 0; }));
+    } else {
+        QVERIFY(rig.feed(ending));
+    }
     QCOMPARE(rig.connectedOf(0), quint8(0));
     QCOMPARE(rig.button("buttonConnect")->text(), QStringLiteral("Connect"));
     QVERIFY(rig.button("buttonScan")->isEnabled());

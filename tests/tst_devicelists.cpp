@@ -70,6 +70,16 @@ QByteArray irk(char fill)
     return QByteArray(16, fill);
 }
 
+// One bond of that privacy mode, shown in the resolving list and chosen there.
+bool chooseBond(ListsRig &rig, quint8 mode)
+{
+    if (!rig.lists->addBond(addr(3), 1, irk('\x11'), irk('\x22'), mode) || !rig.show(3, "01@7E")
+        || !ScanPageRig::waitUntil([&] { return rig.page->rpaListModel()->deviceCount() == 1; }))
+        return false;
+    rig.chooseListRow(0);
+    return true;
+}
+
 } // namespace
 
 class TestDeviceLists : public QObject
@@ -89,6 +99,8 @@ private slots:
     void listResults();
     void privacyModeToggles_data();
     void privacyModeToggles();
+    void privacyModeStatusRefreshesOnlyOnSuccess_data();
+    void privacyModeStatusRefreshesOnlyOnSuccess();
     void resolvingListHasNoDelete();
     void addThroughDialog_data();
     void addThroughDialog();
@@ -362,11 +374,7 @@ void TestDeviceLists::privacyModeToggles()
     QFETCH(quint8, sent);
     ListsRig rig;
     QVERIFY(rig.open());
-    QVERIFY(rig.lists->addBond(addr(3), 1, irk('\x11'), irk('\x22'), mode));
-    QVERIFY(rig.show(3, "01@7E"));
-    QVERIFY(ScanPageRig::waitUntil([&] { return rig.page->rpaListModel()->deviceCount() == 1; }));
-
-    rig.chooseListRow(0);
+    QVERIFY(chooseBond(rig, mode));
     const int before = rig.dongle.receivedCount();
     rig.button("devicePrivacyModeUpdate")->click();
     QVERIFY(rig.waitForDownlink(QStringLiteral("01@80"), before));
@@ -380,14 +388,46 @@ void TestDeviceLists::privacyModeToggles()
     }));
 }
 
+void TestDeviceLists::privacyModeStatusRefreshesOnlyOnSuccess_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("refresh");
+    QTest::newRow("status 0") << QByteArray(1, '\0') << true;
+    QTest::newRow("refused") << QByteArray(1, char(0x0C)) << false;
+    QTest::newRow("five bytes") << QByteArray() << false;
+    QTest::newRow("seven bytes") << QByteArray(2, '\0') << false;
+}
+
+void TestDeviceLists::privacyModeStatusRefreshesOnlyOnSuccess()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, refresh);
+    ListsRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(chooseBond(rig, 0));
+    // The dongle answers the update with this acknowledgement alone.
+    rig.dongle.setResponder(QStringLiteral("01@80"), [payload](const QByteArray &) {
+        return QList<QByteArray>{FrameBuilder::frame(0xBB, 0x01, 0x80, payload)};
+    });
+    const int before = rig.dongle.receivedCount();
+    rig.button("devicePrivacyModeUpdate")->click();
+    QVERIFY(rig.waitForDownlink(QStringLiteral("01@80"), before));
+    // The shown list is asked for again only after a success.
+    if (refresh) {
+        QVERIFY(rig.waitForDownlink(QStringLiteral("01@7E"), before));
+    } else {
+        QTest::qWait(300);
+        const QList<SimulatedDongle::ReceivedFrame> frames = rig.dongle.receivedFrames();
+        for (int i = before; i < frames.size(); ++i)
+            QVERIFY(frames.at(i).id != QLatin1String("01@7E"));
+    }
+}
+
 void TestDeviceLists::resolvingListHasNoDelete()
 {
     ListsRig rig;
     QVERIFY(rig.open());
-    QVERIFY(rig.lists->addBond(addr(3), 1, irk('\x11'), irk('\x22'), 0));
-    QVERIFY(rig.show(3, "01@7E"));
-    QVERIFY(ScanPageRig::waitUntil([&] { return rig.page->rpaListModel()->deviceCount() == 1; }));
-    rig.chooseListRow(0);
+    QVERIFY(chooseBond(rig, 0));
     const int before = rig.dongle.receivedCount();
     rig.page->on_deviceListDelete_clicked();
     rig.page->on_deviceListClear_clicked();

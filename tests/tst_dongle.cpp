@@ -5,6 +5,7 @@
 #include "cheartbeat.h"
 #include "cmsg.h"
 #include "pageinterfaces.h"
+#include "pagewire.h"
 #include "framebuilder.h"
 #include "logmanager.h"
 #include "maindonglewidget.h"
@@ -95,6 +96,8 @@ private slots:
     void addressAnswerWithoutQueryIgnored();
     void statusAcknowledgements_data();
     void statusAcknowledgements();
+    void acknowledgementsOffTheLayerAreNotTheTabs_data();
+    void acknowledgementsOffTheLayerAreNotTheTabs();
     void resultHandlers_data();
     void resultHandlers();
     void dongleLogReachesDongleLoggers();
@@ -333,51 +336,90 @@ void TestDongle::addressAnswerWithoutQueryIgnored()
 
 void TestDongle::statusAcknowledgements_data()
 {
-    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<quint8>("status");
     QTest::addColumn<int>("lines");
-    QTest::newRow("failure-only status, success") << FrameBuilder::frame(0xBB, 0x01, 0x47, QByteArray(1, '\0')) << 0;
-    QTest::newRow("status with success line") << FrameBuilder::frame(0xBB, 0x01, 0x41, QByteArray(1, '\0')) << 1;
-    QTest::newRow("not routed") << FrameBuilder::frame(0xBB, 0x01, 0x03, QByteArray(1, '\0')) << 0;
-    QTest::newRow("malformed length") << QByteArray::fromHex("bb01410500") << 0;
 
-    // Every acknowledgement the dongle tab routes: those of the settings it
-    // sends report success too, the others only a failure.
+    // Every command the dongle tab sends with an acknowledgement: those of
+    // the settings report success too, the others only a failure.
     const struct
     {
-        quint8 layer;
-        quint8 opcode;
+        const char *id;
         bool reportsSuccess;
-    } routed[] = {
-        {0x00, 0x01, false}, {0x01, 0x41, true},  {0x01, 0x45, true},  {0x01, 0x47, false}, {0x01, 0x59, true},
-        {0x01, 0x5B, false}, {0x01, 0x5D, true},  {0x01, 0x5F, false}, {0x01, 0x61, true},  {0x01, 0x63, false},
-        {0x01, 0x65, true},  {0x01, 0x67, true},  {0x01, 0x69, false}, {0x01, 0x6B, true},  {0x01, 0x6D, true},
-        {0x02, 0x01, true},  {0x02, 0x09, true},  {0x04, 0x11, true},  {0x05, 0x01, false}, {0x05, 0x03, false},
-        {0x06, 0x05, false}, {0x06, 0x06, false},
+    } sent[] = {
+        {"00@01", false}, {"01@41", true},  {"01@45", true},  {"01@47", false}, {"01@59", true},
+        {"01@5B", false}, {"01@5D", true},  {"01@5F", false}, {"01@61", true},  {"01@63", false},
+        {"01@65", true},  {"01@67", true},  {"01@6B", true},  {"01@6D", true},  {"02@01", true},
+        {"02@09", true},  {"04@11", true},  {"05@01", false}, {"05@03", false},
     };
-    for (const auto &row : routed) {
-        const QString id = QStringLiteral("BB@%1@%2")
-                               .arg(row.layer, 2, 16, QLatin1Char('0'))
-                               .arg(row.opcode, 2, 16, QLatin1Char('0'))
-                               .toUpper();
-        QTest::newRow(qPrintable(id + QStringLiteral(" success")))
-            << FrameBuilder::frame(0xBB, row.layer, row.opcode, QByteArray(1, '\0')) << (row.reportsSuccess ? 1 : 0);
-        QTest::newRow(qPrintable(id + QStringLiteral(" failure")))
-            << FrameBuilder::frame(0xBB, row.layer, row.opcode, QByteArray(1, '\1')) << 1;
+    for (const auto &row : sent) {
+        const QString id = QString::fromLatin1(row.id);
+        QTest::newRow(qPrintable(QStringLiteral("BB@") + id + QStringLiteral(" success")))
+            << id << quint8(0) << (row.reportsSuccess ? 1 : 0);
+        QTest::newRow(qPrintable(QStringLiteral("BB@") + id + QStringLiteral(" failure"))) << id << quint8(1) << 1;
     }
 }
 
+// The acknowledgement of a command the tab sent, answered by the dongle:
+// logged once, by the tab's wire.
 void TestDongle::statusAcknowledgements()
 {
-    QFETCH(QByteArray, frame);
+    QFETCH(QString, id);
+    QFETCH(quint8, status);
     QFETCH(int, lines);
+    const bool queryAtOpen = kQueries.contains(id);
+    if (!queryAtOpen)
+        openDongle();
+    if (status != 0)
+        m_dongle->refuse(id, status);
+    m_log->clear();
+    if (kStaticCommands.contains(id)) {
+        m_widget->on_staticConfigSet();
+    } else if (id == QLatin1String("02@01")) {
+        m_widget->on_DynamicConfigApply();
+    } else if (id == QLatin1String("00@01")) {
+        m_widget->on_toolButton_reset_clicked();
+    } else {
+        // The queries go out as the port opens.
+        QCOMPARE(m_widget->link()->openPort(m_dongle->portPath()), 0);
+        m_widget->onConnectionStatusChanged(true);
+    }
+    const QString prefix = QStringLiteral("[SDK Result] Uplink Command Name:")
+                           + PageWire::uplinkNameOfId(QStringLiteral("BB@") + id) + QStringLiteral(" Result:");
+    const auto counted = [&] {
+        int count = 0;
+        for (const auto &line : m_log->lines()) {
+            if (line.second >= 2 && line.first.startsWith(prefix))
+                ++count;
+        }
+        return count;
+    };
+    QTRY_VERIFY(m_dongle->receivedIds().contains(id));
+    // Its acknowledgement has come once the next command's has, or the dongle has answered everything.
+    QTRY_VERIFY2(counted() >= lines && m_widget->link()->acknowledgements().waiting() <= (status != 0 ? 1 : 0),
+                 qPrintable(m_log->texts().join(QLatin1Char('\n'))));
+    QTest::qWait(100);
+    QCOMPARE(counted(), lines);
+}
+
+// The tab reads no acknowledgement off its layers: they are its wire's.
+void TestDongle::acknowledgementsOffTheLayerAreNotTheTabs_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("failure-only status, success") << FrameBuilder::frame(0xBB, 0x01, 0x47, QByteArray(1, '\0'));
+    QTest::newRow("status with success line") << FrameBuilder::frame(0xBB, 0x01, 0x41, QByteArray(1, '\0'));
+    QTest::newRow("failure") << FrameBuilder::frame(0xBB, 0x01, 0x41, QByteArray(1, '\1'));
+    QTest::newRow("not routed") << FrameBuilder::frame(0xBB, 0x01, 0x03, QByteArray(1, '\0'));
+    QTest::newRow("malformed length") << QByteArray::fromHex("bb01410500");
+}
+
+void TestDongle::acknowledgementsOffTheLayerAreNotTheTabs()
+{
+    QFETCH(QByteArray, frame);
     m_log->clear();
     m_widget->onRcvMsg(frame);
-    int counted = 0;
-    for (const auto &line : m_log->lines()) {
-        if (line.second >= 2 && line.first.startsWith(QLatin1String("[SDK Result]")))
-            ++counted;
-    }
-    QCOMPARE(counted, lines);
+    for (const auto &line : m_log->lines())
+        QVERIFY2(!line.first.startsWith(QLatin1String("[SDK Result]")), qPrintable(line.first));
 }
 
 void TestDongle::resultHandlers_data()

@@ -142,7 +142,7 @@ private slots:
         QCOMPARE(rig.link.dongle.receivedBytes().first(), FrameBuilder::downlink(0x01, 0x51, QByteArray(1, Condix)));
 
         // the command's acknowledgement
-        QVERIFY(rig.link.uplinks.waitFor(2));
+        QTRY_COMPARE(rig.link.link.acknowledgements().waiting(), 0);
 
         auto *edit = rssi->findChild<CValidateLineEdit *>();
         QVERIFY(edit);
@@ -157,28 +157,33 @@ private slots:
         QCOMPARE(edit->text(), QStringLiteral("-20"));
     }
 
-    void acknowledgementsOnlyOnTheCurrentTab()
+    // Acknowledgements name no connection: each is logged by the page that
+    // sent its command, a refusal with the connection's index.
+    void acknowledgementsLoggedByTheirOwnPage()
     {
         Rig rig;
         QVERIFY(rig.link.openAndSync());
-        QScopedPointer<CGapCmdWidget> shown(rig.makePage(1));
-        QScopedPointer<CGapCmdWidget> hidden(rig.makePage(2));
-        shown->setIsCurrentTab(true);
+        QScopedPointer<CGapCmdWidget> first(rig.makePage(1));
+        QScopedPointer<CGapCmdWidget> second(rig.makePage(2));
+        first->setIsCurrentTab(true);
+        rig.link.dongle.refuse(QStringLiteral("01@51"), 0x06, SimulatedDongle::Which::byteAt(4, 1));
         rig.link.recorder->clear();
-        // a failing ack of "Get Connection RSSI" and a successful one of "RF TX Power Set"
-        rig.link.dongle.sendRaw(FrameBuilder::status(0x01, 0x51, 0x06));
-        rig.link.dongle.sendRaw(FrameBuilder::status(0x01, 0x81, 0x00));
-        QVERIFY(rig.link.uplinks.waitFor(3));
+        form(first.data(), QStringLiteral("Get Connection RSSI"))->on_btn_command_clicked();
+        form(second.data(), QStringLiteral("Get Connection RSSI"))->on_btn_command_clicked();
+        CCommandUiWidget *power = form(second.data(), QStringLiteral("RF TX Power Set"));
+        power->findChild<CValidateLineEdit *>()->setText(QStringLiteral("4"));
+        power->on_btn_command_clicked();
+        QVERIFY(rig.link.dongle.waitForFrames(3));
+        QTRY_COMPARE(rig.link.link.acknowledgements().waiting(), 0);
+        QTest::qWait(50);
         const QStringList texts = rig.link.recorder->texts();
-        QCOMPARE(texts.filter(QStringLiteral("[SDKProc]")).size(), 1);
+        // Each RSSI acknowledgement is logged once, by its own page.
+        QCOMPARE(texts.filter(QStringLiteral("[SDKProc]")).size(), 2);
         QCOMPARE(texts.filter(QStringLiteral("[lastSDKProc]")).size(), 1);
         QCOMPARE(texts.filter(QStringLiteral("Result:SDK ERR BUSY")).size(), 1);
-
-        shown->setIsCurrentTab(false);
-        rig.link.recorder->clear();
-        rig.link.dongle.sendRaw(FrameBuilder::status(0x01, 0x81, 0x00));
-        QVERIFY(rig.link.uplinks.waitFor(4));
-        QVERIFY(rig.link.recorder->texts().filter(QStringLiteral("SDKProc")).isEmpty());
+        const QString refusal = QStringLiteral("Connection 1: the dongle refused Get Connection RSSI (SDK ERR BUSY).");
+        QCOMPARE(texts.filter(refusal).size(), 1);
+        QVERIFY(texts.filter(QStringLiteral("Connection 2:")).isEmpty());
     }
 
     void completeEventSetsTheDiagram_data()

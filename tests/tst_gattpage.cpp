@@ -167,34 +167,41 @@ private slots:
         }
     }
 
-    // Acknowledgements carry no connection index: only the page of the
-    // current tab logs them, so a status is logged once or not at all.
-    void acknowledgementsAreLoggedByTheCurrentTabOnly_data()
+    // Acknowledgements carry no connection index: each is logged once, by
+    // the page that sent its command, whichever tab is current, and a
+    // refusal names that page's connection.
+    void acknowledgementsAreLoggedByTheirOwnPage_data()
     {
+        QTest::addColumn<int>("sender");
         QTest::addColumn<int>("current");
-        QTest::addColumn<QString>("frame");
-        QTest::addColumn<int>("expected");
-        const QString failedRead = QStringLiteral("BB 03 0E 01 00 01");
-        QTest::newRow("first page current") << 1 << failedRead << 1;
-        QTest::newRow("second page current") << 2 << failedRead << 1;
-        QTest::newRow("no connection tab current") << 0 << failedRead << 0;
-        QTest::newRow("pairing confirmation") << 2 << QStringLiteral("BB 02 07 01 00 01") << 1;
-        QTest::newRow("not a GATT page's id") << 2 << QStringLiteral("BB 02 01 01 00 01") << 0;
+        QTest::addColumn<bool>("link");
+        QTest::newRow("sent by the current tab's page") << 1 << 1 << false;
+        QTest::newRow("sent by another tab's page") << 1 << 2 << false;
+        QTest::newRow("no connection tab current") << 2 << 0 << false;
+        QTest::newRow("Gatt get Lnk") << 2 << 1 << true;
     }
 
-    void acknowledgementsAreLoggedByTheCurrentTabOnly()
+    void acknowledgementsAreLoggedByTheirOwnPage()
     {
+        QFETCH(int, sender);
         QFETCH(int, current);
-        QFETCH(QString, frame);
-        QFETCH(int, expected);
+        QFETCH(bool, link);
         PageRig rig;
         QVERIFY(rig.openAndSync());
         rig.page(1)->setIsCurrentTab(current == 1);
         rig.page(2)->setIsCurrentTab(current == 2);
-        rig.dongle.sendUplink(FrameBuilder::fromHex(frame));
-        QVERIFY(rig.uplinks.waitFor(2));
-        QCoreApplication::processEvents();
-        QCOMPARE(rig.linesWith(QStringLiteral("[SDK Result] Uplink Command Name:")), expected);
+        rig.dongle.refuse(link ? QStringLiteral("02@0A") : QStringLiteral("03@00"), 0x06);
+        rig.recorder->clear();
+        if (link)
+            rig.page(sender)->on_toolButton_getLnk_clicked();
+        else
+            rig.page(sender)->on_toolButton_exchangeMTU_clicked();
+        QVERIFY(rig.dongle.waitForFrames(1));
+        QTRY_COMPARE(rig.link.acknowledgements().waiting(), 0);
+        QTest::qWait(50);
+        QCOMPARE(rig.linesWith(QStringLiteral("[SDK Result] Uplink Command Name:")), 1);
+        QCOMPARE(rig.linesWith(QStringLiteral("Connection %1: the dongle refused").arg(sender)), 1);
+        QCOMPARE(rig.linesWith(QStringLiteral("Connection %1:").arg(3 - sender)), 0);
     }
 
     void discoveryOfAllAttributesFillsItsOwnConnectionOnly()

@@ -137,9 +137,9 @@ void TestHostile::errorStatusBurstKeepsWindowAnswering()
     QSignalSpy dead(m_widget->heartBeat(), &CHeartBeat::dead);
 
     constexpr int Burst = 20000;
-    // "Start Scan" refused with status 7: each one is an ERROR line.
-    const QByteArray refused = FrameBuilder::uplink(0xBB, 0x01, 0x03, QByteArray(1, '\x07'));
-    const QByteArray marker = FrameBuilder::uplink(0xBB, 0x01, 0x03, QByteArray(1, '\x0C'));
+    // "Stop Scan" failed with status 7: each one is an ERROR line.
+    const QByteArray refused = FrameBuilder::uplink(0xDD, 0x01, 0x04, QByteArray::fromHex("0700"));
+    const QByteArray marker = FrameBuilder::uplink(0xDD, 0x01, 0x04, QByteArray::fromHex("0C00"));
     QTextBrowser *pane = nullptr;
     for (CLogWidget *log : m_widget->findChildren<CLogWidget *>()) {
         if (log->m_label_title->text() == QStringLiteral("Tool Log"))
@@ -162,15 +162,15 @@ void TestHostile::errorStatusBurstKeepsWindowAnswering()
         summarised = summarised || pane->toPlainText().contains(summary);
         m_widget->logManager()->flushLogFiles();
         content = readFile(file);
-        if (content.contains("bb010301000c"))
+        if (content.contains("dd010402000c00"))
             break;
     }
     const qint64 burstMs = clock.elapsed();
     // The heartbeat goes on after the burst, through a window that kept up.
     QTest::qWait(1000);
     summarised = summarised || pane->toPlainText().contains(summary);
-    QVERIFY2(content.contains("bb010301000c"), "the frame after the burst never arrived");
-    logged = content.count("bb0103010007");
+    QVERIFY2(content.contains("dd010402000c00"), "the frame after the burst never arrived");
+    logged = content.count("dd010402000700");
     QVERIFY2(gui.worstGapMs() < 1000, qPrintable(QString::number(gui.worstGapMs())));
     QCOMPARE(dead.count(), 0);
     QVERIFY2(logged >= Burst, qPrintable(QString::number(logged)));

@@ -197,7 +197,7 @@ private slots:
                                                             QStringLiteral("CIS Connection Handle: "),
                                                             IsoPanelArea::Sides::SendAndReceive,
                                                             PageWire(&rig.link, &rig.logs, QStringLiteral(".\\page")),
-                                                            &settings, QStringLiteral("IsoDongle"));
+                                                            &rig.link, &rig.logs, &settings, QStringLiteral("IsoDongle"));
             QVERIFY(pages[i].panels->add(handles[i]));
             IsoPanelArea *panels = pages[i].panels.get();
             connect(&rig.link, &CMsg::sig_rcvBIGCIGMsg, &pages[i].widget, [panels](const QByteArray &result) {

@@ -7,7 +7,6 @@
 #include "placeholderconnectionpage.h"
 #include "recordedlog.h"
 #include "uplinkdispatcher.h"
-#include "uplinkstatus.h"
 
 #include <QPointer>
 #include <QtTest>
@@ -237,8 +236,8 @@ private slots:
         QFETCH(QString, frame);
         QFETCH(int, acknowledgement);
         QFETCH(int, firstPayloadByte);
-        const auto ack = UplinkStatus::acknowledgement(wire(frame));
-        const auto first = UplinkStatus::firstPayloadByte(wire(frame));
+        const auto ack = PageWire::acknowledgement(wire(frame));
+        const auto first = PageWire::firstPayloadByte(wire(frame));
         QCOMPARE(ack ? int(*ack) : -1, acknowledgement);
         QCOMPARE(first ? int(*first) : -1, firstPayloadByte);
     }

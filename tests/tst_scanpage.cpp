@@ -103,8 +103,6 @@ private slots:
     void syncEndWithoutSyncKeepsDefaultView();
     void scanResults_data();
     void scanResults();
-    void privacyModeStatusRefreshesOnlyOnSuccess_data();
-    void privacyModeStatusRefreshesOnlyOnSuccess();
     void reportLinesInTheLogFileAreTheFieldMapText_data();
     void reportLinesInTheLogFileAreTheFieldMapText();
 };
@@ -647,35 +645,6 @@ void TestScanPage::scanResults()
     QCOMPARE(scan->text(), button);
     QCOMPARE(scan->toolTip(), button);
     QCOMPARE(rig.page->isScanning(), scanning);
-}
-
-void TestScanPage::privacyModeStatusRefreshesOnlyOnSuccess_data()
-{
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<bool>("refresh");
-    QTest::newRow("status 0") << QByteArray(1, '\0') << true;
-    QTest::newRow("refused") << QByteArray(1, char(0x0C)) << false;
-    QTest::newRow("five bytes") << QByteArray() << false;
-    QTest::newRow("seven bytes") << QByteArray(2, '\0') << false;
-}
-
-void TestScanPage::privacyModeStatusRefreshesOnlyOnSuccess()
-{
-    QFETCH(QByteArray, payload);
-    QFETCH(bool, refresh);
-    ScanPageRig rig;
-    QVERIFY(rig.open());
-    const int before = rig.dongle.receivedCount();
-    rig.page->onRcvMsg(FrameBuilder::frame(0xBB, 0x01, 0x80, payload));
-    // The shown list (the white list) is asked for again only after a success.
-    if (refresh) {
-        QVERIFY(rig.waitForDownlink(QStringLiteral("01@0D"), before));
-    } else {
-        QTest::qWait(300);
-        const QList<SimulatedDongle::ReceivedFrame> frames = rig.dongle.receivedFrames();
-        for (int i = before; i < frames.size(); ++i)
-            QVERIFY(frames.at(i).id != QLatin1String("01@0D"));
-    }
 }
 
 void TestScanPage::searchOrdersCellsWithinRows_data()

@@ -750,9 +750,18 @@ void TestTestModes::calibrationFrames()
 void TestTestModes::calibrationStatusLoggedWhileClosed()
 {
     CRfCalibrationDialog dialog(&m_rig->link, &m_rig->logs);
-    m_rig->dongle.sendUplink(FrameBuilder::frame(0xBB, 0x01, 0x83, QByteArray(1, char(1))));
+    // The offset is sent twice, the first refused; each answer comes after the dialog closed.
+    m_rig->dongle.refuse(QStringLiteral("01@83"), 1, SimulatedDongle::Which::first(1));
+    m_rig->dongle.setResponseDelay(50);
+    for (int sent = 1; sent <= 2; ++sent) {
+        dialog.show();
+        dialog.findChild<QLineEdit *>(QStringLiteral("le_rfValue"))->setText(QStringLiteral("0x0012"));
+        dialog.findChild<QPushButton *>(QStringLiteral("PB_Calibration"))->click();
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(m_rig->dongle.waitForFrames(sent));
+    }
+    // Another command's status is not the dialog's.
     m_rig->dongle.sendUplink(FrameBuilder::frame(0xBB, 0x01, 0x85, QByteArray(1, char(1))));
-    m_rig->dongle.sendUplink(FrameBuilder::frame(0xBB, 0x01, 0x83, QByteArray(1, char(0))));
     QTRY_VERIFY(m_rig->recorder->texts().filter(QStringLiteral("[SDK Result]")).size() == 2);
     const QStringList lines = m_rig->recorder->texts().filter(QStringLiteral("[SDK Result]"));
     QVERIFY(lines.at(0).startsWith(QStringLiteral("[SDK Result] Uplink Command Name:RF Calibration Set Result:")));

@@ -1,4 +1,6 @@
+#include "ccommanduiwidget.h"
 #include "cflatmessage.h"
+#include "cgapcmdwidget.h"
 #include "cgattwidget.h"
 #include "cl2capwidget.h"
 #include "clayerwidget.h"
@@ -10,14 +12,19 @@
 #include "l2caprig.h"
 #include "modalanswerer.h"
 #include "pageregistry.h"
+#include "pagewire.h"
+#include "simbehaviour_forms.h"
 #include "simbehaviour_l2cap.h"
 #include "simbehaviour_lists.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QtTest>
@@ -35,6 +42,7 @@ struct TwoPeers
     {
         lists = ListsBehaviour::install(*rig.dongle);
         l2cap = L2capBehaviour::install(*rig.dongle);
+        installFormsBehaviour(*rig.dongle);
     }
     ~TwoPeers()
     {
@@ -92,6 +100,28 @@ struct TwoPeers
         sdu(condix)->findChild<QPushButton *>(QStringLiteral("pushButtonSend"))->click();
     }
     int linesWith(const QString &text) const { return rig.log->texts().filter(text).size(); }
+    // The GAP page's form of `name` on that connection, and what its edits show.
+    CCommandUiWidget *gapForm(int condix, const QString &name) const
+    {
+        for (QWidget *widget : pages[condix]->gapWidget()->commandForms()) {
+            auto *form = qobject_cast<CCommandUiWidget *>(widget);
+            if (form && form->getCmdName() == name)
+                return form;
+        }
+        return nullptr;
+    }
+    static QStringList shown(const CCommandUiWidget *form)
+    {
+        QStringList texts;
+        for (const QLineEdit *edit : form->findChildren<QLineEdit *>())
+            texts << edit->text();
+        return texts;
+    }
+    QToolButton *closeButton(int condix) const
+    {
+        return qobject_cast<QToolButton *>(
+            rig.tabs()->tabBar()->tabButton(rig.tabs()->indexOf(pages[condix]), QTabBar::RightSide));
+    }
 
     DongleTabRig rig{DongleName};
     ListsBehaviour *lists = nullptr;
@@ -129,6 +159,8 @@ private slots:
 
     void aRefusalStopsOnlyItsOwnConnection_data();
     void aRefusalStopsOnlyItsOwnConnection();
+    void aRefusalNamesItsConnectionAlone_data();
+    void aRefusalNamesItsConnectionAlone();
     void aStoppedTransfersLateResultIsNotTheNextOnes();
 };
 
@@ -199,6 +231,58 @@ void TestTwoConnections::aRefusalStopsOnlyItsOwnConnection()
         QVERIFY(!discover(1)->isEnabled());
         QCOMPARE(peers.linesWith(QStringLiteral("the batch ends.")), 1);
     }
+    QTRY_COMPARE(peers.rig.log->count(refusalLine), 1);
+    QTest::qWait(100);
+    QCOMPARE(peers.rig.log->count(refusalLine), 1);
+    QCOMPARE(peers.rig.log->texts().filter(QStringLiteral("refused")).filter(QStringLiteral("onnection 1")).size(), 0);
+}
+
+void TestTwoConnections::aRefusalNamesItsConnectionAlone_data()
+{
+    // Both connections send the command; the dongle refuses connection 0's.
+    QTest::addColumn<QString>("command");
+    // The GAP form that sends it; empty: the connection tab's close button.
+    QTest::addColumn<QString>("form");
+
+    QTest::newRow("Get Peer Version") << "01@4D" << "Get Peer Version";
+    QTest::newRow("Get Connection RSSI") << "01@51" << "Get Connection RSSI";
+    QTest::newRow("Disconnect") << "01@07" << "";
+}
+
+// One refusal line, naming connection 0; connection 1 goes on as on success.
+void TestTwoConnections::aRefusalNamesItsConnectionAlone()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, form);
+
+    TwoPeers peers;
+    QVERIFY(peers.connect(2));
+    // These commands carry the connection index first.
+    peers.rig.dongle->refuse(command, ListsBehaviour::AckBusy, SimulatedDongle::Which::byteAt(4, 0));
+
+    if (form.isEmpty()) {
+        QPointer<CLayerWidget> refused = peers.pages[0];
+        QPointer<CLayerWidget> accepted = peers.pages[1];
+        QToolButton *closeRefused = peers.closeButton(0);
+        QToolButton *closeAccepted = peers.closeButton(1);
+        closeRefused->click();
+        closeAccepted->click();
+        QTRY_VERIFY(accepted.isNull());
+        QTRY_COMPARE(peers.rig.widget->link()->acknowledgements().waiting(), 0);
+        QVERIFY(refused);
+        QCOMPARE(peers.rig.tabs()->indexOf(refused) >= 0, true);
+    } else {
+        CCommandUiWidget *forms[2] = {peers.gapForm(0, form), peers.gapForm(1, form)};
+        QVERIFY(forms[0] && forms[1]);
+        const QStringList before[2] = {TwoPeers::shown(forms[0]), TwoPeers::shown(forms[1])};
+        forms[0]->on_btn_command_clicked();
+        forms[1]->on_btn_command_clicked();
+        QTRY_VERIFY(TwoPeers::shown(forms[1]) != before[1]);
+        QTRY_COMPARE(peers.rig.widget->link()->acknowledgements().waiting(), 0);
+        QCOMPARE(TwoPeers::shown(forms[0]), before[0]);
+    }
+    const QString refusalLine = QStringLiteral("Connection 0: the dongle refused %1 (SDK ERR BUSY).")
+                                    .arg(PageWire::uplinkNameOfId(QStringLiteral("BB@") + command));
     QTRY_COMPARE(peers.rig.log->count(refusalLine), 1);
     QTest::qWait(100);
     QCOMPARE(peers.rig.log->count(refusalLine), 1);

@@ -350,8 +350,9 @@ private slots:
         QVERIFY2(silentRejections.isEmpty(),
                  qPrintable(QStringLiteral("seed %1, rejected without a line:\n").arg(seed)
                             + silentRejections.join(QLatin1Char('\n'))));
-        // The dongle tab and the scanning page alone take some seventy IDs.
-        QVERIFY2(handledIds.size() >= 60, qPrintable(QString::number(handledIds.size())));
+        // The dongle tab and the scanning page alone take some forty-five IDs
+        // (acknowledgements go to the requests that sent their commands, not to the layer).
+        QVERIFY2(handledIds.size() >= 40, qPrintable(QString::number(handledIds.size())));
 
         tab.reset();
         QCoreApplication::processEvents();

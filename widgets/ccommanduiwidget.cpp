@@ -326,14 +326,22 @@ bool CCommandUiWidget::checkConnectionParameters(const QMap<QString, QVariant> &
     return false;
 }
 
+bool CCommandUiWidget::send(const QMap<QString, QVariant> &values)
+{
+    if (m_sender)
+        return m_sender(m_cmdName, values, {});
+    const bool sent = CCommand::sendMsg(m_msg, m_log, m_cmdName, values, {});
+    if (!sent)
+        CCommand::logSendFailed(m_log, m_cmdName);
+    return sent;
+}
+
 void CCommandUiWidget::on_btn_command_clicked()
 {
     QMap<QString, QVariant> values;
-    QMap<QString, QVariant> overrides;
     if (!m_editable) {
         values.insert(QStringLiteral("condix"), int(m_condix));
-        if (!CCommand::sendMsg(m_msg, m_log, m_cmdName, values, overrides))
-            CCommand::logSendFailed(m_log, m_cmdName);
+        send(values);
         return;
     }
 
@@ -345,9 +353,7 @@ void CCommandUiWidget::on_btn_command_clicked()
     if (isConnParamsRequest && !checkConnectionParameters(values))
         return;
 
-    const bool sent = CCommand::sendMsg(m_msg, m_log, m_cmdName, values, overrides);
-    if (!sent)
-        CCommand::logSendFailed(m_log, m_cmdName);
+    const bool sent = send(values);
 
     // Only a request that left for the dongle can be renegotiating the link.
     if (isConnParamsRequest && sent) {

@@ -9,6 +9,8 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
+
 namespace Ui {
 class CCommandUiWidget;
 }
@@ -44,6 +46,12 @@ public:
                      QWidget *parent = nullptr);
     ~CCommandUiWidget() override;
 
+    // How the form's command leaves: the page's own way, so that its
+    // acknowledgement is the page's. Without one it goes straight to the link.
+    using Sender = std::function<bool(const QString &name, const QMap<QString, QVariant> &values,
+                                      const QMap<QString, QVariant> &overrides)>;
+    void setSender(Sender sender) { m_sender = std::move(sender); }
+
     void initUi(QVector<UiFieldInfo> fields);
     QString getCmdName() const;
     void setFieldValueInGlayout(QMap<QString, QByteArray> values);
@@ -64,6 +72,7 @@ private:
     bool findComponent(UiComponentFields *component) const;
     bool showFieldValue(const UiFieldInfo &field, QWidget *editor, const QByteArray &value);
     bool checkConnectionParameters(const QMap<QString, QVariant> &values);
+    bool send(const QMap<QString, QVariant> &values);
 
     Ui::CCommandUiWidget *ui;
     bool m_expanded;
@@ -74,4 +83,5 @@ private:
     DiagramWidget *m_diagram;
     CMsg *m_msg;
     LogManager *m_log;
+    Sender m_sender;
 };
