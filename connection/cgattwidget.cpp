@@ -635,38 +635,13 @@ void CGattWidget::on_pb_write_clicked()
 // ---------------------------------------------------------------------------
 // List results
 
-void CGattWidget::logFormatError(const QByteArray &frame)
-{
-    m_wire.log(QStringLiteral("Uplink Command Name:") + PageWire::uplinkName(frame) + QStringLiteral(" Format error."),
-               LogLevel::Error);
-}
-
-bool CGattWidget::listHoldsRecords(const QByteArray &frame, const GattListResult &list)
-{
-    if (list.error == GattListResult::TooShort) {
-        logFormatError(frame);
-        return false;
-    }
-    if (list.status != 0) {
-        m_wire.logFailedStatus(frame, list.status);
-        return false;
-    }
-    if (list.error != GattListResult::NoError) {
-        logFormatError(frame);
-        return false;
-    }
-    return true;
-}
-
 void CGattWidget::storeListRecords(const QByteArray &frame, int kind)
 {
     const auto listKind = GattRecordCodec::ListKind(kind);
-    m_wire.logFrame(frame);
-    const GattListResult list = GattListResult::cut(PageWire::payload(frame), GattRecordCodec::layout(listKind));
-    // A list too short to name its connection is told by every page.
-    if ((list.error != GattListResult::TooShort && list.condix != m_condix) || !listHoldsRecords(frame, list))
+    QList<QByteArray> records;
+    if (m_wire.checkList(frame, GattRecordCodec::layout(listKind), &records) != PageWire::Succeeded)
         return;
-    for (const QByteArray &record : list.records) {
+    for (const QByteArray &record : records) {
         // The cut list holds whole records only.
         const AttributeInfo entry = GattRecordCodec::entry(GattRecordCodec::declaration(record, listKind));
         if (listKind == GattRecordCodec::CharacteristicList)
@@ -709,27 +684,24 @@ void CGattWidget::ExchangeGATTMTUProc(const QByteArray &frame)
 
 void CGattWidget::readProc(const QByteArray &frame)
 {
-    m_wire.logFrame(frame);
-    const GattListResult list = GattListResult::cut(PageWire::payload(frame), GattListResult::Reads);
-    if (!list.hasCondix || list.condix != m_condix) {
-        if (list.error == GattListResult::TooShort)
-            logFormatError(frame);
+    QList<QByteArray> records;
+    const PageWire::Result result = m_wire.checkList(frame, GattListResult::Reads, &records);
+    if (result == PageWire::NotOurs)
         return;
-    }
     m_batch.heard();
     // Every answer of this connection ends one read, whatever it says.
     if (takeBatchAnswer(Batch::Reads))
         finishBatch();
-    if (!listHoldsRecords(frame, list))
+    if (result != PageWire::Succeeded)
         return;
-    for (const QByteArray &record : list.records) {
+    for (const QByteArray &record : records) {
         const GattRecordCodec::ReadValue read = GattRecordCodec::readValue(record);
         m_treeModel->updateValue(read.handle, read.value);
         m_tableModel->updateValue(read.handle, read.value);
         if (ui->label_handle->text() == AttributeText::handleText(read.handle))
             ui->textEdit_value->setPlainText(QString::fromLatin1(read.value.toHex()));
     }
-    if (!list.records.isEmpty())
+    if (!records.isEmpty())
         TreeExpansion::expandAll(ui->treeView);
 }
 

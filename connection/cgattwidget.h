@@ -23,7 +23,6 @@ class csmdilog;
 class CMsg;
 class ColumnFitter;
 class GattTableModel;
-struct GattListResult;
 class LogManager;
 class TreeModel;
 
@@ -121,7 +120,6 @@ private:
     bool takeBatchAnswer(Batch kind);
     // Tells the user the CSV file was not written, and why.
     void showExportFailure(const QString &path, const QString &reason);
-    void logFormatError(const QByteArray &frame);
     // The confirmation frame built by hand; true when it was queued.
     bool sendConfirmation(const QByteArray &payload);
     void sendPairConfirm(const QByteArray &payload);
@@ -136,8 +134,6 @@ private:
     void discoverCharacteristicProc(const QByteArray &frame);
     void descriptorDiscoveryProc(const QByteArray &frame);
     void storeListRecords(const QByteArray &frame, int kind);
-    // Logs a list that is cut short, failed or does not add up; true otherwise.
-    bool listHoldsRecords(const QByteArray &frame, const GattListResult &list);
     void ExchangeGATTMTUProc(const QByteArray &frame);
     void readProc(const QByteArray &frame);
     void WriteProc(const QByteArray &frame);

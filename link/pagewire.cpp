@@ -287,6 +287,35 @@ void PageWire::logFailedStatus(const QByteArray &frame, uchar status, const Form
         CCommand::statusRspToLog(m_logger, frame, status, form.m_statusNames);
 }
 
+PageWire::Result PageWire::checkList(const QByteArray &frame, GattListResult::Layout layout,
+                                     QList<QByteArray> *records) const
+{
+    logFrame(frame);
+    const GattListResult list = GattListResult::cut(payload(frame), layout);
+    const bool ours = list.hasCondix && list.condix == condix();
+    const auto formatError = [&] {
+        log(QStringLiteral("Uplink Command Name:") + uplinkName(frame) + QStringLiteral(" Format error."),
+            LogLevel::Error);
+    };
+    if (list.error == GattListResult::TooShort) {
+        formatError();
+        return ours ? Malformed : NotOurs;
+    }
+    if (!ours)
+        return NotOurs;
+    if (list.status != 0) {
+        logFailedStatus(frame, list.status);
+        return Failed;
+    }
+    if (list.error != GattListResult::NoError) {
+        formatError();
+        return Malformed;
+    }
+    if (records)
+        *records = list.records;
+    return Succeeded;
+}
+
 QString PageWire::statusText(const char *enumName, int status)
 {
     const QString name = CCommand::enumText(enumName, status);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acknowledgementmatcher.h"
+#include "gattlistresult.h"
 #include "uplinkheader.h"
 
 #include <QByteArray>
@@ -159,6 +160,12 @@ public:
     // The message line without its fields, for a frame the page reads by hand.
     void logFrame(const QByteArray &frame) const;
     void logFailedStatus(const QByteArray &frame, uchar status, const Form &form = Form()) const;
+    // A list result (GATT discoveries and reads), logged, its connection
+    // checked, then its status and records. A list too short to name its
+    // connection is told as a format error by every page and is NotOurs;
+    // otherwise another connection's list is NotOurs, nothing logged. The
+    // records are set on Succeeded only.
+    Result checkList(const QByteArray &frame, GattListResult::Layout layout, QList<QByteArray> *records) const;
     // The catalogue name of the frame's ID; empty when unknown.
     static QString uplinkName(const QByteArray &frame);
     // The same by the ID's text ("BB@01@25").

@@ -170,6 +170,16 @@ private slots:
                                    "ATTRIBUTE NOT FOUND";
         QTest::newRow("other connection") << FrameBuilder::frame(0xDD, 0x03, 0x03, payload("0200010001000500020018"))
                                           << 0 << QString();
+        // A list too short to be judged is told by every page, of any connection.
+        const QString formatError = QStringLiteral("Format error.");
+        QTest::newRow("no connection index") << FrameBuilder::frame(0xDD, 0x03, 0x03, QByteArray()) << 0
+                                             << formatError;
+        QTest::newRow("too short, other connection")
+            << FrameBuilder::frame(0xDD, 0x03, 0x03, payload("0200")) << 0 << formatError;
+        QTest::newRow("read list too short") << FrameBuilder::frame(0xDD, 0x03, 0x0F, payload("01")) << 0
+                                             << formatError;
+        QTest::newRow("read list too short, other connection")
+            << FrameBuilder::frame(0xDD, 0x03, 0x0F, payload("02")) << 0 << formatError;
     }
     void consoleListResultsStoreOrLogFormatErrors()
     {
