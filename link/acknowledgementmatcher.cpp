@@ -11,13 +11,7 @@
 
 namespace {
 
-constexpr quint8 AcknowledgementType = 0xBB;
 constexpr int NamesTold = 5;
-
-quint16 idOf(const QByteArray &frame)
-{
-    return UplinkHeader(frame).commandId();
-}
 
 QString idText(quint16 id)
 {
@@ -50,9 +44,10 @@ QString AcknowledgementMatcher::nameOf(quint16 id)
 
 void AcknowledgementMatcher::queued(quint64 number, const QByteArray &frame, quint64 lastLeft)
 {
-    if (frame.size() < 3 || quint8(frame.at(0)) != 0xAA || !hasAcknowledgement(idOf(frame)))
+    const UplinkHeader header(frame);
+    if (!header.hasType(UplinkHeader::CommandType) || !hasAcknowledgement(header.commandId()))
         return;
-    m_entries.push_back(Entry{idOf(frame), number, false, {}, {}});
+    m_entries.push_back(Entry{header.commandId(), number, false, {}, {}});
     // A dongle that answers nothing must not make the list grow for ever.
     int forgotten = 0;
     while (int(m_entries.size()) > MaxWaiting && m_entries.front().number <= lastLeft) {
@@ -69,9 +64,10 @@ void AcknowledgementMatcher::queued(quint64 number, const QByteArray &frame, qui
 
 bool AcknowledgementMatcher::take(const QByteArray &acknowledgement, quint64 lastLeft)
 {
-    if (acknowledgement.size() < 3 || quint8(acknowledgement.at(0)) != AcknowledgementType)
+    const UplinkHeader header(acknowledgement);
+    if (!header.hasType(UplinkHeader::AcknowledgementType))
         return false;
-    const quint16 id = idOf(acknowledgement);
+    const quint16 id = header.commandId();
     std::size_t index = 0;
     // Only a command that has left can have been answered.
     while (index < m_entries.size() && m_entries[index].number <= lastLeft && m_entries[index].id != id)

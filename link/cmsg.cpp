@@ -339,7 +339,7 @@ void CMsg::emitFrame(const UplinkFrame &frame)
     if (isResetEvent(frame.frame)) {
         // A dongle that resets answers nothing it was sent before.
         m_acknowledgements.forgetAll();
-    } else if (UplinkHeader(frame.frame).hasId() && UplinkHeader(frame.frame).type() == 0xBB
+    } else if (UplinkHeader(frame.frame).hasType(UplinkHeader::AcknowledgementType)
                && frame.route != UplinkFramer::DongleLogRoute && frame.route != UplinkFramer::DownLoadRoute) {
         QPointer<CMsg> self(this);
         // A claimed acknowledgement is its page's alone.

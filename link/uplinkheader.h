@@ -27,9 +27,15 @@ public:
         return quint16(quint8(header[LengthOffset]) | quint8(header[LengthOffset + 1]) << 8);
     }
 
+    // The type of a command sent to the dongle and of the acknowledgement
+    // that answers it.
+    static constexpr quint8 CommandType = 0xAA;
+    static constexpr quint8 AcknowledgementType = 0xBB;
+
     // Type, layer and opcode are there.
     bool hasId() const { return m_frame.size() >= 3; }
     quint8 type() const { return quint8(m_frame.at(0)); }
+    bool hasType(quint8 wanted) const { return hasId() && type() == wanted; }
     quint8 layer() const { return quint8(m_frame.at(1)); }
     // Type, layer and opcode as one number ("BB@01@05" is 0xBB0105); the
     // caller has checked hasId().
